@@ -1,0 +1,47 @@
+# Entry points for people and CI. Every target installs what is missing first.
+BUILD_DIR ?= build
+ASAN_DIR ?= build-asan
+RELEASE_DIR ?= build-release
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all deps build run test test-asan bench clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(RELEASE_DIR)/build.ninja: | deps
+	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIVORA_BUILD_TESTS=OFF $(CMAKE_FLAGS)
+
+build: deps $(RELEASE_DIR)/build.ninja
+	cmake --build $(RELEASE_DIR) -j $(JOBS) --target kivora
+
+run: build
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ] && [ -z "$$QT_QPA_PLATFORM" ]; then \
+		echo "No display found. Start Kivora under a virtual display instead:  xvfb-run -a make run"; \
+		exit 1; \
+	fi
+	./$(RELEASE_DIR)/kivora
+
+test: deps
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKIVORA_SANITIZE=ON -DKIVORA_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(ASAN_DIR) -j $(JOBS)
+	cd $(ASAN_DIR) && QT_QPA_PLATFORM=offscreen \
+		ASAN_OPTIONS=detect_leaks=1 \
+		LSAN_OPTIONS=suppressions=$(CURDIR)/.ci/lsan.supp:print_suppressions=0 \
+		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		ctest --output-on-failure -j $(JOBS)
+
+bench: deps
+	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIVORA_BUILD_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(RELEASE_DIR) -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(RELEASE_DIR)

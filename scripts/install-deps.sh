@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs every Debian package that the build, the tests and the app need.
+# Idempotent: only missing packages are installed, and apt-get update runs at most once.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build ccache pkg-config
+    qt6-base-dev qt6-svg-dev qt6-image-formats-plugins qt6-l10n-tools libgl-dev
+    libicu-dev
+    libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+    libzip-dev libgif-dev
+    fonts-noto-cjk
+    libgtest-dev
+    xvfb xauth ffmpeg poppler-utils unzip
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg -s "$p" >/dev/null 2>&1; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo_cmd=(sudo)
+fi
+
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
