@@ -1,0 +1,330 @@
+#pragma once
+
+#include "model/ColorSample.h"
+#include "model/ImageItems.h"
+#include "model/MarkupAnnotation.h"
+#include "model/MarkupTools.h"
+#include "model/MarkupViewModelTypes.h"
+#include "textengine/TextComparisonState.h"
+
+#include <QHash>
+#include <QObject>
+#include <QRectF>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QUuid>
+
+#include <map>
+#include <optional>
+#include <vector>
+
+class QSettings;
+class QTimer;
+
+// The one object that holds the mutable state of a window: the image list with its selections,
+// tool and style, the comparison pairs, the text comparison document, the open project file, the
+// per-image undo history, the annotation clipboard and the user's tool, toolbar and pointer
+// preferences. Views read it and call its operations; it lives in the GUI thread.
+//
+// Published properties have a getter, a setter and a change signal each; the setter emits its
+// signal (and then stateChanged()) only when the value really changes. Other stored state changes
+// silently.
+//
+// The operations are grouped by feature into separate source files, one per section below:
+//   MarkupViewModel.cpp                 construction, stored state, text comparison normalisation
+//   MarkupViewModel_State.cpp           derived state and the zoom operations
+//   MarkupViewModel_Preferences.cpp     loading and saving preferences, reordering tools and buttons
+//   src/model/MarkupViewModel_Project.cpp          project save, open and autosave
+//   src/markup/MarkupViewModel_ImageMarkup.cpp     image markup operations
+//   src/comparison/MarkupViewModel_ImageComparison.cpp, src/textengine/MarkupViewModel_TextComparison.cpp,
+//   src/video/MarkupViewModel_VideoFrameAnnotation.cpp
+class MarkupViewModel final : public QObject {
+    Q_OBJECT
+
+public:
+    using ImageExportFormat = ::ImageExportFormat;
+    using CropAspectRatio = ::CropAspectRatio;
+    using CropCorner = ::CropCorner;
+    using AnnotationSelectionPart = ::AnnotationSelectionPart;
+    using TextComparisonExportKind = ::TextComparisonExportKind;
+    using ImageUndoSnapshot = ::ImageUndoSnapshot;
+    using StylePreset = ::StylePreset;
+    using ComparisonBatchImportResult = ::ComparisonBatchImportResult;
+    using HeaderToolbarOrders = std::map<HeaderToolbarMode, std::vector<HeaderToolbarItem>>;
+    using UndoStacks = QHash<QUuid, std::vector<ImageUndoSnapshot>>;
+
+    // ---- Limits shared by all instances -------------------------------------------------------
+    static constexpr double minimumZoom = 0.25;
+    static constexpr double maximumZoom = 30;
+    static constexpr double minimumArrowLineWidth = 2;
+    static constexpr double maximumArrowLineWidth = 8;
+    static constexpr double minimumAnnotationFontSize = 8;
+    static constexpr double maximumAnnotationFontSize = 56;
+    static constexpr double minimumArrowFontSize = 8;
+    static constexpr double maximumArrowFontSize = 56;
+
+    // ---- Construction (MarkupViewModel.cpp) ----------------------------------------------------
+    // Reads the preferences once from `defaults`, which must outlive the view model; every
+    // preference change is written back to it at once.
+    explicit MarkupViewModel(QSettings &defaults, QObject *parent = nullptr);
+    ~MarkupViewModel() override;
+
+    // ---- Published state (MarkupViewModel.cpp) -------------------------------------------------
+    // The image list of the markup workspace, in display order.
+    const std::vector<ImageMarkupItem> &items() const { return m_items; }
+    void setItems(std::vector<ImageMarkupItem> items);
+    // The current image, the one on the canvas.
+    const std::optional<QUuid> &selectedItemID() const { return m_selectedItemID; }
+    void setSelectedItemID(std::optional<QUuid> id);
+    // The images marked in the list for batch operations.
+    const QSet<QUuid> &selectedImageItemIDs() const { return m_selectedImageItemIDs; }
+    void setSelectedImageItemIDs(QSet<QUuid> ids);
+    // The active canvas tool. Choosing any tool but the eyedropper (even the same tool again)
+    // drops the colour sample and its lock.
+    MarkupTool selectedTool() const { return m_selectedTool; }
+    void setSelectedTool(MarkupTool tool);
+    // The order of the tool buttons and of their number keys.
+    const std::vector<MarkupTool> &toolOrder() const { return m_toolOrder; }
+    void setToolOrder(std::vector<MarkupTool> order);
+    const PointerInteractionSettings &pointerInteractionSettings() const { return m_pointerInteractionSettings; }
+    void setPointerInteractionSettings(const PointerInteractionSettings &settings);
+    // The header button order per workspace.
+    const HeaderToolbarOrders &headerToolbarOrders() const { return m_headerToolbarOrders; }
+    void setHeaderToolbarOrders(HeaderToolbarOrders orders);
+    // The primary selected annotation of the current image.
+    const std::optional<QUuid> &selectedAnnotationID() const { return m_selectedAnnotationID; }
+    void setSelectedAnnotationID(std::optional<QUuid> id);
+    // All selected annotations of the current image.
+    const QSet<QUuid> &selectedAnnotationIDs() const { return m_selectedAnnotationIDs; }
+    void setSelectedAnnotationIDs(QSet<QUuid> ids);
+    AnnotationSelectionPart selectedAnnotationPart() const { return m_selectedAnnotationPart; }
+    void setSelectedAnnotationPart(AnnotationSelectionPart part);
+    // The annotation a drawing gesture is making, not yet part of the image.
+    const std::optional<MarkupAnnotation> &draftAnnotation() const { return m_draftAnnotation; }
+    void setDraftAnnotation(std::optional<MarkupAnnotation> annotation);
+    // The rubber-band and crop rectangles in canvas coordinates. Stored as given (origin and size);
+    // geometry that needs CoreGraphics-style edge rules converts them to its own rectangle type.
+    const std::optional<QRectF> &selectionRect() const { return m_selectionRect; }
+    void setSelectionRect(std::optional<QRectF> rect);
+    const std::optional<QRectF> &cropRect() const { return m_cropRect; }
+    void setCropRect(std::optional<QRectF> rect);
+    // The eyedropper's sample under the pointer, and whether a click froze it.
+    const std::optional<ColorSamplePreview> &colorSamplePreview() const { return m_colorSamplePreview; }
+    void setColorSamplePreview(std::optional<ColorSamplePreview> preview);
+    bool isColorSampleLocked() const { return m_isColorSampleLocked; }
+    void setColorSampleLocked(bool locked);
+    // The annotation whose text is being edited in place.
+    const std::optional<QUuid> &editingTextAnnotationID() const { return m_editingTextAnnotationID; }
+    void setEditingTextAnnotationID(std::optional<QUuid> id);
+    // The canvas zoom factor; setZoom() (derived-state section) is its clamping writer.
+    double zoom() const { return m_zoom; }
+    // The line width of new annotations.
+    double arrowLineWidth() const { return m_arrowLineWidth; }
+    void setArrowLineWidth(double width);
+    CropAspectRatio cropAspectRatio() const { return m_cropAspectRatio; }
+    void setCropAspectRatio(CropAspectRatio ratio);
+    // The one status text of the window.
+    const QString &statusMessage() const { return m_statusMessage; }
+    void setStatusMessage(const QString &message);
+    // The last failure to show in the error alert; absent = no alert.
+    const std::optional<QString> &errorMessage() const { return m_errorMessage; }
+    void setErrorMessage(std::optional<QString> message);
+    // The text annotation whose inline editor should take the keyboard focus.
+    const std::optional<QUuid> &pendingTextFocusID() const { return m_pendingTextFocusID; }
+    void setPendingTextFocusID(std::optional<QUuid> id);
+    // The before/after pairs of the comparison workspace, in display order.
+    const std::vector<ComparisonPairState> &comparisonPairs() const { return m_comparisonPairs; }
+    void setComparisonPairs(std::vector<ComparisonPairState> pairs);
+    const std::optional<QUuid> &selectedComparisonPairID() const { return m_selectedComparisonPairID; }
+    void setSelectedComparisonPairID(std::optional<QUuid> id);
+    // The text comparison document.
+    const std::optional<TextComparisonState> &textComparison() const { return m_textComparison; }
+    void setTextComparison(std::optional<TextComparisonState> state);
+    // The project file the window works in (absolute local path). Only the view model's own
+    // project operations assign it.
+    const std::optional<QString> &projectURL() const { return m_projectURL; }
+    void setProjectURL(std::optional<QString> path);
+
+    // ---- Stored state without notification (MarkupViewModel.cpp) --------------------------------
+    // Per image (by item id) its undo and redo stacks, oldest first.
+    const UndoStacks &undoSnapshotsByItemID() const { return m_undoSnapshotsByItemID; }
+    void setUndoSnapshotsByItemID(UndoStacks stacks) { m_undoSnapshotsByItemID = std::move(stacks); }
+    const UndoStacks &redoSnapshotsByItemID() const { return m_redoSnapshotsByItemID; }
+    void setRedoSnapshotsByItemID(UndoStacks stacks) { m_redoSnapshotsByItemID = std::move(stacks); }
+    // Earlier and undone versions of the text comparison's edited text.
+    const QStringList &textComparisonUndoSnapshots() const { return m_textComparisonUndoSnapshots; }
+    void setTextComparisonUndoSnapshots(QStringList snapshots) { m_textComparisonUndoSnapshots = std::move(snapshots); }
+    const QStringList &textComparisonRedoSnapshots() const { return m_textComparisonRedoSnapshots; }
+    void setTextComparisonRedoSnapshots(QStringList snapshots) { m_textComparisonRedoSnapshots = std::move(snapshots); }
+    // True only while a text comparison undo or redo writes the document.
+    bool isApplyingTextComparisonHistory() const { return m_isApplyingTextComparisonHistory; }
+    void setApplyingTextComparisonHistory(bool applying) { m_isApplyingTextComparisonHistory = applying; }
+    // The copied annotations.
+    const std::vector<MarkupAnnotation> &annotationClipboard() const { return m_annotationClipboard; }
+    void setAnnotationClipboard(std::vector<MarkupAnnotation> annotations) { m_annotationClipboard = std::move(annotations); }
+    // The pending project autosave: a single-shot 500 ms timer owned by the view model (stopping
+    // it cancels the autosave; it dies with the view model), and the project path it was
+    // scheduled for.
+    QTimer *autosaveTimer() const { return m_autosaveTimer; }
+    const std::optional<QString> &autosaveProjectURL() const { return m_autosaveProjectURL; }
+    // Where every preference is read and written.
+    QSettings &defaults() const { return m_defaults; }
+    // The style given to new annotations.
+    const StylePreset &stylePreset() const { return m_stylePreset; }
+    void setStylePreset(const StylePreset &preset) { m_stylePreset = preset; }
+
+    // ---- Derived state (MarkupViewModel_State.cpp) -----------------------------------------------
+    // Lookups by id take the first match in display order.
+    std::optional<qsizetype> selectedIndex() const;
+    std::optional<ImageMarkupItem> selectedItem() const;
+    // The current image's picture; an empty handle when there is no current image.
+    ImageHandle image() const;
+    // The current image's annotations; empty without a current image.
+    std::vector<MarkupAnnotation> annotations() const;
+    std::optional<ImageDocumentState> document() const;
+    std::optional<MarkupAnnotation> selectedAnnotation() const;
+    qsizetype selectedAnnotationCount() const;
+    bool isEditingText() const;
+    MarkupTool activeTool() const;
+    std::optional<QRectF> activeCropRect() const;
+    // Values shown by the style controls; they look only at the primary selection.
+    double effectiveSelectedFontSize() const;
+    double effectiveArrowLineWidth() const;
+    double effectiveArrowFontSize() const;
+    // The marked images, or the current image when none is marked.
+    QSet<QUuid> effectiveSelectedImageItemIDs() const;
+    std::vector<ImageMarkupItem> selectedImageItems() const;
+    bool areAllImageItemsSelected() const;
+    bool canApplyAnnotationsToSelectedImages() const;
+    bool canExport() const;
+    bool canExportSelectedImages() const;
+    bool hasProjectContent() const;
+    bool hasImageMarkupOnlyContent() const;
+    bool hasProjectSaveContent() const;
+    bool hasSavedProjectLocation() const;
+    // The selected pair, or the first pair when the selection names none.
+    std::optional<ComparisonPairState> comparisonPair() const;
+    std::optional<qsizetype> selectedComparisonIndex() const;
+    qsizetype comparisonPairCount() const;
+    bool canCompare() const;
+    // "图片对比 2/5", or "暂无图片对比" without pairs.
+    QString comparisonPositionText() const;
+
+    // Zoom clamped into minimumZoom…maximumZoom.
+    void setZoom(double zoom);
+    void adjustZoom(double step);
+
+    // ---- Preferences and customisation (MarkupViewModel_Preferences.cpp) ------------------------
+    static std::vector<MarkupTool> loadToolOrder(QSettings &defaults);
+    static PointerInteractionSettings loadPointerInteractionSettings(QSettings &defaults);
+    static HeaderToolbarOrders loadHeaderToolbarOrders(QSettings &defaults);
+    static StylePreset loadStylePreset(QSettings &defaults);
+    // A stored order reduced to the mode's items (once each), completed with the missing ones.
+    static std::vector<HeaderToolbarItem> normalizedHeaderToolbarOrder(HeaderToolbarMode mode,
+                                                                       const QStringList &saved);
+    void saveToolOrder();
+    void savePointerInteractionSettings();
+    void saveHeaderToolbarOrders();
+    void saveStylePreset();
+
+    std::vector<HeaderToolbarItem> headerToolbarOrder(HeaderToolbarMode mode) const;
+    void resetHeaderToolbarOrder(HeaderToolbarMode mode);
+    // Moves `dragged` to stand directly before `target`.
+    void moveHeaderToolbarItem(HeaderToolbarItem dragged, HeaderToolbarItem target, HeaderToolbarMode mode);
+    // The tool's 1-based position in the tool order as text ("1" … "7").
+    std::optional<QString> shortcutKey(MarkupTool tool) const;
+    // Swaps the tool with the one `direction` places away.
+    void moveTool(MarkupTool tool, int direction);
+    // Moves `dragged` to stand directly before `target`.
+    void moveTool(MarkupTool dragged, MarkupTool target);
+    void resetToolOrder();
+    void resetPointerInteractionSettings();
+
+    // ---- Text comparison normalisation (MarkupViewModel.cpp) -------------------------------------
+    // Markups sorted by location, then length (stable), and renumbered: those with a visible note
+    // get 1, 2, 3 …, the others 0. The texts are unchanged.
+    static TextComparisonState normalizedTextComparison(TextComparisonState state);
+
+    // ---- Image markup operations (src/markup/) --------------------------------------------------
+    // ---- Image comparison operations (src/comparison/) ------------------------------------------
+    // ---- Text comparison operations (src/textengine/) -------------------------------------------
+    // ---- Project save, open and autosave (src/model/MarkupViewModel_Project.cpp) ----------------
+    // ---- Video frame annotation (src/video/) -----------------------------------------------------
+
+Q_SIGNALS:
+    // After any published property changed, following its own signal.
+    void stateChanged();
+
+    void itemsChanged();
+    void selectedItemIDChanged();
+    void selectedImageItemIDsChanged();
+    void selectedToolChanged();
+    void toolOrderChanged();
+    void pointerInteractionSettingsChanged();
+    void headerToolbarOrdersChanged();
+    void selectedAnnotationIDChanged();
+    void selectedAnnotationIDsChanged();
+    void selectedAnnotationPartChanged();
+    void draftAnnotationChanged();
+    void selectionRectChanged();
+    void cropRectChanged();
+    void colorSamplePreviewChanged();
+    void isColorSampleLockedChanged();
+    void editingTextAnnotationIDChanged();
+    void zoomChanged();
+    void arrowLineWidthChanged();
+    void cropAspectRatioChanged();
+    void statusMessageChanged();
+    void errorMessageChanged();
+    void pendingTextFocusIDChanged();
+    void comparisonPairsChanged();
+    void selectedComparisonPairIDChanged();
+    void textComparisonChanged();
+    void projectURLChanged();
+
+private:
+    // Stores `value` and emits `signal` and stateChanged() when it differs from the old value.
+    template<typename T>
+    void assign(T &member, T value, void (MarkupViewModel::*signal)());
+
+    // Published.
+    std::vector<ImageMarkupItem> m_items;
+    std::optional<QUuid> m_selectedItemID;
+    QSet<QUuid> m_selectedImageItemIDs;
+    MarkupTool m_selectedTool = MarkupTool::Arrow;
+    std::vector<MarkupTool> m_toolOrder;
+    PointerInteractionSettings m_pointerInteractionSettings;
+    HeaderToolbarOrders m_headerToolbarOrders;
+    std::optional<QUuid> m_selectedAnnotationID;
+    QSet<QUuid> m_selectedAnnotationIDs;
+    AnnotationSelectionPart m_selectedAnnotationPart = AnnotationSelectionPart::Shape;
+    std::optional<MarkupAnnotation> m_draftAnnotation;
+    std::optional<QRectF> m_selectionRect;
+    std::optional<QRectF> m_cropRect;
+    std::optional<ColorSamplePreview> m_colorSamplePreview;
+    bool m_isColorSampleLocked = false;
+    std::optional<QUuid> m_editingTextAnnotationID;
+    double m_zoom = 1.0;
+    double m_arrowLineWidth = 2.5;
+    CropAspectRatio m_cropAspectRatio = CropAspectRatio::Free;
+    QString m_statusMessage = QStringLiteral("就绪");
+    std::optional<QString> m_errorMessage;
+    std::optional<QUuid> m_pendingTextFocusID;
+    std::vector<ComparisonPairState> m_comparisonPairs;
+    std::optional<QUuid> m_selectedComparisonPairID;
+    std::optional<TextComparisonState> m_textComparison;
+    std::optional<QString> m_projectURL;
+
+    // Not published.
+    UndoStacks m_undoSnapshotsByItemID;
+    UndoStacks m_redoSnapshotsByItemID;
+    QStringList m_textComparisonUndoSnapshots;
+    QStringList m_textComparisonRedoSnapshots;
+    bool m_isApplyingTextComparisonHistory = false;
+    std::vector<MarkupAnnotation> m_annotationClipboard;
+    QTimer *m_autosaveTimer = nullptr;
+    std::optional<QString> m_autosaveProjectURL;
+    QSettings &m_defaults;
+    StylePreset m_stylePreset;
+};
