@@ -1,0 +1,62 @@
+#include "model/FileSupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+
+namespace FileSupport {
+
+std::optional<QUrl> droppedURL(const QVariant &item)
+{
+    if (!item.isValid())
+        return std::nullopt;
+    switch (item.typeId()) {
+    case QMetaType::QUrl: {
+        const QUrl url = item.toUrl();
+        return url.isEmpty() ? std::nullopt : std::optional<QUrl>(url);
+    }
+    case QMetaType::QByteArray: {
+        const QByteArray data = item.toByteArray();
+        if (data.isEmpty())
+            return std::nullopt;
+        const QUrl url = QUrl::fromEncoded(data, QUrl::StrictMode);
+        return url.isValid() && !url.isEmpty() ? std::optional<QUrl>(url) : std::nullopt;
+    }
+    case QMetaType::QString: {
+        const QUrl url(item.toString(), QUrl::StrictMode);
+        if (!url.isValid() || url.scheme().isEmpty())
+            return std::nullopt;
+        return url;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+QStringList uniqueFileURLs(const QStringList &paths)
+{
+    QStringList result;
+    QSet<QString> seen;
+    for (const QString &path : paths) {
+        const QString key = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+        if (seen.contains(key))
+            continue;
+        seen.insert(key);
+        result.append(path);
+    }
+    return result;
+}
+
+QString exportTimestamp(const QDateTime &moment)
+{
+    // QDateTime::toString formats with the C locale in Qt 6: ASCII digits whatever the system
+    // locale.
+    return moment.toLocalTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+}
+
+QString exportTimestamp()
+{
+    return exportTimestamp(QDateTime::currentDateTime());
+}
+
+} // namespace FileSupport

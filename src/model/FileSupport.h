@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <QVariant>
+
+#include <optional>
+
+// File types of the open and save panels, dropped items, de-duplicated file lists and the
+// timestamp that Desktop exports put into their file names.
+namespace FileTypes {
+
+// Name-filter patterns for file dialogs.
+inline const QString markupProjectPattern = QStringLiteral("*.kivo");
+inline const QString docxPattern = QStringLiteral("*.docx");
+
+} // namespace FileTypes
+
+namespace FileSupport {
+
+// The URL a dropped item stands for: a QUrl as it is; bytes as an encoded URL; text only when it
+// parses as an absolute URL with a scheme; anything else (or an empty or invalid value) gives
+// nothing.
+std::optional<QUrl> droppedURL(const QVariant &item);
+
+// The paths in order with repeats removed; two paths count as the same when they are equal after
+// making them absolute and resolving "." and ".." lexically (symbolic links are not followed).
+// The first occurrence wins.
+QStringList uniqueFileURLs(const QStringList &paths);
+
+// "yyyyMMdd-HHmmss" of the moment, in local time with ASCII digits ("20260305-140709").
+QString exportTimestamp(const QDateTime &moment);
+QString exportTimestamp();
+
+} // namespace FileSupport

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "model/MarkupAnnotation.h"
+#include "textengine/TextComparisonState.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+#include <variant>
+#include <vector>
+
+// Why a project could not be read or written. What the user sees is description(), in Chinese.
+struct MarkupProjectError {
+    enum class Kind {
+        ImageDecodingFailed, // an image inside the project cannot be decoded (`fileName` names it)
+        FileReadFailed,      // the project file cannot be read (`fileName` names it)
+        FileWriteFailed,     // the project file cannot be written (`fileName` names it)
+        UnreadableDocument,  // the bytes are not a project document (`detail` holds the key path)
+        UnwritableDocument,  // a number in the document is not finite (`detail` holds the key path)
+    };
+
+    Kind kind = Kind::UnreadableDocument;
+    QString fileName;
+    // Where in the document the problem sits, for diagnostics; not shown to the user.
+    QString detail;
+
+    static MarkupProjectError imageDecodingFailed(const QString &fileName);
+    static MarkupProjectError fileReadFailed(const QString &fileName);
+    static MarkupProjectError fileWriteFailed(const QString &fileName);
+
+    QString description() const;
+    bool operator==(const MarkupProjectError &) const = default;
+};
+
+// One side of a stored before/after pair.
+struct MarkupProjectComparisonImage {
+    QString fileName;
+    QByteArray imageData; // encoded image bytes in any format the image decoder reads
+    double pixelWidth = 0;
+    double pixelHeight = 0;
+
+    bool operator==(const MarkupProjectComparisonImage &) const = default;
+};
+
+struct MarkupProjectComparisonPair {
+    QUuid id;
+    MarkupProjectComparisonImage before;
+    MarkupProjectComparisonImage after;
+
+    bool operator==(const MarkupProjectComparisonPair &) const = default;
+};
+
+// One stored annotated image.
+struct MarkupProjectImage {
+    QUuid id;
+    QString fileName;
+    std::optional<QString> sourcePath;
+    QByteArray imageData;
+    double pixelWidth = 0;
+    double pixelHeight = 0;
+    std::vector<MarkupAnnotation> annotations;
+    std::optional<QString> savedPath;
+
+    bool operator==(const MarkupProjectImage &) const = default;
+};
+
+// The root record of a project file: UTF-8 JSON, pretty-printed with sorted keys.
+struct MarkupProjectDocument {
+    static inline const QString fileExtension = QStringLiteral("kivo");
+
+    qint64 version = 1;
+    std::vector<MarkupProjectImage> images;
+    // A single pair written by older versions; read only when comparisonPairs is empty, never
+    // written by this program.
+    std::optional<MarkupProjectComparisonPair> comparisonPair;
+    std::vector<MarkupProjectComparisonPair> comparisonPairs;
+    std::optional<TextComparisonState> textComparison;
+
+    bool operator==(const MarkupProjectDocument &) const = default;
+
+    // The pairs to restore: comparisonPairs when not empty, else the single legacy pair if any.
+    std::vector<MarkupProjectComparisonPair> pairsToRestore() const;
+
+    // The file's bytes, or an UnwritableDocument error for a non-finite number.
+    std::variant<QByteArray, MarkupProjectError> encode() const;
+    // Reads a whole file; any missing required member, wrong type, bad UUID or bad Base64 makes
+    // the whole file unreadable (UnreadableDocument). Nothing is partially read.
+    static std::variant<MarkupProjectDocument, MarkupProjectError> decode(const QByteArray &bytes);
+};
