@@ -51,7 +51,6 @@ FeedbackButton::FeedbackButton(QWidget *parent)
         update();
     });
     setFont(AppFont::font(13));
-    setCursor(Qt::PointingHandCursor);
 }
 
 FeedbackButton::FeedbackButton(const QString &text, qreal cornerRadius, QWidget *parent)
