@@ -247,6 +247,25 @@ public:
     static TextComparisonState normalizedTextComparison(TextComparisonState state);
 
     // ---- Image markup operations (src/markup/) --------------------------------------------------
+    // Numbering (MarkupViewModel_Numbering.cpp).
+    // Gives the numbered annotations of the image at `index` 1, 2, 3 … in list order, the others none.
+    void renumberAnnotations(qsizetype index);
+    // Moves numbers that older versions wrote into label texts into sequenceNumber, then renumbers
+    // the image when any text changed.
+    void normalizeLegacyNumberedTexts(qsizetype index);
+
+    // Per-image undo and redo (MarkupViewModel_Undo.cpp).
+    static constexpr qsizetype undoHistoryLimit = 80;
+    // Pushes a snapshot of the item (absent = the current image) and empties its redo history.
+    void recordUndoSnapshot(std::optional<QUuid> itemID = std::nullopt);
+    bool undo();
+    bool redo();
+    // Removes every annotation of the current image, undoably.
+    bool clearSelectedImageAnnotations();
+    void restoreUndoSnapshot(const ImageUndoSnapshot &snapshot, qsizetype index);
+    // Forgets the histories of the given images (they left the list).
+    void eraseUndoHistories(const QSet<QUuid> &itemIDs);
+
     // ---- Image comparison operations (src/comparison/) ------------------------------------------
     // ---- Text comparison operations (src/textengine/) -------------------------------------------
     // ---- Project save, open and autosave (src/model/MarkupViewModel_Project.cpp) ----------------
@@ -287,6 +306,8 @@ private:
     // Stores `value` and emits `signal` and stateChanged() when it differs from the old value.
     template<typename T>
     void assign(T &member, T value, void (MarkupViewModel::*signal)());
+
+    bool stepHistory(UndoStacks &from, UndoStacks &to, const QString &emptyMessage, const QString &doneMessage);
 
     // Published.
     std::vector<ImageMarkupItem> m_items;

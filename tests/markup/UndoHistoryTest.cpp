@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include "model/MarkupViewModel.h"
+#include "support/TestSupport.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+
+namespace {
+
+MarkupAnnotation labelledArrow(const QString &text)
+{
+    return MarkupAnnotation(QUuid::createUuid(), AnnotationKind::Arrow, UnitPoint2D(0.1, 0.1), UnitPoint2D(0.5, 0.5),
+                            text, QStringLiteral("#DC2626"), 4, 26, std::nullopt, std::nullopt, 1, std::nullopt, {});
+}
+
+ImageMarkupItem itemNamed(const QString &name)
+{
+    ImageMarkupItem item;
+    item.id = QUuid::createUuid();
+    item.fileName = name;
+    item.image = ImageHandle(TestSupport::solidImage(40, 30));
+    item.thumbnail = item.image;
+    item.pixelSize = QSizeF(40, 30);
+    return item;
+}
+
+class UndoHistory : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QSettings settings{dir.filePath("prefs.ini"), QSettings::IniFormat};
+    MarkupViewModel model{settings};
+
+    void SetUp() override
+    {
+        model.setItems({itemNamed("a.png"), itemNamed("b.png")});
+        model.setSelectedItemID(model.items()[0].id);
+    }
+
+    // One recorded change: append an annotation to the current image.
+    void addAnnotation(const QString &text)
+    {
+        model.recordUndoSnapshot();
+        auto items = model.items();
+        items[size_t(*model.selectedIndex())].annotations.push_back(labelledArrow(text));
+        model.setItems(items);
+        model.renumberAnnotations(*model.selectedIndex());
+    }
+};
+
+} // namespace
+
+TEST_F(UndoHistory, HistoryIsCappedAtEightySnapshots)
+{
+    for (int i = 0; i < 81; ++i)
+        addAnnotation(QString::number(i));
+    for (int i = 0; i < 80; ++i) {
+        EXPECT_TRUE(model.undo());
+        EXPECT_EQ(model.statusMessage(), "已撤回");
+    }
+    EXPECT_EQ(model.annotations().size(), 1u) << "the first state is out of reach";
+    EXPECT_TRUE(model.undo());
+    EXPECT_EQ(model.statusMessage(), "没有可撤回的操作");
+}
+
+TEST_F(UndoHistory, HistoriesBelongToTheirImage)
+{
+    addAnnotation("A");
+    model.setSelectedItemID(model.items()[1].id);
+    model.undo();
+    EXPECT_EQ(model.statusMessage(), "没有可撤回的操作");
+    model.setSelectedItemID(model.items()[0].id);
+    model.undo();
+    EXPECT_TRUE(model.annotations().empty());
+}
+
+TEST_F(UndoHistory, UndoRedoRoundTripAndSelection)
+{
+    addAnnotation("first");
+    addAnnotation("second");
+    const auto afterBoth = model.annotations();
+    model.undo();
+    EXPECT_EQ(model.selectedAnnotationID(), afterBoth[0].id) << "the last restored annotation is selected";
+    model.redo();
+    EXPECT_EQ(model.statusMessage(), "已重做");
+    model.undo();
+    model.redo();
+    EXPECT_EQ(model.annotations(), afterBoth);
+    EXPECT_EQ(model.undoSnapshotsByItemID().value(model.items()[0].id).size(), 2u);
+    EXPECT_EQ(model.redoSnapshotsByItemID().value(model.items()[0].id).size(), 0u);
+
+    model.undo();
+    addAnnotation("third");
+    model.redo();
+    EXPECT_EQ(model.statusMessage(), "没有可重做的操作") << "a new change empties the redo history";
+}
+
+TEST_F(UndoHistory, ClearIsUndoableAndSnapshotsShareThePicture)
+{
+    addAnnotation("one");
+    addAnnotation("");
+    addAnnotation("three");
+    const auto before = model.annotations();
+    EXPECT_TRUE(model.clearSelectedImageAnnotations());
+    EXPECT_EQ(model.statusMessage(), "已清空当前图片标注，可按 Ctrl+Z 撤销");
+    EXPECT_TRUE(model.annotations().empty());
+    model.undo();
+    EXPECT_EQ(model.annotations(), before);
+    EXPECT_EQ(model.annotations()[2].sequenceNumber, 2) << "blank arrows carry no number";
+
+    const auto &stack = model.undoSnapshotsByItemID().value(model.items()[0].id);
+    ASSERT_FALSE(stack.empty());
+    EXPECT_EQ(stack.front().image.image().cacheKey(), model.items()[0].image.image().cacheKey());
+
+    model.setItems({});
+    model.setSelectedItemID(std::nullopt);
+    EXPECT_FALSE(model.clearSelectedImageAnnotations());
+    EXPECT_EQ(model.statusMessage(), "请先选择图片");
+}
+
+TEST_F(UndoHistory, LegacyTextsAreRepairedAndRenumbered)
+{
+    auto items = model.items();
+    items[0].annotations = {labelledArrow("3.  标注文字"), labelledArrow("x"), labelledArrow("  ")};
+    model.setItems(items);
+    model.normalizeLegacyNumberedTexts(0);
+    const auto &annotations = model.items()[0].annotations;
+    EXPECT_EQ(annotations[0].text, "标注文字");
+    EXPECT_EQ(annotations[0].sequenceNumber, 1) << "renumbered after the repair";
+    EXPECT_EQ(annotations[1].sequenceNumber, 2);
+    EXPECT_EQ(annotations[2].sequenceNumber, std::nullopt);
+}
