@@ -14,6 +14,12 @@ packages=(
     xvfb xauth ffmpeg poppler-utils unzip
 )
 
+# Optional: LibreOffice opens a written DOCX in one test (skipped when absent). Large, so only
+# on request: KIVORA_WITH_LIBREOFFICE=1 make test
+if [ "${KIVORA_WITH_LIBREOFFICE:-0}" = "1" ]; then
+    packages+=(libreoffice-writer-nogui)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg -s "$p" >/dev/null 2>&1; then

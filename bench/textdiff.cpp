@@ -1,0 +1,199 @@
+// Speed and memory of the text comparison engine on realistic sizes: a contract-sized character
+// diff, a novel-sized line diff, a 20,000-line pair, the exports, and DOCX import.
+#include "textengine/TextComparisonDiff.h"
+#include "textengine/TextComparisonImport.h"
+#include "textengine/TextComparisonRenderer.h"
+#include "textengine/TextComparisonSummary.h"
+#include "textengine/TextComparisonWordExporter.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <zip.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace {
+
+long peakKiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stol(line.substr(6));
+    }
+    return 0;
+}
+
+long currentKiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    }
+    return 0;
+}
+
+void resetPeak()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+QString novelLine(QRandomGenerator &rng)
+{
+    static const QString pool = QStringLiteral("天地玄黄宇宙洪荒日月盈昃辰宿列张寒来暑往秋收冬藏闰余成岁律吕调阳云腾致雨露结为霜，。");
+    QString line;
+    const int length = 30 + int(rng.bounded(60));
+    for (int k = 0; k < length; ++k)
+        line += pool.at(int(rng.bounded(int(pool.size()))));
+    return line;
+}
+
+std::pair<QString, QString> linePair(int lines, int edits, quint32 seed)
+{
+    QRandomGenerator rng(seed);
+    QStringList original;
+    for (int k = 0; k < lines; ++k)
+        original << novelLine(rng);
+    QStringList edited = original;
+    for (int k = 0; k < edits; ++k)
+        edited[int(rng.bounded(lines))] = novelLine(rng);
+    return {original.join(u'\n'), edited.join(u'\n')};
+}
+
+template<typename F>
+double timeMs(F &&f)
+{
+    QElapsedTimer timer;
+    timer.start();
+    f();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+void measureLinePair(const char *label, int lines, int edits)
+{
+    auto [original, edited] = linePair(lines, edits, 42);
+    TextComparisonDiff::clearCache();
+    long before = currentKiB();
+    resetPeak();
+    std::size_t count = 0;
+    const double changesMs = timeMs([&] { count = TextComparisonDiff::changes(original, edited).size(); });
+    const long changesPeak = peakKiB() - before;
+    before = currentKiB();
+    resetPeak();
+    QString aligned;
+    const double alignedMs = timeMs([&] { aligned = TextComparisonDisplay::alignedOriginalText(original, edited); });
+    const long alignedPeak = peakKiB() - before;
+    std::printf("%s (%d lines, %d edits): changes %.1f ms (%zu changes, peak +%.1f MB), aligned %.1f ms (peak +%.1f MB)\n",
+                label, lines, edits, changesMs, count, changesPeak / 1024.0, alignedMs, alignedPeak / 1024.0);
+
+    QTemporaryDir dir;
+    QFile a(dir.filePath("a.txt"));
+    QFile b(dir.filePath("b.txt"));
+    if (a.open(QIODevice::WriteOnly) && b.open(QIODevice::WriteOnly)) {
+        a.write(original.toUtf8());
+        b.write(edited.toUtf8());
+        a.close();
+        b.close();
+        const double diffMs = timeMs([&] {
+            QProcess diff;
+            diff.start("diff", {a.fileName(), b.fileName()});
+            diff.waitForFinished(60000);
+        });
+        std::printf("  GNU diff on the same files: %.1f ms\n", diffMs);
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+
+    // Contract-sized pair compared per character: changes + aligned + summary.
+    {
+        QRandomGenerator rng(1);
+        double total = 0;
+        const int rounds = 20;
+        for (int r = 0; r < rounds; ++r) {
+            QString original;
+            while (original.size() < 1400)
+                original += novelLine(rng) + u'\n';
+            original.truncate(1400);
+            QString edited = original;
+            for (int k = 0; k < 30; ++k)
+                edited[qsizetype(rng.bounded(1400))] = u'改';
+            TextComparisonDiff::clearCache();
+            total += timeMs([&] {
+                TextComparisonDiff::changes(original, edited);
+                TextComparisonDisplay::alignedOriginalText(original, edited);
+                TextComparisonDiff::clearCache();
+                TextComparisonSummaryBuilder::summary(TextComparisonState("s", original, edited, {}));
+            });
+        }
+        std::printf("1400-character pair: changes + aligned + summary %.2f ms (goal 5 ms)\n", total / rounds);
+    }
+
+    measureLinePair("novel", 8000, 50);
+    measureLinePair("large pair", 20000, 2000);
+
+    // Exports of the novel fixture.
+    {
+        auto [original, edited] = linePair(8000, 50, 42);
+        TextComparisonState state("novel.txt", original, edited, {});
+        TextComparisonDiff::clearCache();
+        std::printf("novel DOCX export %.0f ms, ", timeMs([&] { TextComparisonWordExporter::docxData(state, "T", false); }));
+        TextComparisonDiff::clearCache();
+        std::printf("PNG %.0f ms, ", timeMs([&] { TextComparisonRenderer::pngData(state, "T", 1600, 2); }));
+        TextComparisonDiff::clearCache();
+        std::printf("PDF %.0f ms (goals 1000/1500/1500)\n", timeMs([&] { TextComparisonRenderer::pdfData(state, "T", 1600); }));
+    }
+
+    // DOCX import of a 20 MB body, and a part declared beyond the cap.
+    {
+        QTemporaryDir dir;
+        QByteArray body = "<?xml version=\"1.0\"?><w:document><w:body>";
+        while (body.size() < 20 << 20)
+            body += "<w:p><w:r><w:t>天地玄黄宇宙洪荒日月盈昃辰宿列张寒来暑往秋收冬藏</w:t></w:r></w:p>";
+        body += "</w:body></w:document>";
+        const QString path = dir.filePath("big.docx");
+        int error = 0;
+        zip_t *archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+        zip_source_t *source = zip_source_buffer(archive, body.constData(), zip_uint64_t(body.size()), 0);
+        zip_file_add(archive, "word/document.xml", source, 0);
+        zip_close(archive);
+        std::printf("DOCX import of a %.0f MB document.xml: %.0f ms (goal 2000)\n", body.size() / 1048576.0,
+                    timeMs([&] { TextComparisonImport::docxText(path); }));
+
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        QByteArray zip = file.readAll();
+        file.close();
+        // Declare 2 GiB for the body in both headers.
+        for (qsizetype at = zip.indexOf("PK\x03\x04"); at >= 0; at = zip.indexOf("PK\x03\x04", at + 1))
+            zip[at + 22 + 3] = 0x7F;
+        for (qsizetype at = zip.indexOf("PK\x01\x02"); at >= 0; at = zip.indexOf("PK\x01\x02", at + 1))
+            zip[at + 24 + 3] = 0x7F;
+        const QString hostile = dir.filePath("declared.docx");
+        QFile out(hostile);
+        out.open(QIODevice::WriteOnly);
+        out.write(zip);
+        out.close();
+        const long before = currentKiB();
+        resetPeak();
+        const double refusedMs = timeMs([&] { TextComparisonImport::docxText(hostile); });
+        std::printf("part declared at 2 GiB refused in %.1f ms, peak +%.1f MB (goal 200 ms)\n", refusedMs,
+                    (peakKiB() - before) / 1024.0);
+    }
+    return 0;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QFont>
+#include <QPointF>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QPainter;
+class TextBandLayout;
+
+// Output surfaces and drawing pieces shared by the comparison pages and the annotation pages.
+namespace PageOutput {
+
+using DrawPage = std::function<void(QPainter *)>;
+
+// A PNG of the page drawn at max(scale, 1); nothing when the bitmap cannot be made or encoded.
+std::optional<QByteArray> png(QSizeF pageSize, qreal scale, const DrawPage &draw);
+// A one-page PDF whose page is exactly pageSize points; no title or creator.
+std::optional<QByteArray> pdf(QSizeF pageSize, const DrawPage &draw);
+
+// Text with its top-left corner at the point (the way the pages anchor titles).
+void drawTextAt(QPainter *painter, QPointF topLeft, const QString &text, const QFont &font, const QColor &color);
+
+// Per-character decorations over a laid-out text, applied in order like text attributes: a later
+// background or underline replaces an earlier one, a removal clears what is there.
+class Decorations {
+public:
+    explicit Decorations(qsizetype length);
+    void setBackground(qsizetype start, qsizetype end, std::optional<QColor> color);
+    void setUnderline(qsizetype start, qsizetype end, std::optional<QColor> color, qreal thickness = 1);
+    void setStrike(qsizetype start, qsizetype end, std::optional<QColor> color);
+
+    // Backgrounds under the text of the laid-out lines whose text ends above maxBottom.
+    void drawBackgrounds(QPainter *painter, const TextBandLayout &layout, QPointF origin, qreal maxBottom) const;
+    // Underlines at the font's underline position, strikes through the middle of the x-height.
+    void drawLines(QPainter *painter, const TextBandLayout &layout, const QFont &font, QPointF origin,
+                   qreal maxBottom) const;
+
+private:
+    struct Line {
+        QColor color;
+        qreal thickness = 1;
+        bool on = false;
+    };
+    std::vector<std::optional<QColor>> background_;
+    std::vector<Line> underline_;
+    std::vector<Line> strike_;
+};
+
+// The band layout lines of [start, end) that are drawn (text bottom at or above maxBottom).
+std::vector<std::pair<int, QRectF>> drawnSegments(const TextBandLayout &layout, qsizetype start, qsizetype end,
+                                                  qreal maxBottom);
+
+} // namespace PageOutput

@@ -1,0 +1,375 @@
+#include "textengine/TextComparisonDiff.h"
+
+#include "textengine/SuffixLcsTable.h"
+#include "textengine/TokenInterner.h"
+
+#include <QTextBoundaryFinder>
+
+#include <algorithm>
+#include <mutex>
+
+namespace {
+
+// Tables up to this many bits keep every row (128 MiB); larger ones keep every k-th row.
+constexpr std::size_t fullTableBitBudget = std::size_t(1) << 30;
+
+struct TokenSpan {
+    qsizetype start;
+    qsizetype end;
+};
+
+std::vector<TokenSpan> graphemeSpans(const QString &text)
+{
+    std::vector<TokenSpan> spans;
+    if (text.isEmpty())
+        return spans;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype start = 0;
+    while (true) {
+        const qsizetype next = finder.toNextBoundary();
+        if (next < 0 || next <= start)
+            break;
+        spans.push_back({start, next});
+        start = next;
+        if (next >= text.size())
+            break;
+    }
+    return spans;
+}
+
+qsizetype graphemeCountUpTo(const QString &text, qsizetype limit)
+{
+    if (text.isEmpty())
+        return 0;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype count = 0;
+    qsizetype position = 0;
+    while (count < limit && position < text.size()) {
+        const qsizetype next = finder.toNextBoundary();
+        if (next <= position)
+            break;
+        ++count;
+        position = next;
+    }
+    return count;
+}
+
+std::vector<TokenSpan> lineSpans(const QString &text)
+{
+    // Control characters always stand alone as grapheme clusters (or as the pair "\r\n"), so
+    // the line ends can be found on code units.
+    std::vector<TokenSpan> spans;
+    const qsizetype length = text.size();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < length; ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c == u'\r' && i + 1 < length && text.at(i + 1) == u'\n')
+            continue;
+        if (c == u'\n' || c == u'\r') {
+            spans.push_back({start, i + 1});
+            start = i + 1;
+        }
+    }
+    if (start < length)
+        spans.push_back({start, length});
+    return spans;
+}
+
+std::vector<int> internSpans(TokenInterner &interner, const QString &text, const std::vector<TokenSpan> &spans)
+{
+    std::vector<int> ids;
+    ids.reserve(spans.size());
+    for (const TokenSpan &span : spans)
+        ids.push_back(interner.id(QStringView(text).mid(span.start, span.end - span.start)));
+    return ids;
+}
+
+// The walk of the diff: equal heads match, else the edited side advances only when skipping
+// the original token loses more. Returns one flag per edited token.
+std::vector<char> matchedFlags(const std::vector<int> &a, const std::vector<int> &b)
+{
+    std::vector<char> matched(b.size(), 0);
+    std::size_t prefix = 0;
+    while (prefix < a.size() && prefix < b.size() && a[prefix] == b[prefix]) {
+        matched[prefix] = 1;
+        ++prefix;
+    }
+    // The common prefix is exactly what the walk matches first. The common suffix is not
+    // skipped: the walk's tie rule would pair it differently ("x" against "zxx").
+    const std::vector<int> restA(a.begin() + std::ptrdiff_t(prefix), a.end());
+    const std::vector<int> restB(b.begin() + std::ptrdiff_t(prefix), b.end());
+    if (restA.empty() || restB.empty())
+        return matched;
+    SuffixLcsTable table(restA, restB, fullTableBitBudget);
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < restA.size() && j < restB.size()) {
+        if (restA[i] == restB[j]) {
+            matched[prefix + j] = 1;
+            ++i;
+            ++j;
+        } else if (table.value(i + 1, j) < table.value(i, j + 1)) {
+            ++j;
+        } else {
+            ++i;
+        }
+    }
+    return matched;
+}
+
+std::vector<TextComparisonChange> computeChanges(const QString &original, const QString &edited)
+{
+    if (edited.isEmpty() || TextComparisonDiff::canonicallyEqual(original, edited))
+        return {};
+    const qsizetype limit = TextComparisonDiff::characterModeLimit;
+    const bool characterMode = graphemeCountUpTo(original, limit) < limit && graphemeCountUpTo(edited, limit) < limit;
+    const std::vector<TokenSpan> originalSpans = characterMode ? graphemeSpans(original) : lineSpans(original);
+    const std::vector<TokenSpan> editedSpans = characterMode ? graphemeSpans(edited) : lineSpans(edited);
+    if (originalSpans.empty())
+        return {TextComparisonChange{1, 0, edited.size()}};
+
+    TokenInterner interner;
+    const std::vector<int> a = internSpans(interner, original, originalSpans);
+    const std::vector<int> b = internSpans(interner, edited, editedSpans);
+    const std::vector<char> matched = matchedFlags(a, b);
+
+    std::vector<std::pair<qsizetype, qsizetype>> ranges;
+    for (std::size_t k = 0; k < b.size(); ++k) {
+        if (!matched[k])
+            ranges.emplace_back(editedSpans[k].start, editedSpans[k].end);
+    }
+    const auto merged = TextComparisonDiff::mergedChangeRanges(ranges, edited);
+    std::vector<TextComparisonChange> result;
+    result.reserve(merged.size());
+    for (std::size_t k = 0; k < merged.size(); ++k)
+        result.push_back({qint64(k) + 1, merged[k].first, merged[k].second});
+    return result;
+}
+
+QString withNewlineLineEnds(const QString &text)
+{
+    if (!text.contains(u'\r'))
+        return text;
+    QString result = text;
+    result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    result.replace(u'\r', u'\n');
+    return result;
+}
+
+QString computeAlignedOriginal(const QString &originalText, const QString &editedText)
+{
+    const QString original = withNewlineLineEnds(originalText);
+    const QString edited = withNewlineLineEnds(editedText);
+    if (TextComparisonDiff::canonicallyEqual(original, edited))
+        return original;
+
+    const QStringList a = original.split(u'\n');
+    const QStringList b = edited.split(u'\n');
+    TokenInterner interner;
+    std::vector<int> ia;
+    std::vector<int> ib;
+    ia.reserve(std::size_t(a.size()));
+    ib.reserve(std::size_t(b.size()));
+    for (const QString &line : a)
+        ia.push_back(interner.id(line));
+    for (const QString &line : b)
+        ib.push_back(interner.id(line));
+
+    const std::size_t n = ia.size();
+    const std::size_t m = ib.size();
+    QStringList output;
+    output.reserve(qsizetype(n + m));
+    std::size_t prefix = 0;
+    while (prefix < n && prefix < m && ia[prefix] == ib[prefix]) {
+        output.append(a.at(qsizetype(prefix)));
+        ++prefix;
+    }
+    const std::vector<int> restA(ia.begin() + std::ptrdiff_t(prefix), ia.end());
+    const std::vector<int> restB(ib.begin() + std::ptrdiff_t(prefix), ib.end());
+    SuffixLcsTable table(restA, restB, fullTableBitBudget);
+    std::size_t i = 0;
+    std::size_t j = 0;
+    const std::size_t rn = restA.size();
+    const std::size_t rm = restB.size();
+    while (i < rn) {
+        const QString &line = a.at(qsizetype(prefix + i));
+        if (j < rm && restA[i] == restB[j]) {
+            output.append(line);
+            ++i;
+            ++j;
+        } else if (j >= rm) {
+            output.append(line);
+            ++i;
+        } else if (b.at(qsizetype(prefix + j)).isEmpty()) {
+            output.append(QString());
+            ++j;
+        } else {
+            const auto below = table.value(i + 1, j);
+            const auto right = table.value(i, j + 1);
+            if (below < right) {
+                output.append(QString());
+                ++j;
+            } else if (below == right) {
+                output.append(line);
+                ++i;
+                ++j;
+            } else {
+                output.append(line);
+                ++i;
+            }
+        }
+    }
+    for (; j < rm; ++j)
+        output.append(QString());
+    return output.join(u'\n');
+}
+
+struct ResultCache {
+    std::mutex mutex;
+    bool hasChanges = false;
+    QString changesOriginal;
+    QString changesEdited;
+    std::vector<TextComparisonChange> changes;
+    bool hasAligned = false;
+    QString alignedOriginal;
+    QString alignedEdited;
+    QString aligned;
+};
+
+ResultCache &cache()
+{
+    static ResultCache instance;
+    return instance;
+}
+
+} // namespace
+
+namespace TextComparisonDiff {
+
+bool canonicallyEqual(const QString &a, const QString &b)
+{
+    if (a == b)
+        return true;
+    if (TokenInterner::isTriviallyDecomposed(a) && TokenInterner::isTriviallyDecomposed(b))
+        return false;
+    return a.normalized(QString::NormalizationForm_D) == b.normalized(QString::NormalizationForm_D);
+}
+
+std::vector<TextComparisonChange> changes(const QString &original, const QString &edited)
+{
+    ResultCache &c = cache();
+    {
+        std::lock_guard lock(c.mutex);
+        if (c.hasChanges && c.changesOriginal == original && c.changesEdited == edited)
+            return c.changes;
+    }
+    std::vector<TextComparisonChange> result = computeChanges(original, edited);
+    std::lock_guard lock(c.mutex);
+    c.hasChanges = true;
+    c.changesOriginal = original;
+    c.changesEdited = edited;
+    c.changes = result;
+    return result;
+}
+
+std::vector<TextToken> characterTokens(const QString &text)
+{
+    std::vector<TextToken> tokens;
+    for (const TokenSpan &span : graphemeSpans(text))
+        tokens.push_back({text.mid(span.start, span.end - span.start), span.start, span.end});
+    return tokens;
+}
+
+std::vector<TextToken> lineTokens(const QString &text)
+{
+    std::vector<TextToken> tokens;
+    for (const TokenSpan &span : lineSpans(text))
+        tokens.push_back({text.mid(span.start, span.end - span.start), span.start, span.end});
+    return tokens;
+}
+
+std::vector<qsizetype> matchedEditedTokenIndices(const QStringList &original, const QStringList &edited)
+{
+    TokenInterner interner;
+    std::vector<int> a;
+    std::vector<int> b;
+    for (const QString &token : original)
+        a.push_back(interner.id(token));
+    for (const QString &token : edited)
+        b.push_back(interner.id(token));
+    const std::vector<char> flags = matchedFlags(a, b);
+    std::vector<qsizetype> indices;
+    for (std::size_t k = 0; k < flags.size(); ++k) {
+        if (flags[k])
+            indices.push_back(qsizetype(k));
+    }
+    return indices;
+}
+
+std::vector<std::pair<qsizetype, qsizetype>> mergedChangeRanges(
+    const std::vector<std::pair<qsizetype, qsizetype>> &ranges, const QString &edited)
+{
+    std::vector<std::pair<qsizetype, qsizetype>> result;
+    for (const auto &range : ranges) {
+        if (range.second <= range.first)
+            continue;
+        if (result.empty()) {
+            result.push_back(range);
+            continue;
+        }
+        auto &previous = result.back();
+        bool onlyBlanks = true;
+        for (qsizetype k = previous.second; k < range.first && onlyBlanks; ++k)
+            onlyBlanks = edited.at(k).isSpace();
+        if (previous.second == range.first || onlyBlanks)
+            previous.second = range.second;
+        else
+            result.push_back(range);
+    }
+    return result;
+}
+
+void clearCache()
+{
+    ResultCache &c = cache();
+    std::lock_guard lock(c.mutex);
+    c.hasChanges = false;
+    c.changesOriginal.clear();
+    c.changesEdited.clear();
+    c.changes.clear();
+    c.hasAligned = false;
+    c.alignedOriginal.clear();
+    c.alignedEdited.clear();
+    c.aligned.clear();
+}
+
+} // namespace TextComparisonDiff
+
+namespace TextComparisonDisplay {
+
+QString alignedOriginalText(const QString &original, const QString &edited)
+{
+    ResultCache &c = cache();
+    {
+        std::lock_guard lock(c.mutex);
+        if (c.hasAligned && c.alignedOriginal == original && c.alignedEdited == edited)
+            return c.aligned;
+    }
+    QString result = computeAlignedOriginal(original, edited);
+    std::lock_guard lock(c.mutex);
+    c.hasAligned = true;
+    c.alignedOriginal = original;
+    c.alignedEdited = edited;
+    c.aligned = result;
+    return result;
+}
+
+} // namespace TextComparisonDisplay
+
+std::pair<qint64, qint64> TextComparisonChange::nsRange(const QString &edited) const
+{
+    const qint64 length = edited.size();
+    const qint64 location = std::clamp<qint64>(start, 0, length);
+    const qint64 endClipped = std::clamp<qint64>(end, location, length);
+    return {location, endClipped - location};
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "textengine/TextComparisonChange.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <utility>
+#include <vector>
+
+// The changes of the edited text against the original: runs of the edited text outside the
+// longest common subsequence that the walk picks, joined across white space, numbered from 1.
+// Removed text is not marked. Tokens are characters (grapheme clusters) while both texts have
+// at most 1400 of them, else lines. Equality of texts and tokens is canonical equivalence.
+namespace TextComparisonDiff {
+
+// Both sides are compared character by character below this many characters.
+inline constexpr qsizetype characterModeLimit = 1401;
+
+std::vector<TextComparisonChange> changes(const QString &original, const QString &edited);
+
+std::vector<TextToken> characterTokens(const QString &text);
+
+// Lines end after "\n", after "\r\n" and after a lone "\r"; a final line break yields no empty
+// token, and the token's text includes its line break.
+std::vector<TextToken> lineTokens(const QString &text);
+
+// Indices of the edited tokens that the walk over the LCS table matches, ascending.
+std::vector<qsizetype> matchedEditedTokenIndices(const QStringList &original, const QStringList &edited);
+
+// Drops empty ranges and joins neighbours that touch or that only white space separates.
+std::vector<std::pair<qsizetype, qsizetype>> mergedChangeRanges(
+    const std::vector<std::pair<qsizetype, qsizetype>> &ranges, const QString &edited);
+
+// Canonical equivalence of two texts (identical code units are equal without normalising).
+bool canonicallyEqual(const QString &a, const QString &b);
+
+// The last result of changes() and of alignedOriginalText() is kept for the next call with the
+// same texts (the editor, the summary and the strip ask for it several times per keystroke).
+// Benchmarks clear it to time the computation itself.
+void clearCache();
+
+} // namespace TextComparisonDiff
+
+namespace TextComparisonDisplay {
+
+// The original with empty lines inserted so that its lines stand on the rows of the
+// corresponding edited lines. Line ends of both texts are made "\n" first.
+QString alignedOriginalText(const QString &original, const QString &edited);
+
+} // namespace TextComparisonDisplay

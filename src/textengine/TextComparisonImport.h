@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// What can go wrong when a source text is read; the descriptions are what the user sees.
+enum class TextComparisonImportError {
+    unsupportedEncoding,   // "文案文件无法解析"
+    docxArchiveUnreadable, // "DOCX 文件无法读取"
+    docxTextMissing,       // "DOCX 中没有可解析的正文"
+};
+
+QString textComparisonImportErrorDescription(TextComparisonImportError error);
+
+// Reading a source file into one text: TXT and RTF (as plain text, control words included) in
+// UTF-8, GB18030 or UTF-16, and DOCX packages read in memory.
+namespace TextComparisonImport {
+
+// Text files above this size are refused before they are read.
+inline constexpr qint64 maxTextFileBytes = qint64(32) << 20;
+// A DOCX part may declare at most this many bytes, and all parts read together at most the total.
+inline constexpr qint64 maxDocxPartBytes = qint64(64) << 20;
+inline constexpr qint64 maxDocxTotalBytes = qint64(256) << 20;
+
+// The most plausible decoding of the bytes, or nothing when no candidate decodes.
+// A byte-order mark decides the encoding alone (UTF-8, or UTF-16 in its byte order); without
+// one, UTF-8, GB18030 and UTF-16 little-endian are scored and the lowest penalty wins, earlier
+// candidates winning ties.
+std::optional<QString> decodedText(const QByteArray &bytes);
+
+// Lower is more plausible. Letters U+00C0..U+00FF count against the legacy and UTF-16 readings
+// only: in a valid UTF-8 reading they are ordinary accented letters ("café").
+qint64 decodingPenalty(const QString &text, bool isUtf8Reading = false);
+
+// The visible text of one WordprocessingML part: w:t runs, w:tab as a tab, w:br and w:cr as line
+// breaks, paragraphs trimmed and joined by "\n". Text under mc:Fallback is skipped (it repeats the
+// mc:Choice content). A part that breaks off with an XML error gives the text read so far.
+QString docxPartText(const QByteArray &xml);
+
+struct DocxResult {
+    QString text;
+    std::optional<TextComparisonImportError> error;
+};
+
+// The body, header and footer parts of the package, in archive order.
+DocxResult docxText(const QString &path);
+
+struct ImportResult {
+    std::optional<QString> text;
+    QString errorMessage; // set when text is absent
+};
+
+// A file as the upload panel hands it over: "docx" (any case) is read as a package, everything
+// else as a text file.
+ImportResult importFile(const QString &path);
+
+} // namespace TextComparisonImport

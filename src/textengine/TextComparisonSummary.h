@@ -1,0 +1,27 @@
+#pragma once
+
+#include "textengine/TextComparisonState.h"
+
+#include <QString>
+
+// The four counts that the pages, the Word file and the editor's header show.
+struct TextComparisonSummary {
+    qint64 changeCount = 0;
+    qint64 noteCount = 0;
+    qint64 underlineCount = 0;
+    qint64 strikethroughCount = 0;
+
+    // "3 处修改 · 1 条批注 · 0 个下划线 · 2 个划掉"
+    QString displayText() const;
+
+    bool operator==(const TextComparisonSummary &) const = default;
+};
+
+namespace TextComparisonSummaryBuilder {
+
+TextComparisonSummary summary(const TextComparisonState &state);
+
+// The counts for changes already computed (the renderer has them at hand).
+TextComparisonSummary summary(qint64 changeCount, const std::vector<TextMarkupAnnotation> &annotations);
+
+} // namespace TextComparisonSummaryBuilder
