@@ -23,20 +23,44 @@ bool isLabelHit(const MarkupAnnotation &annotation, QPointF point, QSizeF size)
     return layout && layout->bubbleRect.grownBy(labelHitMargin).containsInclusive(point);
 }
 
+// Squared distance from p to the segment a–b, for the quick test before the exact one.
+double squaredSegmentDistance(QPointF p, QPointF a, QPointF b)
+{
+    const double dx = b.x() - a.x(), dy = b.y() - a.y();
+    const double lengthSquared = dx * dx + dy * dy;
+    double t = lengthSquared > 0 ? ((p.x() - a.x()) * dx + (p.y() - a.y()) * dy) / lengthSquared : 0;
+    t = t > 0 ? (t < 1 ? t : 1) : 0;
+    const double ex = a.x() + t * dx - p.x(), ey = a.y() + t * dy - p.y();
+    return ex * ex + ey * ey;
+}
+
 bool isBrushHit(const MarkupAnnotation &annotation, QPointF point, QSizeF size, double tolerance)
 {
-    // Converted on the fly: long strokes are tested on every pointer move.
-    const auto at = [&](size_t i) {
-        return annotation.points.empty() ? (i == 0 ? annotation.start : annotation.end).toPoint(size)
-                                         : annotation.points[i].toPoint(size);
-    };
-    const size_t count = annotation.points.empty() ? 2 : annotation.points.size();
-    if (count == 1)
+    const std::vector<UnitPoint2D> &stored = annotation.points;
+    if (stored.empty())
+        return distance(point, annotation.start.toPoint(size), annotation.end.toPoint(size)) <= tolerance;
+    const double w = size.width(), h = size.height();
+    const auto at = [&](size_t i) { return QPointF(stored[i].x * w, stored[i].y * h); };
+    if (stored.size() == 1)
         return pointDistance(at(0), point) <= tolerance;
+
+    // Long strokes are tested on every pointer move: reject by the stroke's bounds first, then
+    // compare squared distances and confirm only near misses exactly.
+    double minX = stored[0].x, maxX = minX, minY = stored[0].y, maxY = minY;
+    for (const UnitPoint2D &p : stored) {
+        minX = std::min(minX, p.x);
+        maxX = std::max(maxX, p.x);
+        minY = std::min(minY, p.y);
+        maxY = std::max(maxY, p.y);
+    }
+    if (!Rect::spanning(QPointF(minX * w, minY * h), QPointF(maxX * w, maxY * h)).grownBy(tolerance).containsInclusive(point))
+        return false;
+    const double nearEnough = tolerance * tolerance * (1 + 1e-9) + 1e-12;
     QPointF previous = at(0);
-    for (size_t i = 1; i < count; ++i) {
+    for (size_t i = 1; i < stored.size(); ++i) {
         const QPointF current = at(i);
-        if (distance(point, previous, current) <= tolerance)
+        if (squaredSegmentDistance(point, previous, current) <= nearEnough
+            && distance(point, previous, current) <= tolerance)
             return true;
         previous = current;
     }
