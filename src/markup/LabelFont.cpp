@@ -11,11 +11,11 @@ namespace LabelFont {
 
 namespace {
 
-const QFontMetricsF &referenceMetrics()
+// Made per call: a font kept in a static would outlive the application's font database and be
+// torn down after it. Layouts are cached by the geometry, so this is not on a hot path.
+QFontMetricsF referenceMetrics()
 {
-    // QFontMetricsF is reentrant but not thread-safe; each thread keeps its own.
-    thread_local const QFontMetricsF metrics(referenceFont());
-    return metrics;
+    return QFontMetricsF(referenceFont());
 }
 
 } // namespace
@@ -36,7 +36,7 @@ double advance(const QString &text, double fontSize)
 
 double naturalLineHeight(double fontSize)
 {
-    const QFontMetricsF &m = referenceMetrics();
+    const QFontMetricsF m = referenceMetrics();
     return (m.ascent() + m.descent() + m.leading()) * (fontSize / referencePixelSize);
 }
 
