@@ -168,6 +168,7 @@ void drawLabel(QPainter &painter, const QString &text, const MarkupAnnotation &a
         painter.strokePath(path, QPen(border, std::max(0.28 * sw, 1.0)));
     }
 
+    painter.save();
     painter.setPen(color);
     const Rect textRect = layout->textRect;
     for (qsizetype i = 0; i < layout->lines.size(); ++i) {
@@ -175,6 +176,7 @@ void drawLabel(QPainter &painter, const QString &text, const MarkupAnnotation &a
                               layout->lineHeight);
         LabelFont::drawLine(painter, lineRect, layout->lines.at(i), layout->fontSize);
     }
+    painter.restore();
 }
 
 } // namespace AnnotationRenderer
