@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QFont>
+#include <QRectF>
+#include <QString>
+
+class QPainter;
+
+// The label font shared by the canvas overlay, the hit tests and the renderer. Label sizes are
+// fractional canvas units while QFont keeps only whole pixel sizes, so the font is built once at a
+// fixed reference size and every width, height and glyph is scaled linearly from it. That keeps
+// the three users in exact agreement at every zoom and output size.
+namespace LabelFont {
+
+// Pixel size the reference font is built at.
+constexpr double referencePixelSize = 100;
+
+// The semibold label face at the reference size, without hinting (hinting would snap widths to
+// the reference size's pixel grid and break linear scaling).
+QFont referenceFont();
+
+// Width of a one-line text at a font size in canvas units (not rounded).
+double advance(const QString &text, double fontSize);
+
+// Ascent + descent + leading at a font size (descent counted positive).
+double naturalLineHeight(double fontSize);
+
+// Draws one line into a rectangle, aligned top-left and clipped to the rectangle.
+void drawLine(QPainter &painter, const QRectF &rect, const QString &line, double fontSize);
+
+} // namespace LabelFont

@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include "markup/AnnotationRenderer.h"
+#include "markup/MarkupGeometry.h"
+#include "markup/MarkupTestSupport.h"
+#include "support/TestSupport.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cmath>
+
+namespace {
+
+// Pixels along a column whose colour is mostly the annotation red (#DC2626) rather than white.
+int redRun(const QImage &image, int x, int fromY, int toY)
+{
+    int count = 0;
+    for (int y = fromY; y < toY; ++y) {
+        const QColor c = image.pixelColor(x, y);
+        if (c.green() < 160 && c.red() > 150)
+            ++count;
+    }
+    return count;
+}
+
+QImage decode(const QByteArray &bytes)
+{
+    return QImage::fromData(bytes);
+}
+
+} // namespace
+
+TEST(AnnotationRenderer, TransparentAreasComeOutWhiteAndOpaque)
+{
+    QImage base(40, 30, QImage::Format_ARGB32);
+    base.fill(Qt::transparent);
+    base.setPixelColor(5, 5, QColor(0, 0, 255));
+    const auto png = AnnotationRenderer::pngData(base, {});
+    ASSERT_TRUE(png);
+    const QImage out = decode(*png);
+    ASSERT_EQ(out.size(), QSize(40, 30));
+    EXPECT_FALSE(out.hasAlphaChannel());
+    EXPECT_EQ(out.pixelColor(0, 0), QColor(Qt::white));
+    EXPECT_EQ(out.pixelColor(5, 5), QColor(0, 0, 255));
+
+    const auto bitmap = AnnotationRenderer::renderedBitmap(base, {});
+    ASSERT_TRUE(bitmap);
+    for (int y = 0; y < bitmap->height(); ++y)
+        for (int x = 0; x < bitmap->width(); ++x)
+            ASSERT_EQ(qAlpha(bitmap->pixel(x, y)), 255);
+
+    EXPECT_FALSE(AnnotationRenderer::renderedBitmap(QImage(), {}));
+    EXPECT_FALSE(AnnotationRenderer::pngData(QImage(), {}));
+}
+
+TEST(AnnotationRenderer, StrokeWidthsAreTakenOfThePixelSize)
+{
+    const QImage base = TestSupport::solidImage(4000, 3000);
+    // Line width 3 on 4000 × 3000: 12 pixels; a rectangle is stroked, never filled.
+    const MarkupAnnotation thick = makeAnnotation(AnnotationKind::Rectangle, {0.25, 0.2}, {0.75, 0.6});
+    MarkupAnnotation thin = makeAnnotation(AnnotationKind::Brush, {0.1, 0.9}, {0.9, 0.9});
+    thin.lineWidth = 0.1; // 1.1 for shapes, at least 2 for brushes
+    const auto bitmap = AnnotationRenderer::renderedBitmap(base, {thick, thin});
+    ASSERT_TRUE(bitmap);
+    EXPECT_NEAR(redRun(*bitmap, 2000, 560, 640), 12, 1);
+    EXPECT_NEAR(redRun(*bitmap, 2000, 1760, 1840), 12, 1);
+    EXPECT_EQ(bitmap->pixelColor(2000, 1200), QColor(Qt::white));
+    EXPECT_NEAR(redRun(*bitmap, 2000, 2680, 2720), 2, 1);
+}
+
+TEST(AnnotationRenderer, LaterAnnotationsCoverEarlierOnes)
+{
+    const QImage base = TestSupport::solidImage(400, 400, Qt::black);
+    MarkupAnnotation first = makeAnnotation(AnnotationKind::Rectangle, {0.25, 0.25}, {0.75, 0.75});
+    first.lineWidth = 30; // 12 pixels
+    MarkupAnnotation second = first;
+    second.colorHex = QStringLiteral("#2563EB");
+    const auto bitmap = AnnotationRenderer::renderedBitmap(base, {first, second});
+    ASSERT_TRUE(bitmap);
+    EXPECT_EQ(bitmap->pixelColor(200, 100), QColor(0x25, 0x63, 0xEB));
+}
+
+TEST(AnnotationRenderer, LabelsAreDrawnOnlyForVisibleText)
+{
+    const QImage base = TestSupport::solidImage(600, 400, Qt::black);
+    const QSizeF size(600, 400);
+    // A numbered arrow with blank text has no bubble; a numbered text annotation shows its number.
+    MarkupAnnotation arrow = makeAnnotation(AnnotationKind::Arrow, {0.1, 0.5}, {0.2, 0.5}, QString(), 1);
+    arrow.labelPosition = UnitPoint2D(0.5, 0.1);
+    const auto bare = AnnotationRenderer::renderedBitmap(base, {arrow});
+    ASSERT_TRUE(bare);
+    EXPECT_EQ(bare->pixelColor(310, 50), QColor(Qt::black));
+
+    const MarkupAnnotation text = makeAnnotation(AnnotationKind::Text, {0.5, 0.1}, {0.5, 0.1}, QString(), 1);
+    const auto layout = MarkupGeometry::labelLayout(text, size);
+    ASSERT_TRUE(layout);
+    const auto labelled = AnnotationRenderer::renderedBitmap(base, {text});
+    ASSERT_TRUE(labelled);
+    // The bubble is white at 0.86 over black; the number is drawn in the annotation colour.
+    const Rect bubble = layout->bubbleRect;
+    const QColor inside = labelled->pixelColor(int(bubble.maxX()) - 4, int(bubble.midY()));
+    EXPECT_NEAR(inside.red(), 219, 2);
+    EXPECT_EQ(inside.red(), inside.blue());
+    int reddish = 0;
+    for (int y = int(bubble.minY()); y < int(bubble.maxY()); ++y)
+        for (int x = int(bubble.minX()); x < int(bubble.minX() + 30); ++x)
+            reddish += labelled->pixelColor(x, y).red() > 150 && labelled->pixelColor(x, y).green() < 120;
+    EXPECT_GT(reddish, 10);
+}
+
+TEST(AnnotationRenderer, LongLinesAreClippedNotWrapped)
+{
+    const QImage base = TestSupport::solidImage(800, 400, Qt::black);
+    MarkupAnnotation a = makeAnnotation(AnnotationKind::Text, {0.1, 0.1}, {0.1, 0.1}, QString(40, QChar(u'W')));
+    a.labelWidth = 32; // a single W is narrower than 32 at this size: many lines, none overflowing
+    a.fontSize = 40;
+    const auto layout = MarkupGeometry::labelLayout(a, QSizeF(800, 400));
+    ASSERT_TRUE(layout);
+    const auto bitmap = AnnotationRenderer::renderedBitmap(base, {a});
+    ASSERT_TRUE(bitmap);
+    // Nothing of the text spills right of the bubble.
+    const int right = int(std::ceil(layout->bubbleRect.maxX())) + 2;
+    for (int y = 0; y < bitmap->height(); ++y)
+        ASSERT_EQ(bitmap->pixelColor(right, y), QColor(Qt::black)) << y;
+}
+
+TEST(AnnotationRenderer, HostileSizesDoNotBreakRendering)
+{
+    const QImage base = TestSupport::solidImage(100, 100);
+    MarkupAnnotation a = makeAnnotation(AnnotationKind::Arrow, {0.1, 0.1}, {0.9, 0.9}, QStringLiteral("x"));
+    a.lineWidth = INFINITY;
+    a.fontSize = 1e300;
+    MarkupAnnotation b = makeAnnotation(AnnotationKind::Brush, {0.1, 0.1}, {0.9, 0.9}, QStringLiteral("y"));
+    b.fontSize = std::nan("");
+    b.lineWidth = -5;
+    EXPECT_TRUE(AnnotationRenderer::renderedBitmap(base, {a, b}));
+}
+
+TEST(AnnotationRenderer, JpegQualityIsClamped)
+{
+    EXPECT_EQ(AnnotationRenderer::jpegQuality(0), 10);
+    EXPECT_EQ(AnnotationRenderer::jpegQuality(5), 100);
+    EXPECT_EQ(AnnotationRenderer::jpegQuality(std::nan("")), 10);
+    EXPECT_EQ(AnnotationRenderer::jpegQuality(0.855), 86);
+    QImage base(200, 200, QImage::Format_RGB32);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 200; ++x)
+            base.setPixel(x, y, qRgb(x, y, (x * y) % 256));
+    const auto low = AnnotationRenderer::jpegData(base, {}, 0);
+    const auto high = AnnotationRenderer::jpegData(base, {}, 5);
+    ASSERT_TRUE(low && high);
+    EXPECT_LT(low->size(), high->size());
+    EXPECT_EQ(decode(*high).size(), QSize(200, 200));
+}

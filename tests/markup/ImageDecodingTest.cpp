@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include "markup/ImageDecoding.h"
+#include "support/TestSupport.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QTemporaryDir>
+
+namespace {
+
+// A JPEG of the image with an EXIF APP1 segment carrying the orientation tag spliced in after SOI.
+QByteArray jpegWithOrientation(const QImage &image, quint16 orientation)
+{
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 95);
+
+    QByteArray tiff("MM\0\x2A\0\0\0\x08", 8); // big-endian header, first IFD at 8
+    tiff.append("\0\x01", 2);                  // one entry
+    tiff.append("\x01\x12\0\x03\0\0\0\x01", 8); // Orientation, SHORT, count 1
+    tiff.append(char(orientation >> 8)).append(char(orientation & 0xFF)).append("\0\0", 2);
+    tiff.append("\0\0\0\0", 4); // no next IFD
+    QByteArray app1("\xFF\xE1", 2);
+    const int length = 2 + 6 + tiff.size();
+    app1.append(char(length >> 8)).append(char(length & 0xFF));
+    app1.append("Exif\0\0", 6).append(tiff);
+    return jpeg.left(2) + app1 + jpeg.mid(2);
+}
+
+// Left half red, right half blue.
+QImage halves(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(220, 20, 20));
+    for (int y = 0; y < height; ++y)
+        for (int x = width / 2; x < width; ++x)
+            image.setPixelColor(x, y, QColor(20, 20, 220));
+    return image;
+}
+
+bool isRed(QColor c)
+{
+    return c.red() > 150 && c.blue() < 100;
+}
+
+bool isBlue(QColor c)
+{
+    return c.blue() > 150 && c.red() < 100;
+}
+
+} // namespace
+
+TEST(ImageDecoding, AppliesTheExifOrientation)
+{
+    QTemporaryDir dir;
+    // Orientation 6: stored sideways, shown turned a quarter clockwise, so the stored left half
+    // becomes the top half.
+    const QString path = TestSupport::writeFile(dir.filePath(QStringLiteral("rotated.jpg")),
+                                                jpegWithOrientation(halves(800, 600), 6));
+    const auto image = ImageDecoding::loadOrientedImage(path);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->size(), QSize(600, 800));
+    EXPECT_TRUE(isRed(image->pixelColor(300, 100)));
+    EXPECT_TRUE(isBlue(image->pixelColor(300, 700)));
+    EXPECT_EQ(image->format(), QImage::Format_RGB32);
+
+    // Its thumbnail is upright too, 72 × 96 both from the picture and from the file (where the
+    // JPEG is decoded already reduced, in the stored orientation).
+    EXPECT_EQ(ImageDecoding::makeThumbnail(*image, 96).size(), QSize(72, 96));
+    const auto fromFile = ImageDecoding::makeThumbnail(path, 96);
+    ASSERT_TRUE(fromFile);
+    EXPECT_EQ(fromFile->size(), QSize(72, 96));
+    EXPECT_TRUE(isRed(fromFile->pixelColor(36, 10)));
+    EXPECT_TRUE(isBlue(fromFile->pixelColor(36, 86)));
+}
+
+TEST(ImageDecoding, ThumbnailSizes)
+{
+    EXPECT_EQ(ImageDecoding::thumbnailSize({4000, 3000}, 96), QSize(96, 72));
+    EXPECT_EQ(ImageDecoding::thumbnailSize({3000, 4000}, 96), QSize(72, 96));
+    EXPECT_EQ(ImageDecoding::thumbnailSize({3000, 1}, 96), QSize(96, 1));
+    EXPECT_EQ(ImageDecoding::thumbnailSize({50, 20}, 96), QSize(50, 20));
+    EXPECT_EQ(ImageDecoding::thumbnailSize({96, 96}, 96), QSize(96, 96));
+    EXPECT_EQ(ImageDecoding::thumbnailSize({1000, 333}, 96), QSize(96, 32));
+
+    const QImage wide = TestSupport::solidImage(3000, 1, Qt::red);
+    const QImage wideThumb = ImageDecoding::makeThumbnail(wide, 96);
+    EXPECT_EQ(wideThumb.size(), QSize(96, 1));
+    EXPECT_EQ(wideThumb.pixelColor(50, 0), QColor(Qt::red));
+    const QImage small = TestSupport::solidImage(50, 20, Qt::blue);
+    EXPECT_EQ(ImageDecoding::makeThumbnail(small, 96).cacheKey(), small.cacheKey());
+    EXPECT_TRUE(ImageDecoding::makeThumbnail(QImage(), 96).isNull());
+
+    // Transparency is kept.
+    QImage clear(400, 200, QImage::Format_ARGB32);
+    clear.fill(Qt::transparent);
+    EXPECT_EQ(qAlpha(ImageDecoding::makeThumbnail(clear, 96).pixel(10, 10)), 0);
+
+    // A PNG goes the full-decode way and gives the same size as a JPEG would.
+    QTemporaryDir dir;
+    const QString png = dir.filePath(QStringLiteral("wide.png"));
+    ASSERT_TRUE(wide.save(png));
+    const auto pngThumb = ImageDecoding::makeThumbnail(png, 96);
+    ASSERT_TRUE(pngThumb);
+    EXPECT_EQ(pngThumb->size(), QSize(96, 1));
+}
+
+TEST(ImageDecoding, NormalisesDepthAndColourSpace)
+{
+    QTemporaryDir dir;
+    // 16 bits per channel become 8.
+    QImage deep(20, 10, QImage::Format_RGBA64);
+    deep.fill(QColor(10, 200, 30, 128));
+    const QString deepPath = dir.filePath(QStringLiteral("deep.png"));
+    ASSERT_TRUE(deep.save(deepPath));
+    const auto deepImage = ImageDecoding::loadOrientedImage(deepPath);
+    ASSERT_TRUE(deepImage);
+    EXPECT_EQ(deepImage->format(), QImage::Format_ARGB32);
+    EXPECT_NEAR(qAlpha(deepImage->pixel(5, 5)), 128, 1);
+
+    // A wide-gamut profile is converted to sRGB at decode.
+    QImage wide(20, 10, QImage::Format_RGB32);
+    wide.fill(QColor(40, 200, 60));
+    wide.setColorSpace(QColorSpace(QColorSpace::AdobeRgb));
+    const QString widePath = dir.filePath(QStringLiteral("wide.png"));
+    ASSERT_TRUE(wide.save(widePath));
+    const auto converted = ImageDecoding::loadOrientedImage(widePath);
+    ASSERT_TRUE(converted);
+    EXPECT_EQ(converted->colorSpace(), QColorSpace(QColorSpace::SRgb));
+    EXPECT_NE(converted->pixelColor(5, 5), QColor(40, 200, 60));
+    EXPECT_LT(converted->pixelColor(5, 5).red(), 40);
+}
+
+TEST(ImageDecoding, RefusesBadAndOversizedFiles)
+{
+    QTemporaryDir dir;
+    EXPECT_FALSE(ImageDecoding::loadOrientedImage(dir.filePath(QStringLiteral("missing.png"))));
+    EXPECT_FALSE(ImageDecoding::loadOrientedImage(TestSupport::writeFile(dir.filePath(QStringLiteral("empty.png")), {})));
+    EXPECT_FALSE(ImageDecoding::loadOrientedImage(
+        TestSupport::writeFile(dir.filePath(QStringLiteral("text.jpg")), QByteArray("not an image"))));
+    QByteArray jpeg = jpegWithOrientation(halves(64, 64), 1);
+    jpeg.truncate(40);
+    EXPECT_FALSE(ImageDecoding::loadOrientedImage(TestSupport::writeFile(dir.filePath(QStringLiteral("cut.jpg")), jpeg)));
+    // A header announcing 400 megapixels is refused before anything is decoded.
+    const QString bomb = TestSupport::writeFile(dir.filePath(QStringLiteral("bomb.pgm")),
+                                                QByteArray("P5\n20000 20000\n255\n") + QByteArray(64, '\0'));
+    EXPECT_FALSE(ImageDecoding::loadOrientedImage(bomb));
+    EXPECT_FALSE(ImageDecoding::makeThumbnail(bomb, 96));
+}
