@@ -1,5 +1,7 @@
 #include "model/MarkupViewModel.h"
 
+#include "textengine/TextComparisonRules.h"
+
 #include "model/MarkupViewModelChange.h"
 #include "model/TextRules.h"
 
@@ -160,14 +162,5 @@ void MarkupViewModel::setProjectURL(std::optional<QString> path)
 
 TextComparisonState MarkupViewModel::normalizedTextComparison(TextComparisonState state)
 {
-    std::stable_sort(state.annotations.begin(), state.annotations.end(),
-                     [](const TextMarkupAnnotation &a, const TextMarkupAnnotation &b) {
-                         if (a.location != b.location)
-                             return a.location < b.location;
-                         return a.length < b.length;
-                     });
-    qint64 counter = 1;
-    for (TextMarkupAnnotation &annotation : state.annotations)
-        annotation.sequenceNumber = TextRules::hasVisibleText(annotation.note) ? counter++ : 0;
-    return state;
+    return TextComparisonRules::normalizedTextComparison(std::move(state));
 }

@@ -140,22 +140,22 @@ void applyMarkupUpdate(TextMarkupAnnotation &annotation, const std::optional<QSt
 
 ExportTexts exportTexts(TextComparisonExportKind kind, TextComparisonExportFormat format)
 {
-    const bool full = kind == TextComparisonExportKind::full;
+    const bool full = kind == TextComparisonExportKind::Full;
     ExportTexts texts;
     texts.defaultTitle = full ? QStringLiteral("文案对比") : QStringLiteral("修改文案页");
     texts.label = full ? QStringLiteral("-文案对比-") : QStringLiteral("-修改文案页-");
     switch (format) {
-    case TextComparisonExportFormat::png:
+    case TextComparisonExportFormat::Png:
         texts.extension = QStringLiteral("png");
         texts.successText = full ? QStringLiteral("文案对比已保存到桌面：") : QStringLiteral("修改文案页已保存到桌面：");
         texts.failureText = full ? QStringLiteral("无法生成文案对比图片") : QStringLiteral("无法生成修改文案页图片");
         break;
-    case TextComparisonExportFormat::pdf:
+    case TextComparisonExportFormat::Pdf:
         texts.extension = QStringLiteral("pdf");
         texts.successText = full ? QStringLiteral("文案对比 PDF 已保存：") : QStringLiteral("修改文案页 PDF 已保存：");
         texts.failureText = full ? QStringLiteral("无法生成文案对比 PDF") : QStringLiteral("无法生成修改文案页 PDF");
         break;
-    case TextComparisonExportFormat::docx:
+    case TextComparisonExportFormat::Docx:
         texts.extension = QStringLiteral("docx");
         texts.successText = QStringLiteral("Word 已保存：");
         texts.failureText = QStringLiteral("无法生成文案 Word");
@@ -169,7 +169,7 @@ QString exportTitle(const std::optional<QString> &title, TextComparisonExportKin
     const QString trimmed = title ? title->trimmed() : QString();
     if (!trimmed.isEmpty())
         return trimmed;
-    return kind == TextComparisonExportKind::full ? QStringLiteral("文案对比") : QStringLiteral("修改文案页");
+    return kind == TextComparisonExportKind::Full ? QStringLiteral("文案对比") : QStringLiteral("修改文案页");
 }
 
 namespace {
@@ -233,19 +233,19 @@ QString exportFileName(const QString &title, const QString &sourceName, TextComp
 std::optional<RenderedExport> renderExport(const TextComparisonState &state, TextComparisonExportKind kind,
                                            TextComparisonExportFormat format, const QString &title)
 {
-    const bool full = kind == TextComparisonExportKind::full;
+    const bool full = kind == TextComparisonExportKind::Full;
     RenderedExport result;
     std::optional<QByteArray> data;
     switch (format) {
-    case TextComparisonExportFormat::png:
+    case TextComparisonExportFormat::Png:
         data = full ? TextComparisonRenderer::pngData(state, title, 1600, 2, &result.truncated)
                     : TextComparisonRenderer::editedPagePNGData(state, title, 1100, 2, &result.truncated);
         break;
-    case TextComparisonExportFormat::pdf:
+    case TextComparisonExportFormat::Pdf:
         data = full ? TextComparisonRenderer::pdfData(state, title, 1600, &result.truncated)
                     : TextComparisonRenderer::editedPagePDFData(state, title, 1100, &result.truncated);
         break;
-    case TextComparisonExportFormat::docx:
+    case TextComparisonExportFormat::Docx:
         data = TextComparisonWordExporter::docxData(state, title, !full);
         break;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/MarkupViewModelTypes.h"
 #include "textengine/TextComparisonState.h"
 
 #include <QByteArray>
@@ -10,8 +11,7 @@
 // The document rules behind the view model's text comparison operations, as free functions so
 // that the operations stay thin: normalising and clamping markups, line ends, new documents,
 // markup edits, and the Desktop exports (names, rendering, checked writes).
-enum class TextComparisonExportKind { full, editedPage };
-enum class TextComparisonExportFormat { png, pdf, docx };
+enum class TextComparisonExportFormat { Png, Pdf, Docx };
 
 namespace TextComparisonRules {
 

@@ -80,20 +80,20 @@ TEST(TextComparisonRules, ExportNamesAndWrites)
     const QString ts = "20260131-080509";
     using K = TextComparisonExportKind;
     using F = TextComparisonExportFormat;
-    EXPECT_EQ(exportFileName("a/b:c", "s.txt", K::full, F::png, ts), "a-b-c-文案对比-20260131-080509.png");
-    EXPECT_EQ(exportFileName(exportTitle(std::nullopt, K::full), "s.txt", K::full, F::png, ts),
+    EXPECT_EQ(exportFileName("a/b:c", "s.txt", K::Full, F::Png, ts), "a-b-c-文案对比-20260131-080509.png");
+    EXPECT_EQ(exportFileName(exportTitle(std::nullopt, K::Full), "s.txt", K::Full, F::Png, ts),
               "文案对比-文案对比-20260131-080509.png");
-    EXPECT_EQ(exportFileName(" ", "周报.final.docx", K::editedPage, F::docx, ts), "周报.final-修改文案页-20260131-080509.docx");
-    EXPECT_EQ(exportFileName("", "", K::full, F::pdf, ts), "文案导出-文案对比-20260131-080509.pdf");
-    EXPECT_EQ(exportFileName("..\x01x\x7F", "", K::full, F::pdf, ts), "-x--文案对比-20260131-080509.pdf");
-    const QString longName = exportFileName(QString(300, u'长'), "", K::full, F::png, ts);
+    EXPECT_EQ(exportFileName(" ", "周报.final.docx", K::EditedPage, F::Docx, ts), "周报.final-修改文案页-20260131-080509.docx");
+    EXPECT_EQ(exportFileName("", "", K::Full, F::Pdf, ts), "文案导出-文案对比-20260131-080509.pdf");
+    EXPECT_EQ(exportFileName("..\x01x\x7F", "", K::Full, F::Pdf, ts), "-x--文案对比-20260131-080509.pdf");
+    const QString longName = exportFileName(QString(300, u'长'), "", K::Full, F::Png, ts);
     EXPECT_LE(longName.toUtf8().size(), 255);
     EXPECT_TRUE(longName.endsWith("-文案对比-20260131-080509.png"));
-    EXPECT_EQ(exportTexts(K::editedPage, F::pdf).successText, "修改文案页 PDF 已保存：");
+    EXPECT_EQ(exportTexts(K::EditedPage, F::Pdf).successText, "修改文案页 PDF 已保存：");
 
     TextComparisonState state("s.txt", "甲", std::nullopt, {});
     state.editedText = "乙";
-    const auto rendered = renderExport(state, K::full, F::docx, "T");
+    const auto rendered = renderExport(state, K::Full, F::Docx, "T");
     ASSERT_TRUE(rendered);
     EXPECT_TRUE(rendered->data.startsWith("PK"));
 
