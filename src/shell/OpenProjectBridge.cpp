@@ -172,12 +172,9 @@ void OpenProjectBridge::acceptConnections()
 
 void OpenProjectBridge::readHandOver(QLocalSocket *socket)
 {
-    if (!socket->isOpen())
+    // A refused message is dropped unread; the socket is already being closed.
+    if (!socket->isOpen() || socket->property("handOverRejected").toBool())
         return;
-    if (socket->property("handOverRejected").toBool()) {
-        socket->readAll();
-        return;
-    }
     QByteArray buffer = socket->property("handOverBuffer").toByteArray();
     buffer += socket->readAll();
     if (buffer.size() > maximumMessageSize) {
