@@ -133,6 +133,16 @@ bool OpenProjectBridge::listen(const QString &serverName)
     return true;
 }
 
+bool OpenProjectBridge::startInstance(const QStringList &args, const QString &cwd, const QString &serverName)
+{
+    if (handOverToRunningInstance(args, cwd, serverName))
+        return false;
+    // Without the server this window still works; it only cannot receive later launches.
+    listen(serverName);
+    handleOpenDocuments(args, cwd);
+    return true;
+}
+
 bool OpenProjectBridge::isListening() const
 {
     return m_server && m_server->isListening();

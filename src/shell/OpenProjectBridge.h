@@ -50,6 +50,11 @@ public:
     bool isListening() const;
     QString serverName() const;
 
+    // Start-up in one call, after the QApplication exists: hands args over to a running instance
+    // and returns false (the caller exits with 0), or listens as the first instance, makes the
+    // command-line project pending and returns true. args exclude the program name.
+    bool startInstance(const QStringList &args, const QString &cwd, const QString &serverName = defaultServerName());
+
     // Picks the project out of args (see pickProject) and, when there is one, makes it pending.
     // Returns whether a project was found.
     bool handleOpenDocuments(const QStringList &args, const QString &cwd);

@@ -98,6 +98,23 @@ TEST(OpenProjectBridge, SecondLaunchHandsItsPathsToTheRunningInstance)
     EXPECT_EQ(running.pendingProjectURL(), QStringLiteral("/again.kivo"));
 }
 
+TEST(OpenProjectBridge, StartInstanceEitherListensOrHandsOver)
+{
+    const QString name = uniqueServerName();
+    OpenProjectBridge first;
+    EXPECT_TRUE(first.startInstance({"a.png", "plan.kivo"}, "/work", name));
+    EXPECT_TRUE(first.isListening());
+    EXPECT_EQ(first.pendingProjectURL(), QStringLiteral("/work/plan.kivo"));
+    EXPECT_EQ(first.consumePendingProjectURL(), QStringLiteral("/work/plan.kivo"));
+
+    OpenProjectBridge second;
+    EXPECT_FALSE(second.startInstance({"next.kivo"}, "/elsewhere", name));
+    EXPECT_FALSE(second.isListening());
+    EXPECT_EQ(second.pendingProjectURL(), std::nullopt);
+    ASSERT_TRUE(ShellTest::waitUntil([&] { return first.pendingProjectURL().has_value(); }));
+    EXPECT_EQ(first.pendingProjectURL(), QStringLiteral("/elsewhere/next.kivo"));
+}
+
 TEST(OpenProjectBridge, ForeignAndOversizedMessagesAreIgnored)
 {
     const QString name = uniqueServerName();
