@@ -4,6 +4,9 @@ ASAN_DIR ?= build-asan
 RELEASE_DIR ?= build-release
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# AUTOMOC in an existing build folder misses headers that gained Q_OBJECT since the last build;
+# dropping its timestamps makes it rescan (it still regenerates only what changed).
+RESCAN_MOC = find $(1) -maxdepth 3 -path '*_autogen/timestamp' -delete 2>/dev/null || true
 
 .PHONY: all deps build run test test-asan bench clean
 
@@ -16,6 +19,7 @@ $(RELEASE_DIR)/build.ninja: | deps
 	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIVORA_BUILD_TESTS=OFF $(CMAKE_FLAGS)
 
 build: deps $(RELEASE_DIR)/build.ninja
+	@$(call RESCAN_MOC,$(RELEASE_DIR))
 	cmake --build $(RELEASE_DIR) -j $(JOBS) --target kivora
 
 run: build
@@ -27,11 +31,13 @@ run: build
 
 test: deps
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
+	@$(call RESCAN_MOC,$(BUILD_DIR))
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 test-asan: deps
 	cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKIVORA_SANITIZE=ON -DKIVORA_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	@$(call RESCAN_MOC,$(ASAN_DIR))
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 	cd $(ASAN_DIR) && QT_QPA_PLATFORM=offscreen \
 		ASAN_OPTIONS=detect_leaks=1 \
