@@ -254,6 +254,16 @@ public:
     // the image when any text changed.
     void normalizeLegacyNumberedTexts(qsizetype index);
 
+    // Drawing gestures (MarkupViewModel_Gestures.cpp).
+    // Text and style editing (MarkupViewModel_TextStyle.cpp).
+    // Selection and direct manipulation (MarkupViewModel_Selection.cpp).
+    // Annotation clipboard, deletion, batch apply and shortcuts (MarkupViewModel_Clipboard.cpp).
+    // Image import (MarkupViewModel_Import.cpp).
+    // Image list selection, deletion and order (MarkupViewModel_ImageList.cpp).
+    // Crop (MarkupViewModel_Crop.cpp).
+    // Eyedropper (MarkupViewModel_Eyedropper.cpp).
+    // Export to the Desktop (MarkupViewModel_Export.cpp).
+
     // Per-image undo and redo (MarkupViewModel_Undo.cpp).
     static constexpr qsizetype undoHistoryLimit = 80;
     // Pushes a snapshot of the item (absent = the current image) and empties its redo history.
