@@ -14,6 +14,13 @@ packages=(
     xvfb xauth ffmpeg poppler-utils unzip
 )
 
+# Peers that the compression benchmark times against ours (an optional group): installed only
+# when asked, e.g. `KIVORA_BENCH_PEERS=1 make bench`, so ordinary builds and CI stay lean.
+bench_peers=(imagemagick libvips-tools gifsicle libjpeg-turbo-progs)
+if [ "${KIVORA_BENCH_PEERS:-0}" = "1" ]; then
+    packages+=("${bench_peers[@]}")
+fi
+
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg -s "$p" >/dev/null 2>&1; then
