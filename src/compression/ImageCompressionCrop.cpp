@@ -52,7 +52,7 @@ QRect cropPixelRect(const QRectF &unitRect, QSize imageSize)
 
 QString temporaryCropURL(const ImageCompressionSource &source, const QString &fileExtension)
 {
-    return QDir(QDir::tempPath())
+    return QDir(temporaryFolder())
         .filePath(kCropPrefix + UuidText::toString(source.id) + QLatin1Char('-')
                   + UuidText::toString(QUuid::createUuid()) + QLatin1Char('.') + fileExtension);
 }
@@ -75,7 +75,7 @@ bool isCropFile(const QString &path)
     const QFileInfo info(path);
     if (!pattern.match(info.fileName()).hasMatch())
         return false;
-    if (QDir::cleanPath(info.absolutePath()) != QDir::cleanPath(QDir::tempPath()))
+    if (QDir::cleanPath(info.absolutePath()) != QDir::cleanPath(temporaryFolder()))
         return false;
     return info.isFile() && !info.isSymLink();
 }

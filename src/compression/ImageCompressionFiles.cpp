@@ -50,9 +50,18 @@ QString fileExtension(OutputType type)
     return type == OutputType::png ? QStringLiteral("png") : QStringLiteral("jpg");
 }
 
+QString temporaryFolder()
+{
+    const QString path = QDir::tempPath();
+    if (!path.isEmpty())
+        return path;
+    const QString configured = qEnvironmentVariable("TMPDIR");
+    return configured.isEmpty() ? QStringLiteral("/tmp") : QDir::cleanPath(QDir(configured).absolutePath());
+}
+
 QString temporaryOutputURL(const QString &fileExtension)
 {
-    return QDir(QDir::tempPath())
+    return QDir(temporaryFolder())
         .filePath(QStringLiteral("kivo-compression-") + UuidText::toString(QUuid::createUuid()) + QLatin1Char('.')
                   + fileExtension);
 }

@@ -60,6 +60,10 @@ QSize resizedSize(QSize size, ImageCompressionMaxDimension maxDimension);
 // its alpha is returned untouched.
 QImage resizedImage(const QImage &image, ImageCompressionMaxDimension maxDimension, bool keepsAlpha);
 
+// The system's temporary folder (TMPDIR). Qt answers an empty path when TMPDIR names a missing
+// folder; the configured path is kept then, so that writing fails rather than landing in the
+// working directory.
+QString temporaryFolder();
 // "kivo-compression-<UUID>.<ext>" in the temporary folder; the file does not exist yet.
 QString temporaryOutputURL(const QString &fileExtension);
 // The base name of outputs: the file name without its last extension, trimmed, else "图片".
