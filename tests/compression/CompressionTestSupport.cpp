@@ -71,6 +71,14 @@ bool writeGif(const QString &path, const GifSpec &spec)
             && EGifPutExtensionBlock(gif, 11, "NETSCAPE2.0") == GIF_OK && EGifPutExtensionBlock(gif, 3, data) == GIF_OK
             && EGifPutExtensionTrailer(gif) == GIF_OK;
     }
+    if (ok && spec.commentBytes > 0) {
+        const QByteArray comment(spec.commentBytes, 'c');
+        ok = EGifPutExtensionLeader(gif, COMMENT_EXT_FUNC_CODE) == GIF_OK;
+        for (qsizetype at = 0; ok && at < comment.size(); at += 255)
+            ok = EGifPutExtensionBlock(gif, static_cast<int>(std::min<qsizetype>(255, comment.size() - at)),
+                                       comment.constData() + at) == GIF_OK;
+        ok = ok && EGifPutExtensionTrailer(gif) == GIF_OK;
+    }
     for (const GifFrameSpec &frame : spec.frames) {
         if (!ok)
             break;

@@ -31,6 +31,7 @@ struct GifSpec {
     std::vector<QRgb> globalPalette;     // padded to a power of two
     std::vector<GifFrameSpec> frames;
     std::optional<int> loopCount;        // no NETSCAPE block when absent
+    int commentBytes = 0;                // a comment block of this size after the header
 };
 
 // Writes the GIF with giflib's encoder; false on failure.
