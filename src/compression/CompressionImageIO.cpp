@@ -24,7 +24,7 @@ SniffedFormat sniffFormat(const QString &path)
         return SniffedFormat::jpeg;
     if (head.startsWith("\x89PNG\r\n\x1A\n"))
         return SniffedFormat::png;
-    if (GifCodec::hasGifSignature(file.seek(0) ? file.read(6) : QByteArray()))
+    if (GifCodec::hasGifSignature(head))
         return SniffedFormat::gif;
     return SniffedFormat::other;
 }
