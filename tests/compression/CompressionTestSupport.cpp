@@ -92,6 +92,11 @@ bool writeGif(const QString &path, const GifSpec &spec)
             EGifGCBToExtension(&gcb, extension);
             ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, extension) == GIF_OK;
         }
+        // giflib forgets (and leaks) the previous frame's local map when a frame has none.
+        if (frame.localPalette.empty() && gif->Image.ColorMap) {
+            GifFreeMapObject(gif->Image.ColorMap);
+            gif->Image.ColorMap = nullptr;
+        }
         ColorMapObject *local = frame.localPalette.empty() ? nullptr : makeMap(frame.localPalette);
         const QRect r = frame.rect;
         ok = ok && EGifPutImageDesc(gif, r.x(), r.y(), r.width(), r.height(), frame.interlaced, local) == GIF_OK;

@@ -140,8 +140,8 @@ TEST(SourceProbe, HeaderClaimingAHugeSizeIsRefusedWithoutDecoding)
     QTemporaryDir dir;
     const QString bomb = TestSupport::writeFile(dir.filePath("bomb.png"), pngHeaderClaiming(60000, 60000));
     // A GIF whose canvas is beyond the pixel cap.
-    const QString gifBomb = TestSupport::writeFile(dir.filePath("bomb.gif"),
-        QByteArray("GIF89a\xFF\xFF\xFF\xFF\0\0\0,\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;", 32));
+    static const char hugeCanvas[] = "GIF89a\xFF\xFF\xFF\xFF\0\0\0,\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;";
+    const QString gifBomb = TestSupport::writeFile(dir.filePath("bomb.gif"), QByteArray(hugeCanvas, sizeof hugeCanvas - 1));
     QElapsedTimer timer;
     timer.start();
     EXPECT_FALSE(source(bomb));
