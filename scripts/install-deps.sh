@@ -20,6 +20,13 @@ if [ "${KIVORA_WITH_LIBREOFFICE:-0}" = "1" ]; then
     packages+=(libreoffice-writer-nogui)
 fi
 
+# Peers that the compression benchmark times against ours (an optional group): installed only
+# when asked, e.g. `KIVORA_BENCH_PEERS=1 make bench`, so ordinary builds and CI stay lean.
+bench_peers=(imagemagick libvips-tools gifsicle libjpeg-turbo-progs)
+if [ "${KIVORA_BENCH_PEERS:-0}" = "1" ]; then
+    packages+=("${bench_peers[@]}")
+fi
+
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg -s "$p" >/dev/null 2>&1; then

@@ -1,0 +1,145 @@
+#include "compression/CompressionImageIO.h"
+
+#include "compression/ImageCompressionModel.h"
+#include "platform/GifCodec.h"
+#include "platform/ImageLimits.h"
+
+#include <QColorSpace>
+#include <QFile>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QPainter>
+
+#include <cmath>
+
+namespace CompressionImageIO {
+
+SniffedFormat sniffFormat(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return SniffedFormat::other;
+    const QByteArray head = file.read(8);
+    if (head.startsWith("\xFF\xD8\xFF"))
+        return SniffedFormat::jpeg;
+    if (head.startsWith("\x89PNG\r\n\x1A\n"))
+        return SniffedFormat::png;
+    if (GifCodec::hasGifSignature(head))
+        return SniffedFormat::gif;
+    return SniffedFormat::other;
+}
+
+bool contentMatches(const QString &path, OutputType type)
+{
+    const SniffedFormat format = sniffFormat(path);
+    return type == OutputType::png ? format == SniffedFormat::png : format == SniffedFormat::jpeg;
+}
+
+QSize fittedSize(QSize size, int longEdgeLimit)
+{
+    double w = size.width();
+    double h = size.height();
+    const double longEdge = std::max(w, h);
+    if (longEdgeLimit > 0 && longEdgeLimit < longEdge) {
+        const double scale = longEdgeLimit / longEdge;
+        w *= scale;
+        h *= scale;
+    }
+    return QSize(std::max<long>(std::lround(w), 1), std::max<long>(std::lround(h), 1));
+}
+
+UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFrames)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QSize stored = reader.size();
+    // The header's size is checked before anything is decoded, so a file that claims an enormous
+    // size costs nothing.
+    if (stored.isValid() && !ImageLimits::isAcceptableSize(stored.width(), stored.height()))
+        return {};
+    const bool quarterTurn = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    UprightImage result;
+    if (stored.isValid())
+        result.fullSize = quarterTurn ? stored.transposed() : stored;
+    if (countFrames)
+        result.frameCount = std::max(reader.imageCount(), 1);
+
+    if (fitLongEdge > 0 && stored.isValid() && reader.format() == "jpeg") {
+        const QSize uprightNeed = fittedSize(result.fullSize, fitLongEdge);
+        const QSize need = quarterTurn ? uprightNeed.transposed() : uprightNeed;
+        for (const int denominator : {8, 4, 2}) {
+            const QSize scaled((stored.width() + denominator - 1) / denominator,
+                               (stored.height() + denominator - 1) / denominator);
+            if (scaled.width() >= need.width() && scaled.height() >= need.height()) {
+                reader.setScaledSize(scaled);
+                break;
+            }
+        }
+    }
+
+    result.image = reader.read();
+    if (result.image.isNull())
+        return {};
+    if (!ImageLimits::isAcceptableSize(result.image.width(), result.image.height()))
+        return {};
+    if (!result.fullSize.isValid() || reader.scaledSize().isEmpty())
+        result.fullSize = result.image.size();
+    return result;
+}
+
+QImage redrawn(const QImage &image, QSize target, bool keepsAlpha)
+{
+    if (image.size() == target && (keepsAlpha || !image.hasAlphaChannel()))
+        return image;
+    QImage scaled = image.size() == target
+        ? image
+        : image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (scaled.isNull())
+        return image;
+    if (keepsAlpha || !scaled.hasAlphaChannel())
+        return scaled;
+    // Transparent areas become white, not black as a bare format conversion would give.
+    QImage opaque(scaled.size(), QImage::Format_RGB32);
+    if (opaque.isNull())
+        return image;
+    opaque.fill(Qt::white);
+    QPainter painter(&opaque);
+    painter.drawImage(0, 0, scaled);
+    painter.end();
+    return opaque;
+}
+
+namespace {
+
+// A new image over the same pixels without the text entries that Qt's writers would copy into
+// the file (PNG text chunks, JPEG comments).
+QImage withoutMetadata(const QImage &image)
+{
+    if (image.textKeys().isEmpty())
+        return image;
+    QImage bare(image.constBits(), image.width(), image.height(), image.bytesPerLine(), image.format());
+    bare.setColorTable(image.colorTable());
+    bare.setColorSpace(image.colorSpace());
+    return bare.copy();
+}
+
+} // namespace
+
+void writeImage(const QImage &image, const QString &path, OutputType type, double jpegQuality)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        throw ImageCompressionServiceError::cannotCreateDestination(path);
+    QImageWriter writer(&file, type == OutputType::png ? "png" : "jpeg");
+    if (type == OutputType::jpeg) {
+        writer.setQuality(static_cast<int>(std::lround(jpegQuality * 100)));
+        writer.setOptimizedWrite(true);
+    }
+    if (!writer.write(withoutMetadata(image)) || !file.flush())
+        throw ImageCompressionServiceError::cannotFinalize(path);
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        throw ImageCompressionServiceError::cannotFinalize(path);
+}
+
+} // namespace CompressionImageIO

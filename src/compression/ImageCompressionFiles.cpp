@@ -1,0 +1,117 @@
+#include "compression/ImageCompressionService.h"
+
+#include "model/TextRules.h"
+#include "model/UuidText.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMimeDatabase>
+
+// Output names, temporary files, the copy into place and file sizes.
+namespace ImageCompressionService {
+
+namespace {
+
+// The name without its last extension ("a.tar.gz" → "a.tar", ".hidden" stays ".hidden").
+QString removingLastExtension(const QString &fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    if (dot <= 0)
+        return fileName;
+    return fileName.left(dot);
+}
+
+QString candidateName(const QString &base, int number, const QString &fileExtension)
+{
+    if (number == 1)
+        return base + QStringLiteral("-压缩.") + fileExtension;
+    return base + QStringLiteral("-压缩-") + QString::number(number) + QLatin1Char('.') + fileExtension;
+}
+
+// Anything at the path blocks the name: a file, a folder, or a symbolic link even when broken.
+bool isOccupied(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+} // namespace
+
+OutputType outputType(const QString &path)
+{
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(path);
+    return type.name() == QLatin1String("image/png") ? OutputType::png : OutputType::jpeg;
+}
+
+QString fileExtension(OutputType type)
+{
+    return type == OutputType::png ? QStringLiteral("png") : QStringLiteral("jpg");
+}
+
+QString temporaryFolder()
+{
+    const QString path = QDir::tempPath();
+    if (!path.isEmpty())
+        return path;
+    const QString configured = qEnvironmentVariable("TMPDIR");
+    return configured.isEmpty() ? QStringLiteral("/tmp") : QDir::cleanPath(QDir(configured).absolutePath());
+}
+
+QString temporaryOutputURL(const QString &fileExtension)
+{
+    return QDir(temporaryFolder())
+        .filePath(QStringLiteral("kivo-compression-") + UuidText::toString(QUuid::createUuid()) + QLatin1Char('.')
+                  + fileExtension);
+}
+
+QString outputBaseName(const QString &sourcePath)
+{
+    const QString base = TextRules::trimmed(removingLastExtension(QFileInfo(sourcePath).fileName()));
+    return base.isEmpty() ? QStringLiteral("图片") : base;
+}
+
+QString outputURL(const QString &sourcePath, const QString &destinationDirectory, const QString &fileExtension)
+{
+    const QDir folder(destinationDirectory);
+    const QString base = outputBaseName(sourcePath);
+    for (int number = 1;; ++number) {
+        const QString candidate = folder.filePath(candidateName(base, number, fileExtension));
+        if (!isOccupied(candidate))
+            return candidate;
+    }
+}
+
+QString copyToFreeOutputName(const QString &fromPath, const QString &sourcePath,
+                             const QString &destinationDirectory, const QString &fileExtension)
+{
+    const QDir folder(destinationDirectory);
+    const QString base = outputBaseName(sourcePath);
+    for (int number = 1;; ++number) {
+        const QString candidate = folder.filePath(candidateName(base, number, fileExtension));
+        if (isOccupied(candidate))
+            continue;
+        // QFile::copy refuses an existing target and moves its finished copy into place without
+        // replacing anything, so a file that appears meanwhile is never overwritten.
+        if (QFile::copy(fromPath, candidate))
+            return candidate;
+        if (!isOccupied(candidate))
+            throw ImageCompressionServiceError::cannotCopyOutput(candidate);
+    }
+}
+
+qint64 fileSize(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw ImageCompressionServiceError::cannotReadFileSize(path);
+    return info.size();
+}
+
+QString humanReadableByteCount(qint64 bytes)
+{
+    return QLocale(QLocale::Chinese, QLocale::China).formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
+}
+
+} // namespace ImageCompressionService

@@ -1,0 +1,141 @@
+#include "compression/ImageCompressionService.h"
+
+#include "compression/TempFileGuard.h"
+
+#include <QFile>
+
+#include <algorithm>
+
+// The GIF path: frames scaled to the long-edge limit and, beyond 8 frames, every second frame
+// kept with the delays of the frames it stands for, so the animation keeps its duration.
+namespace ImageCompressionService {
+
+namespace {
+
+// Frames of the input, one after another. A GIF is streamed through the frame decoder; any other
+// file on the GIF path (a PNG named .gif, say) is read as its one picture.
+class FrameSource {
+public:
+    explicit FrameSource(const QString &path)
+    {
+        QFile file(path);
+        m_isGif = file.open(QIODevice::ReadOnly) && GifCodec::hasGifSignature(file.read(6));
+        if (m_isGif) {
+            if (auto scanned = GifCodec::scan(path); scanned && m_decoder.open(path)) {
+                m_info = std::move(*scanned);
+                m_first = m_decoder.nextFrame();
+            }
+        } else {
+            m_first = CompressionImageIO::loadUprightImage(path).image;
+            m_info.canvas = m_first.size();
+            m_info.frames.push_back({QRect(QPoint(0, 0), m_first.size()), std::nullopt});
+        }
+    }
+
+    bool isGif() const { return m_isGif; }
+    const QImage &firstFrame() const { return m_first; }
+    const GifCodec::FileInfo &info() const { return m_info; }
+
+    // Frame `index` (the first one is already decoded); a null image when it cannot be decoded.
+    QImage frame(int index)
+    {
+        if (index == 0)
+            return m_first;
+        return m_isGif ? m_decoder.nextFrame() : QImage();
+    }
+
+private:
+    bool m_isGif = false;
+    GifCodec::FrameDecoder m_decoder;
+    GifCodec::FileInfo m_info;
+    QImage m_first;
+};
+
+} // namespace
+
+std::optional<int> gifLoopCount(const GifCodec::FileInfo &info)
+{
+    return info.loopCount;
+}
+
+int gifFrameDelay(const GifCodec::FileInfo &info, int index)
+{
+    if (index < 0 || index >= static_cast<int>(info.frames.size()))
+        return 10;
+    return GifCodec::effectiveDelayCs(info.frames[index]);
+}
+
+int gifFrameStep(int frameCount)
+{
+    return frameCount <= 8 ? 1 : 2;
+}
+
+ImageCompressionResult compressGIF(const ImageCompressionSource &source, const ImageCompressionSettings &settings,
+                                   const QString &destinationDirectory)
+{
+    FrameSource frames(source.url);
+    if (frames.firstFrame().isNull())
+        throw ImageCompressionServiceError::noReadableImage(source.url);
+    const int count = static_cast<int>(frames.info().frames.size());
+    if (count < 1)
+        throw ImageCompressionServiceError::unsupportedImage(source.url);
+    const int step = gifFrameStep(count);
+
+    const QString extension = QStringLiteral("gif");
+    const TempFileGuard temporary(temporaryOutputURL(extension));
+    const QSize target = resizedSize(frames.firstFrame().size(), settings.maxDimension);
+    // The loop block is copied as it is; a file without one stays play-once.
+    const std::optional<int> loopCount = frames.isGif() ? gifLoopCount(frames.info()) : std::nullopt;
+
+    std::vector<int> delays(count);
+    for (int i = 0; i < count; ++i)
+        delays[i] = gifFrameDelay(frames.info(), i);
+
+    GifCodec::Writer writer;
+    if (!writer.open(temporary.path(), target, loopCount))
+        throw ImageCompressionServiceError::cannotCreateDestination(temporary.path());
+
+    int written = 0;
+    QSize lastFrameSize;
+    for (int i = 0; i < count; ++i) {
+        // Every frame is decoded in order, also those that are not written: later frames are
+        // drawn over the earlier ones.
+        const QImage frame = frames.frame(i);
+        if (frame.isNull())
+            throw ImageCompressionServiceError::cannotReadFrame(i);
+        if (i % step != 0)
+            continue;
+        const QImage resized = CompressionImageIO::redrawn(frame, target, true);
+        const int end = std::min(count, i + step);
+        int delay = 0;
+        for (int k = i; k < end; ++k)
+            delay += delays[k];
+        if (!writer.addFrame(resized, std::min(delay, 65535)))
+            throw ImageCompressionServiceError::cannotFinalize(temporary.path());
+        lastFrameSize = resized.size();
+        ++written;
+    }
+    if (!writer.finish())
+        throw ImageCompressionServiceError::cannotFinalize(temporary.path());
+    const qint64 encodedBytes = fileSize(temporary.path());
+
+    const bool keepsOriginal = encodedBytes >= source.originalBytes && source.pixelSize == QSizeF(lastFrameSize)
+        && frames.isGif();
+    const QString finalPath = copyToFreeOutputName(keepsOriginal ? source.url : temporary.path(), source.url,
+                                                   destinationDirectory, extension);
+
+    ImageCompressionResult result;
+    result.id = QUuid::createUuid();
+    result.sourceID = source.id;
+    result.fileName = source.fileName;
+    result.outputURL = finalPath;
+    result.originalBytes = source.originalBytes;
+    result.compressedBytes = fileSize(finalPath);
+    result.outputPixelSize = keepsOriginal ? QSizeF(frames.firstFrame().size()) : QSizeF(lastFrameSize);
+    result.originalFrameCount = count;
+    result.outputFrameCount = keepsOriginal ? count : written;
+    result.usedOriginalCopy = keepsOriginal;
+    return result;
+}
+
+} // namespace ImageCompressionService

@@ -1,0 +1,135 @@
+#pragma once
+
+#include <QImage>
+#include <QSizeF>
+#include <QString>
+#include <QUuid>
+
+#include <array>
+#include <exception>
+#include <optional>
+#include <string>
+
+// The value types of image compression: the user's settings, the long-edge presets, one input
+// image, one output, and the errors with their Chinese texts. Paths are absolute local paths.
+
+enum class ImageCompressionMaxDimension {
+    original = 0,
+    longEdge1920 = 1920,
+    longEdge1280 = 1280,
+    longEdge800 = 800,
+};
+
+namespace ImageCompressionMaxDimensions {
+
+inline constexpr std::array<ImageCompressionMaxDimension, 4> allCases = {
+    ImageCompressionMaxDimension::original,
+    ImageCompressionMaxDimension::longEdge1920,
+    ImageCompressionMaxDimension::longEdge1280,
+    ImageCompressionMaxDimension::longEdge800,
+};
+
+// Exactly 0, 1920, 1280 and 800 name a case.
+std::optional<ImageCompressionMaxDimension> fromRawValue(int rawValue);
+int rawValue(ImageCompressionMaxDimension dimension);
+inline int id(ImageCompressionMaxDimension dimension) { return rawValue(dimension); }
+// "原尺寸", "1920", "1280", "800".
+QString title(ImageCompressionMaxDimension dimension);
+
+} // namespace ImageCompressionMaxDimensions
+
+struct ImageCompressionSettings {
+    double jpegQuality = 0.75;
+    ImageCompressionMaxDimension maxDimension = ImageCompressionMaxDimension::original;
+
+    ImageCompressionSettings() = default;
+    // Clamps the quality into 0.2…0.95 (NaN gives 0.2). Assigning jpegQuality later does not clamp.
+    ImageCompressionSettings(double jpegQuality, ImageCompressionMaxDimension maxDimension);
+
+    bool operator==(const ImageCompressionSettings &) const = default;
+};
+
+struct ImageCompressionSource {
+    QUuid id;
+    QString url;          // the file that compression reads (for a cropped source, its crop file)
+    QString fileName;     // the name shown to the user
+    qint64 originalBytes = 0;
+    QSizeF pixelSize;     // upright size of a still image; the canvas of a GIF
+    int frameCount = 1;
+    bool isGIF = false;
+    QImage thumbnail;     // at most 128 pixels on its long edge; not compared
+
+    bool operator==(const ImageCompressionSource &other) const
+    {
+        return id == other.id && url == other.url && fileName == other.fileName
+            && originalBytes == other.originalBytes && pixelSize == other.pixelSize
+            && frameCount == other.frameCount && isGIF == other.isGIF;
+    }
+};
+
+struct ImageCompressionResult {
+    QUuid id;
+    QUuid sourceID;
+    QString fileName;     // the source's display name
+    QString outputURL;    // the final file in the destination folder
+    qint64 originalBytes = 0;
+    qint64 compressedBytes = 0;
+    QSizeF outputPixelSize;
+    int originalFrameCount = 1;
+    int outputFrameCount = 1;
+    bool usedOriginalCopy = false;
+
+    // 1 − compressed ÷ original; 0 when the original size is below 1; negative when the output grew.
+    double savedRatio() const;
+
+    bool operator==(const ImageCompressionResult &) const = default;
+};
+
+// A failure of the compression service. description() is the text shown to the user.
+class ImageCompressionServiceError : public std::exception {
+public:
+    enum class Kind {
+        noReadableImage,         // carries the source path; shows its file name
+        unsupportedImage,        // source path; file name
+        cropUnsupported,         // source path; file name
+        cropTooSmall,            // source path; file name
+        cropFailed,              // source path; file name
+        cannotCreateDestination, // temporary output path; full path
+        cannotReadFrame,         // zero-based frame index; shows index + 1
+        cannotResizeFrame,       // zero-based frame index; shows index + 1
+        cannotFinalize,          // temporary output path; full path
+        cannotReadFileSize,      // measured path; full path
+        cannotCopyOutput,        // destination path; full path (the file system refused the copy)
+    };
+
+    static ImageCompressionServiceError noReadableImage(const QString &path) { return {Kind::noReadableImage, path}; }
+    static ImageCompressionServiceError unsupportedImage(const QString &path) { return {Kind::unsupportedImage, path}; }
+    static ImageCompressionServiceError cropUnsupported(const QString &path) { return {Kind::cropUnsupported, path}; }
+    static ImageCompressionServiceError cropTooSmall(const QString &path) { return {Kind::cropTooSmall, path}; }
+    static ImageCompressionServiceError cropFailed(const QString &path) { return {Kind::cropFailed, path}; }
+    static ImageCompressionServiceError cannotCreateDestination(const QString &path) { return {Kind::cannotCreateDestination, path}; }
+    static ImageCompressionServiceError cannotReadFrame(int index) { return {Kind::cannotReadFrame, {}, index}; }
+    static ImageCompressionServiceError cannotResizeFrame(int index) { return {Kind::cannotResizeFrame, {}, index}; }
+    static ImageCompressionServiceError cannotFinalize(const QString &path) { return {Kind::cannotFinalize, path}; }
+    static ImageCompressionServiceError cannotReadFileSize(const QString &path) { return {Kind::cannotReadFileSize, path}; }
+    static ImageCompressionServiceError cannotCopyOutput(const QString &path) { return {Kind::cannotCopyOutput, path}; }
+
+    Kind kind() const { return m_kind; }
+    QString path() const { return m_path; }
+    int frameIndex() const { return m_frameIndex; }
+    QString description() const;
+    const char *what() const noexcept override { return m_utf8.c_str(); }
+
+    bool operator==(const ImageCompressionServiceError &other) const
+    {
+        return m_kind == other.m_kind && m_path == other.m_path && m_frameIndex == other.m_frameIndex;
+    }
+
+private:
+    ImageCompressionServiceError(Kind kind, const QString &path, int frameIndex = 0);
+
+    Kind m_kind;
+    QString m_path;
+    int m_frameIndex = 0;
+    std::string m_utf8;
+};

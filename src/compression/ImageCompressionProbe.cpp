@@ -1,0 +1,198 @@
+#include "compression/ImageCompressionService.h"
+
+#include "platform/GifCodec.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeDatabase>
+#include <QSet>
+
+#include <algorithm>
+
+// Turning files and folders into compression sources.
+namespace ImageCompressionService {
+
+namespace {
+
+constexpr int kThumbnailSide = 128;
+
+// Raster images only: SVG is an image type too, but not one that compression can re-encode.
+bool isImageType(const QMimeType &type)
+{
+    const QString name = type.name();
+    return name.startsWith(QLatin1String("image/")) && !name.contains(QLatin1String("svg"));
+}
+
+int compareDigitRuns(const QString &a, qsizetype &i, const QString &b, qsizetype &j)
+{
+    auto significant = [](const QString &s, qsizetype &k) {
+        while (k < s.size() && s[k].isDigit() && s[k].digitValue() == 0)
+            ++k;
+        const qsizetype start = k;
+        while (k < s.size() && s[k].isDigit())
+            ++k;
+        return std::pair(start, k);
+    };
+    const auto [aStart, aEnd] = significant(a, i);
+    const auto [bStart, bEnd] = significant(b, j);
+    if (aEnd - aStart != bEnd - bStart)
+        return aEnd - aStart < bEnd - bStart ? -1 : 1;
+    for (qsizetype k = 0; k < aEnd - aStart; ++k) {
+        const int da = a[aStart + k].digitValue();
+        const int db = b[bStart + k].digitValue();
+        if (da != db)
+            return da < db ? -1 : 1;
+    }
+    return 0;
+}
+
+ImageCompressionSource gifSource(const GifCodec::FileInfo &info, const QImage &firstFrame)
+{
+    ImageCompressionSource source;
+    source.pixelSize = QSizeF(firstFrame.size());
+    source.frameCount = std::max<int>(static_cast<int>(info.frames.size()), 1);
+    source.isGIF = true;
+    source.thumbnail = makeThumbnail(firstFrame, kThumbnailSide);
+    return source;
+}
+
+} // namespace
+
+bool naturalFileNameLess(const QString &a, const QString &b)
+{
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            if (const int order = compareDigitRuns(a, i, b, j))
+                return order < 0;
+            continue;
+        }
+        const char32_t ca = QChar::toCaseFolded(a[i].unicode());
+        const char32_t cb = QChar::toCaseFolded(b[j].unicode());
+        if (ca != cb)
+            return ca < cb;
+        ++i;
+        ++j;
+    }
+    return (a.size() - i) < (b.size() - j);
+}
+
+QStringList deduplicatedURLs(const QStringList &paths)
+{
+    QSet<QString> seen;
+    QStringList kept;
+    for (const QString &path : paths) {
+        const QString key = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+        if (seen.contains(key))
+            continue;
+        seen.insert(key);
+        kept.append(path);
+    }
+    return kept;
+}
+
+QStringList imageURLs(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {};
+    const QMimeDatabase mimeTypes;
+    if (!info.isDir())
+        return isImageType(mimeTypes.mimeTypeForFile(info)) ? QStringList {path} : QStringList {};
+
+    // Without QDir::Hidden, hidden files are skipped and hidden folders not entered; symbolic
+    // links to folders are not followed, so a link loop cannot trap the walk.
+    QStringList found;
+    QDirIterator it(path, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        const QFileInfo fileInfo = it.fileInfo();
+        if (!fileInfo.isFile() || fileInfo.isSymLink())
+            continue;
+        if (isImageType(mimeTypes.mimeTypeForFile(fileInfo)))
+            found.append(file);
+    }
+    return found;
+}
+
+QStringList expandedImageURLs(const QStringList &paths)
+{
+    QStringList all;
+    for (const QString &path : paths)
+        all += imageURLs(path);
+    QStringList unique = deduplicatedURLs(all);
+    std::stable_sort(unique.begin(), unique.end(), [](const QString &a, const QString &b) {
+        return naturalFileNameLess(QFileInfo(a).fileName(), QFileInfo(b).fileName());
+    });
+    return unique;
+}
+
+std::vector<ImageCompressionSource> sources(const QStringList &paths)
+{
+    std::vector<ImageCompressionSource> found;
+    for (const QString &path : expandedImageURLs(paths))
+        if (auto probed = source(path))
+            found.push_back(std::move(*probed));
+    return found;
+}
+
+std::optional<ImageCompressionSource> source(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const bool gifContent = GifCodec::hasGifSignature(file.read(6));
+    file.close();
+
+    ImageCompressionSource probed;
+    if (gifContent) {
+        // A GIF is decoded only as far as its first frame; the frame count comes from a scan
+        // of the blocks.
+        const auto gifInfo = GifCodec::scan(path);
+        GifCodec::FrameDecoder decoder;
+        if (!gifInfo || !decoder.open(path))
+            return std::nullopt;
+        const QImage firstFrame = decoder.nextFrame();
+        if (firstFrame.isNull())
+            return std::nullopt;
+        probed = gifSource(*gifInfo, firstFrame);
+    } else {
+        // One decode, at a reduced scale where the format allows: the pixel size comes from the
+        // header, the thumbnail from the reduced picture.
+        const auto loaded = CompressionImageIO::loadUprightImage(path, kThumbnailSide, true);
+        if (loaded.image.isNull())
+            return std::nullopt;
+        probed.pixelSize = QSizeF(loaded.fullSize);
+        probed.frameCount = loaded.frameCount;
+        probed.isGIF = info.suffix().compare(QLatin1String("gif"), Qt::CaseInsensitive) == 0;
+        probed.thumbnail = loaded.image.scaled(CompressionImageIO::fittedSize(loaded.fullSize, kThumbnailSide),
+                                               Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    try {
+        probed.originalBytes = fileSize(path);
+    } catch (const ImageCompressionServiceError &) {
+        return std::nullopt;
+    }
+    probed.id = QUuid::createUuid();
+    probed.url = path;
+    probed.fileName = info.fileName();
+    return probed;
+}
+
+QImage makeThumbnail(const QImage &image, int maxSide)
+{
+    if (image.isNull())
+        return {};
+    const QSize size = CompressionImageIO::fittedSize(image.size(), maxSide);
+    if (size == image.size())
+        return image;
+    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+} // namespace ImageCompressionService

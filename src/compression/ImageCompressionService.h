@@ -1,0 +1,111 @@
+#pragma once
+
+#include "compression/CompressionImageIO.h"
+#include "compression/ImageCompressionModel.h"
+#include "platform/GifCodec.h"
+
+#include <QImage>
+#include <QRect>
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+// Probing, compressing and cropping of the images in the compression list. Every function is
+// synchronous; failures throw ImageCompressionServiceError (whose what() is the UTF-8 of its
+// Chinese description). Paths are absolute local file paths.
+namespace ImageCompressionService {
+
+using OutputType = CompressionImageIO::OutputType;
+
+// ---- Source discovery and probing ---------------------------------------------------------
+
+// Expands files and folders into image files and probes each; unreadable files are left out.
+std::vector<ImageCompressionSource> sources(const QStringList &paths);
+// Probes one file: size, upright pixel size, frame count, GIF-ness and a thumbnail; nothing when
+// the file cannot be read as an image.
+std::optional<ImageCompressionSource> source(const QString &path);
+// The image files the inputs stand for, without duplicates, in natural file-name order.
+QStringList expandedImageURLs(const QStringList &paths);
+// A file: itself when it is an image; a folder: its image files at any depth, hidden ones left out.
+QStringList imageURLs(const QString &path);
+// The first path of every cleaned absolute path, in the given order.
+QStringList deduplicatedURLs(const QStringList &paths);
+// Natural file-name order: letter case ignored, runs of digits compared by value.
+bool naturalFileNameLess(const QString &a, const QString &b);
+// A copy at most maxSide pixels on its long edge (never enlarged, each side at least 1).
+QImage makeThumbnail(const QImage &image, int maxSide);
+
+// ---- Compression -------------------------------------------------------------------------
+
+// Compresses one source into the destination folder (which must exist): the GIF path for GIF
+// sources, the still path for every other one.
+ImageCompressionResult compress(const ImageCompressionSource &source, const ImageCompressionSettings &settings,
+                                const QString &destinationDirectory);
+ImageCompressionResult compressStillImage(const ImageCompressionSource &source,
+                                          const ImageCompressionSettings &settings,
+                                          const QString &destinationDirectory);
+ImageCompressionResult compressGIF(const ImageCompressionSource &source, const ImageCompressionSettings &settings,
+                                   const QString &destinationDirectory);
+
+// PNG when the file's type (by extension, by content when the name has none) is PNG; JPEG else.
+OutputType outputType(const QString &path);
+QString fileExtension(OutputType type); // "png" or "jpg"
+
+// The pixel size after the long-edge limit (never enlarged; rounded half away from zero; ≥ 1).
+QSize resizedSize(QSize size, ImageCompressionMaxDimension maxDimension);
+// The image at resizedSize(); drawn on white unless keepsAlpha. An image that keeps its size and
+// its alpha is returned untouched.
+QImage resizedImage(const QImage &image, ImageCompressionMaxDimension maxDimension, bool keepsAlpha);
+
+// The system's temporary folder (TMPDIR). Qt answers an empty path when TMPDIR names a missing
+// folder; the configured path is kept then, so that writing fails rather than landing in the
+// working directory.
+QString temporaryFolder();
+// "kivo-compression-<UUID>.<ext>" in the temporary folder; the file does not exist yet.
+QString temporaryOutputURL(const QString &fileExtension);
+// The base name of outputs: the file name without its last extension, trimmed, else "图片".
+QString outputBaseName(const QString &sourcePath);
+// The first of base-压缩.ext, base-压缩-2.ext, … at whose path nothing stands (a folder or a
+// symbolic link blocks a name as a file does).
+QString outputURL(const QString &sourcePath, const QString &destinationDirectory, const QString &fileExtension);
+// Copies the file to the first free output name and returns that path. The copy never replaces
+// anything: should a name be taken meanwhile, the next one is used. Throws cannotCopyOutput.
+QString copyToFreeOutputName(const QString &fromPath, const QString &sourcePath,
+                             const QString &destinationDirectory, const QString &fileExtension);
+// Throws cannotReadFileSize when nothing stands at the path.
+qint64 fileSize(const QString &path);
+// "2.5 MB", "1.5 kB", "0 字节" (decimal units).
+QString humanReadableByteCount(qint64 bytes);
+
+// ---- GIF ---------------------------------------------------------------------------------
+
+// The loop value of the file's loop block; absent when it has none (the animation plays once).
+std::optional<int> gifLoopCount(const GifCodec::FileInfo &info);
+// The delay of a frame in centiseconds: its own, or 10 when it has none or it is below 2.
+int gifFrameDelay(const GifCodec::FileInfo &info, int index);
+// 1 up to 8 frames, else 2: every second frame is written, carrying the delays of those it skips.
+int gifFrameStep(int frameCount);
+
+// ---- Crop --------------------------------------------------------------------------------
+
+// Cuts a still source to a rectangle in unit coordinates (origin top left) into a new crop file
+// in the temporary folder; the new source keeps the old one's id.
+ImageCompressionSource croppedSource(const ImageCompressionSource &source, const QRectF &cropUnitRect);
+// Each edge clamped into 0…1 (NaN counts as 0).
+QRectF clampedUnitRect(const QRectF &rect);
+// The clamped rectangle in pixels, rounded outward (left and top down, right and bottom up).
+QRect cropPixelRect(const QRectF &unitRect, QSize imageSize);
+// "kivo-compression-crop-<source id>-<UUID>.<ext>" in the temporary folder.
+QString temporaryCropURL(const ImageCompressionSource &source, const QString &fileExtension);
+// "photo.jpg" → "photo-裁剪.jpg"; a blank base becomes "图片".
+QString croppedFileName(const QString &fileName, const QString &fileExtension);
+// Whether the path is one of our crop files (in the temporary folder, named as we name them).
+bool isCropFile(const QString &path);
+// Deletes the file when it is one of our crop files, and nothing else; true when it was removed.
+// For a source that leaves the list, is replaced by a newer crop, or when the program exits.
+bool removeCropFile(const QString &path);
+
+} // namespace ImageCompressionService

@@ -1,0 +1,68 @@
+#include "compression/ImageCompressionService.h"
+
+#include "compression/TempFileGuard.h"
+
+// The compression entry point and the path for still images.
+namespace ImageCompressionService {
+
+ImageCompressionResult compress(const ImageCompressionSource &source, const ImageCompressionSettings &settings,
+                                const QString &destinationDirectory)
+{
+    if (source.isGIF)
+        return compressGIF(source, settings, destinationDirectory);
+    return compressStillImage(source, settings, destinationDirectory);
+}
+
+QSize resizedSize(QSize size, ImageCompressionMaxDimension maxDimension)
+{
+    return CompressionImageIO::fittedSize(size, ImageCompressionMaxDimensions::rawValue(maxDimension));
+}
+
+QImage resizedImage(const QImage &image, ImageCompressionMaxDimension maxDimension, bool keepsAlpha)
+{
+    return CompressionImageIO::redrawn(image, resizedSize(image.size(), maxDimension), keepsAlpha);
+}
+
+ImageCompressionResult compressStillImage(const ImageCompressionSource &source,
+                                          const ImageCompressionSettings &settings,
+                                          const QString &destinationDirectory)
+{
+    const int limit = ImageCompressionMaxDimensions::rawValue(settings.maxDimension);
+    // A large reduction is decoded at a reduced scale where the format allows it; the one smooth
+    // scale below then brings it to exactly the size computed from the full image.
+    const auto loaded = CompressionImageIO::loadUprightImage(source.url, limit);
+    if (loaded.image.isNull())
+        throw ImageCompressionServiceError::noReadableImage(source.url);
+
+    const OutputType type = outputType(source.url);
+    const QString extension = fileExtension(type);
+    const TempFileGuard temporary(temporaryOutputURL(extension));
+
+    const QSize target = resizedSize(loaded.fullSize, settings.maxDimension);
+    const QImage output = CompressionImageIO::redrawn(loaded.image, target, type == OutputType::png);
+    CompressionImageIO::writeImage(output, temporary.path(), type, settings.jpegQuality);
+    const qint64 encodedBytes = fileSize(temporary.path());
+
+    // The original is kept only when it already is the output's format: a WebP, say, copied
+    // unchanged under a ".jpg" name would be a JPEG in name only.
+    const bool keepsOriginal = encodedBytes >= source.originalBytes
+        && source.pixelSize == QSizeF(output.size())
+        && CompressionImageIO::contentMatches(source.url, type);
+    const QString finalPath = copyToFreeOutputName(keepsOriginal ? source.url : temporary.path(), source.url,
+                                                   destinationDirectory, extension);
+
+    ImageCompressionResult result;
+    result.id = QUuid::createUuid();
+    result.sourceID = source.id;
+    result.fileName = source.fileName;
+    result.outputURL = finalPath;
+    result.originalBytes = source.originalBytes;
+    result.compressedBytes = fileSize(finalPath);
+    result.outputPixelSize = keepsOriginal ? source.pixelSize : QSizeF(output.size());
+    result.originalFrameCount = 1;
+    result.outputFrameCount = 1;
+    result.usedOriginalCopy = keepsOriginal;
+    return result;
+}
+
+} // namespace ImageCompressionService

@@ -1,0 +1,281 @@
+#include "platform/GifCodec.h"
+
+#include "platform/ImageLimits.h"
+
+#include <QFile>
+
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace GifCodec {
+
+namespace {
+
+int le16(const unsigned char *p)
+{
+    return p[0] | (p[1] << 8);
+}
+
+// Reads one sub-block chain ("size byte, data, …, 0"); hands every data block to the visitor.
+// False when the chain is cut short.
+template<typename Visitor>
+bool readSubBlocks(QFile &file, Visitor &&visit)
+{
+    int index = 0;
+    for (;;) {
+        char sizeByte = 0;
+        if (!file.getChar(&sizeByte))
+            return false;
+        const int size = static_cast<unsigned char>(sizeByte);
+        if (size == 0)
+            return true;
+        const QByteArray block = file.read(size);
+        if (block.size() != size)
+            return false;
+        visit(index++, block);
+    }
+}
+
+bool skipColorTable(QFile &file, unsigned char packed)
+{
+    if (!(packed & 0x80))
+        return true;
+    const qint64 bytes = 3LL * (1 << ((packed & 0x07) + 1));
+    return file.skip(bytes) == bytes;
+}
+
+} // namespace
+
+bool hasGifSignature(const QByteArray &head)
+{
+    return head.startsWith("GIF87a") || head.startsWith("GIF89a");
+}
+
+int effectiveDelayCs(const FrameInfo &frame)
+{
+    if (!frame.delayCs || *frame.delayCs < 2)
+        return 10;
+    return *frame.delayCs;
+}
+
+std::optional<FileInfo> scan(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray head = file.read(13);
+    if (head.size() < 13 || !hasGifSignature(head))
+        return std::nullopt;
+    const auto *h = reinterpret_cast<const unsigned char *>(head.constData());
+    FileInfo info;
+    info.canvas = QSize(le16(h + 6), le16(h + 8));
+    if (!skipColorTable(file, h[10]))
+        return info;
+
+    std::optional<int> pendingDelay;
+    for (;;) {
+        char introducer = 0;
+        if (!file.getChar(&introducer) || introducer == 0x3B)
+            break;
+        if (introducer == 0x21) {
+            char label = 0;
+            if (!file.getChar(&label))
+                break;
+            const auto code = static_cast<unsigned char>(label);
+            bool isNetscape = false;
+            const bool complete = readSubBlocks(file, [&](int index, const QByteArray &block) {
+                const auto *b = reinterpret_cast<const unsigned char *>(block.constData());
+                if (code == 0xF9 && index == 0 && block.size() >= 4)
+                    pendingDelay = le16(b + 1);
+                else if (code == 0xFF && index == 0)
+                    isNetscape = block == "NETSCAPE2.0" || block == "ANIMEXTS1.0";
+                else if (code == 0xFF && isNetscape && block.size() >= 3 && b[0] == 1)
+                    info.loopCount = le16(b + 1);
+            });
+            if (!complete)
+                break;
+        } else if (introducer == 0x2C) {
+            const QByteArray desc = file.read(9);
+            if (desc.size() < 9)
+                break;
+            const auto *d = reinterpret_cast<const unsigned char *>(desc.constData());
+            // The frame counts from its descriptor on: a frame whose data is damaged or cut short
+            // is still a frame of the file, and fails only when it is decoded.
+            info.frames.push_back({QRect(le16(d), le16(d + 2), le16(d + 4), le16(d + 6)), pendingDelay});
+            pendingDelay.reset();
+            char minimumCodeSize = 0;
+            if (!skipColorTable(file, d[8]) || !file.getChar(&minimumCodeSize)
+                || !readSubBlocks(file, [](int, const QByteArray &) {}))
+                break;
+        } else {
+            break;
+        }
+    }
+    return info;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+struct FrameDecoder::State {
+    QFile file;
+    GifFileType *gif = nullptr;
+    QImage canvas;
+    QImage beforeFrame;     // the canvas before the last frame, kept only for "restore to previous"
+    int lastDisposal = 0;
+    QRect lastRect;         // the last frame's rectangle, clipped to the canvas
+    bool finished = false;
+    std::vector<GifPixelType> line;
+
+    ~State()
+    {
+        if (gif)
+            DGifCloseFile(gif, nullptr);
+    }
+
+    static int readFromFile(GifFileType *gif, GifByteType *buffer, int length)
+    {
+        auto *file = static_cast<QFile *>(gif->UserData);
+        return static_cast<int>(std::max<qint64>(file->read(reinterpret_cast<char *>(buffer), length), 0));
+    }
+
+    void applyLastDisposal()
+    {
+        if (lastDisposal == DISPOSE_BACKGROUND && !lastRect.isEmpty()) {
+            for (int y = lastRect.top(); y <= lastRect.bottom(); ++y) {
+                auto *row = reinterpret_cast<QRgb *>(canvas.scanLine(y));
+                std::fill(row + lastRect.left(), row + lastRect.right() + 1, QRgb(0));
+            }
+        } else if (lastDisposal == DISPOSE_PREVIOUS && !beforeFrame.isNull()) {
+            canvas = beforeFrame;
+        }
+        beforeFrame = QImage();
+    }
+
+    bool decodeImage(int disposal, int transparentIndex)
+    {
+        if (DGifGetImageDesc(gif) == GIF_ERROR)
+            return false;
+        const GifImageDesc &desc = gif->Image;
+        if (!ImageLimits::isAcceptableSize(desc.Width, desc.Height))
+            return false;
+        const ColorMapObject *map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
+        const QRect rect(desc.Left, desc.Top, desc.Width, desc.Height);
+        const QRect visible = rect & canvas.rect();
+
+        if (disposal == DISPOSE_PREVIOUS) {
+            beforeFrame = canvas;
+            beforeFrame.detach();
+        }
+
+        // Interlaced frames arrive in four passes: rows 0, 8, 16…, then 4, 12…, then 2, 6…, then 1, 3….
+        std::vector<int> rowOrder;
+        rowOrder.reserve(desc.Height);
+        if (desc.Interlace) {
+            static constexpr int starts[] = {0, 4, 2, 1};
+            static constexpr int steps[] = {8, 8, 4, 2};
+            for (int pass = 0; pass < 4; ++pass)
+                for (int row = starts[pass]; row < desc.Height; row += steps[pass])
+                    rowOrder.push_back(row);
+        } else {
+            for (int row = 0; row < desc.Height; ++row)
+                rowOrder.push_back(row);
+        }
+
+        line.resize(desc.Width);
+        for (const int row : rowOrder) {
+            if (DGifGetLine(gif, line.data(), desc.Width) == GIF_ERROR)
+                return false;
+            const int y = desc.Top + row;
+            if (y < visible.top() || y > visible.bottom())
+                continue;
+            auto *out = reinterpret_cast<QRgb *>(canvas.scanLine(y));
+            for (int x = visible.left(); x <= visible.right(); ++x) {
+                const int index = line[x - desc.Left];
+                // Indices past the palette (or without any palette) are treated as transparent.
+                if (index == transparentIndex || !map || index >= map->ColorCount)
+                    continue;
+                const GifColorType &c = map->Colors[index];
+                out[x] = qRgba(c.Red, c.Green, c.Blue, 255);
+            }
+        }
+        lastDisposal = disposal;
+        lastRect = visible;
+        return true;
+    }
+};
+
+FrameDecoder::FrameDecoder() : d(std::make_unique<State>()) {}
+
+FrameDecoder::~FrameDecoder() = default;
+
+bool FrameDecoder::open(const QString &path)
+{
+    d = std::make_unique<State>();
+    d->file.setFileName(path);
+    if (!d->file.open(QIODevice::ReadOnly))
+        return false;
+    int error = 0;
+    d->gif = DGifOpen(&d->file, &State::readFromFile, &error);
+    if (!d->gif)
+        return false;
+    if (!ImageLimits::isAcceptableSize(d->gif->SWidth, d->gif->SHeight))
+        return false;
+    d->canvas = QImage(d->gif->SWidth, d->gif->SHeight, QImage::Format_ARGB32);
+    if (d->canvas.isNull())
+        return false;
+    d->canvas.fill(Qt::transparent);
+    return true;
+}
+
+QSize FrameDecoder::canvasSize() const
+{
+    return d->canvas.size();
+}
+
+QImage FrameDecoder::nextFrame()
+{
+    if (!d->gif || d->canvas.isNull() || d->finished)
+        return {};
+    d->applyLastDisposal();
+    int disposal = 0;
+    int transparentIndex = NO_TRANSPARENT_COLOR;
+    for (;;) {
+        GifRecordType type = UNDEFINED_RECORD_TYPE;
+        if (DGifGetRecordType(d->gif, &type) == GIF_ERROR)
+            break;
+        if (type == EXTENSION_RECORD_TYPE) {
+            int code = 0;
+            GifByteType *block = nullptr;
+            if (DGifGetExtension(d->gif, &code, &block) == GIF_ERROR)
+                break;
+            if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] >= 4) {
+                GraphicsControlBlock gcb;
+                if (DGifExtensionToGCB(block[0], block + 1, &gcb) == GIF_OK) {
+                    disposal = gcb.DisposalMode;
+                    transparentIndex = gcb.TransparentColor;
+                }
+            }
+            bool ok = true;
+            while (block) {
+                if (DGifGetExtensionNext(d->gif, &block) == GIF_ERROR) {
+                    ok = false;
+                    break;
+                }
+            }
+            if (!ok)
+                break;
+        } else if (type == IMAGE_DESC_RECORD_TYPE) {
+            if (!d->decodeImage(disposal, transparentIndex))
+                break;
+            return d->canvas; // shared; the next frame detaches it if the caller keeps it
+        } else {
+            break; // the trailer, or a record that cannot stand here
+        }
+    }
+    d->finished = true;
+    return {};
+}
+
+} // namespace GifCodec

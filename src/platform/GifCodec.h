@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QImage>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+// A small GIF layer over giflib: a bounds-checked scan of the block structure (frame count, delays,
+// loop count) that never decodes pixels, a streaming frame decoder that composites each frame onto
+// the logical screen, and a writer with exact palettes.
+namespace GifCodec {
+
+// Whether the bytes start with a GIF signature ("GIF87a" or "GIF89a").
+bool hasGifSignature(const QByteArray &head);
+
+struct FrameInfo {
+    QRect rect;                   // as declared by the image descriptor (not clipped)
+    std::optional<int> delayCs;   // the graphics control block's delay, when there is one
+
+    bool operator==(const FrameInfo &) const = default;
+};
+
+struct FileInfo {
+    QSize canvas;                 // the logical screen
+    std::vector<FrameInfo> frames;
+    std::optional<int> loopCount; // the NETSCAPE loop value; absent when the file has no loop block
+
+    bool operator==(const FileInfo &) const = default;
+};
+
+// Walks the file's blocks without LZW decoding, so a frame whose pixel data is damaged still
+// counts. Stops quietly at the trailer, at the end of the data or at an unknown block; nothing
+// when the file is not a GIF or its header is cut short.
+std::optional<FileInfo> scan(const QString &path);
+
+// The delay a frame is shown for, in centiseconds: the file's value, or 10 when there is none or
+// it is below 2 (viewers show such frames for a tenth of a second).
+int effectiveDelayCs(const FrameInfo &frame);
+
+// Decodes the frames of a GIF one after another, each composited onto an RGBA canvas of the
+// logical screen's size (previous frame's disposal applied, transparent pixels skipped, frame
+// rectangles clipped to the canvas). Only the current canvas (and, for "restore to previous", one
+// saved copy) is held in memory; the file is read as it goes.
+class FrameDecoder {
+public:
+    FrameDecoder();
+    ~FrameDecoder();
+    FrameDecoder(const FrameDecoder &) = delete;
+    FrameDecoder &operator=(const FrameDecoder &) = delete;
+
+    // Opens the file and reads its screen descriptor; false when it is not a readable GIF or its
+    // canvas is empty or larger than the image pixel cap.
+    bool open(const QString &path);
+    QSize canvasSize() const;
+
+    // Decodes the next frame; the composited canvas (Format_ARGB32), or a null image when the
+    // frame cannot be decoded or there are no more frames.
+    QImage nextFrame();
+
+private:
+    struct State;
+    std::unique_ptr<State> d;
+};
+
+// Writes a GIF frame by frame. Every frame covers the whole canvas; a frame with at most 255
+// colours (256 without transparency) gets its exact palette, only richer frames are quantized.
+// Pixels with alpha below 128 become the frame's one transparent index.
+class Writer {
+public:
+    Writer();
+    ~Writer();
+    Writer(const Writer &) = delete;
+    Writer &operator=(const Writer &) = delete;
+
+    // Opens the output (the file must not exist yet) and writes the header; no loop block when
+    // loopCount is absent, which keeps the animation play-once.
+    bool open(const QString &path, QSize canvas, std::optional<int> loopCount);
+    // Adds one frame of the canvas size; the delay is clamped to 0…65535 centiseconds.
+    bool addFrame(const QImage &frame, int delayCs);
+    // Writes the trailer and closes the file; false when anything could not be written.
+    bool finish();
+
+private:
+    struct State;
+    std::unique_ptr<State> d;
+};
+
+} // namespace GifCodec

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <optional>
+#include <vector>
+
+// Makers of test inputs (GIFs with full control over their blocks, EXIF-tagged JPEGs, PNG headers
+// that lie about their size) and an independent GIF block parser used as the oracle.
+namespace CompressionTest {
+
+struct GifFrameSpec {
+    QRect rect;                          // inside the canvas (or not, to test clipping)
+    std::vector<unsigned char> indices;  // rect.width() × rect.height() palette indices
+    std::optional<int> delayCs = 10;     // no graphics control block when absent
+    int disposal = 1;
+    int transparentIndex = -1;
+    bool interlaced = false;
+    std::vector<QRgb> localPalette;      // empty: the global palette applies
+};
+
+struct GifSpec {
+    QSize canvas;
+    std::vector<QRgb> globalPalette;     // padded to a power of two
+    std::vector<GifFrameSpec> frames;
+    std::optional<int> loopCount;        // no NETSCAPE block when absent
+    int commentBytes = 0;                // a comment block of this size after the header
+};
+
+// Writes the GIF with giflib's encoder; false on failure.
+bool writeGif(const QString &path, const GifSpec &spec);
+
+// A frame filled with one palette index.
+GifFrameSpec solidFrame(QRect rect, unsigned char index, std::optional<int> delayCs = 10);
+
+// An animation of `count` full-canvas frames, frame i filled with palette index i % 4 of a
+// red/green/blue/yellow palette and delay delays[i] (or 10).
+GifSpec simpleAnimation(QSize canvas, int count, const std::vector<int> &delays = {},
+                        std::optional<int> loopCount = 0);
+
+// Sets the LZW minimum code size byte of frame `index` to 12, which no decoder accepts.
+bool damageFrame(const QString &path, int index);
+
+struct ParsedGif {
+    QSize canvas;
+    std::vector<QRect> rects;
+    std::vector<std::optional<int>> delays;
+    std::vector<qint64> codeSizeOffsets;
+    std::optional<int> loopCount;
+};
+// A plain walk of the blocks, independent of the product's codec.
+std::optional<ParsedGif> parseGif(const QByteArray &bytes);
+
+// Composited frames as Qt's own GIF reader gives them.
+std::vector<QImage> qtFrames(const QString &path);
+
+// JPEG bytes with an EXIF APP1 segment carrying the orientation, right after the SOI marker.
+QByteArray withExifOrientation(const QByteArray &jpeg, int orientation);
+
+// A PNG signature and IHDR chunk claiming the size, followed by a cut-short IDAT chunk.
+QByteArray pngHeaderClaiming(quint32 width, quint32 height);
+
+// Saves an image with QImageWriter; returns the path (empty on failure).
+QString saveImage(const QImage &image, const QString &path, const char *format = nullptr, int quality = -1);
+
+// A picture with smooth gradients and some detail, like a photo (compresses like one).
+QImage photoLike(int width, int height);
+
+// Runs a tool; true on exit code 0.
+bool run(const QString &program, const QStringList &arguments);
+bool hasTool(const QString &program);
+
+// Points the temporary folder (TMPDIR) at a fresh folder for the scope, so tests can see what the
+// service leaves there.
+class ScopedTempFolder {
+public:
+    ScopedTempFolder();
+    ~ScopedTempFolder();
+    QString path() const { return m_dir.path(); }
+    QStringList entries() const;
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_previous;
+    bool m_hadPrevious;
+};
+
+} // namespace CompressionTest

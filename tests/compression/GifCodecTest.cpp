@@ -1,0 +1,168 @@
+#include "CompressionTestSupport.h"
+
+#include "platform/GifCodec.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace CompressionTest;
+
+namespace {
+
+const QRgb red = qRgb(255, 0, 0);
+const QRgb green = qRgb(0, 255, 0);
+const QRgb blue = qRgb(0, 0, 255);
+const QRgb white = qRgb(255, 255, 255);
+
+} // namespace
+
+TEST(GifCodec, DecoderCompositesDisposalInterlaceClippingAndBadIndices)
+{
+    QTemporaryDir dir;
+    GifSpec spec;
+    spec.canvas = QSize(16, 16);
+    spec.globalPalette = {red, green, blue, qRgb(0, 0, 0)};
+    spec.frames.push_back(solidFrame(QRect(0, 0, 16, 16), 0));          // 0: all red, kept
+    GifFrameSpec cleared = solidFrame(QRect(2, 2, 4, 4), 2);            // 1: blue square, then cleared
+    cleared.disposal = 2;
+    cleared.indices[0] = 3;
+    cleared.transparentIndex = 3;                                        // its corner shows red
+    spec.frames.push_back(cleared);
+    GifFrameSpec restored = solidFrame(QRect(8, 4, 8, 12), 0);          // 2: interlaced, own palette
+    restored.localPalette = {white, green};
+    restored.interlaced = true;
+    restored.disposal = 3;
+    for (int row = 0; row < 12; ++row)
+        for (int x = 0; x < 8; ++x)
+            restored.indices[row * 8 + x] = (row % 3 == 1) ? 1 : 0; // rows 1, 4, 7, 10 green
+    spec.frames.push_back(restored);
+    GifFrameSpec clipped = solidFrame(QRect(14, 14, 4, 4), 1);          // 3: reaches past the canvas
+    clipped.indices[1 * 4 + 1] = 200;                                    // an index past the palette
+    spec.frames.push_back(clipped);
+    const QString path = dir.filePath("d.gif");
+    ASSERT_TRUE(writeGif(path, spec));
+
+    GifCodec::FrameDecoder decoder;
+    ASSERT_TRUE(decoder.open(path));
+    EXPECT_EQ(decoder.canvasSize(), QSize(16, 16));
+    const QImage f0 = decoder.nextFrame();
+    const QImage f1 = decoder.nextFrame();
+    const QImage f2 = decoder.nextFrame();
+    const QImage f3 = decoder.nextFrame();
+    EXPECT_TRUE(decoder.nextFrame().isNull());
+    ASSERT_FALSE(f3.isNull());
+
+    EXPECT_EQ(f0.pixel(3, 3), red);
+    EXPECT_EQ(f1.pixel(3, 3), blue);
+    EXPECT_EQ(f1.pixel(2, 2), red);            // transparent index shows what was there
+    EXPECT_EQ(qAlpha(f2.pixel(3, 3)), 0);      // frame 1's rectangle cleared to transparent
+    EXPECT_EQ(f2.pixel(9, 4), white);          // interlaced rows land in their places
+    EXPECT_EQ(f2.pixel(9, 5), green);
+    EXPECT_EQ(f2.pixel(9, 14), green);
+    EXPECT_EQ(f2.pixel(9, 15), white);
+    EXPECT_EQ(f3.pixel(9, 5), red);            // frame 2 restored to the canvas before it
+    EXPECT_EQ(f3.pixel(14, 14), green);        // the part of frame 3 inside the canvas
+    EXPECT_EQ(f3.pixel(15, 15), red);          // an out-of-range index draws nothing
+    EXPECT_EQ(f3.size(), QSize(16, 16));
+
+    // Qt's reader agrees where its own rules match ours (it fills cleared areas with the
+    // background colour and cuts wide frames differently, so those points are left out).
+    const auto reference = qtFrames(path);
+    ASSERT_GE(reference.size(), 3u);
+    const QImage ours[] = {f0, f1, f2};
+    for (int i = 0; i < 3; ++i)
+        for (const QPoint p : {QPoint(1, 1), QPoint(3, 3), QPoint(2, 2), QPoint(9, 4), QPoint(9, 5), QPoint(12, 15)})
+            if (i < 2 || p.x() >= 8) {
+                EXPECT_EQ(reference[i].pixel(p), ours[i].pixel(p)) << i << " " << p.x() << "," << p.y();
+            }
+}
+
+TEST(GifCodec, ScanCountsDescriptorsWithoutDecoding)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("s.gif");
+    GifSpec spec = simpleAnimation({20, 10}, 5, {0, 4, 9}, 7);
+    spec.frames[4].delayCs = std::nullopt;
+    ASSERT_TRUE(writeGif(path, spec));
+    ASSERT_TRUE(damageFrame(path, 1));
+    const auto info = GifCodec::scan(path);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->canvas, QSize(20, 10));
+    ASSERT_EQ(info->frames.size(), 5u);
+    EXPECT_EQ(info->loopCount, 7);
+    EXPECT_EQ(info->frames[1].delayCs, 4);
+    EXPECT_EQ(info->frames[4].delayCs, std::nullopt);
+    EXPECT_EQ(GifCodec::effectiveDelayCs(info->frames[0]), 10);
+    EXPECT_EQ(GifCodec::effectiveDelayCs(info->frames[4]), 10);
+    EXPECT_EQ(GifCodec::effectiveDelayCs(info->frames[2]), 9);
+
+    // Cut inside the third frame's data: the frames up to it still count.
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    const auto parsed = parseGif(bytes);
+    const QString cut = TestSupport::writeFile(dir.filePath("cut.gif"), bytes.left(parsed->codeSizeOffsets[2] + 3));
+    EXPECT_EQ(GifCodec::scan(cut)->frames.size(), 3u);
+    EXPECT_FALSE(GifCodec::scan(TestSupport::writeFile(dir.filePath("h.gif"), "GIF89a\x01")));
+    EXPECT_FALSE(GifCodec::scan(TestSupport::writeFile(dir.filePath("p.gif"), "\x89PNG\r\n\x1A\n.....")));
+}
+
+TEST(GifCodec, WriterKeepsExactPalettesAndQuantizesOnlyRichFrames)
+{
+    QTemporaryDir dir;
+    // 255 colours and transparency: written exactly.
+    QImage exact(255, 4, QImage::Format_ARGB32);
+    for (int x = 0; x < 255; ++x)
+        for (int y = 0; y < 4; ++y)
+            exact.setPixel(x, y, y == 3 ? qRgba(1, 2, 3, 0) : qRgb(x, 255 - x, (x * 7) % 256));
+    // 4096 colours: quantized, but close.
+    QImage rich(64, 64, QImage::Format_ARGB32);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            rich.setPixel(x, y, qRgb(x * 4, y * 4, 128));
+
+    const QString path = dir.filePath("w.gif");
+    {
+        GifCodec::Writer writer;
+        ASSERT_TRUE(writer.open(path, exact.size(), std::nullopt));
+        ASSERT_TRUE(writer.addFrame(exact, 70000));
+        EXPECT_FALSE(writer.addFrame(QImage(3, 3, QImage::Format_ARGB32), 10)); // wrong size
+        ASSERT_TRUE(writer.finish());
+    }
+    const auto frames = qtFrames(path);
+    ASSERT_EQ(frames.size(), 1u);
+    for (int x = 0; x < 255; ++x) {
+        EXPECT_EQ(frames[0].pixel(x, 0), exact.pixel(x, 0));
+        EXPECT_EQ(qAlpha(frames[0].pixel(x, 3)), 0);
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const auto parsed = parseGif(file.readAll());
+    EXPECT_EQ(parsed->delays, (std::vector<std::optional<int>> {65535}));
+    EXPECT_EQ(parsed->loopCount, std::nullopt);
+
+    const QString richPath = dir.filePath("rich.gif");
+    {
+        GifCodec::Writer writer;
+        ASSERT_TRUE(writer.open(richPath, rich.size(), 0));
+        ASSERT_TRUE(writer.addFrame(rich, 5));
+        ASSERT_TRUE(writer.finish());
+    }
+    const auto richFrames = qtFrames(richPath);
+    ASSERT_EQ(richFrames.size(), 1u);
+    int worst = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const QRgb a = richFrames[0].pixel(x, y);
+            const QRgb b = rich.pixel(x, y);
+            worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b))});
+        }
+    EXPECT_LE(worst, 40); // giflib's median cut works on 5-bit channels
+
+    // The writer never replaces an existing file.
+    GifCodec::Writer refused;
+    EXPECT_FALSE(refused.open(richPath, rich.size(), 0));
+}

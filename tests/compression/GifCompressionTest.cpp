@@ -1,0 +1,250 @@
+#include "CompressionTestSupport.h"
+
+#include "compression/ImageCompressionService.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+using namespace ImageCompressionService;
+using namespace CompressionTest;
+
+namespace {
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+ImageCompressionSource probe(const QString &path)
+{
+    auto probed = source(path);
+    EXPECT_TRUE(probed) << path.toStdString();
+    return probed ? *probed : ImageCompressionSource {};
+}
+
+ParsedGif parsedOutput(const ImageCompressionResult &result)
+{
+    const auto parsed = parseGif(bytesOf(result.outputURL));
+    EXPECT_TRUE(parsed);
+    return parsed ? *parsed : ParsedGif {};
+}
+
+int total(const std::vector<std::optional<int>> &delays)
+{
+    int sum = 0;
+    for (const auto &d : delays)
+        sum += d.value_or(-100000);
+    return sum;
+}
+
+int maxChannelDifference(const QImage &a, const QImage &b)
+{
+    int worst = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                              std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+        }
+    return worst;
+}
+
+GifSpec padded(GifSpec spec)
+{
+    spec.commentBytes = 2000;
+    return spec;
+}
+
+} // namespace
+
+TEST(GifCompression, FrameSamplingKeepsTheDurationAndTheLoopBlock)
+{
+    QTemporaryDir dir;
+    QTemporaryDir out;
+
+    // The inputs carry a large comment, so re-encoding always helps and the output is ours.
+    // Up to 8 frames every frame stays, each with its own delay (below 2 cs means 10).
+    const QString eight = dir.filePath("eight.gif");
+    ASSERT_TRUE(writeGif(eight, padded(simpleAnimation({40, 30}, 8, {0, 1, 2, 5, 20, 30, 40, 7}, 3))));
+    const auto r8 = compress(probe(eight), {}, out.path());
+    const ParsedGif p8 = parsedOutput(r8);
+    EXPECT_EQ(r8.originalFrameCount, 8);
+    EXPECT_EQ(r8.outputFrameCount, p8.rects.size());
+    EXPECT_EQ(p8.delays, (std::vector<std::optional<int>> {10, 10, 2, 5, 20, 30, 40, 7}));
+    EXPECT_EQ(p8.loopCount, 3);
+
+    // 9 frames: 0, 2, 4, 6 and 8 are written, each with its own delay and the next one's.
+    const QString nine = dir.filePath("nine.gif");
+    ASSERT_TRUE(writeGif(nine, simpleAnimation({40, 30}, 9, {3, 4, 5, 6, 7, 8, 9, 10, 11}, 0)));
+    const auto r9 = compress(probe(nine), {}, out.path());
+    const ParsedGif p9 = parsedOutput(r9);
+    EXPECT_FALSE(r9.usedOriginalCopy);
+    EXPECT_EQ(r9.outputFrameCount, 5);
+    EXPECT_EQ(p9.delays, (std::vector<std::optional<int>> {7, 11, 15, 19, 11}));
+    EXPECT_EQ(total(p9.delays), 3 + 4 + 5 + 6 + 7 + 8 + 9 + 10 + 11);
+    EXPECT_EQ(p9.loopCount, 0);
+    // The frames written are 0, 2, 4…: colours red, blue, red, blue, red.
+    const auto frames = qtFrames(r9.outputURL);
+    ASSERT_EQ(frames.size(), 5u);
+    EXPECT_EQ(frames[1].pixel(5, 5), qRgb(0, 0, 255));
+    EXPECT_EQ(frames[4].pixel(5, 5), qRgb(255, 0, 0));
+
+    // No loop block in, none out (writing 0 would loop forever); a summed delay stops at 65535.
+    const QString once = dir.filePath("once.gif");
+    ASSERT_TRUE(writeGif(once, simpleAnimation({40, 30}, 10, {40000, 40000}, std::nullopt)));
+    const ParsedGif pOnce = parsedOutput(compress(probe(once), {}, out.path()));
+    EXPECT_EQ(pOnce.loopCount, std::nullopt);
+    EXPECT_EQ(pOnce.delays.front(), 65535);
+    EXPECT_EQ(pOnce.delays.back(), 20); // frame 8 carries 8 and 9
+
+    // A frame without a graphics control block counts 10 cs.
+    GifSpec noControl = padded(simpleAnimation({40, 30}, 1));
+    noControl.frames[0].delayCs = std::nullopt;
+    const QString single = dir.filePath("single.gif");
+    ASSERT_TRUE(writeGif(single, noControl));
+    EXPECT_EQ(parsedOutput(compress(probe(single), {}, out.path())).delays, (std::vector<std::optional<int>> {10}));
+}
+
+TEST(GifCompression, ResizesFramesAndKeepsTransparency)
+{
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    GifSpec spec = simpleAnimation({1200, 900}, 2);
+    spec.frames[1].transparentIndex = 3;
+    for (int y = 0; y < 900; ++y)
+        for (int x = 0; x < 600; ++x)
+            spec.frames[1].indices[y * 1200 + x] = 3; // left half transparent
+    spec.frames[1].disposal = 2;
+    const QString path = dir.filePath("big.gif");
+    ASSERT_TRUE(writeGif(path, spec));
+
+    const auto resized = compress(probe(path), ImageCompressionSettings(0.75, ImageCompressionMaxDimension::longEdge800),
+                                  out.path());
+    EXPECT_EQ(resized.outputPixelSize, QSizeF(800, 600));
+    const ParsedGif parsed = parsedOutput(resized);
+    EXPECT_EQ(parsed.canvas, QSize(800, 600));
+    for (const QRect &rect : parsed.rects)
+        EXPECT_EQ(rect, QRect(0, 0, 800, 600));
+
+    const auto same = compress(probe(path), {}, out.path());
+    const auto frames = qtFrames(same.outputURL);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0].pixel(100, 100), qRgb(255, 0, 0));
+    // Frame 1 showed frame 0 through its transparent half, as the input does.
+    EXPECT_EQ(frames[1].pixel(100, 100), qRgb(255, 0, 0));
+    EXPECT_EQ(frames[1].pixel(1000, 100), qRgb(0, 255, 0));
+}
+
+TEST(GifCompression, SubRectangleFramesMadeByFfmpegAreComposited)
+{
+    if (!hasTool("ffmpeg"))
+        GTEST_SKIP() << "ffmpeg is not installed";
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    const QString looped = dir.filePath("looped.gif");
+    const QString once = dir.filePath("once.gif");
+    for (const auto &[path, loop] : {std::pair(looped, "0"), std::pair(once, "-1")})
+        ASSERT_TRUE(run("ffmpeg", {"-hide_banner", "-loglevel", "error", "-f", "lavfi", "-i",
+                                   "testsrc=size=160x120:rate=10", "-frames:v", "12", "-loop", loop, "-y", path}));
+    const auto inputRects = parseGif(bytesOf(looped))->rects;
+    ASSERT_TRUE(std::any_of(inputRects.begin(), inputRects.end(), [](QRect r) { return r.size() != QSize(160, 120); }))
+        << "the input should hold sub-rectangle frames";
+
+    const auto source = probe(looped);
+    EXPECT_EQ(source.frameCount, 12);
+    const auto result = compress(source, {}, out.path());
+    EXPECT_EQ(result.outputFrameCount, 6);
+    const auto expected = qtFrames(looped);
+    const auto written = qtFrames(result.outputURL);
+    ASSERT_EQ(expected.size(), 12u);
+    ASSERT_EQ(written.size(), 6u);
+    for (size_t i = 0; i < written.size(); ++i)
+        EXPECT_EQ(maxChannelDifference(written[i], expected[2 * i]), 0) << "frame " << 2 * i;
+    EXPECT_EQ(parsedOutput(result).loopCount, 0);
+    EXPECT_EQ(parsedOutput(compress(probe(once), {}, out.path())).loopCount, std::nullopt);
+}
+
+TEST(GifCompression, KeepsTheOriginalWhenReencodingDoesNotHelp)
+{
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    // A file written by our own encoder re-encodes to the same size: the original is kept.
+    const QString first = dir.filePath("first.gif");
+    ASSERT_TRUE(writeGif(first, simpleAnimation({64, 48}, 6)));
+    const auto once = compress(probe(first), {}, out.path());
+    const auto again = compress(probe(once.outputURL), {}, out.path());
+    EXPECT_TRUE(again.usedOriginalCopy);
+    EXPECT_EQ(again.outputFrameCount, 6);
+    EXPECT_EQ(again.outputPixelSize, QSizeF(64, 48));
+    EXPECT_EQ(bytesOf(again.outputURL), bytesOf(once.outputURL));
+
+    // A PNG named .gif goes the GIF path as one frame and is never copied as a "GIF".
+    const QString png = saveImage(photoLike(30, 20), dir.filePath("fake.gif"), "png");
+    const auto fromPng = compress(probe(png), {}, out.path());
+    EXPECT_FALSE(fromPng.usedOriginalCopy);
+    EXPECT_TRUE(bytesOf(fromPng.outputURL).startsWith("GIF89a"));
+    EXPECT_EQ(fromPng.outputFrameCount, 1);
+    EXPECT_EQ(parsedOutput(fromPng).loopCount, std::nullopt);
+}
+
+TEST(GifCompression, DamagedFramesFailWithTheirOwnNumberAndLeaveNothing)
+{
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    const ScopedTempFolder temp;
+    auto expectFailure = [&](const QString &path, const QString &text) {
+        ImageCompressionSource src;
+        src.id = QUuid::createUuid();
+        src.url = path;
+        src.fileName = QFileInfo(path).fileName();
+        src.isGIF = true;
+        src.pixelSize = QSizeF(40, 30);
+        try {
+            compress(src, {}, out.path());
+            ADD_FAILURE() << "no error for " << path.toStdString();
+        } catch (const ImageCompressionServiceError &error) {
+            EXPECT_EQ(error.description(), text);
+        }
+        EXPECT_TRUE(temp.entries().isEmpty());
+        EXPECT_TRUE(QDir(out.path()).isEmpty());
+    };
+
+    const QString fourth = dir.filePath("fourth.gif");
+    ASSERT_TRUE(writeGif(fourth, simpleAnimation({40, 30}, 6)));
+    ASSERT_TRUE(damageFrame(fourth, 3));
+    // The scan still counts the damaged frame.
+    EXPECT_EQ(probe(fourth).frameCount, 6);
+    expectFailure(fourth, "无法读取 GIF 第 4 帧");
+
+    // With 12 frames frame 3 is not written, but it is still drawn, and fails by its own number.
+    const QString skipped = dir.filePath("skipped.gif");
+    ASSERT_TRUE(writeGif(skipped, simpleAnimation({40, 30}, 12)));
+    ASSERT_TRUE(damageFrame(skipped, 3));
+    expectFailure(skipped, "无法读取 GIF 第 4 帧");
+
+    const QString firstBad = dir.filePath("first.gif");
+    ASSERT_TRUE(writeGif(firstBad, simpleAnimation({40, 30}, 3)));
+    ASSERT_TRUE(damageFrame(firstBad, 0));
+    expectFailure(firstBad, "无法读取图片：first.gif");
+
+    const QString cut = dir.filePath("cut.gif");
+    ASSERT_TRUE(writeGif(cut, simpleAnimation({40, 30}, 4)));
+    const QByteArray whole = bytesOf(cut);
+    TestSupport::writeFile(cut + ".tmp", whole.left(whole.size() - 20));
+    QFile::remove(cut);
+    QFile::rename(cut + ".tmp", cut);
+    expectFailure(cut, "无法读取 GIF 第 4 帧");
+
+    const QString empty = TestSupport::writeFile(dir.filePath("empty.gif"), QByteArray("GIF89a\x0A\0\x0A\0\0\0\0;", 14));
+    expectFailure(empty, "无法读取图片：empty.gif");
+    const QString junk = TestSupport::writeFile(dir.filePath("junk.gif"), "GIF89a");
+    expectFailure(junk, "无法读取图片：junk.gif");
+}
