@@ -1,0 +1,246 @@
+#include "video/VideoFrameAnnotationStore.h"
+
+#include <QFileInfo>
+#include <QPointer>
+
+#include <climits>
+#include <cmath>
+
+VideoFrameAnnotationStore::VideoFrameAnnotationStore(QObject *parent)
+    : VideoFrameAnnotationStore(&VideoAsset::load, nullptr, parent)
+{
+}
+
+VideoFrameAnnotationStore::VideoFrameAnnotationStore(AssetLoader loader, std::shared_ptr<PlaybackClock> clock,
+                                                     QObject *parent)
+    : QObject(parent), m_loader(loader ? std::move(loader) : AssetLoader(&VideoAsset::load)),
+      m_clock(clock ? std::move(clock) : std::make_shared<SteadyPlaybackClock>()),
+      m_statusText(VideoFrameAnnotationText::pleaseImport())
+{
+    // One extraction at a time, in the order asked, so the newest exact seek publishes last.
+    m_extractionPool.setMaxThreadCount(1);
+    m_loadPool.setMaxThreadCount(2);
+}
+
+VideoFrameAnnotationStore::~VideoFrameAnnotationStore()
+{
+    if (m_generator)
+        m_generator->abandon();
+    m_extractionPool.waitForDone();
+    m_loadPool.waitForDone();
+    if (m_player && m_timeObserver)
+        m_player->removeTimeObserver(*m_timeObserver);
+    m_player.reset();
+}
+
+void VideoFrameAnnotationStore::setPlaying(bool playing)
+{
+    if (m_isPlaying == playing)
+        return;
+    m_isPlaying = playing;
+    Q_EMIT isPlayingChanged();
+}
+
+void VideoFrameAnnotationStore::reset()
+{
+    if (m_player && m_timeObserver)
+        m_player->removeTimeObserver(*m_timeObserver);
+    m_timeObserver.reset();
+    if (m_player) {
+        m_player->pause();
+        m_player->cancelPendingSeeks();
+        std::unique_ptr<VideoPlayer> old = std::move(m_player);
+        old->disconnect(this);
+        Q_EMIT playerChanged();
+    }
+    m_asset.reset();
+    if (m_generator)
+        m_generator->abandon();
+    m_generator.reset();
+    ++m_loadGeneration;
+
+    setVideoURL(std::nullopt);
+    setVideoFileName(QString());
+    setDuration(0);
+    setCurrentFrameIndex(0);
+    setFrameRate(30);
+    setTotalFrameCount(1);
+    setLoading(false);
+    setPlaying(false);
+    ++m_previewSeekSerial;
+    m_lastPreviewFrameIndex.reset();
+    setStatusText(VideoFrameAnnotationText::pleaseImport());
+}
+
+void VideoFrameAnnotationStore::loadVideo(const QString &path, SnapshotHandler done)
+{
+    reset();
+    setLoading(true);
+    setStatusText(QStringLiteral("正在读取视频"));
+    const quint64 generation = m_loadGeneration;
+    m_loadPool.start([this, loader = m_loader, path, generation, done = std::move(done)]() mutable {
+        std::optional<VideoAsset> asset = loader(path);
+        // The store outlives this job (its destructor waits for the pool); a result that arrives
+        // after the store is gone is dropped by the event loop.
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, path, asset = std::move(asset), done = std::move(done)]() mutable {
+                finishLoad(generation, path, std::move(asset), std::move(done));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void VideoFrameAnnotationStore::finishLoad(quint64 generation, const QString &path, std::optional<VideoAsset> asset,
+                                           SnapshotHandler done)
+{
+    if (generation != m_loadGeneration) {
+        if (done)
+            done(std::nullopt);
+        return;
+    }
+    if (!asset)
+        return failLoad(VideoFrameAnnotationText::videoUnreadable(), done);
+    // A missing picture track is reported before a bad duration.
+    if (!asset->hasVideoTrack || !asset->frameSource)
+        return failLoad(localizedDescription(VideoFrameAnnotationError::videoTrackMissing), done);
+    const double seconds = asset->duration;
+    if (!(std::isfinite(seconds) && seconds > 0))
+        return failLoad(localizedDescription(VideoFrameAnnotationError::invalidDuration), done);
+    const double rate = resolvedFrameRate(asset->nominalFrameRate, asset->minFrameDuration);
+    const std::optional<int> count = frameCount(seconds, rate);
+    if (!count)
+        return failLoad(localizedDescription(VideoFrameAnnotationError::invalidDuration), done);
+
+    auto player = std::make_unique<VideoPlayer>(asset->frameSource, seconds, m_clock);
+    VideoPlayer *playerPointer = player.get();
+    connect(playerPointer, &VideoPlayer::currentFrameChanged, this, [this, playerPointer](const QImage &frame) {
+        if (m_player.get() == playerPointer)
+            Q_EMIT currentFrameImageChanged(frame);
+    });
+    auto generator = std::make_shared<VideoFrameGenerator>(asset->frameSource);
+    const double tolerance = halfFrameTolerance(rate);
+    generator->setRequestedTimeToleranceBefore(tolerance);
+    generator->setRequestedTimeToleranceAfter(tolerance);
+
+    m_asset = std::move(asset);
+    m_generator = std::move(generator);
+    m_player = std::move(player);
+    Q_EMIT playerChanged();
+    installTimeObserver(m_player.get());
+
+    setVideoURL(path);
+    setVideoFileName(QFileInfo(path).fileName());
+    setDuration(seconds);
+    setFrameRate(rate);
+    setTotalFrameCount(*count);
+    setCurrentFrameIndex(0);
+    setLoading(false);
+    seek(0, std::move(done));
+}
+
+void VideoFrameAnnotationStore::failLoad(const QString &message, const SnapshotHandler &done)
+{
+    reset();
+    setStatusText(message);
+    if (done)
+        done(std::nullopt);
+}
+
+double VideoFrameAnnotationStore::resolvedFrameRate(float nominalFrameRate, double minFrameDuration)
+{
+    const double nominal = double(nominalFrameRate);
+    if (nominal > 0) // false for NaN
+        return nominal;
+    if (std::isfinite(minFrameDuration) && minFrameDuration > 0)
+        return 1.0 / minFrameDuration;
+    return 30;
+}
+
+std::optional<int> VideoFrameAnnotationStore::frameCount(double duration, double frameRate)
+{
+    const double frames = std::ceil(duration * frameRate);
+    if (std::isnan(frames))
+        return std::nullopt;
+    if (frames < 1)
+        return 1;
+    if (!(frames <= double(INT_MAX)))
+        return std::nullopt;
+    return int(frames);
+}
+
+double VideoFrameAnnotationStore::halfFrameTolerance(double frameRate)
+{
+    return mediaTime(0.5 / frameRate);
+}
+
+double VideoFrameAnnotationStore::mediaTime(double seconds)
+{
+    if (!std::isfinite(seconds))
+        return seconds;
+    return std::round(seconds * 60000.0) / 60000.0;
+}
+
+void VideoFrameAnnotationStore::setVideoURL(std::optional<QString> url)
+{
+    if (m_videoURL == url)
+        return;
+    m_videoURL = std::move(url);
+    Q_EMIT videoURLChanged();
+}
+
+void VideoFrameAnnotationStore::setVideoFileName(const QString &name)
+{
+    if (m_videoFileName == name)
+        return;
+    m_videoFileName = name;
+    Q_EMIT videoFileNameChanged();
+}
+
+void VideoFrameAnnotationStore::setDuration(double duration)
+{
+    if (m_duration == duration)
+        return;
+    m_duration = duration;
+    Q_EMIT durationChanged();
+}
+
+void VideoFrameAnnotationStore::setCurrentFrameIndex(double index)
+{
+    if (m_currentFrameIndex == index)
+        return;
+    m_currentFrameIndex = index;
+    Q_EMIT currentFrameIndexChanged();
+}
+
+void VideoFrameAnnotationStore::setFrameRate(double rate)
+{
+    if (m_frameRate == rate)
+        return;
+    m_frameRate = rate;
+    Q_EMIT frameRateChanged();
+}
+
+void VideoFrameAnnotationStore::setTotalFrameCount(int count)
+{
+    if (m_totalFrameCount == count)
+        return;
+    m_totalFrameCount = count;
+    Q_EMIT totalFrameCountChanged();
+}
+
+void VideoFrameAnnotationStore::setLoading(bool loading)
+{
+    if (m_isLoading == loading)
+        return;
+    m_isLoading = loading;
+    Q_EMIT isLoadingChanged();
+}
+
+void VideoFrameAnnotationStore::setStatusText(const QString &text)
+{
+    if (m_statusText == text)
+        return;
+    m_statusText = text;
+    Q_EMIT statusTextChanged();
+}

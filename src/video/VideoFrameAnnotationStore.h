@@ -1,0 +1,152 @@
+#pragma once
+
+#include "platform/PlaybackClock.h"
+#include "platform/VideoAsset.h"
+#include "platform/VideoFrameGenerator.h"
+#include "platform/VideoPlayer.h"
+#include "video/VideoFrameAnnotationError.h"
+#include "video/VideoFrameSnapshot.h"
+
+#include <QImage>
+#include <QObject>
+#include <QThreadPool>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+// The one video of the video frame annotation workspace: the asset, a silent preview player, a frame
+// generator for exact frames, the frame rate and frame count, the frame on screen and a status line.
+// Lives on the GUI thread; loading and frame extraction run on workers and hand their results back.
+// Each published value has a change signal that fires only when the value really changes.
+//
+// Asynchronous operations report through an optional handler, called on the GUI thread: at once when
+// they fail before starting, otherwise later through the event loop. A handler whose work was
+// overtaken by a reset or a newer load gets nothing (std::nullopt) and changes no state.
+class VideoFrameAnnotationStore : public QObject {
+    Q_OBJECT
+
+public:
+    using AssetLoader = std::function<std::optional<VideoAsset>(const QString &path)>;
+    using SnapshotHandler = std::function<void(std::optional<VideoFrameSnapshot>)>;
+
+    explicit VideoFrameAnnotationStore(QObject *parent = nullptr);
+    // Seams for tests: how files are opened (on a worker thread) and the playback clock.
+    VideoFrameAnnotationStore(AssetLoader loader, std::shared_ptr<PlaybackClock> clock, QObject *parent = nullptr);
+    ~VideoFrameAnnotationStore() override;
+
+    // Published state.
+    const std::optional<QString> &videoURL() const { return m_videoURL; }
+    const QString &videoFileName() const { return m_videoFileName; }
+    double duration() const { return m_duration; }
+    double currentFrameIndex() const { return m_currentFrameIndex; }
+    double frameRate() const { return m_frameRate; }
+    int totalFrameCount() const { return m_totalFrameCount; }
+    bool isLoading() const { return m_isLoading; }
+    bool isPlaying() const { return m_isPlaying; }
+    const QString &statusText() const { return m_statusText; }
+    // The preview player of the loaded video; the canvas shows its frames.
+    VideoPlayer *player() const { return m_player.get(); }
+    // Whether a video is loaded for preview and playback.
+    bool hasAsset() const { return m_asset.has_value(); }
+    // Whether a video is loaded for seeking and snapshots.
+    bool hasImageGenerator() const { return m_generator != nullptr; }
+    const VideoFrameGenerator *imageGenerator() const { return m_generator.get(); }
+
+    // Escape and the root view's frame actions stop the preview themselves: pause `player()` and set
+    // this to false.
+    void setPlaying(bool playing);
+
+    // Loading (the newest load wins; an older one publishes nothing).
+    void loadVideo(const QString &path, SnapshotHandler done = {});
+    void reset();
+
+    // Moving through the video.
+    void seek(int frameIndex, SnapshotHandler done = {});
+    void stepFrame(int delta, SnapshotHandler done = {});
+    void seekPlayer(double seconds, std::function<void()> done = {});
+    void previewFrame(int frameIndex);
+    void togglePlayback();
+    void handlePlaybackTime(double seconds);
+
+    // Frames, times and names.
+    double seconds(int frameIndex) const;
+    static int frameIndex(double seconds, double frameRate);
+    static QString timecode(int frameIndex, double frameRate);
+    // Blocking extraction with the retry rule: the configured tolerances first, then once more with
+    // unlimited ones; the generator's tolerances are restored either way. Null when both fail.
+    static QImage copyFrameImage(VideoFrameGenerator &generator, double seconds, double *actualTime);
+    void snapshot(int frameIndex, SnapshotHandler done);
+    void currentFrameSnapshot(SnapshotHandler done);
+    QString currentTimecode() const;
+    QString frameCounterText() const;
+    QString snapshotFileName(const QString &timecode, int frameIndex) const;
+
+    // Loading rules.
+    static double resolvedFrameRate(float nominalFrameRate, double minFrameDuration);
+    // max(ceil(duration × rate), 1); nothing when that is not finite or does not fit an int.
+    static std::optional<int> frameCount(double duration, double frameRate);
+    // Half a frame, in whole units of 1/60000 s.
+    static double halfFrameTolerance(double frameRate);
+    // Seconds rounded to whole units of 1/60000 s, the resolution of player and generator times.
+    static double mediaTime(double seconds);
+
+    static constexpr double timeObserverInterval = 40.0 / 600.0;
+
+Q_SIGNALS:
+    void videoURLChanged();
+    void videoFileNameChanged();
+    void durationChanged();
+    void currentFrameIndexChanged();
+    void frameRateChanged();
+    void totalFrameCountChanged();
+    void isLoadingChanged();
+    void isPlayingChanged();
+    void statusTextChanged();
+    void playerChanged();
+    // The player's picture, for the canvas.
+    void currentFrameImageChanged(const QImage &frame);
+
+private:
+    void finishLoad(quint64 generation, const QString &path, std::optional<VideoAsset> asset, SnapshotHandler done);
+    void failLoad(const QString &message, const SnapshotHandler &done);
+    void finishSnapshot(quint64 generation, double requestedSeconds, double actualTime, const QImage &image,
+                        const SnapshotHandler &done);
+    void installTimeObserver(VideoPlayer *player);
+    int clampedIndex(long long frameIndex) const;
+    int wholeCurrentIndex() const;
+
+    void setVideoURL(std::optional<QString> url);
+    void setVideoFileName(const QString &name);
+    void setDuration(double duration);
+    void setCurrentFrameIndex(double index);
+    void setFrameRate(double rate);
+    void setTotalFrameCount(int count);
+    void setLoading(bool loading);
+    void setStatusText(const QString &text);
+
+    AssetLoader m_loader;
+    std::shared_ptr<PlaybackClock> m_clock;
+
+    std::optional<QString> m_videoURL;
+    QString m_videoFileName;
+    double m_duration = 0;
+    double m_currentFrameIndex = 0;
+    double m_frameRate = 30;
+    int m_totalFrameCount = 1;
+    bool m_isLoading = false;
+    bool m_isPlaying = false;
+    QString m_statusText;
+    std::unique_ptr<VideoPlayer> m_player;
+    std::optional<VideoAsset> m_asset;
+    std::shared_ptr<VideoFrameGenerator> m_generator;
+    std::optional<int> m_timeObserver;
+    quint64 m_previewSeekSerial = 0;
+    std::optional<int> m_lastPreviewFrameIndex;
+    // Raised by every reset, so a load or extraction begun for another video publishes nothing.
+    quint64 m_loadGeneration = 0;
+
+    // Declared last so they are destroyed first, waiting for their jobs while the store is whole.
+    QThreadPool m_loadPool;
+    QThreadPool m_extractionPool;
+};

@@ -1,0 +1,157 @@
+// Moving through the loaded video: exact seeks that end in an extracted frame, the scrubber's preview
+// seeks (which only move the player and chase the newest position), stepping and preview playback.
+#include "video/VideoFrameAnnotationStore.h"
+
+#include <QPointer>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+int VideoFrameAnnotationStore::clampedIndex(long long frameIndex) const
+{
+    const long long last = std::max(m_totalFrameCount - 1, 0);
+    return int(std::min(std::max(frameIndex, 0LL), last));
+}
+
+int VideoFrameAnnotationStore::wholeCurrentIndex() const
+{
+    // The index is always set to whole numbers; rounding only guards against a drifted value.
+    const double rounded = std::round(m_currentFrameIndex);
+    return int(std::clamp(rounded, double(INT_MIN), double(INT_MAX)));
+}
+
+void VideoFrameAnnotationStore::seek(int frameIndex, SnapshotHandler done)
+{
+    if (!m_generator) {
+        setStatusText(VideoFrameAnnotationText::importVideoFirst());
+        if (done)
+            done(std::nullopt);
+        return;
+    }
+    setLoading(true);
+    const int clamped = clampedIndex(frameIndex);
+    const double time = mediaTime(seconds(clamped));
+    if (m_player)
+        m_player->pause();
+    setPlaying(false);
+    const quint64 generation = m_loadGeneration;
+    QPointer<VideoFrameAnnotationStore> self(this);
+    seekPlayer(time, [self, generation, clamped, done = std::move(done)]() mutable {
+        if (!self || self->m_loadGeneration != generation) {
+            if (done)
+                done(std::nullopt);
+            return;
+        }
+        self->snapshot(clamped, [self, generation, done = std::move(done)](std::optional<VideoFrameSnapshot> snap) {
+            if (self && self->m_loadGeneration == generation)
+                self->setLoading(false);
+            if (done)
+                done(std::move(snap));
+        });
+    });
+}
+
+void VideoFrameAnnotationStore::stepFrame(int delta, SnapshotHandler done)
+{
+    seek(int(std::clamp(double(wholeCurrentIndex()) + delta, double(INT_MIN), double(INT_MAX))), std::move(done));
+}
+
+void VideoFrameAnnotationStore::seekPlayer(double seconds, std::function<void()> done)
+{
+    if (!m_player) {
+        if (done)
+            done();
+        return;
+    }
+    ++m_previewSeekSerial;
+    m_lastPreviewFrameIndex.reset();
+    m_player->cancelPendingSeeks();
+    // Whether the seek finished does not matter: the extraction that follows finds the frame itself.
+    m_player->seek(seconds, [done = std::move(done)](bool) {
+        if (done)
+            done();
+    });
+}
+
+void VideoFrameAnnotationStore::previewFrame(int frameIndex)
+{
+    if (!m_asset)
+        return;
+    const int clamped = clampedIndex(frameIndex);
+    const double time = mediaTime(seconds(clamped));
+    if (m_player)
+        m_player->pause();
+    setPlaying(false);
+    setCurrentFrameIndex(clamped);
+    setStatusText(QStringLiteral("预览帧：") + timecode(clamped, m_frameRate));
+    // The player is already at, or on its way to, that frame.
+    if (m_lastPreviewFrameIndex == clamped)
+        return;
+    m_lastPreviewFrameIndex = clamped;
+    const quint64 serial = ++m_previewSeekSerial;
+    if (!m_player)
+        return;
+    m_player->cancelPendingSeeks();
+    QPointer<VideoFrameAnnotationStore> self(this);
+    m_player->seek(time, [self, serial, clamped](bool finished) {
+        // A newer preview, an exact seek or a reset came in between: this seek no longer counts.
+        if (!self || self->m_previewSeekSerial != serial)
+            return;
+        if (finished)
+            self->setCurrentFrameIndex(clamped);
+        else if (self->m_lastPreviewFrameIndex == clamped)
+            self->m_lastPreviewFrameIndex.reset(); // previewing this frame again seeks again
+    });
+}
+
+void VideoFrameAnnotationStore::togglePlayback()
+{
+    if (!m_asset) {
+        setStatusText(VideoFrameAnnotationText::importVideoFirst());
+        return;
+    }
+    if (m_isPlaying) {
+        if (m_player)
+            m_player->pause();
+        setPlaying(false);
+        setStatusText(QStringLiteral("已暂停"));
+        return;
+    }
+    if (wholeCurrentIndex() >= m_totalFrameCount - 1) {
+        setCurrentFrameIndex(0);
+        if (m_player)
+            m_player->seek(0);
+    }
+    if (m_player)
+        m_player->play();
+    setPlaying(true);
+    setStatusText(QStringLiteral("正在播放预览"));
+}
+
+void VideoFrameAnnotationStore::installTimeObserver(VideoPlayer *player)
+{
+    if (m_player && m_timeObserver)
+        m_player->removeTimeObserver(*m_timeObserver);
+    QPointer<VideoFrameAnnotationStore> self(this);
+    // The tick carries its player, so a tick of a player that is no longer the store's is ignored.
+    m_timeObserver = player->addPeriodicTimeObserver(timeObserverInterval, [self, player](double time) {
+        if (self && self->m_player.get() == player)
+            self->handlePlaybackTime(time);
+    });
+}
+
+void VideoFrameAnnotationStore::handlePlaybackTime(double seconds)
+{
+    if (!m_isPlaying || !std::isfinite(seconds))
+        return;
+    const int index = clampedIndex(frameIndex(seconds, m_frameRate));
+    setCurrentFrameIndex(index);
+    setStatusText(QStringLiteral("播放中：") + timecode(index, m_frameRate));
+    if (index >= m_totalFrameCount - 1) {
+        if (m_player)
+            m_player->pause();
+        setPlaying(false);
+        setStatusText(QStringLiteral("已到视频末尾"));
+    }
+}

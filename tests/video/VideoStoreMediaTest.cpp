@@ -1,0 +1,305 @@
+#include "VideoTestMedia.h"
+#include "support/TestSupport.h"
+#include "video/VideoFrameAnnotationStore.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace VideoTestMedia;
+
+#define REQUIRE_FFMPEG()                                                                                     \
+    if (!hasFfmpeg())                                                                                        \
+    GTEST_SKIP() << "the ffmpeg tool is not installed"
+
+struct Outcome {
+    bool done = false;
+    std::optional<VideoFrameSnapshot> snapshot;
+};
+
+Outcome loadInto(VideoFrameAnnotationStore &store, const QString &path)
+{
+    Outcome outcome;
+    store.loadVideo(path, [&](std::optional<VideoFrameSnapshot> s) {
+        outcome.snapshot = std::move(s);
+        outcome.done = true;
+    });
+    EXPECT_TRUE(waitUntil([&] { return outcome.done; }));
+    return outcome;
+}
+
+std::optional<VideoFrameSnapshot> seekTo(VideoFrameAnnotationStore &store, int index)
+{
+    Outcome outcome;
+    store.seek(index, [&](std::optional<VideoFrameSnapshot> s) {
+        outcome.snapshot = std::move(s);
+        outcome.done = true;
+    });
+    EXPECT_TRUE(waitUntil([&] { return outcome.done; }));
+    return outcome.snapshot;
+}
+
+std::optional<VideoFrameSnapshot> step(VideoFrameAnnotationStore &store, int delta)
+{
+    Outcome outcome;
+    store.stepFrame(delta, [&](std::optional<VideoFrameSnapshot> s) {
+        outcome.snapshot = std::move(s);
+        outcome.done = true;
+    });
+    EXPECT_TRUE(waitUntil([&] { return outcome.done; }));
+    return outcome.snapshot;
+}
+
+void expectEmpty(const VideoFrameAnnotationStore &store)
+{
+    EXPECT_FALSE(store.videoURL());
+    EXPECT_EQ(store.player(), nullptr);
+    EXPECT_FALSE(store.hasAsset());
+    EXPECT_EQ(store.totalFrameCount(), 1);
+    EXPECT_EQ(store.frameRate(), 30);
+    EXPECT_FALSE(store.isLoading());
+}
+
+TEST(VideoStoreMedia, LoadsFrameRateAndCount)
+{
+    REQUIRE_FFMPEG();
+    const QString ntsc = stripes("ntsc.mp4", "30000/1001", 10);
+    ASSERT_FALSE(ntsc.isEmpty());
+    VideoFrameAnnotationStore store;
+    const Outcome first = loadInto(store, ntsc);
+    ASSERT_TRUE(first.snapshot);
+    EXPECT_EQ(first.snapshot->frameIndex, 0);
+    EXPECT_EQ(stripeNumber(first.snapshot->image), 0);
+    EXPECT_EQ(first.snapshot->fileName, "ntsc-00-00-00-00-0.png");
+    EXPECT_EQ(store.totalFrameCount(), 300);
+    EXPECT_EQ(store.frameRate(), double(float(30000.0 / 1001.0)));
+    EXPECT_NEAR(store.duration(), 10.01, 1e-9);
+    EXPECT_EQ(store.videoFileName(), "ntsc.mp4");
+    EXPECT_EQ(store.videoURL(), std::optional<QString>(ntsc));
+    EXPECT_EQ(store.currentFrameIndex(), 0);
+    EXPECT_FALSE(store.isLoading());
+    EXPECT_FALSE(store.isPlaying());
+    EXPECT_EQ(store.statusText(), QStringLiteral("当前帧：00:00:00:00"));
+    EXPECT_EQ(store.frameCounterText(), QStringLiteral("1/300 帧 · 00:00:00:00"));
+    ASSERT_NE(store.player(), nullptr);
+
+    const QString pal = stripes("pal.mov", "25", 4);
+    ASSERT_TRUE(loadInto(store, pal).snapshot);
+    EXPECT_EQ(store.totalFrameCount(), 100);
+    EXPECT_EQ(store.frameRate(), 25);
+    EXPECT_DOUBLE_EQ(store.imageGenerator()->requestedTimeToleranceBefore(), 0.02);
+    EXPECT_DOUBLE_EQ(store.imageGenerator()->requestedTimeToleranceAfter(), 0.02);
+
+    // An .m4v is the same container under another name.
+    const QString m4v = make("clip.m4v", {"-i", pal, "-c", "copy", "-f", "mp4"});
+    ASSERT_TRUE(loadInto(store, m4v).snapshot);
+    EXPECT_EQ(store.videoFileName(), "clip.m4v");
+    EXPECT_EQ(store.totalFrameCount(), 100);
+}
+
+TEST(VideoStoreMedia, ExactFramesWhileSeekingAndStepping)
+{
+    REQUIRE_FFMPEG();
+    for (const QString &name : {QStringLiteral("pal.mov"), QStringLiteral("ntsc.mp4")}) {
+        const QString path = name.endsWith("mov") ? stripes(name, "25", 4) : stripes(name, "30000/1001", 10);
+        VideoFrameAnnotationStore store;
+        ASSERT_TRUE(loadInto(store, path).snapshot) << name.toStdString();
+        const int last = store.totalFrameCount() - 1;
+        // Forward within the group of pictures, backwards, far ahead, the last frames and back to 0.
+        for (int index : {1, 2, 3, 17, 16, 50, 51, last, last - 1, 49, 0, 33}) {
+            const auto snap = seekTo(store, index);
+            ASSERT_TRUE(snap) << name.toStdString() << " frame " << index;
+            EXPECT_EQ(snap->frameIndex, index);
+            EXPECT_EQ(stripeNumber(snap->image), index) << name.toStdString();
+            EXPECT_EQ(store.currentFrameIndex(), index);
+            EXPECT_EQ(store.statusText(), QStringLiteral("当前帧：") + VideoFrameAnnotationStore::timecode(index, store.frameRate()));
+        }
+        // Stepping stays inside the video at both ends.
+        ASSERT_TRUE(seekTo(store, 0));
+        auto snap = step(store, -1);
+        ASSERT_TRUE(snap);
+        EXPECT_EQ(snap->frameIndex, 0);
+        snap = step(store, 1);
+        ASSERT_TRUE(snap);
+        EXPECT_EQ(stripeNumber(snap->image), 1);
+        ASSERT_TRUE(seekTo(store, last));
+        snap = step(store, 1);
+        ASSERT_TRUE(snap);
+        EXPECT_EQ(snap->frameIndex, last);
+        snap = step(store, -1);
+        ASSERT_TRUE(snap);
+        EXPECT_EQ(stripeNumber(snap->image), last - 1);
+        EXPECT_EQ(store.currentFrameIndex(), last - 1);
+    }
+}
+
+TEST(VideoStoreMedia, FramesMatchTheCommandLineToolsFrames)
+{
+    REQUIRE_FFMPEG();
+    const QString clip = make("testsrc.mp4", {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=30", "-t", "3", "-c:v",
+                                              "libx264", "-pix_fmt", "yuv420p", "-g", "30"});
+    ASSERT_FALSE(clip.isEmpty());
+    VideoFrameAnnotationStore store;
+    ASSERT_TRUE(loadInto(store, clip).snapshot);
+    QImage shown;
+    QObject::connect(&store, &VideoFrameAnnotationStore::currentFrameImageChanged, [&](const QImage &f) { shown = f; });
+    for (int index : {47, 12}) {
+        const auto snap = seekTo(store, index);
+        ASSERT_TRUE(snap);
+        const double difference = meanAbsoluteDifference(snap->image, referenceFrame(clip, index));
+        EXPECT_GE(difference, 0);
+        EXPECT_LE(difference, 3.0) << "frame " << index;
+        EXPECT_LE(meanAbsoluteDifference(shown, snap->image), 0.01); // the player shows the same frame
+    }
+
+    // Rotation metadata: frames come out upright, as the tool's autorotated picture.
+    const QString rotated = make("rotated.mp4", {"-i", clip, "-c", "copy", "-metadata:s:v:0", "rotate=90"});
+    const auto upright = loadInto(store, rotated).snapshot;
+    ASSERT_TRUE(upright);
+    EXPECT_EQ(upright->image.size(), QSize(240, 320));
+    const double difference = meanAbsoluteDifference(upright->image, referenceFrame(rotated, 0));
+    EXPECT_GE(difference, 0);
+    EXPECT_LE(difference, 3.0);
+}
+
+TEST(VideoStoreMedia, HighDefinitionWithoutColourTagsUsesBt709)
+{
+    REQUIRE_FFMPEG();
+    // Encoded with the BT.709 matrix but left untagged, as x264 output often is.
+    const QString hd = make("hd.mp4", {"-f", "lavfi", "-i", "color=c=0xC03020:s=1280x720:r=25", "-t", "0.2", "-vf",
+                                       "scale=out_color_matrix=bt709:out_range=tv", "-c:v", "libx264", "-pix_fmt",
+                                       "yuv420p"});
+    ASSERT_FALSE(hd.isEmpty());
+    VideoFrameAnnotationStore store;
+    const auto snap = loadInto(store, hd).snapshot;
+    ASSERT_TRUE(snap);
+    const QRgb centre = snap->image.pixel(640, 360);
+    EXPECT_NEAR(qRed(centre), 0xC0, 4);
+    EXPECT_NEAR(qGreen(centre), 0x30, 4);
+    EXPECT_NEAR(qBlue(centre), 0x20, 4);
+}
+
+TEST(VideoStoreMedia, RetryTakesTheNearestFrameWhenNoneIsWithinHalfAFrame)
+{
+    REQUIRE_FFMPEG();
+    // Two seconds of pictures in a three-second file (the sound runs on): the last second has no frame.
+    const QString source = stripes("short.mp4", "25", 2);
+    const QString longer = make("longer.mp4", {"-i", source, "-f", "lavfi", "-i", "sine=duration=3", "-c:v", "copy",
+                                               "-c:a", "aac"});
+    ASSERT_FALSE(longer.isEmpty());
+    VideoFrameAnnotationStore store;
+    ASSERT_TRUE(loadInto(store, longer).snapshot);
+    EXPECT_EQ(store.totalFrameCount(), 75);
+    const auto snap = seekTo(store, 70);
+    ASSERT_TRUE(snap);
+    // Everything follows the frame actually delivered, the last picture (index 49).
+    EXPECT_EQ(snap->frameIndex, 49);
+    EXPECT_EQ(stripeNumber(snap->image), 49);
+    EXPECT_EQ(snap->timecode, "00:00:01:24");
+    EXPECT_EQ(snap->fileName, "longer-00-00-01-24-49.png");
+    EXPECT_DOUBLE_EQ(snap->time, 49 / 25.0);
+    EXPECT_EQ(store.currentFrameIndex(), 49);
+    EXPECT_EQ(store.statusText(), QStringLiteral("当前帧：00:00:01:24"));
+    // The half-frame tolerances are back after the unlimited retry.
+    EXPECT_DOUBLE_EQ(store.imageGenerator()->requestedTimeToleranceBefore(), 0.02);
+    EXPECT_DOUBLE_EQ(store.imageGenerator()->requestedTimeToleranceAfter(), 0.02);
+}
+
+TEST(VideoStoreMedia, FilesWithoutPicturesOrDamagedFilesFailWithAMessage)
+{
+    REQUIRE_FFMPEG();
+    const QString audio = make("audio.mp4", {"-f", "lavfi", "-i", "sine=frequency=440:duration=3", "-c:a", "aac"});
+    const QString cover = make("cover.png", {"-f", "lavfi", "-i", "color=c=red:s=64x64", "-frames:v", "1"});
+    const QString withCover = make("cover.mp4", {"-f", "lavfi", "-i", "sine=frequency=440:duration=3", "-i", cover, "-map",
+                                                 "0", "-map", "1", "-c:a", "aac", "-c:v", "png", "-disposition:v:0",
+                                                 "attached_pic"});
+    VideoFrameAnnotationStore store;
+    for (const QString &path : {audio, withCover}) {
+        ASSERT_FALSE(path.isEmpty());
+        const Outcome outcome = loadInto(store, path);
+        EXPECT_FALSE(outcome.snapshot);
+        EXPECT_EQ(store.statusText(), QStringLiteral("没有找到可读取的视频画面")) << path.toStdString();
+        expectEmpty(store);
+    }
+
+    const QString clip = stripes("pal.mov", "25", 4);
+    QFile file(clip);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    const QString dir = folder() + QStringLiteral("/bad/");
+    const QStringList unreadable = {
+        TestSupport::writeFile(dir + "truncated.mp4", bytes.left(bytes.size() / 2)),
+        TestSupport::writeFile(dir + "empty.mp4", QByteArray()),
+        TestSupport::writeFile(dir + "text.mp4", QByteArray("this is not a video\n").repeated(50)),
+        dir + "missing.mp4",
+    };
+    for (const QString &path : unreadable) {
+        const Outcome outcome = loadInto(store, path);
+        EXPECT_FALSE(outcome.snapshot);
+        EXPECT_EQ(store.statusText(), QStringLiteral("视频文件无法打开")) << path.toStdString();
+        expectEmpty(store);
+    }
+}
+
+TEST(VideoStoreMedia, DamagedPicturesNeverCrash)
+{
+    REQUIRE_FFMPEG();
+    // Index up front, then the picture data cut short or overwritten with noise.
+    const QString clip = stripes("faststart.mp4", "25", 4, {"-movflags", "+faststart"});
+    QFile file(clip);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QByteArray noisy = bytes;
+    for (qsizetype i = noisy.size() / 3; i < noisy.size(); i += 7)
+        noisy[i] = char(noisy[i] ^ 0x5A);
+    const QString dir = folder() + QStringLiteral("/damaged/");
+    VideoFrameAnnotationStore store;
+    for (const QString &path : {TestSupport::writeFile(dir + "cut.mp4", bytes.left(bytes.size() * 2 / 3)),
+                                TestSupport::writeFile(dir + "noisy.mp4", noisy)}) {
+        loadInto(store, path);
+        if (!store.hasAsset())
+            continue;
+        for (int index : {99, 60, 1, 98}) {
+            const auto snap = seekTo(store, index);
+            if (!snap) {
+                EXPECT_EQ(store.statusText(), QStringLiteral("当前帧无法读取"));
+            }
+        }
+        store.togglePlayback();
+        waitUntil([] { return false; }, 200);
+    }
+
+    // A picture wider than 8192 pixels is refused when a frame is read.
+    const QString wide = make("wide.mov", {"-f", "lavfi", "-i", "color=c=gray:s=8200x16:r=1", "-frames:v", "1", "-c:v",
+                                           "png"});
+    ASSERT_FALSE(wide.isEmpty());
+    const Outcome outcome = loadInto(store, wide);
+    EXPECT_FALSE(outcome.snapshot);
+    EXPECT_TRUE(store.hasAsset());
+    EXPECT_EQ(store.statusText(), QStringLiteral("当前帧无法读取"));
+}
+
+TEST(VideoStoreMedia, TheNewestLoadWins)
+{
+    REQUIRE_FFMPEG();
+    const QString pal = stripes("pal.mov", "25", 4);
+    const QString ntsc = stripes("ntsc.mp4", "30000/1001", 10);
+    VideoFrameAnnotationStore store;
+    Outcome older;
+    store.loadVideo(ntsc, [&](std::optional<VideoFrameSnapshot> s) {
+        older.snapshot = std::move(s);
+        older.done = true;
+    });
+    const Outcome newer = loadInto(store, pal);
+    ASSERT_TRUE(waitUntil([&] { return older.done; }));
+    EXPECT_FALSE(older.snapshot);
+    ASSERT_TRUE(newer.snapshot);
+    EXPECT_EQ(store.videoFileName(), "pal.mov");
+    EXPECT_EQ(store.totalFrameCount(), 100);
+    waitUntil([] { return false; }, 100);
+    EXPECT_EQ(store.videoFileName(), "pal.mov");
+}
+
+} // namespace

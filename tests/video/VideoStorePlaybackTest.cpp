@@ -1,0 +1,227 @@
+#include "FakeVideoMedia.h"
+#include "VideoTestMedia.h"
+#include "video/VideoFrameAnnotationStore.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using VideoTestMedia::waitUntil;
+
+// A store over a fake 4 s, 25 fps video (100 frames) with a manual playback clock.
+struct FakeStore {
+    std::shared_ptr<FakeFrameSource> source = std::make_shared<FakeFrameSource>(25, 100);
+    std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
+    VideoFrameAnnotationStore store{[source = source](const QString &) {
+                                        return std::optional<VideoAsset>(fakeAsset(source, 4.0, 25));
+                                    },
+                                    clock};
+
+    std::optional<VideoFrameSnapshot> load()
+    {
+        std::optional<VideoFrameSnapshot> result;
+        bool done = false;
+        store.loadVideo(QStringLiteral("/v/clip.mov"), [&](std::optional<VideoFrameSnapshot> s) {
+            result = std::move(s);
+            done = true;
+        });
+        EXPECT_TRUE(waitUntil([&] { return done; }));
+        return result;
+    }
+
+    // Lets the decode thread finish and delivers what it posted.
+    void settle()
+    {
+        ASSERT_TRUE(store.player()->waitUntilIdle(5000));
+        QCoreApplication::processEvents();
+    }
+};
+
+TEST(VideoStorePlayback, WithoutVideoEverythingAsksForOne)
+{
+    FakeStore fake;
+    bool called = false;
+    fake.store.seek(5, [&](std::optional<VideoFrameSnapshot> s) {
+        called = true;
+        EXPECT_FALSE(s);
+    });
+    EXPECT_TRUE(called);
+    EXPECT_EQ(fake.store.statusText(), QStringLiteral("请先导入视频"));
+    EXPECT_FALSE(fake.store.isLoading());
+
+    fake.store.reset();
+    fake.store.previewFrame(3); // no message, no change
+    EXPECT_EQ(fake.store.statusText(), QStringLiteral("请导入视频"));
+    EXPECT_EQ(fake.store.currentFrameIndex(), 0);
+    fake.store.togglePlayback();
+    EXPECT_EQ(fake.store.statusText(), QStringLiteral("请先导入视频"));
+    EXPECT_FALSE(fake.store.isPlaying());
+}
+
+TEST(VideoStorePlayback, PreviewClampsAndChasesOnlyTheNewestPosition)
+{
+    FakeStore fake;
+    auto first = fake.load();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->frameIndex, 0);
+    EXPECT_EQ(fake.store.statusText(), QStringLiteral("当前帧：00:00:00:00"));
+
+    QImage shown;
+    QObject::connect(&fake.store, &VideoFrameAnnotationStore::currentFrameImageChanged,
+                     [&](const QImage &frame) { shown = frame; });
+
+    fake.store.previewFrame(-5);
+    EXPECT_EQ(fake.store.currentFrameIndex(), 0);
+    fake.store.previewFrame(10000);
+    EXPECT_EQ(fake.store.currentFrameIndex(), 99);
+    fake.settle();
+    EXPECT_EQ(FakeFrameSource::numberOf(shown), 99);
+
+    // Frame 12 completes, but its completion is delivered only after frame 13 was asked for (and is
+    // still decoding): it must not move the index back to 12.
+    fake.source->blockAt = 13 / 25.0;
+    fake.store.previewFrame(12);
+    fake.settle();
+    fake.store.previewFrame(13);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(fake.store.currentFrameIndex(), 13);
+    EXPECT_EQ(fake.store.statusText(), QStringLiteral("预览帧：00:00:00:13"));
+
+    // The same index again issues no second seek.
+    const int calls = fake.source->frameAtCalls;
+    fake.store.previewFrame(13);
+    EXPECT_EQ(fake.source->frameAtCalls, calls);
+
+    // An interrupted seek with nothing newer re-arms the seek for that frame.
+    fake.store.player()->cancelPendingSeeks();
+    fake.settle();
+    fake.source->release = true;
+    fake.store.previewFrame(13);
+    fake.settle();
+    EXPECT_GT(fake.source->frameAtCalls, calls);
+    EXPECT_EQ(fake.store.currentFrameIndex(), 13);
+    EXPECT_EQ(FakeFrameSource::numberOf(shown), 13);
+}
+
+TEST(VideoStorePlayback, ExactSeekSupersedesPendingPreview)
+{
+    FakeStore fake;
+    ASSERT_TRUE(fake.load());
+    fake.source->blockAt = 40 / 25.0;
+    fake.store.previewFrame(40); // held in flight
+    std::optional<VideoFrameSnapshot> result;
+    bool done = false;
+    fake.store.seek(20, [&](std::optional<VideoFrameSnapshot> s) {
+        result = std::move(s);
+        done = true;
+    });
+    EXPECT_TRUE(fake.store.isLoading());
+    ASSERT_TRUE(waitUntil([&] { return done; }));
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->frameIndex, 20);
+    EXPECT_EQ(result->fileName, "clip-00-00-00-20-20.png");
+    EXPECT_DOUBLE_EQ(result->time, 0.8);
+    EXPECT_EQ(FakeFrameSource::numberOf(result->image), 20);
+    EXPECT_EQ(fake.store.currentFrameIndex(), 20);
+    EXPECT_FALSE(fake.store.isLoading());
+    fake.settle();
+    EXPECT_EQ(fake.store.currentFrameIndex(), 20);
+}
+
+TEST(VideoStorePlayback, TicksFollowTheClockAndPauseAtTheEnd)
+{
+    FakeStore fake;
+    ASSERT_TRUE(fake.load());
+    VideoPlayer *player = fake.store.player();
+
+    fake.store.togglePlayback();
+    EXPECT_TRUE(fake.store.isPlaying());
+    EXPECT_TRUE(player->isPlaying());
+    EXPECT_EQ(fake.store.statusText(), QStringLiteral("正在播放预览"));
+
+    fake.clock->time += 0.5;
+    player->presentDueFrames();
+    EXPECT_EQ(fake.store.currentFrameIndex(), 13); // 12.5 rounds away from zero
+    EXPECT_EQ(fake.store.statusText(), QStringLiteral("播放中：00:00:00:13"));
+
+    // Half a frame before the end rounds to the last frame: playback stops there.
+    fake.clock->time += 3.98 - 0.5;
+    player->presentDueFrames();
+    EXPECT_EQ(fake.store.currentFrameIndex(), 99);
+    EXPECT_FALSE(fake.store.isPlaying());
+    EXPECT_FALSE(player->isPlaying());
+    EXPECT_EQ(fake.store.statusText(), QStringLiteral("已到视频末尾"));
+
+    // Ticks while paused change nothing.
+    fake.store.handlePlaybackTime(1.0);
+    EXPECT_EQ(fake.store.currentFrameIndex(), 99);
+
+    // Play at the last frame starts over from frame 0; the player's own end also stops the store.
+    fake.store.togglePlayback();
+    EXPECT_EQ(fake.store.currentFrameIndex(), 0);
+    EXPECT_TRUE(fake.store.isPlaying());
+    EXPECT_DOUBLE_EQ(player->currentTime(), 0.0);
+    fake.clock->time += 10.0;
+    player->presentDueFrames();
+    EXPECT_FALSE(player->isPlaying());
+    EXPECT_DOUBLE_EQ(player->currentTime(), 4.0);
+    EXPECT_FALSE(fake.store.isPlaying());
+    EXPECT_EQ(fake.store.statusText(), QStringLiteral("已到视频末尾"));
+
+    // Pause from playing.
+    fake.store.previewFrame(10);
+    fake.store.togglePlayback();
+    fake.store.togglePlayback();
+    EXPECT_FALSE(fake.store.isPlaying());
+    EXPECT_EQ(fake.store.statusText(), QStringLiteral("已暂停"));
+}
+
+TEST(VideoStorePlayback, PlayerPresentsQueuedFramesAndDropsLateOnes)
+{
+    auto source = std::make_shared<FakeFrameSource>(25, 100);
+    auto clock = std::make_shared<ManualClock>();
+    VideoPlayer player(source, 4.0, clock);
+    QImage shown;
+    QObject::connect(&player, &VideoPlayer::currentFrameChanged, [&](const QImage &frame) { shown = frame; });
+    player.play();
+    ASSERT_TRUE(player.waitUntilIdle(5000));
+    clock->time += 0.04;
+    player.presentDueFrames();
+    EXPECT_EQ(FakeFrameSource::numberOf(shown), 1);
+    EXPECT_EQ(player.droppedFrameCount(), 1); // frame 0 was due together with frame 1
+    ASSERT_TRUE(player.waitUntilIdle(5000));
+    // Jumping ahead by five frames shows the newest due frame and counts the skipped ones.
+    clock->time += 0.2;
+    player.presentDueFrames();
+    EXPECT_EQ(FakeFrameSource::numberOf(shown), 6);
+    EXPECT_EQ(player.droppedFrameCount(), 5);
+    player.pause();
+    EXPECT_NEAR(player.currentTime(), 0.24, 1e-9);
+}
+
+TEST(VideoStorePlayback, ResetForgetsTheVideoAndIgnoresStaleWork)
+{
+    FakeStore fake;
+    ASSERT_TRUE(fake.load());
+    fake.source->blockAt = 30 / 25.0;
+    fake.store.previewFrame(30);
+    bool done = false;
+    std::optional<VideoFrameSnapshot> result{VideoFrameSnapshot{}};
+    fake.store.seek(50, [&](std::optional<VideoFrameSnapshot> s) {
+        result = std::move(s);
+        done = true;
+    });
+    fake.store.reset();
+    EXPECT_EQ(fake.store.player(), nullptr);
+    EXPECT_FALSE(fake.store.hasAsset());
+    EXPECT_FALSE(fake.store.isLoading());
+    EXPECT_EQ(fake.store.statusText(), QStringLiteral("请导入视频"));
+    ASSERT_TRUE(waitUntil([&] { return done; }));
+    EXPECT_FALSE(result);
+    EXPECT_EQ(fake.store.currentFrameIndex(), 0);
+    EXPECT_EQ(fake.store.statusText(), QStringLiteral("请导入视频"));
+}
+
+} // namespace
