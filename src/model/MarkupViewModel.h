@@ -278,6 +278,46 @@ public:
 
     // ---- Image comparison operations (src/comparison/) ------------------------------------------
     // ---- Text comparison operations (src/textengine/) -------------------------------------------
+    // MarkupViewModel_TextComparison.cpp. Successes write statusMessage, failures errorMessage;
+    // nothing is thrown. Every change of the document requests the project autosave; exports do not.
+    // Each of the two edited-text histories keeps at most this many texts.
+    static constexpr qsizetype textComparisonHistoryLimit = 80;
+    // True exactly when a text document is present.
+    bool canExportTextComparison() const;
+    // A new document of the text (line ends made "\n"; unless blank, outer line breaks removed);
+    // both histories emptied.
+    void setTextComparison(const QString &sourceName, const QString &text);
+    // Reads a TXT/RTF/any text file or a DOCX package and makes it the document; the error text
+    // on failure, the document left as it was.
+    void importTextComparison(const QString &path);
+    // The editor's whole new edited text. An unchanged text (same UTF-16 code units) does nothing.
+    void updateEditedComparisonText(const QString &text);
+    // Both always return true: the command was handled even with nothing to undo or redo.
+    bool undoTextComparisonEdit();
+    bool redoTextComparisonEdit();
+    // A markup on the UTF-16 range of the edited text; a negative location means "no selection".
+    // Returns the existing markup of exactly that range instead of adding a second one.
+    std::optional<TextMarkupAnnotation> addTextMarkupAnnotation(qint64 location, qint64 length);
+    // Absent values leave their field alone; a colour decides its flag.
+    void updateTextMarkupAnnotation(const QUuid &id, const std::optional<QString> &note,
+                                    std::optional<bool> highlight, const std::optional<QString> &highlightColorHex,
+                                    std::optional<bool> underline, const std::optional<QString> &underlineColorHex,
+                                    std::optional<bool> strikethrough);
+    void deleteTextMarkupAnnotation(const QUuid &id);
+    // PNG, PDF and DOCX of the comparison or of the edited page, written to the Desktop; the
+    // written file's path, or nothing on failure.
+    std::optional<QString> saveTextComparisonToDesktop(TextComparisonExportKind kind,
+                                                       const std::optional<QString> &title = std::nullopt);
+    std::optional<QString> saveEditedComparisonPDFToDesktop(TextComparisonExportKind kind,
+                                                            const std::optional<QString> &title = std::nullopt);
+    std::optional<QString> saveTextComparisonWordToDesktop(TextComparisonExportKind kind,
+                                                           const std::optional<QString> &title = std::nullopt);
+    // Markups cut to the current edited text, then normalised.
+    void clampTextMarkupAnnotationsToEditedText();
+    // The document a project brings (or none): line ends and markups brought into the document's
+    // rules, both histories emptied so that an undo cannot write the previous document's text
+    // into this one. No status, no autosave.
+    void restoreTextComparisonFromProject(std::optional<TextComparisonState> state);
     // ---- Project save, open and autosave (src/model/MarkupViewModel_Project.cpp) ----------------
     // ---- Video frame annotation (src/video/) -----------------------------------------------------
 

@@ -1,0 +1,243 @@
+#include "model/MarkupViewModel.h"
+
+#include "model/FileSupport.h"
+#include "textengine/TextComparisonImport.h"
+#include "textengine/TextComparisonRules.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+void requestAutosave(MarkupViewModel &model)
+{
+    // Project autosave request
+    (void)model;
+}
+
+// Appends to a history list, dropping the oldest entries beyond the limit.
+void pushLimited(QStringList &list, const QString &text)
+{
+    list.append(text);
+    const qsizetype excess = list.size() - MarkupViewModel::textComparisonHistoryLimit;
+    if (excess > 0)
+        list.remove(0, excess);
+}
+
+// Marks the view model as re-applying history for one scope, so that an edit the editor sends
+// back while it reacts to the published text records no history of its own.
+class HistoryApplication {
+public:
+    explicit HistoryApplication(MarkupViewModel &model)
+        : m_model(model)
+    {
+        m_model.setApplyingTextComparisonHistory(true);
+    }
+    ~HistoryApplication() { m_model.setApplyingTextComparisonHistory(false); }
+    HistoryApplication(const HistoryApplication &) = delete;
+    HistoryApplication &operator=(const HistoryApplication &) = delete;
+
+private:
+    MarkupViewModel &m_model;
+};
+
+std::optional<QString> exportToDesktop(MarkupViewModel &model, TextComparisonExportKind kind,
+                                       TextComparisonExportFormat format, const std::optional<QString> &givenTitle)
+{
+    const TextComparisonRules::ExportTexts texts = TextComparisonRules::exportTexts(kind, format);
+    const QString title = TextComparisonRules::exportTitle(givenTitle, kind);
+    if (!model.textComparison()) {
+        model.setErrorMessage(texts.failureText);
+        return std::nullopt;
+    }
+    const TextComparisonState &state = *model.textComparison();
+    const auto rendered = TextComparisonRules::renderExport(state, kind, format, title);
+    if (!rendered) {
+        model.setErrorMessage(texts.failureText);
+        return std::nullopt;
+    }
+    const QString fileName = TextComparisonRules::exportFileName(title, state.sourceName, kind, format,
+                                                                 FileSupport::exportTimestamp());
+    const QString folder = TextComparisonRules::desktopFolder();
+    if (folder.isEmpty()) {
+        // Never fall back to a relative path: that would write into the working directory.
+        model.setErrorMessage(QStringLiteral("无法写入文件：") + fileName);
+        return std::nullopt;
+    }
+    const QString path = QDir(folder).filePath(fileName);
+    if (const auto error = TextComparisonRules::writeFileAtomically(path, rendered->data)) {
+        model.setErrorMessage(*error);
+        return std::nullopt;
+    }
+    model.setStatusMessage(texts.successText + fileName
+                           + (rendered->truncated ? TextComparisonRules::truncatedNote : QString()));
+    return path;
+}
+
+} // namespace
+
+bool MarkupViewModel::canExportTextComparison() const
+{
+    return m_textComparison.has_value();
+}
+
+void MarkupViewModel::setTextComparison(const QString &sourceName, const QString &text)
+{
+    const QString content = TextComparisonRules::newDocumentText(text);
+    setTextComparison(TextComparisonState(sourceName, content, std::nullopt, {}));
+    m_textComparisonUndoSnapshots.clear();
+    m_textComparisonRedoSnapshots.clear();
+    setStatusMessage(QStringLiteral("已载入文案：") + sourceName);
+    requestAutosave(*this);
+}
+
+void MarkupViewModel::importTextComparison(const QString &path)
+{
+    const TextComparisonImport::ImportResult result = TextComparisonImport::importFile(path);
+    if (!result.text) {
+        setErrorMessage(result.errorMessage);
+        return;
+    }
+    setTextComparison(QFileInfo(path).fileName(), *result.text);
+}
+
+void MarkupViewModel::updateEditedComparisonText(const QString &text)
+{
+    // Code-unit equality on purpose: a canonically equal but differently encoded text must still
+    // be stored, or the editor and the document would hold different offsets.
+    if (m_textComparison && m_textComparison->editedText == text)
+        return;
+    if (m_textComparison) {
+        if (!m_isApplyingTextComparisonHistory) {
+            pushLimited(m_textComparisonUndoSnapshots, m_textComparison->editedText);
+            m_textComparisonRedoSnapshots.clear();
+        }
+        TextComparisonState state = *m_textComparison;
+        state.editedText = text;
+        setTextComparison(TextComparisonRules::clampedToEditedText(std::move(state)));
+    }
+    setStatusMessage(QStringLiteral("文案已修改"));
+    requestAutosave(*this);
+}
+
+bool MarkupViewModel::undoTextComparisonEdit()
+{
+    if (!m_textComparison || m_textComparisonUndoSnapshots.isEmpty()) {
+        setStatusMessage(QStringLiteral("没有可撤回的文案修改"));
+        return true;
+    }
+    TextComparisonState state = *m_textComparison;
+    state.editedText = m_textComparisonUndoSnapshots.takeLast();
+    pushLimited(m_textComparisonRedoSnapshots, m_textComparison->editedText);
+    {
+        const HistoryApplication applying(*this);
+        setTextComparison(TextComparisonRules::clampedToEditedText(std::move(state)));
+    }
+    setStatusMessage(QStringLiteral("已撤回文案修改"));
+    requestAutosave(*this);
+    return true;
+}
+
+bool MarkupViewModel::redoTextComparisonEdit()
+{
+    if (!m_textComparison || m_textComparisonRedoSnapshots.isEmpty()) {
+        setStatusMessage(QStringLiteral("没有可重做的文案修改"));
+        return true;
+    }
+    TextComparisonState state = *m_textComparison;
+    state.editedText = m_textComparisonRedoSnapshots.takeLast();
+    pushLimited(m_textComparisonUndoSnapshots, m_textComparison->editedText);
+    {
+        const HistoryApplication applying(*this);
+        setTextComparison(TextComparisonRules::clampedToEditedText(std::move(state)));
+    }
+    setStatusMessage(QStringLiteral("已重做文案修改"));
+    requestAutosave(*this);
+    return true;
+}
+
+std::optional<TextMarkupAnnotation> MarkupViewModel::addTextMarkupAnnotation(qint64 location, qint64 length)
+{
+    if (!m_textComparison || !TextComparisonRules::isValidMarkupRange(m_textComparison->editedText, location, length)) {
+        setErrorMessage(QStringLiteral("请先框选要标注的文案"));
+        return std::nullopt;
+    }
+    for (const TextMarkupAnnotation &existing : m_textComparison->annotations) {
+        if (existing.location == location && existing.length == length)
+            return existing;
+    }
+    const TextMarkupAnnotation added = TextComparisonRules::newMarkup(location, length);
+    TextComparisonState state = *m_textComparison;
+    state.annotations.push_back(added);
+    setTextComparison(TextComparisonRules::normalizedTextComparison(std::move(state)));
+    setStatusMessage(QStringLiteral("已添加文案标注"));
+    requestAutosave(*this);
+    return added;
+}
+
+void MarkupViewModel::updateTextMarkupAnnotation(const QUuid &id, const std::optional<QString> &note,
+                                                 std::optional<bool> highlight,
+                                                 const std::optional<QString> &highlightColorHex,
+                                                 std::optional<bool> underline,
+                                                 const std::optional<QString> &underlineColorHex,
+                                                 std::optional<bool> strikethrough)
+{
+    if (!m_textComparison)
+        return;
+    TextComparisonState state = *m_textComparison;
+    const auto found = std::find_if(state.annotations.begin(), state.annotations.end(),
+                                    [&id](const TextMarkupAnnotation &annotation) { return annotation.id == id; });
+    if (found == state.annotations.end())
+        return;
+    TextComparisonRules::applyMarkupUpdate(*found, note, highlight, highlightColorHex, underline, underlineColorHex,
+                                           strikethrough);
+    setTextComparison(TextComparisonRules::normalizedTextComparison(std::move(state)));
+    setStatusMessage(QStringLiteral("文案标注已更新"));
+    requestAutosave(*this);
+}
+
+void MarkupViewModel::deleteTextMarkupAnnotation(const QUuid &id)
+{
+    if (!m_textComparison)
+        return;
+    TextComparisonState state = *m_textComparison;
+    std::erase_if(state.annotations, [&id](const TextMarkupAnnotation &annotation) { return annotation.id == id; });
+    setTextComparison(TextComparisonRules::normalizedTextComparison(std::move(state)));
+    setStatusMessage(QStringLiteral("文案标注已删除"));
+    requestAutosave(*this);
+}
+
+std::optional<QString> MarkupViewModel::saveTextComparisonToDesktop(TextComparisonExportKind kind,
+                                                                    const std::optional<QString> &title)
+{
+    return exportToDesktop(*this, kind, TextComparisonExportFormat::Png, title);
+}
+
+std::optional<QString> MarkupViewModel::saveEditedComparisonPDFToDesktop(TextComparisonExportKind kind,
+                                                                         const std::optional<QString> &title)
+{
+    return exportToDesktop(*this, kind, TextComparisonExportFormat::Pdf, title);
+}
+
+std::optional<QString> MarkupViewModel::saveTextComparisonWordToDesktop(TextComparisonExportKind kind,
+                                                                        const std::optional<QString> &title)
+{
+    return exportToDesktop(*this, kind, TextComparisonExportFormat::Docx, title);
+}
+
+void MarkupViewModel::clampTextMarkupAnnotationsToEditedText()
+{
+    if (m_textComparison)
+        setTextComparison(TextComparisonRules::clampedToEditedText(*m_textComparison));
+}
+
+void MarkupViewModel::restoreTextComparisonFromProject(std::optional<TextComparisonState> state)
+{
+    if (state)
+        state = TextComparisonRules::openedProjectState(std::move(*state));
+    m_textComparisonUndoSnapshots.clear();
+    m_textComparisonRedoSnapshots.clear();
+    setTextComparison(std::move(state));
+}
