@@ -255,7 +255,38 @@ public:
     void normalizeLegacyNumberedTexts(qsizetype index);
 
     // Drawing gestures (MarkupViewModel_Gestures.cpp).
+    // A press of a drawing tool at a unit point starts a new annotation in draftAnnotation, styled
+    // by the style preset; select, crop and eyedropper start nothing.
+    void beginGesture(MarkupTool tool, UnitPoint2D at);
+    // Moves the draft's end (a brush also collects the point); a text label stays put.
+    void updateGesture(UnitPoint2D to);
+    // Completes the draft at the release point and adds it to the current image as one undo step.
+    void finishGesture(UnitPoint2D at);
+    // The number a newly numbered annotation of the current image receives.
+    qint64 nextAnnotationSequenceNumber() const;
+    // +1 or −1: arrows of an image bend to alternate sides.
+    double defaultArrowCurveDirection() const;
+    // Appends a completed annotation to the current image, renumbers it, selects the annotation
+    // and opens its label for editing.
+    void addFinishedAnnotation(const MarkupAnnotation &annotation);
     // Text and style editing (MarkupViewModel_TextStyle.cpp).
+    // Escape: drops the draft, the marquee, the colour sample, the selection and text editing.
+    void cancelCurrentOperation();
+    void confirmTextEditing();
+    // Replaces the selected annotation's label text as one undo step and renumbers the image.
+    void updateSelectedText(const QString &text);
+    void toggleSelectedArrowCurveDirection();
+    // The size and width setters clamp, remember the value in the style preset and apply it to
+    // the selected annotation when it takes it (recording undo only when `recordsUndo`).
+    void updateSelectedFontSize(double size, bool recordsUndo);
+    void updateDrawingLineWidth(double width, bool recordsUndo);
+    void updateArrowFontSize(double size, bool recordsUndo);
+    void updateArrowLineWidth(double width, bool recordsUndo);
+    // Puts `value` on the system pasteboard (platform/Pasteboard.h) as plain text.
+    void copyToPasteboard(const QString &value, const QString &label);
+    // Write into the selected annotation only: no undo, numbering or message.
+    void setSelectedAnnotationText(const QString &text);
+    void setSelectedAnnotationColorHex(const QString &colorHex);
     // Selection and direct manipulation (MarkupViewModel_Selection.cpp).
     // Annotation clipboard, deletion, batch apply and shortcuts (MarkupViewModel_Clipboard.cpp).
     // Image import (MarkupViewModel_Import.cpp).
