@@ -1,5 +1,6 @@
 #pragma once
 
+#include "markup/MarkupHitTesting.h"
 #include "model/ColorSample.h"
 #include "model/ImageItems.h"
 #include "model/MarkupAnnotation.h"
@@ -288,6 +289,37 @@ public:
     void setSelectedAnnotationText(const QString &text);
     void setSelectedAnnotationColorHex(const QString &colorHex);
     // Selection and direct manipulation (MarkupViewModel_Selection.cpp).
+    // Points and sizes are canvas points; `canvasSize` is the displayed image's size. The move and
+    // resize operations record one undo snapshot first when `recordsUndo` (a drag passes it on its
+    // first step only).
+    // Selects the annotation's shape (or its label), or clears the selection.
+    void selectAnnotation(std::optional<QUuid> id);
+    void selectAnnotationLabel(std::optional<QUuid> id);
+    // Selection at the start of a drag, without a status text; a drag on a member of a multiple
+    // selection keeps the whole selection.
+    void selectAnnotationForDrag(const QUuid &id);
+    void selectAnnotationLabelForDrag(const QUuid &id);
+    // The topmost annotation whose shape lies within 14 points.
+    std::optional<QUuid> hitShapeAnnotationID(QPointF at, QSizeF canvasSize) const;
+    // Click selection: an editable label first, then a shape; a miss clears the selection.
+    void selectAnnotation(QPointF at, QSizeF canvasSize);
+    // Ends a marquee drag; one 4 points narrow or low or less counts as a click at `to`.
+    void finishMarqueeSelection(QPointF from, QPointF to, QSizeF canvasSize);
+    // Double click: opens inline editing of the label (or labelled shape) under the point.
+    void beginTextEditing(QPointF at, QSizeF canvasSize);
+    // Alt-drag: copies the selected annotations (one undo step) and selects the copies.
+    bool duplicateSelectedAnnotationsForDrag();
+    void prepareMoveUndoSnapshot();
+    // Moves the selection by a step, stopping the group as a whole at the image border.
+    void moveSelectedAnnotations(QSizeF by, QSizeF canvasSize, bool recordsUndo);
+    void moveAnnotationLabel(const QUuid &id, QSizeF by, QSizeF canvasSize, bool recordsUndo);
+    // Sets the label bubble's width (64 points up to the canvas width less 30) and makes it the
+    // width of later annotations.
+    void resizeAnnotationLabel(const QUuid &id, double width, QSizeF canvasSize, bool recordsUndo);
+    void resizeArrowEndpoint(const QUuid &id, MarkupAnnotationEndpoint endpoint, QPointF to, QSizeF canvasSize,
+                             bool recordsUndo);
+    // Scales a brush stroke about its top-left corner so that its bottom-right follows `to`.
+    void resizeBrushAnnotation(const QUuid &id, QPointF to, QSizeF canvasSize, bool recordsUndo);
     // Annotation clipboard, deletion, batch apply and shortcuts (MarkupViewModel_Clipboard.cpp).
     // Image import (MarkupViewModel_Import.cpp).
     // Image list selection, deletion and order (MarkupViewModel_ImageList.cpp).
