@@ -321,6 +321,27 @@ public:
     // Scales a brush stroke about its top-left corner so that its bottom-right follows `to`.
     void resizeBrushAnnotation(const QUuid &id, QPointF to, QSizeF canvasSize, bool recordsUndo);
     // Annotation clipboard, deletion, batch apply and shortcuts (MarkupViewModel_Clipboard.cpp).
+    // Copies the selected annotations into annotationClipboard (a selected arrow label is copied
+    // as a text annotation at the label's place).
+    bool copySelectedAnnotationsToClipboard();
+    // Adds fresh copies of the clipboard to the current image (one undo step) and selects them.
+    bool pasteAnnotationClipboard();
+    // False only without a current image.
+    bool selectAllAnnotations();
+    // Deletes the selected annotations as one undo step, or only the label text when the label
+    // part of one annotation is selected; false when nothing is selected.
+    bool deleteSelectedAnnotations();
+    // The selected annotations, or when there are none the selected images.
+    bool deleteCurrentSelection();
+    // Replaces the annotations of the other marked images with copies of the source image's (all,
+    // or only the selected ones of the current image); each target gets an undo step. Returns
+    // the number of images changed.
+    int applyCurrentAnnotationsToSelectedImages(bool onlySelectedAnnotations);
+    // Runs a key command: "undo", "redo", "copy", "paste", "selectAll", "delete", "escape", or a
+    // decimal number choosing that tool of the tool order. Returns whether it was handled.
+    bool handleToolShortcut(const QString &command);
+    // The tool at 1-based position n of the tool order for the number n, else none.
+    std::optional<MarkupTool> toolForShortcut(const QString &command) const;
     // Image import (MarkupViewModel_Import.cpp).
     // Image list selection, deletion and order (MarkupViewModel_ImageList.cpp).
     // Crop (MarkupViewModel_Crop.cpp).
