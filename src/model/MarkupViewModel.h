@@ -1,5 +1,6 @@
 #pragma once
 
+#include "markup/MarkupHitTesting.h"
 #include "model/ColorSample.h"
 #include "model/ImageItems.h"
 #include "model/MarkupAnnotation.h"
@@ -255,9 +256,92 @@ public:
     void normalizeLegacyNumberedTexts(qsizetype index);
 
     // Drawing gestures (MarkupViewModel_Gestures.cpp).
+    // A press of a drawing tool at a unit point starts a new annotation in draftAnnotation, styled
+    // by the style preset; select, crop and eyedropper start nothing.
+    void beginGesture(MarkupTool tool, UnitPoint2D at);
+    // Moves the draft's end (a brush also collects the point); a text label stays put.
+    void updateGesture(UnitPoint2D to);
+    // Completes the draft at the release point and adds it to the current image as one undo step.
+    void finishGesture(UnitPoint2D at);
+    // The number a newly numbered annotation of the current image receives.
+    qint64 nextAnnotationSequenceNumber() const;
+    // +1 or −1: arrows of an image bend to alternate sides.
+    double defaultArrowCurveDirection() const;
+    // Appends a completed annotation to the current image, renumbers it, selects the annotation
+    // and opens its label for editing.
+    void addFinishedAnnotation(const MarkupAnnotation &annotation);
     // Text and style editing (MarkupViewModel_TextStyle.cpp).
+    // Escape: drops the draft, the marquee, the colour sample, the selection and text editing.
+    void cancelCurrentOperation();
+    void confirmTextEditing();
+    // Replaces the selected annotation's label text as one undo step and renumbers the image.
+    void updateSelectedText(const QString &text);
+    void toggleSelectedArrowCurveDirection();
+    // The size and width setters clamp, remember the value in the style preset and apply it to
+    // the selected annotation when it takes it (recording undo only when `recordsUndo`).
+    void updateSelectedFontSize(double size, bool recordsUndo);
+    void updateDrawingLineWidth(double width, bool recordsUndo);
+    void updateArrowFontSize(double size, bool recordsUndo);
+    void updateArrowLineWidth(double width, bool recordsUndo);
+    // Puts `value` on the system pasteboard (platform/Pasteboard.h) as plain text.
+    void copyToPasteboard(const QString &value, const QString &label);
+    // Write into the selected annotation only: no undo, numbering or message.
+    void setSelectedAnnotationText(const QString &text);
+    void setSelectedAnnotationColorHex(const QString &colorHex);
     // Selection and direct manipulation (MarkupViewModel_Selection.cpp).
+    // Points and sizes are canvas points; `canvasSize` is the displayed image's size. The move and
+    // resize operations record one undo snapshot first when `recordsUndo` (a drag passes it on its
+    // first step only).
+    // Selects the annotation's shape (or its label), or clears the selection.
+    void selectAnnotation(std::optional<QUuid> id);
+    void selectAnnotationLabel(std::optional<QUuid> id);
+    // Selection at the start of a drag, without a status text; a drag on a member of a multiple
+    // selection keeps the whole selection.
+    void selectAnnotationForDrag(const QUuid &id);
+    void selectAnnotationLabelForDrag(const QUuid &id);
+    // The topmost annotation whose shape lies within 14 points.
+    std::optional<QUuid> hitShapeAnnotationID(QPointF at, QSizeF canvasSize) const;
+    // Click selection: an editable label first, then a shape; a miss clears the selection.
+    void selectAnnotation(QPointF at, QSizeF canvasSize);
+    // Ends a marquee drag; one 4 points narrow or low or less counts as a click at `to`.
+    void finishMarqueeSelection(QPointF from, QPointF to, QSizeF canvasSize);
+    // Double click: opens inline editing of the label (or labelled shape) under the point.
+    void beginTextEditing(QPointF at, QSizeF canvasSize);
+    // Alt-drag: copies the selected annotations (one undo step) and selects the copies.
+    bool duplicateSelectedAnnotationsForDrag();
+    void prepareMoveUndoSnapshot();
+    // Moves the selection by a step, stopping the group as a whole at the image border.
+    void moveSelectedAnnotations(QSizeF by, QSizeF canvasSize, bool recordsUndo);
+    void moveAnnotationLabel(const QUuid &id, QSizeF by, QSizeF canvasSize, bool recordsUndo);
+    // Sets the label bubble's width (64 points up to the canvas width less 30) and makes it the
+    // width of later annotations.
+    void resizeAnnotationLabel(const QUuid &id, double width, QSizeF canvasSize, bool recordsUndo);
+    void resizeArrowEndpoint(const QUuid &id, MarkupAnnotationEndpoint endpoint, QPointF to, QSizeF canvasSize,
+                             bool recordsUndo);
+    // Scales a brush stroke about its top-left corner so that its bottom-right follows `to`.
+    void resizeBrushAnnotation(const QUuid &id, QPointF to, QSizeF canvasSize, bool recordsUndo);
     // Annotation clipboard, deletion, batch apply and shortcuts (MarkupViewModel_Clipboard.cpp).
+    // Copies the selected annotations into annotationClipboard (a selected arrow label is copied
+    // as a text annotation at the label's place).
+    bool copySelectedAnnotationsToClipboard();
+    // Adds fresh copies of the clipboard to the current image (one undo step) and selects them.
+    bool pasteAnnotationClipboard();
+    // False only without a current image.
+    bool selectAllAnnotations();
+    // Deletes the selected annotations as one undo step, or only the label text when the label
+    // part of one annotation is selected; false when nothing is selected.
+    bool deleteSelectedAnnotations();
+    // The selected annotations, or when there are none the selected images.
+    bool deleteCurrentSelection();
+    // Replaces the annotations of the other marked images with copies of the source image's (all,
+    // or only the selected ones of the current image); each target gets an undo step. Returns
+    // the number of images changed.
+    int applyCurrentAnnotationsToSelectedImages(bool onlySelectedAnnotations);
+    // Runs a key command: "undo", "redo", "copy", "paste", "selectAll", "delete", "escape", or a
+    // decimal number choosing that tool of the tool order. Returns whether it was handled.
+    bool handleToolShortcut(const QString &command);
+    // The tool at 1-based position n of the tool order for the number n, else none.
+    std::optional<MarkupTool> toolForShortcut(const QString &command) const;
     // Image import (MarkupViewModel_Import.cpp).
     // Image list selection, deletion and order (MarkupViewModel_ImageList.cpp).
     // Crop (MarkupViewModel_Crop.cpp).

@@ -84,7 +84,10 @@ TEST(VideoStorePlayback, PreviewClampsAndChasesOnlyTheNewestPosition)
     fake.source->blockAt = 13 / 25.0;
     fake.store.previewFrame(12);
     fake.settle();
+    const int beforeThirteen = fake.source->frameAtCalls;
     fake.store.previewFrame(13);
+    // The decode thread asks for frame 13 on its own schedule; wait until it is held there.
+    ASSERT_TRUE(waitUntil([&] { return fake.source->frameAtCalls > beforeThirteen; }));
     QCoreApplication::processEvents();
     EXPECT_EQ(fake.store.currentFrameIndex(), 13);
     EXPECT_EQ(fake.store.statusText(), QStringLiteral("预览帧：00:00:00:13"));
