@@ -81,7 +81,7 @@ private:
     void relayout();
 
     QPointer<MarkupViewModel> m_viewModel;
-    QSizeF m_panOffset;
+    QSizeF m_panOffset{0, 0};
     int m_cancelSignal = 0;
     std::function<void()> m_fitCanvasAction;
     std::function<bool(CanvasMouseButtonAction)> m_mouseButtonAction;

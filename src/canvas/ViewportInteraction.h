@@ -36,7 +36,7 @@ ScrollDeltas scrollDeltas(const QWheelEvent &event);
 struct ScrollEffect {
     enum class Kind { None, Pan, Zoom };
     Kind kind = Kind::None;
-    QSizeF pan;        // for Pan
+    QSizeF pan{0, 0}; // for Pan
     double factor = 1; // for Zoom
 
     bool operator==(const ScrollEffect &) const = default;
@@ -53,7 +53,7 @@ std::optional<double> magnificationFactor(double magnification);
 
 struct ZoomAndPan {
     double zoom = 1;
-    QSizeF pan;
+    QSizeF pan{0, 0};
 
     bool operator==(const ZoomAndPan &) const = default;
 };

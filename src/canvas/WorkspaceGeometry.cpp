@@ -7,6 +7,7 @@ namespace WorkspaceGeometry {
 WorkspaceCanvasGeometry compute(QSizeF area, QSizeF pixelSize, double zoom, QSizeF panOffset)
 {
     WorkspaceCanvasGeometry g;
+    g.fitSize = QSizeF(0, 0);
     const double availW = std::max(area.width() - 56, 240.0);
     const double availH = std::max(area.height() - 56, 240.0);
     if (pixelSize.width() > 0 && pixelSize.height() > 0) {

@@ -7,7 +7,7 @@
 TEST(WorkspaceGeometry, FitsZoomsAndFindsTheVisiblePart)
 {
     // 400 × 300 area, 2000 × 1000 image: fit 344 × 172; at zoom 2 688 × 344 from (−144, −22).
-    WorkspaceCanvasGeometry g = WorkspaceGeometry::compute(QSizeF(400, 300), QSizeF(2000, 1000), 2, QSizeF());
+    WorkspaceCanvasGeometry g = WorkspaceGeometry::compute(QSizeF(400, 300), QSizeF(2000, 1000), 2, QSizeF(0, 0));
     EXPECT_NEAR(g.fitSize.width(), 344, 1e-9);
     EXPECT_NEAR(g.fitSize.height(), 172, 1e-9);
     EXPECT_NEAR(g.canvasRect.x(), -144, 1e-9);
@@ -18,15 +18,15 @@ TEST(WorkspaceGeometry, FitsZoomsAndFindsTheVisiblePart)
     EXPECT_NEAR(g.visibleCanvasRect.height, 300, 1e-9);
 
     // Small images are enlarged; small areas still fit into 240.
-    g = WorkspaceGeometry::compute(QSizeF(1000, 800), QSizeF(100, 100), 1, QSizeF());
+    g = WorkspaceGeometry::compute(QSizeF(1000, 800), QSizeF(100, 100), 1, QSizeF(0, 0));
     EXPECT_EQ(g.fitSize, QSizeF(744, 744));
-    g = WorkspaceGeometry::compute(QSizeF(200, 250), QSizeF(100, 100), 1, QSizeF());
+    g = WorkspaceGeometry::compute(QSizeF(200, 250), QSizeF(100, 100), 1, QSizeF(0, 0));
     EXPECT_EQ(g.fitSize, QSizeF(240, 240));
 
     // Panned wholly out of view: nothing visible. Without a pixel size: a 1 × 1 canvas.
     g = WorkspaceGeometry::compute(QSizeF(400, 300), QSizeF(2000, 1000), 1, QSizeF(5000, 0));
     EXPECT_TRUE(g.visibleCanvasRect.isNull());
-    g = WorkspaceGeometry::compute(QSizeF(400, 300), QSizeF(0, 10), 3, QSizeF());
+    g = WorkspaceGeometry::compute(QSizeF(400, 300), QSizeF(0, 10), 3, QSizeF(0, 0));
     EXPECT_EQ(g.fitSize, QSizeF(0, 0));
     EXPECT_EQ(g.displayedSize, QSizeF(1, 1));
 }
