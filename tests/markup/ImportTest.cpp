@@ -3,6 +3,7 @@
 #include "markup/ImageDecoding.h"
 #include "model/MarkupViewModel.h"
 #include "model/NaturalOrder.h"
+#include "support/HugeImage.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>
@@ -41,26 +42,6 @@ QByteArray sidewaysJpeg(int width, int height)
     return jpeg.left(2) + app1 + jpeg.mid(2);
 }
 
-// A BMP header that claims 30 000 × 30 000 pixels (900 megapixels) with no pixels behind it.
-QByteArray hugeBmpHeader()
-{
-    QByteArray bytes(54, '\0');
-    const auto put32 = [&](int at, quint32 value) {
-        for (int i = 0; i < 4; ++i)
-            bytes[at + i] = char((value >> (8 * i)) & 0xFF);
-    };
-    bytes[0] = 'B';
-    bytes[1] = 'M';
-    put32(2, 54);
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, 30000);
-    put32(22, 30000);
-    bytes[26] = 1;
-    bytes[28] = 24;
-    return bytes;
-}
-
 ImageMarkupItem existingItem(const QString &name)
 {
     ImageMarkupItem item;
@@ -96,8 +77,8 @@ protected:
         TestSupport::writeFile(root + QStringLiteral("/notes.txt"), "not a picture");
         TestSupport::writeFile(root + QStringLiteral("/broken.png"), "not a picture either");
         // Its header reads fine; only the decode cap turns it away.
-        const QString huge = TestSupport::writeFile(root + QStringLiteral("/huge.bmp"), hugeBmpHeader());
-        EXPECT_EQ(QImageReader(huge).size(), QSize(30000, 30000));
+        const QString huge = TestSupport::writeFile(root + QStringLiteral("/huge.png"), pngClaimingSize(15000, 15000));
+        EXPECT_EQ(QImageReader(huge).size(), QSize(15000, 15000));
         return root;
     }
 };
@@ -203,7 +184,7 @@ TEST_F(Import, NothingReadableChangesOnlyTheErrorMessage)
     const QString empty = dir.filePath(QStringLiteral("empty"));
     QDir().mkpath(empty);
     TestSupport::writeFile(dir.filePath(QStringLiteral("only/readme.txt")), "text");
-    TestSupport::writeFile(dir.filePath(QStringLiteral("only/huge.bmp")), hugeBmpHeader());
+    TestSupport::writeFile(dir.filePath(QStringLiteral("only/huge.png")), pngClaimingSize(15000, 15000));
 
     for (const QStringList &paths : {QStringList{}, QStringList{empty, dir.filePath(QStringLiteral("missing"))},
                                      QStringList{dir.filePath(QStringLiteral("only"))}}) {

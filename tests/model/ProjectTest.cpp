@@ -2,6 +2,7 @@
 
 #include "markup/ImageDecoding.h"
 #include "model/MarkupViewModel.h"
+#include "support/HugeImage.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>
@@ -282,23 +283,10 @@ TEST_F(Project, AFailedOpenLeavesTheWorkAsItWas)
     expectWorkUnchanged();
 
     // A picture above the decode cap fails like an undecodable one.
-    QByteArray hugeBmp(54, '\0');
-    const auto put32 = [&](int at, quint32 value) {
-        for (int i = 0; i < 4; ++i)
-            hugeBmp[at + i] = char((value >> (8 * i)) & 0xFF);
-    };
-    hugeBmp[0] = 'B';
-    hugeBmp[1] = 'M';
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, 30000);
-    put32(22, 30000);
-    hugeBmp[26] = 1;
-    hugeBmp[28] = 24;
     MarkupProjectDocument huge;
-    huge.images = {imageRecord(QStringLiteral("huge.bmp"), hugeBmp, 30000, 30000)};
+    huge.images = {imageRecord(QStringLiteral("huge.png"), pngClaimingSize(15000, 15000), 15000, 15000)};
     EXPECT_FALSE(model.openProject(writeDocument(path(QStringLiteral("huge.kivo")), huge)));
-    EXPECT_EQ(model.errorMessage(), QStringLiteral("无法读取项目中的图片：huge.bmp"));
+    EXPECT_EQ(model.errorMessage(), QStringLiteral("无法读取项目中的图片：huge.png"));
     expectWorkUnchanged();
 
     // Not a project, missing, and too large to read.
