@@ -124,11 +124,15 @@ void MarkupViewModel::importImages(const QStringList &paths, bool replacing)
     QStringList files;
     for (const QString &path : paths)
         files += imageFileURLs(path);
-    files = FileSupport::uniqueFileURLs(files);
     // By name alone, so files of different folders interleave; equal names keep their order.
-    std::stable_sort(files.begin(), files.end(), [](const QString &a, const QString &b) {
-        return NaturalOrder::less(QFileInfo(a).fileName(), QFileInfo(b).fileName());
-    });
+    std::vector<std::pair<QString, QString>> named; // (name, path)
+    for (const QString &file : FileSupport::uniqueFileURLs(files))
+        named.emplace_back(QFileInfo(file).fileName(), file);
+    std::stable_sort(named.begin(), named.end(),
+                     [](const auto &a, const auto &b) { return NaturalOrder::less(a.first, b.first); });
+    files.clear();
+    for (const auto &[name, file] : named)
+        files.append(file);
 
     std::vector<std::optional<ImageMarkupItem>> built(size_t(files.size()));
     ParallelFor::forEachIndex(files.size(), [&](qsizetype i) { built[size_t(i)] = itemFromFile(files.at(i)); });
