@@ -4,6 +4,7 @@
 #include "model/ColorSample.h"
 #include "model/ImageItems.h"
 #include "model/MarkupAnnotation.h"
+#include "model/MarkupProjectDocument.h"
 #include "model/MarkupTools.h"
 #include "model/MarkupViewModelTypes.h"
 #include "textengine/TextComparisonState.h"
@@ -18,6 +19,7 @@
 
 #include <map>
 #include <optional>
+#include <variant>
 #include <vector>
 
 class QSettings;
@@ -343,6 +345,22 @@ public:
     // The tool at 1-based position n of the tool order for the number n, else none.
     std::optional<MarkupTool> toolForShortcut(const QString &command) const;
     // Image import (MarkupViewModel_Import.cpp).
+    // The image files under a folder, to any depth, hidden files and folders skipped; a path
+    // that is not a folder gives itself when it is an image file (hidden or not); a missing path
+    // gives nothing. Whether a file is an image is decided by its type, from the extension or,
+    // for unknown extensions, from its content.
+    static QStringList imageFileURLs(const QString &path);
+    // Imports every readable image among the files and folders, without repeats, in natural
+    // file-name order, and makes the first new one current; `replacing` replaces the list and
+    // resets the project session, otherwise the images are appended. Pictures are decoded on
+    // demand later: only the header size and a thumbnail are read now, on every core. Nothing
+    // readable: only errorMessage "没有找到可用图片" changes.
+    void importImages(const QStringList &paths, bool replacing);
+    // importImages({path}, true).
+    void importImage(const QString &path);
+    // Appends one image that has no file (a dropped picture) and makes it current; a null image
+    // sets errorMessage "图片数据无法解析".
+    void importImage(const QImage &image, const QString &fileName);
     // Image list selection, deletion and order (MarkupViewModel_ImageList.cpp).
     // Crop (MarkupViewModel_Crop.cpp).
     // Eyedropper (MarkupViewModel_Eyedropper.cpp).
@@ -403,6 +421,29 @@ public:
     // into this one. No status, no autosave.
     void restoreTextComparisonFromProject(std::optional<TextComparisonState> state);
     // ---- Project save, open and autosave (src/model/MarkupViewModel_Project.cpp) ----------------
+    // Project files larger than this are refused before they are read.
+    static constexpr qint64 maximumProjectFileSize = qint64(2) << 30;
+    // Writes the project (the text comparison, and the image and pair records of the project
+    // this session opened) and remembers the written file; the pending autosave is dropped.
+    bool saveProject(const QString &path);
+    // The default file name of the save panel: the current image's name, else the text
+    // comparison's source name, without extension; "Kivora项目" when blank; + ".kivo".
+    QString suggestedProjectFileName() const;
+    // Reads a project file into the view model, all or nothing: any failure leaves the work as
+    // it was. A pending autosave is written first.
+    bool openProject(const QString &path);
+    // Requests a write of the open project 0.5 s from now, replacing any pending request;
+    // nothing without an open project.
+    void scheduleProjectAutosave();
+    // Forgets the open project and the image undo histories; a pending autosave is written first.
+    void resetProjectSession();
+    // The steps of save and open. writeProjectFile gives the path actually written (".kivo"
+    // appended unless the extension already is that, in any case).
+    std::variant<QString, MarkupProjectError> writeProjectFile(const QString &path) const;
+    std::optional<MarkupProjectError> restoreProject(const MarkupProjectDocument &document);
+    static std::variant<ImageMarkupItem, MarkupProjectError> makeImageItem(const MarkupProjectImage &record);
+    static std::variant<ComparisonPairState, MarkupProjectError>
+    makeComparisonPair(const MarkupProjectComparisonPair &record);
     // ---- Video frame annotation (src/video/) -----------------------------------------------------
 
 Q_SIGNALS:
@@ -482,4 +523,9 @@ private:
     std::optional<QString> m_autosaveProjectURL;
     QSettings &m_defaults;
     StylePreset m_stylePreset;
+    // The image and pair records of the project file this session opened. Saves and autosaves
+    // write them back unchanged, so editing the text of a project that also holds images does not
+    // drop its images; another open or resetProjectSession() forgets them.
+    std::vector<MarkupProjectImage> m_projectSessionImages;
+    std::vector<MarkupProjectComparisonPair> m_projectSessionPairs;
 };
