@@ -76,9 +76,14 @@ QStringList saveImagesToDesktop(MarkupViewModel &model, const std::vector<QUuid>
         }
         jobs.push_back(std::move(job));
     }
-    const std::vector<DesktopExport::JobResult> results = desktop
-        ? DesktopExport::renderAndWrite(jobs, format, jpegQuality)
-        : std::vector<DesktopExport::JobResult>(jobs.size(), DesktopExport::JobResult{true, std::nullopt});
+    std::vector<DesktopExport::JobResult> results;
+    if (desktop) {
+        results = DesktopExport::renderAndWrite(jobs, format, jpegQuality);
+    } else {
+        // Nothing can be written: every image that exists fails at its write, unrendered.
+        for (const DesktopExport::ImageJob &job : jobs)
+            results.push_back({!job.path.isEmpty(), DesktopExport::writeFailureText(job.path)});
+    }
 
     // Outcomes are applied in order, as if the images had been saved one after another.
     QStringList written;
@@ -87,10 +92,6 @@ QStringList saveImagesToDesktop(MarkupViewModel &model, const std::vector<QUuid>
         const DesktopExport::JobResult &result = results[i];
         if (!result.rendered) {
             model.setErrorMessage(failedImageText(qsizetype(i) + 1));
-            continue;
-        }
-        if (!desktop) {
-            model.setErrorMessage(DesktopExport::writeFailureText(jobs[i].path));
             continue;
         }
         if (result.writeError) {
