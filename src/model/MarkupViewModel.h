@@ -362,9 +362,52 @@ public:
     // sets errorMessage "图片数据无法解析".
     void importImage(const QImage &image, const QString &fileName);
     // Image list selection, deletion and order (MarkupViewModel_ImageList.cpp).
+    // Makes the image current and resets the per-image interaction state; an absent or unknown id
+    // falls back to the first image.
+    void selectItem(std::optional<QUuid> id);
+    // Makes the image current without touching the group or the eyedropper sample.
+    void activateImageItem(const QUuid &id);
+    // A thumbnail click; `extendingSelection` (Ctrl held) toggles the image in the group.
+    void selectImageItem(const QUuid &id, bool extendingSelection);
+    void clearImageItemSelectionKeepingCurrent();
+    void selectAllImageItems();
+    // Deletes the group, or the current image when no group is marked.
+    bool deleteSelectedImageItems();
+    // Deletes the current image only; its neighbour becomes current.
+    bool deleteSelectedItem();
+    // After removing the image at `removedIndex`: the image now at that index, else the new last.
+    std::optional<QUuid> neighborImageItemID(qsizetype removedIndex) const;
+    // Moves the image to stand directly before `targetID`.
+    void moveImageItem(const QUuid &id, const QUuid &targetID);
     // Crop (MarkupViewModel_Crop.cpp).
+    // Rectangles and points are in canvas points of the displayed image.
+    void updateCropRect(QPointF start, QPointF current, QSizeF canvasSize);
+    void resizeCropRect(CropCorner corner, QPointF point, QSizeF canvasSize);
+    // Sets the ratio and, with a canvas size, re-shapes the present rectangle to it.
+    void setCropAspectRatio(CropAspectRatio ratio, std::optional<QSizeF> canvasSize);
+    void cancelCrop();
+    // Adds the cropped part as a new image after the current one and makes it current.
+    bool confirmCrop(QSizeF canvasSize);
     // Eyedropper (MarkupViewModel_Eyedropper.cpp).
+    // The pixel of the current image under a canvas point; points outside sample the nearest edge.
+    std::optional<ColorSamplePreview> colorSample(QPointF point, QSizeF canvasSize) const;
+    // Pointer movement with the eyedropper: follows the pointer unless a pick locked the sample.
+    void updateColorSamplePreview(QPointF point, QSizeF canvasSize);
+    // A click: locks the sample and makes its colour the colour of new annotations.
+    void sampleColor(QPointF point, QSizeF canvasSize);
     // Export to the Desktop (MarkupViewModel_Export.cpp).
+    // Each returns the absolute paths written, in the order of the images saved.
+    QStringList saveSelectedImagesToDesktop();
+    QStringList saveSelectedImagesToDesktop(ImageExportFormat format, double jpegQuality);
+    QStringList saveAllToDesktop();
+    std::optional<QString> saveSelectedImagesPDFToDesktop();
+    std::optional<QByteArray> selectedImagesPDFData();
+    QString suggestedPDFOutputFileName() const;
+    QString suggestedOutputFileName() const;
+    QString suggestedOutputFileName(const QString &pathExtension) const;
+    // The annotated image encoded as PNG or JPEG; nothing for PDF or when it cannot be made.
+    static std::optional<QByteArray> exportImageData(const ImageMarkupItem &item, ImageExportFormat format,
+                                                     double jpegQuality);
 
     // Per-image undo and redo (MarkupViewModel_Undo.cpp).
     static constexpr qsizetype undoHistoryLimit = 80;
