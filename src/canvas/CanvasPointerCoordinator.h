@@ -39,9 +39,20 @@ public:
 
     struct Mode {
         ModeKind kind = ModeKind::None;
-        MarkupTool tool = MarkupTool::Select;           // PendingDrawing
-        QUuid id;                                       // label, endpoint and brush modes
+        MarkupTool tool = MarkupTool::Select;                              // PendingDrawing
+        QUuid id = {};                                                     // label, endpoint, brush
         MarkupAnnotationEndpoint endpoint = MarkupAnnotationEndpoint::End; // ResizingArrowEndpoint
+
+        static Mode of(ModeKind kind, MarkupTool tool = MarkupTool::Select, QUuid id = {},
+                       MarkupAnnotationEndpoint endpoint = MarkupAnnotationEndpoint::End)
+        {
+            Mode mode;
+            mode.kind = kind;
+            mode.tool = tool;
+            mode.id = id;
+            mode.endpoint = endpoint;
+            return mode;
+        }
 
         bool operator==(const Mode &) const = default;
     };
