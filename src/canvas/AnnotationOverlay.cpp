@@ -80,6 +80,62 @@ Rect boundsOf(const QPainterPath &path, double grow)
     return Rect::fromQRectF(path.controlPointRect()).grownBy(grow);
 }
 
+// Drops the points of a polyline that lie within `tolerance` of the line through the points kept
+// around them (Ramer-Douglas-Peucker). Mouse strokes are sampled far more densely than a zoomed-out
+// canvas shows, and every point is a round join the stroker builds from trigonometry; with a
+// tolerance of a fraction of a point the stroke looks the same at a fraction of the cost.
+std::vector<QPointF> simplifiedPolyline(const std::vector<QPointF> &points, double tolerance)
+{
+    if (points.size() < 3)
+        return points;
+    std::vector<char> keep(points.size(), 0);
+    keep.front() = keep.back() = 1;
+    std::vector<std::pair<size_t, size_t>> spans{{0, points.size() - 1}};
+    const double limit = tolerance * tolerance;
+    while (!spans.empty()) {
+        const auto [first, last] = spans.back();
+        spans.pop_back();
+        const QPointF a = points[first];
+        const QPointF d = points[last] - a;
+        const double length2 = d.x() * d.x() + d.y() * d.y();
+        double farthest = -1;
+        size_t index = first;
+        for (size_t i = first + 1; i < last; ++i) {
+            const QPointF p = points[i] - a;
+            double distance2;
+            if (length2 == 0) {
+                distance2 = p.x() * p.x() + p.y() * p.y();
+            } else {
+                const double cross = p.x() * d.y() - p.y() * d.x();
+                distance2 = cross * cross / length2;
+                // Points beyond either end (the stroke doubling back) count by their distance to it.
+                const double along = (p.x() * d.x() + p.y() * d.y()) / length2;
+                if (along < 0)
+                    distance2 = p.x() * p.x() + p.y() * p.y();
+                else if (along > 1) {
+                    const QPointF q = points[i] - points[last];
+                    distance2 = q.x() * q.x() + q.y() * q.y();
+                }
+            }
+            if (distance2 > farthest) {
+                farthest = distance2;
+                index = i;
+            }
+        }
+        if (farthest > limit) {
+            keep[index] = 1;
+            spans.push_back({first, index});
+            spans.push_back({index, last});
+        }
+    }
+    std::vector<QPointF> result;
+    for (size_t i = 0; i < points.size(); ++i) {
+        if (keep[i])
+            result.push_back(points[i]);
+    }
+    return result;
+}
+
 void drawHandle(QPainter &painter, QPointF centre, double diameter, const QColor &fill, const QColor &stroke,
                 double strokeWidth)
 {
@@ -191,7 +247,7 @@ AnnotationOverlay::Entry AnnotationOverlay::makeEntry(const MarkupAnnotation &so
         entry.shape.addRoundedRect(MarkupGeometry::normalizedRect(s, e).toQRectF(), 5, 5);
         break;
     case AnnotationKind::Brush: {
-        const std::vector<QPointF> points = MarkupGeometry::brushPoints(a, size);
+        const std::vector<QPointF> points = simplifiedPolyline(MarkupGeometry::brushPoints(a, size), 0.15);
         if (!points.empty()) {
             entry.shape.moveTo(points.front());
             for (size_t i = 1; i < points.size(); ++i)

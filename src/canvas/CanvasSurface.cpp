@@ -296,13 +296,10 @@ QRegion CanvasSurface::flushPendingChanges()
         update();
         Q_EMIT canvasGeometryChanged();
     }
-    AnnotationOverlayDecorations decorations;
-    decorations.draft = m_viewModel->draftAnnotation();
-    decorations.selectedID = m_viewModel->selectedAnnotationID();
-    decorations.selectedIDs = m_viewModel->selectedAnnotationIDs();
-    decorations.selectionRect = m_viewModel->selectionRect();
-    decorations.cropRect = m_viewModel->cropRect();
-    decorations.editingTextID = m_viewModel->editingTextAnnotationID();
+    const AnnotationOverlayDecorations decorations{
+        m_viewModel->draftAnnotation(),   m_viewModel->selectedAnnotationID(),
+        m_viewModel->selectedAnnotationIDs(), m_viewModel->selectionRect(),
+        m_viewModel->cropRect(),          m_viewModel->editingTextAnnotationID()};
     const AnnotationOverlay::Damage damage = m_overlay.update(currentAnnotations(), decorations, size);
     updatePanels();
 
@@ -324,7 +321,7 @@ void CanvasSurface::paintShadow(QPainter &painter, const QRectF &card, const QPi
 {
     const int pad = 2 * blur;
     const QRect target = card.translated(0, offsetY).toAlignedRect().adjusted(-pad, -pad, pad, pad);
-    const int margin = pad + shadowCore;
+    const int margin = pad + shadowCore / 2;
     if (target.width() < 2 * margin || target.height() < 2 * margin) {
         painter.drawPixmap(target, shadow);
         return;
