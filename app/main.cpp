@@ -1,3 +1,4 @@
+#include "model/AppFont.h"
 #include "platform/ImageLimits.h"
 #include "shell/MainWindow.h"
 #include "shell/OpenProjectBridge.h"
@@ -52,6 +53,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationVersion(QStringLiteral(KIVORA_VERSION));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(lightPalette());
+    QApplication::setFont(AppFont::font(13));
     ImageLimits::configure();
 
     QSettings settings;

@@ -160,6 +160,7 @@ private:
     QWidget *makeHeaderBar();
     void rebuildHeaderItems();
     void refreshHeaderStates();
+    void fitHeaderToWidth();
     QWidget *makeHeaderItemView(HeaderToolbarItem item);
     void presentHeaderToolbarOrderEditor();
     void closeHeaderToolbarOrderEditor();

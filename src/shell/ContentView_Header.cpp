@@ -9,6 +9,9 @@
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QSlider>
+
+#include <algorithm>
 
 namespace {
 
@@ -34,9 +37,16 @@ class HeaderBar : public QWidget
 public:
     using QWidget::QWidget;
     QSize minimumSizeHint() const override { return QSize(0, 68); }
+    std::function<void()> onResize;
 
 protected:
     void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), AppTheme::background()); }
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QWidget::resizeEvent(event);
+        if (onResize)
+            onResize();
+    }
 };
 
 int switcherMinimumWidth(WorkspaceMode mode) { return mode == WorkspaceMode::Compression ? 66 : 78; }
@@ -113,6 +123,7 @@ QWidget *ContentView::makeHeaderBar()
     connect(m_viewModel.get(), &MarkupViewModel::headerToolbarOrdersChanged, this, &ContentView::rebuildHeaderItems);
     connect(m_viewModel.get(), &MarkupViewModel::stateChanged, this, &ContentView::refreshHeaderStates);
     m_header = bar;
+    bar->onResize = [this] { fitHeaderToWidth(); };
     rebuildHeaderItems();
     return bar;
 }
@@ -151,6 +162,20 @@ void ContentView::rebuildHeaderItems()
         m_headerItems.emplace_back(item, widget);
     }
     refreshHeaderStates();
+    fitHeaderToWidth();
+}
+
+void ContentView::fitHeaderToWidth()
+{
+    // When the bar is short of room the status line has already shrunk to nothing (it has no
+    // width of its own); next the zoom slider gives up width, and only then do button titles elide.
+    ZoomControls *zoom = zoomControls();
+    if (!zoom)
+        return;
+    const int sliderWidth = zoom->slider()->minimumWidth();
+    const int natural = m_headerLayout->sizeHint().width() - sliderWidth + ZoomControls::preferredSliderWidth;
+    const int deficit = std::max(0, natural - m_header->width());
+    zoom->setSliderWidth(ZoomControls::preferredSliderWidth - deficit);
 }
 
 QWidget *ContentView::makeHeaderItemView(HeaderToolbarItem item)

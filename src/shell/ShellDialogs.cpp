@@ -2,8 +2,23 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QGridLayout>
+#include <QSpacerItem>
 #include <QMessageBox>
 #include <QPushButton>
+
+namespace {
+
+// Message boxes size themselves to their longest word; a floor on the width keeps the Chinese
+// informative texts from breaking into narrow columns.
+void setMinimumTextWidth(QMessageBox &box, int width)
+{
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+}
+
+} // namespace
 
 ShellDialogs::~ShellDialogs() = default;
 
@@ -25,6 +40,7 @@ std::unique_ptr<QMessageBox> ShellDialogs::makeQuitPrompt(QuitPrompt prompt, QWi
     cancel->setObjectName(QStringLiteral("cancel"));
     box->setDefaultButton(save);
     box->setEscapeButton(cancel);
+    setMinimumTextWidth(*box, 380);
     return box;
 }
 
@@ -50,6 +66,7 @@ std::unique_ptr<QMessageBox> ShellDialogs::makeErrorAlert(const QString &message
     QPushButton *ok = box->addButton(QStringLiteral("知道了"), QMessageBox::RejectRole);
     box->setDefaultButton(ok);
     box->setEscapeButton(ok);
+    setMinimumTextWidth(*box, 320);
     return box;
 }
 
@@ -65,6 +82,7 @@ std::unique_ptr<QMessageBox> ShellDialogs::makeUpdateAlert(const QString &messag
     download->setObjectName(QStringLiteral("download"));
     box->setDefaultButton(download);
     box->setEscapeButton(later);
+    setMinimumTextWidth(*box, 340);
     return box;
 }
 

@@ -83,8 +83,8 @@ void ElidedLabel::paintEvent(QPaintEvent *)
 // ---- ActionButton ---------------------------------------------------------------------------------
 
 namespace {
-constexpr int actionSymbolSize = 15;
-constexpr int actionPadding = 10;
+constexpr int actionSymbolSize = 14;
+constexpr int actionPadding = 8;
 constexpr int actionGap = 5;
 } // namespace
 
@@ -238,7 +238,8 @@ ZoomControls::ZoomControls(MarkupViewModel &viewModel, QWidget *parent)
     , m_viewModel(viewModel)
 {
     setFixedHeight(44);
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // Exactly as wide as its parts: the header narrows it through the slider alone.
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(10, 0, 10, 0);
     layout->setSpacing(8);
@@ -250,10 +251,8 @@ ZoomControls::ZoomControls(MarkupViewModel &viewModel, QWidget *parent)
 
     m_slider = new QSlider(Qt::Horizontal, this);
     m_slider->setRange(int(MarkupViewModel::minimumZoom * sliderScale), int(MarkupViewModel::maximumZoom * sliderScale));
-    // 132 wide when there is room; the header may squeeze it before the window gets too narrow.
-    m_slider->setMinimumWidth(60);
-    m_slider->setMaximumWidth(132);
-    m_slider->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // 132 wide when there is room; the header squeezes it (setSliderWidth) before any title.
+    m_slider->setFixedWidth(preferredSliderWidth);
     m_slider->setToolTip(QStringLiteral("拖动调整画布缩放比例"));
     m_slider->setAccessibleName(QStringLiteral("缩放"));
     m_slider->setFocusPolicy(Qt::NoFocus);
@@ -272,7 +271,7 @@ ZoomControls::ZoomControls(MarkupViewModel &viewModel, QWidget *parent)
     m_zoomIn = zoomIn;
 
     layout->addWidget(m_zoomOut);
-    layout->addWidget(m_slider, 1);
+    layout->addWidget(m_slider);
     layout->addWidget(m_percent);
     layout->addWidget(m_zoomIn);
 
@@ -288,6 +287,17 @@ ZoomControls::ZoomControls(MarkupViewModel &viewModel, QWidget *parent)
 }
 
 QString ZoomControls::percentText() const { return m_percent->text(); }
+
+void ZoomControls::setSliderWidth(int width)
+{
+    width = std::clamp(width, minimumSliderWidth, preferredSliderWidth);
+    if (m_slider->minimumWidth() == width)
+        return;
+    m_slider->setFixedWidth(width);
+    // The cluster's own width changes with it; tell the header's layout at once.
+    layout()->invalidate();
+    updateGeometry();
+}
 
 void ZoomControls::syncFromModel()
 {

@@ -129,12 +129,16 @@ class ZoomControls : public QWidget
 
 public:
     static constexpr int sliderScale = 1000;
+    static constexpr int preferredSliderWidth = 132;
+    static constexpr int minimumSliderWidth = 60;
 
     explicit ZoomControls(MarkupViewModel &viewModel, QWidget *parent = nullptr);
     QSlider *slider() const { return m_slider; }
     FeedbackButton *zoomOutButton() const { return m_zoomOut; }
     FeedbackButton *zoomInButton() const { return m_zoomIn; }
     QString percentText() const;
+    // The slider's width, kept within minimumSliderWidth…preferredSliderWidth.
+    void setSliderWidth(int width);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -257,3 +257,25 @@ TEST_F(ShellWindowTest, SideButtonsAnswerPerAction)
     EXPECT_EQ(view().videoFrameViewModel().statusMessage(), "没有可重做的操作");
     EXPECT_EQ(model().statusMessage(), "没有可撤回的操作");
 }
+
+TEST_F(ShellWindowTest, HeaderNeverWidensTheWindowAndSqueezesTheSliderFirst)
+{
+    view().hooks().imageAnnotationMenu = [] { return new ActionButton(QStringLiteral("标注"), QStringLiteral("paintbrush.pointed")); };
+    view().hooks().saveToDesktopButton = [] { return new ActionButton(QStringLiteral("保存到桌面"), QStringLiteral("square.and.arrow.down")); };
+    view().setWorkspaceMode(WorkspaceMode::ImageMarkup);
+    showWindow();
+    window->resize(1080, 680);
+    ShellTest::spin(30);
+    EXPECT_EQ(window->width(), 1080);
+    EXPECT_LE(window->minimumSizeHint().width(), 1080);
+    ZoomControls *zoom = view().zoomControls();
+    ASSERT_NE(zoom, nullptr);
+    EXPECT_EQ(zoom->slider()->width(), ZoomControls::minimumSliderWidth);
+    // Everything still lies inside the bar.
+    QWidget *order = view().headerToolbarOrderButton();
+    EXPECT_LE(order->geometry().right(), view().headerBar()->width() - 16);
+
+    window->resize(1800, 800);
+    ShellTest::spin(30);
+    EXPECT_EQ(zoom->slider()->width(), ZoomControls::preferredSliderWidth);
+}
