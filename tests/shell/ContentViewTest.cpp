@@ -9,6 +9,8 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 namespace {
 
 // A stand-in workspace view with one text field, for the keyboard-focus rules.
@@ -256,6 +258,11 @@ TEST_F(ShellWindowTest, SideButtonsAnswerPerAction)
     EXPECT_TRUE(view().handleVideoFrameMouseButton(CanvasMouseButtonAction::Redo));
     EXPECT_EQ(view().videoFrameViewModel().statusMessage(), "没有可重做的操作");
     EXPECT_EQ(model().statusMessage(), "没有可撤回的操作");
+
+    // A non-finite divider position counts as 0.
+    EXPECT_EQ(view().comparisonFraction(), 0.5);
+    view().setComparisonFraction(std::nan(""));
+    EXPECT_EQ(view().comparisonFraction(), 0.0);
 }
 
 TEST_F(ShellWindowTest, HeaderNeverWidensTheWindowAndSqueezesTheSliderFirst)
