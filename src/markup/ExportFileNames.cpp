@@ -2,16 +2,9 @@
 
 #include "model/TextRules.h"
 
-#include <QTextBoundaryFinder>
-
 #include <algorithm>
 
 namespace ExportFileNames {
-
-namespace {
-
-
-} // namespace
 
 QString fallbackBase()
 {
