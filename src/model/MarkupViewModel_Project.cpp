@@ -5,6 +5,8 @@
 
 #include "model/MarkupViewModel.h"
 
+#include "model/InteractionReset.h"
+
 #include "markup/ImageDecoding.h"
 #include "platform/ParallelFor.h"
 #include "textengine/TextComparisonRules.h"
@@ -197,9 +199,6 @@ bool MarkupViewModel::openProject(const QString &path)
     m_undoSnapshotsByItemID.clear();
     m_redoSnapshotsByItemID.clear();
     m_annotationClipboard.clear();
-    // The text histories belong to the previous document; an undo must not write its text here.
-    m_textComparisonUndoSnapshots.clear();
-    m_textComparisonRedoSnapshots.clear();
     m_projectSessionImages = document.images;
     m_projectSessionPairs = document.pairsToRestore();
     setStatusMessage(message);
@@ -243,24 +242,12 @@ std::optional<MarkupProjectError> MarkupViewModel::restoreProject(const MarkupPr
     setItems(std::move(newItems));
     setComparisonPairs(std::move(newPairs));
     setSelectedComparisonPairID(firstPairID);
-    // Older files may hold "\r\n" line ends; the markups are moved with the text, then sorted
-    // and renumbered like every stored text comparison.
-    setTextComparison(document.textComparison
-                          ? std::optional(TextComparisonRules::openedProjectState(*document.textComparison))
-                          : std::nullopt);
+    // Line ends normalised with the markups moved along, markups sorted and renumbered, and the
+    // previous document's text histories dropped.
+    restoreTextComparisonFromProject(document.textComparison);
     setSelectedImageItemIDs(std::move(allItemIDs));
     setSelectedItemID(firstItemID);
-    setSelectedAnnotationID(std::nullopt);
-    setSelectedAnnotationIDs({});
-    setSelectedAnnotationPart(AnnotationSelectionPart::Shape);
-    setDraftAnnotation(std::nullopt);
-    setSelectionRect(std::nullopt);
-    setCropRect(std::nullopt);
-    setColorSamplePreview(std::nullopt);
-    setColorSampleLocked(false);
-    setEditingTextAnnotationID(std::nullopt);
-    setPendingTextFocusID(std::nullopt);
-    setZoom(1.0);
+    InteractionReset::clear(*this, InteractionReset::everything);
     for (qsizetype i = 0; i < qsizetype(m_items.size()); ++i)
         normalizeLegacyNumberedTexts(i);
     return std::nullopt;
