@@ -5,8 +5,6 @@
 #include "model/FeedbackButton.h"
 #include "model/MarkupViewModel.h"
 #include "platform/SymbolIcons.h"
-#include "platform/VideoPlayer.h"
-#include "video/VideoFrameAnnotationStore.h"
 
 #include <QMenu>
 #include <QPainter>
@@ -164,50 +162,6 @@ void ImageMarkupCommands::fitImageMarkupCanvas()
                                  fitted.height() > 0 ? 620 / fitted.height() : HUGE_VAL);
     model.setZoom(std::clamp(zoom, MarkupViewModel::minimumZoom, MarkupViewModel::maximumZoom));
     m_host.setPanOffset(QSizeF(0, 0));
-}
-
-void ImageMarkupCommands::handleEscapeShortcut()
-{
-    m_host.setCancelSignal(m_host.cancelSignal() + 1);
-    switch (m_host.workspaceMode()) {
-    case WorkspaceMode::ImageMarkup:
-    case WorkspaceMode::ImageComparison:
-        m_host.viewModel().cancelCurrentOperation();
-        break;
-    case WorkspaceMode::VideoFrameAnnotation:
-        if (VideoFrameAnnotationStore *store = m_host.videoFrameStore()) {
-            if (VideoPlayer *player = store->player())
-                player->pause();
-            store->setPlaying(false);
-        }
-        if (MarkupViewModel *video = m_host.videoFrameViewModel())
-            video->cancelCurrentOperation();
-        break;
-    case WorkspaceMode::Launcher:
-    case WorkspaceMode::TextComparison:
-    case WorkspaceMode::Compression:
-        break;
-    }
-    m_host.setPanOffset(QSizeF(0, 0));
-}
-
-bool ImageMarkupCommands::handleMouseButtonAction(CanvasMouseButtonAction action)
-{
-    MarkupViewModel &model = m_host.viewModel();
-    switch (action) {
-    case CanvasMouseButtonAction::None:
-        return false;
-    case CanvasMouseButtonAction::Undo:
-        return model.undo();
-    case CanvasMouseButtonAction::Redo:
-        return model.redo();
-    case CanvasMouseButtonAction::DeleteSelection:
-        return deleteImageMarkupSelection();
-    case CanvasMouseButtonAction::FitCanvas:
-        fitImageMarkupCanvas();
-        return true;
-    }
-    return false;
 }
 
 std::optional<ConfirmationRequest> ImageMarkupCommands::deleteImagesRequest() const

@@ -14,7 +14,6 @@ class MarkupViewModel;
 class QToolButton;
 class QMenu;
 class FeedbackButton;
-class VideoFrameAnnotationStore;
 class QWidget;
 
 // The root view's state that the image markup commands read and write. The application shell's
@@ -23,20 +22,15 @@ class ImageMarkupHost {
 public:
     virtual ~ImageMarkupHost() = default;
     virtual MarkupViewModel &viewModel() = 0;
-    // Absent before the video workspace exists.
-    virtual MarkupViewModel *videoFrameViewModel() = 0;
-    virtual VideoFrameAnnotationStore *videoFrameStore() = 0;
     virtual WorkspaceMode workspaceMode() const = 0;
     virtual void setWorkspaceMode(WorkspaceMode mode) = 0;
     virtual void setPanOffset(QSizeF offset) = 0;
     virtual void setDropTargeted(bool targeted) = 0;
-    virtual int cancelSignal() const = 0;
-    virtual void setCancelSignal(int signal) = 0;
 };
 
 // The root view's image markup members: the import panel, the two header controls (annotation
-// menu and save to the Desktop), the delete commands with their confirmations, the fit command
-// and the Escape command all workspaces share. Each ends in a view model operation.
+// menu and save to the Desktop), the delete commands with their confirmations and the fit command.
+// Each ends in a view model operation. (Escape and the side buttons are routed by the root view.)
 class ImageMarkupCommands final : public QObject {
     Q_OBJECT
 
@@ -58,9 +52,6 @@ public:
     bool deleteImageMarkupSelection();
     void handleImageMarkupDeleteCommand();
     void fitImageMarkupCanvas();
-    void handleEscapeShortcut();
-    // The side-button handler the workspace gets.
-    bool handleMouseButtonAction(CanvasMouseButtonAction action);
 
     bool confirmDeleteSelectedImageItems();
     void confirmClearImageAnnotations();

@@ -1,5 +1,6 @@
 #include "model/MarkupViewModel.h"
 #include "shell/ContentView.h"
+#include "shell/ImageMarkupHookup.h"
 #include "shell/ShellHooks.h"
 
 namespace {
@@ -32,4 +33,5 @@ void installViewModelOperations(ShellHooks &hooks)
 void installWorkspaceHooks(ContentView &view)
 {
     installViewModelOperations(view.hooks());
+    (new ImageMarkupHookup(view))->install(view.hooks());
 }

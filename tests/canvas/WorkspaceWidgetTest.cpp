@@ -227,21 +227,16 @@ protected:
     Commands() : commands(*this) {}
 
     MarkupViewModel &viewModel() override { return model; }
-    MarkupViewModel *videoFrameViewModel() override { return nullptr; }
-    VideoFrameAnnotationStore *videoFrameStore() override { return nullptr; }
     WorkspaceMode workspaceMode() const override { return mode; }
     void setWorkspaceMode(WorkspaceMode m) override { mode = m; }
     void setPanOffset(QSizeF offset) override { pan = offset; }
     void setDropTargeted(bool targeted) override { dropTargeted = targeted; }
-    int cancelSignal() const override { return cancel; }
-    void setCancelSignal(int signal) override { cancel = signal; }
 
     void answer(bool yes) { commands.setConfirmer(std::make_unique<FakeConfirmer>(&asked, yes)); }
 
     WorkspaceMode mode = WorkspaceMode::Launcher;
     QSizeF pan{3, 4};
     bool dropTargeted = true;
-    int cancel = 0;
     std::vector<ConfirmationRequest> asked;
     ImageMarkupCommands commands;
 };
@@ -319,14 +314,6 @@ TEST_F(Commands, ClearImportFitAndEscape)
     commands.fitImageMarkupCanvas();
     EXPECT_NEAR(model.zoom(), 1, 1e-9);
     EXPECT_EQ(pan, QSizeF(0, 0));
-
-    mode = WorkspaceMode::Launcher;
-    pan = QSizeF(7, 7);
-    commands.handleEscapeShortcut();
-    EXPECT_EQ(cancel, 1);
-    EXPECT_EQ(pan, QSizeF(0, 0));
-    EXPECT_FALSE(commands.handleMouseButtonAction(CanvasMouseButtonAction::None));
-    EXPECT_TRUE(commands.handleMouseButtonAction(CanvasMouseButtonAction::Undo));
 }
 
 TEST(ImageMarkupAlert, ConfirmButtonComesFirstAndConfirms)
