@@ -163,6 +163,8 @@ AnnotationSizeEditor::AnnotationSizeEditor(MarkupViewModel &viewModel, QWidget *
                                      this);
     layout->addWidget(m_lineWidth);
     layout->addWidget(m_fontSize);
+    // A drag that outlives its annotation's selection must not swallow the next one's step.
+    connect(&viewModel, &MarkupViewModel::selectedAnnotationIDChanged, this, &AnnotationSizeEditor::endAdjusting);
 }
 
 void AnnotationSizeEditor::sync(const MarkupAnnotation &annotation, QSizeF canvasSize)
@@ -220,6 +222,7 @@ TextStyleEditor::TextStyleEditor(MarkupViewModel &viewModel, QWidget *parent)
     }
     colorLayout->addStretch(1);
     layout->addWidget(colorRow);
+    connect(&viewModel, &MarkupViewModel::selectedAnnotationIDChanged, this, &TextStyleEditor::endAdjusting);
 }
 
 void TextStyleEditor::sync(const MarkupAnnotation &annotation, QSizeF canvasSize)
