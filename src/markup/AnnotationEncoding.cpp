@@ -49,7 +49,7 @@ std::optional<QByteArray> jpegData(const QImage &baseImage, const std::vector<Ma
     return encode(renderedBitmap(baseImage, annotations), "jpeg", jpegQuality(quality));
 }
 
-int writePdf(const std::vector<AnnotationRenderPage> &pages, QIODevice &device)
+int writePdf(const std::vector<AnnotationRenderPage> &pages, QIODevice &device, std::vector<qsizetype> *skippedPages)
 {
     QPdfWriter writer(&device);
     // One pixel is one PDF unit (1/72 inch), with nothing around the image.
@@ -59,10 +59,14 @@ int writePdf(const std::vector<AnnotationRenderPage> &pages, QIODevice &device)
     int written = 0;
     // Each page is rendered, drawn and dropped before the next, so only one bitmap is held at a
     // time and the writer streams the document into the device.
-    for (const AnnotationRenderPage &page : pages) {
+    for (size_t index = 0; index < pages.size(); ++index) {
+        const AnnotationRenderPage &page = pages[index];
         const std::optional<QImage> bitmap = renderedBitmap(page.image.image(), page.annotations);
-        if (!bitmap)
+        if (!bitmap) {
+            if (skippedPages)
+                skippedPages->push_back(qsizetype(index));
             continue;
+        }
         const QSizeF size(bitmap->width(), bitmap->height());
         // An exact size: the default fuzzy match would snap e.g. 595 × 842 to A4.
         writer.setPageSize(QPageSize(size, QPageSize::Point, QString(), QPageSize::ExactMatch));

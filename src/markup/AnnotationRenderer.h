@@ -43,7 +43,9 @@ int jpegQuality(double quality);
 // Writes one PDF page per renderable image, each page as large in points as its image in pixels,
 // streaming into the device. Pages that cannot be rendered are left out. Returns the number of
 // pages written; with none the device content must be discarded (the writer has nothing to say).
-int writePdf(const std::vector<AnnotationRenderPage> &pages, QIODevice &device);
+// `skippedPages`, when given, receives the indexes of the pages left out.
+int writePdf(const std::vector<AnnotationRenderPage> &pages, QIODevice &device,
+             std::vector<qsizetype> *skippedPages = nullptr);
 // The PDF in memory; nothing when no page could be rendered.
 std::optional<QByteArray> pdfData(const std::vector<AnnotationRenderPage> &pages);
 

@@ -2,6 +2,7 @@
 
 #include "platform/ImageLimits.h"
 
+#include <QBuffer>
 #include <QColorSpace>
 #include <QImageIOHandler>
 #include <QImageReader>
@@ -50,17 +51,46 @@ bool openReader(QImageReader &reader)
     return true;
 }
 
-} // namespace
-
-std::optional<QImage> loadOrientedImage(const QString &path)
+std::optional<QImage> decodeOriented(QImageReader &reader)
 {
-    QImageReader reader(path);
     if (!openReader(reader))
         return std::nullopt;
     QImage image = reader.read();
     if (image.isNull() || !ImageLimits::isAcceptableSize(image.width(), image.height()))
         return std::nullopt;
     return normalized(std::move(image));
+}
+
+} // namespace
+
+std::optional<QImage> loadOrientedImage(const QString &path)
+{
+    QImageReader reader(path);
+    return decodeOriented(reader);
+}
+
+std::optional<QImage> loadOrientedImageData(const QByteArray &data)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QImageReader reader(&buffer);
+    return decodeOriented(reader);
+}
+
+std::optional<QSize> orientedImageSize(const QString &path)
+{
+    QImageReader reader(path);
+    if (!openReader(reader))
+        return std::nullopt;
+    const QSize stored = reader.size();
+    if (!stored.isValid()) {
+        // Some formats only know their size after decoding.
+        const std::optional<QImage> image = decodeOriented(reader);
+        return image ? std::optional<QSize>(image->size()) : std::nullopt;
+    }
+    return swapsSides(reader.transformation()) ? stored.transposed() : stored;
 }
 
 QSize thumbnailSize(QSize size, double maxDimension)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -13,6 +14,13 @@ namespace ImageDecoding {
 // (pictures carrying another ICC profile are converted). Nothing when the file cannot be decoded
 // or is larger than ImageLimits allows; the size is checked from the header before decoding.
 std::optional<QImage> loadOrientedImage(const QString &path);
+// The same for an image held as encoded bytes (a project file's images, cached file contents).
+std::optional<QImage> loadOrientedImageData(const QByteArray &data);
+
+// The upright size (EXIF orientation applied) of the file's first image, read from its header
+// without decoding the pixels where the format allows. Nothing when the file cannot be read or
+// the image is larger than ImageLimits allows.
+std::optional<QSize> orientedImageSize(const QString &path);
 
 // The size of the thumbnail of an image of `size`: scaled so that the longer side is
 // maxDimension, never enlarged, each side at least 1 (rounded to whole pixels).

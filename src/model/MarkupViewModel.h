@@ -4,6 +4,7 @@
 #include "model/ColorSample.h"
 #include "model/ImageItems.h"
 #include "model/MarkupAnnotation.h"
+#include "model/MarkupProjectDocument.h"
 #include "model/MarkupTools.h"
 #include "model/MarkupViewModelTypes.h"
 #include "textengine/TextComparisonState.h"
@@ -18,6 +19,7 @@
 
 #include <map>
 #include <optional>
+#include <variant>
 #include <vector>
 
 class QSettings;
@@ -343,10 +345,69 @@ public:
     // The tool at 1-based position n of the tool order for the number n, else none.
     std::optional<MarkupTool> toolForShortcut(const QString &command) const;
     // Image import (MarkupViewModel_Import.cpp).
+    // The image files under a folder, to any depth, hidden files and folders skipped; a path
+    // that is not a folder gives itself when it is an image file (hidden or not); a missing path
+    // gives nothing. Whether a file is an image is decided by its type, from the extension or,
+    // for unknown extensions, from its content.
+    static QStringList imageFileURLs(const QString &path);
+    // Imports every readable image among the files and folders, without repeats, in natural
+    // file-name order, and makes the first new one current; `replacing` replaces the list and
+    // resets the project session, otherwise the images are appended. Pictures are decoded on
+    // demand later: only the header size and a thumbnail are read now, on every core. Nothing
+    // readable: only errorMessage "没有找到可用图片" changes.
+    void importImages(const QStringList &paths, bool replacing);
+    // importImages({path}, true).
+    void importImage(const QString &path);
+    // Appends one image that has no file (a dropped picture) and makes it current; a null image
+    // sets errorMessage "图片数据无法解析".
+    void importImage(const QImage &image, const QString &fileName);
     // Image list selection, deletion and order (MarkupViewModel_ImageList.cpp).
+    // Makes the image current and resets the per-image interaction state; an absent or unknown id
+    // falls back to the first image.
+    void selectItem(std::optional<QUuid> id);
+    // Makes the image current without touching the group or the eyedropper sample.
+    void activateImageItem(const QUuid &id);
+    // A thumbnail click; `extendingSelection` (Ctrl held) toggles the image in the group.
+    void selectImageItem(const QUuid &id, bool extendingSelection);
+    void clearImageItemSelectionKeepingCurrent();
+    void selectAllImageItems();
+    // Deletes the group, or the current image when no group is marked.
+    bool deleteSelectedImageItems();
+    // Deletes the current image only; its neighbour becomes current.
+    bool deleteSelectedItem();
+    // After removing the image at `removedIndex`: the image now at that index, else the new last.
+    std::optional<QUuid> neighborImageItemID(qsizetype removedIndex) const;
+    // Moves the image to stand directly before `targetID`.
+    void moveImageItem(const QUuid &id, const QUuid &targetID);
     // Crop (MarkupViewModel_Crop.cpp).
+    // Rectangles and points are in canvas points of the displayed image.
+    void updateCropRect(QPointF start, QPointF current, QSizeF canvasSize);
+    void resizeCropRect(CropCorner corner, QPointF point, QSizeF canvasSize);
+    // Sets the ratio and, with a canvas size, re-shapes the present rectangle to it.
+    void setCropAspectRatio(CropAspectRatio ratio, std::optional<QSizeF> canvasSize);
+    void cancelCrop();
+    // Adds the cropped part as a new image after the current one and makes it current.
+    bool confirmCrop(QSizeF canvasSize);
     // Eyedropper (MarkupViewModel_Eyedropper.cpp).
+    // The pixel of the current image under a canvas point; points outside sample the nearest edge.
+    std::optional<ColorSamplePreview> colorSample(QPointF point, QSizeF canvasSize) const;
+    // Pointer movement with the eyedropper: follows the pointer unless a pick locked the sample.
+    void updateColorSamplePreview(QPointF point, QSizeF canvasSize);
+    // A click: locks the sample and makes its colour the colour of new annotations.
+    void sampleColor(QPointF point, QSizeF canvasSize);
     // Export to the Desktop (MarkupViewModel_Export.cpp).
+    // Each returns the absolute paths written, in the order of the images saved.
+    QStringList saveSelectedImagesToDesktop();
+    QStringList saveSelectedImagesToDesktop(ImageExportFormat format, double jpegQuality);
+    QStringList saveAllToDesktop();
+    std::optional<QString> saveSelectedImagesPDFToDesktop();
+    std::optional<QByteArray> selectedImagesPDFData();
+    QString suggestedPDFOutputFileName() const;
+    QString suggestedOutputFileName() const;
+    QString suggestedOutputFileName(const QString &pathExtension) const;
+    // The annotated image encoded as PNG or JPEG; nothing for PDF or when it cannot be made.
+    static std::optional<QByteArray> exportImageData(const ImageMarkupItem &item, ImageExportFormat format,
+                                                     double jpegQuality);
 
     // Per-image undo and redo (MarkupViewModel_Undo.cpp).
     static constexpr qsizetype undoHistoryLimit = 80;
@@ -403,6 +464,29 @@ public:
     // into this one. No status, no autosave.
     void restoreTextComparisonFromProject(std::optional<TextComparisonState> state);
     // ---- Project save, open and autosave (src/model/MarkupViewModel_Project.cpp) ----------------
+    // Project files larger than this are refused before they are read.
+    static constexpr qint64 maximumProjectFileSize = qint64(2) << 30;
+    // Writes the project (the text comparison, and the image and pair records of the project
+    // this session opened) and remembers the written file; the pending autosave is dropped.
+    bool saveProject(const QString &path);
+    // The default file name of the save panel: the current image's name, else the text
+    // comparison's source name, without extension; "Kivora项目" when blank; + ".kivo".
+    QString suggestedProjectFileName() const;
+    // Reads a project file into the view model, all or nothing: any failure leaves the work as
+    // it was. A pending autosave is written first.
+    bool openProject(const QString &path);
+    // Requests a write of the open project 0.5 s from now, replacing any pending request;
+    // nothing without an open project.
+    void scheduleProjectAutosave();
+    // Forgets the open project and the image undo histories; a pending autosave is written first.
+    void resetProjectSession();
+    // The steps of save and open. writeProjectFile gives the path actually written (".kivo"
+    // appended unless the extension already is that, in any case).
+    std::variant<QString, MarkupProjectError> writeProjectFile(const QString &path) const;
+    std::optional<MarkupProjectError> restoreProject(const MarkupProjectDocument &document);
+    static std::variant<ImageMarkupItem, MarkupProjectError> makeImageItem(const MarkupProjectImage &record);
+    static std::variant<ComparisonPairState, MarkupProjectError>
+    makeComparisonPair(const MarkupProjectComparisonPair &record);
     // ---- Video frame annotation (src/video/) -----------------------------------------------------
 
 Q_SIGNALS:
@@ -482,4 +566,9 @@ private:
     std::optional<QString> m_autosaveProjectURL;
     QSettings &m_defaults;
     StylePreset m_stylePreset;
+    // The image and pair records of the project file this session opened. Saves and autosaves
+    // write them back unchanged, so editing the text of a project that also holds images does not
+    // drop its images; another open or resetProjectSession() forgets them.
+    std::vector<MarkupProjectImage> m_projectSessionImages;
+    std::vector<MarkupProjectComparisonPair> m_projectSessionPairs;
 };

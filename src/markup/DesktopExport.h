@@ -1,0 +1,56 @@
+#pragma once
+
+#include "model/MarkupAnnotation.h"
+#include "model/MarkupViewModelTypes.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+// The file side of the Desktop exports: where the Desktop is, atomic writes, and rendering,
+// encoding and writing several images while the caller waits.
+namespace DesktopExport {
+
+// The Desktop folder (the XDG user directory, else ~/Desktop), created when missing: many Linux
+// installations have none. Nothing when it cannot be created.
+std::optional<QString> desktopFolder();
+
+// "无法写入文件：" + the file's name.
+QString writeFailureText(const QString &path);
+
+// Writes through a QSaveFile, so a failed write leaves any earlier file of that name intact.
+// Returns the failure text, or nothing on success.
+std::optional<QString> writeFileAtomically(const QString &path, const QByteArray &data);
+
+// The annotated image encoded as PNG or JPEG (quality clamped to 0.1…1.0); nothing for PDF, for
+// an empty image or when rendering or encoding fails.
+std::optional<QByteArray> encodedImage(const QImage &image, const std::vector<MarkupAnnotation> &annotations,
+                                       ImageExportFormat format, double jpegQuality);
+
+struct ImageJob {
+    // Called on the calling thread just before the job starts, so only the pictures of running
+    // jobs are held; a null image fails the job.
+    std::function<QImage()> image;
+    std::vector<MarkupAnnotation> annotations;
+    QString path;
+};
+
+struct JobResult {
+    bool rendered = false;
+    // The write failure text; nothing when written (or not rendered).
+    std::optional<QString> writeError;
+
+    bool written() const { return rendered && !writeError; }
+};
+
+// Renders, encodes and writes every job and returns once all are done, results in job order.
+// Several jobs run at a time on worker threads, as many as the cores and a memory budget for the
+// pictures in flight allow; each picture is released as soon as its file is written.
+std::vector<JobResult> renderAndWrite(const std::vector<ImageJob> &jobs, ImageExportFormat format,
+                                      double jpegQuality);
+
+} // namespace DesktopExport

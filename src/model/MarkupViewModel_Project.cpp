@@ -1,0 +1,327 @@
+// Saving, opening and autosaving project files, and the reset of the open project.
+//
+// Opening is all or nothing: every picture of the file is decoded (on every core) before
+// anything of the view model changes, so a damaged file never leaves half a project behind.
+
+#include "model/MarkupViewModel.h"
+
+#include "markup/ImageDecoding.h"
+#include "platform/ParallelFor.h"
+#include "textengine/TextComparisonRules.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTimer>
+
+#include <cmath>
+
+namespace {
+
+constexpr double thumbnailDimension = 96;
+const QString defaultProjectBaseName = QStringLiteral("Kivora项目");
+
+// The extension of a file name as the save panel understands it: the text after the last dot,
+// when that dot does not start the name (".kivo" alone is a hidden name, not an extension).
+QString pathExtension(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot > 0 ? name.mid(dot + 1) : QString();
+}
+
+QString withoutPathExtension(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot > 0 ? name.left(dot) : name;
+}
+
+// The name reduced to one harmless path component that fits, with `suffix`, into the 255 bytes a
+// Linux file name may have: "/" and NUL become "_", and "." or ".." count as blank. Names come
+// from project files too, which anyone can write.
+QString safeFileNameBase(QString name, const QString &suffix)
+{
+    name.replace(u'/', u'_');
+    name.replace(QChar(u'\0'), u'_');
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return QString();
+    const qsizetype budget = 255 - suffix.toUtf8().size();
+    while (name.toUtf8().size() > budget) {
+        name.chop(1);
+        if (!name.isEmpty() && name.back().isHighSurrogate())
+            name.chop(1);
+    }
+    return name;
+}
+
+// The stored size when it is a real size; otherwise the decoded picture's.
+QSizeF storedOrDecodedSize(double width, double height, QSize decoded)
+{
+    if (std::isfinite(width) && std::isfinite(height) && width > 0 && height > 0)
+        return QSizeF(width, height);
+    return QSizeF(decoded);
+}
+
+std::optional<ComparisonImageState> comparisonImage(const MarkupProjectComparisonImage &record)
+{
+    const std::optional<QImage> decoded = ImageDecoding::loadOrientedImageData(record.imageData);
+    if (!decoded)
+        return std::nullopt;
+    return ComparisonImageState{record.fileName,
+                                ImageHandle::fromEncodedData(record.imageData, decoded->size(), *decoded),
+                                storedOrDecodedSize(record.pixelWidth, record.pixelHeight, decoded->size())};
+}
+
+// Writes the autosave that is due for the open project; failures show in the error alert.
+void writeAutosave(MarkupViewModel &model, const std::optional<QString> &target)
+{
+    if (!target || model.projectURL() != target)
+        return;
+    const auto written = model.writeProjectFile(*target);
+    if (const auto *error = std::get_if<MarkupProjectError>(&written))
+        model.setErrorMessage(error->description());
+}
+
+} // namespace
+
+std::variant<QString, MarkupProjectError> MarkupViewModel::writeProjectFile(const QString &path) const
+{
+    MarkupProjectDocument document;
+    document.version = 1;
+    document.images = m_projectSessionImages;
+    document.comparisonPairs = m_projectSessionPairs;
+    document.textComparison = m_textComparison;
+    auto encoded = document.encode();
+    if (auto *error = std::get_if<MarkupProjectError>(&encoded))
+        return *error;
+    const QByteArray &bytes = std::get<QByteArray>(encoded);
+
+    const QString fileName = QFileInfo(path).fileName();
+    const QString target = pathExtension(fileName).toLower() == MarkupProjectDocument::fileExtension
+        ? path
+        : path + u'.' + MarkupProjectDocument::fileExtension;
+    // The old file is either replaced whole or left as it was.
+    QSaveFile file(target);
+    const auto failed = [&] {
+        file.cancelWriting();
+        return MarkupProjectError::fileWriteFailed(QFileInfo(target).fileName());
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return failed();
+    if (file.write(bytes) != bytes.size())
+        return failed();
+    if (!file.commit())
+        return MarkupProjectError::fileWriteFailed(QFileInfo(target).fileName());
+    return target;
+}
+
+bool MarkupViewModel::saveProject(const QString &path)
+{
+    m_autosaveTimer->stop();
+    m_autosaveProjectURL.reset();
+    const auto written = writeProjectFile(path);
+    if (const auto *error = std::get_if<MarkupProjectError>(&written)) {
+        setErrorMessage(error->description());
+        return false;
+    }
+    const QString &target = std::get<QString>(written);
+    setProjectURL(target);
+    setStatusMessage(QStringLiteral("项目已保存：") + QFileInfo(target).fileName());
+    return true;
+}
+
+QString MarkupViewModel::suggestedProjectFileName() const
+{
+    QString base = defaultProjectBaseName;
+    if (const std::optional<qsizetype> index = selectedIndex())
+        base = withoutPathExtension(m_items[size_t(*index)].fileName);
+    else if (m_textComparison)
+        base = withoutPathExtension(m_textComparison->sourceName);
+    const QString suffix = u'.' + MarkupProjectDocument::fileExtension;
+    base = safeFileNameBase(base.trimmed(), suffix);
+    if (base.isEmpty())
+        base = defaultProjectBaseName;
+    return base + suffix;
+}
+
+bool MarkupViewModel::openProject(const QString &path)
+{
+    // The pending autosave belongs to the session this open replaces: written, not dropped.
+    if (m_autosaveTimer->isActive()) {
+        m_autosaveTimer->stop();
+        writeAutosave(*this, m_autosaveProjectURL);
+    }
+    m_autosaveProjectURL.reset();
+
+    const QString fileName = QFileInfo(path).fileName();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        setErrorMessage(MarkupProjectError::fileReadFailed(fileName).description());
+        return false;
+    }
+    if (file.size() > maximumProjectFileSize) {
+        setErrorMessage(QStringLiteral("项目文件过大，无法打开"));
+        return false;
+    }
+    QByteArray bytes = file.readAll();
+    // Checked again: the file may have grown since its size was read.
+    if (bytes.size() > maximumProjectFileSize) {
+        setErrorMessage(QStringLiteral("项目文件过大，无法打开"));
+        return false;
+    }
+    if (file.error() != QFileDevice::NoError) {
+        setErrorMessage(MarkupProjectError::fileReadFailed(fileName).description());
+        return false;
+    }
+    file.close();
+
+    auto decoded = MarkupProjectDocument::decode(bytes);
+    bytes.clear();
+    if (const auto *error = std::get_if<MarkupProjectError>(&decoded)) {
+        setErrorMessage(error->description());
+        return false;
+    }
+    const MarkupProjectDocument &document = std::get<MarkupProjectDocument>(decoded);
+    if (const std::optional<MarkupProjectError> error = restoreProject(document)) {
+        setErrorMessage(error->description());
+        return false;
+    }
+
+    QString message;
+    if (document.textComparison) {
+        setProjectURL(path);
+        message = QStringLiteral("项目已打开：") + fileName;
+    } else {
+        setProjectURL(std::nullopt);
+        message = QStringLiteral("已打开图片标注内容，请使用“保存到桌面”导出图片");
+    }
+    m_undoSnapshotsByItemID.clear();
+    m_redoSnapshotsByItemID.clear();
+    m_annotationClipboard.clear();
+    // The text histories belong to the previous document; an undo must not write its text here.
+    m_textComparisonUndoSnapshots.clear();
+    m_textComparisonRedoSnapshots.clear();
+    m_projectSessionImages = document.images;
+    m_projectSessionPairs = document.pairsToRestore();
+    setStatusMessage(message);
+    return true;
+}
+
+std::optional<MarkupProjectError> MarkupViewModel::restoreProject(const MarkupProjectDocument &document)
+{
+    // Everything is decoded first, in parallel; nothing is assigned unless all of it decoded.
+    const std::vector<MarkupProjectImage> &records = document.images;
+    const std::vector<MarkupProjectComparisonPair> pairRecords = document.pairsToRestore();
+    const qsizetype imageCount = qsizetype(records.size());
+    std::vector<std::optional<std::variant<ImageMarkupItem, MarkupProjectError>>> items(records.size());
+    std::vector<std::optional<std::variant<ComparisonPairState, MarkupProjectError>>> pairs(pairRecords.size());
+    ParallelFor::forEachIndex(imageCount + qsizetype(pairRecords.size()), [&](qsizetype i) {
+        if (i < imageCount)
+            items[size_t(i)] = makeImageItem(records[size_t(i)]);
+        else
+            pairs[size_t(i - imageCount)] = makeComparisonPair(pairRecords[size_t(i - imageCount)]);
+    });
+
+    std::vector<ImageMarkupItem> newItems;
+    for (auto &result : items) {
+        if (auto *error = std::get_if<MarkupProjectError>(&*result))
+            return *error;
+        newItems.push_back(std::move(std::get<ImageMarkupItem>(*result)));
+    }
+    std::vector<ComparisonPairState> newPairs;
+    for (auto &result : pairs) {
+        if (auto *error = std::get_if<MarkupProjectError>(&*result))
+            return *error;
+        newPairs.push_back(std::move(std::get<ComparisonPairState>(*result)));
+    }
+
+    const std::optional<QUuid> firstItemID = newItems.empty() ? std::nullopt : std::optional(newItems.front().id);
+    const std::optional<QUuid> firstPairID = newPairs.empty() ? std::nullopt : std::optional(newPairs.front().id);
+    QSet<QUuid> allItemIDs;
+    for (const ImageMarkupItem &item : newItems)
+        allItemIDs.insert(item.id);
+
+    setItems(std::move(newItems));
+    setComparisonPairs(std::move(newPairs));
+    setSelectedComparisonPairID(firstPairID);
+    // Older files may hold "\r\n" line ends; the markups are moved with the text, then sorted
+    // and renumbered like every stored text comparison.
+    setTextComparison(document.textComparison
+                          ? std::optional(TextComparisonRules::openedProjectState(*document.textComparison))
+                          : std::nullopt);
+    setSelectedImageItemIDs(std::move(allItemIDs));
+    setSelectedItemID(firstItemID);
+    setSelectedAnnotationID(std::nullopt);
+    setSelectedAnnotationIDs({});
+    setSelectedAnnotationPart(AnnotationSelectionPart::Shape);
+    setDraftAnnotation(std::nullopt);
+    setSelectionRect(std::nullopt);
+    setCropRect(std::nullopt);
+    setColorSamplePreview(std::nullopt);
+    setColorSampleLocked(false);
+    setEditingTextAnnotationID(std::nullopt);
+    setPendingTextFocusID(std::nullopt);
+    setZoom(1.0);
+    for (qsizetype i = 0; i < qsizetype(m_items.size()); ++i)
+        normalizeLegacyNumberedTexts(i);
+    return std::nullopt;
+}
+
+std::variant<ImageMarkupItem, MarkupProjectError> MarkupViewModel::makeImageItem(const MarkupProjectImage &record)
+{
+    const std::optional<QImage> decoded = ImageDecoding::loadOrientedImageData(record.imageData);
+    if (!decoded)
+        return MarkupProjectError::imageDecodingFailed(record.fileName);
+    ImageMarkupItem item;
+    item.id = record.id;
+    item.fileName = record.fileName;
+    item.sourceURL = record.sourcePath;
+    // The encoded bytes stay shared with the record; the pixels are decoded again when needed.
+    item.image = ImageHandle::fromEncodedData(record.imageData, decoded->size(), *decoded);
+    item.thumbnail = ImageHandle(ImageDecoding::makeThumbnail(*decoded, thumbnailDimension));
+    item.pixelSize = storedOrDecodedSize(record.pixelWidth, record.pixelHeight, decoded->size());
+    item.annotations = record.annotations;
+    item.savedURL = record.savedPath;
+    return item;
+}
+
+std::variant<ComparisonPairState, MarkupProjectError>
+MarkupViewModel::makeComparisonPair(const MarkupProjectComparisonPair &record)
+{
+    // The before side is checked first, so its name is the one reported when both fail.
+    std::optional<ComparisonImageState> before = comparisonImage(record.before);
+    if (!before)
+        return MarkupProjectError::imageDecodingFailed(record.before.fileName);
+    std::optional<ComparisonImageState> after = comparisonImage(record.after);
+    if (!after)
+        return MarkupProjectError::imageDecodingFailed(record.after.fileName);
+    return ComparisonPairState{record.id, std::move(*before), std::move(*after)};
+}
+
+void MarkupViewModel::scheduleProjectAutosave()
+{
+    if (!m_projectURL)
+        return;
+    m_autosaveProjectURL = m_projectURL;
+    // One connection at a time; restarting the single-shot timer replaces the pending request.
+    QObject::disconnect(m_autosaveTimer, &QTimer::timeout, this, nullptr);
+    connect(m_autosaveTimer, &QTimer::timeout, this, [this] {
+        const std::optional<QString> target = std::exchange(m_autosaveProjectURL, std::nullopt);
+        writeAutosave(*this, target);
+    });
+    m_autosaveTimer->start();
+}
+
+void MarkupViewModel::resetProjectSession()
+{
+    // The pending autosave belongs to the session being left: written, not dropped.
+    if (m_autosaveTimer->isActive()) {
+        m_autosaveTimer->stop();
+        writeAutosave(*this, m_autosaveProjectURL);
+    }
+    m_autosaveProjectURL.reset();
+    setProjectURL(std::nullopt);
+    m_undoSnapshotsByItemID.clear();
+    m_redoSnapshotsByItemID.clear();
+    m_projectSessionImages.clear();
+    m_projectSessionPairs.clear();
+}
