@@ -221,7 +221,7 @@ bool MarkupViewModel::deleteSelectedAnnotations()
 
 bool MarkupViewModel::deleteCurrentSelection()
 {
-    return deleteSelectedAnnotations() || deleteSelectedImageItems(*this);
+    return deleteSelectedAnnotations() || ::deleteSelectedImageItems(*this);
 }
 
 int MarkupViewModel::applyCurrentAnnotationsToSelectedImages(bool onlySelectedAnnotations)
