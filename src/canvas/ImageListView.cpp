@@ -110,9 +110,9 @@ ImageListView::ImageListView(MarkupViewModel &viewModel, ImageListModel &model, 
     setFocusPolicy(Qt::NoFocus);
     setMouseTracking(true);
     viewport()->setAttribute(Qt::WA_Hover);
+    // Drags are started and accepted by hand (setting a drag-drop mode would reset acceptDrops).
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
-    setDragDropMode(QAbstractItemView::NoDragDrop);
     setAutoScroll(true);
     viewport()->setAutoFillBackground(false);
     setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
