@@ -53,17 +53,6 @@ std::optional<qint64> parseInteger(const QString &text)
     return text.startsWith(u'-') ? -*magnitude : *magnitude;
 }
 
-// The image list operations answer the Delete key when no annotation is selected. They live in
-// their own source file; this reaches them when they are part of the build.
-template<typename Model>
-bool deleteSelectedImageItems(Model &model)
-{
-    if constexpr (requires { model.deleteSelectedImageItems(); })
-        return model.deleteSelectedImageItems();
-    else
-        return false;
-}
-
 // Removes only the label text of the one selected annotation when its label part is selected.
 // Returns whether it did.
 bool deleteSelectedAnnotationText(MarkupViewModel &model, const QUuid &id)
@@ -221,7 +210,7 @@ bool MarkupViewModel::deleteSelectedAnnotations()
 
 bool MarkupViewModel::deleteCurrentSelection()
 {
-    return deleteSelectedAnnotations() || ::deleteSelectedImageItems(*this);
+    return deleteSelectedAnnotations() || deleteSelectedImageItems();
 }
 
 int MarkupViewModel::applyCurrentAnnotationsToSelectedImages(bool onlySelectedAnnotations)

@@ -67,26 +67,6 @@ std::optional<ImageMarkupItem> itemFromFile(const QString &path)
     return item;
 }
 
-// Makes a new image current the way selecting it in the list does (the group already holds it):
-// its legacy numbers are repaired and the per-image interaction state is cleared.
-void makeCurrent(MarkupViewModel &model, const QUuid &id)
-{
-    model.setSelectedItemID(id);
-    if (const std::optional<qsizetype> index = model.selectedIndex())
-        model.normalizeLegacyNumberedTexts(*index);
-    model.setSelectedAnnotationID(std::nullopt);
-    model.setSelectedAnnotationIDs({});
-    model.setSelectedAnnotationPart(AnnotationSelectionPart::Shape);
-    model.setDraftAnnotation(std::nullopt);
-    model.setSelectionRect(std::nullopt);
-    model.setCropRect(std::nullopt);
-    model.setColorSamplePreview(std::nullopt);
-    model.setColorSampleLocked(false);
-    model.setEditingTextAnnotationID(std::nullopt);
-    model.setPendingTextFocusID(std::nullopt);
-    model.setZoom(1.0);
-}
-
 // Pictures from the clipboard or a drop come in any format; held ones are 8-bit and not
 // premultiplied like decoded files, so colour sampling reads exact values.
 QImage heldFormat(const QImage &image)
@@ -164,7 +144,7 @@ void MarkupViewModel::importImages(const QStringList &paths, bool replacing)
     setSelectedImageItemIDs({firstID});
     for (qsizetype i = 0; i < qsizetype(m_items.size()); ++i)
         normalizeLegacyNumberedTexts(i);
-    makeCurrent(*this, firstID);
+    selectItem(firstID);
     setStatusMessage(QStringLiteral("已导入 %1 张图片").arg(count));
 }
 
@@ -194,6 +174,6 @@ void MarkupViewModel::importImage(const QImage &image, const QString &fileName)
     setColorSamplePreview(std::nullopt);
     setColorSampleLocked(false);
     setSelectedImageItemIDs({id});
-    makeCurrent(*this, id);
+    selectItem(id);
     setStatusMessage(QStringLiteral("已载入：") + fileName);
 }

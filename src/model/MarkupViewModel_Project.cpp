@@ -197,9 +197,6 @@ bool MarkupViewModel::openProject(const QString &path)
     m_undoSnapshotsByItemID.clear();
     m_redoSnapshotsByItemID.clear();
     m_annotationClipboard.clear();
-    // The text histories belong to the previous document; an undo must not write its text here.
-    m_textComparisonUndoSnapshots.clear();
-    m_textComparisonRedoSnapshots.clear();
     m_projectSessionImages = document.images;
     m_projectSessionPairs = document.pairsToRestore();
     setStatusMessage(message);
@@ -243,11 +240,9 @@ std::optional<MarkupProjectError> MarkupViewModel::restoreProject(const MarkupPr
     setItems(std::move(newItems));
     setComparisonPairs(std::move(newPairs));
     setSelectedComparisonPairID(firstPairID);
-    // Older files may hold "\r\n" line ends; the markups are moved with the text, then sorted
-    // and renumbered like every stored text comparison.
-    setTextComparison(document.textComparison
-                          ? std::optional(TextComparisonRules::openedProjectState(*document.textComparison))
-                          : std::nullopt);
+    // Line ends normalised with the markups moved along, markups sorted and renumbered, and the
+    // previous document's text histories dropped.
+    restoreTextComparisonFromProject(document.textComparison);
     setSelectedImageItemIDs(std::move(allItemIDs));
     setSelectedItemID(firstItemID);
     setSelectedAnnotationID(std::nullopt);

@@ -13,8 +13,7 @@ namespace {
 
 void requestAutosave(MarkupViewModel &model)
 {
-    // Project autosave request
-    (void)model;
+    model.scheduleProjectAutosave();
 }
 
 // Appends to a history list, dropping the oldest entries beyond the limit.

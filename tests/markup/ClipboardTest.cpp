@@ -250,3 +250,13 @@ TEST_F(Clipboard, ShortcutDispatcherAndDigitToTool)
     EXPECT_TRUE(model.handleToolShortcut("escape"));
     EXPECT_EQ(model.statusMessage(), "已取消当前操作");
 }
+
+TEST_F(Clipboard, DeleteFallsBackToTheMarkedImagesWithoutAnAnnotationSelection)
+{
+    const QUuid second = model.items()[1].id;
+    model.setSelectedAnnotationID(std::nullopt);
+    model.setSelectedAnnotationIDs({});
+    EXPECT_TRUE(model.deleteCurrentSelection());
+    ASSERT_EQ(model.items().size(), 1u);
+    EXPECT_EQ(model.items()[0].id, second);
+}

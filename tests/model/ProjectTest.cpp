@@ -375,3 +375,18 @@ TEST_F(Project, APendingAutosaveIsWrittenBeforeTheSessionIsReplaced)
     EXPECT_EQ(readDocument(project).textComparison->editedText, QStringLiteral("打开前的修改"));
     EXPECT_EQ(model.textComparison()->editedText, QStringLiteral("另一个"));
 }
+
+TEST_F(Project, ATextEditInAnOpenProjectIsAutosaved)
+{
+    MarkupProjectDocument document;
+    document.textComparison = textState(QStringLiteral("原文"));
+    const QString opened = writeDocument(path(QStringLiteral("notes.kivo")), document);
+    ASSERT_TRUE(model.openProject(opened));
+    model.updateEditedComparisonText(QStringLiteral("改过的原文"));
+    EXPECT_TRUE(model.autosaveTimer()->isActive());
+    QElapsedTimer waited;
+    waited.start();
+    while (readDocument(opened).textComparison->editedText != QStringLiteral("改过的原文") && waited.elapsed() < 3000)
+        spin(20);
+    EXPECT_EQ(readDocument(opened).textComparison->editedText, QStringLiteral("改过的原文"));
+}

@@ -1,0 +1,189 @@
+#include "shell/ContentView.h"
+
+#include "model/AppTheme.h"
+#include "model/MarkupViewModel.h"
+#include "platform/ScreenCaptureAccess.h"
+#include "shell/AppHandlers.h"
+#include "shell/AppUpdateManager.h"
+#include "shell/OpenProjectBridge.h"
+#include "shell/ScreenCapturePermission.h"
+#include "shell/ShellDialogs.h"
+#include "shell/WorkspaceArea.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QSettings>
+#include <QShowEvent>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <cmath>
+
+namespace {
+
+QFrame *makeDivider(Qt::Orientation orientation, QWidget *parent)
+{
+    auto *line = new QFrame(parent);
+    line->setFrameShape(QFrame::NoFrame);
+    line->setAutoFillBackground(true);
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::Window, AppTheme::lightSlate());
+    line->setPalette(palette);
+    if (orientation == Qt::Horizontal)
+        line->setFixedHeight(1);
+    else
+        line->setFixedWidth(1);
+    return line;
+}
+
+} // namespace
+
+ContentView::ContentView(QSettings &settings, ContentViewOptions options, QWidget *parent)
+    : QWidget(parent)
+    , m_settings(settings)
+    , m_viewModel(std::make_unique<MarkupViewModel>(settings))
+    , m_videoFrameViewModel(std::make_unique<MarkupViewModel>(settings))
+    , m_openProjectBridge(new OpenProjectBridge(this))
+    , m_dialogs(options.dialogs ? std::move(options.dialogs) : std::make_unique<ShellDialogs>())
+    , m_quitApplication(std::move(options.quitApplication))
+{
+    setObjectName(QStringLiteral("contentView"));
+    m_updateManager = new AppUpdateManager(
+        options.useDefaultUpdateURL ? AppUpdateManager::defaultUpdateInfoURL() : options.updateInfoURL, this);
+    m_permission = std::make_unique<ScreenCapturePermission>(
+        options.screenCaptureAccess ? std::move(options.screenCaptureAccess) : ScreenCaptureAccess::createDefault(),
+        settings, [this] { return m_viewModel->statusMessage(); },
+        [this](const QString &message) { m_viewModel->setStatusMessage(message); });
+    m_keyMonitor = new KeyCommandMonitor([this](const QString &name) { return handleKeyCommand(name); }, this);
+
+    if (options.installWorkspaces)
+        installWorkspaceHooks(*this);
+
+    // The window is drawn light whatever the desktop's scheme.
+    setAutoFillBackground(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, AppTheme::background());
+    setPalette(palette);
+
+    buildBody();
+    connectLifecycle();
+}
+
+ContentView::~ContentView() = default;
+
+void ContentView::buildBody()
+{
+    m_bodyLayout = new QVBoxLayout(this);
+    m_bodyLayout->setContentsMargins(0, 0, 0, 0);
+    m_bodyLayout->setSpacing(0);
+
+    m_header = makeHeaderBar();
+    m_bodyLayout->addWidget(m_header);
+    m_bodyLayout->addWidget(makeDivider(Qt::Horizontal, this));
+
+    auto *row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    m_sidebar = new QWidget(this);
+    m_sidebar->setObjectName(QStringLiteral("imageMarkupSidebar"));
+    m_sidebar->setFixedWidth(188);
+    m_sidebar->setAutoFillBackground(true);
+    QPalette sidebarPalette = m_sidebar->palette();
+    sidebarPalette.setColor(QPalette::Window, AppTheme::paleGray());
+    m_sidebar->setPalette(sidebarPalette);
+    auto *sidebarLayout = new QHBoxLayout(m_sidebar);
+    sidebarLayout->setContentsMargins(0, 0, 0, 0);
+    sidebarLayout->setSpacing(0);
+    m_sidebarDivider = makeDivider(Qt::Vertical, this);
+    m_workspaceArea = new WorkspaceArea(*this, this);
+    row->addWidget(m_sidebar);
+    row->addWidget(m_sidebarDivider);
+    row->addWidget(m_workspaceArea, 1);
+    m_bodyLayout->addLayout(row, 1);
+
+    rebuildSidebar();
+    rebuildWorkspace();
+}
+
+void ContentView::reloadWorkspace()
+{
+    rebuildSidebar();
+    rebuildWorkspace();
+    rebuildHeaderItems();
+}
+
+void ContentView::setWorkspaceMode(WorkspaceMode mode)
+{
+    if (mode == m_workspaceMode)
+        return;
+    m_workspaceMode = mode;
+    closeHeaderToolbarOrderEditor();
+    rebuildSidebar();
+    rebuildWorkspace();
+    rebuildHeaderItems();
+    Q_EMIT workspaceModeChanged(mode);
+}
+
+void ContentView::setPanOffset(QSizeF offset)
+{
+    if (offset == m_panOffset)
+        return;
+    m_panOffset = offset;
+    Q_EMIT panOffsetChanged();
+}
+
+void ContentView::setComparisonFraction(double fraction)
+{
+    m_comparisonFraction = std::isfinite(fraction) ? fraction : 0.0;
+}
+
+void ContentView::setDropTargeted(bool targeted)
+{
+    if (targeted == m_isDropTargeted)
+        return;
+    m_isDropTargeted = targeted;
+    m_workspaceArea->setHighlightVisible(targeted);
+    Q_EMIT dropTargetedChanged(targeted);
+}
+
+void ContentView::terminate()
+{
+    // The flag comes first: quitting may send this window another close request, which must then
+    // pass without a second question.
+    m_isTerminating = true;
+    Q_EMIT terminationRequested();
+    if (m_quitApplication)
+        m_quitApplication();
+    else
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+}
+
+void ContentView::runWhenNoModalDialog(std::function<void()> action)
+{
+    if (!QApplication::activeModalWidget()) {
+        action();
+        return;
+    }
+    // A modal dialog (a prompt, a file dialog) runs its own event loop; acting inside it would
+    // open a second modal window over the first. Try again once it has gone.
+    QTimer::singleShot(150, this, [this, action = std::move(action)]() mutable { runWhenNoModalDialog(std::move(action)); });
+}
+
+void ContentView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (QWindow *handle = window()->windowHandle())
+        m_keyMonitor->attach(handle);
+    if (m_didShow)
+        return;
+    m_didShow = true;
+    QTimer::singleShot(0, this, [this] {
+        runStartupTasks();
+        // A project handed over on the command line waits for the window to be on screen.
+        if (m_openProjectBridge->pendingProjectURL())
+            runWhenNoModalDialog([this] { openPendingProject(); });
+    });
+}

@@ -1,0 +1,212 @@
+#pragma once
+
+#include "model/MarkupTools.h"
+#include "model/WorkspaceMode.h"
+#include "platform/ScreenCaptureAccess.h"
+#include "shell/HeaderToolbarOrderEditor.h"
+#include "shell/ShellDialogs.h"
+#include "shell/ShellHooks.h"
+#include "shell/ShellRules.h"
+
+#include <QPointer>
+#include <QSizeF>
+#include <QUrl>
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class AppUpdateManager;
+class HeaderToolbarOrderEditor;
+class KeyCommandMonitor;
+class MarkupViewModel;
+class OpenProjectBridge;
+class QBoxLayout;
+class QHBoxLayout;
+class QMimeData;
+class QSettings;
+class ScreenCaptureAccess;
+class ScreenCapturePermission;
+class ShellDialogs;
+class SwitcherButton;
+class ElidedLabel;
+class WorkspaceArea;
+class ZoomControls;
+
+// What a window is built with besides its settings; tests replace the dialogs, the permission
+// backend and the update address.
+struct ContentViewOptions
+{
+    QUrl updateInfoURL;
+    bool useDefaultUpdateURL = true;
+    std::unique_ptr<ScreenCaptureAccess> screenCaptureAccess; // null: the platform's
+    std::unique_ptr<ShellDialogs> dialogs;                    // null: message boxes
+    bool installWorkspaces = true;                            // run installWorkspaceHooks()
+    std::function<void()> quitApplication;                    // null: a queued QCoreApplication::quit
+};
+
+// The root view of the one window: the header, the image sidebar (image markup only) and the
+// workspace area. It owns the two view models, the open-documents bridge and the update manager,
+// and holds the state that more than one workspace needs (mode, pan, cancel signal, drop hover,
+// the quit flag). Its members are spread over ContentView*.cpp by subject: the body here, the
+// router and launcher, the header, and the lifecycle (keys, quit, drops, alerts, start-up).
+class ContentView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit ContentView(QSettings &settings, ContentViewOptions options = {}, QWidget *parent = nullptr);
+    ~ContentView() override;
+
+    // ---- Owned objects -------------------------------------------------------------------------
+    MarkupViewModel &viewModel() const { return *m_viewModel; }
+    MarkupViewModel &videoFrameViewModel() const { return *m_videoFrameViewModel; }
+    OpenProjectBridge &openProjectBridge() const { return *m_openProjectBridge; }
+    AppUpdateManager &updateManager() const { return *m_updateManager; }
+    ScreenCapturePermission &screenCapturePermission() const { return *m_permission; }
+    ShellHooks &hooks() { return m_hooks; }
+    // Rebuilds the workspace, sidebar and header after hooks were filled late (tests).
+    void reloadWorkspace();
+
+    // ---- Root-view state -----------------------------------------------------------------------
+    WorkspaceMode workspaceMode() const { return m_workspaceMode; }
+    void setWorkspaceMode(WorkspaceMode mode);
+    QSizeF panOffset() const { return m_panOffset; }
+    void setPanOffset(QSizeF offset);
+    double comparisonFraction() const { return m_comparisonFraction; }
+    // Non-finite values count as 0.
+    void setComparisonFraction(double fraction);
+    int cancelSignal() const { return m_cancelSignal; }
+    bool isDropTargeted() const { return m_isDropTargeted; }
+    void setDropTargeted(bool targeted);
+    bool isTerminating() const { return m_isTerminating; }
+    bool isHeaderToolbarOrderEditorPresented() const { return m_isHeaderToolbarOrderEditorPresented; }
+    void setHeaderToolbarOrderEditorPresented(bool presented);
+
+    // ---- Router and launcher (ContentView_WorkspaceRouter.cpp) --------------------------------
+    // The launcher cards: mode, pan = 0, and for text comparison without a document the text
+    // import panel.
+    void switchWorkspace(WorkspaceMode mode, bool performDefaultAction);
+    bool handleImageMarkupMouseButton(CanvasMouseButtonAction action);
+    bool handleVideoFrameMouseButton(CanvasMouseButtonAction action);
+    // The widget now filling the workspace area (launcher, empty state or a workspace view).
+    QWidget *workspaceContentWidget() const;
+    QWidget *sidebarWidget() const { return m_sidebar; }
+    QWidget *workspaceAreaWidget() const;
+    QWidget *dropHighlightWidget() const;
+
+    // ---- Header (ContentView_Header.cpp) --------------------------------------------------------
+    std::optional<HeaderToolbarMode> headerToolbarMode() const { return ShellRules::headerToolbarMode(m_workspaceMode); }
+    std::vector<HeaderToolbarItem> visibleHeaderToolbarItems(HeaderToolbarMode mode) const;
+    QWidget *headerBar() const { return m_header; }
+    // The widget shown for an item right now, or null when it renders nothing.
+    QWidget *headerItemWidget(HeaderToolbarItem item) const;
+    // The items on screen, left to right.
+    std::vector<HeaderToolbarItem> shownHeaderItems() const;
+    QWidget *headerToolbarOrderButton() const { return m_orderButton; }
+    HeaderToolbarOrderEditor *headerToolbarOrderEditor() const { return m_orderEditor; }
+    SwitcherButton *workspaceSwitcherButton(WorkspaceMode mode) const;
+    ZoomControls *zoomControls() const;
+    QString statusLineText() const;
+
+    // ---- Lifecycle (ContentView_Lifecycle.cpp) -------------------------------------------------
+    bool handleKeyCommand(const QString &name);
+    void handleDeleteCommand();
+    void handleEscapeShortcut();
+    // The close request: true lets the window close (only once quitting was decided).
+    bool shouldCloseWindow();
+    void promptImageMarkupSaveBeforeQuit();
+    void promptProjectSaveBeforeQuit();
+    // Drops: the first local file, else the first decodable picture; handled after a queued hop.
+    bool handleDrop(const QMimeData *mimeData);
+    void handleDroppedFile(const QString &path);
+    void handleDroppedImageData(const QByteArray &data);
+    void openPendingProject();
+    bool openProject(const QString &path);
+    void saveProject();
+    void runStartupTasks();
+    void refreshScreenCaptureAccess();
+    QString updateAlertMessage() const;
+
+Q_SIGNALS:
+    void workspaceModeChanged(WorkspaceMode mode);
+    void panOffsetChanged();
+    void cancelSignalChanged(int value);
+    void dropTargetedChanged(bool targeted);
+    // Quitting was decided; the application quit is queued.
+    void terminationRequested();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    friend class WorkspaceArea;
+
+    // Body (ContentView.cpp).
+    void buildBody();
+    void terminate();
+    // Runs `action` now when no modal dialog is up, else once the last one has closed.
+    void runWhenNoModalDialog(std::function<void()> action);
+
+    // Router (ContentView_WorkspaceRouter.cpp).
+    void rebuildWorkspace();
+    void rebuildSidebar();
+    QWidget *makeLauncherView();
+    QWidget *makeImageMarkupEmptyState();
+    QWidget *makeWorkspaceContent();
+
+    // Header (ContentView_Header.cpp).
+    QWidget *makeHeaderBar();
+    void rebuildHeaderItems();
+    void refreshHeaderStates();
+    void fitHeaderToWidth();
+    QWidget *makeHeaderItemView(HeaderToolbarItem item);
+    void presentHeaderToolbarOrderEditor();
+    void closeHeaderToolbarOrderEditor();
+
+    // Lifecycle (ContentView_Lifecycle.cpp).
+    void connectLifecycle();
+    void presentErrorAlertIfNeeded();
+    void watchUpdateKey();
+    void presentUpdateAlert();
+
+    // Owned objects.
+    QSettings &m_settings;
+    std::unique_ptr<MarkupViewModel> m_viewModel;
+    std::unique_ptr<MarkupViewModel> m_videoFrameViewModel;
+    OpenProjectBridge *m_openProjectBridge = nullptr;
+    AppUpdateManager *m_updateManager = nullptr;
+    std::unique_ptr<ScreenCapturePermission> m_permission;
+    std::unique_ptr<ShellDialogs> m_dialogs;
+    KeyCommandMonitor *m_keyMonitor = nullptr;
+    ShellHooks m_hooks;
+    std::function<void()> m_quitApplication;
+
+    // State.
+    WorkspaceMode m_workspaceMode = WorkspaceMode::Launcher;
+    QSizeF m_panOffset;
+    double m_comparisonFraction = 0.5;
+    int m_cancelSignal = 0;
+    bool m_isDropTargeted = false;
+    bool m_isTerminating = false;
+    bool m_isHeaderToolbarOrderEditorPresented = false;
+    bool m_isUpdateAlertPresented = false;
+    bool m_isErrorAlertScheduled = false;
+    bool m_didRunStartupUpdateCheck = false;
+    bool m_didShow = false;
+    QString m_previousUpdateKey;
+
+    // Widgets.
+    QBoxLayout *m_bodyLayout = nullptr;
+    QWidget *m_header = nullptr;
+    QHBoxLayout *m_headerLayout = nullptr;
+    ElidedLabel *m_statusLabel = nullptr;
+    std::vector<std::pair<WorkspaceMode, SwitcherButton *>> m_switcherButtons;
+    std::vector<std::pair<HeaderToolbarItem, QWidget *>> m_headerItems;
+    QWidget *m_orderButton = nullptr;
+    QPointer<HeaderToolbarOrderEditor> m_orderEditor;
+    QWidget *m_sidebar = nullptr;
+    QWidget *m_sidebarDivider = nullptr;
+    WorkspaceArea *m_workspaceArea = nullptr;
+};

@@ -1,0 +1,379 @@
+#include "shell/ContentView.h"
+
+#include "model/MarkupViewModel.h"
+#include "platform/ImageLimits.h"
+#include "shell/AppUpdateManager.h"
+#include "shell/OpenProjectBridge.h"
+#include "shell/ScreenCapturePermission.h"
+#include "shell/ShellDialogs.h"
+
+#include <QBuffer>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QMimeData>
+#include <QUrl>
+#include <QWindow>
+
+// ---- Reactions --------------------------------------------------------------------------------
+
+void ContentView::connectLifecycle()
+{
+    // Alerts never open inside a model signal: they are queued, and wait for any modal dialog.
+    connect(m_viewModel.get(), &MarkupViewModel::errorMessageChanged, this, [this] {
+        if (!m_viewModel->errorMessage() || m_isErrorAlertScheduled)
+            return;
+        m_isErrorAlertScheduled = true;
+        QMetaObject::invokeMethod(
+            this, [this] { runWhenNoModalDialog([this] { presentErrorAlertIfNeeded(); }); }, Qt::QueuedConnection);
+    });
+    connect(m_updateManager, &AppUpdateManager::availableUpdateChanged, this, &ContentView::watchUpdateKey);
+    connect(m_openProjectBridge, &OpenProjectBridge::pendingProjectURLChanged, this, [this] {
+        // Before the window is shown, the start-up takes the pending project.
+        if (!m_didShow || !m_openProjectBridge->pendingProjectURL())
+            return;
+        QMetaObject::invokeMethod(
+            this, [this] { runWhenNoModalDialog([this] { openPendingProject(); }); }, Qt::QueuedConnection);
+    });
+    connect(m_openProjectBridge, &OpenProjectBridge::activationRequested, this, [this] {
+        QWidget *top = window();
+        if (top->isMinimized())
+            top->showNormal();
+        top->raise();
+        top->activateWindow();
+    });
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive)
+            refreshScreenCaptureAccess();
+    });
+}
+
+void ContentView::presentErrorAlertIfNeeded()
+{
+    m_isErrorAlertScheduled = false;
+    const std::optional<QString> shown = m_viewModel->errorMessage();
+    if (!shown)
+        return;
+    m_dialogs->showError(shown->isEmpty() ? QStringLiteral("未知错误") : *shown, this);
+    // Dismissing clears the error so the next one raises the alert again. An error that arrived
+    // while the alert was up is a new one and gets its own alert.
+    if (m_viewModel->errorMessage() == shown)
+        m_viewModel->setErrorMessage(std::nullopt);
+}
+
+void ContentView::watchUpdateKey()
+{
+    const QString key = AppUpdateManager::updateKey(m_updateManager->availableUpdate());
+    if (key == m_previousUpdateKey)
+        return;
+    m_previousUpdateKey = key;
+    // Only a change to a release raises the alert; the same release found again does not.
+    if (key.isEmpty())
+        return;
+    QMetaObject::invokeMethod(
+        this, [this] { runWhenNoModalDialog([this] { presentUpdateAlert(); }); }, Qt::QueuedConnection);
+}
+
+void ContentView::presentUpdateAlert()
+{
+    if (m_isUpdateAlertPresented)
+        return;
+    m_isUpdateAlertPresented = true;
+    const bool download = m_dialogs->askToDownloadUpdate(updateAlertMessage(), this);
+    m_isUpdateAlertPresented = false;
+    // The address is the one known at the moment of the press.
+    if (download)
+        m_updateManager->openDownloadPage(m_updateManager->availableUpdate());
+}
+
+QString ContentView::updateAlertMessage() const { return m_updateManager->alertMessage(); }
+
+void ContentView::runStartupTasks()
+{
+    m_permission->requestIfNeeded();
+    if (!m_didRunStartupUpdateCheck) {
+        m_didRunStartupUpdateCheck = true;
+        m_updateManager->checkForUpdates(true);
+    }
+}
+
+void ContentView::refreshScreenCaptureAccess() { m_permission->refresh(); }
+
+// ---- Keys -------------------------------------------------------------------------------------
+
+bool ContentView::handleKeyCommand(const QString &name)
+{
+    const WorkspaceMode mode = m_workspaceMode;
+    if (name == QLatin1String("escape")) {
+        handleEscapeShortcut();
+        return true;
+    }
+    if (name == QLatin1String("openProject")) {
+        std::function<void()> panel;
+        if (mode == WorkspaceMode::ImageMarkup)
+            panel = m_hooks.presentImageImportPanel;
+        else if (mode == WorkspaceMode::TextComparison)
+            panel = m_hooks.presentOpenProjectPanel;
+        else if (mode == WorkspaceMode::VideoFrameAnnotation)
+            panel = m_hooks.presentVideoImportPanel;
+        if (!panel)
+            return false;
+        panel();
+        return true;
+    }
+    if (name == QLatin1String("saveProject")) {
+        if (mode == WorkspaceMode::ImageMarkup && m_hooks.saveSelectedImagesToDesktop) {
+            m_hooks.saveSelectedImagesToDesktop(*m_viewModel, ImageExportFormat::Png, 0.9);
+            return true;
+        }
+        if (mode == WorkspaceMode::TextComparison && m_hooks.saveProject) {
+            saveProject();
+            return true;
+        }
+        if (mode == WorkspaceMode::VideoFrameAnnotation && m_hooks.saveCurrentVideoFrame) {
+            m_hooks.saveCurrentVideoFrame();
+            return true;
+        }
+        return false;
+    }
+    if (mode == WorkspaceMode::ImageMarkup) {
+        if (name == QLatin1String("delete")) {
+            // The same confirmation as the menu path: images are deleted only after the question.
+            // Handled whatever the answer, so the canvas never asks a second time.
+            if (!m_hooks.deleteImageMarkupSelection)
+                return false;
+            m_hooks.deleteImageMarkupSelection();
+            return true;
+        }
+        return m_hooks.handleToolShortcut ? m_hooks.handleToolShortcut(*m_viewModel, name) : false;
+    }
+    if (mode == WorkspaceMode::VideoFrameAnnotation) {
+        if (name.toLower() == QLatin1String("z")) {
+            if (!m_hooks.confirmClearVideoFrameAnnotations)
+                return false;
+            m_hooks.confirmClearVideoFrameAnnotations();
+            return true;
+        }
+        return m_hooks.handleVideoFrameShortcut ? m_hooks.handleVideoFrameShortcut(*m_videoFrameViewModel, name) : false;
+    }
+    return false;
+}
+
+void ContentView::handleDeleteCommand()
+{
+    if (m_workspaceMode == WorkspaceMode::ImageMarkup && m_hooks.handleImageMarkupDeleteCommand)
+        m_hooks.handleImageMarkupDeleteCommand();
+    else if (m_workspaceMode == WorkspaceMode::VideoFrameAnnotation && m_hooks.deleteVideoFrameSelection)
+        m_hooks.deleteVideoFrameSelection();
+}
+
+void ContentView::handleEscapeShortcut()
+{
+    m_cancelSignal += 1;
+    Q_EMIT cancelSignalChanged(m_cancelSignal);
+    if (m_workspaceMode == WorkspaceMode::ImageMarkup || m_workspaceMode == WorkspaceMode::ImageComparison) {
+        if (m_hooks.cancelCurrentOperation)
+            m_hooks.cancelCurrentOperation(*m_viewModel);
+    } else if (m_workspaceMode == WorkspaceMode::VideoFrameAnnotation) {
+        if (m_hooks.pauseVideoPlayback)
+            m_hooks.pauseVideoPlayback();
+        if (m_hooks.cancelCurrentOperation)
+            m_hooks.cancelCurrentOperation(*m_videoFrameViewModel);
+    }
+    setPanOffset(QSizeF());
+}
+
+// ---- Quit -------------------------------------------------------------------------------------
+
+bool ContentView::shouldCloseWindow()
+{
+    switch (ShellRules::decideQuit(m_isTerminating, !m_viewModel->items().empty(), !m_viewModel->comparisonPairs().empty(),
+                                   m_viewModel->textComparison().has_value())) {
+    case ShellRules::QuitDecision::AllowClose:
+        return true;
+    case ShellRules::QuitDecision::QuitNow:
+        terminate();
+        return false;
+    case ShellRules::QuitDecision::AskImageSave:
+        promptImageMarkupSaveBeforeQuit();
+        return false;
+    case ShellRules::QuitDecision::AskProjectSave:
+        promptProjectSaveBeforeQuit();
+        return false;
+    }
+    return false;
+}
+
+void ContentView::promptImageMarkupSaveBeforeQuit()
+{
+    switch (m_dialogs->askBeforeQuit(QuitPrompt::ImageSave, this)) {
+    case QuitAnswer::DontSave:
+        terminate();
+        return;
+    case QuitAnswer::Cancel:
+        return;
+    case QuitAnswer::Save:
+        break;
+    }
+    if (!m_hooks.saveSelectedImagesToDesktop)
+        return;
+    // Quit only when every selected image was written and nothing failed; after a partial save
+    // the window stays so that the error alert is seen and nothing is lost silently.
+    const size_t expected = m_viewModel->selectedImageItems().size();
+    bool errorRaised = false;
+    const QMetaObject::Connection watch = connect(m_viewModel.get(), &MarkupViewModel::errorMessageChanged, this,
+                                                  [this, &errorRaised] {
+                                                      if (m_viewModel->errorMessage())
+                                                          errorRaised = true;
+                                                  });
+    const QStringList written = m_hooks.saveSelectedImagesToDesktop(*m_viewModel, ImageExportFormat::Png, 0.9);
+    disconnect(watch);
+    if (!written.isEmpty() && size_t(written.size()) >= expected && !errorRaised)
+        terminate();
+}
+
+void ContentView::promptProjectSaveBeforeQuit()
+{
+    switch (m_dialogs->askBeforeQuit(QuitPrompt::ProjectSave, this)) {
+    case QuitAnswer::DontSave:
+        terminate();
+        return;
+    case QuitAnswer::Cancel:
+        return;
+    case QuitAnswer::Save:
+        break;
+    }
+    bool saved = false;
+    if (const std::optional<QString> url = m_viewModel->projectURL()) {
+        if (m_hooks.saveProject)
+            saved = m_hooks.saveProject(*m_viewModel, *url);
+    } else if (m_hooks.presentSaveProjectPanel) {
+        saved = m_hooks.presentSaveProjectPanel();
+    }
+    // A cancelled panel or a failed save keeps the window; the failure shows in the error alert.
+    if (saved)
+        terminate();
+}
+
+void ContentView::saveProject()
+{
+    if (!m_viewModel->hasProjectContent()) {
+        if (m_hooks.saveSelectedImagesToDesktop)
+            m_hooks.saveSelectedImagesToDesktop(*m_viewModel, ImageExportFormat::Png, 0.9);
+        return;
+    }
+    if (const std::optional<QString> url = m_viewModel->projectURL()) {
+        if (m_hooks.saveProject)
+            m_hooks.saveProject(*m_viewModel, *url);
+        return;
+    }
+    if (m_hooks.presentSaveProjectPanel)
+        m_hooks.presentSaveProjectPanel();
+}
+
+// ---- Drops ------------------------------------------------------------------------------------
+
+bool ContentView::handleDrop(const QMimeData *mimeData)
+{
+    setDropTargeted(false);
+    if (!mimeData)
+        return false;
+    // One item per drop: the first local file wins over picture data.
+    for (const QUrl &url : mimeData->urls()) {
+        if (url.isLocalFile()) {
+            const QString path = url.toLocalFile();
+            // The routing (and any dialog it opens) runs after the drop has returned to the
+            // drag source.
+            QMetaObject::invokeMethod(this, [this, path] { handleDroppedFile(path); }, Qt::QueuedConnection);
+            return true;
+        }
+    }
+    QByteArray bytes;
+    for (const QString &format : mimeData->formats()) {
+        if (format.startsWith(QLatin1String("image/"))) {
+            bytes = mimeData->data(format);
+            if (!bytes.isEmpty())
+                break;
+        }
+    }
+    if (bytes.isEmpty() && mimeData->hasImage()) {
+        const QImage image = qvariant_cast<QImage>(mimeData->imageData());
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!image.isNull())
+            image.save(&buffer, "PNG");
+    }
+    if (bytes.isEmpty())
+        return false;
+    QMetaObject::invokeMethod(this, [this, bytes] { handleDroppedImageData(bytes); }, Qt::QueuedConnection);
+    return true;
+}
+
+void ContentView::handleDroppedFile(const QString &path)
+{
+    setPanOffset(QSizeF());
+    switch (ShellRules::routeDrop(ShellRules::DroppedKind::File, ShellRules::isVideoFile(path), m_workspaceMode)) {
+    case ShellRules::DropRoute::ImportVideo:
+        if (m_hooks.importVideo)
+            m_hooks.importVideo(path);
+        return;
+    case ShellRules::DropRoute::AddCompressionSources:
+        if (m_hooks.addCompressionSources)
+            m_hooks.addCompressionSources({path});
+        return;
+    case ShellRules::DropRoute::ImportImageFiles: {
+        if (!m_hooks.importImages)
+            return;
+        setWorkspaceMode(WorkspaceMode::ImageMarkup);
+        const bool replacing = m_viewModel->items().empty();
+        m_hooks.importImages(*m_viewModel, {path}, replacing);
+        return;
+    }
+    case ShellRules::DropRoute::ImportPicture:
+        return;
+    }
+}
+
+void ContentView::handleDroppedImageData(const QByteArray &data)
+{
+    // Dropped bytes come from another program: check the announced size before decoding, so a
+    // hostile picture cannot make the decoder allocate gigabytes.
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    const QSize size = reader.size();
+    if (size.isValid() && !ImageLimits::isAcceptableSize(size.width(), size.height()))
+        return;
+    const QImage image = reader.read();
+    if (image.isNull() || !m_hooks.importImage)
+        return;
+    setWorkspaceMode(WorkspaceMode::ImageMarkup);
+    setPanOffset(QSizeF());
+    m_hooks.importImage(*m_viewModel, image, QStringLiteral("拖入图片"));
+}
+
+// ---- Open documents ---------------------------------------------------------------------------
+
+void ContentView::openPendingProject()
+{
+    if (const std::optional<QString> path = m_openProjectBridge->consumePendingProjectURL())
+        openProject(*path);
+}
+
+bool ContentView::openProject(const QString &path)
+{
+    if (!m_hooks.openProject || !m_hooks.openProject(*m_viewModel, path))
+        return false;
+    WorkspaceMode mode = WorkspaceMode::Launcher;
+    if (m_viewModel->textComparison())
+        mode = WorkspaceMode::TextComparison;
+    else if (m_viewModel->canCompare())
+        mode = WorkspaceMode::ImageComparison;
+    else if (!m_viewModel->items().empty())
+        mode = WorkspaceMode::ImageMarkup;
+    setWorkspaceMode(mode);
+    setPanOffset(QSizeF());
+    setDropTargeted(false);
+    return true;
+}

@@ -1,0 +1,35 @@
+#include "model/MarkupViewModel.h"
+#include "shell/ContentView.h"
+#include "shell/ShellHooks.h"
+
+namespace {
+
+// The view-model operations the root view routes keys, drops and prompts to.
+void installViewModelOperations(ShellHooks &hooks)
+{
+    hooks.cancelCurrentOperation = [](MarkupViewModel &model) { model.cancelCurrentOperation(); };
+    hooks.handleToolShortcut = [](MarkupViewModel &model, const QString &name) {
+        return model.handleToolShortcut(name);
+    };
+    hooks.importImages = [](MarkupViewModel &model, const QStringList &paths, bool replacing) {
+        model.importImages(paths, replacing);
+    };
+    hooks.importImage = [](MarkupViewModel &model, const QImage &image, const QString &fileName) {
+        model.importImage(image, fileName);
+    };
+    hooks.saveSelectedImagesToDesktop = [](MarkupViewModel &model, ImageExportFormat format, double quality) {
+        return model.saveSelectedImagesToDesktop(format, quality);
+    };
+    hooks.openProject = [](MarkupViewModel &model, const QString &path) { return model.openProject(path); };
+    hooks.saveProject = [](MarkupViewModel &model, const QString &path) { return model.saveProject(path); };
+}
+
+} // namespace
+
+// The single place where workspaces join the window. A workspace adds one line that fills its
+// slots of view.hooks() (see ShellHooks.h); the window works, with those features absent, while a
+// slot is empty.
+void installWorkspaceHooks(ContentView &view)
+{
+    installViewModelOperations(view.hooks());
+}

@@ -1,0 +1,411 @@
+#include "ShellInput.h"
+#include "ShellTestSupport.h"
+#include "ShellWindowFixture.h"
+
+#include "shell/AppUpdateManager.h"
+#include "shell/HeaderToolbarOrderEditor.h"
+#include "shell/OpenProjectBridge.h"
+#include "shell/ScreenCapturePermission.h"
+
+#include <QAbstractButton>
+
+#include <QBuffer>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QMimeData>
+
+namespace {
+
+// Records what the desktop was asked to open.
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public Q_SLOTS:
+    void open(const QUrl &url) { opened.append(url); }
+};
+
+QByteArray pngBytes(int width, int height)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+} // namespace
+
+// ---- Quit ---------------------------------------------------------------------------------------
+
+TEST_F(ShellWindowTest, ClosingWithNothingQuitsAtOnceAndLetsTheNextCloseThrough)
+{
+    showWindow();
+    EXPECT_FALSE(window->close()); // refused; quitting goes through the application
+    EXPECT_EQ(quitRequests, 1);
+    EXPECT_TRUE(view().isTerminating());
+    EXPECT_TRUE(dialogs->quitPrompts.empty());
+    EXPECT_TRUE(window->close());
+}
+
+TEST_F(ShellWindowTest, ImagesAskBeforeQuittingAndOnlyAFullSaveQuits)
+{
+    QStringList toWrite;
+    bool failWith = false;
+    view().hooks().saveSelectedImagesToDesktop = [&](MarkupViewModel &model, ImageExportFormat, double) {
+        if (failWith)
+            model.setErrorMessage(QStringLiteral("无法写入图片"));
+        return toWrite;
+    };
+    addImages(2);
+    addPair(); // pairs do not skip the question while images exist
+    model().setSelectedImageItemIDs({model().items()[0].id, model().items()[1].id});
+    showWindow();
+
+    dialogs->quitAnswer = QuitAnswer::Cancel;
+    EXPECT_FALSE(window->close());
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(dialogs->quitPrompts, (std::vector<QuitPrompt>{QuitPrompt::ImageSave, QuitPrompt::ImageSave}));
+    EXPECT_EQ(quitRequests, 0);
+
+    // Nothing written, one of two written, or all written with an error: the window stays.
+    dialogs->quitAnswer = QuitAnswer::Save;
+    EXPECT_FALSE(window->close());
+    toWrite = {QStringLiteral("/tmp/a.png")};
+    EXPECT_FALSE(window->close());
+    toWrite = {QStringLiteral("/tmp/a.png"), QStringLiteral("/tmp/b.png")};
+    failWith = true;
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(quitRequests, 0);
+    EXPECT_FALSE(view().isTerminating());
+
+    failWith = false;
+    model().setErrorMessage(std::nullopt);
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(quitRequests, 1);
+    EXPECT_TRUE(view().isTerminating());
+}
+
+TEST_F(ShellWindowTest, DontSaveQuitsAndPairsAloneQuitWithoutAsking)
+{
+    addImages(1);
+    showWindow();
+    dialogs->quitAnswer = QuitAnswer::DontSave;
+    window->close();
+    EXPECT_EQ(quitRequests, 1);
+
+    makeWindow();
+    addPair();
+    showWindow();
+    window->close();
+    EXPECT_TRUE(dialogs->quitPrompts.empty());
+    EXPECT_EQ(quitRequests, 2);
+}
+
+TEST_F(ShellWindowTest, TextComparisonAsksForTheProjectAndQuitsOnlyAfterASave)
+{
+    QStringList savedTo;
+    bool saveSucceeds = false;
+    int panels = 0;
+    view().hooks().saveProject = [&](MarkupViewModel &, const QString &path) {
+        savedTo.append(path);
+        return saveSucceeds;
+    };
+    view().hooks().presentSaveProjectPanel = [&] {
+        ++panels;
+        return false; // cancelled
+    };
+    addImages(1);
+    model().setTextComparison(TextComparisonState(QStringLiteral("a.txt"), QStringLiteral("原文"), std::nullopt, {}));
+    showWindow();
+
+    dialogs->quitAnswer = QuitAnswer::Save;
+    window->close();
+    EXPECT_EQ(dialogs->quitPrompts, (std::vector<QuitPrompt>{QuitPrompt::ProjectSave}));
+    EXPECT_EQ(panels, 1);
+    EXPECT_TRUE(savedTo.isEmpty());
+    EXPECT_EQ(quitRequests, 0);
+
+    model().setProjectURL(QStringLiteral("/tmp/work.kivo"));
+    window->close();
+    EXPECT_EQ(savedTo, (QStringList{"/tmp/work.kivo"}));
+    EXPECT_EQ(quitRequests, 0);
+    saveSucceeds = true;
+    window->close();
+    EXPECT_EQ(quitRequests, 1);
+    EXPECT_EQ(panels, 1);
+}
+
+// ---- Drops --------------------------------------------------------------------------------------
+
+TEST_F(ShellWindowTest, DropsRouteTheFirstFileOrPictureAfterAQueuedHop)
+{
+    QStringList imported, compressed, videos, pictures;
+    std::vector<bool> replacing;
+    auto &hooks = view().hooks();
+    hooks.importImages = [&](MarkupViewModel &, const QStringList &paths, bool replace) {
+        imported += paths;
+        replacing.push_back(replace);
+    };
+    hooks.addCompressionSources = [&](const QStringList &paths) { compressed += paths; };
+    hooks.importVideo = [&](const QString &path) { videos.append(path); };
+    hooks.importImage = [&](MarkupViewModel &, const QImage &image, const QString &name) {
+        pictures.append(name + QStringLiteral(" %1x%2").arg(image.width()).arg(image.height()));
+    };
+    showWindow();
+    QWidget *area = view().workspaceAreaWidget();
+
+    auto drop = [&](QMimeData &mime) {
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(area, &enter);
+        const bool hovering = view().isDropTargeted() && view().dropHighlightWidget()->isVisible();
+        QDropEvent dropEvent(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(area, &dropEvent);
+        EXPECT_FALSE(view().isDropTargeted());
+        EXPECT_FALSE(view().dropHighlightWidget()->isVisible());
+        ShellTest::spin(20);
+        return hovering && dropEvent.isAccepted();
+    };
+
+    // Several files: only the first local one counts; the launcher switches to image markup.
+    QMimeData files;
+    files.setUrls({QUrl(QStringLiteral("https://example.invalid/x.png")), QUrl::fromLocalFile("/tmp/one.png"),
+                   QUrl::fromLocalFile("/tmp/two.png")});
+    EXPECT_TRUE(drop(files));
+    EXPECT_EQ(imported, (QStringList{"/tmp/one.png"}));
+    EXPECT_EQ(replacing, (std::vector<bool>{true}));
+    EXPECT_EQ(view().workspaceMode(), WorkspaceMode::ImageMarkup);
+
+    // Compression keeps image files but a video goes to the video workspace from anywhere.
+    view().setWorkspaceMode(WorkspaceMode::Compression);
+    QMimeData png;
+    png.setUrls({QUrl::fromLocalFile("/tmp/three.png")});
+    EXPECT_TRUE(drop(png));
+    EXPECT_EQ(compressed, (QStringList{"/tmp/three.png"}));
+    EXPECT_EQ(view().workspaceMode(), WorkspaceMode::Compression);
+    QMimeData movie;
+    movie.setUrls({QUrl::fromLocalFile("/tmp/clip.MOV")});
+    EXPECT_TRUE(drop(movie));
+    EXPECT_EQ(videos, (QStringList{"/tmp/clip.MOV"}));
+
+    // Picture data: switches to image markup from compression and imports as "拖入图片".
+    view().setPanOffset(QSizeF(4, 4));
+    QMimeData picture;
+    picture.setData(QStringLiteral("image/png"), pngBytes(12, 9));
+    EXPECT_TRUE(drop(picture));
+    EXPECT_EQ(pictures, (QStringList{"拖入图片 12x9"}));
+    EXPECT_EQ(view().workspaceMode(), WorkspaceMode::ImageMarkup);
+    EXPECT_EQ(view().panOffset(), QSizeF());
+
+    // Undecodable picture bytes: accepted, then nothing happens at all.
+    view().setWorkspaceMode(WorkspaceMode::Compression);
+    QMimeData junk;
+    junk.setData(QStringLiteral("image/png"), QByteArray("not a picture"));
+    drop(junk);
+    EXPECT_EQ(pictures.size(), 1);
+    EXPECT_EQ(view().workspaceMode(), WorkspaceMode::Compression);
+
+    // Movie data without a file, and plain text, are not taken; the hover flag still clears.
+    QMimeData movieData;
+    movieData.setData(QStringLiteral("video/mp4"), QByteArray("...."));
+    EXPECT_FALSE(drop(movieData));
+    QMimeData text;
+    text.setText(QStringLiteral("hello"));
+    EXPECT_FALSE(view().handleDrop(&text));
+    EXPECT_FALSE(view().handleDrop(nullptr));
+
+    // A non-empty list is extended, not replaced.
+    model().setItems({item(QStringLiteral("a.png"))});
+    view().setWorkspaceMode(WorkspaceMode::TextComparison);
+    QMimeData another;
+    another.setUrls({QUrl::fromLocalFile("/tmp/four.png")});
+    drop(another);
+    EXPECT_EQ(replacing, (std::vector<bool>{true, false}));
+    EXPECT_EQ(view().workspaceMode(), WorkspaceMode::ImageMarkup);
+}
+
+// ---- Alerts -------------------------------------------------------------------------------------
+
+TEST_F(ShellWindowTest, ErrorAlertShowsQueuedAndClearsSoTheNextErrorShowsAgain)
+{
+    showWindow();
+    model().setErrorMessage(QStringLiteral("图片数据无法解析"));
+    EXPECT_TRUE(dialogs->errors.isEmpty()); // never inside the model's signal
+    ASSERT_TRUE(ShellTest::waitUntil([&] { return !dialogs->errors.isEmpty(); }));
+    EXPECT_EQ(dialogs->errors, (QStringList{"图片数据无法解析"}));
+    EXPECT_EQ(model().errorMessage(), std::nullopt);
+
+    // A second error while the first alert is up gets its own alert afterwards.
+    dialogs->whileErrorShown = [&] {
+        dialogs->whileErrorShown = nullptr;
+        model().setErrorMessage(QStringLiteral("第二个错误"));
+    };
+    model().setErrorMessage(QStringLiteral("第一个错误"));
+    ASSERT_TRUE(ShellTest::waitUntil([&] { return dialogs->errors.size() == 3; }));
+    EXPECT_EQ(dialogs->errors.mid(1), (QStringList{"第一个错误", "第二个错误"}));
+    EXPECT_EQ(model().errorMessage(), std::nullopt);
+
+    model().setErrorMessage(QString());
+    ASSERT_TRUE(ShellTest::waitUntil([&] { return dialogs->errors.size() == 4; }));
+    EXPECT_EQ(dialogs->errors.last(), "未知错误");
+}
+
+TEST_F(ShellWindowTest, UpdateAlertRisesOncePerReleaseAndOpensOnlyWebAddresses)
+{
+    UrlRecorder recorder;
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &recorder, "open");
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &recorder, "open");
+    showWindow();
+    AppUpdateManager &manager = view().updateManager();
+
+    AppUpdateInfo release;
+    release.version = QStringLiteral("9.0.0");
+    release.build = 3;
+    release.downloadURL = QUrl(QStringLiteral("https://downloads.example.invalid/kivora.deb"));
+    release.releaseNotes = {QStringLiteral("更快")};
+    dialogs->downloadUpdate = true;
+    manager.handleUpdateInfo(release, true);
+    ASSERT_TRUE(ShellTest::waitUntil([&] { return dialogs->updateMessages.size() == 1; }));
+    EXPECT_EQ(dialogs->updateMessages.front(), "当前版本 v" + manager.currentVersion() + "，最新版本 v9.0.0。\n\n· 更快");
+    EXPECT_EQ(recorder.opened, (QList<QUrl>{release.downloadURL}));
+
+    // The same release again: no second alert. Gone and back: a new alert.
+    manager.handleUpdateInfo(release, true);
+    ShellTest::spin(80);
+    EXPECT_EQ(dialogs->updateMessages.size(), 1);
+    AppUpdateInfo older = release;
+    older.version = QStringLiteral("0.0.1");
+    manager.handleUpdateInfo(older, true);
+    ShellTest::spin(50);
+    AppUpdateInfo unsafe = release;
+    unsafe.downloadURL = QUrl(QStringLiteral("file:///etc/passwd"));
+    manager.handleUpdateInfo(unsafe, true);
+    ASSERT_TRUE(ShellTest::waitUntil([&] { return dialogs->updateMessages.size() == 2; }));
+    // No address configured: a non-web download address opens nothing at all.
+    EXPECT_EQ(recorder.opened.size(), 1);
+
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+}
+
+TEST_F(ShellWindowTest, StartupRunsOnceAndTheUnconfiguredCheckStaysSilent)
+{
+    showWindow();
+    ASSERT_TRUE(ShellTest::waitUntil([&] { return view().screenCapturePermission().didCheck(); }));
+    ShellTest::spin(50);
+    EXPECT_FALSE(view().updateManager().isChecking());
+    EXPECT_EQ(view().updateManager().statusMessage(), std::nullopt);
+    EXPECT_EQ(model().statusMessage(), "就绪");
+    EXPECT_FALSE(settings->contains(QStringLiteral("kivo.screenCapturePermissionPrompted.v1")));
+    window->hide();
+    window->show();
+    view().runStartupTasks();
+    EXPECT_EQ(model().statusMessage(), "就绪");
+}
+
+// ---- Open documents -----------------------------------------------------------------------------
+
+TEST_F(ShellWindowTest, PendingProjectOpensOnceAndChoosesTheWorkspace)
+{
+    QStringList opened;
+    bool succeed = true;
+    view().hooks().openProject = [&](MarkupViewModel &model, const QString &path) {
+        opened.append(path);
+        if (succeed)
+            model.setComparisonPairs({});
+        if (succeed)
+            model.setItems({item(QStringLiteral("x.png"))});
+        return succeed;
+    };
+    OpenProjectBridge &bridge = view().openProjectBridge();
+    bridge.handleOpenDocuments({QStringLiteral("a.png"), QStringLiteral("first.KIVO"), QStringLiteral("second.kivo")},
+                               QStringLiteral("/home/u"));
+    showWindow();
+    ASSERT_TRUE(ShellTest::waitUntil([&] { return !opened.isEmpty(); }));
+    EXPECT_EQ(opened, (QStringList{"/home/u/first.KIVO"}));
+    EXPECT_EQ(view().workspaceMode(), WorkspaceMode::ImageMarkup);
+    EXPECT_EQ(bridge.pendingProjectURL(), std::nullopt);
+
+    // A failing open leaves the workspace alone.
+    succeed = false;
+    view().setWorkspaceMode(WorkspaceMode::Compression);
+    bridge.handleOpenDocuments({QStringLiteral("/tmp/broken.kivo")}, QStringLiteral("/"));
+    ASSERT_TRUE(ShellTest::waitUntil([&] { return opened.size() == 2; }));
+    EXPECT_EQ(view().workspaceMode(), WorkspaceMode::Compression);
+    ShellTest::spin(50);
+    EXPECT_EQ(opened.size(), 2);
+}
+
+// ---- Header order editor -------------------------------------------------------------------------
+
+TEST_F(ShellWindowTest, OrderEditorReordersLiveByDraggingAndResetPersists)
+{
+    using I = HeaderToolbarItem;
+    view().setWorkspaceMode(WorkspaceMode::ImageMarkup);
+    showWindow();
+    qobject_cast<QAbstractButton *>(view().headerToolbarOrderButton())->click();
+    HeaderToolbarOrderEditor *editor = view().headerToolbarOrderEditor();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_TRUE(editor->isWindow());
+    HeaderToolbarOrderList *list = editor->list();
+    EXPECT_EQ(list->order(), (std::vector<I>{I::Zoom, I::ImportImage, I::AddToComparison, I::ImageAnnotation, I::ImageExport}));
+    EXPECT_EQ(HeaderToolbarOrderList::rowToolTip(I::Zoom), "缩放：调整画布显示比例，不影响最终导出尺寸");
+
+    // Drag the first row over the second (no change), then over the third: B, A, C, …
+    ShellInput::mouse(list, QEvent::MouseButtonPress, list->rowRect(0).center());
+    EXPECT_EQ(list->draggingItem(), I::Zoom);
+    ShellInput::mouse(list, QEvent::MouseMove, list->rowRect(1).center());
+    EXPECT_EQ(list->order()[0], I::Zoom);
+    ShellInput::mouse(list, QEvent::MouseMove, list->rowRect(2).center());
+    EXPECT_EQ(list->order(), (std::vector<I>{I::ImportImage, I::Zoom, I::AddToComparison, I::ImageAnnotation, I::ImageExport}));
+    ShellInput::mouse(list, QEvent::MouseButtonRelease, list->rowRect(2).center());
+    EXPECT_EQ(list->draggingItem(), std::nullopt);
+    EXPECT_EQ(model().statusMessage(), "已调整顶部按钮顺序");
+    // The header behind reorders at once (the export item renders nothing without its view).
+    EXPECT_EQ(view().shownHeaderItems(), (std::vector<I>{I::ImportImage, I::Zoom, I::AddToComparison}));
+
+    // Saved at once: a new window over the same settings shows the order.
+    {
+        MarkupViewModel reloaded(*settings);
+        EXPECT_EQ(reloaded.headerToolbarOrder(HeaderToolbarMode::ImageMarkup)[0], I::ImportImage);
+    }
+
+    qobject_cast<QAbstractButton *>(editor->resetButton())->click();
+    EXPECT_EQ(model().statusMessage(), "已恢复顶部按钮默认顺序");
+    EXPECT_EQ(list->order()[0], I::Zoom);
+    {
+        MarkupViewModel reloaded(*settings);
+        EXPECT_EQ(reloaded.headerToolbarOrder(HeaderToolbarMode::ImageMarkup)[0], I::Zoom);
+    }
+
+    // Done closes the popover (queued) and clears the flag.
+    qobject_cast<QAbstractButton *>(editor->doneButton())->click();
+    ASSERT_TRUE(ShellTest::waitUntil([&] { return !view().isHeaderToolbarOrderEditorPresented(); }));
+    ASSERT_TRUE(ShellTest::waitUntil([&] { return view().headerToolbarOrderEditor() == nullptr; }));
+}
+
+TEST_F(ShellWindowTest, OrderEditorEditsTheCurrentModeAndClosesOnEscape)
+{
+    view().setWorkspaceMode(WorkspaceMode::TextComparison);
+    showWindow();
+    view().setHeaderToolbarOrderEditorPresented(true);
+    HeaderToolbarOrderEditor *editor = view().headerToolbarOrderEditor();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->mode(), HeaderToolbarMode::TextComparison);
+    EXPECT_EQ(editor->list()->order().size(), 2u);
+    ShellInput::keyClick(editor, Qt::Key_Escape);
+    ASSERT_TRUE(ShellTest::waitUntil([&] { return !view().isHeaderToolbarOrderEditorPresented(); }));
+
+    // No order button and no editor where the header has no toolbar.
+    view().setWorkspaceMode(WorkspaceMode::Launcher);
+    view().setHeaderToolbarOrderEditorPresented(true);
+    EXPECT_FALSE(view().isHeaderToolbarOrderEditorPresented());
+}
+
+#include "ContentViewLifecycleTest.moc"
