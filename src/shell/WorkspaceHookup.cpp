@@ -1,3 +1,4 @@
+#include "canvas/ImageMarkupSidebar.h"
 #include "model/MarkupViewModel.h"
 #include "shell/ContentView.h"
 #include "shell/ShellHooks.h"
@@ -32,4 +33,5 @@ void installViewModelOperations(ShellHooks &hooks)
 void installWorkspaceHooks(ContentView &view)
 {
     installViewModelOperations(view.hooks());
+    installImageMarkupSidebar(view);
 }
