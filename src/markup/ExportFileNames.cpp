@@ -1,33 +1,10 @@
 #include "markup/ExportFileNames.h"
 
-#include <QTextBoundaryFinder>
+#include "model/TextRules.h"
 
 #include <algorithm>
 
 namespace ExportFileNames {
-
-namespace {
-
-// The longest prefix (in whole grapheme clusters) whose UTF-8 form fits the budget.
-QString cutToUtf8Bytes(const QString &text, qsizetype budget)
-{
-    if (text.toUtf8().size() <= budget)
-        return text;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype best = 0;
-    qsizetype bytes = 0;
-    qsizetype previous = 0;
-    for (qsizetype next = finder.toNextBoundary(); next > 0; next = finder.toNextBoundary()) {
-        bytes += QStringView(text).mid(previous, next - previous).toUtf8().size();
-        if (bytes > budget)
-            break;
-        best = next;
-        previous = next;
-    }
-    return text.left(best);
-}
-
-} // namespace
 
 QString fallbackBase()
 {
@@ -68,11 +45,11 @@ QString baseName(const QString &fileName)
 QString fittedFileName(const QString &base, const QString &tail)
 {
     const qsizetype budget = std::max<qsizetype>(maxFileNameBytes - tail.toUtf8().size(), 0);
-    QString cut = cutToUtf8Bytes(base, budget).trimmed();
+    QString cut = TextRules::cutToUtf8Bytes(base, budget).trimmed();
     // A cut can leave a lone "." or ".." behind, which must not stand as a name of its own.
     cut = safePathComponent(cut);
     if (cut.isEmpty())
-        cut = cutToUtf8Bytes(fallbackBase(), budget);
+        cut = TextRules::cutToUtf8Bytes(fallbackBase(), budget);
     return cut + tail;
 }
 

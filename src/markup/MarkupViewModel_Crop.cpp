@@ -2,6 +2,8 @@
 // new image of the chosen part. Confirming never changes the image the rectangle was drawn on.
 #include "model/MarkupViewModel.h"
 
+#include "model/InteractionReset.h"
+
 #include "markup/ExportFileNames.h"
 #include "markup/ImageDecoding.h"
 #include "platform/Rect.h"
@@ -281,14 +283,8 @@ bool MarkupViewModel::confirmCrop(QSizeF canvasSize)
     items.insert(items.begin() + *index + 1, std::move(item));
     setItems(std::move(items));
 
-    setSelectedAnnotationID(std::nullopt);
-    setSelectedAnnotationIDs({});
-    setSelectedAnnotationPart(AnnotationSelectionPart::Shape);
-    setDraftAnnotation(std::nullopt);
-    setSelectionRect(std::nullopt);
-    setCropRect(std::nullopt);
-    setEditingTextAnnotationID(std::nullopt);
-    setPendingTextFocusID(std::nullopt);
+    InteractionReset::clear(*this, InteractionReset::AnnotationSelection | InteractionReset::Draft
+                                       | InteractionReset::TextEditing);
     selectItem(newID);
     setStatusMessage(QStringLiteral("已新建裁剪图片：") + newName);
     return true;

@@ -2,45 +2,13 @@
 // and reordering them by drag.
 #include "model/MarkupViewModel.h"
 
+#include "model/InteractionReset.h"
+
 #include <algorithm>
 
 namespace {
 
-// The per-image interaction state that switching or deleting images clears, as flags so each
-// operation names the parts it clears.
-enum ResetStep : unsigned {
-    AnnotationSelection = 1u << 0, // selected annotation, selected set, selected part
-    Draft = 1u << 1,               // draft annotation, marquee and crop rectangles
-    ColorSample = 1u << 2,         // eyedropper preview and its lock
-    TextEditing = 1u << 3,         // inline text editor and its pending focus
-    Zoom = 1u << 4,
-};
-
-void resetInteraction(MarkupViewModel &model, unsigned steps)
-{
-    if (steps & AnnotationSelection) {
-        model.setSelectedAnnotationID(std::nullopt);
-        model.setSelectedAnnotationIDs({});
-        model.setSelectedAnnotationPart(AnnotationSelectionPart::Shape);
-    }
-    if (steps & Draft) {
-        model.setDraftAnnotation(std::nullopt);
-        model.setSelectionRect(std::nullopt);
-        model.setCropRect(std::nullopt);
-    }
-    if (steps & ColorSample) {
-        model.setColorSamplePreview(std::nullopt);
-        model.setColorSampleLocked(false);
-    }
-    if (steps & TextEditing) {
-        model.setEditingTextAnnotationID(std::nullopt);
-        model.setPendingTextFocusID(std::nullopt);
-    }
-    if (steps & Zoom)
-        model.setZoom(1.0);
-}
-
-constexpr unsigned everyStep = AnnotationSelection | Draft | ColorSample | TextEditing | Zoom;
+using namespace InteractionReset;
 
 std::optional<qsizetype> indexOf(const std::vector<ImageMarkupItem> &items, const QUuid &id)
 {
@@ -70,14 +38,14 @@ void MarkupViewModel::selectItem(std::optional<QUuid> id)
             setSelectedImageItemIDs({*id});
         if (const std::optional<qsizetype> index = selectedIndex())
             normalizeLegacyNumberedTexts(*index);
-        resetInteraction(*this, everyStep);
+        InteractionReset::clear(*this, everything);
         setStatusMessage(QStringLiteral("当前图片：") + selectedItem()->fileName);
         return;
     }
     const std::optional<QUuid> first = m_items.empty() ? std::nullopt : std::optional<QUuid>(m_items.front().id);
     setSelectedItemID(first);
     setSelectedImageItemIDs(first ? QSet<QUuid>{*first} : QSet<QUuid>{});
-    resetInteraction(*this, AnnotationSelection | Draft | ColorSample | Zoom);
+    InteractionReset::clear(*this, AnnotationSelection | Draft | ColorSample | Zoom);
 }
 
 void MarkupViewModel::activateImageItem(const QUuid &id)
@@ -86,7 +54,7 @@ void MarkupViewModel::activateImageItem(const QUuid &id)
     if (const std::optional<qsizetype> index = selectedIndex())
         normalizeLegacyNumberedTexts(*index);
     // The eyedropper's locked sample survives a thumbnail click.
-    resetInteraction(*this, AnnotationSelection | Draft | TextEditing | Zoom);
+    InteractionReset::clear(*this, AnnotationSelection | Draft | TextEditing | Zoom);
 }
 
 void MarkupViewModel::selectImageItem(const QUuid &id, bool extendingSelection)
@@ -156,7 +124,7 @@ bool MarkupViewModel::deleteSelectedImageItems()
     setSelectedItemID(first);
     setSelectedImageItemIDs(first ? QSet<QUuid>{*first} : QSet<QUuid>{});
     // The comparison pairs belong to another workspace and are kept.
-    resetInteraction(*this, everyStep);
+    InteractionReset::clear(*this, everything);
     setStatusMessage(m_items.empty() ? QStringLiteral("已删除 %1 张图片，当前没有图片").arg(removed)
                                      : QStringLiteral("已删除 %1 张图片").arg(removed));
     return true;
@@ -183,7 +151,7 @@ bool MarkupViewModel::deleteSelectedItem()
     // Other members of a group stay as they are; the new current image joins only an empty group.
     if (next && m_selectedImageItemIDs.isEmpty())
         setSelectedImageItemIDs({*next});
-    resetInteraction(*this, everyStep);
+    InteractionReset::clear(*this, everything);
     QString status = QStringLiteral("已删除图片：") + removed.fileName;
     if (m_items.empty())
         status += QStringLiteral("，当前没有图片");

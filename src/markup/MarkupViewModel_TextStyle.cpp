@@ -41,6 +41,24 @@ void rewriteSelectedAnnotation(MarkupViewModel &model, const std::function<void(
     model.setItems(std::move(items));
 }
 
+// The shared tail of the kind-specific style setters: when the primary selection is of a kind the
+// setter applies to and its value really changes, record (on the first step of a drag) and write
+// the new value. Returns whether the annotation changed.
+bool rewriteSelectedStyle(MarkupViewModel &model, bool (*applies)(const MarkupAnnotation &),
+                          double MarkupAnnotation::*field, double value, bool recordsUndo)
+{
+    const std::optional<MarkupAnnotation> selected = model.selectedAnnotation();
+    if (!selected || !applies(*selected) || (*selected).*field == value)
+        return false;
+    if (recordsUndo)
+        model.recordUndoSnapshot();
+    rewriteSelectedAnnotation(model, [&](MarkupAnnotation &annotation) {
+        if (applies(annotation))
+            annotation.*field = value;
+    });
+    return true;
+}
+
 } // namespace
 
 void MarkupViewModel::cancelCurrentOperation()
@@ -115,17 +133,10 @@ void MarkupViewModel::updateDrawingLineWidth(double width, bool recordsUndo)
     setArrowLineWidth(w);
     m_stylePreset.lineWidth = w;
     saveStylePreset();
-    const std::optional<MarkupAnnotation> selected = selectedAnnotation();
-    if (!selected || !isArrowOrBrush(*selected) || selected->lineWidth == w)
-        return;
-    if (recordsUndo)
-        recordUndoSnapshot();
-    rewriteSelectedAnnotation(*this, [w](MarkupAnnotation &annotation) {
-        if (isArrowOrBrush(annotation))
-            annotation.lineWidth = w;
-    });
-    setStatusMessage((isArrow(*selected) ? QStringLiteral("箭头大小：") : QStringLiteral("画笔粗细："))
-                     + formatted("%.1f", w));
+    const bool arrowSelected = selectedAnnotation() && isArrow(*selectedAnnotation());
+    if (rewriteSelectedStyle(*this, isArrowOrBrush, &MarkupAnnotation::lineWidth, w, recordsUndo))
+        setStatusMessage((arrowSelected ? QStringLiteral("箭头大小：") : QStringLiteral("画笔粗细："))
+                         + formatted("%.1f", w));
 }
 
 void MarkupViewModel::updateArrowFontSize(double size, bool recordsUndo)
@@ -135,16 +146,8 @@ void MarkupViewModel::updateArrowFontSize(double size, bool recordsUndo)
     const double s = clamped(size, minimumArrowFontSize, maximumArrowFontSize);
     m_stylePreset.fontSize = s;
     saveStylePreset();
-    const std::optional<MarkupAnnotation> selected = selectedAnnotation();
-    if (!selected || !isArrow(*selected) || selected->fontSize == s)
-        return;
-    if (recordsUndo)
-        recordUndoSnapshot();
-    rewriteSelectedAnnotation(*this, [s](MarkupAnnotation &annotation) {
-        if (isArrow(annotation))
-            annotation.fontSize = s;
-    });
-    setStatusMessage(QStringLiteral("文字大小：") + formatted("%.0f", s));
+    if (rewriteSelectedStyle(*this, isArrow, &MarkupAnnotation::fontSize, s, recordsUndo))
+        setStatusMessage(QStringLiteral("文字大小：") + formatted("%.0f", s));
 }
 
 void MarkupViewModel::updateArrowLineWidth(double width, bool recordsUndo)
@@ -155,16 +158,8 @@ void MarkupViewModel::updateArrowLineWidth(double width, bool recordsUndo)
     setArrowLineWidth(w);
     m_stylePreset.lineWidth = w;
     saveStylePreset();
-    const std::optional<MarkupAnnotation> selected = selectedAnnotation();
-    if (!selected || !isArrow(*selected) || selected->lineWidth == w)
-        return;
-    if (recordsUndo)
-        recordUndoSnapshot();
-    rewriteSelectedAnnotation(*this, [w](MarkupAnnotation &annotation) {
-        if (isArrow(annotation))
-            annotation.lineWidth = w;
-    });
-    setStatusMessage(QStringLiteral("箭头大小：") + formatted("%.1f", w));
+    if (rewriteSelectedStyle(*this, isArrow, &MarkupAnnotation::lineWidth, w, recordsUndo))
+        setStatusMessage(QStringLiteral("箭头大小：") + formatted("%.1f", w));
 }
 
 void MarkupViewModel::copyToPasteboard(const QString &value, const QString &label)

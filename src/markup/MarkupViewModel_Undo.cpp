@@ -1,5 +1,7 @@
 #include "model/MarkupViewModel.h"
 
+#include "model/InteractionReset.h"
+
 #include <algorithm>
 
 namespace {
@@ -90,11 +92,7 @@ bool MarkupViewModel::stepHistory(UndoStacks &from, UndoStacks &to, const QStrin
     setSelectedAnnotationID(last);
     setSelectedAnnotationIDs(last ? QSet<QUuid>{*last} : QSet<QUuid>{});
     setSelectedAnnotationPart(AnnotationSelectionPart::Shape);
-    setDraftAnnotation(std::nullopt);
-    setSelectionRect(std::nullopt);
-    setCropRect(std::nullopt);
-    setEditingTextAnnotationID(std::nullopt);
-    setPendingTextFocusID(std::nullopt);
+    InteractionReset::clear(*this, InteractionReset::Draft | InteractionReset::TextEditing);
     setStatusMessage(doneMessage);
     return true;
 }

@@ -5,6 +5,8 @@
 
 #include "model/MarkupViewModel.h"
 
+#include "model/InteractionReset.h"
+
 #include "markup/ImageDecoding.h"
 #include "platform/ParallelFor.h"
 #include "textengine/TextComparisonRules.h"
@@ -245,17 +247,7 @@ std::optional<MarkupProjectError> MarkupViewModel::restoreProject(const MarkupPr
     restoreTextComparisonFromProject(document.textComparison);
     setSelectedImageItemIDs(std::move(allItemIDs));
     setSelectedItemID(firstItemID);
-    setSelectedAnnotationID(std::nullopt);
-    setSelectedAnnotationIDs({});
-    setSelectedAnnotationPart(AnnotationSelectionPart::Shape);
-    setDraftAnnotation(std::nullopt);
-    setSelectionRect(std::nullopt);
-    setCropRect(std::nullopt);
-    setColorSamplePreview(std::nullopt);
-    setColorSampleLocked(false);
-    setEditingTextAnnotationID(std::nullopt);
-    setPendingTextFocusID(std::nullopt);
-    setZoom(1.0);
+    InteractionReset::clear(*this, InteractionReset::everything);
     for (qsizetype i = 0; i < qsizetype(m_items.size()); ++i)
         normalizeLegacyNumberedTexts(i);
     return std::nullopt;

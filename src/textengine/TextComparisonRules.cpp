@@ -190,24 +190,6 @@ QString sanitizedBase(const QString &text)
     return result;
 }
 
-// The longest prefix, ending at a grapheme boundary, whose UTF-8 form fits the byte budget.
-QString cutToUtf8Bytes(const QString &text, qsizetype budget)
-{
-    if (text.toUtf8().size() <= budget)
-        return text;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype best = 0;
-    qsizetype bytes = 0;
-    qsizetype previous = 0;
-    for (qsizetype next = finder.toNextBoundary(); next > 0; next = finder.toNextBoundary()) {
-        bytes += QStringView(text).mid(previous, next - previous).toUtf8().size();
-        if (bytes > budget)
-            break;
-        best = next;
-        previous = next;
-    }
-    return text.left(best);
-}
 
 } // namespace
 
@@ -224,7 +206,7 @@ QString exportFileName(const QString &title, const QString &sourceName, TextComp
         base = QStringLiteral("文案导出");
     const QString tail = texts.label + timestamp + u'.' + texts.extension;
     const qsizetype budget = 255 - tail.toUtf8().size();
-    QString cut = cutToUtf8Bytes(base, std::max<qsizetype>(budget, 0)).trimmed();
+    QString cut = TextRules::cutToUtf8Bytes(base, std::max<qsizetype>(budget, 0)).trimmed();
     if (cut.isEmpty())
         cut = QStringLiteral("文案导出");
     return cut + tail;

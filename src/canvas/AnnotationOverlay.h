@@ -1,0 +1,127 @@
+#pragma once
+
+#include "markup/MarkupLabelLayout.h"
+#include "model/MarkupAnnotation.h"
+#include "platform/Rect.h"
+
+#include <QFont>
+#include <QHash>
+#include <QImage>
+#include <QPainterPath>
+#include <QRect>
+#include <QRectF>
+#include <QSet>
+#include <QSizeF>
+#include <QUuid>
+
+#include <optional>
+#include <vector>
+
+class QPainter;
+
+// What the overlay shows besides the annotations themselves.
+struct AnnotationOverlayDecorations {
+    std::optional<MarkupAnnotation> draft;
+    std::optional<QUuid> selectedID;
+    QSet<QUuid> selectedIDs;
+    std::optional<QRectF> selectionRect;
+    std::optional<QRectF> cropRect;
+    std::optional<QUuid> editingTextID;
+
+    bool operator==(const AnnotationOverlayDecorations &) const = default;
+    bool isSelected(const QUuid &id) const { return selectedID == id || selectedIDs.contains(id); }
+};
+
+// Draws, live over the canvas picture, the annotations of the current image, the one being drawn,
+// the selection outlines and handles, the marquee and the crop frame. Annotation sizes scale with
+// the displayed canvas (per mille of its long side); decorations keep their size in screen points.
+//
+// It is not a widget: the canvas surface owns one and calls it from its paint pass. Between
+// paints it keeps, per annotation, the built paths, the label layout and the area it covers, so
+// that a change repaints only the area it damaged, and while a drag changes the same few
+// annotations step after step, the others are drawn once into two cached layers, those below the
+// moving ones and those above them, which keeps the stacking order.
+class AnnotationOverlay {
+public:
+    AnnotationOverlay();
+    ~AnnotationOverlay();
+
+    // The annotations as the overlay draws them: while a label is edited in place, that
+    // annotation without its text and number, so its shape shows but the editor stands where the
+    // label would be. The view model is not changed.
+    static std::vector<MarkupAnnotation> overlayAnnotations(const std::vector<MarkupAnnotation> &annotations,
+                                                            const std::optional<QUuid> &editingTextID);
+    static MarkupAnnotation overlayAnnotation(const MarkupAnnotation &annotation,
+                                              const std::optional<QUuid> &editingTextID);
+
+    // What changed since the last update, in canvas coordinates.
+    struct Damage {
+        bool everything = false;
+        Rect area = Rect::null();
+        bool isEmpty() const { return !everything && area.isNull(); }
+    };
+
+    // Takes the state to draw (the view model's annotations of the current image, in stacking
+    // order) and tells what must be repainted.
+    Damage update(const std::vector<MarkupAnnotation> &annotations, const AnnotationOverlayDecorations &decorations,
+                  QSizeF canvasSize);
+
+    // Paints in the painter's (widget) coordinates with the canvas's top-left corner at
+    // `canvasOrigin`. `visible` is the widget rectangle the canvas occupies on screen (whole
+    // pixels), `clip` the part to repaint.
+    void paint(QPainter &painter, QPointF canvasOrigin, const QRect &visible, const QRect &clip);
+
+    // One-shot drawing of a whole state into a painter whose origin is the canvas's top-left
+    // corner (tests and snapshots).
+    static void drawAll(QPainter &painter, const std::vector<MarkupAnnotation> &annotations,
+                        const AnnotationOverlayDecorations &decorations, QSizeF canvasSize);
+
+    // How the last paint went, for tests and the benchmark.
+    bool lastPaintUsedLayers() const { return m_lastPaintUsedLayers; }
+    int layerBuildCount() const { return m_layerBuildCount; }
+
+    // One annotation as drawn: its paths, label layout and the area it covers, built once per
+    // value and canvas size.
+    struct Entry {
+        MarkupAnnotation source;
+        MarkupAnnotation drawn;
+        bool selected = false;
+        bool editing = false;
+        bool draft = false;
+        double strokeWidth = 1.1;
+        QPainterPath shape;
+        QPainterPath head;
+        std::optional<MarkupLabelLayout> label;
+        Rect shapeBounds = Rect::null();
+        Rect paintBounds = Rect::null();
+    };
+
+private:
+    struct Layers {
+        QImage below;
+        QImage above;
+        QRect visible;
+        QPointF canvasOrigin;
+        double dpr = 1;
+        bool valid = false;
+    };
+
+    static Entry makeEntry(const MarkupAnnotation &source, bool selected, bool editing, bool draft, QSizeF size);
+    void drawEntry(QPainter &painter, const Entry &entry) const;
+    void drawEntries(QPainter &painter, int from, int to, const QRectF &canvasClip) const;
+    void drawDecorationsAbove(QPainter &painter, const QRectF &canvasClip) const;
+    void ensureLayers(QPointF canvasOrigin, const QRect &visible, double dpr);
+
+    QSizeF m_size;
+    std::vector<QUuid> m_order;
+    QHash<QUuid, Entry> m_entries;
+    std::optional<Entry> m_draft;
+    AnnotationOverlayDecorations m_decorations;
+    QFont m_font;
+    double m_fontAscent = 0;
+    // The index range of annotations drawn live while the others come from the layers.
+    std::optional<std::pair<int, int>> m_liveRange;
+    Layers m_layers;
+    bool m_lastPaintUsedLayers = false;
+    int m_layerBuildCount = 0;
+};

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+
+class VideoFrameAnnotationStore;
+
+// A picture that changes over time and replaces the still image under the annotations: the video
+// workspace's player. The canvas paints the latest frame, letterboxed into the canvas.
+class CanvasFrameSource : public QObject {
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+    ~CanvasFrameSource() override;
+
+    virtual QImage currentFrame() const = 0;
+
+Q_SIGNALS:
+    void frameChanged();
+};
+
+// The frames of the video store's player, as the store publishes them (on the GUI thread).
+class VideoStoreFrameSource final : public CanvasFrameSource {
+    Q_OBJECT
+
+public:
+    explicit VideoStoreFrameSource(VideoFrameAnnotationStore *store, QObject *parent = nullptr);
+
+    QImage currentFrame() const override { return m_frame; }
+
+private:
+    QPointer<VideoFrameAnnotationStore> m_store;
+    QImage m_frame;
+};
+
+// A source holding one picture set by its owner (tests, and callers that decode frames themselves).
+class StaticFrameSource final : public CanvasFrameSource {
+    Q_OBJECT
+
+public:
+    using CanvasFrameSource::CanvasFrameSource;
+
+    QImage currentFrame() const override { return m_frame; }
+    void setFrame(const QImage &frame);
+
+private:
+    QImage m_frame;
+};

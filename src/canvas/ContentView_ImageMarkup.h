@@ -1,0 +1,79 @@
+#pragma once
+
+#include "canvas/ImageMarkupDialogs.h"
+#include "model/MarkupTools.h"
+#include "model/WorkspaceMode.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QSizeF>
+
+#include <memory>
+
+class MarkupViewModel;
+class QToolButton;
+class QMenu;
+class FeedbackButton;
+class VideoFrameAnnotationStore;
+class QWidget;
+
+// The root view's state that the image markup commands read and write. The application shell's
+// root view implements it.
+class ImageMarkupHost {
+public:
+    virtual ~ImageMarkupHost() = default;
+    virtual MarkupViewModel &viewModel() = 0;
+    // Absent before the video workspace exists.
+    virtual MarkupViewModel *videoFrameViewModel() = 0;
+    virtual VideoFrameAnnotationStore *videoFrameStore() = 0;
+    virtual WorkspaceMode workspaceMode() const = 0;
+    virtual void setWorkspaceMode(WorkspaceMode mode) = 0;
+    virtual void setPanOffset(QSizeF offset) = 0;
+    virtual void setDropTargeted(bool targeted) = 0;
+    virtual int cancelSignal() const = 0;
+    virtual void setCancelSignal(int signal) = 0;
+};
+
+// The root view's image markup members: the import panel, the two header controls (annotation
+// menu and save to the Desktop), the delete commands with their confirmations, the fit command
+// and the Escape command all workspaces share. Each ends in a view model operation.
+class ImageMarkupCommands final : public QObject {
+    Q_OBJECT
+
+public:
+    ImageMarkupCommands(ImageMarkupHost &host, QWidget *dialogParent = nullptr);
+    ~ImageMarkupCommands() override;
+
+    // Replaced by tests; the defaults are the real alert and file dialog.
+    void setConfirmer(std::unique_ptr<Confirmer> confirmer) { m_confirmer = std::move(confirmer); }
+    void setFileChooser(std::unique_ptr<FileChooser> chooser) { m_fileChooser = std::move(chooser); }
+
+    void presentImageImportPanel();
+    // The header's annotation menu and save button (made once; the caller places them).
+    QToolButton *imageAnnotationMenuButton(QWidget *parent);
+    FeedbackButton *saveToDesktopButton(QWidget *parent);
+
+    // The workspace's delete action and a side button's deleteSelection: the selected annotations,
+    // else (after asking) the selected images. True when something was deleted.
+    bool deleteImageMarkupSelection();
+    void handleImageMarkupDeleteCommand();
+    void fitImageMarkupCanvas();
+    void handleEscapeShortcut();
+    // The side-button handler the workspace gets.
+    bool handleMouseButtonAction(CanvasMouseButtonAction action);
+
+    bool confirmDeleteSelectedImageItems();
+    void confirmClearImageAnnotations();
+    void saveSelectedImagesToDesktopAction();
+    // Rebuilds the three annotation menu items (their enabled state is read now).
+    void fillImageAnnotationMenu(QMenu &menu);
+
+    // What the delete alert asks for the current selection; nothing when no alert is needed.
+    std::optional<ConfirmationRequest> deleteImagesRequest() const;
+
+private:
+    ImageMarkupHost &m_host;
+    QPointer<QWidget> m_dialogParent;
+    std::unique_ptr<Confirmer> m_confirmer;
+    std::unique_ptr<FileChooser> m_fileChooser;
+};
