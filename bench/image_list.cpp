@@ -1,7 +1,9 @@
 // Speed of the image sidebar and the inline label editor: building the list of 500 images, one
 // scroll step, one card click, one live reorder step, and one keystroke in the inline editor with
 // 300 annotations on the image. Goals: 100, 8, 50, 5 and 5 ms.
+#include "canvas/CanvasSurface.h"
 #include "canvas/ImageListModel.h"
+#include "canvas/ImageMarkupWorkspace.h"
 #include "canvas/ImageListView.h"
 #include "canvas/ImageMarkupSidebar.h"
 #include "canvas/InlineTextPanel.h"
@@ -41,8 +43,8 @@ void report(const char *name, double goal, int rounds, const std::function<void(
         times.push_back(ms(start));
     }
     std::sort(times.begin(), times.end());
-    std::printf("%-44s median %7.3f ms  worst %7.3f ms  (goal %.0f ms)\n", name, times[times.size() / 2],
-                times.back(), goal);
+    std::printf("%-44s median %7.3f ms  p95 %7.3f ms  worst %7.3f ms  (goal %.0f ms)\n", name,
+                times[times.size() / 2], times[times.size() * 95 / 100], times.back(), goal);
 }
 
 std::vector<ImageMarkupItem> images(int count)
@@ -94,10 +96,30 @@ int main(int argc, char **argv)
     });
 
     view->verticalScrollBar()->setValue(0);
-    report("card click (selection + list repaint)", 50, 100, [&](int i) {
+    // Card click until the canvas shows the new image: 1500 x 1000 pictures, already decoded.
+    {
+        std::vector<ImageMarkupItem> items = model.items();
+        for (int i = 0; i < 10; ++i) {
+            QImage full(1500, 1000, QImage::Format_RGB32);
+            full.fill(QColor::fromHsv(i * 30, 100, 200));
+            items[size_t(i)].image = ImageHandle(full);
+        }
+        model.setItems(items);
+    }
+    ImageMarkupWorkspace workspace(&model);
+    workspace.resize(1056, 760);
+    workspace.show();
+    QApplication::processEvents();
+    for (int i = 0; i < 10; ++i) { // decode and build every picture's levels once
+        view->activateRow(i, Qt::NoModifier);
+        QApplication::processEvents();
+        workspace.surface()->repaint();
+    }
+    report("card click until the canvas is painted", 50, 100, [&](int i) {
         view->activateRow(i % 10, i % 2 ? Qt::ControlModifier : Qt::NoModifier);
         QApplication::processEvents();
         view->viewport()->repaint();
+        workspace.surface()->repaint();
     });
 
     report("live reorder step (move + repaint)", 5, 200, [&](int i) {
