@@ -2,6 +2,7 @@
 
 #include "canvas/CanvasFrameSource.h"
 #include "canvas/CanvasInputWidget.h"
+#include "canvas/CanvasPanelMount.h"
 #include "canvas/CanvasPointerCoordinator.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
@@ -118,6 +119,8 @@ CanvasSurface::CanvasSurface(MarkupViewModel *viewModel, QWidget *parent)
                             &MarkupViewModel::editingTextAnnotationIDChanged, &MarkupViewModel::zoomChanged,
                             &MarkupViewModel::colorSamplePreviewChanged, &MarkupViewModel::selectedToolChanged})
             connect(viewModel, signal, this, &CanvasSurface::scheduleSync);
+        // The floating panels of the current state (editors, inline text, eyedropper, crop).
+        CanvasPanelMount::mount(*this, *viewModel);
     }
     scheduleSync();
 }
@@ -413,4 +416,5 @@ void CanvasSurface::paintEvent(QPaintEvent *event)
         if (control.adjusted(-16, -16, 16, 20).intersects(QRectF(clip)))
             paintShadow(painter, control, m_controlShadow, 8, 4);
     }
+    CanvasPanelMount::paintShadows(painter, *this, clip);
 }

@@ -1,3 +1,4 @@
+#include "canvas/ImageMarkupSidebar.h"
 #include "model/MarkupViewModel.h"
 #include "shell/ContentView.h"
 #include "shell/ImageMarkupHookup.h"
@@ -34,4 +35,5 @@ void installWorkspaceHooks(ContentView &view)
 {
     installViewModelOperations(view.hooks());
     (new ImageMarkupHookup(view))->install(view.hooks());
+    installImageMarkupSidebar(view);
 }

@@ -96,10 +96,16 @@ TEST_F(Workspace, DrawsEachKindSelectsMovesAndMarquees)
     const QSizeF canvas = workspace.surface()->canvasSize();
     EXPECT_NEAR(annotations()[0].start.x * canvas.width(), 100, 1.0);
 
+    // A new annotation opens its label editor and editors over the canvas, which take the presses
+    // they cover; clearing the selection puts them away before the next drawing.
+    const auto putPanelsAway = [&] { model.selectAnnotation(std::optional<QUuid>()); settle(); };
+    putPanelsAway();
     model.setSelectedTool(MarkupTool::Rectangle);
     dragCanvas(QPointF(400, 100), QPointF(600, 250));
+    putPanelsAway();
     model.setSelectedTool(MarkupTool::Brush);
     dragCanvas(QPointF(100, 400), QPointF(300, 450));
+    putPanelsAway();
     model.setSelectedTool(MarkupTool::Text);
     dragCanvas(QPointF(700, 400), QPointF(700, 400), Qt::NoModifier, 0);
     ASSERT_EQ(annotations().size(), 4u);
