@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QFont>
+#include <QPainterPath>
 #include <QRectF>
 #include <QString>
+
+#include <optional>
 
 class QPainter;
 
@@ -27,5 +30,15 @@ double naturalLineHeight(double fontSize);
 
 // Draws one line into a rectangle, aligned top-left and clipped to the rectangle.
 void drawLine(QPainter &painter, const QRectF &rect, const QString &line, double fontSize);
+
+// The glyph outlines drawLine fills for a line, in the same canvas units and positions, and
+// whether drawLine clips them to the rectangle (it does when the line's box does not fit in it).
+struct LineOutline {
+    QPainterPath path;
+    bool clipped = false;
+};
+// Nothing when drawLine would draw nothing, or when a glyph has no outline (a bitmap glyph such
+// as a colour emoji), which only the painter can draw.
+std::optional<LineOutline> lineOutline(const QRectF &rect, const QString &line, double fontSize);
 
 } // namespace LabelFont
