@@ -7,6 +7,10 @@
 #include <limits>
 #include <thread>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace AnnotationRaster {
 
 namespace {
@@ -75,6 +79,8 @@ struct Scratch {
     std::vector<float> nearX;
     std::vector<float> nearY;
     std::vector<RowSpans> rows;
+    // The pixel range each segment reaches on each row, in visiting order.
+    std::vector<std::array<int, 4>> reached; // segment, row, first and last column
     // Fills: signed-area accumulation, kept all zero between shapes; per row the cells written.
     std::vector<float> accumulation;
     std::vector<int> firstCell;
@@ -125,7 +131,7 @@ bool capsuleSpan(const Segment &seg, float py, float reach, float &lo, float &hi
     };
     circle(ax, ay);
     circle(bx, by);
-    const float length = std::hypot(bx - ax, by - ay);
+    const float length = std::sqrt((bx - ax) * (bx - ax) + (by - ay) * (by - ay));
     if (length > 1e-6f) {
         const float ux = (bx - ax) / length, uy = (by - ay) / length;
         const float ry = py - ay;
@@ -179,6 +185,34 @@ inline void blend(quint32 &pixel, float coverage, QRgb colour, bool opaque)
     pixel = source + byteMul(pixel, 255 - qAlpha(source));
 }
 
+// Source-over of the colour at full coverage along a run of pixels: the inside of a fill. With
+// SSE2 four pixels at a time, by the same rounding as byteMul, so the result is identical.
+void blendRun(quint32 *pixels, int count, QRgb colour)
+{
+    const quint32 inverse = 255 - qAlpha(colour);
+    if (inverse == 0) {
+        std::fill(pixels, pixels + count, colour);
+        return;
+    }
+    int i = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i factor = _mm_set1_epi16(short(inverse));
+    const __m128i half = _mm_set1_epi16(0x80);
+    const __m128i source = _mm_set1_epi32(int(colour));
+    for (; i + 4 <= count; i += 4) {
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i *>(pixels + i));
+        __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), factor), half);
+        __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), factor), half);
+        lo = _mm_srli_epi16(_mm_add_epi16(lo, _mm_srli_epi16(lo, 8)), 8);
+        hi = _mm_srli_epi16(_mm_add_epi16(hi, _mm_srli_epi16(hi, 8)), 8);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(pixels + i), _mm_add_epi8(_mm_packus_epi16(lo, hi), source));
+    }
+#endif
+    for (; i < count; ++i)
+        pixels[i] = colour + byteMul(pixels[i], inverse);
+}
+
 inline quint32 *pixelRow(uchar *bits, qsizetype bytesPerLine, int y)
 {
     return reinterpret_cast<quint32 *>(bits + qsizetype(y) * bytesPerLine);
@@ -216,9 +250,11 @@ void paintStroke(const Shape &shape, const QRect &region, uchar *bits, qsizetype
     scratch.rows.assign(size_t(h), RowSpans{});
 
     // Which pixels any segment reaches, then their nearest segment.
-    for (const Segment &seg : shape.segments)
-        forEachCapsuleRow(seg, region, reach, [&](int y, int col0, int col1) {
+    scratch.reached.clear();
+    for (size_t k = 0; k < shape.segments.size(); ++k)
+        forEachCapsuleRow(shape.segments[k], region, reach, [&](int y, int col0, int col1) {
             scratch.rows[size_t(y - region.top())].add(col0, col1);
+            scratch.reached.push_back({int(k), y, col0, col1});
         });
     for (int row = 0; row < h; ++row) {
         RowSpans &spans = scratch.rows[size_t(row)];
@@ -229,28 +265,58 @@ void paintStroke(const Shape &shape, const QRect &region, uchar *bits, qsizetype
             std::fill(d2 + from, d2 + from + size_t(hi - lo + 1), reach * reach);
         }
     }
-    for (const Segment &seg : shape.segments) {
-        const float ax = float(seg.a.x()), ay = float(seg.a.y());
-        const float abx = float(seg.b.x()) - ax, aby = float(seg.b.y()) - ay;
-        const float length2 = abx * abx + aby * aby;
-        const float inverse = length2 > 0 ? 1 / length2 : 0;
-        forEachCapsuleRow(seg, region, reach, [&](int y, int col0, int col1) {
-            const float wy = float(y) + 0.5f - ay;
-            const size_t rowStart = size_t(y - region.top()) * size_t(w);
-            float *rowD2 = d2 + rowStart, *rowX = vx + rowStart, *rowY = vy + rowStart;
-            for (int x = col0; x <= col1; ++x) {
-                const float wx = float(x) + 0.5f - ax;
-                const float t = std::clamp((wx * abx + wy * aby) * inverse, 0.0f, 1.0f);
-                const float dx = wx - t * abx, dy = wy - t * aby;
-                const float dd = dx * dx + dy * dy;
-                const size_t i = size_t(x - region.left());
-                if (dd < rowD2[i]) {
-                    rowD2[i] = dd;
-                    rowX[i] = dx;
-                    rowY[i] = dy;
-                }
+    int current = -1;
+    float ax = 0, ay = 0, abx = 0, aby = 0, inverse = 0;
+    for (const auto &[k, y, col0, col1] : scratch.reached) {
+        if (k != current) {
+            current = k;
+            const Segment &seg = shape.segments[size_t(k)];
+            ax = float(seg.a.x());
+            ay = float(seg.a.y());
+            abx = float(seg.b.x()) - ax;
+            aby = float(seg.b.y()) - ay;
+            const float length2 = abx * abx + aby * aby;
+            inverse = length2 > 0 ? 1 / length2 : 0;
+        }
+        const float wy = float(y) + 0.5f - ay;
+        const size_t rowStart = size_t(y - region.top()) * size_t(w);
+        float *rowD2 = d2 + rowStart, *rowX = vx + rowStart, *rowY = vy + rowStart;
+        int x = col0;
+#ifdef __SSE2__
+        // The same arithmetic, four pixels at a time.
+        const __m128i indexStep = _mm_set_epi32(3, 2, 1, 0);
+        const __m128 abx4 = _mm_set1_ps(abx), aby4 = _mm_set1_ps(aby), inverse4 = _mm_set1_ps(inverse);
+        const __m128 wy4 = _mm_set1_ps(wy), zero = _mm_setzero_ps(), one = _mm_set1_ps(1);
+        for (; x + 3 <= col1; x += 4) {
+            const __m128 column = _mm_cvtepi32_ps(_mm_add_epi32(_mm_set1_epi32(x), indexStep));
+            const __m128 wx = _mm_sub_ps(_mm_add_ps(column, _mm_set1_ps(0.5f)), _mm_set1_ps(ax));
+            __m128 t = _mm_mul_ps(_mm_add_ps(_mm_mul_ps(wx, abx4), _mm_mul_ps(wy4, aby4)), inverse4);
+            t = _mm_min_ps(_mm_max_ps(t, zero), one);
+            const __m128 dx = _mm_sub_ps(wx, _mm_mul_ps(t, abx4));
+            const __m128 dy = _mm_sub_ps(wy4, _mm_mul_ps(t, aby4));
+            const __m128 dd = _mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy));
+            float *pd = rowD2 + (x - region.left()), *px = rowX + (x - region.left()), *py = rowY + (x - region.left());
+            const __m128 old = _mm_loadu_ps(pd);
+            const __m128 closer = _mm_cmplt_ps(dd, old);
+            if (_mm_movemask_ps(closer) == 0)
+                continue;
+            _mm_storeu_ps(pd, _mm_or_ps(_mm_and_ps(closer, dd), _mm_andnot_ps(closer, old)));
+            _mm_storeu_ps(px, _mm_or_ps(_mm_and_ps(closer, dx), _mm_andnot_ps(closer, _mm_loadu_ps(px))));
+            _mm_storeu_ps(py, _mm_or_ps(_mm_and_ps(closer, dy), _mm_andnot_ps(closer, _mm_loadu_ps(py))));
+        }
+#endif
+        for (; x <= col1; ++x) {
+            const float wx = float(x) + 0.5f - ax;
+            const float t = std::clamp((wx * abx + wy * aby) * inverse, 0.0f, 1.0f);
+            const float dx = wx - t * abx, dy = wy - t * aby;
+            const float dd = dx * dx + dy * dy;
+            const size_t i = size_t(x - region.left());
+            if (dd < rowD2[i]) {
+                rowD2[i] = dd;
+                rowX[i] = dx;
+                rowY[i] = dy;
             }
-        });
+        }
     }
 
     const float reach2 = reach * reach;
@@ -339,6 +405,21 @@ void accumulateEdge(float *acc, size_t stride, int h, int *firstCell, int *lastC
     }
 }
 
+// The first non-zero cell from `from` on, or `end`.
+int nextWrittenCell(const float *cells, int from, int end)
+{
+    int x = from;
+#ifdef __SSE2__
+    const __m128 zero = _mm_setzero_ps();
+    for (; x + 4 <= end; x += 4)
+        if (_mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(cells + x), zero)) != 0xF)
+            break;
+#endif
+    while (x < end && cells[x] == 0)
+        ++x;
+    return x;
+}
+
 void paintFill(const Shape &shape, const QRect &region, uchar *bits, qsizetype bytesPerLine, Scratch &scratch)
 {
     const int w = region.width(), h = region.height();
@@ -391,14 +472,32 @@ void paintFill(const Shape &shape, const QRect &region, uchar *bits, qsizetype b
         float *cells = acc + size_t(row) * stride;
         quint32 *line = pixelRow(bits, bytesPerLine, region.top() + row) + region.left();
         const int last = std::min(lastCell[row], w + 1);
+        // Cells are put back to zero as they are read. Between written cells the coverage stays
+        // the same, so such runs (gaps between glyphs, the inside of a bubble) go in one step.
+        const int limit = std::min(last + 1, w);
         float sum = 0;
-        for (int x = firstCell[row]; x < w; ++x) {
+        int x = firstCell[row];
+        while (x < w) {
             sum += cells[x];
-            if (x > last && std::fabs(sum) < 1.0f / 1024)
-                break;
-            blend(line[x], std::min(std::fabs(sum), 1.0f), shape.colour, opaque);
+            cells[x] = 0;
+            const float coverage = std::min(std::fabs(sum), 1.0f);
+            blend(line[x], coverage, shape.colour, opaque);
+            ++x;
+            int end = x < limit ? nextWrittenCell(cells, x, limit) : w;
+            if (end == limit)
+                end = w;
+            if (end == x)
+                continue;
+            const int c = int(coverage * 255 + 0.5f);
+            if (c >= 255)
+                blendRun(line + x, end - x, shape.colour);
+            else if (c > 0)
+                for (int i = x; i < end; ++i)
+                    blend(line[i], coverage, shape.colour, opaque);
+            x = end;
         }
-        std::fill(cells + firstCell[row], cells + last + 1, 0.0f);
+        if (last >= w)
+            std::fill(cells + w, cells + last + 1, 0.0f);
     }
 }
 

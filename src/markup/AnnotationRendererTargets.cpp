@@ -85,37 +85,43 @@ void appendCubic(std::vector<Segment> &out, QPointF p0, QPointF c1, QPointF c2, 
     }
 }
 
-// The path's lines in device space; fills close every subpath, strokes leave them as drawn.
-std::vector<Segment> flatten(const QPainterPath &path, const QTransform &transform, bool closeSubpaths)
+// Appends the path's lines in device space; fills close every subpath, strokes leave them as
+// drawn. The transform only scales and translates (the raster target accepts no other).
+void appendFlattened(std::vector<Segment> &out, const QPainterPath &path, const QTransform &transform,
+                     bool closeSubpaths)
 {
-    std::vector<Segment> out;
-    out.reserve(size_t(path.elementCount()));
+    const double sx = transform.m11(), sy = transform.m22(), dx = transform.dx(), dy = transform.dy();
+    auto map = [&](const QPainterPath::Element &e) { return QPointF(sx * e.x + dx, sy * e.y + dy); };
+    out.reserve(out.size() + size_t(path.elementCount()));
     QPointF start, current;
     bool open = false;
     auto close = [&] {
         if (closeSubpaths && open && current != start)
             out.push_back({current, start});
     };
-    for (int i = 0; i < path.elementCount(); ++i) {
-        const QPainterPath::Element e = path.elementAt(i);
+    const int count = path.elementCount();
+    for (int i = 0; i < count; ++i) {
+        const QPainterPath::Element &e = path.elementAt(i);
         switch (e.type) {
         case QPainterPath::MoveToElement:
             close();
-            start = current = transform.map(QPointF(e));
+            start = current = map(e);
             open = true;
             break;
         case QPainterPath::LineToElement: {
-            const QPointF p = transform.map(QPointF(e));
+            const QPointF p = map(e);
             out.push_back({current, p});
             current = p;
             break;
         }
         case QPainterPath::CurveToElement: {
-            if (i + 2 >= path.elementCount())
-                return out;
-            const QPointF c1 = transform.map(QPointF(e));
-            const QPointF c2 = transform.map(QPointF(path.elementAt(i + 1)));
-            const QPointF p = transform.map(QPointF(path.elementAt(i + 2)));
+            if (i + 2 >= count) {
+                i = count;
+                break;
+            }
+            const QPointF c1 = map(e);
+            const QPointF c2 = map(path.elementAt(i + 1));
+            const QPointF p = map(path.elementAt(i + 2));
             appendCubic(out, current, c1, c2, p, closeSubpaths);
             current = p;
             i += 2;
@@ -126,7 +132,6 @@ std::vector<Segment> flatten(const QPainterPath &path, const QTransform &transfo
         }
     }
     close();
-    return out;
 }
 
 QRectF segmentBounds(const std::vector<Segment> &segments, double grow)
@@ -223,7 +228,7 @@ void RasterDrawTarget::strokePath(const QPainterPath &path, const QPen &pen)
     }
     Shape shape;
     shape.kind = Shape::Kind::Stroke;
-    shape.segments = flatten(path, m_transform, false);
+    appendFlattened(shape.segments, path, m_transform, false);
     if (shape.segments.empty())
         return;
     shape.halfWidth = halfWidth;
@@ -244,7 +249,7 @@ void RasterDrawTarget::addFill(const QPainterPath &path, const QTransform &trans
 {
     Shape shape;
     shape.kind = Shape::Kind::Fill;
-    shape.segments = flatten(path, transform, true);
+    appendFlattened(shape.segments, path, transform, true);
     if (shape.segments.empty())
         return;
     shape.colour = deviceColour(color);
@@ -279,7 +284,23 @@ void RasterDrawTarget::drawTextLine(const QRectF &rect, const QString &line, dou
         clip &= QRect(QPoint(round(device.left()), round(device.top())),
                       QPoint(round(device.right()) - 1, round(device.bottom()) - 1));
     }
-    addFill(outline->path, m_transform, color, clip);
+    // All glyphs of the line are one fill, as the painter fills them.
+    Shape shape;
+    shape.kind = Shape::Kind::Fill;
+    for (const LabelFont::LineOutline::Glyph &glyph : outline->glyphs) {
+        const QTransform placement = QTransform::fromTranslate(glyph.position.x(), glyph.position.y())
+                                   * QTransform(outline->scale, 0, 0, outline->scale, outline->origin.x(),
+                                                outline->origin.y())
+                                   * m_transform;
+        appendFlattened(shape.segments, glyph.outline, placement, true);
+    }
+    if (shape.segments.empty())
+        return;
+    shape.colour = deviceColour(color);
+    shape.clip = clip & m_image.rect();
+    shape.bounds = segmentBounds(shape.segments, 0);
+    if (isReasonable(shape.bounds))
+        m_shapes.push_back(std::move(shape));
 }
 
 void RasterDrawTarget::finish()

@@ -26,42 +26,54 @@ QFontMetricsF referenceMetrics()
 // Glyph outlines at the reference size, by face and glyph index. Loading an outline from the font
 // file costs as much as filling it, and labels repeat the same few glyphs (digits, common words).
 // Plain path data only, so keeping it in a static is safe; it is bounded by starting over.
-struct GlyphKey {
-    QString face;
-    quint32 glyph = 0;
-    bool operator==(const GlyphKey &) const = default;
+class GlyphOutlineCache {
+public:
+    // A number for the face of a run of glyphs (fallback fonts give runs in other faces).
+    int faceId(const QRawFont &font)
+    {
+        const QString face = font.familyName() + QLatin1Char('|') + font.styleName() + QLatin1Char('|')
+                           + QString::number(font.weight()) + QLatin1Char('|') + QString::number(font.pixelSize());
+        QMutexLocker lock(&m_mutex);
+        const auto found = m_faces.constFind(face);
+        if (found != m_faces.constEnd())
+            return *found;
+        const int id = int(m_faces.size());
+        m_faces.insert(face, id);
+        return id;
+    }
+
+    std::optional<QPainterPath> outline(const QRawFont &font, int face, quint32 glyph)
+    {
+        const quint64 key = (quint64(quint32(face)) << 32) | glyph;
+        {
+            QMutexLocker lock(&m_mutex);
+            const auto found = m_outlines.constFind(key);
+            if (found != m_outlines.constEnd())
+                return *found;
+        }
+        QPainterPath path = font.pathForGlyph(glyph);
+        // An empty outline is fine for blank glyphs (spaces); a glyph with ink but no outline is
+        // a bitmap.
+        if (path.isEmpty() && !font.boundingRect(glyph).isEmpty())
+            return std::nullopt;
+        QMutexLocker lock(&m_mutex);
+        if (m_outlines.size() >= limit)
+            m_outlines.clear();
+        m_outlines.insert(key, path);
+        return path;
+    }
+
+private:
+    static constexpr qsizetype limit = 4096;
+    QMutex m_mutex;
+    QHash<QString, int> m_faces;
+    QHash<quint64, QPainterPath> m_outlines;
 };
 
-size_t qHash(const GlyphKey &key, size_t seed = 0)
+GlyphOutlineCache &glyphOutlines()
 {
-    return qHashMulti(seed, key.face, key.glyph);
-}
-
-constexpr qsizetype glyphCacheLimit = 4096;
-
-std::optional<QPainterPath> glyphOutline(const QRawFont &font, quint32 glyph)
-{
-    static QMutex mutex;
-    static QHash<GlyphKey, QPainterPath> cache;
-    GlyphKey key{font.familyName() + QLatin1Char('|') + font.styleName() + QLatin1Char('|')
-                     + QString::number(font.weight()) + QLatin1Char('|') + QString::number(font.pixelSize()),
-                 glyph};
-    {
-        QMutexLocker lock(&mutex);
-        const auto found = cache.constFind(key);
-        if (found != cache.constEnd())
-            return *found;
-    }
-    QPainterPath path = font.pathForGlyph(glyph);
-    // An empty outline is fine for blank glyphs (spaces); a glyph with ink but no outline is a
-    // bitmap.
-    if (path.isEmpty() && !font.boundingRect(glyph).isEmpty())
-        return std::nullopt;
-    QMutexLocker lock(&mutex);
-    if (cache.size() >= glyphCacheLimit)
-        cache.clear();
-    cache.insert(key, path);
-    return path;
+    static GlyphOutlineCache cache;
+    return cache;
 }
 
 } // namespace
@@ -127,26 +139,25 @@ std::optional<LineOutline> lineOutline(const QRectF &rect, const QString &line, 
     textLine.setPosition(QPointF(0, 0));
     layout.endLayout();
 
-    QPainterPath reference;
-    reference.setFillRule(Qt::WindingFill);
+    LineOutline result;
     const QList<QGlyphRun> runs = layout.glyphRuns();
     for (const QGlyphRun &run : runs) {
         const QRawFont font = run.rawFont();
+        const int face = glyphOutlines().faceId(font);
         const QList<quint32> glyphs = run.glyphIndexes();
         const QList<QPointF> positions = run.positions();
         for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
-            const std::optional<QPainterPath> outline = glyphOutline(font, glyphs.at(i));
+            std::optional<QPainterPath> outline = glyphOutlines().outline(font, face, glyphs.at(i));
             if (!outline)
                 return std::nullopt;
             if (!outline->isEmpty())
-                reference.addPath(outline->translated(positions.at(i)));
+                result.glyphs.push_back({std::move(*outline), positions.at(i)});
         }
     }
     const QRectF box(0, 0, rect.width() / scale, rect.height() / scale);
-    LineOutline result;
     result.clipped = !box.contains(QRectF(0, 0, textLine.naturalTextWidth(), textLine.height()));
-    result.path = QTransform(scale, 0, 0, scale, rect.left(), rect.top()).map(reference);
-    result.path.setFillRule(Qt::WindingFill);
+    result.scale = scale;
+    result.origin = rect.topLeft();
     return result;
 }
 
