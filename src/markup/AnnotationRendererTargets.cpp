@@ -287,12 +287,16 @@ void RasterDrawTarget::drawTextLine(const QRectF &rect, const QString &line, dou
     // All glyphs of the line are one fill, as the painter fills them.
     Shape shape;
     shape.kind = Shape::Kind::Fill;
+    const QTransform toCanvas(outline->scale, 0, 0, outline->scale, outline->origin.x(), outline->origin.y());
+    // Cutting curves depends on the size only, not on where the glyph is.
+    const QTransform size = QTransform::fromScale(outline->scale * m_transform.m11(), outline->scale * m_transform.m22());
     for (const LabelFont::LineOutline::Glyph &glyph : outline->glyphs) {
-        const QTransform placement = QTransform::fromTranslate(glyph.position.x(), glyph.position.y())
-                                   * QTransform(outline->scale, 0, 0, outline->scale, outline->origin.x(),
-                                                outline->origin.y())
-                                   * m_transform;
-        appendFlattened(shape.segments, glyph.outline, placement, true);
+        auto [lines, added] = m_glyphLines.try_emplace({glyph.id, size.m11(), size.m22()});
+        if (added)
+            appendFlattened(lines->second, glyph.outline, size, true);
+        const QPointF at = m_transform.map(toCanvas.map(glyph.position));
+        for (const Segment &line : lines->second)
+            shape.segments.push_back({line.a + at, line.b + at});
     }
     if (shape.segments.empty())
         return;

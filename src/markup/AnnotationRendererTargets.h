@@ -7,7 +7,9 @@
 #include <QRectF>
 #include <QTransform>
 
+#include <map>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 class QPainter;
@@ -64,4 +66,7 @@ private:
     double m_scale = 1;
     double m_opacity = 1;
     std::vector<AnnotationRaster::Shape> m_shapes;
+    // Label glyphs cut into lines at a device size, relative to their origin: labels repeat the
+    // same glyphs, and cutting curves is most of the cost of placing them.
+    std::map<std::tuple<quint64, double, double>, std::vector<AnnotationRaster::Segment>> m_glyphLines;
 };

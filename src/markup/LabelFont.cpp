@@ -151,7 +151,8 @@ std::optional<LineOutline> lineOutline(const QRectF &rect, const QString &line, 
             if (!outline)
                 return std::nullopt;
             if (!outline->isEmpty())
-                result.glyphs.push_back({std::move(*outline), positions.at(i)});
+                result.glyphs.push_back(
+                    {std::move(*outline), positions.at(i), (quint64(quint32(face)) << 32) | glyphs.at(i)});
         }
     }
     const QRectF box(0, 0, rect.width() / scale, rect.height() / scale);

@@ -40,6 +40,8 @@ struct LineOutline {
         QPainterPath outline;
         // Where the origin goes, in reference units from the rectangle's top left.
         QPointF position;
+        // The same number for the same glyph of the same face, for callers that cache per glyph.
+        quint64 id = 0;
     };
     std::vector<Glyph> glyphs;
     // Canvas units per reference unit, and the rectangle's top left in canvas units.
