@@ -111,7 +111,9 @@ float stripCoverage(float distance, float nx, float ny, float halfWidth)
 {
     const float a = std::max(std::fabs(nx), std::fabs(ny));
     const float b = std::min(std::fabs(nx), std::fabs(ny));
-    return boxCdf(halfWidth - distance, a, b) - boxCdf(-halfWidth - distance, a, b);
+    const float near = boxCdf(halfWidth - distance, a, b);
+    // The far side of a stroke at least a pixel and a half wide never reaches the pixel.
+    return halfWidth >= pixelReach ? near : near - boxCdf(-halfWidth - distance, a, b);
 }
 
 // The x range (pixel centres) within `reach` of a segment on the row whose centre is at py.
