@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
+#include <system_error>
 #include <thread>
 
 #ifdef __SSE2__
@@ -572,8 +573,12 @@ void paint(QImage &image, const std::vector<Shape> &shapes)
                       scratch);
     };
     std::vector<std::thread> pool;
-    for (int i = 1; i < threads; ++i)
-        pool.emplace_back(worker);
+    try {
+        for (int i = 1; i < threads; ++i)
+            pool.emplace_back(worker);
+    } catch (const std::system_error &) {
+        // No more threads to be had: the ones running and this one share the bands.
+    }
     worker();
     for (std::thread &thread : pool)
         thread.join();

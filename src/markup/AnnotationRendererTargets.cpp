@@ -134,6 +134,21 @@ void appendFlattened(std::vector<Segment> &out, const QPainterPath &path, const 
     close();
 }
 
+// Whether every subpath ends where it starts (so a pen's caps never show).
+bool isClosed(const QPainterPath &path)
+{
+    QPointF start;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element &e = path.elementAt(i);
+        if (e.isMoveTo()) {
+            if (i > 0 && QPointF(path.elementAt(i - 1)) != start)
+                return false;
+            start = QPointF(e);
+        }
+    }
+    return path.elementCount() == 0 || QPointF(path.elementAt(path.elementCount() - 1)) == start;
+}
+
 QRectF segmentBounds(const std::vector<Segment> &segments, double grow)
 {
     double left = INFINITY, top = INFINITY, right = -INFINITY, bottom = -INFINITY;
@@ -219,9 +234,11 @@ void RasterDrawTarget::strokePath(const QPainterPath &path, const QPen &pen)
     const double halfWidth = 0.5 * pen.widthF() * m_scale;
     if (pen.style() == Qt::NoPen || !(halfWidth > 0) || !std::isfinite(halfWidth))
         return;
-    if (halfWidth <= 0.5) {
+    const bool round = pen.capStyle() == Qt::RoundCap && pen.joinStyle() == Qt::RoundJoin;
+    if (halfWidth <= 0.5 || pen.style() != Qt::SolidLine || (!round && !isClosed(path))) {
         // The painter draws pens up to one device pixel wide as one-pixel hairlines, not as thin
-        // outlines; it is fast at that, and only it draws them the same way.
+        // outlines; it is fast at that, and only it draws them the same way. Dashes, and the caps
+        // and corners of other pens, are its own too.
         finish();
         m_painter.strokePath(path, pen);
         return;

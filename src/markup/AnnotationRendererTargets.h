@@ -22,8 +22,9 @@ class QString;
 class AnnotationDrawTarget {
 public:
     virtual ~AnnotationDrawTarget() = default;
-    // Strokes with the pen. The raster target draws every stroke with round caps and joins, so a
-    // pen with other caps or joins may only be given for closed outlines without corners.
+    // Strokes with the pen. The raster target draws solid pens with round caps and joins itself,
+    // and other pens too when the path is closed and has no corners (only there caps and joins
+    // do not show); everything else it leaves to the painter.
     virtual void strokePath(const QPainterPath &path, const QPen &pen) = 0;
     virtual void fillPath(const QPainterPath &path, const QColor &color) = 0;
     // One label line as LabelFont::drawLine draws it, in the colour.
