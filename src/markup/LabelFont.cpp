@@ -3,7 +3,12 @@
 #include "model/AppFont.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QHash>
+#include <QMutex>
 #include <QPainter>
+#include <QRawFont>
+#include <QTextLayout>
 
 #include <cmath>
 
@@ -16,6 +21,59 @@ namespace {
 QFontMetricsF referenceMetrics()
 {
     return QFontMetricsF(referenceFont());
+}
+
+// Glyph outlines at the reference size, by face and glyph index. Loading an outline from the font
+// file costs as much as filling it, and labels repeat the same few glyphs (digits, common words).
+// Plain path data only, so keeping it in a static is safe; it is bounded by starting over.
+class GlyphOutlineCache {
+public:
+    // A number for the face of a run of glyphs (fallback fonts give runs in other faces).
+    int faceId(const QRawFont &font)
+    {
+        const QString face = font.familyName() + QLatin1Char('|') + font.styleName() + QLatin1Char('|')
+                           + QString::number(font.weight()) + QLatin1Char('|') + QString::number(font.pixelSize());
+        QMutexLocker lock(&m_mutex);
+        const auto found = m_faces.constFind(face);
+        if (found != m_faces.constEnd())
+            return *found;
+        const int id = int(m_faces.size());
+        m_faces.insert(face, id);
+        return id;
+    }
+
+    std::optional<QPainterPath> outline(const QRawFont &font, int face, quint32 glyph)
+    {
+        const quint64 key = (quint64(quint32(face)) << 32) | glyph;
+        {
+            QMutexLocker lock(&m_mutex);
+            const auto found = m_outlines.constFind(key);
+            if (found != m_outlines.constEnd())
+                return *found;
+        }
+        QPainterPath path = font.pathForGlyph(glyph);
+        // An empty outline is fine for blank glyphs (spaces); a glyph with ink but no outline is
+        // a bitmap.
+        if (path.isEmpty() && !font.boundingRect(glyph).isEmpty())
+            return std::nullopt;
+        QMutexLocker lock(&m_mutex);
+        if (m_outlines.size() >= limit)
+            m_outlines.clear();
+        m_outlines.insert(key, path);
+        return path;
+    }
+
+private:
+    static constexpr qsizetype limit = 4096;
+    QMutex m_mutex;
+    QHash<QString, int> m_faces;
+    QHash<quint64, QPainterPath> m_outlines;
+};
+
+GlyphOutlineCache &glyphOutlines()
+{
+    static GlyphOutlineCache cache;
+    return cache;
 }
 
 } // namespace
@@ -53,6 +111,55 @@ void drawLine(QPainter &painter, const QRectF &rect, const QString &line, double
     painter.drawText(QRectF(0, 0, rect.width() / scale, rect.height() / scale),
                      Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, line);
     painter.restore();
+}
+
+std::optional<LineOutline> lineOutline(const QRectF &rect, const QString &line, double fontSize)
+{
+    const double scale = fontSize / referencePixelSize;
+    if (!(scale > 0) || !std::isfinite(scale) || rect.isEmpty())
+        return std::nullopt;
+    // Laid out as QPainter::drawText lays out a single, unwrapped line at the top left of its
+    // rectangle: first line at y = 0, a line width that never wraps, trailing spaces kept.
+    QString text = line;
+    for (QChar &c : text)
+        if (c == u'\n' || c == u'\r')
+            c = u' ';
+    QTextLayout layout(text, referenceFont());
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setFlags(QTextOption::IncludeTrailingSpaces);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine textLine = layout.createLine();
+    if (!textLine.isValid()) {
+        layout.endLayout();
+        return LineOutline{};
+    }
+    textLine.setLineWidth(0x01000000);
+    textLine.setPosition(QPointF(0, 0));
+    layout.endLayout();
+
+    LineOutline result;
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    for (const QGlyphRun &run : runs) {
+        const QRawFont font = run.rawFont();
+        const int face = glyphOutlines().faceId(font);
+        const QList<quint32> glyphs = run.glyphIndexes();
+        const QList<QPointF> positions = run.positions();
+        for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
+            std::optional<QPainterPath> outline = glyphOutlines().outline(font, face, glyphs.at(i));
+            if (!outline)
+                return std::nullopt;
+            if (!outline->isEmpty())
+                result.glyphs.push_back(
+                    {std::move(*outline), positions.at(i), (quint64(quint32(face)) << 32) | glyphs.at(i)});
+        }
+    }
+    const QRectF box(0, 0, rect.width() / scale, rect.height() / scale);
+    result.clipped = !box.contains(QRectF(0, 0, textLine.naturalTextWidth(), textLine.height()));
+    result.scale = scale;
+    result.origin = rect.topLeft();
+    return result;
 }
 
 } // namespace LabelFont

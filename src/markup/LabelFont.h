@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QFont>
+#include <QPainterPath>
 #include <QRectF>
 #include <QString>
+
+#include <optional>
+#include <vector>
 
 class QPainter;
 
@@ -27,5 +31,26 @@ double naturalLineHeight(double fontSize);
 
 // Draws one line into a rectangle, aligned top-left and clipped to the rectangle.
 void drawLine(QPainter &painter, const QRectF &rect, const QString &line, double fontSize);
+
+// The glyph outlines drawLine fills for a line, each at its place, and whether drawLine clips
+// them to the rectangle (it does when the line's box does not fit in it).
+struct LineOutline {
+    struct Glyph {
+        // At the reference size, origin on the baseline.
+        QPainterPath outline;
+        // Where the origin goes, in reference units from the rectangle's top left.
+        QPointF position;
+        // The same number for the same glyph of the same face, for callers that cache per glyph.
+        quint64 id = 0;
+    };
+    std::vector<Glyph> glyphs;
+    // Canvas units per reference unit, and the rectangle's top left in canvas units.
+    double scale = 1;
+    QPointF origin;
+    bool clipped = false;
+};
+// Nothing when drawLine would draw nothing, or when a glyph has no outline (a bitmap glyph such
+// as a colour emoji), which only the painter can draw.
+std::optional<LineOutline> lineOutline(const QRectF &rect, const QString &line, double fontSize);
 
 } // namespace LabelFont
