@@ -55,31 +55,31 @@ void appendChunk(QByteArray &out, const char *type, const QByteArray &data, bool
 
 } // namespace
 
-bool writeGif(const QString &path, const GifSpec &spec)
+bool writeGif(const QString &path, const GifRecipe &recipe)
 {
     int error = 0;
     GifFileType *gif = EGifOpenFileName(QFile::encodeName(path).constData(), false, &error);
     if (!gif)
         return false;
     EGifSetGifVersion(gif, true);
-    ColorMapObject *global = spec.globalPalette.empty() ? nullptr : makeMap(spec.globalPalette);
-    bool ok = EGifPutScreenDesc(gif, spec.canvas.width(), spec.canvas.height(), 8, 0, global) == GIF_OK;
+    ColorMapObject *global = recipe.globalPalette.empty() ? nullptr : makeMap(recipe.globalPalette);
+    bool ok = EGifPutScreenDesc(gif, recipe.canvas.width(), recipe.canvas.height(), 8, 0, global) == GIF_OK;
     GifFreeMapObject(global);
-    if (ok && spec.loopCount) {
-        const GifByteType data[3] = {1, GifByteType(*spec.loopCount & 0xFF), GifByteType(*spec.loopCount >> 8)};
+    if (ok && recipe.loopCount) {
+        const GifByteType data[3] = {1, GifByteType(*recipe.loopCount & 0xFF), GifByteType(*recipe.loopCount >> 8)};
         ok = EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_OK
             && EGifPutExtensionBlock(gif, 11, "NETSCAPE2.0") == GIF_OK && EGifPutExtensionBlock(gif, 3, data) == GIF_OK
             && EGifPutExtensionTrailer(gif) == GIF_OK;
     }
-    if (ok && spec.commentBytes > 0) {
-        const QByteArray comment(spec.commentBytes, 'c');
+    if (ok && recipe.commentBytes > 0) {
+        const QByteArray comment(recipe.commentBytes, 'c');
         ok = EGifPutExtensionLeader(gif, COMMENT_EXT_FUNC_CODE) == GIF_OK;
         for (qsizetype at = 0; ok && at < comment.size(); at += 255)
             ok = EGifPutExtensionBlock(gif, static_cast<int>(std::min<qsizetype>(255, comment.size() - at)),
                                        comment.constData() + at) == GIF_OK;
         ok = ok && EGifPutExtensionTrailer(gif) == GIF_OK;
     }
-    for (const GifFrameSpec &frame : spec.frames) {
+    for (const GifFrameRecipe &frame : recipe.frames) {
         if (!ok)
             break;
         if (frame.delayCs) {
@@ -122,26 +122,26 @@ bool writeGif(const QString &path, const GifSpec &spec)
     return EGifCloseFile(gif, &error) == GIF_OK && ok;
 }
 
-GifFrameSpec solidFrame(QRect rect, unsigned char index, std::optional<int> delayCs)
+GifFrameRecipe solidFrame(QRect rect, unsigned char index, std::optional<int> delayCs)
 {
-    GifFrameSpec frame;
+    GifFrameRecipe frame;
     frame.rect = rect;
     frame.indices.assign(static_cast<size_t>(rect.width()) * rect.height(), index);
     frame.delayCs = delayCs;
     return frame;
 }
 
-GifSpec simpleAnimation(QSize canvas, int count, const std::vector<int> &delays, std::optional<int> loopCount)
+GifRecipe simpleAnimation(QSize canvas, int count, const std::vector<int> &delays, std::optional<int> loopCount)
 {
-    GifSpec spec;
-    spec.canvas = canvas;
-    spec.globalPalette = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 0)};
-    spec.loopCount = loopCount;
+    GifRecipe recipe;
+    recipe.canvas = canvas;
+    recipe.globalPalette = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 0)};
+    recipe.loopCount = loopCount;
     for (int i = 0; i < count; ++i) {
         const int delay = i < static_cast<int>(delays.size()) ? delays[i] : 10;
-        spec.frames.push_back(solidFrame(QRect(QPoint(0, 0), canvas), static_cast<unsigned char>(i % 4), delay));
+        recipe.frames.push_back(solidFrame(QRect(QPoint(0, 0), canvas), static_cast<unsigned char>(i % 4), delay));
     }
-    return spec;
+    return recipe;
 }
 
 std::optional<ParsedGif> parseGif(const QByteArray &bytes)

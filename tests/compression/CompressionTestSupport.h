@@ -16,7 +16,7 @@
 // that lie about their size) and an independent GIF block parser used as the oracle.
 namespace CompressionTest {
 
-struct GifFrameSpec {
+struct GifFrameRecipe {
     QRect rect;                          // inside the canvas (or not, to test clipping)
     std::vector<unsigned char> indices;  // rect.width() × rect.height() palette indices
     std::optional<int> delayCs = 10;     // no graphics control block when absent
@@ -26,23 +26,23 @@ struct GifFrameSpec {
     std::vector<QRgb> localPalette;      // empty: the global palette applies
 };
 
-struct GifSpec {
+struct GifRecipe {
     QSize canvas;
     std::vector<QRgb> globalPalette;     // padded to a power of two
-    std::vector<GifFrameSpec> frames;
+    std::vector<GifFrameRecipe> frames;
     std::optional<int> loopCount;        // no NETSCAPE block when absent
     int commentBytes = 0;                // a comment block of this size after the header
 };
 
 // Writes the GIF with giflib's encoder; false on failure.
-bool writeGif(const QString &path, const GifSpec &spec);
+bool writeGif(const QString &path, const GifRecipe &recipe);
 
 // A frame filled with one palette index.
-GifFrameSpec solidFrame(QRect rect, unsigned char index, std::optional<int> delayCs = 10);
+GifFrameRecipe solidFrame(QRect rect, unsigned char index, std::optional<int> delayCs = 10);
 
 // An animation of `count` full-canvas frames, frame i filled with palette index i % 4 of a
 // red/green/blue/yellow palette and delay delays[i] (or 10).
-GifSpec simpleAnimation(QSize canvas, int count, const std::vector<int> &delays = {},
+GifRecipe simpleAnimation(QSize canvas, int count, const std::vector<int> &delays = {},
                         std::optional<int> loopCount = 0);
 
 // Sets the LZW minimum code size byte of frame `index` to 12, which no decoder accepts.

@@ -22,28 +22,28 @@ const QRgb white = qRgb(255, 255, 255);
 TEST(GifCodec, DecoderCompositesDisposalInterlaceClippingAndBadIndices)
 {
     QTemporaryDir dir;
-    GifSpec spec;
-    spec.canvas = QSize(16, 16);
-    spec.globalPalette = {red, green, blue, qRgb(0, 0, 0)};
-    spec.frames.push_back(solidFrame(QRect(0, 0, 16, 16), 0));          // 0: all red, kept
-    GifFrameSpec cleared = solidFrame(QRect(2, 2, 4, 4), 2);            // 1: blue square, then cleared
+    GifRecipe recipe;
+    recipe.canvas = QSize(16, 16);
+    recipe.globalPalette = {red, green, blue, qRgb(0, 0, 0)};
+    recipe.frames.push_back(solidFrame(QRect(0, 0, 16, 16), 0));          // 0: all red, kept
+    GifFrameRecipe cleared = solidFrame(QRect(2, 2, 4, 4), 2);            // 1: blue square, then cleared
     cleared.disposal = 2;
     cleared.indices[0] = 3;
     cleared.transparentIndex = 3;                                        // its corner shows red
-    spec.frames.push_back(cleared);
-    GifFrameSpec restored = solidFrame(QRect(8, 4, 8, 12), 0);          // 2: interlaced, own palette
+    recipe.frames.push_back(cleared);
+    GifFrameRecipe restored = solidFrame(QRect(8, 4, 8, 12), 0);          // 2: interlaced, own palette
     restored.localPalette = {white, green};
     restored.interlaced = true;
     restored.disposal = 3;
     for (int row = 0; row < 12; ++row)
         for (int x = 0; x < 8; ++x)
             restored.indices[row * 8 + x] = (row % 3 == 1) ? 1 : 0; // rows 1, 4, 7, 10 green
-    spec.frames.push_back(restored);
-    GifFrameSpec clipped = solidFrame(QRect(14, 14, 4, 4), 1);          // 3: reaches past the canvas
+    recipe.frames.push_back(restored);
+    GifFrameRecipe clipped = solidFrame(QRect(14, 14, 4, 4), 1);          // 3: reaches past the canvas
     clipped.indices[1 * 4 + 1] = 200;                                    // an index past the palette
-    spec.frames.push_back(clipped);
+    recipe.frames.push_back(clipped);
     const QString path = dir.filePath("d.gif");
-    ASSERT_TRUE(writeGif(path, spec));
+    ASSERT_TRUE(writeGif(path, recipe));
 
     GifCodec::FrameDecoder decoder;
     ASSERT_TRUE(decoder.open(path));
@@ -84,9 +84,9 @@ TEST(GifCodec, ScanCountsDescriptorsWithoutDecoding)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("s.gif");
-    GifSpec spec = simpleAnimation({20, 10}, 5, {0, 4, 9}, 7);
-    spec.frames[4].delayCs = std::nullopt;
-    ASSERT_TRUE(writeGif(path, spec));
+    GifRecipe recipe = simpleAnimation({20, 10}, 5, {0, 4, 9}, 7);
+    recipe.frames[4].delayCs = std::nullopt;
+    ASSERT_TRUE(writeGif(path, recipe));
     ASSERT_TRUE(damageFrame(path, 1));
     const auto info = GifCodec::scan(path);
     ASSERT_TRUE(info);

@@ -57,10 +57,10 @@ int maxChannelDifference(const QImage &a, const QImage &b)
     return worst;
 }
 
-GifSpec padded(GifSpec spec)
+GifRecipe padded(GifRecipe recipe)
 {
-    spec.commentBytes = 2000;
-    return spec;
+    recipe.commentBytes = 2000;
+    return recipe;
 }
 
 } // namespace
@@ -106,7 +106,7 @@ TEST(GifCompression, FrameSamplingKeepsTheDurationAndTheLoopBlock)
     EXPECT_EQ(pOnce.delays.back(), 20); // frame 8 carries 8 and 9
 
     // A frame without a graphics control block counts 10 cs.
-    GifSpec noControl = padded(simpleAnimation({40, 30}, 1));
+    GifRecipe noControl = padded(simpleAnimation({40, 30}, 1));
     noControl.frames[0].delayCs = std::nullopt;
     const QString single = dir.filePath("single.gif");
     ASSERT_TRUE(writeGif(single, noControl));
@@ -117,14 +117,14 @@ TEST(GifCompression, ResizesFramesAndKeepsTransparency)
 {
     QTemporaryDir dir;
     QTemporaryDir out;
-    GifSpec spec = simpleAnimation({1200, 900}, 2);
-    spec.frames[1].transparentIndex = 3;
+    GifRecipe recipe = simpleAnimation({1200, 900}, 2);
+    recipe.frames[1].transparentIndex = 3;
     for (int y = 0; y < 900; ++y)
         for (int x = 0; x < 600; ++x)
-            spec.frames[1].indices[y * 1200 + x] = 3; // left half transparent
-    spec.frames[1].disposal = 2;
+            recipe.frames[1].indices[y * 1200 + x] = 3; // left half transparent
+    recipe.frames[1].disposal = 2;
     const QString path = dir.filePath("big.gif");
-    ASSERT_TRUE(writeGif(path, spec));
+    ASSERT_TRUE(writeGif(path, recipe));
 
     const auto resized = compress(probe(path), ImageCompressionSettings(0.75, ImageCompressionMaxDimension::longEdge800),
                                   out.path());
