@@ -1,5 +1,6 @@
 #include "canvas/AnnotationOverlay.h"
 
+#include "canvas/ParallelWork.h"
 #include "markup/LabelFont.h"
 #include "markup/MarkupGeometry.h"
 #include "model/HexColor.h"
@@ -17,56 +18,6 @@ namespace {
 // Annotations that are drawn live while the rest comes from the cached layers; more than this
 // and the layers are not worth their upkeep.
 constexpr int maximumLiveAnnotations = 64;
-
-const QColor &outlineBlue()
-{
-    static const QColor color = [] {
-        QColor c = HexColor::uiColor(QStringLiteral("#2563EB"));
-        c.setAlphaF(0.9f);
-        return c;
-    }();
-    return color;
-}
-
-const QColor &marqueeBlue()
-{
-    static const QColor color = HexColor::uiColor(QStringLiteral("#2563EB"));
-    return color;
-}
-
-const QColor &navy()
-{
-    static const QColor color = HexColor::uiColor(QStringLiteral("#1E3A5F"));
-    return color;
-}
-
-const QColor &cropGreen()
-{
-    static const QColor color = HexColor::uiColor(QStringLiteral("#059669"));
-    return color;
-}
-
-QColor withAlpha(QColor color, double alpha)
-{
-    color.setAlphaF(float(color.alphaF() * alpha));
-    return color;
-}
-
-QPen pen(const QColor &color, double width, Qt::PenCapStyle cap, Qt::PenJoinStyle join)
-{
-    QPen result(color, width, Qt::SolidLine, cap, join);
-    result.setMiterLimit(10);
-    return result;
-}
-
-// Qt measures dash patterns in pen widths.
-QPen dashedPen(const QColor &color, double width, double dash, double gap)
-{
-    QPen result = pen(color, width, Qt::FlatCap, Qt::MiterJoin);
-    result.setDashPattern({dash / width, gap / width});
-    result.setDashOffset(0);
-    return result;
-}
 
 bool isFinite(const Rect &rect)
 {
@@ -134,50 +85,6 @@ std::vector<QPointF> simplifiedPolyline(const std::vector<QPointF> &points, doub
             result.push_back(points[i]);
     }
     return result;
-}
-
-void drawHandle(QPainter &painter, QPointF centre, double diameter, const QColor &fill, const QColor &stroke,
-                double strokeWidth)
-{
-    const QRectF square(centre.x() - diameter / 2, centre.y() - diameter / 2, diameter, diameter);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(fill);
-    painter.drawEllipse(square);
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(pen(stroke, strokeWidth, Qt::FlatCap, Qt::MiterJoin));
-    painter.drawEllipse(square);
-}
-
-void drawSelectionRect(QPainter &painter, const QRectF &rect)
-{
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(withAlpha(marqueeBlue(), 0.1));
-    painter.drawRect(rect);
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(dashedPen(marqueeBlue(), 1.6, 6, 4));
-    painter.drawRect(rect);
-}
-
-void drawCropOverlay(QPainter &painter, const QRectF &crop, QSizeF size)
-{
-    const Rect visible = Rect::fromQRectF(crop).intersected(Rect(0, 0, size.width(), size.height()));
-    if (visible.isNull() || visible.isEmpty())
-        return;
-    const QRectF v = visible.toQRectF();
-    QPainterPath dimming;
-    dimming.setFillRule(Qt::OddEvenFill);
-    dimming.addRect(QRectF(QPointF(0, 0), size));
-    dimming.addRect(v);
-    painter.fillPath(dimming, QColor(0, 0, 0, 87)); // black at 0.34
-
-    QPainterPath frame;
-    frame.addRoundedRect(v, 4, 4);
-    painter.strokePath(frame, pen(cropGreen(), 2.2, Qt::RoundCap, Qt::RoundJoin));
-
-    QColor fill(Qt::white);
-    fill.setAlphaF(0.96f);
-    for (const QPointF corner : {v.topLeft(), v.topRight(), v.bottomLeft(), v.bottomRight()})
-        drawHandle(painter, corner, 12, fill, cropGreen(), 2);
 }
 
 } // namespace
@@ -281,106 +188,6 @@ AnnotationOverlay::Entry AnnotationOverlay::makeEntry(const MarkupAnnotation &so
     return entry;
 }
 
-void AnnotationOverlay::drawEntry(QPainter &painter, const Entry &entry) const
-{
-    const MarkupAnnotation &a = entry.drawn;
-    const double sw = entry.strokeWidth;
-    if (!std::isfinite(sw))
-        return;
-    const double opacity = entry.draft ? 0.62 : 1.0;
-    const QColor base = HexColor::drawingColor(a.colorHex);
-    const QColor color = withAlpha(base, opacity);
-
-    switch (a.kind) {
-    case AnnotationKind::Arrow:
-        painter.strokePath(entry.shape, pen(color, sw, Qt::RoundCap, Qt::MiterJoin));
-        painter.strokePath(entry.head, pen(color, sw, Qt::RoundCap, Qt::RoundJoin));
-        break;
-    case AnnotationKind::Rectangle:
-        painter.strokePath(entry.shape, pen(color, sw, Qt::RoundCap, Qt::RoundJoin));
-        break;
-    case AnnotationKind::Brush:
-        if (!entry.shape.isEmpty())
-            painter.strokePath(entry.shape, pen(color, std::max(sw, 2.0), Qt::RoundCap, Qt::RoundJoin));
-        break;
-    case AnnotationKind::Text:
-        break;
-    }
-
-    if (entry.label) {
-        const MarkupLabelLayout &layout = *entry.label;
-        QPainterPath bubble;
-        bubble.addRoundedRect(layout.bubbleRect.toQRectF(), 8, 8);
-        QColor fill(Qt::white);
-        fill.setAlphaF(0.86f);
-        painter.fillPath(bubble, fill);
-        painter.strokePath(bubble, pen(withAlpha(color, 0.22), 1, Qt::FlatCap, Qt::MiterJoin));
-
-        // The label face is built at a reference size and scaled, as the geometry measured it.
-        const double scale = layout.fontSize / LabelFont::referencePixelSize;
-        if (scale > 0 && std::isfinite(scale)) {
-            painter.save();
-            painter.setFont(m_font);
-            painter.setPen(color);
-            for (qsizetype i = 0; i < layout.lines.size(); ++i) {
-                painter.save();
-                painter.translate(layout.textRect.minX(), layout.textRect.minY() + double(i) * layout.lineHeight);
-                painter.scale(scale, scale);
-                painter.drawText(QPointF(0, m_fontAscent), layout.lines.at(i));
-                painter.restore();
-            }
-            painter.restore();
-        }
-    }
-
-    if (!entry.selected && !entry.draft)
-        return;
-    Rect outline = entry.shapeBounds;
-    if (entry.label) {
-        const Rect label = entry.label->bubbleRect.grownBy(8);
-        outline = outline.isNull() ? label : outline.united(label);
-    }
-    if (!outline.isNull() && isFinite(outline)) {
-        const QRectF o = outline.grownBy(6).toQRectF();
-        QPainterPath path;
-        path.addRoundedRect(o, 6, 6);
-        painter.strokePath(path, dashedPen(outlineBlue(), 2, 7, 4));
-        for (const QPointF corner : {o.topLeft(), o.topRight(), o.bottomLeft(), o.bottomRight()})
-            drawHandle(painter, corner, 10, navy(), Qt::white, 1.5);
-    }
-    QColor handleFill(Qt::white);
-    handleFill.setAlphaF(0.9f);
-    if (a.kind == AnnotationKind::Arrow) {
-        drawHandle(painter, a.start.toPoint(m_size), 12, handleFill, navy(), 2);
-        drawHandle(painter, a.end.toPoint(m_size), 12, handleFill, navy(), 2);
-    } else if (a.kind == AnnotationKind::Brush) {
-        const Rect r = entry.shapeBounds.grownBy(6);
-        if (!r.isNull() && !r.isEmpty())
-            drawHandle(painter, r.bottomRight(), 12, handleFill, navy(), 2);
-    }
-}
-
-void AnnotationOverlay::drawEntries(QPainter &painter, int from, int to, const QRectF &canvasClip) const
-{
-    const Rect clip = Rect::fromQRectF(canvasClip);
-    for (int i = from; i < to; ++i) {
-        const auto it = m_entries.constFind(m_order[size_t(i)]);
-        if (it == m_entries.constEnd() || it->paintBounds.isNull() || !it->paintBounds.intersects(clip))
-            continue;
-        drawEntry(painter, *it);
-    }
-}
-
-void AnnotationOverlay::drawDecorationsAbove(QPainter &painter, const QRectF &canvasClip) const
-{
-    if (m_draft && (m_draft->paintBounds.isNull() || m_draft->paintBounds.intersects(Rect::fromQRectF(canvasClip))))
-        drawEntry(painter, *m_draft);
-    if (m_decorations.selectionRect)
-        drawSelectionRect(painter, *m_decorations.selectionRect);
-    if (m_decorations.cropRect)
-        drawCropOverlay(painter, *m_decorations.cropRect, m_size);
-}
-
 AnnotationOverlay::Damage AnnotationOverlay::update(const std::vector<MarkupAnnotation> &annotations,
                                                     const AnnotationOverlayDecorations &decorations,
                                                     QSizeF canvasSize)
@@ -394,6 +201,9 @@ AnnotationOverlay::Damage AnnotationOverlay::update(const std::vector<MarkupAnno
         damage.everything = true;
     }
 
+    // Damage of the annotations themselves (the picture must draw it again), as against that of
+    // the decorations drawn above them.
+    Rect changedArea = Rect::null();
     std::vector<QUuid> order;
     order.reserve(annotations.size());
     std::vector<int> changed;
@@ -403,17 +213,31 @@ AnnotationOverlay::Damage AnnotationOverlay::update(const std::vector<MarkupAnno
         const MarkupAnnotation &annotation = annotations[i];
         order.push_back(annotation.id);
         present.insert(annotation.id);
-        const bool selected = decorations.isSelected(annotation.id);
-        const bool editing = decorations.editingTextID == annotation.id;
-        auto it = m_entries.find(annotation.id);
-        if (it != m_entries.end() && it->selected == selected && it->editing == editing && it->source == annotation)
+        const auto it = m_entries.constFind(annotation.id);
+        if (it != m_entries.constEnd() && it->selected == decorations.isSelected(annotation.id)
+            && it->editing == (decorations.editingTextID == annotation.id) && it->source == annotation)
             continue;
-        if (it != m_entries.end())
-            damage.area = damage.area.united(it->paintBounds);
-        Entry entry = makeEntry(annotation, selected, editing, false, canvasSize);
-        damage.area = damage.area.united(entry.paintBounds);
-        m_entries.insert(annotation.id, std::move(entry));
+        if (it != m_entries.constEnd())
+            changedArea = changedArea.united(it->paintBounds);
         changed.push_back(int(i));
+    }
+    // Building an entry measures its label and simplifies its strokes; after a zoom every entry
+    // is built again, so many are built on several threads.
+    std::vector<Entry> built(changed.size());
+    auto build = [&](int k) {
+        const MarkupAnnotation &annotation = annotations[size_t(changed[size_t(k)])];
+        built[size_t(k)] = makeEntry(annotation, decorations.isSelected(annotation.id),
+                                     decorations.editingTextID == annotation.id, false, canvasSize);
+    };
+    if (changed.size() >= 8) {
+        ParallelWork::forEach(int(changed.size()), build);
+    } else {
+        for (size_t k = 0; k < changed.size(); ++k)
+            build(int(k));
+    }
+    for (size_t k = 0; k < changed.size(); ++k) {
+        changedArea = changedArea.united(built[k].paintBounds);
+        m_entries.insert(annotations[size_t(changed[k])].id, std::move(built[k]));
     }
     const bool orderChanged = order != m_order;
     if (orderChanged) {
@@ -422,16 +246,18 @@ AnnotationOverlay::Damage AnnotationOverlay::update(const std::vector<MarkupAnno
                 ++it;
                 continue;
             }
-            damage.area = damage.area.united(it->paintBounds);
+            changedArea = changedArea.united(it->paintBounds);
             it = m_entries.erase(it);
         }
         // A reorder changes what covers what wherever the moved annotations are.
         for (size_t i = 0; i < order.size() && i < m_order.size(); ++i) {
             if (order[i] != m_order[i])
-                damage.area = damage.area.united(m_entries.value(order[i]).paintBounds);
+                changedArea = changedArea.united(m_entries.value(order[i]).paintBounds);
         }
         m_order = std::move(order);
     }
+    damage.area = damage.area.united(changedArea);
+    m_pictureDamage = m_pictureDamage.united(changedArea);
 
     if (decorations.draft != (m_draft ? std::optional<MarkupAnnotation>(m_draft->source) : std::nullopt)) {
         if (m_draft)
@@ -472,68 +298,3 @@ AnnotationOverlay::Damage AnnotationOverlay::update(const std::vector<MarkupAnno
     return damage;
 }
 
-void AnnotationOverlay::ensureLayers(QPointF canvasOrigin, const QRect &visible, double dpr)
-{
-    if (m_layers.valid && m_layers.visible == visible && m_layers.canvasOrigin == canvasOrigin && m_layers.dpr == dpr)
-        return;
-    const QSize pixels(int(std::ceil(visible.width() * dpr)), int(std::ceil(visible.height() * dpr)));
-    const QRectF clip = QRectF(visible).translated(-canvasOrigin);
-    auto render = [&](QImage &image, int from, int to) {
-        if (image.size() != pixels)
-            image = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-        image.setDevicePixelRatio(dpr);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setRenderHint(QPainter::TextAntialiasing);
-        painter.translate(canvasOrigin - QPointF(visible.topLeft()));
-        drawEntries(painter, from, to, clip);
-    };
-    render(m_layers.below, 0, m_liveRange->first);
-    render(m_layers.above, m_liveRange->second + 1, int(m_order.size()));
-    m_layers.visible = visible;
-    m_layers.canvasOrigin = canvasOrigin;
-    m_layers.dpr = dpr;
-    m_layers.valid = true;
-    ++m_layerBuildCount;
-}
-
-void AnnotationOverlay::paint(QPainter &painter, QPointF canvasOrigin, const QRect &visible, const QRect &clip)
-{
-    const QRect area = visible.intersected(clip);
-    m_lastPaintUsedLayers = false;
-    if (area.isEmpty())
-        return;
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    const QRectF canvasClip = QRectF(area).translated(-canvasOrigin);
-    const bool useLayers = m_liveRange && m_liveRange->second < int(m_order.size());
-    if (useLayers) {
-        const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-        ensureLayers(canvasOrigin, visible, dpr);
-        painter.drawImage(visible.topLeft(), m_layers.below);
-        painter.translate(canvasOrigin);
-        drawEntries(painter, m_liveRange->first, m_liveRange->second + 1, canvasClip);
-        painter.translate(-canvasOrigin);
-        painter.drawImage(visible.topLeft(), m_layers.above);
-        m_lastPaintUsedLayers = true;
-    } else {
-        painter.translate(canvasOrigin);
-        drawEntries(painter, 0, int(m_order.size()), canvasClip);
-        painter.translate(-canvasOrigin);
-    }
-    painter.translate(canvasOrigin);
-    drawDecorationsAbove(painter, canvasClip);
-    painter.restore();
-}
-
-void AnnotationOverlay::drawAll(QPainter &painter, const std::vector<MarkupAnnotation> &annotations,
-                                const AnnotationOverlayDecorations &decorations, QSizeF canvasSize)
-{
-    AnnotationOverlay overlay;
-    overlay.update(annotations, decorations, canvasSize);
-    const QRect whole(0, 0, int(std::ceil(canvasSize.width())), int(std::ceil(canvasSize.height())));
-    overlay.m_liveRange.reset();
-    overlay.paint(painter, QPointF(0, 0), whole, whole);
-}

@@ -14,10 +14,12 @@
 #include <QSizeF>
 #include <QUuid>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
 class QPainter;
+class RasterDrawTarget;
 
 // What the overlay shows besides the annotations themselves.
 struct AnnotationOverlayDecorations {
@@ -38,9 +40,13 @@ struct AnnotationOverlayDecorations {
 //
 // It is not a widget: the canvas surface owns one and calls it from its paint pass. Between
 // paints it keeps, per annotation, the built paths, the label layout and the area it covers, so
-// that a change repaints only the area it damaged, and while a drag changes the same few
-// annotations step after step, the others are drawn once into two cached layers, those below the
-// moving ones and those above them, which keeps the stacking order.
+// that a change repaints only the area it damaged. The annotations of the visible part are kept
+// drawn in a picture (a bitmap at device pixels): a repaint that changes no annotation (a panel
+// moving over the canvas, the eyedropper's hover) only copies from it, and a change draws again
+// only the area it damaged. While a drag changes the same few annotations step after step, the
+// others are drawn once into two cached layers, those below the moving ones and those above
+// them, which keeps the stacking order. Pictures and layers are drawn in horizontal bands on
+// several threads, straight into the bitmap by the renderer's raster path.
 class AnnotationOverlay {
 public:
     AnnotationOverlay();
@@ -79,6 +85,9 @@ public:
     // How the last paint went, for tests and the benchmark.
     bool lastPaintUsedLayers() const { return m_lastPaintUsedLayers; }
     int layerBuildCount() const { return m_layerBuildCount; }
+    // How often the picture was drawn whole, and how often in part (the damaged areas only).
+    int pictureBuildCount() const { return m_pictureBuildCount; }
+    int pictureRepairCount() const { return m_pictureRepairCount; }
 
     // One annotation as drawn: its paths, label layout and the area it covers, built once per
     // value and canvas size.
@@ -94,23 +103,43 @@ public:
         std::optional<MarkupLabelLayout> label;
         Rect shapeBounds = Rect::null();
         Rect paintBounds = Rect::null();
+        // The label's lines as glyph outlines in canvas points, made when first drawn at a size
+        // the painter would fill as outlines anyway; empty when some glyph has no outline.
+        mutable std::shared_ptr<const std::vector<QPainterPath>> labelOutlines;
     };
 
 private:
+    // Where a bitmap of annotations stands: the widget rectangle it covers, the canvas origin and
+    // size it was drawn for, and its device pixel ratio.
+    struct Placement {
+        QRect visible;
+        QPointF canvasOrigin;
+        QSizeF canvasSize;
+        double dpr = 1;
+        bool operator==(const Placement &) const = default;
+    };
     struct Layers {
         QImage below;
         QImage above;
-        QRect visible;
-        QPointF canvasOrigin;
-        double dpr = 1;
+        Placement placement;
+        bool valid = false;
+    };
+    struct Picture {
+        QImage image;
+        Placement placement;
         bool valid = false;
     };
 
     static Entry makeEntry(const MarkupAnnotation &source, bool selected, bool editing, bool draft, QSizeF size);
-    void drawEntry(QPainter &painter, const Entry &entry) const;
-    void drawEntries(QPainter &painter, int from, int to, const QRectF &canvasClip) const;
+    // With a raster target, strokes and fills go through it; the rest (and everything without
+    // one) through the painter. `font` is the label face of the calling thread.
+    void drawEntry(QPainter &painter, const Entry &entry, RasterDrawTarget *raster, const QFont &font) const;
     void drawDecorationsAbove(QPainter &painter, const QRectF &canvasClip) const;
-    void ensureLayers(QPointF canvasOrigin, const QRect &visible, double dpr);
+    // Draws the annotations from…to−1 into the device pixels `pixels` of a bitmap placed as given,
+    // after clearing them, in bands on several threads when the area is large.
+    void renderEntries(QImage &image, const Placement &placement, const QRect &pixels, int from, int to) const;
+    void ensureLayers(const Placement &placement);
+    void ensurePicture(const Placement &placement);
 
     QSizeF m_size;
     std::vector<QUuid> m_order;
@@ -122,6 +151,12 @@ private:
     // The index range of annotations drawn live while the others come from the layers.
     std::optional<std::pair<int, int>> m_liveRange;
     Layers m_layers;
+    Picture m_picture;
+    // Canvas area whose annotations changed since the picture was last brought up to date.
+    Rect m_pictureDamage = Rect::null();
+    QImage m_scratch;
     bool m_lastPaintUsedLayers = false;
     int m_layerBuildCount = 0;
+    int m_pictureBuildCount = 0;
+    int m_pictureRepairCount = 0;
 };

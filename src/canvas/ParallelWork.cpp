@@ -1,0 +1,71 @@
+#include "canvas/ParallelWork.h"
+
+#include <QRunnable>
+#include <QSemaphore>
+#include <QThread>
+#include <QThreadPool>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <vector>
+
+namespace ParallelWork {
+
+namespace {
+
+// A pool of our own rather than the application's: the painter checks the application pool on
+// every large fill (to split the fill over it), under a lock, and painting from that pool's own
+// threads makes the checks contend. The pool lives as long as the process; its threads wait idle
+// between pieces of work.
+QThreadPool *pool()
+{
+    static QThreadPool *const instance = [] {
+        auto *p = new QThreadPool;
+        p->setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, 8));
+        p->setExpiryTimeout(-1);
+        return p;
+    }();
+    return instance;
+}
+
+} // namespace
+
+void forEach(int count, const std::function<void(int)> &work)
+{
+    if (count <= 0)
+        return;
+    std::atomic<int> next{0};
+    auto drain = [&] {
+        for (int i = next++; i < count; i = next++)
+            work(i);
+    };
+    QThreadPool *const pool = ParallelWork::pool();
+    // The calling thread is one of the workers.
+    const int helpers = std::min(count - 1, pool->maxThreadCount());
+    if (helpers <= 0) {
+        drain();
+        return;
+    }
+    QSemaphore finished;
+    std::vector<std::unique_ptr<QRunnable>> runnables;
+    runnables.reserve(size_t(helpers));
+    for (int i = 0; i < helpers; ++i) {
+        runnables.emplace_back(QRunnable::create([&] {
+            drain();
+            finished.release();
+        }));
+        runnables.back()->setAutoDelete(false);
+        pool->start(runnables.back().get());
+    }
+    drain();
+    // Helpers still waiting in the queue are not needed any more: everything is done or taken.
+    int running = 0;
+    for (const std::unique_ptr<QRunnable> &runnable : runnables) {
+        if (!pool->tryTake(runnable.get()))
+            ++running;
+    }
+    finished.acquire(running);
+}
+
+} // namespace ParallelWork
