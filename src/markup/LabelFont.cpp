@@ -16,13 +16,6 @@ namespace LabelFont {
 
 namespace {
 
-// Made per call: a font kept in a static would outlive the application's font database and be
-// torn down after it. Layouts are cached by the geometry, so this is not on a hot path.
-QFontMetricsF referenceMetrics()
-{
-    return QFontMetricsF(referenceFont());
-}
-
 // Glyph outlines at the reference size, by face and glyph index. Loading an outline from the font
 // file costs as much as filling it, and labels repeat the same few glyphs (digits, common words).
 // Plain path data only, so keeping it in a static is safe; it is bounded by starting over.
@@ -85,17 +78,33 @@ QFont referenceFont()
     return font;
 }
 
+// Made per call: a font kept in a static would outlive the application's font database and be
+// torn down after it.
+QFontMetricsF referenceMetrics()
+{
+    return QFontMetricsF(referenceFont());
+}
+
+double referenceAdvance(const QFontMetricsF &metrics, const QString &text)
+{
+    return text.isEmpty() ? 0 : metrics.horizontalAdvance(text);
+}
+
 double advance(const QString &text, double fontSize)
 {
     if (text.isEmpty())
         return 0;
-    return referenceMetrics().horizontalAdvance(text) * (fontSize / referencePixelSize);
+    return referenceAdvance(referenceMetrics(), text) * (fontSize / referencePixelSize);
 }
 
 double naturalLineHeight(double fontSize)
 {
-    const QFontMetricsF m = referenceMetrics();
-    return (m.ascent() + m.descent() + m.leading()) * (fontSize / referencePixelSize);
+    // A plain number, so keeping it is safe; every label asks for it after each zoom step.
+    static const double referenceHeight = [] {
+        const QFontMetricsF m = referenceMetrics();
+        return m.ascent() + m.descent() + m.leading();
+    }();
+    return referenceHeight * (fontSize / referencePixelSize);
 }
 
 void drawLine(QPainter &painter, const QRectF &rect, const QString &line, double fontSize)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QPainterPath>
 #include <QRectF>
 #include <QString>
@@ -22,6 +23,14 @@ constexpr double referencePixelSize = 100;
 // The semibold label face at the reference size, without hinting (hinting would snap widths to
 // the reference size's pixel grid and break linear scaling).
 QFont referenceFont();
+
+// Metrics of the reference font. Building them looks the font up, which takes a lock shared by
+// every thread; callers measuring many texts make them once.
+QFontMetricsF referenceMetrics();
+
+// Width of a one-line text at the reference size. advance() is exactly this times
+// fontSize / referencePixelSize, so widths measured once can be scaled to any size.
+double referenceAdvance(const QFontMetricsF &metrics, const QString &text);
 
 // Width of a one-line text at a font size in canvas units (not rounded).
 double advance(const QString &text, double fontSize);

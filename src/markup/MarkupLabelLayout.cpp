@@ -1,9 +1,9 @@
 #include "markup/LabelFont.h"
+#include "markup/LabelTextMeasures.h"
 #include "markup/MarkupGeometry.h"
 #include "model/TextRules.h"
 
 #include <QHashFunctions>
-#include <QTextBoundaryFinder>
 
 #include <algorithm>
 #include <cmath>
@@ -16,40 +16,38 @@ namespace MarkupGeometry {
 
 namespace {
 
-bool isLineSeparator(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= 0x000A && u <= 0x000D) || u == 0x0085 || u == 0x2028 || u == 0x2029;
-}
-
 // Breaks one piece without newlines into lines. The running width is the sum of the characters'
 // advances, so each character is measured once; near the limit, where shaping across characters
-// could tip the decision, the candidate is measured whole.
-void wrapPiece(const QString &piece, double fontSize, double maxWidth, std::vector<WrappedLine> &out)
+// could tip the decision, the candidate is measured whole. Every width is a kept reference width
+// times the same factor LabelFont::advance multiplies by, so the result is the one measuring the
+// strings at this size would give.
+void wrapPiece(const LabelTextMeasures::Text &measures, size_t index, double fontSize, double maxWidth,
+               std::vector<WrappedLine> &out)
 {
+    const LabelTextMeasures::Text::Piece &piece = measures.pieces()[index];
+    const double scale = fontSize / LabelFont::referencePixelSize;
     const double nearLimit = maxWidth - std::max(fontSize, 1.0);
-    QString current;
+    auto line = [&](size_t first, size_t last) {
+        out.push_back({piece.mid(first, last), std::ceil(measures.span(index, first, last) * scale)});
+    };
+    // The current line is characters [lineStart, k).
+    size_t lineStart = 0;
     double currentWidth = 0;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, piece);
-    qsizetype position = 0;
-    for (qsizetype next = finder.toNextBoundary(); next > position; next = finder.toNextBoundary()) {
-        const QString character = piece.mid(position, next - position);
-        position = next;
-        double candidateWidth = currentWidth + LabelFont::advance(character, fontSize);
-        if (!current.isEmpty() && candidateWidth > nearLimit)
-            candidateWidth = LabelFont::advance(current + character, fontSize);
-        if (!current.isEmpty() && std::ceil(candidateWidth) > maxWidth) {
-            out.push_back({current, textWidth(current, fontSize)});
-            current = character;
-            currentWidth = LabelFont::advance(character, fontSize);
+    for (size_t k = 0; k < piece.characters(); ++k) {
+        const double characterWidth = piece.advances[k] * scale;
+        const bool currentEmpty = k == lineStart;
+        double candidateWidth = currentWidth + characterWidth;
+        if (!currentEmpty && candidateWidth > nearLimit)
+            candidateWidth = measures.span(index, lineStart, k + 1) * scale;
+        if (!currentEmpty && std::ceil(candidateWidth) > maxWidth) {
+            line(lineStart, k);
+            lineStart = k;
+            currentWidth = characterWidth;
         } else {
-            current += character;
             currentWidth = candidateWidth;
         }
-        if (next >= piece.size())
-            break;
     }
-    out.push_back({current, textWidth(current, fontSize)});
+    line(lineStart, piece.characters());
 }
 
 // The part of a layout that depends only on the text, the sizes and the width request; the bubble
@@ -163,17 +161,13 @@ double textWidth(const QString &text, double fontSize)
 
 std::vector<WrappedLine> wrappedLines(const QString &text, double fontSize, double maxWidth)
 {
+    const std::shared_ptr<const LabelTextMeasures::Text> measures = LabelTextMeasures::measures(text);
     std::vector<WrappedLine> result;
-    qsizetype pieceStart = 0;
-    for (qsizetype i = 0; i <= text.size(); ++i) {
-        if (i < text.size() && !isLineSeparator(text.at(i)))
-            continue;
-        const QString piece = text.mid(pieceStart, i - pieceStart);
-        if (piece.isEmpty())
+    for (size_t i = 0; i < measures->pieces().size(); ++i) {
+        if (measures->pieces()[i].text.isEmpty())
             result.push_back({QStringLiteral(" "), 0});
         else
-            wrapPiece(piece, fontSize, maxWidth, result);
-        pieceStart = i + 1;
+            wrapPiece(*measures, i, fontSize, maxWidth, result);
     }
     if (result.empty())
         result.push_back({QStringLiteral(" "), 0});
