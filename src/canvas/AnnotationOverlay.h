@@ -77,6 +77,14 @@ public:
     // pixels), `clip` the part to repaint.
     void paint(QPainter &painter, QPointF canvasOrigin, const QRect &visible, const QRect &clip);
 
+    // Whether the next paint with these arguments draws a kept bitmap whole (after a zoom, a pan
+    // or a change of the annotation list), the slow part of a paint.
+    bool needsPreparation(QPointF canvasOrigin, const QRect &visible, double dpr) const;
+    // Does that drawing now, so that the paint only shows the bitmap. It reads and writes only the
+    // overlay's own state, so the caller may run it on another thread while it paints the rest
+    // (the image below), as long as nothing else uses the overlay until it is done.
+    void prepare(QPointF canvasOrigin, const QRect &visible, double dpr);
+
     // One-shot drawing of a whole state into a painter whose origin is the canvas's top-left
     // corner (tests and snapshots).
     static void drawAll(QPainter &painter, const std::vector<MarkupAnnotation> &annotations,
@@ -140,6 +148,8 @@ private:
     void renderEntries(QImage &image, const Placement &placement, const QRect &pixels, int from, int to) const;
     void ensureLayers(const Placement &placement);
     void ensurePicture(const Placement &placement);
+    // Whether a paint uses the drag layers (moving annotations drawn live between them).
+    bool usesLayers() const { return m_liveRange && m_liveRange->second < int(m_order.size()); }
 
     QSizeF m_size;
     std::vector<QUuid> m_order;

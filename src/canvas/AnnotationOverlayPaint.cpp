@@ -423,7 +423,7 @@ void AnnotationOverlay::paint(QPainter &painter, QPointF canvasOrigin, const QRe
     const QRectF source((area.x() - visible.x()) * dpr, (area.y() - visible.y()) * dpr, area.width() * dpr,
                         area.height() * dpr);
     painter.save();
-    const bool useLayers = m_liveRange && m_liveRange->second < int(m_order.size());
+    const bool useLayers = usesLayers();
     if (useLayers) {
         ensureLayers(placement);
         painter.drawImage(QRectF(area), m_layers.below, source);
@@ -443,6 +443,27 @@ void AnnotationOverlay::paint(QPainter &painter, QPointF canvasOrigin, const QRe
     painter.translate(canvasOrigin);
     drawDecorationsAbove(painter, QRectF(area).translated(-canvasOrigin));
     painter.restore();
+}
+
+bool AnnotationOverlay::needsPreparation(QPointF canvasOrigin, const QRect &visible, double dpr) const
+{
+    if (visible.isEmpty())
+        return false;
+    const Placement placement{visible, canvasOrigin, m_size, dpr};
+    if (usesLayers())
+        return !(m_layers.valid && m_layers.placement == placement);
+    return !(m_picture.valid && m_picture.placement == placement);
+}
+
+void AnnotationOverlay::prepare(QPointF canvasOrigin, const QRect &visible, double dpr)
+{
+    if (!needsPreparation(canvasOrigin, visible, dpr))
+        return;
+    const Placement placement{visible, canvasOrigin, m_size, dpr};
+    if (usesLayers())
+        ensureLayers(placement);
+    else
+        ensurePicture(placement);
 }
 
 void AnnotationOverlay::drawAll(QPainter &painter, const std::vector<MarkupAnnotation> &annotations,

@@ -4,6 +4,7 @@
 #include "canvas/CanvasInputWidget.h"
 #include "canvas/CanvasPanelMount.h"
 #include "canvas/CanvasPointerCoordinator.h"
+#include "canvas/ParallelWork.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
 
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -352,6 +354,16 @@ void CanvasSurface::paintEvent(QPaintEvent *event)
     QPainter painter(this);
     const QRect clip = event->rect();
     const QRectF card = canvasRect();
+    const QRect visible = card.toAlignedRect().intersected(rect());
+    const QRect area = visible.intersected(clip);
+
+    // Drawing the annotations' picture whole (after a zoom, a pan or a new list) is most of such a
+    // paint. It goes to the worker threads while this one paints the background and the image
+    // below, and is shown when both are done.
+    const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    std::optional<ParallelWork::Background> overlayWork;
+    if (!area.isEmpty() && m_overlay.needsPreparation(card.topLeft(), visible, dpr))
+        overlayWork.emplace([this, origin = card.topLeft(), visible, dpr] { m_overlay.prepare(origin, visible, dpr); });
 
     if (m_cardShadow.isNull()) {
         m_cardShadow = QPixmap::fromImage(makeShadowImage(shadowBlur, cornerRadius));
@@ -363,8 +375,6 @@ void CanvasSurface::paintEvent(QPaintEvent *event)
             paintShadow(painter, card, m_cardShadow, shadowBlur, shadowOffsetY);
     }
 
-    const QRect visible = card.toAlignedRect().intersected(rect());
-    const QRect area = visible.intersected(clip);
     if (area.isEmpty())
         return;
 
@@ -400,6 +410,8 @@ void CanvasSurface::paintEvent(QPaintEvent *event)
     } else {
         m_pyramid.draw(painter, card, QRectF(area));
     }
+    if (overlayWork)
+        overlayWork->wait();
     m_overlay.paint(painter, card.topLeft(), visible, area);
     painter.restore();
 

@@ -68,4 +68,41 @@ void forEach(int count, const std::function<void(int)> &work)
     finished.acquire(running);
 }
 
+struct Background::State {
+    std::function<void()> work;
+    std::atomic<bool> claimed{false};
+    QSemaphore done;
+
+    // Runs the work unless another thread has claimed it; true when this call ran it.
+    bool runOnce()
+    {
+        if (claimed.exchange(true))
+            return false;
+        work();
+        done.release();
+        return true;
+    }
+};
+
+Background::Background(std::function<void()> work) : m_state(std::make_shared<State>())
+{
+    m_state->work = std::move(work);
+    // The runnable holds the state: a pool thread may reach it after the work was done here.
+    pool()->start([state = m_state] { state->runOnce(); });
+}
+
+Background::~Background()
+{
+    wait();
+}
+
+void Background::wait()
+{
+    if (m_waited)
+        return;
+    m_waited = true;
+    if (!m_state->runOnce())
+        m_state->done.acquire();
+}
+
 } // namespace ParallelWork

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 // Runs independent pieces of canvas work (building annotation entries, painting bands of a layer)
 // on the application's thread pool and the calling thread together, and returns when all are done.
@@ -13,5 +14,24 @@ namespace ParallelWork {
 // time on several threads. Pieces the pool cannot start at once are done by the calling thread,
 // so a busy pool slows the work down but never stalls it.
 void forEach(int count, const std::function<void(int)> &work);
+
+// One piece of work started on the same pool, so the calling thread can do something else in the
+// meantime (a forEach inside it spreads over the pool's other threads). Waiting runs the work on
+// the waiting thread when no pool thread has taken it up yet, so it never waits on a busy pool.
+class Background {
+public:
+    explicit Background(std::function<void()> work);
+    // Waits for the work: whatever it uses must outlive it.
+    ~Background();
+    Background(const Background &) = delete;
+    Background &operator=(const Background &) = delete;
+
+    void wait();
+
+private:
+    struct State;
+    std::shared_ptr<State> m_state;
+    bool m_waited = false;
+};
 
 } // namespace ParallelWork

@@ -1,4 +1,5 @@
 #include "canvas/AnnotationOverlay.h"
+#include "canvas/ParallelWork.h"
 #include "markup/MarkupGeometry.h"
 
 #include <QPainter>
@@ -197,4 +198,42 @@ TEST(AnnotationOverlayPicture, DragLayersAndPictureAgreeAndTheDraftStaysAbove)
     paintInto(screen, overlay, origin, canvas,
               damage.area.toQRectF().translated(origin).toAlignedRect().adjusted(-1, -1, 1, 1));
     EXPECT_EQ(differing(screen, fresh(annotations, decorations, origin, canvas, widget)), 0);
+}
+
+TEST(AnnotationOverlayPicture, PreparedOnAnotherThreadPaintsTheSame)
+{
+    const QSize widget(720, 520);
+    const QSizeF canvas(640, 440);
+    const QPointF origin(40, 40);
+    const std::vector<MarkupAnnotation> annotations = scene(0);
+    const AnnotationOverlayDecorations decorations;
+    AnnotationOverlay overlay;
+    overlay.update(annotations, decorations, canvas);
+    const QRect visible = QRectF(origin, canvas).toAlignedRect().intersected(QRect(QPoint(), widget));
+
+    EXPECT_TRUE(overlay.needsPreparation(origin, visible, 1.0));
+    {
+        ParallelWork::Background work([&] { overlay.prepare(origin, visible, 1.0); });
+    }
+    EXPECT_FALSE(overlay.needsPreparation(origin, visible, 1.0));
+    QImage screen = blank(widget);
+    paintInto(screen, overlay, origin, canvas, screen.rect());
+    // The paint showed the prepared picture rather than drawing another.
+    EXPECT_EQ(overlay.pictureBuildCount(), 1);
+    EXPECT_EQ(differing(screen, fresh(annotations, decorations, origin, canvas, widget)), 0);
+
+    // A pan or another pixel ratio needs a new picture; so do the layers of a drag.
+    EXPECT_TRUE(overlay.needsPreparation(origin + QPointF(5, 0), visible, 1.0));
+    EXPECT_TRUE(overlay.needsPreparation(origin, visible, 2.0));
+    std::vector<MarkupAnnotation> moved = annotations;
+    moved[7].start = moved[7].start.translated(0.1, 0.05);
+    moved[7].end = moved[7].end.translated(0.1, 0.05);
+    overlay.update(moved, decorations, canvas);
+    EXPECT_TRUE(overlay.needsPreparation(origin, visible, 1.0));
+    overlay.prepare(origin, visible, 1.0);
+    EXPECT_EQ(overlay.layerBuildCount(), 1);
+    paintInto(screen, overlay, origin, canvas, screen.rect());
+    EXPECT_TRUE(overlay.lastPaintUsedLayers());
+    EXPECT_EQ(overlay.layerBuildCount(), 1);
+    EXPECT_EQ(differing(screen, fresh(moved, decorations, origin, canvas, widget)), 0);
 }
