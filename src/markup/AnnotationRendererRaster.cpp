@@ -79,8 +79,7 @@ void paint(QImage &image, const std::vector<Shape> &shapes)
     const int threads = work < 250'000 ? 1
                                        : std::clamp(int(std::thread::hardware_concurrency()), 1, std::min(bands, 8));
     std::atomic<int> next{0};
-    auto worker = [&] {
-        Scratch scratch;
+    auto worker = [&](Scratch &scratch) {
         for (int band = next++; band < bands; band = next++)
             paintBand(image, bits, shapes, reach, band * bandHeight, std::min(image.height(), (band + 1) * bandHeight),
                       scratch);
@@ -88,11 +87,18 @@ void paint(QImage &image, const std::vector<Shape> &shapes)
     std::vector<std::thread> pool;
     try {
         for (int i = 1; i < threads; ++i)
-            pool.emplace_back(worker);
+            pool.emplace_back([&] {
+                Scratch scratch;
+                worker(scratch);
+            });
     } catch (const std::system_error &) {
         // No more threads to be had: the ones running and this one share the bands.
     }
-    worker();
+    // The calling thread keeps its buffers: the overlay paints many small batches per band (one
+    // before each label the painter draws), and buffers this size would otherwise come fresh from
+    // the system, page by page, every time.
+    static thread_local Scratch callerScratch;
+    worker(callerScratch);
     for (std::thread &thread : pool)
         thread.join();
 }
