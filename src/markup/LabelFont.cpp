@@ -11,6 +11,7 @@
 #include <QTextLayout>
 
 #include <cmath>
+#include <memory>
 
 namespace LabelFont {
 
@@ -122,11 +123,21 @@ void drawLine(QPainter &painter, const QRectF &rect, const QString &line, double
     painter.restore();
 }
 
-std::optional<LineOutline> lineOutline(const QRectF &rect, const QString &line, double fontSize)
+namespace {
+
+// A line laid out at the reference size: its glyphs at their places and its box. It does not
+// depend on the size the line is drawn at, so one layout serves every zoom.
+struct ReferenceLine {
+    // Nothing when a glyph has no outline.
+    std::optional<std::vector<LineOutline::Glyph>> glyphs;
+    double naturalWidth = 0;
+    double height = 0;
+    // False when the layout made no line at all (then nothing is drawn, at no place).
+    bool hasLine = true;
+};
+
+ReferenceLine layOutLine(const QString &line)
 {
-    const double scale = fontSize / referencePixelSize;
-    if (!(scale > 0) || !std::isfinite(scale) || rect.isEmpty())
-        return std::nullopt;
     // Laid out as QPainter::drawText lays out a single, unwrapped line at the top left of its
     // rectangle: first line at y = 0, a line width that never wraps, trailing spaces kept.
     QString text = line;
@@ -142,30 +153,79 @@ std::optional<LineOutline> lineOutline(const QRectF &rect, const QString &line, 
     QTextLine textLine = layout.createLine();
     if (!textLine.isValid()) {
         layout.endLayout();
-        return LineOutline{};
+        return {std::vector<LineOutline::Glyph>{}, 0, 0, false};
     }
     textLine.setLineWidth(0x01000000);
     textLine.setPosition(QPointF(0, 0));
     layout.endLayout();
 
-    LineOutline result;
+    std::vector<LineOutline::Glyph> glyphs;
     const QList<QGlyphRun> runs = layout.glyphRuns();
     for (const QGlyphRun &run : runs) {
         const QRawFont font = run.rawFont();
         const int face = glyphOutlines().faceId(font);
-        const QList<quint32> glyphs = run.glyphIndexes();
+        const QList<quint32> indexes = run.glyphIndexes();
         const QList<QPointF> positions = run.positions();
-        for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
-            std::optional<QPainterPath> outline = glyphOutlines().outline(font, face, glyphs.at(i));
+        for (qsizetype i = 0; i < indexes.size() && i < positions.size(); ++i) {
+            std::optional<QPainterPath> outline = glyphOutlines().outline(font, face, indexes.at(i));
             if (!outline)
-                return std::nullopt;
+                return {std::nullopt, 0, 0};
             if (!outline->isEmpty())
-                result.glyphs.push_back(
-                    {std::move(*outline), positions.at(i), (quint64(quint32(face)) << 32) | glyphs.at(i)});
+                glyphs.push_back({std::move(*outline), positions.at(i), (quint64(quint32(face)) << 32) | indexes.at(i)});
         }
     }
+    return {std::move(glyphs), textLine.naturalTextWidth(), textLine.height()};
+}
+
+// Reference layouts by line text. Laying a line out asks the font engine under a lock every
+// thread shares; after a zoom every label line is wanted again, at another size. Plain data, so
+// a static is safe; bounded by starting over.
+class ReferenceLineCache {
+public:
+    std::shared_ptr<const ReferenceLine> line(const QString &text)
+    {
+        {
+            QMutexLocker lock(&m_mutex);
+            const auto found = m_lines.constFind(text);
+            if (found != m_lines.constEnd())
+                return *found;
+        }
+        auto made = std::make_shared<const ReferenceLine>(layOutLine(text));
+        QMutexLocker lock(&m_mutex);
+        if (m_lines.size() >= limit)
+            m_lines.clear();
+        m_lines.insert(text, made);
+        return made;
+    }
+
+private:
+    static constexpr qsizetype limit = 2048;
+    QMutex m_mutex;
+    QHash<QString, std::shared_ptr<const ReferenceLine>> m_lines;
+};
+
+ReferenceLineCache &referenceLines()
+{
+    static ReferenceLineCache cache;
+    return cache;
+}
+
+} // namespace
+
+std::optional<LineOutline> lineOutline(const QRectF &rect, const QString &line, double fontSize)
+{
+    const double scale = fontSize / referencePixelSize;
+    if (!(scale > 0) || !std::isfinite(scale) || rect.isEmpty())
+        return std::nullopt;
+    const std::shared_ptr<const ReferenceLine> laidOut = referenceLines().line(line);
+    if (!laidOut->glyphs)
+        return std::nullopt;
+    if (!laidOut->hasLine)
+        return LineOutline{};
+    LineOutline result;
+    result.glyphs = *laidOut->glyphs;
     const QRectF box(0, 0, rect.width() / scale, rect.height() / scale);
-    result.clipped = !box.contains(QRectF(0, 0, textLine.naturalTextWidth(), textLine.height()));
+    result.clipped = !box.contains(QRectF(0, 0, laidOut->naturalWidth, laidOut->height));
     result.scale = scale;
     result.origin = rect.topLeft();
     return result;

@@ -122,3 +122,25 @@ TEST(LabelWrappingCache, LabelLayoutsMatchAfterZoomSteps)
         EXPECT_LE(widest, first[i]->textRect.width) << zooms[i];
     }
 }
+
+TEST(LabelWrappingCache, LineOutlinesKeptPerLineStillFollowTheRectangle)
+{
+    const QString line = QStringLiteral("标注 Text 12");
+    const double width = LabelFont::advance(line, 40);
+    const auto wide = LabelFont::lineOutline(QRectF(10, 20, width + 4, 60), line, 40);
+    // The same line again, smaller and in a rectangle too narrow for it.
+    const auto narrow = LabelFont::lineOutline(QRectF(5, 6, width / 4, 60), line, 20);
+    ASSERT_TRUE(wide && narrow);
+    EXPECT_FALSE(wide->clipped);
+    EXPECT_TRUE(narrow->clipped);
+    EXPECT_EQ(wide->origin, QPointF(10, 20));
+    EXPECT_EQ(narrow->origin, QPointF(5, 6));
+    EXPECT_DOUBLE_EQ(wide->scale, 2 * narrow->scale);
+    ASSERT_EQ(wide->glyphs.size(), narrow->glyphs.size());
+    ASSERT_FALSE(wide->glyphs.empty());
+    for (size_t i = 0; i < wide->glyphs.size(); ++i) {
+        EXPECT_EQ(wide->glyphs[i].position, narrow->glyphs[i].position);
+        EXPECT_EQ(wide->glyphs[i].id, narrow->glyphs[i].id);
+    }
+    EXPECT_FALSE(LabelFont::lineOutline(QRectF(0, 0, 0, 10), line, 20));
+}
