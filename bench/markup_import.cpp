@@ -9,7 +9,7 @@
 // size of the files + 600 MB.
 #include "model/MarkupViewModel.h"
 #include "platform/ImageLimits.h"
-#include "platform/ParallelFor.h"
+#include "platform/ParallelWork.h"
 
 #include <QApplication>
 #include <QDir>
@@ -136,7 +136,7 @@ int main(int argc, char **argv)
     QElapsedTimer timer;
     timer.start();
     std::vector<QString> files(static_cast<size_t>(count));
-    ParallelFor::forEachIndex(count, [&](qsizetype i) {
+    ParallelWork::forEach(count, [&](int i) {
         const QString path = photos + QStringLiteral("/IMG_%1.jpg").arg(i + 1, 4, 10, QChar(u'0'));
         photoLikeImage(4000, 3000, unsigned(i) * 7919u + 1).save(path, "JPEG", 90);
         files[size_t(i)] = path;

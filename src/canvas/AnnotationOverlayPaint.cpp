@@ -1,6 +1,6 @@
 #include "canvas/AnnotationOverlay.h"
 
-#include "canvas/ParallelWork.h"
+#include "platform/ParallelWork.h"
 #include "markup/AnnotationRendererTargets.h"
 #include "markup/LabelFont.h"
 #include "model/HexColor.h"

@@ -11,7 +11,7 @@
 #include "markup/ImageDecoding.h"
 #include "model/FileSupport.h"
 #include "model/NaturalOrder.h"
-#include "platform/ParallelFor.h"
+#include "platform/ParallelWork.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -115,7 +115,7 @@ void MarkupViewModel::importImages(const QStringList &paths, bool replacing)
         files.append(file);
 
     std::vector<std::optional<ImageMarkupItem>> built(size_t(files.size()));
-    ParallelFor::forEachIndex(files.size(), [&](qsizetype i) { built[size_t(i)] = itemFromFile(files.at(i)); });
+    ParallelWork::forEach(int(files.size()), [&](int i) { built[size_t(i)] = itemFromFile(files.at(i)); });
 
     std::vector<ImageMarkupItem> imported;
     for (std::optional<ImageMarkupItem> &item : built) {

@@ -8,7 +8,7 @@
 #include "model/InteractionReset.h"
 
 #include "markup/ImageDecoding.h"
-#include "platform/ParallelFor.h"
+#include "platform/ParallelWork.h"
 #include "textengine/TextComparisonRules.h"
 
 #include <QFile>
@@ -213,7 +213,7 @@ std::optional<MarkupProjectError> MarkupViewModel::restoreProject(const MarkupPr
     const qsizetype imageCount = qsizetype(records.size());
     std::vector<std::optional<std::variant<ImageMarkupItem, MarkupProjectError>>> items(records.size());
     std::vector<std::optional<std::variant<ComparisonPairState, MarkupProjectError>>> pairs(pairRecords.size());
-    ParallelFor::forEachIndex(imageCount + qsizetype(pairRecords.size()), [&](qsizetype i) {
+    ParallelWork::forEach(int(imageCount + qsizetype(pairRecords.size())), [&](int i) {
         if (i < imageCount)
             items[size_t(i)] = makeImageItem(records[size_t(i)]);
         else

@@ -1,5 +1,5 @@
 #include "canvas/AnnotationOverlay.h"
-#include "canvas/ParallelWork.h"
+#include "platform/ParallelWork.h"
 #include "markup/MarkupGeometry.h"
 
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "canvas/ParallelWork.h"
+#include "platform/ParallelWork.h"
 
 #include <QRunnable>
 #include <QSemaphore>

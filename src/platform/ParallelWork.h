@@ -3,8 +3,9 @@
 #include <functional>
 #include <memory>
 
-// Runs independent pieces of canvas work (building annotation entries, painting bands of a layer)
-// on the application's thread pool and the calling thread together, and returns when all are done.
+// Runs independent pieces of work (decoding imported or opened images, building annotation entries,
+// painting bands of a layer) on one process-wide pool of our own and the calling thread together,
+// and returns when all are done.
 //
 // The pool's threads are kept between calls, and with them their font caches: text measured or
 // drawn on them finds its font engines already loaded the next time.
