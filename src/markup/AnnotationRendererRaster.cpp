@@ -1,10 +1,10 @@
 #include "markup/AnnotationRendererRaster.h"
 
 #include "markup/AnnotationRendererRasterParts.h"
+#include "platform/ParallelWork.h"
 
 #include <atomic>
 #include <cmath>
-#include <system_error>
 #include <thread>
 
 namespace AnnotationRaster {
@@ -79,28 +79,15 @@ void paint(QImage &image, const std::vector<Shape> &shapes)
     const int threads = work < 250'000 ? 1
                                        : std::clamp(int(std::thread::hardware_concurrency()), 1, std::min(bands, 8));
     std::atomic<int> next{0};
-    auto worker = [&](Scratch &scratch) {
+    // Each thread keeps its buffers between calls: the overlay paints many small batches per band
+    // (one before each label the painter draws), and buffers this size would otherwise come fresh
+    // from the system, page by page, every time. The pool's threads live as long as the process.
+    ParallelWork::forEach(threads, [&](int) {
+        static thread_local Scratch scratch;
         for (int band = next++; band < bands; band = next++)
             paintBand(image, bits, shapes, reach, band * bandHeight, std::min(image.height(), (band + 1) * bandHeight),
                       scratch);
-    };
-    std::vector<std::thread> pool;
-    try {
-        for (int i = 1; i < threads; ++i)
-            pool.emplace_back([&] {
-                Scratch scratch;
-                worker(scratch);
-            });
-    } catch (const std::system_error &) {
-        // No more threads to be had: the ones running and this one share the bands.
-    }
-    // The calling thread keeps its buffers: the overlay paints many small batches per band (one
-    // before each label the painter draws), and buffers this size would otherwise come fresh from
-    // the system, page by page, every time.
-    static thread_local Scratch callerScratch;
-    worker(callerScratch);
-    for (std::thread &thread : pool)
-        thread.join();
+    });
 }
 
 } // namespace AnnotationRaster
