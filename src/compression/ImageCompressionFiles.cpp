@@ -83,6 +83,25 @@ QString outputURL(const QString &sourcePath, const QString &destinationDirectory
     }
 }
 
+ImageCompressionResult deliverOutput(const ImageCompressionSource &source, const QString &chosenPath,
+                                     bool usedOriginalCopy, const DeliveredOutput &output,
+                                     const QString &destinationDirectory, const QString &fileExtension)
+{
+    const QString finalPath = copyToFreeOutputName(chosenPath, source.url, destinationDirectory, fileExtension);
+    ImageCompressionResult result;
+    result.id = QUuid::createUuid();
+    result.sourceID = source.id;
+    result.fileName = source.fileName;
+    result.outputURL = finalPath;
+    result.originalBytes = source.originalBytes;
+    result.compressedBytes = fileSize(finalPath);
+    result.outputPixelSize = output.pixelSize;
+    result.originalFrameCount = output.originalFrameCount;
+    result.outputFrameCount = output.outputFrameCount;
+    result.usedOriginalCopy = usedOriginalCopy;
+    return result;
+}
+
 QString copyToFreeOutputName(const QString &fromPath, const QString &sourcePath,
                              const QString &destinationDirectory, const QString &fileExtension)
 {

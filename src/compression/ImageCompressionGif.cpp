@@ -121,21 +121,10 @@ ImageCompressionResult compressGIF(const ImageCompressionSource &source, const I
 
     const bool keepsOriginal = encodedBytes >= source.originalBytes && source.pixelSize == QSizeF(lastFrameSize)
         && frames.isGif();
-    const QString finalPath = copyToFreeOutputName(keepsOriginal ? source.url : temporary.path(), source.url,
-                                                   destinationDirectory, extension);
-
-    ImageCompressionResult result;
-    result.id = QUuid::createUuid();
-    result.sourceID = source.id;
-    result.fileName = source.fileName;
-    result.outputURL = finalPath;
-    result.originalBytes = source.originalBytes;
-    result.compressedBytes = fileSize(finalPath);
-    result.outputPixelSize = keepsOriginal ? QSizeF(frames.firstFrame().size()) : QSizeF(lastFrameSize);
-    result.originalFrameCount = count;
-    result.outputFrameCount = keepsOriginal ? count : written;
-    result.usedOriginalCopy = keepsOriginal;
-    return result;
+    const DeliveredOutput output{keepsOriginal ? QSizeF(frames.firstFrame().size()) : QSizeF(lastFrameSize), count,
+                                 keepsOriginal ? count : written};
+    return deliverOutput(source, keepsOriginal ? source.url : temporary.path(), keepsOriginal, output,
+                         destinationDirectory, extension);
 }
 
 } // namespace ImageCompressionService

@@ -75,6 +75,16 @@ QString outputURL(const QString &sourcePath, const QString &destinationDirectory
 // anything: should a name be taken meanwhile, the next one is used. Throws cannotCopyOutput.
 QString copyToFreeOutputName(const QString &fromPath, const QString &sourcePath,
                              const QString &destinationDirectory, const QString &fileExtension);
+// What one compression produced: `chosenPath` (the original when it is kept, else the encoded
+// temporary file) copied to a free output name, and the result describing that copy.
+struct DeliveredOutput {
+    QSizeF pixelSize;
+    int originalFrameCount = 1;
+    int outputFrameCount = 1;
+};
+ImageCompressionResult deliverOutput(const ImageCompressionSource &source, const QString &chosenPath,
+                                     bool usedOriginalCopy, const DeliveredOutput &output,
+                                     const QString &destinationDirectory, const QString &fileExtension);
 // Throws cannotReadFileSize when nothing stands at the path.
 qint64 fileSize(const QString &path);
 // "2.5 MB", "1.5 kB", "0 字节" (decimal units).

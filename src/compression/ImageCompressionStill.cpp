@@ -48,21 +48,9 @@ ImageCompressionResult compressStillImage(const ImageCompressionSource &source,
     const bool keepsOriginal = encodedBytes >= source.originalBytes
         && source.pixelSize == QSizeF(output.size())
         && CompressionImageIO::contentMatches(source.url, type);
-    const QString finalPath = copyToFreeOutputName(keepsOriginal ? source.url : temporary.path(), source.url,
-                                                   destinationDirectory, extension);
-
-    ImageCompressionResult result;
-    result.id = QUuid::createUuid();
-    result.sourceID = source.id;
-    result.fileName = source.fileName;
-    result.outputURL = finalPath;
-    result.originalBytes = source.originalBytes;
-    result.compressedBytes = fileSize(finalPath);
-    result.outputPixelSize = keepsOriginal ? source.pixelSize : QSizeF(output.size());
-    result.originalFrameCount = 1;
-    result.outputFrameCount = 1;
-    result.usedOriginalCopy = keepsOriginal;
-    return result;
+    return deliverOutput(source, keepsOriginal ? source.url : temporary.path(), keepsOriginal,
+                         {keepsOriginal ? source.pixelSize : QSizeF(output.size()), 1, 1}, destinationDirectory,
+                         extension);
 }
 
 } // namespace ImageCompressionService

@@ -11,6 +11,18 @@ namespace {
 
 using AnnotationEditing::clamped;
 
+// After a handle drag the resized annotation is the one selected (its shape), no label is being
+// edited, and the status names what changed.
+void selectResizedShape(MarkupViewModel &model, const QUuid &id, const QString &status)
+{
+    model.setSelectedAnnotationID(id);
+    model.setSelectedAnnotationIDs({id});
+    model.setSelectedAnnotationPart(AnnotationSelectionPart::Shape);
+    model.setEditingTextAnnotationID(std::nullopt);
+    model.setPendingTextFocusID(std::nullopt);
+    model.setStatusMessage(status);
+}
+
 // Narrowest label bubble a resize leaves, and the margin it keeps to the canvas's right edge.
 constexpr double minimumLabelWidth = 64;
 constexpr double labelWidthCanvasMargin = 30;
@@ -205,12 +217,7 @@ void MarkupViewModel::resizeArrowEndpoint(const QUuid &id, MarkupAnnotationEndpo
     (endpoint == MarkupAnnotationEndpoint::End ? arrow.end : arrow.start) = unitPoint(to, canvasSize);
     setItems(std::move(items));
 
-    setSelectedAnnotationID(id);
-    setSelectedAnnotationIDs({id});
-    setSelectedAnnotationPart(AnnotationSelectionPart::Shape);
-    setEditingTextAnnotationID(std::nullopt);
-    setPendingTextFocusID(std::nullopt);
-    setStatusMessage(QStringLiteral("已调整箭头长度"));
+    selectResizedShape(*this, id, QStringLiteral("已调整箭头长度"));
 }
 
 void MarkupViewModel::resizeBrushAnnotation(const QUuid &id, QPointF to, QSizeF canvasSize, bool recordsUndo)
@@ -253,10 +260,5 @@ void MarkupViewModel::resizeBrushAnnotation(const QUuid &id, QPointF to, QSizeF 
     changed.points = std::move(scaled);
     setItems(std::move(items));
 
-    setSelectedAnnotationID(id);
-    setSelectedAnnotationIDs({id});
-    setSelectedAnnotationPart(AnnotationSelectionPart::Shape);
-    setEditingTextAnnotationID(std::nullopt);
-    setPendingTextFocusID(std::nullopt);
-    setStatusMessage(QStringLiteral("已调整画笔大小"));
+    selectResizedShape(*this, id, QStringLiteral("已调整画笔大小"));
 }

@@ -1,40 +1,12 @@
-#include <gtest/gtest.h>
-
-#include "model/MarkupViewModel.h"
-#include "support/TestSupport.h"
-
-#include <QSettings>
-#include <QTemporaryDir>
+#include "AnnotationOpsFixture.h"
 
 namespace {
 
-MarkupAnnotation labelledArrow(const QString &text)
-{
-    return MarkupAnnotation(QUuid::createUuid(), AnnotationKind::Arrow, UnitPoint2D(0.1, 0.1), UnitPoint2D(0.5, 0.5),
-                            text, QStringLiteral("#DC2626"), 4, 26, std::nullopt, std::nullopt, 1, std::nullopt, {});
-}
-
-ImageMarkupItem itemNamed(const QString &name)
-{
-    ImageMarkupItem item;
-    item.id = QUuid::createUuid();
-    item.fileName = name;
-    item.image = ImageHandle(TestSupport::solidImage(40, 30));
-    item.thumbnail = item.image;
-    item.pixelSize = QSizeF(40, 30);
-    return item;
-}
-
-class UndoHistory : public ::testing::Test {
+class UndoHistory : public AnnotationOps {
 protected:
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath("prefs.ini"), QSettings::IniFormat};
-    MarkupViewModel model{settings};
-
-    void SetUp() override
+    static MarkupAnnotation labelledArrow(const QString &text)
     {
-        model.setItems({itemNamed("a.png"), itemNamed("b.png")});
-        model.setSelectedItemID(model.items()[0].id);
+        return annotation(AnnotationKind::Arrow, UnitPoint2D(0.1, 0.1), UnitPoint2D(0.5, 0.5), text);
     }
 
     // One recorded change: append an annotation to the current image.
