@@ -2,6 +2,7 @@
 
 #include "platform/VideoFrameConverter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -127,6 +128,10 @@ VideoFrameSource::Status VideoDecoder::seekBefore(double seconds, const AbortChe
 {
     AVStream *stream = m_format->streams[m_stream];
     int64_t timestamp = clampedTimestamp((seconds + timeSlack) / m_timeBase);
+    // The index of a cut-off file still lists keyframes whose data is gone: start from the last one
+    // that is there, so a target past the readable end always gives the last readable picture.
+    if (const AVIndexEntry *entry = readableKeyframeAtOrBefore(timestamp))
+        timestamp = std::min(timestamp, entry->timestamp);
     for (int attempt = 0; attempt < 4; ++attempt) {
         ++m_seekCount;
         int result = av_seek_frame(m_format, m_stream, timestamp, AVSEEK_FLAG_BACKWARD);
@@ -244,11 +249,24 @@ bool VideoDecoder::keyframeLiesBetween(double from, double to)
     AVStream *stream = m_format->streams[m_stream];
     if (avformat_index_get_entries_count(stream) == 0)
         return to - from > 2.0; // no index: decoding on beats a blind seek over short distances
-    const int index = av_index_search_timestamp(stream, clampedTimestamp(to / m_timeBase), AVSEEK_FLAG_BACKWARD);
-    if (index < 0)
-        return false;
-    const AVIndexEntry *entry = avformat_index_get_entry(stream, index);
+    const AVIndexEntry *entry = readableKeyframeAtOrBefore(clampedTimestamp(to / m_timeBase));
     return entry && double(entry->timestamp) * m_timeBase > from + timeSlack;
+}
+
+const AVIndexEntry *VideoDecoder::readableKeyframeAtOrBefore(int64_t timestamp)
+{
+    AVStream *stream = m_format->streams[m_stream];
+    const int64_t fileSize = m_format->pb ? avio_size(m_format->pb) : -1;
+    for (int index = av_index_search_timestamp(stream, timestamp, AVSEEK_FLAG_BACKWARD); index >= 0; --index) {
+        const AVIndexEntry *entry = avformat_index_get_entry(stream, index);
+        if (!entry)
+            return nullptr;
+        if (!(entry->flags & AVINDEX_KEYFRAME))
+            continue;
+        if (fileSize <= 0 || entry->pos + entry->size <= fileSize)
+            return entry;
+    }
+    return nullptr;
 }
 
 const VideoDecoder::Delivered *VideoDecoder::cached(double seconds, Match match) const

@@ -2,6 +2,7 @@
 
 #include "platform/VideoFrameSource.h"
 
+#include <cstdint>
 #include <deque>
 #include <memory>
 
@@ -9,6 +10,7 @@ extern "C" {
 struct AVCodecContext;
 struct AVFormatContext;
 struct AVFrame;
+struct AVIndexEntry;
 struct AVPacket;
 }
 
@@ -52,6 +54,8 @@ private:
     void advance();
     void clearPosition();
     bool keyframeLiesBetween(double from, double to);
+    // The last keyframe of the index at or before `timestamp` whose data lies inside the file.
+    const AVIndexEntry *readableKeyframeAtOrBefore(int64_t timestamp);
     const Delivered *cached(double seconds, Match match) const;
     Status deliver(double time, double previous, double next, AVFrame *frame, Frame *out);
 

@@ -27,3 +27,28 @@ QImage VideoFrameGenerator::copyImage(double seconds, double *actualTime)
         *actualTime = frame.time;
     return frame.image;
 }
+
+QImage VideoFrameGenerator::copyAdjacentImage(double frameTime, int direction, double *actualTime)
+{
+    if (!m_source || m_abandoned || !std::isfinite(frameTime) || direction == 0)
+        return {};
+    const double slack = VideoFrameSource::timeSlack;
+    const auto abort = [this] { return m_abandoned.load(); };
+    VideoFrameSource::Frame frame;
+    VideoFrameSource::Status status;
+    {
+        auto guard = m_source->lock();
+        // The frame on screen just before this one started is the one before it.
+        status = direction > 0 ? m_source->frameAfter(frameTime, abort, &frame)
+                               : m_source->frameAt(frameTime - 2 * slack, VideoFrameSource::Match::containing, abort,
+                                                   &frame);
+    }
+    if (status != VideoFrameSource::Status::ok)
+        return {};
+    const bool beyond = direction > 0 ? frame.time > frameTime + slack : frame.time < frameTime - slack;
+    if (!beyond)
+        return {};
+    if (actualTime)
+        *actualTime = frame.time;
+    return frame.image;
+}

@@ -22,6 +22,10 @@ public:
     // no frame lies within the tolerances or the video yields none (`actualTime` is then untouched).
     QImage copyImage(double seconds, double *actualTime);
 
+    // The picture that follows (`direction` > 0) or precedes (`direction` < 0) the frame presented at
+    // `frameTime`, whatever the distance; null at that end of the video or when it cannot be decoded.
+    QImage copyAdjacentImage(double frameTime, int direction, double *actualTime);
+
     // Makes any extraction still running or queued give up quickly (the video is being closed).
     void abandon() { m_abandoned = true; }
 

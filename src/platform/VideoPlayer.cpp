@@ -74,7 +74,7 @@ void VideoPlayer::pause()
     m_filling = false;
 }
 
-void VideoPlayer::seek(double seconds, SeekCompletion completion)
+void VideoPlayer::seek(double seconds, SeekCompletion completion, VideoFrameSource::Match match)
 {
     const double time = std::isfinite(seconds) ? std::clamp(seconds, 0.0, m_duration) : 0.0;
     const quint64 id = ++m_newestSeekId;
@@ -90,7 +90,7 @@ void VideoPlayer::seek(double seconds, SeekCompletion completion)
         std::lock_guard<std::mutex> guard(m_mutex);
         if (m_pendingSeek)
             replaced = m_pendingSeek->id;
-        m_pendingSeek = PendingSeek{time, id};
+        m_pendingSeek = PendingSeek{time, id, match};
         ++m_epoch;
         m_queue.clear();
         m_endOfStream = false;
@@ -196,6 +196,7 @@ void VideoPlayer::notifyObservers(double time, bool always)
 void VideoPlayer::showFrame(const VideoFrameSource::Frame &frame)
 {
     m_currentFrame = frame.image;
+    m_currentFrameTime = frame.time;
     Q_EMIT currentFrameChanged(m_currentFrame);
 }
 
@@ -249,8 +250,8 @@ void VideoPlayer::decodeLoop()
             VideoFrameSource::Status status;
             {
                 auto guard = m_source->lock();
-                status = m_source->frameAt(seek.time, VideoFrameSource::Match::containing,
-                                           [this, id = seek.id] { return seekIsStale(id); }, &frame);
+                status = m_source->frameAt(seek.time, seek.match, [this, id = seek.id] { return seekIsStale(id); },
+                                           &frame);
             }
             lock.lock();
             // A seek that found no picture (a damaged video) still arrived at its time.

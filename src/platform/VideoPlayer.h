@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,7 +24,8 @@
 // against the playback clock (late ones are dropped), runs the periodic time observers and pauses at
 // the end of the video, holding its last frame.
 //
-// A seek shows the frame on screen at the requested time (zero tolerance). Every new seek, and
+// A seek shows the frame on screen at the requested time (zero tolerance), or the frame nearest to
+// it when asked to (the rule frame indices are looked up by). Every new seek, and
 // `cancelPendingSeeks()`, supersedes the seeks before it: their decoding is abandoned between packets
 // and their completions report `finished == false`. Completions always arrive later through the
 // event loop, never inside `seek()`.
@@ -47,7 +49,8 @@ public:
     double currentTime() const;
     double duration() const { return m_duration; }
 
-    void seek(double seconds, SeekCompletion completion = {});
+    void seek(double seconds, SeekCompletion completion = {},
+              VideoFrameSource::Match match = VideoFrameSource::Match::containing);
     void cancelPendingSeeks();
 
     // Calls `observer` on the GUI thread each time playback crosses a multiple of `interval` seconds,
@@ -57,6 +60,8 @@ public:
 
     // The picture on screen; null before the first seek completed.
     QImage currentFrame() const { return m_currentFrame; }
+    // The presentation time of that picture; NaN before the first seek completed.
+    double currentFrameTime() const { return m_currentFrameTime; }
     int droppedFrameCount() const { return m_droppedFrames; }
 
     // Blocks until the decode thread has nothing left to do (no seek, queue full or at the end).
@@ -76,6 +81,7 @@ private:
     struct PendingSeek {
         double time = 0;
         quint64 id = 0;
+        VideoFrameSource::Match match = VideoFrameSource::Match::containing;
     };
     struct QueuedFrame {
         quint64 epoch = 0;
@@ -107,6 +113,7 @@ private:
     double m_playStartMedia = 0;
     double m_playStartClock = 0;
     QImage m_currentFrame;
+    double m_currentFrameTime = std::numeric_limits<double>::quiet_NaN();
     int m_droppedFrames = 0;
     std::map<quint64, SeekCompletion> m_completions;
     std::vector<Observer> m_observers;

@@ -63,6 +63,8 @@ public:
 
     // Moving through the video.
     void seek(int frameIndex, SnapshotHandler done = {});
+    // Moves from the picture on screen: one frame goes to the neighbouring picture, whatever the
+    // spacing of the frames; the published index is that picture's own.
     void stepFrame(int delta, SnapshotHandler done = {});
     void seekPlayer(double seconds, std::function<void()> done = {});
     void previewFrame(int frameIndex);
@@ -77,6 +79,7 @@ public:
     // unlimited ones; the generator's tolerances are restored either way. Null when both fail.
     static QImage copyFrameImage(VideoFrameGenerator &generator, double seconds, double *actualTime);
     void snapshot(int frameIndex, SnapshotHandler done);
+    // The picture the player shows (the current index's frame when it shows none).
     void currentFrameSnapshot(SnapshotHandler done);
     QString currentTimecode() const;
     QString frameCounterText() const;
@@ -108,8 +111,12 @@ Q_SIGNALS:
     void currentFrameImageChanged(const QImage &frame);
 
 private:
+    void snapshotAt(double time, double requested, SnapshotHandler done);
     void finishLoad(quint64 generation, const QString &path, std::optional<VideoAsset> asset, SnapshotHandler done);
     void failLoad(const QString &message, const SnapshotHandler &done);
+    static QImage steppedFrameImage(VideoFrameGenerator &generator, double from, int delta, double targetTime,
+                                    double *actualTime);
+    void finishStep(quint64 generation, double frameTime, const QImage &image, SnapshotHandler done);
     void finishSnapshot(quint64 generation, double requestedSeconds, double actualTime, const QImage &image,
                         const SnapshotHandler &done);
     void installTimeObserver(VideoPlayer *player);

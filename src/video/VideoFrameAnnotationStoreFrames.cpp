@@ -99,9 +99,12 @@ void VideoFrameAnnotationStore::snapshot(int frameIndex, SnapshotHandler done)
             done(std::nullopt);
         return;
     }
-    const int clamped = clampedIndex(frameIndex);
-    const double requested = seconds(clamped);
-    const double time = mediaTime(requested);
+    const double requested = seconds(clampedIndex(frameIndex));
+    snapshotAt(mediaTime(requested), requested, std::move(done));
+}
+
+void VideoFrameAnnotationStore::snapshotAt(double time, double requested, SnapshotHandler done)
+{
     const quint64 generation = m_loadGeneration;
     m_extractionPool.start([this, generator = m_generator, time, requested, generation, done = std::move(done)] {
         double actualTime = 0;
@@ -144,5 +147,9 @@ void VideoFrameAnnotationStore::finishSnapshot(quint64 generation, double reques
 
 void VideoFrameAnnotationStore::currentFrameSnapshot(SnapshotHandler done)
 {
+    // What is saved is the picture on screen, also where unevenly spaced frames share an index.
+    const double shown = m_player ? m_player->currentFrameTime() : std::numeric_limits<double>::quiet_NaN();
+    if (m_generator && std::isfinite(shown))
+        return snapshotAt(shown, shown, std::move(done));
     snapshot(wholeCurrentIndex(), std::move(done));
 }

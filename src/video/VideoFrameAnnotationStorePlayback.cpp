@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <limits>
 
 int VideoFrameAnnotationStore::clampedIndex(long long frameIndex) const
 {
@@ -54,7 +55,77 @@ void VideoFrameAnnotationStore::seek(int frameIndex, SnapshotHandler done)
 
 void VideoFrameAnnotationStore::stepFrame(int delta, SnapshotHandler done)
 {
-    seek(int(std::clamp(double(wholeCurrentIndex()) + delta, double(INT_MIN), double(INT_MAX))), std::move(done));
+    const int target = int(std::clamp(double(wholeCurrentIndex()) + delta, double(INT_MIN), double(INT_MAX)));
+    // Stepping starts from the picture on screen. Without one, a step is a seek to the index.
+    const double from = m_player ? m_player->currentFrameTime() : std::numeric_limits<double>::quiet_NaN();
+    if (!m_generator || delta == 0 || !std::isfinite(from))
+        return seek(target, std::move(done));
+    setLoading(true);
+    const double targetTime = mediaTime(seconds(clampedIndex(target)));
+    if (m_player)
+        m_player->pause();
+    setPlaying(false);
+    const quint64 generation = m_loadGeneration;
+    m_extractionPool.start([this, generator = m_generator, from, delta, targetTime, generation,
+                            done = std::move(done)]() mutable {
+        double actualTime = 0;
+        QImage image = steppedFrameImage(*generator, from, delta, targetTime, &actualTime);
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, actualTime, image = std::move(image), done = std::move(done)]() mutable {
+                finishStep(generation, actualTime, image, std::move(done));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+QImage VideoFrameAnnotationStore::steppedFrameImage(VideoFrameGenerator &generator, double from, int delta,
+                                                    double targetTime, double *actualTime)
+{
+    // Frame indices follow the average rate, so with unevenly spaced frames an index can name the
+    // picture already shown, or skip one. A step of one frame therefore goes to the neighbouring
+    // picture; a longer step goes to the target index unless that does not get past the start.
+    const int direction = delta > 0 ? 1 : -1;
+    const double slack = VideoFrameSource::timeSlack;
+    if (delta > 1 || delta < -1) {
+        double time = 0;
+        QImage image = copyFrameImage(generator, targetTime, &time);
+        if (!image.isNull() && (direction > 0 ? time > from + slack : time < from - slack)) {
+            *actualTime = time;
+            return image;
+        }
+    }
+    QImage image = generator.copyAdjacentImage(from, direction, actualTime);
+    if (!image.isNull())
+        return image;
+    // At the first or the last picture the step stays where it is.
+    return copyFrameImage(generator, from, actualTime);
+}
+
+void VideoFrameAnnotationStore::finishStep(quint64 generation, double frameTime, const QImage &image,
+                                           SnapshotHandler done)
+{
+    if (generation != m_loadGeneration) {
+        if (done)
+            done(std::nullopt);
+        return;
+    }
+    if (image.isNull()) {
+        setLoading(false);
+        finishSnapshot(generation, frameTime, frameTime, image, done);
+        return;
+    }
+    // The player shows the very picture that is handed on.
+    QPointer<VideoFrameAnnotationStore> self(this);
+    seekPlayer(frameTime, [self, generation, frameTime, image, done = std::move(done)] {
+        if (!self || self->m_loadGeneration != generation) {
+            if (done)
+                done(std::nullopt);
+            return;
+        }
+        self->setLoading(false);
+        self->finishSnapshot(generation, frameTime, frameTime, image, done);
+    });
 }
 
 void VideoFrameAnnotationStore::seekPlayer(double seconds, std::function<void()> done)
@@ -68,10 +139,15 @@ void VideoFrameAnnotationStore::seekPlayer(double seconds, std::function<void()>
     m_lastPreviewFrameIndex.reset();
     m_player->cancelPendingSeeks();
     // Whether the seek finished does not matter: the extraction that follows finds the frame itself.
-    m_player->seek(seconds, [done = std::move(done)](bool) {
-        if (done)
-            done();
-    });
+    // The player takes the frame nearest to the time, as the extraction does, so both show the same
+    // picture for a frame index.
+    m_player->seek(
+        seconds,
+        [done = std::move(done)](bool) {
+            if (done)
+                done();
+        },
+        VideoFrameSource::Match::nearest);
 }
 
 void VideoFrameAnnotationStore::previewFrame(int frameIndex)
@@ -94,15 +170,18 @@ void VideoFrameAnnotationStore::previewFrame(int frameIndex)
         return;
     m_player->cancelPendingSeeks();
     QPointer<VideoFrameAnnotationStore> self(this);
-    m_player->seek(time, [self, serial, clamped](bool finished) {
-        // A newer preview, an exact seek or a reset came in between: this seek no longer counts.
-        if (!self || self->m_previewSeekSerial != serial)
-            return;
-        if (finished)
-            self->setCurrentFrameIndex(clamped);
-        else if (self->m_lastPreviewFrameIndex == clamped)
-            self->m_lastPreviewFrameIndex.reset(); // previewing this frame again seeks again
-    });
+    m_player->seek(
+        time,
+        [self, serial, clamped](bool finished) {
+            // A newer preview, an exact seek or a reset came in between: this seek no longer counts.
+            if (!self || self->m_previewSeekSerial != serial)
+                return;
+            if (finished)
+                self->setCurrentFrameIndex(clamped);
+            else if (self->m_lastPreviewFrameIndex == clamped)
+                self->m_lastPreviewFrameIndex.reset(); // previewing this frame again seeks again
+        },
+        VideoFrameSource::Match::nearest);
 }
 
 void VideoFrameAnnotationStore::togglePlayback()

@@ -302,4 +302,118 @@ TEST(VideoStoreMedia, TheNewestLoadWins)
     EXPECT_EQ(store.videoFileName(), "pal.mov");
 }
 
+// 30 fps with every tenth frame dropped, as phones record: frames are 1/30 s apart with a 1/15 s gap
+// each third of a second, and the average rate (27.2 fps) gives the frame indices.
+QString unevenlySpacedVideo()
+{
+    return stripes("uneven.mp4", "30", 4, {"-vf", "select='not(eq(mod(n\\,10)\\,9))'", "-fps_mode", "vfr"});
+}
+
+std::vector<int> unevenlySpacedStripes()
+{
+    std::vector<int> numbers;
+    for (int n = 0; n < 120; ++n) {
+        if (n % 10 != 9)
+            numbers.push_back(n);
+    }
+    return numbers;
+}
+
+TEST(VideoStoreMedia, StepsVisitEveryFrameOfUnevenlySpacedVideoOnce)
+{
+    REQUIRE_FFMPEG();
+    const QString path = unevenlySpacedVideo();
+    ASSERT_FALSE(path.isEmpty());
+    VideoFrameAnnotationStore store;
+    QImage shown;
+    QObject::connect(&store, &VideoFrameAnnotationStore::currentFrameImageChanged, [&](const QImage &f) { shown = f; });
+    ASSERT_TRUE(loadInto(store, path).snapshot);
+    const std::vector<int> frames = unevenlySpacedStripes();
+    const int last = int(frames.size()) - 1;
+
+    auto expectStepTo = [&](int delta, int position) {
+        const auto snap = step(store, delta);
+        ASSERT_TRUE(snap) << "step to " << position;
+        ASSERT_EQ(stripeNumber(snap->image), frames[position]);
+        EXPECT_EQ(stripeNumber(shown), frames[position]);
+        // The index shown is the picture's own, and saving takes the picture shown.
+        EXPECT_EQ(snap->frameIndex, VideoFrameAnnotationStore::frameIndex(snap->time, store.frameRate()));
+        EXPECT_EQ(store.currentFrameIndex(), snap->frameIndex);
+        Outcome saved;
+        store.currentFrameSnapshot([&](std::optional<VideoFrameSnapshot> s) {
+            saved.snapshot = std::move(s);
+            saved.done = true;
+        });
+        ASSERT_TRUE(waitUntil([&] { return saved.done; }));
+        ASSERT_TRUE(saved.snapshot);
+        EXPECT_EQ(stripeNumber(saved.snapshot->image), frames[position]);
+    };
+    for (int position = 1; position <= last; ++position)
+        expectStepTo(1, position);
+    expectStepTo(1, last); // the last picture stays
+    for (int position = last - 1; position >= 0; --position)
+        expectStepTo(-1, position);
+    expectStepTo(-1, 0);
+    // A longer step never stays on the picture it started from either.
+    expectStepTo(3, 3);
+}
+
+TEST(VideoStoreMedia, PlayerAndSnapshotAgreeOnUnevenlySpacedVideo)
+{
+    REQUIRE_FFMPEG();
+    const QString path = unevenlySpacedVideo();
+    ASSERT_FALSE(path.isEmpty());
+    VideoFrameAnnotationStore store;
+    QImage shown;
+    QObject::connect(&store, &VideoFrameAnnotationStore::currentFrameImageChanged, [&](const QImage &f) { shown = f; });
+    ASSERT_TRUE(loadInto(store, path).snapshot);
+    for (int index = 0; index < store.totalFrameCount(); index += 1) {
+        const auto snap = seekTo(store, index);
+        ASSERT_TRUE(snap) << "frame " << index;
+        EXPECT_EQ(stripeNumber(shown), stripeNumber(snap->image)) << "frame " << index;
+        // The scrubber's preview of the index shows that picture too.
+        const int other = index == 0 ? 1 : 0;
+        store.previewFrame(other);
+        ASSERT_TRUE(waitUntil([&] { return store.player()->waitUntilIdle(0); }));
+        store.previewFrame(index);
+        ASSERT_TRUE(waitUntil(
+            [&] { return store.player()->waitUntilIdle(0) && stripeNumber(shown) == stripeNumber(snap->image); }, 2000))
+            << "preview of frame " << index;
+    }
+}
+
+TEST(VideoStoreMedia, SeekPastTheReadableEndOfACutFileAnswersTheSameEveryTime)
+{
+    REQUIRE_FFMPEG();
+    // Index up front and keyframes every few dozen frames; the last quarter of the file is gone, so the index
+    // still lists keyframes whose pictures cannot be read.
+    const QString clip = stripes("keyframes.mp4", "25", 4, {"-g", "25", "-movflags", "+faststart"});
+    QFile file(clip);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    const QString cut = TestSupport::writeFile(folder() + QStringLiteral("/cut/part.mp4"),
+                                               bytes.left(bytes.size() * 3 / 4));
+
+    std::optional<int> answer;
+    for (const std::vector<int> &before : std::vector<std::vector<int>>{{}, {20}, {45}, {60, 30}, {99, 0}}) {
+        VideoFrameAnnotationStore store;
+        ASSERT_TRUE(loadInto(store, cut).snapshot);
+        for (int index : before)
+            seekTo(store, index);
+        const auto snap = seekTo(store, 99);
+        ASSERT_TRUE(snap) << store.statusText().toStdString();
+        const int number = stripeNumber(snap->image);
+        EXPECT_EQ(snap->frameIndex, number);
+        if (!answer)
+            answer = number;
+        EXPECT_EQ(number, *answer);
+        // It is the last readable picture: stepping on stays there.
+        const auto next = step(store, 1);
+        ASSERT_TRUE(next);
+        EXPECT_EQ(stripeNumber(next->image), number);
+    }
+    EXPECT_GT(*answer, 25);
+    EXPECT_LT(*answer, 99);
+}
+
 } // namespace
