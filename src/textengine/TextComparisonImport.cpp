@@ -127,19 +127,24 @@ std::optional<QString> decodeGb18030(const QByteArray &bytes)
 
 } // namespace
 
-qint64 decodingPenalty(const QString &text, bool isUtf8Reading)
+qint64 decodingPenalty(const QString &text, Reading reading)
 {
     qint64 penalty = 0;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
+    for (qsizetype k = 0; k < text.size(); ++k) {
+        char32_t u = text.at(k).unicode();
+        if (QChar::isHighSurrogate(u) && k + 1 < text.size() && text.at(k + 1).isLowSurrogate())
+            u = QChar::surrogateToUcs4(char16_t(u), text.at(++k).unicode());
         if (u == 0x0000)
             penalty += 20;
         else if (u == 0xFFFD)
             penalty += 50;
         else if ((u >= 0x01 && u <= 0x08) || u == 0x0B || u == 0x0C || (u >= 0x0E && u <= 0x1F))
             penalty += 10;
-        else if (u >= 0xC0 && u <= 0xFF && !isUtf8Reading)
+        else if (u >= 0xC0 && u <= 0xFF && reading == Reading::utf16)
             penalty += 2;
+        else if (const QChar::Category category = QChar::category(u);
+                 category == QChar::Other_PrivateUse || category == QChar::Other_NotAssigned)
+            penalty += 20;
     }
     return penalty;
 }
@@ -155,27 +160,26 @@ std::optional<QString> decodedText(const QByteArray &bytes)
 
     struct Candidate {
         QString text;
-        bool utf8;
+        qint64 penalty = 0;
     };
     std::vector<Candidate> candidates;
-    if (auto text = decodeUtf8(bytes, false))
-        candidates.push_back({*text, true});
-    if (auto text = decodeGb18030(bytes))
-        candidates.push_back({*text, false});
-    if (auto text = decodeUtf16(bytes, 0, false))
-        candidates.push_back({*text, false});
+    const auto consider = [&candidates](std::optional<QString> text, Reading reading) {
+        if (!text)
+            return;
+        const qint64 penalty = decodingPenalty(*text, reading);
+        if (reading != Reading::utf8 && penalty > text->size())
+            return;
+        candidates.push_back({std::move(*text), penalty});
+    };
+    consider(decodeUtf8(bytes, false), Reading::utf8);
+    consider(decodeGb18030(bytes), Reading::gb18030);
+    consider(decodeUtf16(bytes, 0, false), Reading::utf16);
     if (candidates.empty())
         return std::nullopt;
-    if (candidates.size() == 1)
-        return candidates.front().text;
     std::size_t best = 0;
-    qint64 bestPenalty = decodingPenalty(candidates[0].text, candidates[0].utf8);
     for (std::size_t k = 1; k < candidates.size(); ++k) {
-        const qint64 penalty = decodingPenalty(candidates[k].text, candidates[k].utf8);
-        if (penalty < bestPenalty) {
+        if (candidates[k].penalty < candidates[best].penalty)
             best = k;
-            bestPenalty = penalty;
-        }
     }
     return candidates[best].text;
 }
@@ -205,6 +209,8 @@ QString docxPartText(const QByteArray &xml)
                 collecting = true;
             } else if (name == u"w:tab") {
                 currentParagraph += u'\t';
+            } else if (name == u"w:noBreakHyphen") {
+                currentParagraph += u'\u2011';
             } else if (name == u"w:br" || name == u"w:cr") {
                 currentParagraph += u'\n';
             }

@@ -27,15 +27,21 @@ inline constexpr qint64 maxDocxTotalBytes = qint64(256) << 20;
 // The most plausible decoding of the bytes, or nothing when no candidate decodes.
 // A byte-order mark decides the encoding alone (UTF-8, or UTF-16 in its byte order); without
 // one, UTF-8, GB18030 and UTF-16 little-endian are scored and the lowest penalty wins, earlier
-// candidates winning ties.
+// candidates winning ties. The GB18030 and UTF-16 readings accept nearly any bytes, so either is
+// left out when its penalty exceeds its length (bytes of another encoding, such as
+// Windows-1252, read as garbage); a valid UTF-8 reading is always kept.
 std::optional<QString> decodedText(const QByteArray &bytes);
 
-// Lower is more plausible. Letters U+00C0..U+00FF count against the legacy and UTF-16 readings
-// only: in a valid UTF-8 reading they are ordinary accented letters ("café").
-qint64 decodingPenalty(const QString &text, bool isUtf8Reading = false);
+// The decoding a text came from.
+enum class Reading { utf8, gb18030, utf16 };
 
-// The visible text of one WordprocessingML part: w:t runs, w:tab as a tab, w:br and w:cr as line
-// breaks, paragraphs trimmed and joined by "\n". Text under mc:Fallback is skipped (it repeats the
+// Lower is more plausible. NUL, U+FFFD, control characters, private-use and unassigned code points
+// count against every reading. Letters U+00C0..U+00FF count against the UTF-16 reading only: in
+// UTF-8 and GB18030 they are ordinary letters and signs ("café", "3×4", pinyin "lǜ shī").
+qint64 decodingPenalty(const QString &text, Reading reading);
+
+// The visible text of one WordprocessingML part: w:t runs, w:tab as a tab, w:noBreakHyphen as
+// U+2011, w:br and w:cr as line breaks, paragraphs trimmed and joined by "\n". Text under mc:Fallback is skipped (it repeats the
 // mc:Choice content). A part that breaks off with an XML error gives the text read so far.
 QString docxPartText(const QByteArray &xml);
 

@@ -72,9 +72,11 @@ TEST(TextComparisonImport, AccentedLettersAndTruncatedBytesAreNotMisread)
     EXPECT_EQ(decodedText(QStringLiteral("café").toUtf8()), QStringLiteral("café"));
     EXPECT_EQ(decodedText(QStringLiteral("尺寸：3×4米。").toUtf8()), QStringLiteral("尺寸：3×4米。"));
     EXPECT_EQ(decodedText(QStringLiteral("Ãé Ü ÿ").toUtf8()), QStringLiteral("Ãé Ü ÿ"));
-    EXPECT_EQ(TextComparisonImport::decodingPenalty(QStringLiteral("é")), 2);
-    EXPECT_EQ(TextComparisonImport::decodingPenalty(QStringLiteral("é"), true), 0);
-    EXPECT_EQ(TextComparisonImport::decodingPenalty(QString::fromUtf16(u"\u0000\uFFFD\u0001\t\n", 5)), 80);
+    using TextComparisonImport::Reading;
+    EXPECT_EQ(TextComparisonImport::decodingPenalty(QStringLiteral("é"), Reading::utf16), 2);
+    EXPECT_EQ(TextComparisonImport::decodingPenalty(QStringLiteral("é"), Reading::utf8), 0);
+    EXPECT_EQ(TextComparisonImport::decodingPenalty(QString::fromUtf16(u"\u0000\uFFFD\u0001\t\n", 5), Reading::utf8),
+              80);
 
     // A UTF-8 text cut inside its last character is not UTF-8.
     const QByteArray truncated("\x41\xE4\xBD", 3);
@@ -89,6 +91,38 @@ TEST(TextComparisonImport, AccentedLettersAndTruncatedBytesAreNotMisread)
     EXPECT_EQ(decodedText(QByteArray("\x80\xFF\x80", 3)), std::nullopt);
 }
 
+TEST(TextComparisonImport, ShortGbkTextWithSignsAndPinyinIsReadAsGb18030)
+{
+    // Each of these is valid UTF-16 too, where it reads as Hangul and private-use garbage.
+    for (const QString &text : {QStringLiteral("面积 3×4 平方米"), QStringLiteral("8÷2=4 对"), QStringLiteral("绿 lǜ 律师 lǜshī"),
+                                QStringLiteral("妈 mā 麻 má 马 mǎ 骂 mà"), QStringLiteral("长×宽÷2")}) {
+        const QByteArray bytes = gb18030(text);
+        EXPECT_EQ(decodedText(bytes), text) << text.toStdString();
+    }
+    // Private-use and unassigned code points count against every reading.
+    using TextComparisonImport::Reading;
+    for (Reading reading : {Reading::utf8, Reading::gb18030, Reading::utf16}) {
+        EXPECT_EQ(TextComparisonImport::decodingPenalty(QString::fromUtf16(u"\uE000\U000F0000"), reading), 40);
+        EXPECT_EQ(TextComparisonImport::decodingPenalty(QString::fromUtf16(u"\u0378"), reading), 20);
+        EXPECT_EQ(TextComparisonImport::decodingPenalty(QStringLiteral("×÷ǜ文"), reading), reading == Reading::utf16 ? 4 : 0);
+    }
+}
+
+TEST(TextComparisonImport, WindowsLatinFilesAreRefusedRatherThanReadAsGarbage)
+{
+    QTemporaryDir dir;
+    for (const QString &text : {QStringLiteral("Café crème brûlée, naïve résumé à la façon de Noël.\r\n"),
+                                QStringLiteral("Grüße aus München"), QStringLiteral("Año nuevo: el niño comió piñas.")}) {
+        const QByteArray bytes = text.toLatin1(); // these letters have the same bytes in Windows-1252
+        EXPECT_EQ(decodedText(bytes), std::nullopt) << text.toStdString();
+        const auto result = TextComparisonImport::importFile(writeFile(dir, QStringLiteral("latin.txt"), bytes));
+        EXPECT_FALSE(result.text) << text.toStdString();
+        EXPECT_EQ(result.errorMessage, QStringLiteral("文案文件无法解析"));
+    }
+    // The same letters in UTF-8 read fine.
+    EXPECT_EQ(decodedText(QStringLiteral("Grüße aus München").toUtf8()), QStringLiteral("Grüße aus München"));
+}
+
 TEST(TextComparisonImport, ReadsTheVisibleTextOfWordParts)
 {
     using TextComparisonImport::docxPartText;
@@ -97,6 +131,9 @@ TEST(TextComparisonImport, ReadsTheVisibleTextOfWordParts)
               QStringLiteral("ab\tcd\n第二段"));
     EXPECT_EQ(docxPartText(ZipFixtures::documentXml(para("<w:r><w:t>上</w:t><w:br/><w:t>下</w:t></w:r>"))),
               QStringLiteral("上\n下"));
+    // A no-break hyphen is its own element and keeps its place in the text.
+    EXPECT_EQ(docxPartText(ZipFixtures::documentXml(para("<w:r><w:t>010</w:t><w:noBreakHyphen/><w:t>1234</w:t></w:r>"))),
+              QString::fromUtf16(u"010\u20111234"));
     // Deleted text and field instructions are not w:t; insertions are.
     EXPECT_EQ(docxPartText(ZipFixtures::documentXml(
                   para("<w:del><w:r><w:delText>旧</w:delText></w:r></w:del><w:ins><w:r><w:t>新</w:t></w:r></w:ins>"))),
