@@ -1,5 +1,6 @@
 #include "textengine/PageOutput.h"
 
+#include "platform/PdfTextLayer.h"
 #include "textengine/TextBandLayout.h"
 
 #include <QBuffer>
@@ -67,7 +68,7 @@ std::optional<QByteArray> pdf(QSizeF pageSize, const DrawPage &draw)
     buffer.close();
     if (bytes.isEmpty())
         return std::nullopt;
-    return bytes;
+    return PdfTextLayer::withIdeographsForRadicals(bytes);
 }
 
 void drawTextAt(QPainter *painter, QPointF topLeft, const QString &text, const QFont &font, const QColor &color)

@@ -2,11 +2,16 @@
 
 #include "markup/AnnotationRenderer.h"
 #include "markup/MarkupTestSupport.h"
+#include "platform/PdfTextLayer.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 namespace {
@@ -86,4 +91,30 @@ TEST(AnnotationPdf, OnePagePerImageAtItsExactSize)
     const QColor border = page.pixelColor(600, 160);
     EXPECT_GT(border.red(), 180);
     EXPECT_EQ(page.pixelColor(600, 400), QColor(0, 128, 0));
+}
+
+TEST(AnnotationPdf, LabelsDrawnIntoAPdfKeepTheirCharactersInTheTextLayer)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        GTEST_SKIP() << "pdftotext is not installed";
+    const QString label = QStringLiteral("一二人文日目网行 长门马户");
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
+        QPdfWriter writer(&buffer);
+        writer.setResolution(72);
+        writer.setPageSize(QPageSize(QSizeF(800, 400), QPageSize::Point, QString(), QPageSize::ExactMatch));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+        QPainter painter(&writer);
+        AnnotationRenderer::drawAnnotations(
+            painter, {makeAnnotation(AnnotationKind::Rectangle, {0.1, 0.2}, {0.9, 0.8}, label)}, QSizeF(800, 400));
+    }
+    QTemporaryDir dir;
+    const QString path = TestSupport::writeFile(dir.filePath(QStringLiteral("label.pdf")),
+                                                PdfTextLayer::withIdeographsForRadicals(bytes));
+    QString text = runTool(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path,
+                                                         QStringLiteral("-")});
+    text.remove(QRegularExpression(QStringLiteral("\\s")));
+    EXPECT_TRUE(text.contains(QString(label).remove(QLatin1Char(' ')))) << text.toStdString();
 }

@@ -179,6 +179,37 @@ TEST(TextComparisonRenderer, RendersPagesAtTheirGeometry)
     }
 }
 
+TEST(TextComparisonRenderer, PdfTextLayerGivesTheCharactersDrawn)
+{
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+        GTEST_SKIP() << "pdftotext is not installed";
+    // Common characters whose glyphs CJK fonts share with radicals, in the simplified and the
+    // traditional forms.
+    const QString common = QStringLiteral("一二人文日目网行");
+    const QString shared = QStringLiteral("长门马鱼鸟风飞页龙户 長門馬魚鳥");
+    TextComparisonState state("文案.txt", common + "\n" + shared, std::nullopt, {});
+    state.editedText = common + "文案\n" + shared;
+    state.annotations = {markup(1, 0, 2, QStringLiteral("网行批注"))};
+    QTemporaryDir dir;
+    for (bool editedOnly : {false, true}) {
+        const auto pdf = editedOnly ? TextComparisonRenderer::editedPagePDFData(state, "文案对比", 1100)
+                                    : TextComparisonRenderer::pdfData(state, "文案对比", 1600);
+        ASSERT_TRUE(pdf);
+        const QString path = dir.filePath(editedOnly ? "edited.pdf" : "full.pdf");
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(*pdf);
+        file.close();
+        QString text = runTool("pdftotext", {"-enc", "UTF-8", path, "-"});
+        text.remove(QRegularExpression("\\s"));
+        for (const QString &expected : {QStringLiteral("文案对比"), common + "文案", QStringLiteral("1网行"),
+                                        QString(shared).remove(' ')})
+            EXPECT_TRUE(text.contains(expected)) << expected.toStdString() << " in " << text.toStdString();
+        for (const QChar c : text)
+            EXPECT_FALSE(c.unicode() >= 0x2E80 && c.unicode() <= 0x2FDF) << "radical U+" << std::hex << int(c.unicode());
+    }
+}
+
 TEST(TextComparisonRenderer, CutsLongTextsAtTheCapAndSaysSo)
 {
     QString longText;
