@@ -1,6 +1,7 @@
 #include "textengine/TextComparisonDiff.h"
 
 #include "textengine/SuffixLcsTable.h"
+#include "textengine/TextComparisonRules.h"
 #include "textengine/TokenInterner.h"
 
 #include <QTextBoundaryFinder>
@@ -146,20 +147,10 @@ std::vector<TextComparisonChange> computeChanges(const QString &original, const 
     return result;
 }
 
-QString withNewlineLineEnds(const QString &text)
-{
-    if (!text.contains(u'\r'))
-        return text;
-    QString result = text;
-    result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    result.replace(u'\r', u'\n');
-    return result;
-}
-
 QString computeAlignedOriginal(const QString &originalText, const QString &editedText)
 {
-    const QString original = withNewlineLineEnds(originalText);
-    const QString edited = withNewlineLineEnds(editedText);
+    const QString original = TextComparisonRules::normalizedLineEnds(originalText);
+    const QString edited = TextComparisonRules::normalizedLineEnds(editedText);
     if (TextComparisonDiff::canonicallyEqual(original, edited))
         return original;
 
