@@ -319,15 +319,25 @@ std::vector<int> unevenlySpacedStripes()
     return numbers;
 }
 
-TEST(VideoStoreMedia, StepsVisitEveryFrameOfUnevenlySpacedVideoOnce)
-{
-    REQUIRE_FFMPEG();
-    const QString path = unevenlySpacedVideo();
-    ASSERT_FALSE(path.isEmpty());
+// The store with the unevenly spaced video loaded, and the picture its player shows.
+class UnevenlySpacedVideo : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        REQUIRE_FFMPEG();
+        const QString path = unevenlySpacedVideo();
+        ASSERT_FALSE(path.isEmpty());
+        QObject::connect(&store, &VideoFrameAnnotationStore::currentFrameImageChanged,
+                         [this](const QImage &f) { shown = f; });
+        ASSERT_TRUE(loadInto(store, path).snapshot);
+    }
+
     VideoFrameAnnotationStore store;
     QImage shown;
-    QObject::connect(&store, &VideoFrameAnnotationStore::currentFrameImageChanged, [&](const QImage &f) { shown = f; });
-    ASSERT_TRUE(loadInto(store, path).snapshot);
+};
+
+TEST_F(UnevenlySpacedVideo, StepsVisitEveryFrameOnce)
+{
     const std::vector<int> frames = unevenlySpacedStripes();
     const int last = int(frames.size()) - 1;
 
@@ -358,15 +368,8 @@ TEST(VideoStoreMedia, StepsVisitEveryFrameOfUnevenlySpacedVideoOnce)
     expectStepTo(3, 3);
 }
 
-TEST(VideoStoreMedia, PlayerAndSnapshotAgreeOnUnevenlySpacedVideo)
+TEST_F(UnevenlySpacedVideo, PlayerAndSnapshotShowTheSamePicture)
 {
-    REQUIRE_FFMPEG();
-    const QString path = unevenlySpacedVideo();
-    ASSERT_FALSE(path.isEmpty());
-    VideoFrameAnnotationStore store;
-    QImage shown;
-    QObject::connect(&store, &VideoFrameAnnotationStore::currentFrameImageChanged, [&](const QImage &f) { shown = f; });
-    ASSERT_TRUE(loadInto(store, path).snapshot);
     for (int index = 0; index < store.totalFrameCount(); index += 1) {
         const auto snap = seekTo(store, index);
         ASSERT_TRUE(snap) << "frame " << index;
