@@ -130,8 +130,10 @@ VideoFrameSource::Status VideoDecoder::seekBefore(double seconds, const AbortChe
     int64_t timestamp = clampedTimestamp((seconds + timeSlack) / m_timeBase);
     // The index of a cut-off file still lists keyframes whose data is gone: start from the last one
     // that is there, so a target past the readable end always gives the last readable picture.
-    if (const AVIndexEntry *entry = readableKeyframeAtOrBefore(timestamp))
-        timestamp = std::min(timestamp, entry->timestamp);
+    const int listed = av_index_search_timestamp(stream, timestamp, AVSEEK_FLAG_BACKWARD);
+    const AVIndexEntry *readable = readableKeyframeAtOrBefore(timestamp);
+    if (readable && listed >= 0 && readable != avformat_index_get_entry(stream, listed))
+        timestamp = std::min(timestamp, readable->timestamp);
     for (int attempt = 0; attempt < 4; ++attempt) {
         ++m_seekCount;
         int result = av_seek_frame(m_format, m_stream, timestamp, AVSEEK_FLAG_BACKWARD);
