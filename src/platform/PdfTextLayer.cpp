@@ -20,7 +20,7 @@ constexpr char16_t lastIdeograph = 0x9FFF;
 
 using RadicalMap = QHash<char16_t, char16_t>;
 
-// Name ID 6 of the font's naming table, from a Windows (UTF-16) or Macintosh (Roman) record.
+// Name ID 6 of the font's naming table, from a platform 3 (UTF-16) or platform 1 (single-byte) record.
 QString postScriptName(const QRawFont &font)
 {
     const QByteArray table = font.fontTable("name");
