@@ -82,31 +82,31 @@ void drawTextAt(QPainter *painter, QPointF topLeft, const QString &text, const Q
 }
 
 Decorations::Decorations(qsizetype length)
-    : background_(std::size_t(std::max<qsizetype>(length, 0)))
-    , underline_(background_.size())
-    , strike_(background_.size())
+    : m_background(std::size_t(std::max<qsizetype>(length, 0)))
+    , m_underline(m_background.size())
+    , m_strike(m_background.size())
 {
 }
 
 void Decorations::setBackground(qsizetype start, qsizetype end, std::optional<QColor> color)
 {
-    end = std::min<qsizetype>(end, qsizetype(background_.size()));
+    end = std::min<qsizetype>(end, qsizetype(m_background.size()));
     for (qsizetype k = std::max<qsizetype>(start, 0); k < end; ++k)
-        background_[std::size_t(k)] = color;
+        m_background[std::size_t(k)] = color;
 }
 
 void Decorations::setUnderline(qsizetype start, qsizetype end, std::optional<QColor> color, qreal thickness)
 {
-    end = std::min<qsizetype>(end, qsizetype(underline_.size()));
+    end = std::min<qsizetype>(end, qsizetype(m_underline.size()));
     for (qsizetype k = std::max<qsizetype>(start, 0); k < end; ++k)
-        underline_[std::size_t(k)] = color ? Line{*color, thickness, true} : Line{};
+        m_underline[std::size_t(k)] = color ? Line{*color, thickness, true} : Line{};
 }
 
 void Decorations::setStrike(qsizetype start, qsizetype end, std::optional<QColor> color)
 {
-    end = std::min<qsizetype>(end, qsizetype(strike_.size()));
+    end = std::min<qsizetype>(end, qsizetype(m_strike.size()));
     for (qsizetype k = std::max<qsizetype>(start, 0); k < end; ++k)
-        strike_[std::size_t(k)] = color ? Line{*color, 1, true} : Line{};
+        m_strike[std::size_t(k)] = color ? Line{*color, 1, true} : Line{};
 }
 
 namespace {
@@ -136,12 +136,12 @@ void forEachRun(const TextBandLayout &layout, qsizetype size, qreal maxBottom, E
 void Decorations::drawBackgrounds(QPainter *painter, const TextBandLayout &layout, QPointF origin,
                                   qreal maxBottom) const
 {
-    const auto size = qsizetype(background_.size());
+    const auto size = qsizetype(m_background.size());
     forEachRun(
         layout, size, maxBottom,
-        [&](qsizetype a, qsizetype b) { return background_[std::size_t(a)] == background_[std::size_t(b)]; },
+        [&](qsizetype a, qsizetype b) { return m_background[std::size_t(a)] == m_background[std::size_t(b)]; },
         [&](int index, qsizetype start, qsizetype end) {
-            const auto &color = background_[std::size_t(start)];
+            const auto &color = m_background[std::size_t(start)];
             if (!color)
                 return;
             const auto &line = layout.lines()[std::size_t(index)];
@@ -157,7 +157,7 @@ void Decorations::drawLines(QPainter *painter, const TextBandLayout &layout, con
                             qreal maxBottom) const
 {
     const QFontMetricsF metrics(font);
-    const auto size = qsizetype(underline_.size());
+    const auto size = qsizetype(m_underline.size());
     auto drawKind = [&](const std::vector<Line> &lines, bool isUnderline) {
         forEachRun(
             layout, size, maxBottom,
@@ -181,8 +181,8 @@ void Decorations::drawLines(QPainter *painter, const TextBandLayout &layout, con
                                   style.color);
             });
     };
-    drawKind(underline_, true);
-    drawKind(strike_, false);
+    drawKind(m_underline, true);
+    drawKind(m_strike, false);
 }
 
 std::vector<std::pair<int, QRectF>> drawnSegments(const TextBandLayout &layout, qsizetype start, qsizetype end,

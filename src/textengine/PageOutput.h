@@ -49,9 +49,9 @@ private:
         qreal thickness = 1;
         bool on = false;
     };
-    std::vector<std::optional<QColor>> background_;
-    std::vector<Line> underline_;
-    std::vector<Line> strike_;
+    std::vector<std::optional<QColor>> m_background;
+    std::vector<Line> m_underline;
+    std::vector<Line> m_strike;
 };
 
 // The band layout lines of [start, end) that are drawn (text bottom at or above maxBottom).

@@ -6,10 +6,10 @@
 
 SuffixLcsTable::SuffixLcsTable(const std::vector<int> &a, const std::vector<int> &b,
                                std::size_t fullTableBitBudget)
-    : a_(a)
-    , n_(a.size())
-    , m_(b.size())
-    , words_((b.size() + 63) / 64)
+    : m_a(a)
+    , m_rows(a.size())
+    , m_columns(b.size())
+    , m_words((b.size() + 63) / 64)
 {
     int symbols = 0;
     for (int s : a)
@@ -17,87 +17,87 @@ SuffixLcsTable::SuffixLcsTable(const std::vector<int> &a, const std::vector<int>
     for (int s : b)
         symbols = std::max(symbols, s + 1);
 
-    occurrenceStart_.assign(std::size_t(symbols) + 1, 0);
+    m_occurrenceStart.assign(std::size_t(symbols) + 1, 0);
     for (int s : b)
-        ++occurrenceStart_[std::size_t(s) + 1];
-    for (std::size_t s = 1; s < occurrenceStart_.size(); ++s)
-        occurrenceStart_[s] += occurrenceStart_[s - 1];
-    occurrences_.resize(m_);
-    std::vector<std::uint32_t> fill(occurrenceStart_.begin(), occurrenceStart_.end() - 1);
-    for (std::size_t c = 0; c < m_; ++c) {
-        const int s = b[m_ - 1 - c];
-        occurrences_[fill[std::size_t(s)]++] = std::uint32_t(c);
+        ++m_occurrenceStart[std::size_t(s) + 1];
+    for (std::size_t s = 1; s < m_occurrenceStart.size(); ++s)
+        m_occurrenceStart[s] += m_occurrenceStart[s - 1];
+    m_occurrences.resize(m_columns);
+    std::vector<std::uint32_t> fill(m_occurrenceStart.begin(), m_occurrenceStart.end() - 1);
+    for (std::size_t c = 0; c < m_columns; ++c) {
+        const int s = b[m_columns - 1 - c];
+        m_occurrences[fill[std::size_t(s)]++] = std::uint32_t(c);
     }
-    mask_.assign(words_, 0);
+    m_mask.assign(m_words, 0);
 
-    const double bits = double(n_ + 1) * double(words_) * 64.0;
+    const double bits = double(m_rows + 1) * double(m_words) * 64.0;
     if (bits > double(fullTableBitBudget))
-        every_ = std::max<std::size_t>(2, std::size_t(std::ceil(std::sqrt(double(n_ + 1)))));
+        m_every = std::max<std::size_t>(2, std::size_t(std::ceil(std::sqrt(double(m_rows + 1)))));
 
-    const std::size_t keptRows = n_ / every_ + 1;
-    stored_.assign(keptRows * words_, ~std::uint64_t(0));
-    std::vector<std::uint64_t> current(words_, ~std::uint64_t(0));
-    for (std::size_t r = 1; r <= n_; ++r) {
+    const std::size_t keptRows = m_rows / m_every + 1;
+    m_stored.assign(keptRows * m_words, ~std::uint64_t(0));
+    std::vector<std::uint64_t> current(m_words, ~std::uint64_t(0));
+    for (std::size_t r = 1; r <= m_rows; ++r) {
         advanceRow(current.data(), r);
-        if (r % every_ == 0)
-            std::copy(current.begin(), current.end(), stored_.begin() + std::ptrdiff_t((r / every_) * words_));
+        if (r % m_every == 0)
+            std::copy(current.begin(), current.end(), m_stored.begin() + std::ptrdiff_t((r / m_every) * m_words));
     }
-    if (every_ > 1)
-        block_.assign((every_ + 1) * words_, 0);
+    if (m_every > 1)
+        m_block.assign((m_every + 1) * m_words, 0);
 }
 
 // V' = (V + (V & M)) | (V & ~M) over the multi-word row; the carry runs towards higher columns.
 void SuffixLcsTable::advanceRow(std::uint64_t *row, std::size_t r) const
 {
-    if (words_ == 0)
+    if (m_words == 0)
         return;
-    const int symbol = a_[n_ - r];
-    const std::uint32_t *first = occurrences_.data() + occurrenceStart_[std::size_t(symbol)];
-    const std::uint32_t *last = occurrences_.data() + occurrenceStart_[std::size_t(symbol) + 1];
+    const int symbol = m_a[m_rows - r];
+    const std::uint32_t *first = m_occurrences.data() + m_occurrenceStart[std::size_t(symbol)];
+    const std::uint32_t *last = m_occurrences.data() + m_occurrenceStart[std::size_t(symbol) + 1];
     if (first == last)
         return; // no match anywhere: V' = V
     for (const std::uint32_t *p = first; p != last; ++p)
-        mask_[*p >> 6] |= std::uint64_t(1) << (*p & 63);
+        m_mask[*p >> 6] |= std::uint64_t(1) << (*p & 63);
     std::uint64_t carry = 0;
-    for (std::size_t k = 0; k < words_; ++k) {
+    for (std::size_t k = 0; k < m_words; ++k) {
         const std::uint64_t v = row[k];
-        const std::uint64_t u = v & mask_[k];
+        const std::uint64_t u = v & m_mask[k];
         const std::uint64_t sum1 = v + u;
         const std::uint64_t carry1 = sum1 < v ? 1 : 0;
         const std::uint64_t sum = sum1 + carry;
         const std::uint64_t carry2 = sum < sum1 ? 1 : 0;
         carry = carry1 | carry2;
-        row[k] = sum | (v & ~mask_[k]);
+        row[k] = sum | (v & ~m_mask[k]);
     }
     for (const std::uint32_t *p = first; p != last; ++p)
-        mask_[*p >> 6] = 0;
+        m_mask[*p >> 6] = 0;
 }
 
 const std::uint64_t *SuffixLcsTable::row(std::size_t r)
 {
-    if (every_ == 1)
-        return stored_.data() + r * words_;
-    if (r % every_ == 0)
-        return stored_.data() + (r / every_) * words_;
-    if (blockBase_ == SIZE_MAX || r < blockBase_ || r > blockBase_ + every_) {
+    if (m_every == 1)
+        return m_stored.data() + r * m_words;
+    if (r % m_every == 0)
+        return m_stored.data() + (r / m_every) * m_words;
+    if (m_blockBase == SIZE_MAX || r < m_blockBase || r > m_blockBase + m_every) {
         // Rows r and r - 1 are asked for together, so the block starts at or below r - 1.
-        blockBase_ = ((r - 1) / every_) * every_;
-        std::copy_n(stored_.begin() + std::ptrdiff_t((blockBase_ / every_) * words_), words_, block_.begin());
-        for (std::size_t k = 1; k <= every_ && blockBase_ + k <= n_; ++k) {
-            std::copy_n(block_.begin() + std::ptrdiff_t((k - 1) * words_), words_,
-                        block_.begin() + std::ptrdiff_t(k * words_));
-            advanceRow(block_.data() + k * words_, blockBase_ + k);
+        m_blockBase = ((r - 1) / m_every) * m_every;
+        std::copy_n(m_stored.begin() + std::ptrdiff_t((m_blockBase / m_every) * m_words), m_words, m_block.begin());
+        for (std::size_t k = 1; k <= m_every && m_blockBase + k <= m_rows; ++k) {
+            std::copy_n(m_block.begin() + std::ptrdiff_t((k - 1) * m_words), m_words,
+                        m_block.begin() + std::ptrdiff_t(k * m_words));
+            advanceRow(m_block.data() + k * m_words, m_blockBase + k);
         }
     }
-    return block_.data() + (r - blockBase_) * words_;
+    return m_block.data() + (r - m_blockBase) * m_words;
 }
 
 std::int64_t SuffixLcsTable::value(std::size_t i, std::size_t j)
 {
-    const std::size_t bits = m_ - j;
-    if (i >= n_ || bits == 0)
+    const std::size_t bits = m_columns - j;
+    if (i >= m_rows || bits == 0)
         return 0;
-    const std::uint64_t *v = row(n_ - i);
+    const std::uint64_t *v = row(m_rows - i);
     const std::size_t full = bits / 64;
     std::int64_t ones = 0;
     for (std::size_t k = 0; k < full; ++k)

@@ -19,29 +19,29 @@ class SuffixLcsTable {
 public:
     SuffixLcsTable(const std::vector<int> &a, const std::vector<int> &b, std::size_t fullTableBitBudget);
 
-    std::size_t rows() const { return n_; }
-    std::size_t columns() const { return m_; }
+    std::size_t rows() const { return m_rows; }
+    std::size_t columns() const { return m_columns; }
 
     // t(i, j) for 0 <= i <= n, 0 <= j <= m. Walks should move i upwards; each block of rows
     // is then recomputed at most once.
     std::int64_t value(std::size_t i, std::size_t j);
 
-    bool keepsEveryRow() const { return every_ == 1; }
+    bool keepsEveryRow() const { return m_every == 1; }
 
 private:
     void advanceRow(std::uint64_t *row, std::size_t symbolRow) const;
     const std::uint64_t *row(std::size_t r);
 
-    const std::vector<int> &a_;
-    std::size_t n_ = 0;
-    std::size_t m_ = 0;
-    std::size_t words_ = 0;
-    std::size_t every_ = 1;
+    const std::vector<int> &m_a;
+    std::size_t m_rows = 0;
+    std::size_t m_columns = 0;
+    std::size_t m_words = 0;
+    std::size_t m_every = 1;
     // Positions of each symbol in reversed b, grouped by symbol (compressed rows).
-    std::vector<std::uint32_t> occurrenceStart_;
-    std::vector<std::uint32_t> occurrences_;
-    std::vector<std::uint64_t> stored_;      // every row, or every k-th row
-    std::vector<std::uint64_t> block_;       // rows [blockBase_, blockBase_ + every_] when checkpointed
-    std::size_t blockBase_ = SIZE_MAX;
-    mutable std::vector<std::uint64_t> mask_;
+    std::vector<std::uint32_t> m_occurrenceStart;
+    std::vector<std::uint32_t> m_occurrences;
+    std::vector<std::uint64_t> m_stored;      // every row, or every k-th row
+    std::vector<std::uint64_t> m_block;       // rows [m_blockBase, m_blockBase + m_every] when checkpointed
+    std::size_t m_blockBase = SIZE_MAX;
+    mutable std::vector<std::uint64_t> m_mask;
 };

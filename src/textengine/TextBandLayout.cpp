@@ -6,34 +6,34 @@
 #include <cmath>
 
 TextBandLayout::TextBandLayout(const QString &text, const QFont &font, qreal width, qreal lineSpacing)
-    : text_(text)
-    , font_(font)
-    , width_(width)
-    , lineSpacing_(lineSpacing)
+    : m_text(text)
+    , m_font(font)
+    , m_width(width)
+    , m_lineSpacing(lineSpacing)
 {
-    const qsizetype length = text_.size();
+    const qsizetype length = m_text.size();
     qsizetype start = 0;
     for (qsizetype k = 0; k < length; ++k) {
-        const char16_t c = text_.at(k).unicode();
+        const char16_t c = m_text.at(k).unicode();
         if (c == u'\n' || c == u'\r' || c == 0x2029) {
-            const qsizetype breakLength = (c == u'\r' && k + 1 < length && text_.at(k + 1) == u'\n') ? 2 : 1;
-            paragraphs_.push_back({start, k - start, breakLength, nullptr});
+            const qsizetype breakLength = (c == u'\r' && k + 1 < length && m_text.at(k + 1) == u'\n') ? 2 : 1;
+            m_paragraphs.push_back({start, k - start, breakLength, nullptr});
             k += breakLength - 1;
             start = k + 1;
         }
     }
-    paragraphs_.push_back({start, length - start, 0, nullptr});
+    m_paragraphs.push_back({start, length - start, 0, nullptr});
 }
 
 TextBandLayout::~TextBandLayout() = default;
 
 void TextBandLayout::setSpacing(std::map<qsizetype, qreal> spacingByLocation)
 {
-    spacing_ = std::move(spacingByLocation);
-    lines_.clear();
-    nextParagraph_ = 0;
-    bottom_ = 0;
-    for (Paragraph &paragraph : paragraphs_)
+    m_spacing = std::move(spacingByLocation);
+    m_lines.clear();
+    m_nextParagraph = 0;
+    m_bottom = 0;
+    for (Paragraph &paragraph : m_paragraphs)
         paragraph.layout.reset();
 }
 
@@ -59,10 +59,10 @@ void TextBandLayout::layout(qreal stopY)
 {
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    const qsizetype textLength = text_.size();
-    while (nextParagraph_ < paragraphs_.size() && bottom_ < stopY) {
-        Paragraph &paragraph = paragraphs_[nextParagraph_];
-        paragraph.layout = std::make_unique<QTextLayout>(text_.mid(paragraph.start, paragraph.length), font_);
+    const qsizetype textLength = m_text.size();
+    while (m_nextParagraph < m_paragraphs.size() && m_bottom < stopY) {
+        Paragraph &paragraph = m_paragraphs[m_nextParagraph];
+        paragraph.layout = std::make_unique<QTextLayout>(m_text.mid(paragraph.start, paragraph.length), m_font);
         paragraph.layout->setTextOption(option);
         paragraph.layout->beginLayout();
         int index = 0;
@@ -71,55 +71,55 @@ void TextBandLayout::layout(qreal stopY)
             if (!line.isValid())
                 break;
             line.setLeadingIncluded(true);
-            line.setLineWidth(width_);
+            line.setLineWidth(m_width);
             Line info;
             info.start = paragraph.start + line.textStart();
             info.end = info.start + line.textLength();
-            info.paragraph = int(nextParagraph_);
+            info.paragraph = int(m_nextParagraph);
             info.lineInParagraph = index++;
-            info.top = bottom_;
+            info.top = m_bottom;
             info.textHeight = line.height();
             info.width = line.naturalTextWidth();
-            lines_.push_back(info);
+            m_lines.push_back(info);
         }
         paragraph.layout->endLayout();
         // A paragraph's break belongs to its last line, as the break glyph does in a text view.
         if (paragraph.layout->lineCount() > 0) {
-            Line &last = lines_.back();
+            Line &last = m_lines.back();
             // Trailing spaces of a wrapped paragraph can sit past the end of the last line.
             last.end = paragraph.start + paragraph.length;
         }
-        const std::size_t first = lines_.size() - std::size_t(paragraph.layout->lineCount());
-        for (std::size_t k = first; k < lines_.size(); ++k) {
-            Line &info = lines_[k];
-            info.keyEnd = (k + 1 == lines_.size()) ? info.end + paragraph.breakLength : lines_[k + 1].start;
-            info.band = bandFor(spacing_, info.start, info.keyEnd, textLength);
-            info.top = bottom_;
+        const std::size_t first = m_lines.size() - std::size_t(paragraph.layout->lineCount());
+        for (std::size_t k = first; k < m_lines.size(); ++k) {
+            Line &info = m_lines[k];
+            info.keyEnd = (k + 1 == m_lines.size()) ? info.end + paragraph.breakLength : m_lines[k + 1].start;
+            info.band = bandFor(m_spacing, info.start, info.keyEnd, textLength);
+            info.top = m_bottom;
             paragraph.layout->lineAt(int(k - first)).setPosition(QPointF(0, info.textTop()));
-            bottom_ = info.textBottom() + lineSpacing_;
+            m_bottom = info.textBottom() + m_lineSpacing;
         }
-        ++nextParagraph_;
+        ++m_nextParagraph;
     }
 }
 
 int TextBandLayout::lineAt(qsizetype position) const
 {
-    if (lines_.empty())
+    if (m_lines.empty())
         return -1;
-    auto it = std::upper_bound(lines_.begin(), lines_.end(), position,
+    auto it = std::upper_bound(m_lines.begin(), m_lines.end(), position,
                                [](qsizetype p, const Line &line) { return p < line.start; });
-    if (it == lines_.begin())
+    if (it == m_lines.begin())
         return -1;
     --it;
     if (position >= it->keyEnd && !(position == it->start))
         return -1;
-    return int(it - lines_.begin());
+    return int(it - m_lines.begin());
 }
 
 qreal TextBandLayout::xAt(int line, qsizetype position) const
 {
-    const Line &info = lines_[std::size_t(line)];
-    const Paragraph &paragraph = paragraphs_[std::size_t(info.paragraph)];
+    const Line &info = m_lines[std::size_t(line)];
+    const Paragraph &paragraph = m_paragraphs[std::size_t(info.paragraph)];
     const qsizetype local = std::clamp<qsizetype>(position, info.start, info.end) - paragraph.start;
     return paragraph.layout->lineAt(info.lineInParagraph).cursorToX(int(local));
 }
@@ -132,8 +132,8 @@ std::vector<std::pair<int, QRectF>> TextBandLayout::segmentRects(qsizetype start
     const int first = lineAt(start);
     if (first < 0)
         return rects;
-    for (int index = first; index < int(lines_.size()); ++index) {
-        const Line &line = lines_[std::size_t(index)];
+    for (int index = first; index < int(m_lines.size()); ++index) {
+        const Line &line = m_lines[std::size_t(index)];
         const qsizetype from = std::max(start, line.start);
         const qsizetype to = std::min(end, line.end);
         if (to > from) {
@@ -149,10 +149,10 @@ std::vector<std::pair<int, QRectF>> TextBandLayout::segmentRects(qsizetype start
 
 void TextBandLayout::draw(QPainter *painter, QPointF origin, qreal maxBottom) const
 {
-    for (const Line &info : lines_) {
+    for (const Line &info : m_lines) {
         if (info.textBottom() > maxBottom)
             break;
-        const Paragraph &paragraph = paragraphs_[std::size_t(info.paragraph)];
+        const Paragraph &paragraph = m_paragraphs[std::size_t(info.paragraph)];
         paragraph.layout->lineAt(info.lineInParagraph).draw(painter, origin);
     }
 }

@@ -50,11 +50,11 @@ public:
     // Lays out further lines until one starts at or below stopY (everything by default).
     void layout(qreal stopY = std::numeric_limits<qreal>::infinity());
 
-    bool isComplete() const { return nextParagraph_ >= paragraphs_.size(); }
+    bool isComplete() const { return m_nextParagraph >= m_paragraphs.size(); }
     // Bottom of the last laid-out line fragment, line spacing included.
-    qreal height() const { return bottom_; }
-    const std::vector<Line> &lines() const { return lines_; }
-    const QString &text() const { return text_; }
+    qreal height() const { return m_bottom; }
+    const std::vector<Line> &lines() const { return m_lines; }
+    const QString &text() const { return m_text; }
 
     // Index of the laid-out line holding the position (a paragraph break belongs to its
     // paragraph's last line); -1 when that line is not laid out.
@@ -77,13 +77,13 @@ private:
         std::unique_ptr<QTextLayout> layout;
     };
 
-    QString text_;
-    QFont font_;
-    qreal width_;
-    qreal lineSpacing_;
-    std::map<qsizetype, qreal> spacing_;
-    std::vector<Paragraph> paragraphs_;
-    std::vector<Line> lines_;
-    std::size_t nextParagraph_ = 0;
-    qreal bottom_ = 0;
+    QString m_text;
+    QFont m_font;
+    qreal m_width;
+    qreal m_lineSpacing;
+    std::map<qsizetype, qreal> m_spacing;
+    std::vector<Paragraph> m_paragraphs;
+    std::vector<Line> m_lines;
+    std::size_t m_nextParagraph = 0;
+    qreal m_bottom = 0;
 };

@@ -16,20 +16,20 @@ bool TokenInterner::isTriviallyDecomposed(QStringView text)
 
 int TokenInterner::id(QStringView token)
 {
-    const auto known = byCodeUnits_.constFind(token);
-    if (known != byCodeUnits_.constEnd())
+    const auto known = m_byCodeUnits.constFind(token);
+    if (known != m_byCodeUnits.constEnd())
         return known.value();
     QString decomposed = token.toString();
     if (!isTriviallyDecomposed(token))
         decomposed = decomposed.normalized(QString::NormalizationForm_D);
-    auto it = byDecomposition_.find(decomposed);
+    auto it = m_byDecomposition.find(decomposed);
     int result;
-    if (it == byDecomposition_.end()) {
-        result = nextId_++;
-        byDecomposition_.insert(decomposed, result);
+    if (it == m_byDecomposition.end()) {
+        result = m_nextId++;
+        m_byDecomposition.insert(decomposed, result);
     } else {
         result = it.value();
     }
-    byCodeUnits_.insert(token, result);
+    m_byCodeUnits.insert(token, result);
     return result;
 }

@@ -10,13 +10,13 @@
 class TokenInterner {
 public:
     int id(QStringView token);
-    int size() const { return nextId_; }
+    int size() const { return m_nextId; }
 
     // Whether the text is already in NFD (a quick, conservative test over common ranges).
     static bool isTriviallyDecomposed(QStringView text);
 
 private:
-    QHash<QStringView, int> byCodeUnits_;
-    QHash<QString, int> byDecomposition_;
-    int nextId_ = 0;
+    QHash<QStringView, int> m_byCodeUnits;
+    QHash<QString, int> m_byDecomposition;
+    int m_nextId = 0;
 };
