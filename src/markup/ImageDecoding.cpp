@@ -1,6 +1,8 @@
 #include "markup/ImageDecoding.h"
 
+#include "platform/DecodeBudget.h"
 #include "platform/ImageLimits.h"
+#include "platform/ImageReduction.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -39,10 +41,12 @@ QImage normalized(QImage image)
     return image;
 }
 
-// Opens a reader and refuses pictures above the pixel cap before anything is decoded.
+// Opens a reader and refuses pictures above the pixel cap before anything is decoded. The
+// orientation is applied by orientedImage(), not by the reader: the reader's own quarter turn
+// loses the picture's colour space.
 bool openReader(QImageReader &reader)
 {
-    reader.setAutoTransform(true);
+    reader.setAutoTransform(false);
     if (!reader.canRead())
         return false;
     const QSize stored = reader.size();
@@ -51,14 +55,75 @@ bool openReader(QImageReader &reader)
     return true;
 }
 
+// The share of the decode budget for reading `size` pixels in the reader's own format, plus
+// `extraBytesPerPixel` for the copies made from them.
+DecodeBudget::Reservation reserveDecode(const QImageReader &reader, QSize size, int extraBytesPerPixel)
+{
+    const QImage::Format format = reader.imageFormat();
+    const int bits = format == QImage::Format_Invalid ? 32 : QImage::toPixelFormat(format).bitsPerPixel();
+    return DecodeBudget::Reservation(DecodeBudget::pixelBytes(size.width(), size.height(), bits, extraBytesPerPixel));
+}
+
 std::optional<QImage> decodeOriented(QImageReader &reader)
 {
     if (!openReader(reader))
         return std::nullopt;
+    const QImageIOHandler::Transformations transformation = reader.transformation();
+    // The normalised copy, and a turned one.
+    const DecodeBudget::Reservation held =
+        reserveDecode(reader, reader.size(), swapsSides(transformation) ? 8 : 4);
     QImage image = reader.read();
     if (image.isNull() || !ImageLimits::isAcceptableSize(image.width(), image.height()))
         return std::nullopt;
-    return normalized(std::move(image));
+    return orientedImage(normalized(std::move(image)), transformation);
+}
+
+// The upright size and (with a positive maxDimension) the thumbnail, without a full-size 32-bit
+// copy: a JPEG is decoded already reduced (DCT-domain scaling), anything else in its own format and
+// then shrunk band by band. The picture is still decoded whole, so a damaged file is refused.
+std::optional<Preview> decodePreview(QImageReader &reader, double maxDimension)
+{
+    if (!openReader(reader))
+        return std::nullopt;
+    const QImageIOHandler::Transformations transformation = reader.transformation();
+    const bool swapped = swapsSides(transformation);
+    const QSize stored = reader.size();
+    const auto finish = [&](const QImage &thumbnail, QSize storedSize) {
+        Preview preview;
+        preview.size = swapped ? storedSize.transposed() : storedSize;
+        if (!thumbnail.isNull())
+            preview.thumbnail = normalized(orientedImage(thumbnail, transformation));
+        return preview;
+    };
+    if (maxDimension > 0 && reader.format() == "jpeg" && stored.isValid()) {
+        // The reader scales in the stored orientation, before the EXIF transform: a photo stored
+        // sideways needs its sides swapped, or its thumbnail comes out squashed.
+        const QSize upright = swapped ? stored.transposed() : stored;
+        const QSize target = thumbnailSize(upright, maxDimension);
+        // Decode at about twice the target (whole DCT steps), then smooth the rest of the way.
+        if (target.width() * 2 < upright.width() && target.height() * 2 < upright.height()) {
+            const QSize reduced = swapped ? (target * 2).transposed() : target * 2;
+            const DecodeBudget::Reservation held = reserveDecode(reader, reduced, 4);
+            reader.setScaledSize(reduced);
+            const QImage image = reader.read();
+            if (image.isNull())
+                return std::nullopt;
+            const QSize storedTarget = swapped ? target.transposed() : target;
+            return finish(image.scaled(storedTarget, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), stored);
+        }
+    }
+    const DecodeBudget::Reservation held = reserveDecode(reader, stored, 0);
+    QImage image = reader.read();
+    if (image.isNull() || !ImageLimits::isAcceptableSize(image.width(), image.height()))
+        return std::nullopt;
+    if (maxDimension <= 0)
+        return finish(QImage(), image.size());
+    const QSize target = thumbnailSize(swapped ? image.size().transposed() : image.size(), maxDimension);
+    const QSize storedTarget = swapped ? target.transposed() : target;
+    const QImage thumbnail = storedTarget == image.size() ? image : ImageReduction::scaledSmoothly(image, storedTarget);
+    if (thumbnail.isNull())
+        return std::nullopt;
+    return finish(thumbnail, image.size());
 }
 
 } // namespace
@@ -117,29 +182,38 @@ QImage makeThumbnail(const QImage &image, double maxDimension)
 std::optional<QImage> makeThumbnail(const QString &path, double maxDimension)
 {
     QImageReader reader(path);
-    if (!openReader(reader))
+    std::optional<Preview> preview = decodePreview(reader, maxDimension);
+    if (!preview)
         return std::nullopt;
-    const QSize stored = reader.size();
-    if (reader.format() == "jpeg" && stored.isValid()) {
-        // The reader scales in the stored orientation, before the EXIF transform: a photo stored
-        // sideways needs its sides swapped, or its thumbnail comes out squashed.
-        const bool swapped = swapsSides(reader.transformation());
-        const QSize upright = swapped ? stored.transposed() : stored;
-        const QSize target = thumbnailSize(upright, maxDimension);
-        // Decode at about twice the target (whole DCT steps), then smooth the rest of the way.
-        if (target.width() * 2 < upright.width() && target.height() * 2 < upright.height()) {
-            const QSize reduced = swapped ? (target * 2).transposed() : target * 2;
-            reader.setScaledSize(reduced);
-            QImage image = reader.read();
-            if (image.isNull())
-                return std::nullopt;
-            return normalized(image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-        }
+    return std::move(preview->thumbnail);
+}
+
+std::optional<Preview> previewImageData(const QByteArray &data, double maxDimension)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QImageReader reader(&buffer);
+    return decodePreview(reader, maxDimension);
+}
+
+QImage orientedImage(QImage image, QImageIOHandler::Transformations transformation)
+{
+    if (image.isNull() || transformation == QImageIOHandler::TransformationNone)
+        return image;
+    const QColorSpace space = image.colorSpace();
+    if (transformation == QImageIOHandler::TransformationRotate270) {
+        image = image.transformed(QTransform().rotate(270));
+    } else {
+        if (transformation & (QImageIOHandler::TransformationMirror | QImageIOHandler::TransformationFlip))
+            image = std::move(image).mirrored(transformation.testFlag(QImageIOHandler::TransformationMirror),
+                                              transformation.testFlag(QImageIOHandler::TransformationFlip));
+        if (swapsSides(transformation))
+            image = image.transformed(QTransform().rotate(90));
     }
-    QImage image = reader.read();
-    if (image.isNull() || !ImageLimits::isAcceptableSize(image.width(), image.height()))
-        return std::nullopt;
-    return makeThumbnail(normalized(std::move(image)), maxDimension);
+    image.setColorSpace(space);
+    return image;
 }
 
 } // namespace ImageDecoding
