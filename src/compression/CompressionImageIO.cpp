@@ -3,6 +3,7 @@
 #include "compression/ImageCompressionModel.h"
 #include "platform/GifCodec.h"
 #include "platform/ImageLimits.h"
+#include "platform/ImageReduction.h"
 
 #include <QColorSpace>
 #include <QFile>
@@ -91,9 +92,15 @@ QImage redrawn(const QImage &image, QSize target, bool keepsAlpha)
 {
     if (image.size() == target && (keepsAlpha || !image.hasAlphaChannel()))
         return image;
-    QImage scaled = image.size() == target
-        ? image
-        : image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QImage scaled = image;
+    if (image.size() != target) {
+        // Smooth scaling works on RGB32 and premultiplied ARGB32 in place; any other format
+        // (a GIF frame's ARGB32 canvas, a grey scan) would first be copied whole into one of them.
+        const bool scalesInPlace =
+            image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32_Premultiplied;
+        scaled = scalesInPlace ? image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                               : ImageReduction::scaledSmoothly(image, target);
+    }
     if (scaled.isNull())
         return image;
     if (keepsAlpha || !scaled.hasAlphaChannel())
@@ -102,6 +109,8 @@ QImage redrawn(const QImage &image, QSize target, bool keepsAlpha)
     QImage opaque(scaled.size(), QImage::Format_RGB32);
     if (opaque.isNull())
         return image;
+    // The pixels keep their meaning: a picture with a profile keeps it.
+    opaque.setColorSpace(scaled.colorSpace());
     opaque.fill(Qt::white);
     QPainter painter(&opaque);
     painter.drawImage(0, 0, scaled);

@@ -13,22 +13,62 @@ namespace {
 // Rows of the source converted to 32 bits at a time: a few megabytes.
 constexpr qint64 bandBytes = qint64(8) << 20;
 
-// The source averaged over blocks of factor × factor pixels (the last row and column of blocks
-// may be narrower), converted to `format` one band of rows at a time.
-QImage blockAveraged(const QImage &image, int factor, QImage::Format format)
+// Where each source pixel along one axis lands: the first target pixel it covers and the share
+// of it that goes there (the rest goes to the next target pixel). Every target pixel covers
+// `scale` source pixels, at least two.
+struct Spans {
+    std::vector<int> first;
+    std::vector<double> share;
+};
+
+Spans spans(int source, int target)
+{
+    Spans result;
+    result.first.resize(size_t(source));
+    result.share.resize(size_t(source));
+    const double scale = double(source) / target;
+    for (int i = 0; i < source; ++i) {
+        const int first = std::min(int(i / scale), target - 1);
+        const double end = (first + 1) * scale;
+        result.first[size_t(i)] = first;
+        result.share[size_t(i)] = first == target - 1 ? 1.0 : std::clamp(end - i, 0.0, 1.0);
+    }
+    return result;
+}
+
+// The mean of the source over each target pixel's area (a box filter with fractional edges),
+// converting the source to `format` one band of rows at a time.
+QImage areaAveraged(const QImage &image, QSize target, QImage::Format format)
 {
     const int width = image.width();
     const int height = image.height();
-    const int outWidth = (width + factor - 1) / factor;
-    const int outHeight = (height + factor - 1) / factor;
-    QImage out(outWidth, outHeight, format);
+    const int outWidth = target.width();
+    const int outHeight = target.height();
+    QImage out(target, format);
     if (out.isNull())
         return out;
-    const int blocksPerBand = int(std::max<qint64>(1, bandBytes / (qint64(width) * 4 * factor)));
-    std::vector<std::uint64_t> sums(size_t(outWidth) * 4);
-    for (int blockRow0 = 0; blockRow0 < outHeight; blockRow0 += blocksPerBand) {
-        const int y0 = blockRow0 * factor;
-        const int bandHeight = std::min(height - y0, blocksPerBand * factor);
+    const Spans columns = spans(width, outWidth);
+    const Spans rows = spans(height, outHeight);
+    const double area = (double(width) / outWidth) * (double(height) / outHeight);
+    const size_t rowValues = size_t(outWidth) * 4;
+    std::vector<double> line(rowValues);
+    std::vector<double> current(rowValues);
+    std::vector<double> following(rowValues);
+    int currentRow = 0;
+    const auto flush = [&] {
+        auto *target = reinterpret_cast<QRgb *>(out.scanLine(currentRow));
+        for (int x = 0; x < outWidth; ++x) {
+            const double *v = current.data() + size_t(x) * 4;
+            const auto mean = [area](double total) { return std::clamp(int(total / area + 0.5), 0, 255); };
+            target[x] = qRgba(mean(v[1]), mean(v[2]), mean(v[3]), mean(v[0]));
+        }
+        current.swap(following);
+        std::fill(following.begin(), following.end(), 0.0);
+        ++currentRow;
+    };
+    const int bandRows = int(std::max<qint64>(1, bandBytes / (qint64(width) * 4)));
+    for (int y0 = 0; y0 < height; y0 += bandRows) {
+        const int bandHeight = std::min(bandRows, height - y0);
         // A view of the band's rows, converted on its own.
         QImage view(image.constScanLine(y0), width, bandHeight, image.bytesPerLine(), image.format());
         if (image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB
@@ -37,37 +77,38 @@ QImage blockAveraged(const QImage &image, int factor, QImage::Format format)
         const QImage band = view.convertToFormat(format);
         if (band.isNull())
             return QImage();
-        for (int by = 0; by * factor < bandHeight; ++by) {
-            std::fill(sums.begin(), sums.end(), 0);
-            const int rows = std::min(factor, bandHeight - by * factor);
-            for (int r = 0; r < rows; ++r) {
-                const auto *line = reinterpret_cast<const QRgb *>(band.constScanLine(by * factor + r));
-                std::uint64_t *sum = sums.data();
-                for (int x0 = 0; x0 < width; x0 += factor, sum += 4) {
-                    const int x1 = std::min(width, x0 + factor);
-                    std::uint64_t a = 0, red = 0, green = 0, blue = 0;
-                    for (int x = x0; x < x1; ++x) {
-                        const QRgb p = line[x];
-                        a += qAlpha(p);
-                        red += qRed(p);
-                        green += qGreen(p);
-                        blue += qBlue(p);
-                    }
-                    sum[0] += a;
-                    sum[1] += red;
-                    sum[2] += green;
-                    sum[3] += blue;
+        for (int r = 0; r < bandHeight; ++r) {
+            const int y = y0 + r;
+            while (rows.first[size_t(y)] > currentRow)
+                flush();
+            std::fill(line.begin(), line.end(), 0.0);
+            const auto *pixels = reinterpret_cast<const QRgb *>(band.constScanLine(r));
+            for (int x = 0; x < width; ++x) {
+                const QRgb p = pixels[x];
+                const double share = columns.share[size_t(x)];
+                double *v = line.data() + size_t(columns.first[size_t(x)]) * 4;
+                const double a = qAlpha(p), red = qRed(p), green = qGreen(p), blue = qBlue(p);
+                v[0] += a * share;
+                v[1] += red * share;
+                v[2] += green * share;
+                v[3] += blue * share;
+                if (share < 1.0) {
+                    const double rest = 1.0 - share;
+                    v[4] += a * rest;
+                    v[5] += red * rest;
+                    v[6] += green * rest;
+                    v[7] += blue * rest;
                 }
             }
-            auto *target = reinterpret_cast<QRgb *>(out.scanLine(blockRow0 + by));
-            for (int bx = 0; bx < outWidth; ++bx) {
-                const std::uint64_t count = std::uint64_t(rows) * std::uint64_t(std::min(factor, width - bx * factor));
-                const std::uint64_t *sum = sums.data() + size_t(bx) * 4;
-                const auto mean = [count](std::uint64_t total) { return int((total + count / 2) / count); };
-                target[bx] = qRgba(mean(sum[1]), mean(sum[2]), mean(sum[3]), mean(sum[0]));
+            const double share = rows.share[size_t(y)];
+            for (size_t i = 0; i < rowValues; ++i) {
+                current[i] += line[i] * share;
+                following[i] += line[i] * (1.0 - share);
             }
         }
     }
+    while (currentRow < outHeight)
+        flush();
     return out;
 }
 
@@ -78,16 +119,10 @@ QImage scaledSmoothly(const QImage &image, QSize target)
     if (image.isNull() || target.isEmpty())
         return QImage();
     const QImage::Format format = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
-    // Whole source pixels per block, leaving at least twice the target for the smooth step.
-    const int factor = std::min(image.width() / target.width(), image.height() / target.height()) / 2;
-    QImage reduced = image;
-    if (factor >= 2 && image.depth() <= 32) {
-        reduced = blockAveraged(image, factor, format);
-        if (reduced.isNull())
-            return reduced;
-    }
-    QImage scaled = reduced.size() == target ? reduced.convertToFormat(format)
-                                             : reduced.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const bool large = image.width() >= 2 * target.width() && image.height() >= 2 * target.height();
+    QImage scaled = large && image.depth() <= 32
+        ? areaAveraged(image, target, format)
+        : image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     scaled.setColorSpace(image.colorSpace());
     return scaled;
 }

@@ -248,3 +248,74 @@ TEST(GifCompression, DamagedFramesFailWithTheirOwnNumberAndLeaveNothing)
     const QString junk = TestSupport::writeFile(dir.filePath("junk.gif"), "GIF89a");
     expectFailure(junk, "无法读取图片：junk.gif");
 }
+
+namespace {
+
+// A GIF of `count` 1 × 1 frames with disposal 3 ("restore to previous") on a `canvas` screen: a
+// file of a few hundred bytes that declares a huge picture.
+GifRecipe tinyFramesOnAHugeScreen(QSize canvas, int count)
+{
+    GifRecipe recipe;
+    recipe.canvas = canvas;
+    recipe.globalPalette = {qRgb(255, 0, 0), qRgb(0, 0, 255)};
+    recipe.loopCount = 0;
+    for (int i = 0; i < count; ++i) {
+        GifFrameRecipe frame = solidFrame(QRect(i, i, 1, 1), 1);
+        frame.disposal = 3;
+        recipe.frames.push_back(frame);
+    }
+    return recipe;
+}
+
+} // namespace
+
+TEST(GifCompression, HugeScreensAreBoundedInWorkAndStillCompress)
+{
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    // Canvas pixels × frames above the limit: refused by the probe and by compression alike,
+    // before any canvas is made.
+    const QString bomb = dir.filePath("bomb.gif");
+    ASSERT_TRUE(writeGif(bomb, tinyFramesOnAHugeScreen(QSize(14000, 14000), 13)));
+    EXPECT_LT(QFileInfo(bomb).size(), 1000);
+    EXPECT_FALSE(source(bomb));
+    ImageCompressionSource forged;
+    forged.url = bomb;
+    forged.isGIF = true;
+    forged.pixelSize = QSizeF(14000, 14000);
+    forged.originalBytes = QFileInfo(bomb).size();
+    try {
+        compressGIF(forged, ImageCompressionSettings {}, out.path());
+        ADD_FAILURE() << "a GIF above the work limit was compressed";
+    } catch (const ImageCompressionServiceError &error) {
+        EXPECT_EQ(error.kind(), ImageCompressionServiceError::Kind::noReadableImage);
+    }
+    EXPECT_TRUE(QDir(out.path()).isEmpty());
+
+    // An ordinary long animation stays well inside it.
+    GifCodec::FileInfo longClip;
+    longClip.canvas = QSize(480, 270);
+    longClip.frames.resize(1000);
+    EXPECT_FALSE(GifCodec::exceedsWorkLimit(longClip));
+    longClip.canvas = QSize(1920, 1080);
+    EXPECT_FALSE(GifCodec::exceedsWorkLimit(longClip));
+    longClip.canvas = QSize(14000, 14000);
+    longClip.frames.resize(11);
+    EXPECT_TRUE(GifCodec::exceedsWorkLimit(longClip));
+
+    // A large screen within the limit is probed and compressed, its tiny frames composited and
+    // restored where they were drawn.
+    const QString large = dir.filePath("large.gif");
+    ASSERT_TRUE(writeGif(large, tinyFramesOnAHugeScreen(QSize(4000, 2000), 3)));
+    const ImageCompressionSource probed = probe(large);
+    EXPECT_EQ(probed.pixelSize, QSizeF(4000, 2000));
+    EXPECT_EQ(probed.frameCount, 3);
+    EXPECT_EQ(probed.thumbnail.size(), QSize(128, 64));
+    EXPECT_EQ(qAlpha(probed.thumbnail.pixel(64, 32)), 0);
+    ImageCompressionSettings settings;
+    settings.maxDimension = ImageCompressionMaxDimension::longEdge800;
+    const ImageCompressionResult result = compressGIF(probed, settings, out.path());
+    const ParsedGif parsed = parsedOutput(result);
+    EXPECT_EQ(parsed.canvas, QSize(800, 400));
+    EXPECT_EQ(parsed.rects.size(), 3u);
+}
