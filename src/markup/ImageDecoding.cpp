@@ -2,29 +2,31 @@
 
 #include "platform/DecodeBudget.h"
 #include "platform/ImageLimits.h"
+#include "platform/ImageOrientation.h"
 #include "platform/ImageReduction.h"
+#include "platform/JpegFile.h"
 
 #include <QBuffer>
 #include <QColorSpace>
+#include <QFile>
 #include <QImageIOHandler>
 #include <QImageReader>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace ImageDecoding {
 
 namespace {
 
-bool swapsSides(QImageIOHandler::Transformations transformation)
-{
-    return transformation.testFlag(QImageIOHandler::TransformationRotate90);
-}
+using ImageOrientation::swapsSides;
 
 // Every decoded picture is 8 bits per channel, so one pixel cap covers every source; pictures
 // with another ICC profile are brought to sRGB so that they do not export washed out.
 QImage normalized(QImage image)
 {
+    image = JpegFile::withoutForeignProfile(std::move(image));
     const bool wide = image.depth() > 32;
     const auto to8Bit = [](const QImage &source) {
         const QImage::Format format = source.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32;
@@ -42,8 +44,7 @@ QImage normalized(QImage image)
 }
 
 // Opens a reader and refuses pictures above the pixel cap before anything is decoded. The
-// orientation is applied by orientedImage(), not by the reader: the reader's own quarter turn
-// loses the picture's colour space.
+// orientation is applied by ImageOrientation::upright(), not by the reader.
 bool openReader(QImageReader &reader)
 {
     reader.setAutoTransform(false);
@@ -59,12 +60,44 @@ bool openReader(QImageReader &reader)
 // `extraBytesPerPixel` for the copies made from them.
 DecodeBudget::Reservation reserveDecode(const QImageReader &reader, QSize size, int extraBytesPerPixel)
 {
-    const QImage::Format format = reader.imageFormat();
-    const int bits = format == QImage::Format_Invalid ? 32 : QImage::toPixelFormat(format).bitsPerPixel();
+    // Asked only of a header that gave a size: for a damaged one, Qt's JPEG reader answers with
+    // an uninitialised value.
+    const QImage::Format format = size.isValid() ? reader.imageFormat() : QImage::Format_Invalid;
+    const bool known = format > QImage::Format_Invalid && format < QImage::NImageFormats;
+    const int bits = known ? QImage::toPixelFormat(format).bitsPerPixel() : 32;
     return DecodeBudget::Reservation(DecodeBudget::pixelBytes(size.width(), size.height(), bits, extraBytesPerPixel));
 }
 
-std::optional<QImage> decodeOriented(QImageReader &reader)
+// The file's bytes, fetched only when a JPEG needs a closer look.
+using Contents = std::function<QByteArray()>;
+
+// The picture as stored. A CMYK JPEG with its own profile is converted through it by the colour
+// management library (Qt's reader ignores the profile and guesses); with a valid `scaledSize` a
+// JPEG is decoded reduced, to about that size.
+QImage readStored(QImageReader &reader, const Contents &contents, QSize scaledSize = QSize())
+{
+    if (reader.format() == "jpeg") {
+        const QByteArray bytes = contents();
+        if (const std::optional<JpegFile::Layout> layout = JpegFile::layout(bytes);
+            layout && layout->components == 4 && !layout->iccProfile.isEmpty()) {
+            if (std::optional<QImage> converted = JpegFile::decodeCmykWithProfile(bytes, *layout, scaledSize))
+                return std::move(*converted);
+        }
+    }
+    if (scaledSize.isValid())
+        reader.setScaledSize(scaledSize);
+    return reader.read();
+}
+
+Contents fileContents(const QString &path)
+{
+    return [path] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+}
+
+std::optional<QImage> decodeOriented(QImageReader &reader, const Contents &contents)
 {
     if (!openReader(reader))
         return std::nullopt;
@@ -72,16 +105,16 @@ std::optional<QImage> decodeOriented(QImageReader &reader)
     // The normalised copy, and a turned one.
     const DecodeBudget::Reservation held =
         reserveDecode(reader, reader.size(), swapsSides(transformation) ? 8 : 4);
-    QImage image = reader.read();
+    QImage image = readStored(reader, contents);
     if (image.isNull() || !ImageLimits::isAcceptableSize(image.width(), image.height()))
         return std::nullopt;
-    return orientedImage(normalized(std::move(image)), transformation);
+    return ImageOrientation::upright(normalized(std::move(image)), transformation);
 }
 
 // The upright size and (with a positive maxDimension) the thumbnail, without a full-size 32-bit
 // copy: a JPEG is decoded already reduced (DCT-domain scaling), anything else in its own format and
 // then shrunk band by band. The picture is still decoded whole, so a damaged file is refused.
-std::optional<Preview> decodePreview(QImageReader &reader, double maxDimension)
+std::optional<Preview> decodePreview(QImageReader &reader, const Contents &contents, double maxDimension)
 {
     if (!openReader(reader))
         return std::nullopt;
@@ -92,7 +125,7 @@ std::optional<Preview> decodePreview(QImageReader &reader, double maxDimension)
         Preview preview;
         preview.size = swapped ? storedSize.transposed() : storedSize;
         if (!thumbnail.isNull())
-            preview.thumbnail = normalized(orientedImage(thumbnail, transformation));
+            preview.thumbnail = normalized(ImageOrientation::upright(thumbnail, transformation));
         return preview;
     };
     if (maxDimension > 0 && reader.format() == "jpeg" && stored.isValid()) {
@@ -104,8 +137,7 @@ std::optional<Preview> decodePreview(QImageReader &reader, double maxDimension)
         if (target.width() * 2 < upright.width() && target.height() * 2 < upright.height()) {
             const QSize reduced = swapped ? (target * 2).transposed() : target * 2;
             const DecodeBudget::Reservation held = reserveDecode(reader, reduced, 4);
-            reader.setScaledSize(reduced);
-            const QImage image = reader.read();
+            const QImage image = readStored(reader, contents, reduced);
             if (image.isNull())
                 return std::nullopt;
             const QSize storedTarget = swapped ? target.transposed() : target;
@@ -113,7 +145,7 @@ std::optional<Preview> decodePreview(QImageReader &reader, double maxDimension)
         }
     }
     const DecodeBudget::Reservation held = reserveDecode(reader, stored, 0);
-    QImage image = reader.read();
+    QImage image = readStored(reader, contents);
     if (image.isNull() || !ImageLimits::isAcceptableSize(image.width(), image.height()))
         return std::nullopt;
     if (maxDimension <= 0)
@@ -131,7 +163,7 @@ std::optional<Preview> decodePreview(QImageReader &reader, double maxDimension)
 std::optional<QImage> loadOrientedImage(const QString &path)
 {
     QImageReader reader(path);
-    return decodeOriented(reader);
+    return decodeOriented(reader, fileContents(path));
 }
 
 std::optional<QImage> loadOrientedImageData(const QByteArray &data)
@@ -141,7 +173,7 @@ std::optional<QImage> loadOrientedImageData(const QByteArray &data)
     if (!buffer.open(QIODevice::ReadOnly))
         return std::nullopt;
     QImageReader reader(&buffer);
-    return decodeOriented(reader);
+    return decodeOriented(reader, [&data] { return data; });
 }
 
 std::optional<QSize> orientedImageSize(const QString &path)
@@ -152,7 +184,7 @@ std::optional<QSize> orientedImageSize(const QString &path)
     const QSize stored = reader.size();
     if (!stored.isValid()) {
         // Some formats only know their size after decoding.
-        const std::optional<QImage> image = decodeOriented(reader);
+        const std::optional<QImage> image = decodeOriented(reader, fileContents(path));
         return image ? std::optional<QSize>(image->size()) : std::nullopt;
     }
     return swapsSides(reader.transformation()) ? stored.transposed() : stored;
@@ -182,7 +214,7 @@ QImage makeThumbnail(const QImage &image, double maxDimension)
 std::optional<QImage> makeThumbnail(const QString &path, double maxDimension)
 {
     QImageReader reader(path);
-    std::optional<Preview> preview = decodePreview(reader, maxDimension);
+    std::optional<Preview> preview = decodePreview(reader, fileContents(path), maxDimension);
     if (!preview)
         return std::nullopt;
     return std::move(preview->thumbnail);
@@ -195,25 +227,7 @@ std::optional<Preview> previewImageData(const QByteArray &data, double maxDimens
     if (!buffer.open(QIODevice::ReadOnly))
         return std::nullopt;
     QImageReader reader(&buffer);
-    return decodePreview(reader, maxDimension);
-}
-
-QImage orientedImage(QImage image, QImageIOHandler::Transformations transformation)
-{
-    if (image.isNull() || transformation == QImageIOHandler::TransformationNone)
-        return image;
-    const QColorSpace space = image.colorSpace();
-    if (transformation == QImageIOHandler::TransformationRotate270) {
-        image = image.transformed(QTransform().rotate(270));
-    } else {
-        if (transformation & (QImageIOHandler::TransformationMirror | QImageIOHandler::TransformationFlip))
-            image = std::move(image).mirrored(transformation.testFlag(QImageIOHandler::TransformationMirror),
-                                              transformation.testFlag(QImageIOHandler::TransformationFlip));
-        if (swapsSides(transformation))
-            image = image.transformed(QTransform().rotate(90));
-    }
-    image.setColorSpace(space);
-    return image;
+    return decodePreview(reader, [&data] { return data; }, maxDimension);
 }
 
 } // namespace ImageDecoding

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QImage>
-#include <QImageIOHandler>
 #include <QSize>
 #include <QString>
 
@@ -43,8 +42,5 @@ struct Preview {
     QImage thumbnail;
 };
 std::optional<Preview> previewImageData(const QByteArray &data, double maxDimension);
-
-// The picture turned and mirrored as the EXIF orientation says, keeping its colour space.
-QImage orientedImage(QImage image, QImageIOHandler::Transformations transformation);
 
 } // namespace ImageDecoding
