@@ -25,7 +25,8 @@ long long peakMegabytes()
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
-    const auto match = QRegularExpression(QStringLiteral("VmHWM:\\s*(\\d+)")).match(QString::fromLatin1(status.readAll()));
+    const auto match
+        = QRegularExpression(QStringLiteral("VmHWM:\\s*(\\d+)")).match(QString::fromLatin1(status.readAll()));
     return match.hasMatch() ? match.captured(1).toLongLong() / 1024 : -1;
 }
 
@@ -38,9 +39,9 @@ QByteArray craftedGif(int frames)
     gif.append(char(0x80)).append('\0').append('\0');
     gif.append("\xFF\0\0\0\0\xFF", 6);
     for (int i = 0; i < frames; ++i) {
-        gif.append("\x21\xF9\x04\x0C\x0A\0\0\0", 8);            // disposal 3, 10 cs
-        gif.append("\x2C\0\0\0\0\x01\0\x01\0\0", 10);            // 1 × 1 at the origin
-        gif.append("\x02\x02\x4C\x01\0", 5);                      // clear, index 1, end
+        gif.append("\x21\xF9\x04\x0C\x0A\0\0\0", 8); // disposal 3, 10 cs
+        gif.append("\x2C\0\0\0\0\x01\0\x01\0\0", 10); // 1 × 1 at the origin
+        gif.append("\x02\x02\x4C\x01\0", 5); // clear, index 1, end
     }
     gif.append('\x3B');
     return gif;
@@ -78,7 +79,7 @@ int benchGif(int frames)
 int benchProject()
 {
     QImage scan(14000, 14000, QImage::Format_Mono);
-    scan.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    scan.setColorTable({ qRgb(0, 0, 0), qRgb(255, 255, 255) });
     scan.fill(0);
     QByteArray png;
     QBuffer buffer(&png);
@@ -88,8 +89,14 @@ int benchProject()
     MarkupProjectDocument document;
     document.version = 1;
     for (int i = 0; i < 8; ++i)
-        document.images.push_back({QUuid::createUuid(), QStringLiteral("scan%1.png").arg(i), std::nullopt, png, 14000,
-                                   14000, {}, std::nullopt});
+        document.images.push_back({ QUuid::createUuid(),
+                                    QStringLiteral("scan%1.png").arg(i),
+                                    std::nullopt,
+                                    png,
+                                    14000,
+                                    14000,
+                                    {},
+                                    std::nullopt });
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("crafted.kivo"));
     QFile file(path);
@@ -103,8 +110,8 @@ int benchProject()
     timer.start();
     const bool opened = model.openProject(path);
     std::printf("project: %lld bytes, %s, %zu images, %lld ms, peak %lld MB\n",
-                static_cast<long long>(QFileInfo(path).size()), opened ? "opened" : "not opened",
-                model.items().size(), static_cast<long long>(timer.elapsed()), peakMegabytes());
+                static_cast<long long>(QFileInfo(path).size()), opened ? "opened" : "not opened", model.items().size(),
+                static_cast<long long>(timer.elapsed()), peakMegabytes());
     return opened ? 0 : 1;
 }
 

@@ -55,7 +55,8 @@ qint64 pixelBytes(qint64 width, qint64 height, int bitsPerPixel, int extraBytesP
     return (pixels * std::max(bitsPerPixel, 1) + 7) / 8 + pixels * std::max(extraBytesPerPixel, 0);
 }
 
-Reservation::Reservation(qint64 bytes) : m_bytes(std::max<qint64>(bytes, 0))
+Reservation::Reservation(qint64 bytes)
+    : m_bytes(std::max<qint64>(bytes, 0))
 {
     State &s = state();
     std::unique_lock lock(s.mutex);
@@ -63,12 +64,12 @@ Reservation::Reservation(qint64 bytes) : m_bytes(std::max<qint64>(bytes, 0))
     s.reserved += m_bytes;
 }
 
-Reservation::~Reservation()
-{
-    release();
-}
+Reservation::~Reservation() { release(); }
 
-Reservation::Reservation(Reservation &&other) noexcept : m_bytes(std::exchange(other.m_bytes, 0)) {}
+Reservation::Reservation(Reservation &&other) noexcept
+    : m_bytes(std::exchange(other.m_bytes, 0))
+{
+}
 
 Reservation &Reservation::operator=(Reservation &&other) noexcept
 {

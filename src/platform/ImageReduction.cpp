@@ -35,8 +35,8 @@ Spans spans(int source, int target)
         const int first = std::min(int(i / scale), target - 1);
         const double end = (first + 1) * scale;
         result.first[size_t(i)] = first;
-        result.share[size_t(i)] =
-            first == target - 1 ? whole : std::uint32_t(std::lround(std::clamp(end - i, 0.0, 1.0) * whole));
+        result.share[size_t(i)]
+            = first == target - 1 ? whole : std::uint32_t(std::lround(std::clamp(end - i, 0.0, 1.0) * whole));
     }
     return result;
 }
@@ -65,7 +65,8 @@ QImage areaAveraged(const QImage &image, QSize target, QImage::Format format)
         auto *target = reinterpret_cast<QRgb *>(out.scanLine(currentRow));
         for (int x = 0; x < outWidth; ++x) {
             const std::uint64_t *v = current.data() + size_t(x) * 4;
-            const auto mean = [area](std::uint64_t total) { return std::clamp(int(double(total) / area + 0.5), 0, 255); };
+            const auto mean
+                = [area](std::uint64_t total) { return std::clamp(int(double(total) / area + 0.5), 0, 255); };
             target[x] = qRgba(mean(v[1]), mean(v[2]), mean(v[3]), mean(v[0]));
         }
         current.swap(following);

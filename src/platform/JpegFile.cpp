@@ -16,10 +16,7 @@ namespace JpegFile {
 
 namespace {
 
-int be16(const QByteArray &bytes, qsizetype at)
-{
-    return (quint8(bytes[at]) << 8) | quint8(bytes[at + 1]);
-}
+int be16(const QByteArray &bytes, qsizetype at) { return (quint8(bytes[at]) << 8) | quint8(bytes[at + 1]); }
 
 bool isFrameHeader(int marker)
 {
@@ -31,12 +28,9 @@ struct ErrorExit {
     std::jmp_buf jump;
 };
 
-void errorExit(j_common_ptr info)
-{
-    std::longjmp(reinterpret_cast<ErrorExit *>(info->err)->jump, 1);
-}
+void errorExit(j_common_ptr info) { std::longjmp(reinterpret_cast<ErrorExit *>(info->err)->jump, 1); }
 
-void quietMessage(j_common_ptr) {}
+void quietMessage(j_common_ptr) { }
 
 // Owns the profiles and the transform from CMYK to sRGB.
 struct CmykTransform {
@@ -84,7 +78,8 @@ bool decodeInto(const QByteArray &bytes, QSize atLeast, cmsHTRANSFORM transform,
         return false;
     }
     jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, reinterpret_cast<const unsigned char *>(bytes.constData()), static_cast<unsigned long>(bytes.size()));
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char *>(bytes.constData()),
+                 static_cast<unsigned long>(bytes.size()));
     if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK || info.num_components != 4
         || !ImageLimits::isAcceptableSize(info.image_width, info.image_height)) {
         jpeg_destroy_decompress(&info);
@@ -94,7 +89,7 @@ bool decodeInto(const QByteArray &bytes, QSize atLeast, cmsHTRANSFORM transform,
     info.scale_num = 1;
     info.scale_denom = 1;
     if (atLeast.isValid() && !atLeast.isEmpty()) {
-        for (const unsigned denominator : {8u, 4u, 2u}) {
+        for (const unsigned denominator : { 8u, 4u, 2u }) {
             if ((info.image_width + denominator - 1) / denominator >= unsigned(atLeast.width())
                 && (info.image_height + denominator - 1) / denominator >= unsigned(atLeast.height())) {
                 info.scale_denom = denominator;
@@ -111,7 +106,7 @@ bool decodeInto(const QByteArray &bytes, QSize atLeast, cmsHTRANSFORM transform,
     image.fill(0xFFFFFFFF); // the transform leaves the alpha bytes as they are
     row.resize(size_t(info.output_width) * 4);
     while (info.output_scanline < info.output_height) {
-        JSAMPROW rows[1] = {row.data()};
+        JSAMPROW rows[1] = { row.data() };
         const int y = int(info.output_scanline);
         if (jpeg_read_scanlines(&info, rows, 1) != 1)
             break;

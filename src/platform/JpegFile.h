@@ -12,10 +12,10 @@ namespace JpegFile {
 
 // What the markers of a JPEG say, read without decoding any pixels.
 struct Layout {
-    int components = 0;       // colour components of the frame (4: CMYK or YCCK)
+    int components = 0; // colour components of the frame (4: CMYK or YCCK)
     bool adobeMarker = false; // an Adobe segment: CMYK values are stored inverted
-    QByteArray iccProfile;    // the embedded profile, its chunks joined; empty when there is none
-    bool complete = false;    // an end-of-image marker follows the scan data
+    QByteArray iccProfile; // the embedded profile, its chunks joined; empty when there is none
+    bool complete = false; // an end-of-image marker follows the scan data
 };
 
 // Nothing when the bytes are not a JPEG.

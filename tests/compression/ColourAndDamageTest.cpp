@@ -6,7 +6,6 @@
 #include "support/TestSupport.h"
 
 #include <QColorSpace>
-#include <QFile>
 #include <QImageReader>
 
 #include <gtest/gtest.h>
@@ -16,15 +15,9 @@ using namespace CompressionTest;
 
 namespace {
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 int channelDistance(QColor a, QColor b)
 {
-    return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
+    return std::max({ std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue()) });
 }
 
 // The output's pixels as stored (no tag is applied) and the colour space that came with them.
@@ -39,7 +32,7 @@ ImageCompressionResult compressed(const QString &path, const QString &destinatio
 {
     const auto probed = source(path);
     EXPECT_TRUE(probed) << qPrintable(path);
-    return compress(probed ? *probed : ImageCompressionSource{},
+    return compress(probed ? *probed : ImageCompressionSource {},
                     ImageCompressionSettings(0.9, ImageCompressionMaxDimension::longEdge800), destination);
 }
 
@@ -56,7 +49,7 @@ TEST(CompressionColour, ProfilesStayWithThePixelsTheyDescribe)
     QImage photo(1200, 900, QImage::Format_RGB32);
     photo.fill(stored);
     photo.setColorSpace(adobe);
-    for (const int orientation : {6, 8}) {
+    for (const int orientation : { 6, 8 }) {
         const QString path = TestSupport::writeFile(dir.filePath(QStringLiteral("portrait%1.jpg").arg(orientation)),
                                                     withExifOrientation(ColourTestFiles::jpeg(photo), orientation));
         const QImage output = storedOutput(compressed(path, out.path()));
@@ -89,7 +82,7 @@ TEST(CompressionColour, ProfilesStayWithThePixelsTheyDescribe)
     const QImage rgb = storedOutput(converted);
     ASSERT_EQ(rgb.size(), QSize(800, 500));
     EXPECT_LE(channelDistance(rgb.pixelColor(400, 250), QColor(127, 102, 76)), 4);
-    const auto layout = JpegFile::layout(fileBytes(converted.outputURL));
+    const auto layout = JpegFile::layout(TestSupport::readFile(converted.outputURL));
     ASSERT_TRUE(layout);
     EXPECT_EQ(layout->components, 3);
     if (!layout->iccProfile.isEmpty()) {
@@ -107,7 +100,8 @@ TEST(CompressionColour, CutShortJpegsAndPageCounts)
     EXPECT_TRUE(source(full));
     EXPECT_FALSE(source(half));
     // Bytes after the end marker (as some cameras append) do not make a whole file look cut.
-    const QString trailing = TestSupport::writeFile(dir.filePath(QStringLiteral("trailing.jpg")), whole + QByteArray(100, 'x'));
+    const QString trailing
+        = TestSupport::writeFile(dir.filePath(QStringLiteral("trailing.jpg")), whole + QByteArray(100, 'x'));
     EXPECT_TRUE(source(trailing));
 
     // A three-page TIFF counts its pages.

@@ -44,19 +44,6 @@ int total(const std::vector<std::optional<int>> &delays)
     return sum;
 }
 
-int maxChannelDifference(const QImage &a, const QImage &b)
-{
-    int worst = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y);
-            const QRgb q = b.pixel(x, y);
-            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                              std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
-        }
-    return worst;
-}
-
 GifRecipe padded(GifRecipe recipe)
 {
     recipe.commentBytes = 2000;
@@ -167,7 +154,7 @@ TEST(GifCompression, SubRectangleFramesMadeByFfmpegAreComposited)
     ASSERT_EQ(expected.size(), 12u);
     ASSERT_EQ(written.size(), 6u);
     for (size_t i = 0; i < written.size(); ++i)
-        EXPECT_EQ(maxChannelDifference(written[i], expected[2 * i]), 0) << "frame " << 2 * i;
+        EXPECT_EQ(TestSupport::maxChannelDifference(written[i], expected[2 * i]), 0) << "frame " << 2 * i;
     EXPECT_EQ(parsedOutput(result).loopCount, 0);
     EXPECT_EQ(parsedOutput(compress(probe(once), {}, out.path())).loopCount, std::nullopt);
 }

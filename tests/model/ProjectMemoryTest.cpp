@@ -33,7 +33,7 @@ qint64 peakResidentBytes()
 QByteArray hugeOneBitPng()
 {
     QImage image(14000, 14000, QImage::Format_Mono);
-    image.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    image.setColorTable({ qRgb(0, 0, 0), qRgb(255, 255, 255) });
     image.fill(0);
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -51,8 +51,8 @@ TEST(ProjectMemory, ChildOpensTheProject)
     if (project.isEmpty())
         GTEST_SKIP() << "runs only as the child of CraftedProjectOfHugePicturesStaysWithinTheBudget";
     QTemporaryDir dir;
-    QSettings settings{dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat};
-    MarkupViewModel model{settings};
+    QSettings settings { dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat };
+    MarkupViewModel model { settings };
     ASSERT_TRUE(model.openProject(project));
     ASSERT_EQ(model.items().size(), 8u);
     ASSERT_EQ(model.comparisonPairs().size(), 1u);
@@ -86,20 +86,20 @@ TEST(ProjectMemory, CraftedProjectOfHugePicturesStaysWithinTheBudget)
         record.pixelHeight = 14000;
         document.images.push_back(record);
     }
-    document.comparisonPairs.push_back({QUuid::createUuid(),
-                                        {QStringLiteral("before.png"), png, 14000, 14000},
-                                        {QStringLiteral("after.png"), png, 14000, 14000}});
+    document.comparisonPairs.push_back({ QUuid::createUuid(),
+                                         { QStringLiteral("before.png"), png, 14000, 14000 },
+                                         { QStringLiteral("after.png"), png, 14000, 14000 } });
     const auto encoded = document.encode();
     ASSERT_TRUE(std::holds_alternative<QByteArray>(encoded));
-    const QString path =
-        TestSupport::writeFile(dir.filePath(QStringLiteral("crafted.kivo")), std::get<QByteArray>(encoded));
+    const QString path
+        = TestSupport::writeFile(dir.filePath(QStringLiteral("crafted.kivo")), std::get<QByteArray>(encoded));
 
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QString::fromLatin1(childVariable), path);
     child.setProcessEnvironment(environment);
     child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=ProjectMemory.ChildOpensTheProject")});
+                { QStringLiteral("--gtest_filter=ProjectMemory.ChildOpensTheProject") });
     ASSERT_TRUE(child.waitForFinished(300'000));
     const QString output = QString::fromLocal8Bit(child.readAllStandardOutput());
     ASSERT_EQ(child.exitCode(), 0) << qPrintable(output);

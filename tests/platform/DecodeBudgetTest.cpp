@@ -19,7 +19,7 @@ TEST(DecodeBudget, ReservationsBeyondTheLimitWaitButOneAloneAlwaysProceeds)
 
     DecodeBudget::Reservation first(60);
     DecodeBudget::Reservation fits(40); // exactly at the limit
-    std::atomic<bool> admitted{false};
+    std::atomic<bool> admitted { false };
     std::thread waiting([&] {
         DecodeBudget::Reservation more(30);
         admitted = true;

@@ -1,38 +1,20 @@
 #include "platform/ImageReduction.h"
+#include "support/TestSupport.h"
 
 #include <QColorSpace>
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-
-namespace {
-
-int worstDifference(const QImage &a, const QImage &b)
-{
-    int worst = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y);
-            const QRgb q = b.pixel(x, y);
-            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                              std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
-        }
-    return worst;
-}
-
-} // namespace
 
 TEST(ImageReduction, LargeReductionsAgreeWithSmoothScaling)
 {
     // A one-bit checkerboard averages to grey, not to one of its two colours.
     QImage stripes(1003, 601, QImage::Format_Mono);
-    stripes.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    stripes.setColorTable({ qRgb(0, 0, 0), qRgb(255, 255, 255) });
     for (int y = 0; y < stripes.height(); ++y)
         for (int x = 0; x < stripes.width(); ++x)
             stripes.setPixel(x, y, (x + y) % 2);
     const QImage grey = ImageReduction::scaledSmoothly(stripes, QSize(100, 60));
     ASSERT_EQ(grey.size(), QSize(100, 60));
-    for (const QPoint p : {QPoint(0, 0), QPoint(50, 30), QPoint(99, 59)})
+    for (const QPoint p : { QPoint(0, 0), QPoint(50, 30), QPoint(99, 59) })
         EXPECT_NEAR(qRed(grey.pixel(p)), 128, 12) << p.x() << "," << p.y();
 
     // A smooth picture with transparency and a profile: close to Qt's own scaling, alpha and
@@ -45,7 +27,8 @@ TEST(ImageReduction, LargeReductionsAgreeWithSmoothScaling)
     const QImage ours = ImageReduction::scaledSmoothly(picture, QSize(150, 100));
     const QImage qts = picture.scaled(QSize(150, 100), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     ASSERT_EQ(ours.size(), qts.size());
-    EXPECT_LE(worstDifference(ours.convertToFormat(QImage::Format_ARGB32), qts.convertToFormat(QImage::Format_ARGB32)),
+    EXPECT_LE(TestSupport::maxChannelDifference(ours.convertToFormat(QImage::Format_ARGB32),
+                                                qts.convertToFormat(QImage::Format_ARGB32)),
               6);
     EXPECT_EQ(ours.colorSpace(), QColorSpace(QColorSpace::AdobeRgb));
     EXPECT_TRUE(ours.hasAlphaChannel());

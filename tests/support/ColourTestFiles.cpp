@@ -21,7 +21,7 @@ struct SamplerCargo {
 cmsInt32Number warmSampler(const cmsUInt16Number in[], cmsUInt16Number out[], void *cargo)
 {
     const double c = in[0] / 65535.0, m = in[1] / 65535.0, y = in[2] / 65535.0, k = in[3] / 65535.0;
-    const double rgb[3] = {(1 - c) * (1 - k), (1 - m) * (1 - k) * 0.8, (1 - y) * (1 - k) * 0.6};
+    const double rgb[3] = { (1 - c) * (1 - k), (1 - m) * (1 - k) * 0.8, (1 - y) * (1 - k) * 0.6 };
     cmsCIELab lab;
     cmsDoTransform(static_cast<SamplerCargo *>(cargo)->toLab, rgb, &lab, 1);
     cmsFloat2LabEncoded(out, &lab);
@@ -34,7 +34,8 @@ QByteArray warmCmykProfile()
 {
     cmsHPROFILE srgb = cmsCreate_sRGBProfile();
     cmsHPROFILE labProfile = cmsCreateLab4Profile(nullptr);
-    SamplerCargo cargo{cmsCreateTransform(srgb, TYPE_RGB_DBL, labProfile, TYPE_Lab_DBL, INTENT_RELATIVE_COLORIMETRIC, 0)};
+    SamplerCargo cargo { cmsCreateTransform(srgb, TYPE_RGB_DBL, labProfile, TYPE_Lab_DBL, INTENT_RELATIVE_COLORIMETRIC,
+                                            0) };
 
     cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
     cmsSetProfileVersion(profile, 4.3);
@@ -85,8 +86,7 @@ QByteArray cmykJpeg(QSize size, int c, int m, int y, int k, const QByteArray &pr
     jpeg_set_quality(&info, 95, TRUE);
     jpeg_start_compress(&info, TRUE);
     if (!profile.isEmpty())
-        jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET *>(profile.constData()),
-                               unsigned(profile.size()));
+        jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET *>(profile.constData()), unsigned(profile.size()));
     std::vector<JSAMPLE> row(size_t(size.width()) * 4);
     for (int x = 0; x < size.width(); ++x) {
         // Inverted, as image programs store CMYK with an Adobe segment.
@@ -96,7 +96,7 @@ QByteArray cmykJpeg(QSize size, int c, int m, int y, int k, const QByteArray &pr
         row[size_t(x) * 4 + 3] = JSAMPLE(255 - k);
     }
     while (info.next_scanline < info.image_height) {
-        JSAMPROW rows[1] = {row.data()};
+        JSAMPROW rows[1] = { row.data() };
         jpeg_write_scanlines(&info, rows, 1);
     }
     jpeg_finish_compress(&info);
@@ -142,15 +142,15 @@ QByteArray multiPageTiff(QSize size, int pages)
                 u32(tiff, value);
             }
         };
-        entry(256, 3, quint32(size.width()));  // width
+        entry(256, 3, quint32(size.width())); // width
         entry(257, 3, quint32(size.height())); // height
-        entry(258, 3, 8);                      // bits per sample
-        entry(259, 3, 1);                      // no compression
-        entry(262, 3, 1);                      // black is zero
-        entry(273, 4, data);                   // strip offset
-        entry(277, 3, 1);                      // samples per pixel
+        entry(258, 3, 8); // bits per sample
+        entry(259, 3, 1); // no compression
+        entry(262, 3, 1); // black is zero
+        entry(273, 4, data); // strip offset
+        entry(277, 3, 1); // samples per pixel
         entry(278, 3, quint32(size.height())); // rows per strip
-        entry(279, 4, pixels);                 // strip bytes
+        entry(279, 4, pixels); // strip bytes
         u32(tiff, next);
         tiff.append(QByteArray(qsizetype(pixels), char(40 * (page + 1))));
     }

@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace TestSupport {
 
 QImage solidImage(int width, int height, QColor color)
@@ -20,6 +23,25 @@ QString writeFile(const QString &path, const QByteArray &bytes)
     if (file.open(QIODevice::WriteOnly))
         file.write(bytes);
     return path;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int maxChannelDifference(const QImage &a, const QImage &b)
+{
+    int worst = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                              std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+        }
+    return worst;
 }
 
 } // namespace TestSupport
