@@ -4,7 +4,6 @@
 #include "platform/DecodeBudget.h"
 #include "support/TestSupport.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
@@ -35,11 +34,7 @@ QByteArray hugeOneBitPng()
     QImage image(14000, 14000, QImage::Format_Mono);
     image.setColorTable({ qRgb(0, 0, 0), qRgb(255, 255, 255) });
     image.fill(0);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return TestSupport::encodedImage(image, "PNG");
 }
 
 } // namespace
@@ -107,6 +102,11 @@ TEST(ProjectMemory, CraftedProjectOfHugePicturesStaysWithinTheBudget)
     ASSERT_TRUE(peak.hasMatch()) << qPrintable(output);
     const qint64 bytes = peak.captured(1).toLongLong();
     std::printf("peak resident memory of the crafted open: %lld MB\n", static_cast<long long>(bytes >> 20));
-    // The budget plus a margin for the program itself and the one picture decoded at the end.
-    EXPECT_LT(bytes, DecodeBudget::defaultLimit + (qint64(512) << 20));
+    // The budget plus a margin for the program itself and the one picture decoded at the end
+    // (and, in a sanitizer build, for its shadow memory and the freed blocks it holds back).
+    qint64 margin = qint64(512) << 20;
+#if defined(__SANITIZE_ADDRESS__)
+    margin += qint64(1) << 30;
+#endif
+    EXPECT_LT(bytes, DecodeBudget::defaultLimit + margin);
 }

@@ -1,6 +1,7 @@
 #include "support/ColourTestFiles.h"
 
-#include <QBuffer>
+#include "support/TestSupport.h"
+
 #include <QtEndian>
 
 #include <cstdlib>
@@ -108,11 +109,7 @@ QByteArray cmykJpeg(QSize size, int c, int m, int y, int k, const QByteArray &pr
 
 QByteArray jpeg(const QImage &image, int quality)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG", quality);
-    return bytes;
+    return TestSupport::encodedImage(image, "JPEG", quality);
 }
 
 QByteArray multiPageTiff(QSize size, int pages)
