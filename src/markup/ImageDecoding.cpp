@@ -68,8 +68,12 @@ DecodeBudget::Reservation reserveDecode(const QImageReader &reader, QSize size, 
     return DecodeBudget::Reservation(DecodeBudget::pixelBytes(size.width(), size.height(), bits, extraBytesPerPixel));
 }
 
-// The file's bytes, fetched only when a JPEG needs a closer look.
-using Contents = std::function<QByteArray()>;
+// The file's bytes, fetched only when a JPEG needs a closer look: at most `limit` of them from
+// the start (all of them for a negative limit; bytes already in memory come whole).
+using Contents = std::function<QByteArray(qint64 limit)>;
+
+// Enough of a JPEG's start for its markers before the pixel data, profiles included.
+constexpr qint64 jpegHeaderBytes = qint64(2) << 20;
 
 // The picture as stored. A CMYK JPEG with its own profile is converted through it by the colour
 // management library (Qt's reader ignores the profile and guesses); with a valid `scaledSize` a
@@ -77,10 +81,10 @@ using Contents = std::function<QByteArray()>;
 QImage readStored(QImageReader &reader, const Contents &contents, QSize scaledSize = QSize())
 {
     if (reader.format() == "jpeg") {
-        const QByteArray bytes = contents();
-        if (const std::optional<JpegFile::Layout> layout = JpegFile::layout(bytes);
-            layout && layout->components == 4 && !layout->iccProfile.isEmpty()) {
-            if (std::optional<QImage> converted = JpegFile::decodeCmykWithProfile(bytes, *layout, scaledSize))
+        if (const std::optional<JpegFile::Layout> head = JpegFile::layout(contents(jpegHeaderBytes));
+            head && head->components == 4 && !head->iccProfile.isEmpty()) {
+            const QByteArray bytes = contents(-1);
+            if (std::optional<QImage> converted = JpegFile::decodeCmykWithProfile(bytes, *head, scaledSize))
                 return std::move(*converted);
         }
     }
@@ -91,10 +95,17 @@ QImage readStored(QImageReader &reader, const Contents &contents, QSize scaledSi
 
 Contents fileContents(const QString &path)
 {
-    return [path] {
+    return [path](qint64 limit) {
         QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        if (!file.open(QIODevice::ReadOnly))
+            return QByteArray();
+        return limit < 0 ? file.readAll() : file.read(limit);
     };
+}
+
+Contents heldContents(const QByteArray &data)
+{
+    return [&data](qint64) { return data; };
 }
 
 std::optional<QImage> decodeOriented(QImageReader &reader, const Contents &contents)
@@ -173,7 +184,7 @@ std::optional<QImage> loadOrientedImageData(const QByteArray &data)
     if (!buffer.open(QIODevice::ReadOnly))
         return std::nullopt;
     QImageReader reader(&buffer);
-    return decodeOriented(reader, [&data] { return data; });
+    return decodeOriented(reader, heldContents(data));
 }
 
 std::optional<QSize> orientedImageSize(const QString &path)
@@ -227,7 +238,7 @@ std::optional<Preview> previewImageData(const QByteArray &data, double maxDimens
     if (!buffer.open(QIODevice::ReadOnly))
         return std::nullopt;
     QImageReader reader(&buffer);
-    return decodePreview(reader, [&data] { return data; }, maxDimension);
+    return decodePreview(reader, heldContents(data), maxDimension);
 }
 
 } // namespace ImageDecoding
