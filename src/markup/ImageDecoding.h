@@ -31,8 +31,8 @@ QImage makeThumbnail(const QImage &image, double maxDimension);
 
 // The thumbnail of a file without keeping its full-size picture or making a full-size 32-bit copy:
 // a JPEG is decoded already reduced (DCT-domain scaling) and then smoothed to size, anything else
-// is shrunk band by band. Equal in size to makeThumbnail of
-// loadOrientedImage(path). Nothing when the file cannot be decoded.
+// is shrunk band by band. Equal in size to makeThumbnail of loadOrientedImage(path). Nothing when
+// the file cannot be decoded.
 std::optional<QImage> makeThumbnail(const QString &path, double maxDimension);
 
 // What a list needs of an image held as encoded bytes: its upright size and its thumbnail, made
