@@ -3,6 +3,9 @@
 #include "compression/ImageCompressionModel.h"
 #include "platform/GifCodec.h"
 #include "platform/ImageLimits.h"
+#include "platform/ImageOrientation.h"
+#include "platform/JpegFile.h"
+#include "platform/ImageReduction.h"
 
 #include <QColorSpace>
 #include <QFile>
@@ -51,38 +54,65 @@ QSize fittedSize(QSize size, int longEdgeLimit)
 UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFrames)
 {
     QImageReader reader(path);
-    reader.setAutoTransform(true);
+    // The orientation is applied below, keeping the colour space that the reader's own turn loses.
+    reader.setAutoTransform(false);
+    UprightImage result;
+    // Asked before the size: a multi-page TIFF reports a single page once its size was read.
+    if (countFrames)
+        result.frameCount = std::max(reader.imageCount(), 1);
     const QSize stored = reader.size();
     // The header's size is checked before anything is decoded, so a file that claims an enormous
     // size costs nothing.
     if (stored.isValid() && !ImageLimits::isAcceptableSize(stored.width(), stored.height()))
         return {};
-    const bool quarterTurn = reader.transformation() & QImageIOHandler::TransformationRotate90;
-    UprightImage result;
+    const QImageIOHandler::Transformations transformation = reader.transformation();
+    const bool quarterTurn = ImageOrientation::swapsSides(transformation);
     if (stored.isValid())
         result.fullSize = quarterTurn ? stored.transposed() : stored;
-    if (countFrames)
-        result.frameCount = std::max(reader.imageCount(), 1);
 
-    if (fitLongEdge > 0 && stored.isValid() && reader.format() == "jpeg") {
+    // A JPEG cut short decodes with a grey lower part and only a warning: it is no picture to
+    // compress. A CMYK one with its own profile goes through the colour management library.
+    QByteArray jpegBytes;
+    std::optional<JpegFile::Layout> jpeg;
+    if (reader.format() == "jpeg") {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            jpegBytes = file.readAll();
+        jpeg = JpegFile::layout(jpegBytes);
+        if (!jpeg || !jpeg->complete)
+            return {};
+    }
+
+    QSize reduced;
+    if (fitLongEdge > 0 && stored.isValid() && jpeg) {
         const QSize uprightNeed = fittedSize(result.fullSize, fitLongEdge);
         const QSize need = quarterTurn ? uprightNeed.transposed() : uprightNeed;
         for (const int denominator : {8, 4, 2}) {
             const QSize scaled((stored.width() + denominator - 1) / denominator,
                                (stored.height() + denominator - 1) / denominator);
             if (scaled.width() >= need.width() && scaled.height() >= need.height()) {
-                reader.setScaledSize(scaled);
+                reduced = scaled;
                 break;
             }
         }
     }
 
-    result.image = reader.read();
+    if (jpeg && jpeg->components == 4 && !jpeg->iccProfile.isEmpty()) {
+        if (std::optional<QImage> converted = JpegFile::decodeCmykWithProfile(jpegBytes, *jpeg, reduced))
+            result.image = std::move(*converted);
+    }
+    jpegBytes.clear();
+    if (result.image.isNull()) {
+        if (reduced.isValid())
+            reader.setScaledSize(reduced);
+        result.image = reader.read();
+    }
     if (result.image.isNull())
         return {};
     if (!ImageLimits::isAcceptableSize(result.image.width(), result.image.height()))
         return {};
-    if (!result.fullSize.isValid() || reader.scaledSize().isEmpty())
+    result.image = ImageOrientation::upright(std::move(result.image), transformation);
+    if (!result.fullSize.isValid() || !reduced.isValid())
         result.fullSize = result.image.size();
     return result;
 }
@@ -91,9 +121,15 @@ QImage redrawn(const QImage &image, QSize target, bool keepsAlpha)
 {
     if (image.size() == target && (keepsAlpha || !image.hasAlphaChannel()))
         return image;
-    QImage scaled = image.size() == target
-        ? image
-        : image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QImage scaled = image;
+    if (image.size() != target) {
+        // Smooth scaling works on RGB32 and premultiplied ARGB32 in place; any other format
+        // (a GIF frame's ARGB32 canvas, a grey scan) would first be copied whole into one of them.
+        const bool scalesInPlace =
+            image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32_Premultiplied;
+        scaled = scalesInPlace ? image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                               : ImageReduction::scaledSmoothly(image, target);
+    }
     if (scaled.isNull())
         return image;
     if (keepsAlpha || !scaled.hasAlphaChannel())
@@ -102,6 +138,8 @@ QImage redrawn(const QImage &image, QSize target, bool keepsAlpha)
     QImage opaque(scaled.size(), QImage::Format_RGB32);
     if (opaque.isNull())
         return image;
+    // The pixels keep their meaning: a picture with a profile keeps it.
+    opaque.setColorSpace(scaled.colorSpace());
     opaque.fill(Qt::white);
     QPainter painter(&opaque);
     painter.drawImage(0, 0, scaled);
@@ -135,7 +173,7 @@ void writeImage(const QImage &image, const QString &path, OutputType type, doubl
         writer.setQuality(static_cast<int>(std::lround(jpegQuality * 100)));
         writer.setOptimizedWrite(true);
     }
-    if (!writer.write(withoutMetadata(image)) || !file.flush())
+    if (!writer.write(withoutMetadata(JpegFile::withoutForeignProfile(image))) || !file.flush())
         throw ImageCompressionServiceError::cannotFinalize(path);
     file.close();
     if (file.error() != QFileDevice::NoError)

@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <utility>
 
 // The GIF path: frames scaled to the long-edge limit and, beyond 8 frames, every second frame
 // kept with the delays of the frames it stands for, so the animation keeps its duration.
@@ -21,7 +22,8 @@ public:
         QFile file(path);
         m_isGif = file.open(QIODevice::ReadOnly) && GifCodec::hasGifSignature(file.read(6));
         if (m_isGif) {
-            if (auto scanned = GifCodec::scan(path); scanned && m_decoder.open(path)) {
+            if (auto scanned = GifCodec::scan(path);
+                scanned && !GifCodec::exceedsWorkLimit(*scanned) && m_decoder.open(path)) {
                 m_info = std::move(*scanned);
                 m_first = m_decoder.nextFrame();
             }
@@ -33,14 +35,19 @@ public:
     }
 
     bool isGif() const { return m_isGif; }
-    const QImage &firstFrame() const { return m_first; }
+    bool hasFirstFrame() const { return !m_firstSize.isEmpty() || !m_first.isNull(); }
+    QSize firstFrameSize() const { return m_first.isNull() ? m_firstSize : m_first.size(); }
     const GifCodec::FileInfo &info() const { return m_info; }
 
     // Frame `index` (the first one is already decoded); a null image when it cannot be decoded.
+    // The first frame is handed over rather than kept: it shares the decoder's canvas, and a copy
+    // held here would make the next frame copy the whole canvas.
     QImage frame(int index)
     {
-        if (index == 0)
-            return m_first;
+        if (index == 0) {
+            m_firstSize = m_first.size();
+            return std::exchange(m_first, QImage());
+        }
         return m_isGif ? m_decoder.nextFrame() : QImage();
     }
 
@@ -49,6 +56,7 @@ private:
     GifCodec::FrameDecoder m_decoder;
     GifCodec::FileInfo m_info;
     QImage m_first;
+    QSize m_firstSize;
 };
 
 } // namespace
@@ -74,7 +82,7 @@ ImageCompressionResult compressGIF(const ImageCompressionSource &source, const I
                                    const QString &destinationDirectory)
 {
     FrameSource frames(source.url);
-    if (frames.firstFrame().isNull())
+    if (!frames.hasFirstFrame())
         throw ImageCompressionServiceError::noReadableImage(source.url);
     const int count = static_cast<int>(frames.info().frames.size());
     if (count < 1)
@@ -83,7 +91,7 @@ ImageCompressionResult compressGIF(const ImageCompressionSource &source, const I
 
     const QString extension = QStringLiteral("gif");
     const TempFileGuard temporary(temporaryOutputURL(extension));
-    const QSize target = resizedSize(frames.firstFrame().size(), settings.maxDimension);
+    const QSize target = resizedSize(frames.firstFrameSize(), settings.maxDimension);
     // The loop block is copied as it is; a file without one stays play-once.
     const std::optional<int> loopCount = frames.isGif() ? gifLoopCount(frames.info()) : std::nullopt;
 
@@ -100,12 +108,13 @@ ImageCompressionResult compressGIF(const ImageCompressionSource &source, const I
     for (int i = 0; i < count; ++i) {
         // Every frame is decoded in order, also those that are not written: later frames are
         // drawn over the earlier ones.
-        const QImage frame = frames.frame(i);
+        QImage frame = frames.frame(i);
         if (frame.isNull())
             throw ImageCompressionServiceError::cannotReadFrame(i);
         if (i % step != 0)
             continue;
         const QImage resized = CompressionImageIO::redrawn(frame, target, true);
+        frame = QImage(); // the decoder's canvas is not shared while the next frame is drawn
         const int end = std::min(count, i + step);
         int delay = 0;
         for (int k = i; k < end; ++k)
@@ -121,7 +130,7 @@ ImageCompressionResult compressGIF(const ImageCompressionSource &source, const I
 
     const bool keepsOriginal = encodedBytes >= source.originalBytes && source.pixelSize == QSizeF(lastFrameSize)
         && frames.isGif();
-    const DeliveredOutput output{keepsOriginal ? QSizeF(frames.firstFrame().size()) : QSizeF(lastFrameSize), count,
+    const DeliveredOutput output{keepsOriginal ? QSizeF(frames.firstFrameSize()) : QSizeF(lastFrameSize), count,
                                  keepsOriginal ? count : written};
     return deliverOutput(source, keepsOriginal ? source.url : temporary.path(), keepsOriginal, output,
                          destinationDirectory, extension);

@@ -156,7 +156,7 @@ std::optional<ImageCompressionSource> source(const QString &path)
         // of the blocks.
         const auto gifInfo = GifCodec::scan(path);
         GifCodec::FrameDecoder decoder;
-        if (!gifInfo || !decoder.open(path))
+        if (!gifInfo || GifCodec::exceedsWorkLimit(*gifInfo) || !decoder.open(path))
             return std::nullopt;
         const QImage firstFrame = decoder.nextFrame();
         if (firstFrame.isNull())
@@ -192,7 +192,7 @@ QImage makeThumbnail(const QImage &image, int maxSide)
     const QSize size = CompressionImageIO::fittedSize(image.size(), maxSide);
     if (size == image.size())
         return image;
-    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return CompressionImageIO::redrawn(image, size, true);
 }
 
 } // namespace ImageCompressionService

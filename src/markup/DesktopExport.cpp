@@ -1,6 +1,7 @@
 #include "markup/DesktopExport.h"
 
 #include "markup/AnnotationRenderer.h"
+#include "platform/DecodeBudget.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <deque>
 #include <future>
+#include <memory>
 #include <system_error>
 
 namespace DesktopExport {
@@ -20,8 +22,6 @@ namespace {
 // Bytes a picture in flight costs per pixel: its decoded source, the rendered bitmap and roughly
 // as much again for the encoded file.
 constexpr qint64 bytesPerPixelInFlight = 12;
-// Pictures of running jobs may hold about this much; one job always runs, however large.
-constexpr qint64 inFlightBudgetBytes = qint64(768) * 1024 * 1024;
 // Encoding is CPU-bound; beyond a few threads the disk and memory become the limit.
 constexpr int maxWorkers = 4;
 
@@ -102,15 +102,11 @@ std::vector<JobResult> renderAndWrite(const std::vector<ImageJob> &jobs, ImageEx
 
     struct Running {
         size_t index;
-        qint64 bytes;
         std::future<JobResult> future;
     };
     std::deque<Running> running;
-    qint64 bytesInFlight = 0;
     const auto finishOldest = [&] {
-        Running &oldest = running.front();
-        results[oldest.index] = oldest.future.get();
-        bytesInFlight -= oldest.bytes;
+        results[running.front().index] = running.front().future.get();
         running.pop_front();
     };
     for (size_t i = 0; i < jobs.size(); ++i) {
@@ -121,17 +117,21 @@ std::vector<JobResult> renderAndWrite(const std::vector<ImageJob> &jobs, ImageEx
         QImage image = jobs[i].image();
         if (image.isNull())
             continue; // results[i] stays "not rendered"
-        const qint64 bytes = qint64(image.width()) * image.height() * bytesPerPixelInFlight;
-        while (!running.empty() && bytesInFlight + bytes > inFlightBudgetBytes)
-            finishOldest();
+        // Running jobs share the decode budget with imports and project opens elsewhere; one job
+        // always runs, however large. The job gives its share back when it ends.
+        auto held = std::make_shared<DecodeBudget::Reservation>(
+            DecodeBudget::pixelBytes(image.width(), image.height(), int(bytesPerPixelInFlight) * 8));
+        auto job = [held, image, &annotations = jobs[i].annotations, &path = jobs[i].path, format,
+                          jpegQuality]() mutable {
+            JobResult result = runJob(std::move(image), annotations, path, format, jpegQuality);
+            held->release();
+            return result;
+        };
         try {
-            running.push_back({i, bytes,
-                               std::async(std::launch::async, runJob, image, std::cref(jobs[i].annotations),
-                                          std::cref(jobs[i].path), format, jpegQuality)});
-            bytesInFlight += bytes;
+            running.push_back({i, std::async(std::launch::async, job)});
         } catch (const std::system_error &) {
             // No thread to be had: do this one here.
-            results[i] = runJob(std::move(image), jobs[i].annotations, jobs[i].path, format, jpegQuality);
+            results[i] = job();
         }
     }
     while (!running.empty())

@@ -1,28 +1,32 @@
 #include "markup/ImageDecoding.h"
 
+#include "platform/DecodeBudget.h"
 #include "platform/ImageLimits.h"
+#include "platform/ImageOrientation.h"
+#include "platform/ImageReduction.h"
+#include "platform/JpegFile.h"
 
 #include <QBuffer>
 #include <QColorSpace>
+#include <QFile>
 #include <QImageIOHandler>
 #include <QImageReader>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace ImageDecoding {
 
 namespace {
 
-bool swapsSides(QImageIOHandler::Transformations transformation)
-{
-    return transformation.testFlag(QImageIOHandler::TransformationRotate90);
-}
+using ImageOrientation::swapsSides;
 
 // Every decoded picture is 8 bits per channel, so one pixel cap covers every source; pictures
 // with another ICC profile are brought to sRGB so that they do not export washed out.
 QImage normalized(QImage image)
 {
+    image = JpegFile::withoutForeignProfile(std::move(image));
     const bool wide = image.depth() > 32;
     const auto to8Bit = [](const QImage &source) {
         const QImage::Format format = source.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32;
@@ -39,10 +43,11 @@ QImage normalized(QImage image)
     return image;
 }
 
-// Opens a reader and refuses pictures above the pixel cap before anything is decoded.
+// Opens a reader and refuses pictures above the pixel cap before anything is decoded. The
+// orientation is applied by ImageOrientation::upright(), not by the reader.
 bool openReader(QImageReader &reader)
 {
-    reader.setAutoTransform(true);
+    reader.setAutoTransform(false);
     if (!reader.canRead())
         return false;
     const QSize stored = reader.size();
@@ -51,14 +56,117 @@ bool openReader(QImageReader &reader)
     return true;
 }
 
-std::optional<QImage> decodeOriented(QImageReader &reader)
+// The share of the decode budget for reading `size` pixels in the reader's own format, plus
+// `extraBytesPerPixel` for the copies made from them.
+DecodeBudget::Reservation reserveDecode(const QImageReader &reader, QSize size, int extraBytesPerPixel)
+{
+    // Asked only of a header that gave a size: for a damaged one, Qt's JPEG reader answers with
+    // an uninitialised value.
+    const QImage::Format format = size.isValid() ? reader.imageFormat() : QImage::Format_Invalid;
+    const bool known = format > QImage::Format_Invalid && format < QImage::NImageFormats;
+    const int bits = known ? QImage::toPixelFormat(format).bitsPerPixel() : 32;
+    return DecodeBudget::Reservation(DecodeBudget::pixelBytes(size.width(), size.height(), bits, extraBytesPerPixel));
+}
+
+// The file's bytes, fetched only when a JPEG needs a closer look: at most `limit` of them from
+// the start (all of them for a negative limit; bytes already in memory come whole).
+using Contents = std::function<QByteArray(qint64 limit)>;
+
+// Enough of a JPEG's start for its markers before the pixel data, profiles included.
+constexpr qint64 jpegHeaderBytes = qint64(2) << 20;
+
+// The picture as stored. A CMYK JPEG with its own profile is converted through it by the colour
+// management library (Qt's reader ignores the profile and guesses); with a valid `scaledSize` a
+// JPEG is decoded reduced, to about that size.
+QImage readStored(QImageReader &reader, const Contents &contents, QSize scaledSize = QSize())
+{
+    if (reader.format() == "jpeg") {
+        if (const std::optional<JpegFile::Layout> head = JpegFile::layout(contents(jpegHeaderBytes));
+            head && head->components == 4 && !head->iccProfile.isEmpty()) {
+            const QByteArray bytes = contents(-1);
+            if (std::optional<QImage> converted = JpegFile::decodeCmykWithProfile(bytes, *head, scaledSize))
+                return std::move(*converted);
+        }
+    }
+    if (scaledSize.isValid())
+        reader.setScaledSize(scaledSize);
+    return reader.read();
+}
+
+Contents fileContents(const QString &path)
+{
+    return [path](qint64 limit) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return QByteArray();
+        return limit < 0 ? file.readAll() : file.read(limit);
+    };
+}
+
+Contents heldContents(const QByteArray &data)
+{
+    return [&data](qint64) { return data; };
+}
+
+std::optional<QImage> decodeOriented(QImageReader &reader, const Contents &contents)
 {
     if (!openReader(reader))
         return std::nullopt;
-    QImage image = reader.read();
+    const QImageIOHandler::Transformations transformation = reader.transformation();
+    // The normalised copy, and a turned one.
+    const DecodeBudget::Reservation held =
+        reserveDecode(reader, reader.size(), swapsSides(transformation) ? 8 : 4);
+    QImage image = readStored(reader, contents);
     if (image.isNull() || !ImageLimits::isAcceptableSize(image.width(), image.height()))
         return std::nullopt;
-    return normalized(std::move(image));
+    return ImageOrientation::upright(normalized(std::move(image)), transformation);
+}
+
+// The upright size and (with a positive maxDimension) the thumbnail, without a full-size 32-bit
+// copy: a JPEG is decoded already reduced (DCT-domain scaling), anything else in its own format and
+// then shrunk band by band. The picture is still decoded whole, so a damaged file is refused.
+std::optional<Preview> decodePreview(QImageReader &reader, const Contents &contents, double maxDimension)
+{
+    if (!openReader(reader))
+        return std::nullopt;
+    const QImageIOHandler::Transformations transformation = reader.transformation();
+    const bool swapped = swapsSides(transformation);
+    const QSize stored = reader.size();
+    const auto finish = [&](const QImage &thumbnail, QSize storedSize) {
+        Preview preview;
+        preview.size = swapped ? storedSize.transposed() : storedSize;
+        if (!thumbnail.isNull())
+            preview.thumbnail = normalized(ImageOrientation::upright(thumbnail, transformation));
+        return preview;
+    };
+    if (maxDimension > 0 && reader.format() == "jpeg" && stored.isValid()) {
+        // The reader scales in the stored orientation, before the EXIF transform: a photo stored
+        // sideways needs its sides swapped, or its thumbnail comes out squashed.
+        const QSize upright = swapped ? stored.transposed() : stored;
+        const QSize target = thumbnailSize(upright, maxDimension);
+        // Decode at about twice the target (whole DCT steps), then smooth the rest of the way.
+        if (target.width() * 2 < upright.width() && target.height() * 2 < upright.height()) {
+            const QSize reduced = swapped ? (target * 2).transposed() : target * 2;
+            const DecodeBudget::Reservation held = reserveDecode(reader, reduced, 4);
+            const QImage image = readStored(reader, contents, reduced);
+            if (image.isNull())
+                return std::nullopt;
+            const QSize storedTarget = swapped ? target.transposed() : target;
+            return finish(image.scaled(storedTarget, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), stored);
+        }
+    }
+    const DecodeBudget::Reservation held = reserveDecode(reader, stored, 0);
+    QImage image = readStored(reader, contents);
+    if (image.isNull() || !ImageLimits::isAcceptableSize(image.width(), image.height()))
+        return std::nullopt;
+    if (maxDimension <= 0)
+        return finish(QImage(), image.size());
+    const QSize target = thumbnailSize(swapped ? image.size().transposed() : image.size(), maxDimension);
+    const QSize storedTarget = swapped ? target.transposed() : target;
+    const QImage thumbnail = storedTarget == image.size() ? image : ImageReduction::scaledSmoothly(image, storedTarget);
+    if (thumbnail.isNull())
+        return std::nullopt;
+    return finish(thumbnail, image.size());
 }
 
 } // namespace
@@ -66,7 +174,7 @@ std::optional<QImage> decodeOriented(QImageReader &reader)
 std::optional<QImage> loadOrientedImage(const QString &path)
 {
     QImageReader reader(path);
-    return decodeOriented(reader);
+    return decodeOriented(reader, fileContents(path));
 }
 
 std::optional<QImage> loadOrientedImageData(const QByteArray &data)
@@ -76,7 +184,7 @@ std::optional<QImage> loadOrientedImageData(const QByteArray &data)
     if (!buffer.open(QIODevice::ReadOnly))
         return std::nullopt;
     QImageReader reader(&buffer);
-    return decodeOriented(reader);
+    return decodeOriented(reader, heldContents(data));
 }
 
 std::optional<QSize> orientedImageSize(const QString &path)
@@ -87,7 +195,7 @@ std::optional<QSize> orientedImageSize(const QString &path)
     const QSize stored = reader.size();
     if (!stored.isValid()) {
         // Some formats only know their size after decoding.
-        const std::optional<QImage> image = decodeOriented(reader);
+        const std::optional<QImage> image = decodeOriented(reader, fileContents(path));
         return image ? std::optional<QSize>(image->size()) : std::nullopt;
     }
     return swapsSides(reader.transformation()) ? stored.transposed() : stored;
@@ -117,29 +225,20 @@ QImage makeThumbnail(const QImage &image, double maxDimension)
 std::optional<QImage> makeThumbnail(const QString &path, double maxDimension)
 {
     QImageReader reader(path);
-    if (!openReader(reader))
+    std::optional<Preview> preview = decodePreview(reader, fileContents(path), maxDimension);
+    if (!preview)
         return std::nullopt;
-    const QSize stored = reader.size();
-    if (reader.format() == "jpeg" && stored.isValid()) {
-        // The reader scales in the stored orientation, before the EXIF transform: a photo stored
-        // sideways needs its sides swapped, or its thumbnail comes out squashed.
-        const bool swapped = swapsSides(reader.transformation());
-        const QSize upright = swapped ? stored.transposed() : stored;
-        const QSize target = thumbnailSize(upright, maxDimension);
-        // Decode at about twice the target (whole DCT steps), then smooth the rest of the way.
-        if (target.width() * 2 < upright.width() && target.height() * 2 < upright.height()) {
-            const QSize reduced = swapped ? (target * 2).transposed() : target * 2;
-            reader.setScaledSize(reduced);
-            QImage image = reader.read();
-            if (image.isNull())
-                return std::nullopt;
-            return normalized(image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-        }
-    }
-    QImage image = reader.read();
-    if (image.isNull() || !ImageLimits::isAcceptableSize(image.width(), image.height()))
+    return std::move(preview->thumbnail);
+}
+
+std::optional<Preview> previewImageData(const QByteArray &data, double maxDimension)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    if (!buffer.open(QIODevice::ReadOnly))
         return std::nullopt;
-    return makeThumbnail(normalized(std::move(image)), maxDimension);
+    QImageReader reader(&buffer);
+    return decodePreview(reader, heldContents(data), maxDimension);
 }
 
 } // namespace ImageDecoding

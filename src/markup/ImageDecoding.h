@@ -29,9 +29,18 @@ QSize thumbnailSize(QSize size, double maxDimension);
 // The image smoothly scaled to thumbnailSize; an empty image is returned as it is.
 QImage makeThumbnail(const QImage &image, double maxDimension);
 
-// The thumbnail of a file without keeping its full-size picture: a JPEG is decoded already
-// reduced (DCT-domain scaling) and then smoothed to size. Equal in size to makeThumbnail of
-// loadOrientedImage(path). Nothing when the file cannot be decoded.
+// The thumbnail of a file without keeping its full-size picture or making a full-size 32-bit copy:
+// a JPEG is decoded already reduced (DCT-domain scaling) and then smoothed to size, anything else
+// is shrunk band by band. Equal in size to makeThumbnail of loadOrientedImage(path). Nothing when
+// the file cannot be decoded.
 std::optional<QImage> makeThumbnail(const QString &path, double maxDimension);
+
+// What a list needs of an image held as encoded bytes: its upright size and its thumbnail, made
+// without a full-size 32-bit copy of the picture (the thumbnail is null for a maxDimension of 0).
+struct Preview {
+    QSize size;
+    QImage thumbnail;
+};
+std::optional<Preview> previewImageData(const QByteArray &data, double maxDimension);
 
 } // namespace ImageDecoding

@@ -19,6 +19,7 @@
 #include <QMimeDatabase>
 
 #include <algorithm>
+#include <new>
 
 namespace {
 
@@ -115,7 +116,13 @@ void MarkupViewModel::importImages(const QStringList &paths, bool replacing)
         files.append(file);
 
     std::vector<std::optional<ImageMarkupItem>> built(size_t(files.size()));
-    ParallelWork::forEach(int(files.size()), [&](int i) { built[size_t(i)] = itemFromFile(files.at(i)); });
+    ParallelWork::forEach(int(files.size()), [&](int i) {
+        try {
+            built[size_t(i)] = itemFromFile(files.at(i));
+        } catch (const std::bad_alloc &) {
+            // Too large to decode now: left out like any other unreadable file.
+        }
+    });
 
     std::vector<ImageMarkupItem> imported;
     for (std::optional<ImageMarkupItem> &item : built) {

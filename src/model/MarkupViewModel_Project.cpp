@@ -17,6 +17,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <new>
 
 namespace {
 
@@ -65,12 +66,12 @@ QSizeF storedOrDecodedSize(double width, double height, QSize decoded)
 
 std::optional<ComparisonImageState> comparisonImage(const MarkupProjectComparisonImage &record)
 {
-    const std::optional<QImage> decoded = ImageDecoding::loadOrientedImageData(record.imageData);
+    // Decoded once to check it and learn its size; the pixels are decoded again when shown.
+    const std::optional<ImageDecoding::Preview> decoded = ImageDecoding::previewImageData(record.imageData, 0);
     if (!decoded)
         return std::nullopt;
-    return ComparisonImageState{record.fileName,
-                                ImageHandle::fromEncodedData(record.imageData, decoded->size(), *decoded),
-                                storedOrDecodedSize(record.pixelWidth, record.pixelHeight, decoded->size())};
+    return ComparisonImageState{record.fileName, ImageHandle::fromEncodedData(record.imageData, decoded->size),
+                                storedOrDecodedSize(record.pixelWidth, record.pixelHeight, decoded->size)};
 }
 
 // Writes the autosave that is due for the open project; failures show in the error alert.
@@ -213,11 +214,23 @@ std::optional<MarkupProjectError> MarkupViewModel::restoreProject(const MarkupPr
     const qsizetype imageCount = qsizetype(records.size());
     std::vector<std::optional<std::variant<ImageMarkupItem, MarkupProjectError>>> items(records.size());
     std::vector<std::optional<std::variant<ComparisonPairState, MarkupProjectError>>> pairs(pairRecords.size());
+    // Memory running out on one picture fails that picture, like any other decoding failure.
     ParallelWork::forEach(int(imageCount + qsizetype(pairRecords.size())), [&](int i) {
-        if (i < imageCount)
-            items[size_t(i)] = makeImageItem(records[size_t(i)]);
-        else
-            pairs[size_t(i - imageCount)] = makeComparisonPair(pairRecords[size_t(i - imageCount)]);
+        if (i < imageCount) {
+            const MarkupProjectImage &record = records[size_t(i)];
+            try {
+                items[size_t(i)] = makeImageItem(record);
+            } catch (const std::bad_alloc &) {
+                items[size_t(i)] = MarkupProjectError::imageDecodingFailed(record.fileName);
+            }
+        } else {
+            const MarkupProjectComparisonPair &record = pairRecords[size_t(i - imageCount)];
+            try {
+                pairs[size_t(i - imageCount)] = makeComparisonPair(record);
+            } catch (const std::bad_alloc &) {
+                pairs[size_t(i - imageCount)] = MarkupProjectError::imageDecodingFailed(record.before.fileName);
+            }
+        }
     });
 
     std::vector<ImageMarkupItem> newItems;
@@ -255,7 +268,9 @@ std::optional<MarkupProjectError> MarkupViewModel::restoreProject(const MarkupPr
 
 std::variant<ImageMarkupItem, MarkupProjectError> MarkupViewModel::makeImageItem(const MarkupProjectImage &record)
 {
-    const std::optional<QImage> decoded = ImageDecoding::loadOrientedImageData(record.imageData);
+    // Only the thumbnail is kept: a project of many large pictures must not hold them all.
+    const std::optional<ImageDecoding::Preview> decoded =
+        ImageDecoding::previewImageData(record.imageData, thumbnailDimension);
     if (!decoded)
         return MarkupProjectError::imageDecodingFailed(record.fileName);
     ImageMarkupItem item;
@@ -263,9 +278,9 @@ std::variant<ImageMarkupItem, MarkupProjectError> MarkupViewModel::makeImageItem
     item.fileName = record.fileName;
     item.sourceURL = record.sourcePath;
     // The encoded bytes stay shared with the record; the pixels are decoded again when needed.
-    item.image = ImageHandle::fromEncodedData(record.imageData, decoded->size(), *decoded);
-    item.thumbnail = ImageHandle(ImageDecoding::makeThumbnail(*decoded, thumbnailDimension));
-    item.pixelSize = storedOrDecodedSize(record.pixelWidth, record.pixelHeight, decoded->size());
+    item.image = ImageHandle::fromEncodedData(record.imageData, decoded->size);
+    item.thumbnail = ImageHandle(decoded->thumbnail);
+    item.pixelSize = storedOrDecodedSize(record.pixelWidth, record.pixelHeight, decoded->size);
     item.annotations = record.annotations;
     item.savedURL = record.savedPath;
     return item;

@@ -53,6 +53,11 @@ bool hasGifSignature(const QByteArray &head)
     return head.startsWith("GIF87a") || head.startsWith("GIF89a");
 }
 
+bool exceedsWorkLimit(const FileInfo &info)
+{
+    return qint64(info.canvas.width()) * info.canvas.height() * qint64(info.frames.size()) > maxCanvasPixelFrames;
+}
+
 int effectiveDelayCs(const FrameInfo &frame)
 {
     if (!frame.delayCs || *frame.delayCs < 2)
@@ -122,7 +127,7 @@ struct FrameDecoder::State {
     QFile file;
     GifFileType *gif = nullptr;
     QImage canvas;
-    QImage beforeFrame;     // the canvas before the last frame, kept only for "restore to previous"
+    QImage beforeFrame;     // the last frame's rectangle before it was drawn, kept only for "restore to previous"
     int lastDisposal = 0;
     QRect lastRect;         // the last frame's rectangle, clipped to the canvas
     bool finished = false;
@@ -148,7 +153,9 @@ struct FrameDecoder::State {
                 std::fill(row + lastRect.left(), row + lastRect.right() + 1, QRgb(0));
             }
         } else if (lastDisposal == DISPOSE_PREVIOUS && !beforeFrame.isNull()) {
-            canvas = beforeFrame;
+            for (int y = 0; y < beforeFrame.height(); ++y)
+                std::memcpy(canvas.scanLine(lastRect.top() + y) + size_t(lastRect.left()) * sizeof(QRgb),
+                            beforeFrame.constScanLine(y), size_t(beforeFrame.width()) * sizeof(QRgb));
         }
         beforeFrame = QImage();
     }
@@ -164,9 +171,11 @@ struct FrameDecoder::State {
         const QRect rect(desc.Left, desc.Top, desc.Width, desc.Height);
         const QRect visible = rect & canvas.rect();
 
-        if (disposal == DISPOSE_PREVIOUS) {
-            beforeFrame = canvas;
-            beforeFrame.detach();
+        // Only what the frame covers can change, so only that is kept for "restore to previous".
+        if (disposal == DISPOSE_PREVIOUS && !visible.isEmpty()) {
+            beforeFrame = canvas.copy(visible);
+            if (beforeFrame.isNull())
+                return false;
         }
 
         // Interlaced frames arrive in four passes: rows 0, 8, 16…, then 4, 12…, then 2, 6…, then 1, 3….

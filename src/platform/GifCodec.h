@@ -37,14 +37,21 @@ struct FileInfo {
 // when the file is not a GIF or its header is cut short.
 std::optional<FileInfo> scan(const QString &path);
 
+// Every frame is composited onto the whole logical screen, so decoding costs canvas pixels ×
+// frames whatever the file's size: a file of a few kilobytes can declare a huge screen and a
+// thousand frames. Above this many canvas pixels in all, a GIF is not worked on (a 1000-frame
+// 1920 × 1080 animation still passes).
+constexpr qint64 maxCanvasPixelFrames = 2'100'000'000;
+bool exceedsWorkLimit(const FileInfo &info);
+
 // The delay a frame is shown for, in centiseconds: the file's value, or 10 when there is none or
 // it is below 2 (viewers show such frames for a tenth of a second).
 int effectiveDelayCs(const FrameInfo &frame);
 
 // Decodes the frames of a GIF one after another, each composited onto an RGBA canvas of the
 // logical screen's size (previous frame's disposal applied, transparent pixels skipped, frame
-// rectangles clipped to the canvas). Only the current canvas (and, for "restore to previous", one
-// saved copy) is held in memory; the file is read as it goes.
+// rectangles clipped to the canvas). Only the current canvas (and, for "restore to previous", a copy
+// of the frame's rectangle) is held in memory; the file is read as it goes.
 class FrameDecoder {
 public:
     FrameDecoder();

@@ -7,7 +7,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <utility>
 #include <vector>
 
 namespace ParallelWork {
@@ -36,49 +39,70 @@ void forEach(int count, const std::function<void(int)> &work)
     if (count <= 0)
         return;
     std::atomic<int> next{0};
+    std::mutex failureMutex;
+    std::exception_ptr failure;
+    // A piece that throws stops the hand-out of new pieces; the first exception is kept for the
+    // calling thread. Nothing may escape on a pool thread, and the caller may not unwind while
+    // helpers still use its stack.
     auto drain = [&] {
-        for (int i = next++; i < count; i = next++)
-            work(i);
+        for (int i = next++; i < count; i = next++) {
+            try {
+                work(i);
+            } catch (...) {
+                next = count;
+                const std::lock_guard lock(failureMutex);
+                if (!failure)
+                    failure = std::current_exception();
+            }
+        }
     };
     QThreadPool *const pool = ParallelWork::pool();
     // The calling thread is one of the workers.
     const int helpers = std::min(count - 1, pool->maxThreadCount());
-    if (helpers <= 0) {
+    if (helpers > 0) {
+        QSemaphore finished;
+        std::vector<std::unique_ptr<QRunnable>> runnables;
+        runnables.reserve(size_t(helpers));
+        for (int i = 0; i < helpers; ++i) {
+            runnables.emplace_back(QRunnable::create([&] {
+                drain();
+                finished.release();
+            }));
+            runnables.back()->setAutoDelete(false);
+            pool->start(runnables.back().get());
+        }
         drain();
-        return;
+        // Helpers still waiting in the queue are not needed any more: everything is done or taken.
+        int running = 0;
+        for (const std::unique_ptr<QRunnable> &runnable : runnables) {
+            if (!pool->tryTake(runnable.get()))
+                ++running;
+        }
+        finished.acquire(running);
+    } else {
+        drain();
     }
-    QSemaphore finished;
-    std::vector<std::unique_ptr<QRunnable>> runnables;
-    runnables.reserve(size_t(helpers));
-    for (int i = 0; i < helpers; ++i) {
-        runnables.emplace_back(QRunnable::create([&] {
-            drain();
-            finished.release();
-        }));
-        runnables.back()->setAutoDelete(false);
-        pool->start(runnables.back().get());
-    }
-    drain();
-    // Helpers still waiting in the queue are not needed any more: everything is done or taken.
-    int running = 0;
-    for (const std::unique_ptr<QRunnable> &runnable : runnables) {
-        if (!pool->tryTake(runnable.get()))
-            ++running;
-    }
-    finished.acquire(running);
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 struct Background::State {
     std::function<void()> work;
     std::atomic<bool> claimed{false};
     QSemaphore done;
+    std::exception_ptr failure; // written before done is released, read after it is acquired
 
-    // Runs the work unless another thread has claimed it; true when this call ran it.
+    // Runs the work unless another thread has claimed it; true when this call ran it. An
+    // exception is kept for the waiting thread instead of escaping on a pool thread.
     bool runOnce()
     {
         if (claimed.exchange(true))
             return false;
-        work();
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
         done.release();
         return true;
     }
@@ -93,7 +117,11 @@ Background::Background(std::function<void()> work) : m_state(std::make_shared<St
 
 Background::~Background()
 {
-    wait();
+    try {
+        wait();
+    } catch (...) {
+        // Nobody asked for the result, and a destructor may not throw: the failure is dropped.
+    }
 }
 
 void Background::wait()
@@ -103,6 +131,8 @@ void Background::wait()
     m_waited = true;
     if (!m_state->runOnce())
         m_state->done.acquire();
+    if (m_state->failure)
+        std::rethrow_exception(std::exchange(m_state->failure, nullptr));
 }
 
 } // namespace ParallelWork

@@ -13,7 +13,8 @@ namespace ParallelWork {
 
 // Calls work(i) once for every i in 0…count−1, in no particular order and possibly at the same
 // time on several threads. Pieces the pool cannot start at once are done by the calling thread,
-// so a busy pool slows the work down but never stalls it.
+// so a busy pool slows the work down but never stalls it. When a piece throws, no further pieces
+// are started, the running ones are waited for, and the first exception is rethrown here.
 void forEach(int count, const std::function<void(int)> &work);
 
 // One piece of work started on the same pool, so the calling thread can do something else in the
@@ -27,6 +28,7 @@ public:
     Background(const Background &) = delete;
     Background &operator=(const Background &) = delete;
 
+    // Rethrows, once, what the work threw.
     void wait();
 
 private:

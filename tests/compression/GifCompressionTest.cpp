@@ -44,19 +44,6 @@ int total(const std::vector<std::optional<int>> &delays)
     return sum;
 }
 
-int maxChannelDifference(const QImage &a, const QImage &b)
-{
-    int worst = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y);
-            const QRgb q = b.pixel(x, y);
-            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                              std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
-        }
-    return worst;
-}
-
 GifRecipe padded(GifRecipe recipe)
 {
     recipe.commentBytes = 2000;
@@ -167,7 +154,7 @@ TEST(GifCompression, SubRectangleFramesMadeByFfmpegAreComposited)
     ASSERT_EQ(expected.size(), 12u);
     ASSERT_EQ(written.size(), 6u);
     for (size_t i = 0; i < written.size(); ++i)
-        EXPECT_EQ(maxChannelDifference(written[i], expected[2 * i]), 0) << "frame " << 2 * i;
+        EXPECT_EQ(TestSupport::maxChannelDifference(written[i], expected[2 * i]), 0) << "frame " << 2 * i;
     EXPECT_EQ(parsedOutput(result).loopCount, 0);
     EXPECT_EQ(parsedOutput(compress(probe(once), {}, out.path())).loopCount, std::nullopt);
 }
@@ -247,4 +234,73 @@ TEST(GifCompression, DamagedFramesFailWithTheirOwnNumberAndLeaveNothing)
     expectFailure(empty, "无法读取图片：empty.gif");
     const QString junk = TestSupport::writeFile(dir.filePath("junk.gif"), "GIF89a");
     expectFailure(junk, "无法读取图片：junk.gif");
+}
+
+namespace {
+
+// A GIF of `count` 1 × 1 frames with disposal 3 ("restore to previous") on a `canvas` screen: a
+// file of a few hundred bytes that declares a huge picture.
+GifRecipe tinyFramesOnAHugeScreen(QSize canvas, int count)
+{
+    GifRecipe recipe;
+    recipe.canvas = canvas;
+    recipe.globalPalette = {qRgb(255, 0, 0), qRgb(0, 0, 255)};
+    recipe.loopCount = 0;
+    for (int i = 0; i < count; ++i) {
+        GifFrameRecipe frame = solidFrame(QRect(i, i, 1, 1), 1);
+        frame.disposal = 3;
+        recipe.frames.push_back(frame);
+    }
+    return recipe;
+}
+
+} // namespace
+
+TEST(GifCompression, HugeScreensAreBoundedInWorkAndStillCompress)
+{
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    // Canvas pixels × frames above the limit: refused by the probe and by compression alike,
+    // before any canvas is made.
+    const QString bomb = dir.filePath("bomb.gif");
+    ASSERT_TRUE(writeGif(bomb, tinyFramesOnAHugeScreen(QSize(14000, 14000), 13)));
+    EXPECT_LT(QFileInfo(bomb).size(), 1000);
+    EXPECT_FALSE(source(bomb));
+    ImageCompressionSource forged;
+    forged.url = bomb;
+    forged.isGIF = true;
+    forged.pixelSize = QSizeF(14000, 14000);
+    forged.originalBytes = QFileInfo(bomb).size();
+    try {
+        compressGIF(forged, ImageCompressionSettings {}, out.path());
+        ADD_FAILURE() << "a GIF above the work limit was compressed";
+    } catch (const ImageCompressionServiceError &error) {
+        EXPECT_EQ(error.kind(), ImageCompressionServiceError::Kind::noReadableImage);
+    }
+    EXPECT_TRUE(QDir(out.path()).isEmpty());
+
+    // An ordinary long animation stays well inside it.
+    GifCodec::FileInfo longClip;
+    longClip.canvas = QSize(480, 270);
+    longClip.frames.resize(1000);
+    EXPECT_FALSE(GifCodec::exceedsWorkLimit(longClip));
+    longClip.canvas = QSize(14000, 14000);
+    longClip.frames.resize(11);
+    EXPECT_TRUE(GifCodec::exceedsWorkLimit(longClip));
+
+    // A large screen within the limit is probed and compressed, its tiny frames composited and
+    // restored where they were drawn.
+    const QString large = dir.filePath("large.gif");
+    ASSERT_TRUE(writeGif(large, tinyFramesOnAHugeScreen(QSize(4000, 2000), 3)));
+    const ImageCompressionSource probed = probe(large);
+    EXPECT_EQ(probed.pixelSize, QSizeF(4000, 2000));
+    EXPECT_EQ(probed.frameCount, 3);
+    EXPECT_EQ(probed.thumbnail.size(), QSize(128, 64));
+    EXPECT_EQ(qAlpha(probed.thumbnail.pixel(64, 32)), 0);
+    ImageCompressionSettings settings;
+    settings.maxDimension = ImageCompressionMaxDimension::longEdge800;
+    const ImageCompressionResult result = compressGIF(probed, settings, out.path());
+    const ParsedGif parsed = parsedOutput(result);
+    EXPECT_EQ(parsed.canvas, QSize(800, 400));
+    EXPECT_EQ(parsed.rects.size(), 3u);
 }

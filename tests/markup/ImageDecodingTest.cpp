@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "markup/ImageDecoding.h"
+#include "support/ColourTestFiles.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>
@@ -148,4 +149,72 @@ TEST(ImageDecoding, RefusesBadAndOversizedFiles)
                                                 QByteArray("P5\n20000 20000\n255\n") + QByteArray(64, '\0'));
     EXPECT_FALSE(ImageDecoding::loadOrientedImage(bomb));
     EXPECT_FALSE(ImageDecoding::makeThumbnail(bomb, 96));
+}
+
+namespace {
+
+// What a colour in `space` is in sRGB.
+QColor inSrgb(QColor color, const QColorSpace &space)
+{
+    QImage pixel(1, 1, QImage::Format_RGB32);
+    pixel.fill(color);
+    pixel.setColorSpace(space);
+    pixel.convertToColorSpace(QColorSpace::SRgb);
+    return pixel.pixelColor(0, 0);
+}
+
+int channelDistance(QColor a, QColor b)
+{
+    return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
+}
+
+} // namespace
+
+TEST(ImageDecoding, ProfilesSurviveOrientationAndCmykGoesThroughItsProfile)
+{
+    QTemporaryDir dir;
+    // A wide-gamut photo stored sideways (every orientation that turns, and one that does not):
+    // its colour comes out converted from its profile, whether decoded, thumbnailed or previewed.
+    const QColor stored(120, 160, 90);
+    const QColorSpace adobe(QColorSpace::AdobeRgb);
+    const QColor expected = inSrgb(stored, adobe);
+    ASSERT_GT(channelDistance(stored, expected), 15) << "the fixture must tell the readings apart";
+    QImage picture(80, 60, QImage::Format_RGB32);
+    picture.fill(stored);
+    picture.setColorSpace(adobe);
+    for (const quint16 orientation : {quint16(1), quint16(5), quint16(6), quint16(7), quint16(8)}) {
+        const QByteArray tagged = jpegWithOrientation(picture, orientation);
+        const QString path = TestSupport::writeFile(dir.filePath(QStringLiteral("wide%1.jpg").arg(orientation)), tagged);
+        const QSize upright = orientation >= 5 ? QSize(60, 80) : QSize(80, 60);
+        const auto image = ImageDecoding::loadOrientedImage(path);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->size(), upright);
+        EXPECT_LE(channelDistance(image->pixelColor(30, 30), expected), 4) << orientation;
+        const auto thumbnail = ImageDecoding::makeThumbnail(path, 40);
+        ASSERT_TRUE(thumbnail);
+        EXPECT_LE(channelDistance(thumbnail->pixelColor(10, 10), expected), 4) << orientation;
+        const auto preview = ImageDecoding::previewImageData(tagged, 40);
+        ASSERT_TRUE(preview);
+        EXPECT_EQ(preview->size, upright);
+        EXPECT_LE(channelDistance(preview->thumbnail.pixelColor(10, 10), expected), 4) << orientation;
+    }
+
+    // A CMYK JPEG is converted through its embedded profile: half black prints warm brown, not
+    // grey. Without a profile the reader's own conversion stays.
+    const QString cmyk = TestSupport::writeFile(
+        dir.filePath(QStringLiteral("cmyk.jpg")),
+        ColourTestFiles::cmykJpeg(QSize(64, 48), 0, 0, 0, 128, ColourTestFiles::warmCmykProfile()));
+    const auto warm = ImageDecoding::loadOrientedImage(cmyk);
+    ASSERT_TRUE(warm);
+    EXPECT_EQ(warm->size(), QSize(64, 48));
+    EXPECT_LE(channelDistance(warm->pixelColor(20, 20), QColor(127, 102, 76)), 4);
+    const auto warmThumb = ImageDecoding::makeThumbnail(cmyk, 16);
+    ASSERT_TRUE(warmThumb);
+    EXPECT_EQ(warmThumb->size(), QSize(16, 12));
+    EXPECT_LE(channelDistance(warmThumb->pixelColor(8, 6), QColor(127, 102, 76)), 4);
+    const QString bare = TestSupport::writeFile(dir.filePath(QStringLiteral("bare.jpg")),
+                                                ColourTestFiles::cmykJpeg(QSize(64, 48), 0, 0, 0, 128, {}));
+    const auto grey = ImageDecoding::loadOrientedImage(bare);
+    ASSERT_TRUE(grey);
+    EXPECT_LE(channelDistance(grey->pixelColor(20, 20), QColor(127, 127, 127)), 2);
 }

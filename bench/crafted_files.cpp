@@ -1,0 +1,129 @@
+// Time and peak memory of small crafted files that declare huge pictures: a GIF with a
+// 14000 × 14000 screen and tiny "restore to previous" frames, compressed to the 800 long edge,
+// and a project of eight 14000 × 14000 one-bit PNGs, opened.
+//
+// Usage: bench_crafted_files gif [frames] | project   (one case per run: the peak is per process)
+
+#include "compression/ImageCompressionService.h"
+#include "model/MarkupViewModel.h"
+#include "platform/ImageLimits.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+long long peakMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const auto match
+        = QRegularExpression(QStringLiteral("VmHWM:\\s*(\\d+)")).match(QString::fromLatin1(status.readAll()));
+    return match.hasMatch() ? match.captured(1).toLongLong() / 1024 : -1;
+}
+
+// GIF89a, a 14000 × 14000 screen with a two-colour palette, and `frames` 1 × 1 frames with
+// disposal 3, each one LZW-coded pixel.
+QByteArray craftedGif(int frames)
+{
+    QByteArray gif("GIF89a", 6);
+    gif.append(char(14000 & 0xFF)).append(char(14000 >> 8)).append(char(14000 & 0xFF)).append(char(14000 >> 8));
+    gif.append(char(0x80)).append('\0').append('\0');
+    gif.append("\xFF\0\0\0\0\xFF", 6);
+    for (int i = 0; i < frames; ++i) {
+        gif.append("\x21\xF9\x04\x0C\x0A\0\0\0", 8); // disposal 3, 10 cs
+        gif.append("\x2C\0\0\0\0\x01\0\x01\0\0", 10); // 1 × 1 at the origin
+        gif.append("\x02\x02\x4C\x01\0", 5); // clear, index 1, end
+    }
+    gif.append('\x3B');
+    return gif;
+}
+
+int benchGif(int frames)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("crafted.gif"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return 1;
+    file.write(craftedGif(frames));
+    file.close();
+    QElapsedTimer timer;
+    timer.start();
+    const auto source = ImageCompressionService::source(path);
+    QString outcome = QStringLiteral("refused by the probe");
+    if (source) {
+        ImageCompressionSettings settings;
+        settings.maxDimension = ImageCompressionMaxDimension::longEdge800;
+        try {
+            const auto result = ImageCompressionService::compressGIF(*source, settings, dir.path());
+            outcome = QStringLiteral("compressed, %1 frames").arg(result.outputFrameCount);
+        } catch (const ImageCompressionServiceError &error) {
+            outcome = error.description();
+        }
+    }
+    std::printf("gif: %d frames, %lld bytes: %s, %lld ms, peak %lld MB\n", frames,
+                static_cast<long long>(QFileInfo(path).size()), qPrintable(outcome),
+                static_cast<long long>(timer.elapsed()), peakMegabytes());
+    return 0;
+}
+
+int benchProject()
+{
+    QImage scan(14000, 14000, QImage::Format_Mono);
+    scan.setColorTable({ qRgb(0, 0, 0), qRgb(255, 255, 255) });
+    scan.fill(0);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    scan.save(&buffer, "PNG");
+    scan = QImage();
+    MarkupProjectDocument document;
+    document.version = 1;
+    for (int i = 0; i < 8; ++i)
+        document.images.push_back({ QUuid::createUuid(),
+                                    QStringLiteral("scan%1.png").arg(i),
+                                    std::nullopt,
+                                    png,
+                                    14000,
+                                    14000,
+                                    {},
+                                    std::nullopt });
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("crafted.kivo"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return 1;
+    file.write(std::get<QByteArray>(document.encode()));
+    file.close();
+    QSettings settings(dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
+    MarkupViewModel model(settings);
+    QElapsedTimer timer;
+    timer.start();
+    const bool opened = model.openProject(path);
+    std::printf("project: %lld bytes, %s, %zu images, %lld ms, peak %lld MB\n",
+                static_cast<long long>(QFileInfo(path).size()), opened ? "opened" : "not opened", model.items().size(),
+                static_cast<long long>(timer.elapsed()), peakMegabytes());
+    return opened ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ImageLimits::configure();
+    const QString which = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("gif");
+    if (which == QLatin1String("project"))
+        return benchProject();
+    return benchGif(argc > 2 ? std::atoi(argv[2]) : 3);
+}

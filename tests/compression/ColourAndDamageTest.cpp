@@ -1,0 +1,114 @@
+#include "CompressionTestSupport.h"
+
+#include "compression/ImageCompressionService.h"
+#include "platform/JpegFile.h"
+#include "support/ColourTestFiles.h"
+#include "support/TestSupport.h"
+
+#include <QColorSpace>
+#include <QImageReader>
+
+#include <gtest/gtest.h>
+
+using namespace ImageCompressionService;
+using namespace CompressionTest;
+
+namespace {
+
+int channelDistance(QColor a, QColor b)
+{
+    return std::max({ std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue()) });
+}
+
+// The output's pixels as stored (no tag is applied) and the colour space that came with them.
+QImage storedOutput(const ImageCompressionResult &result)
+{
+    QImageReader reader(result.outputURL);
+    reader.setAutoTransform(false);
+    return reader.read();
+}
+
+ImageCompressionResult compressed(const QString &path, const QString &destination)
+{
+    const auto probed = source(path);
+    EXPECT_TRUE(probed) << qPrintable(path);
+    return compress(probed ? *probed : ImageCompressionSource {},
+                    ImageCompressionSettings(0.9, ImageCompressionMaxDimension::longEdge800), destination);
+}
+
+} // namespace
+
+TEST(CompressionColour, ProfilesStayWithThePixelsTheyDescribe)
+{
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    const QColorSpace adobe(QColorSpace::AdobeRgb);
+    const QColor stored(120, 160, 90);
+
+    // A wide-gamut portrait photo: turned upright and written with its own profile.
+    QImage photo(1200, 900, QImage::Format_RGB32);
+    photo.fill(stored);
+    photo.setColorSpace(adobe);
+    for (const int orientation : { 6, 8 }) {
+        const QString path = TestSupport::writeFile(dir.filePath(QStringLiteral("portrait%1.jpg").arg(orientation)),
+                                                    withExifOrientation(ColourTestFiles::jpeg(photo), orientation));
+        const QImage output = storedOutput(compressed(path, out.path()));
+        ASSERT_EQ(output.size(), QSize(600, 800));
+        EXPECT_EQ(output.colorSpace(), adobe) << orientation;
+        EXPECT_LE(channelDistance(output.pixelColor(300, 400), stored), 4) << orientation;
+    }
+
+    // Transparency and a profile, flattened onto white for a JPEG: the profile stays.
+    QImage clear(1000, 500, QImage::Format_ARGB32);
+    clear.fill(QColor(120, 160, 90, 255));
+    for (int y = 0; y < 500; ++y)
+        for (int x = 0; x < 100; ++x)
+            clear.setPixel(x, y, qRgba(0, 0, 0, 0));
+    clear.setColorSpace(adobe);
+    const QString tiff = dir.filePath(QStringLiteral("clear.tiff"));
+    ASSERT_TRUE(clear.save(tiff, "TIFF"));
+    ASSERT_EQ(QImageReader(tiff).read().colorSpace(), adobe) << "the fixture carries its profile";
+    const QImage flattened = storedOutput(compressed(tiff, out.path()));
+    EXPECT_EQ(flattened.colorSpace(), adobe);
+    EXPECT_LE(channelDistance(flattened.pixelColor(600, 200), stored), 4);
+    EXPECT_LE(channelDistance(flattened.pixelColor(10, 200), Qt::white), 2);
+
+    // CMYK with its own profile: converted through it to sRGB, and no CMYK profile is written
+    // over RGB pixels.
+    const QString cmyk = TestSupport::writeFile(
+        dir.filePath(QStringLiteral("print.jpg")),
+        ColourTestFiles::cmykJpeg(QSize(1600, 1000), 0, 0, 0, 128, ColourTestFiles::warmCmykProfile()));
+    const ImageCompressionResult converted = compressed(cmyk, out.path());
+    const QImage rgb = storedOutput(converted);
+    ASSERT_EQ(rgb.size(), QSize(800, 500));
+    EXPECT_LE(channelDistance(rgb.pixelColor(400, 250), QColor(127, 102, 76)), 4);
+    const auto layout = JpegFile::layout(TestSupport::readFile(converted.outputURL));
+    ASSERT_TRUE(layout);
+    EXPECT_EQ(layout->components, 3);
+    if (!layout->iccProfile.isEmpty()) {
+        EXPECT_EQ(layout->iccProfile.mid(16, 4), QByteArray("RGB ")) << "the profile's colour space";
+    }
+}
+
+TEST(CompressionColour, CutShortJpegsAndPageCounts)
+{
+    QTemporaryDir dir;
+    // Half a download: the probe treats it as unreadable rather than compressing a grey half.
+    const QByteArray whole = ColourTestFiles::jpeg(photoLike(400, 300), 90);
+    const QString full = TestSupport::writeFile(dir.filePath(QStringLiteral("whole.jpg")), whole);
+    const QString half = TestSupport::writeFile(dir.filePath(QStringLiteral("half.jpg")), whole.left(whole.size() / 2));
+    EXPECT_TRUE(source(full));
+    EXPECT_FALSE(source(half));
+    // Bytes after the end marker (as some cameras append) do not make a whole file look cut.
+    const QString trailing
+        = TestSupport::writeFile(dir.filePath(QStringLiteral("trailing.jpg")), whole + QByteArray(100, 'x'));
+    EXPECT_TRUE(source(trailing));
+
+    // A three-page TIFF counts its pages.
+    const QString pages = TestSupport::writeFile(dir.filePath(QStringLiteral("pages.tiff")),
+                                                 ColourTestFiles::multiPageTiff(QSize(40, 30), 3));
+    const auto probed = source(pages);
+    ASSERT_TRUE(probed);
+    EXPECT_EQ(probed->frameCount, 3);
+    EXPECT_EQ(probed->pixelSize, QSizeF(40, 30));
+}
