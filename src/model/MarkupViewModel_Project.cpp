@@ -10,6 +10,7 @@
 #include "markup/ImageDecoding.h"
 #include "platform/ParallelWork.h"
 #include "textengine/TextComparisonRules.h"
+#include "comparison/ComparisonPairing.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -70,7 +71,8 @@ std::optional<ComparisonImageState> comparisonImage(const MarkupProjectCompariso
         return std::nullopt;
     return ComparisonImageState{record.fileName,
                                 ImageHandle::fromEncodedData(record.imageData, decoded->size(), *decoded),
-                                storedOrDecodedSize(record.pixelWidth, record.pixelHeight, decoded->size())};
+                                storedOrDecodedSize(record.pixelWidth, record.pixelHeight, decoded->size()),
+                                ImageHandle(ImageDecoding::makeThumbnail(*decoded, ComparisonPairing::thumbnailDimension))};
 }
 
 // Writes the autosave that is due for the open project; failures show in the error alert.
