@@ -41,6 +41,12 @@ QSizeF layerSize(QSizeF pixelSize, QSizeF reference, QSizeF canvas)
     return pixelSize * scale;
 }
 
+double maskWidth(double fraction, double width, bool trailing)
+{
+    const double visible = std::min(width * (trailing ? 1 - fraction : fraction), width);
+    return std::isnan(visible) || visible < 0 ? 0.0 : visible;
+}
+
 QRectF centred(QSizeF size, const QRectF &bounds)
 {
     return QRectF(bounds.center() - QPointF(size.width() / 2, size.height() / 2), size);

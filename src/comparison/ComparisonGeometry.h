@@ -27,6 +27,11 @@ QSizeF canvasSize(QSizeF fitSize, double zoom);
 // canvas for an image or reference without area, (0, 0) for a canvas without area.
 QSizeF layerSize(QSizeF pixelSize, QSizeF reference, QSizeF canvas);
 
+// The visible width of a layer's mask: the part left of the divider for the before side
+// (`trailing` false), right of it for the after side; never negative or above the width, and 0 for
+// a fraction that is not a number.
+double maskWidth(double fraction, double width, bool trailing);
+
 // The rectangle of size `size` centred in `bounds`.
 QRectF centred(QSizeF size, const QRectF &bounds);
 

@@ -132,6 +132,7 @@ public:
 Q_SIGNALS:
     void workspaceModeChanged(WorkspaceMode mode);
     void panOffsetChanged();
+    void comparisonFractionChanged();
     void cancelSignalChanged(int value);
     void dropTargetedChanged(bool targeted);
     // Quitting was decided; the application quit is queued.
