@@ -158,6 +158,19 @@ TEST_F(ComparisonWindow, CardsSelectAndDeleteAfterResettingThePanAndTheFirstIsSe
     EXPECT_EQ(workspace()->findChild<QLabel *>(QStringLiteral("comparisonPairCount"))->text(), QStringLiteral("2"));
 }
 
+TEST_F(ComparisonWindow, EnteringAndEscapeCentreTheCanvasExactly)
+{
+    view().setPanOffset(QSizeF(30, 20));
+    enterWithPairs({ComparisonTest::pair(QStringLiteral("a.png"), {400, 300}, {400, 300})});
+    EXPECT_EQ(view().panOffset(), QSizeF(0, 0));
+    EXPECT_EQ(surface()->canvasRect().center(), QRectF(surface()->rect()).center());
+    view().setPanOffset(QSizeF(30, 20));
+    EXPECT_EQ(surface()->canvasRect().center(), QRectF(surface()->rect()).center() + QPointF(30, 20));
+    view().handleEscapeShortcut();
+    EXPECT_EQ(view().panOffset(), QSizeF(0, 0));
+    EXPECT_EQ(surface()->canvasRect().center(), QRectF(surface()->rect()).center());
+}
+
 TEST_F(ComparisonWindow, SideButtonsOverTheCanvasDoNothingAndTheLayerSleepsWithoutPairs)
 {
     enterWithPairs({});
