@@ -8,6 +8,8 @@
 // - the sidebar with 500 pairs: building 100 ms, one scroll step 8 ms.
 // Inputs are generated in a temporary folder. On a shared machine the figures are noisy: compare
 // ours with the peer of the same run.
+#include "BenchSupport.h"
+
 #include "comparison/ComparisonDialogs.h"
 #include "comparison/ComparisonPairing.h"
 #include "comparison/ComparisonPairList.h"
@@ -40,37 +42,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double ms(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-void report(const char *name, double goal, int rounds, const std::function<void(int)> &run)
-{
-    std::vector<double> times;
-    for (int i = 0; i < rounds; ++i) {
-        const auto start = Clock::now();
-        run(i);
-        times.push_back(ms(start));
-    }
-    std::sort(times.begin(), times.end());
-    std::printf("%-46s median %8.3f ms  p95 %8.3f ms  worst %8.3f ms  (goal %.0f ms)\n", name, times[times.size() / 2],
-                times[times.size() * 95 / 100], times.back(), goal);
-}
-
-double statusMB(const char *key)
-{
-    QFile file(QStringLiteral("/proc/self/status"));
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(qstrlen(key)).trimmed().split(' ').first().toDouble() / 1024;
-    }
-    return 0;
-}
+using BenchSupport::Clock;
+using BenchSupport::ms;
+using BenchSupport::report;
+using BenchSupport::statusMB;
 
 // A picture with detail, so that encoding and decoding cost what photos cost.
 QImage photoLike(int width, int height, int seed)

@@ -1,5 +1,6 @@
 #include "comparison/ComparisonSheets.h"
 
+#include "canvas/PanelWidgets.h"
 #include "comparison/ComparisonWidgets.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
@@ -10,16 +11,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QLabel *coloredLabel(const QString &text, const QFont &font, const QColor &color, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    return label;
-}
 
 void setPrimaryColors(SheetButton &button)
 {
@@ -50,8 +41,8 @@ QLabel *ComparisonSheet::addHeader(const QString &title, const QString &hint)
     auto *row = new QHBoxLayout;
     auto *texts = new QVBoxLayout;
     texts->setSpacing(3);
-    texts->addWidget(coloredLabel(title, AppFont::font(18, QFont::Bold), AppTheme::primaryText(), this));
-    QLabel *hintLabel = coloredLabel(hint, AppFont::font(12, QFont::Medium), AppTheme::secondaryText(), this);
+    texts->addWidget(PanelChrome::label(title, AppFont::font(18, QFont::Bold), AppTheme::primaryText(), this));
+    QLabel *hintLabel = PanelChrome::label(hint, AppFont::font(12, QFont::Medium), AppTheme::secondaryText(), this);
     texts->addWidget(hintLabel);
     row->addLayout(texts);
     row->addStretch(1);

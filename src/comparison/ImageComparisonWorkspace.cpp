@@ -31,16 +31,6 @@ private:
     QColor m_color;
 };
 
-QLabel *label(const QString &text, const QFont &font, const QColor &color, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    return label;
-}
-
 ActionButton *sidebarButton(const QString &title, const QString &symbol, const QString &help, QWidget *parent)
 {
     auto *button = new ActionButton(title, symbol, parent);
@@ -54,6 +44,8 @@ ActionButton *sidebarButton(const QString &title, const QString &symbol, const Q
 }
 
 } // namespace
+
+using PanelChrome::label;
 
 ImageComparisonWorkspace::ImageComparisonWorkspace(MarkupViewModel &viewModel, Bindings bindings, Actions actions,
                                                    QWidget *emptyState, QWidget *parent)
