@@ -162,7 +162,10 @@ void ComparisonSurface::paintEvent(QPaintEvent *event)
         rounded.addRoundedRect(canvas, r, r);
         painter.fillPath(outside.subtracted(rounded), AppTheme::paleSlate());
     }
-    PanelChrome::paintRoundedBox(painter, canvas, r, QColor(), AppTheme::lightSlate(), 1);
+    // The border only where the repainted area reaches an edge: stroking a zoomed card's whole
+    // outline for a divider strip would cost more than the strip itself.
+    if (!canvas.adjusted(r, r, -r, -r).contains(QRectF(area)))
+        PanelChrome::paintRoundedBox(painter, canvas, r, QColor(), AppTheme::lightSlate(), 1);
     painter.restore();
 }
 
