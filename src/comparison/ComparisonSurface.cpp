@@ -38,6 +38,7 @@ ComparisonSurface::ComparisonSurface(QWidget *parent)
 {
     setObjectName(QStringLiteral("comparisonSurface"));
     setAccessibleName(QStringLiteral("图片对比画布"));
+    setAccessibleDescription(QStringLiteral("拖动对比分割线"));
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 

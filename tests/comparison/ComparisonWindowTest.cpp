@@ -252,7 +252,9 @@ TEST_F(ComparisonWindow, AddToComparisonFromMarkupUsesTheSelectedImageAndCommits
 {
     addImages(2);
     view().setWorkspaceMode(WorkspaceMode::ImageMarkup);
-    view().hooks().presentComparisonSetup(true);
+    auto *addToComparison = qobject_cast<QAbstractButton *>(view().headerItemWidget(HeaderToolbarItem::AddToComparison));
+    ASSERT_TRUE(addToComparison);
+    addToComparison->click();
     ComparisonSetupSheet *sheet = hookup->setupSheet();
     EXPECT_EQ(sheet->hintText(), QStringLiteral("当前图片已作为修改前图片，只需上传修改后的图片。"));
     EXPECT_TRUE(sheet->currentImageCard()->hasImage());
@@ -308,7 +310,17 @@ TEST_F(ComparisonBatch, ARunWithPairsSwitchesCentresClearsAndReportsBeforeTheErr
     chooser->folders = {folder(QStringLiteral("a"))};
     sheet->afterSlot()->chooseButton()->click();
     ASSERT_TRUE(sheet->runButton()->isEnabled());
-    run();
+    sheet->runButton()->click();
+    // While the workers decode, the sheet stays up with a busy run button and cannot be closed.
+    EXPECT_TRUE(hookup->isRunningBatchComparison());
+    EXPECT_TRUE(sheet->runButton()->isBusy());
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(sheet, &escape);
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_TRUE(hookup->batchComparisonBeforeFolder());
+    ASSERT_TRUE(ShellTest::waitUntil([this] { return !hookup->isRunningBatchComparison(); }));
+    ShellTest::spin(300);
+    EXPECT_FALSE(sheet->runButton()->isBusy());
 
     EXPECT_EQ(view().workspaceMode(), WorkspaceMode::ImageComparison);
     EXPECT_DOUBLE_EQ(view().comparisonFraction(), 0.5);
