@@ -1,6 +1,8 @@
 // Speed of the image sidebar and the inline label editor: building the list of 500 images, one
 // scroll step, one card click, one live reorder step, and one keystroke in the inline editor with
 // 300 annotations on the image. Goals: 100, 8, 50, 5 and 5 ms.
+#include "BenchSupport.h"
+
 #include "canvas/CanvasSurface.h"
 #include "canvas/ImageListModel.h"
 #include "canvas/ImageMarkupWorkspace.h"
@@ -26,26 +28,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double ms(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// Median and worst of `rounds` runs.
-void report(const char *name, double goal, int rounds, const std::function<void(int)> &run)
-{
-    std::vector<double> times;
-    for (int i = 0; i < rounds; ++i) {
-        const auto start = Clock::now();
-        run(i);
-        times.push_back(ms(start));
-    }
-    std::sort(times.begin(), times.end());
-    std::printf("%-44s median %7.3f ms  p95 %7.3f ms  worst %7.3f ms  (goal %.0f ms)\n", name,
-                times[times.size() / 2], times[times.size() * 95 / 100], times.back(), goal);
-}
+using BenchSupport::Clock;
+using BenchSupport::ms;
+using BenchSupport::report;
 
 std::vector<ImageMarkupItem> images(int count)
 {

@@ -2,6 +2,8 @@
 // Desktop as PNG files and as one PDF, the way the export buttons do. HOME points into a temporary
 // folder. Prints wall time and peak resident memory of each export; the peak is reset before each
 // (Linux clear_refs), and the images themselves are counted in the baseline line.
+#include "BenchSupport.h"
+
 #include "model/MarkupViewModel.h"
 #include "platform/ImageLimits.h"
 
@@ -63,18 +65,7 @@ void resetPeakRss()
         file.write("5");
 }
 
-// VmHWM (peak) or VmRSS (current) in MB.
-double statusMB(const char *key)
-{
-    QFile file(QStringLiteral("/proc/self/status"));
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(qstrlen(key)).trimmed().split(' ').first().toDouble() / 1024;
-    }
-    return 0;
-}
+using BenchSupport::statusMB;
 
 qint64 folderBytes(const QString &folder)
 {

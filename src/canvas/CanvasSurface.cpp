@@ -1,5 +1,6 @@
 #include "canvas/CanvasSurface.h"
 
+#include "canvas/CardShadow.h"
 #include "canvas/CanvasFrameSource.h"
 #include "canvas/CanvasInputWidget.h"
 #include "canvas/CanvasPanelMount.h"
@@ -12,7 +13,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QTimer>
-#include <qdrawutil.h>
 
 #include <algorithm>
 #include <cmath>
@@ -25,55 +25,6 @@ constexpr double cornerRadius = 6;
 constexpr int shadowBlur = 18;
 constexpr double shadowOffsetY = 10;
 constexpr int shadowPad = 2 * shadowBlur;
-constexpr int shadowCore = 16;
-
-// A blurred rounded rectangle drawn once and stretched around a card by its nine slices.
-QImage makeShadowImage(int blur, double cornerRadius)
-{
-    const int shadowPad = 2 * blur;
-    const int side = 2 * shadowPad + 2 * shadowCore;
-    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    {
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(0, 0, 0, 31)); // 0.12
-        painter.drawRoundedRect(QRectF(shadowPad, shadowPad, 2 * shadowCore, 2 * shadowCore), cornerRadius,
-                                cornerRadius);
-    }
-    // Three box blurs approximate a Gaussian; only the alpha channel matters (the colour is black).
-    const int radius = std::max(blur / 3, 1);
-    std::vector<int> alpha(size_t(side * side));
-    for (int y = 0; y < side; ++y)
-        for (int x = 0; x < side; ++x)
-            alpha[size_t(y * side + x)] = qAlpha(image.pixel(x, y));
-    std::vector<int> scratch(alpha.size());
-    for (int pass = 0; pass < 3; ++pass) {
-        for (int horizontal = 0; horizontal < 2; ++horizontal) {
-            for (int line = 0; line < side; ++line) {
-                for (int i = 0; i < side; ++i) {
-                    int sum = 0;
-                    int count = 0;
-                    for (int k = -radius; k <= radius; ++k) {
-                        const int j = i + k;
-                        if (j < 0 || j >= side)
-                            continue;
-                        sum += horizontal ? alpha[size_t(line * side + j)] : alpha[size_t(j * side + line)];
-                        ++count;
-                    }
-                    const size_t at = horizontal ? size_t(line * side + i) : size_t(i * side + line);
-                    scratch[at] = sum / std::max(count, 1);
-                }
-            }
-            alpha.swap(scratch);
-        }
-    }
-    for (int y = 0; y < side; ++y)
-        for (int x = 0; x < side; ++x)
-            image.setPixel(x, y, qPremultiply(qRgba(0, 0, 0, alpha[size_t(y * side + x)])));
-    return image;
-}
 
 const std::vector<MarkupAnnotation> &noAnnotations()
 {
@@ -321,21 +272,6 @@ QRegion CanvasSurface::flushPendingChanges()
     return region;
 }
 
-void CanvasSurface::paintShadow(QPainter &painter, const QRectF &card, const QPixmap &shadow, int blur,
-                                double offsetY)
-{
-    const int pad = 2 * blur;
-    const QRect target = card.translated(0, offsetY).toAlignedRect().adjusted(-pad, -pad, pad, pad);
-    const int margin = pad + shadowCore / 2;
-    if (target.width() < 2 * margin || target.height() < 2 * margin) {
-        painter.drawPixmap(target, shadow);
-        return;
-    }
-    const QMargins margins(margin, margin, margin, margin);
-    qDrawBorderPixmap(&painter, target, margins, shadow, shadow.rect(), margins, QTileRules(Qt::StretchTile),
-                      QDrawBorderPixmap::DrawingHints());
-}
-
 void CanvasSurface::setControlShadows(std::vector<QRectF> rects)
 {
     if (rects == m_controlShadows)
@@ -366,13 +302,13 @@ void CanvasSurface::paintEvent(QPaintEvent *event)
         overlayWork.emplace([this, origin = card.topLeft(), visible, dpr] { m_overlay.prepare(origin, visible, dpr); });
 
     if (m_cardShadow.isNull()) {
-        m_cardShadow = QPixmap::fromImage(makeShadowImage(shadowBlur, cornerRadius));
-        m_controlShadow = QPixmap::fromImage(makeShadowImage(8, 8));
+        m_cardShadow = QPixmap::fromImage(CardShadow::image(shadowBlur, cornerRadius));
+        m_controlShadow = QPixmap::fromImage(CardShadow::image(8, 8));
     }
     if (!card.contains(QRectF(clip))) {
         painter.fillRect(clip, m_areaBackground);
         if (card.adjusted(-shadowPad, -shadowPad, shadowPad, shadowPad + shadowOffsetY).intersects(QRectF(clip)))
-            paintShadow(painter, card, m_cardShadow, shadowBlur, shadowOffsetY);
+            CardShadow::paint(painter, card, m_cardShadow, shadowBlur, shadowOffsetY);
     }
 
     if (area.isEmpty())
@@ -426,7 +362,7 @@ void CanvasSurface::paintEvent(QPaintEvent *event)
     // Floating controls of the owner (the fit button) cast their small shadows onto the canvas.
     for (const QRectF &control : m_controlShadows) {
         if (control.adjusted(-16, -16, 16, 20).intersects(QRectF(clip)))
-            paintShadow(painter, control, m_controlShadow, 8, 4);
+            CardShadow::paint(painter, control, m_controlShadow, 8, 4);
     }
     CanvasPanelMount::paintShadows(painter, *this, clip);
 }

@@ -97,7 +97,6 @@ private:
     void updatePanels();
     const std::vector<MarkupAnnotation> &currentAnnotations() const;
     QRectF canvasRect() const;
-    static void paintShadow(QPainter &painter, const QRectF &card, const QPixmap &shadow, int blur, double offsetY);
 
     QPointer<MarkupViewModel> m_viewModel;
     QSizeF m_fitSize;

@@ -6,6 +6,7 @@
 #include "platform/SymbolIcons.h"
 
 #include <QHash>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -86,6 +87,16 @@ QImage shadowImage(QSize size, double cornerRadius, double opacity, double blur,
 }
 
 } // namespace
+
+QLabel *label(const QString &text, const QFont &font, const QColor &color, QWidget *parent)
+{
+    auto *result = new QLabel(text, parent);
+    result->setFont(font);
+    QPalette palette = result->palette();
+    palette.setColor(QPalette::WindowText, color);
+    result->setPalette(palette);
+    return result;
+}
 
 QColor withAlpha(QColor color, double opacity)
 {

@@ -10,6 +10,7 @@
 
 #include <optional>
 
+class QLabel;
 class QPainter;
 
 // Painting shared by the floating canvas panels and the sidebar: rounded fills, borders and soft
@@ -17,6 +18,9 @@ class QPainter;
 namespace PanelChrome {
 
 QColor withAlpha(QColor color, double opacity);
+
+// A plain text label in the font and colour.
+QLabel *label(const QString &text, const QFont &font, const QColor &color, QWidget *parent);
 
 // Fills and strokes a rounded rectangle; the border is drawn inside `rect` (butt caps, miter
 // joins), a negative border width draws none.

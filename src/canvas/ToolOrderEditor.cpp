@@ -36,17 +36,9 @@ PanelButton::Look moveButtonLook()
     return look;
 }
 
-QLabel *label(const QString &text, const QFont &font, const QColor &color, QWidget *parent)
-{
-    auto *result = new QLabel(text, parent);
-    result->setFont(font);
-    QPalette palette = result->palette();
-    palette.setColor(QPalette::WindowText, color);
-    result->setPalette(palette);
-    return result;
-}
-
 } // namespace
+
+using PanelChrome::label;
 
 // ---- ToolOrderRow ------------------------------------------------------------------------------------
 

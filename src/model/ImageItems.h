@@ -37,11 +37,13 @@ struct ImageDocumentState {
     bool operator==(const ImageDocumentState &) const = default;
 };
 
-// One side of a before/after comparison. The picture is not compared by ==.
+// One side of a before/after comparison. The pictures are not compared by ==. The thumbnail is a
+// small copy made when the side was decoded, for the cards; it may be empty.
 struct ComparisonImageState {
     QString fileName;
     ImageHandle image;
     QSizeF pixelSize;
+    ImageHandle thumbnail = {};
 
     bool operator==(const ComparisonImageState &other) const
     {

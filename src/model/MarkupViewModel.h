@@ -1,5 +1,6 @@
 #pragma once
 
+#include "comparison/ComparisonPairing.h"
 #include "markup/MarkupHitTesting.h"
 #include "model/ColorSample.h"
 #include "model/ImageItems.h"
@@ -422,6 +423,28 @@ public:
     void eraseUndoHistories(const QSet<QUuid> &itemIDs);
 
     // ---- Image comparison operations (src/comparison/) ------------------------------------------
+    // MarkupViewModel_ImageComparison.cpp. Successes write statusMessage; an image that cannot be
+    // decoded sets errorMessage "对比图片无法解析". Unknown ids change nothing.
+    // Selects the pair; the status becomes its position text.
+    void selectComparisonPair(const QUuid &id);
+    // Removes the pair. The selection stays on another pair that still exists, else moves to the
+    // pair now at the removed position (or the new last one).
+    void deleteComparisonPair(const QUuid &id);
+    // One side of a pair from an image file, or nothing when the file cannot be decoded.
+    std::optional<ComparisonImageState> makeComparisonImage(const QString &path);
+    // Appends the pairs and selects the first of them; an empty list changes nothing.
+    void appendComparisonPairs(std::vector<ComparisonPairState> pairs);
+    // Pairs the image files of two folders by match key and decodes them. The pairs are not
+    // added; only errorMessage may change.
+    ComparisonBatchImportResult batchComparisonPairs(const QString &beforeFolder, const QString &afterFolder);
+    // The second half of batchComparisonPairs, for a batch decoded on worker threads.
+    ComparisonBatchImportResult finishComparisonBatch(ComparisonPairing::DecodedBatch batch);
+    // The file name without its last extension, with widths, accents and case folded, the
+    // before/after words of both languages and the separators removed.
+    static QString comparisonMatchKey(const QString &path);
+    // Pairs each before file with the one after file of its key; keys shared by several after
+    // files pair nothing. Both lists must already be sorted.
+    static ComparisonPairing::URLMatch matchComparisonURLs(const QStringList &before, const QStringList &after);
     // ---- Text comparison operations (src/textengine/) -------------------------------------------
     // MarkupViewModel_TextComparison.cpp. Successes write statusMessage, failures errorMessage;
     // nothing is thrown. Every change of the document requests the project autosave; exports do not.

@@ -10,6 +10,7 @@
 #include "markup/ImageDecoding.h"
 #include "platform/ParallelWork.h"
 #include "textengine/TextComparisonRules.h"
+#include "comparison/ComparisonPairing.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -67,11 +68,13 @@ QSizeF storedOrDecodedSize(double width, double height, QSize decoded)
 std::optional<ComparisonImageState> comparisonImage(const MarkupProjectComparisonImage &record)
 {
     // Decoded once to check it and learn its size; the pixels are decoded again when shown.
-    const std::optional<ImageDecoding::Preview> decoded = ImageDecoding::previewImageData(record.imageData, 0);
+    const std::optional<ImageDecoding::Preview> decoded =
+        ImageDecoding::previewImageData(record.imageData, ComparisonPairing::thumbnailDimension);
     if (!decoded)
         return std::nullopt;
     return ComparisonImageState{record.fileName, ImageHandle::fromEncodedData(record.imageData, decoded->size),
-                                storedOrDecodedSize(record.pixelWidth, record.pixelHeight, decoded->size)};
+                                storedOrDecodedSize(record.pixelWidth, record.pixelHeight, decoded->size),
+                                ImageHandle(decoded->thumbnail)};
 }
 
 // Writes the autosave that is due for the open project; failures show in the error alert.

@@ -137,7 +137,11 @@ void ContentView::setPanOffset(QSizeF offset)
 
 void ContentView::setComparisonFraction(double fraction)
 {
-    m_comparisonFraction = std::isfinite(fraction) ? fraction : 0.0;
+    const double value = std::isfinite(fraction) ? fraction : 0.0;
+    if (value == m_comparisonFraction)
+        return;
+    m_comparisonFraction = value;
+    Q_EMIT comparisonFractionChanged();
 }
 
 void ContentView::setDropTargeted(bool targeted)

@@ -132,6 +132,7 @@ public:
 Q_SIGNALS:
     void workspaceModeChanged(WorkspaceMode mode);
     void panOffsetChanged();
+    void comparisonFractionChanged();
     void cancelSignalChanged(int value);
     void dropTargetedChanged(bool targeted);
     // Quitting was decided; the application quit is queued.
@@ -185,7 +186,7 @@ private:
 
     // State.
     WorkspaceMode m_workspaceMode = WorkspaceMode::Launcher;
-    QSizeF m_panOffset;
+    QSizeF m_panOffset{0, 0};
     double m_comparisonFraction = 0.5;
     int m_cancelSignal = 0;
     bool m_isDropTargeted = false;

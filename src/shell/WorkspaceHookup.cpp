@@ -1,6 +1,7 @@
 #include "canvas/ImageMarkupSidebar.h"
 #include "model/MarkupViewModel.h"
 #include "shell/ContentView.h"
+#include "shell/ImageComparisonHookup.h"
 #include "shell/ImageMarkupHookup.h"
 #include "shell/ShellHooks.h"
 
@@ -36,4 +37,5 @@ void installWorkspaceHooks(ContentView &view)
     installViewModelOperations(view.hooks());
     (new ImageMarkupHookup(view))->install(view.hooks());
     installImageMarkupSidebar(view);
+    (new ImageComparisonHookup(view))->install(view.hooks());
 }

@@ -1,0 +1,84 @@
+#include "comparison/ComparisonPairing.h"
+
+#include "markup/ImageDecoding.h"
+#include "model/FileSupport.h"
+#include "model/MarkupViewModel.h"
+#include "model/NaturalOrder.h"
+#include "platform/ParallelWork.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace ComparisonPairing {
+
+QString undecodableMessage()
+{
+    return QStringLiteral("对比图片无法解析");
+}
+
+QStringList sortedImageFiles(const QString &folder)
+{
+    std::vector<std::pair<QString, QString>> named; // (name, path)
+    for (const QString &file : FileSupport::uniqueFileURLs(MarkupViewModel::imageFileURLs(folder)))
+        named.emplace_back(QFileInfo(file).fileName(), file);
+    std::stable_sort(named.begin(), named.end(),
+                     [](const auto &a, const auto &b) { return NaturalOrder::less(a.first, b.first); });
+    QStringList files;
+    files.reserve(qsizetype(named.size()));
+    for (const auto &entry : named)
+        files.append(entry.second);
+    return files;
+}
+
+std::optional<ComparisonImageState> decodeImage(const QString &path)
+{
+    const std::optional<QImage> decoded = ImageDecoding::loadOrientedImage(path);
+    if (!decoded || decoded->isNull())
+        return std::nullopt;
+    ImageHandle handle = ImageHandle::fromFile(path, decoded->size());
+    if (handle.isNull())
+        return std::nullopt;
+    ComparisonImageState state;
+    state.fileName = QFileInfo(path).fileName();
+    state.image = std::move(handle);
+    state.pixelSize = QSizeF(decoded->size());
+    state.thumbnail = ImageHandle(ImageDecoding::makeThumbnail(*decoded, thumbnailDimension));
+    return state;
+}
+
+DecodedBatch decodeFolders(const QString &beforeFolder, const QString &afterFolder)
+{
+    const QStringList before = sortedImageFiles(beforeFolder);
+    const QStringList after = sortedImageFiles(afterFolder);
+    const URLMatch match = MarkupViewModel::matchComparisonURLs(before, after);
+
+    std::vector<std::optional<ComparisonPairState>> decoded(match.matched.size());
+    ParallelWork::forEach(int(match.matched.size()), [&](int i) {
+        const auto &[beforePath, afterPath] = match.matched[size_t(i)];
+        std::optional<ComparisonImageState> beforeImage = decodeImage(beforePath);
+        if (!beforeImage)
+            return;
+        std::optional<ComparisonImageState> afterImage = decodeImage(afterPath);
+        if (!afterImage)
+            return;
+        decoded[size_t(i)] = ComparisonPairState{QUuid(), std::move(*beforeImage), std::move(*afterImage)};
+    });
+
+    DecodedBatch batch;
+    for (std::optional<ComparisonPairState> &pair : decoded) {
+        if (!pair) {
+            batch.hadUndecodablePair = true;
+            continue;
+        }
+        pair->id = QUuid::createUuid();
+        batch.result.pairs.push_back(std::move(*pair));
+    }
+    for (const QString &path : match.unmatchedBefore)
+        batch.result.unmatchedBefore.append(QFileInfo(path).fileName());
+    for (const QString &path : match.unmatchedAfter)
+        batch.result.unmatchedAfter.append(QFileInfo(path).fileName());
+    return batch;
+}
+
+} // namespace ComparisonPairing
