@@ -3,6 +3,7 @@
 #include "shell/ContentView.h"
 #include "shell/ImageMarkupHookup.h"
 #include "shell/ShellHooks.h"
+#include "shell/TextComparisonHookup.h"
 
 namespace {
 
@@ -36,4 +37,5 @@ void installWorkspaceHooks(ContentView &view)
     installViewModelOperations(view.hooks());
     (new ImageMarkupHookup(view))->install(view.hooks());
     installImageMarkupSidebar(view);
+    (new TextComparisonHookup(view))->install(view.hooks());
 }
