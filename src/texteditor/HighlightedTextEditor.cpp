@@ -247,6 +247,8 @@ void HighlightedTextEditor::applyFocusRange(const std::optional<TextRange> &rang
 {
     if (!range || range == m_appliedFocusRange || range->location < 0 || range->location >= m_text.size())
         return;
+    // Remembered first: the selection report below reaches the surface, which hands the range in again.
+    m_appliedFocusRange = range;
     const qint64 length = std::min(std::max<qint64>(range->length, 0), qint64(m_text.size()) - range->location);
     QTextCursor cursor(m_view->document());
     cursor.setPosition(int(range->location));
@@ -254,5 +256,4 @@ void HighlightedTextEditor::applyFocusRange(const std::optional<TextRange> &rang
     m_view->setTextCursor(cursor);
     m_view->ensureCursorVisible();
     reportSelection();
-    m_appliedFocusRange = range;
 }

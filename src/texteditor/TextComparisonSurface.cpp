@@ -450,6 +450,7 @@ void TextComparisonSurface::buildListPanel()
     m_listRows->setSpacing(8);
     m_listRows->addStretch(1);
     scroll->setWidget(content);
+    content->setAutoFillBackground(false); // setWidget() turned it on
     column->addWidget(scroll, 1);
     m_listPanel = panel;
 }

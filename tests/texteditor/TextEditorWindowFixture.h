@@ -10,6 +10,8 @@
 #include "texteditor/TextComparisonWorkspace.h"
 #include "texteditor/TextExportDialogs.h"
 #include "texteditor/TextProjectPanels.h"
+#include "model/AppTheme.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -109,8 +111,10 @@ protected:
     void select(int start, int end)
     {
         textView()->setFocus();
+        // Through a caret at the start, as a mouse selection begins, so the editor reports it anew.
         QTextCursor cursor = textView()->textCursor();
         cursor.setPosition(start);
+        textView()->setTextCursor(cursor);
         cursor.setPosition(end, QTextCursor::KeepAnchor);
         textView()->setTextCursor(cursor);
         QCoreApplication::processEvents();
