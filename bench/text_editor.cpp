@@ -25,7 +25,8 @@ namespace {
 
 QString line(QRandomGenerator &rng, int minimum, int spread)
 {
-    static const QString pool = QStringLiteral("天地玄黄宇宙洪荒日月盈昃辰宿列张寒来暑往秋收冬藏闰余成岁律吕调阳云腾致雨露结为霜，。");
+    static const QString pool
+        = QStringLiteral("天地玄黄宇宙洪荒日月盈昃辰宿列张寒来暑往秋收冬藏闰余成岁律吕调阳云腾致雨露结为霜，。");
     QString text;
     const int length = minimum + int(rng.bounded(spread));
     for (int k = 0; k < length; ++k)
@@ -97,7 +98,7 @@ Fixture smallDocument()
     fixture.edited = fixture.original;
     fixture.edited.insert(200, QStringLiteral("新增的一句话"));
     fixture.edited.remove(900, 12);
-    fixture.notes = {{10, 4}, {300, 6}, {700, 3}};
+    fixture.notes = { { 10, 4 }, { 300, 6 }, { 700, 3 } };
     return fixture;
 }
 
@@ -124,8 +125,8 @@ Fixture novel()
 // The editor as the window builds it: a surface whose actions end in a real view model.
 struct Editor {
     QTemporaryDir directory;
-    QSettings settings{directory.filePath(QStringLiteral("p.ini")), QSettings::IniFormat};
-    MarkupViewModel model{settings};
+    QSettings settings { directory.filePath(QStringLiteral("p.ini")), QSettings::IniFormat };
+    MarkupViewModel model { settings };
     ModalTextExportDialogs dialogs;
     std::unique_ptr<TextComparisonSurface> surface;
     PaintCounter editedPaints, originalPaints;
@@ -153,7 +154,7 @@ struct Editor {
         surface->originalView()->viewport()->installEventFilter(&originalPaints);
         surface->resize(1400, 900);
         surface->show();
-        waitForPaint({&editedPaints});
+        waitForPaint({ &editedPaints });
         openMilliseconds = double(timer.nsecsElapsed()) / 1e6;
         view()->setFocus();
     }
@@ -170,7 +171,7 @@ struct Peer {
         edit.viewport()->installEventFilter(&paints);
         edit.resize(600, 700);
         edit.show();
-        waitForPaint({&paints});
+        waitForPaint({ &paints });
         edit.setFocus();
     }
 };
@@ -236,9 +237,9 @@ int main(int argc, char **argv)
         Editor editor(fixture);
         placeCaretMidView(editor.view());
         Peer peer(fixture.edited);
-        const auto ours = stats(timeKeystrokes(60, editor.view(), {&editor.editedPaints, &editor.originalPaints},
+        const auto ours = stats(timeKeystrokes(60, editor.view(), { &editor.editedPaints, &editor.originalPaints },
                                                editor.surface->originalView()->viewport()));
-        const auto theirs = stats(timeKeystrokes(60, &peer.edit, {&peer.paints}));
+        const auto theirs = stats(timeKeystrokes(60, &peer.edit, { &peer.paints }));
         report("keystroke to repaint, 1,400 characters", ours, theirs, 30, false);
     }
     {
@@ -248,18 +249,18 @@ int main(int argc, char **argv)
                     editor.openMilliseconds);
         QScrollBar *bar = editor.view()->verticalScrollBar();
         bar->setValue(bar->maximum() / 2);
-        waitForPaint({&editor.editedPaints});
+        waitForPaint({ &editor.editedPaints });
         placeCaretMidView(editor.view());
         Peer peer(fixture.edited);
         peer.edit.verticalScrollBar()->setValue(peer.edit.verticalScrollBar()->maximum() / 2);
-        waitForPaint({&peer.paints});
-        const auto ours = stats(timeKeystrokes(40, editor.view(), {&editor.editedPaints, &editor.originalPaints},
+        waitForPaint({ &peer.paints });
+        const auto ours = stats(timeKeystrokes(40, editor.view(), { &editor.editedPaints, &editor.originalPaints },
                                                editor.surface->originalView()->viewport()));
-        const auto theirs = stats(timeKeystrokes(40, &peer.edit, {&peer.paints}));
+        const auto theirs = stats(timeKeystrokes(40, &peer.edit, { &peer.paints }));
         report("keystroke to repaint, novel", ours, theirs, 150, true);
 
-        const auto scrolls = stats(timeScrolls(60, bar, {&editor.editedPaints, &editor.originalPaints}));
-        const auto peerScrolls = stats(timeScrolls(60, peer.edit.verticalScrollBar(), {&peer.paints}));
+        const auto scrolls = stats(timeScrolls(60, bar, { &editor.editedPaints, &editor.originalPaints }));
+        const auto peerScrolls = stats(timeScrolls(60, peer.edit.verticalScrollBar(), { &peer.paints }));
         report("scroll step to repaint of both panes, novel", scrolls, peerScrolls, 16, true);
     }
     return 0;

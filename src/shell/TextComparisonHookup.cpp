@@ -45,10 +45,7 @@ TextComparisonHookup::TextComparisonHookup(ContentView &view)
 
 TextComparisonHookup::~TextComparisonHookup() = default;
 
-void TextComparisonHookup::setPanels(std::unique_ptr<TextProjectPanels> panels)
-{
-    m_panels = std::move(panels);
-}
+void TextComparisonHookup::setPanels(std::unique_ptr<TextProjectPanels> panels) { m_panels = std::move(panels); }
 
 void TextComparisonHookup::setExportDialogs(std::unique_ptr<TextExportDialogs> dialogs)
 {
@@ -77,7 +74,8 @@ bool TextComparisonHookup::presentSaveProjectPanel()
         return hooks.saveSelectedImagesToDesktop
             && !hooks.saveSelectedImagesToDesktop(model, ImageExportFormat::Png, 0.9).isEmpty();
     }
-    const std::optional<QString> path = m_panels->chooseProjectSaveLocation(model.suggestedProjectFileName(), m_view.window());
+    const std::optional<QString> path
+        = m_panels->chooseProjectSaveLocation(model.suggestedProjectFileName(), m_view.window());
     return path && model.saveProject(*path);
 }
 
@@ -134,10 +132,12 @@ QWidget *TextComparisonHookup::makeWorkspace()
     actions.exportWord = [&model](bool editedPageOnly, const QString &title) {
         model.saveTextComparisonWordToDesktop(exportKind(editedPageOnly), title);
     };
-    actions.addAnnotation = [&model](TextRange range) { return model.addTextMarkupAnnotation(range.location, range.length); };
-    actions.updateAnnotation = [&model](const QUuid &id, const std::optional<QString> &note, std::optional<bool> highlight,
-                                        const std::optional<QString> &highlightColorHex, std::optional<bool> underline,
-                                        const std::optional<QString> &underlineColorHex, std::optional<bool> strike) {
+    actions.addAnnotation
+        = [&model](TextRange range) { return model.addTextMarkupAnnotation(range.location, range.length); };
+    actions.updateAnnotation = [&model](const QUuid &id, const std::optional<QString> &note,
+                                        std::optional<bool> highlight, const std::optional<QString> &highlightColorHex,
+                                        std::optional<bool> underline, const std::optional<QString> &underlineColorHex,
+                                        std::optional<bool> strike) {
         model.updateTextMarkupAnnotation(id, note, highlight, highlightColorHex, underline, underlineColorHex, strike);
     };
     actions.deleteAnnotation = [&model](const QUuid &id) { model.deleteTextMarkupAnnotation(id); };
@@ -145,8 +145,8 @@ QWidget *TextComparisonHookup::makeWorkspace()
     actions.redo = [&model] { return model.redoTextComparisonEdit(); };
     auto cancel = [&model] { model.cancelCurrentOperation(); };
 
-    auto *workspace = new TextComparisonWorkspace(makeEmptyState(), actions, cancel, *m_exportDialogs,
-                                                  m_view.cancelSignal());
+    auto *workspace
+        = new TextComparisonWorkspace(makeEmptyState(), actions, cancel, *m_exportDialogs, m_view.cancelSignal());
     workspace->setComparison(model.textComparison());
     connect(&model, &MarkupViewModel::textComparisonChanged, workspace,
             [workspace, &model] { workspace->setComparison(model.textComparison()); });

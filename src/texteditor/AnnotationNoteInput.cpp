@@ -55,8 +55,8 @@ void AnnotationNoteInput::applyFocusSignal(int signal)
 
 void AnnotationNoteInput::keyPressEvent(QKeyEvent *event)
 {
-    const Qt::KeyboardModifiers masked =
-        event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    const Qt::KeyboardModifiers masked
+        = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
     const bool isReturn = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (isReturn && (masked == Qt::ControlModifier || masked == Qt::MetaModifier)) {
         if (textEdited)

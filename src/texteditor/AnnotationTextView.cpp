@@ -14,8 +14,8 @@ namespace AnnotationKeys {
 
 Action classify(int key, Qt::KeyboardModifiers modifiers, const QString &text, bool hasSelection)
 {
-    const Qt::KeyboardModifiers masked =
-        modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    const Qt::KeyboardModifiers masked
+        = modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
     if (key == Qt::Key_Z) {
         if (masked == Qt::ControlModifier || masked == Qt::MetaModifier)
             return Action::Undo;
@@ -35,7 +35,8 @@ AnnotationTextView::AnnotationTextView(QWidget *parent)
 {
     TextPaneMetrics::setUpPane(this);
     connect(document(), &QTextDocument::contentsChanged, this, [this] { m_placementsDirty = true; });
-    connect(paneLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this, [this] { m_placementsDirty = true; });
+    connect(paneLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
+            [this] { m_placementsDirty = true; });
     connect(paneLayout(), &QAbstractTextDocumentLayout::update, this, [this] { m_placementsDirty = true; });
 }
 
@@ -71,8 +72,8 @@ const std::vector<TextAnnotationCalloutPlacement> &AnnotationTextView::calloutPl
     for (const TextMarkupAnnotation &annotation : m_annotations) {
         if (!TextAnnotationCalloutLayout::getsBubble(annotation, text))
             continue;
-        const std::optional<TextRange> range =
-            EditorTextRules::clippedRange(annotation.location, annotation.length, text.size());
+        const std::optional<TextRange> range
+            = EditorTextRules::clippedRange(annotation.location, annotation.length, text.size());
         if (!range)
             continue;
         const auto runs = TextAnnotationCalloutLayout::visibleCharacterRanges(range->location, range->length, text);
@@ -88,7 +89,8 @@ const std::vector<TextAnnotationCalloutPlacement> &AnnotationTextView::calloutPl
         const QRectF area = glyphs.isEmpty() ? line : glyphs;
         TextAnnotationCalloutLayout::RawCallout raw;
         raw.annotation = annotation;
-        raw.targetRect = QRectF(area.x(), line.y(), std::max(area.width(), qreal(24)), std::max(line.height(), qreal(18)));
+        raw.targetRect
+            = QRectF(area.x(), line.y(), std::max(area.width(), qreal(24)), std::max(line.height(), qreal(18)));
         raw.lineKey = std::lround(line.y() * 0.5);
         raw.bubbleWidth = TextAnnotationCalloutLayout::bubbleWidth(annotation, maxBubbleWidth);
         raw.bubbleHeight = TextAnnotationCalloutLayout::bubbleHeight(annotation, raw.bubbleWidth);
@@ -114,9 +116,9 @@ std::optional<AnnotationTextView::CalloutHit> AnnotationTextView::calloutHit(QPo
     const auto &placements = calloutPlacements();
     for (auto it = placements.rbegin(); it != placements.rend(); ++it) {
         if (deleteButtonRect(it->bubbleRect).contains(point))
-            return CalloutHit{CalloutHit::Delete, it->annotation};
+            return CalloutHit { CalloutHit::Delete, it->annotation };
         if (it->bubbleRect.contains(point))
-            return CalloutHit{CalloutHit::Edit, it->annotation};
+            return CalloutHit { CalloutHit::Edit, it->annotation };
     }
     return std::nullopt;
 }
@@ -126,8 +128,8 @@ bool AnnotationTextView::event(QEvent *event)
     // Undo and redo belong to the comparison: no window shortcut may take them first.
     if (event->type() == QEvent::ShortcutOverride) {
         auto *key = static_cast<QKeyEvent *>(event);
-        const auto action =
-            AnnotationKeys::classify(key->key(), key->modifiers(), key->text(), textCursor().hasSelection());
+        const auto action
+            = AnnotationKeys::classify(key->key(), key->modifiers(), key->text(), textCursor().hasSelection());
         if (action == AnnotationKeys::Action::Undo || action == AnnotationKeys::Action::Redo) {
             event->accept();
             return true;
@@ -183,18 +185,17 @@ void AnnotationTextView::drawMarkupLines(QPainter &painter) const
     for (const TextMarkupAnnotation &annotation : m_annotations) {
         if (!annotation.underline && !annotation.strikethrough)
             continue;
-        const std::optional<TextRange> range =
-            EditorTextRules::clippedRange(annotation.location, annotation.length, text.size());
-        if (!range)
-            continue;
-        const auto runs = TextAnnotationCalloutLayout::visibleCharacterRanges(range->location, range->length, text);
+        // The runs are cut to the text: a markup outside it draws nothing.
+        const auto runs
+            = TextAnnotationCalloutLayout::visibleCharacterRanges(annotation.location, annotation.length, text);
         for (const auto &run : runs) {
             const auto segments = paneLayout()->segments(int(run.first), int(run.first + run.second));
             for (const auto &segment : segments) {
                 if (segment.line.bottom() < visible.top() || segment.line.top() > visible.bottom())
                     continue;
                 if (annotation.underline) {
-                    painter.setPen(QPen(HexColor::drawingColor(annotation.underlineColorHex), 2.4, Qt::SolidLine, Qt::FlatCap));
+                    painter.setPen(
+                        QPen(HexColor::drawingColor(annotation.underlineColorHex), 2.4, Qt::SolidLine, Qt::FlatCap));
                     const qreal y = segment.line.bottom() - 2.5;
                     painter.drawLine(QPointF(segment.glyphs.left(), y), QPointF(segment.glyphs.right(), y));
                 }

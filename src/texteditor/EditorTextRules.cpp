@@ -16,7 +16,7 @@ std::optional<TextRange> clippedRange(qint64 location, qint64 length, qint64 tex
         return std::nullopt;
     if (length > textLength - location)
         length = textLength - location;
-    return TextRange{location, length};
+    return TextRange { location, length };
 }
 
 std::optional<TextRange> trimmedSelection(const QString &text, qint64 location, qint64 length)
@@ -35,7 +35,7 @@ std::optional<TextRange> trimmedSelection(const QString &text, qint64 location, 
     // Keep a surrogate pair whole at the end.
     if (text.at(last).isHighSurrogate() && last + 1 < text.size())
         ++last;
-    return TextRange{first, last + 1 - first};
+    return TextRange { first, last + 1 - first };
 }
 
 namespace {
@@ -60,7 +60,7 @@ std::vector<HighlightRun> highlightRuns(const QString &text, const std::vector<T
     for (const TextComparisonChange &change : changes) {
         if (change.start < 0 || change.end > textLength || change.end <= change.start)
             continue;
-        intervals.push_back({int(change.start), int(change.end), Op::Change, changeColor});
+        intervals.push_back({ int(change.start), int(change.end), Op::Change, changeColor });
     }
     for (const TextMarkupAnnotation &annotation : annotations) {
         const std::optional<TextRange> range = clippedRange(annotation.location, annotation.length, textLength);
@@ -70,13 +70,13 @@ std::vector<HighlightRun> highlightRuns(const QString &text, const std::vector<T
         if (annotation.highlight && annotation.highlightColorHex != QLatin1String("none")) {
             const QColor color = HexColor::drawingColor(annotation.highlightColorHex);
             for (const auto &run : runs)
-                intervals.push_back({int(run.first), int(run.first + run.second), Op::Highlight, color});
+                intervals.push_back({ int(run.first), int(run.first + run.second), Op::Highlight, color });
         }
         if (annotation.underline)
-            intervals.push_back({int(range->location), int(range->end()), Op::Underline, QColor()});
+            intervals.push_back({ int(range->location), int(range->end()), Op::Underline, QColor() });
         if (annotation.strikethrough) {
             for (const auto &run : runs)
-                intervals.push_back({int(run.first), int(run.first + run.second), Op::Strike, QColor()});
+                intervals.push_back({ int(run.first), int(run.first + run.second), Op::Strike, QColor() });
         }
     }
     std::set<int> bounds;
@@ -90,7 +90,7 @@ std::vector<HighlightRun> highlightRuns(const QString &text, const std::vector<T
     for (auto it = bounds.begin(); std::next(it) != bounds.end(); ++it) {
         const int start = *it;
         const int end = *std::next(it);
-        HighlightRun run{start, end, std::nullopt, false};
+        HighlightRun run { start, end, std::nullopt, false };
         for (const Interval &interval : intervals) {
             if (interval.start > start || interval.end < end)
                 continue;
@@ -169,7 +169,7 @@ QString folded(QStringView grapheme)
 struct FoldedText {
     QString text;
     std::vector<qsizetype> sourceStart; // per folded unit: where its character starts
-    std::vector<bool> startsCharacter;  // per folded unit: first unit of a character
+    std::vector<bool> startsCharacter; // per folded unit: first unit of a character
     std::vector<qsizetype> characterEnd; // per folded unit: end of its character in the source
 };
 
@@ -214,7 +214,7 @@ std::optional<TextRange> findFirst(const QString &text, const QString &query)
         const bool endsOnBoundary = last + 1 >= haystack.text.size() || haystack.startsCharacter[std::size_t(last + 1)];
         if (haystack.startsCharacter[std::size_t(at)] && endsOnBoundary) {
             const qsizetype start = haystack.sourceStart[std::size_t(at)];
-            return TextRange{start, haystack.characterEnd[std::size_t(last)] - start};
+            return TextRange { start, haystack.characterEnd[std::size_t(last)] - start };
         }
         from = at + 1;
     }
@@ -230,10 +230,7 @@ std::vector<TextMarkupAnnotation> notedAnnotations(const std::vector<TextMarkupA
     return noted;
 }
 
-qint64 shownNumber(const TextMarkupAnnotation &annotation)
-{
-    return std::max<qint64>(annotation.sequenceNumber, 1);
-}
+qint64 shownNumber(const TextMarkupAnnotation &annotation) { return std::max<qint64>(annotation.sequenceNumber, 1); }
 
 QString badgeColorHex(const TextMarkupAnnotation &annotation)
 {

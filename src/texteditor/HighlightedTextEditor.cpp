@@ -105,10 +105,7 @@ bool HighlightedTextEditor::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-QString HighlightedTextEditor::currentText() const
-{
-    return m_text;
-}
+QString HighlightedTextEditor::currentText() const { return m_text; }
 
 void HighlightedTextEditor::render(const QString &text, const QString &originalText,
                                    const std::vector<TextComparisonChange> &changes,
@@ -182,8 +179,8 @@ void HighlightedTextEditor::updateAnnotationRects()
     const QPointF offset = m_view->scrollOffset();
     std::map<QUuid, QRectF> annotationRects;
     for (const TextMarkupAnnotation &annotation : m_annotations) {
-        const std::optional<TextRange> range =
-            EditorTextRules::clippedRange(annotation.location, annotation.length, m_text.size());
+        const std::optional<TextRange> range
+            = EditorTextRules::clippedRange(annotation.location, annotation.length, m_text.size());
         if (!range)
             continue;
         const auto segments = m_view->paneLayout()->segments(int(range->location), int(range->end()));

@@ -3,7 +3,7 @@
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/HexColor.h"
-#include "platform/SymbolIcons.h"
+#include "shell/ShellWidgets.h"
 #include "texteditor/EditorTextRules.h"
 
 #include <QPainter>
@@ -27,12 +27,7 @@ void panel(QPainter &painter, const QRectF &rect, qreal radius, const QColor &fi
     }
 }
 
-void symbol(QPainter &painter, const QString &name, const QColor &tint, const QRectF &rect, int size)
-{
-    const QRect target(int(std::lround(rect.center().x() - size / 2.0)), int(std::lround(rect.center().y() - size / 2.0)),
-                       size, size);
-    SymbolIcons::icon(name, tint).paint(&painter, target);
-}
+using ShellPainting::symbol;
 
 QColor hex(const char *text, qreal opacity = 1)
 {
@@ -324,10 +319,7 @@ AnnotationListRow::AnnotationListRow(const TextMarkupAnnotation &annotation, con
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
-QSize AnnotationListRow::sizeHint() const
-{
-    return QSize(204, heightForWidth(204));
-}
+QSize AnnotationListRow::sizeHint() const { return QSize(204, heightForWidth(204)); }
 
 int AnnotationListRow::heightForWidth(int width) const
 {
@@ -366,8 +358,8 @@ void AnnotationListRow::paintContent(QPainter &painter, const QRectF &rect)
 // ---- MarkupLegend -------------------------------------------------------------------------------
 
 namespace {
-const char *const legendColors[] = {"#16A34A", "#DC2626"};
-const char *const legendTitles[] = {"绿色 下划线/新增", "红色 划掉"};
+const char *const legendColors[] = { "#16A34A", "#DC2626" };
+const char *const legendTitles[] = { "绿色 下划线/新增", "红色 划掉" };
 } // namespace
 
 MarkupLegend::MarkupLegend(QWidget *parent)

@@ -1,8 +1,8 @@
 #include "texteditor/SyncedOriginalTextView.h"
 
-#include "textengine/TextAnnotationCalloutLayout.h"
 #include "texteditor/TextComparisonScrollSync.h"
 #include "texteditor/TextPaneDocumentLayout.h"
+#include "textengine/TextAnnotationCalloutLayout.h"
 
 #include <QScrollBar>
 #include <QTextBlock>
@@ -83,7 +83,8 @@ void SyncedOriginalTextView::applySpacing()
     m_renderedWidth = width;
     if (!m_renderedText)
         return;
-    paneLayout()->setSpacing(TextAnnotationCalloutLayout::calloutSpacing(*m_renderedText, m_renderedAnnotations, width));
+    paneLayout()->setSpacing(
+        TextAnnotationCalloutLayout::calloutSpacing(*m_renderedText, m_renderedAnnotations, width));
 }
 
 void SyncedOriginalTextView::resizeEvent(QResizeEvent *event)

@@ -97,17 +97,21 @@ protected:
 
 const QStringList &TextComparisonSurface::quickNotePhrases()
 {
-    static const QStringList phrases{QStringLiteral("错别字"), QStringLiteral("建议删除"), QStringLiteral("表述不清"),
-                                     QStringLiteral("需确认")};
+    static const QStringList phrases { QStringLiteral("错别字"), QStringLiteral("建议删除"), QStringLiteral("表述不清"),
+                                       QStringLiteral("需确认") };
     return phrases;
 }
 
 const std::vector<std::pair<QString, QString>> &TextComparisonSurface::markupColorOptions()
 {
-    static const std::vector<std::pair<QString, QString>> options{
-        {QStringLiteral("黄色标注"), QStringLiteral("#FDE047")}, {QStringLiteral("绿色标注"), QStringLiteral("#16A34A")},
-        {QStringLiteral("红色标注"), QStringLiteral("#DC2626")}, {QStringLiteral("橙色标注"), QStringLiteral("#D97706")},
-        {QStringLiteral("蓝色标注"), QStringLiteral("#2563EB")}, {QStringLiteral("紫色标注"), QStringLiteral("#7C3AED")}};
+    static const std::vector<std::pair<QString, QString>> options {
+        { QStringLiteral("黄色标注"), QStringLiteral("#FDE047") },
+        { QStringLiteral("绿色标注"), QStringLiteral("#16A34A") },
+        { QStringLiteral("红色标注"), QStringLiteral("#DC2626") },
+        { QStringLiteral("橙色标注"), QStringLiteral("#D97706") },
+        { QStringLiteral("蓝色标注"), QStringLiteral("#2563EB") },
+        { QStringLiteral("紫色标注"), QStringLiteral("#7C3AED") }
+    };
     return options;
 }
 
@@ -146,7 +150,8 @@ void TextComparisonSurface::buildHeader(QVBoxLayout *card)
     auto *titles = new QVBoxLayout;
     titles->setSpacing(3);
     titles->addStretch(1);
-    titles->addWidget(label(QStringLiteral("文案对比"), AppFont::font(16, QFont::Bold), AppTheme::primaryText(), header));
+    titles->addWidget(
+        label(QStringLiteral("文案对比"), AppFont::font(16, QFont::Bold), AppTheme::primaryText(), header));
     m_summary = label(QString(), AppFont::font(11, QFont::Medium), AppTheme::secondaryText(), header);
     m_summary->setObjectName(QStringLiteral("textComparisonSummary"));
     titles->addWidget(m_summary);
@@ -176,12 +181,12 @@ void TextComparisonSurface::buildHeader(QVBoxLayout *card)
         const char *badge;
     };
     const ToolInfo infos[] = {
-        {TextComparisonMarkupTool::Note, "批注", "批注", "text.bubble",
-         "选中文字后添加批注说明，批注会单独显示在对应文字上方", "#DC2626"},
-        {TextComparisonMarkupTool::Underline, "下划", "下划线", "underline",
-         "给选中文字加绿色下划线，适合标记新增或需要保留的内容", "#16A34A"},
-        {TextComparisonMarkupTool::Strikethrough, "划掉", "划掉", "strikethrough",
-         "给选中文字加红色划掉线，适合标记删除或不建议使用的内容", "#DC2626"},
+        { TextComparisonMarkupTool::Note, "批注", "批注", "text.bubble",
+          "选中文字后添加批注说明，批注会单独显示在对应文字上方", "#DC2626" },
+        { TextComparisonMarkupTool::Underline, "下划", "下划线", "underline",
+          "给选中文字加绿色下划线，适合标记新增或需要保留的内容", "#16A34A" },
+        { TextComparisonMarkupTool::Strikethrough, "划掉", "划掉", "strikethrough",
+          "给选中文字加红色划掉线，适合标记删除或不建议使用的内容", "#DC2626" },
     };
     int position = 1;
     for (const ToolInfo &info : infos) {
@@ -219,7 +224,8 @@ void TextComparisonSurface::buildHeader(QVBoxLayout *card)
     connect(m_save, &QAbstractButton::clicked, this, [this] { confirmExportScope(ExportTarget::Image); });
     row->addWidget(m_save);
 
-    m_export = new SurfaceButton(QStringLiteral("导出"), QStringLiteral("square.and.arrow.down"), QSize(86, 36), header);
+    m_export
+        = new SurfaceButton(QStringLiteral("导出"), QStringLiteral("square.and.arrow.down"), QSize(86, 36), header);
     m_export->setToolTip(QStringLiteral("导出文案对比为 PDF 或可编辑 Word"));
     m_exportMenu = new QMenu(m_export);
     QAction *pdf = m_exportMenu->addAction(QStringLiteral("PDF"));
@@ -302,7 +308,8 @@ QWidget *TextComparisonSurface::buildToolStrip()
     row->addLayout(quick);
     row->addWidget(new MarkupLegend(strip));
     row->addStretch(1);
-    m_listToggle = new SurfaceButton(QStringLiteral("隐藏列表"), QStringLiteral("list.bullet.rectangle"), QSize(86, 34), strip);
+    m_listToggle
+        = new SurfaceButton(QStringLiteral("隐藏列表"), QStringLiteral("list.bullet.rectangle"), QSize(86, 34), strip);
     m_listToggle->setLabelFont(AppFont::font(12, QFont::Bold));
     m_listToggle->setColors(AppTheme::darkSlate(), Qt::white, AppTheme::lightSlate());
     connect(m_listToggle, &QAbstractButton::clicked, this, [this] { toggleAnnotationList(); });
@@ -322,7 +329,8 @@ QWidget *TextComparisonSurface::buildOriginalPane()
     boxLayout->setContentsMargins(1, 1, 1, 1);
     m_originalView = new SyncedOriginalTextView(m_scrollSync, box);
     boxLayout->addWidget(m_originalView);
-    m_originalEmpty = label(QStringLiteral("原文为空"), AppFont::font(13, QFont::DemiBold), AppTheme::secondaryText(), box);
+    m_originalEmpty
+        = label(QStringLiteral("原文为空"), AppFont::font(13, QFont::DemiBold), AppTheme::secondaryText(), box);
     m_originalEmpty->setAlignment(Qt::AlignCenter);
     boxLayout->addWidget(m_originalEmpty);
     column->addWidget(box, 1);
@@ -344,13 +352,13 @@ QWidget *TextComparisonSurface::buildEditedPane()
         if (m_actions.editText)
             m_actions.editText(text);
     };
-    callbacks.selectionReported = [this](std::optional<TextRange> range, std::optional<QRectF> rect) {
-        selectionReported(range, rect);
-    };
-    callbacks.rectsReported = [this](const std::map<QUuid, QRectF> &annotations, const std::map<QUuid, QRectF> &callouts) {
-        m_state.annotationRects = annotations;
-        m_state.calloutRects = callouts;
-    };
+    callbacks.selectionReported
+        = [this](std::optional<TextRange> range, std::optional<QRectF> rect) { selectionReported(range, rect); };
+    callbacks.rectsReported
+        = [this](const std::map<QUuid, QRectF> &annotations, const std::map<QUuid, QRectF> &callouts) {
+              m_state.annotationRects = annotations;
+              m_state.calloutRects = callouts;
+          };
     callbacks.editCallout = [this](const TextMarkupAnnotation &annotation) { editAnnotationNote(annotation); };
     callbacks.deleteCallout = [this](const QUuid &id) { deleteAnnotation(id); };
     callbacks.undo = [this] { return m_actions.undo ? m_actions.undo() : false; };
@@ -412,15 +420,9 @@ void TextComparisonSurface::buildPopover()
     m_popover->hide();
 }
 
-QWidget *TextComparisonSurface::confirmNoteButton() const
-{
-    return m_confirm;
-}
+QWidget *TextComparisonSurface::confirmNoteButton() const { return m_confirm; }
 
-QWidget *TextComparisonSurface::originalEmptyLabel() const
-{
-    return m_originalEmpty;
-}
+QWidget *TextComparisonSurface::originalEmptyLabel() const { return m_originalEmpty; }
 
 void TextComparisonSurface::buildListPanel()
 {
@@ -431,7 +433,8 @@ void TextComparisonSurface::buildListPanel()
     column->setContentsMargins(12, 12, 12, 12);
     column->setSpacing(10);
     auto *header = new QHBoxLayout;
-    header->addWidget(label(QStringLiteral("批注列表"), AppFont::font(13, QFont::Bold), AppTheme::primaryText(), panel));
+    header->addWidget(
+        label(QStringLiteral("批注列表"), AppFont::font(13, QFont::Bold), AppTheme::primaryText(), panel));
     header->addStretch(1);
     QFont countFont = AppFont::font(11, QFont::Bold);
     countFont.setStyleHint(QFont::Monospace);
@@ -467,7 +470,8 @@ void TextComparisonSurface::buildStrip(QVBoxLayout *card)
     m_stripRow = new QHBoxLayout(content);
     m_stripRow->setContentsMargins(18, 0, 18, 0);
     m_stripRow->setSpacing(8);
-    m_stripEmpty = label(QStringLiteral("暂无修改"), AppFont::font(12, QFont::DemiBold), AppTheme::secondaryText(), content);
+    m_stripEmpty
+        = label(QStringLiteral("暂无修改"), AppFont::font(12, QFont::DemiBold), AppTheme::secondaryText(), content);
     m_stripRow->addWidget(m_stripEmpty);
     m_stripRow->addStretch(1);
     scroll->setWidget(content);

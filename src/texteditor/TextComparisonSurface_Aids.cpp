@@ -28,7 +28,7 @@ void TextComparisonSurface::performSearch()
 
 void TextComparisonSurface::jumpToAnnotation(const TextMarkupAnnotation &annotation)
 {
-    m_state.focusRange = TextRange{annotation.location, annotation.length};
+    m_state.focusRange = TextRange { annotation.location, annotation.length };
     m_state.focusedAnnotationID = annotation.id;
     refreshList();
     refreshChrome();
@@ -75,10 +75,7 @@ void TextComparisonSurface::refreshList()
     }
 }
 
-std::vector<ChangeChip *> TextComparisonSurface::changeChips() const
-{
-    return m_chips;
-}
+std::vector<ChangeChip *> TextComparisonSurface::changeChips() const { return m_chips; }
 
 void TextComparisonSurface::refreshStrip()
 {
@@ -110,7 +107,8 @@ void TextComparisonSurface::confirmExportScope(ExportTarget target)
         promptExportTitle(false, target);
         return;
     }
-    static const QString titles[] = {QStringLiteral("保存图片"), QStringLiteral("导出 PDF"), QStringLiteral("导出 Word")};
+    static const QString titles[]
+        = { QStringLiteral("保存图片"), QStringLiteral("导出 PDF"), QStringLiteral("导出 Word") };
     switch (m_dialogs.askScope(titles[int(target)], window())) {
     case TextExportDialogs::Scope::Full:
         promptExportTitle(false, target);
@@ -125,7 +123,8 @@ void TextComparisonSurface::confirmExportScope(ExportTarget target)
 
 void TextComparisonSurface::promptExportTitle(bool editedPageOnly, ExportTarget target)
 {
-    static const QString titles[] = {QStringLiteral("保存图片"), QStringLiteral("导出 PDF"), QStringLiteral("导出 Word")};
+    static const QString titles[]
+        = { QStringLiteral("保存图片"), QStringLiteral("导出 PDF"), QStringLiteral("导出 Word") };
     const QString defaultTitle = editedPageOnly ? QStringLiteral("修改文案页") : QStringLiteral("文案对比");
     const std::optional<QString> answer = m_dialogs.askTitle(titles[int(target)], defaultTitle, window());
     if (!answer)

@@ -40,8 +40,10 @@ void TextComparisonSurface::selectionReported(std::optional<TextRange> range, st
     const std::optional<TextRange> previous = m_state.selectionRange;
     m_state.selectionRange = range;
     m_state.selectionRect = rect;
-    const auto location = [](const std::optional<TextRange> &r) { return r ? std::optional<qint64>(r->location) : std::nullopt; };
-    const auto length = [](const std::optional<TextRange> &r) { return r ? std::optional<qint64>(r->length) : std::nullopt; };
+    const auto location
+        = [](const std::optional<TextRange> &r) { return r ? std::optional<qint64>(r->location) : std::nullopt; };
+    const auto length
+        = [](const std::optional<TextRange> &r) { return r ? std::optional<qint64>(r->length) : std::nullopt; };
     if (location(previous) != location(range))
         syncActiveAnnotationWithSelection();
     if (length(previous) != length(range))
@@ -129,8 +131,8 @@ bool TextComparisonSurface::applyMarkupShortcut(const QString &key)
 void TextComparisonSurface::openNoteEditor(qint64 location, qint64 length)
 {
     m_state.isNotePopoverPresented = true;
-    const TextMarkupAnnotation *active =
-        m_state.activeAnnotationID ? annotationWithID(*m_state.activeAnnotationID) : nullptr;
+    const TextMarkupAnnotation *active
+        = m_state.activeAnnotationID ? annotationWithID(*m_state.activeAnnotationID) : nullptr;
     if (active) {
         m_state.activeNote = active->note;
     } else if (const std::optional<QUuid> id = annotationID(location, length)) {
@@ -151,7 +153,7 @@ std::optional<std::pair<QUuid, bool>> TextComparisonSurface::toolTarget(qint64 l
     if (const std::optional<QUuid> id = annotationID(location, length))
         return std::make_pair(*id, true);
     if (m_actions.addAnnotation) {
-        if (const std::optional<TextMarkupAnnotation> created = m_actions.addAnnotation(TextRange{location, length}))
+        if (const std::optional<TextMarkupAnnotation> created = m_actions.addAnnotation(TextRange { location, length }))
             return std::make_pair(created->id, false);
     }
     return std::nullopt;
@@ -197,7 +199,8 @@ void TextComparisonSurface::commitNote(qint64 location, qint64 length)
         if (annotationWithID(id))
             taken = id;
     } else if (m_actions.addAnnotation) {
-        if (const std::optional<TextMarkupAnnotation> created = m_actions.addAnnotation(TextRange{location, length})) {
+        if (const std::optional<TextMarkupAnnotation> created
+            = m_actions.addAnnotation(TextRange { location, length })) {
             if (m_actions.updateAnnotation)
                 m_actions.updateAnnotation(created->id, note, true, m_state.selectedMarkupColorHex, std::nullopt,
                                            std::nullopt, std::nullopt);
@@ -222,7 +225,7 @@ void TextComparisonSurface::editAnnotationNote(const TextMarkupAnnotation &annot
 {
     m_state.activeAnnotationID = annotation.id;
     m_state.activeNote = annotation.note;
-    m_state.selectionRange = TextRange{annotation.location, annotation.length};
+    m_state.selectionRange = TextRange { annotation.location, annotation.length };
     m_state.pendingSelectionRange = m_state.selectionRange;
     if (const auto it = m_state.annotationRects.find(annotation.id); it != m_state.annotationRects.end())
         m_state.pendingSelectionRect = it->second;

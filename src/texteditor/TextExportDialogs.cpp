@@ -58,9 +58,9 @@ int runDialog(QWidget *parent, const QString &message, const QString &informativ
 
 TextExportDialogs::Scope ModalTextExportDialogs::askScope(const QString &dialogTitle, QWidget *parent)
 {
-    const int chosen = runDialog(parent, dialogTitle, QStringLiteral("请选择导出全部内容，或只导出修改文案这一页。"),
-                                 {QStringLiteral("导出全部内容"), QStringLiteral("仅导出修改文案页"), QStringLiteral("取消")},
-                                 nullptr);
+    const int chosen = runDialog(
+        parent, dialogTitle, QStringLiteral("请选择导出全部内容，或只导出修改文案这一页。"),
+        { QStringLiteral("导出全部内容"), QStringLiteral("仅导出修改文案页"), QStringLiteral("取消") }, nullptr);
     if (chosen == 0)
         return Scope::Full;
     if (chosen == 1)
@@ -75,7 +75,7 @@ std::optional<QString> ModalTextExportDialogs::askTitle(const QString &confirmTi
     field.setText(defaultTitle);
     field.setPlaceholderText(defaultTitle);
     const int chosen = runDialog(parent, QStringLiteral("导出标题"), QStringLiteral("请输入导出页面顶部显示的标题。"),
-                                 {confirmTitle, QStringLiteral("取消")}, &field);
+                                 { confirmTitle, QStringLiteral("取消") }, &field);
     if (chosen != 0)
         return std::nullopt;
     return field.text();

@@ -16,8 +16,8 @@ public:
     // Buttons in this order: "导出全部内容", "仅导出修改文案页", "取消".
     virtual Scope askScope(const QString &dialogTitle, QWidget *parent) = 0;
     // The title field prefilled with the default; nothing when cancelled.
-    virtual std::optional<QString> askTitle(const QString &confirmTitle, const QString &defaultTitle,
-                                            QWidget *parent) = 0;
+    virtual std::optional<QString> askTitle(const QString &confirmTitle, const QString &defaultTitle, QWidget *parent)
+        = 0;
 };
 
 // Small modal dialogs with the buttons in the fixed order, "取消" last.

@@ -17,15 +17,9 @@
 
 namespace TextPaneMetrics {
 
-QFont font()
-{
-    return AppFont::font(14);
-}
+QFont font() { return AppFont::font(14); }
 
-qreal availableWidth(qreal viewportWidth)
-{
-    return std::max(viewportWidth - 2 * insetX, minimumTextWidth);
-}
+qreal availableWidth(qreal viewportWidth) { return std::max(viewportWidth - 2 * insetX, minimumTextWidth); }
 
 void setUpPane(QTextEdit *edit)
 {
@@ -131,8 +125,8 @@ void TextPaneDocumentLayout::positionLines(const QTextBlock &block)
         QTextLine line = layout->lineAt(index);
         const qsizetype start = blockStart + line.textStart();
         // A block's separator belongs to its last line.
-        const qsizetype keyEnd = index + 1 < count ? blockStart + layout->lineAt(index + 1).textStart()
-                                                   : blockStart + block.length();
+        const qsizetype keyEnd
+            = index + 1 < count ? blockStart + layout->lineAt(index + 1).textStart() : blockStart + block.length();
         const qreal band = TextBandLayout::bandFor(m_spacing, start, keyEnd, textLength);
         line.setPosition(QPointF(0, y + band));
         y += band + line.height() + lineSpacing;
@@ -240,10 +234,7 @@ QSizeF TextPaneDocumentLayout::documentSize() const
     return QSizeF(std::max<qreal>(m_pageWidth, 0), total + 2 * insetY);
 }
 
-QRectF TextPaneDocumentLayout::frameBoundingRect(QTextFrame *) const
-{
-    return QRectF(QPointF(0, 0), documentSize());
-}
+QRectF TextPaneDocumentLayout::frameBoundingRect(QTextFrame *) const { return QRectF(QPointF(0, 0), documentSize()); }
 
 QRectF TextPaneDocumentLayout::blockBoundingRect(const QTextBlock &block) const
 {
@@ -313,8 +304,8 @@ std::vector<TextPaneDocumentLayout::Segment> TextPaneDocumentLayout::segments(in
             const qreal x0 = line.cursorToX(from - blockStart);
             const qreal x1 = line.cursorToX(to - blockStart);
             const QRectF lineRect(insetX, top + line.y(), line.naturalTextWidth(), line.height());
-            result.push_back({QRectF(insetX + std::min(x0, x1), lineRect.top(), std::abs(x1 - x0), line.height()),
-                              lineRect});
+            result.push_back(
+                { QRectF(insetX + std::min(x0, x1), lineRect.top(), std::abs(x1 - x0), line.height()), lineRect });
         }
     }
     return result;

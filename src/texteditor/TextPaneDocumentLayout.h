@@ -76,8 +76,8 @@ private:
     std::map<qsizetype, qreal> m_spacing;
     qreal m_pageWidth = -1;
     qreal m_textWidth = TextPaneMetrics::minimumTextWidth;
-    std::vector<qreal> m_heights;     // per block, line spacing included
-    std::vector<qreal> m_bands;       // per block, sum of its lines' bands
+    std::vector<qreal> m_heights; // per block, line spacing included
+    std::vector<qreal> m_bands; // per block, sum of its lines' bands
     mutable std::vector<qreal> m_tops; // per block, from the first line (insets excluded)
     mutable bool m_topsDirty = true;
     int m_characterCount = 0;

@@ -26,7 +26,8 @@ std::optional<QString> run(QFileDialog &dialog)
 
 std::optional<QString> FileDialogTextProjectPanels::chooseProjectToOpen(QWidget *parent)
 {
-    QFileDialog dialog(parent, QStringLiteral("选择一个Kivora项目文件。"), existingFolder(QStandardPaths::DesktopLocation));
+    QFileDialog dialog(parent, QStringLiteral("选择一个Kivora项目文件。"),
+                       existingFolder(QStandardPaths::DesktopLocation));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(projectFilter);
@@ -58,7 +59,7 @@ std::optional<QString> FileDialogTextProjectPanels::chooseSourceText(QWidget *pa
     QFileDialog dialog(parent, QStringLiteral("选择一份原文文案文件，右侧会生成可编辑副本。"), folder);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters({QStringLiteral("文案 (*.txt *.rtf *.docx)"), QStringLiteral("所有文件 (*)")});
+    dialog.setNameFilters({ QStringLiteral("文案 (*.txt *.rtf *.docx)"), QStringLiteral("所有文件 (*)") });
     dialog.setLabelText(QFileDialog::Accept, QStringLiteral("上传"));
     return run(dialog);
 }

@@ -23,14 +23,14 @@ TextMarkupAnnotation markup(qint64 location, qint64 length)
 TEST(EditorTextRules, SelectionsAndMarkupsAreCutToTheText)
 {
     // Two spaces, "abc", a space and a line break give the word alone.
-    EXPECT_EQ(trimmedSelection(QStringLiteral("  abc \nx"), 0, 7), (TextRange{2, 3}));
+    EXPECT_EQ(trimmedSelection(QStringLiteral("  abc \nx"), 0, 7), (TextRange { 2, 3 }));
     EXPECT_EQ(trimmedSelection(QStringLiteral("a   b"), 1, 3), std::nullopt);
-    EXPECT_EQ(trimmedSelection(QStringLiteral("ab"), 1, 50), (TextRange{1, 1}));
+    EXPECT_EQ(trimmedSelection(QStringLiteral("ab"), 1, 50), (TextRange { 1, 1 }));
     EXPECT_EQ(trimmedSelection(QStringLiteral("ab"), 2, 1), std::nullopt);
     // A character outside the BMP at the end of the selection stays whole.
-    EXPECT_EQ(trimmedSelection(QStringLiteral("a😀 "), 0, 4), (TextRange{0, 3}));
+    EXPECT_EQ(trimmedSelection(QStringLiteral("a😀 "), 0, 4), (TextRange { 0, 3 }));
     // Stored 64-bit values never overflow into a valid range.
-    EXPECT_EQ(clippedRange(3, std::numeric_limits<qint64>::max(), 10), (TextRange{3, 7}));
+    EXPECT_EQ(clippedRange(3, std::numeric_limits<qint64>::max(), 10), (TextRange { 3, 7 }));
     EXPECT_EQ(clippedRange(std::numeric_limits<qint64>::max(), 1, 10), std::nullopt);
     EXPECT_EQ(clippedRange(-1, 4, 10), std::nullopt);
 }
@@ -38,7 +38,7 @@ TEST(EditorTextRules, SelectionsAndMarkupsAreCutToTheText)
 TEST(EditorTextRules, HighlightRunsFollowTheMarkupOrder)
 {
     const QString text = QStringLiteral("abcd efgh ijkl");
-    TextComparisonChange change{1, 0, 9};
+    TextComparisonChange change { 1, 0, 9 };
     // A highlight paints over the change; "none" adds nothing of its own.
     TextMarkupAnnotation highlighted = markup(0, 4);
     highlighted.highlight = true;
@@ -46,10 +46,10 @@ TEST(EditorTextRules, HighlightRunsFollowTheMarkupOrder)
     TextMarkupAnnotation colourless = markup(5, 4);
     colourless.highlight = true;
     colourless.highlightColorHex = QStringLiteral("none");
-    auto runs = highlightRuns(text, {change}, {highlighted, colourless});
+    auto runs = highlightRuns(text, { change }, { highlighted, colourless });
     ASSERT_EQ(runs.size(), 2u);
-    EXPECT_EQ(runs[0], (HighlightRun{0, 4, QColor(0x16, 0xA3, 0x4A), true}));
-    EXPECT_EQ(runs[1], (HighlightRun{4, 9, QColor(0xFD, 0xE6, 0x8A), true}));
+    EXPECT_EQ(runs[0], (HighlightRun { 0, 4, QColor(0x16, 0xA3, 0x4A), true }));
+    EXPECT_EQ(runs[1], (HighlightRun { 4, 9, QColor(0xFD, 0xE6, 0x8A), true }));
 
     // A strike clears every background on its visible characters, the space between keeps it;
     // a markup underline replaces the change's underline over its whole range.
@@ -57,13 +57,13 @@ TEST(EditorTextRules, HighlightRunsFollowTheMarkupOrder)
     struck.strikethrough = true;
     TextMarkupAnnotation underlined = markup(5, 9);
     underlined.underline = true;
-    runs = highlightRuns(text, {change}, {highlighted, struck, underlined});
+    runs = highlightRuns(text, { change }, { highlighted, struck, underlined });
     ASSERT_EQ(runs.size(), 2u);
-    EXPECT_EQ(runs[0], (HighlightRun{0, 4, std::nullopt, true}));
-    EXPECT_EQ(runs[1], (HighlightRun{4, 5, QColor(0xFD, 0xE6, 0x8A), true}));
+    EXPECT_EQ(runs[0], (HighlightRun { 0, 4, std::nullopt, true }));
+    EXPECT_EQ(runs[1], (HighlightRun { 4, 5, QColor(0xFD, 0xE6, 0x8A), true }));
 
     // Ranges outside the text are skipped, never clipped into a wrong place.
-    EXPECT_TRUE(highlightRuns(text, {TextComparisonChange{1, 10, 40}}, {markup(40, 2)}).empty());
+    EXPECT_TRUE(highlightRuns(text, { TextComparisonChange { 1, 10, 40 } }, { markup(40, 2) }).empty());
 }
 
 TEST(EditorTextRules, SnippetsFlattenAndCutAtCharacters)
@@ -86,19 +86,19 @@ TEST(EditorTextRules, SnippetsFlattenAndCutAtCharacters)
 TEST(EditorTextRules, SearchIgnoresCaseAndAccentsButNotWidth)
 {
     const QString text = QStringLiteral("Café au lait, CAFE noir");
-    EXPECT_EQ(findFirst(text, QStringLiteral("  cafe ")), (TextRange{0, 4}));
-    EXPECT_EQ(findFirst(text, QStringLiteral("noir")), (TextRange{19, 4}));
+    EXPECT_EQ(findFirst(text, QStringLiteral("  cafe ")), (TextRange { 0, 4 }));
+    EXPECT_EQ(findFirst(text, QStringLiteral("noir")), (TextRange { 19, 4 }));
     EXPECT_EQ(findFirst(text, QStringLiteral("   ")), std::nullopt);
     EXPECT_EQ(findFirst(text, QStringLiteral("thé")), std::nullopt);
     // A decomposed accent in the text maps back to its two units.
-    EXPECT_EQ(findFirst(QStringLiteral("xe\u0301y"), QStringLiteral("é")), (TextRange{1, 2}));
+    EXPECT_EQ(findFirst(QStringLiteral("xe\u0301y"), QStringLiteral("é")), (TextRange { 1, 2 }));
     // Full-width letters stay distinct from ASCII ones.
     EXPECT_EQ(findFirst(QStringLiteral("ＡＢＣ"), QStringLiteral("abc")), std::nullopt);
     // A match must not end inside a character: a syllable's first jamo is not the syllable.
     EXPECT_EQ(findFirst(QStringLiteral("한글"), QStringLiteral("\u1112")), std::nullopt);
-    EXPECT_EQ(findFirst(QStringLiteral("한글 한"), QStringLiteral("한")), (TextRange{0, 1}));
+    EXPECT_EQ(findFirst(QStringLiteral("한글 한"), QStringLiteral("한")), (TextRange { 0, 1 }));
     // Emoji with a skin tone is one character; its base alone does not match.
-    EXPECT_EQ(findFirst(QStringLiteral("👍🏽 👍"), QStringLiteral("👍")), (TextRange{5, 2}));
+    EXPECT_EQ(findFirst(QStringLiteral("👍🏽 👍"), QStringLiteral("👍")), (TextRange { 5, 2 }));
 }
 
 TEST(EditorTextRules, ListRowsShowNotedMarkupsWithTheirBadges)
@@ -109,7 +109,7 @@ TEST(EditorTextRules, ListRowsShowNotedMarkupsWithTheirBadges)
     TextMarkupAnnotation note = markup(3, 2);
     note.note = QStringLiteral("改");
     note.highlightColorHex = QStringLiteral("none");
-    const auto noted = notedAnnotations({blank, note});
+    const auto noted = notedAnnotations({ blank, note });
     ASSERT_EQ(noted.size(), 1u);
     EXPECT_EQ(noted.front().id, note.id);
     EXPECT_EQ(shownNumber(note), 1);

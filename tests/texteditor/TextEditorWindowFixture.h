@@ -1,17 +1,17 @@
 #pragma once
 
+#include "model/AppTheme.h"
 #include "shell/ShellInput.h"
 #include "shell/ShellTestSupport.h"
 #include "shell/ShellWindowFixture.h"
 #include "shell/TextComparisonHookup.h"
+#include "support/TestSupport.h"
 #include "texteditor/AnnotationTextView.h"
 #include "texteditor/HighlightedTextEditor.h"
 #include "texteditor/TextComparisonSurface.h"
 #include "texteditor/TextComparisonWorkspace.h"
 #include "texteditor/TextExportDialogs.h"
 #include "texteditor/TextProjectPanels.h"
-#include "model/AppTheme.h"
-#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>

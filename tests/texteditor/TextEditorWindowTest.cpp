@@ -107,7 +107,7 @@ TEST_F(TextEditorWindowTest, SelectionIsTrimmedAndTiedToAnExactMarkup)
 {
     openDocument(QStringLiteral("  abc \n第二行"));
     select(0, 7);
-    EXPECT_EQ(surface()->state().selectionRange, (TextRange{2, 3}));
+    EXPECT_EQ(surface()->state().selectionRange, (TextRange { 2, 3 }));
     EXPECT_EQ(textView()->textCursor().selectionStart(), 2);
     EXPECT_EQ(textView()->textCursor().selectionEnd(), 5);
     const QRectF rect = *surface()->state().selectionRect;
@@ -129,7 +129,7 @@ TEST_F(TextEditorWindowTest, SelectionIsTrimmedAndTiedToAnExactMarkup)
     select(2, 5);
     select(9, 9);
     EXPECT_FALSE(surface()->state().selectionRange);
-    EXPECT_EQ(surface()->state().pendingSelectionRange, (TextRange{2, 3}));
+    EXPECT_EQ(surface()->state().pendingSelectionRange, (TextRange { 2, 3 }));
     surface()->applyMarkupTool(TextComparisonMarkupTool::Underline);
     EXPECT_TRUE(model().textComparison()->annotations.front().underline);
 }
@@ -182,10 +182,10 @@ TEST_F(TextEditorWindowTest, PopoverQuickNotesAndBlankNotes)
 TEST_F(TextEditorWindowTest, BubblesEditAndDeleteWithoutMovingTheCaret)
 {
     openDocument(QStringLiteral("第一行\n第二行有两处批注\n第三行"));
-    for (auto range : {std::make_pair(4, 2), std::make_pair(9, 2)}) {
+    for (auto range : { std::make_pair(4, 2), std::make_pair(9, 2) }) {
         const auto created = model().addTextMarkupAnnotation(range.first, range.second);
-        model().updateTextMarkupAnnotation(created->id, QStringLiteral("批注%1").arg(range.first), true,
-                                           std::nullopt, std::nullopt, std::nullopt, std::nullopt);
+        model().updateTextMarkupAnnotation(created->id, QStringLiteral("批注%1").arg(range.first), true, std::nullopt,
+                                           std::nullopt, std::nullopt, std::nullopt);
     }
     select(1, 1);
     const auto &placements = textView()->calloutPlacements();
@@ -223,14 +223,14 @@ TEST_F(TextEditorWindowTest, SearchListAndStripJumps)
     surface()->searchField()->setText(QStringLiteral("  target "));
     Q_EMIT surface()->searchField()->returnPressed();
     const qint64 at = edited().indexOf(QStringLiteral("TARGET"));
-    EXPECT_EQ(surface()->state().focusRange, (TextRange{at, 6}));
+    EXPECT_EQ(surface()->state().focusRange, (TextRange { at, 6 }));
     EXPECT_EQ(textView()->textCursor().selectionStart(), at);
     EXPECT_GT(textView()->verticalScrollBar()->value(), 0);
     // The original pane followed the scroll.
     EXPECT_GT(surface()->originalView()->verticalScrollBar()->value(), 0);
     surface()->setSearchText(QStringLiteral("resume"));
     surface()->performSearch();
-    EXPECT_EQ(surface()->state().focusRange, (TextRange{4, 6}));
+    EXPECT_EQ(surface()->state().focusRange, (TextRange { 4, 6 }));
 
     // The list: only noted markups, a click focuses the row and opens the note.
     const auto first = model().addTextMarkupAnnotation(0, 2);
@@ -275,7 +275,7 @@ TEST_F(TextEditorWindowTest, ExportQuestionsGateEveryExport)
     exportDialogs->keepDefaultTitle = true;
     click(surface()->saveButton(), QPoint(10, 10));
     EXPECT_TRUE(exportDialogs->scopeTitles.isEmpty());
-    EXPECT_EQ(exportDialogs->titleRequests, QStringList{QStringLiteral("保存图片|文案对比")});
+    EXPECT_EQ(exportDialogs->titleRequests, QStringList { QStringLiteral("保存图片|文案对比") });
     EXPECT_TRUE(model().statusMessage().contains(QStringLiteral("文案对比-文案对比-")));
 
     model().addTextMarkupAnnotation(0, 2);
@@ -284,8 +284,8 @@ TEST_F(TextEditorWindowTest, ExportQuestionsGateEveryExport)
     exportDialogs->keepDefaultTitle = false;
     exportDialogs->title = QStringLiteral(" \n ");
     surface()->exportMenu()->actions()[1]->trigger();
-    EXPECT_EQ(exportDialogs->scopeTitles, QStringList{QStringLiteral("导出 Word")});
-    EXPECT_EQ(exportDialogs->titleRequests, QStringList{QStringLiteral("导出 Word|修改文案页")});
+    EXPECT_EQ(exportDialogs->scopeTitles, QStringList { QStringLiteral("导出 Word") });
+    EXPECT_EQ(exportDialogs->titleRequests, QStringList { QStringLiteral("导出 Word|修改文案页") });
     EXPECT_TRUE(model().statusMessage().contains(QStringLiteral("修改文案页-修改文案页-")));
 
     // Cancelling the scope asks nothing more; cancelling the title exports nothing.
@@ -334,7 +334,7 @@ TEST_F(TextEditorWindowTest, AFileDroppedOnTheEditorGoesToTheWindow)
     EXPECT_FALSE(surface()->noteInput()->viewport()->acceptDrops());
 
     QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(image)});
+    mime.setUrls({ QUrl::fromLocalFile(image) });
     QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &enter);
     QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);

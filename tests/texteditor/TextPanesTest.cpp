@@ -9,14 +9,14 @@
 #include "texteditor/TextPaneDocumentLayout.h"
 #include "textengine/TextComparisonDiff.h"
 
+#include "shell/ShellInput.h"
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QSettings>
-#include <QTextBlock>
 #include <QTemporaryDir>
-#include "shell/ShellInput.h"
+#include <QTextBlock>
 
 #include <gtest/gtest.h>
 
@@ -25,8 +25,8 @@ namespace {
 // An editor wired to a real view model, as the workspace wires it.
 struct EditorHarness {
     QTemporaryDir directory;
-    QSettings settings{directory.filePath(QStringLiteral("p.ini")), QSettings::IniFormat};
-    MarkupViewModel model{settings};
+    QSettings settings { directory.filePath(QStringLiteral("p.ini")), QSettings::IniFormat };
+    MarkupViewModel model { settings };
     std::shared_ptr<TextComparisonScrollSync> sync = std::make_shared<TextComparisonScrollSync>();
     std::unique_ptr<HighlightedTextEditor> editor;
     int reports = 0;
@@ -158,7 +158,7 @@ TEST(TextPaneLayout, NotedLinesGetTheSameBandInBothPanes)
     const QRectF plain = edited->lineRectAt(0);
     const QRectF banded = edited->lineRectAt(7);
     EXPECT_GT(banded.top() - plain.bottom(), 40); // room for the bubble above the second line
-    for (int position : {0, 7, 13})
+    for (int position : { 0, 7, 13 })
         EXPECT_EQ(original.paneLayout()->lineRectAt(position).top(), edited->lineRectAt(position).top()) << position;
 
     // The bubble stands above its words and is reported in viewport coordinates.

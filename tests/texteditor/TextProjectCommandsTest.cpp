@@ -25,7 +25,7 @@ TEST_F(TextEditorWindowTest, EmptyStateAndUploadPanelSwitchBeforeReading)
     showWindow();
     // The launcher's text card asks for a source at once; a cancelled panel leaves the empty state.
     view().switchWorkspace(WorkspaceMode::TextComparison, true);
-    EXPECT_EQ(panels->requests, QStringList{QStringLiteral("source")});
+    EXPECT_EQ(panels->requests, QStringList { QStringLiteral("source") });
     ASSERT_TRUE(workspace());
     EXPECT_TRUE(workspace()->emptyState()->isVisible());
     EXPECT_FALSE(surface());
@@ -66,8 +66,8 @@ TEST_F(TextEditorWindowTest, ProjectRoundTripThroughThePanels)
 {
     openDocument(QStringLiteral("第一行有批注\n第二行"));
     const auto created = model().addTextMarkupAnnotation(0, 3);
-    model().updateTextMarkupAnnotation(created->id, QStringLiteral("需要改"), true, QStringLiteral("#2563EB"),
-                                       true, std::nullopt, std::nullopt);
+    model().updateTextMarkupAnnotation(created->id, QStringLiteral("需要改"), true, QStringLiteral("#2563EB"), true,
+                                       std::nullopt, std::nullopt);
     select(8, 8);
     typeText(QStringLiteral("改"));
     const TextComparisonState saved = *model().textComparison();
@@ -77,7 +77,7 @@ TEST_F(TextEditorWindowTest, ProjectRoundTripThroughThePanels)
     panels->saveAnswers.push_back(path);
     ASSERT_TRUE(textView()->hasFocus());
     key(Qt::Key_S, Qt::ControlModifier);
-    EXPECT_EQ(panels->requests, QStringList{QStringLiteral("save")});
+    EXPECT_EQ(panels->requests, QStringList { QStringLiteral("save") });
     EXPECT_EQ(panels->suggestedName, model().suggestedProjectFileName());
     ASSERT_TRUE(QFileInfo::exists(path));
     EXPECT_EQ(model().projectURL(), path);
@@ -118,7 +118,7 @@ TEST_F(TextEditorWindowTest, CtrlSWithoutATextDocumentSavesTheSelectedImages)
         ++imageSaves;
         EXPECT_EQ(format, ImageExportFormat::Png);
         EXPECT_DOUBLE_EQ(quality, 0.9);
-        return QStringList{QStringLiteral("/tmp/x.png")};
+        return QStringList { QStringLiteral("/tmp/x.png") };
     };
     view().switchWorkspace(WorkspaceMode::TextComparison, false);
     showWindow();
@@ -132,7 +132,8 @@ TEST_F(TextEditorWindowTest, CtrlSWithoutATextDocumentSavesTheSelectedImages)
     // The save-as variant reports whether an image was written.
     auto *hookup = view().findChild<TextComparisonHookup *>();
     EXPECT_TRUE(hookup->presentSaveProjectPanel());
-    view().hooks().saveSelectedImagesToDesktop = [](MarkupViewModel &, ImageExportFormat, double) { return QStringList(); };
+    view().hooks().saveSelectedImagesToDesktop
+        = [](MarkupViewModel &, ImageExportFormat, double) { return QStringList(); };
     EXPECT_FALSE(hookup->presentSaveProjectPanel());
     view().hooks().saveSelectedImagesToDesktop = original;
 }
@@ -143,7 +144,7 @@ TEST_F(TextEditorWindowTest, QuitPromptSaveUsesThePanelWithoutAProjectFile)
     dialogs->quitAnswer = QuitAnswer::Save;
     // A cancelled panel keeps the window.
     EXPECT_FALSE(view().shouldCloseWindow());
-    EXPECT_EQ(panels->requests, QStringList{QStringLiteral("save")});
+    EXPECT_EQ(panels->requests, QStringList { QStringLiteral("save") });
     EXPECT_EQ(quitRequests, 0);
     // A written file lets it quit.
     const QString path = directory.filePath(QStringLiteral("退出前.kivo"));
