@@ -38,7 +38,7 @@ TextComparisonHookup::TextComparisonHookup(ContentView &view)
     : QObject(&view)
     , m_view(view)
     , m_panels(std::make_unique<FileDialogTextProjectPanels>())
-    , m_exportDialogs(std::make_unique<ModalTextExportDialogs>())
+    , m_exportDialogs(std::make_shared<ModalTextExportDialogs>())
 {
     setObjectName(QStringLiteral("textComparisonHookup"));
 }
@@ -146,7 +146,7 @@ QWidget *TextComparisonHookup::makeWorkspace()
     auto cancel = [&model] { model.cancelCurrentOperation(); };
 
     auto *workspace
-        = new TextComparisonWorkspace(makeEmptyState(), actions, cancel, *m_exportDialogs, m_view.cancelSignal());
+        = new TextComparisonWorkspace(makeEmptyState(), actions, cancel, m_exportDialogs, m_view.cancelSignal());
     workspace->setComparison(model.textComparison());
     connect(&model, &MarkupViewModel::textComparisonChanged, workspace,
             [workspace, &model] { workspace->setComparison(model.textComparison()); });

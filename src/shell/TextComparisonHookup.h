@@ -36,5 +36,6 @@ private:
 
     ContentView &m_view;
     std::unique_ptr<TextProjectPanels> m_panels;
-    std::unique_ptr<TextExportDialogs> m_exportDialogs;
+    // Shared with the workspaces built, which keep it while they live.
+    std::shared_ptr<TextExportDialogs> m_exportDialogs;
 };

@@ -40,6 +40,13 @@ AnnotationTextView::AnnotationTextView(QWidget *parent)
     connect(paneLayout(), &QAbstractTextDocumentLayout::update, this, [this] { m_placementsDirty = true; });
 }
 
+AnnotationTextView::~AnnotationTextView()
+{
+    // The document and its layout go down with the base class, after this object's members.
+    disconnect(document(), nullptr, this, nullptr);
+    disconnect(paneLayout(), nullptr, this, nullptr);
+}
+
 TextPaneDocumentLayout *AnnotationTextView::paneLayout() const
 {
     return static_cast<TextPaneDocumentLayout *>(document()->documentLayout());

@@ -30,6 +30,7 @@ public:
     };
 
     explicit AnnotationTextView(QWidget *parent = nullptr);
+    ~AnnotationTextView() override;
 
     void setTextAnnotations(std::vector<TextMarkupAnnotation> annotations);
     const std::vector<TextMarkupAnnotation> &textAnnotations() const { return m_annotations; }

@@ -90,6 +90,7 @@ HighlightedTextEditor::~HighlightedTextEditor()
     m_view->viewport()->removeEventFilter(this);
     disconnect(m_view->document(), nullptr, this, nullptr);
     disconnect(m_view, nullptr, this, nullptr);
+    disconnect(m_view->verticalScrollBar(), nullptr, this, nullptr);
 }
 
 bool HighlightedTextEditor::eventFilter(QObject *watched, QEvent *event)

@@ -112,6 +112,8 @@ void SurfaceButton::setColors(const QColor &foreground, const QColor &background
 
 void SurfaceButton::setTitle(const QString &title)
 {
+    if (title == text())
+        return;
     setText(title);
     updateGeometry();
     update();

@@ -55,6 +55,11 @@ SyncedOriginalTextView::SyncedOriginalTextView(std::shared_ptr<TextComparisonScr
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { m_scrollSync->sync(this); });
 }
 
+SyncedOriginalTextView::~SyncedOriginalTextView()
+{
+    disconnect(verticalScrollBar(), nullptr, this, nullptr);
+}
+
 TextPaneDocumentLayout *SyncedOriginalTextView::paneLayout() const
 {
     return static_cast<TextPaneDocumentLayout *>(document()->documentLayout());

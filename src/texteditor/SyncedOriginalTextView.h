@@ -18,6 +18,7 @@ class SyncedOriginalTextView final : public QTextEdit {
 
 public:
     explicit SyncedOriginalTextView(std::shared_ptr<TextComparisonScrollSync> scrollSync, QWidget *parent = nullptr);
+    ~SyncedOriginalTextView() override;
 
     // Replaces only the differing middle of the shown text.
     void render(const QString &text, const std::vector<TextMarkupAnnotation> &annotations);

@@ -6,12 +6,13 @@
 #include <QVBoxLayout>
 
 TextComparisonWorkspace::TextComparisonWorkspace(QWidget *emptyState, TextComparisonActions actions,
-                                                 std::function<void()> cancelAction, TextExportDialogs &dialogs,
+                                                 std::function<void()> cancelAction,
+                                                 std::shared_ptr<TextExportDialogs> dialogs,
                                                  int cancelSignal, QWidget *parent)
     : QWidget(parent)
     , m_actions(std::move(actions))
     , m_cancelAction(std::move(cancelAction))
-    , m_dialogs(dialogs)
+    , m_dialogs(std::move(dialogs))
     , m_cancelSignal(cancelSignal)
     , m_emptyState(emptyState)
 {
@@ -29,7 +30,7 @@ void TextComparisonWorkspace::setComparison(const std::optional<TextComparisonSt
         return;
     }
     if (comparison) {
-        m_surface = new TextComparisonSurface(*comparison, m_actions, m_dialogs, this);
+        m_surface = new TextComparisonSurface(*comparison, m_actions, *m_dialogs, this);
         m_surface->setCancelSignal(m_cancelSignal);
         layout()->addWidget(m_surface);
         m_emptyState->hide();

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class TextExportDialogs;
@@ -19,7 +20,7 @@ class TextComparisonWorkspace final : public QWidget {
 public:
     // `cancelSignal` is the root view's counter as it stands now; later changes call `cancelAction`.
     TextComparisonWorkspace(QWidget *emptyState, TextComparisonActions actions, std::function<void()> cancelAction,
-                            TextExportDialogs &dialogs, int cancelSignal, QWidget *parent = nullptr);
+                            std::shared_ptr<TextExportDialogs> dialogs, int cancelSignal, QWidget *parent = nullptr);
 
     void setComparison(const std::optional<TextComparisonState> &comparison);
     void setCancelSignal(int signal);
@@ -33,7 +34,7 @@ protected:
 private:
     TextComparisonActions m_actions;
     std::function<void()> m_cancelAction;
-    TextExportDialogs &m_dialogs;
+    std::shared_ptr<TextExportDialogs> m_dialogs;
     int m_cancelSignal;
     QWidget *m_emptyState;
     QPointer<TextComparisonSurface> m_surface;
