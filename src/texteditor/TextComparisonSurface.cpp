@@ -14,6 +14,7 @@
 #include "textengine/TextComparisonDiff.h"
 #include "textengine/TextComparisonSummary.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -559,6 +560,9 @@ void TextComparisonSurface::refreshPopover()
         m_popover->raise();
         m_popover->update();
     }
+    // A closing popover hands the keyboard back to the text, so typing goes on there.
+    if (!shown && m_popoverShown && m_popover->isAncestorOf(QApplication::focusWidget()))
+        m_editor->textView()->setFocus(Qt::OtherFocusReason);
     m_popover->setVisible(shown);
     if (shown && !m_popoverShown) {
         ++m_state.noteFocusSignal;

@@ -78,6 +78,7 @@ TEST_F(TextEditorWindowTest, DigitsApplyTheToolsOnlyToASelection)
     EXPECT_TRUE(note.highlight);
     EXPECT_EQ(note.highlightColorHex, QStringLiteral("#FDE047"));
     EXPECT_FALSE(surface()->notePopover()->isVisible());
+    EXPECT_TRUE(textView()->hasFocus());
     // The bubble is placed and reported.
     EXPECT_EQ(surface()->state().calloutRects.count(note.id), 1u);
 
