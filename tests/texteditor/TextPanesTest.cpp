@@ -201,3 +201,27 @@ TEST(TextScrollSync, FollowsBothWaysAtTheSameFraction)
     editedBar->setValue(editedBar->maximum() / 3);
     EXPECT_EQ(originalBar->value(), 0);
 }
+
+TEST(TextHistory, ReplacingASelectionIsOneEntry)
+{
+    EditorHarness harness(QStringLiteral("abcd\nefgh"));
+    QTextCursor cursor = harness.view()->textCursor();
+    cursor.setPosition(1);
+    cursor.setPosition(7, QTextCursor::KeepAnchor);
+    harness.view()->setTextCursor(cursor);
+    ShellInput::keyClick(harness.view(), Qt::Key_X);
+    EXPECT_EQ(harness.edited(), QStringLiteral("axgh"));
+    EXPECT_EQ(harness.model.textComparisonUndoSnapshots().size(), 1);
+
+    cursor = harness.view()->textCursor();
+    cursor.setPosition(0);
+    cursor.setPosition(2, QTextCursor::KeepAnchor);
+    harness.view()->setTextCursor(cursor);
+    harness.view()->insertPlainText(QStringLiteral("新\n行"));
+    EXPECT_EQ(harness.edited(), QStringLiteral("新\n行gh"));
+    EXPECT_EQ(harness.model.textComparisonUndoSnapshots().size(), 2);
+    harness.model.undoTextComparisonEdit();
+    EXPECT_EQ(harness.editor->currentText(), QStringLiteral("axgh"));
+    EXPECT_EQ(PaneText::rawText(harness.view()->document()), QStringLiteral("axgh"));
+    EXPECT_EQ(harness.model.textComparisonUndoSnapshots().size(), 1);
+}
