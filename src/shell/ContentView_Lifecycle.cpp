@@ -256,7 +256,9 @@ void ContentView::promptProjectSaveBeforeQuit()
 
 void ContentView::saveProject()
 {
-    if (!m_viewModel->hasProjectContent()) {
+    // Without a text document the command saves the selected images, even when images of an
+    // opened project are in the list.
+    if (!m_viewModel->hasProjectSaveContent()) {
         if (m_hooks.saveSelectedImagesToDesktop)
             m_hooks.saveSelectedImagesToDesktop(*m_viewModel, ImageExportFormat::Png, 0.9);
         return;

@@ -4,6 +4,7 @@
 #include "shell/ImageComparisonHookup.h"
 #include "shell/ImageMarkupHookup.h"
 #include "shell/ShellHooks.h"
+#include "shell/TextComparisonHookup.h"
 
 namespace {
 
@@ -38,4 +39,5 @@ void installWorkspaceHooks(ContentView &view)
     (new ImageMarkupHookup(view))->install(view.hooks());
     installImageMarkupSidebar(view);
     (new ImageComparisonHookup(view))->install(view.hooks());
+    (new TextComparisonHookup(view))->install(view.hooks());
 }

@@ -1,0 +1,155 @@
+#include "shell/TextComparisonHookup.h"
+
+#include "model/AppFont.h"
+#include "model/AppTheme.h"
+#include "model/MarkupViewModel.h"
+#include "platform/SymbolIcons.h"
+#include "shell/ContentView.h"
+#include "shell/ShellHooks.h"
+#include "shell/ShellWidgets.h"
+#include "texteditor/TextComparisonWorkspace.h"
+#include "texteditor/TextExportDialogs.h"
+#include "texteditor/TextProjectPanels.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel *caption(const QString &text, double pixelSize, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setFont(AppFont::font(pixelSize, QFont::DemiBold));
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, AppTheme::secondaryText());
+    label->setPalette(palette);
+    label->setAlignment(Qt::AlignCenter);
+    return label;
+}
+
+TextComparisonExportKind exportKind(bool editedPageOnly)
+{
+    return editedPageOnly ? TextComparisonExportKind::EditedPage : TextComparisonExportKind::Full;
+}
+
+} // namespace
+
+TextComparisonHookup::TextComparisonHookup(ContentView &view)
+    : QObject(&view)
+    , m_view(view)
+    , m_panels(std::make_unique<FileDialogTextProjectPanels>())
+    , m_exportDialogs(std::make_shared<ModalTextExportDialogs>())
+{
+    setObjectName(QStringLiteral("textComparisonHookup"));
+}
+
+TextComparisonHookup::~TextComparisonHookup() = default;
+
+void TextComparisonHookup::setPanels(std::unique_ptr<TextProjectPanels> panels) { m_panels = std::move(panels); }
+
+void TextComparisonHookup::setExportDialogs(std::unique_ptr<TextExportDialogs> dialogs)
+{
+    m_exportDialogs = std::move(dialogs);
+}
+
+void TextComparisonHookup::install(ShellHooks &hooks)
+{
+    hooks.textComparisonWorkspace = [this] { return makeWorkspace(); };
+    hooks.presentTextImportPanel = [this] { presentTextImportPanel(); };
+    hooks.presentOpenProjectPanel = [this] { presentOpenProjectPanel(); };
+    hooks.presentSaveProjectPanel = [this] { return presentSaveProjectPanel(); };
+}
+
+void TextComparisonHookup::presentOpenProjectPanel()
+{
+    if (const std::optional<QString> path = m_panels->chooseProjectToOpen(m_view.window()))
+        m_view.openProject(*path);
+}
+
+bool TextComparisonHookup::presentSaveProjectPanel()
+{
+    MarkupViewModel &model = m_view.viewModel();
+    if (!model.hasProjectSaveContent()) {
+        const ShellHooks &hooks = m_view.hooks();
+        return hooks.saveSelectedImagesToDesktop
+            && !hooks.saveSelectedImagesToDesktop(model, ImageExportFormat::Png, 0.9).isEmpty();
+    }
+    const std::optional<QString> path
+        = m_panels->chooseProjectSaveLocation(model.suggestedProjectFileName(), m_view.window());
+    return path && model.saveProject(*path);
+}
+
+void TextComparisonHookup::presentTextImportPanel()
+{
+    const std::optional<QString> path = m_panels->chooseSourceText(m_view.window());
+    if (!path)
+        return;
+    // The workspace shows before the file is read, so a failed upload leaves it on screen.
+    m_view.setWorkspaceMode(WorkspaceMode::TextComparison);
+    m_view.setPanOffset(QSizeF(0, 0));
+    m_view.viewModel().importTextComparison(*path);
+}
+
+QWidget *TextComparisonHookup::makeEmptyState()
+{
+    auto *empty = new QWidget;
+    empty->setObjectName(QStringLiteral("textComparisonEmptyState"));
+    auto *column = new QVBoxLayout(empty);
+    column->setContentsMargins(24, 24, 24, 24);
+    column->setSpacing(16);
+    column->addStretch(1);
+    auto *symbol = new QLabel(empty);
+    symbol->setPixmap(SymbolIcons::icon(QStringLiteral("doc.text.magnifyingglass"), AppTheme::navy())
+                          .pixmap(QSize(52, 52), empty->devicePixelRatioF()));
+    symbol->setAlignment(Qt::AlignCenter);
+    column->addWidget(symbol, 0, Qt::AlignHCenter);
+    column->addWidget(caption(QStringLiteral("上传原文后，左侧只读，右侧可直接修改并生成标记图片。"), 13, empty), 0,
+                      Qt::AlignHCenter);
+    auto *upload = new ActionButton(QStringLiteral("上传原文"), QStringLiteral("doc.badge.plus"), empty);
+    upload->setObjectName(QStringLiteral("textUploadButton"));
+    upload->setColors(Qt::white, AppTheme::green(), AppTheme::green());
+    upload->setToolTip(QStringLiteral("上传 TXT、RTF 或 DOCX 原文，进入文案对比"));
+    connect(upload, &QAbstractButton::clicked, this, [this] { presentTextImportPanel(); });
+    column->addWidget(upload, 0, Qt::AlignHCenter);
+    column->addWidget(caption(QStringLiteral("支持 TXT / RTF / DOCX"), 11, empty), 0, Qt::AlignHCenter);
+    column->addStretch(1);
+    return empty;
+}
+
+// A fresh workspace on every entry; it follows the document and the cancel counter while shown.
+QWidget *TextComparisonHookup::makeWorkspace()
+{
+    MarkupViewModel &model = m_view.viewModel();
+    TextComparisonActions actions;
+    actions.editText = [&model](const QString &text) { model.updateEditedComparisonText(text); };
+    actions.open = [this] { presentTextImportPanel(); };
+    actions.save = [&model](bool editedPageOnly, const QString &title) {
+        model.saveTextComparisonToDesktop(exportKind(editedPageOnly), title);
+    };
+    actions.downloadPDF = [&model](bool editedPageOnly, const QString &title) {
+        model.saveEditedComparisonPDFToDesktop(exportKind(editedPageOnly), title);
+    };
+    actions.exportWord = [&model](bool editedPageOnly, const QString &title) {
+        model.saveTextComparisonWordToDesktop(exportKind(editedPageOnly), title);
+    };
+    actions.addAnnotation
+        = [&model](TextRange range) { return model.addTextMarkupAnnotation(range.location, range.length); };
+    actions.updateAnnotation = [&model](const QUuid &id, const std::optional<QString> &note,
+                                        std::optional<bool> highlight, const std::optional<QString> &highlightColorHex,
+                                        std::optional<bool> underline, const std::optional<QString> &underlineColorHex,
+                                        std::optional<bool> strike) {
+        model.updateTextMarkupAnnotation(id, note, highlight, highlightColorHex, underline, underlineColorHex, strike);
+    };
+    actions.deleteAnnotation = [&model](const QUuid &id) { model.deleteTextMarkupAnnotation(id); };
+    actions.undo = [&model] { return model.undoTextComparisonEdit(); };
+    actions.redo = [&model] { return model.redoTextComparisonEdit(); };
+    auto cancel = [&model] { model.cancelCurrentOperation(); };
+
+    auto *workspace
+        = new TextComparisonWorkspace(makeEmptyState(), actions, cancel, m_exportDialogs, m_view.cancelSignal());
+    workspace->setComparison(model.textComparison());
+    connect(&model, &MarkupViewModel::textComparisonChanged, workspace,
+            [workspace, &model] { workspace->setComparison(model.textComparison()); });
+    connect(&m_view, &ContentView::cancelSignalChanged, workspace, &TextComparisonWorkspace::setCancelSignal);
+    return workspace;
+}

@@ -1,0 +1,257 @@
+#include "texteditor/HighlightedTextEditor.h"
+
+#include "model/HexColor.h"
+#include "texteditor/AnnotationTextView.h"
+#include "texteditor/SyncedOriginalTextView.h"
+#include "texteditor/TextComparisonScrollSync.h"
+#include "texteditor/TextPaneDocumentLayout.h"
+#include "textengine/TextAnnotationCalloutLayout.h"
+#include "textengine/TextComparisonDiff.h"
+
+#include <QEvent>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+QRectF reported(const QRectF &rect)
+{
+    return QRectF(rect.x(), rect.y(), std::max(rect.width(), qreal(24)), std::max(rect.height(), qreal(18)));
+}
+
+// Runs a change to the editor's own state without it being taken for the user's.
+class Guard {
+public:
+    explicit Guard(bool &flag)
+        : m_flag(flag)
+        , m_previous(flag)
+    {
+        m_flag = true;
+    }
+    ~Guard() { m_flag = m_previous; }
+
+private:
+    bool &m_flag;
+    bool m_previous;
+};
+
+} // namespace
+
+HighlightedTextEditor::HighlightedTextEditor(std::shared_ptr<TextComparisonScrollSync> scrollSync, Callbacks callbacks,
+                                             QWidget *parent)
+    : QWidget(parent)
+    , m_scrollSync(std::move(scrollSync))
+    , m_callbacks(std::move(callbacks))
+    , m_view(new AnnotationTextView(this))
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view);
+    m_view->handleMarkupShortcut = m_callbacks.shortcut;
+    m_view->editCalloutAction = m_callbacks.editCallout;
+    m_view->deleteCalloutAction = m_callbacks.deleteCallout;
+    m_view->undoEditAction = m_callbacks.undo;
+    m_view->redoEditAction = m_callbacks.redo;
+    m_scrollSync->editedScrollView = m_view;
+
+    QTextDocument *document = m_view->document();
+    // contentsChange names real edits; the write happens once the layout has caught up.
+    connect(document, &QTextDocument::contentsChange, this, [this](int, int removed, int added) {
+        if (!m_applyingModelText && (removed > 0 || added > 0))
+            m_textEditedPending = true;
+    });
+    connect(document, &QTextDocument::contentsChanged, this, [this] {
+        if (m_textEditedPending && !m_applyingModelText) {
+            m_textEditedPending = false;
+            documentEdited();
+        }
+    });
+    connect(m_view, &QTextEdit::cursorPositionChanged, this, [this] { reportSelection(); });
+    connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        m_scrollSync->sync(m_view);
+        const bool anyNote = std::any_of(m_annotations.begin(), m_annotations.end(),
+                                         [](const TextMarkupAnnotation &a) { return !a.note.trimmed().isEmpty(); });
+        if (anyNote)
+            updateAnnotationRects();
+        if (m_view->textCursor().hasSelection())
+            reportSelection();
+    });
+    m_view->installEventFilter(this);
+    m_view->viewport()->installEventFilter(this);
+}
+
+HighlightedTextEditor::~HighlightedTextEditor()
+{
+    // The view goes with this widget; nothing may call back into a half-destroyed editor.
+    m_view->removeEventFilter(this);
+    m_view->viewport()->removeEventFilter(this);
+    disconnect(m_view->document(), nullptr, this, nullptr);
+    disconnect(m_view, nullptr, this, nullptr);
+    disconnect(m_view->verticalScrollBar(), nullptr, this, nullptr);
+}
+
+bool HighlightedTextEditor::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Resize && watched == m_view->viewport()) {
+        const qreal width = m_view->paneLayout()->textWidth();
+        if (m_renderedText && std::abs(width - m_renderedWidth) > 0.5) {
+            m_renderedWidth = width;
+            applyHighlights();
+            updateAnnotationRects();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QString HighlightedTextEditor::currentText() const { return m_text; }
+
+void HighlightedTextEditor::render(const QString &text, const QString &originalText,
+                                   const std::vector<TextComparisonChange> &changes,
+                                   const std::vector<TextMarkupAnnotation> &annotations)
+{
+    const qreal width = m_view->paneLayout()->textWidth();
+    if (m_renderedText && *m_renderedText == text && m_renderedOriginalText == originalText
+        && m_renderedChanges == changes && m_renderedAnnotations == annotations && m_text == text
+        && std::abs(width - m_renderedWidth) <= 0.5)
+        return;
+    m_originalText = originalText;
+    m_changes = changes;
+    m_annotations = annotations;
+    if (!m_renderedText && m_text.isEmpty())
+        m_text = PaneText::rawText(m_view->document());
+    if (m_text != text) {
+        Guard guard(m_applyingModelText);
+        const int scroll = m_view->verticalScrollBar()->value();
+        PaneText::replaceDifferingMiddle(m_view->document(), m_text, text);
+        m_text = text;
+        m_view->verticalScrollBar()->setValue(scroll);
+    }
+    m_view->setTextAnnotations(annotations);
+    applyHighlights();
+    updateAnnotationRects();
+    m_renderedText = text;
+    m_renderedOriginalText = originalText;
+    m_renderedChanges = changes;
+    m_renderedAnnotations = annotations;
+    m_renderedWidth = width;
+}
+
+void HighlightedTextEditor::documentEdited()
+{
+    m_text = PaneText::rawText(m_view->document());
+    if (m_callbacks.textEdited)
+        m_callbacks.textEdited(m_text);
+    // Without a model answer (no document), the pane still shows its own changes.
+    if (!m_renderedText || *m_renderedText != m_text) {
+        m_changes = TextComparisonDiff::changes(m_originalText, m_text);
+        applyHighlights();
+        updateAnnotationRects();
+    }
+}
+
+void HighlightedTextEditor::applyHighlights()
+{
+    QList<QTextEdit::ExtraSelection> selections;
+    const QColor underline = HexColor::drawingColor(QStringLiteral("#D97706"));
+    for (const EditorTextRules::HighlightRun &run : EditorTextRules::highlightRuns(m_text, m_changes, m_annotations)) {
+        QTextEdit::ExtraSelection selection;
+        selection.cursor = QTextCursor(m_view->document());
+        selection.cursor.setPosition(run.start);
+        selection.cursor.setPosition(run.end, QTextCursor::KeepAnchor);
+        if (run.background)
+            selection.format.setBackground(*run.background);
+        if (run.changeUnderline) {
+            selection.format.setUnderlineStyle(QTextCharFormat::SingleUnderline);
+            selection.format.setUnderlineColor(underline);
+        }
+        selections.append(selection);
+    }
+    m_view->setExtraSelections(selections);
+    const qreal width = m_view->paneLayout()->textWidth();
+    m_view->paneLayout()->setSpacing(TextAnnotationCalloutLayout::calloutSpacing(m_text, m_annotations, width));
+    m_view->viewport()->update();
+}
+
+void HighlightedTextEditor::updateAnnotationRects()
+{
+    const QPointF offset = m_view->scrollOffset();
+    std::map<QUuid, QRectF> annotationRects;
+    for (const TextMarkupAnnotation &annotation : m_annotations) {
+        const std::optional<TextRange> range
+            = EditorTextRules::clippedRange(annotation.location, annotation.length, m_text.size());
+        if (!range)
+            continue;
+        const auto segments = m_view->paneLayout()->segments(int(range->location), int(range->end()));
+        if (segments.empty())
+            continue;
+        QRectF rect = segments.front().line;
+        for (const auto &segment : segments)
+            rect = rect.united(segment.glyphs);
+        annotationRects[annotation.id] = reported(rect.translated(-offset));
+    }
+    std::map<QUuid, QRectF> calloutRects;
+    for (const TextAnnotationCalloutPlacement &placement : m_view->calloutPlacements())
+        calloutRects[placement.annotation.id] = placement.bubbleRect.translated(-offset);
+    if (m_callbacks.rectsReported)
+        m_callbacks.rectsReported(annotationRects, calloutRects);
+}
+
+void HighlightedTextEditor::reportSelection()
+{
+    if (m_trimmingSelection)
+        return;
+    const QTextCursor cursor = m_view->textCursor();
+    std::optional<TextRange> trimmed;
+    if (cursor.hasSelection())
+        trimmed = EditorTextRules::trimmedSelection(m_text, cursor.selectionStart(),
+                                                    cursor.selectionEnd() - cursor.selectionStart());
+    if (!trimmed) {
+        if (m_callbacks.selectionReported)
+            m_callbacks.selectionReported(std::nullopt, std::nullopt);
+        return;
+    }
+    if (trimmed->location != cursor.selectionStart() || trimmed->end() != cursor.selectionEnd()) {
+        Guard guard(m_trimmingSelection);
+        QTextCursor narrowed = cursor;
+        narrowed.setPosition(int(trimmed->location));
+        narrowed.setPosition(int(trimmed->end()), QTextCursor::KeepAnchor);
+        m_view->setTextCursor(narrowed);
+    }
+    QRectF rect;
+    for (const auto &segment : m_view->paneLayout()->segments(int(trimmed->location), int(trimmed->end())))
+        rect = rect.isNull() ? segment.glyphs : rect.united(segment.glyphs);
+    if (m_callbacks.selectionReported)
+        m_callbacks.selectionReported(trimmed, reported(rect.translated(-m_view->scrollOffset())));
+}
+
+void HighlightedTextEditor::applyCancelSignal(int signal)
+{
+    if (signal == m_appliedCancelSignal)
+        return;
+    m_appliedCancelSignal = signal;
+    if (m_callbacks.selectionReported)
+        m_callbacks.selectionReported(std::nullopt, std::nullopt);
+    if (m_callbacks.rectsReported)
+        m_callbacks.rectsReported({}, {});
+    QTextCursor cursor(m_view->document());
+    cursor.setPosition(0);
+    m_view->setTextCursor(cursor);
+}
+
+void HighlightedTextEditor::applyFocusRange(const std::optional<TextRange> &range)
+{
+    if (!range || range == m_appliedFocusRange || range->location < 0 || range->location >= m_text.size())
+        return;
+    // Remembered first: the selection report below reaches the surface, which hands the range in again.
+    m_appliedFocusRange = range;
+    const qint64 length = std::min(std::max<qint64>(range->length, 0), qint64(m_text.size()) - range->location);
+    QTextCursor cursor(m_view->document());
+    cursor.setPosition(int(range->location));
+    cursor.setPosition(int(range->location + length), QTextCursor::KeepAnchor);
+    m_view->setTextCursor(cursor);
+    m_view->ensureCursorVisible();
+    reportSelection();
+}

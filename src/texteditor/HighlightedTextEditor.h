@@ -1,0 +1,83 @@
+#pragma once
+
+#include "texteditor/EditorTextRules.h"
+#include "textengine/TextComparisonChange.h"
+#include "textengine/TextComparisonState.h"
+
+#include <QRectF>
+#include <QUuid>
+#include <QWidget>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class AnnotationTextView;
+class TextComparisonScrollSync;
+
+// The edited pane: shows the edited text, writes every edit back at once, paints the changes
+// and the markups, and reports the selection and the places of markups and bubbles (viewport
+// coordinates) to the surface.
+//
+// The document never becomes the model: an edit writes the document's raw text through
+// `textEdited`; a text that arrives from the model (undo, redo, a new source) replaces only the
+// differing middle, in one edit that is not written back.
+class HighlightedTextEditor final : public QWidget {
+    Q_OBJECT
+
+public:
+    struct Callbacks {
+        std::function<void(const QString &)> textEdited;
+        std::function<void(std::optional<TextRange>, std::optional<QRectF>)> selectionReported;
+        std::function<void(const std::map<QUuid, QRectF> &annotationRects, const std::map<QUuid, QRectF> &calloutRects)>
+            rectsReported;
+        std::function<void(const TextMarkupAnnotation &)> editCallout;
+        std::function<void(const QUuid &)> deleteCallout;
+        std::function<bool()> undo;
+        std::function<bool()> redo;
+        std::function<bool(const QString &)> shortcut;
+    };
+
+    HighlightedTextEditor(std::shared_ptr<TextComparisonScrollSync> scrollSync, Callbacks callbacks,
+                          QWidget *parent = nullptr);
+    ~HighlightedTextEditor() override;
+
+    void render(const QString &text, const QString &originalText, const std::vector<TextComparisonChange> &changes,
+                const std::vector<TextMarkupAnnotation> &annotations);
+    void applyCancelSignal(int signal);
+    void applyFocusRange(const std::optional<TextRange> &range);
+
+    AnnotationTextView *textView() const { return m_view; }
+    // The text the document holds, block breaks as "\n".
+    QString currentText() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void documentEdited();
+    void applyHighlights();
+    void updateAnnotationRects();
+    void reportSelection();
+
+    std::shared_ptr<TextComparisonScrollSync> m_scrollSync;
+    Callbacks m_callbacks;
+    AnnotationTextView *m_view = nullptr;
+
+    QString m_text;
+    QString m_originalText;
+    std::vector<TextComparisonChange> m_changes;
+    std::vector<TextMarkupAnnotation> m_annotations;
+    std::optional<QString> m_renderedText;
+    std::optional<QString> m_renderedOriginalText;
+    std::vector<TextComparisonChange> m_renderedChanges;
+    std::vector<TextMarkupAnnotation> m_renderedAnnotations;
+    qreal m_renderedWidth = 0;
+    int m_appliedCancelSignal = 0;
+    std::optional<TextRange> m_appliedFocusRange;
+    bool m_applyingModelText = false;
+    bool m_textEditedPending = false;
+    bool m_trimmingSelection = false;
+};

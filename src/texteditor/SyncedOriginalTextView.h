@@ -1,0 +1,44 @@
+#pragma once
+
+#include "textengine/TextComparisonState.h"
+
+#include <QTextEdit>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class TextComparisonScrollSync;
+class TextPaneDocumentLayout;
+
+// The read-only original pane. It shows the aligned original and widens the lines that hold
+// note locations exactly as the edited pane does, so that the two stay level.
+class SyncedOriginalTextView final : public QTextEdit {
+    Q_OBJECT
+
+public:
+    explicit SyncedOriginalTextView(std::shared_ptr<TextComparisonScrollSync> scrollSync, QWidget *parent = nullptr);
+    ~SyncedOriginalTextView() override;
+
+    // Replaces only the differing middle of the shown text.
+    void render(const QString &text, const std::vector<TextMarkupAnnotation> &annotations);
+    TextPaneDocumentLayout *paneLayout() const;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void applySpacing();
+
+    std::shared_ptr<TextComparisonScrollSync> m_scrollSync;
+    std::optional<QString> m_renderedText;
+    std::vector<TextMarkupAnnotation> m_renderedAnnotations;
+    qreal m_renderedWidth = 0;
+};
+
+namespace PaneText {
+// The document's text as stored: block breaks as "\n", every other character untouched.
+QString rawText(const QTextDocument *document);
+// Makes the document hold `text` in one edit of its differing middle. False when nothing differed.
+bool replaceDifferingMiddle(QTextDocument *document, const QString &current, const QString &text);
+} // namespace PaneText

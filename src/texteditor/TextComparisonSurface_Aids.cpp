@@ -1,0 +1,140 @@
+// Search, the list of notes, the strip of changes and the export questions.
+
+#include "texteditor/EditorTextRules.h"
+#include "texteditor/SurfaceWidgets.h"
+#include "texteditor/TextComparisonSurface.h"
+#include "texteditor/TextExportDialogs.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+void TextComparisonSurface::setSearchText(const QString &text)
+{
+    m_state.searchText = text;
+    refreshChrome();
+}
+
+void TextComparisonSurface::performSearch()
+{
+    const std::optional<TextRange> match = EditorTextRules::findFirst(m_comparison.editedText, m_state.searchText);
+    if (!match)
+        return;
+    m_state.focusRange = match;
+    m_state.focusedAnnotationID.reset();
+    refreshList();
+    refreshChrome();
+}
+
+void TextComparisonSurface::jumpToAnnotation(const TextMarkupAnnotation &annotation)
+{
+    m_state.focusRange = TextRange { annotation.location, annotation.length };
+    m_state.focusedAnnotationID = annotation.id;
+    refreshList();
+    refreshChrome();
+    editAnnotationNote(annotation);
+}
+
+std::vector<AnnotationListRow *> TextComparisonSurface::annotationListRows() const
+{
+    std::vector<AnnotationListRow *> rows;
+    for (int index = 0; index < m_listRows->count(); ++index) {
+        if (auto *row = qobject_cast<AnnotationListRow *>(m_listRows->itemAt(index)->widget()))
+            rows.push_back(row);
+    }
+    return rows;
+}
+
+void TextComparisonSurface::refreshList()
+{
+    const std::vector<TextMarkupAnnotation> noted = EditorTextRules::notedAnnotations(m_comparison.annotations);
+    QStringList parts;
+    std::vector<QString> snippets;
+    for (const TextMarkupAnnotation &annotation : noted) {
+        snippets.push_back(EditorTextRules::annotationSnippet(annotation, m_comparison.editedText));
+        parts << annotation.id.toString() << QString::number(annotation.sequenceNumber) << annotation.note
+              << snippets.back() << EditorTextRules::badgeColorHex(annotation);
+    }
+    parts << (m_state.focusedAnnotationID ? m_state.focusedAnnotationID->toString() : QString());
+    const QString signature = parts.join(QChar(0x1F));
+    if (signature == m_listSignature)
+        return;
+    m_listSignature = signature;
+    m_listCount->setText(QString::number(noted.size()));
+    for (AnnotationListRow *row : annotationListRows()) {
+        m_listRows->removeWidget(row);
+        row->deleteLater();
+        row->hide();
+    }
+    for (std::size_t index = 0; index < noted.size(); ++index) {
+        const TextMarkupAnnotation &annotation = noted[index];
+        auto *row = new AnnotationListRow(annotation, snippets[index], m_state.focusedAnnotationID == annotation.id,
+                                          m_listRows->parentWidget());
+        connect(row, &QAbstractButton::clicked, this, [this, annotation] { jumpToAnnotation(annotation); });
+        m_listRows->insertWidget(int(index), row);
+    }
+}
+
+std::vector<ChangeChip *> TextComparisonSurface::changeChips() const { return m_chips; }
+
+void TextComparisonSurface::refreshStrip()
+{
+    const QString &edited = m_comparison.editedText;
+    m_stripEmpty->setVisible(m_changes.empty());
+    while (m_chips.size() > m_changes.size()) {
+        ChangeChip *chip = m_chips.back();
+        m_chips.pop_back();
+        m_stripRow->removeWidget(chip);
+        delete chip;
+    }
+    for (std::size_t index = 0; index < m_changes.size(); ++index) {
+        const TextComparisonChange &change = m_changes[index];
+        const auto range = change.nsRange(edited);
+        const QString text = EditorTextRules::chipSnippet(edited.mid(qsizetype(range.first), qsizetype(range.second)));
+        if (index < m_chips.size()) {
+            m_chips[index]->setContent(change.sequenceNumber, text);
+            continue;
+        }
+        auto *chip = new ChangeChip(change.sequenceNumber, text, m_stripRow->parentWidget());
+        m_stripRow->insertWidget(int(index) + 1, chip);
+        m_chips.push_back(chip);
+    }
+}
+
+void TextComparisonSurface::confirmExportScope(ExportTarget target)
+{
+    if (m_comparison.annotations.empty()) {
+        promptExportTitle(false, target);
+        return;
+    }
+    static const QString titles[]
+        = { QStringLiteral("保存图片"), QStringLiteral("导出 PDF"), QStringLiteral("导出 Word") };
+    switch (m_dialogs.askScope(titles[int(target)], window())) {
+    case TextExportDialogs::Scope::Full:
+        promptExportTitle(false, target);
+        break;
+    case TextExportDialogs::Scope::EditedPage:
+        promptExportTitle(true, target);
+        break;
+    case TextExportDialogs::Scope::Cancel:
+        break;
+    }
+}
+
+void TextComparisonSurface::promptExportTitle(bool editedPageOnly, ExportTarget target)
+{
+    static const QString titles[]
+        = { QStringLiteral("保存图片"), QStringLiteral("导出 PDF"), QStringLiteral("导出 Word") };
+    const QString defaultTitle = editedPageOnly ? QStringLiteral("修改文案页") : QStringLiteral("文案对比");
+    const std::optional<QString> answer = m_dialogs.askTitle(titles[int(target)], defaultTitle, window());
+    if (!answer)
+        return;
+    QString title = answer->trimmed();
+    if (title.isEmpty())
+        title = defaultTitle;
+    const auto &action = target == ExportTarget::Image ? m_actions.save
+        : target == ExportTarget::Pdf                  ? m_actions.downloadPDF
+                                                       : m_actions.exportWord;
+    if (action)
+        action(editedPageOnly, title);
+}

@@ -1,0 +1,362 @@
+#include "texteditor/TextPaneDocumentLayout.h"
+
+#include "model/AppFont.h"
+#include "model/HexColor.h"
+#include "textengine/TextBandLayout.h"
+
+#include <QPainter>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+namespace TextPaneMetrics {
+
+QFont font() { return AppFont::font(14); }
+
+qreal availableWidth(qreal viewportWidth) { return std::max(viewportWidth - 2 * insetX, minimumTextWidth); }
+
+void setUpPane(QTextEdit *edit)
+{
+    QTextDocument *document = edit->document();
+    document->setDocumentMargin(0);
+    document->setDefaultFont(font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setTabStopDistance(tabStop);
+    document->setDefaultTextOption(option);
+    document->setDocumentLayout(new TextPaneDocumentLayout(document));
+    edit->setAcceptRichText(false);
+    edit->setUndoRedoEnabled(false);
+    edit->setAcceptDrops(false);
+    edit->viewport()->setAcceptDrops(false);
+    edit->setFrameShape(QFrame::NoFrame);
+    edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    edit->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    edit->setFont(font());
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Text, HexColor::drawingColor(QString::fromLatin1(textColorHex)));
+    palette.setColor(QPalette::Base, Qt::transparent);
+    edit->setPalette(palette);
+    edit->viewport()->setAutoFillBackground(false);
+}
+
+} // namespace TextPaneMetrics
+
+using namespace TextPaneMetrics;
+
+TextPaneDocumentLayout::TextPaneDocumentLayout(QTextDocument *document)
+    : QAbstractTextDocumentLayout(document)
+{
+}
+
+void TextPaneDocumentLayout::setSpacing(std::map<qsizetype, qreal> spacing)
+{
+    if (spacing == m_spacing)
+        return;
+    std::map<qsizetype, qreal> previous = std::move(m_spacing);
+    m_spacing = std::move(spacing);
+    repositionBandBlocks(previous);
+}
+
+// Lines whose band can change: those of blocks holding an old or a new key, and of blocks that
+// carry a band now (their text may have moved away from the key).
+void TextPaneDocumentLayout::repositionBandBlocks(const std::map<qsizetype, qreal> &previous)
+{
+    QTextDocument *doc = document();
+    std::set<int> blocks;
+    for (std::size_t index = 0; index < m_bands.size(); ++index) {
+        if (m_bands[index] > 0)
+            blocks.insert(int(index));
+    }
+    auto addKeys = [&](const std::map<qsizetype, qreal> &map) {
+        for (const auto &entry : map) {
+            const QTextBlock block = doc->findBlock(int(std::min<qsizetype>(entry.first, m_characterCount - 1)));
+            if (block.isValid())
+                blocks.insert(block.blockNumber());
+        }
+    };
+    addKeys(previous);
+    addKeys(m_spacing);
+    if (blocks.empty())
+        return;
+    for (int index : blocks) {
+        const QTextBlock block = doc->findBlockByNumber(index);
+        if (block.isValid() && std::size_t(index) < m_heights.size())
+            positionLines(block);
+    }
+    m_topsDirty = true;
+    refreshTops();
+    publish(m_tops[std::size_t(*blocks.begin())]);
+}
+
+void TextPaneDocumentLayout::shapeBlock(const QTextBlock &block)
+{
+    QTextLayout *layout = block.layout();
+    layout->setTextOption(document()->defaultTextOption());
+    layout->beginLayout();
+    while (true) {
+        QTextLine line = layout->createLine();
+        if (!line.isValid())
+            break;
+        line.setLeadingIncluded(true);
+        line.setLineWidth(m_textWidth);
+    }
+    layout->endLayout();
+    const_cast<QTextBlock &>(block).setLineCount(layout->lineCount());
+    ++m_shapedBlocks;
+    positionLines(block);
+}
+
+void TextPaneDocumentLayout::positionLines(const QTextBlock &block)
+{
+    QTextLayout *layout = block.layout();
+    const qsizetype textLength = m_characterCount - 1;
+    const int blockStart = block.position();
+    qreal y = 0;
+    qreal bands = 0;
+    const int count = layout->lineCount();
+    for (int index = 0; index < count; ++index) {
+        QTextLine line = layout->lineAt(index);
+        const qsizetype start = blockStart + line.textStart();
+        // A block's separator belongs to its last line.
+        const qsizetype keyEnd
+            = index + 1 < count ? blockStart + layout->lineAt(index + 1).textStart() : blockStart + block.length();
+        const qreal band = TextBandLayout::bandFor(m_spacing, start, keyEnd, textLength);
+        line.setPosition(QPointF(0, y + band));
+        y += band + line.height() + lineSpacing;
+        bands += band;
+    }
+    const std::size_t number = std::size_t(block.blockNumber());
+    m_heights[number] = y;
+    m_bands[number] = bands;
+}
+
+void TextPaneDocumentLayout::layoutAll()
+{
+    QTextDocument *doc = document();
+    m_characterCount = doc->characterCount();
+    m_heights.assign(std::size_t(doc->blockCount()), 0);
+    m_bands.assign(std::size_t(doc->blockCount()), 0);
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
+        shapeBlock(block);
+    m_topsDirty = true;
+    publish(0);
+}
+
+void TextPaneDocumentLayout::documentChanged(int from, int charsRemoved, int charsAdded)
+{
+    QTextDocument *doc = document();
+    const qreal pageWidth = doc->pageSize().width();
+    const qreal textWidth = availableWidth(std::max<qreal>(pageWidth, 0));
+    const bool widthChanged = std::abs(textWidth - m_textWidth) > 0.01 || m_heights.empty();
+    m_pageWidth = pageWidth;
+    if (widthChanged) {
+        m_textWidth = textWidth;
+        layoutAll();
+        return;
+    }
+    // A page size set again without an edit announces the whole text unchanged.
+    if (from == 0 && charsRemoved == 0 && charsAdded == doc->characterCount()
+        && doc->characterCount() == m_characterCount && std::size_t(doc->blockCount()) == m_heights.size())
+        return;
+
+    const QTextBlock first = doc->findBlock(from);
+    QTextBlock last = doc->findBlock(from + charsAdded);
+    if (!last.isValid())
+        last = doc->lastBlock();
+    if (!first.isValid()) {
+        layoutAll();
+        return;
+    }
+    const int firstNumber = first.blockNumber();
+    const int touched = last.blockNumber() - firstNumber + 1;
+    const int delta = doc->blockCount() - int(m_heights.size());
+    const int previouslyTouched = touched - delta;
+    if (previouslyTouched < 1 || firstNumber + previouslyTouched > int(m_heights.size())) {
+        layoutAll();
+        return;
+    }
+    m_characterCount = doc->characterCount();
+    const auto at = m_heights.begin() + firstNumber;
+    if (delta > 0) {
+        m_heights.insert(at, std::size_t(delta), 0);
+        m_bands.insert(m_bands.begin() + firstNumber, std::size_t(delta), 0);
+    } else if (delta < 0) {
+        m_heights.erase(at, at + (-delta));
+        m_bands.erase(m_bands.begin() + firstNumber, m_bands.begin() + firstNumber + (-delta));
+    }
+    for (QTextBlock block = first; block.isValid(); block = block.next()) {
+        shapeBlock(block);
+        if (block == last)
+            break;
+    }
+    // Keys keep their locations while the text moves under them.
+    if (!m_spacing.empty())
+        repositionBandBlocks(m_spacing);
+    m_topsDirty = true;
+    refreshTops();
+    publish(m_tops[std::size_t(firstNumber)]);
+}
+
+void TextPaneDocumentLayout::refreshTops() const
+{
+    if (!m_topsDirty)
+        return;
+    m_tops.resize(m_heights.size());
+    qreal top = 0;
+    for (std::size_t index = 0; index < m_heights.size(); ++index) {
+        m_tops[index] = top;
+        top += m_heights[index];
+    }
+    m_topsDirty = false;
+}
+
+void TextPaneDocumentLayout::publish(qreal fromY)
+{
+    const QSizeF size = documentSize();
+    if (size != m_lastSize) {
+        m_lastSize = size;
+        Q_EMIT documentSizeChanged(size);
+    }
+    Q_EMIT update(QRectF(0, fromY + insetY - 200, 1e9, 1e9));
+}
+
+QSizeF TextPaneDocumentLayout::documentSize() const
+{
+    refreshTops();
+    const qreal total = m_tops.empty() ? 0 : m_tops.back() + m_heights.back();
+    return QSizeF(std::max<qreal>(m_pageWidth, 0), total + 2 * insetY);
+}
+
+QRectF TextPaneDocumentLayout::frameBoundingRect(QTextFrame *) const { return QRectF(QPointF(0, 0), documentSize()); }
+
+QRectF TextPaneDocumentLayout::blockBoundingRect(const QTextBlock &block) const
+{
+    if (!block.isValid())
+        return QRectF();
+    const std::size_t number = std::size_t(block.blockNumber());
+    if (number >= m_heights.size())
+        return QRectF();
+    refreshTops();
+    return QRectF(insetX, insetY + m_tops[number], m_textWidth, m_heights[number]);
+}
+
+int TextPaneDocumentLayout::blockIndexAtY(qreal y) const
+{
+    refreshTops();
+    if (m_tops.empty())
+        return -1;
+    auto it = std::upper_bound(m_tops.begin(), m_tops.end(), y);
+    if (it == m_tops.begin())
+        return 0;
+    return int(it - m_tops.begin()) - 1;
+}
+
+int TextPaneDocumentLayout::hitTest(const QPointF &point, Qt::HitTestAccuracy) const
+{
+    const int index = blockIndexAtY(point.y() - insetY);
+    if (index < 0)
+        return -1;
+    const QTextBlock block = document()->findBlockByNumber(index);
+    const QTextLayout *layout = block.layout();
+    if (!block.isValid() || layout->lineCount() == 0)
+        return block.isValid() ? block.position() : -1;
+    const qreal y = point.y() - insetY - m_tops[std::size_t(index)];
+    QTextLine chosen = layout->lineAt(layout->lineCount() - 1);
+    for (int line = 0; line < layout->lineCount(); ++line) {
+        const QTextLine candidate = layout->lineAt(line);
+        if (y < candidate.y() + candidate.height() + lineSpacing) {
+            chosen = candidate;
+            break;
+        }
+    }
+    return block.position() + chosen.xToCursor(point.x() - insetX);
+}
+
+std::vector<TextPaneDocumentLayout::Segment> TextPaneDocumentLayout::segments(int start, int end) const
+{
+    std::vector<Segment> result;
+    if (end <= start)
+        return result;
+    refreshTops();
+    QTextDocument *doc = document();
+    for (QTextBlock block = doc->findBlock(start); block.isValid() && block.position() < end; block = block.next()) {
+        const std::size_t number = std::size_t(block.blockNumber());
+        if (number >= m_tops.size())
+            break;
+        const QTextLayout *layout = block.layout();
+        const int blockStart = block.position();
+        const qreal top = insetY + m_tops[number];
+        for (int index = 0; index < layout->lineCount(); ++index) {
+            const QTextLine line = layout->lineAt(index);
+            const int lineStart = blockStart + line.textStart();
+            const int lineEnd = lineStart + line.textLength();
+            const int from = std::max(start, lineStart);
+            const int to = std::min(end, lineEnd);
+            if (to <= from)
+                continue;
+            const qreal x0 = line.cursorToX(from - blockStart);
+            const qreal x1 = line.cursorToX(to - blockStart);
+            const QRectF lineRect(insetX, top + line.y(), line.naturalTextWidth(), line.height());
+            result.push_back(
+                { QRectF(insetX + std::min(x0, x1), lineRect.top(), std::abs(x1 - x0), line.height()), lineRect });
+        }
+    }
+    return result;
+}
+
+QRectF TextPaneDocumentLayout::lineRectAt(int position) const
+{
+    const QTextBlock block = document()->findBlock(position);
+    if (!block.isValid() || std::size_t(block.blockNumber()) >= m_heights.size())
+        return QRectF();
+    refreshTops();
+    const QTextLine line = block.layout()->lineForTextPosition(position - block.position());
+    if (!line.isValid())
+        return QRectF();
+    return QRectF(insetX, insetY + m_tops[std::size_t(block.blockNumber())] + line.y(), line.naturalTextWidth(),
+                  line.height());
+}
+
+void TextPaneDocumentLayout::draw(QPainter *painter, const PaintContext &context)
+{
+    refreshTops();
+    if (m_heights.empty())
+        return;
+    const QRectF clip = context.clip.isValid() ? context.clip : frameBoundingRect(nullptr);
+    int index = std::max(0, blockIndexAtY(clip.top() - insetY));
+    QTextBlock block = document()->findBlockByNumber(index);
+    const int cursorWidth = property("cursorWidth").isValid() ? property("cursorWidth").toInt() : 1;
+    painter->setPen(context.palette.color(QPalette::Text));
+    for (; block.isValid() && std::size_t(index) < m_tops.size(); block = block.next(), ++index) {
+        const qreal top = insetY + m_tops[std::size_t(index)];
+        if (top > clip.bottom())
+            break;
+        const int blockStart = block.position();
+        const int blockEnd = blockStart + block.length();
+        QList<QTextLayout::FormatRange> ranges;
+        for (const Selection &selection : context.selections) {
+            const int selectionStart = selection.cursor.selectionStart();
+            const int selectionEnd = selection.cursor.selectionEnd();
+            const int from = std::max(selectionStart, blockStart);
+            const int to = std::min(selectionEnd, blockEnd);
+            if (to <= from)
+                continue;
+            QTextLayout::FormatRange range;
+            range.start = from - blockStart;
+            range.length = to - from;
+            range.format = selection.format;
+            ranges.append(range);
+        }
+        const QPointF offset(insetX, top);
+        block.layout()->draw(painter, offset, ranges, clip);
+        if (context.cursorPosition >= blockStart && context.cursorPosition < blockEnd)
+            block.layout()->drawCursor(painter, offset, context.cursorPosition - blockStart, cursorWidth);
+    }
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QAbstractTextDocumentLayout>
+#include <QFont>
+
+#include <map>
+#include <vector>
+
+class QTextEdit;
+
+// The page geometry both text panes share, so equal text stands level in both.
+namespace TextPaneMetrics {
+inline constexpr qreal insetX = 14;
+inline constexpr qreal insetY = 106; // room for note bubbles above the first line
+inline constexpr qreal lineSpacing = 5;
+inline constexpr qreal tabStop = 28;
+inline constexpr qreal minimumTextWidth = 120;
+inline const char *const textColorHex = "#334155";
+QFont font();
+// The text width for a pane of the given viewport width.
+qreal availableWidth(qreal viewportWidth);
+// Configures a text edit as a pane: plain text, our layout and font, no frame, no drops.
+void setUpPane(QTextEdit *edit);
+} // namespace TextPaneMetrics
+
+// The document layout of the panes: one QTextLayout per block, lines placed with the pane's line
+// spacing and, above the lines that hold note locations, an extra band (the band rule of the page
+// renderer). An edit lays out only the blocks it touched; the blocks after it only move. A new
+// band map repositions only the lines whose band can change.
+//
+// Coordinates are document coordinates: the insets are included.
+class TextPaneDocumentLayout final : public QAbstractTextDocumentLayout {
+    Q_OBJECT
+
+public:
+    explicit TextPaneDocumentLayout(QTextDocument *document);
+
+    // Band heights keyed by character location.
+    void setSpacing(std::map<qsizetype, qreal> spacing);
+    const std::map<qsizetype, qreal> &spacing() const { return m_spacing; }
+    qreal textWidth() const { return m_textWidth; }
+
+    // One rectangle per line fragment of [start, end): the glyph extent on that line (x) over the
+    // line's text height (y), and the line's own text rectangle.
+    struct Segment {
+        QRectF glyphs;
+        QRectF line;
+    };
+    std::vector<Segment> segments(int start, int end) const;
+    // The text rectangle of the line holding the position.
+    QRectF lineRectAt(int position) const;
+
+    // How many blocks were shaped since the counter was last reset (tests and benchmarks).
+    int shapedBlockCount() const { return m_shapedBlocks; }
+    void resetShapedBlockCount() { m_shapedBlocks = 0; }
+
+    void draw(QPainter *painter, const PaintContext &context) override;
+    int hitTest(const QPointF &point, Qt::HitTestAccuracy accuracy) const override;
+    int pageCount() const override { return 1; }
+    QSizeF documentSize() const override;
+    QRectF frameBoundingRect(QTextFrame *frame) const override;
+    QRectF blockBoundingRect(const QTextBlock &block) const override;
+
+protected:
+    void documentChanged(int from, int charsRemoved, int charsAdded) override;
+
+private:
+    void layoutAll();
+    void shapeBlock(const QTextBlock &block);
+    void positionLines(const QTextBlock &block);
+    void repositionBandBlocks(const std::map<qsizetype, qreal> &previous);
+    void refreshTops() const;
+    int blockIndexAtY(qreal y) const;
+    void publish(qreal fromY);
+
+    std::map<qsizetype, qreal> m_spacing;
+    qreal m_pageWidth = -1;
+    qreal m_textWidth = TextPaneMetrics::minimumTextWidth;
+    std::vector<qreal> m_heights; // per block, line spacing included
+    std::vector<qreal> m_bands; // per block, sum of its lines' bands
+    mutable std::vector<qreal> m_tops; // per block, from the first line (insets excluded)
+    mutable bool m_topsDirty = true;
+    int m_characterCount = 0;
+    QSizeF m_lastSize;
+    int m_shapedBlocks = 0;
+};

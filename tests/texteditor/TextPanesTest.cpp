@@ -1,0 +1,227 @@
+// The two panes: the text round trip, one history entry per edit, the shared layout and the
+// scroll synchronisation.
+
+#include "model/MarkupViewModel.h"
+#include "texteditor/AnnotationTextView.h"
+#include "texteditor/HighlightedTextEditor.h"
+#include "texteditor/SyncedOriginalTextView.h"
+#include "texteditor/TextComparisonScrollSync.h"
+#include "texteditor/TextPaneDocumentLayout.h"
+#include "textengine/TextComparisonDiff.h"
+
+#include "shell/ShellInput.h"
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTextBlock>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// An editor wired to a real view model, as the workspace wires it.
+struct EditorHarness {
+    QTemporaryDir directory;
+    QSettings settings { directory.filePath(QStringLiteral("p.ini")), QSettings::IniFormat };
+    MarkupViewModel model { settings };
+    std::shared_ptr<TextComparisonScrollSync> sync = std::make_shared<TextComparisonScrollSync>();
+    std::unique_ptr<HighlightedTextEditor> editor;
+    int reports = 0;
+
+    explicit EditorHarness(const QString &text)
+    {
+        model.setTextComparison(QStringLiteral("a.txt"), text);
+        HighlightedTextEditor::Callbacks callbacks;
+        callbacks.textEdited = [this](const QString &edited) { model.updateEditedComparisonText(edited); };
+        callbacks.undo = [this] { return model.undoTextComparisonEdit(); };
+        callbacks.redo = [this] { return model.redoTextComparisonEdit(); };
+        callbacks.selectionReported = [this](auto, auto) { ++reports; };
+        editor = std::make_unique<HighlightedTextEditor>(sync, callbacks);
+        QObject::connect(&model, &MarkupViewModel::textComparisonChanged, editor.get(), [this] { render(); });
+        editor->resize(500, 400);
+        render();
+        editor->show();
+        QCoreApplication::processEvents();
+    }
+
+    void render()
+    {
+        const TextComparisonState &state = *model.textComparison();
+        editor->render(state.editedText, state.originalText,
+                       TextComparisonDiff::changes(state.originalText, state.editedText), state.annotations);
+    }
+
+    AnnotationTextView *view() { return editor->textView(); }
+    QString edited() { return model.textComparison()->editedText; }
+    void placeCaret(int position)
+    {
+        QTextCursor cursor = view()->textCursor();
+        cursor.setPosition(position);
+        view()->setTextCursor(cursor);
+    }
+};
+
+} // namespace
+
+TEST(TextRoundTrip, TypingChangesOnlyTheTypedCharacter)
+{
+    // No-break spaces, a line separator, tabs and a character outside the BMP survive an edit.
+    const QString text = QStringLiteral("甲\u00A0乙\u2028丙\t丁 😀\n第二行\u00A0end");
+    EditorHarness harness(text);
+    EXPECT_EQ(harness.editor->currentText(), text);
+    harness.placeCaret(1);
+    ShellInput::keyClick(harness.view(), Qt::Key_X);
+    QString expected = text;
+    expected.insert(1, QLatin1Char('x'));
+    EXPECT_EQ(harness.edited(), expected);
+}
+
+TEST(TextRoundTrip, PastedParagraphSeparatorsBecomeLineFeeds)
+{
+    EditorHarness harness(QStringLiteral("ab"));
+    harness.placeCaret(1);
+    harness.view()->insertPlainText(QStringLiteral("1\u20292\r3"));
+    EXPECT_EQ(harness.edited(), QStringLiteral("a1\n2\n3b"));
+}
+
+TEST(TextHistory, OneEntryPerEditAndUndoAppliesWithoutEcho)
+{
+    EditorHarness harness(QStringLiteral("第一行\n第二行\n第三行"));
+    harness.placeCaret(4);
+    ShellInput::keyClick(harness.view(), Qt::Key_A);
+    ShellInput::keyClick(harness.view(), Qt::Key_B);
+    EXPECT_EQ(harness.edited(), QStringLiteral("第一行\nab第二行\n第三行"));
+    EXPECT_EQ(harness.model.textComparisonUndoSnapshots().size(), 2);
+
+    // Ctrl+Z reaches the comparison's history; the document follows in one edit, no new entry.
+    harness.placeCaret(10);
+    ShellInput::keyClick(harness.view(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(harness.edited(), QStringLiteral("第一行\na第二行\n第三行"));
+    EXPECT_EQ(harness.editor->currentText(), harness.edited());
+    EXPECT_EQ(harness.model.textComparisonUndoSnapshots().size(), 1);
+    EXPECT_EQ(harness.model.textComparisonRedoSnapshots().size(), 1);
+    // The caret, after the change, moved with the text.
+    EXPECT_EQ(harness.view()->textCursor().position(), 9);
+
+    ShellInput::keyClick(harness.view(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(harness.edited(), QStringLiteral("第一行\nab第二行\n第三行"));
+    ShellInput::keyClick(harness.view(), Qt::Key_Z, Qt::MetaModifier);
+    ShellInput::keyClick(harness.view(), Qt::Key_Z, Qt::MetaModifier | Qt::ShiftModifier);
+    EXPECT_EQ(harness.edited(), QStringLiteral("第一行\nab第二行\n第三行"));
+    EXPECT_EQ(harness.model.textComparisonUndoSnapshots().size(), 2);
+    EXPECT_TRUE(harness.model.textComparisonRedoSnapshots().isEmpty());
+
+    // Alt+Z is no undo: it reaches the text view (which types nothing for it).
+    ShellInput::keyClick(harness.view(), Qt::Key_Z, Qt::AltModifier);
+    EXPECT_TRUE(harness.edited().contains(QStringLiteral("ab")));
+    EXPECT_TRUE(harness.model.textComparisonRedoSnapshots().isEmpty());
+}
+
+TEST(TextPaneLayout, AnEditShapesOnlyTheBlocksItTouches)
+{
+    QStringList lines;
+    for (int k = 0; k < 3000; ++k)
+        lines << QStringLiteral("第%1行，一段足够长的文字，让它在窄的窗格里折成好几行显示出来。").arg(k);
+    EditorHarness harness(lines.join(QLatin1Char('\n')));
+    auto *layout = harness.view()->paneLayout();
+    const QRectF before = layout->blockBoundingRect(harness.view()->document()->findBlockByNumber(2999));
+    layout->resetShapedBlockCount();
+    harness.placeCaret(harness.view()->document()->findBlockByNumber(1500).position());
+    ShellInput::keyClick(harness.view(), Qt::Key_Return);
+    EXPECT_LE(layout->shapedBlockCount(), 3);
+    // The blocks after the edit moved down by one line without being shaped again.
+    const QRectF after = layout->blockBoundingRect(harness.view()->document()->findBlockByNumber(3000));
+    EXPECT_GT(after.top(), before.top());
+    EXPECT_EQ(after.height(), before.height());
+    EXPECT_EQ(harness.model.textComparisonUndoSnapshots().size(), 1);
+}
+
+TEST(TextPaneLayout, NotedLinesGetTheSameBandInBothPanes)
+{
+    const QString text = QStringLiteral("第一行文字\n第二行有批注\n第三行");
+    EditorHarness harness(text);
+    harness.model.addTextMarkupAnnotation(6, 3);
+    const QUuid id = harness.model.textComparison()->annotations.front().id;
+    harness.model.updateTextMarkupAnnotation(id, QStringLiteral("这里要改"), true, QStringLiteral("#FDE047"),
+                                             std::nullopt, std::nullopt, std::nullopt);
+
+    SyncedOriginalTextView original(harness.sync);
+    original.resize(harness.editor->size());
+    original.show();
+    QCoreApplication::processEvents();
+    original.render(text, harness.model.textComparison()->annotations);
+
+    auto *edited = harness.view()->paneLayout();
+    const QRectF plain = edited->lineRectAt(0);
+    const QRectF banded = edited->lineRectAt(7);
+    EXPECT_GT(banded.top() - plain.bottom(), 40); // room for the bubble above the second line
+    for (int position : { 0, 7, 13 })
+        EXPECT_EQ(original.paneLayout()->lineRectAt(position).top(), edited->lineRectAt(position).top()) << position;
+
+    // The bubble stands above its words and is reported in viewport coordinates.
+    const auto &placements = harness.view()->calloutPlacements();
+    ASSERT_EQ(placements.size(), 1u);
+    EXPECT_LT(placements.front().bubbleRect.bottom(), banded.top());
+
+    // Removing the note gives the band back.
+    harness.model.deleteTextMarkupAnnotation(id);
+    QCoreApplication::processEvents();
+    EXPECT_NEAR(edited->lineRectAt(7).top() - plain.bottom(), TextPaneMetrics::lineSpacing, 0.5);
+}
+
+TEST(TextScrollSync, FollowsBothWaysAtTheSameFraction)
+{
+    QStringList lines;
+    for (int k = 0; k < 400; ++k)
+        lines << QStringLiteral("行 %1").arg(k);
+    EditorHarness harness(lines.join(QLatin1Char('\n')));
+    SyncedOriginalTextView original(harness.sync);
+    original.resize(500, 300);
+    original.show();
+    original.render(lines.mid(0, 200).join(QLatin1Char('\n')), {});
+    QCoreApplication::processEvents();
+
+    QScrollBar *editedBar = harness.view()->verticalScrollBar();
+    QScrollBar *originalBar = original.verticalScrollBar();
+    ASSERT_GT(editedBar->maximum(), 0);
+    ASSERT_GT(originalBar->maximum(), 0);
+    editedBar->setValue(editedBar->maximum());
+    EXPECT_EQ(originalBar->value(), originalBar->maximum());
+    originalBar->setValue(originalBar->maximum() / 2);
+    EXPECT_NEAR(double(editedBar->value()) / editedBar->maximum(), 0.5, 0.01);
+    EXPECT_FALSE(harness.sync->isSyncing);
+
+    // A pane without a scroll range keeps the other at the top.
+    original.render(QStringLiteral("短"), {});
+    QCoreApplication::processEvents();
+    originalBar->setValue(0);
+    editedBar->setValue(editedBar->maximum() / 3);
+    EXPECT_EQ(originalBar->value(), 0);
+}
+
+TEST(TextHistory, ReplacingASelectionIsOneEntry)
+{
+    EditorHarness harness(QStringLiteral("abcd\nefgh"));
+    QTextCursor cursor = harness.view()->textCursor();
+    cursor.setPosition(1);
+    cursor.setPosition(7, QTextCursor::KeepAnchor);
+    harness.view()->setTextCursor(cursor);
+    ShellInput::keyClick(harness.view(), Qt::Key_X);
+    EXPECT_EQ(harness.edited(), QStringLiteral("axgh"));
+    EXPECT_EQ(harness.model.textComparisonUndoSnapshots().size(), 1);
+
+    cursor = harness.view()->textCursor();
+    cursor.setPosition(0);
+    cursor.setPosition(2, QTextCursor::KeepAnchor);
+    harness.view()->setTextCursor(cursor);
+    harness.view()->insertPlainText(QStringLiteral("新\n行"));
+    EXPECT_EQ(harness.edited(), QStringLiteral("新\n行gh"));
+    EXPECT_EQ(harness.model.textComparisonUndoSnapshots().size(), 2);
+    harness.model.undoTextComparisonEdit();
+    EXPECT_EQ(harness.editor->currentText(), QStringLiteral("axgh"));
+    EXPECT_EQ(PaneText::rawText(harness.view()->document()), QStringLiteral("axgh"));
+    EXPECT_EQ(harness.model.textComparisonUndoSnapshots().size(), 1);
+}
