@@ -3,6 +3,7 @@
 #include "shell/ContentView.h"
 #include "shell/ImageMarkupHookup.h"
 #include "shell/ShellHooks.h"
+#include "shell/VideoFrameHookup.h"
 
 namespace {
 
@@ -36,4 +37,5 @@ void installWorkspaceHooks(ContentView &view)
     installViewModelOperations(view.hooks());
     (new ImageMarkupHookup(view))->install(view.hooks());
     installImageMarkupSidebar(view);
+    (new VideoFrameHookup(view))->install(view.hooks());
 }
