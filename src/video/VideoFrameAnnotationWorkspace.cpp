@@ -79,7 +79,6 @@ VideoFrameAnnotationWorkspace::VideoFrameAnnotationWorkspace(VideoFrameAnnotatio
     buildArea();
     row->addWidget(m_area, 1);
 
-    ensureVideoToolSelected();
     if (viewModel) {
         connect(viewModel, &MarkupViewModel::toolOrderChanged, this, &VideoFrameAnnotationWorkspace::rebuildToolButtons);
         connect(viewModel, &MarkupViewModel::selectedToolChanged, this,
@@ -90,6 +89,7 @@ VideoFrameAnnotationWorkspace::VideoFrameAnnotationWorkspace(VideoFrameAnnotatio
                             &MarkupViewModel::itemsChanged})
             connect(viewModel, signal, this, &VideoFrameAnnotationWorkspace::relayout);
     }
+    ensureVideoToolSelected();
     if (store)
         connect(store, &VideoFrameAnnotationStore::playerChanged, this, &VideoFrameAnnotationWorkspace::relayout);
     relayout();

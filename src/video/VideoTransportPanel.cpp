@@ -192,7 +192,9 @@ VideoTransportPanel::VideoTransportPanel(VideoFrameAnnotationStore *store, Marku
     counterFont.setPixelSize(11);
     counterFont.setWeight(QFont::DemiBold);
     m_counter->setFont(counterFont);
-    m_counter->setFixedWidth(112);
+    // 112 wide, wider when a long video's counter needs it: the counter is never cut.
+    m_counter->setMinimumWidth(112);
+    m_counter->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
     m_counter->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_counter->setStyleSheet(QStringLiteral("color: #334155;"));
     m_spinner = new LoadingSpinner(this);
@@ -208,7 +210,7 @@ VideoTransportPanel::VideoTransportPanel(VideoFrameAnnotationStore *store, Marku
     // The titled buttons take the width of their face plus some room.
     for (TransportButton *button : {m_clear, m_save})
         button->setFixedWidth(std::max(button->minimumWidth(),
-                                       int(QFontMetrics(button->font()).horizontalAdvance(button->face().title)) + 48));
+                                       int(QFontMetrics(button->font()).horizontalAdvance(button->face().title)) + 58));
 
     for (QWidget *item : std::initializer_list<QWidget *>{m_import, m_previous, m_play, m_next})
         controls->addWidget(item);
