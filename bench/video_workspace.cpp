@@ -15,6 +15,8 @@
 #include "video/VideoScrubber.h"
 #include "video/VideoTransportPanel.h"
 
+#include "FfmpegPeer.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMouseEvent>
@@ -28,22 +30,8 @@
 
 namespace {
 
-double runTool(const QStringList &arguments)
-{
-    QElapsedTimer timer;
-    timer.start();
-    QProcess process;
-    process.start(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-nostdin"} + arguments);
-    process.waitForFinished(-1);
-    if (process.exitCode() != 0)
-        std::fprintf(stderr, "ffmpeg failed: %s\n", process.readAllStandardError().constData());
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-double toolFrameAt(const QString &video, double seconds)
-{
-    return runTool({"-ss", QString::number(seconds, 'f', 6), "-i", video, "-frames:v", "1", "-f", "null", "-"});
-}
+const auto runTool = &FfmpegPeer::run;
+const auto toolFrameAt = &FfmpegPeer::frameAt;
 
 void spin(int ms)
 {

@@ -35,9 +35,7 @@ WorkspaceCanvasGeometry compute(QSizeF area, QSizeF pixelSize, double zoom, QSiz
     g.centre = QPointF(area.width() / 2 + panOffset.width(), available / 2 + panOffset.height());
     g.canvasRect = QRectF(g.centre - QPointF(g.displayedSize.width() / 2, g.displayedSize.height() / 2),
                           g.displayedSize);
-    const Rect visible = Rect::fromQRectF(g.canvasRect).intersected(Rect(0, 0, area.width(), area.height()));
-    if (!visible.isNull() && !visible.isEmpty())
-        g.visibleCanvasRect = visible.offsetBy(-g.canvasRect.x(), -g.canvasRect.y());
+    g.visibleCanvasRect = WorkspaceGeometry::visibleCanvasPart(g.canvasRect, area);
     return g;
 }
 
@@ -216,11 +214,7 @@ void VideoFrameAnnotationWorkspace::buildArea()
     empty->addWidget(m_emptyButton, 0, Qt::AlignHCenter);
     empty->addStretch(1);
 
-    VideoTransportPanel::Actions transport{m_actions.importAction,          m_actions.seekAction,
-                                           m_actions.previewAction,         m_actions.stepFrameAction,
-                                           m_actions.togglePlaybackAction,  m_actions.saveCurrentFrameAction,
-                                           m_actions.clearAnnotationsAction};
-    m_transport = new VideoTransportPanel(m_store, m_viewModel, std::move(transport), m_area);
+    m_transport = new VideoTransportPanel(m_store, m_viewModel, m_actions, m_area);
 }
 
 bool VideoFrameAnnotationWorkspace::hasCanvas() const

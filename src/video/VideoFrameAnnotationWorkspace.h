@@ -2,6 +2,7 @@
 
 #include "canvas/ImageMarkupWorkspace.h"
 #include "model/MarkupTools.h"
+#include "video/VideoTransportPanel.h"
 
 #include <QPointer>
 #include <QSizeF>
@@ -16,22 +17,7 @@ class FeedbackButton;
 class MarkupViewModel;
 class ToolColumnButton;
 class VideoFrameAnnotationStore;
-class VideoTransportPanel;
 class WorkspaceViewportEventLayer;
-
-// The workspace's commands; the root view carries them out.
-struct VideoWorkspaceActions {
-    std::function<void()> importAction;
-    std::function<void(double)> seekAction;
-    std::function<void(double)> previewAction;
-    std::function<void(int)> stepFrameAction;
-    std::function<void()> togglePlaybackAction;
-    std::function<void()> saveCurrentFrameAction;
-    std::function<void()> clearAnnotationsAction;
-    std::function<bool()> deleteAction;
-    std::function<void()> fitCanvasAction;
-    std::function<bool(CanvasMouseButtonAction)> mouseButtonAction;
-};
 
 namespace VideoCanvasGeometry {
 // The video canvas in an area W × H: the transport panel takes the bottom, so the frame is fitted

@@ -167,8 +167,8 @@ TransportButton *iconButton(const QString &symbol, const QString &tip, int width
 } // namespace
 
 VideoTransportPanel::VideoTransportPanel(VideoFrameAnnotationStore *store, MarkupViewModel *viewModel,
-                                         Actions actions, QWidget *parent)
-    : QWidget(parent), m_store(store), m_viewModel(viewModel), m_actions(std::move(actions))
+                                         const VideoWorkspaceActions &actions, QWidget *parent)
+    : QWidget(parent), m_store(store), m_viewModel(viewModel), m_actions(actions)
 {
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(12, 10, 12, 10);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/FeedbackButton.h"
+#include "model/MarkupTools.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -12,6 +13,20 @@ class QLabel;
 class QTimer;
 class VideoFrameAnnotationStore;
 class VideoScrubber;
+
+// The video workspace's commands; the root view carries them out.
+struct VideoWorkspaceActions {
+    std::function<void()> importAction;
+    std::function<void(double)> seekAction;
+    std::function<void(double)> previewAction;
+    std::function<void(int)> stepFrameAction;
+    std::function<void()> togglePlaybackAction;
+    std::function<void()> saveCurrentFrameAction;
+    std::function<void()> clearAnnotationsAction;
+    std::function<bool()> deleteAction;
+    std::function<void()> fitCanvasAction;
+    std::function<bool(CanvasMouseButtonAction)> mouseButtonAction;
+};
 
 // A button of the transport panel that draws its own face: an icon with an optional title on an
 // optional filled, outlined rounded rectangle, and an optional key badge in the top-right corner.
@@ -93,17 +108,8 @@ class VideoTransportPanel final : public QWidget {
     Q_OBJECT
 
 public:
-    struct Actions {
-        std::function<void()> importAction;
-        std::function<void(double)> seekAction;
-        std::function<void(double)> previewAction;
-        std::function<void(int)> stepFrameAction;
-        std::function<void()> togglePlaybackAction;
-        std::function<void()> saveCurrentFrameAction;
-        std::function<void()> clearAnnotationsAction;
-    };
 
-    VideoTransportPanel(VideoFrameAnnotationStore *store, MarkupViewModel *viewModel, Actions actions,
+    VideoTransportPanel(VideoFrameAnnotationStore *store, MarkupViewModel *viewModel, const VideoWorkspaceActions &actions,
                         QWidget *parent = nullptr);
 
     TransportButton *importButton() const { return m_import; }
@@ -129,7 +135,7 @@ private:
 
     QPointer<VideoFrameAnnotationStore> m_store;
     QPointer<MarkupViewModel> m_viewModel;
-    Actions m_actions;
+    VideoWorkspaceActions m_actions;
     TransportButton *m_import = nullptr;
     TransportButton *m_previous = nullptr;
     TransportButton *m_play = nullptr;
