@@ -46,8 +46,9 @@ VideoFrameHookup::VideoFrameHookup(ContentView &view, std::unique_ptr<VideoFrame
 
 VideoFrameHookup::~VideoFrameHookup()
 {
-    // The source watches the store; it goes first.
+    // Nothing watching the store hears its teardown; the source that watches it goes first.
     delete m_frameSource;
+    m_store->disconnect();
 }
 
 CanvasFrameSource *VideoFrameHookup::frameSource() const
