@@ -19,10 +19,12 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QMouseEvent>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -33,12 +35,12 @@ namespace {
 const auto runTool = &FfmpegPeer::run;
 const auto toolFrameAt = &FfmpegPeer::frameAt;
 
+// Runs the event loop for `ms` without spinning the processor.
 void spin(int ms)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 double median(std::vector<double> values)
@@ -214,7 +216,7 @@ int main(int argc, char **argv)
     QObject::connect(hookup->frameSource(), &CanvasFrameSource::frameChanged, [&] { ++frames; });
     panel->playButton()->click();
     while (store.isPlaying())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
     surface->removeEventFilter(&paints);
     const int dropped = store.player()->droppedFrameCount();
     std::printf("%-46s %d frames shown, %d dropped (%.2f %%)   goal < 1 %%\n", "playback 1080p30 with 30 annotations",
