@@ -257,7 +257,13 @@ void VideoFrameAnnotationWorkspace::relayout()
     m_fitButton->setVisible(canvas);
     m_emptyState->setVisible(!canvas);
     m_viewport->setActive(canvas);
-    m_surface->setFrameSource(m_frameSource, m_store && m_store->player() != nullptr);
+    // Handed over only when it changes: the surface repaints everything when given a source.
+    const bool showsPlayer = m_store && m_store->player() != nullptr;
+    if (!m_frameSourceSet || showsPlayer != m_showsPlayer) {
+        m_surface->setFrameSource(m_frameSource, showsPlayer);
+        m_frameSourceSet = true;
+        m_showsPlayer = showsPlayer;
+    }
 
     const int available = std::max(area.height() - 104, 1);
     m_viewportArea->setGeometry(0, (area.height() - available) / 2, area.width(), available);

@@ -83,6 +83,8 @@ private:
     VideoWorkspaceActions m_actions;
     QSizeF m_panOffset{0, 0};
     int m_cancelSignal = 0;
+    bool m_frameSourceSet = false;
+    bool m_showsPlayer = false;
 
     QWidget *m_toolColumn = nullptr;
     std::vector<ToolColumnButton *> m_toolButtons;
