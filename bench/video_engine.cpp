@@ -5,6 +5,8 @@
 #include "platform/VideoAsset.h"
 #include "video/VideoFrameAnnotationStore.h"
 
+#include "FfmpegPeer.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -18,22 +20,8 @@
 
 namespace {
 
-double runTool(const QStringList &arguments)
-{
-    QElapsedTimer timer;
-    timer.start();
-    QProcess process;
-    process.start(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-nostdin"} + arguments);
-    process.waitForFinished(-1);
-    if (process.exitCode() != 0)
-        std::fprintf(stderr, "ffmpeg failed: %s\n", process.readAllStandardError().constData());
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-double toolFrameAt(const QString &video, double seconds)
-{
-    return runTool({"-ss", QString::number(seconds, 'f', 6), "-i", video, "-frames:v", "1", "-f", "null", "-"});
-}
+const auto runTool = &FfmpegPeer::run;
+const auto toolFrameAt = &FfmpegPeer::frameAt;
 
 template <typename Start>
 double timeUntilDone(Start start)

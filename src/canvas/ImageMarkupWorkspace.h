@@ -32,6 +32,9 @@ struct WorkspaceCanvasGeometry {
 
 namespace WorkspaceGeometry {
 WorkspaceCanvasGeometry compute(QSizeF area, QSizeF pixelSize, double zoom, QSizeF panOffset);
+// The part of the canvas inside the area (0, 0, area), in the canvas's own coordinates; null when
+// nothing is visible.
+Rect visibleCanvasPart(const QRectF &canvasRect, QSizeF area);
 } // namespace WorkspaceGeometry
 
 // The canvas area of the image markup workspace: the current image on the canvas at the fitted

@@ -18,10 +18,16 @@ WorkspaceCanvasGeometry compute(QSizeF area, QSizeF pixelSize, double zoom, QSiz
     g.centre = QPointF(area.width() / 2 + panOffset.width(), area.height() / 2 + panOffset.height());
     g.canvasRect = QRectF(g.centre - QPointF(g.displayedSize.width() / 2, g.displayedSize.height() / 2),
                           g.displayedSize);
-    const Rect visible = Rect::fromQRectF(g.canvasRect).intersected(Rect(0, 0, area.width(), area.height()));
-    if (!visible.isNull() && !visible.isEmpty())
-        g.visibleCanvasRect = visible.offsetBy(-g.canvasRect.x(), -g.canvasRect.y());
+    g.visibleCanvasRect = visibleCanvasPart(g.canvasRect, area);
     return g;
+}
+
+Rect visibleCanvasPart(const QRectF &canvasRect, QSizeF area)
+{
+    const Rect visible = Rect::fromQRectF(canvasRect).intersected(Rect(0, 0, area.width(), area.height()));
+    if (visible.isNull() || visible.isEmpty())
+        return Rect::null();
+    return visible.offsetBy(-canvasRect.x(), -canvasRect.y());
 }
 
 } // namespace WorkspaceGeometry

@@ -44,15 +44,6 @@ MarkupAnnotation labelAsText(const MarkupAnnotation &arrow, QSizeF pixelSize)
 
 // A decimal number with an optional sign and nothing else (no spaces); absent when it is not one
 // or does not fit.
-std::optional<qint64> parseInteger(const QString &text)
-{
-    const bool signed_ = text.startsWith(u'+') || text.startsWith(u'-');
-    const std::optional<qint64> magnitude = TextRules::parseAsciiDecimal(signed_ ? text.mid(1) : text);
-    if (!magnitude)
-        return std::nullopt;
-    return text.startsWith(u'-') ? -*magnitude : *magnitude;
-}
-
 // Removes only the label text of the one selected annotation when its label part is selected.
 // Returns whether it did.
 bool deleteSelectedAnnotationText(MarkupViewModel &model, const QUuid &id)
@@ -275,7 +266,7 @@ int MarkupViewModel::applyCurrentAnnotationsToSelectedImages(bool onlySelectedAn
 
 std::optional<MarkupTool> MarkupViewModel::toolForShortcut(const QString &command) const
 {
-    const std::optional<qint64> n = parseInteger(command);
+    const std::optional<qint64> n = TextRules::parseSignedAsciiDecimal(command);
     if (!n || *n < 1 || *n > qint64(m_toolOrder.size()))
         return std::nullopt;
     return m_toolOrder[size_t(*n - 1)];
@@ -303,13 +294,19 @@ bool MarkupViewModel::handleToolShortcut(const QString &command)
         cancelCurrentOperation();
         return true;
     }
-    const std::optional<MarkupTool> tool = toolForShortcut(command);
-    if (!tool)
+    return switchToolByNumber(command, m_toolOrder);
+}
+
+bool MarkupViewModel::switchToolByNumber(const QString &command, const std::vector<MarkupTool> &tools)
+{
+    const std::optional<qint64> n = TextRules::parseSignedAsciiDecimal(command);
+    if (!n || *n < 1 || *n > qint64(tools.size()))
         return false;
-    setSelectedTool(*tool);
+    const MarkupTool tool = tools[size_t(*n - 1)];
+    setSelectedTool(tool);
     setDraftAnnotation(std::nullopt);
     setSelectionRect(std::nullopt);
     setCropRect(std::nullopt);
-    setStatusMessage(QStringLiteral("已切换工具：") + toolName(*tool));
+    setStatusMessage(QStringLiteral("已切换工具：") + toolName(tool));
     return true;
 }

@@ -25,6 +25,7 @@
 
 class QSettings;
 class QTimer;
+struct VideoFrameSnapshot;
 
 // The one object that holds the mutable state of a window: the image list with its selections,
 // tool and style, the comparison pairs, the text comparison document, the open project file, the
@@ -345,6 +346,9 @@ public:
     bool handleToolShortcut(const QString &command);
     // The tool at 1-based position n of the tool order for the number n, else none.
     std::optional<MarkupTool> toolForShortcut(const QString &command) const;
+    // The number command n chooses tools[n - 1] (drawing and rectangles dropped, "已切换工具："
+    // reported); false for anything else.
+    bool switchToolByNumber(const QString &command, const std::vector<MarkupTool> &tools);
     // Image import (MarkupViewModel_Import.cpp).
     // The image files under a folder, to any depth, hidden files and folders skipped; a path
     // that is not a folder gives itself when it is an image file (hidden or not); a missing path
@@ -511,6 +515,26 @@ public:
     static std::variant<ComparisonPairState, MarkupProjectError>
     makeComparisonPair(const MarkupProjectComparisonPair &record);
     // ---- Video frame annotation (src/video/) -----------------------------------------------------
+    // MarkupViewModel_VideoFrameAnnotation.cpp. The video workspace's view model holds one item:
+    // the frame being annotated.
+    // Makes the snapshot the only item, selected, with a new id. The current annotations carry
+    // over when the snapshot is the same frame (same file name), or always with
+    // `keepAnnotations`; otherwise the frame starts bare. Undo and redo are emptied. Zoom, tool,
+    // error and style stay. False, with "视频帧无法解析" and nothing else changed, for an empty picture.
+    bool loadVideoFrame(const VideoFrameSnapshot &snapshot, bool keepAnnotations = false);
+    // Writes the current frame with its annotations as PNG to the Desktop; the path, or nothing
+    // with errorMessage set.
+    std::optional<QString> saveAnnotatedVideoFrame(const QString &timecode);
+    // base (the name without extension, trimmed; "视频取帧" when blank) + "-标注" + the dashed
+    // timecode unless the base holds it + "-" + timestamp + ".png", fitted into 255 UTF-8 bytes.
+    static QString videoFrameExportFileName(const ImageMarkupItem &item, const QString &timecode,
+                                            const QString &timestamp);
+    // The same at the current time.
+    static QString videoFrameExportFileName(const ImageMarkupItem &item, const QString &timecode);
+    // select, arrow, text, rectangle and brush in the user's tool order, the missing ones after.
+    std::vector<MarkupTool> videoFrameToolOrder() const;
+    // The video workspace's key commands (names compared exactly); true when taken.
+    bool handleVideoFrameShortcut(const QString &command);
 
 Q_SIGNALS:
     // After any published property changed, following its own signal.

@@ -61,4 +61,13 @@ std::optional<qint64> parseAsciiDecimal(const QString &text)
     return value;
 }
 
+std::optional<qint64> parseSignedAsciiDecimal(const QString &text)
+{
+    const bool hasSign = text.startsWith(u'+') || text.startsWith(u'-');
+    const std::optional<qint64> magnitude = parseAsciiDecimal(hasSign ? text.mid(1) : text);
+    if (!magnitude)
+        return std::nullopt;
+    return text.startsWith(u'-') ? -*magnitude : *magnitude;
+}
+
 } // namespace TextRules

@@ -23,5 +23,7 @@ QString cutToUtf8Bytes(const QString &text, qsizetype budget);
 
 // Reads ASCII decimal digits as a 64-bit integer; anything else, or an overflow, gives nothing.
 std::optional<qint64> parseAsciiDecimal(const QString &text);
+// The same with an optional leading "+" or "-".
+std::optional<qint64> parseSignedAsciiDecimal(const QString &text);
 
 } // namespace TextRules

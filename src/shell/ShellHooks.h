@@ -67,8 +67,8 @@ struct ShellHooks
     std::function<QWidget *()> videoFrameWorkspace;
     std::function<void(const QString &path)> importVideo;
     std::function<void()> presentVideoImportPanel;
-    // The written frame, or nothing.
-    std::function<std::optional<QString>()> saveCurrentVideoFrame;
+    // Saves the current frame with its annotations; the store answers later, so nothing is returned.
+    std::function<void()> saveCurrentVideoFrame;
     std::function<void()> confirmClearVideoFrameAnnotations;
     std::function<bool()> deleteVideoFrameSelection;
     std::function<void()> fitVideoFrameCanvas;

@@ -5,6 +5,7 @@
 #include "shell/ImageMarkupHookup.h"
 #include "shell/ShellHooks.h"
 #include "shell/TextComparisonHookup.h"
+#include "shell/VideoFrameHookup.h"
 
 namespace {
 
@@ -40,4 +41,5 @@ void installWorkspaceHooks(ContentView &view)
     installImageMarkupSidebar(view);
     (new ImageComparisonHookup(view))->install(view.hooks());
     (new TextComparisonHookup(view))->install(view.hooks());
+    (new VideoFrameHookup(view))->install(view.hooks());
 }

@@ -1,0 +1,288 @@
+#include "shell/VideoFrameHookup.h"
+
+#include "canvas/CanvasFrameSource.h"
+#include "model/MarkupViewModel.h"
+#include "shell/ContentView.h"
+#include "shell/ShellHooks.h"
+#include "shell/ShellRules.h"
+#include "video/VideoFrameAnnotationStore.h"
+#include "video/VideoFrameAnnotationWorkspace.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <algorithm>
+
+std::optional<QString> VideoFileDialogChooser::chooseVideo()
+{
+    QFileDialog dialog(m_parent, QStringLiteral("导入视频后，选择某一帧添加标注，并保存为图片。"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilter(QStringLiteral("视频 (*.mp4 *.mov *.m4v *.MP4 *.MOV *.M4V)"));
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("导入"));
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (!desktop.isEmpty() && QFileInfo(desktop).isDir())
+        dialog.setDirectory(desktop);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+VideoFrameHookup::VideoFrameHookup(ContentView &view, std::unique_ptr<VideoFrameAnnotationStore> store)
+    : QObject(&view)
+    , m_view(view)
+    , m_store(store ? std::move(store) : std::make_unique<VideoFrameAnnotationStore>())
+    , m_confirmer(std::make_unique<MessageBoxConfirmer>(&view))
+    , m_chooser(std::make_unique<VideoFileDialogChooser>(&view))
+    , m_frameLoader([](MarkupViewModel &model, const VideoFrameSnapshot &snapshot, bool keep) {
+        return model.loadVideoFrame(snapshot, keep);
+    })
+{
+    m_frameSource = new VideoStoreFrameSource(m_store.get(), this);
+}
+
+VideoFrameHookup::~VideoFrameHookup()
+{
+    // Nothing watching the store hears its teardown; the source that watches it goes first.
+    delete m_frameSource;
+    m_store->disconnect();
+}
+
+CanvasFrameSource *VideoFrameHookup::frameSource() const
+{
+    return m_frameSource;
+}
+
+MarkupViewModel &VideoFrameHookup::main() const
+{
+    return m_view.viewModel();
+}
+
+MarkupViewModel &VideoFrameHookup::video() const
+{
+    return m_view.videoFrameViewModel();
+}
+
+void VideoFrameHookup::install(ShellHooks &hooks)
+{
+    hooks.videoFrameWorkspace = [this] { return makeWorkspace(); };
+    hooks.importVideo = [this](const QString &path) { importVideo(path); };
+    hooks.presentVideoImportPanel = [this] { presentVideoImportPanel(); };
+    hooks.saveCurrentVideoFrame = [this] { saveCurrentVideoFrame(); };
+    hooks.confirmClearVideoFrameAnnotations = [this] { confirmClearVideoFrameAnnotations(); };
+    hooks.deleteVideoFrameSelection = [this] { return deleteVideoFrameSelection(); };
+    hooks.fitVideoFrameCanvas = [this] { fitVideoFrameCanvas(); };
+    hooks.pauseVideoPlayback = [this] { pauseVideoPlayback(); };
+    hooks.handleVideoFrameShortcut = [](MarkupViewModel &model, const QString &name) {
+        return model.handleVideoFrameShortcut(name);
+    };
+}
+
+void VideoFrameHookup::pauseStore()
+{
+    if (VideoPlayer *player = m_store->player())
+        player->pause();
+    m_store->setPlaying(false);
+}
+
+void VideoFrameHookup::pauseVideoPlayback()
+{
+    pauseStore();
+}
+
+bool VideoFrameHookup::loadFrame(const VideoFrameSnapshot &snapshot, bool keepAnnotations)
+{
+    if (m_frameLoader(video(), snapshot, keepAnnotations))
+        return true;
+    main().setErrorMessage(video().errorMessage().value_or(QStringLiteral("视频帧无法解析")));
+    return false;
+}
+
+void VideoFrameHookup::importVideo(const QString &path)
+{
+    m_view.setWorkspaceMode(WorkspaceMode::VideoFrameAnnotation);
+    m_view.setPanOffset(QSizeF(0, 0));
+    m_view.setDropTargeted(false);
+
+    MarkupViewModel &model = video();
+    model.setItems({});
+    model.setSelectedItemID(std::nullopt);
+    model.setSelectedImageItemIDs({});
+    model.setSelectedAnnotationID(std::nullopt);
+    model.setSelectedAnnotationIDs({});
+    model.setErrorMessage(std::nullopt);
+    model.setStatusMessage(QStringLiteral("正在导入视频"));
+    main().setStatusMessage(QStringLiteral("正在导入视频"));
+
+    const quint64 generation = ++m_generation;
+    const QString fileName = QFileInfo(path).fileName();
+    QPointer<VideoFrameHookup> self(this);
+    m_store->loadVideo(path, [self, generation, fileName](std::optional<VideoFrameSnapshot> snapshot) {
+        if (!self || generation != self->m_generation)
+            return;
+        if (!snapshot)
+            self->main().setErrorMessage(self->m_store->statusText());
+        else if (self->loadFrame(*snapshot, false))
+            self->main().setStatusMessage(QStringLiteral("已导入视频：") + fileName);
+        Q_EMIT self->actionFinished();
+    });
+}
+
+void VideoFrameHookup::presentVideoImportPanel()
+{
+    if (const std::optional<QString> path = m_chooser->chooseVideo())
+        importVideo(*path);
+}
+
+void VideoFrameHookup::finishMove(quint64 generation, const std::optional<VideoFrameSnapshot> &snapshot)
+{
+    if (generation != m_generation)
+        return;
+    if (!snapshot)
+        main().setErrorMessage(m_store->statusText());
+    else if (loadFrame(*snapshot, false))
+        m_view.setPanOffset(QSizeF(0, 0));
+    Q_EMIT actionFinished();
+}
+
+void VideoFrameHookup::seekVideoFrame(int frameIndex)
+{
+    if (!m_store->hasAsset()) {
+        main().setStatusMessage(QStringLiteral("请先导入视频"));
+        return;
+    }
+    QPointer<VideoFrameHookup> self(this);
+    const quint64 generation = m_generation;
+    m_store->seek(frameIndex, [self, generation](std::optional<VideoFrameSnapshot> snapshot) {
+        if (self)
+            self->finishMove(generation, snapshot);
+    });
+}
+
+void VideoFrameHookup::stepVideoFrame(int delta)
+{
+    if (!m_store->hasAsset()) {
+        main().setStatusMessage(QStringLiteral("请先导入视频"));
+        return;
+    }
+    pauseStore();
+    QPointer<VideoFrameHookup> self(this);
+    const quint64 generation = m_generation;
+    m_store->stepFrame(delta, [self, generation](std::optional<VideoFrameSnapshot> snapshot) {
+        if (self)
+            self->finishMove(generation, snapshot);
+    });
+}
+
+void VideoFrameHookup::saveCurrentVideoFrame()
+{
+    pauseStore();
+    QPointer<VideoFrameHookup> self(this);
+    const quint64 generation = m_generation;
+    m_store->currentFrameSnapshot([self, generation](std::optional<VideoFrameSnapshot> snapshot) {
+        if (!self || generation != self->m_generation)
+            return;
+        // Playback moves the picture under the annotations without loading a frame: what is shown
+        // (this picture with these annotations) is what gets saved.
+        if (snapshot && !self->loadFrame(*snapshot, true)) {
+            Q_EMIT self->actionFinished();
+            return;
+        }
+        MarkupViewModel &model = self->video();
+        if (const std::optional<QString> path = model.saveAnnotatedVideoFrame(self->m_store->currentTimecode()))
+            self->main().setStatusMessage(QStringLiteral("当前帧已保存：") + QFileInfo(*path).fileName());
+        else if (model.errorMessage())
+            self->main().setErrorMessage(model.errorMessage());
+        Q_EMIT self->actionFinished();
+    });
+}
+
+void VideoFrameHookup::confirmClearVideoFrameAnnotations()
+{
+    MarkupViewModel &model = video();
+    if (!model.annotations().empty()) {
+        const ConfirmationRequest request{
+            QStringLiteral("清空当前帧标注？"),
+            QStringLiteral("只会清空当前画面上的标注，不会删除视频画面。可以按 Ctrl+Z 撤销。"),
+            QStringLiteral("清空")};
+        if (!m_confirmer->confirm(request))
+            return;
+    }
+    model.clearSelectedImageAnnotations();
+    main().setStatusMessage(model.statusMessage());
+}
+
+bool VideoFrameHookup::deleteVideoFrameSelection()
+{
+    MarkupViewModel &model = video();
+    if (model.selectedAnnotationCount() >= 1) {
+        if (!model.deleteSelectedAnnotations())
+            return false;
+    } else {
+        model.setStatusMessage(QStringLiteral("请先选中要删除的标注"));
+    }
+    main().setStatusMessage(model.statusMessage());
+    return true;
+}
+
+double VideoFrameHookup::fittedZoom(double pixelWidth, double pixelHeight)
+{
+    if (!(pixelWidth > 0 && pixelHeight > 0))
+        return MarkupViewModel::maximumZoom;
+    const double scale = std::min(960 / pixelWidth, 560 / pixelHeight);
+    const double fittedWidth = pixelWidth * scale;
+    const double fittedHeight = pixelHeight * scale;
+    if (!(fittedWidth > 0 && fittedHeight > 0))
+        return MarkupViewModel::maximumZoom;
+    return std::clamp(std::min(960 / fittedWidth, 560 / fittedHeight), MarkupViewModel::minimumZoom,
+                      MarkupViewModel::maximumZoom);
+}
+
+void VideoFrameHookup::fitVideoFrameCanvas()
+{
+    const std::optional<ImageDocumentState> document = video().document();
+    if (!document)
+        return;
+    video().setZoom(fittedZoom(document->pixelSize.width(), document->pixelSize.height()));
+    m_view.setPanOffset(QSizeF(0, 0));
+}
+
+QWidget *VideoFrameHookup::makeWorkspace()
+{
+    VideoWorkspaceActions actions;
+    actions.importAction = [this] { presentVideoImportPanel(); };
+    actions.seekAction = [this](double position) {
+        if (const std::optional<int> index = ShellRules::roundedFrameIndex(position))
+            seekVideoFrame(*index);
+    };
+    actions.previewAction = [this](double position) {
+        if (const std::optional<int> index = ShellRules::roundedFrameIndex(position))
+            m_store->previewFrame(*index);
+    };
+    actions.stepFrameAction = [this](int delta) { stepVideoFrame(delta); };
+    actions.togglePlaybackAction = [this] {
+        video().cancelCurrentOperation();
+        m_store->togglePlayback();
+    };
+    actions.saveCurrentFrameAction = [this] { saveCurrentVideoFrame(); };
+    actions.clearAnnotationsAction = [this] { confirmClearVideoFrameAnnotations(); };
+    actions.deleteAction = [this] { return deleteVideoFrameSelection(); };
+    actions.fitCanvasAction = [this] { fitVideoFrameCanvas(); };
+    actions.mouseButtonAction = [this](CanvasMouseButtonAction action) {
+        return m_view.handleVideoFrameMouseButton(action);
+    };
+
+    auto *workspace = new VideoFrameAnnotationWorkspace(m_store.get(), &video(), m_frameSource, std::move(actions));
+    // The pan offset is the root view's; the workspace keeps a copy in step with it.
+    workspace->setPanOffset(m_view.panOffset());
+    workspace->setCancelSignal(m_view.cancelSignal());
+    connect(workspace, &VideoFrameAnnotationWorkspace::panOffsetChanged, &m_view,
+            [this](QSizeF offset) { m_view.setPanOffset(offset); });
+    connect(&m_view, &ContentView::panOffsetChanged, workspace,
+            [this, workspace] { workspace->setPanOffset(m_view.panOffset()); });
+    connect(&m_view, &ContentView::cancelSignalChanged, workspace, &VideoFrameAnnotationWorkspace::setCancelSignal);
+    return workspace;
+}

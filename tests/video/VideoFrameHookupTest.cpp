@@ -1,0 +1,183 @@
+#include "VideoHookupFixture.h"
+
+#include "video/VideoFrameAnnotationStore.h"
+
+#include <QFileInfo>
+#include <QImage>
+
+namespace {
+
+using namespace VideoTestMedia;
+
+bool isRed(QRgb pixel)
+{
+    return qRed(pixel) > 200 && qGreen(pixel) < 90 && qBlue(pixel) < 90;
+}
+
+TEST_F(VideoHookupTest, ImportsByPanelAndByDropFromAnyWorkspace)
+{
+    REQUIRE_FFMPEG();
+    const QString clip = stripes("clip.mp4", "25", 2);
+    ASSERT_FALSE(clip.isEmpty());
+    chosenPath = clip;
+    view().setPanOffset(QSizeF(30, 40));
+    ASSERT_TRUE(finish([&] {
+        view().handleKeyCommand("openProject"); // ignored outside the video workspace
+        EXPECT_EQ(view().workspaceMode(), WorkspaceMode::Launcher);
+        hookup->presentVideoImportPanel();
+        EXPECT_EQ(view().workspaceMode(), WorkspaceMode::VideoFrameAnnotation);
+        EXPECT_EQ(view().panOffset(), QSizeF(0, 0));
+        EXPECT_EQ(model().statusMessage(), "正在导入视频");
+        EXPECT_EQ(video().statusMessage(), "正在导入视频");
+    }));
+    EXPECT_EQ(model().statusMessage(), "已导入视频：clip.mp4");
+    ASSERT_EQ(video().items().size(), 1u);
+    EXPECT_EQ(stripeNumber(video().image().image()), 0);
+
+    // A drop while compressing still goes to the video workspace; the old frame is gone at once.
+    const QString other = stripes("other.mov", "25", 2);
+    view().setWorkspaceMode(WorkspaceMode::Compression);
+    ASSERT_TRUE(finish([&] {
+        view().handleDroppedFile(other);
+        EXPECT_EQ(view().workspaceMode(), WorkspaceMode::VideoFrameAnnotation);
+        EXPECT_TRUE(video().items().empty());
+    }));
+    EXPECT_EQ(model().statusMessage(), "已导入视频：other.mov");
+    EXPECT_FALSE(shownError());
+}
+
+TEST_F(VideoHookupTest, AudioOnlyFileShowsTheStoresReason)
+{
+    REQUIRE_FFMPEG();
+    const QString audio = make("audio-only.mp4", {"-f", "lavfi", "-i", "sine=frequency=440:duration=1", "-c:a", "aac"});
+    ASSERT_FALSE(audio.isEmpty());
+    ASSERT_TRUE(finish([&] { hookup->importVideo(audio); }));
+    ASSERT_TRUE(shownError());
+    EXPECT_EQ(*shownError(), store().statusText());
+    EXPECT_FALSE(store().statusText().isEmpty());
+    EXPECT_TRUE(video().items().empty());
+}
+
+TEST_F(VideoHookupTest, SeekStepAndSaveWithTheAnnotationsBurntIn)
+{
+    REQUIRE_FFMPEG();
+    const QString clip = stripes("steps.mp4", "25", 2);
+    hookup->seekVideoFrame(3);
+    EXPECT_EQ(model().statusMessage(), "请先导入视频");
+    ASSERT_TRUE(importAndWait(clip));
+
+    view().setPanOffset(QSizeF(12, 5));
+    ASSERT_TRUE(finish([&] { hookup->seekVideoFrame(10); }));
+    EXPECT_EQ(stripeNumber(video().image().image()), 10);
+    EXPECT_EQ(view().panOffset(), QSizeF(0, 0));
+
+    store().togglePlayback();
+    ASSERT_TRUE(store().isPlaying());
+    ASSERT_TRUE(finish([&] {
+        hookup->stepVideoFrame(1);
+        EXPECT_FALSE(store().isPlaying());
+    }));
+    const int stepped = stripeNumber(video().image().image());
+    ASSERT_TRUE(finish([&] { hookup->stepVideoFrame(-1); }));
+    EXPECT_EQ(stripeNumber(video().image().image()), stepped - 1);
+
+    addRectangle();
+    ASSERT_TRUE(finish([&] { view().handleKeyCommand("saveProject"); }));
+    ASSERT_TRUE(model().statusMessage().startsWith("当前帧已保存：")) << model().statusMessage().toStdString();
+    const QString name = model().statusMessage().mid(QStringLiteral("当前帧已保存：").size());
+    const QImage saved(QDir(desktop()).filePath(name));
+    ASSERT_FALSE(saved.isNull());
+    EXPECT_EQ(saved.size(), QSize(96, 48));
+    EXPECT_TRUE(isRed(saved.pixel(int(0.1 * 96), 24)));
+    EXPECT_EQ(video().annotations().size(), 1u);
+    EXPECT_EQ(video().selectedItem()->savedURL, std::optional<QString>(QDir(desktop()).filePath(name)));
+    EXPECT_FALSE(shownError());
+}
+
+TEST_F(VideoHookupTest, SaveWithoutVideoAsksForOne)
+{
+    hookup->saveCurrentVideoFrame();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shownError(), std::optional<QString>(QStringLiteral("请先导入视频并选择画面")));
+}
+
+TEST_F(VideoHookupTest, ClearAsksOnlyWithAnnotationsAndDeleteReportsToTheWindow)
+{
+    REQUIRE_FFMPEG();
+    ASSERT_TRUE(importAndWait(stripes("clear.mp4", "25", 1)));
+    hookup->confirmClearVideoFrameAnnotations();
+    EXPECT_EQ(confirmations, 0);
+    EXPECT_EQ(model().statusMessage(), "当前图片没有标注");
+
+    addRectangle();
+    confirmAnswer = false;
+    hookup->confirmClearVideoFrameAnnotations();
+    EXPECT_EQ(confirmations, 1);
+    EXPECT_EQ(video().annotations().size(), 1u);
+    confirmAnswer = true;
+    hookup->confirmClearVideoFrameAnnotations();
+    EXPECT_TRUE(video().annotations().empty());
+    EXPECT_EQ(model().statusMessage(), video().statusMessage());
+
+    EXPECT_TRUE(hookup->deleteVideoFrameSelection());
+    EXPECT_EQ(model().statusMessage(), "请先选中要删除的标注");
+    addRectangle();
+    video().setSelectedAnnotationID(video().annotations().front().id);
+    EXPECT_TRUE(hookup->deleteVideoFrameSelection());
+    EXPECT_TRUE(video().annotations().empty());
+    EXPECT_EQ(model().statusMessage(), video().statusMessage());
+}
+
+// Playback moves the picture, not the annotated item: the save writes the picture on screen with
+// the annotations on screen.
+TEST_F(VideoHookupTest, SaveAfterPlaybackKeepsTheAnnotationsOnScreen)
+{
+    REQUIRE_FFMPEG();
+    ASSERT_TRUE(importAndWait(stripes("played.mp4", "25", 4)));
+    addRectangle();
+    store().togglePlayback();
+    ASSERT_TRUE(waitUntil([&] { return store().currentFrameIndex() >= 8; }));
+    view().handleEscapeShortcut();
+    EXPECT_FALSE(store().isPlaying());
+    const int shown = int(store().currentFrameIndex());
+    ASSERT_TRUE(finish([&] { hookup->saveCurrentVideoFrame(); }));
+    ASSERT_TRUE(model().statusMessage().startsWith("当前帧已保存：")) << model().statusMessage().toStdString();
+    const QString name = model().statusMessage().mid(QStringLiteral("当前帧已保存：").size());
+    EXPECT_TRUE(name.contains(QStringLiteral("-%1-标注").arg(shown))) << name.toStdString();
+    const QImage saved(QDir(desktop()).filePath(name));
+    ASSERT_FALSE(saved.isNull());
+    EXPECT_TRUE(isRed(saved.pixel(int(0.1 * 96), 24)));
+    EXPECT_EQ(stripeNumber(video().image().image()), shown);
+    EXPECT_EQ(video().annotations().size(), 1u);
+}
+
+TEST_F(VideoHookupTest, AFrameThatCannotBeLoadedIsReportedNotCelebrated)
+{
+    REQUIRE_FFMPEG();
+    hookup->setFrameLoader([](MarkupViewModel &model, const VideoFrameSnapshot &snapshot, bool keep) {
+        VideoFrameSnapshot broken = snapshot;
+        broken.image = QImage();
+        return model.loadVideoFrame(broken, keep);
+    });
+    ASSERT_TRUE(importAndWait(stripes("broken.mp4", "25", 1)));
+    EXPECT_EQ(shownError(), std::optional<QString>(QStringLiteral("视频帧无法解析")));
+    EXPECT_EQ(model().statusMessage(), "正在导入视频");
+}
+
+TEST_F(VideoHookupTest, AnOvertakenImportReportsNothing)
+{
+    REQUIRE_FFMPEG();
+    const QString first = stripes("first.mp4", "25", 3);
+    const QString second = stripes("second.mp4", "25", 1);
+    hookup->importVideo(first);
+    hookup->importVideo(second);
+    ASSERT_TRUE(waitUntil([&] { return model().statusMessage() == "已导入视频：second.mp4"; }));
+    // Give the first import every chance to complete late.
+    waitUntil([] { return false; }, 300);
+    EXPECT_FALSE(shownError());
+    EXPECT_EQ(store().videoFileName(), "second.mp4");
+    ASSERT_EQ(video().items().size(), 1u);
+    EXPECT_TRUE(video().items().front().fileName.startsWith("second-"));
+}
+
+} // namespace

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "VideoTestMedia.h"
+#include "shell/ShellWindowFixture.h"
+#include "shell/VideoFrameHookup.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+#define REQUIRE_FFMPEG()                                                                                     \
+    if (!VideoTestMedia::hasFfmpeg())                                                                        \
+    GTEST_SKIP() << "the ffmpeg tool is not installed"
+
+// Answers the clear question from a script and counts the questions.
+class ScriptedConfirmer final : public Confirmer {
+public:
+    explicit ScriptedConfirmer(bool &answer, int &asked) : m_answer(answer), m_asked(asked) {}
+    bool confirm(const ConfirmationRequest &request) override
+    {
+        ++m_asked;
+        last = request;
+        return m_answer;
+    }
+    ConfirmationRequest last;
+
+private:
+    bool &m_answer;
+    int &m_asked;
+};
+
+class ScriptedVideoChooser final : public VideoFileChooser {
+public:
+    explicit ScriptedVideoChooser(QString &path) : m_path(path) {}
+    std::optional<QString> chooseVideo() override
+    {
+        if (m_path.isEmpty())
+            return std::nullopt;
+        return m_path;
+    }
+
+private:
+    QString &m_path;
+};
+
+// The real window with the video hookup installed, HOME (and so the Desktop) in a temporary folder.
+class VideoHookupTest : public ShellWindowTest {
+protected:
+    void SetUp() override
+    {
+        savedHome = qgetenv("HOME");
+        savedConfigHome = qgetenv("XDG_CONFIG_HOME");
+        qputenv("HOME", home.path().toUtf8());
+        qunsetenv("XDG_CONFIG_HOME");
+        ShellWindowTest::SetUp();
+        hookup = new VideoFrameHookup(view());
+        hookup->install(view().hooks());
+        hookup->setConfirmer(std::make_unique<ScriptedConfirmer>(confirmAnswer, confirmations));
+        hookup->setFileChooser(std::make_unique<ScriptedVideoChooser>(chosenPath));
+        view().reloadWorkspace();
+    }
+
+    void TearDown() override
+    {
+        ShellWindowTest::TearDown();
+        qputenv("HOME", savedHome);
+        if (savedConfigHome.isEmpty())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", savedConfigHome);
+    }
+
+    MarkupViewModel &video() { return view().videoFrameViewModel(); }
+    VideoFrameAnnotationStore &store() { return hookup->store(); }
+    QString desktop() const { return QDir(home.path()).filePath(QStringLiteral("Desktop")); }
+
+    // Runs `action` and waits for the hookup to report its completion.
+    bool finish(const std::function<void()> &action)
+    {
+        int finished = 0;
+        const QMetaObject::Connection connection =
+            QObject::connect(hookup, &VideoFrameHookup::actionFinished, [&] { ++finished; });
+        action();
+        const bool done = VideoTestMedia::waitUntil([&] { return finished > 0; });
+        QObject::disconnect(connection);
+        QCoreApplication::processEvents();
+        return done;
+    }
+
+    bool importAndWait(const QString &path)
+    {
+        return finish([&] { hookup->importVideo(path); });
+    }
+
+    // The error the window showed or is about to show.
+    std::optional<QString> shownError()
+    {
+        if (model().errorMessage())
+            return model().errorMessage();
+        if (!dialogs->errors.isEmpty())
+            return dialogs->errors.last();
+        return std::nullopt;
+    }
+
+    // A red rectangle frame over most of the picture, in unit coordinates.
+    void addRectangle()
+    {
+        std::vector<ImageMarkupItem> items = video().items();
+        ASSERT_EQ(items.size(), 1u);
+        items.front().annotations.push_back(MarkupAnnotation(
+            QUuid::createUuid(), AnnotationKind::Rectangle, UnitPoint2D{0.1, 0.2}, UnitPoint2D{0.9, 0.8}, QString(),
+            QStringLiteral("#FF0000"), 4, 16, std::nullopt, std::nullopt, 1, std::nullopt, {}));
+        video().setItems(items);
+    }
+
+    QTemporaryDir home;
+    QByteArray savedHome;
+    QByteArray savedConfigHome;
+    VideoFrameHookup *hookup = nullptr;
+    bool confirmAnswer = false;
+    int confirmations = 0;
+    QString chosenPath;
+};
