@@ -116,8 +116,10 @@ TEST(CropEditorGeometry, DragRectangleClampsAndKeepsTheRatioTowardsThePointer)
     expectRect(dragRect(QPointF(200, 200), QPointF(100, 150), 1.0, preview), 150, 150, 50, 50);
     // Pointer on the anchor: a 0 × 0 rectangle at the anchor.
     expectRect(dragRect(QPointF(120, 80), QPointF(120, 80), 1.0, preview), 120, 80, 0, 0);
-    // A flat drag (height below 1) counts its width as the current ratio.
-    expectRect(dragRect(QPointF(100, 100), QPointF(300, 100.5), 16.0 / 9.0, preview), 100, 100, 200, 112.5);
+    // A flat drag (height below 1) counts its width as the current ratio, so the width follows the
+    // tiny height; a tall thin one keeps its width.
+    expectRect(dragRect(QPointF(100, 100), QPointF(300, 100.5), 16.0 / 9.0, preview), 100, 100, 16.0 / 18.0, 0.5);
+    expectRect(dragRect(QPointF(100, 100), QPointF(102, 200), 1.0, preview), 100, 100, 2, 2);
     // A pointer past the corner of the preview counts at the corner (100 × 50, then 1:2).
     expectRect(dragRect(QPointF(300, 250), QPointF(480, 390), 0.5, preview), 300, 250, 25, 50);
 }
