@@ -1,5 +1,6 @@
 #include "canvas/ImageMarkupSidebar.h"
 #include "model/MarkupViewModel.h"
+#include "shell/CompressionHookup.h"
 #include "shell/ContentView.h"
 #include "shell/ImageMarkupHookup.h"
 #include "shell/ShellHooks.h"
@@ -36,4 +37,5 @@ void installWorkspaceHooks(ContentView &view)
     installViewModelOperations(view.hooks());
     (new ImageMarkupHookup(view))->install(view.hooks());
     installImageMarkupSidebar(view);
+    (new CompressionHookup(view))->install(view.hooks());
 }
