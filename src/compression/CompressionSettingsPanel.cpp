@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QSlider>
-#include <QStackedWidget>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -50,8 +49,9 @@ CompressionSettingsPanel::CompressionSettingsPanel(Actions actions, QWidget *par
     , m_actions(std::move(actions))
 {
     setObjectName(QStringLiteral("compressionSettingsPanel"));
+    // 300 wide; as tall as its content, so that the wrapped notes never overlap (the crop editor
+    // and the GIF note together need more than 470).
     setFixedWidth(300);
-    setMaximumHeight(470);
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(18, 18, 18, 18);
     column->setSpacing(16);
@@ -122,19 +122,20 @@ CompressionSettingsPanel::CompressionSettingsPanel(Actions actions, QWidget *par
     m_cropRatioTitle = textLabel(QString(), 11, QFont::Bold, "#64748B", m_cropSection);
     cropHeader->addWidget(m_cropRatioTitle);
     crop->addLayout(cropHeader);
-    m_cropForms = new QStackedWidget(m_cropSection);
-    auto *gifCropNote = textLabel(QStringLiteral("GIF 暂不支持裁剪，可先导出为静态图后再裁剪。"), 11, QFont::DemiBold,
-                                  "#64748B", m_cropForms, true);
-    m_cropForms->addWidget(gifCropNote);
+    // One of three forms shows at a time; the hidden ones take no room.
+    m_gifCropNote = textLabel(QStringLiteral("GIF 暂不支持裁剪，可先导出为静态图后再裁剪。"), 11, QFont::DemiBold,
+                              "#64748B", m_cropSection, true);
+    crop->addWidget(m_gifCropNote);
     m_cropStart = new CompressionButton(QStringLiteral("裁剪图片"), QStringLiteral("crop"),
                                         filledStyle(AppTheme::darkSlate(), AppTheme::paleGray(), 12, QSize(0, 34), 8,
                                                     AppTheme::lightSlate()),
-                                        m_cropForms);
+                                        m_cropSection);
     m_cropStart->setObjectName(QStringLiteral("compressionCropStartButton"));
     m_cropStart->setToolTip(QStringLiteral("先裁剪当前图片，再批量压缩"));
     connect(m_cropStart, &QAbstractButton::clicked, this, [this] { if (m_actions.beginCrop) m_actions.beginCrop(); });
-    m_cropForms->addWidget(m_cropStart);
-    auto *editing = new QWidget(m_cropForms);
+    crop->addWidget(m_cropStart);
+    auto *editing = new QWidget(m_cropSection);
+    m_cropEditing = editing;
     auto *editingColumn = new QVBoxLayout(editing);
     editingColumn->setContentsMargins(0, 0, 0, 0);
     editingColumn->setSpacing(9);
@@ -165,8 +166,7 @@ CompressionSettingsPanel::CompressionSettingsPanel(Actions actions, QWidget *par
     cropActions->addWidget(m_cropCancel, 1);
     cropActions->addWidget(m_cropConfirm, 1);
     editingColumn->addLayout(cropActions);
-    m_cropForms->addWidget(editing);
-    crop->addWidget(m_cropForms);
+    crop->addWidget(editing);
     column->addWidget(m_cropSection);
 
     // GIF note.
@@ -267,12 +267,9 @@ void CompressionSettingsPanel::setCropForm(CropForm form, CropAspectRatio ratio)
     m_cropSection->setVisible(form != CropForm::Hidden);
     m_cropRatioTitle->setText(form == CropForm::Editing ? CropAspectRatios::title(ratio) : QString());
     m_cropRatioTitle->setVisible(form == CropForm::Editing);
-    if (form == CropForm::GifNote)
-        m_cropForms->setCurrentIndex(0);
-    else if (form == CropForm::StartButton)
-        m_cropForms->setCurrentIndex(1);
-    else if (form == CropForm::Editing)
-        m_cropForms->setCurrentIndex(2);
+    m_gifCropNote->setVisible(form == CropForm::GifNote);
+    m_cropStart->setVisible(form == CropForm::StartButton);
+    m_cropEditing->setVisible(form == CropForm::Editing);
     refreshRatioButtons();
 }
 

@@ -11,7 +11,6 @@ class QButtonGroup;
 class QHBoxLayout;
 class QLabel;
 class QSlider;
-class QStackedWidget;
 
 // The right-hand column: quality, long edge, the crop section of the shown image, the GIF note,
 // the figures of the batch and the button that starts it.
@@ -74,7 +73,8 @@ private:
     QButtonGroup *m_dimensionGroup = nullptr;
     QWidget *m_cropSection = nullptr;
     QLabel *m_cropRatioTitle = nullptr;
-    QStackedWidget *m_cropForms = nullptr;
+    QLabel *m_gifCropNote = nullptr;
+    QWidget *m_cropEditing = nullptr;
     CompressionButton *m_cropStart = nullptr;
     std::vector<std::pair<CropAspectRatio, CompressionButton *>> m_ratioButtons;
     CompressionButton *m_cropCancel = nullptr;

@@ -95,17 +95,20 @@ void CompressionButton::paintContent(QPainter &painter, const QRectF &rect)
     }
 
     const QFontMetrics metrics(font());
-    const int symbol = int(std::lround(m_style.symbolPixels));
-    const int textWidth = std::min(metrics.horizontalAdvance(text()), int(rect.width()) - symbol - 10);
+    // A title without a symbol (and not busy) is centred on its own.
+    const bool showsSymbol = m_busy || !m_symbolName.isEmpty();
+    const int symbol = showsSymbol ? int(std::lround(m_style.symbolPixels)) : 0;
+    const int gap = showsSymbol ? 6 : 0;
+    const int textWidth = std::min(metrics.horizontalAdvance(text()), int(rect.width()) - symbol - gap - 4);
     QRectF symbolRect, textRect;
     if (m_style.stacked) {
         const double top = rect.center().y() - (symbol + 8 + metrics.height()) / 2.0;
         symbolRect = QRectF(rect.center().x() - symbol / 2.0, top, symbol, symbol);
         textRect = QRectF(rect.left(), top + symbol + 8, rect.width(), metrics.height());
     } else {
-        const double left = rect.center().x() - (symbol + 6 + textWidth) / 2.0;
+        const double left = rect.center().x() - (symbol + gap + textWidth) / 2.0;
         symbolRect = QRectF(left, rect.center().y() - symbol / 2.0, symbol, symbol);
-        textRect = QRectF(left + symbol + 6, rect.top(), textWidth + 1, rect.height());
+        textRect = QRectF(left + symbol + gap, rect.top(), textWidth + 1, rect.height());
     }
     if (m_busy) {
         // Eight strokes around a circle, the newest darkest: a small turning spinner.
@@ -119,7 +122,7 @@ void CompressionButton::paintContent(QPainter &painter, const QRectF &rect)
             painter.drawLine(centre + QPointF(std::cos(angle), std::sin(angle)) * radius * 0.5,
                              centre + QPointF(std::cos(angle), std::sin(angle)) * radius);
         }
-    } else if (!m_symbolName.isEmpty()) {
+    } else if (showsSymbol) {
         ShellPainting::symbol(painter, m_symbolName, m_style.foreground, symbolRect, symbol);
     }
     painter.setFont(font());

@@ -22,6 +22,47 @@
 
 namespace Geometry = CompressionCropGeometry;
 
+namespace {
+
+// Holds the preview box centred, also when the column is narrower than the box (the smallest
+// window): the box then overflows evenly on both sides into its own white margin instead of
+// losing its right edge.
+class CentredHolder : public QWidget {
+public:
+    explicit CentredHolder(QWidget *parent) : QWidget(parent) { setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed); }
+    void setChild(QWidget *child)
+    {
+        m_child = child;
+        child->setParent(this);
+        relayout();
+    }
+    void relayout()
+    {
+        if (!m_child)
+            return;
+        setFixedHeight(m_child->height());
+        m_child->move((width() - m_child->width()) / 2, 0);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *) override { relayout(); }
+
+private:
+    QWidget *m_child = nullptr;
+};
+
+// A row that gives the widget up to its maximum width, centred.
+QHBoxLayout *centredRow(QWidget *widget)
+{
+    auto *row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(widget, 1000);
+    row->addStretch(1);
+    return row;
+}
+
+} // namespace
+
 ImageCompressionWorkspace::ImageCompressionWorkspace(Actions actions, QWidget *parent)
     : QWidget(parent)
     , m_actions(std::move(actions))
@@ -176,7 +217,8 @@ QWidget *ImageCompressionWorkspace::makeSelectedLayout()
     leftColumn->setContentsMargins(0, 0, 0, 0);
     leftColumn->setSpacing(14);
     leftColumn->addStretch(1);
-    m_previewBox = new CompressionSurface(AppTheme::surface(), AppTheme::lightSlate(), 8, left);
+    auto *holder = new CentredHolder(left);
+    m_previewBox = new CompressionSurface(AppTheme::surface(), AppTheme::lightSlate(), 8, holder);
     auto *boxLayout = new QVBoxLayout(m_previewBox);
     boxLayout->setContentsMargins(20, 20, 20, 20);
     m_preview = new CompressionPreview(m_previewBox);
@@ -191,9 +233,13 @@ QWidget *ImageCompressionWorkspace::makeSelectedLayout()
                 endCropDrag(start, current, *source);
         },
     });
-    leftColumn->addWidget(m_previewBox, 0, Qt::AlignHCenter);
+    holder->setChild(m_previewBox);
+    m_previewHolder = holder;
+    leftColumn->addWidget(holder);
 
     m_details = new QWidget(left);
+    m_details->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    m_details->setMinimumWidth(0);
     auto *details = new QVBoxLayout(m_details);
     details->setContentsMargins(0, 0, 0, 0);
     details->setSpacing(8);
@@ -203,11 +249,11 @@ QWidget *ImageCompressionWorkspace::makeSelectedLayout()
     m_badges->setSpacing(10);
     m_badges->addStretch(1);
     details->addLayout(m_badges);
-    leftColumn->addWidget(m_details, 0, Qt::AlignHCenter);
+    leftColumn->addLayout(centredRow(m_details));
 
     m_banner = new CompressionResultBanner(left);
     m_banner->setObjectName(QStringLiteral("compressionResultBanner"));
-    leftColumn->addWidget(m_banner, 0, Qt::AlignHCenter);
+    leftColumn->addLayout(centredRow(m_banner));
     leftColumn->addStretch(1);
     row->addWidget(left, 1);
 
@@ -233,7 +279,12 @@ QWidget *ImageCompressionWorkspace::makeSelectedLayout()
         }
     };
     m_panel = new CompressionSettingsPanel(std::move(panelActions), selected);
-    row->addWidget(m_panel, 0, Qt::AlignVCenter);
+    // Centred by stretches rather than an alignment, so that the wrapped notes get their height.
+    auto *right = new QVBoxLayout;
+    right->addStretch(1);
+    right->addWidget(m_panel);
+    right->addStretch(1);
+    row->addLayout(right);
     return selected;
 }
 
@@ -247,8 +298,10 @@ void ImageCompressionWorkspace::refreshMain()
     m_preview->setImage(source->thumbnail, previewSize);
     const int boxWidth = int(std::ceil(previewSize.width())) + 40;
     m_previewBox->setFixedSize(boxWidth, int(std::ceil(previewSize.height())) + 40);
-    m_details->setFixedWidth(boxWidth);
-    m_banner->setFixedWidth(boxWidth);
+    static_cast<CentredHolder *>(m_previewHolder)->relayout();
+    // The details and the banner take the box's width, or less in a narrow window.
+    m_details->setMaximumWidth(boxWidth);
+    m_banner->setMaximumWidth(boxWidth);
 
     m_name->setText(source->fileName);
     while (m_badges->count() > 1) {

@@ -106,6 +106,7 @@ private:
     CompressionSourceColumn *m_column = nullptr;
     QStackedWidget *m_main = nullptr;
     CompressionButton *m_emptyButton = nullptr;
+    QWidget *m_previewHolder = nullptr;
     QWidget *m_previewBox = nullptr;
     CompressionPreview *m_preview = nullptr;
     QWidget *m_details = nullptr;
