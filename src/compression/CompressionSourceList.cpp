@@ -326,7 +326,10 @@ CompressionSourceColumn::CompressionSourceColumn(Actions actions, QWidget *paren
 
 void CompressionSourceColumn::setSources(const std::vector<ImageCompressionSource> &sources)
 {
+    // A removal, a crop or an addition keeps the list where the user scrolled it.
+    const int scrolled = m_list->verticalScrollBar()->value();
     m_model.setSources(sources);
+    m_list->verticalScrollBar()->setValue(scrolled);
     m_count->setText(QString::number(sources.size()));
     m_forms->setCurrentIndex(sources.empty() ? 0 : 1);
 }

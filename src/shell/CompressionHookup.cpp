@@ -299,7 +299,7 @@ void CompressionHookup::clearCompressionSources()
         releaseCropFile(source.url);
 }
 
-void CompressionHookup::removeCompressionSource(const QUuid &id)
+void CompressionHookup::removeCompressionSource(QUuid id)
 {
     std::vector<ImageCompressionSource> sources = m_sources;
     QStringList leaving;
@@ -320,7 +320,7 @@ void CompressionHookup::removeCompressionSource(const QUuid &id)
         releaseCropFile(path);
 }
 
-bool CompressionHookup::cropCompressionSource(const QUuid &id, const QRectF &cropUnitRect)
+bool CompressionHookup::cropCompressionSource(QUuid id, QRectF cropUnitRect)
 {
     const auto position = std::find_if(m_sources.begin(), m_sources.end(),
                                        [&](const ImageCompressionSource &source) { return source.id == id; });

@@ -74,8 +74,9 @@ public:
     void addCompressionSources(const QStringList &paths);
     void presentCompressionImportPanel();
     void clearCompressionSources();
-    void removeCompressionSource(const QUuid &id);
-    bool cropCompressionSource(const QUuid &id, const QRectF &cropUnitRect);
+    // The id is taken by value: callers often pass one that lives in the list itself.
+    void removeCompressionSource(QUuid id);
+    bool cropCompressionSource(QUuid id, QRectF cropUnitRect);
     void compressImages();
     void finishImageCompression(const std::vector<ImageCompressionResult> &results, int failedCount);
 
