@@ -5,6 +5,7 @@
 #include "compression/CompressionSourceList.h"
 #include "compression/CompressionWidgets.h"
 #include "compression/ImageCompressionWorkspace.h"
+#include "compression/ImageCompressionService.h"
 #include "model/AppTheme.h"
 #include "shell/ShellTestSupport.h"
 #include "support/TestSupport.h"
@@ -244,6 +245,18 @@ TEST_F(CompressionWorkspaceTest, CropSectionDrivenWithThePointer)
     click(panel()->confirmCropButton());
     EXPECT_EQ(panel()->cropForm(), CropForm::Editing);
     EXPECT_EQ(status(), QString());
+
+    // Refused by the window (the file has gone): the error is shown, the editor keeps its rectangle
+    // (drawn at the image's own 5:4 ratio, still chosen).
+    drag(QPointF(100, 100), QPointF(300, 250));
+    const QString original = hookup->compressionSources()[0].url;
+    const QString aside = original + QStringLiteral(".aside");
+    ASSERT_TRUE(QFile::rename(original, aside));
+    click(panel()->confirmCropButton());
+    EXPECT_EQ(panel()->cropForm(), CropForm::Editing);
+    EXPECT_EQ(*preview()->cropRect(), Rect(100, 100, 187.5, 150));
+    EXPECT_EQ(error(), ImageCompressionServiceError::noReadableImage(original).description());
+    ASSERT_TRUE(QFile::rename(aside, original));
 
     // Cancel closes; the next start begins afresh with "自由".
     click(panel()->cancelCropButton());
