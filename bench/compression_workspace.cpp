@@ -174,7 +174,7 @@ int main(int argc, char **argv)
     const QDir dir(work.path());
     qputenv("TMPDIR", QFile::encodeName(dir.filePath(QStringLiteral("tmp"))));
     QDir().mkpath(dir.filePath(QStringLiteral("tmp")));
-    for (const char *sub : {"probe", "photos", "peer"})
+    for (const char *sub : { "probe", "photos", "peer" })
         QDir().mkpath(dir.filePath(QLatin1String(sub)));
 
     std::fprintf(stderr, "generating inputs…\n");
@@ -218,11 +218,11 @@ int main(int argc, char **argv)
 
     // ---- Adding ----
     const double peerProbe = peerLoop(QStringLiteral("vipsthumbnail"), probes, [&](const QString &f, int i) {
-        return QStringList {f, "--size", "128", "-o", dir.filePath(QStringLiteral("peer/t%1.jpg").arg(i))};
+        return QStringList { f, "--size", "128", "-o", dir.filePath(QStringLiteral("peer/t%1.jpg").arg(i)) };
     });
     Heartbeat beat;
     beat.start();
-    hookup->addCompressionSources({dir.filePath(QStringLiteral("probe"))});
+    hookup->addCompressionSources({ dir.filePath(QStringLiteral("probe")) });
     const double oursAdd = beat.runUntil([&] { return !hookup->isAddingSources(); });
     const double addStall = beat.longest;
     if (int(hookup->compressionSources().size()) != probeFiles)
@@ -261,8 +261,8 @@ int main(int argc, char **argv)
         oursBatch = std::min(oursBatch, batch.runUntil([&] { return !hookup->isCompressingImages(); }));
         batchStall = std::max(batchStall, batch.longest);
     }
-    row(qPrintable(QStringLiteral("batch %1 × 4000×3000 (window)").arg(photos)), oursBatch,
-        "engine compress() alone", engine, 1.05);
+    row(qPrintable(QStringLiteral("batch %1 × 4000×3000 (window)").arg(photos)), oursBatch, "engine compress() alone",
+        engine, 1.05);
     stall("  longest GUI stall during the batch", batchStall, 50);
 
     // ---- Source list ----
@@ -280,7 +280,8 @@ int main(int argc, char **argv)
     std::vector<double> steps;
     for (int i = 0; i < 60; ++i) {
         steps.push_back(millis([&] {
-            list->verticalScrollBar()->setValue(list->verticalScrollBar()->value() + list->verticalScrollBar()->singleStep() * 3);
+            list->verticalScrollBar()->setValue(list->verticalScrollBar()->value()
+                                                + list->verticalScrollBar()->singleStep() * 3);
             list->viewport()->repaint();
         }));
     }
@@ -289,7 +290,7 @@ int main(int argc, char **argv)
     row("card list: one scroll step, longest", *std::max_element(steps.begin(), steps.end()), "", -1, 0);
 
     // ---- Crop drag ----
-    workspace.setSources({many.front()});
+    workspace.setSources({ many.front() });
     QCoreApplication::processEvents();
     workspace.beginCrop(many.front());
     CompressionPreview *preview = workspace.preview();
@@ -300,7 +301,8 @@ int main(int argc, char **argv)
     for (int i = 0; i < 120; ++i) {
         const QPointF at(110 + i * 2.5, 90 + i * 1.7);
         drags.push_back(millis([&] {
-            QMouseEvent move(QEvent::MouseMove, at, preview->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+            QMouseEvent move(QEvent::MouseMove, at, preview->mapToGlobal(at), Qt::NoButton, Qt::LeftButton,
+                             Qt::NoModifier);
             QCoreApplication::sendEvent(preview, &move);
             preview->repaint();
         }));

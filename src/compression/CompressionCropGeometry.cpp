@@ -18,10 +18,7 @@ void applyRatio(double &width, double &height, double ratio)
         height = width / ratio;
 }
 
-Rect previewBounds(QSizeF preview)
-{
-    return {0, 0, preview.width(), preview.height()};
-}
+Rect previewBounds(QSizeF preview) { return { 0, 0, preview.width(), preview.height() }; }
 
 } // namespace
 
@@ -30,15 +27,15 @@ QSizeF previewSize(QSizeF pixelSize)
     const double width = pixelSize.width(), height = pixelSize.height();
     if (width > 0 && height > 0) {
         const double scale = std::min(520 / width, 340 / height);
-        return {width * scale, height * scale};
+        return { width * scale, height * scale };
     }
-    return {320, 240};
+    return { 320, 240 };
 }
 
 Rect startRect(QSizeF preview)
 {
     const double width = preview.width(), height = preview.height();
-    return {width * 0.1, height * 0.1, width - (width * 0.1 + width * 0.1), height - (height * 0.1 + height * 0.1)};
+    return { width * 0.1, height * 0.1, width - (width * 0.1 + width * 0.1), height - (height * 0.1 + height * 0.1) };
 }
 
 std::optional<double> aspectValue(CropAspectRatio ratio, QSizeF pixelSize)
@@ -69,20 +66,20 @@ Rect fittedRect(const Rect &rect, double ratio, QSizeF preview)
     double width = clipped.width, height = clipped.height;
     applyRatio(width, height, ratio);
     const double previewWidth = preview.width(), previewHeight = preview.height();
-    width = std::min({width, previewWidth, 2 * centreX, 2 * (previewWidth - centreX)});
-    height = std::min({height, previewHeight, 2 * centreY, 2 * (previewHeight - centreY)});
+    width = std::min({ width, previewWidth, 2 * centreX, 2 * (previewWidth - centreX) });
+    height = std::min({ height, previewHeight, 2 * centreY, 2 * (previewHeight - centreY) });
     applyRatio(width, height, ratio);
     return Rect(centreX - width / 2, centreY - height / 2, width, height).intersected(previewBounds(preview));
 }
 
 std::array<std::pair<QPointF, CropCorner>, 4> handlePoints(const Rect &rect)
 {
-    return {{
-        {QPointF(rect.minX(), rect.minY()), CropCorner::TopLeft},
-        {QPointF(rect.maxX(), rect.minY()), CropCorner::TopRight},
-        {QPointF(rect.minX(), rect.maxY()), CropCorner::BottomLeft},
-        {QPointF(rect.maxX(), rect.maxY()), CropCorner::BottomRight},
-    }};
+    return { {
+        { QPointF(rect.minX(), rect.minY()), CropCorner::TopLeft },
+        { QPointF(rect.maxX(), rect.minY()), CropCorner::TopRight },
+        { QPointF(rect.minX(), rect.maxY()), CropCorner::BottomLeft },
+        { QPointF(rect.maxX(), rect.maxY()), CropCorner::BottomRight },
+    } };
 }
 
 std::optional<CropCorner> cornerAt(const Rect &rect, QPointF point)
@@ -99,20 +96,21 @@ QPointF oppositeCorner(const Rect &rect, CropCorner corner)
 {
     switch (corner) {
     case CropCorner::TopLeft:
-        return {rect.maxX(), rect.maxY()};
+        return { rect.maxX(), rect.maxY() };
     case CropCorner::TopRight:
-        return {rect.minX(), rect.maxY()};
+        return { rect.minX(), rect.maxY() };
     case CropCorner::BottomLeft:
-        return {rect.maxX(), rect.minY()};
+        return { rect.maxX(), rect.minY() };
     case CropCorner::BottomRight:
-        return {rect.minX(), rect.minY()};
+        return { rect.minX(), rect.minY() };
     }
-    return {rect.minX(), rect.minY()};
+    return { rect.minX(), rect.minY() };
 }
 
 QPointF clampedPoint(QPointF point, QSizeF preview)
 {
-    return {std::min(preview.width(), std::max(point.x(), 0.0)), std::min(preview.height(), std::max(point.y(), 0.0))};
+    return { std::min(preview.width(), std::max(point.x(), 0.0)),
+             std::min(preview.height(), std::max(point.y(), 0.0)) };
 }
 
 Rect dragRect(QPointF anchor, QPointF point, std::optional<double> ratio, QSizeF preview)
@@ -121,7 +119,7 @@ Rect dragRect(QPointF anchor, QPointF point, std::optional<double> ratio, QSizeF
     if (!ratio)
         return Rect::spanning(anchor, p).intersected(previewBounds(preview));
     if (p == anchor)
-        return {anchor.x(), anchor.y(), 0, 0};
+        return { anchor.x(), anchor.y(), 0, 0 };
     double width = std::abs(p.x() - anchor.x()), height = std::abs(p.y() - anchor.y());
     applyRatio(width, height, *ratio);
     const double x = anchor.x() <= p.x() ? anchor.x() : anchor.x() - width;

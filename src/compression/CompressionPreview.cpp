@@ -52,8 +52,9 @@ void CompressionPreview::paintEvent(QPaintEvent *)
             m_scaled = QPixmap::fromImage(m_thumbnail.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
             m_scaled.setDevicePixelRatio(ratio);
         }
-        painter.drawPixmap(QPointF((m_previewSize.width() - fitted.width()) / 2, (m_previewSize.height() - fitted.height()) / 2),
-                           m_scaled);
+        painter.drawPixmap(
+            QPointF((m_previewSize.width() - fitted.width()) / 2, (m_previewSize.height() - fitted.height()) / 2),
+            m_scaled);
     }
     if (!m_cropRect || m_cropRect->isNull())
         return;

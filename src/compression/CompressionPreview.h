@@ -39,7 +39,7 @@ protected:
 private:
     QImage m_thumbnail;
     QPixmap m_scaled;
-    QSizeF m_previewSize{320, 240};
+    QSizeF m_previewSize { 320, 240 };
     std::optional<Rect> m_cropRect;
     std::optional<QPointF> m_dragStart;
     DragHandlers m_handlers;

@@ -72,7 +72,7 @@ CompressionSettingsPanel::CompressionSettingsPanel(Actions actions, QWidget *par
     qualityRow->addStretch(1);
     m_percent = textLabel(QString(), 12, QFont::Bold, "#334155", this);
     QFont mono = m_percent->font();
-    mono.setFamilies({QStringLiteral("DejaVu Sans Mono"), AppFont::family()});
+    mono.setFamilies({ QStringLiteral("DejaVu Sans Mono"), AppFont::family() });
     m_percent->setFont(mono);
     qualityRow->addWidget(m_percent);
     quality->addLayout(qualityRow);
@@ -126,13 +126,16 @@ CompressionSettingsPanel::CompressionSettingsPanel(Actions actions, QWidget *par
     m_gifCropNote = textLabel(QStringLiteral("GIF 暂不支持裁剪，可先导出为静态图后再裁剪。"), 11, QFont::DemiBold,
                               "#64748B", m_cropSection, true);
     crop->addWidget(m_gifCropNote);
-    m_cropStart = new CompressionButton(QStringLiteral("裁剪图片"), QStringLiteral("crop"),
-                                        filledStyle(AppTheme::darkSlate(), AppTheme::paleGray(), 12, QSize(0, 34), 8,
-                                                    AppTheme::lightSlate()),
-                                        m_cropSection);
+    m_cropStart = new CompressionButton(
+        QStringLiteral("裁剪图片"), QStringLiteral("crop"),
+        filledStyle(AppTheme::darkSlate(), AppTheme::paleGray(), 12, QSize(0, 34), 8, AppTheme::lightSlate()),
+        m_cropSection);
     m_cropStart->setObjectName(QStringLiteral("compressionCropStartButton"));
     m_cropStart->setToolTip(QStringLiteral("先裁剪当前图片，再批量压缩"));
-    connect(m_cropStart, &QAbstractButton::clicked, this, [this] { if (m_actions.beginCrop) m_actions.beginCrop(); });
+    connect(m_cropStart, &QAbstractButton::clicked, this, [this] {
+        if (m_actions.beginCrop)
+            m_actions.beginCrop();
+    });
     crop->addWidget(m_cropStart);
     auto *editing = new QWidget(m_cropSection);
     m_cropEditing = editing;
@@ -141,28 +144,37 @@ CompressionSettingsPanel::CompressionSettingsPanel(Actions actions, QWidget *par
     editingColumn->setSpacing(9);
     auto *ratios = new QHBoxLayout;
     ratios->setSpacing(5);
-    for (CropAspectRatio ratio : {CropAspectRatio::Free, CropAspectRatio::Square, CropAspectRatio::Wide,
-                                  CropAspectRatio::Standard, CropAspectRatio::Original}) {
-        auto *button = new CompressionButton(CropAspectRatios::title(ratio), QString(),
-                                             filledStyle(AppTheme::darkSlate(), AppTheme::paleGray(), 10.5, QSize(0, 26), 7),
-                                             editing);
+    for (CropAspectRatio ratio : { CropAspectRatio::Free, CropAspectRatio::Square, CropAspectRatio::Wide,
+                                   CropAspectRatio::Standard, CropAspectRatio::Original }) {
+        auto *button = new CompressionButton(
+            CropAspectRatios::title(ratio), QString(),
+            filledStyle(AppTheme::darkSlate(), AppTheme::paleGray(), 10.5, QSize(0, 26), 7), editing);
         button->setObjectName(QStringLiteral("compressionCropRatio_") + RawValue::of(ratio));
-        connect(button, &QAbstractButton::clicked, this,
-                [this, ratio] { if (m_actions.setCropAspectRatio) m_actions.setCropAspectRatio(ratio); });
+        connect(button, &QAbstractButton::clicked, this, [this, ratio] {
+            if (m_actions.setCropAspectRatio)
+                m_actions.setCropAspectRatio(ratio);
+        });
         ratios->addWidget(button, 1);
         m_ratioButtons.emplace_back(ratio, button);
     }
     editingColumn->addLayout(ratios);
     auto *cropActions = new QHBoxLayout;
     cropActions->setSpacing(8);
-    m_cropCancel = new CompressionButton(QStringLiteral("取消"), QStringLiteral("xmark"),
-                                         filledStyle(AppTheme::darkSlate(), AppTheme::paleGray(), 12, QSize(0, 32), 8), editing);
+    m_cropCancel
+        = new CompressionButton(QStringLiteral("取消"), QStringLiteral("xmark"),
+                                filledStyle(AppTheme::darkSlate(), AppTheme::paleGray(), 12, QSize(0, 32), 8), editing);
     m_cropCancel->setObjectName(QStringLiteral("compressionCropCancelButton"));
     m_cropConfirm = new CompressionButton(QStringLiteral("确认"), QStringLiteral("checkmark"),
                                           filledStyle(Qt::white, AppTheme::green(), 12, QSize(0, 32), 8), editing);
     m_cropConfirm->setObjectName(QStringLiteral("compressionCropConfirmButton"));
-    connect(m_cropCancel, &QAbstractButton::clicked, this, [this] { if (m_actions.closeCrop) m_actions.closeCrop(); });
-    connect(m_cropConfirm, &QAbstractButton::clicked, this, [this] { if (m_actions.applyCrop) m_actions.applyCrop(); });
+    connect(m_cropCancel, &QAbstractButton::clicked, this, [this] {
+        if (m_actions.closeCrop)
+            m_actions.closeCrop();
+    });
+    connect(m_cropConfirm, &QAbstractButton::clicked, this, [this] {
+        if (m_actions.applyCrop)
+            m_actions.applyCrop();
+    });
     cropActions->addWidget(m_cropCancel, 1);
     cropActions->addWidget(m_cropConfirm, 1);
     editingColumn->addLayout(cropActions);
@@ -175,12 +187,13 @@ CompressionSettingsPanel::CompressionSettingsPanel(Actions actions, QWidget *par
     note->setContentsMargins(10, 10, 10, 10);
     note->setSpacing(8);
     auto *sparkles = new QLabel(m_gifNote);
-    sparkles->setPixmap(SymbolIcons::icon(QStringLiteral("sparkles"), AppTheme::green()).pixmap(QSize(14, 14), devicePixelRatioF()));
+    sparkles->setPixmap(
+        SymbolIcons::icon(QStringLiteral("sparkles"), AppTheme::green()).pixmap(QSize(14, 14), devicePixelRatioF()));
     sparkles->setFixedSize(18, 18);
     sparkles->setAlignment(Qt::AlignCenter);
     note->addWidget(sparkles, 0, Qt::AlignTop);
-    note->addWidget(textLabel(QStringLiteral("GIF 默认保持原尺寸；超过 8 帧时会轻量抽帧，只有选择最长边时才缩小尺寸。"), 11.5,
-                              QFont::DemiBold, "#64748B", m_gifNote, true),
+    note->addWidget(textLabel(QStringLiteral("GIF 默认保持原尺寸；超过 8 帧时会轻量抽帧，只有选择最长边时才缩小尺寸。"),
+                              11.5, QFont::DemiBold, "#64748B", m_gifNote, true),
                     1);
     column->addWidget(m_gifNote);
 
@@ -192,7 +205,7 @@ CompressionSettingsPanel::CompressionSettingsPanel(Actions actions, QWidget *par
     // Figures.
     auto *figures = new QVBoxLayout;
     figures->setSpacing(8);
-    for (const QString &title : {QStringLiteral("图片数量"), QStringLiteral("原始大小"), QStringLiteral("压缩后")}) {
+    for (const QString &title : { QStringLiteral("图片数量"), QStringLiteral("原始大小"), QStringLiteral("压缩后") }) {
         auto *row = new QWidget(this);
         auto *rowLayout = new QHBoxLayout(row);
         rowLayout->setContentsMargins(0, 0, 0, 0);
@@ -210,7 +223,10 @@ CompressionSettingsPanel::CompressionSettingsPanel(Actions actions, QWidget *par
                                        filledStyle(Qt::white, AppTheme::green(), 13, QSize(0, 42), 8), this);
     m_compress->setObjectName(QStringLiteral("compressionStartButton"));
     m_compress->setToolTip(QStringLiteral("选择保存位置并批量压缩图片"));
-    connect(m_compress, &QAbstractButton::clicked, this, [this] { if (m_actions.compress) m_actions.compress(); });
+    connect(m_compress, &QAbstractButton::clicked, this, [this] {
+        if (m_actions.compress)
+            m_actions.compress();
+    });
     column->addWidget(m_compress);
     column->addStretch(1);
 
@@ -240,7 +256,8 @@ void CompressionSettingsPanel::setSettings(const ImageCompressionSettings &setti
 void CompressionSettingsPanel::setSources(const std::vector<ImageCompressionSource> &sources)
 {
     m_sources = sources;
-    const std::vector<ImageCompressionMaxDimension> offered = CompressionWorkspaceRules::availableMaxDimensions(sources);
+    const std::vector<ImageCompressionMaxDimension> offered
+        = CompressionWorkspaceRules::availableMaxDimensions(sources);
     if (offered != m_offered || m_dimensionGroup->buttons().isEmpty())
         rebuildMaxDimensions(offered);
     m_gifNote->setVisible(CompressionWorkspaceRules::hasGIF(sources));
@@ -273,10 +290,7 @@ void CompressionSettingsPanel::setCropForm(CropForm form, CropAspectRatio ratio)
     refreshRatioButtons();
 }
 
-QString CompressionSettingsPanel::qualityText() const
-{
-    return m_percent->text();
-}
+QString CompressionSettingsPanel::qualityText() const { return m_percent->text(); }
 
 std::vector<CompressionButton *> CompressionSettingsPanel::maxDimensionButtons() const
 {
@@ -300,10 +314,7 @@ CompressionButton *CompressionSettingsPanel::cropRatioButton(CropAspectRatio rat
     return nullptr;
 }
 
-bool CompressionSettingsPanel::showsGifNote() const
-{
-    return m_gifNote->isVisibleTo(this);
-}
+bool CompressionSettingsPanel::showsGifNote() const { return m_gifNote->isVisibleTo(this); }
 
 QString CompressionSettingsPanel::statValue(const QString &title) const
 {
@@ -324,10 +335,12 @@ void CompressionSettingsPanel::rebuildMaxDimensions(const std::vector<ImageCompr
     m_offered = offered;
     for (size_t index = 0; index < offered.size(); ++index) {
         const ImageCompressionMaxDimension dimension = offered[index];
-        auto *button = new CompressionButton(ImageCompressionMaxDimensions::title(dimension), QString(),
-                                             filledStyle(AppTheme::darkSlate(), AppTheme::paleGray(), 11.5, QSize(0, 28), 6),
-                                             m_dimensionRow->parentWidget());
-        button->setObjectName(QStringLiteral("compressionMaxDimension_") + ImageCompressionMaxDimensions::title(dimension));
+        auto *button
+            = new CompressionButton(ImageCompressionMaxDimensions::title(dimension), QString(),
+                                    filledStyle(AppTheme::darkSlate(), AppTheme::paleGray(), 11.5, QSize(0, 28), 6),
+                                    m_dimensionRow->parentWidget());
+        button->setObjectName(QStringLiteral("compressionMaxDimension_")
+                              + ImageCompressionMaxDimensions::title(dimension));
         button->setCheckable(true);
         button->setChecked(dimension == m_settings.maxDimension);
         m_dimensionGroup->addButton(button, int(index));

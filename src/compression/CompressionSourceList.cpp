@@ -57,7 +57,8 @@ QPixmap CompressionSourceListModel::cardThumbnail(int row, qreal devicePixelRati
     if (!source.thumbnail.isNull()) {
         const QImage filled = source.thumbnail.scaled(target, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
         QPainter painter(&pixmap);
-        painter.drawImage(QPointF((target.width() - filled.width()) / 2.0, (target.height() - filled.height()) / 2.0), filled);
+        painter.drawImage(QPointF((target.width() - filled.width()) / 2.0, (target.height() - filled.height()) / 2.0),
+                          filled);
     }
     pixmap.setDevicePixelRatio(devicePixelRatio);
     m_thumbnails.insert(source.id, pixmap);
@@ -249,7 +250,7 @@ CompressionSourceColumn::CompressionSourceColumn(Actions actions, QWidget *paren
     m_count = new QLabel(QStringLiteral("0"), this);
     QFont countFont = AppFont::font(11, QFont::DemiBold);
     countFont.setStyleHint(QFont::Monospace);
-    countFont.setFamilies({QStringLiteral("DejaVu Sans Mono"), AppFont::family()});
+    countFont.setFamilies({ QStringLiteral("DejaVu Sans Mono"), AppFont::family() });
     m_count->setFont(countFont);
     m_count->setStyleSheet(QStringLiteral("color: #64748B;"));
     header->addWidget(title);
@@ -318,9 +319,18 @@ CompressionSourceColumn::CompressionSourceColumn(Actions actions, QWidget *paren
     filledColumn->addLayout(toolbar);
     m_forms->addWidget(filled);
 
-    connect(m_addTile, &QAbstractButton::clicked, this, [this] { if (m_actions.add) m_actions.add(); });
-    connect(m_addButton, &QAbstractButton::clicked, this, [this] { if (m_actions.add) m_actions.add(); });
-    connect(m_clearButton, &QAbstractButton::clicked, this, [this] { if (m_actions.clear) m_actions.clear(); });
+    connect(m_addTile, &QAbstractButton::clicked, this, [this] {
+        if (m_actions.add)
+            m_actions.add();
+    });
+    connect(m_addButton, &QAbstractButton::clicked, this, [this] {
+        if (m_actions.add)
+            m_actions.add();
+    });
+    connect(m_clearButton, &QAbstractButton::clicked, this, [this] {
+        if (m_actions.clear)
+            m_actions.clear();
+    });
     m_delegate.setActions(m_actions.select, m_actions.remove);
 }
 
@@ -334,20 +344,11 @@ void CompressionSourceColumn::setSources(const std::vector<ImageCompressionSourc
     m_forms->setCurrentIndex(sources.empty() ? 0 : 1);
 }
 
-void CompressionSourceColumn::setSelectedID(const std::optional<QUuid> &id)
-{
-    m_model.setSelectedID(id);
-}
+void CompressionSourceColumn::setSelectedID(const std::optional<QUuid> &id) { m_model.setSelectedID(id); }
 
-QString CompressionSourceColumn::countText() const
-{
-    return m_count->text();
-}
+QString CompressionSourceColumn::countText() const { return m_count->text(); }
 
-bool CompressionSourceColumn::showsList() const
-{
-    return m_forms->currentIndex() == 1;
-}
+bool CompressionSourceColumn::showsList() const { return m_forms->currentIndex() == 1; }
 
 void CompressionSourceColumn::paintEvent(QPaintEvent *)
 {

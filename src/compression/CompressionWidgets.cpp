@@ -67,10 +67,7 @@ QSize CompressionButton::sizeHint() const
     return natural.expandedTo(m_style.minimumSize);
 }
 
-QSize CompressionButton::minimumSizeHint() const
-{
-    return m_style.minimumSize;
-}
+QSize CompressionButton::minimumSizeHint() const { return m_style.minimumSize; }
 
 void CompressionButton::paintContent(QPainter &painter, const QRectF &rect)
 {
@@ -88,7 +85,7 @@ void CompressionButton::paintContent(QPainter &painter, const QRectF &rect)
     if (m_style.border.isValid()) {
         QPen pen(m_style.border, 1);
         if (m_style.dashedBorder)
-            pen.setDashPattern({5, 4});
+            pen.setDashPattern({ 5, 4 });
         painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(shape);
@@ -151,20 +148,14 @@ void CompressionTextLine::setText(const QString &text)
     update();
 }
 
-QString CompressionTextLine::shownText() const
-{
-    return fontMetrics().elidedText(m_text, m_mode, width());
-}
+QString CompressionTextLine::shownText() const { return fontMetrics().elidedText(m_text, m_mode, width()); }
 
 QSize CompressionTextLine::sizeHint() const
 {
-    return {fontMetrics().horizontalAdvance(m_text), fontMetrics().height()};
+    return { fontMetrics().horizontalAdvance(m_text), fontMetrics().height() };
 }
 
-QSize CompressionTextLine::minimumSizeHint() const
-{
-    return {0, fontMetrics().height()};
-}
+QSize CompressionTextLine::minimumSizeHint() const { return { 0, fontMetrics().height() }; }
 
 void CompressionTextLine::paintEvent(QPaintEvent *)
 {
@@ -183,10 +174,7 @@ CompressionInfoBadge::CompressionInfoBadge(const QString &text, QWidget *parent)
     setFixedSize(sizeHint());
 }
 
-QSize CompressionInfoBadge::sizeHint() const
-{
-    return {fontMetrics().horizontalAdvance(m_text) + 18, 26};
-}
+QSize CompressionInfoBadge::sizeHint() const { return { fontMetrics().horizontalAdvance(m_text) + 18, 26 }; }
 
 void CompressionInfoBadge::paintEvent(QPaintEvent *)
 {
@@ -216,13 +204,10 @@ void CompressionResultBanner::setText(const QString &text)
 
 QSize CompressionResultBanner::sizeHint() const
 {
-    return {11 + 18 + 10 + fontMetrics().horizontalAdvance(m_text) + 11, std::max(18, fontMetrics().height()) + 22};
+    return { 11 + 18 + 10 + fontMetrics().horizontalAdvance(m_text) + 11, std::max(18, fontMetrics().height()) + 22 };
 }
 
-QSize CompressionResultBanner::minimumSizeHint() const
-{
-    return {0, sizeHint().height()};
-}
+QSize CompressionResultBanner::minimumSizeHint() const { return { 0, sizeHint().height() }; }
 
 void CompressionResultBanner::paintEvent(QPaintEvent *)
 {

@@ -18,12 +18,12 @@ public:
     struct Style {
         QColor foreground;
         QColor background;
-        QColor border;             // invalid: no outline
+        QColor border; // invalid: no outline
         double fontPixels = 12;
         double symbolPixels = 12;
-        QSize minimumSize{62, 36};
+        QSize minimumSize { 62, 36 };
         qreal cornerRadius = 8;
-        bool stacked = false;      // symbol above the title
+        bool stacked = false; // symbol above the title
         bool dashedBorder = false;
     };
 

@@ -41,18 +41,12 @@ QString pixelSizeText(QSizeF pixelSize)
 QString factsText(const ImageCompressionSource &source)
 {
     return pixelSizeText(source.pixelSize) + QStringLiteral(" · ")
-           + ImageCompressionService::humanReadableByteCount(source.originalBytes);
+        + ImageCompressionService::humanReadableByteCount(source.originalBytes);
 }
 
-QString gifBadgeText(int frameCount)
-{
-    return QStringLiteral("GIF %1 帧").arg(frameCount);
-}
+QString gifBadgeText(int frameCount) { return QStringLiteral("GIF %1 帧").arg(frameCount); }
 
-QString qualityText(double jpegQuality)
-{
-    return QStringLiteral("%1%").arg(integerPart(jpegQuality * 100));
-}
+QString qualityText(double jpegQuality) { return QStringLiteral("%1%").arg(integerPart(jpegQuality * 100)); }
 
 qint64 totalOriginalBytes(const std::vector<ImageCompressionSource> &sources)
 {
@@ -90,7 +84,8 @@ QString summaryText(const std::vector<ImageCompressionSource> &sources,
     const QString head = QStringLiteral("已导出 %1 张，").arg(count);
     if (kept == count)
         return head + QStringLiteral("原图已足够小，已保留原文件");
-    const QString saved = QStringLiteral("节省 ") + ImageCompressionService::humanReadableByteCount(savedBytes(sources, results));
+    const QString saved
+        = QStringLiteral("节省 ") + ImageCompressionService::humanReadableByteCount(savedBytes(sources, results));
     if (kept < 1)
         return head + saved;
     return head + saved + QStringLiteral("，%1 张已保留原图").arg(kept);
@@ -98,15 +93,16 @@ QString summaryText(const std::vector<ImageCompressionSource> &sources,
 
 bool hasGIF(const std::vector<ImageCompressionSource> &sources)
 {
-    return std::any_of(sources.begin(), sources.end(), [](const ImageCompressionSource &source) { return source.isGIF; });
+    return std::any_of(sources.begin(), sources.end(),
+                       [](const ImageCompressionSource &source) { return source.isGIF; });
 }
 
 std::vector<ImageCompressionMaxDimension> availableMaxDimensions(const std::vector<ImageCompressionSource> &sources)
 {
     double longest = 0;
     for (const ImageCompressionSource &source : sources)
-        longest = std::max({longest, source.pixelSize.width(), source.pixelSize.height()});
-    std::vector<ImageCompressionMaxDimension> offered{ImageCompressionMaxDimension::original};
+        longest = std::max({ longest, source.pixelSize.width(), source.pixelSize.height() });
+    std::vector<ImageCompressionMaxDimension> offered { ImageCompressionMaxDimension::original };
     for (ImageCompressionMaxDimension dimension : ImageCompressionMaxDimensions::allCases) {
         if (dimension != ImageCompressionMaxDimension::original
             && longest > ImageCompressionMaxDimensions::rawValue(dimension))

@@ -29,7 +29,11 @@ namespace {
 // losing its right edge.
 class CentredHolder : public QWidget {
 public:
-    explicit CentredHolder(QWidget *parent) : QWidget(parent) { setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed); }
+    explicit CentredHolder(QWidget *parent)
+        : QWidget(parent)
+    {
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    }
     void setChild(QWidget *child)
     {
         m_child = child;
@@ -73,10 +77,22 @@ ImageCompressionWorkspace::ImageCompressionWorkspace(Actions actions, QWidget *p
     row->setSpacing(0);
 
     CompressionSourceColumn::Actions columnActions;
-    columnActions.add = [this] { if (m_actions.add) m_actions.add(); };
-    columnActions.clear = [this] { if (m_actions.clear) m_actions.clear(); };
-    columnActions.select = [this](const QUuid &id) { if (m_actions.select) m_actions.select(id); };
-    columnActions.remove = [this](const QUuid &id) { if (m_actions.remove) m_actions.remove(id); };
+    columnActions.add = [this] {
+        if (m_actions.add)
+            m_actions.add();
+    };
+    columnActions.clear = [this] {
+        if (m_actions.clear)
+            m_actions.clear();
+    };
+    columnActions.select = [this](const QUuid &id) {
+        if (m_actions.select)
+            m_actions.select(id);
+    };
+    columnActions.remove = [this](const QUuid &id) {
+        if (m_actions.remove)
+            m_actions.remove(id);
+    };
     m_column = new CompressionSourceColumn(std::move(columnActions), this);
     row->addWidget(m_column);
     auto *divider = new QFrame(this);
@@ -197,7 +213,10 @@ QWidget *ImageCompressionWorkspace::makeEmptyState()
     m_emptyButton->setObjectName(QStringLiteral("compressionEmptyAddButton"));
     m_emptyButton->setToolTip(QStringLiteral("添加需要压缩的图片或文件夹"));
     m_emptyButton->setMinimumWidth(m_emptyButton->sizeHint().width() + 6);
-    connect(m_emptyButton, &QAbstractButton::clicked, this, [this] { if (m_actions.add) m_actions.add(); });
+    connect(m_emptyButton, &QAbstractButton::clicked, this, [this] {
+        if (m_actions.add)
+            m_actions.add();
+    });
     column->addWidget(m_emptyButton, 0, Qt::AlignHCenter);
     column->addStretch(1);
     return empty;
@@ -262,7 +281,10 @@ QWidget *ImageCompressionWorkspace::makeSelectedLayout()
         if (m_actions.setSettings)
             m_actions.setSettings(settings);
     };
-    panelActions.compress = [this] { if (m_actions.compress) m_actions.compress(); };
+    panelActions.compress = [this] {
+        if (m_actions.compress)
+            m_actions.compress();
+    };
     panelActions.beginCrop = [this] {
         if (const ImageCompressionSource *source = selectedSource())
             beginCrop(*source);
@@ -309,8 +331,8 @@ void ImageCompressionWorkspace::refreshMain()
         delete item->widget();
         delete item;
     }
-    QStringList badges{CompressionWorkspaceRules::pixelSizeText(source->pixelSize),
-                       ImageCompressionService::humanReadableByteCount(source->originalBytes)};
+    QStringList badges { CompressionWorkspaceRules::pixelSizeText(source->pixelSize),
+                         ImageCompressionService::humanReadableByteCount(source->originalBytes) };
     if (source->isGIF)
         badges << CompressionWorkspaceRules::gifBadgeText(source->frameCount);
     for (int index = 0; index < badges.size(); ++index)
@@ -335,15 +357,9 @@ void ImageCompressionWorkspace::refreshCrop()
     m_preview->setCropRect(cropping ? m_crop.rect : std::nullopt);
 }
 
-bool ImageCompressionWorkspace::showsEmptyState() const
-{
-    return m_main->currentIndex() == 0;
-}
+bool ImageCompressionWorkspace::showsEmptyState() const { return m_main->currentIndex() == 0; }
 
-QString ImageCompressionWorkspace::detailsName() const
-{
-    return m_name->shownText();
-}
+QString ImageCompressionWorkspace::detailsName() const { return m_name->shownText(); }
 
 QStringList ImageCompressionWorkspace::detailBadges() const
 {
@@ -355,10 +371,7 @@ QStringList ImageCompressionWorkspace::detailBadges() const
     return texts;
 }
 
-void ImageCompressionWorkspace::paintEvent(QPaintEvent *)
-{
-    QPainter(this).fillRect(rect(), AppTheme::paleSlate());
-}
+void ImageCompressionWorkspace::paintEvent(QPaintEvent *) { QPainter(this).fillRect(rect(), AppTheme::paleSlate()); }
 
 // ---- Crop editor ------------------------------------------------------------------------------
 
@@ -416,8 +429,8 @@ void ImageCompressionWorkspace::updateCropDrag(QPointF start, QPointF current, c
     if (!m_crop.dragAnchor) {
         const QPointF clampedStart = Geometry::clampedPoint(start, preview);
         m_crop.resizeCorner = m_crop.rect ? Geometry::cornerAt(*m_crop.rect, clampedStart) : std::nullopt;
-        m_crop.dragAnchor = m_crop.resizeCorner ? Geometry::oppositeCorner(*m_crop.rect, *m_crop.resizeCorner)
-                                                : clampedStart;
+        m_crop.dragAnchor
+            = m_crop.resizeCorner ? Geometry::oppositeCorner(*m_crop.rect, *m_crop.resizeCorner) : clampedStart;
     }
     m_crop.rect = dragRect(current, source);
     m_preview->setCropRect(m_crop.rect);

@@ -32,10 +32,7 @@ QString desktopFolder()
     return desktop;
 }
 
-QString listKey(const QString &path)
-{
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
+QString listKey(const QString &path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
 
 struct BatchOutcome {
     std::vector<ImageCompressionResult> results;
@@ -99,10 +96,7 @@ void CompressionHookup::install(ShellHooks &hooks)
     hooks.addCompressionSources = [this](const QStringList &paths) { addCompressionSources(paths); };
 }
 
-void CompressionHookup::setChooser(std::unique_ptr<CompressionChooser> chooser)
-{
-    m_chooser = std::move(chooser);
-}
+void CompressionHookup::setChooser(std::unique_ptr<CompressionChooser> chooser) { m_chooser = std::move(chooser); }
 
 QWidget *CompressionHookup::makeWorkspace()
 {
@@ -171,15 +165,9 @@ void CompressionHookup::setCompressing(bool compressing)
     Q_EMIT isCompressingImagesChanged();
 }
 
-void CompressionHookup::setStatus(const QString &message)
-{
-    m_view.viewModel().setStatusMessage(message);
-}
+void CompressionHookup::setStatus(const QString &message) { m_view.viewModel().setStatusMessage(message); }
 
-void CompressionHookup::setError(const QString &message)
-{
-    m_view.viewModel().setErrorMessage(message);
-}
+void CompressionHookup::setError(const QString &message) { m_view.viewModel().setErrorMessage(message); }
 
 void CompressionHookup::releaseCropFile(const QString &path)
 {
@@ -206,31 +194,30 @@ void CompressionHookup::addCompressionSources(const QStringList &paths)
 // consecutive runs of the expanded list, so joining them in order keeps its natural order.
 void CompressionHookup::probeInBackground(const std::shared_ptr<PendingAdd> &pending, const QStringList &paths)
 {
-    QtConcurrent::run(&m_probePool, [paths] { return ImageCompressionService::expandedImageURLs(paths); })
-        .then(this, [this, pending](const QStringList &files) {
-            QList<QStringList> chunks;
-            for (qsizetype start = 0; start < files.size(); start += probeChunkSize)
-                chunks.append(files.mid(start, probeChunkSize));
-            if (chunks.isEmpty()) {
-                pending->done = true;
-                applyFinishedAdds();
-                return;
+    QtConcurrent::run(&m_probePool, [paths] {
+        return ImageCompressionService::expandedImageURLs(paths);
+    }).then(this, [this, pending](const QStringList &files) {
+        QList<QStringList> chunks;
+        for (qsizetype start = 0; start < files.size(); start += probeChunkSize)
+            chunks.append(files.mid(start, probeChunkSize));
+        if (chunks.isEmpty()) {
+            pending->done = true;
+            applyFinishedAdds();
+            return;
+        }
+        QtConcurrent::mapped(&m_probePool, chunks, [](const QStringList &chunk) {
+            try {
+                return ImageCompressionService::sources(chunk);
+            } catch (...) {
+                return std::vector<ImageCompressionSource>();
             }
-            QtConcurrent::mapped(&m_probePool, chunks,
-                                 [](const QStringList &chunk) {
-                                     try {
-                                         return ImageCompressionService::sources(chunk);
-                                     } catch (...) {
-                                         return std::vector<ImageCompressionSource>();
-                                     }
-                                 })
-                .then(this, [this, pending](QFuture<std::vector<ImageCompressionSource>> probed) {
-                    for (const std::vector<ImageCompressionSource> &part : probed.results())
-                        pending->found.insert(pending->found.end(), part.begin(), part.end());
-                    pending->done = true;
-                    applyFinishedAdds();
-                });
+        }).then(this, [this, pending](QFuture<std::vector<ImageCompressionSource>> probed) {
+            for (const std::vector<ImageCompressionSource> &part : probed.results())
+                pending->found.insert(pending->found.end(), part.begin(), part.end());
+            pending->done = true;
+            applyFinishedAdds();
         });
+    });
 }
 
 void CompressionHookup::applyFinishedAdds()
@@ -370,21 +357,19 @@ void CompressionHookup::compressImages()
         m_batchFiles << source.url;
 
     std::atomic<bool> *stopping = &m_stopping;
-    QtConcurrent::run(&m_batchPool,
-                      [sources, settings, destination, stopping] {
-                          BatchOutcome outcome;
-                          for (const ImageCompressionSource &source : sources) {
-                              if (stopping->load())
-                                  break;
-                              try {
-                                  outcome.results.push_back(ImageCompressionService::compress(source, settings, destination));
-                              } catch (...) {
-                                  ++outcome.failed;
-                              }
-                          }
-                          return outcome;
-                      })
-        .then(this, [this](const BatchOutcome &outcome) { finishImageCompression(outcome.results, outcome.failed); });
+    QtConcurrent::run(&m_batchPool, [sources, settings, destination, stopping] {
+        BatchOutcome outcome;
+        for (const ImageCompressionSource &source : sources) {
+            if (stopping->load())
+                break;
+            try {
+                outcome.results.push_back(ImageCompressionService::compress(source, settings, destination));
+            } catch (...) {
+                ++outcome.failed;
+            }
+        }
+        return outcome;
+    }).then(this, [this](const BatchOutcome &outcome) { finishImageCompression(outcome.results, outcome.failed); });
 }
 
 void CompressionHookup::finishImageCompression(const std::vector<ImageCompressionResult> &results, int failedCount)

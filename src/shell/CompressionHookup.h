@@ -31,7 +31,10 @@ public:
 // The files-and-folders panel ("添加") and a folder panel ("保存到这里"), both on the Desktop.
 class DialogCompressionChooser final : public CompressionChooser {
 public:
-    explicit DialogCompressionChooser(QWidget *parent) : m_parent(parent) {}
+    explicit DialogCompressionChooser(QWidget *parent)
+        : m_parent(parent)
+    {
+    }
     std::optional<QStringList> chooseSources() override;
     std::optional<QString> chooseDestinationFolder() override;
 
@@ -114,9 +117,9 @@ private:
     ImageCompressionSettings m_settings;
     bool m_isCompressing = false;
     std::deque<std::shared_ptr<PendingAdd>> m_pendingAdds;
-    QStringList m_batchFiles;        // the files the running batch reads
+    QStringList m_batchFiles; // the files the running batch reads
     QStringList m_deferredCropFiles; // crop files to delete once the batch has published
-    std::atomic<bool> m_stopping{false};
+    std::atomic<bool> m_stopping { false };
     QThreadPool m_probePool;
     QThreadPool m_batchPool;
 };

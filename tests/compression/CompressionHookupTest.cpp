@@ -27,23 +27,23 @@ TEST_F(CompressionHookupTest, AddingAppendsNewFilesAndReportsDuplicatesAndNothin
     const QString a2 = image(QStringLiteral("a2.png"), 40, 40, "PNG");
     const QString text = TestSupport::writeFile(QDir(files.path()).filePath(QStringLiteral("notes.txt")), "hello");
 
-    add({a10, a1});
-    EXPECT_EQ(names(), (QStringList{QStringLiteral("a1.jpg"), QStringLiteral("a10.jpg")}));
+    add({ a10, a1 });
+    EXPECT_EQ(names(), (QStringList { QStringLiteral("a1.jpg"), QStringLiteral("a10.jpg") }));
     EXPECT_EQ(status(), QStringLiteral("已添加 2 张图片到压缩"));
     EXPECT_EQ(hookup->selectedCompressionSourceID(), hookup->compressionSources()[0].id);
 
     // A mix: only the new file is appended, the selection stays, the results are emptied.
     hookup->setSelectedCompressionSourceID(hookup->compressionSources()[1].id);
-    hookup->finishImageCompression({ImageCompressionResult{}}, 0);
-    add({a1, a2});
-    EXPECT_EQ(names(), (QStringList{QStringLiteral("a1.jpg"), QStringLiteral("a10.jpg"), QStringLiteral("a2.png")}));
+    hookup->finishImageCompression({ ImageCompressionResult {} }, 0);
+    add({ a1, a2 });
+    EXPECT_EQ(names(), (QStringList { QStringLiteral("a1.jpg"), QStringLiteral("a10.jpg"), QStringLiteral("a2.png") }));
     EXPECT_EQ(hookup->selectedCompressionSourceID(), hookup->compressionSources()[1].id);
     EXPECT_TRUE(hookup->compressionResults().empty());
     EXPECT_EQ(status(), QStringLiteral("已添加 1 张图片到压缩"));
 
     // The same folder again: nothing new, the first entry is selected, the results stay.
-    hookup->finishImageCompression({ImageCompressionResult{}}, 0);
-    add({files.path()});
+    hookup->finishImageCompression({ ImageCompressionResult {} }, 0);
+    add({ files.path() });
     EXPECT_EQ(names().size(), 3);
     EXPECT_EQ(status(), QStringLiteral("图片已在压缩列表中"));
     EXPECT_EQ(hookup->selectedCompressionSourceID(), hookup->compressionSources()[0].id);
@@ -51,7 +51,7 @@ TEST_F(CompressionHookupTest, AddingAppendsNewFilesAndReportsDuplicatesAndNothin
 
     // Nothing usable: the error only.
     clearErrors();
-    add({text, QDir(files.path()).filePath(QStringLiteral("missing.jpg"))});
+    add({ text, QDir(files.path()).filePath(QStringLiteral("missing.jpg")) });
     EXPECT_EQ(error(), QStringLiteral("没有找到可压缩的图片"));
     EXPECT_EQ(status(), QStringLiteral("图片已在压缩列表中"));
     EXPECT_EQ(names().size(), 3);
@@ -66,9 +66,9 @@ TEST_F(CompressionHookupTest, CallsInARowApplyInCallOrderAgainstTheListAsEachLef
     for (int index = 0; index < 12; ++index)
         many << image(QStringLiteral("many/p%1.jpg").arg(index), 300, 200);
     const QString single = image(QStringLiteral("single.jpg"), 30, 20);
-    hookup->addCompressionSources({QDir(files.path()).filePath(QStringLiteral("many"))});
-    hookup->addCompressionSources({single});
-    hookup->addCompressionSources({single, many[0]});
+    hookup->addCompressionSources({ QDir(files.path()).filePath(QStringLiteral("many")) });
+    hookup->addCompressionSources({ single });
+    hookup->addCompressionSources({ single, many[0] });
     ASSERT_TRUE(waitUntil([this] { return !hookup->isAddingSources(); }));
     ASSERT_EQ(names().size(), 13);
     EXPECT_EQ(names().front(), QStringLiteral("p0.jpg"));
@@ -83,7 +83,7 @@ TEST_F(CompressionHookupTest, AddPanelSwitchesToCompressionEvenWhenNothingIsAdde
     hookup->presentCompressionImportPanel();
     EXPECT_EQ(view().workspaceMode(), WorkspaceMode::Launcher);
 
-    chooser->sources = QStringList{QDir(files.path()).filePath(QStringLiteral("none.jpg"))};
+    chooser->sources = QStringList { QDir(files.path()).filePath(QStringLiteral("none.jpg")) };
     hookup->presentCompressionImportPanel();
     EXPECT_EQ(view().workspaceMode(), WorkspaceMode::Compression);
     ASSERT_TRUE(waitUntil([this] { return !hookup->isAddingSources(); }));
@@ -92,17 +92,18 @@ TEST_F(CompressionHookupTest, AddPanelSwitchesToCompressionEvenWhenNothingIsAdde
 
 TEST_F(CompressionHookupTest, RemoveAndClearFollowTheListAndLeaveOtherResults)
 {
-    add({image(QStringLiteral("1.jpg"), 20, 20), image(QStringLiteral("2.jpg"), 20, 20), image(QStringLiteral("3.jpg"), 20, 20)});
+    add({ image(QStringLiteral("1.jpg"), 20, 20), image(QStringLiteral("2.jpg"), 20, 20),
+          image(QStringLiteral("3.jpg"), 20, 20) });
     const auto sources = hookup->compressionSources();
     ImageCompressionResult first, second;
     first.sourceID = sources[0].id;
     second.sourceID = sources[1].id;
-    hookup->finishImageCompression({first, second}, 0);
+    hookup->finishImageCompression({ first, second }, 0);
     hookup->setSelectedCompressionSourceID(sources[1].id);
 
     hookup->removeCompressionSource(sources[1].id);
-    EXPECT_EQ(names(), (QStringList{QStringLiteral("1.jpg"), QStringLiteral("3.jpg")}));
-    EXPECT_EQ(hookup->compressionResults(), std::vector<ImageCompressionResult>{first});
+    EXPECT_EQ(names(), (QStringList { QStringLiteral("1.jpg"), QStringLiteral("3.jpg") }));
+    EXPECT_EQ(hookup->compressionResults(), std::vector<ImageCompressionResult> { first });
     EXPECT_EQ(hookup->selectedCompressionSourceID(), sources[0].id); // the first, not the neighbour
     EXPECT_EQ(status(), QStringLiteral("已移除图片"));
 
@@ -117,7 +118,7 @@ TEST_F(CompressionHookupTest, RemoveAndClearFollowTheListAndLeaveOtherResults)
     EXPECT_FALSE(hookup->selectedCompressionSourceID());
     EXPECT_EQ(status(), QStringLiteral("已清空压缩列表"));
 
-    add({image(QStringLiteral("4.jpg"), 20, 20)});
+    add({ image(QStringLiteral("4.jpg"), 20, 20) });
     model().setErrorMessage(QStringLiteral("earlier"));
     hookup->clearCompressionSources();
     EXPECT_TRUE(hookup->compressionSources().empty());
@@ -128,12 +129,13 @@ TEST_F(CompressionHookupTest, RemoveAndClearFollowTheListAndLeaveOtherResults)
 
 TEST_F(CompressionHookupTest, CropReplacesTheEntryInPlaceOrReportsTheRefusal)
 {
-    add({image(QStringLiteral("a.jpg"), 400, 300), image(QStringLiteral("b.jpg"), 400, 300), gif(QStringLiteral("c.gif"))});
+    add({ image(QStringLiteral("a.jpg"), 400, 300), image(QStringLiteral("b.jpg"), 400, 300),
+          gif(QStringLiteral("c.gif")) });
     const auto sources = hookup->compressionSources();
     ImageCompressionResult ofB, ofA;
     ofA.sourceID = sources[0].id;
     ofB.sourceID = sources[1].id;
-    hookup->finishImageCompression({ofA, ofB}, 0);
+    hookup->finishImageCompression({ ofA, ofB }, 0);
 
     EXPECT_FALSE(hookup->cropCompressionSource(QUuid::createUuid(), QRectF(0, 0, 0.5, 0.5)));
     ASSERT_TRUE(hookup->cropCompressionSource(sources[1].id, QRectF(0.1, 0.1, 0.5, 0.5)));
@@ -141,9 +143,10 @@ TEST_F(CompressionHookupTest, CropReplacesTheEntryInPlaceOrReportsTheRefusal)
     EXPECT_EQ(cropped.id, sources[1].id);
     EXPECT_EQ(cropped.fileName, QStringLiteral("b-裁剪.jpg"));
     EXPECT_EQ(cropped.pixelSize, QSizeF(200, 150));
-    EXPECT_EQ(names(), (QStringList{QStringLiteral("a.jpg"), QStringLiteral("b-裁剪.jpg"), QStringLiteral("c.gif")}));
+    EXPECT_EQ(names(),
+              (QStringList { QStringLiteral("a.jpg"), QStringLiteral("b-裁剪.jpg"), QStringLiteral("c.gif") }));
     EXPECT_EQ(hookup->selectedCompressionSourceID(), sources[1].id);
-    EXPECT_EQ(hookup->compressionResults(), std::vector<ImageCompressionResult>{ofA});
+    EXPECT_EQ(hookup->compressionResults(), std::vector<ImageCompressionResult> { ofA });
     EXPECT_EQ(status(), QStringLiteral("已裁剪：b-裁剪.jpg"));
 
     clearErrors();
@@ -157,14 +160,14 @@ TEST_F(CompressionHookupTest, CropReplacesTheEntryInPlaceOrReportsTheRefusal)
 
 TEST_F(CompressionHookupTest, BatchPublishesOnceWithCountsOrTheError)
 {
-    add({image(QStringLiteral("1.jpg"), 300, 200), image(QStringLiteral("2.jpg"), 300, 200),
-         image(QStringLiteral("3.jpg"), 300, 200), image(QStringLiteral("4.jpg"), 300, 200)});
+    add({ image(QStringLiteral("1.jpg"), 300, 200), image(QStringLiteral("2.jpg"), 300, 200),
+          image(QStringLiteral("3.jpg"), 300, 200), image(QStringLiteral("4.jpg"), 300, 200) });
     int resultChanges = 0, busyChanges = 0;
     QObject::connect(hookup, &CompressionHookup::compressionResultsChanged, [&] { ++resultChanges; });
     QObject::connect(hookup, &CompressionHookup::isCompressingImagesChanged, [&] { ++busyChanges; });
 
     // Cancelling the folder panel changes nothing.
-    hookup->finishImageCompression({ImageCompressionResult{}}, 0);
+    hookup->finishImageCompression({ ImageCompressionResult {} }, 0);
     resultChanges = 0;
     hookup->compressImages();
     EXPECT_EQ(chooser->folderQuestions, 1);
@@ -209,8 +212,8 @@ TEST_F(CompressionHookupTest, BatchPublishesOnceWithCountsOrTheError)
 
 TEST_F(CompressionHookupTest, CropFilesAreDeletedOnceNothingNeedsThem)
 {
-    add({image(QStringLiteral("a.jpg"), 200, 100), image(QStringLiteral("b.jpg"), 200, 100),
-         image(QStringLiteral("c.jpg"), 200, 100)});
+    add({ image(QStringLiteral("a.jpg"), 200, 100), image(QStringLiteral("b.jpg"), 200, 100),
+          image(QStringLiteral("c.jpg"), 200, 100) });
     const auto sources = hookup->compressionSources();
     const auto cropOf = [this](int index) { return hookup->compressionSources()[size_t(index)].url; };
 
@@ -234,7 +237,7 @@ TEST_F(CompressionHookupTest, CropFilesAreDeletedOnceNothingNeedsThem)
     EXPECT_FALSE(QFileInfo::exists(clearedCrop));
 
     // A batch still reading a crop keeps it until it has published.
-    add({sources[2].url});
+    add({ sources[2].url });
     const QUuid id = hookup->compressionSources()[0].id;
     ASSERT_TRUE(hookup->cropCompressionSource(id, QRectF(0, 0, 0.8, 0.8)));
     const QString inBatch = cropOf(0);
@@ -247,7 +250,7 @@ TEST_F(CompressionHookupTest, CropFilesAreDeletedOnceNothingNeedsThem)
     EXPECT_FALSE(QFileInfo::exists(inBatch));
 
     // At exit, the crops still listed go with the window.
-    add({sources[1].url});
+    add({ sources[1].url });
     ASSERT_TRUE(hookup->cropCompressionSource(hookup->compressionSources()[0].id, QRectF(0, 0, 0.8, 0.8)));
     const QString atExit = cropOf(0);
     window.reset();

@@ -76,7 +76,8 @@ protected:
     QString image(const QString &name, int width, int height, const char *format = "JPEG")
     {
         const QString path = QDir(files.path()).filePath(name);
-        CompressionTest::saveImage(CompressionTest::photoLike(width, height), path, format, format == QByteArray("JPEG") ? 92 : -1);
+        CompressionTest::saveImage(CompressionTest::photoLike(width, height), path, format,
+                                   format == QByteArray("JPEG") ? 92 : -1);
         return path;
     }
 

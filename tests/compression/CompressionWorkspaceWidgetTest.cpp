@@ -4,8 +4,8 @@
 #include "compression/CompressionSettingsPanel.h"
 #include "compression/CompressionSourceList.h"
 #include "compression/CompressionWidgets.h"
-#include "compression/ImageCompressionWorkspace.h"
 #include "compression/ImageCompressionService.h"
+#include "compression/ImageCompressionWorkspace.h"
 #include "model/AppTheme.h"
 #include "shell/ShellTestSupport.h"
 #include "support/TestSupport.h"
@@ -105,17 +105,19 @@ TEST_F(CompressionWorkspaceTest, EmptyStateAndItsButtonsAskForImages)
 
 TEST_F(CompressionWorkspaceTest, CardsShowTheirThumbnailNameAndSelectedLook)
 {
-    const QString longName = QStringLiteral("一张名字非常非常长的照片_2026年旅行记录_第一天早上在海边拍到的日出风景.jpg");
+    const QString longName
+        = QStringLiteral("一张名字非常非常长的照片_2026年旅行记录_第一天早上在海边拍到的日出风景.jpg");
     const QString red = QDir(files.path()).filePath(QStringLiteral("a.png"));
     CompressionTest::saveImage(TestSupport::solidImage(200, 120, Qt::red), red, "PNG");
-    add({red, image(longName, 1920, 1080), image(QStringLiteral("c.jpg"), 100, 50)});
+    add({ red, image(longName, 1920, 1080), image(QStringLiteral("c.jpg"), 100, 50) });
     ASSERT_TRUE(column()->showsList());
     EXPECT_EQ(column()->countText(), QStringLiteral("3"));
 
     // The first card is the selected one; its thumbnail is drawn from the probed thumbnail.
     const QRectF card0 = CompressionSourceDelegate::cardRect(rowRect(0));
     EXPECT_EQ(listPixel(card0.topLeft() + QPointF(3, 40)), AppTheme::paleBlue());
-    EXPECT_EQ(listPixel(CompressionSourceDelegate::cardRect(rowRect(1)).topLeft() + QPointF(3, 40)), AppTheme::surface());
+    EXPECT_EQ(listPixel(CompressionSourceDelegate::cardRect(rowRect(1)).topLeft() + QPointF(3, 40)),
+              AppTheme::surface());
     const QColor thumb = listPixel(CompressionSourceDelegate::thumbnailRect(rowRect(0)).center() + QPointF(-20, 10));
     EXPECT_GT(thumb.red(), 200);
     EXPECT_LT(thumb.green(), 40);
@@ -125,7 +127,8 @@ TEST_F(CompressionWorkspaceTest, CardsShowTheirThumbnailNameAndSelectedLook)
     ASSERT_EQ(names().last(), longName);
     hookup->setSelectedCompressionSourceID(hookup->compressionSources()[2].id);
     QCoreApplication::processEvents();
-    EXPECT_EQ(listPixel(CompressionSourceDelegate::cardRect(rowRect(2)).topLeft() + QPointF(3, 40)), AppTheme::paleBlue());
+    EXPECT_EQ(listPixel(CompressionSourceDelegate::cardRect(rowRect(2)).topLeft() + QPointF(3, 40)),
+              AppTheme::paleBlue());
     const QString shown = workspace()->detailsName();
     EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
     EXPECT_TRUE(shown.endsWith(QStringLiteral(".jpg")));
@@ -136,21 +139,24 @@ TEST_F(CompressionWorkspaceTest, CardsShowTheirThumbnailNameAndSelectedLook)
 
 TEST_F(CompressionWorkspaceTest, RemoveCircleRemovesAndARowClickSelects)
 {
-    add({image(QStringLiteral("1.jpg"), 50, 50), image(QStringLiteral("2.jpg"), 50, 50), image(QStringLiteral("3.jpg"), 50, 50)});
+    add({ image(QStringLiteral("1.jpg"), 50, 50), image(QStringLiteral("2.jpg"), 50, 50),
+          image(QStringLiteral("3.jpg"), 50, 50) });
     const auto sources = hookup->compressionSources();
     clickList(CompressionSourceDelegate::cardRect(rowRect(1)).center());
     EXPECT_EQ(hookup->selectedCompressionSourceID(), sources[1].id);
     EXPECT_EQ(names().size(), 3);
 
     clickList(CompressionSourceDelegate::removeCircleRect(rowRect(2)).center());
-    EXPECT_EQ(names(), (QStringList{QStringLiteral("1.jpg"), QStringLiteral("2.jpg")}));
+    EXPECT_EQ(names(), (QStringList { QStringLiteral("1.jpg"), QStringLiteral("2.jpg") }));
     EXPECT_EQ(hookup->selectedCompressionSourceID(), sources[1].id);
     EXPECT_EQ(status(), QStringLiteral("已移除图片"));
 
     // A press on the circle released on the card body does nothing.
     QWidget *viewport = column()->listView()->viewport();
-    QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, CompressionSourceDelegate::removeCircleRect(rowRect(0)).center().toPoint());
-    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, CompressionSourceDelegate::cardRect(rowRect(0)).center().toPoint());
+    QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier,
+                      CompressionSourceDelegate::removeCircleRect(rowRect(0)).center().toPoint());
+    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier,
+                        CompressionSourceDelegate::cardRect(rowRect(0)).center().toPoint());
     EXPECT_EQ(names().size(), 2);
     EXPECT_EQ(hookup->selectedCompressionSourceID(), sources[1].id);
 }
@@ -158,7 +164,8 @@ TEST_F(CompressionWorkspaceTest, RemoveCircleRemovesAndARowClickSelects)
 TEST_F(CompressionWorkspaceTest, CompressButtonStatesAndTheListDuringARun)
 {
     EXPECT_FALSE(panel()->isVisible());
-    add({image(QStringLiteral("1.jpg"), 900, 600), image(QStringLiteral("2.jpg"), 900, 600), image(QStringLiteral("3.jpg"), 900, 600)});
+    add({ image(QStringLiteral("1.jpg"), 900, 600), image(QStringLiteral("2.jpg"), 900, 600),
+          image(QStringLiteral("3.jpg"), 900, 600) });
     CompressionButton *button = panel()->compressButton();
     EXPECT_TRUE(button->isEnabled());
     EXPECT_EQ(button->text(), QStringLiteral("开始压缩"));
@@ -183,7 +190,7 @@ TEST_F(CompressionWorkspaceTest, CompressButtonStatesAndTheListDuringARun)
     EXPECT_EQ(status(), QStringLiteral("已压缩 3 张图片"));
 
     // Back with a list: the banner and the figures show the results once they are published.
-    add({image(QStringLiteral("4.png"), 300, 300, "PNG")});
+    add({ image(QStringLiteral("4.png"), 300, 300, "PNG") });
     click(panel()->compressButton());
     ASSERT_TRUE(waitForBatch());
     EXPECT_TRUE(panel()->compressButton()->isEnabled());
@@ -194,7 +201,7 @@ TEST_F(CompressionWorkspaceTest, CompressButtonStatesAndTheListDuringARun)
 
 TEST_F(CompressionWorkspaceTest, SettingsWriteBackAndTheLongEdgeFollowsTheList)
 {
-    add({image(QStringLiteral("big.jpg"), 1400, 700), image(QStringLiteral("small.jpg"), 600, 400)});
+    add({ image(QStringLiteral("big.jpg"), 1400, 700), image(QStringLiteral("small.jpg"), 600, 400) });
     EXPECT_EQ(panel()->qualityText(), QStringLiteral("75%"));
     panel()->qualitySlider()->setValue(20);
     EXPECT_EQ(hookup->compressionSettings().jpegQuality, 0.2);
@@ -216,7 +223,8 @@ TEST_F(CompressionWorkspaceTest, SettingsWriteBackAndTheLongEdgeFollowsTheList)
 
 TEST_F(CompressionWorkspaceTest, CropSectionDrivenWithThePointer)
 {
-    add({image(QStringLiteral("a.jpg"), 1000, 800), image(QStringLiteral("b.jpg"), 1000, 800), gif(QStringLiteral("c.gif"))});
+    add({ image(QStringLiteral("a.jpg"), 1000, 800), image(QStringLiteral("b.jpg"), 1000, 800),
+          gif(QStringLiteral("c.gif")) });
     const auto sources = hookup->compressionSources();
     EXPECT_EQ(panel()->cropForm(), CropForm::StartButton);
     click(panel()->cropStartButton());
@@ -293,7 +301,7 @@ TEST_F(CompressionWorkspaceTest, CropSectionDrivenWithThePointer)
 
 TEST_F(CompressionWorkspaceTest, ReenteringStartsWithAClosedCropEditor)
 {
-    add({image(QStringLiteral("a.jpg"), 400, 300)});
+    add({ image(QStringLiteral("a.jpg"), 400, 300) });
     click(panel()->cropStartButton());
     click(panel()->cropRatioButton(CropAspectRatio::Square));
     view().switchWorkspace(WorkspaceMode::Launcher, false);
@@ -301,24 +309,25 @@ TEST_F(CompressionWorkspaceTest, ReenteringStartsWithAClosedCropEditor)
     QCoreApplication::processEvents();
     EXPECT_EQ(workspace()->cropState(), ImageCompressionWorkspace::CropState());
     EXPECT_EQ(panel()->cropForm(), CropForm::StartButton);
-    EXPECT_EQ(names(), QStringList{QStringLiteral("a.jpg")});
+    EXPECT_EQ(names(), QStringList { QStringLiteral("a.jpg") });
 }
 
 TEST_F(CompressionWorkspaceTest, DropsAddEveryFileInOrderAndVideosOpenTheirWorkspace)
 {
     const QString one = image(QStringLiteral("one.png"), 30, 30, "PNG");
-    ASSERT_TRUE(dropOnWindow({QUrl::fromLocalFile(one)}));
+    ASSERT_TRUE(dropOnWindow({ QUrl::fromLocalFile(one) }));
     ASSERT_TRUE(waitUntil([this] { return !hookup->isAddingSources(); }));
-    EXPECT_EQ(names(), QStringList{QStringLiteral("one.png")});
+    EXPECT_EQ(names(), QStringList { QStringLiteral("one.png") });
 
     hookup->clearCompressionSources();
     int adds = 0;
     QObject::connect(hookup, &CompressionHookup::compressionSourcesChanged, [&] { ++adds; });
-    const QStringList three{image(QStringLiteral("z.jpg"), 30, 30), image(QStringLiteral("b.jpg"), 30, 30),
-                            image(QStringLiteral("m.jpg"), 30, 30)};
-    ASSERT_TRUE(dropOnWindow({QUrl::fromLocalFile(three[0]), QUrl::fromLocalFile(three[1]), QUrl::fromLocalFile(three[2])}));
+    const QStringList three { image(QStringLiteral("z.jpg"), 30, 30), image(QStringLiteral("b.jpg"), 30, 30),
+                              image(QStringLiteral("m.jpg"), 30, 30) };
+    ASSERT_TRUE(
+        dropOnWindow({ QUrl::fromLocalFile(three[0]), QUrl::fromLocalFile(three[1]), QUrl::fromLocalFile(three[2]) }));
     ASSERT_TRUE(waitUntil([this] { return !hookup->isAddingSources(); }));
-    EXPECT_EQ(names(), (QStringList{QStringLiteral("z.jpg"), QStringLiteral("b.jpg"), QStringLiteral("m.jpg")}));
+    EXPECT_EQ(names(), (QStringList { QStringLiteral("z.jpg"), QStringLiteral("b.jpg"), QStringLiteral("m.jpg") }));
     EXPECT_EQ(adds, 3);
     EXPECT_EQ(status(), QStringLiteral("已添加 1 张图片到压缩"));
     EXPECT_EQ(hookup->selectedCompressionSourceID(), hookup->compressionSources()[0].id);
@@ -329,14 +338,14 @@ TEST_F(CompressionWorkspaceTest, DropsAddEveryFileInOrderAndVideosOpenTheirWorks
         view().setWorkspaceMode(WorkspaceMode::VideoFrameAnnotation);
     };
     const QString movie = TestSupport::writeFile(QDir(files.path()).filePath(QStringLiteral("clip.mov")), "....");
-    ASSERT_TRUE(dropOnWindow({QUrl::fromLocalFile(movie)}));
-    EXPECT_EQ(videos, QStringList{movie});
+    ASSERT_TRUE(dropOnWindow({ QUrl::fromLocalFile(movie) }));
+    EXPECT_EQ(videos, QStringList { movie });
     EXPECT_EQ(view().workspaceMode(), WorkspaceMode::VideoFrameAnnotation);
 
     // Image markup keeps one file per drop.
     QStringList imported;
     view().hooks().importImages = [&](MarkupViewModel &, const QStringList &paths, bool) { imported += paths; };
     view().setWorkspaceMode(WorkspaceMode::ImageMarkup);
-    ASSERT_TRUE(dropOnWindow({QUrl::fromLocalFile(three[0]), QUrl::fromLocalFile(three[1])}));
-    EXPECT_EQ(imported, QStringList{three[0]});
+    ASSERT_TRUE(dropOnWindow({ QUrl::fromLocalFile(three[0]), QUrl::fromLocalFile(three[1]) }));
+    EXPECT_EQ(imported, QStringList { three[0] });
 }
