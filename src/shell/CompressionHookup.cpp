@@ -82,6 +82,9 @@ CompressionHookup::~CompressionHookup()
 {
     // A running batch ends after its current image; its publish is dropped with this object.
     m_stopping = true;
+    // Chunks not yet probed are dropped, so closing during a large add does not wait for it.
+    for (const std::shared_ptr<PendingAdd> &pending : m_pendingAdds)
+        pending->probing.cancel();
     m_batchPool.waitForDone();
     m_probePool.waitForDone();
     for (const ImageCompressionSource &source : m_sources)
@@ -205,13 +208,16 @@ void CompressionHookup::probeInBackground(const std::shared_ptr<PendingAdd> &pen
             applyFinishedAdds();
             return;
         }
-        QtConcurrent::mapped(&m_probePool, chunks, [](const QStringList &chunk) {
-            try {
-                return ImageCompressionService::sources(chunk);
-            } catch (...) {
-                return std::vector<ImageCompressionSource>();
-            }
-        }).then(this, [this, pending](QFuture<std::vector<ImageCompressionSource>> probed) {
+        QFuture<std::vector<ImageCompressionSource>> probing
+            = QtConcurrent::mapped(&m_probePool, chunks, [](const QStringList &chunk) {
+                  try {
+                      return ImageCompressionService::sources(chunk);
+                  } catch (...) {
+                      return std::vector<ImageCompressionSource>();
+                  }
+              });
+        pending->probing = QFuture<void>(probing);
+        probing.then(this, [this, pending](QFuture<std::vector<ImageCompressionSource>> probed) {
             for (const std::vector<ImageCompressionSource> &part : probed.results())
                 pending->found.insert(pending->found.end(), part.begin(), part.end());
             pending->done = true;

@@ -2,6 +2,7 @@
 
 #include "compression/ImageCompressionModel.h"
 
+#include <QFuture>
 #include <QObject>
 #include <QRectF>
 #include <QStringList>
@@ -96,6 +97,7 @@ private:
     struct PendingAdd {
         bool done = false;
         std::vector<ImageCompressionSource> found;
+        QFuture<void> probing;
     };
 
     void probeInBackground(const std::shared_ptr<PendingAdd> &pending, const QStringList &paths);
