@@ -4,6 +4,7 @@
 // stall of the GUI thread (a 10 ms heartbeat timer) while adding and while a batch runs.
 //
 //   bench_compression_workspace [probe-files=100] [photos=30]
+#include "CompressionBenchSupport.h"
 #include "compression/CompressionPreview.h"
 #include "compression/CompressionSourceList.h"
 #include "compression/ImageCompressionService.h"
@@ -35,33 +36,7 @@
 
 namespace {
 
-// Smooth colour fields with grain, so that JPEG sizes and coding times are those of photos.
-QImage photo(int width, int height, unsigned seed)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    std::mt19937 random(seed);
-    std::uniform_int_distribution<int> grain(-10, 10);
-    for (int y = 0; y < height; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        const double v = double(y) / height;
-        for (int x = 0; x < width; ++x) {
-            const double u = double(x) / width;
-            const int g = grain(random);
-            line[x] = qRgb(std::clamp(int(180 * u + 50 * std::cos(v * 7 + seed)) + g, 0, 255),
-                           std::clamp(int(120 + 80 * std::sin(u * 11 + v * 4)) + g, 0, 255),
-                           std::clamp(int(200 * v) - g, 0, 255));
-        }
-    }
-    return image;
-}
-
-double millis(const std::function<void()> &work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return timer.nsecsElapsed() / 1e6;
-}
+using namespace CompressionBench;
 
 // The longest gap between the ticks of a 10 ms timer while `running` holds.
 struct Heartbeat {
@@ -108,20 +83,6 @@ public:
     std::optional<QString> chooseDestinationFolder() override { return folder; }
 };
 
-double peerLoop(const QString &program, const QStringList &files,
-                const std::function<QStringList(const QString &, int)> &arguments)
-{
-    if (QStandardPaths::findExecutable(program).isEmpty())
-        return -1;
-    return millis([&] {
-        for (int i = 0; i < files.size(); ++i) {
-            QProcess process;
-            process.start(program, arguments(files[i], i));
-            process.waitForFinished(-1);
-        }
-    });
-}
-
 void row(const char *what, double ours, const char *peerName, double peer, double limit)
 {
     if (peer < 0) {
@@ -154,7 +115,7 @@ std::vector<ImageCompressionSource> syntheticSources(int count)
         source.fileName = QStringLiteral("旅行照片_%1_海边日出.jpg").arg(i);
         source.originalBytes = 2'500'000 + i;
         source.pixelSize = QSizeF(4000, 3000);
-        source.thumbnail = photo(128, 96, unsigned(i)).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        source.thumbnail = photoLike(128, 96, unsigned(i)).convertToFormat(QImage::Format_ARGB32_Premultiplied);
         sources.push_back(std::move(source));
     }
     return sources;
@@ -183,7 +144,7 @@ int main(int argc, char **argv)
         const QString first = dir.filePath(QStringLiteral("probe/p0.jpg"));
         QImageWriter writer(first, "jpeg");
         writer.setQuality(90);
-        writer.write(photo(4000, 3000, 7));
+        writer.write(photoLike(4000, 3000, 7));
         probes << first;
         for (int i = 1; i < probeFiles; ++i) {
             probes << dir.filePath(QStringLiteral("probe/p%1.jpg").arg(i));
@@ -195,7 +156,7 @@ int main(int argc, char **argv)
         const QString path = dir.filePath(QStringLiteral("photos/photo%1.jpg").arg(i));
         QImageWriter writer(path, "jpeg");
         writer.setQuality(92);
-        writer.write(photo(4000, 3000, unsigned(100 + i)));
+        writer.write(photoLike(4000, 3000, unsigned(100 + i)));
         photoFiles << path;
     }
 
@@ -217,7 +178,7 @@ int main(int argc, char **argv)
     std::printf("%-40s %13s   %-34s %13s %6s\n", "", "ours", "peer", "", "ratio");
 
     // ---- Adding ----
-    const double peerProbe = peerLoop(QStringLiteral("vipsthumbnail"), probes, [&](const QString &f, int i) {
+    const double peerProbe = peerMillis(QStringLiteral("vipsthumbnail"), probes, [&](const QString &f, int i) {
         return QStringList { f, "--size", "128", "-o", dir.filePath(QStringLiteral("peer/t%1.jpg").arg(i)) };
     });
     Heartbeat beat;

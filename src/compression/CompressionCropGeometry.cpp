@@ -38,25 +38,6 @@ Rect startRect(QSizeF preview)
     return { width * 0.1, height * 0.1, width - (width * 0.1 + width * 0.1), height - (height * 0.1 + height * 0.1) };
 }
 
-std::optional<double> aspectValue(CropAspectRatio ratio, QSizeF pixelSize)
-{
-    switch (ratio) {
-    case CropAspectRatio::Free:
-        return std::nullopt;
-    case CropAspectRatio::Square:
-        return 1.0;
-    case CropAspectRatio::Wide:
-        return 16.0 / 9.0;
-    case CropAspectRatio::Standard:
-        return 4.0 / 3.0;
-    case CropAspectRatio::Original:
-        if (pixelSize.width() > 0 && pixelSize.height() > 0)
-            return pixelSize.width() / pixelSize.height();
-        return std::nullopt;
-    }
-    return std::nullopt;
-}
-
 Rect fittedRect(const Rect &rect, double ratio, QSizeF preview)
 {
     const Rect clipped = rect.intersected(previewBounds(preview));

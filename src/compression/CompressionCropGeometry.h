@@ -25,10 +25,6 @@ QSizeF previewSize(QSizeF pixelSize);
 // The preview inset by a tenth on every side.
 Rect startRect(QSizeF preview);
 
-// Width ÷ height of a ratio for an image of this pixel size; nothing for "free", and for the
-// image's own ratio when a side is not positive.
-std::optional<double> aspectValue(CropAspectRatio ratio, QSizeF pixelSize);
-
 // The largest rectangle of ratio r inside `rect`, about the same centre and kept inside the
 // preview; `rect` unchanged when it does not overlap the preview with a positive size.
 Rect fittedRect(const Rect &rect, double ratio, QSizeF preview);

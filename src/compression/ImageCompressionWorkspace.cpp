@@ -406,7 +406,7 @@ void ImageCompressionWorkspace::setCropAspectRatio(CropAspectRatio ratio, const 
         if (ratio == CropAspectRatio::Original) {
             m_crop.rect = Rect(0, 0, preview.width(), preview.height());
         } else if (ratio != CropAspectRatio::Free && m_crop.rect && !m_crop.rect->isEmpty()) {
-            m_crop.rect = Geometry::fittedRect(*m_crop.rect, *Geometry::aspectValue(ratio, source.pixelSize), preview);
+            m_crop.rect = Geometry::fittedRect(*m_crop.rect, *CropAspectRatios::widthToHeight(ratio, source.pixelSize), preview);
         }
     }
     refreshCrop();
@@ -417,7 +417,7 @@ std::optional<Rect> ImageCompressionWorkspace::dragRect(QPointF current, const I
     if (!m_crop.dragAnchor)
         return std::nullopt;
     const QSizeF preview = Geometry::previewSize(source.pixelSize);
-    return Geometry::dragRect(*m_crop.dragAnchor, current, Geometry::aspectValue(m_crop.aspectRatio, source.pixelSize),
+    return Geometry::dragRect(*m_crop.dragAnchor, current, CropAspectRatios::widthToHeight(m_crop.aspectRatio, source.pixelSize),
                               preview);
 }
 

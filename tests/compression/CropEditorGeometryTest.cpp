@@ -54,12 +54,12 @@ TEST(CropEditorGeometry, DefaultRectangleOfA1000By800ImageMapsToItsPixels)
 
 TEST(CropEditorGeometry, RatiosIncludingTheImagesOwn)
 {
-    EXPECT_FALSE(aspectValue(CropAspectRatio::Free, QSizeF(400, 300)));
-    EXPECT_EQ(*aspectValue(CropAspectRatio::Square, QSizeF(400, 300)), 1.0);
-    EXPECT_DOUBLE_EQ(*aspectValue(CropAspectRatio::Wide, QSizeF(400, 300)), 1.7777777777777777);
-    EXPECT_DOUBLE_EQ(*aspectValue(CropAspectRatio::Standard, QSizeF(400, 300)), 1.3333333333333333);
-    EXPECT_DOUBLE_EQ(*aspectValue(CropAspectRatio::Original, QSizeF(300, 600)), 0.5);
-    EXPECT_FALSE(aspectValue(CropAspectRatio::Original, QSizeF(0, 600)));
+    EXPECT_FALSE(CropAspectRatios::widthToHeight(CropAspectRatio::Free, QSizeF(400, 300)));
+    EXPECT_EQ(*CropAspectRatios::widthToHeight(CropAspectRatio::Square, QSizeF(400, 300)), 1.0);
+    EXPECT_DOUBLE_EQ(*CropAspectRatios::widthToHeight(CropAspectRatio::Wide, QSizeF(400, 300)), 1.7777777777777777);
+    EXPECT_DOUBLE_EQ(*CropAspectRatios::widthToHeight(CropAspectRatio::Standard, QSizeF(400, 300)), 1.3333333333333333);
+    EXPECT_DOUBLE_EQ(*CropAspectRatios::widthToHeight(CropAspectRatio::Original, QSizeF(300, 600)), 0.5);
+    EXPECT_FALSE(CropAspectRatios::widthToHeight(CropAspectRatio::Original, QSizeF(0, 600)));
 }
 
 TEST(CropEditorGeometry, FittedRatioKeepsTheCentreAndStaysInsideThePreview)
