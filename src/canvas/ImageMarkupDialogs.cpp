@@ -50,14 +50,14 @@ QString imageNameFilter()
 // selection back instead.
 class FilesAndFoldersDialog final : public QFileDialog {
 public:
-    explicit FilesAndFoldersDialog(QWidget *parent) : QFileDialog(parent)
+    FilesAndFoldersDialog(QWidget *parent, const QString &acceptLabel, const QString &title) : QFileDialog(parent)
     {
         setOption(QFileDialog::DontUseNativeDialog);
         setFileMode(QFileDialog::ExistingFiles);
         setAcceptMode(QFileDialog::AcceptOpen);
-        setLabelText(QFileDialog::Accept, QStringLiteral("导入"));
+        setLabelText(QFileDialog::Accept, acceptLabel);
         setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
-        setWindowTitle(QStringLiteral("可多选图片，也可以选择包含图片的文件夹。"));
+        setWindowTitle(title);
         setDirectory(startDirectory());
         setNameFilter(imageNameFilter());
         if (auto *buttons = findChild<QDialogButtonBox *>()) {
@@ -96,7 +96,7 @@ private:
 
 std::optional<QStringList> ImportFileChooser::chooseImagesAndFolders()
 {
-    FilesAndFoldersDialog dialog(m_parent);
+    FilesAndFoldersDialog dialog(m_parent, m_acceptLabel, m_title);
     if (dialog.exec() != QDialog::Accepted || dialog.chosen.isEmpty())
         return std::nullopt;
     return dialog.chosen;

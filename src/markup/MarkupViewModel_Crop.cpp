@@ -44,30 +44,6 @@ std::optional<QRectF> storedRect(const Rect &rect)
     return rect.toQRectF();
 }
 
-// The width-to-height ratio the choice forces; nothing for a free rectangle or when the image's
-// own ratio is unusable.
-std::optional<double> forcedRatio(CropAspectRatio choice, QSizeF pixelSize)
-{
-    switch (choice) {
-    case CropAspectRatio::Free:
-        return std::nullopt;
-    case CropAspectRatio::Square:
-        return 1.0;
-    case CropAspectRatio::Wide:
-        return 16.0 / 9.0;
-    case CropAspectRatio::Standard:
-        return 4.0 / 3.0;
-    case CropAspectRatio::Original: {
-        const double width = pixelSize.width();
-        const double height = pixelSize.height();
-        if (width > 0 && height > 0 && width / height > 0 && std::isfinite(width / height))
-            return width / height;
-        return std::nullopt;
-    }
-    }
-    return std::nullopt;
-}
-
 // The rectangle of a drag from s to c. A forced ratio grows it from s towards c.
 Rect dragRect(QPointF s, QPointF c, QSizeF canvasSize, std::optional<double> ratio)
 {
@@ -175,7 +151,7 @@ void MarkupViewModel::updateCropRect(QPointF start, QPointF current, QSizeF canv
         return;
     }
     const std::optional<ImageMarkupItem> item = selectedItem();
-    const std::optional<double> ratio = forcedRatio(m_cropAspectRatio, item ? item->pixelSize : QSizeF());
+    const std::optional<double> ratio = CropAspectRatios::widthToHeight(m_cropAspectRatio, item ? item->pixelSize : QSizeF());
     setCropRect(storedRect(dragRect(start, current, canvasSize, ratio).intersected(canvasRect(canvasSize))));
     setDraftAnnotation(std::nullopt);
     setSelectionRect(std::nullopt);
@@ -219,7 +195,7 @@ void MarkupViewModel::setCropAspectRatio(CropAspectRatio ratio, std::optional<QS
         } else if (m_cropRect && canvasSize->width() > 0 && canvasSize->height() > 0) {
             const Rect rect = Rect::fromQRectF(*m_cropRect);
             const std::optional<ImageMarkupItem> item = selectedItem();
-            const std::optional<double> forced = forcedRatio(ratio, item ? item->pixelSize : QSizeF());
+            const std::optional<double> forced = CropAspectRatios::widthToHeight(ratio, item ? item->pixelSize : QSizeF());
             if (!rect.isEmpty() && forced)
                 setCropRect(storedRect(fittedCropRect(rect, *forced, *canvasSize)));
         }

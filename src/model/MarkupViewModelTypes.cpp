@@ -1,5 +1,7 @@
 #include "model/MarkupViewModelTypes.h"
 
+#include <cmath>
+
 namespace CropAspectRatios {
 
 QString title(CropAspectRatio ratio)
@@ -17,6 +19,28 @@ QString title(CropAspectRatio ratio)
         return QStringLiteral("原图");
     }
     return QString();
+}
+
+std::optional<double> widthToHeight(CropAspectRatio choice, QSizeF pixelSize)
+{
+    switch (choice) {
+    case CropAspectRatio::Free:
+        return std::nullopt;
+    case CropAspectRatio::Square:
+        return 1.0;
+    case CropAspectRatio::Wide:
+        return 16.0 / 9.0;
+    case CropAspectRatio::Standard:
+        return 4.0 / 3.0;
+    case CropAspectRatio::Original: {
+        const double width = pixelSize.width();
+        const double height = pixelSize.height();
+        if (width > 0 && height > 0 && width / height > 0 && std::isfinite(width / height))
+            return width / height;
+        return std::nullopt;
+    }
+    }
+    return std::nullopt;
 }
 
 } // namespace CropAspectRatios

@@ -46,6 +46,9 @@ struct RawValueTable<CropAspectRatio> {
 namespace CropAspectRatios {
 // The name shown by the crop controls: "自由", "1:1", "16:9", "4:3", "原图".
 QString title(CropAspectRatio ratio);
+// The width-to-height ratio the choice forces; nothing for a free rectangle or when the image's
+// own ratio is unusable.
+std::optional<double> widthToHeight(CropAspectRatio ratio, QSizeF pixelSize);
 } // namespace CropAspectRatios
 
 // The corner of the crop rectangle being dragged.

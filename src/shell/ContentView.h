@@ -121,6 +121,8 @@ public:
     // Drops: the first local file, else the first decodable picture; handled after a queued hop.
     bool handleDrop(const QMimeData *mimeData);
     void handleDroppedFile(const QString &path);
+    // Every file of a drop on the compression workspace.
+    void handleDroppedFiles(const QStringList &paths);
     void handleDroppedImageData(const QByteArray &data);
     void openPendingProject();
     bool openProject(const QString &path);

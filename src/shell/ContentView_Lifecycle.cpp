@@ -279,7 +279,20 @@ bool ContentView::handleDrop(const QMimeData *mimeData)
     setDropTargeted(false);
     if (!mimeData)
         return false;
-    // One item per drop: the first local file wins over picture data.
+    // The compression list takes every file of a drop, one add per file in the drag's order; a
+    // video among them still opens the video workspace (the first one).
+    if (m_workspaceMode == WorkspaceMode::Compression) {
+        QStringList paths;
+        for (const QUrl &url : mimeData->urls()) {
+            if (url.isLocalFile())
+                paths << url.toLocalFile();
+        }
+        if (!paths.isEmpty()) {
+            QMetaObject::invokeMethod(this, [this, paths] { handleDroppedFiles(paths); }, Qt::QueuedConnection);
+            return true;
+        }
+    }
+    // Elsewhere one item per drop: the first local file wins over picture data.
     for (const QUrl &url : mimeData->urls()) {
         if (url.isLocalFile()) {
             const QString path = url.toLocalFile();
@@ -332,6 +345,21 @@ void ContentView::handleDroppedFile(const QString &path)
     }
     case ShellRules::DropRoute::ImportPicture:
         return;
+    }
+}
+
+void ContentView::handleDroppedFiles(const QStringList &paths)
+{
+    setPanOffset(QSizeF());
+    bool importedVideo = false;
+    for (const QString &path : paths) {
+        if (ShellRules::isVideoFile(path)) {
+            if (!importedVideo && m_hooks.importVideo)
+                m_hooks.importVideo(path);
+            importedVideo = true;
+        } else if (m_hooks.addCompressionSources) {
+            m_hooks.addCompressionSources({path});
+        }
     }
 }
 

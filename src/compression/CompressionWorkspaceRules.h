@@ -1,0 +1,45 @@
+#pragma once
+
+#include "compression/ImageCompressionModel.h"
+
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+#include <vector>
+
+// What the compression workspace derives from its inputs: the image it shows, the texts of the
+// list, the panel and the banner, and the long-edge limits it offers.
+namespace CompressionWorkspaceRules {
+
+// The entry with the selected id, else the first entry, else none.
+const ImageCompressionSource *selectedSource(const std::vector<ImageCompressionSource> &sources,
+                                             const std::optional<QUuid> &selectedID);
+
+// "1920×1080": the integer parts of width and height.
+QString pixelSizeText(QSizeF pixelSize);
+// "1920×1080 · 2.5 MB", the facts line of a card.
+QString factsText(const ImageCompressionSource &source);
+// "GIF 24 帧".
+QString gifBadgeText(int frameCount);
+// "75%": the integer part of quality × 100.
+QString qualityText(double jpegQuality);
+
+qint64 totalOriginalBytes(const std::vector<ImageCompressionSource> &sources);
+qint64 totalCompressedBytes(const std::vector<ImageCompressionResult> &results);
+int keptOriginalCount(const std::vector<ImageCompressionResult> &results);
+// The original sizes of the listed images minus the results' sizes, never below 0.
+qint64 savedBytes(const std::vector<ImageCompressionSource> &sources,
+                  const std::vector<ImageCompressionResult> &results);
+// The sentence of the results banner.
+QString summaryText(const std::vector<ImageCompressionSource> &sources,
+                    const std::vector<ImageCompressionResult> &results);
+bool hasGIF(const std::vector<ImageCompressionSource> &sources);
+
+// The original size, then each preset strictly smaller than the largest long edge of the list.
+std::vector<ImageCompressionMaxDimension> availableMaxDimensions(const std::vector<ImageCompressionSource> &sources);
+// The settings with the long edge put back to the original size when it is no longer offered.
+ImageCompressionSettings normalizedSettings(const ImageCompressionSettings &settings,
+                                            const std::vector<ImageCompressionSource> &sources);
+
+} // namespace CompressionWorkspaceRules

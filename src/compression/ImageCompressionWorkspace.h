@@ -1,0 +1,118 @@
+#pragma once
+
+#include "compression/ImageCompressionModel.h"
+#include "model/MarkupViewModelTypes.h"
+#include "platform/Rect.h"
+
+#include <QRectF>
+#include <QUuid>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+class CompressionButton;
+class CompressionPreview;
+class CompressionResultBanner;
+class CompressionSettingsPanel;
+class CompressionSourceColumn;
+class CompressionTextLine;
+class QHBoxLayout;
+class QStackedWidget;
+
+// The compression workspace: the list column, and the selected image large with its details, the
+// results banner and the settings panel (or the empty state). Its inputs are the window's state,
+// pushed in by the hookup; its only state of its own is the crop editor's, which starts closed on
+// every entry and closes whenever the selected id changes.
+class ImageCompressionWorkspace : public QWidget {
+    Q_OBJECT
+
+public:
+    struct Actions {
+        std::function<void()> add;
+        std::function<void()> clear;
+        std::function<void(const QUuid &)> remove;
+        std::function<void(const QUuid &)> select;
+        std::function<bool(const QUuid &, const QRectF &unitRect)> crop;
+        std::function<void()> compress;
+        // The settings binding: the panel's edits go back to the window's state.
+        std::function<void(const ImageCompressionSettings &)> setSettings;
+    };
+
+    struct CropState {
+        std::optional<QUuid> sourceID;
+        std::optional<Rect> rect;
+        CropAspectRatio aspectRatio = CropAspectRatio::Free;
+        std::optional<QPointF> dragAnchor;
+        std::optional<CropCorner> resizeCorner;
+
+        bool operator==(const CropState &) const = default;
+    };
+
+    explicit ImageCompressionWorkspace(Actions actions, QWidget *parent = nullptr);
+
+    // The first values, set without running the change handlers.
+    void setInputs(const std::vector<ImageCompressionSource> &sources, const std::optional<QUuid> &selectedID,
+                   const std::vector<ImageCompressionResult> &results, const ImageCompressionSettings &settings,
+                   bool compressing);
+    void setSources(const std::vector<ImageCompressionSource> &sources);
+    void setSelectedSourceID(const std::optional<QUuid> &id);
+    void setResults(const std::vector<ImageCompressionResult> &results);
+    void setSettings(const ImageCompressionSettings &settings);
+    void setCompressing(bool compressing);
+
+    // ---- Crop editor ---------------------------------------------------------------------------
+    const CropState &cropState() const { return m_crop; }
+    bool isCropping(const ImageCompressionSource &source) const;
+    void beginCrop(const ImageCompressionSource &source);
+    void closeCropEditor();
+    void setCropAspectRatio(CropAspectRatio ratio, const ImageCompressionSource &source);
+    void updateCropDrag(QPointF start, QPointF current, const ImageCompressionSource &source);
+    void endCropDrag(QPointF start, QPointF current, const ImageCompressionSource &source);
+    bool applyCrop(const ImageCompressionSource &source);
+
+    // ---- Parts, for tests and screenshots -------------------------------------------------------
+    const ImageCompressionSource *selectedSource() const;
+    CompressionSourceColumn *sourceColumn() const { return m_column; }
+    CompressionSettingsPanel *settingsPanel() const { return m_panel; }
+    CompressionPreview *preview() const { return m_preview; }
+    CompressionResultBanner *banner() const { return m_banner; }
+    CompressionButton *emptyStateButton() const { return m_emptyButton; }
+    bool showsEmptyState() const;
+    QString detailsName() const;
+    // The badge texts under the preview, in order.
+    QStringList detailBadges() const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QWidget *makeEmptyState();
+    QWidget *makeSelectedLayout();
+    void refreshMain();
+    void refreshCrop();
+    void normalizeMaxDimensionSelection();
+    std::optional<Rect> dragRect(QPointF current, const ImageCompressionSource &source) const;
+
+    Actions m_actions;
+    std::vector<ImageCompressionSource> m_sources;
+    std::optional<QUuid> m_selectedID;
+    std::vector<ImageCompressionResult> m_results;
+    ImageCompressionSettings m_settings;
+    bool m_compressing = false;
+    CropState m_crop;
+
+    CompressionSourceColumn *m_column = nullptr;
+    QStackedWidget *m_main = nullptr;
+    CompressionButton *m_emptyButton = nullptr;
+    QWidget *m_previewHolder = nullptr;
+    QWidget *m_previewBox = nullptr;
+    CompressionPreview *m_preview = nullptr;
+    QWidget *m_details = nullptr;
+    CompressionTextLine *m_name = nullptr;
+    QHBoxLayout *m_badges = nullptr;
+    CompressionResultBanner *m_banner = nullptr;
+    CompressionSettingsPanel *m_panel = nullptr;
+    QUuid m_shownID;
+};

@@ -1,0 +1,401 @@
+#include "shell/CompressionHookup.h"
+
+#include "canvas/ImageMarkupDialogs.h"
+#include "compression/ImageCompressionService.h"
+#include "compression/ImageCompressionWorkspace.h"
+#include "model/MarkupViewModel.h"
+#include "shell/ContentView.h"
+#include "shell/ShellHooks.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFuture>
+#include <QSet>
+#include <QStandardPaths>
+#include <QtConcurrent/QtConcurrent>
+
+#include <algorithm>
+
+namespace {
+
+// Files probed per worker task: small enough to spread a large add over the workers, large
+// enough that the hand-over costs nothing.
+constexpr qsizetype probeChunkSize = 4;
+
+QString desktopFolder()
+{
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (desktop.isEmpty())
+        return QDir::homePath();
+    QDir().mkpath(desktop);
+    return desktop;
+}
+
+QString listKey(const QString &path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
+
+struct BatchOutcome {
+    std::vector<ImageCompressionResult> results;
+    int failed = 0;
+};
+
+} // namespace
+
+// ---- Panels -----------------------------------------------------------------------------------
+
+std::optional<QStringList> DialogCompressionChooser::chooseSources()
+{
+    ImportFileChooser chooser(m_parent, QStringLiteral("添加"),
+                              QStringLiteral("可多选图片，也可以选择包含图片的文件夹。GIF 会使用轻量压缩。"));
+    return chooser.chooseImagesAndFolders();
+}
+
+std::optional<QString> DialogCompressionChooser::chooseDestinationFolder()
+{
+    QFileDialog dialog(m_parent);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("保存到这里"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
+    dialog.setWindowTitle(QStringLiteral("选择压缩图片保存位置。"));
+    dialog.setDirectory(desktopFolder());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+// ---- Hookup -----------------------------------------------------------------------------------
+
+CompressionHookup::CompressionHookup(ContentView &view, std::unique_ptr<CompressionChooser> chooser)
+    : QObject(&view)
+    , m_view(view)
+    , m_chooser(chooser ? std::move(chooser) : std::make_unique<DialogCompressionChooser>(&view))
+{
+    // Names of outputs are chosen one image after the other: one batch worker only.
+    m_batchPool.setMaxThreadCount(1);
+    m_probePool.setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, 4));
+}
+
+CompressionHookup::~CompressionHookup()
+{
+    // A running batch ends after its current image; its publish is dropped with this object.
+    m_stopping = true;
+    // Chunks not yet probed are dropped, so closing during a large add does not wait for it.
+    for (const std::shared_ptr<PendingAdd> &pending : m_pendingAdds)
+        pending->probing.cancel();
+    m_batchPool.waitForDone();
+    m_probePool.waitForDone();
+    for (const ImageCompressionSource &source : m_sources)
+        ImageCompressionService::removeCropFile(source.url);
+    for (const QString &path : std::as_const(m_deferredCropFiles))
+        ImageCompressionService::removeCropFile(path);
+}
+
+void CompressionHookup::install(ShellHooks &hooks)
+{
+    hooks.compressionWorkspace = [this] { return makeWorkspace(); };
+    hooks.addCompressionSources = [this](const QStringList &paths) { addCompressionSources(paths); };
+}
+
+void CompressionHookup::setChooser(std::unique_ptr<CompressionChooser> chooser) { m_chooser = std::move(chooser); }
+
+QWidget *CompressionHookup::makeWorkspace()
+{
+    ImageCompressionWorkspace::Actions actions;
+    actions.add = [this] { presentCompressionImportPanel(); };
+    actions.clear = [this] { clearCompressionSources(); };
+    actions.remove = [this](const QUuid &id) { removeCompressionSource(id); };
+    actions.select = [this](const QUuid &id) { setSelectedCompressionSourceID(id); };
+    actions.crop = [this](const QUuid &id, const QRectF &unit) { return cropCompressionSource(id, unit); };
+    actions.compress = [this] { compressImages(); };
+    actions.setSettings = [this](const ImageCompressionSettings &settings) { setCompressionSettings(settings); };
+
+    auto *workspace = new ImageCompressionWorkspace(std::move(actions));
+    workspace->setInputs(m_sources, m_selectedID, m_results, m_settings, m_isCompressing);
+    connect(this, &CompressionHookup::compressionSourcesChanged, workspace,
+            [this, workspace] { workspace->setSources(m_sources); });
+    connect(this, &CompressionHookup::selectedCompressionSourceIDChanged, workspace,
+            [this, workspace] { workspace->setSelectedSourceID(m_selectedID); });
+    connect(this, &CompressionHookup::compressionResultsChanged, workspace,
+            [this, workspace] { workspace->setResults(m_results); });
+    connect(this, &CompressionHookup::compressionSettingsChanged, workspace,
+            [this, workspace] { workspace->setSettings(m_settings); });
+    connect(this, &CompressionHookup::isCompressingImagesChanged, workspace,
+            [this, workspace] { workspace->setCompressing(m_isCompressing); });
+    return workspace;
+}
+
+// ---- State ------------------------------------------------------------------------------------
+
+void CompressionHookup::setSelectedCompressionSourceID(std::optional<QUuid> id)
+{
+    if (m_selectedID == id)
+        return;
+    m_selectedID = id;
+    Q_EMIT selectedCompressionSourceIDChanged();
+}
+
+void CompressionHookup::setCompressionSettings(const ImageCompressionSettings &settings)
+{
+    if (m_settings == settings)
+        return;
+    m_settings = settings;
+    Q_EMIT compressionSettingsChanged();
+}
+
+void CompressionHookup::setSources(std::vector<ImageCompressionSource> sources)
+{
+    // Equality ignores thumbnails, so a changed thumbnail alone still counts as a change here.
+    m_sources = std::move(sources);
+    Q_EMIT compressionSourcesChanged();
+}
+
+void CompressionHookup::setResults(std::vector<ImageCompressionResult> results)
+{
+    if (m_results == results)
+        return;
+    m_results = std::move(results);
+    Q_EMIT compressionResultsChanged();
+}
+
+void CompressionHookup::setCompressing(bool compressing)
+{
+    if (m_isCompressing == compressing)
+        return;
+    m_isCompressing = compressing;
+    Q_EMIT isCompressingImagesChanged();
+}
+
+void CompressionHookup::setStatus(const QString &message) { m_view.viewModel().setStatusMessage(message); }
+
+void CompressionHookup::setError(const QString &message) { m_view.viewModel().setErrorMessage(message); }
+
+void CompressionHookup::releaseCropFile(const QString &path)
+{
+    if (!ImageCompressionService::isCropFile(path))
+        return;
+    if (m_isCompressing && m_batchFiles.contains(path)) {
+        if (!m_deferredCropFiles.contains(path))
+            m_deferredCropFiles << path;
+        return;
+    }
+    ImageCompressionService::removeCropFile(path);
+}
+
+// ---- Adding -----------------------------------------------------------------------------------
+
+void CompressionHookup::addCompressionSources(const QStringList &paths)
+{
+    auto pending = std::make_shared<PendingAdd>();
+    m_pendingAdds.push_back(pending);
+    probeInBackground(pending, paths);
+}
+
+// Expands the folders on one worker, then probes the files in chunks on several. The chunks are
+// consecutive runs of the expanded list, so joining them in order keeps its natural order.
+void CompressionHookup::probeInBackground(const std::shared_ptr<PendingAdd> &pending, const QStringList &paths)
+{
+    QtConcurrent::run(&m_probePool, [paths] {
+        return ImageCompressionService::expandedImageURLs(paths);
+    }).then(this, [this, pending](const QStringList &files) {
+        QList<QStringList> chunks;
+        for (qsizetype start = 0; start < files.size(); start += probeChunkSize)
+            chunks.append(files.mid(start, probeChunkSize));
+        if (chunks.isEmpty()) {
+            pending->done = true;
+            applyFinishedAdds();
+            return;
+        }
+        QFuture<std::vector<ImageCompressionSource>> probing
+            = QtConcurrent::mapped(&m_probePool, chunks, [](const QStringList &chunk) {
+                  try {
+                      return ImageCompressionService::sources(chunk);
+                  } catch (...) {
+                      return std::vector<ImageCompressionSource>();
+                  }
+              });
+        pending->probing = QFuture<void>(probing);
+        probing.then(this, [this, pending](QFuture<std::vector<ImageCompressionSource>> probed) {
+            for (const std::vector<ImageCompressionSource> &part : probed.results())
+                pending->found.insert(pending->found.end(), part.begin(), part.end());
+            pending->done = true;
+            applyFinishedAdds();
+        });
+    });
+}
+
+void CompressionHookup::applyFinishedAdds()
+{
+    bool applied = false;
+    while (!m_pendingAdds.empty() && m_pendingAdds.front()->done) {
+        std::vector<ImageCompressionSource> found = std::move(m_pendingAdds.front()->found);
+        m_pendingAdds.pop_front();
+        applyAdd(std::move(found));
+        applied = true;
+    }
+    if (applied && m_pendingAdds.empty())
+        Q_EMIT sourcesAdded();
+}
+
+void CompressionHookup::applyAdd(std::vector<ImageCompressionSource> found)
+{
+    if (found.empty()) {
+        setError(QStringLiteral("没有找到可压缩的图片"));
+        return;
+    }
+    QSet<QString> listed;
+    for (const ImageCompressionSource &source : m_sources)
+        listed.insert(listKey(source.url));
+    std::vector<ImageCompressionSource> added;
+    for (ImageCompressionSource &source : found) {
+        if (!listed.contains(listKey(source.url)))
+            added.push_back(std::move(source));
+    }
+    if (added.empty()) {
+        if (!m_sources.empty())
+            setSelectedCompressionSourceID(m_sources.front().id);
+        setStatus(QStringLiteral("图片已在压缩列表中"));
+        return;
+    }
+    const int count = int(added.size());
+    const QUuid firstNew = added.front().id;
+    std::vector<ImageCompressionSource> sources = m_sources;
+    sources.insert(sources.end(), std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
+    setSources(std::move(sources));
+    if (!m_selectedID)
+        setSelectedCompressionSourceID(firstNew);
+    setResults({});
+    setStatus(QStringLiteral("已添加 %1 张图片到压缩").arg(count));
+}
+
+void CompressionHookup::presentCompressionImportPanel()
+{
+    const std::optional<QStringList> paths = m_chooser->chooseSources();
+    if (!paths)
+        return;
+    m_view.setWorkspaceMode(WorkspaceMode::Compression);
+    addCompressionSources(*paths);
+}
+
+// ---- Clearing, removing, cropping -------------------------------------------------------------
+
+void CompressionHookup::clearCompressionSources()
+{
+    const std::vector<ImageCompressionSource> leaving = m_sources;
+    setSources({});
+    setSelectedCompressionSourceID(std::nullopt);
+    setResults({});
+    setStatus(QStringLiteral("已清空压缩列表"));
+    for (const ImageCompressionSource &source : leaving)
+        releaseCropFile(source.url);
+}
+
+void CompressionHookup::removeCompressionSource(QUuid id)
+{
+    std::vector<ImageCompressionSource> sources = m_sources;
+    QStringList leaving;
+    for (const ImageCompressionSource &source : sources) {
+        if (source.id == id)
+            leaving << source.url;
+    }
+    std::erase_if(sources, [&](const ImageCompressionSource &source) { return source.id == id; });
+    if (!leaving.isEmpty())
+        setSources(std::move(sources));
+    std::vector<ImageCompressionResult> results = m_results;
+    std::erase_if(results, [&](const ImageCompressionResult &result) { return result.sourceID == id; });
+    setResults(std::move(results));
+    if (m_selectedID == id)
+        setSelectedCompressionSourceID(m_sources.empty() ? std::nullopt : std::optional<QUuid>(m_sources.front().id));
+    setStatus(m_sources.empty() ? QStringLiteral("已清空压缩列表") : QStringLiteral("已移除图片"));
+    for (const QString &path : std::as_const(leaving))
+        releaseCropFile(path);
+}
+
+bool CompressionHookup::cropCompressionSource(QUuid id, QRectF cropUnitRect)
+{
+    const auto position = std::find_if(m_sources.begin(), m_sources.end(),
+                                       [&](const ImageCompressionSource &source) { return source.id == id; });
+    if (position == m_sources.end())
+        return false;
+    const qsizetype index = position - m_sources.begin();
+    const ImageCompressionSource before = *position;
+    ImageCompressionSource replacement;
+    try {
+        replacement = ImageCompressionService::croppedSource(before, cropUnitRect);
+    } catch (const ImageCompressionServiceError &error) {
+        setError(error.description());
+        return false;
+    } catch (...) {
+        setError(ImageCompressionServiceError::cropFailed(before.url).description());
+        return false;
+    }
+    std::vector<ImageCompressionSource> sources = m_sources;
+    sources[size_t(index)] = replacement;
+    setSources(std::move(sources));
+    setSelectedCompressionSourceID(replacement.id);
+    std::vector<ImageCompressionResult> results = m_results;
+    std::erase_if(results, [&](const ImageCompressionResult &result) { return result.sourceID == replacement.id; });
+    setResults(std::move(results));
+    setStatus(QStringLiteral("已裁剪：") + replacement.fileName);
+    releaseCropFile(before.url);
+    return true;
+}
+
+// ---- Batch ------------------------------------------------------------------------------------
+
+void CompressionHookup::compressImages()
+{
+    if (m_sources.empty() || m_isCompressing)
+        return;
+    const std::optional<QString> folder = m_chooser->chooseDestinationFolder();
+    if (!folder || folder->isEmpty())
+        return;
+    setCompressing(true);
+    setResults({});
+
+    const std::vector<ImageCompressionSource> sources = m_sources;
+    const ImageCompressionSettings settings = m_settings;
+    const QString destination = *folder;
+    m_batchFiles.clear();
+    for (const ImageCompressionSource &source : sources)
+        m_batchFiles << source.url;
+
+    std::atomic<bool> *stopping = &m_stopping;
+    QtConcurrent::run(&m_batchPool, [sources, settings, destination, stopping] {
+        BatchOutcome outcome;
+        for (const ImageCompressionSource &source : sources) {
+            if (stopping->load())
+                break;
+            try {
+                outcome.results.push_back(ImageCompressionService::compress(source, settings, destination));
+            } catch (...) {
+                ++outcome.failed;
+            }
+        }
+        return outcome;
+    }).then(this, [this](const BatchOutcome &outcome) { finishImageCompression(outcome.results, outcome.failed); });
+}
+
+void CompressionHookup::finishImageCompression(const std::vector<ImageCompressionResult> &results, int failedCount)
+{
+    setResults(results);
+    setCompressing(false);
+    if (!results.empty()) {
+        if (failedCount == 0)
+            setStatus(QStringLiteral("已压缩 %1 张图片").arg(results.size()));
+        else
+            setStatus(QStringLiteral("已压缩 %1 张，%2 张失败").arg(results.size()).arg(failedCount));
+    } else {
+        setError(QStringLiteral("压缩失败"));
+    }
+    m_batchFiles.clear();
+    const QStringList deferred = std::exchange(m_deferredCropFiles, {});
+    for (const QString &path : deferred) {
+        const bool listedAgain = std::any_of(m_sources.begin(), m_sources.end(),
+                                             [&](const ImageCompressionSource &source) { return source.url == path; });
+        if (!listedAgain)
+            ImageCompressionService::removeCropFile(path);
+    }
+}

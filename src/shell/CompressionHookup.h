@@ -1,0 +1,127 @@
+#pragma once
+
+#include "compression/ImageCompressionModel.h"
+
+#include <QFuture>
+#include <QObject>
+#include <QRectF>
+#include <QStringList>
+#include <QThreadPool>
+#include <QUuid>
+
+#include <atomic>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class ContentView;
+class QWidget;
+struct ShellHooks;
+
+// The panels of the compression workspace; tests answer through their own implementation.
+class CompressionChooser {
+public:
+    virtual ~CompressionChooser() = default;
+    // Image files and folders to add, in the panel's order; nothing when cancelled.
+    virtual std::optional<QStringList> chooseSources() = 0;
+    // The folder the batch writes into; nothing when cancelled.
+    virtual std::optional<QString> chooseDestinationFolder() = 0;
+};
+
+// The files-and-folders panel ("添加") and a folder panel ("保存到这里"), both on the Desktop.
+class DialogCompressionChooser final : public CompressionChooser {
+public:
+    explicit DialogCompressionChooser(QWidget *parent)
+        : m_parent(parent)
+    {
+    }
+    std::optional<QStringList> chooseSources() override;
+    std::optional<QString> chooseDestinationFolder() override;
+
+private:
+    QWidget *m_parent;
+};
+
+// Joins the compression workspace to the window. It holds the window's compression list, its
+// selection, the last batch's results, the settings and the busy flag (none of it is saved), and
+// the actions behind the workspace's buttons. Lives as long as the root view (its child).
+//
+// Adding probes the files on worker threads; the results are applied on the GUI thread strictly in
+// the order of the calls. A batch runs on its own single worker, one image after the other, on a
+// copy of the list, the settings and the folder, and publishes once at the end. Destroying the
+// hookup stops a running batch after its current image.
+class CompressionHookup final : public QObject {
+    Q_OBJECT
+
+public:
+    explicit CompressionHookup(ContentView &view, std::unique_ptr<CompressionChooser> chooser = nullptr);
+    ~CompressionHookup() override;
+
+    void install(ShellHooks &hooks);
+    void setChooser(std::unique_ptr<CompressionChooser> chooser);
+    // The workspace over this state, built afresh on every entry.
+    QWidget *makeWorkspace();
+
+    // ---- State ---------------------------------------------------------------------------------
+    const std::vector<ImageCompressionSource> &compressionSources() const { return m_sources; }
+    const std::optional<QUuid> &selectedCompressionSourceID() const { return m_selectedID; }
+    void setSelectedCompressionSourceID(std::optional<QUuid> id);
+    const std::vector<ImageCompressionResult> &compressionResults() const { return m_results; }
+    const ImageCompressionSettings &compressionSettings() const { return m_settings; }
+    void setCompressionSettings(const ImageCompressionSettings &settings);
+    bool isCompressingImages() const { return m_isCompressing; }
+    // Whether added paths are still being probed.
+    bool isAddingSources() const { return !m_pendingAdds.empty(); }
+
+    // ---- Actions -------------------------------------------------------------------------------
+    void addCompressionSources(const QStringList &paths);
+    void presentCompressionImportPanel();
+    void clearCompressionSources();
+    // The id is taken by value: callers often pass one that lives in the list itself.
+    void removeCompressionSource(QUuid id);
+    bool cropCompressionSource(QUuid id, QRectF cropUnitRect);
+    void compressImages();
+    void finishImageCompression(const std::vector<ImageCompressionResult> &results, int failedCount);
+
+Q_SIGNALS:
+    void compressionSourcesChanged();
+    void selectedCompressionSourceIDChanged();
+    void compressionResultsChanged();
+    void compressionSettingsChanged();
+    void isCompressingImagesChanged();
+    // Every pending add has been applied.
+    void sourcesAdded();
+
+private:
+    struct PendingAdd {
+        bool done = false;
+        std::vector<ImageCompressionSource> found;
+        QFuture<void> probing;
+    };
+
+    void probeInBackground(const std::shared_ptr<PendingAdd> &pending, const QStringList &paths);
+    void applyFinishedAdds();
+    void applyAdd(std::vector<ImageCompressionSource> found);
+    void setSources(std::vector<ImageCompressionSource> sources);
+    void setResults(std::vector<ImageCompressionResult> results);
+    void setCompressing(bool compressing);
+    void setStatus(const QString &message);
+    void setError(const QString &message);
+    // Deletes the crop file of a source that left the list (after the batch using it, if any).
+    void releaseCropFile(const QString &path);
+
+    ContentView &m_view;
+    std::unique_ptr<CompressionChooser> m_chooser;
+    std::vector<ImageCompressionSource> m_sources;
+    std::optional<QUuid> m_selectedID;
+    std::vector<ImageCompressionResult> m_results;
+    ImageCompressionSettings m_settings;
+    bool m_isCompressing = false;
+    std::deque<std::shared_ptr<PendingAdd>> m_pendingAdds;
+    QStringList m_batchFiles; // the files the running batch reads
+    QStringList m_deferredCropFiles; // crop files to delete once the batch has published
+    std::atomic<bool> m_stopping { false };
+    QThreadPool m_probePool;
+    QThreadPool m_batchPool;
+};

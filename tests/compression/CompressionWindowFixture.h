@@ -1,0 +1,121 @@
+#pragma once
+
+#include "CompressionTestSupport.h"
+#include "shell/CompressionHookup.h"
+#include "shell/ShellWindowFixture.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+
+#include <functional>
+
+// Answers the compression panels from a script and counts the questions.
+class FakeCompressionChooser : public CompressionChooser {
+public:
+    std::optional<QStringList> sources;
+    std::optional<QString> folder;
+    int sourceQuestions = 0;
+    int folderQuestions = 0;
+
+    std::optional<QStringList> chooseSources() override
+    {
+        ++sourceQuestions;
+        return sources;
+    }
+    std::optional<QString> chooseDestinationFolder() override
+    {
+        ++folderQuestions;
+        return folder;
+    }
+};
+
+// The real window with the compression hookup over scripted panels; the temporary folder (where
+// crops go) and the home folder are fresh for every test.
+class CompressionWindowTest : public ShellWindowTest {
+protected:
+    void SetUp() override
+    {
+        m_previousHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(home.path()));
+        ShellWindowTest::SetUp();
+        auto fake = std::make_unique<FakeCompressionChooser>();
+        chooser = fake.get();
+        hookup = new CompressionHookup(view(), std::move(fake));
+        hookup->install(view().hooks());
+        view().reloadWorkspace();
+    }
+
+    void TearDown() override
+    {
+        ShellWindowTest::TearDown();
+        qputenv("HOME", m_previousHome);
+    }
+
+    // Runs the event loop until the condition holds (or 20 s pass).
+    static bool waitUntil(const std::function<bool()> &condition)
+    {
+        QDeadlineTimer deadline(20000);
+        while (!condition() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return condition();
+    }
+
+    void add(const QStringList &paths)
+    {
+        hookup->addCompressionSources(paths);
+        ASSERT_TRUE(waitUntil([this] { return !hookup->isAddingSources(); }));
+    }
+
+    bool waitForBatch()
+    {
+        return waitUntil([this] { return !hookup->isCompressingImages(); });
+    }
+
+    QString image(const QString &name, int width, int height, const char *format = "JPEG")
+    {
+        const QString path = QDir(files.path()).filePath(name);
+        CompressionTest::saveImage(CompressionTest::photoLike(width, height), path, format,
+                                   format == QByteArray("JPEG") ? 92 : -1);
+        return path;
+    }
+
+    QString gif(const QString &name)
+    {
+        const QString path = QDir(files.path()).filePath(name);
+        CompressionTest::writeGif(path, CompressionTest::simpleAnimation(QSize(60, 40), 3));
+        return path;
+    }
+
+    QString status() { return model().statusMessage(); }
+    // The error on the model, or the last one the window's alert has shown (and cleared).
+    QString error()
+    {
+        if (model().errorMessage())
+            return *model().errorMessage();
+        return dialogs->errors.isEmpty() ? QString() : dialogs->errors.constLast();
+    }
+    void clearErrors()
+    {
+        model().setErrorMessage(std::nullopt);
+        dialogs->errors.clear();
+    }
+    QStringList names() const
+    {
+        QStringList out;
+        for (const ImageCompressionSource &source : hookup->compressionSources())
+            out << source.fileName;
+        return out;
+    }
+
+    CompressionTest::ScopedTempFolder temp;
+    QTemporaryDir home;
+    QTemporaryDir files;
+    QTemporaryDir output;
+    CompressionHookup *hookup = nullptr;
+    FakeCompressionChooser *chooser = nullptr;
+
+private:
+    QByteArray m_previousHome;
+};

@@ -1,0 +1,351 @@
+#include "CompressionWindowFixture.h"
+
+#include "compression/CompressionPreview.h"
+#include "compression/CompressionSettingsPanel.h"
+#include "compression/CompressionSourceList.h"
+#include "compression/CompressionWidgets.h"
+#include "compression/ImageCompressionService.h"
+#include "compression/ImageCompressionWorkspace.h"
+#include "model/AppTheme.h"
+#include "shell/ShellTestSupport.h"
+#include "support/TestSupport.h"
+
+#include <QDragEnterEvent>
+#include <QMimeData>
+#include <QSlider>
+#include <QTest>
+
+namespace {
+
+using CropForm = CompressionSettingsPanel::CropForm;
+
+// The compression workspace in the shown window, entered from the launcher.
+class CompressionWorkspaceTest : public CompressionWindowTest {
+protected:
+    void SetUp() override
+    {
+        CompressionWindowTest::SetUp();
+        showWindow();
+        view().switchWorkspace(WorkspaceMode::Compression, true);
+        QCoreApplication::processEvents();
+    }
+
+    ImageCompressionWorkspace *workspace()
+    {
+        return qobject_cast<ImageCompressionWorkspace *>(view().workspaceContentWidget());
+    }
+    CompressionSourceColumn *column() { return workspace()->sourceColumn(); }
+    CompressionSettingsPanel *panel() { return workspace()->settingsPanel(); }
+    CompressionPreview *preview() { return workspace()->preview(); }
+
+    void click(QWidget *widget, QPoint at = QPoint(-1, -1))
+    {
+        ASSERT_TRUE(widget && widget->isVisible());
+        QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, at.x() < 0 ? widget->rect().center() : at);
+        QCoreApplication::processEvents();
+    }
+
+    QRect rowRect(int row)
+    {
+        QListView *list = column()->listView();
+        return list->visualRect(list->model()->index(row, 0));
+    }
+
+    void clickList(QPointF point)
+    {
+        QWidget *viewport = column()->listView()->viewport();
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, point.toPoint());
+        QCoreApplication::processEvents();
+    }
+
+    void drag(QPointF from, QPointF to)
+    {
+        QTest::mousePress(preview(), Qt::LeftButton, Qt::NoModifier, from.toPoint());
+        QTest::mouseMove(preview(), ((from + to) / 2).toPoint());
+        QTest::mouseMove(preview(), to.toPoint());
+        QTest::mouseRelease(preview(), Qt::LeftButton, Qt::NoModifier, to.toPoint());
+        QCoreApplication::processEvents();
+    }
+
+    bool dropOnWindow(const QList<QUrl> &urls)
+    {
+        QMimeData mime;
+        mime.setUrls(urls);
+        QWidget *area = view().workspaceAreaWidget();
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(area, &enter);
+        QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(area, &drop);
+        ShellTest::spin(20);
+        return drop.isAccepted();
+    }
+
+    QColor listPixel(QPointF point)
+    {
+        QWidget *viewport = column()->listView()->viewport();
+        return viewport->grab().toImage().pixelColor(point.toPoint());
+    }
+};
+
+} // namespace
+
+TEST_F(CompressionWorkspaceTest, EmptyStateAndItsButtonsAskForImages)
+{
+    ASSERT_TRUE(workspace());
+    EXPECT_TRUE(workspace()->showsEmptyState());
+    EXPECT_FALSE(column()->showsList());
+    EXPECT_EQ(column()->countText(), QStringLiteral("0"));
+    click(workspace()->emptyStateButton());
+    EXPECT_EQ(chooser->sourceQuestions, 1);
+    click(column()->addTile());
+    EXPECT_EQ(chooser->sourceQuestions, 2);
+    // Nothing in compression has a header toolbar.
+    EXPECT_FALSE(view().headerToolbarMode());
+}
+
+TEST_F(CompressionWorkspaceTest, CardsShowTheirThumbnailNameAndSelectedLook)
+{
+    const QString longName
+        = QStringLiteral("一张名字非常非常长的照片_2026年旅行记录_第一天早上在海边拍到的日出风景.jpg");
+    const QString red = QDir(files.path()).filePath(QStringLiteral("a.png"));
+    CompressionTest::saveImage(TestSupport::solidImage(200, 120, Qt::red), red, "PNG");
+    add({ red, image(longName, 1920, 1080), image(QStringLiteral("c.jpg"), 100, 50) });
+    ASSERT_TRUE(column()->showsList());
+    EXPECT_EQ(column()->countText(), QStringLiteral("3"));
+
+    // The first card is the selected one; its thumbnail is drawn from the probed thumbnail.
+    const QRectF card0 = CompressionSourceDelegate::cardRect(rowRect(0));
+    EXPECT_EQ(listPixel(card0.topLeft() + QPointF(3, 40)), AppTheme::paleBlue());
+    EXPECT_EQ(listPixel(CompressionSourceDelegate::cardRect(rowRect(1)).topLeft() + QPointF(3, 40)),
+              AppTheme::surface());
+    const QColor thumb = listPixel(CompressionSourceDelegate::thumbnailRect(rowRect(0)).center() + QPointF(-20, 10));
+    EXPECT_GT(thumb.red(), 200);
+    EXPECT_LT(thumb.green(), 40);
+
+    // Selecting the long name (last in natural order): the details cut its middle and keep the
+    // extension.
+    ASSERT_EQ(names().last(), longName);
+    hookup->setSelectedCompressionSourceID(hookup->compressionSources()[2].id);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(listPixel(CompressionSourceDelegate::cardRect(rowRect(2)).topLeft() + QPointF(3, 40)),
+              AppTheme::paleBlue());
+    const QString shown = workspace()->detailsName();
+    EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral(".jpg")));
+    EXPECT_TRUE(shown.startsWith(longName.left(3)));
+    EXPECT_EQ(workspace()->detailBadges().first(), QStringLiteral("1920×1080"));
+    EXPECT_EQ(preview()->size(), QSize(520, 293)); // 1920 × 1080 scaled by 520 / 1920, rounded up
+}
+
+TEST_F(CompressionWorkspaceTest, RemoveCircleRemovesAndARowClickSelects)
+{
+    add({ image(QStringLiteral("1.jpg"), 50, 50), image(QStringLiteral("2.jpg"), 50, 50),
+          image(QStringLiteral("3.jpg"), 50, 50) });
+    const auto sources = hookup->compressionSources();
+    clickList(CompressionSourceDelegate::cardRect(rowRect(1)).center());
+    EXPECT_EQ(hookup->selectedCompressionSourceID(), sources[1].id);
+    EXPECT_EQ(names().size(), 3);
+
+    clickList(CompressionSourceDelegate::removeCircleRect(rowRect(2)).center());
+    EXPECT_EQ(names(), (QStringList { QStringLiteral("1.jpg"), QStringLiteral("2.jpg") }));
+    EXPECT_EQ(hookup->selectedCompressionSourceID(), sources[1].id);
+    EXPECT_EQ(status(), QStringLiteral("已移除图片"));
+
+    // A press on the circle released on the card body does nothing.
+    QWidget *viewport = column()->listView()->viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier,
+                      CompressionSourceDelegate::removeCircleRect(rowRect(0)).center().toPoint());
+    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier,
+                        CompressionSourceDelegate::cardRect(rowRect(0)).center().toPoint());
+    EXPECT_EQ(names().size(), 2);
+    EXPECT_EQ(hookup->selectedCompressionSourceID(), sources[1].id);
+}
+
+TEST_F(CompressionWorkspaceTest, CompressButtonStatesAndTheListDuringARun)
+{
+    EXPECT_FALSE(panel()->isVisible());
+    add({ image(QStringLiteral("1.jpg"), 900, 600), image(QStringLiteral("2.jpg"), 900, 600),
+          image(QStringLiteral("3.jpg"), 900, 600) });
+    CompressionButton *button = panel()->compressButton();
+    EXPECT_TRUE(button->isEnabled());
+    EXPECT_EQ(button->text(), QStringLiteral("开始压缩"));
+    EXPECT_FALSE(button->isBusy());
+    EXPECT_EQ(panel()->statValue(QStringLiteral("图片数量")), QStringLiteral("3"));
+    EXPECT_EQ(panel()->statValue(QStringLiteral("压缩后")), QString());
+
+    chooser->folder = output.path();
+    click(button);
+    ASSERT_TRUE(hookup->isCompressingImages());
+    EXPECT_FALSE(button->isEnabled());
+    EXPECT_TRUE(button->isBusy());
+    EXPECT_EQ(button->text(), QStringLiteral("压缩中"));
+    // The list column keeps working during the run.
+    click(column()->addButton());
+    EXPECT_EQ(chooser->sourceQuestions, 1);
+    click(column()->clearButton());
+    EXPECT_TRUE(hookup->compressionSources().empty());
+    EXPECT_TRUE(workspace()->showsEmptyState());
+    ASSERT_TRUE(waitForBatch());
+    EXPECT_EQ(hookup->compressionResults().size(), 3u);
+    EXPECT_EQ(status(), QStringLiteral("已压缩 3 张图片"));
+
+    // Back with a list: the banner and the figures show the results once they are published.
+    add({ image(QStringLiteral("4.png"), 300, 300, "PNG") });
+    click(panel()->compressButton());
+    ASSERT_TRUE(waitForBatch());
+    EXPECT_TRUE(panel()->compressButton()->isEnabled());
+    EXPECT_TRUE(workspace()->banner()->isVisible());
+    EXPECT_TRUE(workspace()->banner()->text().startsWith(QStringLiteral("已导出 1 张")));
+    EXPECT_FALSE(panel()->statValue(QStringLiteral("压缩后")).isEmpty());
+}
+
+TEST_F(CompressionWorkspaceTest, SettingsWriteBackAndTheLongEdgeFollowsTheList)
+{
+    add({ image(QStringLiteral("big.jpg"), 1400, 700), image(QStringLiteral("small.jpg"), 600, 400) });
+    EXPECT_EQ(panel()->qualityText(), QStringLiteral("75%"));
+    panel()->qualitySlider()->setValue(20);
+    EXPECT_EQ(hookup->compressionSettings().jpegQuality, 0.2);
+    EXPECT_EQ(panel()->qualityText(), QStringLiteral("20%"));
+
+    std::vector<CompressionButton *> segments = panel()->maxDimensionButtons();
+    ASSERT_EQ(segments.size(), 3u); // 原尺寸, 1280, 800
+    EXPECT_EQ(segments[1]->text(), QStringLiteral("1280"));
+    click(segments[1]);
+    EXPECT_EQ(hookup->compressionSettings().maxDimension, ImageCompressionMaxDimension::longEdge1280);
+
+    // Removing the only image above 1280 puts the choice back to the original size.
+    hookup->removeCompressionSource(hookup->compressionSources()[0].id);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(hookup->compressionSettings().maxDimension, ImageCompressionMaxDimension::original);
+    EXPECT_EQ(hookup->compressionSettings().jpegQuality, 0.2);
+    EXPECT_EQ(panel()->maxDimensionButtons().size(), 1u);
+}
+
+TEST_F(CompressionWorkspaceTest, CropSectionDrivenWithThePointer)
+{
+    add({ image(QStringLiteral("a.jpg"), 1000, 800), image(QStringLiteral("b.jpg"), 1000, 800),
+          gif(QStringLiteral("c.gif")) });
+    const auto sources = hookup->compressionSources();
+    EXPECT_EQ(panel()->cropForm(), CropForm::StartButton);
+    click(panel()->cropStartButton());
+    EXPECT_EQ(panel()->cropForm(), CropForm::Editing);
+    EXPECT_EQ(panel()->cropRatioTitle(), QStringLiteral("自由"));
+    ASSERT_TRUE(preview()->cropRect());
+    EXPECT_EQ(*preview()->cropRect(), Rect(42.5, 34, 340, 272));
+
+    // A drag from just inside the top-left corner resizes with the bottom-right fixed.
+    drag(QPointF(50, 40), QPointF(100, 90));
+    EXPECT_EQ(*preview()->cropRect(), Rect(100, 90, 282.5, 216));
+    // A drag elsewhere draws a new rectangle, clamped to the preview.
+    drag(QPointF(200, 100), QPointF(600, 150));
+    EXPECT_EQ(*preview()->cropRect(), Rect(200, 100, 225, 50));
+    EXPECT_FALSE(workspace()->cropState().dragAnchor);
+
+    click(panel()->cropRatioButton(CropAspectRatio::Square));
+    EXPECT_EQ(panel()->cropRatioTitle(), QStringLiteral("1:1"));
+    EXPECT_EQ(*preview()->cropRect(), Rect(287.5, 100, 50, 50));
+    click(panel()->cropRatioButton(CropAspectRatio::Original));
+    EXPECT_EQ(*preview()->cropRect(), Rect(0, 0, 425, 340));
+
+    // Too small: refused without a message, the editor stays open.
+    drag(QPointF(10, 300), QPointF(15, 330));
+    model().setStatusMessage(QString());
+    click(panel()->confirmCropButton());
+    EXPECT_EQ(panel()->cropForm(), CropForm::Editing);
+    EXPECT_EQ(status(), QString());
+
+    // Refused by the window (the file has gone): the error is shown, the editor keeps its rectangle
+    // (drawn at the image's own 5:4 ratio, still chosen).
+    drag(QPointF(100, 100), QPointF(300, 250));
+    const QString original = hookup->compressionSources()[0].url;
+    const QString aside = original + QStringLiteral(".aside");
+    ASSERT_TRUE(QFile::rename(original, aside));
+    click(panel()->confirmCropButton());
+    EXPECT_EQ(panel()->cropForm(), CropForm::Editing);
+    EXPECT_EQ(*preview()->cropRect(), Rect(100, 100, 187.5, 150));
+    EXPECT_EQ(error(), ImageCompressionServiceError::noReadableImage(original).description());
+    ASSERT_TRUE(QFile::rename(aside, original));
+
+    // Cancel closes; the next start begins afresh with "自由".
+    click(panel()->cancelCropButton());
+    EXPECT_EQ(panel()->cropForm(), CropForm::StartButton);
+    EXPECT_FALSE(preview()->cropRect());
+    click(panel()->cropStartButton());
+    click(panel()->cropRatioButton(CropAspectRatio::Wide));
+    EXPECT_EQ(panel()->cropRatioTitle(), QStringLiteral("16:9"));
+    click(panel()->confirmCropButton());
+    EXPECT_EQ(panel()->cropForm(), CropForm::StartButton);
+    EXPECT_EQ(status(), QStringLiteral("已裁剪：a-裁剪.jpg"));
+    EXPECT_EQ(hookup->selectedCompressionSourceID(), sources[0].id);
+    const QSizeF cropped = hookup->compressionSources()[0].pixelSize;
+    EXPECT_NEAR(cropped.width() / cropped.height(), 16.0 / 9.0, 0.02);
+
+    // Clicking the selected row keeps the editor open; selecting another closes it.
+    click(panel()->cropStartButton());
+    clickList(CompressionSourceDelegate::cardRect(rowRect(0)).center());
+    EXPECT_EQ(panel()->cropForm(), CropForm::Editing);
+    clickList(CompressionSourceDelegate::cardRect(rowRect(1)).center());
+    EXPECT_EQ(panel()->cropForm(), CropForm::StartButton);
+    EXPECT_EQ(workspace()->cropState(), ImageCompressionWorkspace::CropState());
+
+    // A GIF shows the note and ignores drags.
+    hookup->setSelectedCompressionSourceID(sources[2].id);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(panel()->cropForm(), CropForm::GifNote);
+    EXPECT_TRUE(panel()->showsGifNote());
+    EXPECT_EQ(workspace()->detailBadges().last(), QStringLiteral("GIF 3 帧"));
+    drag(QPointF(10, 10), QPointF(200, 200));
+    EXPECT_FALSE(preview()->cropRect());
+    EXPECT_EQ(workspace()->cropState(), ImageCompressionWorkspace::CropState());
+}
+
+TEST_F(CompressionWorkspaceTest, ReenteringStartsWithAClosedCropEditor)
+{
+    add({ image(QStringLiteral("a.jpg"), 400, 300) });
+    click(panel()->cropStartButton());
+    click(panel()->cropRatioButton(CropAspectRatio::Square));
+    view().switchWorkspace(WorkspaceMode::Launcher, false);
+    view().switchWorkspace(WorkspaceMode::Compression, false);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(workspace()->cropState(), ImageCompressionWorkspace::CropState());
+    EXPECT_EQ(panel()->cropForm(), CropForm::StartButton);
+    EXPECT_EQ(names(), QStringList { QStringLiteral("a.jpg") });
+}
+
+TEST_F(CompressionWorkspaceTest, DropsAddEveryFileInOrderAndVideosOpenTheirWorkspace)
+{
+    const QString one = image(QStringLiteral("one.png"), 30, 30, "PNG");
+    ASSERT_TRUE(dropOnWindow({ QUrl::fromLocalFile(one) }));
+    ASSERT_TRUE(waitUntil([this] { return !hookup->isAddingSources(); }));
+    EXPECT_EQ(names(), QStringList { QStringLiteral("one.png") });
+
+    hookup->clearCompressionSources();
+    int adds = 0;
+    QObject::connect(hookup, &CompressionHookup::compressionSourcesChanged, [&] { ++adds; });
+    const QStringList three { image(QStringLiteral("z.jpg"), 30, 30), image(QStringLiteral("b.jpg"), 30, 30),
+                              image(QStringLiteral("m.jpg"), 30, 30) };
+    ASSERT_TRUE(
+        dropOnWindow({ QUrl::fromLocalFile(three[0]), QUrl::fromLocalFile(three[1]), QUrl::fromLocalFile(three[2]) }));
+    ASSERT_TRUE(waitUntil([this] { return !hookup->isAddingSources(); }));
+    EXPECT_EQ(names(), (QStringList { QStringLiteral("z.jpg"), QStringLiteral("b.jpg"), QStringLiteral("m.jpg") }));
+    EXPECT_EQ(adds, 3);
+    EXPECT_EQ(status(), QStringLiteral("已添加 1 张图片到压缩"));
+    EXPECT_EQ(hookup->selectedCompressionSourceID(), hookup->compressionSources()[0].id);
+
+    QStringList videos;
+    view().hooks().importVideo = [&](const QString &path) {
+        videos << path;
+        view().setWorkspaceMode(WorkspaceMode::VideoFrameAnnotation);
+    };
+    const QString movie = TestSupport::writeFile(QDir(files.path()).filePath(QStringLiteral("clip.mov")), "....");
+    ASSERT_TRUE(dropOnWindow({ QUrl::fromLocalFile(movie) }));
+    EXPECT_EQ(videos, QStringList { movie });
+    EXPECT_EQ(view().workspaceMode(), WorkspaceMode::VideoFrameAnnotation);
+
+    // Image markup keeps one file per drop.
+    QStringList imported;
+    view().hooks().importImages = [&](MarkupViewModel &, const QStringList &paths, bool) { imported += paths; };
+    view().setWorkspaceMode(WorkspaceMode::ImageMarkup);
+    ASSERT_TRUE(dropOnWindow({ QUrl::fromLocalFile(three[0]), QUrl::fromLocalFile(three[1]) }));
+    EXPECT_EQ(imported, QStringList { three[0] });
+}
