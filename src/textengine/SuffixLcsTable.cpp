@@ -35,12 +35,21 @@ SuffixLcsTable::SuffixLcsTable(const std::vector<int> &a, const std::vector<int>
         every_ = std::max<std::size_t>(2, std::size_t(std::ceil(std::sqrt(double(n_ + 1)))));
 
     const std::size_t keptRows = n_ / every_ + 1;
-    stored_.assign(keptRows * words_, ~std::uint64_t(0));
-    std::vector<std::uint64_t> current(words_, ~std::uint64_t(0));
-    for (std::size_t r = 1; r <= n_; ++r) {
-        advanceRow(current.data(), r);
-        if (r % every_ == 0)
-            std::copy(current.begin(), current.end(), stored_.begin() + std::ptrdiff_t((r / every_) * words_));
+    // Left uninitialised: every kept row is written once below (no pass over the whole table).
+    stored_.reset(new std::uint64_t[keptRows * words_]);
+    std::fill_n(stored_.get(), words_, ~std::uint64_t(0));
+    if (every_ == 1) {
+        for (std::size_t r = 1; r <= n_; ++r) {
+            std::copy_n(stored_.get() + (r - 1) * words_, words_, stored_.get() + r * words_);
+            advanceRow(stored_.get() + r * words_, r);
+        }
+    } else {
+        std::vector<std::uint64_t> current(words_, ~std::uint64_t(0));
+        for (std::size_t r = 1; r <= n_; ++r) {
+            advanceRow(current.data(), r);
+            if (r % every_ == 0)
+                std::copy(current.begin(), current.end(), stored_.get() + (r / every_) * words_);
+        }
     }
     if (every_ > 1)
         block_.assign((every_ + 1) * words_, 0);
@@ -76,13 +85,13 @@ void SuffixLcsTable::advanceRow(std::uint64_t *row, std::size_t r) const
 const std::uint64_t *SuffixLcsTable::row(std::size_t r)
 {
     if (every_ == 1)
-        return stored_.data() + r * words_;
+        return stored_.get() + r * words_;
     if (r % every_ == 0)
-        return stored_.data() + (r / every_) * words_;
+        return stored_.get() + (r / every_) * words_;
     if (blockBase_ == SIZE_MAX || r < blockBase_ || r > blockBase_ + every_) {
         // Rows r and r - 1 are asked for together, so the block starts at or below r - 1.
         blockBase_ = ((r - 1) / every_) * every_;
-        std::copy_n(stored_.begin() + std::ptrdiff_t((blockBase_ / every_) * words_), words_, block_.begin());
+        std::copy_n(stored_.get() + (blockBase_ / every_) * words_, words_, block_.begin());
         for (std::size_t k = 1; k <= every_ && blockBase_ + k <= n_; ++k) {
             std::copy_n(block_.begin() + std::ptrdiff_t((k - 1) * words_), words_,
                         block_.begin() + std::ptrdiff_t(k * words_));

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // The longest-common-subsequence table of two sequences of integer token ids, read as
@@ -40,7 +41,7 @@ private:
     // Positions of each symbol in reversed b, grouped by symbol (compressed rows).
     std::vector<std::uint32_t> occurrenceStart_;
     std::vector<std::uint32_t> occurrences_;
-    std::vector<std::uint64_t> stored_;      // every row, or every k-th row
+    std::unique_ptr<std::uint64_t[]> stored_; // every row, or every k-th row
     std::vector<std::uint64_t> block_;       // rows [blockBase_, blockBase_ + every_] when checkpointed
     std::size_t blockBase_ = SIZE_MAX;
     mutable std::vector<std::uint64_t> mask_;

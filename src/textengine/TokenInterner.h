@@ -9,14 +9,21 @@
 // are never normalised again. The viewed strings must outlive the interner.
 class TokenInterner {
 public:
+    TokenInterner() = default;
+    // For tokens that all come from texts known to be in NFD already (isTriviallyDecomposed):
+    // equivalence is then identity of code units and no token is normalised. Reserves room
+    // for the expected number of distinct tokens.
+    TokenInterner(bool allDecomposed, qsizetype expectedTokens);
+
     int id(QStringView token);
-    int size() const { return nextId_; }
+    int size() const { return m_nextId; }
 
     // Whether the text is already in NFD (a quick, conservative test over common ranges).
     static bool isTriviallyDecomposed(QStringView text);
 
 private:
-    QHash<QStringView, int> byCodeUnits_;
-    QHash<QString, int> byDecomposition_;
-    int nextId_ = 0;
+    QHash<QStringView, int> m_byCodeUnits;
+    QHash<QString, int> m_byDecomposition;
+    int m_nextId = 0;
+    bool m_allDecomposed = false;
 };
