@@ -19,8 +19,10 @@ public:
     explicit FrameSource(const QString &path)
     {
         QFile file(path);
-        m_isGif = file.open(QIODevice::ReadOnly) && GifCodec::hasGifSignature(file.read(6));
+        const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(13 + 3 * 256) : QByteArray();
+        m_isGif = GifCodec::hasGifSignature(head);
         if (m_isGif) {
+            m_palette = globalColorTable(head);
             if (auto scanned = GifCodec::scan(path); scanned && m_decoder.open(path)) {
                 m_info = std::move(*scanned);
                 m_first = m_decoder.nextFrame();
@@ -35,6 +37,8 @@ public:
     bool isGif() const { return m_isGif; }
     const QImage &firstFrame() const { return m_first; }
     const GifCodec::FileInfo &info() const { return m_info; }
+    // The file's global colour table; empty when it has none.
+    const std::vector<QRgb> &palette() const { return m_palette; }
 
     // Frame `index` (the first one is already decoded); a null image when it cannot be decoded.
     QImage frame(int index)
@@ -49,6 +53,22 @@ private:
     GifCodec::FrameDecoder m_decoder;
     GifCodec::FileInfo m_info;
     QImage m_first;
+    std::vector<QRgb> m_palette;
+
+    static std::vector<QRgb> globalColorTable(const QByteArray &head)
+    {
+        if (head.size() < 13 || !(static_cast<uchar>(head[10]) & 0x80))
+            return {};
+        const int entries = 1 << ((static_cast<uchar>(head[10]) & 7) + 1);
+        if (head.size() < 13 + 3 * entries)
+            return {};
+        std::vector<QRgb> colors;
+        for (int k = 0; k < entries; ++k) {
+            const auto *rgb = reinterpret_cast<const uchar *>(head.constData()) + 13 + 3 * k;
+            colors.push_back(qRgb(rgb[0], rgb[1], rgb[2]));
+        }
+        return colors;
+    }
 };
 
 } // namespace
@@ -110,7 +130,7 @@ ImageCompressionResult compressGIF(const ImageCompressionSource &source, const I
         int delay = 0;
         for (int k = i; k < end; ++k)
             delay += delays[k];
-        if (!writer.addFrame(resized, std::min(delay, 65535)))
+        if (!writer.addFrame(resized, std::min(delay, 65535), frames.palette()))
             throw ImageCompressionServiceError::cannotFinalize(temporary.path());
         lastFrameSize = resized.size();
         ++written;
