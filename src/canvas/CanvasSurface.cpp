@@ -26,6 +26,8 @@ constexpr int shadowBlur = 18;
 constexpr double shadowOffsetY = 10;
 constexpr int shadowPad = 2 * shadowBlur;
 constexpr int shadowCore = 16;
+// How long the wheel must rest before the annotations are drawn exactly at the new zoom.
+constexpr int transientZoomRestMs = 150;
 
 // A blurred rounded rectangle drawn once and stretched around a card by its nine slices.
 QImage makeShadowImage(int blur, double cornerRadius)
@@ -128,6 +130,26 @@ CanvasSurface::CanvasSurface(MarkupViewModel *viewModel, QWidget *parent)
 }
 
 CanvasSurface::~CanvasSurface() = default;
+
+void CanvasSurface::beginTransientZoom(double zoom)
+{
+    if (!m_transientZoomRest) {
+        m_transientZoomRest = new QTimer(this);
+        m_transientZoomRest->setSingleShot(true);
+        m_transientZoomRest->setInterval(transientZoomRestMs);
+        connect(m_transientZoomRest, &QTimer::timeout, this, [this] {
+            m_transientZoom.reset();
+            update();
+        });
+    }
+    m_transientZoom = zoom;
+    m_transientZoomRest->start();
+}
+
+bool CanvasSurface::isTransientZoom() const
+{
+    return m_transientZoom && m_viewModel && m_viewModel->zoom() == *m_transientZoom;
+}
 
 void CanvasSurface::setCanvasPlacement(QSizeF fitSize, QPointF centre)
 {
@@ -361,8 +383,9 @@ void CanvasSurface::paintEvent(QPaintEvent *event)
     // paint. It goes to the worker threads while this one paints the background and the image
     // below, and is shown when both are done.
     const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const bool transient = isTransientZoom();
     std::optional<ParallelWork::Background> overlayWork;
-    if (!area.isEmpty() && m_overlay.needsPreparation(card.topLeft(), visible, dpr))
+    if (!area.isEmpty() && !transient && m_overlay.needsPreparation(card.topLeft(), visible, dpr))
         overlayWork.emplace([this, origin = card.topLeft(), visible, dpr] { m_overlay.prepare(origin, visible, dpr); });
 
     if (m_cardShadow.isNull()) {
@@ -412,7 +435,8 @@ void CanvasSurface::paintEvent(QPaintEvent *event)
     }
     if (overlayWork)
         overlayWork->wait();
-    m_overlay.paint(painter, card.topLeft(), visible, area);
+    if (!transient || !m_overlay.paintScaled(painter, card.topLeft(), visible, area))
+        m_overlay.paint(painter, card.topLeft(), visible, area);
     painter.restore();
 
     if (needsRoundClip || !card.adjusted(1, 1, -1, -1).contains(QRectF(clip))) {
