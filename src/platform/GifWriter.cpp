@@ -96,7 +96,6 @@ public:
             m_byRed[k] = static_cast<int>(k);
         std::stable_sort(m_byRed.begin(), m_byRed.end(),
                          [&](int a, int b) { return qRed(palette[a]) < qRed(palette[b]); });
-        m_keys.fill(0);
     }
 
     int indexOf(QRgb rgb)
@@ -162,8 +161,9 @@ private:
     static constexpr int kBits = 16;
     const std::vector<QRgb> &m_palette;
     std::vector<int> m_byRed;
-    std::array<quint32, 1u << kBits> m_keys;
-    std::array<int, 1u << kBits> m_values {};
+    // On the heap: half a megabyte would not fit a worker thread's stack everywhere.
+    std::vector<quint32> m_keys = std::vector<quint32>(size_t(1) << kBits, 0);
+    std::vector<int> m_values = std::vector<int>(size_t(1) << kBits, 0);
 };
 
 // A palette as a colour map of a power of two of entries (at least two), padded with black.
