@@ -91,7 +91,9 @@ public:
     // Nothing kept is drawn again, so a step costs little; the next paint() draws exactly again.
     // False (nothing painted) when there is no picture to scale or the drag layers are in use:
     // the caller paints as usual.
-    bool paintScaled(QPainter &painter, QPointF canvasOrigin, const QRect &visible, const QRect &clip);
+    // `canvasSize` is the canvas's size now; the overlay's state may still be that of an earlier one.
+    bool paintScaled(QPainter &painter, QPointF canvasOrigin, QSizeF canvasSize, const QRect &visible,
+                     const QRect &clip);
 
     // One-shot drawing of a whole state into a painter whose origin is the canvas's top-left
     // corner (tests and snapshots).

@@ -139,6 +139,7 @@ void CanvasSurface::beginTransientZoom(double zoom)
         m_transientZoomRest->setInterval(transientZoomRestMs);
         connect(m_transientZoomRest, &QTimer::timeout, this, [this] {
             m_transientZoom.reset();
+            scheduleSync();
             update();
         });
     }
@@ -323,11 +324,13 @@ QRegion CanvasSurface::flushPendingChanges()
         update();
         Q_EMIT canvasGeometryChanged();
     }
-    const AnnotationOverlayDecorations decorations{
-        m_viewModel->draftAnnotation(),   m_viewModel->selectedAnnotationID(),
-        m_viewModel->selectedAnnotationIDs(), m_viewModel->selectionRect(),
-        m_viewModel->cropRect(),          m_viewModel->editingTextAnnotationID()};
-    const AnnotationOverlay::Damage damage = m_overlay.update(currentAnnotations(), decorations, size);
+    // During a wheel burst the annotations are shown scaled from the kept picture; they are built
+    // again for the new size once the wheel rests (the rest makes this run again).
+    AnnotationOverlay::Damage damage;
+    if (isTransientZoom())
+        damage.everything = true;
+    else
+        damage = m_overlay.update(currentAnnotations(), currentDecorations(), size);
     updatePanels();
 
     QRegion region;
@@ -341,6 +344,13 @@ QRegion CanvasSurface::flushPendingChanges()
     if (!region.isEmpty())
         update(region);
     return region;
+}
+
+AnnotationOverlayDecorations CanvasSurface::currentDecorations() const
+{
+    return {m_viewModel->draftAnnotation(),       m_viewModel->selectedAnnotationID(),
+            m_viewModel->selectedAnnotationIDs(), m_viewModel->selectionRect(),
+            m_viewModel->cropRect(),              m_viewModel->editingTextAnnotationID()};
 }
 
 void CanvasSurface::paintShadow(QPainter &painter, const QRectF &card, const QPixmap &shadow, int blur,
@@ -435,8 +445,12 @@ void CanvasSurface::paintEvent(QPaintEvent *event)
     }
     if (overlayWork)
         overlayWork->wait();
-    if (!transient || !m_overlay.paintScaled(painter, card.topLeft(), visible, area))
+    if (!transient || !m_overlay.paintScaled(painter, card.topLeft(), card.size(), visible, area)) {
+        // Nothing kept to scale: the annotations are brought to the new size now.
+        if (transient && m_viewModel)
+            m_overlay.update(currentAnnotations(), currentDecorations(), card.size());
         m_overlay.paint(painter, card.topLeft(), visible, area);
+    }
     painter.restore();
 
     if (needsRoundClip || !card.adjusted(1, 1, -1, -1).contains(QRectF(clip))) {

@@ -104,6 +104,7 @@ private:
     void layoutInput();
     void updatePanels();
     const std::vector<MarkupAnnotation> &currentAnnotations() const;
+    AnnotationOverlayDecorations currentDecorations() const;
     QRectF canvasRect() const;
     static void paintShadow(QPainter &painter, const QRectF &card, const QPixmap &shadow, int blur, double offsetY);
 
