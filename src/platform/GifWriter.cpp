@@ -197,6 +197,28 @@ struct EncodedFrame {
 // index; the others their exact colour when at most 255 of them (256 without a clear pixel) are
 // used, else the nearest colour of `hint` when that fits, else giflib's median cut. Returns the
 // colour each pixel of the rectangle shows (0 for clear ones) through `shows`.
+// Gives the clear pixels the transparent index.
+void markClear(EncodedFrame &out, const std::vector<char> &isClear, int transparentIndex)
+{
+    out.transparentIndex = transparentIndex;
+    for (size_t k = 0; k < isClear.size(); ++k)
+        if (isClear[k])
+            out.indices[k] = static_cast<GifByteType>(transparentIndex);
+}
+
+// The colour each pixel shows (0 for clear ones) with the given colour map.
+void showColors(const EncodedFrame &out, const std::vector<GifColorType> &colors, const std::vector<char> &isClear,
+                std::vector<QRgb> *shows)
+{
+    if (!shows)
+        return;
+    shows->resize(isClear.size());
+    for (size_t k = 0; k < isClear.size(); ++k) {
+        const GifColorType &c = colors[out.indices[k]];
+        (*shows)[k] = isClear[k] ? 0u : qRgb(c.Red, c.Green, c.Blue);
+    }
+}
+
 // Indices into the file's global colour table when every visible pixel's colour is in it and, with
 // clear pixels, an entry the frame does not use is left for transparency; the frame then needs no
 // colour map of its own (out.colors stays empty).
@@ -228,10 +250,7 @@ bool useGlobalTable(const std::vector<GifColorType> &global, const std::vector<c
         const auto unused = std::find(used.begin(), used.end(), 0);
         if (unused == used.end())
             return false;
-        out.transparentIndex = static_cast<int>(unused - used.begin());
-        for (size_t k = 0; k < isClear.size(); ++k)
-            if (isClear[k])
-                out.indices[k] = static_cast<GifByteType>(out.transparentIndex);
+        markClear(out, isClear, static_cast<int>(unused - used.begin()));
     }
     out.colors.clear();
     return true;
@@ -275,13 +294,7 @@ std::optional<EncodedFrame> encodeRect(const QImage &argb, QRect rect, Clear cle
     };
     auto pixelAt = [&](size_t k) { return pixel(static_cast<int>(k % width), static_cast<int>(k / width)); };
     if (useGlobalTable(global, isClear, anyClear, pixelAt, out)) {
-        if (shows) {
-            shows->resize(total);
-            for (size_t k = 0; k < total; ++k) {
-                const GifColorType &c = global[out.indices[k]];
-                (*shows)[k] = isClear[k] ? 0u : qRgb(c.Red, c.Green, c.Blue);
-            }
-        }
+        showColors(out, global, isClear, shows);
         return out;
     }
 
@@ -319,19 +332,9 @@ std::optional<EncodedFrame> encodeRect(const QImage &argb, QRect rect, Clear cle
         }
         const auto unused = std::find(used.begin(), used.end(), 0);
         if (!anyClear || unused != used.end()) {
-            if (anyClear) {
-                out.transparentIndex = static_cast<int>(unused - used.begin());
-                for (size_t k = 0; k < total; ++k)
-                    if (isClear[k])
-                        out.indices[k] = static_cast<GifByteType>(out.transparentIndex);
-            }
-            if (shows) {
-                shows->resize(total);
-                for (size_t k = 0; k < total; ++k) {
-                    const GifColorType &c = global[out.indices[k]];
-                    (*shows)[k] = isClear[k] ? 0u : qRgb(c.Red, c.Green, c.Blue);
-                }
-            }
+            if (anyClear)
+                markClear(out, isClear, static_cast<int>(unused - used.begin()));
+            showColors(out, global, isClear, shows);
             return out;
         }
         mapped = false;
@@ -393,19 +396,10 @@ std::optional<EncodedFrame> encodeRect(const QImage &argb, QRect rect, Clear cle
     }
 
     if (anyClear) {
-        out.transparentIndex = static_cast<int>(out.colors.size());
         out.colors.push_back({0, 0, 0});
-        for (size_t k = 0; k < total; ++k)
-            if (isClear[k])
-                out.indices[k] = static_cast<GifByteType>(out.transparentIndex);
+        markClear(out, isClear, static_cast<int>(out.colors.size()) - 1);
     }
-    if (shows) {
-        shows->resize(total);
-        for (size_t k = 0; k < total; ++k) {
-            const GifColorType &c = out.colors[out.indices[k]];
-            (*shows)[k] = isClear[k] ? 0u : qRgb(c.Red, c.Green, c.Blue);
-        }
-    }
+    showColors(out, out.colors, isClear, shows);
     // Colour maps hold a power of two of entries; the smallest that fits keeps the codes short.
     const int mapEntries = 1 << GifBitSize(std::max<int>(static_cast<int>(out.colors.size()), 2));
     out.colors.resize(mapEntries, GifColorType {0, 0, 0});
