@@ -99,6 +99,11 @@ struct Writer::State {
         GifByteType extension[4];
         const size_t extensionLength = EGifGCBToExtension(&gcb, extension);
         const QRect r = frame.rect;
+        // giflib forgets (without freeing) the previous frame's colour map when a frame has none.
+        if (!map && gif->Image.ColorMap) {
+            GifFreeMapObject(gif->Image.ColorMap);
+            gif->Image.ColorMap = nullptr;
+        }
         bool ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(extensionLength), extension) == GIF_OK
             && EGifPutImageDesc(gif, r.x(), r.y(), r.width(), r.height(), false, map) == GIF_OK;
         GifFreeMapObject(map);
