@@ -130,7 +130,9 @@ ImageCompressionResult compressGIF(const ImageCompressionSource &source, const I
         int delay = 0;
         for (int k = i; k < end; ++k)
             delay += delays[k];
-        if (!writer.addFrame(resized, std::min(delay, 65535), frames.palette()))
+        // The file's global colours serve the frame when they are the ones it is drawn in.
+        const bool inPalette = GifCodec::Writer::paletteHolds(frames.palette(), frame);
+        if (!writer.addFrame(resized, std::min(delay, 65535), inPalette ? frames.palette() : std::vector<QRgb>()))
             throw ImageCompressionServiceError::cannotFinalize(temporary.path());
         lastFrameSize = resized.size();
         ++written;

@@ -85,6 +85,9 @@ public:
     // (at most 256 colours, such as the source file's global table) is the file's global table when
     // given with the first frame, and frames with too many colours are mapped to its nearest colours.
     bool addFrame(const QImage &frame, int delayCs, const std::vector<QRgb> &palette = {});
+    // Whether every visible pixel of the image has a colour of the palette (a frame scaled from it
+    // is then well served by that palette).
+    static bool paletteHolds(const std::vector<QRgb> &palette, const QImage &image);
     // Writes the trailer and closes the file; false when anything could not be written.
     bool finish();
 

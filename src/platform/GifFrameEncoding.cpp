@@ -1,5 +1,7 @@
 #include "platform/GifFrameEncoding.h"
 
+#include "platform/GifCodec.h"
+
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -390,3 +392,22 @@ std::optional<EncodedFrame> encodeRect(const QImage &argb, QRect rect, const std
 }
 
 } // namespace GifCodec::FrameEncoding
+
+bool GifCodec::Writer::paletteHolds(const std::vector<QRgb> &palette, const QImage &image)
+{
+    if (palette.empty() || palette.size() > 256 || image.isNull())
+        return false;
+    using namespace FrameEncoding;
+    ExactPalette lookup(256);
+    for (const QRgb c : palette)
+        lookup.indexOf(c);
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < argb.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
+        for (int x = 0; x < argb.width(); ++x) {
+            if (!isTransparent(row[x]) && lookup.find(row[x]) < 0)
+                return false;
+        }
+    }
+    return true;
+}

@@ -1,5 +1,7 @@
 #include "CompressionTestSupport.h"
 
+#include "compression/CompressionImageIO.h"
+#include "compression/ImageCompressionService.h"
 #include "platform/GifCodec.h"
 
 #include <QFile>
@@ -190,4 +192,51 @@ TEST(GifDelta, RichFramesMapToThePaletteAndKeepUnchangedPixels)
         meant.push_back(image);
     }
     expectDecodedAs(path, meant);
+}
+
+TEST(GifDeltaCompression, ScaledFramesUseTheGlobalColoursOnlyWhenTheyAreDrawnInThem)
+{
+    // Two-colour global table, frames drawn in 256 colours from their own tables: scaled, they have
+    // more and are quantized, but must not be forced into black and white.
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    GifRecipe recipe;
+    recipe.canvas = QSize(1200, 900);
+    recipe.globalPalette = {qRgb(0, 0, 0), qRgb(255, 255, 255)};
+    recipe.loopCount = 0;
+    for (int i = 0; i < 2; ++i) {
+        GifFrameRecipe frame;
+        frame.rect = QRect(0, 0, 1200, 900);
+        for (int k = 0; k < 256; ++k)
+            frame.localPalette.push_back(qRgb((k / 16) * 16, (k % 16) * 16, 0));
+        frame.indices.resize(1200 * 900);
+        for (int y = 0; y < 900; ++y)
+            for (int x = 0; x < 1200; ++x)
+                frame.indices[size_t(y) * 1200 + x] =
+                    static_cast<unsigned char>(((x / 7 + i) % 16) * 16 + (y / 7) % 16);
+        recipe.frames.push_back(frame);
+    }
+    const QString path = dir.filePath("shades.gif");
+    ASSERT_TRUE(writeGif(path, recipe));
+    const auto source = ImageCompressionService::source(path);
+    ASSERT_TRUE(source);
+    const auto result = ImageCompressionService::compress(
+        *source, ImageCompressionSettings(0.75, ImageCompressionMaxDimension::longEdge800), out.path());
+    const auto input = decodedByUs(path);
+    const auto output = decodedByUs(result.outputURL);
+    ASSERT_EQ(input.size(), 2u);
+    ASSERT_EQ(output.size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        const QImage expected = CompressionImageIO::redrawn(input[i], QSize(800, 600), true);
+        double total = 0;
+        int samples = 0;
+        for (int y = 0; y < 600; y += 3)
+            for (int x = 0; x < 800; x += 3) {
+                const QRgb a = output[i].pixel(x, y);
+                const QRgb b = expected.pixel(x, y);
+                total += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b));
+                samples += 2;
+            }
+        EXPECT_LE(total / samples, 10) << "frame " << i; // the mean error of a channel
+    }
 }
