@@ -279,7 +279,7 @@ std::optional<EncodedFrame> encodeRect(const QImage &argb, QRect rect, const std
     };
     auto pixelAt = [&](size_t k) { return pixel(static_cast<int>(k % width), static_cast<int>(k / width)); };
     if (useGlobalTable(global, isClear, anyClear, pixelAt, out)) {
-        showColors(out, global, isClear, shows);
+        out.exactColors = true;
         return out;
     }
 
@@ -301,6 +301,7 @@ std::optional<EncodedFrame> encodeRect(const QImage &argb, QRect rect, const std
         }
     }
     bool mapped = exact;
+    out.exactColors = exact;
     if (exact) {
         for (const quint32 c : palette.colors())
             out.colors.push_back({GifByteType(qRed(c)), GifByteType(qGreen(c)), GifByteType(qBlue(c))});
@@ -384,7 +385,8 @@ std::optional<EncodedFrame> encodeRect(const QImage &argb, QRect rect, const std
         out.colors.push_back({0, 0, 0});
         markClear(out, isClear, static_cast<int>(out.colors.size()) - 1);
     }
-    showColors(out, out.colors, isClear, shows);
+    if (!out.exactColors)
+        showColors(out, out.colors, isClear, shows);
     // Colour maps hold a power of two of entries; the smallest that fits keeps the codes short.
     const int mapEntries = 1 << GifBitSize(std::max<int>(static_cast<int>(out.colors.size()), 2));
     out.colors.resize(mapEntries, GifColorType {0, 0, 0});

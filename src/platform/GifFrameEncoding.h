@@ -23,6 +23,7 @@ struct EncodedFrame {
     int transparentIndex = NO_TRANSPARENT_COLOR;
     int delayCs = 0;
     bool coversCanvas = false;
+    bool exactColors = false; // every visible pixel keeps its own colour
 };
 
 // One pixel value per visible colour: 0 for a transparent pixel, else the colour made opaque.
@@ -39,7 +40,8 @@ std::function<bool(int, int)> transparentIn(const QImage &argb);
 // indices into `global` (the file's table, out.colors left empty) when their colours are all in
 // it; else their exact colours when at most 255 of them (256 without a clear pixel) are used;
 // else the nearest colours of `hint` (indices into `global` when that is the hint); else giflib's
-// median cut. The colour each pixel of the rectangle shows (0 for clear ones) goes to `shows`.
+// median cut. When the colours are not the pixels' own (exactColors false), the colour each pixel
+// of the rectangle shows (0 for clear ones) goes to `shows`.
 std::optional<EncodedFrame> encodeRect(const QImage &argb, QRect rect, const std::function<bool(int, int)> &clear,
                                        const std::vector<QRgb> &hint, std::vector<QRgb> *shows,
                                        const std::vector<GifColorType> &global = {},

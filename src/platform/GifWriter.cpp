@@ -25,7 +25,9 @@ struct Writer::State {
 
     QImage previous;                // the last frame added, normalised
     std::vector<QRgb> previousHint; // its palette hint
-    std::vector<QRgb> shown;        // the canvas once the last frame is drawn
+    // The canvas once the last frame is drawn; empty while that is `previous` itself (every frame
+    // so far drawn in its own colours), so exact animations keep one canvas, not two.
+    std::vector<QRgb> shown;
     std::optional<EncodedFrame> pending;
     bool firstHasTransparency = false;
     std::optional<int> loopCount;
@@ -120,16 +122,19 @@ struct Writer::State {
     {
         const int width = canvas.width();
         const int height = canvas.height();
-        std::vector<char> changed(static_cast<size_t>(width) * height, 0);
+        auto shownAt = [&](int x, int y) {
+            return shown.empty() ? reinterpret_cast<const QRgb *>(previous.constScanLine(y))[x]
+                                 : shown[static_cast<size_t>(y) * width + x];
+        };
+        auto unchanged = [&](int x, int y) {
+            return reinterpret_cast<const QRgb *>(frame.constScanLine(y))[x]
+                    == reinterpret_cast<const QRgb *>(previous.constScanLine(y))[x]
+                && shownAt(x, y) != 0;
+        };
         int left = width, top = height, right = -1, bottom = -1;
         for (int y = 0; y < height; ++y) {
-            const auto *now = reinterpret_cast<const QRgb *>(frame.constScanLine(y));
-            const auto *before = reinterpret_cast<const QRgb *>(previous.constScanLine(y));
-            const QRgb *shownRow = shown.data() + static_cast<size_t>(y) * width;
-            char *flags = changed.data() + static_cast<size_t>(y) * width;
             for (int x = 0; x < width; ++x) {
-                if (now[x] != before[x] || shownRow[x] == 0) {
-                    flags[x] = 1;
+                if (!unchanged(x, y)) {
                     left = std::min(left, x);
                     right = std::max(right, x);
                     top = std::min(top, y);
@@ -143,17 +148,25 @@ struct Writer::State {
         if (2 * qint64(rect.width()) * rect.height() >= qint64(width) * height)
             rect = whole();
         std::vector<QRgb> shows;
-        auto encoded = encodeRect(
-            frame, rect, [&](int x, int y) { return !changed[static_cast<size_t>(y) * width + x]; }, hint, &shows,
-            global);
+        auto encoded = encodeRect(frame, rect, unchanged, hint, &shows, global);
         if (!encoded)
             return std::nullopt;
         encoded->coversCanvas = rect == whole();
+        if (encoded->exactColors && shown.empty())
+            return encoded; // the canvas is the frame, which becomes `previous`
+        if (shown.empty()) {
+            shown.resize(static_cast<size_t>(width) * height);
+            for (int y = 0; y < height; ++y)
+                std::copy_n(reinterpret_cast<const QRgb *>(previous.constScanLine(y)), width,
+                            shown.data() + static_cast<size_t>(y) * width);
+        }
         for (int y = 0; y < rect.height(); ++y) {
+            const auto *row = reinterpret_cast<const QRgb *>(frame.constScanLine(rect.y() + y)) + rect.x();
             for (int x = 0; x < rect.width(); ++x) {
-                const QRgb c = shows[static_cast<size_t>(y) * rect.width() + x];
-                if (c != 0)
-                    shown[static_cast<size_t>(rect.y() + y) * width + rect.x() + x] = c;
+                if (unchanged(rect.x() + x, rect.y() + y))
+                    continue;
+                shown[static_cast<size_t>(rect.y() + y) * width + rect.x() + x] =
+                    encoded->exactColors ? row[x] : shows[static_cast<size_t>(y) * rect.width() + x];
             }
         }
         return encoded;
@@ -220,6 +233,8 @@ bool Writer::addFrame(const QImage &frame, int delayCs, const std::vector<QRgb> 
             d->global = colorMapOf(hint);
         d->shown.clear();
         encoded = encodeRect(argb, d->whole(), transparentIn(argb), hint, &d->shown, d->global);
+        if (encoded && encoded->exactColors)
+            d->shown.clear();
         if (encoded)
             encoded->coversCanvas = true;
         if (encoded && !d->headerWritten) {

@@ -192,6 +192,23 @@ TEST(GifDelta, RichFramesMapToThePaletteAndKeepUnchangedPixels)
         meant.push_back(image);
     }
     expectDecodedAs(path, meant);
+
+    // Exact frames, a rich one, exact again: the rich one's unchanged pixels keep their own colours,
+    // its changed ones their nearest palette colours, and what follows draws over those.
+    const QImage flat = withSquare(canvasOf(qRgb(255, 255, 255)), QRect(0, 0, 60, 90), qRgb(0, 0, 0));
+    QImage rich = flat;
+    for (int y = 10; y < 50; ++y)
+        for (int x = 30; x < 100; ++x)
+            rich.setPixel(x, y, qRgb(x * 2, y * 5, (x * y) % 256));
+    const QImage after = withSquare(rich, QRect(0, 80, 20, 10), qRgb(85, 0, 170));
+    const QString mixedPath = written(dir.filePath("mixed.gif"), {flat, rich, after}, palette);
+    ASSERT_FALSE(mixedPath.isEmpty());
+    QImage richMeant = flat;
+    for (int y = 10; y < 50; ++y)
+        for (int x = 30; x < 100; ++x)
+            if (rich.pixel(x, y) != flat.pixel(x, y))
+                richMeant.setPixel(x, y, nearest(rich.pixel(x, y)));
+    expectDecodedAs(mixedPath, {flat, richMeant, withSquare(richMeant, QRect(0, 80, 20, 10), qRgb(85, 0, 170))});
 }
 
 TEST(GifDeltaCompression, ScaledFramesUseTheGlobalColoursOnlyWhenTheyAreDrawnInThem)
