@@ -228,8 +228,14 @@ QImage normalized(const QImage &frame)
     QImage argb = frame.convertToFormat(QImage::Format_ARGB32);
     if (argb.isNull())
         return argb;
-    if (argb.constBits() == frame.constBits())
-        argb.detach();
+    auto isNormal = [](QRgb pixel) { return pixel == 0 || qAlpha(pixel) == 255; };
+    bool normal = true;
+    for (int y = 0; y < argb.height() && normal; ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
+        normal = std::all_of(row, row + argb.width(), isNormal);
+    }
+    if (normal)
+        return argb; // shares the caller's pixels when they were ARGB32 already
     for (int y = 0; y < argb.height(); ++y) {
         auto *row = reinterpret_cast<QRgb *>(argb.scanLine(y));
         for (int x = 0; x < argb.width(); ++x)
