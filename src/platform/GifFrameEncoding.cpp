@@ -254,13 +254,19 @@ std::vector<GifColorType> colorMapOf(const std::vector<QRgb> &palette)
     return map;
 }
 
-// Whether a pixel of a normalised image is transparent.
-std::function<bool(int, int)> transparentIn(const QImage &argb)
+// One flag per pixel of a normalised image: whether it is transparent.
+std::vector<char> transparentPixels(const QImage &argb)
 {
-    return [&argb](int x, int y) { return reinterpret_cast<const QRgb *>(argb.constScanLine(y))[x] == 0; };
+    std::vector<char> clear(static_cast<size_t>(argb.width()) * argb.height());
+    for (int y = 0; y < argb.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
+        std::transform(row, row + argb.width(), clear.begin() + static_cast<std::ptrdiff_t>(y) * argb.width(),
+                       [](QRgb pixel) { return char(pixel == 0); });
+    }
+    return clear;
 }
 
-std::optional<EncodedFrame> encodeRect(const QImage &argb, QRect rect, const std::function<bool(int, int)> &clear,
+std::optional<EncodedFrame> encodeRect(const QImage &argb, QRect rect, const std::vector<char> &isClear,
                                        const std::vector<QRgb> &hint, std::vector<QRgb> *shows,
                                        const std::vector<GifColorType> &global, bool withTransparentIndex)
 {
@@ -269,16 +275,10 @@ std::optional<EncodedFrame> encodeRect(const QImage &argb, QRect rect, const std
     const int width = rect.width();
     const int height = rect.height();
     const size_t total = static_cast<size_t>(width) * height;
+    if (isClear.size() != total)
+        return std::nullopt;
     out.indices.assign(total, 0);
-    std::vector<char> isClear(total, 0);
-    bool anyClear = withTransparentIndex;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const bool c = clear(rect.x() + x, rect.y() + y);
-            isClear[static_cast<size_t>(y) * width + x] = c;
-            anyClear = anyClear || c;
-        }
-    }
+    const bool anyClear = withTransparentIndex || std::find(isClear.begin(), isClear.end(), 1) != isClear.end();
     const int colorLimit = anyClear ? 255 : 256;
     auto pixel = [&](int x, int y) {
         return reinterpret_cast<const QRgb *>(argb.constScanLine(rect.y() + y))[rect.x() + x];

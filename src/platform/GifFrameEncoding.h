@@ -6,7 +6,6 @@
 
 #include <gif_lib.h>
 
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -32,17 +31,18 @@ QImage normalized(const QImage &frame);
 // A palette as a colour map of a power of two of entries (at least two), padded with black.
 std::vector<GifColorType> colorMapOf(const std::vector<QRgb> &palette);
 
-// Whether a pixel of a normalised image is transparent.
-std::function<bool(int, int)> transparentIn(const QImage &argb);
+// One flag per pixel of a normalised image, row by row: whether it is transparent.
+std::vector<char> transparentPixels(const QImage &argb);
 
-// Encodes the rectangle of a normalised frame. Pixels for which `clear` holds get the transparent
+// Encodes the rectangle of a normalised frame. Pixels flagged in `isClear` (one flag per pixel of
+// the rectangle, row by row) get the transparent
 // index (with `withTransparentIndex`, the frame has one even without such pixels). The others get
 // indices into `global` (the file's table, out.colors left empty) when their colours are all in
 // it; else their exact colours when at most 255 of them (256 without a clear pixel) are used;
 // else the nearest colours of `hint` (indices into `global` when that is the hint); else giflib's
 // median cut. When the colours are not the pixels' own (exactColors false), the colour each pixel
 // of the rectangle shows (0 for clear ones) goes to `shows`.
-std::optional<EncodedFrame> encodeRect(const QImage &argb, QRect rect, const std::function<bool(int, int)> &clear,
+std::optional<EncodedFrame> encodeRect(const QImage &argb, QRect rect, const std::vector<char> &isClear,
                                        const std::vector<QRgb> &hint, std::vector<QRgb> *shows,
                                        const std::vector<GifColorType> &global = {},
                                        bool withTransparentIndex = false);

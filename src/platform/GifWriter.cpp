@@ -79,7 +79,7 @@ struct Writer::State {
         if (pending->coversCanvas && pending->transparentIndex != NO_TRANSPARENT_COLOR)
             return true;
         const int delay = pending->delayCs;
-        pending = encodeRect(previous, whole(), transparentIn(previous), previousHint, nullptr, global, true);
+        pending = encodeRect(previous, whole(), transparentPixels(previous), previousHint, nullptr, global, true);
         if (!pending)
             return false;
         pending->delayCs = delay;
@@ -122,31 +122,35 @@ struct Writer::State {
     {
         const int width = canvas.width();
         const int height = canvas.height();
-        auto shownAt = [&](int x, int y) {
-            return shown.empty() ? reinterpret_cast<const QRgb *>(previous.constScanLine(y))[x]
-                                 : shown[static_cast<size_t>(y) * width + x];
+        // A pixel is unchanged when the frame repeats the previous one there over a drawn pixel.
+        auto unchangedRow = [&](int y, int from, int count, char *flags) {
+            const QRgb *now = reinterpret_cast<const QRgb *>(frame.constScanLine(y)) + from;
+            const QRgb *before = reinterpret_cast<const QRgb *>(previous.constScanLine(y)) + from;
+            const QRgb *drawn = shown.empty() ? before : shown.data() + static_cast<size_t>(y) * width + from;
+            for (int x = 0; x < count; ++x)
+                flags[x] = now[x] == before[x] && drawn[x] != 0;
         };
-        auto unchanged = [&](int x, int y) {
-            return reinterpret_cast<const QRgb *>(frame.constScanLine(y))[x]
-                    == reinterpret_cast<const QRgb *>(previous.constScanLine(y))[x]
-                && shownAt(x, y) != 0;
-        };
+        std::vector<char> row(static_cast<size_t>(width));
         int left = width, top = height, right = -1, bottom = -1;
         for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x) {
-                if (!unchanged(x, y)) {
-                    left = std::min(left, x);
-                    right = std::max(right, x);
-                    top = std::min(top, y);
-                    bottom = std::max(bottom, y);
-                }
-            }
+            unchangedRow(y, 0, width, row.data());
+            const auto first = std::find(row.begin(), row.end(), 0);
+            if (first == row.end())
+                continue;
+            const auto last = std::find(row.rbegin(), row.rend(), 0);
+            left = std::min(left, int(first - row.begin()));
+            right = std::max(right, int(row.rend() - last) - 1);
+            top = std::min(top, y);
+            bottom = y;
         }
         QRect rect = right < 0 ? QRect(0, 0, 1, 1) : QRect(QPoint(left, top), QPoint(right, bottom));
         // A rectangle over half the canvas saves little: the canvas is written whole, the unchanged
         // pixels transparent.
         if (2 * qint64(rect.width()) * rect.height() >= qint64(width) * height)
             rect = whole();
+        std::vector<char> unchanged(static_cast<size_t>(rect.width()) * rect.height());
+        for (int y = 0; y < rect.height(); ++y)
+            unchangedRow(rect.y() + y, rect.x(), rect.width(), unchanged.data() + static_cast<size_t>(y) * rect.width());
         std::vector<QRgb> shows;
         auto encoded = encodeRect(frame, rect, unchanged, hint, &shows, global);
         if (!encoded)
@@ -161,12 +165,12 @@ struct Writer::State {
                             shown.data() + static_cast<size_t>(y) * width);
         }
         for (int y = 0; y < rect.height(); ++y) {
-            const auto *row = reinterpret_cast<const QRgb *>(frame.constScanLine(rect.y() + y)) + rect.x();
+            const auto *pixels = reinterpret_cast<const QRgb *>(frame.constScanLine(rect.y() + y)) + rect.x();
+            QRgb *drawn = shown.data() + static_cast<size_t>(rect.y() + y) * width + rect.x();
             for (int x = 0; x < rect.width(); ++x) {
-                if (unchanged(rect.x() + x, rect.y() + y))
-                    continue;
-                shown[static_cast<size_t>(rect.y() + y) * width + rect.x() + x] =
-                    encoded->exactColors ? row[x] : shows[static_cast<size_t>(y) * rect.width() + x];
+                const size_t k = static_cast<size_t>(y) * rect.width() + x;
+                if (!unchanged[k])
+                    drawn[x] = encoded->exactColors ? pixels[x] : shows[k];
             }
         }
         return encoded;
@@ -232,7 +236,7 @@ bool Writer::addFrame(const QImage &frame, int delayCs, const std::vector<QRgb> 
         if (!d->headerWritten && !hint.empty())
             d->global = colorMapOf(hint);
         d->shown.clear();
-        encoded = encodeRect(argb, d->whole(), transparentIn(argb), hint, &d->shown, d->global);
+        encoded = encodeRect(argb, d->whole(), transparentPixels(argb), hint, &d->shown, d->global);
         if (encoded && encoded->exactColors)
             d->shown.clear();
         if (encoded)
