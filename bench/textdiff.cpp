@@ -1,5 +1,8 @@
 // Speed and memory of the text comparison engine on realistic sizes: a contract-sized character
-// diff, a novel-sized line diff, a 20,000-line pair, the exports, and DOCX import.
+// diff, a novel-sized line diff (also against `git diff --no-index`, on cores 6 and 7 and on all
+// cores), a 20,000-line pair, the exports, and DOCX import.
+//
+//   bench_textdiff [novel]    (novel: stop after the comparison with git)
 #include "textengine/TextComparisonDiff.h"
 #include "textengine/TextComparisonImport.h"
 #include "textengine/TextComparisonRenderer.h"
@@ -15,9 +18,14 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
+
+#include <sched.h>
+#include <unistd.h>
 
 namespace {
 
@@ -79,6 +87,25 @@ double timeMs(F &&f)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
+double medianOf(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Restricts this process (and the peers it starts) to the given cores; an empty list allows all.
+void useCores(const std::vector<int> &cores)
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    const long online = sysconf(_SC_NPROCESSORS_ONLN);
+    for (long k = 0; k < online; ++k) {
+        if (cores.empty() || std::find(cores.begin(), cores.end(), int(k)) != cores.end())
+            CPU_SET(int(k), &set);
+    }
+    sched_setaffinity(0, sizeof(set), &set);
+}
+
 void measureLinePair(const char *label, int lines, int edits)
 {
     auto [original, edited] = linePair(lines, edits, 42);
@@ -95,22 +122,44 @@ void measureLinePair(const char *label, int lines, int edits)
     const long alignedPeak = peakKiB() - before;
     std::printf("%s (%d lines, %d edits): changes %.1f ms (%zu changes, peak +%.1f MB), aligned %.1f ms (peak +%.1f MB)\n",
                 label, lines, edits, changesMs, count, changesPeak / 1024.0, alignedMs, alignedPeak / 1024.0);
+}
 
+// The novel pair against `git diff --no-index` on the same files, each timed as the median of
+// several rounds in the same run (the peer's time includes starting its process).
+void compareWithGit(const char *cores)
+{
+    auto [original, edited] = linePair(8000, 50, 42);
     QTemporaryDir dir;
     QFile a(dir.filePath("a.txt"));
     QFile b(dir.filePath("b.txt"));
-    if (a.open(QIODevice::WriteOnly) && b.open(QIODevice::WriteOnly)) {
-        a.write(original.toUtf8());
-        b.write(edited.toUtf8());
-        a.close();
-        b.close();
-        const double diffMs = timeMs([&] {
-            QProcess diff;
-            diff.start("diff", {a.fileName(), b.fileName()});
-            diff.waitForFinished(60000);
-        });
-        std::printf("  GNU diff on the same files: %.1f ms\n", diffMs);
+    if (!a.open(QIODevice::WriteOnly) || !b.open(QIODevice::WriteOnly))
+        return;
+    a.write(original.toUtf8());
+    b.write(edited.toUtf8());
+    a.close();
+    b.close();
+    const int rounds = 15;
+    std::vector<double> changesMs, bothMs, gitMs;
+    for (int r = 0; r < rounds; ++r) {
+        TextComparisonDiff::clearCache();
+        changesMs.push_back(timeMs([&] { TextComparisonDiff::changes(original, edited); }));
+        TextComparisonDiff::clearCache();
+        bothMs.push_back(timeMs([&] {
+            TextComparisonDiff::changes(original, edited);
+            TextComparisonDisplay::alignedOriginalText(original, edited);
+        }));
+        gitMs.push_back(timeMs([&] {
+            QProcess git;
+            git.setStandardOutputFile(QProcess::nullDevice());
+            git.start("git", {"diff", "--no-index", "--no-color", a.fileName(), b.fileName()});
+            git.waitForFinished(60000);
+        }));
     }
+    const double peer = medianOf(gitMs);
+    std::printf("novel, %s: changes %.1f ms, changes + aligned %.1f ms; git diff --no-index %.1f ms; "
+                "ratios %.2f (goal <= 1.0) and %.2f (goal <= 1.5)\n",
+                cores, medianOf(changesMs), medianOf(bothMs), peer, medianOf(changesMs) / peer,
+                medianOf(bothMs) / peer);
 }
 
 } // namespace
@@ -146,6 +195,12 @@ int main(int argc, char **argv)
 
     measureLinePair("novel", 8000, 50);
     measureLinePair("large pair", 20000, 2000);
+    useCores({6, 7});
+    compareWithGit("cores 6 and 7");
+    useCores({});
+    compareWithGit("all cores");
+    if (argc > 1 && qstrcmp(argv[1], "novel") == 0)
+        return 0;
 
     // Exports of the novel fixture.
     {

@@ -85,6 +85,16 @@ public:
     // (the image below), as long as nothing else uses the overlay until it is done.
     void prepare(QPointF canvasOrigin, const QRect &visible, double dpr);
 
+    // While the zoom changes step after step (the wheel turning): shows the kept picture, drawn at
+    // an earlier zoom, scaled to the current canvas (parts of the canvas it does not cover, after
+    // zooming out, stay without annotations for the moment); the decorations are drawn exactly.
+    // Nothing kept is drawn again, so a step costs little; the next paint() draws exactly again.
+    // False (nothing painted) when there is no picture to scale or the drag layers are in use:
+    // the caller paints as usual.
+    // `canvasSize` is the canvas's size now; the overlay's state may still be that of an earlier one.
+    bool paintScaled(QPainter &painter, QPointF canvasOrigin, QSizeF canvasSize, const QRect &visible,
+                     const QRect &clip);
+
     // One-shot drawing of a whole state into a painter whose origin is the canvas's top-left
     // corner (tests and snapshots).
     static void drawAll(QPainter &painter, const std::vector<MarkupAnnotation> &annotations,

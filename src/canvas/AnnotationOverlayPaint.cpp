@@ -445,6 +445,40 @@ void AnnotationOverlay::paint(QPainter &painter, QPointF canvasOrigin, const QRe
     painter.restore();
 }
 
+bool AnnotationOverlay::paintScaled(QPainter &painter, QPointF canvasOrigin, QSizeF canvasSize, const QRect &visible,
+                                    const QRect &clip)
+{
+    const QRect area = visible.intersected(clip);
+    const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const Placement &kept = m_picture.placement;
+    if (area.isEmpty() || !m_picture.valid || usesLayers() || kept.dpr != dpr || kept.canvasSize.isEmpty()
+        || canvasSize.isEmpty() || m_size.isEmpty())
+        return false;
+    m_lastPaintUsedLayers = false;
+    // Widget point w of the kept picture → origin + (w − keptOrigin) × scale now.
+    const double sx = canvasSize.width() / kept.canvasSize.width();
+    const double sy = canvasSize.height() / kept.canvasSize.height();
+    const QPointF topLeft = canvasOrigin + QPointF((kept.visible.x() - kept.canvasOrigin.x()) * sx,
+                                                   (kept.visible.y() - kept.canvasOrigin.y()) * sy);
+    const QRectF target(topLeft, QSizeF(kept.visible.width() * sx, kept.visible.height() * sy));
+    painter.save();
+    painter.setClipRect(area, Qt::IntersectClip);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, m_picture.image, QRectF(m_picture.image.rect()));
+    // The decorations as they stand in the overlay's canvas, scaled the same way.
+    const double ux = canvasSize.width() / m_size.width();
+    const double uy = canvasSize.height() / m_size.height();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.translate(canvasOrigin);
+    painter.scale(ux, uy);
+    const QRectF clipInCanvas = QRectF(area).translated(-canvasOrigin);
+    drawDecorationsAbove(painter, QRectF(clipInCanvas.x() / ux, clipInCanvas.y() / uy, clipInCanvas.width() / ux,
+                                         clipInCanvas.height() / uy));
+    painter.restore();
+    return true;
+}
+
 bool AnnotationOverlay::needsPreparation(QPointF canvasOrigin, const QRect &visible, double dpr) const
 {
     if (visible.isEmpty())

@@ -25,6 +25,8 @@ constexpr double cornerRadius = 6;
 constexpr int shadowBlur = 18;
 constexpr double shadowOffsetY = 10;
 constexpr int shadowPad = 2 * shadowBlur;
+// How long the wheel must rest before the annotations are drawn exactly at the new zoom.
+constexpr int transientZoomRestMs = 150;
 
 const std::vector<MarkupAnnotation> &noAnnotations()
 {
@@ -79,6 +81,27 @@ CanvasSurface::CanvasSurface(MarkupViewModel *viewModel, QWidget *parent)
 }
 
 CanvasSurface::~CanvasSurface() = default;
+
+void CanvasSurface::beginTransientZoom(double zoom)
+{
+    if (!m_transientZoomRest) {
+        m_transientZoomRest = new QTimer(this);
+        m_transientZoomRest->setSingleShot(true);
+        m_transientZoomRest->setInterval(transientZoomRestMs);
+        connect(m_transientZoomRest, &QTimer::timeout, this, [this] {
+            m_transientZoom.reset();
+            scheduleSync();
+            update();
+        });
+    }
+    m_transientZoom = zoom;
+    m_transientZoomRest->start();
+}
+
+bool CanvasSurface::isTransientZoom() const
+{
+    return m_transientZoom && m_viewModel && m_viewModel->zoom() == *m_transientZoom;
+}
 
 void CanvasSurface::setCanvasPlacement(QSizeF fitSize, QPointF centre)
 {
@@ -252,11 +275,13 @@ QRegion CanvasSurface::flushPendingChanges()
         update();
         Q_EMIT canvasGeometryChanged();
     }
-    const AnnotationOverlayDecorations decorations{
-        m_viewModel->draftAnnotation(),   m_viewModel->selectedAnnotationID(),
-        m_viewModel->selectedAnnotationIDs(), m_viewModel->selectionRect(),
-        m_viewModel->cropRect(),          m_viewModel->editingTextAnnotationID()};
-    const AnnotationOverlay::Damage damage = m_overlay.update(currentAnnotations(), decorations, size);
+    // During a wheel burst the annotations are shown scaled from the kept picture; they are built
+    // again for the new size once the wheel rests (the rest makes this run again).
+    AnnotationOverlay::Damage damage;
+    if (isTransientZoom())
+        damage.everything = true;
+    else
+        damage = m_overlay.update(currentAnnotations(), currentDecorations(), size);
     updatePanels();
 
     QRegion region;
@@ -270,6 +295,13 @@ QRegion CanvasSurface::flushPendingChanges()
     if (!region.isEmpty())
         update(region);
     return region;
+}
+
+AnnotationOverlayDecorations CanvasSurface::currentDecorations() const
+{
+    return {m_viewModel->draftAnnotation(),       m_viewModel->selectedAnnotationID(),
+            m_viewModel->selectedAnnotationIDs(), m_viewModel->selectionRect(),
+            m_viewModel->cropRect(),              m_viewModel->editingTextAnnotationID()};
 }
 
 void CanvasSurface::setControlShadows(std::vector<QRectF> rects)
@@ -297,8 +329,9 @@ void CanvasSurface::paintEvent(QPaintEvent *event)
     // paint. It goes to the worker threads while this one paints the background and the image
     // below, and is shown when both are done.
     const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const bool transient = isTransientZoom();
     std::optional<ParallelWork::Background> overlayWork;
-    if (!area.isEmpty() && m_overlay.needsPreparation(card.topLeft(), visible, dpr))
+    if (!area.isEmpty() && !transient && m_overlay.needsPreparation(card.topLeft(), visible, dpr))
         overlayWork.emplace([this, origin = card.topLeft(), visible, dpr] { m_overlay.prepare(origin, visible, dpr); });
 
     if (m_cardShadow.isNull()) {
@@ -348,7 +381,12 @@ void CanvasSurface::paintEvent(QPaintEvent *event)
     }
     if (overlayWork)
         overlayWork->wait();
-    m_overlay.paint(painter, card.topLeft(), visible, area);
+    if (!transient || !m_overlay.paintScaled(painter, card.topLeft(), card.size(), visible, area)) {
+        // Nothing kept to scale: the annotations are brought to the new size now.
+        if (transient && m_viewModel)
+            m_overlay.update(currentAnnotations(), currentDecorations(), card.size());
+        m_overlay.paint(painter, card.topLeft(), visible, area);
+    }
     painter.restore();
 
     if (needsRoundClip || !card.adjusted(1, 1, -1, -1).contains(QRectF(clip))) {

@@ -10,11 +10,13 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QRegion>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 
 class CanvasFrameSource;
 class CanvasInputWidget;
@@ -82,6 +84,12 @@ public:
     // applied once per event loop pass.
     QRegion flushPendingChanges();
 
+    // A zoom step of the wheel or a pinch to `zoom` follows: until the wheel has rested for a
+    // moment (and while the view model's zoom is that value), the annotations are shown from
+    // their kept picture, scaled; then they are drawn exactly at the new size.
+    void beginTransientZoom(double zoom);
+    bool isTransientZoom() const;
+
 Q_SIGNALS:
     // The canvas moved or changed size: panels place themselves again.
     void canvasGeometryChanged();
@@ -96,6 +104,7 @@ private:
     void layoutInput();
     void updatePanels();
     const std::vector<MarkupAnnotation> &currentAnnotations() const;
+    AnnotationOverlayDecorations currentDecorations() const;
     QRectF canvasRect() const;
 
     QPointer<MarkupViewModel> m_viewModel;
@@ -119,4 +128,6 @@ private:
     std::vector<QRectF> m_controlShadows;
     bool m_syncPending = false;
     QSizeF m_syncedCanvasSize;
+    std::optional<double> m_transientZoom;
+    QTimer *m_transientZoomRest = nullptr;
 };

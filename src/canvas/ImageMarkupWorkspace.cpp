@@ -56,8 +56,11 @@ ImageMarkupWorkspace::ImageMarkupWorkspace(MarkupViewModel *viewModel, QWidget *
     m_viewport = new WorkspaceViewportEventLayer(this);
     m_viewport->zoom = [this] { return m_viewModel ? m_viewModel->zoom() : 1.0; };
     m_viewport->setZoom = [this](double zoom) {
-        if (m_viewModel)
-            m_viewModel->setZoom(zoom);
+        if (!m_viewModel)
+            return;
+        // Wheel and pinch steps come in bursts: the surface scales its kept annotations meanwhile.
+        m_viewModel->setZoom(zoom);
+        m_surface->beginTransientZoom(m_viewModel->zoom());
     };
     m_viewport->panOffset = [this] { return m_panOffset; };
     m_viewport->setPanOffset = [this](QSizeF offset) { setPanOffset(offset); };

@@ -20,8 +20,10 @@ public:
     explicit FrameSource(const QString &path)
     {
         QFile file(path);
-        m_isGif = file.open(QIODevice::ReadOnly) && GifCodec::hasGifSignature(file.read(6));
+        const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(13 + 3 * 256) : QByteArray();
+        m_isGif = GifCodec::hasGifSignature(head);
         if (m_isGif) {
+            m_palette = globalColorTable(head);
             if (auto scanned = GifCodec::scan(path);
                 scanned && !GifCodec::exceedsWorkLimit(*scanned) && m_decoder.open(path)) {
                 m_info = std::move(*scanned);
@@ -38,6 +40,8 @@ public:
     bool hasFirstFrame() const { return !m_firstSize.isEmpty() || !m_first.isNull(); }
     QSize firstFrameSize() const { return m_first.isNull() ? m_firstSize : m_first.size(); }
     const GifCodec::FileInfo &info() const { return m_info; }
+    // The file's global colour table; empty when it has none.
+    const std::vector<QRgb> &palette() const { return m_palette; }
 
     // Frame `index` (the first one is already decoded); a null image when it cannot be decoded.
     // The first frame is handed over rather than kept: it shares the decoder's canvas, and a copy
@@ -57,6 +61,22 @@ private:
     GifCodec::FileInfo m_info;
     QImage m_first;
     QSize m_firstSize;
+    std::vector<QRgb> m_palette;
+
+    static std::vector<QRgb> globalColorTable(const QByteArray &head)
+    {
+        if (head.size() < 13 || !(static_cast<uchar>(head[10]) & 0x80))
+            return {};
+        const int entries = 1 << ((static_cast<uchar>(head[10]) & 7) + 1);
+        if (head.size() < 13 + 3 * entries)
+            return {};
+        std::vector<QRgb> colors;
+        for (int k = 0; k < entries; ++k) {
+            const auto *rgb = reinterpret_cast<const uchar *>(head.constData()) + 13 + 3 * k;
+            colors.push_back(qRgb(rgb[0], rgb[1], rgb[2]));
+        }
+        return colors;
+    }
 };
 
 } // namespace
@@ -114,12 +134,14 @@ ImageCompressionResult compressGIF(const ImageCompressionSource &source, const I
         if (i % step != 0)
             continue;
         const QImage resized = CompressionImageIO::redrawn(frame, target, true);
+        // The file's global colours serve the frame when they are the ones it is drawn in.
+        const bool inPalette = GifCodec::Writer::paletteHolds(frames.palette(), frame);
         frame = QImage(); // the decoder's canvas is not shared while the next frame is drawn
         const int end = std::min(count, i + step);
         int delay = 0;
         for (int k = i; k < end; ++k)
             delay += delays[k];
-        if (!writer.addFrame(resized, std::min(delay, 65535)))
+        if (!writer.addFrame(resized, std::min(delay, 65535), inPalette ? frames.palette() : std::vector<QRgb>()))
             throw ImageCompressionServiceError::cannotFinalize(temporary.path());
         lastFrameSize = resized.size();
         ++written;

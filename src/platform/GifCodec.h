@@ -73,9 +73,11 @@ private:
     std::unique_ptr<State> d;
 };
 
-// Writes a GIF frame by frame. Every frame covers the whole canvas; a frame with at most 255
-// colours (256 without transparency) gets its exact palette, only richer frames are quantized.
-// Pixels with alpha below 128 become the frame's one transparent index.
+// Writes a GIF frame by frame. A frame with at most 255 colours (256 without transparency) gets its
+// exact palette, only richer frames are quantized. Pixels with alpha below 128 become the frame's
+// one transparent index. An opaque frame after the first is written as the rectangle that changed,
+// its unchanged pixels transparent; decoded, every frame shows the pixels it was given (or, when
+// quantized, their palette colours, the unchanged ones keeping those of the frame before).
 class Writer {
 public:
     Writer();
@@ -86,8 +88,13 @@ public:
     // Opens the output (the file must not exist yet) and writes the header; no loop block when
     // loopCount is absent, which keeps the animation play-once.
     bool open(const QString &path, QSize canvas, std::optional<int> loopCount);
-    // Adds one frame of the canvas size; the delay is clamped to 0…65535 centiseconds.
-    bool addFrame(const QImage &frame, int delayCs);
+    // Adds one frame of the canvas size; the delay is clamped to 0…65535 centiseconds. `palette`
+    // (at most 256 colours, such as the source file's global table) is the file's global table when
+    // given with the first frame, and frames with too many colours are mapped to its nearest colours.
+    bool addFrame(const QImage &frame, int delayCs, const std::vector<QRgb> &palette = {});
+    // Whether every visible pixel of the image has a colour of the palette (a frame scaled from it
+    // is then well served by that palette).
+    static bool paletteHolds(const std::vector<QRgb> &palette, const QImage &image);
     // Writes the trailer and closes the file; false when anything could not be written.
     bool finish();
 

@@ -1,66 +1,51 @@
 #include "platform/GifCodec.h"
+#include "platform/GifFrameEncoding.h"
 
 #include <QFile>
 
 #include <gif_lib.h>
 
 #include <algorithm>
-#include <array>
+#include <optional>
 #include <vector>
 
 namespace GifCodec {
 
-namespace {
+using namespace FrameEncoding;
 
-// Maps colours to palette indices while a frame has few enough of them. Open addressing over a
-// fixed table: far faster than a node-based map for the few hundred colours a frame may hold.
-class ExactPalette {
-public:
-    explicit ExactPalette(int limit) : m_limit(limit) { m_keys.fill(0); }
-
-    // The colour's index, adding it when new; -1 once the frame has more colours than the limit.
-    int indexOf(QRgb rgb)
-    {
-        const quint32 key = rgb | 0xFF000000u; // never 0, so 0 marks an empty slot
-        quint32 slot = (key * 2654435761u) >> (32 - kBits);
-        for (;;) {
-            if (m_keys[slot] == key)
-                return m_values[slot];
-            if (m_keys[slot] == 0) {
-                if (static_cast<int>(m_colors.size()) >= m_limit)
-                    return -1;
-                m_keys[slot] = key;
-                m_values[slot] = static_cast<int>(m_colors.size());
-                m_colors.push_back(key);
-                return m_values[slot];
-            }
-            slot = (slot + 1) & (kSize - 1);
-        }
-    }
-
-    const std::vector<quint32> &colors() const { return m_colors; }
-
-private:
-    static constexpr int kBits = 10;
-    static constexpr quint32 kSize = 1u << kBits; // four times the largest palette
-    int m_limit;
-    std::array<quint32, kSize> m_keys;
-    std::array<int, kSize> m_values {};
-    std::vector<quint32> m_colors;
-};
-
-bool isTransparent(QRgb pixel)
-{
-    return qAlpha(pixel) < 128;
-}
-
-} // namespace
-
+// Frames are written one behind: how a frame is disposed of depends on the frame after it. A frame
+// without transparent pixels is drawn over the previous one (left in place) and only its changed
+// rectangle is written, its unchanged pixels transparent. A frame with transparent pixels covers
+// the canvas and the frame before it is cleared, so those pixels show nothing of earlier frames.
 struct Writer::State {
     QFile file;
     GifFileType *gif = nullptr;
     QSize canvas;
     bool failed = false;
+
+    QImage previous;                // the last frame added, normalised
+    std::vector<QRgb> previousHint; // its palette hint
+    // The canvas once the last frame is drawn; empty while that is `previous` itself (every frame
+    // so far drawn in its own colours), so exact animations keep one canvas, not two.
+    std::vector<QRgb> shown;
+    std::optional<EncodedFrame> pending;
+    bool firstHasTransparency = false;
+    std::optional<int> loopCount;
+    bool headerWritten = false;
+    std::vector<GifColorType> global; // the first frame's colours, used by every frame they suffice for
+
+    // The screen descriptor, with the first frame's colour map as the global table, and the loop block.
+    bool writeHeader()
+    {
+        headerWritten = true;
+        ColorMapObject *map = nullptr;
+        if (!global.empty() && !(map = GifMakeMapObject(static_cast<int>(global.size()), global.data())))
+            return false;
+        const bool ok = EGifPutScreenDesc(gif, canvas.width(), canvas.height(), 8, 0, map) != GIF_ERROR
+            && (!loopCount || putLoopBlock(*loopCount));
+        GifFreeMapObject(map);
+        return ok;
+    }
 
     ~State()
     {
@@ -83,6 +68,113 @@ struct Writer::State {
             && EGifPutExtensionBlock(gif, 3, data) == GIF_OK
             && EGifPutExtensionTrailer(gif) == GIF_OK;
     }
+
+    QRect whole() const { return QRect(QPoint(0, 0), canvas); }
+
+    // The previous frame again, as a frame of its own covering the canvas and with a transparent
+    // index: decoders that clear a disposed frame to the background colour unless the frame has
+    // one then clear it to transparent.
+    bool coverPendingCanvas()
+    {
+        if (pending->coversCanvas && pending->transparentIndex != NO_TRANSPARENT_COLOR)
+            return true;
+        const int delay = pending->delayCs;
+        pending = encodeRect(previous, whole(), transparentPixels(previous), previousHint, nullptr, global, true);
+        if (!pending)
+            return false;
+        pending->delayCs = delay;
+        pending->coversCanvas = true;
+        return true;
+    }
+
+    bool writePending(int disposal)
+    {
+        const EncodedFrame &frame = *pending;
+        ColorMapObject *map = nullptr;
+        if (!frame.colors.empty() && !(map = GifMakeMapObject(static_cast<int>(frame.colors.size()), frame.colors.data())))
+            return false;
+        GraphicsControlBlock gcb;
+        gcb.DisposalMode = disposal;
+        gcb.UserInputFlag = false;
+        gcb.DelayTime = frame.delayCs;
+        gcb.TransparentColor = frame.transparentIndex;
+        GifByteType extension[4];
+        const size_t extensionLength = EGifGCBToExtension(&gcb, extension);
+        const QRect r = frame.rect;
+        // giflib forgets (without freeing) the previous frame's colour map when a frame has none.
+        if (!map && gif->Image.ColorMap) {
+            GifFreeMapObject(gif->Image.ColorMap);
+            gif->Image.ColorMap = nullptr;
+        }
+        bool ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(extensionLength), extension) == GIF_OK
+            && EGifPutImageDesc(gif, r.x(), r.y(), r.width(), r.height(), false, map) == GIF_OK;
+        GifFreeMapObject(map);
+        for (int y = 0; ok && y < r.height(); ++y)
+            ok = EGifPutLine(gif, const_cast<GifByteType *>(frame.indices.data()) + static_cast<size_t>(y) * r.width(),
+                             r.width())
+                == GIF_OK;
+        pending.reset();
+        return ok;
+    }
+
+    // Encodes `frame` (normalised) over the canvas the previous frame leaves.
+    std::optional<EncodedFrame> encodeOverPrevious(const QImage &frame, const std::vector<QRgb> &hint)
+    {
+        const int width = canvas.width();
+        const int height = canvas.height();
+        // A pixel is unchanged when the frame repeats the previous one there over a drawn pixel.
+        auto unchangedRow = [&](int y, int from, int count, char *flags) {
+            const QRgb *now = reinterpret_cast<const QRgb *>(frame.constScanLine(y)) + from;
+            const QRgb *before = reinterpret_cast<const QRgb *>(previous.constScanLine(y)) + from;
+            const QRgb *drawn = shown.empty() ? before : shown.data() + static_cast<size_t>(y) * width + from;
+            for (int x = 0; x < count; ++x)
+                flags[x] = now[x] == before[x] && drawn[x] != 0;
+        };
+        std::vector<char> row(static_cast<size_t>(width));
+        int left = width, top = height, right = -1, bottom = -1;
+        for (int y = 0; y < height; ++y) {
+            unchangedRow(y, 0, width, row.data());
+            const auto first = std::find(row.begin(), row.end(), 0);
+            if (first == row.end())
+                continue;
+            const auto last = std::find(row.rbegin(), row.rend(), 0);
+            left = std::min(left, int(first - row.begin()));
+            right = std::max(right, int(row.rend() - last) - 1);
+            top = std::min(top, y);
+            bottom = y;
+        }
+        QRect rect = right < 0 ? QRect(0, 0, 1, 1) : QRect(QPoint(left, top), QPoint(right, bottom));
+        // A rectangle over half the canvas saves little: the canvas is written whole, the unchanged
+        // pixels transparent.
+        if (2 * qint64(rect.width()) * rect.height() >= qint64(width) * height)
+            rect = whole();
+        std::vector<char> unchanged(static_cast<size_t>(rect.width()) * rect.height());
+        for (int y = 0; y < rect.height(); ++y)
+            unchangedRow(rect.y() + y, rect.x(), rect.width(), unchanged.data() + static_cast<size_t>(y) * rect.width());
+        std::vector<QRgb> shows;
+        auto encoded = encodeRect(frame, rect, unchanged, hint, &shows, global);
+        if (!encoded)
+            return std::nullopt;
+        encoded->coversCanvas = rect == whole();
+        if (encoded->exactColors && shown.empty())
+            return encoded; // the canvas is the frame, which becomes `previous`
+        if (shown.empty()) {
+            shown.resize(static_cast<size_t>(width) * height);
+            for (int y = 0; y < height; ++y)
+                std::copy_n(reinterpret_cast<const QRgb *>(previous.constScanLine(y)), width,
+                            shown.data() + static_cast<size_t>(y) * width);
+        }
+        for (int y = 0; y < rect.height(); ++y) {
+            const auto *pixels = reinterpret_cast<const QRgb *>(frame.constScanLine(rect.y() + y)) + rect.x();
+            QRgb *drawn = shown.data() + static_cast<size_t>(rect.y() + y) * width + rect.x();
+            for (int x = 0; x < rect.width(); ++x) {
+                const size_t k = static_cast<size_t>(y) * rect.width() + x;
+                if (!unchanged[k])
+                    drawn[x] = encoded->exactColors ? pixels[x] : shows[k];
+            }
+        }
+        return encoded;
+    }
 };
 
 Writer::Writer() : d(std::make_unique<State>()) {}
@@ -103,133 +195,84 @@ bool Writer::open(const QString &path, QSize canvas, std::optional<int> loopCoun
     if (!d->gif)
         return false;
     EGifSetGifVersion(d->gif, true);
-    if (EGifPutScreenDesc(d->gif, canvas.width(), canvas.height(), 8, 0, nullptr) == GIF_ERROR)
-        return false;
-    return !loopCount || d->putLoopBlock(*loopCount);
+    // The header follows with the first frame, whose colours become the global table.
+    d->loopCount = loopCount;
+    return true;
 }
 
-bool Writer::addFrame(const QImage &frame, int delayCs)
+bool Writer::addFrame(const QImage &frame, int delayCs, const std::vector<QRgb> &palette)
 {
     if (!d->gif || d->failed || frame.size() != d->canvas)
         return false;
-    const QImage argb = frame.convertToFormat(QImage::Format_ARGB32);
-    const int width = argb.width();
-    const int height = argb.height();
-
-    bool hasTransparency = false;
-    for (int y = 0; y < height && !hasTransparency; ++y) {
-        const auto *row = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
-        hasTransparency = std::any_of(row, row + width, isTransparent);
-    }
-    const int colorLimit = hasTransparency ? 255 : 256;
-
-    std::vector<GifByteType> indices(static_cast<size_t>(width) * height);
-    std::vector<GifColorType> colors;
-
-    // First try the exact palette; most frames (and every frame decoded from a GIF without
-    // transparency) fit, and keep their colours untouched.
-    ExactPalette palette(colorLimit);
-    bool exact = true;
-    for (int y = 0; y < height && exact; ++y) {
-        const auto *row = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
-        GifByteType *out = indices.data() + static_cast<size_t>(y) * width;
-        for (int x = 0; x < width; ++x) {
-            if (isTransparent(row[x]))
-                continue;
-            const int index = palette.indexOf(row[x]);
-            if (index < 0) {
-                exact = false;
-                break;
-            }
-            out[x] = static_cast<GifByteType>(index);
-        }
-    }
-    if (exact) {
-        for (const quint32 c : palette.colors())
-            colors.push_back({GifByteType(qRed(c)), GifByteType(qGreen(c)), GifByteType(qBlue(c))});
-    } else {
-        // Quantize the opaque pixels only; the transparent index stays reserved.
-        std::vector<GifByteType> red, green, blue;
-        const size_t total = indices.size();
-        red.reserve(total);
-        green.reserve(total);
-        blue.reserve(total);
-        for (int y = 0; y < height; ++y) {
-            const auto *row = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
-            for (int x = 0; x < width; ++x) {
-                if (isTransparent(row[x]))
-                    continue;
-                red.push_back(GifByteType(qRed(row[x])));
-                green.push_back(GifByteType(qGreen(row[x])));
-                blue.push_back(GifByteType(qBlue(row[x])));
-            }
-        }
-        int mapSize = colorLimit;
-        std::vector<GifByteType> quantized(red.size());
-        std::array<GifColorType, 256> map {};
-        if (GifQuantizeBuffer(static_cast<unsigned>(red.size()), 1, &mapSize, red.data(), green.data(),
-                              blue.data(), quantized.data(), map.data())
-            == GIF_ERROR) {
-            d->failed = true;
-            return false;
-        }
-        colors.assign(map.begin(), map.begin() + std::clamp(mapSize, 1, colorLimit));
-        size_t next = 0;
-        for (int y = 0; y < height; ++y) {
-            const auto *row = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
-            GifByteType *out = indices.data() + static_cast<size_t>(y) * width;
-            for (int x = 0; x < width; ++x)
-                if (!isTransparent(row[x]))
-                    out[x] = quantized[next++];
-        }
-    }
-
-    int transparentIndex = NO_TRANSPARENT_COLOR;
-    if (hasTransparency) {
-        transparentIndex = static_cast<int>(colors.size());
-        colors.push_back({0, 0, 0});
-        for (int y = 0; y < height; ++y) {
-            const auto *row = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
-            GifByteType *out = indices.data() + static_cast<size_t>(y) * width;
-            for (int x = 0; x < width; ++x)
-                if (isTransparent(row[x]))
-                    out[x] = static_cast<GifByteType>(transparentIndex);
-        }
-    }
-
-    // Colour maps hold a power of two of entries; the smallest that fits keeps the codes short.
-    const int mapEntries = 1 << GifBitSize(std::max<int>(static_cast<int>(colors.size()), 2));
-    colors.resize(mapEntries, GifColorType {0, 0, 0});
-    ColorMapObject *map = GifMakeMapObject(mapEntries, colors.data());
-    if (!map) {
+    const QImage argb = normalized(frame);
+    if (argb.isNull()) {
         d->failed = true;
         return false;
     }
+    bool hasTransparency = false;
+    for (int y = 0; y < argb.height() && !hasTransparency; ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
+        hasTransparency = std::find(row, row + argb.width(), 0u) != row + argb.width();
+    }
+    const std::vector<QRgb> hint = palette.size() <= 256 ? palette : std::vector<QRgb>();
 
-    GraphicsControlBlock gcb;
-    // Every frame covers the whole canvas; clearing it before the next frame keeps transparent
-    // areas from showing the previous frame.
-    gcb.DisposalMode = DISPOSE_BACKGROUND;
-    gcb.UserInputFlag = false;
-    gcb.DelayTime = std::clamp(delayCs, 0, 65535);
-    gcb.TransparentColor = transparentIndex;
-    GifByteType extension[4];
-    const size_t extensionLength = EGifGCBToExtension(&gcb, extension);
+    const bool overPrevious = d->pending.has_value() && !hasTransparency;
+    if (d->pending) {
+        const bool ok = (overPrevious || d->coverPendingCanvas())
+            && d->writePending(overPrevious ? DISPOSE_DO_NOT : DISPOSE_BACKGROUND);
+        if (!ok) {
+            d->failed = true;
+            return false;
+        }
+    } else {
+        d->firstHasTransparency = hasTransparency;
+    }
 
-    bool ok = EGifPutExtension(d->gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(extensionLength), extension) == GIF_OK
-        && EGifPutImageDesc(d->gif, 0, 0, width, height, false, map) == GIF_OK;
-    GifFreeMapObject(map);
-    for (int y = 0; ok && y < height; ++y)
-        ok = EGifPutLine(d->gif, indices.data() + static_cast<size_t>(y) * width, width) == GIF_OK;
-    if (!ok)
+    std::optional<EncodedFrame> encoded;
+    if (overPrevious) {
+        encoded = d->encodeOverPrevious(argb, hint);
+    } else {
+        // The first frame's palette, when given, becomes the global table.
+        if (!d->headerWritten && !hint.empty())
+            d->global = colorMapOf(hint);
+        d->shown.clear();
+        encoded = encodeRect(argb, d->whole(), transparentPixels(argb), hint, &d->shown, d->global);
+        if (encoded && encoded->exactColors)
+            d->shown.clear();
+        if (encoded)
+            encoded->coversCanvas = true;
+        if (encoded && !d->headerWritten) {
+            if (d->global.empty()) {
+                d->global = std::move(encoded->colors);
+                encoded->colors.clear();
+            }
+            if (!d->writeHeader()) {
+                d->failed = true;
+                return false;
+            }
+        }
+    }
+    if (!encoded) {
         d->failed = true;
-    return ok;
+        return false;
+    }
+    encoded->delayCs = std::clamp(delayCs, 0, 65535);
+    d->pending = std::move(encoded);
+    d->previous = argb;
+    d->previousHint = hint;
+    return true;
 }
 
 bool Writer::finish()
 {
     if (!d->gif)
         return false;
+    if (!d->headerWritten && !d->writeHeader())
+        d->failed = true;
+    // When the animation starts again, its first frame's transparent pixels show a cleared canvas.
+    if (d->pending && !d->failed
+        && !((!d->firstHasTransparency || d->coverPendingCanvas()) && d->writePending(DISPOSE_BACKGROUND)))
+        d->failed = true;
     const bool closed = EGifCloseFile(d->gif, nullptr) == GIF_OK;
     d->gif = nullptr;
     const bool flushed = d->file.flush();

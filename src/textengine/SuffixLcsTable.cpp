@@ -35,12 +35,21 @@ SuffixLcsTable::SuffixLcsTable(const std::vector<int> &a, const std::vector<int>
         m_every = std::max<std::size_t>(2, std::size_t(std::ceil(std::sqrt(double(m_rows + 1)))));
 
     const std::size_t keptRows = m_rows / m_every + 1;
-    m_stored.assign(keptRows * m_words, ~std::uint64_t(0));
-    std::vector<std::uint64_t> current(m_words, ~std::uint64_t(0));
-    for (std::size_t r = 1; r <= m_rows; ++r) {
-        advanceRow(current.data(), r);
-        if (r % m_every == 0)
-            std::copy(current.begin(), current.end(), m_stored.begin() + std::ptrdiff_t((r / m_every) * m_words));
+    // Left uninitialised: every kept row is written once below (no pass over the whole table).
+    m_stored.reset(new std::uint64_t[keptRows * m_words]);
+    std::fill_n(m_stored.get(), m_words, ~std::uint64_t(0));
+    if (m_every == 1) {
+        for (std::size_t r = 1; r <= m_rows; ++r) {
+            std::copy_n(m_stored.get() + (r - 1) * m_words, m_words, m_stored.get() + r * m_words);
+            advanceRow(m_stored.get() + r * m_words, r);
+        }
+    } else {
+        std::vector<std::uint64_t> current(m_words, ~std::uint64_t(0));
+        for (std::size_t r = 1; r <= m_rows; ++r) {
+            advanceRow(current.data(), r);
+            if (r % m_every == 0)
+                std::copy(current.begin(), current.end(), m_stored.get() + (r / m_every) * m_words);
+        }
     }
     if (m_every > 1)
         m_block.assign((m_every + 1) * m_words, 0);
@@ -76,13 +85,13 @@ void SuffixLcsTable::advanceRow(std::uint64_t *row, std::size_t r) const
 const std::uint64_t *SuffixLcsTable::row(std::size_t r)
 {
     if (m_every == 1)
-        return m_stored.data() + r * m_words;
+        return m_stored.get() + r * m_words;
     if (r % m_every == 0)
-        return m_stored.data() + (r / m_every) * m_words;
+        return m_stored.get() + (r / m_every) * m_words;
     if (m_blockBase == SIZE_MAX || r < m_blockBase || r > m_blockBase + m_every) {
         // Rows r and r - 1 are asked for together, so the block starts at or below r - 1.
         m_blockBase = ((r - 1) / m_every) * m_every;
-        std::copy_n(m_stored.begin() + std::ptrdiff_t((m_blockBase / m_every) * m_words), m_words, m_block.begin());
+        std::copy_n(m_stored.get() + (m_blockBase / m_every) * m_words, m_words, m_block.begin());
         for (std::size_t k = 1; k <= m_every && m_blockBase + k <= m_rows; ++k) {
             std::copy_n(m_block.begin() + std::ptrdiff_t((k - 1) * m_words), m_words,
                         m_block.begin() + std::ptrdiff_t(k * m_words));

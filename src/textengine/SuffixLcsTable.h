@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // The longest-common-subsequence table of two sequences of integer token ids, read as
@@ -40,7 +41,7 @@ private:
     // Positions of each symbol in reversed b, grouped by symbol (compressed rows).
     std::vector<std::uint32_t> m_occurrenceStart;
     std::vector<std::uint32_t> m_occurrences;
-    std::vector<std::uint64_t> m_stored;      // every row, or every k-th row
+    std::unique_ptr<std::uint64_t[]> m_stored; // every row, or every k-th row
     std::vector<std::uint64_t> m_block;       // rows [m_blockBase, m_blockBase + m_every] when checkpointed
     std::size_t m_blockBase = SIZE_MAX;
     mutable std::vector<std::uint64_t> m_mask;

@@ -42,11 +42,32 @@ qsizetype graphemeCountUpTo(const QString &text, qsizetype limit)
 {
     if (text.isEmpty())
         return 0;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    // Whether a cluster ends at a position depends only on the text up to the character that
+    // starts there, so the clusters that end inside a prefix are clusters of the whole text. A
+    // long text is counted on a prefix first instead of classifying all of it.
+    qsizetype prefix = std::min(text.size(), 4 * limit);
+    if (prefix < text.size() && text.at(prefix - 1).isHighSurrogate())
+        ++prefix;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.constData(), prefix);
     qsizetype count = 0;
     qsizetype position = 0;
-    while (count < limit && position < text.size()) {
+    while (count < limit) {
         const qsizetype next = finder.toNextBoundary();
+        if (next <= position || (prefix < text.size() && next >= prefix))
+            break;
+        ++count;
+        position = next;
+        if (next >= text.size())
+            return count;
+    }
+    if (count >= limit || prefix == text.size())
+        return count;
+    // Clusters longer than four code units on average: count over the whole text.
+    QTextBoundaryFinder whole(QTextBoundaryFinder::Grapheme, text);
+    count = 0;
+    position = 0;
+    while (count < limit && position < text.size()) {
+        const qsizetype next = whole.toNextBoundary();
         if (next <= position)
             break;
         ++count;
@@ -118,9 +139,23 @@ std::vector<char> matchedFlags(const std::vector<int> &a, const std::vector<int>
     return matched;
 }
 
+// Whether both texts are in NFD already, so that canonical equivalence is code-unit identity.
+bool bothTriviallyDecomposed(const QString &a, const QString &b)
+{
+    return TokenInterner::isTriviallyDecomposed(a) && TokenInterner::isTriviallyDecomposed(b);
+}
+
+bool equivalent(const QString &a, const QString &b, bool decomposed)
+{
+    return decomposed ? a == b : TextComparisonDiff::canonicallyEqual(a, b);
+}
+
 std::vector<TextComparisonChange> computeChanges(const QString &original, const QString &edited)
 {
-    if (edited.isEmpty() || TextComparisonDiff::canonicallyEqual(original, edited))
+    if (edited.isEmpty())
+        return {};
+    const bool decomposed = bothTriviallyDecomposed(original, edited);
+    if (equivalent(original, edited, decomposed))
         return {};
     const qsizetype limit = TextComparisonDiff::characterModeLimit;
     const bool characterMode = graphemeCountUpTo(original, limit) < limit && graphemeCountUpTo(edited, limit) < limit;
@@ -129,7 +164,7 @@ std::vector<TextComparisonChange> computeChanges(const QString &original, const 
     if (originalSpans.empty())
         return {TextComparisonChange{1, 0, edited.size()}};
 
-    TokenInterner interner;
+    TokenInterner interner(decomposed, qsizetype(originalSpans.size() + editedSpans.size()));
     const std::vector<int> a = internSpans(interner, original, originalSpans);
     const std::vector<int> b = internSpans(interner, edited, editedSpans);
     const std::vector<char> matched = matchedFlags(a, b);
@@ -147,32 +182,49 @@ std::vector<TextComparisonChange> computeChanges(const QString &original, const 
     return result;
 }
 
+// The lines between "\n" separators, the empty ones included ("" gives one empty line).
+std::vector<TokenSpan> separatedLineSpans(const QString &text)
+{
+    std::vector<TokenSpan> spans;
+    qsizetype start = 0;
+    for (qsizetype next = text.indexOf(u'\n'); next >= 0; next = text.indexOf(u'\n', start)) {
+        spans.push_back({start, next});
+        start = next + 1;
+    }
+    spans.push_back({start, text.size()});
+    return spans;
+}
+
 QString computeAlignedOriginal(const QString &originalText, const QString &editedText)
 {
     const QString original = TextComparisonRules::normalizedLineEnds(originalText);
     const QString edited = TextComparisonRules::normalizedLineEnds(editedText);
-    if (TextComparisonDiff::canonicallyEqual(original, edited))
+    const bool decomposed = bothTriviallyDecomposed(original, edited);
+    if (equivalent(original, edited, decomposed))
         return original;
 
-    const QStringList a = original.split(u'\n');
-    const QStringList b = edited.split(u'\n');
-    TokenInterner interner;
-    std::vector<int> ia;
-    std::vector<int> ib;
-    ia.reserve(std::size_t(a.size()));
-    ib.reserve(std::size_t(b.size()));
-    for (const QString &line : a)
-        ia.push_back(interner.id(line));
-    for (const QString &line : b)
-        ib.push_back(interner.id(line));
+    const std::vector<TokenSpan> a = separatedLineSpans(original);
+    const std::vector<TokenSpan> b = separatedLineSpans(edited);
+    TokenInterner interner(decomposed, qsizetype(a.size() + b.size()));
+    const std::vector<int> ia = internSpans(interner, original, a);
+    const std::vector<int> ib = internSpans(interner, edited, b);
 
+    // The rows are joined with "\n": an original line, or an empty row opposite an edited line.
     const std::size_t n = ia.size();
     const std::size_t m = ib.size();
-    QStringList output;
-    output.reserve(qsizetype(n + m));
+    QString output;
+    output.reserve(original.size() + qsizetype(m) + 1);
+    bool firstRow = true;
+    auto row = [&](const TokenSpan *line) {
+        if (!firstRow)
+            output.append(u'\n');
+        firstRow = false;
+        if (line)
+            output.append(QStringView(original).mid(line->start, line->end - line->start));
+    };
     std::size_t prefix = 0;
     while (prefix < n && prefix < m && ia[prefix] == ib[prefix]) {
-        output.append(a.at(qsizetype(prefix)));
+        row(&a[prefix]);
         ++prefix;
     }
     const std::vector<int> restA(ia.begin() + std::ptrdiff_t(prefix), ia.end());
@@ -183,36 +235,36 @@ QString computeAlignedOriginal(const QString &originalText, const QString &edite
     const std::size_t rn = restA.size();
     const std::size_t rm = restB.size();
     while (i < rn) {
-        const QString &line = a.at(qsizetype(prefix + i));
+        const TokenSpan *line = &a[prefix + i];
         if (j < rm && restA[i] == restB[j]) {
-            output.append(line);
+            row(line);
             ++i;
             ++j;
         } else if (j >= rm) {
-            output.append(line);
+            row(line);
             ++i;
-        } else if (b.at(qsizetype(prefix + j)).isEmpty()) {
-            output.append(QString());
+        } else if (b[prefix + j].start == b[prefix + j].end) {
+            row(nullptr);
             ++j;
         } else {
             const auto below = table.value(i + 1, j);
             const auto right = table.value(i, j + 1);
             if (below < right) {
-                output.append(QString());
+                row(nullptr);
                 ++j;
             } else if (below == right) {
-                output.append(line);
+                row(line);
                 ++i;
                 ++j;
             } else {
-                output.append(line);
+                row(line);
                 ++i;
             }
         }
     }
     for (; j < rm; ++j)
-        output.append(QString());
-    return output.join(u'\n');
+        row(nullptr);
+    return output;
 }
 
 struct ResultCache {

@@ -1,15 +1,42 @@
 #include "textengine/TokenInterner.h"
 
+#include <algorithm>
+
+namespace {
+
+// Below U+00C0 nothing decomposes and no combining mark exists; the CJK ideograph blocks,
+// CJK punctuation and the half/full-width forms have no canonical decompositions either.
+// (The CJK compatibility ideographs U+F900–U+FAFF do decompose and are not in these ranges.)
+inline bool decomposesToItself(char16_t u)
+{
+    return u < 0x00C0 || char16_t(u - 0x3000) < 0x40 || char16_t(u - 0x3400) < 0x6C00 || char16_t(u - 0xFF00) < 0xF0;
+}
+
+} // namespace
+
+TokenInterner::TokenInterner(bool allDecomposed, qsizetype expectedTokens)
+    : m_allDecomposed(allDecomposed)
+{
+    m_byCodeUnits.reserve(expectedTokens);
+    if (!allDecomposed)
+        m_byDecomposition.reserve(expectedTokens);
+}
+
 bool TokenInterner::isTriviallyDecomposed(QStringView text)
 {
-    // Below U+00C0 nothing decomposes and no combining mark exists; the CJK ideograph blocks,
-    // CJK punctuation and the half/full-width forms have no canonical decompositions either.
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x00C0 || (u >= 0x3000 && u <= 0x303F) || (u >= 0x3400 && u <= 0x9FFF)
-            || (u >= 0xFF00 && u <= 0xFFEF))
-            continue;
-        return false;
+    // Branch-free over blocks so that long texts are scanned at memory speed.
+    const char16_t *p = text.utf16();
+    qsizetype left = text.size();
+    constexpr qsizetype block = 64;
+    while (left > 0) {
+        const qsizetype count = std::min(left, block);
+        bool ok = true;
+        for (qsizetype k = 0; k < count; ++k)
+            ok &= decomposesToItself(p[k]);
+        if (!ok)
+            return false;
+        p += count;
+        left -= count;
     }
     return true;
 }
@@ -19,6 +46,11 @@ int TokenInterner::id(QStringView token)
     const auto known = m_byCodeUnits.constFind(token);
     if (known != m_byCodeUnits.constEnd())
         return known.value();
+    if (m_allDecomposed) {
+        const int result = m_nextId++;
+        m_byCodeUnits.insert(token, result);
+        return result;
+    }
     QString decomposed = token.toString();
     if (!isTriviallyDecomposed(token))
         decomposed = decomposed.normalized(QString::NormalizationForm_D);

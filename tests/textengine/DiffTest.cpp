@@ -311,3 +311,33 @@ TEST(TextComparisonDiff, LongTextsStayExactThroughTheLineWalk)
     // The cached result is the same object for the same texts.
     EXPECT_EQ(TextComparisonDiff::changes(original, edited), TextComparisonDiff::changes(original, edited));
 }
+
+TEST(TextComparisonDiff, LongTextsKeepTheirModeAndEquivalence)
+{
+    // 1000 characters of six code units each: under the limit, so still compared per character
+    // even though the text is far longer than the limit in code units.
+    const QString cluster = QStringLiteral("e\u0301\u0302\u0303\u0304\u0305");
+    QString original;
+    for (int k = 0; k < 1000; ++k)
+        original += cluster;
+    QString edited = original;
+    edited.replace(6 * 500, 1, u'o');
+    EXPECT_EQ(ranges(TextComparisonDiff::changes(original, edited)), (Ranges{{3000, 3006}}));
+    // 1401 of them: per line, and the only line is changed.
+    EXPECT_EQ(ranges(TextComparisonDiff::changes(original + QString(401, u'x'), edited + QString(401, u'x'))),
+              (Ranges{{0, 6401}}));
+
+    // A text that is all ideographs, whose line is canonically equal to a compatibility ideograph
+    // (U+F900 decomposes to U+8C48): the fast path for decomposed texts must not separate them.
+    QString chinese;
+    for (int k = 0; k < 300; ++k)
+        chinese += QStringLiteral("天地玄黄宇宙洪荒\n");
+    QString compatible = chinese;
+    compatible.replace(9 * 100, 1, QChar(0xF900));
+    chinese.replace(9 * 100, 1, QChar(0x8C48));
+    EXPECT_TRUE(TextComparisonDiff::changes(chinese, compatible).empty());
+    EXPECT_EQ(TextComparisonDisplay::alignedOriginalText(chinese, compatible), chinese);
+    compatible.replace(9 * 200, 1, u'改');
+    EXPECT_EQ(ranges(TextComparisonDiff::changes(chinese, compatible)), (Ranges{{1800, 1809}}));
+    EXPECT_EQ(TextComparisonDisplay::alignedOriginalText(chinese, compatible), naiveAligned(chinese, compatible));
+}
