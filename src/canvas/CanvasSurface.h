@@ -100,7 +100,7 @@ private:
     static void paintShadow(QPainter &painter, const QRectF &card, const QPixmap &shadow, int blur, double offsetY);
 
     QPointer<MarkupViewModel> m_viewModel;
-    QSizeF m_fitSize;
+    QSizeF m_fitSize{0, 0};
     QPointF m_centre;
     std::function<bool()> m_deleteAction;
     QPointer<CanvasFrameSource> m_frameSource;
@@ -119,5 +119,5 @@ private:
     QPixmap m_controlShadow;
     std::vector<QRectF> m_controlShadows;
     bool m_syncPending = false;
-    QSizeF m_syncedCanvasSize;
+    QSizeF m_syncedCanvasSize{0, 0};
 };

@@ -185,7 +185,7 @@ private:
 
     // State.
     WorkspaceMode m_workspaceMode = WorkspaceMode::Launcher;
-    QSizeF m_panOffset;
+    QSizeF m_panOffset{0, 0};
     double m_comparisonFraction = 0.5;
     int m_cancelSignal = 0;
     bool m_isDropTargeted = false;

@@ -96,7 +96,7 @@ QWidget *ContentView::makeHeaderBar()
         connect(button, &QAbstractButton::clicked, this, [this, mode] {
             // Only the mode and the pan: no panel or other default action of the workspace.
             setWorkspaceMode(mode);
-            setPanOffset(QSizeF());
+            setPanOffset(QSizeF(0, 0));
         });
         switcherLayout->addWidget(button);
         m_switcherButtons.emplace_back(mode, button);

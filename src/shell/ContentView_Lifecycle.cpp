@@ -179,7 +179,7 @@ void ContentView::handleEscapeShortcut()
         if (m_hooks.cancelCurrentOperation)
             m_hooks.cancelCurrentOperation(*m_videoFrameViewModel);
     }
-    setPanOffset(QSizeF());
+    setPanOffset(QSizeF(0, 0));
 }
 
 // ---- Quit -------------------------------------------------------------------------------------
@@ -310,7 +310,7 @@ bool ContentView::handleDrop(const QMimeData *mimeData)
 
 void ContentView::handleDroppedFile(const QString &path)
 {
-    setPanOffset(QSizeF());
+    setPanOffset(QSizeF(0, 0));
     switch (ShellRules::routeDrop(ShellRules::DroppedKind::File, ShellRules::isVideoFile(path), m_workspaceMode)) {
     case ShellRules::DropRoute::ImportVideo:
         if (m_hooks.importVideo)
@@ -349,7 +349,7 @@ void ContentView::handleDroppedImageData(const QByteArray &data)
     if (image.isNull() || !m_hooks.importImage)
         return;
     setWorkspaceMode(WorkspaceMode::ImageMarkup);
-    setPanOffset(QSizeF());
+    setPanOffset(QSizeF(0, 0));
     m_hooks.importImage(*m_viewModel, image, QStringLiteral("拖入图片"));
 }
 
@@ -373,7 +373,7 @@ bool ContentView::openProject(const QString &path)
     else if (!m_viewModel->items().empty())
         mode = WorkspaceMode::ImageMarkup;
     setWorkspaceMode(mode);
-    setPanOffset(QSizeF());
+    setPanOffset(QSizeF(0, 0));
     setDropTargeted(false);
     return true;
 }

@@ -223,7 +223,7 @@ QWidget *ContentView::makeImageMarkupEmptyState()
 void ContentView::switchWorkspace(WorkspaceMode mode, bool performDefaultAction)
 {
     setWorkspaceMode(mode);
-    setPanOffset(QSizeF());
+    setPanOffset(QSizeF(0, 0));
     if (performDefaultAction && mode == WorkspaceMode::TextComparison && !m_viewModel->textComparison()
         && m_hooks.presentTextImportPanel)
         m_hooks.presentTextImportPanel();

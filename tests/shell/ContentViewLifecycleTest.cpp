@@ -200,7 +200,7 @@ TEST_F(ShellWindowTest, DropsRouteTheFirstFileOrPictureAfterAQueuedHop)
     EXPECT_TRUE(drop(picture));
     EXPECT_EQ(pictures, (QStringList{"拖入图片 12x9"}));
     EXPECT_EQ(view().workspaceMode(), WorkspaceMode::ImageMarkup);
-    EXPECT_EQ(view().panOffset(), QSizeF());
+    EXPECT_EQ(view().panOffset(), QSizeF(0, 0));
 
     // Undecodable picture bytes: accepted, then nothing happens at all.
     view().setWorkspaceMode(WorkspaceMode::Compression);

@@ -43,13 +43,13 @@ TEST_F(ShellWindowTest, StartsInTheLauncherAndTheSidebarFollowsImageMarkup)
     EXPECT_TRUE(view().sidebarWidget()->isVisible());
     EXPECT_EQ(view().sidebarWidget()->width(), 188);
     EXPECT_EQ(view().workspaceContentWidget()->objectName(), "imageMarkupEmptyState");
-    EXPECT_EQ(view().panOffset(), QSizeF());
+    EXPECT_EQ(view().panOffset(), QSizeF(0, 0));
     EXPECT_EQ(model().zoom(), 2.0);
 
     // The same switcher button again still clears the pan.
     view().setPanOffset(QSizeF(1, 1));
     view().workspaceSwitcherButton(WorkspaceMode::ImageMarkup)->click();
-    EXPECT_EQ(view().panOffset(), QSizeF());
+    EXPECT_EQ(view().panOffset(), QSizeF(0, 0));
 
     view().workspaceSwitcherButton(WorkspaceMode::Compression)->click();
     EXPECT_FALSE(view().sidebarWidget()->isVisible());
@@ -183,7 +183,7 @@ TEST_F(ShellWindowTest, KeysSentThroughTheWindowAreDispatchedByWorkspace)
     view().setPanOffset(QSizeF(3, 3));
     ShellInput::keyClick(handle, Qt::Key_Escape);
     EXPECT_EQ(view().cancelSignal(), 1);
-    EXPECT_EQ(view().panOffset(), QSizeF());
+    EXPECT_EQ(view().panOffset(), QSizeF(0, 0));
     EXPECT_EQ(cancels, 0);
     ShellInput::keyClick(handle, Qt::Key_Escape, Qt::ControlModifier);
     EXPECT_EQ(view().cancelSignal(), 1);

@@ -66,7 +66,7 @@ protected:
         ContentViewOptions options;
         options.useDefaultUpdateURL = false;
         options.dialogs = std::move(fakeDialogs);
-        options.installWorkspaces = false;
+        options.installWorkspaces = withWorkspaces;
         options.quitApplication = [this] { ++quitRequests; };
         window = std::make_unique<MainWindow>(*settings, std::move(options));
     }
@@ -114,4 +114,5 @@ protected:
     std::unique_ptr<MainWindow> window;
     FakeShellDialogs *dialogs = nullptr;
     int quitRequests = 0;
+    bool withWorkspaces = false; // install the real workspaces on the next makeWindow()
 };
