@@ -5,12 +5,16 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QImageReader>
+#include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTreeView>
+
+#include <algorithm>
 
 bool MessageBoxConfirmer::confirm(const ConfirmationRequest &request)
 {
@@ -46,8 +50,36 @@ QString imageNameFilter()
     return QStringLiteral("图片 (%1)").arg(patterns.join(QLatin1Char(' ')));
 }
 
-// Accepting with folders selected would make the standard dialog open them; this one hands the
-// selection back instead.
+// The names in the file name field: each one in double quotes when there are several, else the
+// whole text as one name.
+QStringList typedNames(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    if (!trimmed.contains(QLatin1Char('"')))
+        return trimmed.isEmpty() ? QStringList() : QStringList{trimmed};
+    QStringList names;
+    const QStringList parts = trimmed.split(QLatin1Char('"'));
+    for (qsizetype index = 1; index < parts.size(); index += 2) {
+        if (!parts.at(index).trimmed().isEmpty())
+            names << parts.at(index);
+    }
+    return names;
+}
+
+// A typed name as an absolute path: relative names are taken from the folder shown, "~" is home.
+QString resolvedPath(const QDir &folder, const QString &name)
+{
+    if (name == QLatin1String("~"))
+        return QDir::homePath();
+    if (name.startsWith(QLatin1String("~/")))
+        return QDir::cleanPath(QDir::homePath() + name.mid(1));
+    return QDir::cleanPath(folder.absoluteFilePath(name));
+}
+
+// Accepting hands back what the user chose, folders included, instead of opening folders. The
+// file name field decides when the user typed into it (a folder, a file or several quoted names,
+// relative to the folder shown or absolute); otherwise the rows selected in the list do. Every
+// way of accepting (the button, Enter, a double click on a file) comes through accept().
 class FilesAndFoldersDialog final : public QFileDialog {
 public:
     explicit FilesAndFoldersDialog(QWidget *parent) : QFileDialog(parent)
@@ -63,15 +95,57 @@ public:
         if (auto *buttons = findChild<QDialogButtonBox *>()) {
             if (QPushButton *open = buttons->button(QDialogButtonBox::Open)) {
                 disconnect(open, nullptr, nullptr, nullptr);
-                connect(open, &QPushButton::clicked, this, [this] { takeSelection(); });
+                connect(open, &QPushButton::clicked, this, [this] { accept(); });
             }
         }
+        resize(860, 560);
+        watchSelection();
     }
 
     QStringList chosen;
 
+    void accept() override
+    {
+        QStringList paths = selectedRowPaths();
+        const QStringList typed = typedPaths();
+        // The field echoes the selected files (never folders); anything else was typed.
+        QStringList selectedFiles;
+        for (const QString &path : std::as_const(paths)) {
+            if (!QFileInfo(path).isDir())
+                selectedFiles << path;
+        }
+        if (!typed.isEmpty() && !sameSet(typed, selectedFiles))
+            paths = typed;
+        if (paths.isEmpty())
+            return;
+        for (const QString &path : std::as_const(paths)) {
+            if (!QFileInfo::exists(path)) {
+                QMessageBox::warning(this, windowTitle(),
+                                     QStringLiteral("找不到“%1”。请检查路径是否正确。").arg(QDir::toNativeSeparators(path)));
+                return;
+            }
+        }
+        chosen = paths;
+        done(QDialog::Accepted);
+    }
+
 private:
-    void takeSelection()
+    QLineEdit *nameField() const { return findChild<QLineEdit *>(QStringLiteral("fileNameEdit")); }
+
+    QStringList typedPaths() const
+    {
+        QStringList paths;
+        if (const QLineEdit *field = nameField()) {
+            for (const QString &name : typedNames(field->text())) {
+                const QString path = resolvedPath(directory(), name);
+                if (!paths.contains(path))
+                    paths << path;
+            }
+        }
+        return paths;
+    }
+
+    QStringList selectedRowPaths() const
     {
         QStringList paths;
         for (const char *name : {"listView", "treeView"}) {
@@ -79,17 +153,55 @@ private:
             if (!view || !view->isVisible() || !view->selectionModel())
                 continue;
             for (const QModelIndex &index : view->selectionModel()->selectedRows()) {
-                const QString path = directory().absoluteFilePath(index.data().toString());
-                if (!paths.contains(path))
+                const QString path = QDir::cleanPath(index.data(QFileSystemModel::FilePathRole).toString());
+                if (!path.isEmpty() && !paths.contains(path))
                     paths << path;
             }
         }
-        if (paths.isEmpty())
-            paths = selectedFiles();
-        chosen = paths;
-        if (!chosen.isEmpty())
-            done(QDialog::Accepted);
+        return paths;
     }
+
+    static bool sameSet(QStringList a, QStringList b)
+    {
+        a.sort();
+        b.sort();
+        return a == b;
+    }
+
+    // The accept button keeps its label: the base dialog would rename it "Open" whenever a folder
+    // is typed or selected, but here a folder is imported, not opened.
+    void keepAcceptLabel()
+    {
+        if (auto *buttons = findChild<QDialogButtonBox *>()) {
+            if (QPushButton *open = buttons->button(QDialogButtonBox::Open))
+                open->setText(m_acceptLabel);
+        }
+    }
+
+    // A click that leaves only folders selected empties the field, so an earlier file name there
+    // is not taken for typed text.
+    void watchSelection()
+    {
+        auto *view = findChild<QAbstractItemView *>(QStringLiteral("listView"));
+        if (!view || !view->selectionModel())
+            return;
+        m_acceptLabel = labelText(QFileDialog::Accept);
+        if (QLineEdit *field = nameField())
+            connect(field, &QLineEdit::textChanged, this, [this] { keepAcceptLabel(); });
+        connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+            keepAcceptLabel();
+            QLineEdit *field = nameField();
+            if (!field || field->hasFocus())
+                return;
+            const QStringList rows = selectedRowPaths();
+            if (!rows.isEmpty() && std::all_of(rows.begin(), rows.end(), [](const QString &path) {
+                    return QFileInfo(path).isDir();
+                }))
+                field->clear();
+        });
+    }
+
+    QString m_acceptLabel;
 };
 
 } // namespace
