@@ -7,6 +7,7 @@
 #include "shell/AppUpdateManager.h"
 #include "shell/OpenProjectBridge.h"
 #include "shell/ScreenCapturePermission.h"
+#include "shell/ShellWidgets.h"
 #include "shell/ShellDialogs.h"
 #include "shell/WorkspaceArea.h"
 
@@ -103,9 +104,33 @@ void ContentView::buildBody()
     row->addWidget(m_sidebarDivider);
     row->addWidget(m_workspaceArea, 1);
     m_bodyLayout->addLayout(row, 1);
+    m_bodyLayout->addWidget(makeDivider(Qt::Horizontal, this));
+    m_bodyLayout->addWidget(makeStatusStrip());
 
     rebuildSidebar();
     rebuildWorkspace();
+}
+
+// The status line has a strip of its own along the bottom edge, so the last action's message is
+// readable at every window size whatever the header holds.
+QWidget *ContentView::makeStatusStrip()
+{
+    auto *strip = new QWidget(this);
+    strip->setObjectName(QStringLiteral("statusStrip"));
+    strip->setFixedHeight(26);
+    strip->setAutoFillBackground(true);
+    QPalette palette = strip->palette();
+    palette.setColor(QPalette::Window, AppTheme::paleGray());
+    strip->setPalette(palette);
+    auto *layout = new QHBoxLayout(strip);
+    layout->setContentsMargins(16, 0, 16, 0);
+    m_statusLabel = new ElidedLabel(strip);
+    m_statusLabel->setObjectName(QStringLiteral("statusLine"));
+    m_statusLabel->setText(m_viewModel->statusMessage());
+    layout->addWidget(m_statusLabel, 1);
+    connect(m_viewModel.get(), &MarkupViewModel::statusMessageChanged, m_statusLabel,
+            [this] { m_statusLabel->setText(m_viewModel->statusMessage()); });
+    return strip;
 }
 
 void ContentView::reloadWorkspace()
