@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QImageReader>
 #include <QLineEdit>
 #include <QListView>
@@ -99,6 +100,7 @@ public:
             }
         }
         resize(860, 560);
+        widenColumns();
         watchSelection();
     }
 
@@ -176,6 +178,16 @@ private:
             if (QPushButton *open = buttons->button(QDialogButtonBox::Open))
                 open->setText(m_acceptLabel);
         }
+    }
+
+    // The detail list shows whole type names and dates at the dialog's size.
+    void widenColumns()
+    {
+        auto *tree = findChild<QTreeView *>(QStringLiteral("treeView"));
+        if (!tree || !tree->header())
+            return;
+        for (auto [column, width] : {std::pair{0, 300}, std::pair{1, 80}, std::pair{2, 130}, std::pair{3, 150}})
+            tree->header()->resizeSection(column, width);
     }
 
     // A click that leaves only folders selected empties the field, so an earlier file name there
