@@ -15,8 +15,6 @@
 #include <QStandardPaths>
 #include <QTreeView>
 
-#include <algorithm>
-
 bool MessageBoxConfirmer::confirm(const ConfirmationRequest &request)
 {
     QMessageBox box(m_parent);
@@ -108,16 +106,13 @@ public:
 
     void accept() override
     {
+        // The field holds either the dialog's own echo of the selected files (then the selection,
+        // folders included, is what was chosen) or what the user typed.
         QStringList paths = selectedRowPaths();
-        const QStringList typed = typedPaths();
-        // The field echoes the selected files (never folders); anything else was typed.
-        QStringList selectedFiles;
-        for (const QString &path : std::as_const(paths)) {
-            if (!QFileInfo(path).isDir())
-                selectedFiles << path;
-        }
-        if (!typed.isEmpty() && !sameSet(typed, selectedFiles))
-            paths = typed;
+        const QLineEdit *field = nameField();
+        const QString text = field ? field->text().trimmed() : QString();
+        if (!text.isEmpty() && text != echoOf(paths))
+            paths = typedPaths();
         if (paths.isEmpty())
             return;
         for (const QString &path : std::as_const(paths)) {
@@ -163,11 +158,20 @@ private:
         return paths;
     }
 
-    static bool sameSet(QStringList a, QStringList b)
+    // The base dialog's echo of a selection in the file name field: the files' names (never the
+    // folders'), each in double quotes when there are several.
+    static QString echoOf(const QStringList &rowPaths)
     {
-        a.sort();
-        b.sort();
-        return a == b;
+        QStringList names;
+        for (const QString &path : rowPaths) {
+            if (!QFileInfo(path).isDir())
+                names << QFileInfo(path).fileName();
+        }
+        if (names.size() > 1) {
+            for (QString &name : names)
+                name = QLatin1Char('"') + name + QLatin1Char('"');
+        }
+        return names.join(QLatin1Char(' '));
     }
 
     // The accept button keeps its label: the base dialog would rename it "Open" whenever a folder
@@ -190,8 +194,8 @@ private:
             tree->header()->resizeSection(column, width);
     }
 
-    // A click that leaves only folders selected empties the field, so an earlier file name there
-    // is not taken for typed text.
+    // A click that leaves only folders selected empties the field when it held a click's echo
+    // (or the click came from the list), so an earlier file name there is not taken for typed text.
     void watchSelection()
     {
         auto *view = findChild<QAbstractItemView *>(QStringLiteral("listView"));
@@ -203,17 +207,18 @@ private:
         connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
             keepAcceptLabel();
             QLineEdit *field = nameField();
-            if (!field || field->hasFocus())
+            if (!field)
                 return;
             const QStringList rows = selectedRowPaths();
-            if (!rows.isEmpty() && std::all_of(rows.begin(), rows.end(), [](const QString &path) {
-                    return QFileInfo(path).isDir();
-                }))
+            const QString echo = echoOf(rows);
+            if (!rows.isEmpty() && echo.isEmpty() && (!field->hasFocus() || field->text().trimmed() == m_echo))
                 field->clear();
+            m_echo = echo;
         });
     }
 
     QString m_acceptLabel;
+    QString m_echo;
 };
 
 } // namespace
