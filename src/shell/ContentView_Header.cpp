@@ -163,8 +163,12 @@ void ContentView::rebuildHeaderItems()
 {
     if (!m_headerLayout)
         return;
-    for (auto &[item, widget] : m_headerItems)
-        delete widget;
+    // Deferred: a header item's own signal may have led here.
+    for (auto &[item, widget] : m_headerItems) {
+        m_headerLayout->removeWidget(widget);
+        widget->hide();
+        widget->deleteLater();
+    }
     m_headerItems.clear();
 
     for (auto &[mode, button] : m_switcherButtons)
