@@ -24,7 +24,7 @@
 
 namespace {
 
-bool waitFor(const std::function<bool()> &condition, int timeoutMs = 5000)
+bool waitFor(const std::function<bool()> &condition, int timeoutMs = 30000)
 {
     QElapsedTimer timer;
     timer.start();
