@@ -25,14 +25,20 @@
 
 namespace {
 
+// The widget paints its whole area in one colour, whatever the desktop's scheme.
+void fillBackground(QWidget *widget, const QColor &colour)
+{
+    widget->setAutoFillBackground(true);
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+}
+
 QFrame *makeDivider(Qt::Orientation orientation, QWidget *parent)
 {
     auto *line = new QFrame(parent);
     line->setFrameShape(QFrame::NoFrame);
-    line->setAutoFillBackground(true);
-    QPalette palette = line->palette();
-    palette.setColor(QPalette::Window, AppTheme::lightSlate());
-    line->setPalette(palette);
+    fillBackground(line, AppTheme::lightSlate());
     if (orientation == Qt::Horizontal)
         line->setFixedHeight(1);
     else
@@ -64,10 +70,7 @@ ContentView::ContentView(QSettings &settings, ContentViewOptions options, QWidge
         installWorkspaceHooks(*this);
 
     // The window is drawn light whatever the desktop's scheme.
-    setAutoFillBackground(true);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, AppTheme::background());
-    setPalette(palette);
+    fillBackground(this, AppTheme::background());
 
     buildBody();
     connectLifecycle();
@@ -91,10 +94,7 @@ void ContentView::buildBody()
     m_sidebar = new QWidget(this);
     m_sidebar->setObjectName(QStringLiteral("imageMarkupSidebar"));
     m_sidebar->setFixedWidth(188);
-    m_sidebar->setAutoFillBackground(true);
-    QPalette sidebarPalette = m_sidebar->palette();
-    sidebarPalette.setColor(QPalette::Window, AppTheme::paleGray());
-    m_sidebar->setPalette(sidebarPalette);
+    fillBackground(m_sidebar, AppTheme::paleGray());
     auto *sidebarLayout = new QHBoxLayout(m_sidebar);
     sidebarLayout->setContentsMargins(0, 0, 0, 0);
     sidebarLayout->setSpacing(0);
@@ -118,10 +118,7 @@ QWidget *ContentView::makeStatusStrip()
     auto *strip = new QWidget(this);
     strip->setObjectName(QStringLiteral("statusStrip"));
     strip->setFixedHeight(26);
-    strip->setAutoFillBackground(true);
-    QPalette palette = strip->palette();
-    palette.setColor(QPalette::Window, AppTheme::paleGray());
-    strip->setPalette(palette);
+    fillBackground(strip, AppTheme::paleGray());
     auto *layout = new QHBoxLayout(strip);
     layout->setContentsMargins(16, 0, 16, 0);
     m_statusLabel = new ElidedLabel(strip);

@@ -16,9 +16,7 @@ protected:
     void SetUp() override
     {
         ShellWindowTest::SetUp();
-        withWorkspaces = true;
-        makeWindow();
-        showWindow();
+        showWindowWithWorkspaces();
         QImage picture(1000, 600, QImage::Format_RGB32);
         picture.fill(Qt::white);
         ImageMarkupItem image = item(QStringLiteral("宽图.png"));

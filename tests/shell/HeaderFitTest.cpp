@@ -18,9 +18,7 @@ protected:
     void SetUp() override
     {
         ShellWindowTest::SetUp();
-        withWorkspaces = true;
-        makeWindow();
-        showWindow();
+        showWindowWithWorkspaces();
         addImages(3);
         model().setStatusMessage(QStringLiteral("已保存 3 张图片到桌面：一张名字很长很长的截图文件-20260305-140709.png"));
     }

@@ -71,6 +71,14 @@ protected:
         window = std::make_unique<MainWindow>(*settings, std::move(options));
     }
 
+    // A new window with the real workspaces installed, shown at 1280 × 800.
+    void showWindowWithWorkspaces()
+    {
+        withWorkspaces = true;
+        makeWindow();
+        showWindow();
+    }
+
     void showWindow()
     {
         window->resize(1280, 800);

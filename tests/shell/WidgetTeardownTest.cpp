@@ -9,9 +9,7 @@
 // delete the sender under its feet: the old widgets are hidden at once and deleted afterwards.
 TEST_F(ShellWindowTest, WidgetsReplacedFromTheirOwnSignalsLiveUntilTheEventLoop)
 {
-    withWorkspaces = true;
-    makeWindow();
-    showWindow();
+    showWindowWithWorkspaces();
     addImages(2);
     QPointer<QWidget> launcher = view().workspaceContentWidget();
     ASSERT_TRUE(launcher);
