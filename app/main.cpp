@@ -1,5 +1,6 @@
 #include "model/AppFont.h"
 #include "platform/ImageLimits.h"
+#include "platform/QtTranslation.h"
 #include "shell/MainWindow.h"
 #include "shell/OpenProjectBridge.h"
 
@@ -8,6 +9,8 @@
 #include <QPalette>
 #include <QSettings>
 #include <QStyleFactory>
+
+#include <cstdio>
 
 namespace {
 
@@ -55,16 +58,23 @@ int main(int argc, char **argv)
     QApplication::setPalette(lightPalette());
     QApplication::setFont(AppFont::font(13));
     ImageLimits::configure();
+    // Qt's own dialogs speak the program's language; its own texts are Chinese already.
+    QtTranslation::install(app);
 
     QSettings settings;
     MainWindow window(settings);
 
-    // A second launch hands its files to the running window and ends here.
+    // A second launch hands its project file to the running window and ends here; it says so
+    // when it was given other files, which the window does not take.
     QStringList arguments = QApplication::arguments();
     if (!arguments.isEmpty())
         arguments.removeFirst();
-    if (!window.contentView().openProjectBridge().startInstance(arguments, QDir::currentPath()))
+    if (!window.contentView().openProjectBridge().startInstance(arguments, QDir::currentPath())) {
+        const QString ignored = OpenProjectBridge::notHandedOverMessage(arguments, QDir::currentPath());
+        if (!ignored.isEmpty())
+            std::fprintf(stderr, "%s\n", ignored.toLocal8Bit().constData());
         return 0;
+    }
 
     window.resize(1280, 800);
     window.show();

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build ccache pkg-config
-    qt6-base-dev qt6-svg-dev qt6-image-formats-plugins qt6-l10n-tools libgl-dev
+    qt6-base-dev qt6-svg-dev qt6-image-formats-plugins qt6-l10n-tools qt6-translations-l10n libgl-dev
     libicu-dev
     libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
     libzip-dev libgif-dev liblcms2-dev libjpeg-dev
@@ -45,5 +45,7 @@ fi
 
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# Another package run (a second setup, unattended upgrades) may hold the lock: wait for it.
+apt_wait=(-o DPkg::Lock::Timeout=600)
+"${sudo_cmd[@]}" apt-get "${apt_wait[@]}" update -qq
+"${sudo_cmd[@]}" apt-get "${apt_wait[@]}" install -y -qq --no-install-recommends "${missing[@]}"

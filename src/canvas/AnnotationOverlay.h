@@ -132,7 +132,7 @@ private:
     struct Placement {
         QRect visible;
         QPointF canvasOrigin;
-        QSizeF canvasSize;
+        QSizeF canvasSize{0, 0};
         double dpr = 1;
         bool operator==(const Placement &) const = default;
     };
@@ -161,7 +161,7 @@ private:
     // Whether a paint uses the drag layers (moving annotations drawn live between them).
     bool usesLayers() const { return m_liveRange && m_liveRange->second < int(m_order.size()); }
 
-    QSizeF m_size;
+    QSizeF m_size{0, 0};
     std::vector<QUuid> m_order;
     QHash<QUuid, Entry> m_entries;
     std::optional<Entry> m_draft;

@@ -48,7 +48,7 @@ protected:
 private:
     void leftDown(QMouseEvent *event, int clickCount);
 
-    QSizeF m_canvasSize;
+    QSizeF m_canvasSize{0, 0};
     QPointF m_canvasOrigin;
     std::optional<QPointF> m_leftStart;
 };

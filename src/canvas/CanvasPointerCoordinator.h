@@ -85,7 +85,7 @@ public:
     bool hasDuplicatedForMove() const { return m_hasDuplicatedForMove; }
 
 private:
-    QSizeF size() const { return m_canvasSize ? m_canvasSize() : QSizeF(); }
+    QSizeF size() const { return m_canvasSize ? m_canvasSize() : QSizeF(0, 0); }
     void recordMoveUndoOnce();
     void updateCrop(QPointF point);
     void resetPress();

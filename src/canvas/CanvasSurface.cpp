@@ -5,6 +5,7 @@
 #include "canvas/CanvasInputWidget.h"
 #include "canvas/CanvasPanelMount.h"
 #include "canvas/CanvasPointerCoordinator.h"
+#include "canvas/PanelWidgets.h"
 #include "platform/ParallelWork.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"

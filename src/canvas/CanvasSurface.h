@@ -108,7 +108,7 @@ private:
     QRectF canvasRect() const;
 
     QPointer<MarkupViewModel> m_viewModel;
-    QSizeF m_fitSize;
+    QSizeF m_fitSize{0, 0};
     QPointF m_centre;
     std::function<bool()> m_deleteAction;
     QPointer<CanvasFrameSource> m_frameSource;
@@ -127,7 +127,7 @@ private:
     QPixmap m_controlShadow;
     std::vector<QRectF> m_controlShadows;
     bool m_syncPending = false;
-    QSizeF m_syncedCanvasSize;
+    QSizeF m_syncedCanvasSize{0, 0};
     std::optional<double> m_transientZoom;
     QTimer *m_transientZoomRest = nullptr;
 };

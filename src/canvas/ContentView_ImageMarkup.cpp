@@ -21,6 +21,14 @@ class SaveToDesktopButton final : public FeedbackButton {
 public:
     explicit SaveToDesktopButton(QWidget *parent) : FeedbackButton(QStringLiteral("保存到桌面"), 8, parent) {}
 
+    QSize sizeHint() const override
+    {
+        if (isCompact())
+            return QSize(38, 38);
+        const int content = iconSize().width() + 7 + fontMetrics().horizontalAdvance(text()) + 24;
+        return QSize(std::max(108, content), 38);
+    }
+
 protected:
     void paintContent(QPainter &painter, const QRectF &rect) override
     {
@@ -30,11 +38,13 @@ protected:
         painter.setPen(QPen(AppTheme::green(), 1));
         painter.drawPath(path);
         const QSize iconExtent = iconSize();
-        const double textWidth = QFontMetricsF(font()).horizontalAdvance(text());
-        const double left = rect.center().x() - (iconExtent.width() + 6 + textWidth) / 2;
+        const double textWidth = isCompact() ? 0 : QFontMetricsF(font()).horizontalAdvance(text());
+        const double left = rect.center().x() - (iconExtent.width() + (isCompact() ? 0 : 6) + textWidth) / 2;
         const QRect iconRect(int(std::lround(left)), int(std::lround(rect.center().y() - iconExtent.height() / 2.0)),
                              iconExtent.width(), iconExtent.height());
         icon().paint(&painter, iconRect);
+        if (isCompact())
+            return;
         painter.setFont(font());
         painter.setPen(Qt::white);
         painter.drawText(QRectF(iconRect.right() + 7, rect.top(), textWidth + 2, rect.height()),
@@ -117,7 +127,7 @@ FeedbackButton *ImageMarkupCommands::saveToDesktopButton(QWidget *parent)
     button->setIcon(SymbolIcons::icon(QStringLiteral("square.and.arrow.down"), Qt::white));
     button->setIconSize(QSize(15, 15));
     button->setFont(AppFont::font(12.5, QFont::DemiBold));
-    button->setMinimumSize(108, 38);
+    button->setMinimumHeight(38);
     button->setToolTip(QStringLiteral("把当前图片或左侧选中的图片保存到桌面"));
     button->setAccessibleName(QStringLiteral("保存到桌面"));
     connect(button, &QAbstractButton::clicked, this, [this] { saveSelectedImagesToDesktopAction(); });

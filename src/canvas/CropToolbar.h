@@ -35,7 +35,7 @@ private:
     void refreshRatio();
 
     MarkupViewModel &m_viewModel;
-    QSizeF m_canvasSize;
+    QSizeF m_canvasSize{0, 0};
     std::map<CropAspectRatio, PanelButton *> m_ratioButtons;
     PanelButton *m_cancel = nullptr;
     PanelButton *m_confirm = nullptr;

@@ -141,7 +141,7 @@ void ImageMarkupWorkspace::setMouseButtonAction(std::function<bool(CanvasMouseBu
 
 WorkspaceCanvasGeometry ImageMarkupWorkspace::canvasGeometry() const
 {
-    const QSizeF pixelSize = currentPixelSize(m_viewModel).value_or(QSizeF());
+    const QSizeF pixelSize = currentPixelSize(m_viewModel).value_or(QSizeF(0, 0));
     return WorkspaceGeometry::compute(QSizeF(size()), pixelSize, m_viewModel ? m_viewModel->zoom() : 1.0,
                                       m_panOffset);
 }

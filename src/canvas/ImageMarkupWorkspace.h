@@ -18,9 +18,9 @@ class WorkspaceViewportEventLayer;
 struct WorkspaceCanvasGeometry {
     // The image fitted into the area less a margin of 28 on each side (at least 240 × 240); may be
     // larger than the image.
-    QSizeF fitSize;
+    QSizeF fitSize{0, 0};
     // fitSize × zoom, each side at least 1.
-    QSizeF displayedSize;
+    QSizeF displayedSize{0, 0};
     QPointF centre;
     // In area coordinates; the pan is never clamped, so it may lie partly or wholly outside.
     QRectF canvasRect;

@@ -36,6 +36,6 @@ private:
     std::vector<QImage> m_levels;
     // QPixmap copies of the levels, made when first drawn.
     mutable std::vector<QPixmap> m_pixmaps;
-    QSize m_size;
+    QSize m_size{0, 0};
     qint64 m_sourceKey = 0;
 };

@@ -61,10 +61,17 @@ void boxBlurAlpha(QImage &image, int radius, const QColor &rgb)
     }
 }
 
-QImage shadowImage(QSize size, double cornerRadius, double opacity, double blur, const QColor &color)
+} // namespace
+
+QImage blurredRoundedRect(QSize size, double cornerRadius, const QColor &color, int boxRadius, int margin)
 {
-    const int margin = int(std::ceil(blur * 2));
-    const QString key = QStringLiteral("%1x%2/%3/%4/%5").arg(size.width()).arg(size.height()).arg(cornerRadius).arg(opacity).arg(blur) + color.name();
+    const QString key = QStringLiteral("%1x%2/%3/%4/%5/%6")
+                            .arg(size.width())
+                            .arg(size.height())
+                            .arg(cornerRadius)
+                            .arg(boxRadius)
+                            .arg(margin)
+                            .arg(color.name(QColor::HexArgb));
     static QHash<QString, QImage> cache;
     if (const auto found = cache.constFind(key); found != cache.constEnd())
         return *found;
@@ -75,18 +82,14 @@ QImage shadowImage(QSize size, double cornerRadius, double opacity, double blur,
         painter.setRenderHint(QPainter::Antialiasing);
         QPainterPath path;
         path.addRoundedRect(QRectF(margin, margin, size.width(), size.height()), cornerRadius, cornerRadius);
-        painter.fillPath(path, withAlpha(color, opacity));
+        painter.fillPath(path, color);
     }
-    // A SwiftUI shadow radius is roughly twice the standard deviation; three box passes of
-    // radius r/2 give about that spread.
-    boxBlurAlpha(image, int(std::lround(blur / 2)), color);
+    boxBlurAlpha(image, boxRadius, color);
     if (cache.size() > 64)
         cache.clear();
     cache.insert(key, image);
     return image;
 }
-
-} // namespace
 
 QLabel *label(const QString &text, const QFont &font, const QColor &color, QWidget *parent)
 {
@@ -132,8 +135,11 @@ void paintShadow(QPainter &painter, const QRectF &rect, double cornerRadius, dou
 {
     if (rect.isEmpty() || opacity <= 0)
         return;
-    const QImage image = shadowImage(rect.size().toSize(), cornerRadius, opacity, radius, color);
+    // The shadow radius is the blur's spread, about twice its standard deviation; three rounds of
+    // box passes of radius r/2 give about that spread.
     const int margin = int(std::ceil(radius * 2));
+    const QImage image = blurredRoundedRect(rect.size().toSize(), cornerRadius, withAlpha(color, opacity),
+                                            int(std::lround(radius / 2)), margin);
     painter.drawImage(rect.topLeft() + offset - QPointF(margin, margin), image);
 }
 

@@ -27,8 +27,13 @@ QLabel *label(const QString &text, const QFont &font, const QColor &color, QWidg
 void paintRoundedBox(QPainter &painter, const QRectF &rect, double radius, const QColor &fill,
                      const QColor &border = {}, double borderWidth = -1, bool dashed = false);
 
+// A rounded rectangle of `size` filled with `color` (its alpha included) on a transparent margin
+// of `margin` points on every side, its alpha blurred by three rounds of box passes of
+// `boxRadius` (close to a Gaussian). Made once per set of arguments and kept; GUI thread only.
+QImage blurredRoundedRect(QSize size, double cornerRadius, const QColor &color, int boxRadius, int margin);
+
 // A soft shadow of a rounded rectangle (black at `opacity`, blurred by `radius`, moved by
-// `offset`), painted from a blurred nine-slice cached per (corner, blur, opacity).
+// `offset`), painted from a blurred image cached per size, corner, blur and opacity.
 void paintShadow(QPainter &painter, const QRectF &rect, double cornerRadius, double opacity, double radius,
                  QPointF offset, const QColor &color = Qt::black);
 

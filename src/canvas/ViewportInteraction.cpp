@@ -38,7 +38,7 @@ ScrollEffect scrollEffect(const ScrollDeltas &deltas, Qt::KeyboardModifiers modi
     }
     const double clamped = std::clamp(dominant, -18.0, 18.0);
     const double k = deltas.isPrecise ? 0.012 : 0.075;
-    return {ScrollEffect::Kind::Zoom, QSizeF(), std::exp(clamped * k)};
+    return {ScrollEffect::Kind::Zoom, QSizeF(0, 0), std::exp(clamped * k)};
 }
 
 std::optional<double> magnificationFactor(double magnification)

@@ -54,7 +54,7 @@ struct ImageCompressionSource {
     QString url;          // the file that compression reads (for a cropped source, its crop file)
     QString fileName;     // the name shown to the user
     qint64 originalBytes = 0;
-    QSizeF pixelSize;     // upright size of a still image; the canvas of a GIF
+    QSizeF pixelSize{0, 0}; // upright size of a still image; the canvas of a GIF
     int frameCount = 1;
     bool isGIF = false;
     QImage thumbnail;     // at most 128 pixels on its long edge; not compared
@@ -74,7 +74,7 @@ struct ImageCompressionResult {
     QString outputURL;    // the final file in the destination folder
     qint64 originalBytes = 0;
     qint64 compressedBytes = 0;
-    QSizeF outputPixelSize;
+    QSizeF outputPixelSize{0, 0};
     int originalFrameCount = 1;
     int outputFrameCount = 1;
     bool usedOriginalCopy = false;

@@ -78,7 +78,7 @@ QString copyToFreeOutputName(const QString &fromPath, const QString &sourcePath,
 // What one compression produced: `chosenPath` (the original when it is kept, else the encoded
 // temporary file) copied to a free output name, and the result describing that copy.
 struct DeliveredOutput {
-    QSizeF pixelSize;
+    QSizeF pixelSize{0, 0};
     int originalFrameCount = 1;
     int outputFrameCount = 1;
 };

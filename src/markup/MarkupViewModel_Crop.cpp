@@ -151,7 +151,8 @@ void MarkupViewModel::updateCropRect(QPointF start, QPointF current, QSizeF canv
         return;
     }
     const std::optional<ImageMarkupItem> item = selectedItem();
-    const std::optional<double> ratio = CropAspectRatios::widthToHeight(m_cropAspectRatio, item ? item->pixelSize : QSizeF());
+    const std::optional<double> ratio =
+        CropAspectRatios::widthToHeight(m_cropAspectRatio, item ? item->pixelSize : QSizeF(0, 0));
     setCropRect(storedRect(dragRect(start, current, canvasSize, ratio).intersected(canvasRect(canvasSize))));
     setDraftAnnotation(std::nullopt);
     setSelectionRect(std::nullopt);
@@ -195,7 +196,8 @@ void MarkupViewModel::setCropAspectRatio(CropAspectRatio ratio, std::optional<QS
         } else if (m_cropRect && canvasSize->width() > 0 && canvasSize->height() > 0) {
             const Rect rect = Rect::fromQRectF(*m_cropRect);
             const std::optional<ImageMarkupItem> item = selectedItem();
-            const std::optional<double> forced = CropAspectRatios::widthToHeight(ratio, item ? item->pixelSize : QSizeF());
+            const std::optional<double> forced =
+                CropAspectRatios::widthToHeight(ratio, item ? item->pixelSize : QSizeF(0, 0));
             if (!rect.isEmpty() && forced)
                 setCropRect(storedRect(fittedCropRect(rect, *forced, *canvasSize)));
         }

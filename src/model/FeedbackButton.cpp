@@ -68,9 +68,26 @@ void FeedbackButton::setCornerRadius(qreal radius)
     update();
 }
 
+void FeedbackButton::setCompact(bool compact)
+{
+    if (compact == m_compact)
+        return;
+    m_compact = compact;
+    if (compact) {
+        m_fullToolTip = toolTip();
+        setToolTip(m_fullToolTip.isEmpty() || m_fullToolTip == text() ? text() : text() + QLatin1Char('\n') + m_fullToolTip);
+    } else {
+        setToolTip(m_fullToolTip);
+    }
+    updateGeometry();
+    update();
+}
+
 QSize FeedbackButton::sizeHint() const
 {
     const QFontMetrics metrics(font());
+    if (m_compact && !icon().isNull())
+        return QSize(iconSize().width() + 24, std::max(metrics.height(), iconSize().height()) + 12);
     int width = metrics.horizontalAdvance(text()) + 24;
     int height = metrics.height() + 12;
     if (!icon().isNull()) {
@@ -139,12 +156,13 @@ void FeedbackButton::paintContent(QPainter &painter, const QRectF &rect)
         return;
     }
     const QSize iconExtent = iconSize();
-    const qreal textWidth = text().isEmpty() ? 0 : QFontMetricsF(font()).horizontalAdvance(text()) + 6;
+    const bool titled = !text().isEmpty() && !m_compact;
+    const qreal textWidth = titled ? QFontMetricsF(font()).horizontalAdvance(text()) + 6 : 0;
     const qreal left = rect.center().x() - (iconExtent.width() + textWidth) / 2;
     const QRectF iconRect(left, rect.center().y() - iconExtent.height() / 2.0, iconExtent.width(),
                           iconExtent.height());
     icon().paint(&painter, iconRect.toAlignedRect(), Qt::AlignCenter, isEnabled() ? QIcon::Normal : QIcon::Disabled);
-    if (!text().isEmpty()) {
+    if (titled) {
         const QRectF textRect(iconRect.right() + 6, rect.top(), textWidth, rect.height());
         painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, text());
     }

@@ -24,6 +24,11 @@ public:
     // 0 when released, 1 when fully pressed; in between while the press animates.
     qreal pressProgress() const { return m_pressProgress; }
 
+    // Compact: the icon alone, the title moved into the tooltip; a crowded header turns buttons
+    // compact rather than clip their titles.
+    bool isCompact() const { return m_compact; }
+    void setCompact(bool compact);
+
     QSize sizeHint() const override;
 
 protected:
@@ -35,6 +40,8 @@ private:
     void animateTowards(qreal target);
 
     qreal m_cornerRadius = 8;
+    bool m_compact = false;
+    QString m_fullToolTip;
     qreal m_pressProgress = 0;
     qreal m_targetProgress = 0;
     QVariantAnimation *m_animation = nullptr;

@@ -124,7 +124,7 @@ struct ImageHandle::Data {
     enum class Source { Memory, File, EncodedBytes };
 
     Source source = Source::Memory;
-    QSize size;
+    QSize size{0, 0};
     QImage image;       // Memory
     QByteArray encoded; // EncodedBytes
     // File: where it is and what it held when the handle was made.
@@ -258,7 +258,7 @@ QImage ImageHandle::image() const
 
 QSize ImageHandle::size() const
 {
-    return m_data ? m_data->size : QSize();
+    return m_data ? m_data->size : QSize(0, 0);
 }
 
 bool ImageHandle::isNull() const

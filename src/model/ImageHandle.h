@@ -37,7 +37,7 @@ public:
     // The full picture; a null image when the handle is empty or the picture cannot be made
     // again exactly (its file changed, vanished or no longer decodes).
     QImage image() const;
-    // The picture's size in pixels, known without decoding.
+    // The picture's size in pixels, known without decoding; 0 × 0 for an empty handle.
     QSize size() const;
     bool isNull() const;
     // Whether the picture is decoded on demand rather than held by the handle.

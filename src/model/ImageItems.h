@@ -17,7 +17,7 @@ struct ImageMarkupItem {
     std::optional<QString> sourceURL; // absolute local path of the imported file
     ImageHandle image;
     ImageHandle thumbnail;
-    QSizeF pixelSize;
+    QSizeF pixelSize{0, 0};
     std::vector<MarkupAnnotation> annotations;
     std::optional<QString> savedURL; // the file this image was last exported to
 
@@ -31,7 +31,7 @@ struct ImageMarkupItem {
 // File name, size and annotations of the selected item.
 struct ImageDocumentState {
     QString fileName;
-    QSizeF pixelSize;
+    QSizeF pixelSize{0, 0};
     std::vector<MarkupAnnotation> annotations;
 
     bool operator==(const ImageDocumentState &) const = default;
@@ -42,7 +42,7 @@ struct ImageDocumentState {
 struct ComparisonImageState {
     QString fileName;
     ImageHandle image;
-    QSizeF pixelSize;
+    QSizeF pixelSize{0, 0};
     ImageHandle thumbnail = {};
 
     bool operator==(const ComparisonImageState &other) const

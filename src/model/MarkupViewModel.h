@@ -109,7 +109,8 @@ public:
     const std::optional<MarkupAnnotation> &draftAnnotation() const { return m_draftAnnotation; }
     void setDraftAnnotation(std::optional<MarkupAnnotation> annotation);
     // The rubber-band and crop rectangles in canvas coordinates. Stored as given (origin and size);
-    // geometry that needs CoreGraphics-style edge rules converts them to its own rectangle type.
+    // geometry that relies on the markup edge rules (half-open, standardised sizes) converts them
+    // to Rect.
     const std::optional<QRectF> &selectionRect() const { return m_selectionRect; }
     void setSelectionRect(std::optional<QRectF> rect);
     const std::optional<QRectF> &cropRect() const { return m_cropRect; }

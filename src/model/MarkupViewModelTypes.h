@@ -64,7 +64,7 @@ enum class TextComparisonExportKind { Full, EditedPage };
 struct ImageUndoSnapshot {
     ImageHandle image;
     ImageHandle thumbnail;
-    QSizeF pixelSize;
+    QSizeF pixelSize{0, 0};
     std::vector<MarkupAnnotation> annotations;
     std::optional<QString> sourceURL;
     std::optional<QString> savedURL;

@@ -7,6 +7,7 @@
 #include "shell/AppUpdateManager.h"
 #include "shell/OpenProjectBridge.h"
 #include "shell/ScreenCapturePermission.h"
+#include "shell/ShellWidgets.h"
 #include "shell/ShellDialogs.h"
 #include "shell/WorkspaceArea.h"
 
@@ -24,14 +25,20 @@
 
 namespace {
 
+// The widget paints its whole area in one colour, whatever the desktop's scheme.
+void fillBackground(QWidget *widget, const QColor &colour)
+{
+    widget->setAutoFillBackground(true);
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+}
+
 QFrame *makeDivider(Qt::Orientation orientation, QWidget *parent)
 {
     auto *line = new QFrame(parent);
     line->setFrameShape(QFrame::NoFrame);
-    line->setAutoFillBackground(true);
-    QPalette palette = line->palette();
-    palette.setColor(QPalette::Window, AppTheme::lightSlate());
-    line->setPalette(palette);
+    fillBackground(line, AppTheme::lightSlate());
     if (orientation == Qt::Horizontal)
         line->setFixedHeight(1);
     else
@@ -63,10 +70,7 @@ ContentView::ContentView(QSettings &settings, ContentViewOptions options, QWidge
         installWorkspaceHooks(*this);
 
     // The window is drawn light whatever the desktop's scheme.
-    setAutoFillBackground(true);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, AppTheme::background());
-    setPalette(palette);
+    fillBackground(this, AppTheme::background());
 
     buildBody();
     connectLifecycle();
@@ -90,10 +94,7 @@ void ContentView::buildBody()
     m_sidebar = new QWidget(this);
     m_sidebar->setObjectName(QStringLiteral("imageMarkupSidebar"));
     m_sidebar->setFixedWidth(188);
-    m_sidebar->setAutoFillBackground(true);
-    QPalette sidebarPalette = m_sidebar->palette();
-    sidebarPalette.setColor(QPalette::Window, AppTheme::paleGray());
-    m_sidebar->setPalette(sidebarPalette);
+    fillBackground(m_sidebar, AppTheme::paleGray());
     auto *sidebarLayout = new QHBoxLayout(m_sidebar);
     sidebarLayout->setContentsMargins(0, 0, 0, 0);
     sidebarLayout->setSpacing(0);
@@ -103,9 +104,30 @@ void ContentView::buildBody()
     row->addWidget(m_sidebarDivider);
     row->addWidget(m_workspaceArea, 1);
     m_bodyLayout->addLayout(row, 1);
+    m_bodyLayout->addWidget(makeDivider(Qt::Horizontal, this));
+    m_bodyLayout->addWidget(makeStatusStrip());
 
     rebuildSidebar();
     rebuildWorkspace();
+}
+
+// The status line has a strip of its own along the bottom edge, so the last action's message is
+// readable at every window size whatever the header holds.
+QWidget *ContentView::makeStatusStrip()
+{
+    auto *strip = new QWidget(this);
+    strip->setObjectName(QStringLiteral("statusStrip"));
+    strip->setFixedHeight(26);
+    fillBackground(strip, AppTheme::paleGray());
+    auto *layout = new QHBoxLayout(strip);
+    layout->setContentsMargins(16, 0, 16, 0);
+    m_statusLabel = new ElidedLabel(strip);
+    m_statusLabel->setObjectName(QStringLiteral("statusLine"));
+    m_statusLabel->setText(m_viewModel->statusMessage());
+    layout->addWidget(m_statusLabel, 1);
+    connect(m_viewModel.get(), &MarkupViewModel::statusMessageChanged, m_statusLabel,
+            [this] { m_statusLabel->setText(m_viewModel->statusMessage()); });
+    return strip;
 }
 
 void ContentView::reloadWorkspace()

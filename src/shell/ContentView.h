@@ -109,6 +109,7 @@ public:
     SwitcherButton *workspaceSwitcherButton(WorkspaceMode mode) const;
     ZoomControls *zoomControls() const;
     QString statusLineText() const;
+    QWidget *statusLineWidget() const;
 
     // ---- Lifecycle (ContentView_Lifecycle.cpp) -------------------------------------------------
     bool handleKeyCommand(const QString &name);
@@ -148,6 +149,7 @@ private:
 
     // Body (ContentView.cpp).
     void buildBody();
+    QWidget *makeStatusStrip();
     void terminate();
     // Runs `action` now when no modal dialog is up, else once the last one has closed.
     void runWhenNoModalDialog(std::function<void()> action);

@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QSlider>
+#include <QToolButton>
 
 #include <algorithm>
 
@@ -48,6 +49,35 @@ protected:
             onResize();
     }
 };
+
+// A header button that gives way shows its symbol alone, with its title as tooltip.
+void setHeaderItemCompact(QWidget *widget, bool compact)
+{
+    if (auto *button = qobject_cast<FeedbackButton *>(widget)) {
+        button->setCompact(compact);
+        return;
+    }
+    auto *tool = qobject_cast<QToolButton *>(widget);
+    if (!tool || tool->icon().isNull())
+        return;
+    const char *fullWidth = "kivoraFullMinimumWidth";
+    const char *fullTip = "kivoraFullToolTip";
+    const bool isCompact = tool->toolButtonStyle() == Qt::ToolButtonIconOnly && tool->property(fullWidth).isValid();
+    if (compact == isCompact)
+        return;
+    if (compact) {
+        tool->setProperty(fullWidth, tool->minimumWidth());
+        tool->setProperty(fullTip, tool->toolTip());
+        tool->setToolTip(tool->toolTip().isEmpty() ? tool->text() : tool->text() + QLatin1Char('\n') + tool->toolTip());
+        tool->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        tool->setMinimumWidth(tool->minimumHeight());
+    } else {
+        tool->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        tool->setMinimumWidth(tool->property(fullWidth).toInt());
+        tool->setToolTip(tool->property(fullTip).toString());
+        tool->setProperty(fullWidth, QVariant());
+    }
+}
 
 int switcherMinimumWidth(WorkspaceMode mode) { return mode == WorkspaceMode::Compression ? 66 : 78; }
 
@@ -103,12 +133,8 @@ QWidget *ContentView::makeHeaderBar()
     }
     m_headerLayout->addWidget(switcher);
 
-    m_statusLabel = new ElidedLabel(bar);
-    m_statusLabel->setObjectName(QStringLiteral("statusLine"));
-    m_statusLabel->setText(m_viewModel->statusMessage());
-    m_headerLayout->addWidget(m_statusLabel, 1);
-    connect(m_viewModel.get(), &MarkupViewModel::statusMessageChanged, m_statusLabel,
-            [this] { m_statusLabel->setText(m_viewModel->statusMessage()); });
+    // The flexible gap: the header items stand right of it, next to the order button.
+    m_headerLayout->addStretch(1);
 
     auto *orderButton = new SymbolButton(QStringLiteral("slider.horizontal.3"), 34, 16, AppTheme::secondaryText(), 8, bar);
     orderButton->setObjectName(QStringLiteral("headerToolbarOrderButton"));
@@ -137,8 +163,12 @@ void ContentView::rebuildHeaderItems()
 {
     if (!m_headerLayout)
         return;
-    for (auto &[item, widget] : m_headerItems)
-        delete widget;
+    // Deferred: a header item's own signal may have led here.
+    for (auto &[item, widget] : m_headerItems) {
+        m_headerLayout->removeWidget(widget);
+        widget->hide();
+        widget->deleteLater();
+    }
     m_headerItems.clear();
 
     for (auto &[mode, button] : m_switcherButtons)
@@ -148,7 +178,7 @@ void ContentView::rebuildHeaderItems()
     m_orderButton->setVisible(mode.has_value());
     if (!mode)
         return;
-    // Items go between the status line (the flexible gap) and the order button.
+    // Items go between the flexible gap and the order button.
     int index = m_headerLayout->indexOf(m_orderButton);
     for (HeaderToolbarItem item : visibleHeaderToolbarItems(*mode)) {
         if (!ShellRules::isHeaderItemShown(item, m_workspaceMode))
@@ -167,15 +197,37 @@ void ContentView::rebuildHeaderItems()
 
 void ContentView::fitHeaderToWidth()
 {
-    // When the bar is short of room the status line has already shrunk to nothing (it has no
-    // width of its own); next the zoom slider gives up width, and only then do button titles elide.
+    // When the bar is short of room, parts give way in a fixed order until everything fits: the
+    // zoom slider narrows to its minimum; then the header items, from the right end, show their
+    // symbol alone; then the workspace switcher's buttons, from the right end. A title is never
+    // cut: a button shows it whole or not at all (it is then the button's tooltip).
+    std::vector<QWidget *> yielding;
+    for (auto it = m_headerItems.rbegin(); it != m_headerItems.rend(); ++it)
+        yielding.push_back(it->second);
+    for (auto it = m_switcherButtons.rbegin(); it != m_switcherButtons.rend(); ++it)
+        yielding.push_back(it->second);
+    for (QWidget *widget : yielding)
+        setHeaderItemCompact(widget, false);
     ZoomControls *zoom = zoomControls();
-    if (!zoom)
-        return;
-    const int sliderWidth = zoom->slider()->minimumWidth();
-    const int natural = m_headerLayout->sizeHint().width() - sliderWidth + ZoomControls::preferredSliderWidth;
-    const int deficit = std::max(0, natural - m_header->width());
-    zoom->setSliderWidth(ZoomControls::preferredSliderWidth - deficit);
+    if (zoom)
+        zoom->setSliderWidth(ZoomControls::preferredSliderWidth);
+    if (!m_switcherButtons.empty() && m_switcherButtons.front().second->parentWidget()->layout())
+        m_switcherButtons.front().second->parentWidget()->layout()->invalidate();
+    m_headerLayout->invalidate();
+
+    int deficit = m_headerLayout->sizeHint().width() - m_header->width();
+    if (zoom && deficit > 0) {
+        const int given = std::min(deficit, ZoomControls::preferredSliderWidth - ZoomControls::minimumSliderWidth);
+        zoom->setSliderWidth(ZoomControls::preferredSliderWidth - given);
+        deficit -= given;
+    }
+    for (QWidget *widget : yielding) {
+        if (deficit <= 0)
+            break;
+        const int before = widget->sizeHint().width();
+        setHeaderItemCompact(widget, true);
+        deficit -= before - widget->sizeHint().width();
+    }
 }
 
 QWidget *ContentView::makeHeaderItemView(HeaderToolbarItem item)
@@ -264,6 +316,7 @@ ZoomControls *ContentView::zoomControls() const
 }
 
 QString ContentView::statusLineText() const { return m_statusLabel->text(); }
+QWidget *ContentView::statusLineWidget() const { return m_statusLabel; }
 
 void ContentView::setHeaderToolbarOrderEditorPresented(bool presented)
 {

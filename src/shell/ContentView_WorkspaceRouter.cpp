@@ -28,10 +28,14 @@ WorkspaceArea::WorkspaceArea(ContentView &root, QWidget *parent)
     m_highlight->hide();
 }
 
+// Widgets are taken away with hide() and deleteLater(): the call may come from one of their own
+// signals (a launcher card's click replaces the launcher it sits on).
 void WorkspaceArea::setContent(QWidget *content)
 {
-    if (m_content)
-        delete m_content.data();
+    if (m_content) {
+        m_content->hide();
+        m_content->deleteLater();
+    }
     m_content = content;
     if (content) {
         content->setParent(this);
@@ -138,7 +142,10 @@ void ContentView::rebuildSidebar()
     const bool shown = m_workspaceMode == WorkspaceMode::ImageMarkup;
     QLayout *layout = m_sidebar->layout();
     while (QLayoutItem *item = layout->takeAt(0)) {
-        delete item->widget();
+        if (QWidget *widget = item->widget()) {
+            widget->hide();
+            widget->deleteLater();
+        }
         delete item;
     }
     if (shown && m_hooks.imageMarkupSidebar) {

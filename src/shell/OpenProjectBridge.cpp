@@ -60,12 +60,46 @@ std::optional<QString> OpenProjectBridge::pickProject(const QStringList &args, c
 
 QString OpenProjectBridge::defaultServerName()
 {
+    QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (display.isEmpty())
+        display = qEnvironmentVariable("DISPLAY");
+    return serverNameFor(qEnvironmentVariable("XDG_RUNTIME_DIR"), display, ::getuid());
+}
+
+QString OpenProjectBridge::serverNameFor(const QString &runtimeDir, const QString &display, uint userID)
+{
+    // The display keeps the windows of different sessions apart; it becomes a short file-name part.
+    QString session;
+    for (QChar c : display.left(32)) {
+        const bool plain = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')
+            || c == u'.' || c == u'-';
+        session += plain ? c : QChar(u'_');
+    }
+    const QString suffix = session.isEmpty() ? QString() : QLatin1Char('-') + session;
     // The runtime folder belongs to the user alone; without one, the user id keeps the names of
     // different users apart in the shared temporary folder.
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
-        return QDir(runtime).filePath(QStringLiteral("kivora-instance"));
-    return QStringLiteral("kivora-instance-%1").arg(::getuid());
+    if (!runtimeDir.isEmpty() && QFileInfo(runtimeDir).isDir())
+        return QDir(runtimeDir).filePath(QStringLiteral("kivora-instance") + suffix);
+    return QStringLiteral("kivora-instance-%1").arg(userID) + suffix;
+}
+
+QString OpenProjectBridge::notHandedOverMessage(const QStringList &args, const QString &cwd)
+{
+    const std::optional<QString> project = pickProject(args, cwd);
+    qsizetype ignored = 0;
+    bool projectSeen = false;
+    for (const QString &argument : args) {
+        if (argument.isEmpty())
+            continue;
+        if (project && !projectSeen && absolutePathOf(argument, cwd) == *project) {
+            projectSeen = true;
+            continue;
+        }
+        ++ignored;
+    }
+    if (ignored == 0)
+        return {};
+    return QStringLiteral("Kivora 已在运行：只把项目文件（.kivo）交给已打开的窗口，另外 %1 个文件没有打开。").arg(ignored);
 }
 
 bool OpenProjectBridge::handOverToRunningInstance(const QStringList &args, const QString &cwd,

@@ -33,8 +33,16 @@ public:
     // path, made absolute against cwd. Everything else on the list is ignored, images included.
     static std::optional<QString> pickProject(const QStringList &args, const QString &cwd);
 
-    // The local server name of the current user's running instance.
+    // The local server name of the current user's running instance in this desktop session: a
+    // launch on another display starts its own window rather than handing over to one the user
+    // cannot see there.
     static QString defaultServerName();
+    // The name for a runtime folder (may be empty), a display ("" when none) and a user id.
+    static QString serverNameFor(const QString &runtimeDir, const QString &display, uint userID);
+
+    // What a second launch prints on standard error when it was given files that the running
+    // window does not take (only the first project file is taken); empty when nothing was left out.
+    static QString notHandedOverMessage(const QStringList &args, const QString &cwd);
 
     // Second-launch side: sends the arguments (made absolute against cwd) to the instance that
     // listens under serverName. True when that instance took them; the caller then exits with 0.

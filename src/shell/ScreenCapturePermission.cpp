@@ -7,19 +7,10 @@ const QString ScreenCapturePermission::promptedKey = QStringLiteral("kivo.screen
 const QString ScreenCapturePermission::hintText = QStringLiteral("如需截图标注，请在系统设置中允许屏幕录制权限");
 const QString ScreenCapturePermission::readyText = QStringLiteral("就绪");
 
-QStringList ScreenCapturePermission::settingsAddresses()
-{
-    return {
-        QStringLiteral("x-apple.systempreferences:com.apple.preference.security?Privacy_ScreenCapture"),
-        QStringLiteral("x-apple.systempreferences:com.apple.preference.security?Privacy_ScreenRecording"),
-        QStringLiteral("x-apple.systempreferences:com.apple.Settings.PrivacySecurity.extension?Privacy_ScreenCapture"),
-    };
-}
+// The desktops this program runs on have no settings page for a screen-capture permission.
+QStringList ScreenCapturePermission::settingsAddresses() { return {}; }
 
-QString ScreenCapturePermission::fallbackSettingsAddress()
-{
-    return QStringLiteral("x-apple.systempreferences:com.apple.preference.security");
-}
+QString ScreenCapturePermission::fallbackSettingsAddress() { return {}; }
 
 ScreenCapturePermission::ScreenCapturePermission(std::unique_ptr<ScreenCaptureAccess> access, QSettings &settings,
                                                  std::function<QString()> statusMessage,
@@ -67,5 +58,6 @@ void ScreenCapturePermission::openSettings()
         if (url.isValid() && m_access->openUrl(url))
             return;
     }
-    m_access->openUrl(QUrl(fallbackSettingsAddress()));
+    if (const QString fallback = fallbackSettingsAddress(); !fallback.isEmpty())
+        m_access->openUrl(QUrl(fallback));
 }

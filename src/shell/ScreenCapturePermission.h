@@ -23,7 +23,8 @@ public:
     static const QString hintText;
     static const QString readyText;
 
-    // The settings pages for screen capture, tried in order, then the general privacy page.
+    // The settings pages for screen capture, tried in order, then a general page. Empty where the
+    // desktop has no such page (as on every desktop this program runs on): nothing is opened.
     static QStringList settingsAddresses();
     static QString fallbackSettingsAddress();
 
@@ -40,7 +41,7 @@ public:
     // only the hint, gives way to the ready text.
     void refresh();
 
-    // Opens the first settings address that opens, else the fallback.
+    // Opens the first settings address that opens, else the fallback, if there is one.
     void openSettings();
 
     bool isGranted() const { return m_granted; }

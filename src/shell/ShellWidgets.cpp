@@ -67,7 +67,7 @@ void ElidedLabel::setColor(const QColor &color)
     update();
 }
 
-// No width of its own: the label lives on the space the other header items leave over.
+// No width of its own: the label takes the width its row gives it.
 QSize ElidedLabel::sizeHint() const { return QSize(0, fontMetrics().height()); }
 QSize ElidedLabel::minimumSizeHint() const { return QSize(0, fontMetrics().height()); }
 
@@ -76,7 +76,7 @@ void ElidedLabel::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.setFont(font());
     painter.setPen(m_color);
-    const QString shown = fontMetrics().elidedText(m_text, Qt::ElideRight, width());
+    const QString shown = fontMetrics().elidedText(m_text, Qt::ElideMiddle, width());
     painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter, shown);
 }
 
@@ -110,6 +110,8 @@ void ActionButton::setColors(const QColor &foreground, const QColor &background,
 
 QSize ActionButton::sizeHint() const
 {
+    if (isCompact())
+        return QSize(38, 38);
     const int content = actionSymbolSize + actionGap + fontMetrics().horizontalAdvance(text()) + 2 * actionPadding;
     return QSize(std::max(86, content), 38);
 }
@@ -121,7 +123,7 @@ void ActionButton::paintContent(QPainter &painter, const QRectF &rect)
     ShellPainting::roundedPanel(painter, rect, cornerRadius(), m_background, m_border);
     const QFontMetrics metrics(font());
     const int room = int(rect.width()) - 2 * actionPadding - actionSymbolSize - actionGap;
-    const QString title = room >= metrics.horizontalAdvance(QStringLiteral("…")) * 2
+    const QString title = !isCompact() && room >= metrics.horizontalAdvance(QStringLiteral("…")) * 2
                               ? metrics.elidedText(text(), Qt::ElideRight, room)
                               : QString();
     const qreal titleWidth = title.isEmpty() ? 0 : metrics.horizontalAdvance(title) + actionGap;
@@ -187,6 +189,8 @@ void SwitcherButton::setSelected(bool selected)
 
 QSize SwitcherButton::sizeHint() const
 {
+    if (isCompact())
+        return QSize(switcherSymbolSize + 20, 32);
     const int content = switcherSymbolSize + 4 + fontMetrics().horizontalAdvance(text()) + 12;
     return QSize(std::max(m_minimumWidth, content), 32);
 }
@@ -198,10 +202,12 @@ void SwitcherButton::paintContent(QPainter &painter, const QRectF &rect)
     const QColor foreground = m_selected ? QColor(Qt::white) : AppTheme::darkSlate();
     if (m_selected)
         ShellPainting::roundedPanel(painter, rect, cornerRadius(), AppTheme::navy(), QColor());
-    const qreal titleWidth = fontMetrics().horizontalAdvance(text());
-    const qreal left = rect.center().x() - (switcherSymbolSize + 4 + titleWidth) / 2;
+    const qreal titleWidth = isCompact() ? 0 : fontMetrics().horizontalAdvance(text());
+    const qreal left = rect.center().x() - (switcherSymbolSize + (isCompact() ? 0 : 4) + titleWidth) / 2;
     ShellPainting::symbol(painter, m_symbolName, foreground, QRectF(left, rect.top(), switcherSymbolSize, rect.height()),
                           switcherSymbolSize);
+    if (isCompact())
+        return;
     painter.setFont(font());
     painter.setPen(foreground);
     painter.drawText(QRectF(left + switcherSymbolSize + 4, rect.top(), titleWidth + 1, rect.height()),

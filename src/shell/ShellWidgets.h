@@ -15,7 +15,8 @@ class QTimer;
 // The small painted controls of the window frame: header buttons, launcher cards, the status line,
 // the zoom cluster, the update button and the drop highlight.
 
-// One line of text that takes whatever width is left, down to nothing, and elides the rest.
+// One line of text that takes whatever width is left and elides the middle of what does not fit;
+// the full text is its tooltip.
 class ElidedLabel : public QWidget
 {
     Q_OBJECT
@@ -37,8 +38,8 @@ private:
 };
 
 // The text-and-symbol button of the header and the empty states: symbol and title at 12.5 px
-// semibold, at least 86 × 38, on a rounded filled and outlined shape. When the header is short of
-// room the title elides, down to the symbol alone.
+// semibold, at least 86 × 38, on a rounded filled and outlined shape; compact, the symbol alone in
+// 38 × 38. Squeezed below its size the title elides.
 class ActionButton : public FeedbackButton
 {
     Q_OBJECT

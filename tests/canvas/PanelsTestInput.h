@@ -23,7 +23,7 @@ inline void pump(int milliseconds = 0)
 }
 
 // Runs the event loop until the condition holds or the time is up; returns the condition.
-inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 2000)
+inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 30000)
 {
     QElapsedTimer timer;
     timer.start();

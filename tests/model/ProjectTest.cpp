@@ -6,6 +6,7 @@
 #include "support/TestSupport.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -78,14 +79,6 @@ MarkupProjectDocument readDocument(const QString &path)
                                                                  : MarkupProjectDocument();
 }
 
-// Runs the event loop for `ms` milliseconds.
-void spin(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 ImageMarkupItem listItem(const QString &name)
 {
     ImageMarkupItem item;
@@ -103,6 +96,22 @@ protected:
     MarkupViewModel model{settings};
 
     QString path(const QString &name) const { return dir.filePath(name); }
+
+    // Lets the pending autosave run now instead of after its 500 ms on the clock: the wait is
+    // shortened to nothing, the event loop turned until it fired, and the wait put back.
+    void fireAutosave()
+    {
+        QTimer *timer = model.autosaveTimer();
+        ASSERT_TRUE(timer->isActive());
+        const int wait = timer->interval();
+        timer->setInterval(0);
+        QElapsedTimer bound;
+        bound.start();
+        while (timer->isActive() && bound.elapsed() < 30000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        timer->setInterval(wait);
+        ASSERT_FALSE(timer->isActive());
+    }
 
     // A file with two images (the second with a legacy number in its label), a legacy single
     // pair and a text comparison with "\r\n" line ends and unsorted markups.
@@ -317,35 +326,44 @@ TEST_F(Project, AutosaveWaitsForTheLastEditOfABurst)
     ASSERT_TRUE(model.openProject(opened));
     const QString target = path(QStringLiteral("x.json.kivo"));
 
+    // A burst of edits: every request starts the 500 ms wait again, so only the last one writes.
+    QTimer *timer = model.autosaveTimer();
     model.setTextComparison(textState(QStringLiteral("一")));
     model.scheduleProjectAutosave();
-    spin(300);
+    ASSERT_TRUE(timer->isActive());
+    EXPECT_TRUE(timer->isSingleShot());
+    EXPECT_EQ(timer->interval(), 500);
+    // Part of the wait passes (a bounded spin), then the next edit starts it again from the full
+    // 500 ms; only a stall of over 200 ms between two statements could upset the comparison.
+    QElapsedTimer bound;
+    bound.start();
+    while (timer->isActive() && timer->remainingTime() > 300 && bound.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    ASSERT_TRUE(timer->isActive());
     model.setTextComparison(textState(QStringLiteral("二")));
     model.scheduleProjectAutosave();
-    QElapsedTimer sinceLastEdit;
-    sinceLastEdit.start();
-    while (!QFile::exists(target) && sinceLastEdit.elapsed() < 3000)
-        spin(10);
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_GT(timer->remainingTime(), 300) << "the wait was not restarted";
+    EXPECT_FALSE(QFile::exists(target));
+    fireAutosave();
     ASSERT_TRUE(QFile::exists(target));
-    // Had the first request survived, the file would have appeared 0.2 s after the second.
-    EXPECT_GE(sinceLastEdit.elapsed(), 450);
     EXPECT_EQ(readDocument(target).textComparison->editedText, QStringLiteral("二"));
     EXPECT_EQ(model.projectURL(), opened);
-    ASSERT_TRUE(QFile::remove(target));
-    spin(700);
-    EXPECT_FALSE(QFile::exists(target)) << "a second write";
+    // Nothing else is pending: no second write follows.
+    EXPECT_FALSE(timer->isActive());
 
     // A save drops the pending autosave: only the save writes.
+    ASSERT_TRUE(QFile::remove(target));
     model.scheduleProjectAutosave();
     ASSERT_TRUE(model.saveProject(path(QStringLiteral("other"))));
-    spin(700);
+    EXPECT_FALSE(timer->isActive());
     EXPECT_FALSE(QFile::exists(target));
 
     // A failing autosave reports itself.
     QFile::remove(path(QStringLiteral("other.kivo")));
     ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("other.kivo")))); // a folder where the file goes
     model.scheduleProjectAutosave();
-    spin(700);
+    fireAutosave();
     EXPECT_EQ(model.errorMessage(), QStringLiteral("无法写入文件：other.kivo"));
 }
 
@@ -384,9 +402,6 @@ TEST_F(Project, ATextEditInAnOpenProjectIsAutosaved)
     ASSERT_TRUE(model.openProject(opened));
     model.updateEditedComparisonText(QStringLiteral("改过的原文"));
     EXPECT_TRUE(model.autosaveTimer()->isActive());
-    QElapsedTimer waited;
-    waited.start();
-    while (readDocument(opened).textComparison->editedText != QStringLiteral("改过的原文") && waited.elapsed() < 3000)
-        spin(20);
+    fireAutosave();
     EXPECT_EQ(readDocument(opened).textComparison->editedText, QStringLiteral("改过的原文"));
 }

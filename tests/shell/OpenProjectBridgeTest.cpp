@@ -177,6 +177,39 @@ TEST(OpenProjectBridge, StaleSocketOfACrashedInstanceIsReplaced)
     EXPECT_EQ(running.pendingProjectURL(), QStringLiteral("/a.kivo"));
 }
 
+TEST(OpenProjectBridge, ServerNameIsPerUserAndPerDisplay)
+{
+    QTemporaryDir runtime;
+    ASSERT_TRUE(runtime.isValid());
+    using Bridge = OpenProjectBridge;
+    const QString first = Bridge::serverNameFor(runtime.path(), QStringLiteral(":0"), 1000);
+    EXPECT_TRUE(first.startsWith(runtime.path() + QLatin1Char('/')));
+    EXPECT_EQ(first, Bridge::serverNameFor(runtime.path(), QStringLiteral(":0"), 1000));
+    EXPECT_NE(first, Bridge::serverNameFor(runtime.path(), QStringLiteral(":1"), 1000));
+    EXPECT_NE(first, Bridge::serverNameFor(runtime.path(), QStringLiteral("wayland-0"), 1000));
+    // A display name never adds a folder level or an odd character to the socket's file name.
+    const QString odd = Bridge::serverNameFor(runtime.path(), QStringLiteral("host/../x:0 \n") + QString(200, u'y'), 1000);
+    EXPECT_EQ(QFileInfo(odd).path(), runtime.path());
+    EXPECT_LT(odd.size(), runtime.path().size() + 60);
+    // Without a runtime folder: the user id, still per display.
+    EXPECT_EQ(Bridge::serverNameFor(QString(), QStringLiteral(":0"), 1000), QStringLiteral("kivora-instance-1000-_0"));
+    EXPECT_EQ(Bridge::serverNameFor(QStringLiteral("/no/such/folder"), QString(), 7), QStringLiteral("kivora-instance-7"));
+}
+
+TEST(OpenProjectBridge, ASecondLaunchSaysWhichFilesItDidNotHandOver)
+{
+    const QString cwd = QStringLiteral("/home/user/work");
+    using Bridge = OpenProjectBridge;
+    EXPECT_TRUE(Bridge::notHandedOverMessage({}, cwd).isEmpty());
+    EXPECT_TRUE(Bridge::notHandedOverMessage({QStringLiteral("a.kivo")}, cwd).isEmpty());
+    const QString images = Bridge::notHandedOverMessage({QStringLiteral("a.png"), QStringLiteral("b.jpg")}, cwd);
+    EXPECT_TRUE(images.contains(QStringLiteral("2 个文件")));
+    EXPECT_FALSE(images.contains(QLatin1Char('\n')));
+    // Only the first project is taken: a second one is left out like any other file.
+    EXPECT_TRUE(Bridge::notHandedOverMessage({QStringLiteral("a.kivo"), QStringLiteral("/tmp/b.KIVO"), QStringLiteral("c.png")}, cwd)
+                    .contains(QStringLiteral("2 个文件")));
+}
+
 TEST(OpenProjectBridge, DefaultServerNameIsPerUser)
 {
     const QString name = OpenProjectBridge::defaultServerName();

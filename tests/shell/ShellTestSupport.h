@@ -9,8 +9,9 @@
 
 namespace ShellTest {
 
-// Runs the event loop until the condition holds or the time is up; returns the condition.
-inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 5000)
+// Runs the event loop until the condition holds or the time is up; returns the condition. The
+// bound is generous: it is only reached on a real fault, never by a slow machine.
+inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 30000)
 {
     QElapsedTimer timer;
     timer.start();

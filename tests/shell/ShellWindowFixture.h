@@ -66,9 +66,17 @@ protected:
         ContentViewOptions options;
         options.useDefaultUpdateURL = false;
         options.dialogs = std::move(fakeDialogs);
-        options.installWorkspaces = false;
+        options.installWorkspaces = withWorkspaces;
         options.quitApplication = [this] { ++quitRequests; };
         window = std::make_unique<MainWindow>(*settings, std::move(options));
+    }
+
+    // A new window with the real workspaces installed, shown at 1280 × 800.
+    void showWindowWithWorkspaces()
+    {
+        withWorkspaces = true;
+        makeWindow();
+        showWindow();
     }
 
     void showWindow()
@@ -114,4 +122,5 @@ protected:
     std::unique_ptr<MainWindow> window;
     FakeShellDialogs *dialogs = nullptr;
     int quitRequests = 0;
+    bool withWorkspaces = false; // install the real workspaces on the next makeWindow()
 };

@@ -1,0 +1,70 @@
+#include "ShellWindowFixture.h"
+
+#include "canvas/ImageMarkupWorkspace.h"
+#include "model/ImageHandle.h"
+#include "shell/ShellWidgets.h"
+
+#include <QImage>
+
+namespace {
+
+// With the workspaces installed and a 1000 × 600 picture, sizes the window so the canvas area is
+// 1056 × 656: the fitted canvas then fills the area less the 28-point margin on every side.
+class CanvasCentring : public ShellWindowTest
+{
+protected:
+    void SetUp() override
+    {
+        ShellWindowTest::SetUp();
+        showWindowWithWorkspaces();
+        QImage picture(1000, 600, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        ImageMarkupItem image = item(QStringLiteral("宽图.png"));
+        image.image = ImageHandle(picture);
+        image.pixelSize = QSizeF(1000, 600);
+        model().setItems({image});
+        model().setSelectedItemID(image.id);
+    }
+
+    ImageMarkupWorkspace *workspace() const
+    {
+        return qobject_cast<ImageMarkupWorkspace *>(window->contentView().workspaceContentWidget());
+    }
+
+    void sizeAreaTo(QSize area)
+    {
+        QCoreApplication::processEvents();
+        const QSize now = workspace()->size();
+        window->resize(window->size() + (area - now));
+        QCoreApplication::processEvents();
+        ASSERT_EQ(workspace()->size(), area);
+    }
+
+    void expectCentred(const char *after)
+    {
+        SCOPED_TRACE(after);
+        ASSERT_NE(workspace(), nullptr);
+        EXPECT_EQ(view().panOffset(), QSizeF(0, 0));
+        EXPECT_EQ(workspace()->panOffset(), QSizeF(0, 0));
+        const WorkspaceCanvasGeometry geometry = workspace()->canvasGeometry();
+        EXPECT_EQ(geometry.canvasRect, QRectF(28, 28, 1000, 600));
+    }
+};
+
+} // namespace
+
+TEST_F(CanvasCentring, EnteringEscapeAndTheSwitcherLeaveTheCanvasExactlyCentred)
+{
+    view().setPanOffset(QSizeF(5, 7));
+    view().switchWorkspace(WorkspaceMode::ImageMarkup, true);
+    sizeAreaTo(QSize(1056, 656));
+    expectCentred("entering image markup");
+
+    view().setPanOffset(QSizeF(-40, 12));
+    view().handleEscapeShortcut();
+    expectCentred("Escape");
+
+    view().setPanOffset(QSizeF(3, -9));
+    view().workspaceSwitcherButton(WorkspaceMode::ImageMarkup)->click();
+    expectCentred("the header switcher");
+}
