@@ -103,7 +103,13 @@ protected:
         ShellTest::spin(20);
     }
 
-    TextComparisonWorkspace *workspace() { return view().findChild<TextComparisonWorkspace *>(); }
+    TextComparisonWorkspace *workspace() {
+        // The window's current content: a replaced workspace lingers hidden until the event loop deletes it.
+        QWidget *content = view().workspaceContentWidget();
+        if (auto *own = qobject_cast<TextComparisonWorkspace *>(content))
+            return own;
+        return content ? content->findChild<TextComparisonWorkspace *>() : nullptr;
+    }
     TextComparisonSurface *surface() { return workspace() ? workspace()->surface() : nullptr; }
     AnnotationTextView *textView() { return surface()->editor()->textView(); }
     QString edited() { return model().textComparison() ? model().textComparison()->editedText : QString(); }

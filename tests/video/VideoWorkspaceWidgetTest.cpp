@@ -17,7 +17,13 @@ using namespace VideoTestMedia;
 
 class VideoWorkspaceWidget : public VideoHookupTest {
 protected:
-    VideoFrameAnnotationWorkspace *workspace() { return view().findChild<VideoFrameAnnotationWorkspace *>(); }
+    VideoFrameAnnotationWorkspace *workspace() {
+        // The window's current content: a replaced workspace lingers hidden until the event loop deletes it.
+        QWidget *content = view().workspaceContentWidget();
+        if (auto *own = qobject_cast<VideoFrameAnnotationWorkspace *>(content))
+            return own;
+        return content ? content->findChild<VideoFrameAnnotationWorkspace *>() : nullptr;
+    }
     VideoTransportPanel *panel() { return workspace()->transportPanel(); }
     QWindow *handle() { return window->windowHandle(); }
     void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
