@@ -1,5 +1,6 @@
 #include "model/AppFont.h"
 #include "platform/ImageLimits.h"
+#include "platform/QtTranslations.h"
 #include "shell/MainWindow.h"
 #include "shell/OpenProjectBridge.h"
 
@@ -54,6 +55,7 @@ int main(int argc, char **argv)
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(lightPalette());
     QApplication::setFont(AppFont::font(13));
+    QtTranslations::install(app);
     ImageLimits::configure();
 
     QSettings settings;

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build ccache pkg-config
-    qt6-base-dev qt6-svg-dev qt6-image-formats-plugins qt6-l10n-tools libgl-dev
+    qt6-base-dev qt6-svg-dev qt6-image-formats-plugins qt6-l10n-tools qt6-translations-l10n libgl-dev
     libicu-dev
     libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
     libzip-dev libgif-dev liblcms2-dev libjpeg-dev
