@@ -70,6 +70,16 @@ TEST(TextAnnotationCalloutLayout, SizesBubblesAndReservesSpace)
     EXPECT_GT(oneLine, 14);
     EXPECT_GT(bubbleHeight(wide, 220), oneLine); // wraps at 220 - 88
 
+    // A short note in the narrowest bubble is drawn 44 wide: the bubble is tall enough for every
+    // line drawn there, so nothing of the note is cut off on screen or in an export.
+    const auto seven = markup(0, 0, 1, QStringLiteral("这里要改成中文"));
+    ASSERT_EQ(bubbleWidth(seven, 500), 132);
+    EXPECT_EQ(noteTextWidth(132), 44);
+    TextBandLayout drawn(seven.note, noteFont(), noteTextWidth(132), 0);
+    drawn.layout();
+    EXPECT_GE(drawn.lines().size(), 3u);
+    EXPECT_GE(bubbleHeight(seven, 132) - 14, drawn.height());
+
     // Two notes at one location form one group; the band rule adds 8 between groups of a line.
     const auto a = markup(1, 3, 2, "甲");
     const auto b = markup(2, 3, 1, "乙");
