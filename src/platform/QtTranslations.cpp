@@ -17,6 +17,7 @@ QTranslator *install(QCoreApplication &app)
         return nullptr;
     }
     QCoreApplication::installTranslator(translator);
+    QLocale::setDefault(chinese);
     return translator;
 }
 
