@@ -1,7 +1,7 @@
 #include "textengine/TextAnnotationCalloutLayout.h"
 
-#include "model/AppFont.h"
 #include "model/HexColor.h"
+#include "textengine/PageOutput.h"
 #include "textengine/TextBandLayout.h"
 
 #include <QFontMetricsF>
@@ -16,7 +16,7 @@ namespace TextAnnotationCalloutLayout {
 
 QFont noteFont()
 {
-    return AppFont::font(12, QFont::Bold);
+    return PageOutput::font(12, QFont::Bold);
 }
 
 bool getsBubble(const TextMarkupAnnotation &annotation, const QString &text)
