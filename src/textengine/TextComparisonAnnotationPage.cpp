@@ -118,7 +118,8 @@ void drawAnnotationPage(QPainter *painter, const AnnotationPage &page)
     PageOutput::drawTextAt(painter, QPointF(50, 78), model.sourceName, PageOutput::font(14, QFont::DemiBold),
                            hex(QStringLiteral("#64748B")));
     drawPill(painter, model.markerText, QStringLiteral("#DC2626"), QRectF(w - 180, 42, 132, 34));
-    const qreal styleWidth = QFontMetricsF(PageOutput::font(14, QFont::DemiBold)).horizontalAdvance(model.styleSummary) + 34;
+    const qreal styleWidth
+        = QFontMetricsF(PageOutput::font(14, QFont::DemiBold)).horizontalAdvance(model.styleSummary) + 34;
     drawPill(painter, model.styleSummary, accentColor(model.annotation),
              QRectF(48, 112, std::min(std::max(styleWidth, qreal(140)), qreal(360)), 34));
 
@@ -130,8 +131,8 @@ void drawAnnotationPage(QPainter *painter, const AnnotationPage &page)
         painter->setPen(QPen(hex(QStringLiteral("#DDE3EA")), 1));
         painter->setBrush(Qt::white);
         painter->drawRoundedRect(rect, 12, 12);
-        PageOutput::drawTextAt(painter, QPointF(rect.x() + 24, rect.y() + 20), card.label, PageOutput::font(16, QFont::Bold),
-                               hex(QStringLiteral("#0F172A")));
+        PageOutput::drawTextAt(painter, QPointF(rect.x() + 24, rect.y() + 20), card.label,
+                               PageOutput::font(16, QFont::Bold), hex(QStringLiteral("#0F172A")));
         painter->fillRect(QRectF(rect.x() + 24, rect.y() + 48, 44, 3), hex(card.accent));
 
         const QPointF origin(rect.x() + 24, rect.y() + 64);

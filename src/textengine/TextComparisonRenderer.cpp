@@ -275,7 +275,8 @@ void drawPage(QPainter *painter, const Page &page)
 {
     painter->fillRect(QRectF(0, 0, page.width, page.height), hex("#F8FAFC"));
     PageOutput::drawTextAt(painter, page.titleAt, page.title, PageOutput::font(28, QFont::Bold), hex("#0F172A"));
-    PageOutput::drawTextAt(painter, page.subtitleAt, page.subtitle, PageOutput::font(15, QFont::DemiBold), hex("#64748B"));
+    PageOutput::drawTextAt(painter, page.subtitleAt, page.subtitle, PageOutput::font(15, QFont::DemiBold),
+                           hex("#64748B"));
     for (const Column &column : page.columns)
         drawColumn(painter, column, page);
 }
