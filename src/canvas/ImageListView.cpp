@@ -116,12 +116,7 @@ ImageListView::ImageListView(MarkupViewModel &viewModel, ImageListModel &model, 
     setAutoScroll(true);
     viewport()->setAutoFillBackground(false);
     // A slim overlay-like indicator, so the narrow column keeps its cards centred.
-    setStyleSheet(QStringLiteral(
-        "QListView { background: transparent; }"
-        "QScrollBar:vertical { width: 6px; background: transparent; margin: 2px 0 2px 0; }"
-        "QScrollBar::handle:vertical { background: rgba(100, 116, 139, 0.45); border-radius: 3px; min-height: 24px; }"
-        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
-        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
+    setStyleSheet(PanelChrome::slimListStyleSheet());
     model.setDevicePixelRatio(devicePixelRatioF());
     // Shadows reach past a row, so a row's repaint covers its neighbourhood.
     connect(&model, &QAbstractItemModel::dataChanged, this,

@@ -143,6 +143,16 @@ void paintShadow(QPainter &painter, const QRectF &rect, double cornerRadius, dou
     painter.drawImage(rect.topLeft() + offset - QPointF(margin, margin), image);
 }
 
+QString slimListStyleSheet()
+{
+    return QStringLiteral(
+        "QListView { background: transparent; }"
+        "QScrollBar:vertical { width: 6px; background: transparent; margin: 2px 0 2px 0; }"
+        "QScrollBar::handle:vertical { background: rgba(100, 116, 139, 0.45); border-radius: 3px; min-height: 24px; }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }");
+}
+
 } // namespace PanelChrome
 
 // ---- FloatingPanel --------------------------------------------------------------------------------

@@ -160,4 +160,7 @@ namespace PanelChrome {
 QFont monospaceFont(double pixelSize, QFont::Weight weight);
 // "%.1f" / "%.0f" as the panels show values (halves rounded as printf does).
 QString formatNumber(double value, int decimals);
+// A style sheet for a transparent list with a slim 6 px scroll indicator, so that a narrow column
+// of cards keeps room for its cards when it scrolls.
+QString slimListStyleSheet();
 } // namespace PanelChrome

@@ -187,7 +187,7 @@ ComparisonPairListView::ComparisonPairListView(ComparisonPairListModel &model, Q
     verticalScrollBar()->setSingleStep(24);
     setMouseTracking(true);
     viewport()->setAutoFillBackground(false);
-    setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
+    setStyleSheet(PanelChrome::slimListStyleSheet());
     model.setDevicePixelRatio(devicePixelRatioF());
 }
 

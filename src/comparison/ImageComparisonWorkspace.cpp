@@ -133,7 +133,8 @@ QWidget *ImageComparisonWorkspace::makeSidebar()
             m_actions.deleteComparison(id);
     };
     auto *listRow = new QHBoxLayout;
-    listRow->setContentsMargins(8, 0, 8, 2);
+    // The cards keep their 8 px on the left; the right margin leaves room for the scroll indicator.
+    listRow->setContentsMargins(8, 0, 2, 2);
     listRow->addWidget(m_list);
     column->addLayout(listRow, 1);
 

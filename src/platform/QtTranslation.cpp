@@ -17,6 +17,8 @@ QTranslator *install(QCoreApplication &app)
         delete translator;
         return nullptr;
     }
+    // Dates, sizes and file-type names in the file dialogs follow the same language.
+    QLocale::setDefault(chinese);
     return translator;
 }
 

@@ -53,10 +53,13 @@ void drawLines(QPainter &painter, const QRectF &box, const QString &text, const 
         line.setLineWidth(box.width());
         line.setPosition(QPointF(0, y));
         if (index == maxLines - 1 && line.textStart() + line.textLength() < text.size()) {
+            // The lines above stay as laid out; this last one shows the rest, elided.
             const QString rest = metrics.elidedText(text.mid(line.textStart()), Qt::ElideRight, box.width());
+            layout.endLayout();
+            for (int above = 0; above < index; ++above)
+                layout.lineAt(above).draw(&painter, box.topLeft());
             painter.setFont(font);
             painter.drawText(QPointF(box.left(), box.top() + y + metrics.ascent()), rest);
-            layout.endLayout();
             return;
         }
         y += line.height();

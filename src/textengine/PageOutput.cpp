@@ -1,5 +1,6 @@
 #include "textengine/PageOutput.h"
 
+#include "model/AppFont.h"
 #include "platform/PdfTextLayer.h"
 #include "textengine/TextBandLayout.h"
 
@@ -69,6 +70,13 @@ std::optional<QByteArray> pdf(QSizeF pageSize, const DrawPage &draw)
     if (bytes.isEmpty())
         return std::nullopt;
     return PdfTextLayer::withIdeographsForRadicals(bytes);
+}
+
+QFont font(double pixelSize, QFont::Weight weight)
+{
+    QFont result = AppFont::font(pixelSize, weight);
+    result.setStyleStrategy(QFont::PreferNoShaping);
+    return result;
 }
 
 void drawTextAt(QPainter *painter, QPointF topLeft, const QString &text, const QFont &font, const QColor &color)

@@ -25,6 +25,12 @@ std::optional<QByteArray> png(QSizeF pageSize, qreal scale, const DrawPage &draw
 // A one-page PDF whose page is exactly pageSize points; no title or creator.
 std::optional<QByteArray> pdf(QSizeF pageSize, const DrawPage &draw);
 
+// A font of the pages. It is drawn unshaped where the script allows it, so that every glyph is the
+// font's own glyph for its character: a PDF's text layer maps only those back to text, and the
+// glyphs that shaping puts in their place (digits after Latin letters, for one) would be missing
+// from it, so that copying or searching "v2.0" in the PDF would find "v.".
+QFont font(double pixelSize, QFont::Weight weight = QFont::Normal);
+
 // Text with its top-left corner at the point (the way the pages anchor titles).
 void drawTextAt(QPainter *painter, QPointF topLeft, const QString &text, const QFont &font, const QColor &color);
 

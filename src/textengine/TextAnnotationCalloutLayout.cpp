@@ -1,7 +1,7 @@
 #include "textengine/TextAnnotationCalloutLayout.h"
 
-#include "model/AppFont.h"
 #include "model/HexColor.h"
+#include "textengine/PageOutput.h"
 #include "textengine/TextBandLayout.h"
 
 #include <QFontMetricsF>
@@ -16,7 +16,7 @@ namespace TextAnnotationCalloutLayout {
 
 QFont noteFont()
 {
-    return AppFont::font(12, QFont::Bold);
+    return PageOutput::font(12, QFont::Bold);
 }
 
 bool getsBubble(const TextMarkupAnnotation &annotation, const QString &text)
@@ -39,13 +39,15 @@ qreal bubbleWidth(const TextMarkupAnnotation &annotation, qreal maxWidth)
     return std::min(cap, std::max(widest, qreal(132)));
 }
 
+// The note is measured at the width it is drawn at, so a bubble always holds its whole note.
+qreal noteTextWidth(qreal bubbleWidth) { return std::max(bubbleWidth - 24 - 34 - 30, qreal(40)); }
+
 qreal bubbleHeight(const TextMarkupAnnotation &annotation, qreal width)
 {
     const QString note = annotation.note.trimmed();
     if (note.isEmpty())
         return 0;
-    const qreal textWidth = std::max(width - 24 - 30 - 34, qreal(80));
-    TextBandLayout layout(note, noteFont(), textWidth, 0);
+    TextBandLayout layout(note, noteFont(), noteTextWidth(width), 0);
     layout.layout();
     return std::max(qreal(0), std::ceil(layout.height()) + 14);
 }
@@ -204,7 +206,7 @@ void drawCallout(QPainter *painter, const TextAnnotationCalloutPlacement &placem
     painter->setPen(HexColor::drawingColor(QStringLiteral("#0F172A")));
     painter->drawText(QRectF(box.left(), box.top(), 34, box.height()), Qt::AlignLeft | Qt::AlignTop,
                       QString::number(placement.annotation.sequenceNumber) + u'.');
-    const QRectF noteRect(box.left() + 34, box.top(), std::max(box.width() - 34 - 30, qreal(40)), box.height());
+    const QRectF noteRect(box.left() + 34, box.top(), noteTextWidth(bubble.width()), box.height());
     drawWrappedText(painter, noteRect, placement.annotation.note.trimmed(), font, true);
     painter->restore();
 }

@@ -42,8 +42,11 @@ bool getsBubble(const TextMarkupAnnotation &annotation, const QString &text);
 
 // 132…220 wide (less when maxWidth is smaller than 220), from the widest note line; 0 without a note.
 qreal bubbleWidth(const TextMarkupAnnotation &annotation, qreal maxWidth);
-// The note wrapped at max(width - 88, 80), rounded up, plus 14; 0 without a note.
+// The note wrapped at noteTextWidth(width), rounded up, plus 14; 0 without a note.
 qreal bubbleHeight(const TextMarkupAnnotation &annotation, qreal bubbleWidth);
+// The width the note's text is wrapped at inside a bubble of this width (number column, insets
+// and the delete button's room taken off).
+qreal noteTextWidth(qreal bubbleWidth);
 // The space a group of bubbles at one location needs, for a text of the given width.
 qreal groupSpacing(const std::vector<TextMarkupAnnotation> &annotations, qreal width);
 // The band map: annotation location → group spacing.

@@ -1,7 +1,6 @@
 // The single-markup page of the renderer: note number, kinds of marking, note, and excerpts.
 #include "textengine/TextComparisonRenderer.h"
 
-#include "model/AppFont.h"
 #include "model/HexColor.h"
 #include "textengine/PageOutput.h"
 #include "textengine/TextAnnotationCalloutLayout.h"
@@ -70,7 +69,7 @@ void drawPill(QPainter *painter, const QString &text, const QString &colorHex, c
     painter->setPen(QPen(stroke, 1));
     painter->setBrush(fill);
     painter->drawRoundedRect(rect, 17, 17);
-    const QFont font = AppFont::font(14, QFont::Bold);
+    const QFont font = PageOutput::font(14, QFont::Bold);
     const QFontMetricsF metrics(font);
     const qreal w = metrics.horizontalAdvance(text);
     PageOutput::drawTextAt(painter, QPointF(rect.center().x() - w / 2, rect.center().y() - metrics.height() / 2), text,
@@ -93,9 +92,9 @@ AnnotationPage buildPage(const AnnotationPageModel &model, qreal width)
     page.width = width;
     const QString accent = accentColor(model.annotation);
     page.cards = {
-        {QStringLiteral("批注说明"), accent, model.noteText, AppFont::font(18), 58},
-        {QStringLiteral("原文上下文"), QStringLiteral("#2563EB"), model.originalSnippet.text, AppFont::font(17), 82},
-        {QStringLiteral("修改文案上下文"), accent, model.editedSnippet.text, AppFont::font(17), 82},
+        {QStringLiteral("批注说明"), accent, model.noteText, PageOutput::font(18), 58},
+        {QStringLiteral("原文上下文"), QStringLiteral("#2563EB"), model.originalSnippet.text, PageOutput::font(17), 82},
+        {QStringLiteral("修改文案上下文"), accent, model.editedSnippet.text, PageOutput::font(17), 82},
     };
     qreal total = 0;
     for (const Card &card : page.cards) {
@@ -114,12 +113,13 @@ void drawAnnotationPage(QPainter *painter, const AnnotationPage &page)
     const AnnotationPageModel &model = page.model;
     const qreal w = page.width;
     painter->fillRect(QRectF(0, 0, w, page.height), hex(QStringLiteral("#F8FAFC")));
-    PageOutput::drawTextAt(painter, QPointF(48, 38), model.title, AppFont::font(30, QFont::Bold),
+    PageOutput::drawTextAt(painter, QPointF(48, 38), model.title, PageOutput::font(30, QFont::Bold),
                            hex(QStringLiteral("#0F172A")));
-    PageOutput::drawTextAt(painter, QPointF(50, 78), model.sourceName, AppFont::font(14, QFont::DemiBold),
+    PageOutput::drawTextAt(painter, QPointF(50, 78), model.sourceName, PageOutput::font(14, QFont::DemiBold),
                            hex(QStringLiteral("#64748B")));
     drawPill(painter, model.markerText, QStringLiteral("#DC2626"), QRectF(w - 180, 42, 132, 34));
-    const qreal styleWidth = QFontMetricsF(AppFont::font(14, QFont::DemiBold)).horizontalAdvance(model.styleSummary) + 34;
+    const qreal styleWidth
+        = QFontMetricsF(PageOutput::font(14, QFont::DemiBold)).horizontalAdvance(model.styleSummary) + 34;
     drawPill(painter, model.styleSummary, accentColor(model.annotation),
              QRectF(48, 112, std::min(std::max(styleWidth, qreal(140)), qreal(360)), 34));
 
@@ -131,8 +131,8 @@ void drawAnnotationPage(QPainter *painter, const AnnotationPage &page)
         painter->setPen(QPen(hex(QStringLiteral("#DDE3EA")), 1));
         painter->setBrush(Qt::white);
         painter->drawRoundedRect(rect, 12, 12);
-        PageOutput::drawTextAt(painter, QPointF(rect.x() + 24, rect.y() + 20), card.label, AppFont::font(16, QFont::Bold),
-                               hex(QStringLiteral("#0F172A")));
+        PageOutput::drawTextAt(painter, QPointF(rect.x() + 24, rect.y() + 20), card.label,
+                               PageOutput::font(16, QFont::Bold), hex(QStringLiteral("#0F172A")));
         painter->fillRect(QRectF(rect.x() + 24, rect.y() + 48, 44, 3), hex(card.accent));
 
         const QPointF origin(rect.x() + 24, rect.y() + 64);

@@ -1,6 +1,5 @@
 #include "textengine/TextComparisonRenderer.h"
 
-#include "model/AppFont.h"
 #include "model/HexColor.h"
 #include "textengine/PageOutput.h"
 #include "textengine/TextAnnotationCalloutLayout.h"
@@ -156,7 +155,7 @@ void drawMarkupLines(QPainter *painter, const Column &column, const std::vector<
 void drawChangeBadges(QPainter *painter, const Column &column, const std::vector<TextComparisonChange> &changes)
 {
     const QRectF area = column.textRect();
-    const QFont font = AppFont::font(10, QFont::Bold);
+    const QFont font = PageOutput::font(10, QFont::Bold);
     const QFontMetricsF metrics(font);
     painter->setFont(font);
     for (const TextComparisonChange &change : changes) {
@@ -225,7 +224,7 @@ void drawColumn(QPainter *painter, const Column &column, const Page &page)
     painter->setBrush(Qt::white);
     painter->drawRoundedRect(column.card, 10, 10);
     PageOutput::drawTextAt(painter, QPointF(column.card.x() + 24, column.card.y() + 22), column.title,
-                           AppFont::font(17, QFont::Bold), hex("#0F172A"));
+                           PageOutput::font(17, QFont::Bold), hex("#0F172A"));
 
     const QRectF area = column.textRect();
     const TextBandLayout &layout = *column.layout;
@@ -268,15 +267,16 @@ void drawColumn(QPainter *painter, const Column &column, const Page &page)
     }
     if (column.isCut()) {
         PageOutput::drawTextAt(painter, QPointF(area.x(), area.bottom() + 4), truncationMarker,
-                               AppFont::font(14, QFont::DemiBold), hex("#64748B"));
+                               PageOutput::font(14, QFont::DemiBold), hex("#64748B"));
     }
 }
 
 void drawPage(QPainter *painter, const Page &page)
 {
     painter->fillRect(QRectF(0, 0, page.width, page.height), hex("#F8FAFC"));
-    PageOutput::drawTextAt(painter, page.titleAt, page.title, AppFont::font(28, QFont::Bold), hex("#0F172A"));
-    PageOutput::drawTextAt(painter, page.subtitleAt, page.subtitle, AppFont::font(15, QFont::DemiBold), hex("#64748B"));
+    PageOutput::drawTextAt(painter, page.titleAt, page.title, PageOutput::font(28, QFont::Bold), hex("#0F172A"));
+    PageOutput::drawTextAt(painter, page.subtitleAt, page.subtitle, PageOutput::font(15, QFont::DemiBold),
+                           hex("#64748B"));
     for (const Column &column : page.columns)
         drawColumn(painter, column, page);
 }
@@ -313,7 +313,7 @@ PageGeometry geometry(const Page &page)
 
 QFont bodyFont()
 {
-    return AppFont::font(20);
+    return PageOutput::font(20);
 }
 
 std::optional<QByteArray> pngData(const TextComparisonState &state, const QString &title, qreal width, qreal scale,

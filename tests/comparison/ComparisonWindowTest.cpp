@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QKeyEvent>
 
 namespace {
@@ -156,6 +157,21 @@ TEST_F(ComparisonWindow, CardsSelectAndDeleteAfterResettingThePanAndTheFirstIsSe
     EXPECT_EQ(model().selectedComparisonPairID(), third);
     EXPECT_EQ(view().panOffset(), QSizeF(0, 0));
     EXPECT_EQ(workspace()->findChild<QLabel *>(QStringLiteral("comparisonPairCount"))->text(), QStringLiteral("2"));
+}
+
+TEST_F(ComparisonWindow, CardsStayWholeWhenTheListScrolls)
+{
+    std::vector<ComparisonPairState> pairs;
+    for (int k = 0; k < 30; ++k)
+        pairs.push_back(ComparisonTest::pair(QStringLiteral("%1.png").arg(k)));
+    enterWithPairs(std::move(pairs));
+    ComparisonPairListView *list = workspace()->pairList();
+    ASSERT_TRUE(list->verticalScrollBar()->isVisible());
+    const QRect row = list->visualRect(list->model()->index(0, 0));
+    const QRectF card = ComparisonPairDelegate::cardRect(row);
+    EXPECT_GE(card.left(), 0);
+    EXPECT_LE(card.right(), list->viewport()->width());
+    EXPECT_LE(ComparisonPairDelegate::deleteButtonRect(row).right(), list->viewport()->width());
 }
 
 TEST_F(ComparisonWindow, EnteringAndEscapeCentreTheCanvasExactly)

@@ -1,6 +1,7 @@
 #include "platform/QtTranslation.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 #include <QTranslator>
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 TEST(QtTranslation, QtsOwnDialogTextsComeInSimplifiedChinese)
 {
     const QString english = QCoreApplication::translate("QFileDialog", "Look in:");
+    const QLocale before;
     QTranslator *translator = QtTranslation::install(*QCoreApplication::instance());
     ASSERT_NE(translator, nullptr) << "Qt's translations are not installed";
     for (auto [context, text] : {std::pair{"QFileDialog", "Look in:"}, std::pair{"QFileDialog", "File &name:"},
@@ -19,7 +21,10 @@ TEST(QtTranslation, QtsOwnDialogTextsComeInSimplifiedChinese)
         EXPECT_FALSE(translated.contains(QStringLiteral("檔")));
     }
     EXPECT_TRUE(QCoreApplication::translate("QFileDialog", "File &name:").contains(QStringLiteral("文件")));
+    EXPECT_EQ(QLocale().language(), QLocale::Chinese);
+    EXPECT_EQ(QLocale().territory(), QLocale::China);
     QCoreApplication::removeTranslator(translator);
     delete translator;
+    QLocale::setDefault(before);
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), english);
 }

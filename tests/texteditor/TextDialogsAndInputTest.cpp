@@ -2,7 +2,9 @@
 
 #include "TextEditorWindowFixture.h"
 
+#include "model/AppFont.h"
 #include "texteditor/AnnotationNoteInput.h"
+#include "texteditor/SurfaceWidgets.h"
 #include "texteditor/SyncedOriginalTextView.h"
 
 #include <QApplication>
@@ -116,4 +118,28 @@ TEST_F(TextEditorWindowTest, AnEmptyOriginalShowsItsPlaceholder)
     EXPECT_EQ(edited(), QStringLiteral("新"));
     // Nothing of the original to stand opposite the new line: still empty.
     EXPECT_TRUE(surface()->originalEmptyLabel()->isVisible());
+}
+
+// A note too long for its two lines keeps its first line and ends the second with an ellipsis.
+TEST(AnnotationListRow, ALongNoteShowsItsFirstLine)
+{
+    TextMarkupAnnotation markup(QUuid::createUuid(), 1, 0, 4,
+                                QStringLiteral("第1条批注：这里的说法需要再确认一下，可能有歧义，请作者核对原始资料后再定稿。"),
+                                true, "#FDE047", false, "#16A34A", false);
+    AnnotationListRow row(markup, QString(), false);
+    row.resize(204, row.heightForWidth(204));
+    const QImage image = row.grab().toImage();
+    const qreal lineHeight = QFontMetricsF(AppFont::font(12, QFont::Bold)).height();
+    // Dark ink of the note's text, right of the badge, in each of the two line bands.
+    auto inkIn = [&](qreal top) {
+        for (int y = int(top); y < int(top + lineHeight); ++y) {
+            for (int x = 40; x < image.width() - 8; ++x) {
+                if (qGray(image.pixel(x, y)) < 100)
+                    return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(inkIn(8));
+    EXPECT_TRUE(inkIn(8 + lineHeight));
 }

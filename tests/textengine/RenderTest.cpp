@@ -70,6 +70,16 @@ TEST(TextAnnotationCalloutLayout, SizesBubblesAndReservesSpace)
     EXPECT_GT(oneLine, 14);
     EXPECT_GT(bubbleHeight(wide, 220), oneLine); // wraps at 220 - 88
 
+    // A short note in the narrowest bubble is drawn 44 wide: the bubble is tall enough for every
+    // line drawn there, so nothing of the note is cut off on screen or in an export.
+    const auto seven = markup(0, 0, 1, QStringLiteral("这里要改成中文"));
+    ASSERT_EQ(bubbleWidth(seven, 500), 132);
+    EXPECT_EQ(noteTextWidth(132), 44);
+    TextBandLayout drawn(seven.note, noteFont(), noteTextWidth(132), 0);
+    drawn.layout();
+    EXPECT_GE(drawn.lines().size(), 3u);
+    EXPECT_GE(bubbleHeight(seven, 132) - 14, drawn.height());
+
     // Two notes at one location form one group; the band rule adds 8 between groups of a line.
     const auto a = markup(1, 3, 2, "甲");
     const auto b = markup(2, 3, 1, "乙");
@@ -187,8 +197,10 @@ TEST(TextComparisonRenderer, PdfTextLayerGivesTheCharactersDrawn)
     // traditional forms.
     const QString common = QStringLiteral("一二人文日目网行");
     const QString shared = QStringLiteral("长门马鱼鸟风飞页龙户 長門馬魚鳥");
-    TextComparisonState state("文案.txt", common + "\n" + shared, std::nullopt, {});
-    state.editedText = common + "文案\n" + shared;
+    // Digits that the font's shaping would swap for glyphs of its own, outside its character map.
+    const QString numbers = QStringLiteral("合同 2024 年第 3 版 v2.0 line 17.");
+    TextComparisonState state("文案.txt", common + "\n" + shared + "\n" + numbers, std::nullopt, {});
+    state.editedText = common + "文案\n" + shared + "\n" + numbers;
     state.annotations = {markup(1, 0, 2, QStringLiteral("网行批注"))};
     QTemporaryDir dir;
     for (bool editedOnly : {false, true}) {
@@ -203,7 +215,7 @@ TEST(TextComparisonRenderer, PdfTextLayerGivesTheCharactersDrawn)
         QString text = runTool("pdftotext", {"-enc", "UTF-8", path, "-"});
         text.remove(QRegularExpression("\\s"));
         for (const QString &expected : {QStringLiteral("文案对比"), common + "文案", QStringLiteral("1网行"),
-                                        QString(shared).remove(' ')})
+                                        QString(shared).remove(' '), QString(numbers).remove(' ')})
             EXPECT_TRUE(text.contains(expected)) << expected.toStdString() << " in " << text.toStdString();
         for (const QChar c : text)
             EXPECT_FALSE(c.unicode() >= 0x2E80 && c.unicode() <= 0x2FDF) << "radical U+" << std::hex << int(c.unicode());
