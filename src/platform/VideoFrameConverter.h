@@ -47,7 +47,7 @@ private:
     SwsContext *m_sws = nullptr;
     Setup m_setup;
     AVFrame *m_target = nullptr;
-    FrameBufferPool m_buffers{3};
+    FrameBufferPool m_buffers{2};
     int m_clockwiseDegrees = 0;
     bool m_mirror = false;
     double m_sampleAspect = 1.0;

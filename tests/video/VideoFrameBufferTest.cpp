@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 #include <vector>
 
 extern "C" {
@@ -62,13 +63,13 @@ struct FirstPicture {
 };
 
 // The same frame converted in one piece by the scaler, with the given matrix and range.
-QImage convertedInOnePiece(const AVFrame *frame, int colorspace, bool fullRange)
+QImage convertedInOnePiece(const AVFrame *frame, int colorspace, bool fullRange, int width)
 {
-    SwsContext *sws = sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), frame->width,
-                                     frame->height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    SwsContext *sws = sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), width, frame->height,
+                                     AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
     sws_setColorspaceDetails(sws, sws_getCoefficients(colorspace), fullRange ? 1 : 0,
                              sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-    QImage image(frame->width, frame->height, QImage::Format_ARGB32);
+    QImage image(width, frame->height, QImage::Format_ARGB32);
     uint8_t *planes[4] = {image.bits(), nullptr, nullptr, nullptr};
     const int strides[4] = {int(image.bytesPerLine()), 0, 0, 0};
     sws_scale(sws, frame->data, frame->linesize, 0, frame->height, planes, strides);
@@ -82,18 +83,20 @@ TEST(VideoFrameBuffers, LargePicturesConvertedInBandsEqualTheConversionInOnePiec
 {
     REQUIRE_FFMPEG();
     av_log_set_level(AV_LOG_QUIET);
-    const QStringList source { "-f", "lavfi", "-i", "testsrc2=s=1280x720:r=25", "-t", "0.2", "-c:v", "libx264" };
-    const QString limited = make("bands-tv.mp4", source + QStringList { "-pix_fmt", "yuv420p" });
-    const QString full = make("bands-pc.mp4", source + QStringList { "-pix_fmt", "yuvj420p" });
-    ASSERT_FALSE(limited.isEmpty());
-    ASSERT_FALSE(full.isEmpty());
+    const QStringList source{"-f", "lavfi", "-i", "testsrc2=s=1280x720:r=25", "-t", "0.2", "-c:v", "libx264"};
+    const QString limited = make("bands-tv.mp4", source + QStringList{"-pix_fmt", "yuv420p"});
+    const QString full = make("bands-pc.mp4", source + QStringList{"-pix_fmt", "yuvj420p"});
+    // Non-square pixels: widened to 1280 by the scaler.
+    const QString wide = make("bands-sar.mp4", source + QStringList{"-vf", "scale=960:720,setsar=4/3"});
     // Untagged HD is read with the BT.709 matrix; the full-range file keeps its range.
-    for (const auto &[path, fullRange] : {std::pair{limited, false}, std::pair{full, true}}) {
+    const std::tuple<QString, bool> cases[] = {{limited, false}, {full, true}, {wide, false}};
+    for (const auto &[path, fullRange] : cases) {
+        ASSERT_FALSE(path.isEmpty());
         FirstPicture picture(path);
         ASSERT_GT(picture.frame->width, 0) << path.toStdString();
         VideoFrameConverter converter(picture.format->streams[picture.stream]);
         const QImage bands = converter.convert(picture.frame);
-        const QImage whole = convertedInOnePiece(picture.frame, SWS_CS_ITU709, fullRange);
+        const QImage whole = convertedInOnePiece(picture.frame, SWS_CS_ITU709, fullRange, 1280);
         ASSERT_EQ(bands.size(), QSize(1280, 720));
         EXPECT_TRUE(bands == whole) << path.toStdString();
         // The next picture goes into another buffer while the first is still held.
