@@ -1,14 +1,15 @@
 #include "platform/FrameBufferPool.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 #include <mutex>
 #include <vector>
 
 namespace {
-constexpr qsizetype alignment = 64;
-
-qsizetype alignedUp(qsizetype value) { return (value + alignment - 1) / alignment * alignment; }
+// Buffers start on a cache line; rows are laid out as in any QImage (32-bit aligned, no further
+// padding), so code that reads the pixels as one block sees no stray bytes.
+constexpr std::size_t alignment = 64;
 } // namespace
 
 struct FrameBufferPool::Shelf {
@@ -61,7 +62,7 @@ QImage FrameBufferPool::image(int width, int height, QImage::Format format)
     const int depth = QImage::toPixelFormat(format).bitsPerPixel();
     if (width <= 0 || height <= 0 || depth <= 0 || format == QImage::Format_Invalid)
         return {};
-    const qsizetype bytesPerLine = alignedUp((qsizetype(width) * depth + 7) / 8);
+    const qsizetype bytesPerLine = (qsizetype(width) * depth + 31) / 32 * 4;
     if (bytesPerLine > std::numeric_limits<int>::max() || height > std::numeric_limits<qsizetype>::max() / bytesPerLine)
         return {};
     const qsizetype bytes = bytesPerLine * height;
@@ -81,7 +82,7 @@ QImage FrameBufferPool::image(int width, int height, QImage::Format format)
         }
     }
     if (!buffer)
-        buffer = std::aligned_alloc(alignment, std::size_t(bytes));
+        buffer = std::aligned_alloc(alignment, (std::size_t(bytes) + alignment - 1) / alignment * alignment);
     if (!buffer)
         return {};
     auto *loan = new Shelf::Loan{m_shelf, buffer, bytes};

@@ -17,7 +17,8 @@ public:
     FrameBufferPool(const FrameBufferPool &) = delete;
     FrameBufferPool &operator=(const FrameBufferPool &) = delete;
 
-    // An uninitialised image with rows packed to 64 bytes, or a null image when memory runs out.
+    // An uninitialised image laid out as QImage lays out its own, or a null image when memory runs
+    // out.
     // Buffers of another size than the one asked for last are dropped.
     QImage image(int width, int height, QImage::Format format);
 
