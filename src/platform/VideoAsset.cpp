@@ -84,8 +84,10 @@ std::optional<VideoAsset> VideoAsset::load(const QString &path)
     if (!codec || avcodec_parameters_to_context(codec.get(), stream->codecpar) < 0)
         return std::nullopt;
     codec->pkt_timebase = stream->time_base;
-    // Frame threading keeps playback and long seeks fast; more than eight threads only add latency.
-    codec->thread_count = std::clamp(QThread::idealThreadCount(), 1, 8);
+    // Frame threading keeps playback and long seeks fast. One thread more than there are cores keeps
+    // them all busy while a picture is handed over; more than sixteen only add latency.
+    const int cores = std::max(QThread::idealThreadCount(), 1);
+    codec->thread_count = cores > 1 ? std::min(cores + 1, 16) : 1;
     codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     if (avcodec_open2(codec.get(), decoder, nullptr) < 0)
         return std::nullopt;

@@ -2,19 +2,25 @@
 
 #include "platform/ImageLimits.h"
 
+#include <QThread>
 #include <QTransform>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/display.h>
+#include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
 namespace {
+
+// From about 720p on, a picture is converted on several cores.
+constexpr qint64 largePicturePixels = 1280 * 720;
 
 int swsColorspace(const AVFrame *frame)
 {
@@ -74,6 +80,59 @@ VideoFrameConverter::VideoFrameConverter(const AVStream *stream)
 VideoFrameConverter::~VideoFrameConverter()
 {
     sws_freeContext(m_sws);
+    av_frame_free(&m_target);
+}
+
+bool VideoFrameConverter::prepareScaler(const Setup &setup)
+{
+    if (m_sws && setup == m_setup)
+        return true;
+    sws_freeContext(m_sws);
+    m_sws = sws_alloc_context();
+    m_setup = setup;
+    if (!m_sws)
+        return false;
+    // Large pictures are converted in horizontal bands on all cores; the bands give the same pixels.
+    const bool large = qint64(setup.targetWidth) * setup.height >= largePicturePixels;
+    const int threads = large ? std::clamp(QThread::idealThreadCount(), 1, 16) : 1;
+    const bool configured = av_opt_set_int(m_sws, "srcw", setup.width, 0) >= 0
+        && av_opt_set_int(m_sws, "srch", setup.height, 0) >= 0
+        && av_opt_set_pixel_fmt(m_sws, "src_format", AVPixelFormat(setup.format), 0) >= 0
+        && av_opt_set_int(m_sws, "dstw", setup.targetWidth, 0) >= 0
+        && av_opt_set_int(m_sws, "dsth", setup.height, 0) >= 0
+        && av_opt_set_pixel_fmt(m_sws, "dst_format", AV_PIX_FMT_BGRA, 0) >= 0
+        && av_opt_set_int(m_sws, "sws_flags", SWS_BILINEAR, 0) >= 0 && av_opt_set_int(m_sws, "threads", threads, 0) >= 0
+        && sws_init_context(m_sws, nullptr, nullptr) >= 0;
+    if (!configured) {
+        sws_freeContext(m_sws);
+        m_sws = nullptr;
+        return false;
+    }
+    // Fails harmlessly for RGB sources, which have no matrix to set.
+    sws_setColorspaceDetails(m_sws, sws_getCoefficients(setup.colorspace), setup.fullRange ? 1 : 0,
+                             sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+    return true;
+}
+
+bool VideoFrameConverter::scaleInto(const AVFrame *frame, QImage &image)
+{
+    if (!m_target && !(m_target = av_frame_alloc()))
+        return false;
+    // The scaler keeps a reference to its target while it works: lend it the image's pixels through
+    // a reference that frees nothing.
+    AVBufferRef *pixels = av_buffer_create(image.bits(), std::size_t(image.sizeInBytes()),
+                                           [](void *, uint8_t *) {}, nullptr, 0);
+    if (!pixels)
+        return false;
+    m_target->buf[0] = pixels;
+    m_target->data[0] = image.bits();
+    m_target->linesize[0] = int(image.bytesPerLine());
+    m_target->width = image.width();
+    m_target->height = image.height();
+    m_target->format = AV_PIX_FMT_BGRA;
+    const int result = sws_scale_frame(m_sws, m_target, frame);
+    av_frame_unref(m_target);
+    return result >= 0;
 }
 
 QImage VideoFrameConverter::convert(const AVFrame *frame)
@@ -92,22 +151,13 @@ QImage VideoFrameConverter::convert(const AVFrame *frame)
     if (!ImageLimits::isAcceptableSize(targetWidth, height))
         return {};
 
-    m_sws = sws_getCachedContext(m_sws, width, height, AVPixelFormat(frame->format), targetWidth, height,
-                                 AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
-    if (!m_sws)
-        return {};
+    const int colorspace = swsColorspace(frame);
     const bool fullRange = frame->color_range == AVCOL_RANGE_JPEG || isFullRangeFormat(frame->format);
-    const int *coefficients = sws_getCoefficients(swsColorspace(frame));
-    // Fails harmlessly for RGB sources, which have no matrix to set.
-    sws_setColorspaceDetails(m_sws, coefficients, fullRange ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0,
-                             1 << 16, 1 << 16);
-
-    QImage image(targetWidth, height, QImage::Format_ARGB32);
-    if (image.isNull())
+    if (!prepareScaler(Setup{width, height, frame->format, targetWidth, colorspace, fullRange}))
         return {};
-    uint8_t *planes[4] = {image.bits(), nullptr, nullptr, nullptr};
-    int strides[4] = {int(image.bytesPerLine()), 0, 0, 0};
-    if (sws_scale(m_sws, frame->data, frame->linesize, 0, height, planes, strides) != height)
+
+    QImage image = m_buffers.image(targetWidth, height, QImage::Format_ARGB32);
+    if (image.isNull() || !scaleInto(frame, image))
         return {};
 
     if (m_mirror)
