@@ -1,6 +1,7 @@
 #include "compression/CompressionImageIO.h"
 
 #include "compression/ImageCompressionModel.h"
+#include "platform/DecodeBudget.h"
 #include "platform/GifCodec.h"
 #include "platform/ImageLimits.h"
 #include "platform/ImageOrientation.h"
@@ -97,6 +98,10 @@ UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFr
         }
     }
 
+    // The decoded picture and its upright copy, within the budget shared with other decodes.
+    const QSize decoded = reduced.isValid() ? reduced : stored;
+    const DecodeBudget::Reservation held(
+        decoded.isValid() ? DecodeBudget::pixelBytes(decoded.width(), decoded.height(), 32, 4) : 0);
     if (jpeg && jpeg->components == 4 && !jpeg->iccProfile.isEmpty()) {
         if (std::optional<QImage> converted = JpegFile::decodeCmykWithProfile(jpegBytes, *jpeg, reduced))
             result.image = std::move(*converted);

@@ -45,4 +45,12 @@ QImage redrawn(const QImage &image, QSize target, bool keepsAlpha);
 // cannot be created, cannotFinalize when encoding or writing fails.
 void writeImage(const QImage &image, const QString &path, OutputType type, double jpegQuality);
 
+// A JPEG re-encoded at its own size without a picture in memory: the decoder's rows go straight
+// into the encoder, decoding on a second thread while the encoder works. The bytes are those of
+// writeImage() given loadUprightImage()'s picture. Only files kept exactly right this way are
+// taken: whole three-component or grey JPEGs, upright, without an embedded profile, within the
+// pixel cap, that the long-edge limit leaves at their size. Nothing, and no file, for any other;
+// the caller takes the general path then. Throws as writeImage() does once the file is written.
+std::optional<QSize> recodeJpeg(const QString &path, int fitLongEdge, const QString &outputPath, double jpegQuality);
+
 } // namespace CompressionImageIO

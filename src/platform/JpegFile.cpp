@@ -157,8 +157,9 @@ std::optional<Layout> layout(const QByteArray &bytes)
         at += length;
         if (marker == 0xDA) {
             // Entropy-coded data never holds FF D9 (an FF in it is followed by 00 or a restart
-            // marker), so the end marker is found only when the data is all there.
-            result.complete = bytes.indexOf(QByteArray("\xFF\xD9", 2), at) >= 0;
+            // marker), so the end marker is found only when the data is all there. Looked for
+            // from the end, where a whole file has it.
+            result.complete = bytes.lastIndexOf(QByteArray("\xFF\xD9", 2)) >= at;
             break;
         }
     }
