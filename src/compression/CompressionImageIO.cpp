@@ -52,7 +52,7 @@ QSize fittedSize(QSize size, int longEdgeLimit)
     return QSize(std::max<long>(std::lround(w), 1), std::max<long>(std::lround(h), 1));
 }
 
-UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFrames)
+UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFrames, bool pixelsOnly)
 {
     QImageReader reader(path);
     // The orientation is applied below, keeping the colour space that the reader's own turn loses.
@@ -105,6 +105,9 @@ UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFr
     if (jpeg && jpeg->components == 4 && !jpeg->iccProfile.isEmpty()) {
         if (std::optional<QImage> converted = JpegFile::decodeCmykWithProfile(jpegBytes, *jpeg, reduced))
             result.image = std::move(*converted);
+    } else if (jpeg && reduced.isValid() && pixelsOnly) {
+        if (std::optional<QImage> decoded = JpegFile::decodeScaled(jpegBytes, *jpeg, reduced))
+            result.image = std::move(*decoded);
     }
     jpegBytes.clear();
     if (result.image.isNull()) {

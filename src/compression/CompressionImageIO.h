@@ -32,8 +32,11 @@ struct UprightImage {
 // pixel cap from the header before any pixel is decoded. With a long-edge limit, a JPEG is decoded
 // straight at a reduced scale (1/2, 1/4 or 1/8, done inside the JPEG decoder) when that still
 // covers fittedSize(fullSize, limit); callers scale the rest of the way. A null image when nothing
-// decodes. frameCount is only asked of the decoder with countFrames.
-UprightImage loadUprightImage(const QString &path, int fitLongEdge = 0, bool countFrames = false);
+// decodes. frameCount is only asked of the decoder with countFrames. With pixelsOnly the picture's
+// density and text entries may be left out, which lets a reduced JPEG be decoded straight from its
+// bytes.
+UprightImage loadUprightImage(const QString &path, int fitLongEdge = 0, bool countFrames = false,
+                              bool pixelsOnly = false);
 
 // The image redrawn at the target size with smooth interpolation; without keepsAlpha, transparent
 // areas come out white (drawn on opaque white). An image already at the target size is returned

@@ -170,7 +170,7 @@ std::optional<ImageCompressionSource> source(const QString &path)
     } else {
         // One decode, at a reduced scale where the format allows: the pixel size comes from the
         // header, the thumbnail from the reduced picture.
-        const auto loaded = CompressionImageIO::loadUprightImage(path, kThumbnailSide, true);
+        const auto loaded = CompressionImageIO::loadUprightImage(path, kThumbnailSide, true, true);
         if (loaded.image.isNull())
             return std::nullopt;
         probed.pixelSize = QSizeF(loaded.fullSize);

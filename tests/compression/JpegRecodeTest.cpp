@@ -2,6 +2,7 @@
 
 #include "compression/CompressionImageIO.h"
 #include "compression/ImageCompressionService.h"
+#include "support/JpegTestFiles.h"
 #include "support/TestSupport.h"
 
 #include <QColorSpace>
@@ -17,92 +18,14 @@
 
 using namespace ImageCompressionService;
 using namespace CompressionTest;
+using JpegTestFiles::exifOrientation;
+using JpegTestFiles::Layout;
 
 namespace {
 
-// How a test JPEG is laid out; written with the JPEG library directly, so that layouts Qt's
-// writer never makes (other subsampling, grey, progressive, restart markers, densities) occur.
-struct Layout {
-    QSize size { 301, 203 };
-    int lumaH = 2, lumaV = 2; // sampling factors of the luma component
-    bool grey = false;
-    bool cmyk = false;
-    bool progressive = false;
-    int restartRows = 0;
-    int densityUnit = 0, xDensity = 1, yDensity = 1;
-    QByteArray comment;
-    QByteArray app1;
-    QByteArray iccProfile;
-};
-
-QByteArray encodedJpeg(const Layout &layout)
+QByteArray encodedJpeg(const Layout &layout, QSize size = { 301, 203 })
 {
-    const QImage picture = photoLike(layout.size.width(), layout.size.height());
-    jpeg_compress_struct info;
-    jpeg_error_mgr error;
-    info.err = jpeg_std_error(&error);
-    jpeg_create_compress(&info);
-    unsigned char *buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = JDIMENSION(layout.size.width());
-    info.image_height = JDIMENSION(layout.size.height());
-    info.input_components = layout.grey ? 1 : layout.cmyk ? 4 : 3;
-    info.in_color_space = layout.grey ? JCS_GRAYSCALE : layout.cmyk ? JCS_CMYK : JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 90, TRUE);
-    if (!layout.grey && !layout.cmyk) {
-        info.comp_info[0].h_samp_factor = layout.lumaH;
-        info.comp_info[0].v_samp_factor = layout.lumaV;
-    }
-    info.restart_in_rows = layout.restartRows;
-    info.density_unit = UINT8(layout.densityUnit);
-    info.X_density = UINT16(layout.xDensity);
-    info.Y_density = UINT16(layout.yDensity);
-    if (layout.progressive)
-        jpeg_simple_progression(&info);
-    jpeg_start_compress(&info, TRUE);
-    if (!layout.comment.isEmpty())
-        jpeg_write_marker(&info, JPEG_COM, reinterpret_cast<const JOCTET *>(layout.comment.constData()),
-                          unsigned(layout.comment.size()));
-    if (!layout.app1.isEmpty())
-        jpeg_write_marker(&info, JPEG_APP0 + 1, reinterpret_cast<const JOCTET *>(layout.app1.constData()),
-                          unsigned(layout.app1.size()));
-    if (!layout.iccProfile.isEmpty())
-        jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET *>(layout.iccProfile.constData()),
-                               unsigned(layout.iccProfile.size()));
-    std::vector<JSAMPLE> row(size_t(layout.size.width()) * size_t(info.input_components));
-    while (info.next_scanline < info.image_height) {
-        const QRgb *pixels = reinterpret_cast<const QRgb *>(picture.constScanLine(int(info.next_scanline)));
-        for (int x = 0; x < layout.size.width(); ++x) {
-            const QRgb p = pixels[x];
-            if (layout.grey) {
-                row[size_t(x)] = JSAMPLE(qGray(p));
-            } else if (layout.cmyk) {
-                const JSAMPLE cmyk[4]
-                    = { JSAMPLE(255 - qRed(p)), JSAMPLE(255 - qGreen(p)), JSAMPLE(255 - qBlue(p)), 40 };
-                std::copy(cmyk, cmyk + 4, &row[size_t(x) * 4]);
-            } else {
-                const JSAMPLE rgb[3] = { JSAMPLE(qRed(p)), JSAMPLE(qGreen(p)), JSAMPLE(qBlue(p)) };
-                std::copy(rgb, rgb + 3, &row[size_t(x) * 3]);
-            }
-        }
-        JSAMPROW rows[1] = { row.data() };
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    const QByteArray bytes(reinterpret_cast<const char *>(buffer), qsizetype(size));
-    std::free(buffer);
-    return bytes;
-}
-
-// An EXIF segment (big-endian) holding only the orientation.
-QByteArray exifOrientation(int orientation)
-{
-    QByteArray exif("Exif\0\0MM\0\x2A\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\0\0\0\0\0\0\0", 32);
-    exif[25] = char(orientation);
-    return exif;
+    return JpegTestFiles::encoded(photoLike(size.width(), size.height()), layout);
 }
 
 // What the general path writes: the decoded picture through the ordinary writer.
@@ -149,12 +72,13 @@ TEST(JpegRecode, SameBytesAsTheGeneralPathForEveryLayoutItTakes)
     struct Case {
         const char *name;
         Layout layout;
+        QSize size;
     };
     std::vector<Case> cases;
-    const auto add = [&](const char *name, auto change) {
+    const auto add = [&](const char *name, auto change, QSize size = { 301, 203 }) {
         Layout layout;
         change(layout);
-        cases.push_back({ name, layout });
+        cases.push_back({ name, layout, size });
     };
     add("420", [](Layout &) {});
     add("444", [](Layout &l) { l.lumaH = l.lumaV = 1; });
@@ -163,8 +87,8 @@ TEST(JpegRecode, SameBytesAsTheGeneralPathForEveryLayoutItTakes)
     add("grey", [](Layout &l) { l.grey = true; });
     add("progressive", [](Layout &l) { l.progressive = true; });
     add("restarts", [](Layout &l) { l.restartRows = 1; });
-    add("one pixel", [](Layout &l) { l.size = { 1, 1 }; });
-    add("narrow", [](Layout &l) { l.size = { 17, 900 }; });
+    add("one pixel", [](Layout &) {}, { 1, 1 });
+    add("narrow", [](Layout &) {}, { 17, 900 });
     add("300 dpi", [](Layout &l) { l.densityUnit = 1, l.xDensity = 300, l.yDensity = 300; });
     add("uneven dpi", [](Layout &l) { l.densityUnit = 1, l.xDensity = 300, l.yDensity = 71; });
     add("dots per cm", [](Layout &l) { l.densityUnit = 2, l.xDensity = 40, l.yDensity = 40; });
@@ -173,13 +97,13 @@ TEST(JpegRecode, SameBytesAsTheGeneralPathForEveryLayoutItTakes)
     add("upright EXIF", [](Layout &l) { l.app1 = exifOrientation(1); });
     for (const Case &c : cases) {
         const QString path
-            = TestSupport::writeFile(dir.filePath(QString::fromLatin1(c.name) + ".jpg"), encodedJpeg(c.layout));
+            = TestSupport::writeFile(dir.filePath(QString::fromLatin1(c.name) + ".jpg"), encodedJpeg(c.layout, c.size));
         for (const double quality : { 0.2, 0.75, 0.95 }) {
             const QString tag = QStringLiteral("%1-%2").arg(QString::fromLatin1(c.name)).arg(quality);
             const QString direct = dir.filePath(tag + "-direct.jpg");
             const auto size = CompressionImageIO::recodeJpeg(path, 0, direct, quality);
             ASSERT_TRUE(size) << c.name;
-            EXPECT_EQ(*size, c.layout.size) << c.name;
+            EXPECT_EQ(*size, c.size) << c.name;
             const QByteArray expected = generalPathBytes(path, dir.filePath(tag + "-general.jpg"), quality);
             ASSERT_FALSE(expected.isEmpty()) << c.name;
             EXPECT_TRUE(TestSupport::readFile(direct) == expected) << c.name << " at " << quality;
@@ -228,9 +152,7 @@ TEST(JpegRecode, LeavesToTheGeneralPathWhatItCannotKeepExact)
 TEST(JpegRecode, DamagedDataAndTakenNames)
 {
     QTemporaryDir dir;
-    Layout layout;
-    layout.size = { 640, 480 };
-    QByteArray bytes = encodedJpeg(layout);
+    QByteArray bytes = encodedJpeg(Layout {}, { 640, 480 });
     for (qsizetype at = bytes.size() / 2; at < bytes.size() / 2 + 40; ++at)
         bytes[at] = char(quint8(bytes[at]) == 0xFF ? 0xFF : 0x5A);
     const QString damaged = TestSupport::writeFile(dir.filePath("damaged.jpg"), bytes);
