@@ -241,8 +241,8 @@ std::optional<QImage> decodeScaled(const QByteArray &bytes, const Layout &layout
         return std::nullopt;
     // The reader's choice: the smallest whole eighth, at least 1/8, that is no smaller than the
     // size on the side that shrinks less.
-    const double factor =
-        std::min(double(layout.width) / scaledSize.width(), double(layout.height) / scaledSize.height());
+    const double factor
+        = std::min(double(layout.width) / scaledSize.width(), double(layout.height) / scaledSize.height());
     const int eighths = std::clamp(int(std::ceil(8 / factor)), 1, 8);
     QImage image;
     if (!decodeEighths(bytes, eighths, image))
