@@ -3,40 +3,23 @@
 #include "compression/ImageCompressionModel.h"
 #include "platform/ImageLimits.h"
 #include "platform/JpegFile.h"
+#include "platform/JpegLibrary.h"
 
 #include <QFile>
 #include <QImageReader>
 
 #include <cmath>
 #include <condition_variable>
-#include <csetjmp>
-#include <cstdio>
 #include <mutex>
 #include <thread>
 #include <vector>
-
-#include <jpeglib.h>
 
 // Re-encoding a JPEG at its own size with the decoder's rows going straight into the encoder.
 namespace CompressionImageIO {
 
 namespace {
 
-struct ErrorExit {
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-};
-
-void errorExit(j_common_ptr info) { std::longjmp(reinterpret_cast<ErrorExit *>(info->err)->jump, 1); }
-
-void quietMessage(j_common_ptr) { }
-
-void installErrorExit(ErrorExit &error)
-{
-    jpeg_std_error(&error.manager);
-    error.manager.error_exit = errorExit;
-    error.manager.output_message = quietMessage;
-}
+using JpegLibrary::ErrorExit;
 
 // Rows handed from the decoding thread to the encoding one through a ring of bands, so neither
 // holds the whole picture.
@@ -125,16 +108,13 @@ bool decodeIntoRing(const QByteArray &bytes, RowRing &ring)
 {
     jpeg_decompress_struct info;
     ErrorExit error;
-    info.err = &error.manager;
-    installErrorExit(error);
+    info.err = JpegLibrary::quietErrors(error);
     if (setjmp(error.jump)) {
         jpeg_destroy_decompress(&info);
         return false;
     }
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, reinterpret_cast<const unsigned char *>(bytes.constData()),
-                 static_cast<unsigned long>(bytes.size()));
-    jpeg_read_header(&info, TRUE);
+    if (!JpegLibrary::readHeader(info, bytes))
+        return false;
     jpeg_start_decompress(&info);
     while (info.output_scanline < info.output_height) {
         const int band = ring.acquireFree();
@@ -206,8 +186,7 @@ bool encodeFromRing(RowRing &ring, const EncoderSettings &settings, MemoryDestin
 {
     jpeg_compress_struct info;
     ErrorExit error;
-    info.err = &error.manager;
-    installErrorExit(error);
+    info.err = JpegLibrary::quietErrors(error);
     if (setjmp(error.jump)) {
         jpeg_destroy_compress(&info);
         return false;
@@ -280,21 +259,27 @@ void setDensity(EncoderSettings &settings, const jpeg_decompress_struct &header,
     }
 }
 
-// The frame's header, read with the defaults the decoder will use; false for a file the decoder
-// refuses outright.
-bool readHeader(const QByteArray &bytes, jpeg_decompress_struct &info, ErrorExit &error)
+// The encoder's settings from the frame's header; false for a file the decoder refuses outright
+// or one whose colours the decoder does not give as RGB or grey.
+bool readSettings(const QByteArray &bytes, const JpegFile::Layout &layout, QSize stored, bool keepsFileDensity,
+                  EncoderSettings &settings)
 {
-    info.err = &error.manager;
-    installErrorExit(error);
+    jpeg_decompress_struct header;
+    ErrorExit error;
+    header.err = JpegLibrary::quietErrors(error);
     if (setjmp(error.jump)) {
-        jpeg_destroy_decompress(&info);
+        jpeg_destroy_decompress(&header);
         return false;
     }
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, reinterpret_cast<const unsigned char *>(bytes.constData()),
-                 static_cast<unsigned long>(bytes.size()));
-    jpeg_read_header(&info, TRUE);
-    return true;
+    if (!JpegLibrary::readHeader(header, bytes))
+        return false;
+    settings.grey = header.out_color_space == JCS_GRAYSCALE;
+    const bool usual = (settings.grey || header.out_color_space == JCS_RGB)
+        && header.num_components == layout.components
+        && QSize(int(header.image_width), int(header.image_height)) == stored;
+    setDensity(settings, header, keepsFileDensity);
+    jpeg_destroy_decompress(&header);
+    return usual;
 }
 
 } // namespace
@@ -324,20 +309,8 @@ std::optional<QSize> recodeJpeg(const QString &path, int fitLongEdge, const QStr
         return std::nullopt;
 
     EncoderSettings settings;
-    {
-        jpeg_decompress_struct header;
-        ErrorExit error;
-        if (!readHeader(bytes, header, error))
-            return std::nullopt;
-        const bool grey = header.out_color_space == JCS_GRAYSCALE;
-        const bool usual = (grey || header.out_color_space == JCS_RGB) && header.num_components == layout->components
-            && QSize(int(header.image_width), int(header.image_height)) == stored;
-        settings.grey = grey;
-        setDensity(settings, header, keepsFileDensity);
-        jpeg_destroy_decompress(&header);
-        if (!usual)
-            return std::nullopt;
-    }
+    if (!readSettings(bytes, *layout, stored, keepsFileDensity, settings))
+        return std::nullopt;
     settings.size = stored;
     settings.quality = std::min(int(std::lround(jpegQuality * 100)), 100);
 

@@ -1,17 +1,14 @@
 #include "platform/JpegFile.h"
 
-#include "platform/ImageLimits.h"
+#include "platform/JpegLibrary.h"
 
 #include <QColorSpace>
 
 #include <algorithm>
 #include <cmath>
-#include <csetjmp>
-#include <cstdio>
 #include <cstring>
 #include <map>
 
-#include <jpeglib.h>
 #include <lcms2.h>
 
 namespace JpegFile {
@@ -25,14 +22,7 @@ bool isFrameHeader(int marker)
     return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
 }
 
-struct ErrorExit {
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-};
-
-void errorExit(j_common_ptr info) { std::longjmp(reinterpret_cast<ErrorExit *>(info->err)->jump, 1); }
-
-void quietMessage(j_common_ptr) { }
+using JpegLibrary::ErrorExit;
 
 // Owns the profiles and the transform from CMYK to sRGB.
 struct CmykTransform {
@@ -72,18 +62,14 @@ bool decodeInto(const QByteArray &bytes, QSize atLeast, cmsHTRANSFORM transform,
 {
     jpeg_decompress_struct info;
     ErrorExit error;
-    info.err = jpeg_std_error(&error.manager);
-    error.manager.error_exit = errorExit;
-    error.manager.output_message = quietMessage;
+    info.err = JpegLibrary::quietErrors(error);
     if (setjmp(error.jump)) {
         jpeg_destroy_decompress(&info);
         return false;
     }
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, reinterpret_cast<const unsigned char *>(bytes.constData()),
-                 static_cast<unsigned long>(bytes.size()));
-    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK || info.num_components != 4
-        || !ImageLimits::isAcceptableSize(info.image_width, info.image_height)) {
+    if (!JpegLibrary::readHeader(info, bytes))
+        return false;
+    if (info.num_components != 4) {
         jpeg_destroy_decompress(&info);
         return false;
     }
@@ -127,19 +113,14 @@ bool decodeEighths(const QByteArray &bytes, int scaleEighths, QImage &image)
 {
     jpeg_decompress_struct info;
     ErrorExit error;
-    info.err = jpeg_std_error(&error.manager);
-    error.manager.error_exit = errorExit;
-    error.manager.output_message = quietMessage;
+    info.err = JpegLibrary::quietErrors(error);
     if (setjmp(error.jump)) {
         jpeg_destroy_decompress(&info);
         return false;
     }
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, reinterpret_cast<const unsigned char *>(bytes.constData()),
-                 static_cast<unsigned long>(bytes.size()));
-    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK
-        || (info.out_color_space != JCS_RGB && info.out_color_space != JCS_GRAYSCALE)
-        || !ImageLimits::isAcceptableSize(info.image_width, info.image_height)) {
+    if (!JpegLibrary::readHeader(info, bytes))
+        return false;
+    if (info.out_color_space != JCS_RGB && info.out_color_space != JCS_GRAYSCALE) {
         jpeg_destroy_decompress(&info);
         return false;
     }
