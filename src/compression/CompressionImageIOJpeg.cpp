@@ -11,6 +11,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -144,6 +145,7 @@ struct MemoryDestination {
 };
 
 constexpr size_t destinationStep = size_t(1) << 20;
+constexpr size_t keptOutputBytes = size_t(16) << 20;
 
 void initDestination(j_compress_ptr info)
 {
@@ -316,11 +318,24 @@ std::optional<QSize> recodeJpeg(const QString &path, int fitLongEdge, const QStr
 
     RowRing ring(size_t(stored.width()) * (settings.grey ? 1 : 3));
     bool decoded = false;
-    std::thread decoder([&] {
-        decoded = decodeIntoRing(bytes, ring);
-        ring.finish(decoded);
-    });
+    std::thread decoder;
+    try {
+        decoder = std::thread([&] {
+            decoded = decodeIntoRing(bytes, ring);
+            ring.finish(decoded);
+        });
+    } catch (const std::system_error &) {
+        return std::nullopt; // no thread to spare: the general path works on this one
+    }
+    // The output buffer is kept for the next file on this thread, unless a large picture grew it.
     thread_local std::vector<JOCTET> encoded;
+    struct Trim {
+        ~Trim()
+        {
+            if (encoded.capacity() > keptOutputBytes)
+                std::vector<JOCTET>().swap(encoded);
+        }
+    } trim;
     MemoryDestination destination {};
     destination.bytes = &encoded;
     const bool written = encodeFromRing(ring, settings, destination);
