@@ -1,11 +1,7 @@
 // Times the compression service on generated inputs against the command-line tools people would
 // otherwise use, on the same files, one after another. Prints one table of ratios (ours ÷ peer).
 //
-//   bench_compression [photos=8] [probe-files=100] [only=all|recompress]
-//
-// "recompress" times only the batch that matters most: every photo probed (as adding it to the list
-// does) and recompressed at its original size at quality 0.75, against djpeg | cjpeg -optimize, best
-// of three rounds each.
+//   bench_compression [photos=8] [probe-files=100]
 //
 // Peers (optional Debian packages): imagemagick, libvips-tools, gifsicle, libjpeg-turbo-progs.
 // Install them with `KIVORA_BENCH_PEERS=1 bash scripts/install-deps.sh`; missing ones print "–".
@@ -22,13 +18,10 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
 #include <random>
-
-#include <sys/resource.h>
 
 namespace {
 
@@ -50,15 +43,6 @@ QImage photoLike(int width, int height, unsigned seed)
         }
     }
     return image;
-}
-
-// CPU time used so far by this process, or by its finished children, in milliseconds.
-double cpuMillis(int who)
-{
-    rusage usage {};
-    getrusage(who, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
-        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
 double millis(const std::function<void()> &work)
@@ -122,7 +106,6 @@ int main(int argc, char **argv)
     ImageLimits::configure();
     const int photos = argc > 1 ? std::max(1, std::atoi(argv[1])) : 8;
     const int probeFiles = argc > 2 ? std::max(1, std::atoi(argv[2])) : 100;
-    const bool onlyRecompress = argc > 3 && QByteArray(argv[3]) == "recompress";
 
     QTemporaryDir work;
     const QDir dir(work.path());
@@ -140,56 +123,6 @@ int main(int argc, char **argv)
         writer.write(photoLike(4000, 3000, i));
         jpegs << path;
     }
-    std::printf("%-34s %10s  %-38s %10s  %7s\n", "task", "ours ms", "peer", "peer ms", "ratio");
-    {
-        // Probing is part of the job: a photo is probed when it joins the list. Ours and the peer
-        // take turns for three rounds and the best round of each counts, which evens out a busy machine.
-        const ImageCompressionSettings original(0.75, ImageCompressionMaxDimension::original);
-        std::vector<ImageCompressionResult> results;
-        double ours = -1, theirs = -1, probing = 0, oursCpu = 0, theirsCpu = 0;
-        for (int round = 0; round < 3; ++round) {
-            for (const ImageCompressionResult &r : results)
-                QFile::remove(r.outputURL);
-            results.clear();
-            double probed = 0;
-            const double cpuBefore = cpuMillis(RUSAGE_SELF);
-            const double mine = millis([&] {
-                std::vector<ImageCompressionSource> list;
-                probed = millis([&] { list = sources(jpegs); });
-                for (const ImageCompressionSource &s : list)
-                    results.push_back(compress(s, original, out));
-            });
-            const double mineCpu = cpuMillis(RUSAGE_SELF) - cpuBefore;
-            if (ours < 0 || mine < ours)
-                ours = mine, probing = probed, oursCpu = mineCpu;
-            const double childrenBefore = cpuMillis(RUSAGE_CHILDREN);
-            const double peer = peerMillis("/bin/sh", jpegs, [&](const QString &f, int i) {
-                return QStringList {"-c", QStringLiteral("djpeg '%1' | cjpeg -quality 75 -optimize > '%2'")
-                                              .arg(f, QDir(peerOut).filePath(QStringLiteral("r%1.jpg").arg(i)))};
-            });
-            if (peer >= 0 && (theirs < 0 || peer < theirs))
-                theirs = peer, theirsCpu = cpuMillis(RUSAGE_CHILDREN) - childrenBefore;
-        }
-        row(qPrintable(QStringLiteral("recompress %1 JPEGs, probe + q 0.75").arg(jpegs.size())), ours,
-            "djpeg | cjpeg -quality 75 -optimize", theirs, 1.0);
-        // The two encoders differ only in the density written in the header.
-        int worst = 0;
-        for (int i = 0; i < int(results.size()) && theirs >= 0; ++i) {
-            QFile a(results[size_t(i)].outputURL), b(QDir(peerOut).filePath(QStringLiteral("r%1.jpg").arg(i)));
-            const QByteArray x = a.open(QIODevice::ReadOnly) ? a.readAll() : QByteArray();
-            const QByteArray y = b.open(QIODevice::ReadOnly) ? b.readAll() : QByteArray();
-            int differing = int(std::abs(x.size() - y.size()));
-            for (qsizetype k = 0; k < std::min(x.size(), y.size()); ++k)
-                differing += x[k] != y[k];
-            worst = std::max(worst, differing);
-        }
-        std::printf("%-34s of ours, probing %.0f ms; CPU time ours %.0f ms, peer's %.0f ms (%.2f)\n", "", probing,
-                    oursCpu, theirsCpu, theirsCpu > 0 ? oursCpu / theirsCpu : 0.0);
-        std::printf("%-34s most bytes differing from the peer's file: %d\n", "", worst);
-    }
-    if (onlyRecompress)
-        return 0;
-
     const QString png = dir.filePath("picture.png");
     QImageWriter(png, "png").write(photoLike(2000, 1500, 99));
     const QString gif = dir.filePath("anim.gif");
@@ -223,6 +156,8 @@ int main(int argc, char **argv)
     const auto photoSources = sourcesOf(jpegs);
     const ImageCompressionSettings original(0.75, ImageCompressionMaxDimension::original);
     const ImageCompressionSettings to1920(0.75, ImageCompressionMaxDimension::longEdge1920);
+
+    std::printf("%-34s %10s  %-38s %10s  %7s\n", "task", "ours ms", "peer", "peer ms", "ratio");
 
     const double oursOriginal = compressAll(photoSources, original);
     row("JPEG 4000×3000, original, q 0.75", oursOriginal, "convert -quality 75",

@@ -87,13 +87,4 @@ TEST(JpegScaledDecode, LeavesOtherFilesToTheReader)
         ASSERT_TRUE(layout);
         EXPECT_FALSE(JpegFile::decodeScaled(bytes, *layout, { 16, 12 }));
     }
-    // Damage that stops the decoder outright.
-    QByteArray broken = whole;
-    const qsizetype table = broken.indexOf("\xFF\xC4");
-    ASSERT_GT(table, 0);
-    broken[table + 1] = char(0xC5); // the Huffman tables become an unknown frame type
-    const auto layout = JpegFile::layout(broken);
-    if (layout) {
-        EXPECT_FALSE(JpegFile::decodeScaled(broken, *layout, { 16, 12 }));
-    }
 }
