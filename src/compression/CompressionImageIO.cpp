@@ -1,6 +1,7 @@
 #include "compression/CompressionImageIO.h"
 
 #include "compression/ImageCompressionModel.h"
+#include "platform/DecodeBudget.h"
 #include "platform/GifCodec.h"
 #include "platform/ImageLimits.h"
 #include "platform/ImageOrientation.h"
@@ -51,7 +52,7 @@ QSize fittedSize(QSize size, int longEdgeLimit)
     return QSize(std::max<long>(std::lround(w), 1), std::max<long>(std::lround(h), 1));
 }
 
-UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFrames)
+UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFrames, bool pixelsOnly)
 {
     QImageReader reader(path);
     // The orientation is applied below, keeping the colour space that the reader's own turn loses.
@@ -97,9 +98,16 @@ UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFr
         }
     }
 
+    // The decoded picture and its upright copy, within the budget shared with other decodes.
+    const QSize decoded = reduced.isValid() ? reduced : stored;
+    const DecodeBudget::Reservation held(
+        decoded.isValid() ? DecodeBudget::pixelBytes(decoded.width(), decoded.height(), 32, 4) : 0);
     if (jpeg && jpeg->components == 4 && !jpeg->iccProfile.isEmpty()) {
         if (std::optional<QImage> converted = JpegFile::decodeCmykWithProfile(jpegBytes, *jpeg, reduced))
             result.image = std::move(*converted);
+    } else if (jpeg && reduced.isValid() && pixelsOnly) {
+        if (std::optional<QImage> decoded = JpegFile::decodeScaled(jpegBytes, *jpeg, reduced))
+            result.image = std::move(*decoded);
     }
     jpegBytes.clear();
     if (result.image.isNull()) {

@@ -32,8 +32,11 @@ struct UprightImage {
 // pixel cap from the header before any pixel is decoded. With a long-edge limit, a JPEG is decoded
 // straight at a reduced scale (1/2, 1/4 or 1/8, done inside the JPEG decoder) when that still
 // covers fittedSize(fullSize, limit); callers scale the rest of the way. A null image when nothing
-// decodes. frameCount is only asked of the decoder with countFrames.
-UprightImage loadUprightImage(const QString &path, int fitLongEdge = 0, bool countFrames = false);
+// decodes. frameCount is only asked of the decoder with countFrames. With pixelsOnly the picture's
+// density and text entries may be left out, which lets a reduced JPEG be decoded straight from its
+// bytes.
+UprightImage loadUprightImage(const QString &path, int fitLongEdge = 0, bool countFrames = false,
+                              bool pixelsOnly = false);
 
 // The image redrawn at the target size with smooth interpolation; without keepsAlpha, transparent
 // areas come out white (drawn on opaque white). An image already at the target size is returned
@@ -44,5 +47,13 @@ QImage redrawn(const QImage &image, QSize target, bool keepsAlpha);
 // comments) is written. Throws ImageCompressionServiceError: cannotCreateDestination when the file
 // cannot be created, cannotFinalize when encoding or writing fails.
 void writeImage(const QImage &image, const QString &path, OutputType type, double jpegQuality);
+
+// A JPEG re-encoded at its own size without a picture in memory: the decoder's rows go straight
+// into the encoder, decoding on a second thread while the encoder works. The bytes are those of
+// writeImage() given loadUprightImage()'s picture. Only files kept exactly right this way are
+// taken: whole three-component or grey JPEGs, upright, without an embedded profile, within the
+// pixel cap, that the long-edge limit leaves at their size. Nothing, and no file, for any other;
+// the caller takes the general path then. Throws as writeImage() does once the file is written.
+std::optional<QSize> recodeJpeg(const QString &path, int fitLongEdge, const QString &outputPath, double jpegQuality);
 
 } // namespace CompressionImageIO

@@ -1,6 +1,7 @@
 #include "compression/ImageCompressionService.h"
 
 #include "platform/GifCodec.h"
+#include "platform/ParallelWork.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -132,10 +133,14 @@ QStringList expandedImageURLs(const QStringList &paths)
 
 std::vector<ImageCompressionSource> sources(const QStringList &paths)
 {
+    // Files are probed side by side; the shared decode budget bounds the pixels held at once.
+    const QStringList urls = expandedImageURLs(paths);
+    std::vector<std::optional<ImageCompressionSource>> probed(size_t(urls.size()));
+    ParallelWork::forEach(int(urls.size()), [&](int i) { probed[size_t(i)] = source(urls[i]); });
     std::vector<ImageCompressionSource> found;
-    for (const QString &path : expandedImageURLs(paths))
-        if (auto probed = source(path))
-            found.push_back(std::move(*probed));
+    for (std::optional<ImageCompressionSource> &one : probed)
+        if (one)
+            found.push_back(std::move(*one));
     return found;
 }
 
@@ -165,7 +170,7 @@ std::optional<ImageCompressionSource> source(const QString &path)
     } else {
         // One decode, at a reduced scale where the format allows: the pixel size comes from the
         // header, the thumbnail from the reduced picture.
-        const auto loaded = CompressionImageIO::loadUprightImage(path, kThumbnailSide, true);
+        const auto loaded = CompressionImageIO::loadUprightImage(path, kThumbnailSide, true, true);
         if (loaded.image.isNull())
             return std::nullopt;
         probed.pixelSize = QSizeF(loaded.fullSize);

@@ -28,28 +28,36 @@ ImageCompressionResult compressStillImage(const ImageCompressionSource &source,
                                           const QString &destinationDirectory)
 {
     const int limit = ImageCompressionMaxDimensions::rawValue(settings.maxDimension);
-    // A large reduction is decoded at a reduced scale where the format allows it; the one smooth
-    // scale below then brings it to exactly the size computed from the full image.
-    const auto loaded = CompressionImageIO::loadUprightImage(source.url, limit);
-    if (loaded.image.isNull())
-        throw ImageCompressionServiceError::noReadableImage(source.url);
-
     const OutputType type = outputType(source.url);
     const QString extension = fileExtension(type);
     const TempFileGuard temporary(temporaryOutputURL(extension));
-
-    const QSize target = resizedSize(loaded.fullSize, settings.maxDimension);
-    const QImage output = CompressionImageIO::redrawn(loaded.image, target, type == OutputType::png);
-    CompressionImageIO::writeImage(output, temporary.path(), type, settings.jpegQuality);
+    // A JPEG kept at its size goes from decoder to encoder without a picture in between.
+    QSize outputSize;
+    if (type == OutputType::jpeg) {
+        const auto recoded = CompressionImageIO::recodeJpeg(source.url, limit, temporary.path(), settings.jpegQuality);
+        if (recoded)
+            outputSize = *recoded;
+    }
+    if (outputSize.isEmpty()) {
+        // A large reduction is decoded at a reduced scale where the format allows it; the one
+        // smooth scale below then brings it to exactly the size computed from the full image.
+        const auto loaded = CompressionImageIO::loadUprightImage(source.url, limit);
+        if (loaded.image.isNull())
+            throw ImageCompressionServiceError::noReadableImage(source.url);
+        const QSize target = resizedSize(loaded.fullSize, settings.maxDimension);
+        const QImage output = CompressionImageIO::redrawn(loaded.image, target, type == OutputType::png);
+        CompressionImageIO::writeImage(output, temporary.path(), type, settings.jpegQuality);
+        outputSize = output.size();
+    }
     const qint64 encodedBytes = fileSize(temporary.path());
 
     // The original is kept only when it already is the output's format: a WebP, say, copied
     // unchanged under a ".jpg" name would be a JPEG in name only.
     const bool keepsOriginal = encodedBytes >= source.originalBytes
-        && source.pixelSize == QSizeF(output.size())
+        && source.pixelSize == QSizeF(outputSize)
         && CompressionImageIO::contentMatches(source.url, type);
     return deliverOutput(source, keepsOriginal ? source.url : temporary.path(), keepsOriginal,
-                         {keepsOriginal ? source.pixelSize : QSizeF(output.size()), 1, 1}, destinationDirectory,
+                         {keepsOriginal ? source.pixelSize : QSizeF(outputSize), 1, 1}, destinationDirectory,
                          extension);
 }
 

@@ -80,7 +80,17 @@ constexpr qint64 jpegHeaderBytes = qint64(2) << 20;
 // JPEG is decoded reduced, to about that size.
 QImage readStored(QImageReader &reader, const Contents &contents, QSize scaledSize = QSize())
 {
-    if (reader.format() == "jpeg") {
+    if (reader.format() == "jpeg" && scaledSize.isValid()) {
+        // A reduced picture is decoded straight from the file's bytes, read once.
+        const QByteArray bytes = contents(-1);
+        if (const std::optional<JpegFile::Layout> layout = JpegFile::layout(bytes)) {
+            std::optional<QImage> decoded = layout->components == 4 && !layout->iccProfile.isEmpty()
+                ? JpegFile::decodeCmykWithProfile(bytes, *layout, scaledSize)
+                : JpegFile::decodeScaled(bytes, *layout, scaledSize);
+            if (decoded)
+                return std::move(*decoded);
+        }
+    } else if (reader.format() == "jpeg") {
         if (const std::optional<JpegFile::Layout> head = JpegFile::layout(contents(jpegHeaderBytes));
             head && head->components == 4 && !head->iccProfile.isEmpty()) {
             const QByteArray bytes = contents(-1);

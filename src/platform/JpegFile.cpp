@@ -1,15 +1,14 @@
 #include "platform/JpegFile.h"
 
-#include "platform/ImageLimits.h"
+#include "platform/JpegLibrary.h"
 
 #include <QColorSpace>
 
-#include <csetjmp>
-#include <cstdio>
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <map>
 
-#include <jpeglib.h>
 #include <lcms2.h>
 
 namespace JpegFile {
@@ -23,14 +22,7 @@ bool isFrameHeader(int marker)
     return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
 }
 
-struct ErrorExit {
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-};
-
-void errorExit(j_common_ptr info) { std::longjmp(reinterpret_cast<ErrorExit *>(info->err)->jump, 1); }
-
-void quietMessage(j_common_ptr) { }
+using JpegLibrary::ErrorExit;
 
 // Owns the profiles and the transform from CMYK to sRGB.
 struct CmykTransform {
@@ -70,18 +62,14 @@ bool decodeInto(const QByteArray &bytes, QSize atLeast, cmsHTRANSFORM transform,
 {
     jpeg_decompress_struct info;
     ErrorExit error;
-    info.err = jpeg_std_error(&error.manager);
-    error.manager.error_exit = errorExit;
-    error.manager.output_message = quietMessage;
+    info.err = JpegLibrary::quietErrors(error);
     if (setjmp(error.jump)) {
         jpeg_destroy_decompress(&info);
         return false;
     }
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, reinterpret_cast<const unsigned char *>(bytes.constData()),
-                 static_cast<unsigned long>(bytes.size()));
-    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK || info.num_components != 4
-        || !ImageLimits::isAcceptableSize(info.image_width, info.image_height)) {
+    if (!JpegLibrary::readHeader(info, bytes))
+        return false;
+    if (info.num_components != 4) {
         jpeg_destroy_decompress(&info);
         return false;
     }
@@ -119,6 +107,48 @@ bool decodeInto(const QByteArray &bytes, QSize atLeast, cmsHTRANSFORM transform,
     return whole;
 }
 
+// Decodes at scaleEighths / 8 into `image` (RGB32 or Grayscale8, allocated here). Only plain C
+// objects live between setjmp and the decoder's calls.
+bool decodeEighths(const QByteArray &bytes, int scaleEighths, QImage &image)
+{
+    jpeg_decompress_struct info;
+    ErrorExit error;
+    info.err = JpegLibrary::quietErrors(error);
+    if (setjmp(error.jump)) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    if (!JpegLibrary::readHeader(info, bytes))
+        return false;
+    if (info.out_color_space != JCS_RGB && info.out_color_space != JCS_GRAYSCALE) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    const bool grey = info.out_color_space == JCS_GRAYSCALE;
+    // The pixels RGB32 holds, with the unused byte set to FF.
+    if (!grey)
+        info.out_color_space = JCS_EXT_BGRX;
+    info.scale_num = unsigned(scaleEighths);
+    info.scale_denom = 8;
+    jpeg_start_decompress(&info);
+    image = QImage(int(info.output_width), int(info.output_height),
+                   grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+    if (image.isNull()) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW rows[1] = { image.scanLine(int(info.output_scanline)) };
+        if (jpeg_read_scanlines(&info, rows, 1) != 1)
+            break;
+    }
+    const bool whole = info.output_scanline == info.output_height;
+    if (whole)
+        jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return whole;
+}
+
 } // namespace
 
 std::optional<Layout> layout(const QByteArray &bytes)
@@ -148,6 +178,8 @@ std::optional<Layout> layout(const QByteArray &bytes)
             break;
         const QByteArray segment = bytes.mid(at + 2, length - 2);
         if (isFrameHeader(marker) && segment.size() >= 6) {
+            result.height = be16(segment, 1);
+            result.width = be16(segment, 3);
             result.components = quint8(segment[5]);
         } else if (marker == 0xEE && segment.startsWith("Adobe")) {
             result.adobeMarker = true;
@@ -157,8 +189,9 @@ std::optional<Layout> layout(const QByteArray &bytes)
         at += length;
         if (marker == 0xDA) {
             // Entropy-coded data never holds FF D9 (an FF in it is followed by 00 or a restart
-            // marker), so the end marker is found only when the data is all there.
-            result.complete = bytes.indexOf(QByteArray("\xFF\xD9", 2), at) >= 0;
+            // marker), so the end marker is found only when the data is all there. Looked for
+            // from the end, where a whole file has it.
+            result.complete = bytes.lastIndexOf(QByteArray("\xFF\xD9", 2)) >= at;
             break;
         }
     }
@@ -179,6 +212,26 @@ std::optional<QImage> decodeCmykWithProfile(const QByteArray &bytes, const Layou
     if (!decodeInto(bytes, atLeast, cmyk.transform, image, row))
         return std::nullopt;
     image.setColorSpace(QColorSpace(QColorSpace::SRgb));
+    return image;
+}
+
+std::optional<QImage> decodeScaled(const QByteArray &bytes, const Layout &layout, QSize scaledSize)
+{
+    if (!layout.complete || !layout.iccProfile.isEmpty() || (layout.components != 1 && layout.components != 3)
+        || scaledSize.isEmpty() || layout.width <= 0 || layout.height <= 0)
+        return std::nullopt;
+    // The reader's choice: the smallest whole eighth, at least 1/8, that is no smaller than the
+    // size on the side that shrinks less.
+    const double factor
+        = std::min(double(layout.width) / scaledSize.width(), double(layout.height) / scaledSize.height());
+    const int eighths = std::clamp(int(std::ceil(8 / factor)), 1, 8);
+    QImage image;
+    if (!decodeEighths(bytes, eighths, image))
+        return std::nullopt;
+    if (image.size() != scaledSize)
+        image = image.scaled(scaledSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (image.isNull())
+        return std::nullopt;
     return image;
 }
 

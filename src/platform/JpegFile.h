@@ -12,6 +12,7 @@ namespace JpegFile {
 
 // What the markers of a JPEG say, read without decoding any pixels.
 struct Layout {
+    int width = 0, height = 0; // the frame's size as stored
     int components = 0; // colour components of the frame (4: CMYK or YCCK)
     bool adobeMarker = false; // an Adobe segment: CMYK values are stored inverted
     QByteArray iccProfile; // the embedded profile, its chunks joined; empty when there is none
@@ -26,6 +27,13 @@ std::optional<Layout> layout(const QByteArray &bytes);
 // covers `atLeast` (in stored orientation; an empty size asks for full scale). Nothing when the
 // file is not such a JPEG or cannot be decoded; the caller reads it the ordinary way then.
 std::optional<QImage> decodeCmykWithProfile(const QByteArray &bytes, const Layout &layout, QSize atLeast = QSize());
+
+// The picture Qt's reader gives with `scaledSize` set, decoded straight from the bytes: reduced by
+// the same whole eighths inside the decoder, then smoothly to the size when that is not exact
+// (RGB32, or Grayscale8 for a grey file). Only for whole three-component or grey files without an
+// embedded profile; nothing for any other file or when decoding fails, and the caller reads it the
+// ordinary way then.
+std::optional<QImage> decodeScaled(const QByteArray &bytes, const Layout &layout, QSize scaledSize);
 
 // The image without its colour space when that space's profile is not for RGB pixels: Qt's reader
 // converts a CMYK picture to RGB on its own but keeps the CMYK profile, which no writer may copy

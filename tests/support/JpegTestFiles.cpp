@@ -1,0 +1,80 @@
+#include "support/JpegTestFiles.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace JpegTestFiles {
+
+QByteArray encoded(const QImage &picture, const Layout &layout)
+{
+    jpeg_compress_struct info;
+    jpeg_error_mgr error;
+    info.err = jpeg_std_error(&error);
+    jpeg_create_compress(&info);
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = JDIMENSION(picture.width());
+    info.image_height = JDIMENSION(picture.height());
+    info.input_components = layout.grey ? 1 : layout.cmyk ? 4 : 3;
+    info.in_color_space = layout.grey ? JCS_GRAYSCALE : layout.cmyk ? JCS_CMYK : JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 90, TRUE);
+    if (!layout.grey && !layout.cmyk) {
+        info.comp_info[0].h_samp_factor = layout.lumaH;
+        info.comp_info[0].v_samp_factor = layout.lumaV;
+    }
+    info.restart_in_rows = layout.restartRows;
+    info.density_unit = UINT8(layout.densityUnit);
+    info.X_density = UINT16(layout.xDensity);
+    info.Y_density = UINT16(layout.yDensity);
+    if (layout.progressive)
+        jpeg_simple_progression(&info);
+    jpeg_start_compress(&info, TRUE);
+    if (!layout.comment.isEmpty())
+        jpeg_write_marker(&info, JPEG_COM, reinterpret_cast<const JOCTET *>(layout.comment.constData()),
+                          unsigned(layout.comment.size()));
+    if (!layout.app1.isEmpty())
+        jpeg_write_marker(&info, JPEG_APP0 + 1, reinterpret_cast<const JOCTET *>(layout.app1.constData()),
+                          unsigned(layout.app1.size()));
+    if (!layout.iccProfile.isEmpty())
+        jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET *>(layout.iccProfile.constData()),
+                               unsigned(layout.iccProfile.size()));
+    std::vector<JSAMPLE> row(size_t(picture.width()) * size_t(info.input_components));
+    while (info.next_scanline < info.image_height) {
+        const QRgb *pixels = reinterpret_cast<const QRgb *>(picture.constScanLine(int(info.next_scanline)));
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb p = pixels[x];
+            if (layout.grey) {
+                row[size_t(x)] = JSAMPLE(qGray(p));
+            } else if (layout.cmyk) {
+                const JSAMPLE cmyk[4]
+                    = { JSAMPLE(255 - qRed(p)), JSAMPLE(255 - qGreen(p)), JSAMPLE(255 - qBlue(p)), 40 };
+                std::copy(cmyk, cmyk + 4, &row[size_t(x) * 4]);
+            } else {
+                const JSAMPLE rgb[3] = { JSAMPLE(qRed(p)), JSAMPLE(qGreen(p)), JSAMPLE(qBlue(p)) };
+                std::copy(rgb, rgb + 3, &row[size_t(x) * 3]);
+            }
+        }
+        JSAMPROW rows[1] = { row.data() };
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    const QByteArray bytes(reinterpret_cast<const char *>(buffer), qsizetype(size));
+    std::free(buffer);
+    return bytes;
+}
+
+QByteArray exifOrientation(int orientation)
+{
+    QByteArray exif("Exif\0\0MM\0\x2A\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\0\0\0\0\0\0\0", 32);
+    exif[25] = char(orientation);
+    return exif;
+}
+
+} // namespace JpegTestFiles
