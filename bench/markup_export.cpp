@@ -2,13 +2,25 @@
 // Desktop as PNG files and as one PDF, the way the export buttons do. HOME points into a temporary
 // folder. Prints wall time and peak resident memory of each export; the peak is reset before each
 // (Linux clear_refs), and the images themselves are counted in the baseline line.
+//
+// The peer: `vips copy` writing the same rendered pixels (handed over as vips images, so it only
+// encodes) to PNG in as many processes at once as the export uses threads. Goals: PNG export at
+// most 1.0 × the peer, files at most 1.1 × the size Qt's PNG writer gives; the PDF at most 1.0 ×
+// our PNG export. Run it pinned too: `taskset -c 6,7 bench_markup_export`.
+#include "markup/AnnotationRenderer.h"
+#include "markup/ExportPipeline.h"
 #include "model/MarkupViewModel.h"
 #include "platform/ImageLimits.h"
+#include "platform/ParallelWork.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImageWriter>
+#include <QProcess>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <chrono>
@@ -85,7 +97,7 @@ qint64 folderBytes(const QString &folder)
 }
 
 template<typename F>
-void measure(const char *label, const QString &desktop, F run)
+double measure(const char *label, const QString &desktop, F run)
 {
     for (const QFileInfo &info : QDir(desktop).entryInfoList(QDir::Files))
         QFile::remove(info.filePath());
@@ -98,6 +110,67 @@ void measure(const char *label, const QString &desktop, F run)
     std::printf("%-22s %6.2f s   peak RSS %7.0f MB (+%5.0f MB over the %5.0f MB before)   %lld file(s), %.0f MB\n",
                 label, seconds, peak, peak - before, before, static_cast<long long>(files),
                 double(folderBytes(desktop)) / (1024 * 1024));
+    return seconds;
+}
+
+// The rendered pictures as vips images in `folder` (not timed): PPM files converted by vips itself.
+QStringList peerInputs(const std::vector<ImageMarkupItem> &items, const QString &folder, const QString &vips)
+{
+    QStringList inputs;
+    for (size_t i = 0; i < items.size(); ++i) {
+        const QImage bitmap = *AnnotationRenderer::renderedBitmap(items[i].image.image(), items[i].annotations);
+        const QString ppm = QDir(folder).filePath(QStringLiteral("%1.ppm").arg(i));
+        const QString native = QDir(folder).filePath(QStringLiteral("%1.v").arg(i));
+        bitmap.save(ppm, "PPM");
+        QProcess::execute(vips, {QStringLiteral("copy"), ppm, native});
+        QFile::remove(ppm);
+        inputs << native;
+    }
+    return inputs;
+}
+
+// `vips copy` of every input to PNG, `lanes` processes at a time, each taking every lanes-th file.
+double peerSeconds(const QStringList &inputs, int lanes, const QString &vips, const QString &folder)
+{
+    std::vector<std::unique_ptr<QProcess>> processes;
+    const auto start = std::chrono::steady_clock::now();
+    for (int lane = 0; lane < lanes; ++lane) {
+        QString script;
+        for (qsizetype i = lane; i < inputs.size(); i += lanes)
+            script += QStringLiteral("'%1' copy '%2' '%3/%4.png' && ").arg(vips, inputs[i], folder).arg(i);
+        processes.push_back(std::make_unique<QProcess>());
+        processes.back()->start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script + QStringLiteral("true")});
+    }
+    for (auto &process : processes)
+        process->waitForFinished(-1);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%-22s %6.2f s   %d processes, %.0f MB\n", "peer: vips copy", seconds, lanes,
+                double(folderBytes(folder) - [&] {
+                    qint64 inputBytes = 0;
+                    for (const QString &input : inputs)
+                        inputBytes += QFileInfo(input).size();
+                    return inputBytes;
+                }()) / (1024 * 1024));
+    return seconds;
+}
+
+// Bytes of the first few pictures as Qt's PNG writer (the earlier encoder) writes them.
+qint64 qtPngBytes(const std::vector<ImageMarkupItem> &items, int count)
+{
+    std::vector<qint64> sizes(static_cast<size_t>(count));
+    ParallelWork::forEach(count, [&](int i) {
+        const QImage bitmap = *AnnotationRenderer::renderedBitmap(items[size_t(i)].image.image(),
+                                                                  items[size_t(i)].annotations);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter(&buffer, "png").write(bitmap);
+        sizes[size_t(i)] = bytes.size();
+    });
+    qint64 total = 0;
+    for (const qint64 size : sizes)
+        total += size;
+    return total;
 }
 
 } // namespace
@@ -132,9 +205,33 @@ int main(int argc, char **argv)
                 statusMB("VmRSS:"));
 
     const QString desktop = QDir(home.path()).filePath(QStringLiteral("Desktop"));
-    measure("PNG, one file each", desktop, [&] { return model.saveSelectedImagesToDesktop().size(); });
-    measure("one PDF", desktop, [&] { return qsizetype(model.saveSelectedImagesPDFToDesktop() ? 1 : 0); });
+    const int threads = ExportPipeline::workerCount();
+    std::printf("export threads: %d\n", threads);
+    const double png = measure("PNG, one file each", desktop, [&] { return model.saveSelectedImagesToDesktop().size(); });
+
+    // Our files against Qt's PNG writer for the first pictures, in name order.
+    constexpr int sizeSample = 4;
+    QFileInfoList written = QDir(desktop).entryInfoList(QDir::Files, QDir::Name);
+    qint64 ours = 0;
+    for (int i = 0; i < sizeSample && i < written.size(); ++i)
+        ours += written[i].size();
+    const qint64 qt = qtPngBytes(model.items(), sizeSample);
+    std::printf("PNG size, first %d: ours %.1f MB, Qt's writer %.1f MB, ratio %.3f (goal <= 1.10)\n", sizeSample,
+                double(ours) / (1024 * 1024), double(qt) / (1024 * 1024), double(ours) / double(qt));
+
+    const double pdf = measure("one PDF", desktop, [&] { return qsizetype(model.saveSelectedImagesPDFToDesktop() ? 1 : 0); });
     if (model.errorMessage())
         std::printf("error: %s\n", qPrintable(*model.errorMessage()));
+    std::printf("PDF / our PNG = %.2f (goal <= 1.0)\n", pdf / png);
+
+    const QString vips = QStandardPaths::findExecutable(QStringLiteral("vips"));
+    if (vips.isEmpty()) {
+        std::printf("vips not installed: no peer comparison\n");
+        return 0;
+    }
+    QTemporaryDir peer;
+    const QStringList inputs = peerInputs(model.items(), peer.path(), vips);
+    const double peerTime = peerSeconds(inputs, threads, vips, peer.path());
+    std::printf("PNG: ours / vips copy = %.2f (goal <= 1.0)\n", png / peerTime);
     return 0;
 }

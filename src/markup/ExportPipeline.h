@@ -1,0 +1,91 @@
+#pragma once
+
+#include "platform/DecodeBudget.h"
+
+#include <QImage>
+
+#include <deque>
+#include <functional>
+#include <future>
+#include <memory>
+#include <optional>
+#include <system_error>
+
+// Exports of several pictures: each is rendered and encoded on a worker thread, as many at a time
+// as there are cores and the shared decode budget allows, and the results are handed back on the
+// calling thread in picture order (files written one by one, PDF pages appended in order).
+namespace ExportPipeline {
+
+// All cores: encoding is CPU-bound, and the decode budget, not the thread count, bounds memory.
+int workerCount();
+
+// Bytes of the decode budget one picture in flight holds: its source, the rendered bitmap and
+// roughly as much again for the encoded file.
+qint64 budgetBytes(const QImage &picture);
+
+// For i = 0…count−1: picture(i) is fetched on the calling thread (a picture handle need not be safe
+// to decode from several threads at once), work(i, picture) runs on a worker, and deliver(i, result)
+// is called on the calling thread in index order, with nothing for a null picture. When deliver
+// returns false no further pictures are started; the running ones are waited for and dropped.
+template <typename Result>
+void run(size_t count, const std::function<QImage(size_t)> &picture, const std::function<Result(size_t, QImage)> &work,
+         const std::function<bool(size_t, std::optional<Result>)> &deliver)
+{
+    struct Entry {
+        size_t index;
+        std::optional<std::future<Result>> future;
+    };
+    std::deque<Entry> pending;
+    int running = 0;
+    bool go = true;
+    const auto deliverOldest = [&] {
+        Entry entry = std::move(pending.front());
+        pending.pop_front();
+        std::optional<Result> result;
+        if (entry.future) {
+            --running;
+            result = entry.future->get();
+        }
+        if (go)
+            go = deliver(entry.index, std::move(result));
+    };
+    const int workers = workerCount();
+    for (size_t i = 0; i < count && go; ++i) {
+        while (running >= workers)
+            deliverOldest();
+        if (!go)
+            break;
+        QImage image = picture(i);
+        if (image.isNull()) {
+            pending.push_back({ i, std::nullopt });
+            continue;
+        }
+        // Running pictures share the decode budget with imports and project opens elsewhere; one
+        // always runs, however large. The share is given back once the picture is encoded.
+        auto held = std::make_shared<DecodeBudget::Reservation>(budgetBytes(image));
+        auto job = [held, i, image = std::move(image), &work]() mutable {
+            Result result = work(i, std::move(image));
+            held->release();
+            return result;
+        };
+        if (workers <= 1) {
+            std::promise<Result> done;
+            done.set_value(job());
+            pending.push_back({ i, done.get_future() });
+        } else {
+            try {
+                pending.push_back({ i, std::async(std::launch::async, job) });
+            } catch (const std::system_error &) {
+                // No thread to be had: do this one here.
+                std::promise<Result> done;
+                done.set_value(job());
+                pending.push_back({ i, done.get_future() });
+            }
+        }
+        ++running;
+    }
+    while (!pending.empty())
+        deliverOldest();
+}
+
+} // namespace ExportPipeline
