@@ -1,6 +1,9 @@
 #include "platform/PdfImageWriter.h"
 
 #include <QDateTime>
+#include <QFileDevice>
+
+#include <fcntl.h>
 
 namespace {
 
@@ -79,7 +82,18 @@ bool PdfImageWriter::addPage(int width, int height, const QByteArray &imageData)
     if (m_failed)
         return false;
     m_pages.push_back(page);
+    startWriteback();
     return true;
+}
+
+void PdfImageWriter::startWriteback()
+{
+    // A file's pages go to disk while later pages are made, rather than all in the final sync
+    // (a QSaveFile syncs when it commits). Only a hint: failures show in later writes.
+    auto *file = qobject_cast<QFileDevice *>(&m_device);
+    if (!file || !file->flush() || file->handle() < 0)
+        return;
+    sync_file_range(file->handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
 bool PdfImageWriter::finish()

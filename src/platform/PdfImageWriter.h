@@ -25,6 +25,7 @@ public:
 private:
     int beginObject();
     bool write(const QByteArray &bytes);
+    void startWriteback();
 
     QIODevice &m_device;
     qint64 m_position = 0;
