@@ -24,4 +24,31 @@ qint64 budgetBytes(const QImage &picture)
     return DecodeBudget::pixelBytes(picture.width(), picture.height(), bytesPerPixelInFlight * 8);
 }
 
+void Places::take()
+{
+    const std::lock_guard lock(m_mutex);
+    ++m_taken;
+}
+
+void Places::give()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        --m_taken;
+    }
+    m_freed.notify_all();
+}
+
+bool Places::isFree()
+{
+    const std::lock_guard lock(m_mutex);
+    return m_taken < m_count;
+}
+
+void Places::waitForFree()
+{
+    std::unique_lock lock(m_mutex);
+    m_freed.wait(lock, [this] { return m_taken < m_count; });
+}
+
 } // namespace ExportPipeline

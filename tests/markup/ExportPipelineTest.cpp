@@ -9,8 +9,10 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -38,13 +40,9 @@ TEST(ExportPipeline, ResultsArriveInOrderAndAStopStartsNothingMore)
 {
     // Later pictures finish first; pictures 3 and 7 are missing.
     constexpr size_t count = 10;
-    std::mutex mutex;
-    std::vector<size_t> fetched, delivered;
+    std::vector<size_t> delivered;
     std::atomic<int> running = 0, mostAtOnce = 0;
-    const auto picture = [&](size_t i) {
-        fetched.push_back(i);
-        return i == 3 || i == 7 ? QImage() : QImage(8, 8, QImage::Format_RGB32);
-    };
+    const auto picture = [](size_t i) { return i == 3 || i == 7 ? QImage() : QImage(8, 8, QImage::Format_RGB32); };
     const std::function<size_t(size_t, QImage)> work = [&](size_t i, QImage) {
         const int now = ++running;
         int most = mostAtOnce;
@@ -54,7 +52,6 @@ TEST(ExportPipeline, ResultsArriveInOrderAndAStopStartsNothingMore)
         return i * 10;
     };
     ExportPipeline::run<size_t>(count, picture, work, [&](size_t i, std::optional<size_t> result) {
-        const std::lock_guard lock(mutex);
         delivered.push_back(i);
         EXPECT_EQ(result.has_value(), i != 3 && i != 7) << i;
         EXPECT_EQ(result.value_or(i * 10), i * 10);
@@ -63,15 +60,49 @@ TEST(ExportPipeline, ResultsArriveInOrderAndAStopStartsNothingMore)
     EXPECT_EQ(delivered, (std::vector<size_t> { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9 }));
     EXPECT_LE(mostAtOnce.load(), ExportPipeline::workerCount());
 
-    fetched.clear();
     delivered.clear();
-    ExportPipeline::run<size_t>(count, picture, work, [&](size_t i, std::optional<size_t>) {
+    bool stopped = false;
+    const auto fetchUnlessStopped = [&](size_t i) {
+        EXPECT_FALSE(stopped) << "picture " << i << " fetched after the stop";
+        return picture(i);
+    };
+    ExportPipeline::run<size_t>(count, fetchUnlessStopped, work, [&](size_t i, std::optional<size_t>) {
         delivered.push_back(i);
-        return i < 4;
+        stopped = i >= 4;
+        return !stopped;
     });
     EXPECT_EQ(delivered, (std::vector<size_t> { 0, 1, 2, 3, 4 }));
-    // Only pictures already in flight when picture 4 came back were fetched.
-    EXPECT_LE(fetched.back(), 4 + size_t(ExportPipeline::workerCount()));
+}
+
+TEST(ExportPipeline, ASlowPictureDoesNotHoldBackTheOthers)
+{
+    const int workers = ExportPipeline::workerCount();
+    if (workers < 2)
+        GTEST_SKIP() << "one worker";
+    // The first picture takes until a later one is done; results still arrive in order.
+    const size_t count = 12;
+    const size_t later = std::min(count - 1, size_t(2 * workers - 1));
+    std::mutex mutex;
+    std::condition_variable done;
+    bool laterDone = false;
+    std::vector<size_t> delivered;
+    ExportPipeline::run<bool>(
+        count, [](size_t) { return QImage(4, 4, QImage::Format_RGB32); },
+        [&](size_t i, QImage) {
+            std::unique_lock lock(mutex);
+            if (i == 0)
+                return done.wait_for(lock, std::chrono::seconds(20), [&] { return laterDone; });
+            laterDone = laterDone || i == later;
+            done.notify_all();
+            return true;
+        },
+        [&](size_t i, std::optional<bool> waited) {
+            EXPECT_TRUE(waited.value_or(false)) << i;
+            delivered.push_back(i);
+            return true;
+        });
+    EXPECT_EQ(delivered.size(), count);
+    EXPECT_TRUE(std::is_sorted(delivered.begin(), delivered.end()));
 }
 
 TEST(ExportPipeline, ExportedFilesHoldExactlyTheRenderedPixels)
