@@ -19,7 +19,8 @@
 // calling thread in picture order (files written one by one, PDF pages appended in order).
 namespace ExportPipeline {
 
-// All cores: encoding is CPU-bound, and the decode budget, not the thread count, bounds memory.
+// All cores: encoding is CPU-bound, and the decode budget, not the thread count, bounds the
+// pictures in flight.
 int workerCount();
 
 // Bytes of the decode budget one picture in flight holds: its source, the rendered bitmap and
@@ -82,13 +83,13 @@ void run(size_t count, const std::function<QImage(size_t)> &picture, const std::
             deliverOldest();
     };
     for (size_t i = 0; i < count && go; ++i) {
-        deliverReady();
+        // The next picture starts before finished ones are delivered, so no worker waits while
+        // results are written.
         while (go && (pending.size() >= maxPending || !places->isFree())) {
             if (pending.size() >= maxPending)
                 deliverOldest();
             else
                 places->waitForFree();
-            deliverReady();
         }
         if (!go)
             break;
@@ -124,6 +125,7 @@ void run(size_t count, const std::function<QImage(size_t)> &picture, const std::
                 pending.push_back({ i, done.get_future() });
             }
         }
+        deliverReady();
     }
     while (!pending.empty())
         deliverOldest();
