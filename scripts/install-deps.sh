@@ -11,7 +11,7 @@ packages=(
     libzip-dev libgif-dev liblcms2-dev libjpeg-dev libspng-dev
     fonts-noto-cjk
     libgtest-dev
-    xvfb xauth ffmpeg poppler-utils unzip
+    xvfb xauth ffmpeg poppler-utils qpdf unzip
 )
 
 # Optional: LibreOffice opens a written DOCX in one test (skipped when absent). Large, so only

@@ -64,7 +64,7 @@ private:
 
 TEST(PdfImageWriter, PagesHoldTheirPicturesLosslesslyAtTheirExactSize)
 {
-    for (const char *tool : { "qpdf", "pdfinfo", "pdfimages" }) {
+    for (const char *tool : { "pdfinfo", "pdfimages" }) {
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
             GTEST_SKIP() << tool << " is not installed";
     }
@@ -83,9 +83,11 @@ TEST(PdfImageWriter, PagesHoldTheirPicturesLosslesslyAtTheirExactSize)
     QTemporaryDir dir;
     const QString path = TestSupport::writeFile(dir.filePath(QStringLiteral("pages.pdf")), bytes);
 
-    int exitCode = -1;
-    const QString check = run(QStringLiteral("qpdf"), { QStringLiteral("--check"), path }, &exitCode);
-    EXPECT_EQ(exitCode, 0) << check.toStdString();
+    if (!QStandardPaths::findExecutable(QStringLiteral("qpdf")).isEmpty()) {
+        int exitCode = -1;
+        const QString check = run(QStringLiteral("qpdf"), { QStringLiteral("--check"), path }, &exitCode);
+        EXPECT_EQ(exitCode, 0) << check.toStdString();
+    }
 
     const QString info = run(QStringLiteral("pdfinfo"),
                              { QStringLiteral("-box"), QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
