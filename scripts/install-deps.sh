@@ -8,10 +8,10 @@ packages=(
     qt6-base-dev qt6-svg-dev qt6-image-formats-plugins qt6-l10n-tools qt6-translations-l10n libgl-dev
     libicu-dev
     libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
-    libzip-dev libgif-dev liblcms2-dev libjpeg-dev
+    libzip-dev libgif-dev liblcms2-dev libjpeg-dev libspng-dev
     fonts-noto-cjk
     libgtest-dev
-    xvfb xauth ffmpeg poppler-utils unzip
+    xvfb xauth ffmpeg poppler-utils qpdf unzip
 )
 
 # Optional: LibreOffice opens a written DOCX in one test (skipped when absent). Large, so only

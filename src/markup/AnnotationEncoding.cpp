@@ -1,12 +1,12 @@
 // Encoders of the rendered images: PNG, JPEG and a multi-page PDF.
 #include "markup/AnnotationRenderer.h"
 
+#include "markup/ExportPipeline.h"
+#include "platform/PdfImageWriter.h"
+#include "platform/PngEncoder.h"
+
 #include <QBuffer>
 #include <QImageWriter>
-#include <QPageLayout>
-#include <QPageSize>
-#include <QPainter>
-#include <QPdfWriter>
 
 #include <algorithm>
 #include <cmath>
@@ -40,7 +40,10 @@ int jpegQuality(double quality)
 
 std::optional<QByteArray> pngData(const QImage &baseImage, const std::vector<MarkupAnnotation> &annotations)
 {
-    return encode(renderedBitmap(baseImage, annotations), "png", -1);
+    const std::optional<QImage> bitmap = renderedBitmap(baseImage, annotations);
+    if (!bitmap)
+        return std::nullopt;
+    return PngEncoder::encodeOpaque(*bitmap);
 }
 
 std::optional<QByteArray> jpegData(const QImage &baseImage, const std::vector<MarkupAnnotation> &annotations,
@@ -51,40 +54,49 @@ std::optional<QByteArray> jpegData(const QImage &baseImage, const std::vector<Ma
 
 int writePdf(const std::vector<AnnotationRenderPage> &pages, QIODevice &device, std::vector<qsizetype> *skippedPages)
 {
-    QPdfWriter writer(&device);
-    // One pixel is one PDF unit (1/72 inch), with nothing around the image.
-    writer.setResolution(72);
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
-    QPainter painter;
-    int written = 0;
-    // Each page is rendered, drawn and dropped before the next, so only one bitmap is held at a
-    // time and the writer streams the document into the device.
-    for (size_t index = 0; index < pages.size(); ++index) {
-        const AnnotationRenderPage &page = pages[index];
-        const std::optional<QImage> bitmap = renderedBitmap(page.image.image(), page.annotations);
-        if (!bitmap) {
-            if (skippedPages)
-                skippedPages->push_back(qsizetype(index));
-            continue;
-        }
-        const QSizeF size(bitmap->width(), bitmap->height());
-        // An exact size: the default fuzzy match would snap e.g. 595 × 842 to A4.
-        writer.setPageSize(QPageSize(size, QPageSize::Point, QString(), QPageSize::ExactMatch));
-        if (written == 0) {
-            if (!painter.begin(&writer))
-                return 0;
-        } else if (!writer.newPage()) {
-            break;
-        }
-        // Without it the PDF engine would JPEG-compress the page image.
-        painter.setRenderHint(QPainter::LosslessImageRendering);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(QRectF(QPointF(0, 0), size), *bitmap);
-        ++written;
-    }
-    if (painter.isActive())
-        painter.end();
-    return written;
+    struct Page {
+        int width = 0;
+        int height = 0;
+        // The compressed picture; nothing when it could not be rendered or encoded.
+        std::optional<QByteArray> imageData;
+    };
+    // One pixel is one point, with nothing around the picture. Pages are rendered and compressed
+    // several at a time and appended in order, so only the pages in flight are held and the
+    // document streams into the device.
+    PdfImageWriter writer(device);
+    const auto skip = [&](size_t index) {
+        if (skippedPages)
+            skippedPages->push_back(qsizetype(index));
+    };
+    ExportPipeline::run<Page>(
+        pages.size(), [&](size_t i) { return pages[i].image.image(); },
+        [&](size_t i, QImage image) {
+            Page page;
+            std::optional<QImage> bitmap = renderedBitmap(image, pages[i].annotations);
+            image = QImage();
+            if (!bitmap)
+                return page;
+            page.width = bitmap->width();
+            page.height = bitmap->height();
+            std::optional<QByteArray> png = PngEncoder::encodeOpaque(*bitmap);
+            bitmap.reset();
+            if (png)
+                page.imageData = PngEncoder::imageData(std::move(*png));
+            return page;
+        },
+        [&](size_t i, std::optional<Page> page) {
+            if (!page || !page->imageData) {
+                skip(i);
+                return true;
+            }
+            // A device that refuses bytes ends the document here.
+            return writer.addPage(page->width, page->height, *page->imageData);
+        });
+    if (writer.pageCount() == 0)
+        return 0;
+    // A failed write leaves the device in its error state (a QSaveFile then refuses to commit).
+    writer.finish();
+    return writer.pageCount();
 }
 
 std::optional<QByteArray> pdfData(const std::vector<AnnotationRenderPage> &pages)

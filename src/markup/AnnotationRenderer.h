@@ -40,9 +40,10 @@ std::optional<QByteArray> jpegData(const QImage &baseImage, const std::vector<Ma
 // The JPEG quality actually used for a requested one, 10…100.
 int jpegQuality(double quality);
 
-// Writes one PDF page per renderable image, each page as large in points as its image in pixels,
-// streaming into the device. Pages that cannot be rendered are left out. Returns the number of
-// pages written; with none the device content must be discarded (the writer has nothing to say).
+// Writes one PDF page per renderable image, each page as large in points as its image in pixels
+// and showing it losslessly, streaming into the device. Pages that cannot be rendered are left out.
+// Returns the number of pages written; with none the device content must be discarded (the writer
+// has nothing to say). A device that refuses bytes ends the document early and keeps its error.
 // `skippedPages`, when given, receives the indexes of the pages left out.
 int writePdf(const std::vector<AnnotationRenderPage> &pages, QIODevice &device,
              std::vector<qsizetype> *skippedPages = nullptr);
