@@ -350,7 +350,7 @@ void ContentView::handleDroppedFile(const QString &path)
 
 void ContentView::handleDroppedFiles(const QStringList &paths)
 {
-    setPanOffset(QSizeF());
+    setPanOffset(QSizeF(0, 0));
     bool importedVideo = false;
     for (const QString &path : paths) {
         if (ShellRules::isVideoFile(path)) {
