@@ -1,5 +1,6 @@
 #include "shell/ImageComparisonHookup.h"
 
+#include "canvas/PanelWidgets.h"
 #include "comparison/ComparisonDialogs.h"
 #include "comparison/ComparisonSheets.h"
 #include "comparison/ComparisonWidgets.h"
@@ -84,11 +85,8 @@ QWidget *ImageComparisonHookup::makeEmptyState()
     symbol->setAlignment(Qt::AlignCenter);
     column->addWidget(symbol, 0, Qt::AlignHCenter);
 
-    auto *hint = new QLabel(QStringLiteral("上传修改前和修改后的图片，然后拖动中线查看差异。"), empty);
-    hint->setFont(AppFont::font(13, QFont::DemiBold));
-    QPalette palette = hint->palette();
-    palette.setColor(QPalette::WindowText, AppTheme::secondaryText());
-    hint->setPalette(palette);
+    QLabel *hint = PanelChrome::label(QStringLiteral("上传修改前和修改后的图片，然后拖动中线查看差异。"),
+                                      AppFont::font(13, QFont::DemiBold), AppTheme::secondaryText(), empty);
     column->addWidget(hint, 0, Qt::AlignHCenter);
 
     auto *buttons = new QHBoxLayout;

@@ -1,5 +1,6 @@
 #include "shell/TextComparisonHookup.h"
 
+#include "canvas/PanelWidgets.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
@@ -18,11 +19,7 @@ namespace {
 
 QLabel *caption(const QString &text, double pixelSize, QWidget *parent)
 {
-    auto *label = new QLabel(text, parent);
-    label->setFont(AppFont::font(pixelSize, QFont::DemiBold));
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, AppTheme::secondaryText());
-    label->setPalette(palette);
+    QLabel *label = PanelChrome::label(text, AppFont::font(pixelSize, QFont::DemiBold), AppTheme::secondaryText(), parent);
     label->setAlignment(Qt::AlignCenter);
     return label;
 }
