@@ -372,6 +372,8 @@ void ContentView::handleDroppedImageData(const QByteArray &data)
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAutoTransform(true);
+    // A format that cannot tell its size up front answers an invalid size; the reader's own
+    // allocation limit bounds that decode.
     const QSize size = reader.size();
     if (size.isValid() && !ImageLimits::isAcceptableSize(size.width(), size.height()))
         return;
