@@ -48,7 +48,7 @@ protected:
 private:
     struct Side {
         ImageHandle handle;
-        QSizeF pixelSize;
+        QSizeF pixelSize{0, 0};
         ImagePyramid pyramid;
         bool loaded = false;
     };

@@ -145,6 +145,7 @@ void CompressionSourceDelegate::paint(QPainter *painter, const QStyleOptionViewI
     clip.addRoundedRect(thumbnail, 7, 7);
     painter->save();
     painter->setClipPath(clip);
+    // A null source rectangle draws the whole pixmap.
     painter->drawPixmap(thumbnail, m_model.cardThumbnail(row, painter->device()->devicePixelRatioF()), QRectF());
     painter->restore();
 

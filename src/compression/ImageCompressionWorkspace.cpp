@@ -9,7 +9,7 @@
 #include "compression/ImageCompressionService.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
-#include "platform/SymbolIcons.h"
+#include "shell/ShellWidgets.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -188,16 +188,8 @@ const ImageCompressionSource *ImageCompressionWorkspace::selectedSource() const
 QWidget *ImageCompressionWorkspace::makeEmptyState()
 {
     auto *empty = new QWidget;
-    empty->setObjectName(QStringLiteral("compressionEmptyState"));
-    auto *column = new QVBoxLayout(empty);
-    column->setContentsMargins(24, 24, 24, 24);
-    column->setSpacing(14);
-    column->addStretch(1);
-    auto *symbol = new QLabel(empty);
-    symbol->setPixmap(SymbolIcons::icon(QStringLiteral("arrow.down.left.and.arrow.up.right"), AppTheme::navy())
-                          .pixmap(QSize(52, 52), devicePixelRatioF()));
-    symbol->setAlignment(Qt::AlignCenter);
-    column->addWidget(symbol, 0, Qt::AlignHCenter);
+    QVBoxLayout *column = emptyStateColumn(empty, QStringLiteral("compressionEmptyState"),
+                                           QStringLiteral("arrow.down.left.and.arrow.up.right"), 52, 14);
     auto *sentence = new QLabel(QStringLiteral("添加图片后，可批量压缩 JPG、PNG 和轻量 GIF。"), empty);
     sentence->setFont(AppFont::font(13, QFont::DemiBold));
     sentence->setStyleSheet(QStringLiteral("color: #64748B;"));

@@ -350,7 +350,7 @@ void ContentView::handleDroppedFile(const QString &path)
 
 void ContentView::handleDroppedFiles(const QStringList &paths)
 {
-    setPanOffset(QSizeF());
+    setPanOffset(QSizeF(0, 0));
     bool importedVideo = false;
     for (const QString &path : paths) {
         if (ShellRules::isVideoFile(path)) {
@@ -372,6 +372,8 @@ void ContentView::handleDroppedImageData(const QByteArray &data)
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAutoTransform(true);
+    // A format that cannot tell its size up front answers an invalid size; the reader's own
+    // allocation limit bounds that decode.
     const QSize size = reader.size();
     if (size.isValid() && !ImageLimits::isAcceptableSize(size.width(), size.height()))
         return;

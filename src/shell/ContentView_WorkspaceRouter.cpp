@@ -3,7 +3,6 @@
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
-#include "platform/SymbolIcons.h"
 #include "shell/ShellWidgets.h"
 #include "shell/WorkspaceArea.h"
 
@@ -197,17 +196,8 @@ QWidget *ContentView::makeLauncherView()
 QWidget *ContentView::makeImageMarkupEmptyState()
 {
     auto *empty = new QWidget;
-    empty->setObjectName(QStringLiteral("imageMarkupEmptyState"));
-    auto *column = new QVBoxLayout(empty);
-    column->setContentsMargins(24, 24, 24, 24);
-    column->setSpacing(14);
-    column->addStretch(1);
-
-    auto *symbol = new QLabel(empty);
-    symbol->setPixmap(SymbolIcons::icon(QStringLiteral("photo.on.rectangle.angled"), AppTheme::navy())
-                          .pixmap(QSize(58, 58), devicePixelRatioF()));
-    symbol->setAlignment(Qt::AlignCenter);
-    column->addWidget(symbol, 0, Qt::AlignHCenter);
+    QVBoxLayout *column = emptyStateColumn(empty, QStringLiteral("imageMarkupEmptyState"),
+                                           QStringLiteral("photo.on.rectangle.angled"), 58, 14);
 
     auto *buttons = new QHBoxLayout;
     buttons->setSpacing(10);

@@ -1,5 +1,6 @@
 #include "shell/ImageComparisonHookup.h"
 
+#include "canvas/PanelWidgets.h"
 #include "comparison/ComparisonDialogs.h"
 #include "comparison/ComparisonSheets.h"
 #include "comparison/ComparisonWidgets.h"
@@ -8,9 +9,9 @@
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
 #include "platform/ParallelWork.h"
-#include "platform/SymbolIcons.h"
 #include "shell/ContentView.h"
 #include "shell/ShellHooks.h"
+#include "shell/ShellWidgets.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -72,23 +73,11 @@ QWidget *ImageComparisonHookup::makeWorkspace()
 QWidget *ImageComparisonHookup::makeEmptyState()
 {
     auto *empty = new QWidget;
-    empty->setObjectName(QStringLiteral("imageComparisonEmptyState"));
-    auto *column = new QVBoxLayout(empty);
-    column->setContentsMargins(24, 24, 24, 24);
-    column->setSpacing(18);
-    column->addStretch(1);
+    QVBoxLayout *column = emptyStateColumn(empty, QStringLiteral("imageComparisonEmptyState"),
+                                           QStringLiteral("rectangle.split.2x1"), 52, 18);
 
-    auto *symbol = new QLabel(empty);
-    symbol->setPixmap(SymbolIcons::icon(QStringLiteral("rectangle.split.2x1"), AppTheme::navy())
-                          .pixmap(QSize(52, 52), empty->devicePixelRatioF()));
-    symbol->setAlignment(Qt::AlignCenter);
-    column->addWidget(symbol, 0, Qt::AlignHCenter);
-
-    auto *hint = new QLabel(QStringLiteral("上传修改前和修改后的图片，然后拖动中线查看差异。"), empty);
-    hint->setFont(AppFont::font(13, QFont::DemiBold));
-    QPalette palette = hint->palette();
-    palette.setColor(QPalette::WindowText, AppTheme::secondaryText());
-    hint->setPalette(palette);
+    QLabel *hint = PanelChrome::label(QStringLiteral("上传修改前和修改后的图片，然后拖动中线查看差异。"),
+                                      AppFont::font(13, QFont::DemiBold), AppTheme::secondaryText(), empty);
     column->addWidget(hint, 0, Qt::AlignHCenter);
 
     auto *buttons = new QHBoxLayout;

@@ -13,6 +13,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -400,4 +401,22 @@ void DropHighlight::paintEvent(QPaintEvent *)
     QPainterPath path;
     path.addRoundedRect(QRectF(rect()).adjusted(24, 24, -24, -24), 8, 8);
     painter.drawPath(path);
+}
+
+// ---- Empty states -----------------------------------------------------------------------------------
+
+QVBoxLayout *emptyStateColumn(QWidget *empty, const QString &objectName, const QString &symbolName, int symbolSize,
+                              int spacing)
+{
+    empty->setObjectName(objectName);
+    auto *column = new QVBoxLayout(empty);
+    column->setContentsMargins(24, 24, 24, 24);
+    column->setSpacing(spacing);
+    column->addStretch(1);
+    auto *symbol = new QLabel(empty);
+    symbol->setPixmap(SymbolIcons::icon(symbolName, AppTheme::navy())
+                          .pixmap(QSize(symbolSize, symbolSize), empty->devicePixelRatioF()));
+    symbol->setAlignment(Qt::AlignCenter);
+    column->addWidget(symbol, 0, Qt::AlignHCenter);
+    return column;
 }

@@ -10,6 +10,7 @@
 class AppUpdateManager;
 class MarkupViewModel;
 class QSlider;
+class QVBoxLayout;
 class QTimer;
 
 // The small painted controls of the window frame: header buttons, launcher cards, the status line,
@@ -192,3 +193,9 @@ void roundedPanel(QPainter &painter, const QRectF &rect, qreal radius, const QCo
 // A symbol icon drawn centred in `rect` at `size` pixels.
 void symbol(QPainter &painter, const QString &name, const QColor &tint, const QRectF &rect, int size);
 } // namespace ShellPainting
+
+// The opening of a workspace's empty state: a widget named `objectName` holding a column with
+// 24-point margins, `spacing` apart, that starts with a stretch and the workspace's navy symbol at
+// `symbolSize` pixels. The caller adds its texts and buttons and a closing stretch to the column.
+QVBoxLayout *emptyStateColumn(QWidget *empty, const QString &objectName, const QString &symbolName, int symbolSize,
+                              int spacing);

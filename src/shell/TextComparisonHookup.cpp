@@ -1,9 +1,9 @@
 #include "shell/TextComparisonHookup.h"
 
+#include "canvas/PanelWidgets.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
-#include "platform/SymbolIcons.h"
 #include "shell/ContentView.h"
 #include "shell/ShellHooks.h"
 #include "shell/ShellWidgets.h"
@@ -18,11 +18,7 @@ namespace {
 
 QLabel *caption(const QString &text, double pixelSize, QWidget *parent)
 {
-    auto *label = new QLabel(text, parent);
-    label->setFont(AppFont::font(pixelSize, QFont::DemiBold));
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, AppTheme::secondaryText());
-    label->setPalette(palette);
+    QLabel *label = PanelChrome::label(text, AppFont::font(pixelSize, QFont::DemiBold), AppTheme::secondaryText(), parent);
     label->setAlignment(Qt::AlignCenter);
     return label;
 }
@@ -93,16 +89,8 @@ void TextComparisonHookup::presentTextImportPanel()
 QWidget *TextComparisonHookup::makeEmptyState()
 {
     auto *empty = new QWidget;
-    empty->setObjectName(QStringLiteral("textComparisonEmptyState"));
-    auto *column = new QVBoxLayout(empty);
-    column->setContentsMargins(24, 24, 24, 24);
-    column->setSpacing(16);
-    column->addStretch(1);
-    auto *symbol = new QLabel(empty);
-    symbol->setPixmap(SymbolIcons::icon(QStringLiteral("doc.text.magnifyingglass"), AppTheme::navy())
-                          .pixmap(QSize(52, 52), empty->devicePixelRatioF()));
-    symbol->setAlignment(Qt::AlignCenter);
-    column->addWidget(symbol, 0, Qt::AlignHCenter);
+    QVBoxLayout *column = emptyStateColumn(empty, QStringLiteral("textComparisonEmptyState"),
+                                           QStringLiteral("doc.text.magnifyingglass"), 52, 16);
     column->addWidget(caption(QStringLiteral("上传原文后，左侧只读，右侧可直接修改并生成标记图片。"), 13, empty), 0,
                       Qt::AlignHCenter);
     auto *upload = new ActionButton(QStringLiteral("上传原文"), QStringLiteral("doc.badge.plus"), empty);

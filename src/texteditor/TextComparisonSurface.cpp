@@ -1,5 +1,6 @@
 #include "texteditor/TextComparisonSurface.h"
 
+#include "canvas/PanelWidgets.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/HexColor.h"
@@ -28,15 +29,7 @@
 
 namespace {
 
-QLabel *label(const QString &text, const QFont &font, const QColor &color, QWidget *parent)
-{
-    auto *result = new QLabel(text, parent);
-    result->setFont(font);
-    QPalette palette = result->palette();
-    palette.setColor(QPalette::WindowText, color);
-    result->setPalette(palette);
-    return result;
-}
+using PanelChrome::label;
 
 QColor hex(const char *text, qreal opacity = 1)
 {

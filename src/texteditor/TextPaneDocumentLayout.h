@@ -47,7 +47,7 @@ public:
         QRectF line;
     };
     std::vector<Segment> segments(int start, int end) const;
-    // The text rectangle of the line holding the position.
+    // The text rectangle of the line holding the position; a null rectangle when it is not laid out.
     QRectF lineRectAt(int position) const;
 
     // How many blocks were shaped since the counter was last reset (tests and benchmarks).
@@ -81,6 +81,6 @@ private:
     mutable std::vector<qreal> m_tops; // per block, from the first line (insets excluded)
     mutable bool m_topsDirty = true;
     int m_characterCount = 0;
-    QSizeF m_lastSize;
+    QSizeF m_lastSize; // invalid until the first size is published, so that one always goes out
     int m_shapedBlocks = 0;
 };

@@ -3,6 +3,7 @@
 #include "CompressionTestSupport.h"
 #include "shell/CompressionHookup.h"
 #include "shell/ShellWindowFixture.h"
+#include "support/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -37,8 +38,7 @@ class CompressionWindowTest : public ShellWindowTest {
 protected:
     void SetUp() override
     {
-        m_previousHome = qgetenv("HOME");
-        qputenv("HOME", QFile::encodeName(home.path()));
+        m_temporaryHome.emplace(home.path());
         ShellWindowTest::SetUp();
         auto fake = std::make_unique<FakeCompressionChooser>();
         chooser = fake.get();
@@ -50,7 +50,7 @@ protected:
     void TearDown() override
     {
         ShellWindowTest::TearDown();
-        qputenv("HOME", m_previousHome);
+        m_temporaryHome.reset();
     }
 
     // Runs the event loop until the condition holds (or 20 s pass).
@@ -117,5 +117,5 @@ protected:
     FakeCompressionChooser *chooser = nullptr;
 
 private:
-    QByteArray m_previousHome;
+    std::optional<TestSupport::TemporaryHome> m_temporaryHome;
 };

@@ -46,31 +46,17 @@ QString runTool(const QString &tool, const QStringList &arguments)
 class Export : public ::testing::Test {
 protected:
     QTemporaryDir home;
-    QByteArray savedHome;
-    QByteArray savedConfigHome;
+    // Set before anything asks QStandardPaths, so the Desktop is looked up in the new home.
+    TestSupport::TemporaryHome temporaryHome{home.path()};
     std::unique_ptr<QSettings> settings;
     std::unique_ptr<MarkupViewModel> model;
     QString desktop;
 
     void SetUp() override
     {
-        savedHome = qgetenv("HOME");
-        savedConfigHome = qgetenv("XDG_CONFIG_HOME");
-        // Set before anything asks QStandardPaths, so the Desktop is looked up in the new home.
-        qputenv("HOME", home.path().toUtf8());
-        qunsetenv("XDG_CONFIG_HOME");
         desktop = home.filePath("Desktop");
         settings = std::make_unique<QSettings>(home.filePath("p.ini"), QSettings::IniFormat);
         model = std::make_unique<MarkupViewModel>(*settings);
-    }
-
-    void TearDown() override
-    {
-        qputenv("HOME", savedHome);
-        if (savedConfigHome.isEmpty())
-            qunsetenv("XDG_CONFIG_HOME");
-        else
-            qputenv("XDG_CONFIG_HOME", savedConfigHome);
     }
 
     QStringList desktopFiles() const

@@ -181,13 +181,16 @@ TEST_F(ShellWindowTest, DropsRouteTheFirstFileOrPictureAfterAQueuedHop)
     EXPECT_EQ(replacing, (std::vector<bool>{true}));
     EXPECT_EQ(view().workspaceMode(), WorkspaceMode::ImageMarkup);
 
-    // Compression keeps image files but a video goes to the video workspace from anywhere.
+    // Compression keeps image files but a video goes to the video workspace from anywhere. The
+    // drop resets the pan to exactly zero, not to an invalid size.
     view().setWorkspaceMode(WorkspaceMode::Compression);
+    view().setPanOffset(QSizeF(6, -3));
     QMimeData png;
     png.setUrls({QUrl::fromLocalFile("/tmp/three.png")});
     EXPECT_TRUE(drop(png));
     EXPECT_EQ(compressed, (QStringList{"/tmp/three.png"}));
     EXPECT_EQ(view().workspaceMode(), WorkspaceMode::Compression);
+    EXPECT_EQ(view().panOffset(), QSizeF(0, 0));
     QMimeData movie;
     movie.setUrls({QUrl::fromLocalFile("/tmp/clip.MOV")});
     EXPECT_TRUE(drop(movie));

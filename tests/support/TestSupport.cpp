@@ -54,4 +54,20 @@ int maxChannelDifference(const QImage &a, const QImage &b)
     return worst;
 }
 
+TemporaryHome::TemporaryHome(const QString &home)
+    : m_home(qgetenv("HOME"))
+    , m_config(qgetenv("XDG_CONFIG_HOME"))
+    , m_hadConfig(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
+{
+    qputenv("HOME", QFile::encodeName(home));
+    qunsetenv("XDG_CONFIG_HOME");
+}
+
+TemporaryHome::~TemporaryHome()
+{
+    qputenv("HOME", m_home);
+    if (m_hadConfig)
+        qputenv("XDG_CONFIG_HOME", m_config);
+}
+
 } // namespace TestSupport

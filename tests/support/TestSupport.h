@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QColor>
 #include <QImage>
 #include <QString>
@@ -21,5 +22,21 @@ QByteArray readFile(const QString &path);
 
 // The largest difference of any channel (alpha included) between two images of the same size.
 int maxChannelDifference(const QImage &a, const QImage &b);
+
+// Points HOME (and so the Desktop) at `home` for its lifetime, with XDG_CONFIG_HOME unset so the
+// user's folder settings cannot send the Desktop elsewhere; both are restored afterwards. Make it
+// before anything asks QStandardPaths for a folder.
+class TemporaryHome {
+public:
+    explicit TemporaryHome(const QString &home);
+    ~TemporaryHome();
+    TemporaryHome(const TemporaryHome &) = delete;
+    TemporaryHome &operator=(const TemporaryHome &) = delete;
+
+private:
+    QByteArray m_home;
+    QByteArray m_config;
+    bool m_hadConfig;
+};
 
 } // namespace TestSupport

@@ -1,5 +1,7 @@
 #include "textengine/TextComparisonRules.h"
 
+#include "support/TestSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -102,10 +104,11 @@ TEST(TextComparisonRules, ExportNamesAndWrites)
     EXPECT_TRUE(QFile::exists(dir.filePath("out.docx")));
     EXPECT_TRUE(writeFileAtomically(dir.filePath("missing/out.docx"), rendered->data));
 
-    const QByteArray home = qgetenv("HOME");
-    qputenv("HOME", dir.path().toUtf8());
-    const QString desktop = desktopFolder();
-    qputenv("HOME", home);
+    QString desktop;
+    {
+        const TestSupport::TemporaryHome home(dir.path());
+        desktop = desktopFolder();
+    }
     EXPECT_TRUE(desktop.startsWith(dir.path()));
     EXPECT_TRUE(QDir(desktop).exists());
 }

@@ -1,5 +1,6 @@
 #include "ZipFixtures.h"
 #include "model/MarkupViewModel.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,29 +37,7 @@ struct Fixture {
     }
 };
 
-// Points the Desktop at a temporary home for the scope (XDG user dirs would override it).
-class TemporaryHome {
-public:
-    explicit TemporaryHome(const QString &home)
-        : m_home(qgetenv("HOME"))
-        , m_config(qgetenv("XDG_CONFIG_HOME"))
-        , m_hadConfig(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
-    {
-        qputenv("HOME", home.toUtf8());
-        qunsetenv("XDG_CONFIG_HOME");
-    }
-    ~TemporaryHome()
-    {
-        qputenv("HOME", m_home);
-        if (m_hadConfig)
-            qputenv("XDG_CONFIG_HOME", m_config);
-    }
-
-private:
-    QByteArray m_home;
-    QByteArray m_config;
-    bool m_hadConfig;
-};
+using TestSupport::TemporaryHome;
 
 std::vector<std::pair<qint64, qint64>> ranges(const MarkupViewModel &model)
 {

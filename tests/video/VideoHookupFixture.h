@@ -3,6 +3,7 @@
 #include "VideoTestMedia.h"
 #include "shell/ShellWindowFixture.h"
 #include "shell/VideoFrameHookup.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 
@@ -48,10 +49,7 @@ class VideoHookupTest : public ShellWindowTest {
 protected:
     void SetUp() override
     {
-        savedHome = qgetenv("HOME");
-        savedConfigHome = qgetenv("XDG_CONFIG_HOME");
-        qputenv("HOME", home.path().toUtf8());
-        qunsetenv("XDG_CONFIG_HOME");
+        temporaryHome.emplace(home.path());
         ShellWindowTest::SetUp();
         hookup = new VideoFrameHookup(view());
         hookup->install(view().hooks());
@@ -63,11 +61,7 @@ protected:
     void TearDown() override
     {
         ShellWindowTest::TearDown();
-        qputenv("HOME", savedHome);
-        if (savedConfigHome.isEmpty())
-            qunsetenv("XDG_CONFIG_HOME");
-        else
-            qputenv("XDG_CONFIG_HOME", savedConfigHome);
+        temporaryHome.reset();
     }
 
     MarkupViewModel &video() { return view().videoFrameViewModel(); }
@@ -114,8 +108,7 @@ protected:
     }
 
     QTemporaryDir home;
-    QByteArray savedHome;
-    QByteArray savedConfigHome;
+    std::optional<TestSupport::TemporaryHome> temporaryHome;
     VideoFrameHookup *hookup = nullptr;
     bool confirmAnswer = false;
     int confirmations = 0;
