@@ -61,6 +61,8 @@ std::optional<QString> DialogCompressionChooser::chooseDestinationFolder()
     dialog.setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
     dialog.setWindowTitle(QStringLiteral("选择压缩图片保存位置。"));
     dialog.setDirectory(desktopFolder());
+    // The size of the add panel: room for the folder names and the type column.
+    dialog.resize(860, 560);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();
