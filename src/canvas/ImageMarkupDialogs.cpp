@@ -1,6 +1,7 @@
 #include "canvas/ImageMarkupDialogs.h"
 
 #include <QAbstractItemView>
+#include "platform/FileDialogSetup.h"
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
@@ -32,14 +33,6 @@ bool MessageBoxConfirmer::confirm(const ConfirmationRequest &request)
 }
 
 namespace {
-
-QString startDirectory()
-{
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    if (!desktop.isEmpty() && QFileInfo(desktop).isDir())
-        return desktop;
-    return QDir::homePath();
-}
 
 QString imageNameFilter()
 {
@@ -83,13 +76,12 @@ class FilesAndFoldersDialog final : public QFileDialog {
 public:
     FilesAndFoldersDialog(QWidget *parent, const QString &acceptLabel, const QString &title) : QFileDialog(parent)
     {
-        setOption(QFileDialog::DontUseNativeDialog);
+        FileDialogSetup::apply(*this);
         setFileMode(QFileDialog::ExistingFiles);
         setAcceptMode(QFileDialog::AcceptOpen);
         setLabelText(QFileDialog::Accept, acceptLabel);
-        setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
         setWindowTitle(title);
-        setDirectory(startDirectory());
+        setDirectory(FileDialogSetup::startFolder());
         setNameFilter(imageNameFilter());
         if (auto *buttons = findChild<QDialogButtonBox *>()) {
             if (QPushButton *open = buttons->button(QDialogButtonBox::Open)) {
@@ -97,7 +89,6 @@ public:
                 connect(open, &QPushButton::clicked, this, [this] { accept(); });
             }
         }
-        resize(860, 560);
         widenColumns();
         watchSelection();
     }

@@ -1,6 +1,7 @@
 #include "comparison/ComparisonDialogs.h"
 
 #include "shell/ShellDialogs.h"
+#include "platform/FileDialogSetup.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -13,12 +14,10 @@ namespace {
 
 std::optional<QString> runFileDialog(QFileDialog &dialog, const QString &prompt, const QString &message)
 {
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    FileDialogSetup::apply(dialog);
     dialog.setLabelText(QFileDialog::Accept, prompt);
     dialog.setWindowTitle(message);
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    if (!desktop.isEmpty() && QDir(desktop).exists())
-        dialog.setDirectory(desktop);
+    dialog.setDirectory(FileDialogSetup::startFolder());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();

@@ -243,11 +243,11 @@ void CompressionSettingsPanel::setSettings(const ImageCompressionSettings &setti
         m_slider->setValue(int(std::lround(settings.jpegQuality * 100)));
     }
     m_percent->setText(CompressionWorkspaceRules::qualityText(settings.jpegQuality));
+    // Not blocked: a segment's toggle only repaints it, and the segment that the group unchecks
+    // must lose its navy as the newly checked one gains it.
     for (size_t index = 0; index < m_offered.size(); ++index) {
-        if (auto *button = m_dimensionGroup->button(int(index))) {
-            const QSignalBlocker blocker(button);
+        if (auto *button = m_dimensionGroup->button(int(index)))
             button->setChecked(m_offered[index] == settings.maxDimension);
-        }
     }
     for (QAbstractButton *button : m_dimensionGroup->buttons())
         button->update();

@@ -1,6 +1,7 @@
 #include "compression/ImageCompressionService.h"
 
 #include "platform/GifCodec.h"
+#include "platform/ImageReduction.h"
 #include "platform/ParallelWork.h"
 
 #include <QDir>
@@ -176,8 +177,8 @@ std::optional<ImageCompressionSource> source(const QString &path)
         probed.pixelSize = QSizeF(loaded.fullSize);
         probed.frameCount = loaded.frameCount;
         probed.isGIF = info.suffix().compare(QLatin1String("gif"), Qt::CaseInsensitive) == 0;
-        probed.thumbnail = loaded.image.scaled(CompressionImageIO::fittedSize(loaded.fullSize, kThumbnailSide),
-                                               Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        probed.thumbnail = ImageReduction::scaledSmoothly(
+            loaded.image, CompressionImageIO::fittedSize(loaded.fullSize, kThumbnailSide));
     }
     try {
         probed.originalBytes = fileSize(path);

@@ -1,6 +1,7 @@
 #include "shell/CompressionHookup.h"
 
 #include "canvas/ImageMarkupDialogs.h"
+#include "platform/FileDialogSetup.h"
 #include "compression/ImageCompressionService.h"
 #include "compression/ImageCompressionWorkspace.h"
 #include "model/MarkupViewModel.h"
@@ -53,12 +54,11 @@ std::optional<QStringList> DialogCompressionChooser::chooseSources()
 std::optional<QString> DialogCompressionChooser::chooseDestinationFolder()
 {
     QFileDialog dialog(m_parent);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    FileDialogSetup::apply(dialog);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setLabelText(QFileDialog::Accept, QStringLiteral("保存到这里"));
-    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
     dialog.setWindowTitle(QStringLiteral("选择压缩图片保存位置。"));
     dialog.setDirectory(desktopFolder());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

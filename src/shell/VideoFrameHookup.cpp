@@ -1,6 +1,7 @@
 #include "shell/VideoFrameHookup.h"
 
 #include "canvas/CanvasFrameSource.h"
+#include "platform/FileDialogSetup.h"
 #include "model/MarkupViewModel.h"
 #include "shell/ContentView.h"
 #include "shell/ShellHooks.h"
@@ -18,14 +19,12 @@
 std::optional<QString> VideoFileDialogChooser::chooseVideo()
 {
     QFileDialog dialog(m_parent, QStringLiteral("导入视频后，选择某一帧添加标注，并保存为图片。"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    FileDialogSetup::apply(dialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilter(QStringLiteral("视频 (*.mp4 *.mov *.m4v *.MP4 *.MOV *.M4V)"));
     dialog.setLabelText(QFileDialog::Accept, QStringLiteral("导入"));
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    if (!desktop.isEmpty() && QFileInfo(desktop).isDir())
-        dialog.setDirectory(desktop);
+    dialog.setDirectory(FileDialogSetup::startFolder());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();

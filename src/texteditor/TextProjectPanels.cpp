@@ -1,6 +1,7 @@
 #include "texteditor/TextProjectPanels.h"
 
 #include <QDir>
+#include "platform/FileDialogSetup.h"
 #include <QFileDialog>
 #include <QStandardPaths>
 
@@ -16,7 +17,7 @@ QString existingFolder(QStandardPaths::StandardLocation location)
 
 std::optional<QString> run(QFileDialog &dialog)
 {
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    FileDialogSetup::apply(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();

@@ -312,6 +312,24 @@ TEST_F(CompressionWorkspaceTest, ReenteringStartsWithAClosedCropEditor)
     EXPECT_EQ(names(), QStringList { QStringLiteral("a.jpg") });
 }
 
+TEST_F(CompressionWorkspaceTest, ReenteringShowsTheChosenLongEdgeInNavy)
+{
+    add({ image(QStringLiteral("big.jpg"), 2000, 1000) });
+    click(panel()->maxDimensionButtons().back());
+    ASSERT_EQ(hookup->compressionSettings().maxDimension, ImageCompressionMaxDimension::longEdge800);
+    view().switchWorkspace(WorkspaceMode::ImageMarkup, false);
+    view().switchWorkspace(WorkspaceMode::Compression, false);
+    QCoreApplication::processEvents();
+
+    const std::vector<CompressionButton *> segments = panel()->maxDimensionButtons();
+    ASSERT_EQ(segments.size(), 4u);
+    for (size_t index = 0; index < segments.size(); ++index) {
+        const bool chosen = index + 1 == segments.size();
+        EXPECT_EQ(segments[index]->isChecked(), chosen) << index;
+        EXPECT_EQ(segments[index]->style().background, chosen ? AppTheme::navy() : AppTheme::paleGray()) << index;
+    }
+}
+
 TEST_F(CompressionWorkspaceTest, DropsAddEveryFileInOrderAndVideosOpenTheirWorkspace)
 {
     const QString one = image(QStringLiteral("one.png"), 30, 30, "PNG");

@@ -162,6 +162,25 @@ TEST(SourceProbe, HeaderClaimingAHugeSizeIsRefusedWithoutDecoding)
     EXPECT_TRUE(QDir(out.path()).isEmpty());
 }
 
+TEST(SourceProbe, PaletteTransparencyReachesTheThumbnail)
+{
+    QTemporaryDir dir;
+    QImage palette(300, 200, QImage::Format_Indexed8);
+    palette.setColorTable({ qRgba(255, 0, 0, 128), qRgba(0, 0, 0, 0) });
+    palette.fill(0);
+    // Close to the thumbnail's size too, where the picture is not reduced by averaging.
+    for (const QSize size : { QSize(300, 200), QSize(200, 150) }) {
+        const QString path = saveImage(palette.copy(0, 0, size.width(), size.height()),
+                                       dir.filePath(QStringLiteral("p%1.png").arg(size.width())), "png");
+        const auto probed = source(path);
+        ASSERT_TRUE(probed);
+        const QImage &thumbnail = probed->thumbnail;
+        const QColor centre = thumbnail.pixelColor(thumbnail.width() / 2, thumbnail.height() / 2);
+        EXPECT_NEAR(centre.alpha(), 128, 3) << size.width();
+        EXPECT_EQ(centre.red(), 255) << size.width();
+    }
+}
+
 TEST(SourceProbe, ThumbnailSizes)
 {
     EXPECT_EQ(makeThumbnail(QImage(4000, 3000, QImage::Format_RGB32), 128).size(), QSize(128, 96));
