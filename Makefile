@@ -36,7 +36,7 @@ test: deps
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 test-asan: deps
-	cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKIVORA_SANITIZE=ON -DKIVORA_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKIVORA_SANITIZE=ON -DKIVORA_BUILD_BENCH=OFF -DKIVORA_UNITY_CORE=ON $(CMAKE_FLAGS)
 	@$(call RESCAN_MOC,$(ASAN_DIR))
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 	cd $(ASAN_DIR) && QT_QPA_PLATFORM=offscreen \

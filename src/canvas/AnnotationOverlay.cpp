@@ -19,11 +19,6 @@ namespace {
 // and the layers are not worth their upkeep.
 constexpr int maximumLiveAnnotations = 64;
 
-bool isFinite(const Rect &rect)
-{
-    return std::isfinite(rect.x) && std::isfinite(rect.y) && std::isfinite(rect.width) && std::isfinite(rect.height);
-}
-
 Rect boundsOf(const QPainterPath &path, double grow)
 {
     if (path.isEmpty())
@@ -167,7 +162,7 @@ AnnotationOverlay::Entry AnnotationOverlay::makeEntry(const MarkupAnnotation &so
     }
     if (TextRules::hasVisibleText(a.displayText()))
         entry.label = MarkupGeometry::labelLayout(a, size);
-    if (entry.label && !(std::isfinite(entry.label->fontSize) && isFinite(entry.label->bubbleRect)))
+    if (entry.label && !(std::isfinite(entry.label->fontSize) && entry.label->bubbleRect.isFinite()))
         entry.label.reset();
     entry.shapeBounds = MarkupGeometry::shapeBounds(a, size);
 
@@ -184,7 +179,7 @@ AnnotationOverlay::Entry AnnotationOverlay::makeEntry(const MarkupAnnotation &so
     }
     if (!outline.isNull())
         bounds = bounds.united(outline.grownBy(6 + 8));
-    entry.paintBounds = isFinite(bounds) ? bounds : Rect::null();
+    entry.paintBounds = bounds.isFinite() ? bounds : Rect::null();
     return entry;
 }
 

@@ -75,11 +75,6 @@ QPen dashedPen(const QColor &color, double width, double dash, double gap)
     return result;
 }
 
-bool isFinite(const Rect &rect)
-{
-    return std::isfinite(rect.x) && std::isfinite(rect.y) && std::isfinite(rect.width) && std::isfinite(rect.height);
-}
-
 void drawHandle(QPainter &painter, QPointF centre, double diameter, const QColor &fill, const QColor &stroke,
                 double strokeWidth)
 {
@@ -268,7 +263,7 @@ void AnnotationOverlay::drawEntry(QPainter &painter, const Entry &entry, RasterD
         const Rect label = entry.label->bubbleRect.grownBy(8);
         outline = outline.isNull() ? label : outline.united(label);
     }
-    if (!outline.isNull() && isFinite(outline)) {
+    if (!outline.isNull() && outline.isFinite()) {
         const QRectF o = outline.grownBy(6).toQRectF();
         QPainterPath path;
         path.addRoundedRect(o, 6, 6);

@@ -28,6 +28,11 @@ bool Rect::isEmpty() const
     return isNull() || width == 0 || height == 0;
 }
 
+bool Rect::isFinite() const
+{
+    return std::isfinite(x) && std::isfinite(y) && std::isfinite(width) && std::isfinite(height);
+}
+
 Rect Rect::standardized() const
 {
     if (isNull())

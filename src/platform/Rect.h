@@ -32,6 +32,8 @@ struct Rect {
     bool isNull() const;
     // Null, or without width or height.
     bool isEmpty() const;
+    // Every coordinate and size a finite number.
+    bool isFinite() const;
 
     // The same rectangle with a non-negative size.
     Rect standardized() const;

@@ -29,12 +29,6 @@ void panel(QPainter &painter, const QRectF &rect, qreal radius, const QColor &fi
 
 using ShellPainting::symbol;
 
-QColor hex(const char *text, qreal opacity = 1)
-{
-    QColor color = HexColor::uiColor(QString::fromLatin1(text));
-    color.setAlphaF(float(opacity));
-    return color;
-}
 
 // Draws wrapped text in a box, at most `maxLines` lines, the last one elided.
 void drawLines(QPainter &painter, const QRectF &box, const QString &text, const QFont &font, int maxLines)
@@ -296,7 +290,7 @@ void ChangeChip::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    panel(painter, rect(), 8, hex("#FDE68A"), QColor());
+    panel(painter, rect(), 8, surfaceColor("#FDE68A"), QColor());
     const QRectF badge(9, 7, 20, 20);
     painter.setPen(Qt::NoPen);
     painter.setBrush(AppTheme::accent());
@@ -400,4 +394,11 @@ void MarkupLegend::paintEvent(QPaintEvent *)
         painter.drawText(QRectF(x, 0, metrics.horizontalAdvance(title) + 1, height()), Qt::AlignVCenter, title);
         x += metrics.horizontalAdvance(title) + 8;
     }
+}
+
+QColor surfaceColor(const char *hex, qreal opacity)
+{
+    QColor color = HexColor::uiColor(QString::fromLatin1(hex));
+    color.setAlphaF(float(opacity));
+    return color;
 }

@@ -9,6 +9,9 @@
 // The painted controls of the comparison surface.
 
 // A rounded button with an optional symbol before its title.
+// A colour of the surface's palette written as "#RRGGBB", with an opacity.
+QColor surfaceColor(const char *hex, qreal opacity = 1);
+
 class SurfaceButton : public FeedbackButton {
     Q_OBJECT
 

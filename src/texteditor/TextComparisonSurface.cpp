@@ -31,12 +31,6 @@ namespace {
 
 using PanelChrome::label;
 
-QColor hex(const char *text, qreal opacity = 1)
-{
-    QColor color = HexColor::uiColor(QString::fromLatin1(text));
-    color.setAlphaF(float(opacity));
-    return color;
-}
 
 // A plain filled area (the header and the strip are white, the working row pale slate).
 class FilledArea : public QWidget {
@@ -75,7 +69,7 @@ protected:
         QPainterPath path;
         path.addRoundedRect(card, 8, 8);
         painter.fillPath(path, QColor(255, 255, 255, 250));
-        painter.setPen(QPen(hex("#DDE3EA", 0.95), 1));
+        painter.setPen(QPen(surfaceColor("#DDE3EA", 0.95), 1));
         painter.drawPath(path);
         const qreal centre = width() / 2.0 + pointerOffset;
         QPainterPath pointer;
@@ -386,7 +380,7 @@ void TextComparisonSurface::buildPopover()
     column->addLayout(header);
     auto *inputRow = new QHBoxLayout;
     inputRow->setSpacing(10);
-    auto *inputBox = new RoundedPanel(hex("#F1F5F9", 0.86), hex("#DDE3EA", 0.9), 1, frame);
+    auto *inputBox = new RoundedPanel(surfaceColor("#F1F5F9", 0.86), surfaceColor("#DDE3EA", 0.9), 1, frame);
     inputBox->setFixedHeight(66);
     auto *inputLayout = new QVBoxLayout(inputBox);
     inputLayout->setContentsMargins(0, 0, 0, 0);
@@ -505,7 +499,7 @@ void TextComparisonSurface::refreshDocument()
     m_originalEmpty->setVisible(aligned.isEmpty());
     m_originalView->render(aligned, m_comparison.annotations);
     m_editor->render(edited, original, m_changes, m_comparison.annotations);
-    m_editorBox->setBorder(m_changes.empty() ? AppTheme::lightSlate() : hex("#2563EB", 0.65), 1.2);
+    m_editorBox->setBorder(m_changes.empty() ? AppTheme::lightSlate() : surfaceColor("#2563EB", 0.65), 1.2);
     refreshStrip();
     refreshList();
 }

@@ -43,9 +43,6 @@ WorkspaceCanvasGeometry compute(QSizeF area, QSizeF pixelSize, double zoom, QSiz
 
 namespace {
 
-constexpr std::array<MarkupTool, 5> videoTools{MarkupTool::Select, MarkupTool::Arrow, MarkupTool::Text,
-                                               MarkupTool::Rectangle, MarkupTool::Brush};
-
 // Paints one flat colour behind its children.
 class FilledWidget final : public QWidget {
 public:
@@ -149,7 +146,11 @@ void VideoFrameAnnotationWorkspace::selectTool(MarkupTool tool)
 
 void VideoFrameAnnotationWorkspace::ensureVideoToolSelected()
 {
-    if (m_viewModel && std::find(videoTools.begin(), videoTools.end(), m_viewModel->selectedTool()) == videoTools.end())
+    if (!m_viewModel)
+        return;
+    // The video frame's tool list holds exactly the tools that work on a frame.
+    const std::vector<MarkupTool> tools = m_viewModel->videoFrameToolOrder();
+    if (std::find(tools.begin(), tools.end(), m_viewModel->selectedTool()) == tools.end())
         m_viewModel->setSelectedTool(MarkupTool::Arrow);
 }
 
