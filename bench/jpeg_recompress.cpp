@@ -8,6 +8,7 @@
 //   taskset -c 6,7 bench_jpeg_recompress [photos=30]
 //
 // The peer comes with libjpeg-turbo-progs (`KIVORA_BENCH_PEERS=1 bash scripts/install-deps.sh`).
+#include "CompressionBenchSupport.h"
 #include "compression/ImageCompressionService.h"
 #include "platform/ImageLimits.h"
 
@@ -32,31 +33,8 @@ namespace {
 
 using namespace ImageCompressionService;
 
-QImage photoLike(int width, int height, unsigned seed)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    std::mt19937 random(seed);
-    std::uniform_int_distribution<int> noise(-12, 12);
-    for (int y = 0; y < height; ++y) {
-        auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            const double fx = double(x) / width, fy = double(y) / height;
-            const int n = noise(random);
-            row[x] = qRgb(std::clamp(int(200 * fx + 40 * std::sin(fy * 9 + seed)) + n, 0, 255),
-                          std::clamp(int(128 + 90 * std::sin(fx * 14 + fy * 5)) + n, 0, 255),
-                          std::clamp(int(220 * fy) - n, 0, 255));
-        }
-    }
-    return image;
-}
-
-double millis(const std::function<void()> &work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return timer.nsecsElapsed() / 1e6;
-}
+using CompressionBench::millis;
+using CompressionBench::photoLike;
 
 // CPU time used so far by this process (RUSAGE_SELF) or its finished children, in milliseconds.
 double cpuMillis(int who)
