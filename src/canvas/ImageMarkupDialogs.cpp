@@ -13,7 +13,6 @@
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTreeView>
 
 bool MessageBoxConfirmer::confirm(const ConfirmationRequest &request)

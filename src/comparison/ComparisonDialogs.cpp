@@ -3,12 +3,10 @@
 #include "shell/ShellDialogs.h"
 #include "platform/FileDialogSetup.h"
 
-#include <QDir>
 #include <QFileDialog>
 #include <QImageReader>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStandardPaths>
 
 namespace {
 

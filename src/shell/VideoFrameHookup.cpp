@@ -9,10 +9,8 @@
 #include "video/VideoFrameAnnotationStore.h"
 #include "video/VideoFrameAnnotationWorkspace.h"
 
-#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <algorithm>
 

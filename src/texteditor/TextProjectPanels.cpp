@@ -27,8 +27,7 @@ std::optional<QString> run(QFileDialog &dialog)
 
 std::optional<QString> FileDialogTextProjectPanels::chooseProjectToOpen(QWidget *parent)
 {
-    QFileDialog dialog(parent, QStringLiteral("选择一个Kivora项目文件。"),
-                       existingFolder(QStandardPaths::DesktopLocation));
+    QFileDialog dialog(parent, QStringLiteral("选择一个Kivora项目文件。"), FileDialogSetup::startFolder());
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(projectFilter);
@@ -39,10 +38,8 @@ std::optional<QString> FileDialogTextProjectPanels::chooseProjectToOpen(QWidget 
 std::optional<QString> FileDialogTextProjectPanels::chooseProjectSaveLocation(const QString &suggestedFileName,
                                                                               QWidget *parent)
 {
-    QString folder = existingFolder(QStandardPaths::DesktopLocation);
-    if (folder.isEmpty())
-        folder = QDir::homePath();
-    QFileDialog dialog(parent, QStringLiteral("项目文件用于继续编辑文案对比，不是最终导出的图片。"), folder);
+    QFileDialog dialog(parent, QStringLiteral("项目文件用于继续编辑文案对比，不是最终导出的图片。"),
+                       FileDialogSetup::startFolder());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(projectFilter);
