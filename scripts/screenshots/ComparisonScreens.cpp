@@ -1,4 +1,6 @@
-#include "ComparisonTestSupport.h"
+#include "ShotFolder.h"
+
+#include "comparison/ComparisonTestSupport.h"
 
 #include "comparison/ComparisonDialogs.h"
 #include "comparison/ComparisonSheets.h"
@@ -42,14 +44,10 @@ private:
     }
 };
 
-// Visual review, not a check: with KIVORA_SHOT_DIR set, saves pictures of the comparison
-// workspace and its sheets to that folder. Skipped in ordinary runs.
-TEST_F(ShellWindowTest, SavesComparisonScreenshotsForReview)
+// Pictures of the comparison workspace, its sheets and its alerts, for a person to look at.
+TEST_F(ShellWindowTest, Comparison)
 {
-    const QString folder = qEnvironmentVariable("KIVORA_SHOT_DIR");
-    if (folder.isEmpty())
-        GTEST_SKIP() << "set KIVORA_SHOT_DIR to save screenshots";
-    QDir().mkpath(folder);
+    const QString folder = shotFolder();
     const auto save = [&](QWidget *widget, const QString &name) {
         ShellTest::spin(80);
         EXPECT_TRUE(widget->grab().save(QDir(folder).filePath(name + QStringLiteral(".png"))));

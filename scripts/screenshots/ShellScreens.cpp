@@ -1,5 +1,7 @@
-#include "ShellTestSupport.h"
-#include "ShellWindowFixture.h"
+#include "ShotFolder.h"
+
+#include "shell/ShellTestSupport.h"
+#include "shell/ShellWindowFixture.h"
 
 #include "shell/HeaderToolbarOrderEditor.h"
 #include "shell/ShellWidgets.h"
@@ -7,14 +9,10 @@
 #include <QDir>
 #include <QMessageBox>
 
-// Visual review, not a check: with KIVORA_SHOT_DIR set, saves pictures of the window in its main
-// states to that folder. Skipped in ordinary runs.
-TEST_F(ShellWindowTest, SavesScreenshotsForReview)
+// Pictures of the window in its main states, for a person to look at.
+TEST_F(ShellWindowTest, Window)
 {
-    const QString folder = qEnvironmentVariable("KIVORA_SHOT_DIR");
-    if (folder.isEmpty())
-        GTEST_SKIP() << "set KIVORA_SHOT_DIR to save screenshots";
-    QDir().mkpath(folder);
+    const QString folder = shotFolder();
     auto save = [&](QWidget *widget, const QString &name) {
         QCoreApplication::processEvents();
         EXPECT_TRUE(widget->grab().save(QDir(folder).filePath(name + QStringLiteral(".png"))));

@@ -80,9 +80,7 @@ void VideoFrameHookup::install(ShellHooks &hooks)
 
 void VideoFrameHookup::pauseStore()
 {
-    if (VideoPlayer *player = m_store->player())
-        player->pause();
-    m_store->setPlaying(false);
+    m_store->pausePlayback();
 }
 
 void VideoFrameHookup::pauseVideoPlayback()

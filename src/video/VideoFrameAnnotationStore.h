@@ -53,9 +53,12 @@ public:
     bool hasImageGenerator() const { return m_generator != nullptr; }
     const VideoFrameGenerator *imageGenerator() const { return m_generator.get(); }
 
-    // Escape and the root view's frame actions stop the preview themselves: pause `player()` and set
-    // this to false.
+    // Escape and the root view's frame actions stop the preview with pausePlayback; the scrubber
+    // pauses `player()` and sets this to false itself.
     void setPlaying(bool playing);
+    // Stops the preview where it is. The index becomes that of the picture on screen: on a busy
+    // machine the playback clock runs ahead of the pictures it has shown.
+    void pausePlayback();
 
     // Loading (the newest load wins; an older one publishes nothing).
     void loadVideo(const QString &path, SnapshotHandler done = {});

@@ -191,9 +191,7 @@ void VideoFrameAnnotationStore::togglePlayback()
         return;
     }
     if (m_isPlaying) {
-        if (m_player)
-            m_player->pause();
-        setPlaying(false);
+        pausePlayback();
         setStatusText(QStringLiteral("已暂停"));
         return;
     }
@@ -206,6 +204,19 @@ void VideoFrameAnnotationStore::togglePlayback()
         m_player->play();
     setPlaying(true);
     setStatusText(QStringLiteral("正在播放预览"));
+}
+
+void VideoFrameAnnotationStore::pausePlayback()
+{
+    if (!m_player) {
+        setPlaying(false);
+        return;
+    }
+    m_player->pause();
+    const double shown = m_player->currentFrameTime();
+    if (m_isPlaying && m_asset && std::isfinite(shown))
+        setCurrentFrameIndex(clampedIndex(frameIndex(shown, m_frameRate)));
+    setPlaying(false);
 }
 
 void VideoFrameAnnotationStore::installTimeObserver(VideoPlayer *player)

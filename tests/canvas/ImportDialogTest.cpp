@@ -119,7 +119,7 @@ protected:
     static void pressEnter(QFileDialog &dialog)
     {
         QPushButton *button = dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Open);
-        waitFor([button] { return button->isEnabled(); }, 2000);
+        EXPECT_TRUE(waitFor([button] { return button->isEnabled(); }));
         QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
         QApplication::sendEvent(field(dialog), &press);
     }

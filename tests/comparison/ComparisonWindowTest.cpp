@@ -222,7 +222,8 @@ TEST_F(ComparisonWindow, TheSetupSheetCommitsTwoSlotsAndKeepsASlotWhenAFileCanno
     const QString broken = TestSupport::writeFile(directory.filePath(QStringLiteral("broken.png")), "nope");
     chooser->images = {broken};
     sheet->beforeCard()->click();
-    ShellTest::spin(400);
+    ASSERT_TRUE(ShellTest::waitUntil([this] { return !events.isEmpty(); }));
+    ShellTest::settle();
     EXPECT_EQ(events, QStringList{QStringLiteral("sheet error: 对比图片无法解析")});
     EXPECT_EQ(hookup->comparisonDraftBefore()->fileName, QStringLiteral("before.png"));
     EXPECT_TRUE(sheet->isVisible());
@@ -298,11 +299,13 @@ TEST_F(ComparisonWindow, AddToComparisonFromMarkupUsesTheSelectedImageAndCommits
 class ComparisonBatch : public ComparisonWindow {
 protected:
     QString folder(const QString &name) const { return directory.filePath(name); }
-    void run()
+    // Runs the batch and waits until it is over and the given number of alerts were shown.
+    void run(int alerts)
     {
         hookup->batchSheet()->runButton()->click();
-        ASSERT_TRUE(ShellTest::waitUntil([this] { return !hookup->isRunningBatchComparison(); }));
-        ShellTest::spin(300);
+        ASSERT_TRUE(ShellTest::waitUntil(
+            [this, alerts] { return !hookup->isRunningBatchComparison() && events.size() >= alerts; }));
+        ShellTest::settle();
     }
 };
 
@@ -334,8 +337,8 @@ TEST_F(ComparisonBatch, ARunWithPairsSwitchesCentresClearsAndReportsBeforeTheErr
     QCoreApplication::sendEvent(sheet, &escape);
     EXPECT_TRUE(sheet->isVisible());
     EXPECT_TRUE(hookup->batchComparisonBeforeFolder());
-    ASSERT_TRUE(ShellTest::waitUntil([this] { return !hookup->isRunningBatchComparison(); }));
-    ShellTest::spin(300);
+    ASSERT_TRUE(ShellTest::waitUntil([this] { return !hookup->isRunningBatchComparison() && events.size() >= 2; }));
+    ShellTest::settle();
     EXPECT_FALSE(sheet->runButton()->isBusy());
 
     EXPECT_EQ(view().workspaceMode(), WorkspaceMode::ImageComparison);
@@ -360,7 +363,7 @@ TEST_F(ComparisonBatch, ARunWithoutPairsOnlyWarnsAndKeepsTheFoldersUntilTheNextO
     hookup->batchSheet()->beforeSlot()->chooseButton()->click();
     hookup->batchSheet()->afterSlot()->chooseButton()->click();
     model().setStatusMessage(QStringLiteral("就绪"));
-    run();
+    run(1);
     EXPECT_EQ(events, QStringList{QStringLiteral("warning: 没有匹配成功")});
     EXPECT_EQ(view().workspaceMode(), WorkspaceMode::Launcher);
     EXPECT_EQ(model().statusMessage(), QStringLiteral("就绪"));

@@ -76,7 +76,7 @@ protected:
         QCoreApplication::sendEvent(area, &enter);
         QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(area, &drop);
-        ShellTest::spin(20);
+        ShellTest::settle();
         return drop.isAccepted();
     }
 

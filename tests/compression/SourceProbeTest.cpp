@@ -4,7 +4,6 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 
@@ -142,11 +141,8 @@ TEST(SourceProbe, HeaderClaimingAHugeSizeIsRefusedWithoutDecoding)
     // A GIF whose canvas is beyond the pixel cap.
     static const char hugeCanvas[] = "GIF89a\xFF\xFF\xFF\xFF\0\0\0,\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;";
     const QString gifBomb = TestSupport::writeFile(dir.filePath("bomb.gif"), QByteArray(hugeCanvas, sizeof hugeCanvas - 1));
-    QElapsedTimer timer;
-    timer.start();
     EXPECT_FALSE(source(bomb));
     EXPECT_FALSE(source(gifBomb));
-    EXPECT_LT(timer.elapsed(), 2000);
 
     ImageCompressionSource fake;
     fake.url = bomb;

@@ -55,7 +55,7 @@ TEST(FeedbackButton, PressedStateShrinksAndTintsTheButton)
         QElapsedTimer timer;
         timer.start();
         button.repaint();
-        while (button.pressProgress() != target && timer.elapsed() < 2000)
+        while (button.pressProgress() != target && timer.elapsed() < 30000)
             QApplication::processEvents(QEventLoop::AllEvents, 20);
     };
     const QImage released = button.grab().toImage();

@@ -5,9 +5,49 @@
 
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <stdexcept>
 #include <string>
+#include <vector>
+
+namespace {
+
+// Holds every thread of the shared pool in a piece of work until released, so that work started
+// meanwhile runs on the calling thread alone, in order.
+class PoolHold {
+public:
+    PoolHold()
+        : m_hold([this] {
+              ParallelWork::forEach(64, [this](int) {
+                  if (!m_blocking)
+                      return;
+                  m_started.release();
+                  m_release.acquire();
+              });
+          })
+    {
+        // The pool's size is the one it is made with; every one of its threads is held once that
+        // many pieces have started.
+        m_started.acquire(std::clamp(QThread::idealThreadCount(), 1, 8));
+    }
+    ~PoolHold()
+    {
+        m_blocking = false;
+        m_release.release(1000);
+        m_hold.wait();
+    }
+    PoolHold(const PoolHold &) = delete;
+    PoolHold &operator=(const PoolHold &) = delete;
+
+private:
+    QSemaphore m_release;
+    QSemaphore m_started;
+    std::atomic<bool> m_blocking{true};
+    ParallelWork::Background m_hold;
+};
+
+} // namespace
 
 TEST(ParallelWork, BackgroundWorkRunsOnceEvenWhenThePoolIsBusy)
 {
@@ -22,44 +62,23 @@ TEST(ParallelWork, BackgroundWorkRunsOnceEvenWhenThePoolIsBusy)
     EXPECT_EQ(runs, 1);
 
     // Every pool thread held up: waiting does the work on the waiting thread instead of stalling.
-    QSemaphore release;
-    QSemaphore started;
-    std::atomic<int> blockers{0};
-    std::atomic<bool> blocking{true};
-    ParallelWork::Background hold([&] {
-        ParallelWork::forEach(64, [&](int) {
-            if (!blocking)
-                return;
-            ++blockers;
-            started.release();
-            release.acquire();
-        });
-    });
-    started.acquire(); // at least one thread is held
-    {
-        ParallelWork::Background work([&] { ++runs; });
-        work.wait();
-    }
+    const PoolHold hold;
+    ParallelWork::Background work([&] { ++runs; });
+    work.wait();
     EXPECT_EQ(runs, 2);
-    blocking = false;
-    release.release(1000);
-    hold.wait();
 }
 
 TEST(ParallelWork, AThrowingPieceStopsTheHandOutAndReachesTheCaller)
 {
-    // Each piece takes a moment, so helpers are still busy when index 3 throws; the caller
-    // gets the exception only after they are done (ASan would catch a use of its stack).
+    // On a free pool, whatever the scheduling: the first exception reaches the caller, and only
+    // after every started piece has finished (ASan would catch a use of the caller's stack).
     for (const int count : {1, 2, 200}) {
-        std::atomic<int> started{0};
         std::atomic<int> running{0};
-        std::atomic<int> maxAfterThrow{0};
         const int throwing = std::min(3, count - 1);
         try {
             ParallelWork::forEach(count, [&](int i) {
-                ++started;
                 ++running;
-                QThread::msleep(2);
+                QThread::msleep(1);
                 --running;
                 if (i == throwing)
                     throw std::runtime_error("piece " + std::to_string(i));
@@ -69,7 +88,21 @@ TEST(ParallelWork, AThrowingPieceStopsTheHandOutAndReachesTheCaller)
             EXPECT_EQ(std::string(error.what()), "piece " + std::to_string(throwing));
         }
         EXPECT_EQ(running, 0) << "pieces still running when the caller resumed";
-        EXPECT_LE(started, std::min(count, 3 + 16)) << "the hand-out went on";
+    }
+
+    // With every pool thread held, the pieces run on the calling thread in order, so the stop of
+    // the hand-out can be seen exactly: nothing after the throwing piece starts.
+    {
+        const PoolHold hold;
+        std::vector<int> started;
+        EXPECT_THROW(ParallelWork::forEach(200,
+                                           [&](int i) {
+                                               started.push_back(i);
+                                               if (i == 3)
+                                                   throw std::runtime_error("piece 3");
+                                           }),
+                     std::runtime_error);
+        EXPECT_EQ(started, (std::vector<int>{0, 1, 2, 3}));
     }
 
     // Work in the background that throws reports it to the waiting thread, once.

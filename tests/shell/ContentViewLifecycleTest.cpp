@@ -168,7 +168,7 @@ TEST_F(ShellWindowTest, DropsRouteTheFirstFileOrPictureAfterAQueuedHop)
         QCoreApplication::sendEvent(area, &dropEvent);
         EXPECT_FALSE(view().isDropTargeted());
         EXPECT_FALSE(view().dropHighlightWidget()->isVisible());
-        ShellTest::spin(20);
+        ShellTest::settle();
         return hovering && dropEvent.isAccepted();
     };
 

@@ -272,7 +272,7 @@ TEST_F(ShellWindowTest, HeaderNeverWidensTheWindowAndSqueezesTheSliderFirst)
     view().setWorkspaceMode(WorkspaceMode::ImageMarkup);
     showWindow();
     window->resize(1080, 680);
-    ShellTest::spin(30);
+    ShellTest::settle();
     EXPECT_EQ(window->width(), 1080);
     EXPECT_LE(window->minimumSizeHint().width(), 1080);
     ZoomControls *zoom = view().zoomControls();
@@ -283,6 +283,6 @@ TEST_F(ShellWindowTest, HeaderNeverWidensTheWindowAndSqueezesTheSliderFirst)
     EXPECT_LE(order->geometry().right(), view().headerBar()->width() - 16);
 
     window->resize(1800, 800);
-    ShellTest::spin(30);
+    ShellTest::settle();
     EXPECT_EQ(zoom->slider()->width(), ZoomControls::preferredSliderWidth);
 }

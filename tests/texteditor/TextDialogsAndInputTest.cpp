@@ -103,8 +103,7 @@ TEST(AnnotationNoteInput, CtrlOrMetaReturnSubmitsOtherReturnsBreakTheLine)
     input.setTextCursor(start);
     input.applyFocusSignal(1);
     EXPECT_EQ(input.textCursor().position(), 0);
-    ShellTest::spin(10);
-    EXPECT_EQ(input.textCursor().position(), 4);
+    EXPECT_TRUE(ShellTest::waitUntil([&] { return input.textCursor().position() == 4; }));
 }
 
 TEST_F(TextEditorWindowTest, AnEmptyOriginalShowsItsPlaceholder)

@@ -100,7 +100,7 @@ protected:
             model().updateEditedComparisonText(text);
         view().switchWorkspace(WorkspaceMode::TextComparison, false);
         showWindow();
-        ShellTest::spin(20);
+        ShellTest::settle();
     }
 
     TextComparisonWorkspace *workspace() {
@@ -155,7 +155,7 @@ protected:
         const QByteArray folder = qgetenv("KIVORA_SHOT_DIR");
         if (folder.isEmpty())
             return;
-        ShellTest::spin(30);
+        ShellTest::settle();
         window->grab().save(QDir(QString::fromLocal8Bit(folder)).filePath(name + QStringLiteral(".png")));
     }
 

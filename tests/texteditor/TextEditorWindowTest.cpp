@@ -67,8 +67,7 @@ TEST_F(TextEditorWindowTest, DigitsApplyTheToolsOnlyToASelection)
     EXPECT_TRUE(surface()->notePopover()->isVisible());
     EXPECT_TRUE(model().textComparison()->annotations.empty());
     EXPECT_EQ(edited(), QStringLiteral("1一二三四五六七八九十"));
-    ShellTest::spin(10);
-    EXPECT_TRUE(surface()->noteInput()->hasFocus());
+    EXPECT_TRUE(ShellTest::waitUntil([&] { return surface()->noteInput()->hasFocus(); }));
     typeText(QStringLiteral("改一下"));
     key(Qt::Key_Return, Qt::ControlModifier);
     ASSERT_EQ(model().textComparison()->annotations.size(), 1u);
@@ -263,7 +262,7 @@ TEST_F(TextEditorWindowTest, SearchListAndStripJumps)
     // The list toggle hides and restores the panel.
     click(surface()->listToggleButton(), QPoint(10, 10));
     EXPECT_FALSE(surface()->annotationListPanel()->isVisible());
-    ShellTest::spin(10);
+    ShellTest::settle();
     click(surface()->listToggleButton(), QPoint(10, 10));
     EXPECT_TRUE(surface()->annotationListPanel()->isVisible());
 }
@@ -309,7 +308,7 @@ TEST_F(TextEditorWindowTest, EscapeClosesThePopoverAndClearsTheSelection)
     select(0, 2);
     key(Qt::Key_1);
     ASSERT_TRUE(surface()->notePopover()->isVisible());
-    ShellTest::spin(10);
+    ASSERT_TRUE(ShellTest::waitUntil([&] { return surface()->noteInput()->hasFocus(); }));
     const int cancel = view().cancelSignal();
     key(Qt::Key_Escape);
     EXPECT_EQ(view().cancelSignal(), cancel + 1);

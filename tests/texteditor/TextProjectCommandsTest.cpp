@@ -35,9 +35,10 @@ TEST_F(TextEditorWindowTest, EmptyStateAndUploadPanelSwitchBeforeReading)
     view().switchWorkspace(WorkspaceMode::Launcher, false);
     panels->sourceAnswers.push_back(directory.filePath(QStringLiteral("缺失.txt")));
     view().hooks().presentTextImportPanel();
-    ShellTest::spin(10);
-    EXPECT_EQ(view().workspaceMode(), WorkspaceMode::TextComparison);
-    EXPECT_TRUE(model().errorMessage().has_value() || !dialogs->errors.isEmpty());
+    EXPECT_TRUE(ShellTest::waitUntil([&] {
+        return view().workspaceMode() == WorkspaceMode::TextComparison
+            && (model().errorMessage().has_value() || !dialogs->errors.isEmpty());
+    }));
     ASSERT_TRUE(workspace());
     EXPECT_TRUE(workspace()->emptyState()->isVisible());
 
@@ -46,8 +47,7 @@ TEST_F(TextEditorWindowTest, EmptyStateAndUploadPanelSwitchBeforeReading)
     auto *upload = workspace()->emptyState()->findChild<QAbstractButton *>(QStringLiteral("textUploadButton"));
     ASSERT_TRUE(upload);
     click(upload, QPoint(10, 10));
-    ShellTest::spin(10);
-    ASSERT_TRUE(surface());
+    ASSERT_TRUE(ShellTest::waitUntil([&] { return surface() != nullptr; }));
     EXPECT_EQ(edited(), QStringLiteral("第一行\n第二行"));
     EXPECT_TRUE(surface()->state().showAnnotationList);
     EXPECT_EQ(surface()->state().selectedMarkupColorHex, QStringLiteral("#FDE047"));
@@ -150,7 +150,6 @@ TEST_F(TextEditorWindowTest, QuitPromptSaveUsesThePanelWithoutAProjectFile)
     const QString path = directory.filePath(QStringLiteral("退出前.kivo"));
     panels->saveAnswers.push_back(path);
     view().shouldCloseWindow();
-    ShellTest::spin(10);
+    EXPECT_TRUE(ShellTest::waitUntil([&] { return quitRequests == 1; }));
     EXPECT_TRUE(QFileInfo::exists(path));
-    EXPECT_EQ(quitRequests, 1);
 }

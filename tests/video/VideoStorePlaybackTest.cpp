@@ -181,6 +181,34 @@ TEST(VideoStorePlayback, TicksFollowTheClockAndPauseAtTheEnd)
     EXPECT_EQ(fake.store.statusText(), QStringLiteral("已暂停"));
 }
 
+TEST(VideoStorePlayback, PausingKeepsTheIndexOfThePictureOnScreen)
+{
+    FakeStore fake;
+    ASSERT_TRUE(fake.load());
+    VideoPlayer *player = fake.store.player();
+    QImage shown;
+    QObject::connect(&fake.store, &VideoFrameAnnotationStore::currentFrameImageChanged,
+                     [&](const QImage &frame) { shown = frame; });
+    fake.store.togglePlayback();
+    ASSERT_TRUE(player->waitUntilIdle(5000));
+    fake.clock->time += 0.2;
+    player->presentDueFrames();
+    ASSERT_EQ(FakeFrameSource::numberOf(shown), 5);
+    // On a busy machine the clock's tick runs ahead of the pictures the decoder has delivered.
+    fake.store.handlePlaybackTime(0.4);
+    EXPECT_EQ(fake.store.currentFrameIndex(), 10);
+    fake.store.pausePlayback();
+    EXPECT_FALSE(fake.store.isPlaying());
+    EXPECT_EQ(fake.store.currentFrameIndex(), 5);
+
+    // The play button's pause does the same.
+    fake.store.togglePlayback();
+    ASSERT_TRUE(player->waitUntilIdle(5000));
+    fake.store.handlePlaybackTime(1.0);
+    fake.store.togglePlayback();
+    EXPECT_EQ(fake.store.currentFrameIndex(), FakeFrameSource::numberOf(shown));
+}
+
 TEST(VideoStorePlayback, PlayerPresentsQueuedFramesAndDropsLateOnes)
 {
     auto source = std::make_shared<FakeFrameSource>(25, 100);
