@@ -508,6 +508,14 @@ public:
     void scheduleProjectAutosave();
     // Forgets the open project and the image undo histories; a pending autosave is written first.
     void resetProjectSession();
+    // Leaves the project file without forgetting anything else: a pending autosave is written
+    // first, then projectURL is none, so later changes go to no file until the next save.
+    void leaveProjectFile();
+    // Work that no project file holds, which a project open or a new source would lose: a text
+    // comparison outside a project file with edits or markups; images outside the open project
+    // file, or whose annotations changed since it was opened.
+    bool hasUnsavedTextComparison() const;
+    bool hasUnsavedImages() const;
     // The steps of save and open. writeProjectFile gives the path actually written (".kivo"
     // appended unless the extension already is that, in any case).
     std::variant<QString, MarkupProjectError> writeProjectFile(const QString &path) const;

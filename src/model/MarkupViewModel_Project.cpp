@@ -17,6 +17,7 @@
 #include <QSaveFile>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -316,15 +317,45 @@ void MarkupViewModel::scheduleProjectAutosave()
     m_autosaveTimer->start();
 }
 
-void MarkupViewModel::resetProjectSession()
+void MarkupViewModel::leaveProjectFile()
 {
-    // The pending autosave belongs to the session being left: written, not dropped.
+    // The pending autosave belongs to the file being left: written, not dropped.
     if (m_autosaveTimer->isActive()) {
         m_autosaveTimer->stop();
         writeAutosave(*this, m_autosaveProjectURL);
     }
     m_autosaveProjectURL.reset();
     setProjectURL(std::nullopt);
+}
+
+bool MarkupViewModel::hasUnsavedTextComparison() const
+{
+    // Inside a project file the autosave keeps every change; outside one, an untouched document
+    // is still in its source file.
+    if (!m_textComparison || m_projectURL)
+        return false;
+    return m_textComparison->editedText != m_textComparison->originalText || !m_textComparison->annotations.empty();
+}
+
+bool MarkupViewModel::hasUnsavedImages() const
+{
+    if (m_items.empty())
+        return false;
+    // The project file keeps its images as they were opened: an image it does not hold, or one
+    // annotated since, exists nowhere else.
+    if (!m_projectURL)
+        return true;
+    return std::any_of(m_items.begin(), m_items.end(), [this](const ImageMarkupItem &item) {
+        return std::none_of(m_projectSessionImages.begin(), m_projectSessionImages.end(),
+                            [&item](const MarkupProjectImage &record) {
+                                return record.id == item.id && record.annotations == item.annotations;
+                            });
+    });
+}
+
+void MarkupViewModel::resetProjectSession()
+{
+    leaveProjectFile();
     m_undoSnapshotsByItemID.clear();
     m_redoSnapshotsByItemID.clear();
     m_projectSessionImages.clear();
