@@ -79,13 +79,17 @@ std::optional<ComparisonImageState> comparisonImage(const MarkupProjectCompariso
 }
 
 // Writes the autosave that is due for the open project; failures show in the error alert.
-void writeAutosave(MarkupViewModel &model, const std::optional<QString> &target)
+// False only when a write was due and failed.
+bool writeAutosave(MarkupViewModel &model, const std::optional<QString> &target)
 {
     if (!target || model.projectURL() != target)
-        return;
+        return true;
     const auto written = model.writeProjectFile(*target);
-    if (const auto *error = std::get_if<MarkupProjectError>(&written))
+    if (const auto *error = std::get_if<MarkupProjectError>(&written)) {
         model.setErrorMessage(error->description());
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -152,10 +156,14 @@ QString MarkupViewModel::suggestedProjectFileName() const
 
 bool MarkupViewModel::openProject(const QString &path)
 {
-    // The pending autosave belongs to the session this open replaces: written, not dropped.
+    // The pending autosave belongs to the session this open replaces: written, not dropped. When
+    // it cannot be written the open stops, so the unwritten work stays on screen with the error.
     if (m_autosaveTimer->isActive()) {
         m_autosaveTimer->stop();
-        writeAutosave(*this, m_autosaveProjectURL);
+        const bool written = writeAutosave(*this, m_autosaveProjectURL);
+        m_autosaveProjectURL.reset();
+        if (!written)
+            return false;
     }
     m_autosaveProjectURL.reset();
 
@@ -317,15 +325,18 @@ void MarkupViewModel::scheduleProjectAutosave()
     m_autosaveTimer->start();
 }
 
-void MarkupViewModel::leaveProjectFile()
+bool MarkupViewModel::leaveProjectFile()
 {
     // The pending autosave belongs to the file being left: written, not dropped.
+    bool written = true;
     if (m_autosaveTimer->isActive()) {
         m_autosaveTimer->stop();
-        writeAutosave(*this, m_autosaveProjectURL);
+        written = writeAutosave(*this, m_autosaveProjectURL);
     }
     m_autosaveProjectURL.reset();
-    setProjectURL(std::nullopt);
+    if (written)
+        setProjectURL(std::nullopt);
+    return written;
 }
 
 bool MarkupViewModel::hasUnsavedTextComparison() const
@@ -355,7 +366,9 @@ bool MarkupViewModel::hasUnsavedImages() const
 
 void MarkupViewModel::resetProjectSession()
 {
+    // The images that reset are replaced whatever the autosave's outcome, which its error shows.
     leaveProjectFile();
+    setProjectURL(std::nullopt);
     m_undoSnapshotsByItemID.clear();
     m_redoSnapshotsByItemID.clear();
     m_projectSessionImages.clear();

@@ -489,3 +489,30 @@ TEST_F(Project, UnsavedWorkIsWhatNoProjectFileHolds)
     model.setItems({});
     EXPECT_FALSE(model.hasUnsavedImages());
 }
+
+TEST_F(Project, AnAutosaveThatCannotBeWrittenStopsTheOpenAndTheNewSource)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    MarkupProjectDocument document;
+    document.textComparison = textState(QStringLiteral("正文"));
+    const QString project = writeDocument(path(QStringLiteral("sub/p.kivo")), document);
+    const QString other = writeDocument(path(QStringLiteral("other.kivo")), document);
+    const QString source = TestSupport::writeFile(path(QStringLiteral("新.txt")), QByteArray("新的"));
+    ASSERT_TRUE(model.openProject(project));
+    // The project's folder is replaced by a file: no write into it can succeed.
+    ASSERT_TRUE(QDir(path(QStringLiteral("sub"))).removeRecursively());
+    TestSupport::writeFile(path(QStringLiteral("sub")), QByteArray("not a folder"));
+
+    model.updateEditedComparisonText(QStringLiteral("没能保存的修改"));
+    model.importTextComparison(source);
+    EXPECT_TRUE(model.errorMessage().has_value());
+    EXPECT_EQ(model.textComparison()->editedText, QStringLiteral("没能保存的修改"));
+    EXPECT_EQ(model.projectURL(), project);
+
+    model.setErrorMessage(std::nullopt);
+    model.updateEditedComparisonText(QStringLiteral("又一次没能保存"));
+    EXPECT_FALSE(model.openProject(other));
+    EXPECT_TRUE(model.errorMessage().has_value());
+    EXPECT_EQ(model.textComparison()->editedText, QStringLiteral("又一次没能保存"));
+    EXPECT_EQ(model.projectURL(), project);
+}
