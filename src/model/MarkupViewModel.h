@@ -457,8 +457,9 @@ public:
     static constexpr qsizetype textComparisonHistoryLimit = 80;
     // True exactly when a text document is present.
     bool canExportTextComparison() const;
-    // A new document of the text (line ends made "\n"; unless blank, outer line breaks removed);
-    // both histories emptied.
+    // A new document of the text (line ends made "\n"; unless blank, outer line breaks removed),
+    // outside any project file; both histories emptied. Nothing changes when the pending
+    // autosave of the open project cannot be written.
     void setTextComparison(const QString &sourceName, const QString &text);
     // Reads a TXT/RTF/any text file or a DOCX package and makes it the document; the error text
     // on failure, the document left as it was.
@@ -501,13 +502,22 @@ public:
     // comparison's source name, without extension; "Kivora项目" when blank; + ".kivo".
     QString suggestedProjectFileName() const;
     // Reads a project file into the view model, all or nothing: any failure leaves the work as
-    // it was. A pending autosave is written first.
+    // it was. A pending autosave is written first; when it cannot be, nothing is opened.
     bool openProject(const QString &path);
     // Requests a write of the open project 0.5 s from now, replacing any pending request;
     // nothing without an open project.
     void scheduleProjectAutosave();
     // Forgets the open project and the image undo histories; a pending autosave is written first.
     void resetProjectSession();
+    // Leaves the project file without forgetting anything else: a pending autosave is written
+    // first, then projectURL is none, so later changes go to no file until the next save. When
+    // that write fails (the error is set) the file is not left and the answer is false.
+    bool leaveProjectFile();
+    // Work that no project file holds, which a project open or a new source would lose: a text
+    // comparison outside a project file with edits or markups; images outside the open project
+    // file, or whose annotations changed since it was opened.
+    bool hasUnsavedTextComparison() const;
+    bool hasUnsavedImages() const;
     // The steps of save and open. writeProjectFile gives the path actually written (".kivo"
     // appended unless the extension already is that, in any case).
     std::variant<QString, MarkupProjectError> writeProjectFile(const QString &path) const;

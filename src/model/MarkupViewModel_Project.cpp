@@ -17,6 +17,7 @@
 #include <QSaveFile>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -78,13 +79,17 @@ std::optional<ComparisonImageState> comparisonImage(const MarkupProjectCompariso
 }
 
 // Writes the autosave that is due for the open project; failures show in the error alert.
-void writeAutosave(MarkupViewModel &model, const std::optional<QString> &target)
+// False only when a write was due and failed.
+bool writeAutosave(MarkupViewModel &model, const std::optional<QString> &target)
 {
     if (!target || model.projectURL() != target)
-        return;
+        return true;
     const auto written = model.writeProjectFile(*target);
-    if (const auto *error = std::get_if<MarkupProjectError>(&written))
+    if (const auto *error = std::get_if<MarkupProjectError>(&written)) {
         model.setErrorMessage(error->description());
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -151,10 +156,14 @@ QString MarkupViewModel::suggestedProjectFileName() const
 
 bool MarkupViewModel::openProject(const QString &path)
 {
-    // The pending autosave belongs to the session this open replaces: written, not dropped.
+    // The pending autosave belongs to the session this open replaces: written, not dropped. When
+    // it cannot be written the open stops, so the unwritten work stays on screen with the error.
     if (m_autosaveTimer->isActive()) {
         m_autosaveTimer->stop();
-        writeAutosave(*this, m_autosaveProjectURL);
+        const bool written = writeAutosave(*this, m_autosaveProjectURL);
+        m_autosaveProjectURL.reset();
+        if (!written)
+            return false;
     }
     m_autosaveProjectURL.reset();
 
@@ -316,14 +325,49 @@ void MarkupViewModel::scheduleProjectAutosave()
     m_autosaveTimer->start();
 }
 
-void MarkupViewModel::resetProjectSession()
+bool MarkupViewModel::leaveProjectFile()
 {
-    // The pending autosave belongs to the session being left: written, not dropped.
+    // The pending autosave belongs to the file being left: written, not dropped.
+    bool written = true;
     if (m_autosaveTimer->isActive()) {
         m_autosaveTimer->stop();
-        writeAutosave(*this, m_autosaveProjectURL);
+        written = writeAutosave(*this, m_autosaveProjectURL);
     }
     m_autosaveProjectURL.reset();
+    if (written)
+        setProjectURL(std::nullopt);
+    return written;
+}
+
+bool MarkupViewModel::hasUnsavedTextComparison() const
+{
+    // Inside a project file the autosave keeps every change; outside one, an untouched document
+    // is still in its source file.
+    if (!m_textComparison || m_projectURL)
+        return false;
+    return m_textComparison->editedText != m_textComparison->originalText || !m_textComparison->annotations.empty();
+}
+
+bool MarkupViewModel::hasUnsavedImages() const
+{
+    if (m_items.empty())
+        return false;
+    // The project file keeps its images as they were opened: an image it does not hold, or one
+    // annotated since, exists nowhere else.
+    if (!m_projectURL)
+        return true;
+    return std::any_of(m_items.begin(), m_items.end(), [this](const ImageMarkupItem &item) {
+        return std::none_of(m_projectSessionImages.begin(), m_projectSessionImages.end(),
+                            [&item](const MarkupProjectImage &record) {
+                                return record.id == item.id && record.annotations == item.annotations;
+                            });
+    });
+}
+
+void MarkupViewModel::resetProjectSession()
+{
+    // The images that reset are replaced whatever the autosave's outcome, which its error shows.
+    leaveProjectFile();
     setProjectURL(std::nullopt);
     m_undoSnapshotsByItemID.clear();
     m_redoSnapshotsByItemID.clear();

@@ -126,7 +126,14 @@ public:
     void handleDroppedFiles(const QStringList &paths);
     void handleDroppedImageData(const QByteArray &data);
     void openPendingProject();
+    // Asks before the opened project replaces unsaved work (see confirmReplacingWork).
     bool openProject(const QString &path);
+    // Before a project open (replacesImages true) or a new text source (false) replaces work that
+    // no project file holds: the window comes to the front and asks the quit rules' question for
+    // that content, with the same answers. True when the caller may go on: the work was saved,
+    // was not to be saved, or there was nothing to ask about (a pending autosave of the open
+    // project is then written by the view model as the open or the new source leaves it).
+    bool confirmReplacingWork(bool replacesImages);
     void saveProject();
     void runStartupTasks();
     void refreshScreenCaptureAccess();
@@ -151,6 +158,7 @@ private:
     void buildBody();
     QWidget *makeStatusStrip();
     void terminate();
+    void bringWindowToFront();
     // Runs `action` now when no modal dialog is up, else once the last one has closed.
     void runWhenNoModalDialog(std::function<void()> action);
 
@@ -175,6 +183,11 @@ private:
     void presentErrorAlertIfNeeded();
     void watchUpdateKey();
     void presentUpdateAlert();
+    // The quit rules' save question; true when the caller may go on (saved, or 不保存).
+    bool askToSave(QuitPrompt prompt);
+    // The saves behind the questions' first button; true only when everything was written.
+    bool saveSelectedImagesAsAsked();
+    bool saveProjectAsAsked();
 
     // Owned objects.
     QSettings &m_settings;

@@ -8,6 +8,7 @@
 #include "shell/ShellDialogs.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QMimeData>
@@ -34,13 +35,7 @@ void ContentView::connectLifecycle()
         QMetaObject::invokeMethod(
             this, [this] { runWhenNoModalDialog([this] { openPendingProject(); }); }, Qt::QueuedConnection);
     });
-    connect(m_openProjectBridge, &OpenProjectBridge::activationRequested, this, [this] {
-        QWidget *top = window();
-        if (top->isMinimized())
-            top->showNormal();
-        top->raise();
-        top->activateWindow();
-    });
+    connect(m_openProjectBridge, &OpenProjectBridge::activationRequested, this, [this] { bringWindowToFront(); });
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state == Qt::ApplicationActive)
             refreshScreenCaptureAccess();
@@ -205,18 +200,34 @@ bool ContentView::shouldCloseWindow()
 
 void ContentView::promptImageMarkupSaveBeforeQuit()
 {
-    switch (m_dialogs->askBeforeQuit(QuitPrompt::ImageSave, this)) {
-    case QuitAnswer::DontSave:
+    if (askToSave(QuitPrompt::ImageSave))
         terminate();
-        return;
+}
+
+void ContentView::promptProjectSaveBeforeQuit()
+{
+    if (askToSave(QuitPrompt::ProjectSave))
+        terminate();
+}
+
+bool ContentView::askToSave(QuitPrompt prompt)
+{
+    switch (m_dialogs->askBeforeQuit(prompt, this)) {
+    case QuitAnswer::DontSave:
+        return true;
     case QuitAnswer::Cancel:
-        return;
+        return false;
     case QuitAnswer::Save:
         break;
     }
+    return prompt == QuitPrompt::ImageSave ? saveSelectedImagesAsAsked() : saveProjectAsAsked();
+}
+
+bool ContentView::saveSelectedImagesAsAsked()
+{
     if (!m_hooks.saveSelectedImagesToDesktop)
-        return;
-    // Quit only when every selected image was written and nothing failed; after a partial save
+        return false;
+    // Go on only when every selected image was written and nothing failed; after a partial save
     // the window stays so that the error alert is seen and nothing is lost silently.
     const size_t expected = m_viewModel->selectedImageItems().size();
     bool errorRaised = false;
@@ -227,31 +238,15 @@ void ContentView::promptImageMarkupSaveBeforeQuit()
                                                   });
     const QStringList written = m_hooks.saveSelectedImagesToDesktop(*m_viewModel, ImageExportFormat::Png, 0.9);
     disconnect(watch);
-    if (!written.isEmpty() && size_t(written.size()) >= expected && !errorRaised)
-        terminate();
+    return !written.isEmpty() && size_t(written.size()) >= expected && !errorRaised;
 }
 
-void ContentView::promptProjectSaveBeforeQuit()
+bool ContentView::saveProjectAsAsked()
 {
-    switch (m_dialogs->askBeforeQuit(QuitPrompt::ProjectSave, this)) {
-    case QuitAnswer::DontSave:
-        terminate();
-        return;
-    case QuitAnswer::Cancel:
-        return;
-    case QuitAnswer::Save:
-        break;
-    }
-    bool saved = false;
-    if (const std::optional<QString> url = m_viewModel->projectURL()) {
-        if (m_hooks.saveProject)
-            saved = m_hooks.saveProject(*m_viewModel, *url);
-    } else if (m_hooks.presentSaveProjectPanel) {
-        saved = m_hooks.presentSaveProjectPanel();
-    }
     // A cancelled panel or a failed save keeps the window; the failure shows in the error alert.
-    if (saved)
-        terminate();
+    if (const std::optional<QString> url = m_viewModel->projectURL())
+        return m_hooks.saveProject && m_hooks.saveProject(*m_viewModel, *url);
+    return m_hooks.presentSaveProjectPanel && m_hooks.presentSaveProjectPanel();
 }
 
 void ContentView::saveProject()
@@ -326,6 +321,11 @@ bool ContentView::handleDrop(const QMimeData *mimeData)
 void ContentView::handleDroppedFile(const QString &path)
 {
     setPanOffset(QSizeF(0, 0));
+    // A project file is opened, as one handed over by the desktop is, not imported as a picture.
+    if (OpenProjectBridge::pickProject({path}, QDir::rootPath())) {
+        openProject(path);
+        return;
+    }
     switch (ShellRules::routeDrop(ShellRules::DroppedKind::File, ShellRules::isVideoFile(path), m_workspaceMode)) {
     case ShellRules::DropRoute::ImportVideo:
         if (m_hooks.importVideo)
@@ -395,7 +395,7 @@ void ContentView::openPendingProject()
 
 bool ContentView::openProject(const QString &path)
 {
-    if (!m_hooks.openProject || !m_hooks.openProject(*m_viewModel, path))
+    if (!m_hooks.openProject || !confirmReplacingWork(true) || !m_hooks.openProject(*m_viewModel, path))
         return false;
     WorkspaceMode mode = WorkspaceMode::Launcher;
     if (m_viewModel->textComparison())
@@ -408,4 +408,28 @@ bool ContentView::openProject(const QString &path)
     setPanOffset(QSizeF(0, 0));
     setDropTargeted(false);
     return true;
+}
+
+bool ContentView::confirmReplacingWork(bool replacesImages)
+{
+    // A new source replaces only the text; a project replaces everything. Comparison pairs are
+    // not asked about, as on quitting.
+    const bool askProject = m_viewModel->hasUnsavedTextComparison();
+    const bool askImages = replacesImages && m_viewModel->hasUnsavedImages();
+    if (!askProject && !askImages)
+        return true;
+    bringWindowToFront();
+    if (askProject && !askToSave(QuitPrompt::ProjectSave))
+        return false;
+    // The project question saves the text only; images that no project file holds get their own.
+    return !askImages || askToSave(QuitPrompt::ImageSave);
+}
+
+void ContentView::bringWindowToFront()
+{
+    QWidget *top = window();
+    if (top->isMinimized())
+        top->showNormal();
+    top->raise();
+    top->activateWindow();
 }

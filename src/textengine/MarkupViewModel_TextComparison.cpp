@@ -84,6 +84,11 @@ bool MarkupViewModel::canExportTextComparison() const
 
 void MarkupViewModel::setTextComparison(const QString &sourceName, const QString &text)
 {
+    // A new source is a new document: the open project file keeps the document it holds (its
+    // pending autosave written now), and the new one goes to no file until it is saved by name.
+    // Work that could not be written stays on screen, with the write error.
+    if (!leaveProjectFile())
+        return;
     const QString content = TextComparisonRules::newDocumentText(text);
     setTextComparison(TextComparisonState(sourceName, content, std::nullopt, {}));
     m_textComparisonUndoSnapshots.clear();

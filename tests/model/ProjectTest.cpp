@@ -406,3 +406,114 @@ TEST_F(Project, ATextEditInAnOpenProjectIsAutosaved)
     fireAutosave();
     EXPECT_EQ(readDocument(opened).textComparison->editedText, QStringLiteral("改过的原文"));
 }
+
+TEST_F(Project, ANewSourceLeavesTheOpenProjectFileAsItWas)
+{
+    MarkupProjectDocument document;
+    document.textComparison = textState(QStringLiteral("原文加批注"), {markup(0, 1, QStringLiteral("第一条")),
+                                                                    markup(1, 1, QStringLiteral("第二条")),
+                                                                    markup(2, 1, QStringLiteral("第三条"))});
+    document.images = {imageRecord(QStringLiteral("图.png"), png(picture(8, 8, Qt::red)), 8, 8)};
+    const QString project = writeDocument(path(QStringLiteral("proj1.kivo")), document);
+    ASSERT_TRUE(model.openProject(project));
+
+    // An edit still waiting for its autosave belongs to the old project: written before the new
+    // source arrives.
+    model.updateEditedComparisonText(QStringLiteral("原文加批注，改过"));
+    ASSERT_TRUE(model.autosaveTimer()->isActive());
+    const QString source = TestSupport::writeFile(path(QStringLiteral("新原文.txt")), QByteArray("另一份原文\n"));
+    model.importTextComparison(source);
+    ASSERT_EQ(model.textComparison()->editedText, QStringLiteral("另一份原文"));
+    const MarkupProjectDocument written = readDocument(project);
+    EXPECT_EQ(written.textComparison->editedText, QStringLiteral("原文加批注，改过"));
+    EXPECT_EQ(written.textComparison->annotations.size(), 3u);
+    EXPECT_EQ(written.images, document.images);
+
+    // The new document belongs to no file: nothing is due, and neither its edits nor a later new
+    // source write anything. Were an autosave pending, it is run here rather than waited for.
+    QFile file(project);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    file.close();
+    EXPECT_FALSE(model.projectURL());
+    EXPECT_FALSE(model.autosaveTimer()->isActive());
+    model.updateEditedComparisonText(QStringLiteral("另一份原文，改过"));
+    model.setTextComparison(QStringLiteral("第三份.txt"), QStringLiteral("第三份"));
+    EXPECT_FALSE(model.autosaveTimer()->isActive());
+    if (model.autosaveTimer()->isActive())
+        fireAutosave();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), bytes);
+
+    // A failed upload leaves the document and its project as they were.
+    ASSERT_TRUE(model.openProject(project));
+    model.importTextComparison(path(QStringLiteral("不存在.txt")));
+    EXPECT_EQ(model.projectURL(), project);
+    EXPECT_EQ(model.textComparison()->editedText, QStringLiteral("原文加批注，改过"));
+}
+
+TEST_F(Project, UnsavedWorkIsWhatNoProjectFileHolds)
+{
+    // A text outside a project file is unsaved once it was edited or marked up.
+    EXPECT_FALSE(model.hasUnsavedTextComparison());
+    model.setTextComparison(QStringLiteral("a.txt"), QStringLiteral("原文"));
+    EXPECT_FALSE(model.hasUnsavedTextComparison());
+    model.updateEditedComparisonText(QStringLiteral("原文改"));
+    EXPECT_TRUE(model.hasUnsavedTextComparison());
+    model.updateEditedComparisonText(QStringLiteral("原文"));
+    EXPECT_FALSE(model.hasUnsavedTextComparison());
+    ASSERT_TRUE(model.addTextMarkupAnnotation(0, 1));
+    EXPECT_TRUE(model.hasUnsavedTextComparison());
+    // Saved by name, it is kept by the file and its autosave.
+    ASSERT_TRUE(model.saveProject(path(QStringLiteral("text.kivo"))));
+    EXPECT_FALSE(model.hasUnsavedTextComparison());
+
+    // Images: unsaved outside a project file, and inside one when added or annotated since.
+    MarkupProjectDocument document;
+    document.textComparison = textState(QStringLiteral("正文"));
+    document.images = {imageRecord(QStringLiteral("图.png"), png(picture(8, 8, Qt::red)), 8, 8)};
+    const QString project = writeDocument(path(QStringLiteral("both.kivo")), document);
+    ASSERT_TRUE(model.openProject(project));
+    EXPECT_FALSE(model.hasUnsavedImages());
+    EXPECT_FALSE(model.hasUnsavedTextComparison());
+    std::vector<ImageMarkupItem> items = model.items();
+    items.front().annotations.push_back(MarkupAnnotation());
+    model.setItems(items);
+    EXPECT_TRUE(model.hasUnsavedImages());
+    items.front().annotations.clear();
+    items.push_back(listItem(QStringLiteral("新图.png")));
+    model.setItems(items);
+    EXPECT_TRUE(model.hasUnsavedImages());
+    model.resetProjectSession();
+    model.setItems({listItem(QStringLiteral("图.png"))});
+    EXPECT_TRUE(model.hasUnsavedImages());
+    model.setItems({});
+    EXPECT_FALSE(model.hasUnsavedImages());
+}
+
+TEST_F(Project, AnAutosaveThatCannotBeWrittenStopsTheOpenAndTheNewSource)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    MarkupProjectDocument document;
+    document.textComparison = textState(QStringLiteral("正文"));
+    const QString project = writeDocument(path(QStringLiteral("sub/p.kivo")), document);
+    const QString other = writeDocument(path(QStringLiteral("other.kivo")), document);
+    const QString source = TestSupport::writeFile(path(QStringLiteral("新.txt")), QByteArray("新的"));
+    ASSERT_TRUE(model.openProject(project));
+    // The project's folder is replaced by a file: no write into it can succeed.
+    ASSERT_TRUE(QDir(path(QStringLiteral("sub"))).removeRecursively());
+    TestSupport::writeFile(path(QStringLiteral("sub")), QByteArray("not a folder"));
+
+    model.updateEditedComparisonText(QStringLiteral("没能保存的修改"));
+    model.importTextComparison(source);
+    EXPECT_TRUE(model.errorMessage().has_value());
+    EXPECT_EQ(model.textComparison()->editedText, QStringLiteral("没能保存的修改"));
+    EXPECT_EQ(model.projectURL(), project);
+
+    model.setErrorMessage(std::nullopt);
+    model.updateEditedComparisonText(QStringLiteral("又一次没能保存"));
+    EXPECT_FALSE(model.openProject(other));
+    EXPECT_TRUE(model.errorMessage().has_value());
+    EXPECT_EQ(model.textComparison()->editedText, QStringLiteral("又一次没能保存"));
+    EXPECT_EQ(model.projectURL(), project);
+}

@@ -27,9 +27,13 @@ public:
     QStringList updateMessages;
     bool downloadUpdate = false;
 
+    std::function<void(QuitPrompt)> whileQuitPromptShown;
+
     QuitAnswer askBeforeQuit(QuitPrompt prompt, QWidget *) override
     {
         quitPrompts.push_back(prompt);
+        if (whileQuitPromptShown)
+            whileQuitPromptShown(prompt);
         return quitAnswer;
     }
     void showError(const QString &message, QWidget *) override
