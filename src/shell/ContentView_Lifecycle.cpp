@@ -321,11 +321,6 @@ bool ContentView::handleDrop(const QMimeData *mimeData)
 void ContentView::handleDroppedFile(const QString &path)
 {
     setPanOffset(QSizeF(0, 0));
-    // A project file is opened, as one handed over by the desktop is, not imported as a picture.
-    if (OpenProjectBridge::pickProject({path}, QDir::rootPath())) {
-        openProject(path);
-        return;
-    }
     switch (ShellRules::routeDrop(ShellRules::DroppedKind::File, ShellRules::isVideoFile(path), m_workspaceMode)) {
     case ShellRules::DropRoute::ImportVideo:
         if (m_hooks.importVideo)

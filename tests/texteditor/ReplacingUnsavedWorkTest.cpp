@@ -7,7 +7,6 @@
 #include "model/MarkupProjectDocument.h"
 #include "shell/OpenProjectBridge.h"
 
-#include <QMimeData>
 #include <QTimer>
 
 namespace {
@@ -80,14 +79,14 @@ protected:
     {
         panels->openAnswers.push_back(path);
         view().hooks().presentOpenProjectPanel();
-        ShellTest::spin(10);
+        ShellTest::settle();
     }
 
     void upload(const QString &path)
     {
         panels->sourceAnswers.push_back(path);
         view().hooks().presentTextImportPanel();
-        ShellTest::spin(10);
+        ShellTest::settle();
     }
 
     // A second launch hands the path to this window, which takes it once any question is answered.
@@ -105,19 +104,7 @@ protected:
             return !bridge.pendingProjectURL()
                 && (dialogs->quitPrompts.size() > asked || model().projectURL() != before);
         }));
-        ShellTest::spin(10);
-    }
-
-    void drop(const QString &path)
-    {
-        QMimeData mime;
-        mime.setUrls({QUrl::fromLocalFile(path)});
-        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(view().workspaceAreaWidget(), &enter);
-        QDropEvent event(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(view().workspaceAreaWidget(), &event);
-        ASSERT_TRUE(event.isAccepted());
-        ShellTest::spin(20);
+        ShellTest::settle();
     }
 
     bool projectIsOpen() { return model().projectURL() == project; }
@@ -250,22 +237,6 @@ TEST_F(ReplacingUnsavedWorkTest, AHandOverAsksFirstAndACancelDropsIt)
     EXPECT_EQ(dialogs->quitPrompts.back(), QuitPrompt::ImageSave);
     EXPECT_EQ(imageSaves, 0);
     EXPECT_TRUE(model().items().empty());
-}
-
-TEST_F(ReplacingUnsavedWorkTest, ADroppedProjectFileOpensAfterTheQuestion)
-{
-    showAnnotatedImages();
-    const std::vector<ImageMarkupItem> images = model().items();
-
-    dialogs->quitAnswer = QuitAnswer::Cancel;
-    drop(project);
-    EXPECT_EQ(dialogs->quitPrompts, std::vector<QuitPrompt>{QuitPrompt::ImageSave});
-    EXPECT_EQ(model().items(), images);
-
-    dialogs->quitAnswer = QuitAnswer::DontSave;
-    drop(project);
-    EXPECT_TRUE(projectIsOpen());
-    EXPECT_EQ(view().workspaceMode(), WorkspaceMode::TextComparison);
 }
 
 TEST_F(ReplacingUnsavedWorkTest, UploadingOverAnUnsavedTextAsksFirst)
