@@ -108,7 +108,9 @@ QWidget *CompressionHookup::makeWorkspace()
     actions.clear = [this] { clearCompressionSources(); };
     actions.remove = [this](const QUuid &id) { removeCompressionSource(id); };
     actions.select = [this](const QUuid &id) { setSelectedCompressionSourceID(id); };
-    actions.crop = [this](const QUuid &id, const QRectF &unit) { return cropCompressionSource(id, unit); };
+    actions.crop = [this](const QUuid &id, const QRectF &unit, CropAspectRatio ratio) {
+        return cropCompressionSource(id, unit, ratio);
+    };
     actions.compress = [this] { compressImages(); };
     actions.setSettings = [this](const ImageCompressionSettings &settings) { setCompressionSettings(settings); };
 
@@ -313,7 +315,7 @@ void CompressionHookup::removeCompressionSource(QUuid id)
         releaseCropFile(path);
 }
 
-bool CompressionHookup::cropCompressionSource(QUuid id, QRectF cropUnitRect)
+bool CompressionHookup::cropCompressionSource(QUuid id, QRectF cropUnitRect, CropAspectRatio ratio)
 {
     const auto position = std::find_if(m_sources.begin(), m_sources.end(),
                                        [&](const ImageCompressionSource &source) { return source.id == id; });
@@ -323,7 +325,7 @@ bool CompressionHookup::cropCompressionSource(QUuid id, QRectF cropUnitRect)
     const ImageCompressionSource before = *position;
     ImageCompressionSource replacement;
     try {
-        replacement = ImageCompressionService::croppedSource(before, cropUnitRect);
+        replacement = ImageCompressionService::croppedSource(before, cropUnitRect, ratio);
     } catch (const ImageCompressionServiceError &error) {
         setError(error.description());
         return false;
