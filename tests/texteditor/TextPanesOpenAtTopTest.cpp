@@ -116,6 +116,7 @@ TEST_P(TextPanesOpenAtTopTest, UploadProjectOpenAndHandOverStartAtTheFirstLine)
     view().openProjectBridge().handleOpenDocuments({ second }, directory.path());
     ASSERT_TRUE(ShellTest::waitUntil([&] { return model().projectURL() == second; }));
     EXPECT_TRUE(atTop()) << "after a hand-over";
+    shot(QStringLiteral("text-opened-%1x%2-%3-lines").arg(size.width()).arg(size.height()).arg(lineCount));
 }
 
 INSTANTIATE_TEST_SUITE_P(WindowSizesAndLengths, TextPanesOpenAtTopTest,
