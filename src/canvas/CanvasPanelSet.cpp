@@ -1,10 +1,16 @@
 #include "canvas/CanvasPanelSet.h"
 
+#include "canvas/CanvasPanels.h"
+#include "canvas/PanelPlacement.h"
+
 #include "canvas/CropToolbar.h"
 #include "canvas/EyedropperPanel.h"
 #include "canvas/InlineTextPanel.h"
 #include "canvas/SelectedAnnotationEditors.h"
 #include "model/MarkupViewModel.h"
+
+#include <set>
+#include <utility>
 
 CanvasPanelSet::CanvasPanelSet(MarkupViewModel &viewModel, QWidget *host)
     : QObject(host)
@@ -45,9 +51,43 @@ void CanvasPanelSet::sync(QSizeF canvasSize, QPointF origin)
             m_labelHandle->sync(*selected, canvasSize);
             m_brushSize->sync(*selected, canvasSize);
         }
+        keepSelectionPanelsApart(canvasSize);
     }
     if (const std::optional<QRectF> &crop = m_viewModel.cropRect())
         m_crop->sync(*crop, canvasSize);
     for (FloatingPanel *panel : all())
         panel->move((origin + panel->canvasRect().topLeft()).toPoint());
+}
+
+void CanvasPanelSet::keepSelectionPanelsApart(QSizeF canvasSize)
+{
+    CanvasPanelState state;
+    state.selectedTool = m_viewModel.selectedTool();
+    state.selectedAnnotation = m_viewModel.selectedAnnotation();
+    state.editingTextAnnotationID = m_viewModel.editingTextAnnotationID();
+    const std::set<CanvasPanel> shown = CanvasPanels::visiblePanels(state);
+    // The inline editor belongs on the label; the style and size editors make way for it and for
+    // each other, in stacking order. (The curve toggle and the width handle are small marks that
+    // sit by the label on purpose.)
+    const std::pair<CanvasPanel, FloatingPanel *> fixed[] = {
+        { CanvasPanel::InlineTextPanel, m_inline },
+    };
+    const std::pair<CanvasPanel, FloatingPanel *> movable[] = {
+        { CanvasPanel::EditingSizeEditor, m_editingSize },
+        { CanvasPanel::ArrowSizeEditor, m_arrowSize },
+        { CanvasPanel::TextStyleEditor, m_textStyle },
+        { CanvasPanel::BrushSizeEditor, m_brushSize },
+    };
+    std::vector<QRectF> taken;
+    for (const auto &[kind, panel] : fixed) {
+        if (shown.count(kind))
+            taken.push_back(panel->canvasRect());
+    }
+    for (const auto &[kind, panel] : movable) {
+        if (!shown.count(kind))
+            continue;
+        const QRectF placed = PanelPlacement::clearOf(panel->canvasRect(), taken, canvasSize);
+        panel->setCanvasRect(placed);
+        taken.push_back(placed);
+    }
 }

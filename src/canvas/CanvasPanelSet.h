@@ -44,6 +44,9 @@ public:
     std::vector<FloatingPanel *> all() const;
 
 private:
+    // Moves the style and size editors of the selection off each other and off its other panels.
+    void keepSelectionPanelsApart(QSizeF canvasSize);
+
     MarkupViewModel &m_viewModel;
     EyedropperPanel *m_eyedropper = nullptr;
     AnnotationSizeEditor *m_editingSize = nullptr;

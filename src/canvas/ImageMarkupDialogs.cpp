@@ -1,6 +1,7 @@
 #include "canvas/ImageMarkupDialogs.h"
 
 #include <QAbstractItemView>
+#include "platform/AlertSetup.h"
 #include "platform/FileDialogSetup.h"
 #include <QDialogButtonBox>
 #include <QDir>
@@ -27,6 +28,7 @@ bool MessageBoxConfirmer::confirm(const ConfirmationRequest &request)
     QPushButton *cancel = box.addButton(QStringLiteral("取消"), QMessageBox::ActionRole);
     box.setDefaultButton(confirm);
     box.setEscapeButton(cancel);
+    AlertSetup::fitWidth(box);
     box.exec();
     return box.clickedButton() == confirm;
 }
@@ -107,8 +109,11 @@ public:
             return;
         for (const QString &path : std::as_const(paths)) {
             if (!QFileInfo::exists(path)) {
-                QMessageBox::warning(this, windowTitle(),
-                                     QStringLiteral("找不到“%1”。请检查路径是否正确。").arg(QDir::toNativeSeparators(path)));
+                QMessageBox box(QMessageBox::Warning, windowTitle(),
+                                QStringLiteral("找不到“%1”。请检查路径是否正确。").arg(QDir::toNativeSeparators(path)),
+                                QMessageBox::Ok, this);
+                AlertSetup::fitWidth(box);
+                box.exec();
                 return;
             }
         }

@@ -3,6 +3,7 @@
 #include "markup/MarkupGeometry.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace PanelPlacement {
 
@@ -111,6 +112,37 @@ QPointF eyedropperPanelCentre(QPointF pointer, int alpha, QSizeF canvas)
     const double h = eyedropperPanelSize(alpha).height();
     return {clampLowWins(pointer.x() + 18 + 114, 122, canvas.width() - 122),
             clampLowWins(pointer.y() + 18 + h / 2, h / 2 + 8, canvas.height() - h / 2 - 8)};
+}
+
+QRectF clearOf(const QRectF &panel, const std::vector<QRectF> &taken, QSizeF canvas)
+{
+    constexpr double gap = 8;
+    const auto within = [&](const QRectF &rect, double margin) {
+        return std::any_of(taken.begin(), taken.end(), [&](const QRectF &other) {
+            return rect.intersects(other.adjusted(-margin, -margin, margin, margin));
+        });
+    };
+    if (!within(panel, 0))
+        return panel;
+    // A new place keeps the gap, less a hair so that exactly 8 apart counts as clear.
+    const auto blocked = [&](const QRectF &rect) { return within(rect, gap - 0.5); };
+    const double height = panel.height();
+    std::vector<double> tops;
+    for (const QRectF &other : taken) {
+        tops.push_back(other.top() - gap - height);
+        tops.push_back(other.bottom() + gap);
+    }
+    std::optional<QRectF> best;
+    for (const double top : tops) {
+        if (top < gap || top + height > canvas.height() - gap)
+            continue;
+        const QRectF moved(panel.left(), top, panel.width(), height);
+        if (blocked(moved))
+            continue;
+        if (!best || std::abs(top - panel.top()) < std::abs(best->top() - panel.top()))
+            best = moved;
+    }
+    return best ? *best : panel;
 }
 
 QPointF cropToolbarCentre(const QRectF &cropRect, QSizeF canvas)

@@ -7,6 +7,7 @@
 #include <QSizeF>
 
 #include <optional>
+#include <vector>
 
 // Where the floating canvas panels stand, in canvas points (origin at the image's top-left, y
 // down) for a canvas of size W × H. Panels are placed by their centre and kept a fixed margin
@@ -56,6 +57,11 @@ std::optional<QPointF> labelWidthHandleCentre(const MarkupAnnotation &annotation
 // top-left 18 points right of and below the pointer, kept 8 inside the canvas.
 QSizeF eyedropperPanelSize(int alpha);
 QPointF eyedropperPanelCentre(QPointF pointer, int alpha, QSizeF canvas);
+
+// The panels of one selection never cover each other: the panel moved straight up or down, the
+// least distance, so that it stays 8 clear of every taken rectangle and 8 inside the canvas.
+// Unchanged when it overlaps none, or when no such place exists.
+QRectF clearOf(const QRectF &panel, const std::vector<QRectF> &taken, QSizeF canvas);
 
 // Crop toolbar: centred over the crop rectangle, 98 above its top edge, its centre kept 206
 // points from the left and right and 54 from the top and bottom edges.

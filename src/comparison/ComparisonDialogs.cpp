@@ -1,6 +1,7 @@
 #include "comparison/ComparisonDialogs.h"
 
 #include "shell/ShellDialogs.h"
+#include "platform/AlertSetup.h"
 #include "platform/FileDialogSetup.h"
 
 #include <QFileDialog>
@@ -51,13 +52,20 @@ void ComparisonDialogs::showError(const QString &message, QWidget *parent)
 
 void ComparisonDialogs::showBatchResult(const QString &title, const QString &message, bool isWarning, QWidget *parent)
 {
-    QMessageBox box(ShellDialogs::alertParent(parent));
-    box.setIcon(isWarning ? QMessageBox::Warning : QMessageBox::Information);
-    box.setWindowTitle(title);
-    box.setText(title);
-    box.setInformativeText(message);
-    QPushButton *ok = box.addButton(QStringLiteral("知道了"), QMessageBox::AcceptRole);
-    box.setDefaultButton(ok);
-    box.setEscapeButton(ok);
-    box.exec();
+    makeBatchResult(title, message, isWarning, ShellDialogs::alertParent(parent))->exec();
+}
+
+std::unique_ptr<QMessageBox> ComparisonDialogs::makeBatchResult(const QString &title, const QString &message,
+                                                                bool isWarning, QWidget *parent)
+{
+    auto box = std::make_unique<QMessageBox>(parent);
+    box->setIcon(isWarning ? QMessageBox::Warning : QMessageBox::Information);
+    box->setWindowTitle(title);
+    box->setText(title);
+    box->setInformativeText(message);
+    QPushButton *ok = box->addButton(QStringLiteral("知道了"), QMessageBox::AcceptRole);
+    box->setDefaultButton(ok);
+    box->setEscapeButton(ok);
+    AlertSetup::fitWidth(*box);
+    return box;
 }

@@ -2,8 +2,10 @@
 
 #include <QString>
 
+#include <memory>
 #include <optional>
 
+class QMessageBox;
 class QWidget;
 
 // The file and folder choosers and the alerts of the comparison sheets. The sheets ask through
@@ -21,4 +23,8 @@ public:
     virtual void showError(const QString &message, QWidget *parent);
     // The batch result: information, or a warning when nothing was added; one button "知道了".
     virtual void showBatchResult(const QString &title, const QString &message, bool isWarning, QWidget *parent);
+
+    // The batch result box, ready to run.
+    static std::unique_ptr<QMessageBox> makeBatchResult(const QString &title, const QString &message, bool isWarning,
+                                                        QWidget *parent);
 };

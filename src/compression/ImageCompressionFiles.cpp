@@ -83,11 +83,20 @@ QString outputURL(const QString &sourcePath, const QString &destinationDirectory
     }
 }
 
+QString outputNamePath(const ImageCompressionSource &source)
+{
+    // A crop lives under a temporary name; the user knows it by the name the list shows.
+    if (!source.fileName.isEmpty() && isCropFile(source.url))
+        return source.fileName;
+    return source.url;
+}
+
 ImageCompressionResult deliverOutput(const ImageCompressionSource &source, const QString &chosenPath,
                                      bool usedOriginalCopy, const DeliveredOutput &output,
                                      const QString &destinationDirectory, const QString &fileExtension)
 {
-    const QString finalPath = copyToFreeOutputName(chosenPath, source.url, destinationDirectory, fileExtension);
+    const QString finalPath
+        = copyToFreeOutputName(chosenPath, outputNamePath(source), destinationDirectory, fileExtension);
     ImageCompressionResult result;
     result.id = QUuid::createUuid();
     result.sourceID = source.id;

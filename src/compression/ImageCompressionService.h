@@ -2,6 +2,7 @@
 
 #include "compression/CompressionImageIO.h"
 #include "compression/ImageCompressionModel.h"
+#include "model/MarkupViewModelTypes.h"
 #include "platform/GifCodec.h"
 
 #include <QImage>
@@ -71,6 +72,9 @@ QString outputBaseName(const QString &sourcePath);
 // The first of base-压缩.ext, base-压缩-2.ext, … at whose path nothing stands (a folder or a
 // symbolic link blocks a name as a file does).
 QString outputURL(const QString &sourcePath, const QString &destinationDirectory, const QString &fileExtension);
+// What outputs are named after: the source's path, or for a crop the name the list shows
+// ("DSC_0001-裁剪.jpg"), never the crop's temporary file name.
+QString outputNamePath(const ImageCompressionSource &source);
 // Copies the file to the first free output name and returns that path. The copy never replaces
 // anything: should a name be taken meanwhile, the next one is used. Throws cannotCopyOutput.
 QString copyToFreeOutputName(const QString &fromPath, const QString &sourcePath,
@@ -102,12 +106,19 @@ int gifFrameStep(int frameCount);
 // ---- Crop --------------------------------------------------------------------------------
 
 // Cuts a still source to a rectangle in unit coordinates (origin top left) into a new crop file
-// in the temporary folder; the new source keeps the old one's id.
-ImageCompressionSource croppedSource(const ImageCompressionSource &source, const QRectF &cropUnitRect);
+// in the temporary folder; the new source keeps the old one's id. A fixed ratio comes out exactly
+// in pixels.
+ImageCompressionSource croppedSource(const ImageCompressionSource &source, const QRectF &cropUnitRect,
+                                     CropAspectRatio ratio = CropAspectRatio::Free);
 // Each edge clamped into 0…1 (NaN counts as 0).
 QRectF clampedUnitRect(const QRectF &rect);
-// The clamped rectangle in pixels, rounded outward (left and top down, right and bottom up).
-QRect cropPixelRect(const QRectF &unitRect, QSize imageSize);
+// The ratio's whole terms (16:9 → 16 × 9; the image's own ratio reduced, 1001 × 777 → 143 × 111);
+// nothing for a free crop.
+std::optional<QSize> cropRatioTerms(CropAspectRatio ratio, QSize imageSize);
+// The clamped rectangle in pixels. Free: rounded outward (left and top down, right and bottom up).
+// A fixed ratio: exactly the ratio (a whole multiple of its terms where they are small), about the
+// rectangle's centre and inside the image.
+QRect cropPixelRect(const QRectF &unitRect, QSize imageSize, CropAspectRatio ratio = CropAspectRatio::Free);
 // "kivo-compression-crop-<source id>-<UUID>.<ext>" in the temporary folder.
 QString temporaryCropURL(const ImageCompressionSource &source, const QString &fileExtension);
 // "photo.jpg" → "photo-裁剪.jpg"; a blank base becomes "图片".

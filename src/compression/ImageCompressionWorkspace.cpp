@@ -444,7 +444,7 @@ bool ImageCompressionWorkspace::applyCrop(const ImageCompressionSource &source)
     const std::optional<QRectF> unit = Geometry::unitRect(*m_crop.rect, Geometry::previewSize(source.pixelSize));
     if (!unit)
         return false;
-    if (!m_actions.crop || !m_actions.crop(source.id, *unit))
+    if (!m_actions.crop || !m_actions.crop(source.id, *unit, m_crop.aspectRatio))
         return false;
     closeCropEditor();
     return true;

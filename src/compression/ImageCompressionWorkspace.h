@@ -34,7 +34,7 @@ public:
         std::function<void()> clear;
         std::function<void(const QUuid &)> remove;
         std::function<void(const QUuid &)> select;
-        std::function<bool(const QUuid &, const QRectF &unitRect)> crop;
+        std::function<bool(const QUuid &, const QRectF &unitRect, CropAspectRatio ratio)> crop;
         std::function<void()> compress;
         // The settings binding: the panel's edits go back to the window's state.
         std::function<void(const ImageCompressionSettings &)> setSettings;

@@ -97,6 +97,7 @@ void CompressionHookup::install(ShellHooks &hooks)
 {
     hooks.compressionWorkspace = [this] { return makeWorkspace(); };
     hooks.addCompressionSources = [this](const QStringList &paths) { addCompressionSources(paths); };
+    hooks.addDroppedCompressionSources = [this](const QStringList &paths) { addDroppedCompressionSources(paths); };
 }
 
 void CompressionHookup::setChooser(std::unique_ptr<CompressionChooser> chooser) { m_chooser = std::move(chooser); }
@@ -108,7 +109,9 @@ QWidget *CompressionHookup::makeWorkspace()
     actions.clear = [this] { clearCompressionSources(); };
     actions.remove = [this](const QUuid &id) { removeCompressionSource(id); };
     actions.select = [this](const QUuid &id) { setSelectedCompressionSourceID(id); };
-    actions.crop = [this](const QUuid &id, const QRectF &unit) { return cropCompressionSource(id, unit); };
+    actions.crop = [this](const QUuid &id, const QRectF &unit, CropAspectRatio ratio) {
+        return cropCompressionSource(id, unit, ratio);
+    };
     actions.compress = [this] { compressImages(); };
     actions.setSettings = [this](const ImageCompressionSettings &settings) { setCompressionSettings(settings); };
 
@@ -193,6 +196,20 @@ void CompressionHookup::addCompressionSources(const QStringList &paths)
     probeInBackground(pending, paths);
 }
 
+void CompressionHookup::addDroppedCompressionSources(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return;
+    auto drop = std::make_shared<DropTally>();
+    drop->remaining = int(paths.size());
+    for (const QString &path : paths) {
+        auto pending = std::make_shared<PendingAdd>();
+        pending->drop = drop;
+        m_pendingAdds.push_back(pending);
+        probeInBackground(pending, {path});
+    }
+}
+
 // Expands the folders on one worker, then probes the files in chunks on several. The chunks are
 // consecutive runs of the expanded list, so joining them in order keeps its natural order.
 void CompressionHookup::probeInBackground(const std::shared_ptr<PendingAdd> &pending, const QStringList &paths)
@@ -230,9 +247,16 @@ void CompressionHookup::applyFinishedAdds()
 {
     bool applied = false;
     while (!m_pendingAdds.empty() && m_pendingAdds.front()->done) {
-        std::vector<ImageCompressionSource> found = std::move(m_pendingAdds.front()->found);
+        const std::shared_ptr<PendingAdd> pending = m_pendingAdds.front();
         m_pendingAdds.pop_front();
-        applyAdd(std::move(found));
+        if (const std::shared_ptr<DropTally> &drop = pending->drop) {
+            drop->found += int(pending->found.size());
+            drop->added += appendNewSources(std::move(pending->found));
+            if (--drop->remaining == 0)
+                reportAdd(drop->found, drop->added);
+        } else {
+            applyAdd(std::move(pending->found));
+        }
         applied = true;
     }
     if (applied && m_pendingAdds.empty())
@@ -241,10 +265,12 @@ void CompressionHookup::applyFinishedAdds()
 
 void CompressionHookup::applyAdd(std::vector<ImageCompressionSource> found)
 {
-    if (found.empty()) {
-        setError(QStringLiteral("没有找到可压缩的图片"));
-        return;
-    }
+    const int foundCount = int(found.size());
+    reportAdd(foundCount, appendNewSources(std::move(found)));
+}
+
+int CompressionHookup::appendNewSources(std::vector<ImageCompressionSource> found)
+{
     QSet<QString> listed;
     for (const ImageCompressionSource &source : m_sources)
         listed.insert(listKey(source.url));
@@ -253,12 +279,8 @@ void CompressionHookup::applyAdd(std::vector<ImageCompressionSource> found)
         if (!listed.contains(listKey(source.url)))
             added.push_back(std::move(source));
     }
-    if (added.empty()) {
-        if (!m_sources.empty())
-            setSelectedCompressionSourceID(m_sources.front().id);
-        setStatus(QStringLiteral("图片已在压缩列表中"));
-        return;
-    }
+    if (added.empty())
+        return 0;
     const int count = int(added.size());
     const QUuid firstNew = added.front().id;
     std::vector<ImageCompressionSource> sources = m_sources;
@@ -267,7 +289,22 @@ void CompressionHookup::applyAdd(std::vector<ImageCompressionSource> found)
     if (!m_selectedID)
         setSelectedCompressionSourceID(firstNew);
     setResults({});
-    setStatus(QStringLiteral("已添加 %1 张图片到压缩").arg(count));
+    return count;
+}
+
+void CompressionHookup::reportAdd(int foundCount, int addedCount)
+{
+    if (foundCount == 0) {
+        setError(QStringLiteral("没有找到可压缩的图片"));
+        return;
+    }
+    if (addedCount == 0) {
+        if (!m_sources.empty())
+            setSelectedCompressionSourceID(m_sources.front().id);
+        setStatus(QStringLiteral("图片已在压缩列表中"));
+        return;
+    }
+    setStatus(QStringLiteral("已添加 %1 张图片到压缩").arg(addedCount));
 }
 
 void CompressionHookup::presentCompressionImportPanel()
@@ -313,7 +350,7 @@ void CompressionHookup::removeCompressionSource(QUuid id)
         releaseCropFile(path);
 }
 
-bool CompressionHookup::cropCompressionSource(QUuid id, QRectF cropUnitRect)
+bool CompressionHookup::cropCompressionSource(QUuid id, QRectF cropUnitRect, CropAspectRatio ratio)
 {
     const auto position = std::find_if(m_sources.begin(), m_sources.end(),
                                        [&](const ImageCompressionSource &source) { return source.id == id; });
@@ -323,7 +360,7 @@ bool CompressionHookup::cropCompressionSource(QUuid id, QRectF cropUnitRect)
     const ImageCompressionSource before = *position;
     ImageCompressionSource replacement;
     try {
-        replacement = ImageCompressionService::croppedSource(before, cropUnitRect);
+        replacement = ImageCompressionService::croppedSource(before, cropUnitRect, ratio);
     } catch (const ImageCompressionServiceError &error) {
         setError(error.description());
         return false;

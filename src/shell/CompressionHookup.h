@@ -1,6 +1,7 @@
 #pragma once
 
 #include "compression/ImageCompressionModel.h"
+#include "model/MarkupViewModelTypes.h"
 
 #include <QFuture>
 #include <QObject>
@@ -76,11 +77,13 @@ public:
 
     // ---- Actions -------------------------------------------------------------------------------
     void addCompressionSources(const QStringList &paths);
+    // The files and folders of one drop: each added in the drop's order, one status for the drop.
+    void addDroppedCompressionSources(const QStringList &paths);
     void presentCompressionImportPanel();
     void clearCompressionSources();
     // The id is taken by value: callers often pass one that lives in the list itself.
     void removeCompressionSource(QUuid id);
-    bool cropCompressionSource(QUuid id, QRectF cropUnitRect);
+    bool cropCompressionSource(QUuid id, QRectF cropUnitRect, CropAspectRatio ratio = CropAspectRatio::Free);
     void compressImages();
     void finishImageCompression(const std::vector<ImageCompressionResult> &results, int failedCount);
 
@@ -94,15 +97,25 @@ Q_SIGNALS:
     void sourcesAdded();
 
 private:
+    // What the adds of one drop found and added so far, and how many of them are still probing.
+    struct DropTally {
+        int remaining = 0;
+        int found = 0;
+        int added = 0;
+    };
     struct PendingAdd {
         bool done = false;
         std::vector<ImageCompressionSource> found;
         QFuture<void> probing;
+        std::shared_ptr<DropTally> drop; // set for the adds of a drop
     };
 
     void probeInBackground(const std::shared_ptr<PendingAdd> &pending, const QStringList &paths);
     void applyFinishedAdds();
     void applyAdd(std::vector<ImageCompressionSource> found);
+    // Puts the sources not yet listed at the end of the list; returns how many that were.
+    int appendNewSources(std::vector<ImageCompressionSource> found);
+    void reportAdd(int foundCount, int addedCount);
     void setSources(std::vector<ImageCompressionSource> sources);
     void setResults(std::vector<ImageCompressionResult> results);
     void setCompressing(bool compressing);

@@ -347,14 +347,24 @@ void ContentView::handleDroppedFiles(const QStringList &paths)
 {
     setPanOffset(QSizeF(0, 0));
     bool importedVideo = false;
+    QStringList images;
     for (const QString &path : paths) {
         if (ShellRules::isVideoFile(path)) {
             if (!importedVideo && m_hooks.importVideo)
                 m_hooks.importVideo(path);
             importedVideo = true;
-        } else if (m_hooks.addCompressionSources) {
-            m_hooks.addCompressionSources({path});
+        } else {
+            images << path;
         }
+    }
+    if (images.isEmpty())
+        return;
+    // One status for the whole drop, counting everything its files and folders added.
+    if (m_hooks.addDroppedCompressionSources) {
+        m_hooks.addDroppedCompressionSources(images);
+    } else if (m_hooks.addCompressionSources) {
+        for (const QString &path : std::as_const(images))
+            m_hooks.addCompressionSources({path});
     }
 }
 

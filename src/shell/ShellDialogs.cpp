@@ -1,21 +1,19 @@
 #include "shell/ShellDialogs.h"
 
+#include "platform/AlertSetup.h"
+
 #include <QAbstractButton>
 #include <QApplication>
-#include <QGridLayout>
-#include <QSpacerItem>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace {
 
-// Message boxes size themselves to their longest word; a floor on the width keeps the Chinese
-// informative texts from breaking into narrow columns.
+// A floor on the width keeps the Chinese texts from breaking into narrow columns, and the title
+// whole.
 void setMinimumTextWidth(QMessageBox &box, int width)
 {
-    if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
-        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(), 0, 1,
-                      grid->columnCount());
+    AlertSetup::fitWidth(box, width);
 }
 
 } // namespace

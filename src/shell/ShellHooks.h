@@ -62,6 +62,8 @@ struct ShellHooks
     // ---- Image compression workspace ------------------------------------------------------------
     std::function<QWidget *()> compressionWorkspace;
     std::function<void(const QStringList &paths)> addCompressionSources;
+    // The files of one drop, added in order and reported together.
+    std::function<void(const QStringList &paths)> addDroppedCompressionSources;
 
     // ---- Video frame workspace ------------------------------------------------------------------
     std::function<QWidget *()> videoFrameWorkspace;

@@ -124,6 +124,7 @@ TextComparisonSurface::TextComparisonSurface(const TextComparisonState &comparis
     buildStrip(cardLayout);
     refreshDocument();
     refreshChrome();
+    startAtFirstLine();
 }
 
 TextComparisonSurface::~TextComparisonSurface() = default;
@@ -472,9 +473,26 @@ void TextComparisonSurface::setComparison(const TextComparisonState &comparison)
 {
     if (comparison == m_comparison)
         return;
+    // Edits change only the edited text and the markups; another source or project brings its
+    // own name or original.
+    const bool newDocument
+        = comparison.sourceName != m_comparison.sourceName || comparison.originalText != m_comparison.originalText;
     m_comparison = comparison;
     refreshDocument();
     refreshChrome();
+    if (newDocument)
+        startAtFirstLine();
+}
+
+void TextComparisonSurface::startAtFirstLine()
+{
+    for (QTextEdit *pane : { static_cast<QTextEdit *>(m_originalView), static_cast<QTextEdit *>(m_editor->textView()) }) {
+        QTextCursor cursor = pane->textCursor();
+        cursor.movePosition(QTextCursor::Start);
+        pane->setTextCursor(cursor);
+        pane->verticalScrollBar()->setValue(0);
+        pane->horizontalScrollBar()->setValue(0);
+    }
 }
 
 void TextComparisonSurface::setCancelSignal(int signal)

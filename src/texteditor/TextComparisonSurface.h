@@ -170,6 +170,8 @@ private:
     void buildStrip(QVBoxLayout *card);
 
     void refreshDocument();
+    // Both panes at their first line with the caret at the start: how a new document opens.
+    void startAtFirstLine();
     void refreshChrome();
     void refreshPopover();
     void refreshList();

@@ -1,6 +1,7 @@
 #include "texteditor/TextExportDialogs.h"
 
 #include "model/AppFont.h"
+#include "platform/AlertSetup.h"
 
 #include <QDialog>
 #include <QHBoxLayout>
@@ -48,6 +49,7 @@ int runDialog(QWidget *parent, const QString &message, const QString &informativ
         row->addWidget(button);
     }
     column->addLayout(row);
+    AlertSetup::fitWidth(dialog, 360);
     dialog.exec();
     if (field)
         field->setParent(nullptr);

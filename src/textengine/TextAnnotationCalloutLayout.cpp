@@ -14,6 +14,14 @@
 
 namespace TextAnnotationCalloutLayout {
 
+namespace {
+
+// What a bubble's width holds besides the note: 12 inset on each side, the 34 of the number
+// column and 30 of room for the delete button.
+constexpr qreal kNoteInsets = 24 + 34 + 30;
+
+} // namespace
+
 QFont noteFont()
 {
     return PageOutput::font(12, QFont::Bold);
@@ -36,11 +44,12 @@ qreal bubbleWidth(const TextMarkupAnnotation &annotation, qreal maxWidth)
     qreal widest = 0;
     for (const QString &line : note.split(lineBreaks))
         widest = std::max(widest, std::ceil(metrics.horizontalAdvance(line)));
-    return std::min(cap, std::max(widest, qreal(132)));
+    // The bubble holds the widest line beside the number and the delete button, up to its cap.
+    return std::min(cap, std::max(widest + kNoteInsets, qreal(132)));
 }
 
 // The note is measured at the width it is drawn at, so a bubble always holds its whole note.
-qreal noteTextWidth(qreal bubbleWidth) { return std::max(bubbleWidth - 24 - 34 - 30, qreal(40)); }
+qreal noteTextWidth(qreal bubbleWidth) { return std::max(bubbleWidth - kNoteInsets, qreal(40)); }
 
 qreal bubbleHeight(const TextMarkupAnnotation &annotation, qreal width)
 {

@@ -40,7 +40,8 @@ QFont noteFont();
 // Whether the markup shows a bubble on this text: a non-blank note and a range inside the text.
 bool getsBubble(const TextMarkupAnnotation &annotation, const QString &text);
 
-// 132…220 wide (less when maxWidth is smaller than 220), from the widest note line; 0 without a note.
+// Wide enough for the widest note line beside the number and the delete button: 132…220 (less
+// when maxWidth is smaller than 220); 0 without a note.
 qreal bubbleWidth(const TextMarkupAnnotation &annotation, qreal maxWidth);
 // The note wrapped at noteTextWidth(width), rounded up, plus 14; 0 without a note.
 qreal bubbleHeight(const TextMarkupAnnotation &annotation, qreal bubbleWidth);

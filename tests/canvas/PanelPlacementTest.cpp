@@ -143,3 +143,22 @@ TEST(PanelPlacement, CropToolbarOverTheRectangle)
     // A negative-size rectangle is read standardised.
     EXPECT_EQ(cropToolbarCentre(QRectF(500, 500, -200, -100), canvas), QPointF(400, 302));
 }
+
+TEST(PanelPlacement, APanelMakesWayUpOrDownTheLeastDistance)
+{
+    const QSizeF canvas(1000, 800);
+    const QRectF style(300, 300, 238, 68);
+    // Clear already: unchanged.
+    EXPECT_EQ(clearOf(QRectF(300, 100, 238, 38), { style }, canvas), QRectF(300, 100, 238, 38));
+    // Overlapping near its top: moved above it, 8 apart.
+    EXPECT_EQ(clearOf(QRectF(300, 290, 238, 38), { style }, canvas), QRectF(300, 254, 238, 38));
+    // Overlapping near its bottom: moved below it.
+    EXPECT_EQ(clearOf(QRectF(320, 350, 238, 38), { style }, canvas), QRectF(320, 376, 238, 38));
+    // No room above at the canvas top: below, even when farther.
+    EXPECT_EQ(clearOf(QRectF(0, 10, 238, 38), { QRectF(0, 12, 238, 68) }, canvas), QRectF(0, 88, 238, 38));
+    // Two taken rectangles stacked: past both.
+    EXPECT_EQ(clearOf(QRectF(300, 300, 238, 38), { style, QRectF(300, 230, 238, 60) }, canvas),
+              QRectF(300, 376, 238, 38));
+    // Nowhere to go on a canvas too small: left where it was.
+    EXPECT_EQ(clearOf(QRectF(0, 0, 238, 38), { QRectF(0, 0, 238, 60) }, QSizeF(240, 60)), QRectF(0, 0, 238, 38));
+}

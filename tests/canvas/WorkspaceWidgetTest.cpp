@@ -5,6 +5,7 @@
 #include "canvas/ContentView_ImageMarkup.h"
 #include "canvas/ImageMarkupWorkspace.h"
 #include "canvas/WorkspaceViewportEventLayer.h"
+#include "markup/MarkupGeometry.h"
 #include "model/FeedbackButton.h"
 
 #include <QApplication>
@@ -338,4 +339,66 @@ TEST(ImageMarkupAlert, ConfirmButtonComesFirstAndConfirms)
     EXPECT_TRUE(confirmer.confirm({QStringLiteral("删除这张图片？"), QStringLiteral("说明"), QStringLiteral("删除")}));
     EXPECT_EQ(text, QStringLiteral("删除这张图片？|说明"));
     EXPECT_EQ(buttons, (QStringList{QStringLiteral("删除"), QStringLiteral("取消")}));
+}
+
+TEST_F(Workspace, SelectionPanelsStayApartAfterRedoAndPaste)
+{
+    const auto shownPanels = [&] {
+        settle();
+        std::vector<QWidget *> shown;
+        for (QObject *child : workspace.surface()->children()) {
+            auto *panel = qobject_cast<QWidget *>(child);
+            if (panel && panel->inherits("FloatingPanel") && panel->isVisible())
+                shown.push_back(panel);
+        }
+        return shown;
+    };
+    const auto apart = [&](const char *when) {
+        const std::vector<QWidget *> shown = shownPanels();
+        for (size_t i = 0; i < shown.size(); ++i)
+            for (size_t j = i + 1; j < shown.size(); ++j)
+                EXPECT_FALSE(shown[i]->geometry().intersects(shown[j]->geometry()))
+                    << when << ": " << shown[i]->metaObject()->className() << " "
+                    << shown[i]->geometry().x() << "," << shown[i]->geometry().y() << " "
+                    << shown[i]->width() << "×" << shown[i]->height() << " covers "
+                    << shown[j]->metaObject()->className() << " " << shown[j]->geometry().x() << ","
+                    << shown[j]->geometry().y() << " " << shown[j]->width() << "×" << shown[j]->height();
+        return shown.size();
+    };
+    const auto escape = [&] {
+        model.confirmTextEditing();
+        model.cancelCurrentOperation();
+        settle();
+    };
+
+    // An arrow with a label, a rectangle, a text label and a brush stroke across the arrow's
+    // label, each ended as Escape ends it.
+    model.setSelectedTool(MarkupTool::Arrow);
+    dragCanvas(QPointF(100, 300), QPointF(400, 200));
+    model.updateSelectedText(QStringLiteral("箭头说明"));
+    escape();
+    model.setSelectedTool(MarkupTool::Rectangle);
+    dragCanvas(QPointF(500, 150), QPointF(700, 300));
+    escape();
+    model.setSelectedTool(MarkupTool::Text);
+    dragCanvas(QPointF(260, 140), QPointF(260, 140), Qt::NoModifier, 0);
+    model.updateSelectedText(QStringLiteral("文字标注"));
+    escape();
+    const QPointF label = MarkupGeometry::labelPoint(annotations()[0], workspace.surface()->canvasSize());
+    model.setSelectedTool(MarkupTool::Brush);
+    dragCanvas(label + QPointF(-100, 0), label + QPointF(100, 8), Qt::NoModifier, 12);
+    escape();
+    ASSERT_EQ(annotations().size(), 4u);
+    ASSERT_EQ(annotations()[3].kind, AnnotationKind::Brush);
+
+    ASSERT_TRUE(model.undo());
+    apart("after undo");
+    ASSERT_TRUE(model.redo());
+    EXPECT_GE(apart("after redo"), 1u);
+
+    // Pasted next to each other: the last pasted one is selected.
+    model.setSelectedAnnotationIDs({ annotations()[0].id, annotations()[3].id });
+    ASSERT_TRUE(model.copySelectedAnnotationsToClipboard());
+    ASSERT_TRUE(model.pasteAnnotationClipboard());
+    EXPECT_GE(apart("after paste"), 1u);
 }

@@ -278,7 +278,8 @@ TEST_F(CompressionWorkspaceTest, CropSectionDrivenWithThePointer)
     EXPECT_EQ(status(), QStringLiteral("已裁剪：a-裁剪.jpg"));
     EXPECT_EQ(hookup->selectedCompressionSourceID(), sources[0].id);
     const QSizeF cropped = hookup->compressionSources()[0].pixelSize;
-    EXPECT_NEAR(cropped.width() / cropped.height(), 16.0 / 9.0, 0.02);
+    // Exactly 16:9 in pixels, not a pixel off.
+    EXPECT_EQ(qint64(cropped.width()) * 9, qint64(cropped.height()) * 16) << cropped.width() << "×" << cropped.height();
 
     // Clicking the selected row keeps the editor open; selecting another closes it.
     click(panel()->cropStartButton());
@@ -347,7 +348,8 @@ TEST_F(CompressionWorkspaceTest, DropsAddEveryFileInOrderAndVideosOpenTheirWorks
     ASSERT_TRUE(waitUntil([this] { return !hookup->isAddingSources(); }));
     EXPECT_EQ(names(), (QStringList { QStringLiteral("z.jpg"), QStringLiteral("b.jpg"), QStringLiteral("m.jpg") }));
     EXPECT_EQ(adds, 3);
-    EXPECT_EQ(status(), QStringLiteral("已添加 1 张图片到压缩"));
+    // One status for the drop, counting all it added.
+    EXPECT_EQ(status(), QStringLiteral("已添加 3 张图片到压缩"));
     EXPECT_EQ(hookup->selectedCompressionSourceID(), hookup->compressionSources()[0].id);
 
     QStringList videos;

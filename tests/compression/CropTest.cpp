@@ -82,9 +82,9 @@ TEST(Crop, CutsIntoANewSourceThatKeepsTheId)
     EXPECT_EQ(twice.pixelSize, QSizeF(50, 25));
     EXPECT_TRUE(twice.url.endsWith(".jpg"));
 
-    // Compressing a crop names the output after the crop file.
+    // Compressing a crop names the output after the name the list shows, not the crop file.
     const auto result = compress(twice, {}, out.path());
-    EXPECT_TRUE(QFileInfo(result.outputURL).fileName().startsWith("kivo-compression-crop-"));
+    EXPECT_EQ(QFileInfo(result.outputURL).fileName(), "shot-裁剪-裁剪-压缩.jpg");
     EXPECT_EQ(result.fileName, "shot-裁剪-裁剪.jpg");
 
     // Removing: our crop files only.

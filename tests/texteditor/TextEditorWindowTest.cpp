@@ -3,6 +3,7 @@
 
 #include "TextEditorWindowFixture.h"
 
+#include "support/NoteBubbleMeasure.h"
 #include "texteditor/AnnotationNoteInput.h"
 #include "texteditor/SurfaceWidgets.h"
 #include "texteditor/SyncedOriginalTextView.h"
@@ -342,4 +343,25 @@ TEST_F(TextEditorWindowTest, AFileDroppedOnTheEditorGoesToTheWindow)
     EXPECT_TRUE(ShellTest::waitUntil([&] { return !model().items().empty(); }));
     EXPECT_EQ(view().workspaceMode(), WorkspaceMode::ImageMarkup);
     EXPECT_EQ(edited(), QStringLiteral("不变的文字"));
+}
+
+TEST_F(TextEditorWindowTest, AShortNoteIsOneLineInItsBubble)
+{
+    openDocument(QStringLiteral("第一行\n第二行有一处批注，需要拆分\n第三行"));
+    const auto created = model().addTextMarkupAnnotation(4, 6);
+    model().updateTextMarkupAnnotation(created->id, QStringLiteral("这句太长，建议拆分"), true, std::nullopt,
+                                       std::nullopt, std::nullopt, std::nullopt);
+    ShellTest::spin(20);
+    const auto &placements = textView()->calloutPlacements();
+    ASSERT_EQ(placements.size(), 1u);
+    const QRectF bubble = placements.front().bubbleRect.translated(-textView()->scrollOffset());
+    const QImage pane = textView()->viewport()->grab().toImage();
+    const double scale = pane.devicePixelRatio();
+    const QRect pixels = QRectF(bubble.topLeft() * scale, bubble.size() * scale).toAlignedRect();
+    ASSERT_TRUE(pane.rect().contains(pixels));
+    // Read back from the pixels: the bubble drawn in the pane holds the note on one line.
+    const std::optional<QRect> drawn = NoteBubbleMeasure::bubbleRect(pane, pixels.adjusted(-2, -2, 2, 2));
+    ASSERT_TRUE(drawn);
+    EXPECT_EQ(NoteBubbleMeasure::noteLineCount(pane, *drawn, scale), 1);
+    shot(QStringLiteral("surface-short-note"));
 }
