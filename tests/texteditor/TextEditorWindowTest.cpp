@@ -351,7 +351,8 @@ TEST_F(TextEditorWindowTest, AShortNoteIsOneLineInItsBubble)
     const auto created = model().addTextMarkupAnnotation(4, 6);
     model().updateTextMarkupAnnotation(created->id, QStringLiteral("这句太长，建议拆分"), true, std::nullopt,
                                        std::nullopt, std::nullopt, std::nullopt);
-    ShellTest::spin(20);
+    ASSERT_TRUE(ShellTest::waitUntil([&] { return textView()->calloutPlacements().size() == 1; }));
+    ShellTest::settle();
     const auto &placements = textView()->calloutPlacements();
     ASSERT_EQ(placements.size(), 1u);
     const QRectF bubble = placements.front().bubbleRect.translated(-textView()->scrollOffset());

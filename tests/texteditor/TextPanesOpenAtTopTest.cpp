@@ -34,7 +34,7 @@ protected:
     // Both panes at the top with the caret at the start, once the window has settled.
     ::testing::AssertionResult atTop()
     {
-        ShellTest::spin(30);
+        ShellTest::settle();
         ShellTest::waitUntil([this] {
             return surface() && textView()->verticalScrollBar()->value() == 0
                 && originalPane()->verticalScrollBar()->value() == 0;
@@ -61,7 +61,7 @@ protected:
         textView()->setTextCursor(cursor);
         textView()->verticalScrollBar()->setValue(textView()->verticalScrollBar()->maximum());
         originalPane()->verticalScrollBar()->setValue(originalPane()->verticalScrollBar()->maximum());
-        ShellTest::spin(10);
+        ShellTest::settle();
         ASSERT_GT(textView()->verticalScrollBar()->value(), 0);
     }
 
@@ -88,7 +88,7 @@ TEST_P(TextPanesOpenAtTopTest, UploadProjectOpenAndHandOverStartAtTheFirstLine)
     window->resize(size);
     window->show();
     QApplication::setActiveWindow(window.get());
-    ShellTest::spin(20);
+    ShellTest::settle();
 
     // 上传原文 into a fresh window.
     panels->sourceAnswers.push_back(
