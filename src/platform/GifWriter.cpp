@@ -79,7 +79,18 @@ struct Writer::State {
         if (pending->coversCanvas && pending->transparentIndex != NO_TRANSPARENT_COLOR)
             return true;
         const int delay = pending->delayCs;
-        pending = encodeRect(previous, whole(), transparentPixels(previous), previousHint, nullptr, global, true);
+        const std::vector<char> clear = transparentPixels(previous);
+        std::optional<EncodedFrame> covering = encodeRect(previous, whole(), clear, previousHint, nullptr, global, true);
+        // A frame of all 256 colours has no entry left for the index and would come out quantized.
+        // It stays exact, without the index: decoders that clear to transparent whatever the frame
+        // (browsers, ours) still show every frame as given, only Qt's reader clears this one to the
+        // background colour.
+        if (covering && !covering->exactColors && pending->exactColors) {
+            if (auto exact = encodeRect(previous, whole(), clear, previousHint, nullptr, global, false);
+                exact && exact->exactColors)
+                covering = std::move(exact);
+        }
+        pending = std::move(covering);
         if (!pending)
             return false;
         pending->delayCs = delay;
