@@ -7,6 +7,7 @@
 #include <gif_lib.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace GifCodec {
@@ -130,6 +131,7 @@ struct FrameDecoder::State {
     QImage beforeFrame;     // the last frame's rectangle before it was drawn, kept only for "restore to previous"
     int lastDisposal = 0;
     QRect lastRect;         // the last frame's rectangle, clipped to the canvas
+    QRect changed;          // what the last nextFrame() changed of the canvas
     bool finished = false;
     std::vector<GifPixelType> line;
 
@@ -147,6 +149,8 @@ struct FrameDecoder::State {
 
     void applyLastDisposal()
     {
+        if ((lastDisposal == DISPOSE_BACKGROUND || lastDisposal == DISPOSE_PREVIOUS) && !lastRect.isEmpty())
+            changed = lastRect;
         if (lastDisposal == DISPOSE_BACKGROUND && !lastRect.isEmpty()) {
             for (int y = lastRect.top(); y <= lastRect.bottom(); ++y) {
                 auto *row = reinterpret_cast<QRgb *>(canvas.scanLine(y));
@@ -192,6 +196,14 @@ struct FrameDecoder::State {
                 rowOrder.push_back(row);
         }
 
+        // Each index's pixel, 0 for those left as they are: the transparent index, and indices
+        // past the palette (or without any palette). Drawn pixels are opaque, so never 0.
+        std::array<QRgb, 256> colours {};
+        for (int index = 0; map && index < std::min(map->ColorCount, 256); ++index) {
+            const GifColorType &c = map->Colors[index];
+            if (index != transparentIndex)
+                colours[size_t(index)] = qRgba(c.Red, c.Green, c.Blue, 255);
+        }
         line.resize(desc.Width);
         for (const int row : rowOrder) {
             if (DGifGetLine(gif, line.data(), desc.Width) == GIF_ERROR)
@@ -199,18 +211,16 @@ struct FrameDecoder::State {
             const int y = desc.Top + row;
             if (y < visible.top() || y > visible.bottom())
                 continue;
-            auto *out = reinterpret_cast<QRgb *>(canvas.scanLine(y));
-            for (int x = visible.left(); x <= visible.right(); ++x) {
-                const int index = line[x - desc.Left];
-                // Indices past the palette (or without any palette) are treated as transparent.
-                if (index == transparentIndex || !map || index >= map->ColorCount)
-                    continue;
-                const GifColorType &c = map->Colors[index];
-                out[x] = qRgba(c.Red, c.Green, c.Blue, 255);
+            auto *out = reinterpret_cast<QRgb *>(canvas.scanLine(y)) + visible.left();
+            const GifPixelType *indices = line.data() + (visible.left() - desc.Left);
+            for (int x = 0; x < visible.width(); ++x) {
+                if (const QRgb pixel = colours[indices[x]])
+                    out[x] = pixel;
             }
         }
         lastDisposal = disposal;
         lastRect = visible;
+        changed |= visible;
         return true;
     }
 };
@@ -243,10 +253,16 @@ QSize FrameDecoder::canvasSize() const
     return d->canvas.size();
 }
 
+QRect FrameDecoder::changedRect() const
+{
+    return d->changed;
+}
+
 QImage FrameDecoder::nextFrame()
 {
     if (!d->gif || d->canvas.isNull() || d->finished)
         return {};
+    d->changed = QRect();
     d->applyLastDisposal();
     int disposal = 0;
     int transparentIndex = NO_TRANSPARENT_COLOR;
