@@ -155,10 +155,6 @@ struct Writer::State {
             bottom = y;
         }
         QRect rect = right < 0 ? QRect(0, 0, 1, 1) : QRect(QPoint(left, top), QPoint(right, bottom));
-        // A rectangle over half the canvas saves little: the canvas is written whole, the unchanged
-        // pixels transparent.
-        if (2 * qint64(rect.width()) * rect.height() >= qint64(width) * height)
-            rect = whole();
         std::vector<char> unchanged(static_cast<size_t>(rect.width()) * rect.height());
         for (int y = 0; y < rect.height(); ++y)
             unchangedRow(rect.y() + y, rect.x(), rect.width(), unchanged.data() + static_cast<size_t>(y) * rect.width());

@@ -119,8 +119,12 @@ TEST(GifCompression, ResizesFramesAndKeepsTransparency)
     EXPECT_EQ(resized.outputPixelSize, QSizeF(800, 600));
     const ParsedGif parsed = parsedOutput(resized);
     EXPECT_EQ(parsed.canvas, QSize(800, 600));
-    for (const QRect &rect : parsed.rects)
-        EXPECT_EQ(rect, QRect(0, 0, 800, 600));
+    // The first frame covers the canvas, the second only what it changed (its right half).
+    ASSERT_EQ(parsed.rects.size(), 2u);
+    EXPECT_EQ(parsed.rects[0], QRect(0, 0, 800, 600));
+    EXPECT_TRUE(QRect(0, 0, 800, 600).contains(parsed.rects[1]));
+    EXPECT_TRUE(parsed.rects[1].contains(QRect(400, 0, 400, 600)));
+    EXPECT_LE(parsed.rects[1].width(), 402);
 
     const auto same = compress(probe(path), {}, out.path());
     const auto frames = qtFrames(same.outputURL);
