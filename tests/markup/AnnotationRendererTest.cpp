@@ -153,6 +153,13 @@ TEST(AnnotationRenderer, FarOutCoordinatesRenderTheRest)
         MarkupAnnotation rect = makeAnnotation(AnnotationKind::Rectangle, {0.2, 0.2}, {0.4, far}, QString());
         rect.lineWidth = 6;
         scene.push_back(rect);
+        MarkupAnnotation labelled = makeAnnotation(AnnotationKind::Text, {far, far}, {far, far}, QStringLiteral("远处"));
+        labelled.fontSize = 90; // above the size the painter caches glyphs for
+        scene.push_back(labelled);
+        MarkupAnnotation brush = makeAnnotation(AnnotationKind::Brush, {0.1, 0.1}, {far, 0.2}, QString());
+        brush.lineWidth = 6;
+        brush.points = {UnitPoint2D(0.1, 0.1), UnitPoint2D(far, 0.2), UnitPoint2D(0.3, far)};
+        scene.push_back(brush);
     }
     MarkupAnnotation visible = makeAnnotation(AnnotationKind::Rectangle, {0.5, 0.5}, {0.9, 0.9}, QString());
     visible.colorHex = QStringLiteral("#FFFFFF");
