@@ -1,5 +1,6 @@
 #include "platform/GifCodec.h"
 
+#include "platform/GifLzwDecoder.h"
 #include "platform/ImageLimits.h"
 
 #include <QFile>
@@ -205,8 +206,9 @@ struct FrameDecoder::State {
                 colours[size_t(index)] = qRgba(c.Red, c.Green, c.Blue, 255);
         }
         line.resize(desc.Width);
+        GifLzwDecoder pixels(gif);
         for (const int row : rowOrder) {
-            if (DGifGetLine(gif, line.data(), desc.Width) == GIF_ERROR)
+            if (!pixels.readRow(line.data(), desc.Width))
                 return false;
             const int y = desc.Top + row;
             if (y < visible.top() || y > visible.bottom())
@@ -218,6 +220,8 @@ struct FrameDecoder::State {
                     out[x] = pixel;
             }
         }
+        if (!pixels.finish())
+            return false;
         lastDisposal = disposal;
         lastRect = visible;
         changed |= visible;
