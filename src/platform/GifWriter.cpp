@@ -1,11 +1,13 @@
 #include "platform/GifCodec.h"
 #include "platform/GifFrameEncoding.h"
+#include "platform/ParallelWork.h"
 
 #include <QFile>
 
 #include <gif_lib.h>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -29,6 +31,8 @@ struct Writer::State {
     // so far drawn in its own colours), so exact animations keep one canvas, not two.
     std::vector<QRgb> shown;
     std::optional<EncodedFrame> pending;
+    std::unique_ptr<ParallelWork::Background> writing; // the frame before `pending`, being written
+    bool written = true;                               // whether every frame handed over was written
     bool firstHasTransparency = false;
     std::optional<int> loopCount;
     bool headerWritten = false;
@@ -49,6 +53,7 @@ struct Writer::State {
 
     ~State()
     {
+        waitForWriting();
         if (gif)
             EGifCloseFile(gif, nullptr);
     }
@@ -98,9 +103,34 @@ struct Writer::State {
         return true;
     }
 
+    // Writes the pending frame on a thread of the pool while the caller encodes the next one (the
+    // file's coding takes about half the work); one frame at a time, in order.
     bool writePending(int disposal)
     {
-        const EncodedFrame &frame = *pending;
+        if (!waitForWriting())
+            return false;
+        writing = std::make_unique<ParallelWork::Background>(
+            [this, frame = std::move(*pending), disposal] { written = writeFrame(frame, disposal); });
+        pending.reset();
+        return true;
+    }
+
+    // Waits for the frame being written; false when it could not be.
+    bool waitForWriting()
+    {
+        if (!writing)
+            return written;
+        try {
+            writing->wait();
+        } catch (...) {
+            written = false;
+        }
+        writing.reset();
+        return written;
+    }
+
+    bool writeFrame(const EncodedFrame &frame, int disposal)
+    {
         ColorMapObject *map = nullptr;
         if (!frame.colors.empty() && !(map = GifMakeMapObject(static_cast<int>(frame.colors.size()), frame.colors.data())))
             return false;
@@ -124,7 +154,6 @@ struct Writer::State {
             ok = EGifPutLine(gif, const_cast<GifByteType *>(frame.indices.data()) + static_cast<size_t>(y) * r.width(),
                              r.width())
                 == GIF_OK;
-        pending.reset();
         return ok;
     }
 
@@ -279,6 +308,8 @@ bool Writer::finish()
     // When the animation starts again, its first frame's transparent pixels show a cleared canvas.
     if (d->pending && !d->failed
         && !((!d->firstHasTransparency || d->coverPendingCanvas()) && d->writePending(DISPOSE_BACKGROUND)))
+        d->failed = true;
+    if (!d->waitForWriting())
         d->failed = true;
     const bool closed = EGifCloseFile(d->gif, nullptr) == GIF_OK;
     d->gif = nullptr;
