@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 
 namespace GifCodec {
@@ -245,11 +246,15 @@ bool FrameDecoder::open(const QString &path)
         return false;
     if (!ImageLimits::isAcceptableSize(d->gif->SWidth, d->gif->SHeight))
         return false;
-    d->canvas = QImage(d->gif->SWidth, d->gif->SHeight, QImage::Format_ARGB32);
-    if (d->canvas.isNull())
+    // Zeroed memory is transparent already, and the system hands it out untouched: a huge screen
+    // costs only the pages its frames draw on.
+    const qsizetype bytesPerLine = qsizetype(d->gif->SWidth) * 4;
+    void *pixels = std::calloc(size_t(d->gif->SHeight), size_t(bytesPerLine));
+    if (!pixels)
         return false;
-    d->canvas.fill(Qt::transparent);
-    return true;
+    d->canvas = QImage(static_cast<uchar *>(pixels), d->gif->SWidth, d->gif->SHeight, bytesPerLine,
+                       QImage::Format_ARGB32, [](void *memory) { std::free(memory); }, pixels);
+    return !d->canvas.isNull();
 }
 
 QSize FrameDecoder::canvasSize() const
