@@ -1,18 +1,13 @@
 #include "compression/ImageCompressionService.h"
 
+#include "compression/ProducedAhead.h"
 #include "compression/TempFileGuard.h"
 #include "platform/ImageReduction.h"
 
 #include <QFile>
 
 #include <algorithm>
-#include <condition_variable>
-#include <deque>
-#include <exception>
-#include <mutex>
 #include <optional>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 // The GIF path: frames scaled to the long-edge limit and, beyond 8 frames, every second frame
@@ -168,91 +163,6 @@ private:
     QImage m_scaledCanvas;
 };
 
-// Runs the preparer on a thread of its own, a couple of frames ahead of the writer: decoding and
-// writing each take about half the work, and side by side they take the time of the longer.
-class FramesAhead {
-public:
-    explicit FramesAhead(FramePreparer &preparer) : m_preparer(preparer)
-    {
-        try {
-            m_thread = std::thread([this] { run(); });
-        } catch (const std::system_error &) {
-            m_inline = true; // no thread to be had: prepared on the writer's
-        }
-    }
-
-    ~FramesAhead()
-    {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_stopped = true;
-        }
-        m_changed.notify_all();
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-
-    FramesAhead(const FramesAhead &) = delete;
-    FramesAhead &operator=(const FramesAhead &) = delete;
-
-    // The next prepared frame in order; nothing after the last; rethrows what preparing threw.
-    std::optional<PreparedFrame> next()
-    {
-        if (m_inline)
-            return m_preparer.next();
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return !m_ready.empty() || m_finished; });
-        if (!m_ready.empty()) {
-            PreparedFrame frame = std::move(m_ready.front());
-            m_ready.pop_front();
-            m_changed.notify_all();
-            return frame;
-        }
-        if (m_error)
-            std::rethrow_exception(std::exchange(m_error, nullptr));
-        return std::nullopt;
-    }
-
-private:
-    static constexpr size_t maxAhead = 2;
-
-    void run()
-    {
-        try {
-            for (;;) {
-                {
-                    std::unique_lock lock(m_mutex);
-                    m_changed.wait(lock, [&] { return m_ready.size() < maxAhead || m_stopped; });
-                    if (m_stopped)
-                        break;
-                }
-                std::optional<PreparedFrame> frame = m_preparer.next();
-                if (!frame)
-                    break;
-                const std::lock_guard lock(m_mutex);
-                m_ready.push_back(std::move(*frame));
-                m_changed.notify_all();
-            }
-        } catch (...) {
-            const std::lock_guard lock(m_mutex);
-            m_error = std::current_exception();
-        }
-        const std::lock_guard lock(m_mutex);
-        m_finished = true;
-        m_changed.notify_all();
-    }
-
-    FramePreparer &m_preparer;
-    bool m_inline = false;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<PreparedFrame> m_ready;
-    std::exception_ptr m_error;
-    bool m_stopped = false;
-    bool m_finished = false;
-    std::thread m_thread; // started in the constructor's body, once every member is there
-};
-
 } // namespace
 
 std::optional<int> gifLoopCount(const GifCodec::FileInfo &info)
@@ -301,8 +211,10 @@ ImageCompressionResult compressGIF(const ImageCompressionSource &source, const I
 
     int written = 0;
     QSize lastFrameSize;
+    // Decoding and writing each take about half the work: side by side they take the time of the
+    // longer one.
     FramePreparer preparer(frames, target, step);
-    FramesAhead ahead(preparer);
+    ProducedAhead<PreparedFrame> ahead([&preparer] { return preparer.next(); });
     while (std::optional<PreparedFrame> prepared = ahead.next()) {
         const int i = prepared->index;
         const int end = std::min(count, i + step);
