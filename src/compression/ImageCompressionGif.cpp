@@ -1,14 +1,18 @@
 #include "compression/ImageCompressionService.h"
 
+#include "compression/ProducedAhead.h"
 #include "compression/TempFileGuard.h"
+#include "platform/ImageReduction.h"
 
 #include <QFile>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 // The GIF path: frames scaled to the long-edge limit and, beyond 8 frames, every second frame
-// kept with the delays of the frames it stands for, so the animation keeps its duration.
+// kept with the delays of the frames it stands for, so the animation keeps its duration. Frames
+// are decoded on a thread of their own, a little ahead of the writer.
 namespace ImageCompressionService {
 
 namespace {
@@ -28,9 +32,11 @@ public:
                 scanned && !GifCodec::exceedsWorkLimit(*scanned) && m_decoder.open(path)) {
                 m_info = std::move(*scanned);
                 m_first = m_decoder.nextFrame();
+                m_firstChange = m_decoder.changedRect();
             }
         } else {
             m_first = CompressionImageIO::loadUprightImage(path).image;
+            m_firstChange = m_first.rect();
             m_info.canvas = m_first.size();
             m_info.frames.push_back({QRect(QPoint(0, 0), m_first.size()), std::nullopt});
         }
@@ -55,11 +61,16 @@ public:
         return m_isGif ? m_decoder.nextFrame() : QImage();
     }
 
+    // What frame `index`, just returned by frame(), changed of the one before (of a transparent
+    // canvas for the first).
+    QRect changedRect(int index) const { return index == 0 ? m_firstChange : m_decoder.changedRect(); }
+
 private:
     bool m_isGif = false;
     GifCodec::FrameDecoder m_decoder;
     GifCodec::FileInfo m_info;
     QImage m_first;
+    QRect m_firstChange;
     QSize m_firstSize;
     std::vector<QRgb> m_palette;
 
@@ -77,6 +88,79 @@ private:
         }
         return colors;
     }
+};
+
+// A frame as it goes to the writer: composited, scaled, and whether the file's global colours
+// hold it.
+struct PreparedFrame {
+    int index = 0;
+    QImage image;
+    bool inPalette = false;
+};
+
+// The frames to be written, in order: every frame is decoded, also those that are not written,
+// since later frames are drawn over the earlier ones.
+class FramePreparer {
+public:
+    FramePreparer(FrameSource &frames, QSize target, int step) : m_frames(frames), m_target(target), m_step(step) {}
+
+    // The next frame to write; nothing after the last. Throws the service's errors.
+    std::optional<PreparedFrame> next()
+    {
+        const int count = static_cast<int>(m_frames.info().frames.size());
+        while (m_next < count) {
+            const int i = m_next++;
+            QImage frame = m_frames.frame(i);
+            if (frame.isNull())
+                throw ImageCompressionServiceError::cannotReadFrame(i);
+            m_changed |= m_frames.changedRect(i);
+            if (i % m_step != 0)
+                continue;
+            PreparedFrame prepared;
+            prepared.index = i;
+            prepared.image = resized(frame, i);
+            // The file's global colours serve the frame when they are the ones it is drawn in; once
+            // they served the frame before, only the changed pixels need a look.
+            prepared.inPalette = m_paletteHeld ? GifCodec::Writer::paletteHolds(m_frames.palette(), frame, m_changed)
+                                               : GifCodec::Writer::paletteHolds(m_frames.palette(), frame);
+            m_paletteHeld = prepared.inPalette;
+            m_changed = QRect();
+            // The writer works on its own pixels while the decoder draws the next frame.
+            if (prepared.image.constBits() == frame.constBits())
+                prepared.image = prepared.image.copy();
+            if (prepared.image.isNull())
+                throw ImageCompressionServiceError::cannotResizeFrame(i);
+            return prepared;
+        }
+        return std::nullopt;
+    }
+
+private:
+    QImage resized(const QImage &frame, int index)
+    {
+        if (!m_frames.isGif() || frame.format() != QImage::Format_ARGB32
+            || !ImageReduction::reducesByArea(frame, m_target))
+            return CompressionImageIO::redrawn(frame, m_target, true);
+        // A frame shrunk by averaging areas is updated only where the canvas changed, so a frame
+        // that draws a few pixels onto a huge screen costs those pixels, not the screen.
+        if (m_scaledCanvas.isNull()) {
+            m_scaledCanvas = QImage(m_target, QImage::Format_ARGB32_Premultiplied);
+            if (m_scaledCanvas.isNull())
+                throw ImageCompressionServiceError::cannotResizeFrame(index);
+            m_scaledCanvas.fill(0); // the canvas starts transparent
+        }
+        if (!ImageReduction::updateScaled(frame, m_scaledCanvas, m_changed))
+            throw ImageCompressionServiceError::cannotResizeFrame(index);
+        return m_scaledCanvas;
+    }
+
+    FrameSource &m_frames;
+    QSize m_target;
+    int m_step;
+    int m_next = 0;
+    QRect m_changed;           // what changed since the last frame handed out
+    bool m_paletteHeld = true; // nothing is drawn yet
+    QImage m_scaledCanvas;
 };
 
 } // namespace
@@ -112,6 +196,8 @@ ImageCompressionResult compressGIF(const ImageCompressionSource &source, const I
     const QString extension = QStringLiteral("gif");
     const TempFileGuard temporary(temporaryOutputURL(extension));
     const QSize target = resizedSize(frames.firstFrameSize(), settings.maxDimension);
+    if (qint64(target.width()) * target.height() > GifCodec::maxWrittenCanvasPixels)
+        throw ImageCompressionServiceError::cannotResizeFrame(0);
     // The loop block is copied as it is; a file without one stays play-once.
     const std::optional<int> loopCount = frames.isGif() ? gifLoopCount(frames.info()) : std::nullopt;
 
@@ -125,25 +211,20 @@ ImageCompressionResult compressGIF(const ImageCompressionSource &source, const I
 
     int written = 0;
     QSize lastFrameSize;
-    for (int i = 0; i < count; ++i) {
-        // Every frame is decoded in order, also those that are not written: later frames are
-        // drawn over the earlier ones.
-        QImage frame = frames.frame(i);
-        if (frame.isNull())
-            throw ImageCompressionServiceError::cannotReadFrame(i);
-        if (i % step != 0)
-            continue;
-        const QImage resized = CompressionImageIO::redrawn(frame, target, true);
-        // The file's global colours serve the frame when they are the ones it is drawn in.
-        const bool inPalette = GifCodec::Writer::paletteHolds(frames.palette(), frame);
-        frame = QImage(); // the decoder's canvas is not shared while the next frame is drawn
+    // Decoding and writing each take about half the work: side by side they take the time of the
+    // longer one.
+    FramePreparer preparer(frames, target, step);
+    ProducedAhead<PreparedFrame> ahead([&preparer] { return preparer.next(); });
+    while (std::optional<PreparedFrame> prepared = ahead.next()) {
+        const int i = prepared->index;
         const int end = std::min(count, i + step);
         int delay = 0;
         for (int k = i; k < end; ++k)
             delay += delays[k];
-        if (!writer.addFrame(resized, std::min(delay, 65535), inPalette ? frames.palette() : std::vector<QRgb>()))
+        if (!writer.addFrame(prepared->image, std::min(delay, 65535),
+                             prepared->inPalette ? frames.palette() : std::vector<QRgb>()))
             throw ImageCompressionServiceError::cannotFinalize(temporary.path());
-        lastFrameSize = resized.size();
+        lastFrameSize = prepared->image.size();
         ++written;
     }
     if (!writer.finish())

@@ -50,13 +50,24 @@ int compareDigitRuns(const QString &a, qsizetype &i, const QString &b, qsizetype
     return 0;
 }
 
-ImageCompressionSource gifSource(const GifCodec::FileInfo &info, const QImage &firstFrame)
+// `drawn` is the part of the first frame's canvas that its pixels cover; the rest is transparent.
+ImageCompressionSource gifSource(const GifCodec::FileInfo &info, const QImage &firstFrame, QRect drawn)
 {
     ImageCompressionSource source;
     source.pixelSize = QSizeF(firstFrame.size());
     source.frameCount = std::max<int>(static_cast<int>(info.frames.size()), 1);
     source.isGIF = true;
-    source.thumbnail = makeThumbnail(firstFrame, kThumbnailSide);
+    // A small frame on a huge screen is shrunk from its own pixels, not from the whole screen.
+    const QSize thumbnailSize = CompressionImageIO::fittedSize(firstFrame.size(), kThumbnailSide);
+    QImage thumbnail;
+    if (firstFrame.format() == QImage::Format_ARGB32 && ImageReduction::reducesByArea(firstFrame, thumbnailSize)) {
+        thumbnail = QImage(thumbnailSize, QImage::Format_ARGB32_Premultiplied);
+        if (!thumbnail.isNull())
+            thumbnail.fill(0);
+        if (!thumbnail.isNull() && !ImageReduction::updateScaled(firstFrame, thumbnail, drawn))
+            thumbnail = QImage();
+    }
+    source.thumbnail = thumbnail.isNull() ? makeThumbnail(firstFrame, kThumbnailSide) : thumbnail;
     return source;
 }
 
@@ -167,7 +178,7 @@ std::optional<ImageCompressionSource> source(const QString &path)
         const QImage firstFrame = decoder.nextFrame();
         if (firstFrame.isNull())
             return std::nullopt;
-        probed = gifSource(*gifInfo, firstFrame);
+        probed = gifSource(*gifInfo, firstFrame, decoder.changedRect());
     } else {
         // One decode, at a reduced scale where the format allows: the pixel size comes from the
         // header, the thumbnail from the reduced picture.

@@ -75,7 +75,9 @@ void appendCubic(std::vector<Segment> &out, QPointF p0, QPointF c1, QPointF c2, 
     // the largest second difference of its control points).
     const QPointF d1 = p0 - 2 * c1 + c2, d2 = c1 - 2 * c2 + p3;
     const double m = std::sqrt(std::max(QPointF::dotProduct(d1, d1), QPointF::dotProduct(d2, d2)));
-    const int steps = std::clamp(int(std::ceil(std::sqrt(0.75 * m / strokeFlatness))), 1, 256);
+    // Clamped while still a double: far-out controls (an annotation at 1e26) give counts no int holds.
+    const double wanted = std::ceil(std::sqrt(0.75 * m / strokeFlatness));
+    const int steps = wanted >= 1 ? int(std::min(wanted, 256.0)) : 1;
     QPointF previous = p0;
     for (int i = 1; i <= steps; ++i) {
         const double t = double(i) / steps, u = 1 - t;

@@ -1,5 +1,6 @@
 #include "platform/GifCodec.h"
 
+#include "platform/GifLzwDecoder.h"
 #include "platform/ImageLimits.h"
 
 #include <QFile>
@@ -7,6 +8,8 @@
 #include <gif_lib.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdlib>
 #include <cstring>
 
 namespace GifCodec {
@@ -130,6 +133,7 @@ struct FrameDecoder::State {
     QImage beforeFrame;     // the last frame's rectangle before it was drawn, kept only for "restore to previous"
     int lastDisposal = 0;
     QRect lastRect;         // the last frame's rectangle, clipped to the canvas
+    QRect changed;          // what the last nextFrame() changed of the canvas
     bool finished = false;
     std::vector<GifPixelType> line;
 
@@ -147,6 +151,8 @@ struct FrameDecoder::State {
 
     void applyLastDisposal()
     {
+        if ((lastDisposal == DISPOSE_BACKGROUND || lastDisposal == DISPOSE_PREVIOUS) && !lastRect.isEmpty())
+            changed = lastRect;
         if (lastDisposal == DISPOSE_BACKGROUND && !lastRect.isEmpty()) {
             for (int y = lastRect.top(); y <= lastRect.bottom(); ++y) {
                 auto *row = reinterpret_cast<QRgb *>(canvas.scanLine(y));
@@ -192,25 +198,34 @@ struct FrameDecoder::State {
                 rowOrder.push_back(row);
         }
 
+        // Each index's pixel, 0 for those left as they are: the transparent index, and indices
+        // past the palette (or without any palette). Drawn pixels are opaque, so never 0.
+        std::array<QRgb, 256> colours {};
+        for (int index = 0; map && index < std::min(map->ColorCount, 256); ++index) {
+            const GifColorType &c = map->Colors[index];
+            if (index != transparentIndex)
+                colours[size_t(index)] = qRgba(c.Red, c.Green, c.Blue, 255);
+        }
         line.resize(desc.Width);
+        GifLzwDecoder pixels(gif);
         for (const int row : rowOrder) {
-            if (DGifGetLine(gif, line.data(), desc.Width) == GIF_ERROR)
+            if (!pixels.readRow(line.data(), desc.Width))
                 return false;
             const int y = desc.Top + row;
             if (y < visible.top() || y > visible.bottom())
                 continue;
-            auto *out = reinterpret_cast<QRgb *>(canvas.scanLine(y));
-            for (int x = visible.left(); x <= visible.right(); ++x) {
-                const int index = line[x - desc.Left];
-                // Indices past the palette (or without any palette) are treated as transparent.
-                if (index == transparentIndex || !map || index >= map->ColorCount)
-                    continue;
-                const GifColorType &c = map->Colors[index];
-                out[x] = qRgba(c.Red, c.Green, c.Blue, 255);
+            auto *out = reinterpret_cast<QRgb *>(canvas.scanLine(y)) + visible.left();
+            const GifPixelType *indices = line.data() + (visible.left() - desc.Left);
+            for (int x = 0; x < visible.width(); ++x) {
+                if (const QRgb pixel = colours[indices[x]])
+                    out[x] = pixel;
             }
         }
+        if (!pixels.finish())
+            return false;
         lastDisposal = disposal;
         lastRect = visible;
+        changed |= visible;
         return true;
     }
 };
@@ -231,11 +246,15 @@ bool FrameDecoder::open(const QString &path)
         return false;
     if (!ImageLimits::isAcceptableSize(d->gif->SWidth, d->gif->SHeight))
         return false;
-    d->canvas = QImage(d->gif->SWidth, d->gif->SHeight, QImage::Format_ARGB32);
-    if (d->canvas.isNull())
+    // Zeroed memory is transparent already, and the system hands it out untouched: a huge screen
+    // costs only the pages its frames draw on.
+    const qsizetype bytesPerLine = qsizetype(d->gif->SWidth) * 4;
+    void *pixels = std::calloc(size_t(d->gif->SHeight), size_t(bytesPerLine));
+    if (!pixels)
         return false;
-    d->canvas.fill(Qt::transparent);
-    return true;
+    d->canvas = QImage(static_cast<uchar *>(pixels), d->gif->SWidth, d->gif->SHeight, bytesPerLine,
+                       QImage::Format_ARGB32, [](void *memory) { std::free(memory); }, pixels);
+    return !d->canvas.isNull();
 }
 
 QSize FrameDecoder::canvasSize() const
@@ -243,10 +262,16 @@ QSize FrameDecoder::canvasSize() const
     return d->canvas.size();
 }
 
+QRect FrameDecoder::changedRect() const
+{
+    return d->changed;
+}
+
 QImage FrameDecoder::nextFrame()
 {
     if (!d->gif || d->canvas.isNull() || d->finished)
         return {};
+    d->changed = QRect();
     d->applyLastDisposal();
     int disposal = 0;
     int transparentIndex = NO_TRANSPARENT_COLOR;

@@ -44,6 +44,11 @@ std::optional<FileInfo> scan(const QString &path);
 constexpr qint64 maxCanvasPixelFrames = 2'100'000'000;
 bool exceedsWorkLimit(const FileInfo &info);
 
+// Writing a frame costs every pixel of the canvas written (compared, indexed and coded), however
+// little of it changes, so a few-byte file with a huge screen would take seconds a frame. Larger
+// canvases are not written; an 8K screen (7680 × 4320) still is.
+constexpr qint64 maxWrittenCanvasPixels = 40'000'000;
+
 // The delay a frame is shown for, in centiseconds: the file's value, or 10 when there is none or
 // it is below 2 (viewers show such frames for a tenth of a second).
 int effectiveDelayCs(const FrameInfo &frame);
@@ -67,6 +72,10 @@ public:
     // Decodes the next frame; the composited canvas (Format_ARGB32), or a null image when the
     // frame cannot be decoded or there are no more frames.
     QImage nextFrame();
+    // The part of the canvas that the last nextFrame() may have changed (the disposal of the frame
+    // before and the new frame's rectangle); for the first frame, what it drew over the
+    // transparent canvas.
+    QRect changedRect() const;
 
 private:
     struct State;
@@ -95,6 +104,8 @@ public:
     // Whether every visible pixel of the image has a colour of the palette (a frame scaled from it
     // is then well served by that palette).
     static bool paletteHolds(const std::vector<QRgb> &palette, const QImage &image);
+    // The same for the image's pixels within `area`.
+    static bool paletteHolds(const std::vector<QRgb> &palette, const QImage &image, QRect area);
     // Writes the trailer and closes the file; false when anything could not be written.
     bool finish();
 

@@ -174,9 +174,8 @@ void showColors(const EncodedFrame &out, const std::vector<GifColorType> &colors
 // Indices into the file's global colour table when every visible pixel's colour is in it and, with
 // clear pixels, an entry the frame does not use is left for transparency; the frame then needs no
 // colour map of its own (out.colors stays empty).
-template <typename PixelAt>
 bool useGlobalTable(const std::vector<GifColorType> &global, const std::vector<char> &isClear, bool anyClear,
-                    PixelAt pixelAt, EncodedFrame &out)
+                    const QImage &argb, QRect rect, EncodedFrame &out)
 {
     if (global.empty())
         return false;
@@ -189,14 +188,27 @@ bool useGlobalTable(const std::vector<GifColorType> &global, const std::vector<c
             entry.push_back(static_cast<int>(k));
     }
     std::vector<char> used(global.size(), 0);
-    for (size_t k = 0; k < isClear.size(); ++k) {
-        if (isClear[k])
-            continue;
-        const int found = lookup.find(pixelAt(k));
-        if (found < 0)
-            return false;
-        out.indices[k] = static_cast<GifByteType>(entry[found]);
-        used[entry[found]] = 1;
+    // Neighbouring pixels mostly share their colour: the last one found is asked first.
+    QRgb lastColour = 0;
+    int lastEntry = -1;
+    const int width = rect.width();
+    for (int y = 0; y < rect.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(argb.constScanLine(rect.y() + y)) + rect.x();
+        const char *clear = isClear.data() + static_cast<size_t>(y) * width;
+        GifByteType *indices = out.indices.data() + static_cast<size_t>(y) * width;
+        for (int x = 0; x < width; ++x) {
+            if (clear[x])
+                continue;
+            if (row[x] != lastColour || lastEntry < 0) {
+                const int found = lookup.find(row[x]);
+                if (found < 0)
+                    return false;
+                lastColour = row[x];
+                lastEntry = entry[found];
+                used[lastEntry] = 1;
+            }
+            indices[x] = static_cast<GifByteType>(lastEntry);
+        }
     }
     if (anyClear) {
         const auto unused = std::find(used.begin(), used.end(), 0);
@@ -284,7 +296,7 @@ std::optional<EncodedFrame> encodeRect(const QImage &argb, QRect rect, const std
         return reinterpret_cast<const QRgb *>(argb.constScanLine(rect.y() + y))[rect.x() + x];
     };
     auto pixelAt = [&](size_t k) { return pixel(static_cast<int>(k % width), static_cast<int>(k / width)); };
-    if (useGlobalTable(global, isClear, anyClear, pixelAt, out)) {
+    if (useGlobalTable(global, isClear, anyClear, argb, rect, out)) {
         out.exactColors = true;
         return out;
     }
@@ -293,17 +305,24 @@ std::optional<EncodedFrame> encodeRect(const QImage &argb, QRect rect, const std
     // transparency) fit, and keep their colours untouched.
     ExactPalette palette(colorLimit);
     bool exact = true;
+    QRgb lastColour = 0;
+    int lastIndex = -1;
     for (int y = 0; y < height && exact; ++y) {
         GifByteType *row = out.indices.data() + static_cast<size_t>(y) * width;
+        const auto *pixels = reinterpret_cast<const QRgb *>(argb.constScanLine(rect.y() + y)) + rect.x();
+        const char *clear = isClear.data() + static_cast<size_t>(y) * width;
         for (int x = 0; x < width; ++x) {
-            if (isClear[static_cast<size_t>(y) * width + x])
+            if (clear[x])
                 continue;
-            const int index = palette.indexOf(pixel(x, y));
-            if (index < 0) {
-                exact = false;
-                break;
+            if (pixels[x] != lastColour || lastIndex < 0) {
+                lastIndex = palette.indexOf(pixels[x]);
+                lastColour = pixels[x];
+                if (lastIndex < 0) {
+                    exact = false;
+                    break;
+                }
             }
-            row[x] = static_cast<GifByteType>(index);
+            row[x] = static_cast<GifByteType>(lastIndex);
         }
     }
     bool mapped = exact;
@@ -403,6 +422,11 @@ std::optional<EncodedFrame> encodeRect(const QImage &argb, QRect rect, const std
 
 bool GifCodec::Writer::paletteHolds(const std::vector<QRgb> &palette, const QImage &image)
 {
+    return paletteHolds(palette, image, image.rect());
+}
+
+bool GifCodec::Writer::paletteHolds(const std::vector<QRgb> &palette, const QImage &image, QRect area)
+{
     if (palette.empty() || palette.size() > 256 || image.isNull())
         return false;
     using namespace FrameEncoding;
@@ -410,9 +434,10 @@ bool GifCodec::Writer::paletteHolds(const std::vector<QRgb> &palette, const QIma
     for (const QRgb c : palette)
         lookup.indexOf(c);
     const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < argb.height(); ++y) {
+    area &= argb.rect();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
         const auto *row = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
-        for (int x = 0; x < argb.width(); ++x) {
+        for (int x = area.left(); x <= area.right(); ++x) {
             if (!isTransparent(row[x]) && lookup.find(row[x]) < 0)
                 return false;
         }

@@ -1,11 +1,13 @@
 #include "platform/GifCodec.h"
 #include "platform/GifFrameEncoding.h"
+#include "platform/ParallelWork.h"
 
 #include <QFile>
 
 #include <gif_lib.h>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -29,6 +31,8 @@ struct Writer::State {
     // so far drawn in its own colours), so exact animations keep one canvas, not two.
     std::vector<QRgb> shown;
     std::optional<EncodedFrame> pending;
+    std::unique_ptr<ParallelWork::Background> writing; // the frame before `pending`, being written
+    bool written = true;                               // whether every frame handed over was written
     bool firstHasTransparency = false;
     std::optional<int> loopCount;
     bool headerWritten = false;
@@ -49,6 +53,7 @@ struct Writer::State {
 
     ~State()
     {
+        waitForWriting();
         if (gif)
             EGifCloseFile(gif, nullptr);
     }
@@ -79,7 +84,18 @@ struct Writer::State {
         if (pending->coversCanvas && pending->transparentIndex != NO_TRANSPARENT_COLOR)
             return true;
         const int delay = pending->delayCs;
-        pending = encodeRect(previous, whole(), transparentPixels(previous), previousHint, nullptr, global, true);
+        const std::vector<char> clear = transparentPixels(previous);
+        std::optional<EncodedFrame> covering = encodeRect(previous, whole(), clear, previousHint, nullptr, global, true);
+        // A frame of all 256 colours has no entry left for the index and would come out quantized.
+        // It stays exact, without the index: decoders that clear to transparent whatever the frame
+        // (browsers, ours) still show every frame as given, only Qt's reader clears this one to the
+        // background colour.
+        if (covering && !covering->exactColors && pending->exactColors) {
+            if (auto exact = encodeRect(previous, whole(), clear, previousHint, nullptr, global, false);
+                exact && exact->exactColors)
+                covering = std::move(exact);
+        }
+        pending = std::move(covering);
         if (!pending)
             return false;
         pending->delayCs = delay;
@@ -87,9 +103,34 @@ struct Writer::State {
         return true;
     }
 
+    // Writes the pending frame on a thread of the pool while the caller encodes the next one (the
+    // file's coding takes about half the work); one frame at a time, in order.
     bool writePending(int disposal)
     {
-        const EncodedFrame &frame = *pending;
+        if (!waitForWriting())
+            return false;
+        writing = std::make_unique<ParallelWork::Background>(
+            [this, frame = std::move(*pending), disposal] { written = writeFrame(frame, disposal); });
+        pending.reset();
+        return true;
+    }
+
+    // Waits for the frame being written; false when it could not be.
+    bool waitForWriting()
+    {
+        if (!writing)
+            return written;
+        try {
+            writing->wait();
+        } catch (...) {
+            written = false;
+        }
+        writing.reset();
+        return written;
+    }
+
+    bool writeFrame(const EncodedFrame &frame, int disposal)
+    {
         ColorMapObject *map = nullptr;
         if (!frame.colors.empty() && !(map = GifMakeMapObject(static_cast<int>(frame.colors.size()), frame.colors.data())))
             return false;
@@ -113,7 +154,6 @@ struct Writer::State {
             ok = EGifPutLine(gif, const_cast<GifByteType *>(frame.indices.data()) + static_cast<size_t>(y) * r.width(),
                              r.width())
                 == GIF_OK;
-        pending.reset();
         return ok;
     }
 
@@ -144,10 +184,6 @@ struct Writer::State {
             bottom = y;
         }
         QRect rect = right < 0 ? QRect(0, 0, 1, 1) : QRect(QPoint(left, top), QPoint(right, bottom));
-        // A rectangle over half the canvas saves little: the canvas is written whole, the unchanged
-        // pixels transparent.
-        if (2 * qint64(rect.width()) * rect.height() >= qint64(width) * height)
-            rect = whole();
         std::vector<char> unchanged(static_cast<size_t>(rect.width()) * rect.height());
         for (int y = 0; y < rect.height(); ++y)
             unchangedRow(rect.y() + y, rect.x(), rect.width(), unchanged.data() + static_cast<size_t>(y) * rect.width());
@@ -272,6 +308,8 @@ bool Writer::finish()
     // When the animation starts again, its first frame's transparent pixels show a cleared canvas.
     if (d->pending && !d->failed
         && !((!d->firstHasTransparency || d->coverPendingCanvas()) && d->writePending(DISPOSE_BACKGROUND)))
+        d->failed = true;
+    if (!d->waitForWriting())
         d->failed = true;
     const bool closed = EGifCloseFile(d->gif, nullptr) == GIF_OK;
     d->gif = nullptr;

@@ -13,4 +13,15 @@ namespace ImageReduction {
 // its colour space kept. Reductions to more than half a side are left to QImage::scaled.
 QImage scaledSmoothly(const QImage &image, QSize target);
 
+// Whether scaledSmoothly averages areas for this reduction (by at least half on each side) rather
+// than leaving it to QImage::scaled.
+bool reducesByArea(const QImage &image, QSize target);
+
+// After the pixels of `image` in `changed` changed, brings `scaled` (what scaledSmoothly made of the
+// image before, or a zero-filled image of that size and format while everything outside `changed`
+// is transparent black) up to date, touching only the target pixels those source pixels reach. The
+// result is pixel for pixel what scaledSmoothly would make now. False when the reduction is not
+// one of averaged areas or memory runs out.
+bool updateScaled(const QImage &image, QImage &scaled, QRect changed);
+
 } // namespace ImageReduction

@@ -45,14 +45,16 @@ int appendToBytes(spng_ctx *, void *user, void *data, size_t length)
     return 0;
 }
 
-// One 32-bit row as R, G, B bytes.
+// One 32-bit row as R, G, B bytes: the straight colour, also of premultiplied pixels.
 void toRgb(const QImage &image, int y, unsigned char *out)
 {
     const QRgb *in = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+    const bool premultiplied = image.format() == QImage::Format_ARGB32_Premultiplied;
     for (int x = 0, width = image.width(); x < width; ++x) {
-        out[0] = static_cast<unsigned char>(qRed(in[x]));
-        out[1] = static_cast<unsigned char>(qGreen(in[x]));
-        out[2] = static_cast<unsigned char>(qBlue(in[x]));
+        const QRgb pixel = premultiplied ? qUnpremultiply(in[x]) : in[x];
+        out[0] = static_cast<unsigned char>(qRed(pixel));
+        out[1] = static_cast<unsigned char>(qGreen(pixel));
+        out[2] = static_cast<unsigned char>(qBlue(pixel));
         out += 3;
     }
 }
@@ -131,7 +133,9 @@ std::optional<QByteArray> encodeOpaque(const QImage &source)
     QImage image = source;
     if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32
         && image.format() != QImage::Format_ARGB32_Premultiplied) {
-        image = image.convertToFormat(QImage::Format_RGB32);
+        // Straight colour either way: a premultiplied source keeps its colours, not their product
+        // with alpha, once the alpha is dropped.
+        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
         if (image.isNull())
             return std::nullopt;
     }

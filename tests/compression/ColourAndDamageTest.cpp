@@ -112,3 +112,24 @@ TEST(CompressionColour, CutShortJpegsAndPageCounts)
     EXPECT_EQ(probed->frameCount, 3);
     EXPECT_EQ(probed->pixelSize, QSizeF(40, 30));
 }
+
+TEST(CompressionColour, HalfTransparentPixelsAreFlattenedInThePicturesOwnColourSpace)
+{
+    // Over white in the stored (Adobe RGB) values, not after a conversion to sRGB and back: the
+    // output keeps the profile, so its pixels must be those a colour-managed reader flattens to.
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    const QColorSpace adobe(QColorSpace::AdobeRgb);
+    for (const QImage::Format format : { QImage::Format_ARGB32, QImage::Format_RGBA64 }) {
+        QImage veiled(600, 400, QImage::Format_ARGB32);
+        veiled.fill(qRgba(200, 40, 90, 128));
+        QImage image = veiled.convertToFormat(format);
+        image.setColorSpace(adobe);
+        const QString tiff = dir.filePath(QStringLiteral("veiled%1.tiff").arg(int(format)));
+        ASSERT_TRUE(image.save(tiff, "TIFF"));
+        const QImage flattened = storedOutput(compressed(tiff, out.path()));
+        EXPECT_EQ(flattened.colorSpace(), adobe);
+        const auto over = [](int channel) { return (channel * 128 + 255 * 127 + 127) / 255; };
+        EXPECT_LE(channelDistance(flattened.pixelColor(300, 200), QColor(over(200), over(40), over(90))), 3) << format;
+    }
+}

@@ -1,5 +1,6 @@
 #include "CompressionTestSupport.h"
 
+#include "compression/CompressionImageIO.h"
 #include "compression/ImageCompressionService.h"
 #include "support/TestSupport.h"
 
@@ -118,8 +119,12 @@ TEST(GifCompression, ResizesFramesAndKeepsTransparency)
     EXPECT_EQ(resized.outputPixelSize, QSizeF(800, 600));
     const ParsedGif parsed = parsedOutput(resized);
     EXPECT_EQ(parsed.canvas, QSize(800, 600));
-    for (const QRect &rect : parsed.rects)
-        EXPECT_EQ(rect, QRect(0, 0, 800, 600));
+    // The first frame covers the canvas, the second only what it changed (its right half).
+    ASSERT_EQ(parsed.rects.size(), 2u);
+    EXPECT_EQ(parsed.rects[0], QRect(0, 0, 800, 600));
+    EXPECT_TRUE(QRect(0, 0, 800, 600).contains(parsed.rects[1]));
+    EXPECT_TRUE(parsed.rects[1].contains(QRect(400, 0, 400, 600)));
+    EXPECT_LE(parsed.rects[1].width(), 402);
 
     const auto same = compress(probe(path), {}, out.path());
     const auto frames = qtFrames(same.outputURL);
@@ -303,4 +308,79 @@ TEST(GifCompression, HugeScreensAreBoundedInWorkAndStillCompress)
     const ParsedGif parsed = parsedOutput(result);
     EXPECT_EQ(parsed.canvas, QSize(800, 400));
     EXPECT_EQ(parsed.rects.size(), 3u);
+}
+
+TEST(GifCompression, SmallFramesOnALargeScreenAreShrunkWhereTheyDraw)
+{
+    // Frames drawing and restoring small patches of a large screen (a moving patch, one that is
+    // cleared to the background, a local palette): each written frame is the whole reduced canvas,
+    // though only the changed parts are reduced again.
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    GifRecipe recipe;
+    recipe.canvas = QSize(4000, 2400);
+    recipe.globalPalette = {qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(0, 200, 0), qRgb(250, 250, 0)};
+    recipe.loopCount = 0;
+    const int disposals[] = {1, 3, 2, 1, 3, 2};
+    for (int i = 0; i < 6; ++i) {
+        GifFrameRecipe frame = solidFrame(QRect(300 + 611 * i, 200 + 300 * i, 40 + 13 * i, 30), (unsigned char)(i % 4));
+        frame.disposal = disposals[i];
+        if (i == 4)
+            frame.localPalette = {qRgb(10, 20, 30), qRgb(200, 100, 0)};
+        recipe.frames.push_back(frame);
+    }
+    const QString path = dir.filePath("patches.gif");
+    ASSERT_TRUE(writeGif(path, recipe));
+    ImageCompressionSettings settings;
+    settings.maxDimension = ImageCompressionMaxDimension::longEdge800;
+    const ImageCompressionResult result = compressGIF(probe(path), settings, out.path());
+
+    std::vector<QImage> input;
+    GifCodec::FrameDecoder decoder;
+    ASSERT_TRUE(decoder.open(path));
+    for (QImage frame = decoder.nextFrame(); !frame.isNull(); frame = decoder.nextFrame())
+        input.push_back(CompressionImageIO::redrawn(frame, QSize(800, 480), true).convertToFormat(QImage::Format_ARGB32));
+    std::vector<QImage> output;
+    GifCodec::FrameDecoder outputDecoder;
+    ASSERT_TRUE(outputDecoder.open(result.outputURL));
+    for (QImage frame = outputDecoder.nextFrame(); !frame.isNull(); frame = outputDecoder.nextFrame())
+        output.push_back(frame.copy());
+    ASSERT_EQ(output.size(), input.size());
+    for (size_t i = 0; i < input.size(); ++i) {
+        int worst = 0;
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 800; ++x) {
+                const QRgb a = input[i].pixel(x, y), b = output[i].pixel(x, y);
+                // Pixels under half alpha are written transparent; the rest keep their colour
+                // (quantized only when a frame has more than 255 colours, which these do not).
+                if (qAlpha(a) < 128) {
+                    worst = std::max(worst, qAlpha(b));
+                } else {
+                    worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                      std::abs(qBlue(a) - qBlue(b)), 255 - qAlpha(b)});
+                }
+            }
+        EXPECT_EQ(worst, 0) << "frame " << i;
+    }
+}
+
+TEST(GifCompression, ScreensTooLargeToWriteAreRefusedAtTheirSize)
+{
+    // 7000 × 6000 is within the decoding limit and compresses at the 800 long edge, but written at
+    // its own size every frame would cost 42 million pixels: refused, nothing left behind.
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    const QString path = dir.filePath("wide.gif");
+    ASSERT_TRUE(writeGif(path, tinyFramesOnAHugeScreen(QSize(7000, 6000), 3)));
+    const ImageCompressionSource probed = probe(path);
+    try {
+        compressGIF(probed, ImageCompressionSettings(0.75, ImageCompressionMaxDimension::original), out.path());
+        ADD_FAILURE() << "a 42-megapixel GIF was written at its size";
+    } catch (const ImageCompressionServiceError &error) {
+        EXPECT_EQ(error.kind(), ImageCompressionServiceError::Kind::cannotResizeFrame);
+    }
+    EXPECT_TRUE(QDir(out.path()).isEmpty());
+    const ImageCompressionResult reduced
+        = compressGIF(probed, ImageCompressionSettings(0.75, ImageCompressionMaxDimension::longEdge800), out.path());
+    EXPECT_EQ(parsedOutput(reduced).canvas, QSize(800, 686));
 }

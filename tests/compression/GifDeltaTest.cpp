@@ -147,6 +147,34 @@ TEST(GifDelta, TransparentFramesStillShowNothingOfEarlierFrames)
     EXPECT_EQ(parsed->rects.back(), QRect(0, 0, 120, 90));
 }
 
+TEST(GifDelta, FullPaletteFramesStayExactBeforeTransparentOnes)
+{
+    // Opaque frames of exactly 256 colours leave no entry for a transparent index; the frames after
+    // them have transparency, so they must be cleared, yet they keep every colour.
+    QTemporaryDir dir;
+    QImage full(128, 64, QImage::Format_ARGB32);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 128; ++x) {
+            const int k = (y / 4) * 16 + x / 8; // 256 blocks of 8 × 4
+            full.setPixel(x, y, qRgb(k, (k * 37) % 256, 255 - k));
+        }
+    QImage holed = full;
+    for (int y = 10; y < 30; ++y)
+        for (int x = 40; x < 90; ++x)
+            holed.setPixel(x, y, qRgba(0, 0, 0, 0));
+    QImage shifted = full.transformed(QTransform().scale(-1, 1)).convertToFormat(QImage::Format_ARGB32);
+    // First frame opaque; a frame with transparency after an opaque one in the middle; and the last
+    // one before the loop starts again with a first frame that has transparency.
+    const std::vector<QImage> frames{full, holed, shifted, holed};
+    const QString path = written(dir.filePath("full.gif"), frames);
+    ASSERT_FALSE(path.isEmpty());
+    expectDecodedAs(path, frames, false);
+    const std::vector<QImage> looped{holed, full, holed, shifted};
+    const QString loopPath = written(dir.filePath("looped.gif"), looped);
+    ASSERT_FALSE(loopPath.isEmpty());
+    expectDecodedAs(loopPath, looped, false);
+}
+
 TEST(GifDelta, RichFramesMapToThePaletteAndKeepUnchangedPixels)
 {
     QTemporaryDir dir;

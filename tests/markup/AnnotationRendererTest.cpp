@@ -139,6 +139,38 @@ TEST(AnnotationRenderer, HostileSizesDoNotBreakRendering)
     EXPECT_TRUE(AnnotationRenderer::renderedBitmap(base, {a, b}));
 }
 
+TEST(AnnotationRenderer, FarOutCoordinatesRenderTheRest)
+{
+    // A project may hold coordinates far off the picture (1e26); the curve's step count from such
+    // controls exceeds any int and must be bounded before it is converted.
+    const QImage base = TestSupport::solidImage(200, 200, Qt::black);
+    std::vector<MarkupAnnotation> scene;
+    for (const double far : {1e26, -1e26, 1e300}) {
+        MarkupAnnotation arrow = makeAnnotation(AnnotationKind::Arrow, {0.1, 0.1}, {far, 0.5}, QString());
+        arrow.curveDirection = 1;
+        arrow.lineWidth = 6;
+        scene.push_back(arrow);
+        MarkupAnnotation rect = makeAnnotation(AnnotationKind::Rectangle, {0.2, 0.2}, {0.4, far}, QString());
+        rect.lineWidth = 6;
+        scene.push_back(rect);
+        MarkupAnnotation labelled = makeAnnotation(AnnotationKind::Text, {far, far}, {far, far}, QStringLiteral("远处"));
+        labelled.fontSize = 90; // above the size the painter caches glyphs for
+        scene.push_back(labelled);
+        MarkupAnnotation brush = makeAnnotation(AnnotationKind::Brush, {0.1, 0.1}, {far, 0.2}, QString());
+        brush.lineWidth = 6;
+        brush.points = {UnitPoint2D(0.1, 0.1), UnitPoint2D(far, 0.2), UnitPoint2D(0.3, far)};
+        scene.push_back(brush);
+    }
+    MarkupAnnotation visible = makeAnnotation(AnnotationKind::Rectangle, {0.5, 0.5}, {0.9, 0.9}, QString());
+    visible.colorHex = QStringLiteral("#FFFFFF");
+    visible.lineWidth = 8;
+    scene.push_back(visible);
+    const auto bitmap = AnnotationRenderer::renderedBitmap(base, scene);
+    ASSERT_TRUE(bitmap);
+    // The ordinary annotation after them is still drawn.
+    EXPECT_GT(bitmap->pixelColor(140, 180).red(), 200);
+}
+
 TEST(AnnotationRenderer, JpegQualityIsClamped)
 {
     EXPECT_EQ(AnnotationRenderer::jpegQuality(0), 10);

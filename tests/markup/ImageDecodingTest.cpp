@@ -134,6 +134,31 @@ TEST(ImageDecoding, NormalisesDepthAndColourSpace)
     EXPECT_LT(converted->pixelColor(5, 5).red(), 40);
 }
 
+TEST(ImageDecoding, SixteenBitThumbnailsMatchTheirEightBitTwin)
+{
+    // Columns alternating opaque and half transparent, in colour: the thumbnail averages them, so
+    // its alpha is about 191 and its colours the alpha-weighted mean, whatever the file's depth.
+    QImage eight(400, 300, QImage::Format_ARGB32);
+    for (int y = 0; y < eight.height(); ++y)
+        for (int x = 0; x < eight.width(); ++x)
+            eight.setPixel(x, y, x % 2 ? qRgba(240, y * 255 / 300, 40, 255) : qRgba(20, 100, 220, 128));
+    QTemporaryDir dir;
+    const QString eightPath = dir.filePath(QStringLiteral("eight.png"));
+    const QString sixteenPath = dir.filePath(QStringLiteral("sixteen.png"));
+    ASSERT_TRUE(eight.save(eightPath));
+    ASSERT_TRUE(eight.convertToFormat(QImage::Format_RGBA64).save(sixteenPath));
+    const auto fromEight = ImageDecoding::makeThumbnail(eightPath, 96);
+    const auto fromSixteen = ImageDecoding::makeThumbnail(sixteenPath, 96);
+    ASSERT_TRUE(fromEight && fromSixteen);
+    ASSERT_EQ(fromSixteen->size(), QSize(96, 72));
+    EXPECT_NEAR(qAlpha(fromSixteen->pixel(48, 36)), 191, 2);
+    EXPECT_LE(TestSupport::maxChannelDifference(*fromSixteen, *fromEight), 2);
+    // The project list's thumbnails come the same way from held bytes.
+    const auto held = ImageDecoding::previewImageData(TestSupport::encodedImage(eight.convertToFormat(QImage::Format_RGBA64), "PNG"), 96);
+    ASSERT_TRUE(held);
+    EXPECT_LE(TestSupport::maxChannelDifference(held->thumbnail, *fromEight), 2);
+}
+
 TEST(ImageDecoding, RefusesBadAndOversizedFiles)
 {
     QTemporaryDir dir;

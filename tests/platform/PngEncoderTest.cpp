@@ -73,6 +73,24 @@ TEST(PngEncoder, OtherFormatsAndTheResolutionAreKept)
     EXPECT_EQ(decoded.dotsPerMeterY(), 5906);
 }
 
+TEST(PngEncoder, PremultipliedPixelsKeepTheirStraightColour)
+{
+    // Half-transparent pixels: dropping the alpha must leave the colour itself, whatever the layout.
+    QImage straight(64, 48, QImage::Format_ARGB32);
+    for (int y = 0; y < straight.height(); ++y)
+        for (int x = 0; x < straight.width(); ++x)
+            straight.setPixel(x, y, qRgba(200, 4 * x, 5 * y, x % 2 ? 255 : 128));
+    for (const QImage::Format format : { QImage::Format_ARGB32_Premultiplied, QImage::Format_RGBA8888_Premultiplied,
+                                         QImage::Format_RGBA64_Premultiplied, QImage::Format_ARGB32 }) {
+        const QImage image = straight.convertToFormat(format);
+        const QImage decoded = QImage::fromData(*PngEncoder::encodeOpaque(image), "PNG");
+        ASSERT_EQ(decoded.size(), image.size());
+        // Premultiplying to 8 bits and back loses at most a level or two at half alpha.
+        EXPECT_LE(TestSupport::maxChannelDifference(decoded, straight.convertToFormat(QImage::Format_RGB32)), 2)
+            << format;
+    }
+}
+
 TEST(PngEncoder, FilesStayNearTheSizeOfQtsWriter)
 {
     // A wrong choice between the two compressions costs 15 % on noise and 50 % on screenshots.
