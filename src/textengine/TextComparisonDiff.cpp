@@ -1,6 +1,6 @@
 #include "textengine/TextComparisonDiff.h"
 
-#include "textengine/SuffixLcsTable.h"
+#include "textengine/SuffixLcsOrder.h"
 #include "textengine/TextComparisonRules.h"
 #include "textengine/TokenInterner.h"
 
@@ -10,9 +10,6 @@
 #include <mutex>
 
 namespace {
-
-// Tables up to this many bits keep every row (128 MiB); larger ones keep every k-th row.
-constexpr std::size_t fullTableBitBudget = std::size_t(1) << 30;
 
 struct TokenSpan {
     qsizetype start;
@@ -122,7 +119,7 @@ std::vector<char> matchedFlags(const std::vector<int> &a, const std::vector<int>
     const std::vector<int> restB(b.begin() + std::ptrdiff_t(prefix), b.end());
     if (restA.empty() || restB.empty())
         return matched;
-    SuffixLcsTable table(restA, restB, fullTableBitBudget);
+    SuffixLcsOrder order(restA, restB);
     std::size_t i = 0;
     std::size_t j = 0;
     while (i < restA.size() && j < restB.size()) {
@@ -130,7 +127,7 @@ std::vector<char> matchedFlags(const std::vector<int> &a, const std::vector<int>
             matched[prefix + j] = 1;
             ++i;
             ++j;
-        } else if (table.value(i + 1, j) < table.value(i, j + 1)) {
+        } else if (order.compare(i, j) < 0) {
             ++j;
         } else {
             ++i;
@@ -229,7 +226,7 @@ QString computeAlignedOriginal(const QString &originalText, const QString &edite
     }
     const std::vector<int> restA(ia.begin() + std::ptrdiff_t(prefix), ia.end());
     const std::vector<int> restB(ib.begin() + std::ptrdiff_t(prefix), ib.end());
-    SuffixLcsTable table(restA, restB, fullTableBitBudget);
+    SuffixLcsOrder order(restA, restB);
     std::size_t i = 0;
     std::size_t j = 0;
     const std::size_t rn = restA.size();
@@ -247,12 +244,11 @@ QString computeAlignedOriginal(const QString &originalText, const QString &edite
             row(nullptr);
             ++j;
         } else {
-            const auto below = table.value(i + 1, j);
-            const auto right = table.value(i, j + 1);
-            if (below < right) {
+            const int step = order.compare(i, j);
+            if (step < 0) {
                 row(nullptr);
                 ++j;
-            } else if (below == right) {
+            } else if (step == 0) {
                 row(line);
                 ++i;
                 ++j;
