@@ -1,3 +1,4 @@
+#include "textengine/LineTokenCache.h"
 #include "textengine/SuffixEditDistances.h"
 #include "textengine/SuffixLcsOrder.h"
 #include "textengine/SuffixLcsTable.h"
@@ -303,4 +304,71 @@ TEST(TextComparisonDiff, ChangesAndAlignmentEqualTheTableWalkOnEditedTexts)
         ASSERT_EQ(TextComparisonDisplay::alignedOriginalText(original, edited), referenceAligned(original, edited))
             << "round " << round;
     }
+}
+
+TEST(LineTokenCache, KeepsTheTokensOfAFreshCutWhileTyping)
+{
+    // Keystrokes anywhere, line breaks of every kind included: after each one the cached spans
+    // equal a fresh cut and equal ids stand for equal lines, in both ways of cutting.
+    QRandomGenerator rng(5);
+    const QStringList typed{"a", "b", "天", "\n", "\r", "\r\n", " ", "é"};
+    for (LineSplit split : {LineSplit::KeepingBreaks, LineSplit::AtSeparators}) {
+        for (int session = 0; session < 40; ++session) {
+            const QString original = randomLines(rng, int(rng.bounded(60)), {"ab", "a", "", "天地", "\r", "b\r"});
+            QString edited = editedLines(rng, original, 5, {"ab", "x", ""});
+            LineTokenCache cache(split);
+            for (int key = 0; key < 60; ++key) {
+                const qsizetype at = rng.bounded(quint32(edited.size() + 1));
+                if (rng.bounded(3) == 0 && at < edited.size())
+                    edited.remove(at, 1 + qsizetype(rng.bounded(3)));
+                else
+                    edited.insert(at, typed[int(rng.bounded(int(typed.size())))]);
+                const LineTokenCache::Tokens &tokens = cache.tokens(original, edited);
+                const auto expectedOriginal = splitLines(original, split);
+                const auto expectedEdited = splitLines(edited, split);
+                ASSERT_EQ(tokens.originalSpans.size(), expectedOriginal.size());
+                ASSERT_EQ(tokens.editedSpans.size(), expectedEdited.size()) << session << " key " << key;
+                QHash<int, QString> textOf;
+                QHash<QString, int> idOf;
+                auto check = [&](const QString &text, const TokenSpan &span, const TokenSpan &expected, int id) {
+                    ASSERT_EQ(span.start, expected.start);
+                    ASSERT_EQ(span.end, expected.end);
+                    const QString line = text.mid(span.start, span.end - span.start);
+                    ASSERT_EQ(textOf.value(id, line), line);
+                    ASSERT_EQ(idOf.value(line, id), id);
+                    textOf.insert(id, line);
+                    idOf.insert(line, id);
+                };
+                for (std::size_t k = 0; k < expectedOriginal.size(); ++k)
+                    check(original, tokens.originalSpans[k], expectedOriginal[k], tokens.originalIds[k]);
+                for (std::size_t k = 0; k < expectedEdited.size(); ++k)
+                    check(edited, tokens.editedSpans[k], expectedEdited[k], tokens.editedIds[k]);
+            }
+        }
+    }
+}
+
+TEST(TextComparisonDiff, TypingInALongTextKeepsTheTableWalksResults)
+{
+    // The diff and the alignment keep their line cuts between calls: keystrokes in a long text,
+    // without clearing anything, give what the table walk gives on the whole texts.
+    QRandomGenerator rng(77);
+    const QStringList pool{"天地玄黄宇宙洪荒", "日月盈昃", "", "辰宿列张", "a b", "x\r"};
+    const QString original = randomLines(rng, 400, pool);
+    QString edited = editedLines(rng, original, 20, pool);
+    const QStringList typed{"改", "\n", " ", "\r\n", "天地玄黄宇宙洪荒\n"};
+    for (int key = 0; key < 150; ++key) {
+        const qsizetype at = rng.bounded(quint32(edited.size() + 1));
+        if (rng.bounded(4) == 0 && at < edited.size())
+            edited.remove(at, 1 + qsizetype(rng.bounded(20)));
+        else
+            edited.insert(at, typed[int(rng.bounded(int(typed.size())))]);
+        ASSERT_EQ(ranges(TextComparisonDiff::changes(original, edited)), referenceChanges(original, edited))
+            << "key " << key;
+        ASSERT_EQ(TextComparisonDisplay::alignedOriginalText(original, edited), referenceAligned(original, edited))
+            << "key " << key;
+    }
+    // A text that stops being in NFD midway is still compared by canonical equivalence.
+    edited.insert(5, QStringLiteral("e\u0301"));
+    ASSERT_EQ(ranges(TextComparisonDiff::changes(original, edited)), referenceChanges(original, edited));
 }
