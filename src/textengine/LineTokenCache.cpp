@@ -62,6 +62,16 @@ std::vector<TokenSpan> splitLines(QStringView text, LineSplit split, qsizetype o
     // Control characters always stand alone as grapheme clusters (or as the pair "\r\n"), so
     // the line ends can be found on code units.
     qsizetype start = 0;
+    if (!text.contains(u'\r')) {
+        // Most texts: only "\n" ends lines, found by the library's vectorised search.
+        for (qsizetype next = text.indexOf(u'\n'); next >= 0; next = text.indexOf(u'\n', start)) {
+            spans.push_back({offset + start, offset + next + 1});
+            start = next + 1;
+        }
+        if (start < length)
+            spans.push_back({offset + start, offset + length});
+        return spans;
+    }
     for (qsizetype i = 0; i < length; ++i) {
         const char16_t c = text.at(i).unicode();
         if (c == u'\r' && i + 1 < length && text.at(i + 1) == u'\n')
