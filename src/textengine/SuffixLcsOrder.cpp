@@ -1,5 +1,8 @@
 #include "textengine/SuffixLcsOrder.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace {
 
 // About the work of the table (one pass of n rows of m / 64 words, and a walk that counts bits
@@ -7,6 +10,26 @@ namespace {
 std::size_t tableWork(std::size_t n, std::size_t m)
 {
     return (n + m + 2) * (m / 64 + 1) * 2 + 65536;
+}
+
+// A lower bound of the edit distance of a and b: the LCS holds no more of a token than the
+// fewer of its counts on the two sides. Exact for edits that bring new lines.
+std::size_t distanceLowerBound(const std::vector<int> &a, const std::vector<int> &b)
+{
+    int symbols = 0;
+    for (int s : a)
+        symbols = std::max(symbols, s + 1);
+    for (int s : b)
+        symbols = std::max(symbols, s + 1);
+    std::vector<std::int64_t> balance(std::size_t(symbols), 0);
+    for (int s : a)
+        ++balance[std::size_t(s)];
+    for (int s : b)
+        --balance[std::size_t(s)];
+    std::size_t bound = 0;
+    for (std::int64_t count : balance)
+        bound += std::size_t(count < 0 ? -count : count);
+    return bound;
 }
 
 } // namespace
@@ -30,10 +53,12 @@ int SuffixLcsOrder::compare(std::size_t i, std::size_t j)
 {
     if (!m_started) {
         m_started = true;
-        // The distance of the whole problem bounds those the walk needs along its way; when it
-        // is out of reach (it is at least the difference in length), the table serves the walk.
-        const std::size_t apart = m_a.size() > m_b.size() ? m_a.size() - m_b.size() : m_b.size() - m_a.size();
-        if (apart >= m_levelBudget || !m_distances.distance(0, 0))
+        // The distance of the whole problem bounds those the walk needs along its way. When it is
+        // surely out of reach (beyond the levels allowed, or its levels alone would cost more
+        // than the table), or turns out to be, the table serves the walk.
+        const std::size_t bound = distanceLowerBound(m_a, m_b);
+        if (bound >= m_levelBudget || bound * bound / 2 > tableWork(m_a.size(), m_b.size())
+            || !m_distances.distance(0, 0))
             table();
     }
     if (!m_table) {
