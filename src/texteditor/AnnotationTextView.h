@@ -57,8 +57,12 @@ private:
     void drawMarkupLines(QPainter &painter) const;
     void drawCallouts(QPainter &painter) const;
     static void drawDeleteButton(QPainter &painter, const QRectF &button);
+    // The document's text, copied out once per change (a long text costs a copy per call).
+    const QString &documentText() const;
 
     std::vector<TextMarkupAnnotation> m_annotations;
+    mutable QString m_documentText;
+    mutable bool m_documentTextDirty = true;
     mutable std::vector<TextAnnotationCalloutPlacement> m_placements;
     mutable bool m_placementsDirty = true;
     bool m_swallowMouse = false;
