@@ -151,10 +151,9 @@ std::vector<std::pair<qsizetype, qsizetype>> unmatchedRanges(const std::vector<i
 
 std::vector<TextComparisonChange> computeChanges(const QString &original, const QString &edited)
 {
-    if (edited.isEmpty())
-        return {};
-    const bool decomposed = bothTriviallyDecomposed(original, edited);
-    if (equivalent(original, edited, decomposed))
+    // Identical texts first; canonical equivalence of differing ones is settled below, where
+    // long texts already know from their line cache whether both are in NFD.
+    if (edited.isEmpty() || original == edited)
         return {};
     const qsizetype limit = TextComparisonDiff::characterModeLimit;
     const bool characterMode = graphemeCountUpTo(original, limit) < limit && graphemeCountUpTo(edited, limit) < limit;
@@ -163,6 +162,9 @@ std::vector<TextComparisonChange> computeChanges(const QString &original, const 
 
     std::vector<std::pair<qsizetype, qsizetype>> ranges;
     if (characterMode) {
+        const bool decomposed = bothTriviallyDecomposed(original, edited);
+        if (equivalent(original, edited, decomposed))
+            return {};
         const std::vector<TokenSpan> originalSpans = graphemeSpans(original);
         const std::vector<TokenSpan> editedSpans = graphemeSpans(edited);
         TokenInterner interner(decomposed, qsizetype(originalSpans.size() + editedSpans.size()));
@@ -174,6 +176,8 @@ std::vector<TextComparisonChange> computeChanges(const QString &original, const 
         std::unique_lock lock(caches.linesMutex, std::try_to_lock);
         LineTokenCache uncached(LineSplit::KeepingBreaks);
         const LineTokenCache::Tokens &tokens = (lock.owns_lock() ? caches.lines : uncached).tokens(original, edited);
+        if (!tokens.decomposed && TextComparisonDiff::canonicallyEqual(original, edited))
+            return {};
         ranges = unmatchedRanges(tokens.originalIds, tokens.editedIds, tokens.editedSpans);
     }
     const auto merged = TextComparisonDiff::mergedChangeRanges(ranges, edited);
@@ -188,14 +192,15 @@ QString computeAlignedOriginal(const QString &originalText, const QString &edite
 {
     const QString original = TextComparisonRules::normalizedLineEnds(originalText);
     const QString edited = TextComparisonRules::normalizedLineEnds(editedText);
-    const bool decomposed = bothTriviallyDecomposed(original, edited);
-    if (equivalent(original, edited, decomposed))
+    if (original == edited)
         return original;
 
     LineCaches &caches = lineCaches();
     std::unique_lock lock(caches.separatedMutex, std::try_to_lock);
     LineTokenCache uncached(LineSplit::AtSeparators);
     const LineTokenCache::Tokens &tokens = (lock.owns_lock() ? caches.separated : uncached).tokens(original, edited);
+    if (!tokens.decomposed && TextComparisonDiff::canonicallyEqual(original, edited))
+        return original;
     const std::vector<TokenSpan> &a = tokens.originalSpans;
     const std::vector<TokenSpan> &b = tokens.editedSpans;
     const std::vector<int> &ia = tokens.originalIds;
