@@ -1,8 +1,11 @@
 // Speed and memory of the text comparison engine on realistic sizes: a contract-sized character
-// diff, a novel-sized line diff (also against `git diff --no-index`, on cores 6 and 7 and on all
-// cores), a 20,000-line pair, the exports, and DOCX import.
+// diff; line diffs of a novel (8,000 lines, 50 edited), a 32,000-line text (200 edits) and a
+// 100,000-line text (625 edits) against GNU diff and `git diff --no-index` on the same files,
+// each peer started as a plain process (posix_spawn, so its start is not inflated by copying
+// this process), ours and the peers alternating in every round, min and median over the
+// rounds, on cores 6 and 7 and on all cores; then the exports and DOCX import.
 //
-//   bench_textdiff [novel]    (novel: stop after the comparison with git)
+//   bench_textdiff [rows] [rounds]    (rows: stop after the comparison with the peers)
 #include "textengine/TextComparisonDiff.h"
 #include "textengine/TextComparisonImport.h"
 #include "textengine/TextComparisonRenderer.h"
@@ -12,7 +15,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
@@ -24,8 +26,13 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <sched.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+extern char **environ;
 
 namespace {
 
@@ -87,12 +94,6 @@ double timeMs(F &&f)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-double medianOf(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 // Restricts this process (and the peers it starts) to the given cores; an empty list allows all.
 void useCores(const std::vector<int> &cores)
 {
@@ -124,11 +125,54 @@ void measureLinePair(const char *label, int lines, int edits)
                 label, lines, edits, changesMs, count, changesPeak / 1024.0, alignedMs, alignedPeak / 1024.0);
 }
 
-// The novel pair against `git diff --no-index` on the same files, each timed as the median of
-// several rounds in the same run (the peer's time includes starting its process).
-void compareWithGit(const char *cores)
+// Starts the program as a plain process with its output thrown away and waits for it.
+double spawnMs(const std::vector<std::string> &arguments)
 {
-    auto [original, edited] = linePair(8000, 50, 42);
+    std::vector<char *> argv;
+    for (const std::string &argument : arguments)
+        argv.push_back(const_cast<char *>(argument.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    QElapsedTimer timer;
+    timer.start();
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+        posix_spawn_file_actions_destroy(&actions);
+        return -1;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const double ms = double(timer.nsecsElapsed()) / 1e6;
+    posix_spawn_file_actions_destroy(&actions);
+    return ms;
+}
+
+struct Spread {
+    double min = 0;
+    double median = 0;
+};
+
+Spread spread(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return {values.front(), values[values.size() / 2]};
+}
+
+QString loadAverage()
+{
+    QFile file("/proc/loadavg");
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("?");
+    return QString::fromLatin1(file.readAll()).section(u' ', 0, 2);
+}
+
+// One row: ours (changes(), and changes() + the aligned original), GNU diff and git on the same
+// pair written to files, alternating in each round.
+void compareWithPeers(const char *label, int lines, int edits, int rounds, const char *cores)
+{
+    auto [original, edited] = linePair(lines, edits, 42);
     QTemporaryDir dir;
     QFile a(dir.filePath("a.txt"));
     QFile b(dir.filePath("b.txt"));
@@ -138,28 +182,57 @@ void compareWithGit(const char *cores)
     b.write(edited.toUtf8());
     a.close();
     b.close();
-    const int rounds = 15;
-    std::vector<double> changesMs, bothMs, gitMs;
+    const std::string pathA = a.fileName().toStdString();
+    const std::string pathB = b.fileName().toStdString();
+
+    std::size_t count = 0;
+    // Ours also from the files, as the peers start: read and decode both, then the diff.
+    auto fromFiles = [&] {
+        QFile fileA(a.fileName());
+        QFile fileB(b.fileName());
+        if (!fileA.open(QIODevice::ReadOnly) || !fileB.open(QIODevice::ReadOnly))
+            return;
+        const QString textA = QString::fromUtf8(fileA.readAll());
+        const QString textB = QString::fromUtf8(fileB.readAll());
+        count = TextComparisonDiff::changes(textA, textB).size();
+    };
+    std::vector<double> changesMs, filesMs, bothMs, diffMs, gitMs;
     for (int r = 0; r < rounds; ++r) {
         TextComparisonDiff::clearCache();
-        changesMs.push_back(timeMs([&] { TextComparisonDiff::changes(original, edited); }));
+        changesMs.push_back(timeMs([&] { count = TextComparisonDiff::changes(original, edited).size(); }));
+        TextComparisonDiff::clearCache();
+        filesMs.push_back(timeMs(fromFiles));
+        diffMs.push_back(spawnMs({"diff", pathA, pathB}));
         TextComparisonDiff::clearCache();
         bothMs.push_back(timeMs([&] {
             TextComparisonDiff::changes(original, edited);
             TextComparisonDisplay::alignedOriginalText(original, edited);
         }));
-        gitMs.push_back(timeMs([&] {
-            QProcess git;
-            git.setStandardOutputFile(QProcess::nullDevice());
-            git.start("git", {"diff", "--no-index", "--no-color", a.fileName(), b.fileName()});
-            git.waitForFinished(60000);
-        }));
+        gitMs.push_back(spawnMs({"git", "diff", "--no-index", "--no-color", pathA, pathB}));
     }
-    const double peer = medianOf(gitMs);
-    std::printf("novel, %s: changes %.1f ms, changes + aligned %.1f ms; git diff --no-index %.1f ms; "
-                "ratios %.2f (goal <= 1.0) and %.2f (goal <= 1.5)\n",
-                cores, medianOf(changesMs), medianOf(bothMs), peer, medianOf(changesMs) / peer,
-                medianOf(bothMs) / peer);
+    TextComparisonDiff::clearCache();
+    const Spread ours = spread(changesMs);
+    const Spread both = spread(bothMs);
+    const Spread files = spread(filesMs);
+    const Spread diff = spread(diffMs);
+    const Spread git = spread(gitMs);
+    std::printf("%-26s %-10s ours %7.1f / %7.1f ms (%zu changes; from the files %7.1f / %7.1f; with aligned %7.1f / %7.1f) | "
+                "GNU diff %6.1f / %6.1f | git %6.1f / %6.1f | ours/diff %5.2f / %5.2f | ours/git %5.2f / %5.2f\n",
+                label, cores, ours.min, ours.median, count, files.min, files.median, both.min, both.median, diff.min, diff.median,
+                git.min, git.median, ours.min / diff.min, ours.median / diff.median, ours.min / git.min,
+                ours.median / git.median);
+    std::fflush(stdout);
+}
+
+void compareRows(int rounds, const std::vector<int> &cores, const char *label)
+{
+    useCores(cores);
+    std::printf("-- %s, %d rounds, min / median (load average before: %s)\n", label, rounds,
+                qPrintable(loadAverage()));
+    compareWithPeers("novel (8,000 lines, 50)", 8000, 50, rounds, label);
+    compareWithPeers("32,000 lines, 200 edits", 32000, 200, rounds, label);
+    compareWithPeers("100,000 lines, 625 edits", 100000, 625, rounds, label);
+    std::printf("   (load average after: %s)\n", qPrintable(loadAverage()));
 }
 
 } // namespace
@@ -193,13 +266,16 @@ int main(int argc, char **argv)
         std::printf("1400-character pair: changes + aligned + summary %.2f ms (goal 5 ms)\n", total / rounds);
     }
 
+    // Memory before anything larger has grown the heap: the rows in increasing size, then a pair
+    // that differs in every tenth line.
     measureLinePair("novel", 8000, 50);
+    measureLinePair("32,000 lines", 32000, 200);
+    measureLinePair("100,000 lines", 100000, 625);
     measureLinePair("large pair", 20000, 2000);
-    useCores({6, 7});
-    compareWithGit("cores 6 and 7");
-    useCores({});
-    compareWithGit("all cores");
-    if (argc > 1 && qstrcmp(argv[1], "novel") == 0)
+    const int rounds = argc > 2 ? std::max(3, QByteArray(argv[2]).toInt()) : 5;
+    compareRows(rounds, {6, 7}, "cores 6,7");
+    compareRows(rounds, {}, "all cores");
+    if (argc > 1 && qstrcmp(argv[1], "rows") == 0)
         return 0;
 
     // Exports of the novel fixture.

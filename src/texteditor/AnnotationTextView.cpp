@@ -34,7 +34,10 @@ AnnotationTextView::AnnotationTextView(QWidget *parent)
     : QTextEdit(parent)
 {
     TextPaneMetrics::setUpPane(this);
-    connect(document(), &QTextDocument::contentsChanged, this, [this] { m_placementsDirty = true; });
+    connect(document(), &QTextDocument::contentsChanged, this, [this] {
+        m_placementsDirty = true;
+        m_documentTextDirty = true;
+    });
     connect(paneLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
             [this] { m_placementsDirty = true; });
     connect(paneLayout(), &QAbstractTextDocumentLayout::update, this, [this] { m_placementsDirty = true; });
@@ -61,6 +64,15 @@ void AnnotationTextView::setTextAnnotations(std::vector<TextMarkupAnnotation> an
     viewport()->update();
 }
 
+const QString &AnnotationTextView::documentText() const
+{
+    if (m_documentTextDirty) {
+        m_documentText = document()->toRawText();
+        m_documentTextDirty = false;
+    }
+    return m_documentText;
+}
+
 QPointF AnnotationTextView::scrollOffset() const
 {
     return QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value());
@@ -72,7 +84,7 @@ const std::vector<TextAnnotationCalloutPlacement> &AnnotationTextView::calloutPl
         return m_placements;
     m_placementsDirty = false;
     m_placements.clear();
-    const QString text = document()->toRawText();
+    const QString &text = documentText();
     const qreal viewWidth = viewport()->width();
     const qreal maxBubbleWidth = std::max(viewWidth - 28, qreal(132));
     std::map<qint64, std::vector<TextAnnotationCalloutLayout::RawCallout>> groups;
@@ -187,7 +199,7 @@ void AnnotationTextView::drawMarkupLines(QPainter &painter) const
 {
     if (m_annotations.empty())
         return;
-    const QString text = document()->toRawText();
+    const QString &text = documentText();
     const QRectF visible = QRectF(viewport()->rect()).translated(scrollOffset());
     for (const TextMarkupAnnotation &annotation : m_annotations) {
         if (!annotation.underline && !annotation.strikethrough)

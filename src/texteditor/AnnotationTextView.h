@@ -43,6 +43,8 @@ public:
     static QRectF deleteButtonRect(const QRectF &bubble);
     // The scroll offset between document and viewport coordinates.
     QPointF scrollOffset() const;
+    // The document's raw text, copied out once per change (a long text costs a copy per call).
+    const QString &documentText() const;
 
 protected:
     bool event(QEvent *event) override;
@@ -57,8 +59,9 @@ private:
     void drawMarkupLines(QPainter &painter) const;
     void drawCallouts(QPainter &painter) const;
     static void drawDeleteButton(QPainter &painter, const QRectF &button);
-
     std::vector<TextMarkupAnnotation> m_annotations;
+    mutable QString m_documentText;
+    mutable bool m_documentTextDirty = true;
     mutable std::vector<TextAnnotationCalloutPlacement> m_placements;
     mutable bool m_placementsDirty = true;
     bool m_swallowMouse = false;

@@ -141,7 +141,9 @@ void HighlightedTextEditor::render(const QString &text, const QString &originalT
 
 void HighlightedTextEditor::documentEdited()
 {
-    m_text = PaneText::rawText(m_view->document());
+    // The view's copy of the text serves its bubbles too; as PaneText::rawText, line ends as "\n".
+    m_text = m_view->documentText();
+    m_text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     if (m_callbacks.textEdited)
         m_callbacks.textEdited(m_text);
     // Without a model answer (no document), the pane still shows its own changes.

@@ -318,6 +318,22 @@ AnnotationListRow::AnnotationListRow(const TextMarkupAnnotation &annotation, con
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
+void AnnotationListRow::setContent(const TextMarkupAnnotation &annotation, const QString &snippet, bool focused)
+{
+    if (annotation == m_annotation && snippet == m_snippet && focused == m_focused)
+        return;
+    const int before = heightForWidth(width());
+    const qint64 number = EditorTextRules::shownNumber(annotation);
+    if (number != EditorTextRules::shownNumber(m_annotation))
+        setToolTip(QStringLiteral("跳到批注 %1 对应的文字位置").arg(number));
+    m_annotation = annotation;
+    m_snippet = snippet;
+    m_focused = focused;
+    if (heightForWidth(width()) != before)
+        updateGeometry();
+    update();
+}
+
 QSize AnnotationListRow::sizeHint() const { return QSize(204, heightForWidth(204)); }
 
 int AnnotationListRow::heightForWidth(int width) const

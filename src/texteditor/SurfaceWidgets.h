@@ -117,7 +117,10 @@ class AnnotationListRow : public FeedbackButton {
 public:
     AnnotationListRow(const TextMarkupAnnotation &annotation, const QString &snippet, bool focused,
                       QWidget *parent = nullptr);
+    // Shows another markup in this row (the list keeps its rows while the text is typed in).
+    void setContent(const TextMarkupAnnotation &annotation, const QString &snippet, bool focused);
     const TextMarkupAnnotation &annotation() const { return m_annotation; }
+    const QString &snippet() const { return m_snippet; }
     bool isFocused() const { return m_focused; }
     QSize sizeHint() const override;
     bool hasHeightForWidth() const override { return true; }

@@ -61,16 +61,27 @@ void TextComparisonSurface::refreshList()
         return;
     m_listSignature = signature;
     m_listCount->setText(QString::number(noted.size()));
-    for (AnnotationListRow *row : annotationListRows()) {
+    // Rows are kept and refilled: typing moves the snippets of many notes at once.
+    std::vector<AnnotationListRow *> rows = annotationListRows();
+    while (rows.size() > noted.size()) {
+        AnnotationListRow *row = rows.back();
+        rows.pop_back();
         m_listRows->removeWidget(row);
         row->deleteLater();
         row->hide();
     }
     for (std::size_t index = 0; index < noted.size(); ++index) {
         const TextMarkupAnnotation &annotation = noted[index];
-        auto *row = new AnnotationListRow(annotation, snippets[index], m_state.focusedAnnotationID == annotation.id,
-                                          m_listRows->parentWidget());
-        connect(row, &QAbstractButton::clicked, this, [this, annotation] { jumpToAnnotation(annotation); });
+        const bool focused = m_state.focusedAnnotationID == annotation.id;
+        if (index < rows.size()) {
+            rows[index]->setContent(annotation, snippets[index], focused);
+            continue;
+        }
+        auto *row = new AnnotationListRow(annotation, snippets[index], focused, m_listRows->parentWidget());
+        connect(row, &QAbstractButton::clicked, this, [this, row] {
+            const TextMarkupAnnotation shown = row->annotation();
+            jumpToAnnotation(shown);
+        });
         m_listRows->insertWidget(int(index), row);
     }
 }

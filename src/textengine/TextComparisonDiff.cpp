@@ -1,6 +1,7 @@
 #include "textengine/TextComparisonDiff.h"
 
-#include "textengine/SuffixLcsTable.h"
+#include "textengine/LineTokenCache.h"
+#include "textengine/SuffixLcsOrder.h"
 #include "textengine/TextComparisonRules.h"
 #include "textengine/TokenInterner.h"
 
@@ -10,14 +11,6 @@
 #include <mutex>
 
 namespace {
-
-// Tables up to this many bits keep every row (128 MiB); larger ones keep every k-th row.
-constexpr std::size_t fullTableBitBudget = std::size_t(1) << 30;
-
-struct TokenSpan {
-    qsizetype start;
-    qsizetype end;
-};
 
 std::vector<TokenSpan> graphemeSpans(const QString &text)
 {
@@ -76,27 +69,6 @@ qsizetype graphemeCountUpTo(const QString &text, qsizetype limit)
     return count;
 }
 
-std::vector<TokenSpan> lineSpans(const QString &text)
-{
-    // Control characters always stand alone as grapheme clusters (or as the pair "\r\n"), so
-    // the line ends can be found on code units.
-    std::vector<TokenSpan> spans;
-    const qsizetype length = text.size();
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < length; ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (c == u'\r' && i + 1 < length && text.at(i + 1) == u'\n')
-            continue;
-        if (c == u'\n' || c == u'\r') {
-            spans.push_back({start, i + 1});
-            start = i + 1;
-        }
-    }
-    if (start < length)
-        spans.push_back({start, length});
-    return spans;
-}
-
 std::vector<int> internSpans(TokenInterner &interner, const QString &text, const std::vector<TokenSpan> &spans)
 {
     std::vector<int> ids;
@@ -122,7 +94,7 @@ std::vector<char> matchedFlags(const std::vector<int> &a, const std::vector<int>
     const std::vector<int> restB(b.begin() + std::ptrdiff_t(prefix), b.end());
     if (restA.empty() || restB.empty())
         return matched;
-    SuffixLcsTable table(restA, restB, fullTableBitBudget);
+    SuffixLcsOrder order(restA, restB);
     std::size_t i = 0;
     std::size_t j = 0;
     while (i < restA.size() && j < restB.size()) {
@@ -130,7 +102,7 @@ std::vector<char> matchedFlags(const std::vector<int> &a, const std::vector<int>
             matched[prefix + j] = 1;
             ++i;
             ++j;
-        } else if (table.value(i + 1, j) < table.value(i, j + 1)) {
+        } else if (order.compare(i, j) < 0) {
             ++j;
         } else {
             ++i;
@@ -150,29 +122,63 @@ bool equivalent(const QString &a, const QString &b, bool decomposed)
     return decomposed ? a == b : TextComparisonDiff::canonicallyEqual(a, b);
 }
 
-std::vector<TextComparisonChange> computeChanges(const QString &original, const QString &edited)
+// The line caches of the diff and of the alignment, kept across calls for typing in long texts.
+// A call that finds its cache busy (another thread) cuts its lines afresh.
+struct LineCaches {
+    std::mutex linesMutex;
+    LineTokenCache lines { LineSplit::KeepingBreaks };
+    std::mutex separatedMutex;
+    LineTokenCache separated { LineSplit::AtSeparators };
+};
+
+LineCaches &lineCaches()
 {
-    if (edited.isEmpty())
-        return {};
-    const bool decomposed = bothTriviallyDecomposed(original, edited);
-    if (equivalent(original, edited, decomposed))
-        return {};
-    const qsizetype limit = TextComparisonDiff::characterModeLimit;
-    const bool characterMode = graphemeCountUpTo(original, limit) < limit && graphemeCountUpTo(edited, limit) < limit;
-    const std::vector<TokenSpan> originalSpans = characterMode ? graphemeSpans(original) : lineSpans(original);
-    const std::vector<TokenSpan> editedSpans = characterMode ? graphemeSpans(edited) : lineSpans(edited);
-    if (originalSpans.empty())
-        return {TextComparisonChange{1, 0, edited.size()}};
+    static LineCaches instance;
+    return instance;
+}
 
-    TokenInterner interner(decomposed, qsizetype(originalSpans.size() + editedSpans.size()));
-    const std::vector<int> a = internSpans(interner, original, originalSpans);
-    const std::vector<int> b = internSpans(interner, edited, editedSpans);
+std::vector<std::pair<qsizetype, qsizetype>> unmatchedRanges(const std::vector<int> &a, const std::vector<int> &b,
+                                                             const std::vector<TokenSpan> &editedSpans)
+{
     const std::vector<char> matched = matchedFlags(a, b);
-
     std::vector<std::pair<qsizetype, qsizetype>> ranges;
     for (std::size_t k = 0; k < b.size(); ++k) {
         if (!matched[k])
             ranges.emplace_back(editedSpans[k].start, editedSpans[k].end);
+    }
+    return ranges;
+}
+
+std::vector<TextComparisonChange> computeChanges(const QString &original, const QString &edited)
+{
+    // Identical texts first; canonical equivalence of differing ones is settled below, where
+    // long texts already know from their line cache whether both are in NFD.
+    if (edited.isEmpty() || original == edited)
+        return {};
+    const qsizetype limit = TextComparisonDiff::characterModeLimit;
+    const bool characterMode = graphemeCountUpTo(original, limit) < limit && graphemeCountUpTo(edited, limit) < limit;
+    if (original.isEmpty())
+        return {TextComparisonChange{1, 0, edited.size()}};
+
+    std::vector<std::pair<qsizetype, qsizetype>> ranges;
+    if (characterMode) {
+        const bool decomposed = bothTriviallyDecomposed(original, edited);
+        if (equivalent(original, edited, decomposed))
+            return {};
+        const std::vector<TokenSpan> originalSpans = graphemeSpans(original);
+        const std::vector<TokenSpan> editedSpans = graphemeSpans(edited);
+        TokenInterner interner(decomposed, qsizetype(originalSpans.size() + editedSpans.size()));
+        const std::vector<int> a = internSpans(interner, original, originalSpans);
+        const std::vector<int> b = internSpans(interner, edited, editedSpans);
+        ranges = unmatchedRanges(a, b, editedSpans);
+    } else {
+        LineCaches &caches = lineCaches();
+        std::unique_lock lock(caches.linesMutex, std::try_to_lock);
+        LineTokenCache uncached(LineSplit::KeepingBreaks);
+        const LineTokenCache::Tokens &tokens = (lock.owns_lock() ? caches.lines : uncached).tokens(original, edited);
+        if (!tokens.decomposed && TextComparisonDiff::canonicallyEqual(original, edited))
+            return {};
+        ranges = unmatchedRanges(tokens.originalIds, tokens.editedIds, tokens.editedSpans);
     }
     const auto merged = TextComparisonDiff::mergedChangeRanges(ranges, edited);
     std::vector<TextComparisonChange> result;
@@ -182,32 +188,23 @@ std::vector<TextComparisonChange> computeChanges(const QString &original, const 
     return result;
 }
 
-// The lines between "\n" separators, the empty ones included ("" gives one empty line).
-std::vector<TokenSpan> separatedLineSpans(const QString &text)
-{
-    std::vector<TokenSpan> spans;
-    qsizetype start = 0;
-    for (qsizetype next = text.indexOf(u'\n'); next >= 0; next = text.indexOf(u'\n', start)) {
-        spans.push_back({start, next});
-        start = next + 1;
-    }
-    spans.push_back({start, text.size()});
-    return spans;
-}
-
 QString computeAlignedOriginal(const QString &originalText, const QString &editedText)
 {
     const QString original = TextComparisonRules::normalizedLineEnds(originalText);
     const QString edited = TextComparisonRules::normalizedLineEnds(editedText);
-    const bool decomposed = bothTriviallyDecomposed(original, edited);
-    if (equivalent(original, edited, decomposed))
+    if (original == edited)
         return original;
 
-    const std::vector<TokenSpan> a = separatedLineSpans(original);
-    const std::vector<TokenSpan> b = separatedLineSpans(edited);
-    TokenInterner interner(decomposed, qsizetype(a.size() + b.size()));
-    const std::vector<int> ia = internSpans(interner, original, a);
-    const std::vector<int> ib = internSpans(interner, edited, b);
+    LineCaches &caches = lineCaches();
+    std::unique_lock lock(caches.separatedMutex, std::try_to_lock);
+    LineTokenCache uncached(LineSplit::AtSeparators);
+    const LineTokenCache::Tokens &tokens = (lock.owns_lock() ? caches.separated : uncached).tokens(original, edited);
+    if (!tokens.decomposed && TextComparisonDiff::canonicallyEqual(original, edited))
+        return original;
+    const std::vector<TokenSpan> &a = tokens.originalSpans;
+    const std::vector<TokenSpan> &b = tokens.editedSpans;
+    const std::vector<int> &ia = tokens.originalIds;
+    const std::vector<int> &ib = tokens.editedIds;
 
     // The rows are joined with "\n": an original line, or an empty row opposite an edited line.
     const std::size_t n = ia.size();
@@ -229,7 +226,7 @@ QString computeAlignedOriginal(const QString &originalText, const QString &edite
     }
     const std::vector<int> restA(ia.begin() + std::ptrdiff_t(prefix), ia.end());
     const std::vector<int> restB(ib.begin() + std::ptrdiff_t(prefix), ib.end());
-    SuffixLcsTable table(restA, restB, fullTableBitBudget);
+    SuffixLcsOrder order(restA, restB);
     std::size_t i = 0;
     std::size_t j = 0;
     const std::size_t rn = restA.size();
@@ -247,12 +244,11 @@ QString computeAlignedOriginal(const QString &originalText, const QString &edite
             row(nullptr);
             ++j;
         } else {
-            const auto below = table.value(i + 1, j);
-            const auto right = table.value(i, j + 1);
-            if (below < right) {
+            const int step = order.compare(i, j);
+            if (step < 0) {
                 row(nullptr);
                 ++j;
-            } else if (below == right) {
+            } else if (step == 0) {
                 row(line);
                 ++i;
                 ++j;
@@ -326,7 +322,7 @@ std::vector<TextToken> characterTokens(const QString &text)
 std::vector<TextToken> lineTokens(const QString &text)
 {
     std::vector<TextToken> tokens;
-    for (const TokenSpan &span : lineSpans(text))
+    for (const TokenSpan &span : splitLines(text, LineSplit::KeepingBreaks))
         tokens.push_back({text.mid(span.start, span.end - span.start), span.start, span.end});
     return tokens;
 }
@@ -384,6 +380,13 @@ void clearCache()
     c.alignedOriginal.clear();
     c.alignedEdited.clear();
     c.aligned.clear();
+    LineCaches &lines = lineCaches();
+    {
+        std::lock_guard linesLock(lines.linesMutex);
+        lines.lines = LineTokenCache(LineSplit::KeepingBreaks);
+    }
+    std::lock_guard separatedLock(lines.separatedMutex);
+    lines.separated = LineTokenCache(LineSplit::AtSeparators);
 }
 
 } // namespace TextComparisonDiff

@@ -1,0 +1,374 @@
+#include "textengine/LineTokenCache.h"
+#include "textengine/SuffixEditDistances.h"
+#include "textengine/SuffixLcsOrder.h"
+#include "textengine/SuffixLcsTable.h"
+#include "textengine/TextComparisonDiff.h"
+
+#include <QHash>
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+// The diff answers its walks from edit distances and falls back to the bit-parallel table. The
+// walks over the full table are kept here as the reference: the changes and the aligned
+// original must come out identical for any texts.
+namespace {
+
+using Ids = std::vector<int>;
+using Compare = std::function<int(std::size_t, std::size_t)>;
+
+Compare tableCompare(SuffixLcsTable &table)
+{
+    return [&table](std::size_t i, std::size_t j) {
+        const auto below = table.value(i + 1, j);
+        const auto right = table.value(i, j + 1);
+        return below < right ? -1 : (below == right ? 0 : 1);
+    };
+}
+
+// The diff's walk: matched edited indices.
+std::vector<std::size_t> matchWalk(const Ids &a, const Ids &b, const Compare &compare)
+{
+    std::vector<std::size_t> matched;
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i] == b[j]) {
+            matched.push_back(j);
+            ++i;
+            ++j;
+        } else if (compare(i, j) < 0) {
+            ++j;
+        } else {
+            ++i;
+        }
+    }
+    return matched;
+}
+
+// The alignment's walk, with id 0 standing for an empty line: -1 marks an empty row.
+std::vector<int> alignWalk(const Ids &a, const Ids &b, const Compare &compare)
+{
+    std::vector<int> rows;
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size()) {
+        if (j < b.size() && a[i] == b[j]) {
+            rows.push_back(int(i++));
+            ++j;
+        } else if (j >= b.size()) {
+            rows.push_back(int(i++));
+        } else if (b[j] == 0) {
+            rows.push_back(-1);
+            ++j;
+        } else {
+            const int step = compare(i, j);
+            if (step < 0) {
+                rows.push_back(-1);
+                ++j;
+            } else {
+                rows.push_back(int(i++));
+                if (step == 0)
+                    ++j;
+            }
+        }
+    }
+    rows.insert(rows.end(), b.size() - std::min(j, b.size()), -1);
+    return rows;
+}
+
+// An edited copy: replaced, inserted, removed and duplicated runs, drawn from a small alphabet
+// so that ties in the table are common.
+Ids editedCopy(QRandomGenerator &rng, Ids ids, int edits, int alphabet)
+{
+    for (int e = 0; e < edits; ++e) {
+        const std::size_t at = ids.empty() ? 0 : rng.bounded(quint32(ids.size()));
+        const int run = 1 + int(rng.bounded(3));
+        switch (rng.bounded(4)) {
+        case 0:
+            for (int k = 0; k < run && at + std::size_t(k) < ids.size(); ++k)
+                ids[at + std::size_t(k)] = int(rng.bounded(alphabet));
+            break;
+        case 1:
+            for (int k = 0; k < run; ++k)
+                ids.insert(ids.begin() + std::ptrdiff_t(at), int(rng.bounded(alphabet)));
+            break;
+        case 2:
+            ids.erase(ids.begin() + std::ptrdiff_t(at),
+                      ids.begin() + std::ptrdiff_t(std::min(ids.size(), at + std::size_t(run))));
+            break;
+        default:
+            if (at < ids.size())
+                ids.insert(ids.begin() + std::ptrdiff_t(at), ids[at]);
+            break;
+        }
+    }
+    return ids;
+}
+
+Ids randomIds(QRandomGenerator &rng, std::size_t length, int alphabet)
+{
+    Ids ids(length);
+    for (int &id : ids)
+        id = int(rng.bounded(alphabet));
+    return ids;
+}
+
+// Lines of a text drawn from a small pool (repeated lines, blank lines, "\r\n" endings).
+QString randomLines(QRandomGenerator &rng, int count, const QStringList &pool)
+{
+    QStringList lines;
+    for (int k = 0; k < count; ++k)
+        lines << pool[int(rng.bounded(int(pool.size())))];
+    return lines.join(u'\n');
+}
+
+QString editedLines(QRandomGenerator &rng, const QString &text, int edits, const QStringList &pool)
+{
+    QStringList lines = text.split(u'\n');
+    for (int e = 0; e < edits; ++e) {
+        const int at = int(rng.bounded(int(lines.size())));
+        switch (rng.bounded(5)) {
+        case 0:
+            lines[at] = pool[int(rng.bounded(int(pool.size())))];
+            break;
+        case 1:
+            lines.insert(at, pool[int(rng.bounded(int(pool.size())))]);
+            break;
+        case 2:
+            if (lines.size() > 1)
+                lines.removeAt(at);
+            break;
+        case 3:
+            lines.insert(at, QString());
+            break;
+        default:
+            lines[at] += QStringLiteral(" 改%1").arg(e);
+            break;
+        }
+    }
+    return lines.join(u'\n');
+}
+
+struct Interned {
+    Ids a;
+    Ids b;
+};
+
+Interned intern(const QStringList &a, const QStringList &b, bool emptyIsZero)
+{
+    QHash<QString, int> ids;
+    if (emptyIsZero)
+        ids.insert(QString(), 0);
+    auto id = [&](const QString &token) { return *ids.insert(token, ids.value(token, int(ids.size()))); };
+    Interned result;
+    for (const QString &token : a)
+        result.a.push_back(id(token));
+    for (const QString &token : b)
+        result.b.push_back(id(token));
+    return result;
+}
+
+// changes() by the table walk over the whole token sequences.
+std::vector<std::pair<qsizetype, qsizetype>> referenceChanges(const QString &original, const QString &edited)
+{
+    if (original == edited || edited.isEmpty())
+        return {};
+    const auto originalCharacters = TextComparisonDiff::characterTokens(original);
+    const auto editedCharacters = TextComparisonDiff::characterTokens(edited);
+    const bool characterMode = originalCharacters.size() < 1401 && editedCharacters.size() < 1401;
+    const auto tokensA = characterMode ? originalCharacters : TextComparisonDiff::lineTokens(original);
+    const auto tokensB = characterMode ? editedCharacters : TextComparisonDiff::lineTokens(edited);
+    if (tokensA.empty())
+        return {{0, edited.size()}};
+    QStringList a;
+    QStringList b;
+    for (const TextToken &t : tokensA)
+        a << t.value;
+    for (const TextToken &t : tokensB)
+        b << t.value;
+    const Interned ids = intern(a, b, false);
+    SuffixLcsTable table(ids.a, ids.b, SIZE_MAX);
+    std::vector<std::pair<qsizetype, qsizetype>> ranges;
+    std::size_t next = 0;
+    const auto matched = matchWalk(ids.a, ids.b, tableCompare(table));
+    for (std::size_t k = 0; k < tokensB.size(); ++k) {
+        if (next < matched.size() && matched[next] == k)
+            ++next;
+        else
+            ranges.emplace_back(tokensB[k].start, tokensB[k].end);
+    }
+    return TextComparisonDiff::mergedChangeRanges(ranges, edited);
+}
+
+QString referenceAligned(QString original, QString edited)
+{
+    for (QString *s : {&original, &edited}) {
+        s->replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        s->replace(u'\r', u'\n');
+    }
+    if (original == edited)
+        return original;
+    const QStringList a = original.split(u'\n');
+    const QStringList b = edited.split(u'\n');
+    const Interned ids = intern(a, b, true);
+    SuffixLcsTable table(ids.a, ids.b, SIZE_MAX);
+    QStringList out;
+    for (int row : alignWalk(ids.a, ids.b, tableCompare(table)))
+        out << (row < 0 ? QString() : a[row]);
+    return out.join(u'\n');
+}
+
+std::vector<std::pair<qsizetype, qsizetype>> ranges(const std::vector<TextComparisonChange> &changes)
+{
+    std::vector<std::pair<qsizetype, qsizetype>> result;
+    for (const auto &change : changes)
+        result.emplace_back(change.start, change.end);
+    return result;
+}
+
+} // namespace
+
+TEST(SuffixEditDistances, EqualTheTableAtEveryPointInAnyOrder)
+{
+    QRandomGenerator rng(31);
+    for (int round = 0; round < 400; ++round) {
+        const int alphabet = 1 + int(rng.bounded(5));
+        const Ids a = randomIds(rng, rng.bounded(60), alphabet);
+        const Ids b = rng.bounded(2) ? editedCopy(rng, a, int(rng.bounded(8)), alphabet)
+                                     : randomIds(rng, rng.bounded(60), alphabet);
+        SuffixLcsTable table(a, b, SIZE_MAX);
+        std::vector<std::pair<std::size_t, std::size_t>> points;
+        for (std::size_t i = 0; i <= a.size(); ++i) {
+            for (std::size_t j = 0; j <= b.size(); ++j)
+                points.emplace_back(i, j);
+        }
+        std::shuffle(points.begin(), points.end(), rng);
+        // Unlimited, and tightly limited: an answer, when there is one, is exact.
+        SuffixEditDistances unlimited(a, b, SIZE_MAX, SIZE_MAX);
+        SuffixEditDistances limited(a, b, 40, 6);
+        for (auto [i, j] : points) {
+            const std::int64_t expected = std::int64_t(a.size() - i + b.size() - j) - 2 * table.value(i, j);
+            ASSERT_EQ(unlimited.distance(i, j), expected) << round << " at " << i << ", " << j;
+            const auto bounded = limited.distance(i, j);
+            if (bounded) {
+                ASSERT_EQ(*bounded, expected) << round << " at " << i << ", " << j;
+            }
+        }
+        EXPECT_LE(limited.levels(), 6u);
+    }
+}
+
+TEST(SuffixLcsOrder, WalksLikeTheFullTableWhateverTheBudget)
+{
+    // Small budgets make the order hand over to the table at the start or in the middle of a walk.
+    QRandomGenerator rng(47);
+    for (int round = 0; round < 300; ++round) {
+        const int alphabet = 2 + int(rng.bounded(30));
+        const Ids a = randomIds(rng, rng.bounded(500), alphabet);
+        const Ids b = rng.bounded(5) ? editedCopy(rng, a, int(rng.bounded(40)), alphabet)
+                                     : randomIds(rng, rng.bounded(500), alphabet);
+        SuffixLcsTable table(a, b, SIZE_MAX);
+        const auto expectedMatches = matchWalk(a, b, tableCompare(table));
+        const auto expectedRows = alignWalk(a, b, tableCompare(table));
+        for (std::size_t budget : {SuffixLcsOrder::distanceLevelBudget, std::size_t(1), std::size_t(8), std::size_t(30)}) {
+            SuffixLcsOrder forMatches(a, b, budget);
+            ASSERT_EQ(matchWalk(a, b, [&](std::size_t i, std::size_t j) { return forMatches.compare(i, j); }),
+                      expectedMatches)
+                << round << " budget " << budget;
+            SuffixLcsOrder forRows(a, b, budget);
+            ASSERT_EQ(alignWalk(a, b, [&](std::size_t i, std::size_t j) { return forRows.compare(i, j); }),
+                      expectedRows)
+                << round << " budget " << budget;
+        }
+    }
+}
+
+TEST(TextComparisonDiff, ChangesAndAlignmentEqualTheTableWalkOnEditedTexts)
+{
+    // Long texts in line mode with scattered edits, short ones per character, and pairs that
+    // differ everywhere (the table's side of the order).
+    QRandomGenerator rng(20261207);
+    const QStringList pool{"天地玄黄", "宇宙洪荒", "日月盈昃", "", "x", "x\r", "辰宿列张 ", "寒来暑往", "a b", "\r"};
+    for (int round = 0; round < 160; ++round) {
+        const int lines = int(rng.bounded(3)) == 0 ? int(rng.bounded(200)) : 300 + int(rng.bounded(2500));
+        const QString original = randomLines(rng, lines, pool);
+        const int kind = int(rng.bounded(8));
+        const QString edited = kind == 0 ? randomLines(rng, int(rng.bounded(2500)), pool)
+                                         : editedLines(rng, original, int(rng.bounded(kind == 1 ? 400 : 40)), pool);
+        TextComparisonDiff::clearCache();
+        ASSERT_EQ(ranges(TextComparisonDiff::changes(original, edited)), referenceChanges(original, edited))
+            << "round " << round;
+        ASSERT_EQ(TextComparisonDisplay::alignedOriginalText(original, edited), referenceAligned(original, edited))
+            << "round " << round;
+    }
+}
+
+TEST(LineTokenCache, KeepsTheTokensOfAFreshCutWhileTyping)
+{
+    // Keystrokes anywhere, line breaks of every kind included: after each one the cached spans
+    // equal a fresh cut and equal ids stand for equal lines, in both ways of cutting.
+    QRandomGenerator rng(5);
+    const QStringList typed{"a", "b", "天", "\n", "\r", "\r\n", " ", "é"};
+    for (LineSplit split : {LineSplit::KeepingBreaks, LineSplit::AtSeparators}) {
+        for (int session = 0; session < 40; ++session) {
+            const QString original = randomLines(rng, int(rng.bounded(60)), {"ab", "a", "", "天地", "\r", "b\r"});
+            QString edited = editedLines(rng, original, 5, {"ab", "x", ""});
+            LineTokenCache cache(split);
+            for (int key = 0; key < 60; ++key) {
+                const qsizetype at = rng.bounded(quint32(edited.size() + 1));
+                if (rng.bounded(3) == 0 && at < edited.size())
+                    edited.remove(at, 1 + qsizetype(rng.bounded(3)));
+                else
+                    edited.insert(at, typed[int(rng.bounded(int(typed.size())))]);
+                const LineTokenCache::Tokens &tokens = cache.tokens(original, edited);
+                const auto expectedOriginal = splitLines(original, split);
+                const auto expectedEdited = splitLines(edited, split);
+                ASSERT_EQ(tokens.originalSpans.size(), expectedOriginal.size());
+                ASSERT_EQ(tokens.editedSpans.size(), expectedEdited.size()) << session << " key " << key;
+                QHash<int, QString> textOf;
+                QHash<QString, int> idOf;
+                auto check = [&](const QString &text, const TokenSpan &span, const TokenSpan &expected, int id) {
+                    ASSERT_EQ(span.start, expected.start);
+                    ASSERT_EQ(span.end, expected.end);
+                    const QString line = text.mid(span.start, span.end - span.start);
+                    ASSERT_EQ(textOf.value(id, line), line);
+                    ASSERT_EQ(idOf.value(line, id), id);
+                    textOf.insert(id, line);
+                    idOf.insert(line, id);
+                };
+                for (std::size_t k = 0; k < expectedOriginal.size(); ++k)
+                    check(original, tokens.originalSpans[k], expectedOriginal[k], tokens.originalIds[k]);
+                for (std::size_t k = 0; k < expectedEdited.size(); ++k)
+                    check(edited, tokens.editedSpans[k], expectedEdited[k], tokens.editedIds[k]);
+            }
+        }
+    }
+}
+
+TEST(TextComparisonDiff, TypingInALongTextKeepsTheTableWalksResults)
+{
+    // The diff and the alignment keep their line cuts between calls: keystrokes in a long text,
+    // without clearing anything, give what the table walk gives on the whole texts.
+    QRandomGenerator rng(77);
+    const QStringList pool{"天地玄黄宇宙洪荒", "日月盈昃", "", "辰宿列张", "a b", "x\r"};
+    const QString original = randomLines(rng, 400, pool);
+    QString edited = editedLines(rng, original, 20, pool);
+    const QStringList typed{"改", "\n", " ", "\r\n", "天地玄黄宇宙洪荒\n"};
+    for (int key = 0; key < 150; ++key) {
+        const qsizetype at = rng.bounded(quint32(edited.size() + 1));
+        if (rng.bounded(4) == 0 && at < edited.size())
+            edited.remove(at, 1 + qsizetype(rng.bounded(20)));
+        else
+            edited.insert(at, typed[int(rng.bounded(int(typed.size())))]);
+        ASSERT_EQ(ranges(TextComparisonDiff::changes(original, edited)), referenceChanges(original, edited))
+            << "key " << key;
+        ASSERT_EQ(TextComparisonDisplay::alignedOriginalText(original, edited), referenceAligned(original, edited))
+            << "key " << key;
+    }
+    // A text that stops being in NFD midway is still compared by canonical equivalence.
+    edited.insert(5, QStringLiteral("e\u0301"));
+    ASSERT_EQ(ranges(TextComparisonDiff::changes(original, edited)), referenceChanges(original, edited));
+}
