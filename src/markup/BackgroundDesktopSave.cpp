@@ -1,8 +1,9 @@
 #include "markup/BackgroundDesktopSave.h"
 
 #include "model/MarkupViewModel.h"
-#include "platform/ParallelWork.h"
+#include "platform/ThreadPriority.h"
 
+#include <system_error>
 #include <utility>
 
 BackgroundDesktopSave::BackgroundDesktopSave(MarkupViewModel &model, QObject *parent)
@@ -13,13 +14,14 @@ BackgroundDesktopSave::BackgroundDesktopSave(MarkupViewModel &model, QObject *pa
 
 BackgroundDesktopSave::~BackgroundDesktopSave()
 {
-    // Before the QObject goes: the worker posts to this object until its last step.
-    m_work.reset();
+    // Before the QObject goes: the save's thread posts to this object until its last step.
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 bool BackgroundDesktopSave::start(ImageExportFormat format, double jpegQuality)
 {
-    if (m_work || format == ImageExportFormat::Pdf)
+    if (m_plan || format == ImageExportFormat::Pdf)
         return false;
     std::optional<DesktopImageSave::Plan> plan = DesktopImageSave::selectedImages(m_model, format, jpegQuality);
     if (!plan)
@@ -28,18 +30,27 @@ bool BackgroundDesktopSave::start(ImageExportFormat format, double jpegQuality)
     m_results = std::make_shared<std::vector<DesktopExport::JobResult>>();
     m_model.setSavingImagesToDesktop(true);
     showProgress(0);
-    m_work = std::make_unique<ParallelWork::Background>([this, plan = m_plan, results = m_results] {
+    auto work = [this, plan = m_plan, results = m_results](bool ownThread) {
+        // A thread of its own, so the lower priority (which its encoding threads inherit) ends
+        // with the save.
+        if (ownThread)
+            ThreadPriority::lowerForBackgroundWork();
         try {
             *results = DesktopImageSave::makeFiles(*plan, [this](size_t done) {
                 QMetaObject::invokeMethod(this, [this, done] { showProgress(done); }, Qt::QueuedConnection);
             });
         } catch (...) {
-            // Out of memory or threads, say: the images not done count as not made.
+            // Out of memory, say: the images not done count as not made.
         }
         results->resize(plan->jobs.size());
-        // The last thing the worker does here; the outcome is applied after every count.
+        // The last thing the save does; its outcome is applied after every count.
         QMetaObject::invokeMethod(this, [this] { finish(); }, Qt::QueuedConnection);
-    });
+    };
+    try {
+        m_thread = std::thread(work, true);
+    } catch (const std::system_error &) {
+        work(false); // no thread to be had: the save is made here, and applied as usual
+    }
     return true;
 }
 
@@ -51,9 +62,12 @@ void BackgroundDesktopSave::showProgress(size_t done)
 
 void BackgroundDesktopSave::finish()
 {
-    m_work.reset(); // its work has ended but for returning
+    if (m_thread.joinable())
+        m_thread.join(); // its work has ended but for returning
     const std::shared_ptr<const DesktopImageSave::Plan> plan = std::exchange(m_plan, nullptr);
     const std::shared_ptr<std::vector<DesktopExport::JobResult>> results = std::exchange(m_results, nullptr);
+    if (!plan)
+        return;
     const QStringList written = DesktopImageSave::applyOutcome(m_model, *plan, *results);
     m_model.setSavingImagesToDesktop(false);
     Q_EMIT finished(written);

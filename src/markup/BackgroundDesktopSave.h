@@ -6,18 +6,17 @@
 #include <QStringList>
 
 #include <memory>
+#include <thread>
 
 class MarkupViewModel;
-namespace ParallelWork {
-class Background;
-}
 
 // A save of the selected images to the Desktop that keeps the window responsive: the plan is taken
 // when it starts, the files are made on worker threads, and the outcome is applied on the GUI
 // thread in one step. Meanwhile the view model's isSavingImagesToDesktop is true and its status
 // counts the images done ("正在保存 7/22 张图片到桌面…"); the outcome's status comes after the last
 // count, so it is the last status of the save whatever was done in the window meanwhile. One save
-// at a time. Lives in the GUI thread.
+// at a time. Lives in the GUI thread; the save's threads run at a lower priority than it, so the
+// window stays responsive even when the save has every core busy.
 class BackgroundDesktopSave final : public QObject {
     Q_OBJECT
 
@@ -31,7 +30,7 @@ public:
     // Starts saving the selected images as PNG or JPEG files. False when nothing started: a save
     // runs already, or nothing is selected (errorMessage then says so).
     bool start(ImageExportFormat format, double jpegQuality);
-    bool isRunning() const { return m_work != nullptr; }
+    bool isRunning() const { return m_plan != nullptr; }
 
 Q_SIGNALS:
     // The outcome was applied and isSavingImagesToDesktop is false again; the files written.
@@ -45,5 +44,5 @@ private:
     // Read by the worker while the save runs, and by finish() once it posted its end.
     std::shared_ptr<const DesktopImageSave::Plan> m_plan;
     std::shared_ptr<std::vector<DesktopExport::JobResult>> m_results;
-    std::unique_ptr<ParallelWork::Background> m_work;
+    std::thread m_thread;
 };
