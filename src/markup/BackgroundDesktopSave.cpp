@@ -1,6 +1,7 @@
 #include "markup/BackgroundDesktopSave.h"
 
 #include "model/MarkupViewModel.h"
+#include "platform/ParallelWork.h"
 #include "platform/ThreadPriority.h"
 
 #include <system_error>
@@ -30,6 +31,9 @@ bool BackgroundDesktopSave::start(ImageExportFormat format, double jpegQuality)
     m_results = std::make_shared<std::vector<DesktopExport::JobResult>>();
     m_model.setSavingImagesToDesktop(true);
     showProgress(0);
+    // A thread started by the save inherits its lower priority; the shared pool, whose threads
+    // live for the whole session, starts any it still lacks now, from here, at the usual one.
+    ParallelWork::forEach(64, [](int) {});
     auto work = [this, plan = m_plan, results = m_results](bool ownThread) {
         // A thread of its own, so the lower priority (which its encoding threads inherit) ends
         // with the save.
