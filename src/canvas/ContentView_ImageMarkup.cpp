@@ -1,5 +1,6 @@
 #include "canvas/ContentView_ImageMarkup.h"
 
+#include "markup/BackgroundDesktopSave.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/FeedbackButton.h"
@@ -136,7 +137,12 @@ FeedbackButton *ImageMarkupCommands::saveToDesktopButton(QWidget *parent)
 
 void ImageMarkupCommands::saveSelectedImagesToDesktopAction()
 {
-    m_host.viewModel().saveSelectedImagesToDesktop(ImageExportFormat::Png, 0.9);
+    MarkupViewModel &model = m_host.viewModel();
+    if (model.isSavingImagesToDesktop())
+        return;
+    if (!m_desktopSave)
+        m_desktopSave = std::make_unique<BackgroundDesktopSave>(model);
+    m_desktopSave->start(ImageExportFormat::Png, 0.9);
 }
 
 bool ImageMarkupCommands::deleteImageMarkupSelection()

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+class BackgroundDesktopSave;
 class MarkupViewModel;
 class QToolButton;
 class QMenu;
@@ -55,6 +56,8 @@ public:
 
     bool confirmDeleteSelectedImageItems();
     void confirmClearImageAnnotations();
+    // The save button and Ctrl+S: saves the selected images as PNG files to the Desktop off the
+    // GUI thread, with the progress in the status line. Does nothing while such a save runs.
     void saveSelectedImagesToDesktopAction();
     // Rebuilds the three annotation menu items (their enabled state is read now).
     void fillImageAnnotationMenu(QMenu &menu);
@@ -67,4 +70,5 @@ private:
     QPointer<QWidget> m_dialogParent;
     std::unique_ptr<Confirmer> m_confirmer;
     std::unique_ptr<FileChooser> m_fileChooser;
+    std::unique_ptr<BackgroundDesktopSave> m_desktopSave; // made by the first save
 };

@@ -2,6 +2,7 @@
 
 #include "markup/AnnotationRenderer.h"
 #include "markup/ExportPipeline.h"
+#include "platform/SystemMemory.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -71,7 +72,8 @@ std::optional<QByteArray> encodedImage(const QImage &image, const std::vector<Ma
     return std::nullopt;
 }
 
-std::vector<JobResult> renderAndWrite(const std::vector<ImageJob> &jobs, ImageExportFormat format, double jpegQuality)
+std::vector<JobResult> renderAndWrite(const std::vector<ImageJob> &jobs, ImageExportFormat format, double jpegQuality,
+                                      const std::function<void(size_t done)> &finished)
 {
     std::vector<JobResult> results(jobs.size());
     ExportPipeline::run<JobResult>(
@@ -83,8 +85,13 @@ std::vector<JobResult> renderAndWrite(const std::vector<ImageJob> &jobs, ImageEx
             // A null picture leaves its result "not rendered".
             if (result)
                 results[i] = *result;
+            if (finished)
+                finished(i + 1);
             return true;
         });
+    // The pictures, bitmaps and encoded files of a batch pass through the workers' heaps, which
+    // otherwise keep the freed pages for the rest of the session.
+    SystemMemory::returnFreedMemory();
     return results;
 }
 

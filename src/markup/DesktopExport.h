@@ -49,8 +49,10 @@ struct JobResult {
 
 // Renders, encodes and writes every job and returns once all are done, results in job order.
 // Several jobs run at a time on worker threads, as many as the cores and a memory budget for the
-// pictures in flight allow; each picture is released as soon as its file is written.
+// pictures in flight allow; each picture is released as soon as its file is written. `finished`,
+// when given, is called on the calling thread with the number of jobs done so far, each time one
+// more is done (in job order). Memory the batch freed is handed back to the system at the end.
 std::vector<JobResult> renderAndWrite(const std::vector<ImageJob> &jobs, ImageExportFormat format,
-                                      double jpegQuality);
+                                      double jpegQuality, const std::function<void(size_t done)> &finished = {});
 
 } // namespace DesktopExport

@@ -4,6 +4,7 @@
 
 #include "markup/AnnotationRenderer.h"
 #include "markup/DesktopExport.h"
+#include "markup/DesktopImageSave.h"
 #include "markup/ExportFileNames.h"
 #include "model/FileSupport.h"
 
@@ -12,104 +13,6 @@
 #include <QSaveFile>
 
 namespace {
-
-QString extensionOf(ImageExportFormat format)
-{
-    switch (format) {
-    case ImageExportFormat::Png:
-        return QStringLiteral("png");
-    case ImageExportFormat::Jpeg:
-        return QStringLiteral("jpg");
-    case ImageExportFormat::Pdf:
-        return QStringLiteral("pdf");
-    }
-    return QString();
-}
-
-QString failedImageText(qsizetype position)
-{
-    return QStringLiteral("第 %1 张图片无法生成").arg(position);
-}
-
-// "base-NN-标注-timestamp.ext", NN the position among the images of this save.
-QString imageFileName(const QString &fileName, qsizetype position, const QString &timestamp, ImageExportFormat format)
-{
-    char number[24];
-    std::snprintf(number, sizeof number, "%02lld", static_cast<long long>(position));
-    const QString tail = QStringLiteral("-") + QString::fromLatin1(number) + QStringLiteral("-标注-") + timestamp
-        + u'.' + extensionOf(format);
-    return ExportFileNames::fittedFileName(ExportFileNames::baseName(fileName), tail);
-}
-
-// Writes the images with these ids as PNG or JPEG files on the Desktop, numbered by their position
-// in `ids`, all with one timestamp. Records each written file in its item's savedURL and reports
-// per-image failures in errorMessage (the last one stays) and the count in statusMessage.
-QStringList saveImagesToDesktop(MarkupViewModel &model, const std::vector<QUuid> &ids, ImageExportFormat format,
-                                double jpegQuality, const QString &successText, const QString &nothingSavedText)
-{
-    const std::optional<QString> desktop = DesktopExport::desktopFolder();
-    const QString timestamp = FileSupport::exportTimestamp();
-    const auto findItem = [&model](const QUuid &id) -> const ImageMarkupItem * {
-        for (const ImageMarkupItem &item : model.items()) {
-            if (item.id == id)
-                return &item;
-        }
-        return nullptr;
-    };
-
-    std::vector<DesktopExport::ImageJob> jobs;
-    for (size_t i = 0; i < ids.size(); ++i) {
-        const ImageMarkupItem *item = findItem(ids[i]);
-        DesktopExport::ImageJob job;
-        if (item) {
-            const QUuid id = ids[i];
-            job.image = [findItem, id] {
-                const ImageMarkupItem *current = findItem(id);
-                return current ? current->image.image() : QImage();
-            };
-            job.annotations = item->annotations;
-            // Without a Desktop the write fails and reports the file it could not write.
-            const QString name = imageFileName(item->fileName, qsizetype(i) + 1, timestamp, format);
-            job.path = desktop ? QDir(*desktop).filePath(name) : name;
-        } else {
-            job.image = [] { return QImage(); };
-        }
-        jobs.push_back(std::move(job));
-    }
-    std::vector<DesktopExport::JobResult> results;
-    if (desktop) {
-        results = DesktopExport::renderAndWrite(jobs, format, jpegQuality);
-    } else {
-        // Nothing can be written: every image that exists fails at its write, unrendered.
-        for (const DesktopExport::ImageJob &job : jobs)
-            results.push_back({!job.path.isEmpty(), DesktopExport::writeFailureText(job.path)});
-    }
-
-    // Outcomes are applied in order, as if the images had been saved one after another.
-    QStringList written;
-    std::vector<ImageMarkupItem> items = model.items();
-    for (size_t i = 0; i < ids.size(); ++i) {
-        const DesktopExport::JobResult &result = results[i];
-        if (!result.rendered) {
-            model.setErrorMessage(failedImageText(qsizetype(i) + 1));
-            continue;
-        }
-        if (result.writeError) {
-            model.setErrorMessage(*result.writeError);
-            continue;
-        }
-        for (ImageMarkupItem &item : items) {
-            if (item.id == ids[i]) {
-                item.savedURL = jobs[i].path;
-                break;
-            }
-        }
-        written << jobs[i].path;
-    }
-    model.setItems(std::move(items));
-    model.setStatusMessage(written.isEmpty() ? nothingSavedText : successText.arg(written.size()));
-    return written;
-}
 
 // The selected images as PDF pages, in list order.
 std::vector<AnnotationRenderPage> selectedPages(const MarkupViewModel &model)
@@ -127,7 +30,7 @@ bool writeSelectedPDF(MarkupViewModel &model, const std::vector<AnnotationRender
     std::vector<qsizetype> skipped;
     const int written = AnnotationRenderer::writePdf(pages, device, &skipped);
     for (const qsizetype index : skipped)
-        model.setErrorMessage(failedImageText(index + 1));
+        model.setErrorMessage(DesktopImageSave::failedImageText(index + 1));
     if (written == 0) {
         model.setErrorMessage(QStringLiteral("PDF 生成失败"));
         return false;
@@ -154,29 +57,18 @@ QStringList MarkupViewModel::saveSelectedImagesToDesktop(ImageExportFormat forma
         const std::optional<QString> path = saveSelectedImagesPDFToDesktop();
         return path ? QStringList{*path} : QStringList{};
     }
-    const std::vector<ImageMarkupItem> selected = selectedImageItems();
-    if (selected.empty()) {
-        setErrorMessage(QStringLiteral("请先选择要保存的图片"));
+    const std::optional<DesktopImageSave::Plan> plan = DesktopImageSave::selectedImages(*this, format, jpegQuality);
+    if (!plan)
         return {};
-    }
-    std::vector<QUuid> ids;
-    for (const ImageMarkupItem &item : selected)
-        ids.push_back(item.id);
-    return saveImagesToDesktop(*this, ids, format, jpegQuality, QStringLiteral("已保存 %1 张图片到桌面"),
-                               QStringLiteral("保存失败"));
+    return DesktopImageSave::applyOutcome(*this, *plan, DesktopImageSave::makeFiles(*plan));
 }
 
 QStringList MarkupViewModel::saveAllToDesktop()
 {
-    if (m_items.empty()) {
-        setErrorMessage(QStringLiteral("没有可保存的图片"));
+    const std::optional<DesktopImageSave::Plan> plan = DesktopImageSave::allImages(*this);
+    if (!plan)
         return {};
-    }
-    std::vector<QUuid> ids;
-    for (const ImageMarkupItem &item : m_items)
-        ids.push_back(item.id);
-    return saveImagesToDesktop(*this, ids, ImageExportFormat::Png, 0.9, QStringLiteral("已批量保存 %1 张图片到桌面"),
-                               QStringLiteral("批量保存失败"));
+    return DesktopImageSave::applyOutcome(*this, *plan, DesktopImageSave::makeFiles(*plan));
 }
 
 std::optional<QByteArray> MarkupViewModel::selectedImagesPDFData()

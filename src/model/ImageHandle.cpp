@@ -256,6 +256,23 @@ QImage ImageHandle::image() const
     return decoded;
 }
 
+QImage ImageHandle::imageForOneUse() const
+{
+    if (!m_data)
+        return QImage();
+    if (m_data->source == Data::Source::Memory)
+        return m_data->image;
+    DecodeCache &cache = DecodeCache::instance();
+    if (QImage cached = cache.find(m_data.get()); !cached.isNull())
+        return cached;
+    // Waits for a decode of the same picture that is under way (the canvas asking for it, say)
+    // rather than decoding it a second time.
+    const std::lock_guard lock(m_data->decodeMutex);
+    if (QImage cached = cache.find(m_data.get()); !cached.isNull())
+        return cached;
+    return m_data->decode();
+}
+
 QSize ImageHandle::size() const
 {
     return m_data ? m_data->size : QSize(0, 0);

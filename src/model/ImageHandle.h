@@ -37,6 +37,10 @@ public:
     // The full picture; a null image when the handle is empty or the picture cannot be made
     // again exactly (its file changed, vanished or no longer decodes).
     QImage image() const;
+    // The same picture for one use (an export): the cached one when it is there, else decoded
+    // without keeping it, so a batch over many images neither grows the cache nor pushes out the
+    // pictures the canvas is using.
+    QImage imageForOneUse() const;
     // The picture's size in pixels, known without decoding; 0 × 0 for an empty handle.
     QSize size() const;
     bool isNull() const;

@@ -135,6 +135,11 @@ void MarkupViewModel::setErrorMessage(std::optional<QString> message)
     assign(m_errorMessage, std::move(message), &MarkupViewModel::errorMessageChanged);
 }
 
+void MarkupViewModel::setSavingImagesToDesktop(bool saving)
+{
+    assign(m_isSavingImagesToDesktop, saving, &MarkupViewModel::isSavingImagesToDesktopChanged);
+}
+
 void MarkupViewModel::setPendingTextFocusID(std::optional<QUuid> id)
 {
     assign(m_pendingTextFocusID, id, &MarkupViewModel::pendingTextFocusIDChanged);

@@ -136,6 +136,10 @@ public:
     // The last failure to show in the error alert; absent = no alert.
     const std::optional<QString> &errorMessage() const { return m_errorMessage; }
     void setErrorMessage(std::optional<QString> message);
+    // True while a save of images to the Desktop runs off the GUI thread (the 保存到桌面 button or
+    // Ctrl+S); set by the save that runs.
+    bool isSavingImagesToDesktop() const { return m_isSavingImagesToDesktop; }
+    void setSavingImagesToDesktop(bool saving);
     // The text annotation whose inline editor should take the keyboard focus.
     const std::optional<QUuid> &pendingTextFocusID() const { return m_pendingTextFocusID; }
     void setPendingTextFocusID(std::optional<QUuid> id);
@@ -572,6 +576,7 @@ Q_SIGNALS:
     void cropAspectRatioChanged();
     void statusMessageChanged();
     void errorMessageChanged();
+    void isSavingImagesToDesktopChanged();
     void pendingTextFocusIDChanged();
     void comparisonPairsChanged();
     void selectedComparisonPairIDChanged();
@@ -607,6 +612,7 @@ private:
     CropAspectRatio m_cropAspectRatio = CropAspectRatio::Free;
     QString m_statusMessage = QStringLiteral("就绪");
     std::optional<QString> m_errorMessage;
+    bool m_isSavingImagesToDesktop = false;
     std::optional<QUuid> m_pendingTextFocusID;
     std::vector<ComparisonPairState> m_comparisonPairs;
     std::optional<QUuid> m_selectedComparisonPairID;

@@ -211,6 +211,8 @@ private:
     bool m_isHeaderToolbarOrderEditorPresented = false;
     bool m_isUpdateAlertPresented = false;
     bool m_isErrorAlertScheduled = false;
+    // A close request came while images were being saved; it is made again once the save ends.
+    bool m_isCloseWaitingForSave = false;
     bool m_didRunStartupUpdateCheck = false;
     bool m_didShow = false;
     QString m_previousUpdateKey;

@@ -277,8 +277,10 @@ void ContentView::refreshHeaderStates()
 {
     const bool canExport = m_viewModel->canExport();
     const bool hasSelected = !m_viewModel->selectedImageItems().empty();
+    const bool isSaving = m_viewModel->isSavingImagesToDesktop();
     for (auto &[item, widget] : m_headerItems) {
-        const bool disabled = ShellRules::isHeaderItemDisabled(item, canExport, hasSelected);
+        const bool disabled = ShellRules::isHeaderItemDisabled(item, canExport, hasSelected)
+            || (item == HeaderToolbarItem::ImageExport && isSaving);
         if (widget->isEnabled() == disabled)
             setDimmed(widget, disabled);
     }

@@ -28,6 +28,14 @@ void ContentView::connectLifecycle()
             this, [this] { runWhenNoModalDialog([this] { presentErrorAlertIfNeeded(); }); }, Qt::QueuedConnection);
     });
     connect(m_updateManager, &AppUpdateManager::availableUpdateChanged, this, &ContentView::watchUpdateKey);
+    connect(m_viewModel.get(), &MarkupViewModel::isSavingImagesToDesktopChanged, this, [this] {
+        if (m_viewModel->isSavingImagesToDesktop() || !m_isCloseWaitingForSave)
+            return;
+        m_isCloseWaitingForSave = false;
+        // The close is asked again after the save's outcome and its alerts, as the user's own.
+        QMetaObject::invokeMethod(
+            this, [this] { runWhenNoModalDialog([this] { window()->close(); }); }, Qt::QueuedConnection);
+    });
     connect(m_openProjectBridge, &OpenProjectBridge::pendingProjectURLChanged, this, [this] {
         // Before the window is shown, the start-up takes the pending project.
         if (!m_didShow || !m_openProjectBridge->pendingProjectURL())
@@ -116,6 +124,12 @@ bool ContentView::handleKeyCommand(const QString &name)
         return true;
     }
     if (name == QLatin1String("saveProject")) {
+        if (mode == WorkspaceMode::ImageMarkup && m_viewModel->isSavingImagesToDesktop())
+            return true; // the key rests while a save runs, as the button does
+        if (mode == WorkspaceMode::ImageMarkup && m_hooks.startSavingSelectedImagesToDesktop) {
+            m_hooks.startSavingSelectedImagesToDesktop();
+            return true;
+        }
         if (mode == WorkspaceMode::ImageMarkup && m_hooks.saveSelectedImagesToDesktop) {
             m_hooks.saveSelectedImagesToDesktop(*m_viewModel, ImageExportFormat::Png, 0.9);
             return true;
@@ -181,6 +195,12 @@ void ContentView::handleEscapeShortcut()
 
 bool ContentView::shouldCloseWindow()
 {
+    // The save finishes first, so its files are whole and its outcome is seen; the quit rules
+    // then apply to the window as the save left it.
+    if (!m_isTerminating && m_viewModel->isSavingImagesToDesktop()) {
+        m_isCloseWaitingForSave = true;
+        return false;
+    }
     switch (ShellRules::decideQuit(m_isTerminating, !m_viewModel->items().empty(), !m_viewModel->comparisonPairs().empty(),
                                    m_viewModel->textComparison().has_value())) {
     case ShellRules::QuitDecision::AllowClose:

@@ -44,6 +44,7 @@ void ImageMarkupHookup::install(ShellHooks &hooks)
     hooks.imageMarkupWorkspace = [this](QWidget *emptyState) { return makeWorkspace(emptyState); };
     hooks.imageAnnotationMenu = [this] { return m_commands.imageAnnotationMenuButton(nullptr); };
     hooks.saveToDesktopButton = [this] { return m_commands.saveToDesktopButton(nullptr); };
+    hooks.startSavingSelectedImagesToDesktop = [this] { m_commands.saveSelectedImagesToDesktopAction(); };
     hooks.presentImageImportPanel = [this] { m_commands.presentImageImportPanel(); };
     hooks.deleteImageMarkupSelection = [this] { return m_commands.deleteImageMarkupSelection(); };
     hooks.handleImageMarkupDeleteCommand = [this] { m_commands.handleImageMarkupDeleteCommand(); };

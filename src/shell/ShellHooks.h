@@ -28,7 +28,7 @@ struct ShellHooks
     std::function<bool(MarkupViewModel &, const QString &name)> handleToolShortcut;
     std::function<void(MarkupViewModel &, const QStringList &paths, bool replacing)> importImages;
     std::function<void(MarkupViewModel &, const QImage &image, const QString &fileName)> importImage;
-    // The written files; empty when nothing was written.
+    // The written files; empty when nothing was written. Returns once the files are written.
     std::function<QStringList(MarkupViewModel &, ImageExportFormat format, double jpegQuality)> saveSelectedImagesToDesktop;
     std::function<bool(MarkupViewModel &, const QString &path)> openProject;
     std::function<bool(MarkupViewModel &, const QString &path)> saveProject;
@@ -41,6 +41,9 @@ struct ShellHooks
     // Header items: the "标注" menu and the "保存到桌面" button.
     std::function<QWidget *()> imageAnnotationMenu;
     std::function<QWidget *()> saveToDesktopButton;
+    // Ctrl+S: the button's save (PNG, off the GUI thread; the view model's isSavingImagesToDesktop
+    // is true until its outcome is applied).
+    std::function<void()> startSavingSelectedImagesToDesktop;
     std::function<void()> presentImageImportPanel;
     // Deletes the selected annotations, or asks before deleting the selected images.
     std::function<bool()> deleteImageMarkupSelection;

@@ -163,3 +163,30 @@ TEST(ImageHandle, TheCacheStaysWithinItsLimitAndKeepsTheLatestPicture)
     // The last handle of a picture takes its cache entry with it.
     EXPECT_EQ(ImageHandle::cachedBytes(), 0);
 }
+
+TEST(ImageHandle, AOneUseDecodeLeavesTheCacheAsItWas)
+{
+    QTemporaryDir dir;
+    const QImage original = gradient(90, 60, 4);
+    const QString path = TestSupport::writeFile(dir.filePath(QStringLiteral("photo.png")), encoded(original, "PNG"));
+    const ImageHandle fromFile = ImageHandle::fromFile(path, original.size());
+    const ImageHandle fromBytes = ImageHandle::fromEncodedData(encoded(original, "PNG"), original.size());
+    const qint64 before = ImageHandle::cachedBytes();
+
+    // Exact pixels, and nothing kept: an export over many photos does not fill the cache.
+    EXPECT_EQ(fromFile.imageForOneUse(), original);
+    EXPECT_EQ(fromBytes.imageForOneUse(), original);
+    EXPECT_EQ(ImageHandle::cachedBytes(), before);
+
+    // A picture the canvas already holds is shared, not decoded again.
+    const QImage shown = fromFile.image();
+    ASSERT_EQ(ImageHandle::cachedBytes(), before + shown.sizeInBytes());
+    EXPECT_EQ(fromFile.imageForOneUse().cacheKey(), shown.cacheKey());
+    EXPECT_EQ(ImageHandle::cachedBytes(), before + shown.sizeInBytes());
+
+    // Pixels that do not match the handle are refused, as by image().
+    const ImageHandle stale = ImageHandle::fromFile(path, QSize(90, 61));
+    EXPECT_TRUE(stale.imageForOneUse().isNull());
+    EXPECT_TRUE(ImageHandle(original).imageForOneUse() == original);
+    EXPECT_TRUE(ImageHandle().imageForOneUse().isNull());
+}
