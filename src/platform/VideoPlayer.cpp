@@ -102,6 +102,22 @@ void VideoPlayer::seek(double seconds, SeekCompletion completion, VideoFrameSour
         postCompletion(*replaced, false, std::nullopt);
 }
 
+void VideoPlayer::setPreviewSize(QSize size)
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_previewSize = size;
+}
+
+QImage VideoPlayer::previewOf(const QImage &frame, QSize size)
+{
+    if (frame.isNull() || size.isEmpty())
+        return {};
+    const QSize fitted = frame.size().scaled(size, Qt::KeepAspectRatio);
+    if (fitted.isEmpty() || fitted.width() >= frame.width() || fitted.height() >= frame.height())
+        return {};
+    return frame.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 void VideoPlayer::cancelPendingSeeks()
 {
     m_cancelledThrough = m_newestSeekId.load();
@@ -196,6 +212,7 @@ void VideoPlayer::notifyObservers(double time, bool always)
 void VideoPlayer::showFrame(const VideoFrameSource::Frame &frame)
 {
     m_currentFrame = frame.image;
+    m_currentPreview = frame.preview;
     m_currentFrameTime = frame.time;
     Q_EMIT currentFrameChanged(m_currentFrame);
 }
@@ -245,6 +262,7 @@ void VideoPlayer::decodeLoop()
             const PendingSeek seek = *m_pendingSeek;
             m_pendingSeek.reset();
             const quint64 epoch = m_epoch;
+            const QSize previewSize = m_previewSize;
             lock.unlock();
             VideoFrameSource::Frame frame;
             VideoFrameSource::Status status;
@@ -253,6 +271,8 @@ void VideoPlayer::decodeLoop()
                 status = m_source->frameAt(seek.time, seek.match, [this, id = seek.id] { return seekIsStale(id); },
                                            &frame);
             }
+            if (status == VideoFrameSource::Status::ok && !seekIsStale(seek.id))
+                frame.preview = previewOf(frame.image, previewSize);
             lock.lock();
             // A seek that found no picture (a damaged video) still arrived at its time.
             const bool finished = status != VideoFrameSource::Status::aborted && !seekIsStale(seek.id);
@@ -266,6 +286,7 @@ void VideoPlayer::decodeLoop()
         const double from = m_fillFrom;
         const double target = m_fillTarget;
         const quint64 epoch = m_epoch;
+        const QSize previewSize = m_previewSize;
         lock.unlock();
         VideoFrameSource::Frame frame;
         VideoFrameSource::Status status;
@@ -276,6 +297,9 @@ void VideoPlayer::decodeLoop()
                 ? m_source->frameAt(target, VideoFrameSource::Match::containing, abort, &frame)
                 : m_source->frameAfter(from, abort, &frame);
         }
+        // Scaled outside the source's lock, so the frame generator is not kept waiting.
+        if (status == VideoFrameSource::Status::ok && m_epoch == epoch)
+            frame.preview = previewOf(frame.image, previewSize);
         lock.lock();
         if (epoch != m_epoch)
             continue;

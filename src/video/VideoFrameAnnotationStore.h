@@ -44,6 +44,8 @@ public:
     int totalFrameCount() const { return m_totalFrameCount; }
     bool isLoading() const { return m_isLoading; }
     bool isPlaying() const { return m_isPlaying; }
+    // A save of the current frame is under way (its owner sets this); the save control waits.
+    bool isSavingFrame() const { return m_isSavingFrame; }
     const QString &statusText() const { return m_statusText; }
     // The preview player of the loaded video; the canvas shows its frames.
     VideoPlayer *player() const { return m_player.get(); }
@@ -53,9 +55,13 @@ public:
     bool hasImageGenerator() const { return m_generator != nullptr; }
     const VideoFrameGenerator *imageGenerator() const { return m_generator.get(); }
 
+    // The size in device pixels the canvas shows the player's pictures at, kept for later players.
+    void setPreviewSize(QSize size);
+
     // Escape and the root view's frame actions stop the preview themselves: pause `player()` and set
     // this to false.
     void setPlaying(bool playing);
+    void setSavingFrame(bool saving);
 
     // Loading (the newest load wins; an older one publishes nothing).
     void loadVideo(const QString &path, SnapshotHandler done = {});
@@ -105,6 +111,7 @@ Q_SIGNALS:
     void totalFrameCountChanged();
     void isLoadingChanged();
     void isPlayingChanged();
+    void isSavingFrameChanged();
     void statusTextChanged();
     void playerChanged();
     // The player's picture, for the canvas.
@@ -143,8 +150,10 @@ private:
     int m_totalFrameCount = 1;
     bool m_isLoading = false;
     bool m_isPlaying = false;
+    bool m_isSavingFrame = false;
     QString m_statusText;
     std::unique_ptr<VideoPlayer> m_player;
+    QSize m_previewSize;
     std::optional<VideoAsset> m_asset;
     std::shared_ptr<VideoFrameGenerator> m_generator;
     std::optional<int> m_timeObserver;

@@ -227,4 +227,39 @@ TEST(VideoStorePlayback, ResetForgetsTheVideoAndIgnoresStaleWork)
     EXPECT_EQ(fake.store.statusText(), QStringLiteral("请导入视频"));
 }
 
+// The canvas is handed a copy already scaled to the size it shows frames at, made before the frame is
+// due, so a player frame costs the screen no scaling; the full picture stays what is saved.
+TEST(VideoStorePlayback, PlayerHandsOutACopyScaledForTheScreen)
+{
+    FakeStore fake;
+    fake.store.setPreviewSize(QSize(2, 3));
+    ASSERT_TRUE(fake.load());
+    fake.settle();
+    VideoPlayer &player = *fake.store.player();
+    EXPECT_EQ(player.currentFrame().size(), QSize(4, 4));
+    EXPECT_EQ(player.currentPreview().size(), QSize(2, 2));
+
+    QImage shown;
+    QImage preview;
+    QObject::connect(&player, &VideoPlayer::currentFrameChanged, [&](const QImage &frame) {
+        shown = frame;
+        preview = player.currentPreview();
+    });
+    player.play();
+    ASSERT_TRUE(player.waitUntilIdle(5000));
+    fake.clock->time += 0.04;
+    player.presentDueFrames();
+    EXPECT_EQ(FakeFrameSource::numberOf(shown), 1);
+    ASSERT_EQ(preview.size(), QSize(2, 2));
+    EXPECT_EQ(qRed(preview.pixel(1, 1)), 1); // the copy is of the frame shown
+
+    // A box the frames fit into unscaled makes no copies.
+    player.pause();
+    fake.store.setPreviewSize(QSize(8, 8));
+    fake.store.seek(50);
+    ASSERT_TRUE(waitUntil([&] { return FakeFrameSource::numberOf(player.currentFrame()) == 50; }));
+    EXPECT_TRUE(player.currentPreview().isNull());
+    EXPECT_TRUE(VideoPlayer::previewOf(QImage(), QSize(2, 2)).isNull());
+}
+
 } // namespace
