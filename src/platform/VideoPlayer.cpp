@@ -115,7 +115,48 @@ QImage VideoPlayer::previewOf(const QImage &frame, QSize size)
     const QSize fitted = frame.size().scaled(size, Qt::KeepAspectRatio);
     if (fitted.isEmpty() || fitted.width() >= frame.width() || fitted.height() >= frame.height())
         return {};
-    return frame.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // Halving by the mean of each 2 × 2 block samples the whole area at a fraction of the cost of a
+    // general smooth scale (1080p shown at 960 × 540 needs nothing else); only the rest is scaled.
+    QImage image = frame;
+    while (image.width() >= 2 * fitted.width() && image.height() >= 2 * fitted.height())
+        image = halved(image);
+    if (image.size() != fitted)
+        image = image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return image;
+}
+
+QImage VideoPlayer::halved(const QImage &source)
+{
+    QImage image = source;
+    const QImage::Format format = image.format();
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 && format != QImage::Format_ARGB32_Premultiplied)
+        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const int width = image.width() / 2;
+    const int height = image.height() / 2;
+    QImage result(std::max(width, 1), std::max(height, 1), image.format());
+    if (result.isNull() || width == 0 || height == 0)
+        return image.scaled(result.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    quint32 alpha = 0xff;
+    for (int y = 0; y < height; ++y) {
+        const QRgb *top = reinterpret_cast<const QRgb *>(image.constScanLine(2 * y));
+        const QRgb *bottom = reinterpret_cast<const QRgb *>(image.constScanLine(2 * y + 1));
+        QRgb *out = reinterpret_cast<QRgb *>(result.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const QRgb a = top[2 * x], b = top[2 * x + 1], c = bottom[2 * x], d = bottom[2 * x + 1];
+            // Red and blue, then alpha and green, two channels at a time with room for the carries.
+            const quint64 rb = (quint64(a & 0x00ff00ff) + (b & 0x00ff00ff) + (c & 0x00ff00ff) + (d & 0x00ff00ff)
+                                + 0x00020002) >> 2;
+            const quint64 ag = (quint64((a >> 8) & 0x00ff00ff) + ((b >> 8) & 0x00ff00ff) + ((c >> 8) & 0x00ff00ff)
+                                + ((d >> 8) & 0x00ff00ff) + 0x00020002) >> 2;
+            const QRgb mean = QRgb(rb & 0x00ff00ff) | QRgb((ag & 0x00ff00ff) << 8);
+            alpha &= mean >> 24;
+            out[x] = mean;
+        }
+    }
+    // Opaque frames (all video without an alpha channel) are drawn without blending.
+    if (result.format() == QImage::Format_ARGB32 && alpha == 0xff)
+        result.reinterpretAsFormat(QImage::Format_RGB32);
+    return result;
 }
 
 void VideoPlayer::cancelPendingSeeks()

@@ -64,6 +64,8 @@ public:
     // screen no scaling. An empty size (the default) makes no copies.
     void setPreviewSize(QSize size);
     static QImage previewOf(const QImage &frame, QSize size);
+    // Half the width and height (rounded down), each pixel the mean of a 2 × 2 block.
+    static QImage halved(const QImage &image);
 
     // The picture on screen; null before the first seek completed.
     QImage currentFrame() const { return m_currentFrame; }
