@@ -16,6 +16,11 @@ public:
     ~CanvasFrameSource() override;
 
     virtual QImage currentFrame() const = 0;
+    // The current frame already scaled for the screen, when the source made such a copy; the canvas
+    // shows it pixel for pixel where it has exactly the size the frame is shown at.
+    virtual QImage currentPreview() const { return {}; }
+    // The box, in device pixels, the canvas shows frames in; sources that can scale ahead use it.
+    virtual void setDisplaySize(QSize) {}
 
 Q_SIGNALS:
     void frameChanged();
@@ -29,10 +34,13 @@ public:
     explicit VideoStoreFrameSource(VideoFrameAnnotationStore *store, QObject *parent = nullptr);
 
     QImage currentFrame() const override { return m_frame; }
+    QImage currentPreview() const override { return m_preview; }
+    void setDisplaySize(QSize size) override;
 
 private:
     QPointer<VideoFrameAnnotationStore> m_store;
     QImage m_frame;
+    QImage m_preview;
 };
 
 // A source holding one picture set by its owner (tests, and callers that decode frames themselves).

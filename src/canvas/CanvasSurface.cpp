@@ -1,6 +1,7 @@
 #include "canvas/CanvasSurface.h"
 
 #include "canvas/CardShadow.h"
+#include "canvas/CanvasFramePainting.h"
 #include "canvas/CanvasFrameSource.h"
 #include "canvas/CanvasInputWidget.h"
 #include "canvas/CanvasPanelMount.h"
@@ -370,13 +371,8 @@ void CanvasSurface::paintEvent(QPaintEvent *event)
     const bool showsFrame = m_frameSource && m_showsFrameSource;
     if (showsFrame) {
         const QImage frame = m_frameSource->currentFrame();
-        if (!frame.isNull()) {
-            // The whole frame, letterboxed: never cropped or stretched.
-            const QSizeF fitted = QSizeF(frame.size()).scaled(card.size(), Qt::KeepAspectRatio);
-            const QRectF target(card.center() - QPointF(fitted.width() / 2, fitted.height() / 2), fitted);
-            painter.setRenderHint(QPainter::SmoothPixmapTransform);
-            painter.drawImage(target, frame);
-        }
+        if (!frame.isNull())
+            CanvasFramePainting::paint(painter, *m_frameSource, frame, card, dpr);
     } else {
         m_pyramid.draw(painter, card, QRectF(area));
     }

@@ -142,7 +142,10 @@ QImage VideoFrameConverter::convert(const AVFrame *frame)
     if (width <= 0 || height <= 0 || width > maxSide || height > maxSide || frame->format < 0)
         return {};
     int targetWidth = width;
-    if (m_sampleAspect != 1.0) {
+    // Resizing to odd sizes leaves a sample aspect ratio a hair off square (17264:17271 for
+    // 1920 × 1080 made 1919 × 1079). Under a pixel of correction is no anamorphic picture: honouring it
+    // would resample every column and still take one off the width, so the stored width stays.
+    if (m_sampleAspect != 1.0 && std::abs(width * m_sampleAspect - width) >= 1.0) {
         const double scaled = std::round(width * m_sampleAspect);
         if (!(scaled >= 1 && scaled <= maxSide))
             return {};

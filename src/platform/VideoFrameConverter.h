@@ -12,7 +12,8 @@ struct SwsContext;
 
 // Turns decoded frames into upright ARGB32 pictures: the colour matrix and range come from the frame
 // (BT.709 for HD and BT.601 below when the file leaves them open, as players do), non-square pixels
-// are widened by the sample aspect ratio, and the stream's display matrix is applied. Pictures are
+// are widened by the sample aspect ratio (unless that moves the width by under a pixel), and the
+// stream's display matrix is applied. Pictures are
 // written into a few reused buffers; an image handed out keeps its buffer until its last copy is gone.
 class VideoFrameConverter {
 public:

@@ -15,6 +15,8 @@ public:
     struct Frame {
         double time = 0;
         QImage image;
+        // A copy scaled down for the screen, when the player made one (sources leave it null).
+        QImage preview{};
     };
 
     enum class Match {

@@ -102,6 +102,63 @@ void VideoPlayer::seek(double seconds, SeekCompletion completion, VideoFrameSour
         postCompletion(*replaced, false, std::nullopt);
 }
 
+void VideoPlayer::setPreviewSize(QSize size)
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_previewSize = size;
+}
+
+QImage VideoPlayer::previewOf(const QImage &frame, QSize size)
+{
+    if (frame.isNull() || size.isEmpty())
+        return {};
+    const QSize fitted = frame.size().scaled(size, Qt::KeepAspectRatio);
+    if (fitted.isEmpty() || fitted.width() >= frame.width() || fitted.height() >= frame.height())
+        return {};
+    // Halving by the mean of each 2 × 2 block samples the whole area at a fraction of the cost of a
+    // general smooth scale (1080p shown at 960 × 540 needs nothing else); only the rest is scaled.
+    QImage image = frame;
+    while (image.width() >= 2 * fitted.width() && image.height() >= 2 * fitted.height())
+        image = halved(image);
+    if (image.size() != fitted)
+        image = image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return image;
+}
+
+QImage VideoPlayer::halved(const QImage &source)
+{
+    QImage image = source;
+    const QImage::Format format = image.format();
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 && format != QImage::Format_ARGB32_Premultiplied)
+        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const int width = image.width() / 2;
+    const int height = image.height() / 2;
+    QImage result(std::max(width, 1), std::max(height, 1), image.format());
+    if (result.isNull() || width == 0 || height == 0)
+        return image.scaled(result.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    quint32 alpha = 0xff;
+    for (int y = 0; y < height; ++y) {
+        const QRgb *top = reinterpret_cast<const QRgb *>(image.constScanLine(2 * y));
+        const QRgb *bottom = reinterpret_cast<const QRgb *>(image.constScanLine(2 * y + 1));
+        QRgb *out = reinterpret_cast<QRgb *>(result.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const QRgb a = top[2 * x], b = top[2 * x + 1], c = bottom[2 * x], d = bottom[2 * x + 1];
+            // Red and blue, then alpha and green, two channels at a time with room for the carries.
+            const quint64 rb = (quint64(a & 0x00ff00ff) + (b & 0x00ff00ff) + (c & 0x00ff00ff) + (d & 0x00ff00ff)
+                                + 0x00020002) >> 2;
+            const quint64 ag = (quint64((a >> 8) & 0x00ff00ff) + ((b >> 8) & 0x00ff00ff) + ((c >> 8) & 0x00ff00ff)
+                                + ((d >> 8) & 0x00ff00ff) + 0x00020002) >> 2;
+            const QRgb mean = QRgb(rb & 0x00ff00ff) | QRgb((ag & 0x00ff00ff) << 8);
+            alpha &= mean >> 24;
+            out[x] = mean;
+        }
+    }
+    // Opaque frames (all video without an alpha channel) are drawn without blending.
+    if (result.format() == QImage::Format_ARGB32 && alpha == 0xff)
+        result.reinterpretAsFormat(QImage::Format_RGB32);
+    return result;
+}
+
 void VideoPlayer::cancelPendingSeeks()
 {
     m_cancelledThrough = m_newestSeekId.load();
@@ -196,6 +253,7 @@ void VideoPlayer::notifyObservers(double time, bool always)
 void VideoPlayer::showFrame(const VideoFrameSource::Frame &frame)
 {
     m_currentFrame = frame.image;
+    m_currentPreview = frame.preview;
     m_currentFrameTime = frame.time;
     Q_EMIT currentFrameChanged(m_currentFrame);
 }
@@ -245,6 +303,7 @@ void VideoPlayer::decodeLoop()
             const PendingSeek seek = *m_pendingSeek;
             m_pendingSeek.reset();
             const quint64 epoch = m_epoch;
+            const QSize previewSize = m_previewSize;
             lock.unlock();
             VideoFrameSource::Frame frame;
             VideoFrameSource::Status status;
@@ -253,6 +312,8 @@ void VideoPlayer::decodeLoop()
                 status = m_source->frameAt(seek.time, seek.match, [this, id = seek.id] { return seekIsStale(id); },
                                            &frame);
             }
+            if (status == VideoFrameSource::Status::ok && !seekIsStale(seek.id))
+                frame.preview = previewOf(frame.image, previewSize);
             lock.lock();
             // A seek that found no picture (a damaged video) still arrived at its time.
             const bool finished = status != VideoFrameSource::Status::aborted && !seekIsStale(seek.id);
@@ -266,6 +327,7 @@ void VideoPlayer::decodeLoop()
         const double from = m_fillFrom;
         const double target = m_fillTarget;
         const quint64 epoch = m_epoch;
+        const QSize previewSize = m_previewSize;
         lock.unlock();
         VideoFrameSource::Frame frame;
         VideoFrameSource::Status status;
@@ -276,6 +338,9 @@ void VideoPlayer::decodeLoop()
                 ? m_source->frameAt(target, VideoFrameSource::Match::containing, abort, &frame)
                 : m_source->frameAfter(from, abort, &frame);
         }
+        // Scaled outside the source's lock, so the frame generator is not kept waiting.
+        if (status == VideoFrameSource::Status::ok && m_epoch == epoch)
+            frame.preview = previewOf(frame.image, previewSize);
         lock.lock();
         if (epoch != m_epoch)
             continue;

@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QObject>
+#include <QSize>
 #include <QTimer>
 
 #include <atomic>
@@ -58,8 +59,18 @@ public:
     int addPeriodicTimeObserver(double interval, TimeObserver observer);
     void removeTimeObserver(int token);
 
+    // The largest size, in device pixels, the pictures are shown at. Each frame larger than that
+    // comes with a copy scaled to fit it, made on the decode thread, so that showing a frame costs the
+    // screen no scaling. An empty size (the default) makes no copies.
+    void setPreviewSize(QSize size);
+    static QImage previewOf(const QImage &frame, QSize size);
+    // Half the width and height (rounded down), each pixel the mean of a 2 × 2 block.
+    static QImage halved(const QImage &image);
+
     // The picture on screen; null before the first seek completed.
     QImage currentFrame() const { return m_currentFrame; }
+    // Its copy scaled to the preview size; null when none was made.
+    QImage currentPreview() const { return m_currentPreview; }
     // The presentation time of that picture; NaN before the first seek completed.
     double currentFrameTime() const { return m_currentFrameTime; }
     int droppedFrameCount() const { return m_droppedFrames; }
@@ -113,6 +124,7 @@ private:
     double m_playStartMedia = 0;
     double m_playStartClock = 0;
     QImage m_currentFrame;
+    QImage m_currentPreview;
     double m_currentFrameTime = std::numeric_limits<double>::quiet_NaN();
     int m_droppedFrames = 0;
     std::map<quint64, SeekCompletion> m_completions;
@@ -130,6 +142,7 @@ private:
     bool m_busy = false;
     double m_fillFrom = 0;   // time of the last frame decoded for the queue; NaN: start at m_fillTarget
     double m_fillTarget = 0; // the position the queue starts from after a seek
+    QSize m_previewSize;
 
     std::atomic<bool> m_stop{false};
     std::atomic<quint64> m_epoch{0};

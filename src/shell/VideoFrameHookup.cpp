@@ -9,6 +9,7 @@
 #include "video/VideoFrameAnnotationStore.h"
 #include "video/VideoFrameAnnotationWorkspace.h"
 
+#include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 
@@ -43,6 +44,8 @@ VideoFrameHookup::VideoFrameHookup(ContentView &view, std::unique_ptr<VideoFrame
 
 VideoFrameHookup::~VideoFrameHookup()
 {
+    // A frame being written is finished before the window goes.
+    m_savePool.waitForDone();
     // Nothing watching the store hears its teardown; the source that watches it goes first.
     delete m_frameSource;
     m_store->disconnect();
@@ -174,25 +177,106 @@ void VideoFrameHookup::stepVideoFrame(int delta)
 
 void VideoFrameHookup::saveCurrentVideoFrame()
 {
+    // The save control stays off until the save under way has reported.
+    if (m_store->isSavingFrame())
+        return;
     pauseStore();
+    beginSave();
     QPointer<VideoFrameHookup> self(this);
     const quint64 generation = m_generation;
     m_store->currentFrameSnapshot([self, generation](std::optional<VideoFrameSnapshot> snapshot) {
-        if (!self || generation != self->m_generation)
+        if (!self)
             return;
+        if (generation != self->m_generation) {
+            // A newer import took the frame away: nothing is saved, and the import reports.
+            self->endSave();
+            return;
+        }
         // Playback moves the picture under the annotations without loading a frame: what is shown
-        // (this picture with these annotations) is what gets saved.
-        if (snapshot && !self->loadFrame(*snapshot, true)) {
+        // (this picture with these annotations) is what gets saved. Only a picture that moved is
+        // loaded again; the one already loaded is saved as it is.
+        if (snapshot && !self->holdsFrame(*snapshot) && !self->loadFrame(*snapshot, true)) {
+            self->endSave();
             Q_EMIT self->actionFinished();
             return;
         }
-        MarkupViewModel &model = self->video();
-        if (const std::optional<QString> path = model.saveAnnotatedVideoFrame(self->m_store->currentTimecode()))
-            self->main().setStatusMessage(QStringLiteral("当前帧已保存：") + QFileInfo(*path).fileName());
-        else if (model.errorMessage())
-            self->main().setErrorMessage(model.errorMessage());
-        Q_EMIT self->actionFinished();
+        std::optional<VideoFrameSave::Job> job = VideoFrameSave::prepare(self->video(), self->m_store->currentTimecode());
+        if (!job) {
+            if (self->video().errorMessage())
+                self->main().setErrorMessage(self->video().errorMessage());
+            self->endSave();
+            Q_EMIT self->actionFinished();
+            return;
+        }
+        self->writeOnWorker(std::move(*job));
     });
+}
+
+bool VideoFrameHookup::holdsFrame(const VideoFrameSnapshot &snapshot) const
+{
+    const std::optional<ImageMarkupItem> item = video().selectedItem();
+    if (!item || item->fileName != snapshot.fileName)
+        return false;
+    const QImage loaded = item->image.image();
+    return loaded.cacheKey() == snapshot.image.cacheKey() || loaded == snapshot.image;
+}
+
+void VideoFrameHookup::beginSave()
+{
+    m_store->setSavingFrame(true);
+    main().setStatusMessage(QStringLiteral("正在保存当前帧…"));
+    // A close during the save waits for it (see eventFilter).
+    if (QWidget *window = m_view.window())
+        window->installEventFilter(this);
+}
+
+void VideoFrameHookup::writeOnWorker(VideoFrameSave::Job job)
+{
+    QPointer<VideoFrameHookup> self(this);
+    m_savePool.start([self, writer = m_frameWriter, job = std::move(job)] {
+        VideoFrameSave::Outcome outcome = writer(job);
+        // Queued to the hookup: dropped if the window has gone meanwhile (the file is written).
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, job, outcome = std::move(outcome)] {
+                if (self)
+                    self->finishSave(job, outcome);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void VideoFrameHookup::finishSave(const VideoFrameSave::Job &job, const VideoFrameSave::Outcome &outcome)
+{
+    // Whatever was pressed meanwhile, the result is the last word in the status line.
+    MarkupViewModel &model = video();
+    if (const std::optional<QString> path = VideoFrameSave::finish(model, job, outcome))
+        main().setStatusMessage(QStringLiteral("当前帧已保存：") + QFileInfo(*path).fileName());
+    else if (model.errorMessage())
+        main().setErrorMessage(model.errorMessage());
+    endSave();
+    Q_EMIT actionFinished();
+}
+
+void VideoFrameHookup::endSave()
+{
+    m_store->setSavingFrame(false);
+    if (!m_closeAfterSave)
+        return;
+    m_closeAfterSave = false;
+    // The close asked for during the save goes ahead now, through the usual quit rules.
+    if (QWidget *window = m_view.window())
+        QMetaObject::invokeMethod(window, [window] { window->close(); }, Qt::QueuedConnection);
+}
+
+bool VideoFrameHookup::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Close && watched == m_view.window() && m_store->isSavingFrame()) {
+        m_closeAfterSave = true;
+        event->ignore();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void VideoFrameHookup::confirmClearVideoFrameAnnotations()

@@ -2,10 +2,12 @@
 
 #include "canvas/ImageMarkupDialogs.h"
 #include "video/VideoFrameAnnotationStore.h"
+#include "video/VideoFrameSave.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QThreadPool>
 
 #include <functional>
 #include <memory>
@@ -42,6 +44,10 @@ private:
 //
 // The store answers asynchronously. Every import starts a new generation; an import, seek, step or
 // save begun before the latest import changes nothing when it completes.
+//
+// A save renders, encodes and writes on a worker. While it runs the status line says so, the save
+// control and its key do nothing, and its result is the last status it leaves; a close of the
+// window waits for it and then goes ahead.
 class VideoFrameHookup final : public QObject {
     Q_OBJECT
 
@@ -49,6 +55,8 @@ public:
     // Loads the snapshot into the video view model (keeping the annotations when asked); tests
     // replace it to make a frame fail.
     using FrameLoader = std::function<bool(MarkupViewModel &, const VideoFrameSnapshot &, bool keepAnnotations)>;
+    // Renders, encodes and writes a save on the worker; tests replace it to hold a save in flight.
+    using FrameWriter = std::function<VideoFrameSave::Outcome(const VideoFrameSave::Job &)>;
 
     // Without a store, one with the real video loader.
     explicit VideoFrameHookup(ContentView &view, std::unique_ptr<VideoFrameAnnotationStore> store = nullptr);
@@ -63,6 +71,7 @@ public:
     void setConfirmer(std::unique_ptr<Confirmer> confirmer) { m_confirmer = std::move(confirmer); }
     void setFileChooser(std::unique_ptr<VideoFileChooser> chooser) { m_chooser = std::move(chooser); }
     void setFrameLoader(FrameLoader loader) { m_frameLoader = std::move(loader); }
+    void setFrameWriter(FrameWriter writer) { m_frameWriter = std::move(writer); }
 
     // The root view's video actions.
     void importVideo(const QString &path);
@@ -85,6 +94,9 @@ Q_SIGNALS:
     // An import, seek, step or save of the current generation completed (whatever the outcome).
     void actionFinished();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     MarkupViewModel &main() const;
     MarkupViewModel &video() const;
@@ -92,6 +104,12 @@ private:
     // Loads a frame and copies a failure to the main view model; false when it failed.
     bool loadFrame(const VideoFrameSnapshot &snapshot, bool keepAnnotations);
     void finishMove(quint64 generation, const std::optional<VideoFrameSnapshot> &snapshot);
+    // Whether the video view model holds exactly this picture already.
+    bool holdsFrame(const VideoFrameSnapshot &snapshot) const;
+    void beginSave();
+    void writeOnWorker(VideoFrameSave::Job job);
+    void finishSave(const VideoFrameSave::Job &job, const VideoFrameSave::Outcome &outcome);
+    void endSave();
 
     ContentView &m_view;
     std::unique_ptr<VideoFrameAnnotationStore> m_store;
@@ -99,5 +117,9 @@ private:
     std::unique_ptr<Confirmer> m_confirmer;
     std::unique_ptr<VideoFileChooser> m_chooser;
     FrameLoader m_frameLoader;
+    FrameWriter m_frameWriter = VideoFrameSave::write;
     quint64 m_generation = 0;
+    bool m_closeAfterSave = false;
+    // Declared last so it is destroyed first: a frame being written is finished before the rest goes.
+    QThreadPool m_savePool;
 };

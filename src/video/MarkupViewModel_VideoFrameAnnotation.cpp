@@ -1,13 +1,11 @@
 #include "model/MarkupViewModel.h"
 
-#include "markup/DesktopExport.h"
 #include "markup/ExportFileNames.h"
 #include "markup/ImageDecoding.h"
 #include "model/FileSupport.h"
+#include "video/VideoFrameSave.h"
 #include "video/VideoFrameSnapshot.h"
 
-#include <QDir>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <array>
@@ -67,36 +65,10 @@ bool MarkupViewModel::loadVideoFrame(const VideoFrameSnapshot &snapshot, bool ke
 
 std::optional<QString> MarkupViewModel::saveAnnotatedVideoFrame(const QString &timecode)
 {
-    const std::optional<qsizetype> index = selectedIndex();
-    if (!index) {
-        setErrorMessage(QStringLiteral("请先导入视频并选择画面"));
+    const std::optional<VideoFrameSave::Job> job = VideoFrameSave::prepare(*this, timecode);
+    if (!job)
         return std::nullopt;
-    }
-    const ImageMarkupItem item = m_items[size_t(*index)];
-    const std::optional<QByteArray> data =
-        DesktopExport::encodedImage(item.image.image(), item.annotations, ImageExportFormat::Png, 1.0);
-    if (!data) {
-        setErrorMessage(QStringLiteral("无法生成当前帧图片"));
-        return std::nullopt;
-    }
-    const QString name = videoFrameExportFileName(item, timecode);
-    const std::optional<QString> folder = DesktopExport::desktopFolder();
-    if (!folder) {
-        setErrorMessage(DesktopExport::writeFailureText(name));
-        return std::nullopt;
-    }
-    const QString path = QDir(*folder).filePath(name);
-    if (const std::optional<QString> failure = DesktopExport::writeFileAtomically(path, *data)) {
-        setErrorMessage(*failure);
-        return std::nullopt;
-    }
-    if (const std::optional<qsizetype> still = selectedIndex()) {
-        std::vector<ImageMarkupItem> items = m_items;
-        items[size_t(*still)].savedURL = path;
-        setItems(std::move(items));
-    }
-    setStatusMessage(QStringLiteral("当前帧已保存到桌面：") + name);
-    return path;
+    return VideoFrameSave::finish(*this, *job, VideoFrameSave::write(*job));
 }
 
 QString MarkupViewModel::videoFrameExportFileName(const ImageMarkupItem &item, const QString &timecode,

@@ -113,6 +113,7 @@ void VideoFrameAnnotationStore::finishLoad(quint64 generation, const QString &pa
         return failLoad(localizedDescription(VideoFrameAnnotationError::invalidDuration), done);
 
     auto player = std::make_unique<VideoPlayer>(asset->frameSource, seconds, m_clock);
+    player->setPreviewSize(m_previewSize);
     VideoPlayer *playerPointer = player.get();
     connect(playerPointer, &VideoPlayer::currentFrameChanged, this, [this, playerPointer](const QImage &frame) {
         if (m_player.get() == playerPointer)
@@ -227,6 +228,23 @@ void VideoFrameAnnotationStore::setTotalFrameCount(int count)
         return;
     m_totalFrameCount = count;
     Q_EMIT totalFrameCountChanged();
+}
+
+void VideoFrameAnnotationStore::setPreviewSize(QSize size)
+{
+    if (size == m_previewSize)
+        return;
+    m_previewSize = size;
+    if (m_player)
+        m_player->setPreviewSize(size);
+}
+
+void VideoFrameAnnotationStore::setSavingFrame(bool saving)
+{
+    if (m_isSavingFrame == saving)
+        return;
+    m_isSavingFrame = saving;
+    Q_EMIT isSavingFrameChanged();
 }
 
 void VideoFrameAnnotationStore::setLoading(bool loading)

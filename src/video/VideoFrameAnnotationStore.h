@@ -44,6 +44,8 @@ public:
     int totalFrameCount() const { return m_totalFrameCount; }
     bool isLoading() const { return m_isLoading; }
     bool isPlaying() const { return m_isPlaying; }
+    // A save of the current frame is under way (its owner sets this); the save control waits.
+    bool isSavingFrame() const { return m_isSavingFrame; }
     const QString &statusText() const { return m_statusText; }
     // The preview player of the loaded video; the canvas shows its frames.
     VideoPlayer *player() const { return m_player.get(); }
@@ -53,12 +55,16 @@ public:
     bool hasImageGenerator() const { return m_generator != nullptr; }
     const VideoFrameGenerator *imageGenerator() const { return m_generator.get(); }
 
+    // The size in device pixels the canvas shows the player's pictures at, kept for later players.
+    void setPreviewSize(QSize size);
+
     // Escape and the root view's frame actions stop the preview with pausePlayback; the scrubber
     // pauses `player()` and sets this to false itself.
     void setPlaying(bool playing);
     // Stops the preview where it is. The index becomes that of the picture on screen: on a busy
     // machine the playback clock runs ahead of the pictures it has shown.
     void pausePlayback();
+    void setSavingFrame(bool saving);
 
     // Loading (the newest load wins; an older one publishes nothing).
     void loadVideo(const QString &path, SnapshotHandler done = {});
@@ -108,6 +114,7 @@ Q_SIGNALS:
     void totalFrameCountChanged();
     void isLoadingChanged();
     void isPlayingChanged();
+    void isSavingFrameChanged();
     void statusTextChanged();
     void playerChanged();
     // The player's picture, for the canvas.
@@ -146,8 +153,10 @@ private:
     int m_totalFrameCount = 1;
     bool m_isLoading = false;
     bool m_isPlaying = false;
+    bool m_isSavingFrame = false;
     QString m_statusText;
     std::unique_ptr<VideoPlayer> m_player;
+    QSize m_previewSize;
     std::optional<VideoAsset> m_asset;
     std::shared_ptr<VideoFrameGenerator> m_generator;
     std::optional<int> m_timeObserver;

@@ -255,6 +255,7 @@ VideoTransportPanel::VideoTransportPanel(VideoFrameAnnotationStore *store, Marku
         for (auto signal : {&VideoFrameAnnotationStore::currentFrameIndexChanged,
                             &VideoFrameAnnotationStore::totalFrameCountChanged,
                             &VideoFrameAnnotationStore::isLoadingChanged, &VideoFrameAnnotationStore::isPlayingChanged,
+                            &VideoFrameAnnotationStore::isSavingFrameChanged,
                             &VideoFrameAnnotationStore::statusTextChanged, &VideoFrameAnnotationStore::playerChanged,
                             &VideoFrameAnnotationStore::videoFileNameChanged, &VideoFrameAnnotationStore::videoURLChanged,
                             &VideoFrameAnnotationStore::frameRateChanged})
@@ -304,7 +305,7 @@ void VideoTransportPanel::refresh()
     m_counter->setText(m_store ? m_store->frameCounterText() : QString());
     m_spinner->setVisible(busy);
     m_clear->setEnabled(hasAnnotations && !busy);
-    m_save->setEnabled(canSave && !busy);
+    m_save->setEnabled(canSave && !busy && !(m_store && m_store->isSavingFrame()));
 
     const QString name = m_store ? m_store->videoFileName() : QString();
     m_fileName->setText(name.isEmpty() ? QStringLiteral("未导入视频") : name);

@@ -1,9 +1,14 @@
 #include "VideoHookupFixture.h"
 
 #include "video/VideoFrameAnnotationStore.h"
+#include "video/VideoFrameAnnotationWorkspace.h"
+#include "video/VideoTransportPanel.h"
 
 #include <QFileInfo>
 #include <QImage>
+#include <QSemaphore>
+
+#include <atomic>
 
 namespace {
 
@@ -178,6 +183,95 @@ TEST_F(VideoHookupTest, AnOvertakenImportReportsNothing)
     EXPECT_EQ(store().videoFileName(), "second.mp4");
     ASSERT_EQ(video().items().size(), 1u);
     EXPECT_TRUE(video().items().front().fileName.startsWith("second-"));
+}
+
+// A save held on its worker until the test lets it go.
+struct HeldWrite {
+    QSemaphore started;
+    QSemaphore release;
+    std::atomic<int> calls{0};
+};
+
+TEST_F(VideoHookupTest, TheSaveRunsOffTheWindowAndItsResultIsTheLastStatus)
+{
+    REQUIRE_FFMPEG();
+    showWindow();
+    ASSERT_TRUE(importAndWait(stripes("held.mp4", "25", 1)));
+    addRectangle();
+    auto held = std::make_shared<HeldWrite>();
+    hookup->setFrameWriter([held](const VideoFrameSave::Job &job) {
+        ++held->calls;
+        held->started.release();
+        held->release.acquire();
+        return VideoFrameSave::write(job);
+    });
+    int finished = 0;
+    QObject::connect(hookup, &VideoFrameHookup::actionFinished, [&] { ++finished; });
+    auto *save = view().findChild<VideoFrameAnnotationWorkspace *>()->transportPanel()->saveButton();
+    ASSERT_TRUE(save->isEnabled());
+
+    save->click();
+    ASSERT_TRUE(waitUntil([&] { return held->started.tryAcquire(); }, 30000));
+    // The window answers while the frame is written: it says so, and the save waits its turn.
+    EXPECT_TRUE(store().isSavingFrame());
+    EXPECT_EQ(view().statusLineText(), "正在保存当前帧…");
+    EXPECT_FALSE(save->isEnabled());
+    EXPECT_TRUE(view().handleKeyCommand("saveProject"));
+    save->click();
+    // Clearing meanwhile changes the status line, not the picture being saved.
+    confirmAnswer = true;
+    EXPECT_TRUE(view().handleKeyCommand("z"));
+    EXPECT_TRUE(video().annotations().empty());
+    EXPECT_NE(view().statusLineText(), "正在保存当前帧…");
+    // A close waits for the save.
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(quitRequests, 0);
+    EXPECT_EQ(finished, 0);
+
+    held->release.release();
+    ASSERT_TRUE(waitUntil([&] { return finished > 0; }, 30000));
+    EXPECT_EQ(held->calls.load(), 1);
+    EXPECT_FALSE(store().isSavingFrame());
+    ASSERT_TRUE(view().statusLineText().startsWith("当前帧已保存：")) << view().statusLineText().toStdString();
+    const QString name = view().statusLineText().mid(QStringLiteral("当前帧已保存：").size());
+    const QImage saved(QDir(desktop()).filePath(name));
+    ASSERT_FALSE(saved.isNull());
+    EXPECT_TRUE(isRed(saved.pixel(int(0.1 * 96), 24)));
+    EXPECT_FALSE(shownError());
+    // Then the close goes ahead under the usual quit rules: with nothing to ask about, the program quits.
+    EXPECT_TRUE(waitUntil([&] { return quitRequests == 1; }, 30000));
+    EXPECT_EQ(QDir(desktop()).entryList(QDir::Files).size(), 1);
+}
+
+TEST_F(VideoHookupTest, AFailedWriteIsTheLastWordAndFreesTheSave)
+{
+    REQUIRE_FFMPEG();
+    ASSERT_TRUE(importAndWait(stripes("failing.mp4", "25", 1)));
+    hookup->setFrameWriter([](const VideoFrameSave::Job &job) {
+        return VideoFrameSave::Outcome{std::nullopt, QStringLiteral("无法写入文件：") + job.fileName};
+    });
+    ASSERT_TRUE(finish([&] { hookup->saveCurrentVideoFrame(); }));
+    ASSERT_TRUE(shownError());
+    EXPECT_TRUE(shownError()->startsWith("无法写入文件：")) << shownError()->toStdString();
+    EXPECT_FALSE(store().isSavingFrame());
+    EXPECT_FALSE(video().selectedItem()->savedURL);
+    EXPECT_TRUE(QDir(desktop()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(VideoHookupTest, AnOddWidthFrameIsSavedAtItsOwnWidth)
+{
+    REQUIRE_FFMPEG();
+    // 4:4:4 resized from 1080p: a sample aspect ratio a hair off square (see VideoStoreMedia).
+    const QString clip = make("odd-save.mp4", {"-f", "lavfi", "-i", "testsrc=size=1920x1080:rate=25", "-t", "0.2",
+                                               "-vf", "scale=1919:1079", "-c:v", "libx264", "-pix_fmt", "yuv444p"});
+    ASSERT_FALSE(clip.isEmpty());
+    ASSERT_TRUE(importAndWait(clip));
+    EXPECT_EQ(video().image().image().size(), QSize(1919, 1079));
+    ASSERT_TRUE(finish([&] { hookup->saveCurrentVideoFrame(); }));
+    ASSERT_TRUE(model().statusMessage().startsWith("当前帧已保存：")) << model().statusMessage().toStdString();
+    const QString name = model().statusMessage().mid(QStringLiteral("当前帧已保存：").size());
+    EXPECT_EQ(QImage(QDir(desktop()).filePath(name)).size(), QSize(1919, 1079));
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "markup/AnnotationRenderer.h"
 #include "model/MarkupViewModel.h"
 #include "shell/VideoFrameHookup.h"
 #include "support/TestSupport.h"
@@ -7,6 +8,8 @@
 
 #include <QSettings>
 #include <QTemporaryDir>
+
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -70,6 +73,37 @@ TEST_F(VideoFrameModel, SameFrameKeepsAnnotationsOtherFrameDropsThem)
     annotate();
     ASSERT_TRUE(model.loadVideoFrame(frame(QStringLiteral("clip-00-00-02-00-60.png")), true));
     EXPECT_EQ(model.annotations().size(), 1u);
+}
+
+// The frame is written by its own encoder (in bands, on several cores), with exactly the pixels the
+// image exports render.
+TEST_F(VideoFrameModel, TheSavedFrameHasThePixelsOfTheImageExport)
+{
+    QTemporaryDir home;
+    TestSupport::TemporaryHome temporaryHome(home.path());
+    QImage picture(641, 361, QImage::Format_ARGB32);
+    std::minstd_rand random(3);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb(int(random() % 256), (x + y) % 256, int(random() % 64)));
+    ASSERT_TRUE(model.loadVideoFrame(
+        VideoFrameSnapshot{picture, QStringLiteral("clip-00-00-01-05-35.png"), 1.1, QStringLiteral("00:00:01:05"), 35}));
+    annotate();
+    std::vector<ImageMarkupItem> items = model.items();
+    items.front().annotations.push_back(MarkupAnnotation(
+        QUuid::createUuid(), AnnotationKind::Rectangle, UnitPoint2D{0.3, 0.2}, UnitPoint2D{0.9, 0.7}, QString(),
+        QStringLiteral("#34C759"), 5, 16, std::nullopt, std::nullopt, 0, std::nullopt, {}));
+    model.setItems(items);
+
+    const std::optional<QString> path = model.saveAnnotatedVideoFrame(QStringLiteral("00:00:01:05"));
+    ASSERT_TRUE(path);
+    const std::optional<QByteArray> exported = AnnotationRenderer::pngData(picture, model.annotations());
+    ASSERT_TRUE(exported);
+    const QImage saved = QImage(*path).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(saved.size(), QSize(641, 361));
+    EXPECT_TRUE(saved == QImage::fromData(*exported, "PNG").convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(model.selectedItem()->savedURL, path);
+    EXPECT_TRUE(model.statusMessage().startsWith("当前帧已保存到桌面："));
 }
 
 TEST_F(VideoFrameModel, UnreadableFrameChangesNothing)

@@ -181,6 +181,44 @@ TEST(VideoStoreMedia, HighDefinitionWithoutColourTagsUsesBt709)
     EXPECT_NEAR(qBlue(centre), 0x20, 4);
 }
 
+TEST(VideoStoreMedia, OddSizedFramesKeepEveryColumnWhateverTheChromaLayout)
+{
+    REQUIRE_FFMPEG();
+    // Resized from 1080p, as odd sizes usually come about: x264 keeps the 4:4:4 file's sample aspect
+    // ratio a hair off square (17264:17271), MPEG-4 Part 2 rounds the 4:2:0 one's to square. x264 takes
+    // odd sizes only for 4:4:4, hence the two encoders.
+    const QStringList source{"-f", "lavfi", "-i", "testsrc=size=1920x1080:rate=25", "-t", "0.2", "-vf",
+                             "scale=1919:1079"};
+    const QString full = make("odd444.mp4", source + QStringList{"-c:v", "libx264", "-pix_fmt", "yuv444p"});
+    const QString subsampled = make("odd420.mp4", source + QStringList{"-c:v", "mpeg4", "-pix_fmt", "yuv420p"});
+    // A true anamorphic picture is still widened.
+    const QString anamorphic = make("odd-anamorphic.mp4", {"-f", "lavfi", "-i", "testsrc=size=959x540:rate=25", "-t",
+                                                           "0.2", "-vf", "setsar=2/1", "-c:v", "libx264", "-pix_fmt",
+                                                           "yuv444p"});
+    const std::pair<QString, QSize> cases[] = {
+        {full, QSize(1919, 1079)}, {subsampled, QSize(1919, 1079)}, {anamorphic, QSize(1918, 540)}};
+    for (const auto &[clip, size] : cases) {
+        ASSERT_FALSE(clip.isEmpty());
+        VideoFrameAnnotationStore store;
+        QImage shown;
+        QObject::connect(&store, &VideoFrameAnnotationStore::currentFrameImageChanged,
+                         [&](const QImage &f) { shown = f; });
+        const auto snap = loadInto(store, clip).snapshot;
+        ASSERT_TRUE(snap) << clip.toStdString();
+        EXPECT_EQ(snap->image.size(), size) << clip.toStdString();
+        ASSERT_TRUE(waitUntil([&] { return !shown.isNull(); }));
+        EXPECT_EQ(shown.size(), size) << clip.toStdString();
+        if (size.width() != 1919)
+            continue;
+        // The last columns are the tool's own (its untagged HD colours aside, which only the grey of
+        // the pattern's edge is free of), not padding or a neighbour's copy.
+        const QImage reference = referenceFrame(clip, 0);
+        const double edge = meanAbsoluteDifference(snap->image.copy(1917, 0, 2, 1079), reference.copy(1917, 0, 2, 1079));
+        EXPECT_GE(edge, 0) << clip.toStdString();
+        EXPECT_LE(edge, 3.0) << clip.toStdString();
+    }
+}
+
 TEST(VideoStoreMedia, RetryTakesTheNearestFrameWhenNoneIsWithinHalfAFrame)
 {
     REQUIRE_FFMPEG();

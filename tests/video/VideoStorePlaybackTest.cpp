@@ -255,4 +255,66 @@ TEST(VideoStorePlayback, ResetForgetsTheVideoAndIgnoresStaleWork)
     EXPECT_EQ(fake.store.statusText(), QStringLiteral("请导入视频"));
 }
 
+// The canvas is handed a copy already scaled to the size it shows frames at, made before the frame is
+// due, so a player frame costs the screen no scaling; the full picture stays what is saved.
+TEST(VideoStorePlayback, PlayerHandsOutACopyScaledForTheScreen)
+{
+    FakeStore fake;
+    fake.store.setPreviewSize(QSize(2, 3));
+    ASSERT_TRUE(fake.load());
+    fake.settle();
+    VideoPlayer &player = *fake.store.player();
+    EXPECT_EQ(player.currentFrame().size(), QSize(4, 4));
+    EXPECT_EQ(player.currentPreview().size(), QSize(2, 2));
+
+    QImage shown;
+    QImage preview;
+    QObject::connect(&player, &VideoPlayer::currentFrameChanged, [&](const QImage &frame) {
+        shown = frame;
+        preview = player.currentPreview();
+    });
+    player.play();
+    ASSERT_TRUE(player.waitUntilIdle(5000));
+    fake.clock->time += 0.04;
+    player.presentDueFrames();
+    EXPECT_EQ(FakeFrameSource::numberOf(shown), 1);
+    ASSERT_EQ(preview.size(), QSize(2, 2));
+    EXPECT_EQ(qRed(preview.pixel(1, 1)), 1); // the copy is of the frame shown
+
+    // A box the frames fit into unscaled makes no copies.
+    player.pause();
+    fake.store.setPreviewSize(QSize(8, 8));
+    fake.store.seek(50);
+    ASSERT_TRUE(waitUntil([&] { return FakeFrameSource::numberOf(player.currentFrame()) == 50; }));
+    EXPECT_TRUE(player.currentPreview().isNull());
+    EXPECT_TRUE(VideoPlayer::previewOf(QImage(), QSize(2, 2)).isNull());
+}
+
+TEST(VideoStorePlayback, PreviewCopiesAverageWholeBlocksAndComeOutAtTheShownSize)
+{
+    QImage frame(1920, 1080, QImage::Format_ARGB32);
+    for (int y = 0; y < frame.height(); ++y)
+        for (int x = 0; x < frame.width(); ++x)
+            frame.setPixel(x, y, qRgb((x * 7 + y) % 256, (x + y * 3) % 256, (x * y) % 256));
+    // 1080p in a 960 × 540 box: each pixel the rounded mean of its 2 × 2 block; opaque, so no blending.
+    const QImage half = VideoPlayer::previewOf(frame, QSize(1000, 540));
+    ASSERT_EQ(half.size(), QSize(960, 540));
+    EXPECT_EQ(half.format(), QImage::Format_RGB32);
+    for (const QPoint p : {QPoint(0, 0), QPoint(123, 77), QPoint(959, 539)}) {
+        const QRgb a = frame.pixel(2 * p.x(), 2 * p.y()), b = frame.pixel(2 * p.x() + 1, 2 * p.y());
+        const QRgb c = frame.pixel(2 * p.x(), 2 * p.y() + 1), d = frame.pixel(2 * p.x() + 1, 2 * p.y() + 1);
+        const auto mean = [](int w, int x, int y, int z) { return (w + x + y + z + 2) / 4; };
+        EXPECT_EQ(half.pixel(p), qRgb(mean(qRed(a), qRed(b), qRed(c), qRed(d)), mean(qGreen(a), qGreen(b), qGreen(c), qGreen(d)),
+                                      mean(qBlue(a), qBlue(b), qBlue(c), qBlue(d))));
+    }
+    // Any other size is reached exactly; a translucent picture keeps its alpha.
+    EXPECT_EQ(VideoPlayer::previewOf(frame, QSize(700, 700)).size(), QSize(700, 393));
+    EXPECT_EQ(VideoPlayer::previewOf(frame, QSize(300, 100)).size(), QSize(177, 100));
+    QImage translucent(8, 8, QImage::Format_ARGB32);
+    translucent.fill(qRgba(200, 100, 50, 128));
+    const QImage quarter = VideoPlayer::previewOf(translucent, QSize(2, 2));
+    ASSERT_EQ(quarter.size(), QSize(2, 2));
+    EXPECT_EQ(quarter.pixel(1, 1), qRgba(200, 100, 50, 128));
+}
+
 } // namespace

@@ -1,0 +1,66 @@
+#include "video/VideoFrameSave.h"
+
+#include "markup/AnnotationRenderer.h"
+#include "markup/DesktopExport.h"
+#include "model/MarkupViewModel.h"
+#include "platform/PngBandEncoder.h"
+
+#include <QDir>
+
+namespace VideoFrameSave {
+
+std::optional<Job> prepare(MarkupViewModel &model, const QString &timecode)
+{
+    const std::optional<qsizetype> index = model.selectedIndex();
+    if (!index) {
+        model.setErrorMessage(QStringLiteral("请先导入视频并选择画面"));
+        return std::nullopt;
+    }
+    const ImageMarkupItem &item = model.items()[size_t(*index)];
+    Job job;
+    job.itemID = item.id;
+    job.image = item.image.image();
+    job.annotations = item.annotations;
+    job.fileName = MarkupViewModel::videoFrameExportFileName(item, timecode);
+    job.folder = DesktopExport::desktopFolder();
+    return job;
+}
+
+Outcome write(const Job &job)
+{
+    // The picture the image exports render, encoded in bands on every core: a 1080p frame is
+    // otherwise several times slower to compress than to render.
+    std::optional<QByteArray> data;
+    if (std::optional<QImage> rendered = AnnotationRenderer::renderedBitmap(job.image, job.annotations)) {
+        data = PngBandEncoder::encodeOpaque(*rendered);
+        rendered.reset(); // the rendered picture goes before the write
+    }
+    if (!data)
+        return Outcome{std::nullopt, QStringLiteral("无法生成当前帧图片")};
+    if (!job.folder)
+        return Outcome{std::nullopt, DesktopExport::writeFailureText(job.fileName)};
+    const QString path = QDir(*job.folder).filePath(job.fileName);
+    if (const std::optional<QString> failure = DesktopExport::writeFileAtomically(path, *data))
+        return Outcome{std::nullopt, *failure};
+    return Outcome{path, std::nullopt};
+}
+
+std::optional<QString> finish(MarkupViewModel &model, const Job &job, const Outcome &outcome)
+{
+    if (!outcome.path) {
+        model.setErrorMessage(outcome.error.value_or(QStringLiteral("无法生成当前帧图片")));
+        return std::nullopt;
+    }
+    std::vector<ImageMarkupItem> items = model.items();
+    for (ImageMarkupItem &item : items) {
+        if (item.id == job.itemID) {
+            item.savedURL = *outcome.path;
+            model.setItems(std::move(items));
+            break;
+        }
+    }
+    model.setStatusMessage(QStringLiteral("当前帧已保存到桌面：") + job.fileName);
+    return outcome.path;
+}
+
+} // namespace VideoFrameSave
