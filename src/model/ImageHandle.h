@@ -37,6 +37,10 @@ public:
     // The full picture; a null image when the handle is empty or the picture cannot be made
     // again exactly (its file changed, vanished or no longer decodes).
     QImage image() const;
+    // The picture shrunk to ImageDecoding::thumbnailSize(size(), maxDimension), made without a
+    // full-size copy where the format allows (a JPEG is decoded already reduced) and without
+    // filling the cache; a null image where image() would give one.
+    QImage thumbnail(double maxDimension) const;
     // The picture's size in pixels, known without decoding; 0 × 0 for an empty handle.
     QSize size() const;
     bool isNull() const;
