@@ -1,5 +1,6 @@
 #include "canvas/AnnotationOverlay.h"
 
+#include "platform/PaintBands.h"
 #include "platform/ParallelWork.h"
 #include "markup/AnnotationRendererTargets.h"
 #include "markup/LabelFont.h"
@@ -419,19 +420,22 @@ void AnnotationOverlay::paint(QPainter &painter, QPointF canvasOrigin, const QRe
                         area.height() * dpr);
     painter.save();
     const bool useLayers = usesLayers();
+    // The bitmaps are drawn in bands, so that the painter does not wait for busy worker threads.
     if (useLayers) {
         ensureLayers(placement);
-        painter.drawImage(QRectF(area), m_layers.below, source);
         // The moving annotations, drawn the same way as the layers into a bitmap of the area.
         const Placement live{area, canvasOrigin, m_size, dpr};
         sized(m_scratch, area, dpr);
         renderEntries(m_scratch, live, m_scratch.rect(), m_liveRange->first, m_liveRange->second + 1);
-        painter.drawImage(area.topLeft(), m_scratch);
-        painter.drawImage(QRectF(area), m_layers.above, source);
+        PaintBands::draw(painter, QRectF(area), [&] {
+            painter.drawImage(QRectF(area), m_layers.below, source);
+            painter.drawImage(area.topLeft(), m_scratch);
+            painter.drawImage(QRectF(area), m_layers.above, source);
+        });
         m_lastPaintUsedLayers = true;
     } else {
         ensurePicture(placement);
-        painter.drawImage(QRectF(area), m_picture.image, source);
+        PaintBands::draw(painter, QRectF(area), [&] { painter.drawImage(QRectF(area), m_picture.image, source); });
     }
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
@@ -459,7 +463,8 @@ bool AnnotationOverlay::paintScaled(QPainter &painter, QPointF canvasOrigin, QSi
     painter.save();
     painter.setClipRect(area, Qt::IntersectClip);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(target, m_picture.image, QRectF(m_picture.image.rect()));
+    // In bands: a wheel step's repaint must not wait for busy worker threads.
+    PaintBands::draw(painter, QRectF(area), [&] { painter.drawImage(target, m_picture.image, QRectF(m_picture.image.rect())); });
     // The decorations as they stand in the overlay's canvas, scaled the same way.
     const double ux = canvasSize.width() / m_size.width();
     const double uy = canvasSize.height() / m_size.height();

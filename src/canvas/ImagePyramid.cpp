@@ -1,5 +1,7 @@
 #include "canvas/ImagePyramid.h"
 
+#include "platform/PaintBands.h"
+
 #include <QPainter>
 
 #include <algorithm>
@@ -81,6 +83,7 @@ void ImagePyramid::draw(QPainter &painter, const QRectF &target, const QRectF &c
                         visible.height() * ky);
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform, scale < 4);
-    painter.drawPixmap(visible, pixmap, source);
+    // In bands: a wheel step's repaint must not wait for busy worker threads.
+    PaintBands::draw(painter, visible, [&] { painter.drawPixmap(visible, pixmap, source); });
     painter.restore();
 }
