@@ -2,6 +2,7 @@
 
 #include "markup/MarkupLabelLayout.h"
 #include "model/MarkupAnnotation.h"
+#include "platform/PaintBands.h"
 #include "platform/Rect.h"
 
 #include <QFont>
@@ -74,8 +75,10 @@ public:
 
     // Paints in the painter's (widget) coordinates with the canvas's top-left corner at
     // `canvasOrigin`. `visible` is the widget rectangle the canvas occupies on screen (whole
-    // pixels), `clip` the part to repaint.
-    void paint(QPainter &painter, QPointF canvasOrigin, const QRect &visible, const QRect &clip);
+    // pixels), `clip` the part to repaint. Bitmaps are drawn in bands of `bandRows` device rows
+    // (see PaintBands).
+    void paint(QPainter &painter, QPointF canvasOrigin, const QRect &visible, const QRect &clip,
+               int bandRows = PaintBands::rectClipRows);
 
     // Whether the next paint with these arguments draws a kept bitmap whole (after a zoom, a pan
     // or a change of the annotation list), the slow part of a paint.
@@ -93,7 +96,7 @@ public:
     // the caller paints as usual.
     // `canvasSize` is the canvas's size now; the overlay's state may still be that of an earlier one.
     bool paintScaled(QPainter &painter, QPointF canvasOrigin, QSizeF canvasSize, const QRect &visible,
-                     const QRect &clip);
+                     const QRect &clip, int bandRows = PaintBands::rectClipRows);
 
     // One-shot drawing of a whole state into a painter whose origin is the canvas's top-left
     // corner (tests and snapshots).

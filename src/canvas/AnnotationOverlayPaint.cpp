@@ -407,7 +407,8 @@ void AnnotationOverlay::ensurePicture(const Placement &placement)
     ++m_pictureBuildCount;
 }
 
-void AnnotationOverlay::paint(QPainter &painter, QPointF canvasOrigin, const QRect &visible, const QRect &clip)
+void AnnotationOverlay::paint(QPainter &painter, QPointF canvasOrigin, const QRect &visible, const QRect &clip,
+                              int bandRows)
 {
     const QRect area = visible.intersected(clip);
     m_lastPaintUsedLayers = false;
@@ -431,11 +432,12 @@ void AnnotationOverlay::paint(QPainter &painter, QPointF canvasOrigin, const QRe
             painter.drawImage(QRectF(area), m_layers.below, source);
             painter.drawImage(area.topLeft(), m_scratch);
             painter.drawImage(QRectF(area), m_layers.above, source);
-        });
+        }, bandRows);
         m_lastPaintUsedLayers = true;
     } else {
         ensurePicture(placement);
-        PaintBands::draw(painter, QRectF(area), [&] { painter.drawImage(QRectF(area), m_picture.image, source); });
+        PaintBands::draw(painter, QRectF(area), [&] { painter.drawImage(QRectF(area), m_picture.image, source); },
+                         bandRows);
     }
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
@@ -445,7 +447,7 @@ void AnnotationOverlay::paint(QPainter &painter, QPointF canvasOrigin, const QRe
 }
 
 bool AnnotationOverlay::paintScaled(QPainter &painter, QPointF canvasOrigin, QSizeF canvasSize, const QRect &visible,
-                                    const QRect &clip)
+                                    const QRect &clip, int bandRows)
 {
     const QRect area = visible.intersected(clip);
     const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
@@ -464,7 +466,8 @@ bool AnnotationOverlay::paintScaled(QPainter &painter, QPointF canvasOrigin, QSi
     painter.setClipRect(area, Qt::IntersectClip);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     // In bands: a wheel step's repaint must not wait for busy worker threads.
-    PaintBands::draw(painter, QRectF(area), [&] { painter.drawImage(target, m_picture.image, QRectF(m_picture.image.rect())); });
+    PaintBands::draw(painter, QRectF(area), [&] { painter.drawImage(target, m_picture.image, QRectF(m_picture.image.rect())); },
+                     bandRows);
     // The decorations as they stand in the overlay's canvas, scaled the same way.
     const double ux = canvasSize.width() / m_size.width();
     const double uy = canvasSize.height() / m_size.height();

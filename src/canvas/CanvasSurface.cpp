@@ -6,6 +6,7 @@
 #include "canvas/CanvasPanelMount.h"
 #include "canvas/CanvasPointerCoordinator.h"
 #include "canvas/PanelWidgets.h"
+#include "platform/PaintBands.h"
 #include "platform/ParallelWork.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
@@ -365,6 +366,9 @@ void CanvasSurface::paintEvent(QPaintEvent *event)
     } else {
         painter.setClipRect(card, Qt::IntersectClip);
     }
+    // The large draws below go in bands, so that the painter does not wait for worker threads;
+    // the rounded clip breaks rows into several spans and needs narrower bands.
+    const int bandRows = needsRoundClip ? PaintBands::roundedClipRows : PaintBands::rectClipRows;
     painter.fillRect(area, Qt::white);
 
     const bool showsFrame = m_frameSource && m_showsFrameSource;
@@ -378,15 +382,15 @@ void CanvasSurface::paintEvent(QPaintEvent *event)
             painter.drawImage(target, frame);
         }
     } else {
-        m_pyramid.draw(painter, card, QRectF(area));
+        m_pyramid.draw(painter, card, QRectF(area), bandRows);
     }
     if (overlayWork)
         overlayWork->wait();
-    if (!transient || !m_overlay.paintScaled(painter, card.topLeft(), card.size(), visible, area)) {
+    if (!transient || !m_overlay.paintScaled(painter, card.topLeft(), card.size(), visible, area, bandRows)) {
         // Nothing kept to scale: the annotations are brought to the new size now.
         if (transient && m_viewModel)
             m_overlay.update(currentAnnotations(), currentDecorations(), card.size());
-        m_overlay.paint(painter, card.topLeft(), visible, area);
+        m_overlay.paint(painter, card.topLeft(), visible, area, bandRows);
     }
     painter.restore();
 

@@ -61,7 +61,7 @@ int ImagePyramid::levelIndexFor(double scale) const
     return index;
 }
 
-void ImagePyramid::draw(QPainter &painter, const QRectF &target, const QRectF &clip) const
+void ImagePyramid::draw(QPainter &painter, const QRectF &target, const QRectF &clip, int bandRows) const
 {
     if (isNull() || target.isEmpty())
         return;
@@ -84,6 +84,6 @@ void ImagePyramid::draw(QPainter &painter, const QRectF &target, const QRectF &c
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform, scale < 4);
     // In bands: a wheel step's repaint must not wait for busy worker threads.
-    PaintBands::draw(painter, visible, [&] { painter.drawPixmap(visible, pixmap, source); });
+    PaintBands::draw(painter, visible, [&] { painter.drawPixmap(visible, pixmap, source); }, bandRows);
     painter.restore();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/PaintBands.h"
+
 #include <QImage>
 #include <QPixmap>
 #include <QRectF>
@@ -29,8 +31,10 @@ public:
     int levelIndexFor(double scale) const;
 
     // Draws the part of the picture that falls into `clip` (device coordinates of the painter,
-    // untransformed) when the whole picture is stretched over `target`.
-    void draw(QPainter &painter, const QRectF &target, const QRectF &clip) const;
+    // untransformed) when the whole picture is stretched over `target`, in bands of `bandRows`
+    // device rows (see PaintBands).
+    void draw(QPainter &painter, const QRectF &target, const QRectF &clip,
+              int bandRows = PaintBands::rectClipRows) const;
 
 private:
     std::vector<QImage> m_levels;

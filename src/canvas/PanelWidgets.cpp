@@ -132,7 +132,7 @@ void paintRoundedBox(QPainter &painter, const QRectF &rect, double radius, const
     };
     // Panels float over the canvas and are repainted with it on every wheel step: in bands, so
     // that the painter does not wait for busy worker threads.
-    PaintBands::draw(painter, rect.adjusted(-1, -1, 1, 1), draw);
+    PaintBands::draw(painter, rect.adjusted(-1, -1, 1, 1), draw, PaintBands::roundedClipRows);
     painter.restore();
 }
 

@@ -8,19 +8,20 @@
 
 namespace PaintBands {
 
-void draw(QPainter &painter, const QRectF &area, const std::function<void()> &draw)
+void draw(QPainter &painter, const QRectF &area, const std::function<void()> &draw, int rows)
 {
+    rows = std::max(rows, 1);
     const QTransform &transform = painter.transform();
     const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const double dy = transform.dy();
     const double top = std::floor((area.top() + dy) * dpr);
     const double bottom = std::ceil((area.bottom() + dy) * dpr);
-    if (transform.type() > QTransform::TxTranslate || !(bottom - top > maxDeviceRows)) {
+    if (transform.type() > QTransform::TxTranslate || !(bottom - top > rows)) {
         draw();
         return;
     }
-    for (double row = top; row < bottom; row += maxDeviceRows) {
-        const double end = std::min(row + maxDeviceRows, bottom);
+    for (double row = top; row < bottom; row += rows) {
+        const double end = std::min(row + rows, bottom);
         painter.save();
         painter.setClipRect(QRectF(area.left() - 1, row / dpr - dy, area.width() + 2, (end - row) / dpr), Qt::IntersectClip);
         draw();

@@ -9,16 +9,20 @@ class QPainter;
 // Qt's raster painter hands a smoothly scaled draw (or one clipped to a path) of 96 spans or more
 // to the application's thread pool, in pieces of 64, and waits for them; so a paint on the GUI
 // thread stalls while the pool's threads are busy with other work or waiting for a core. Cut into
-// bands of a few device rows (fewer than 96 spans even where an antialiased rounded clip breaks a
-// row into several), the same draw is done whole by the calling thread, with the same pixels.
+// bands of a few device rows (fewer than 96 spans), the same draw is done whole by the calling
+// thread, with the same pixels.
 namespace PaintBands {
 
-constexpr int maxDeviceRows = 8;
+// Band heights, in device rows: under a clip of rectangles a row is one span or a few; an
+// antialiased rounded clip breaks rows into several more.
+constexpr int rectClipRows = 32;
+constexpr int roundedClipRows = 8;
 
-// Calls draw() once for every band of `area`, each time with the painter's clip narrowed to the
-// band; once, unclipped, when `area` is no taller than a band or the painter is scaled or turned
-// (only a translation is followed). Bands meet on whole device rows and reach past `area` on the
-// left and right, so an existing clip keeps its edges and no pixel is drawn twice.
-void draw(QPainter &painter, const QRectF &area, const std::function<void()> &draw);
+// Calls draw() once for every band of `rows` device rows of `area`, each time with the painter's
+// clip narrowed to the band; once, unclipped, when `area` is no taller than a band or the painter
+// is scaled or turned (only a translation is followed). Bands meet on whole device rows and reach
+// past `area` on the left and right, so an existing clip keeps its edges and no pixel is drawn
+// twice.
+void draw(QPainter &painter, const QRectF &area, const std::function<void()> &draw, int rows = rectClipRows);
 
 } // namespace PaintBands

@@ -36,7 +36,7 @@ QImage painted(double dpr, bool banded)
     painter.setClipPath(card);
     const auto draw = [&] { painter.drawImage(QRectF(5.5, 3.25, 850.7, 640.3), pattern, QRectF(pattern.rect())); };
     if (banded)
-        PaintBands::draw(painter, area, draw);
+        PaintBands::draw(painter, area, draw, PaintBands::roundedClipRows);
     else
         draw();
     painter.end();
