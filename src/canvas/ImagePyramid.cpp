@@ -83,7 +83,6 @@ void ImagePyramid::draw(QPainter &painter, const QRectF &target, const QRectF &c
                         visible.height() * ky);
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform, scale < 4);
-    // In bands: a wheel step's repaint must not wait for busy worker threads.
     PaintBands::draw(painter, visible, [&] { painter.drawPixmap(visible, pixmap, source); }, bandRows);
     painter.restore();
 }

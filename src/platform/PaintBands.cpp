@@ -10,13 +10,12 @@ namespace PaintBands {
 
 void draw(QPainter &painter, const QRectF &area, const std::function<void()> &draw, int rows)
 {
-    rows = std::max(rows, 1);
     const QTransform &transform = painter.transform();
     const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const double dy = transform.dy();
     const double top = std::floor((area.top() + dy) * dpr);
     const double bottom = std::ceil((area.bottom() + dy) * dpr);
-    if (transform.type() > QTransform::TxTranslate || !(bottom - top > rows)) {
+    if (rows <= 0 || transform.type() > QTransform::TxTranslate || !(bottom - top > rows)) {
         draw();
         return;
     }

@@ -19,8 +19,8 @@ constexpr int rectClipRows = 32;
 constexpr int roundedClipRows = 8;
 
 // Calls draw() once for every band of `rows` device rows of `area`, each time with the painter's
-// clip narrowed to the band; once, unclipped, when `area` is no taller than a band or the painter
-// is scaled or turned (only a translation is followed). Bands meet on whole device rows and reach
+// clip narrowed to the band; once, unclipped, when `rows` is 0 or less, when `area` is no taller
+// than a band or when the painter is scaled or turned (only a translation is followed). Bands meet on whole device rows and reach
 // past `area` on the left and right, so an existing clip keeps its edges and no pixel is drawn
 // twice.
 void draw(QPainter &painter, const QRectF &area, const std::function<void()> &draw, int rows = rectClipRows);
