@@ -198,6 +198,8 @@ public:
         settle();
         workspace->surface()->repaint();
         const QPointF pos(900, 480);
+        if (std::getenv("KIVORA_BENCH_DETAIL"))
+            std::printf("  (Qt pool threads at work: %d)\n", QThreadPool::globalInstance()->activeThreadCount());
         const double cpuStart = threadCpuMs();
         QElapsedTimer timer;
         timer.start();

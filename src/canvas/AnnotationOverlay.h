@@ -2,7 +2,6 @@
 
 #include "markup/MarkupLabelLayout.h"
 #include "model/MarkupAnnotation.h"
-#include "platform/PaintBands.h"
 #include "platform/Rect.h"
 
 #include <QFont>
@@ -76,9 +75,9 @@ public:
     // Paints in the painter's (widget) coordinates with the canvas's top-left corner at
     // `canvasOrigin`. `visible` is the widget rectangle the canvas occupies on screen (whole
     // pixels), `clip` the part to repaint. Bitmaps are drawn in bands of `bandRows` device rows
-    // (see PaintBands).
+    // (see PaintBands), or whole for 0.
     void paint(QPainter &painter, QPointF canvasOrigin, const QRect &visible, const QRect &clip,
-               int bandRows = PaintBands::rectClipRows);
+               int bandRows = 0);
 
     // Whether the next paint with these arguments draws a kept bitmap whole (after a zoom, a pan
     // or a change of the annotation list), the slow part of a paint.
@@ -93,10 +92,10 @@ public:
     // zooming out, stay without annotations for the moment); the decorations are drawn exactly.
     // Nothing kept is drawn again, so a step costs little; the next paint() draws exactly again.
     // False (nothing painted) when there is no picture to scale or the drag layers are in use:
-    // the caller paints as usual.
+    // the caller paints as usual. `bandRows` as for paint().
     // `canvasSize` is the canvas's size now; the overlay's state may still be that of an earlier one.
     bool paintScaled(QPainter &painter, QPointF canvasOrigin, QSizeF canvasSize, const QRect &visible,
-                     const QRect &clip, int bandRows = PaintBands::rectClipRows);
+                     const QRect &clip, int bandRows = 0);
 
     // One-shot drawing of a whole state into a painter whose origin is the canvas's top-left
     // corner (tests and snapshots).

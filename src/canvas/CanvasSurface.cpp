@@ -366,9 +366,12 @@ void CanvasSurface::paintEvent(QPaintEvent *event)
     } else {
         painter.setClipRect(card, Qt::IntersectClip);
     }
-    // The large draws below go in bands, so that the painter does not wait for worker threads;
-    // the rounded clip breaks rows into several spans and needs narrower bands.
-    const int bandRows = needsRoundClip ? PaintBands::roundedClipRows : PaintBands::rectClipRows;
+    // While the worker threads are busy, the large draws below go in bands, so that the painter
+    // does not wait for them; the rounded clip breaks rows into several spans and needs narrower
+    // bands. An idle pool shares the draws out at once.
+    const int bandRows = !PaintBands::workersBusy() ? 0
+                       : needsRoundClip             ? PaintBands::roundedClipRows
+                                                    : PaintBands::rectClipRows;
     painter.fillRect(area, Qt::white);
 
     const bool showsFrame = m_frameSource && m_showsFrameSource;

@@ -130,9 +130,10 @@ void paintRoundedBox(QPainter &painter, const QRectF &rect, double radius, const
             painter.drawRoundedRect(inner, r, r);
         }
     };
-    // Panels float over the canvas and are repainted with it on every wheel step: in bands, so
-    // that the painter does not wait for busy worker threads.
-    PaintBands::draw(painter, rect.adjusted(-1, -1, 1, 1), draw, PaintBands::roundedClipRows);
+    // Panels float over the canvas and are repainted with it on every wheel step: in bands while
+    // the worker threads are busy, so that the painter does not wait for them.
+    PaintBands::draw(painter, rect.adjusted(-1, -1, 1, 1), draw,
+                     PaintBands::workersBusy() ? PaintBands::roundedClipRows : 0);
     painter.restore();
 }
 

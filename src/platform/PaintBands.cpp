@@ -2,11 +2,17 @@
 
 #include <QPaintDevice>
 #include <QPainter>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <cmath>
 
 namespace PaintBands {
+
+bool workersBusy()
+{
+    return QThreadPool::globalInstance()->activeThreadCount() > 0;
+}
 
 void draw(QPainter &painter, const QRectF &area, const std::function<void()> &draw, int rows)
 {

@@ -18,6 +18,11 @@ namespace PaintBands {
 constexpr int rectClipRows = 32;
 constexpr int roundedClipRows = 8;
 
+// Whether Qt's application pool is running work now, so that a draw handed to it would wait
+// behind that work. An idle pool takes a draw at once and shares it out over the cores, which is
+// faster than doing it in bands on one thread.
+bool workersBusy();
+
 // Calls draw() once for every band of `rows` device rows of `area`, each time with the painter's
 // clip narrowed to the band; once, unclipped, when `rows` is 0 or less, when `area` is no taller
 // than a band or when the painter is scaled or turned (only a translation is followed). Bands meet on whole device rows and reach

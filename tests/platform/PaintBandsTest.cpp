@@ -59,6 +59,8 @@ TEST(PaintBands, ABandedDrawNeedsNoWorkerThread)
     const QImage expected = painted(1.5, false);
     HeldWorkers held;
     ASSERT_TRUE(held.holding());
+    // The canvas asks before it draws: bands only while the threads are busy.
+    EXPECT_TRUE(PaintBands::workersBusy());
     const QImage banded = painted(1.5, true);
     EXPECT_TRUE(held.release()) << "the banded draw waited for a worker thread";
     EXPECT_LE(TestSupport::maxChannelDifference(banded, expected), 1);
