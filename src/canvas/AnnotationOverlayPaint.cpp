@@ -421,7 +421,8 @@ void AnnotationOverlay::paint(QPainter &painter, QPointF canvasOrigin, const QRe
                         area.height() * dpr);
     painter.save();
     const bool useLayers = usesLayers();
-    // The bitmaps are drawn in bands, so that the painter does not wait for busy worker threads.
+    // The bitmaps go in bands when the caller asks, so that the painter does not wait for busy
+    // worker threads.
     if (useLayers) {
         ensureLayers(placement);
         // The moving annotations, drawn the same way as the layers into a bitmap of the area.
@@ -465,9 +466,10 @@ bool AnnotationOverlay::paintScaled(QPainter &painter, QPointF canvasOrigin, QSi
     painter.save();
     painter.setClipRect(area, Qt::IntersectClip);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    // In bands: a wheel step's repaint must not wait for busy worker threads.
-    PaintBands::draw(painter, QRectF(area), [&] { painter.drawImage(target, m_picture.image, QRectF(m_picture.image.rect())); },
-                     bandRows);
+    // In bands when the caller asks: a wheel step's repaint must not wait for busy worker threads.
+    PaintBands::draw(
+        painter, QRectF(area), [&] { painter.drawImage(target, m_picture.image, QRectF(m_picture.image.rect())); },
+        bandRows);
     // The decorations as they stand in the overlay's canvas, scaled the same way.
     const double ux = canvasSize.width() / m_size.width();
     const double uy = canvasSize.height() / m_size.height();

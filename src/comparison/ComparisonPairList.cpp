@@ -64,7 +64,8 @@ QPixmap ComparisonPairListModel::thumbnail(const ComparisonPairState &pair, bool
     };
     const std::pair<QPixmap, QPixmap> made{make(pair.before), make(pair.after)};
     const auto kilobytes = [](const QPixmap &pixmap) { return qsizetype(pixmap.width()) * pixmap.height() * 4 / 1024; };
-    m_thumbnails.insert(pair.id, new std::pair<QPixmap, QPixmap>(made), kilobytes(made.first) + kilobytes(made.second) + 1);
+    const qsizetype cost = kilobytes(made.first) + kilobytes(made.second) + 1;
+    m_thumbnails.insert(pair.id, new std::pair<QPixmap, QPixmap>(made), cost);
     return after ? made.second : made.first;
 }
 
