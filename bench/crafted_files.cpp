@@ -1,10 +1,12 @@
 // Time and peak memory of small crafted files that declare huge pictures: a GIF with a
 // 14000 × 14000 screen and tiny "restore to previous" frames, compressed to the 800 long edge,
-// and a project of eight 14000 × 14000 one-bit PNGs, opened.
+// a project of eight 14000 × 14000 one-bit PNGs, opened, and a project of 10,000 comparison pairs
+// of 2000 × 2000 one-bit PNGs, opened and its first cards drawn.
 //
-// Usage: bench_crafted_files gif [frames] | gif-original [frames] | project
+// Usage: bench_crafted_files gif [frames] | gif-original [frames] | project | pairs
 // (one case per run: the peak is per process; gif-original keeps the screen's size)
 
+#include "comparison/ComparisonPairList.h"
 #include "compression/ImageCompressionService.h"
 #include "model/MarkupViewModel.h"
 #include "platform/ImageLimits.h"
@@ -18,6 +20,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <ctime>
 
 #include <sys/resource.h>
 
@@ -130,6 +133,66 @@ int benchProject()
     return opened ? 0 : 1;
 }
 
+double processCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// 10,000 pairs whose sides are all the same 2000 × 2000 one-bit PNG: opened, then the cards of
+// the first 20 pairs drawn as the sidebar draws them.
+int benchPairs()
+{
+    QImage scan(2000, 2000, QImage::Format_Mono);
+    scan.setColorTable({ qRgb(0, 0, 0), qRgb(255, 255, 255) });
+    scan.fill(1);
+    for (int x = 100; x < 1900; ++x) {
+        scan.setPixel(x, 100, 0);
+        scan.setPixel(x, 1900, 0);
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    scan.save(&buffer, "PNG", 0); // the strongest compression
+    MarkupProjectDocument document;
+    document.version = 1;
+    for (int i = 0; i < 10000; ++i)
+        document.comparisonPairs.push_back({ QUuid::createUuid(),
+                                             { QStringLiteral("%1_before.png").arg(i), png, 2000, 2000 },
+                                             { QStringLiteral("%1_after.png").arg(i), png, 2000, 2000 } });
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("pairs.kivo"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return 1;
+    file.write(std::get<QByteArray>(document.encode()));
+    file.close();
+    document = MarkupProjectDocument();
+    QSettings settings(dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
+    MarkupViewModel model(settings);
+    QElapsedTimer timer;
+    timer.start();
+    const double cpuStart = processCpuSeconds();
+    const bool opened = model.openProject(path);
+    const qint64 openMs = timer.elapsed();
+    const double openCpu = processCpuSeconds() - cpuStart;
+    const long long openPeak = peakMegabytes();
+    ComparisonPairListModel cards(model);
+    int drawn = 0;
+    for (int row = 0; row < std::min(20, cards.rowCount()); ++row) {
+        const QModelIndex index = cards.index(row);
+        drawn += !index.data(ComparisonPairListModel::BeforeThumbnailRole).value<QPixmap>().isNull();
+        drawn += !index.data(ComparisonPairListModel::AfterThumbnailRole).value<QPixmap>().isNull();
+    }
+    std::printf("pairs: %lld bytes, %s, %zu pairs, open %lld ms (%.1f s CPU), peak %lld MB; %d card thumbnails "
+                "then, %lld ms in all (%.1f s CPU), peak %lld MB (goal: peak <= 1700 MB, seconds)\n",
+                static_cast<long long>(QFileInfo(path).size()), opened ? "opened" : "not opened",
+                model.comparisonPairs().size(), static_cast<long long>(openMs), openCpu, openPeak, drawn,
+                static_cast<long long>(timer.elapsed()), processCpuSeconds() - cpuStart, peakMegabytes());
+    return opened ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -140,6 +203,8 @@ int main(int argc, char **argv)
     const QString which = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("gif");
     if (which == QLatin1String("project"))
         return benchProject();
+    if (which == QLatin1String("pairs"))
+        return benchPairs();
     const int gifFrames = argc > 2 ? std::atoi(argv[2]) : 3;
     if (which == QLatin1String("gif-original"))
         return benchGif(gifFrames, ImageCompressionMaxDimension::original);

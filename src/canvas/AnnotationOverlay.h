@@ -74,8 +74,10 @@ public:
 
     // Paints in the painter's (widget) coordinates with the canvas's top-left corner at
     // `canvasOrigin`. `visible` is the widget rectangle the canvas occupies on screen (whole
-    // pixels), `clip` the part to repaint.
-    void paint(QPainter &painter, QPointF canvasOrigin, const QRect &visible, const QRect &clip);
+    // pixels), `clip` the part to repaint. Bitmaps are drawn in bands of `bandRows` device rows
+    // (see PaintBands), or whole for 0.
+    void paint(QPainter &painter, QPointF canvasOrigin, const QRect &visible, const QRect &clip,
+               int bandRows = 0);
 
     // Whether the next paint with these arguments draws a kept bitmap whole (after a zoom, a pan
     // or a change of the annotation list), the slow part of a paint.
@@ -90,10 +92,10 @@ public:
     // zooming out, stay without annotations for the moment); the decorations are drawn exactly.
     // Nothing kept is drawn again, so a step costs little; the next paint() draws exactly again.
     // False (nothing painted) when there is no picture to scale or the drag layers are in use:
-    // the caller paints as usual.
+    // the caller paints as usual. `bandRows` as for paint().
     // `canvasSize` is the canvas's size now; the overlay's state may still be that of an earlier one.
     bool paintScaled(QPainter &painter, QPointF canvasOrigin, QSizeF canvasSize, const QRect &visible,
-                     const QRect &clip);
+                     const QRect &clip, int bandRows = 0);
 
     // One-shot drawing of a whole state into a painter whose origin is the canvas's top-left
     // corner (tests and snapshots).

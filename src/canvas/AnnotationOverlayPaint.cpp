@@ -1,5 +1,6 @@
 #include "canvas/AnnotationOverlay.h"
 
+#include "platform/PaintBands.h"
 #include "platform/ParallelWork.h"
 #include "markup/AnnotationRendererTargets.h"
 #include "markup/LabelFont.h"
@@ -406,7 +407,8 @@ void AnnotationOverlay::ensurePicture(const Placement &placement)
     ++m_pictureBuildCount;
 }
 
-void AnnotationOverlay::paint(QPainter &painter, QPointF canvasOrigin, const QRect &visible, const QRect &clip)
+void AnnotationOverlay::paint(QPainter &painter, QPointF canvasOrigin, const QRect &visible, const QRect &clip,
+                              int bandRows)
 {
     const QRect area = visible.intersected(clip);
     m_lastPaintUsedLayers = false;
@@ -419,19 +421,24 @@ void AnnotationOverlay::paint(QPainter &painter, QPointF canvasOrigin, const QRe
                         area.height() * dpr);
     painter.save();
     const bool useLayers = usesLayers();
+    // The bitmaps go in bands when the caller asks, so that the painter does not wait for busy
+    // worker threads.
     if (useLayers) {
         ensureLayers(placement);
-        painter.drawImage(QRectF(area), m_layers.below, source);
         // The moving annotations, drawn the same way as the layers into a bitmap of the area.
         const Placement live{area, canvasOrigin, m_size, dpr};
         sized(m_scratch, area, dpr);
         renderEntries(m_scratch, live, m_scratch.rect(), m_liveRange->first, m_liveRange->second + 1);
-        painter.drawImage(area.topLeft(), m_scratch);
-        painter.drawImage(QRectF(area), m_layers.above, source);
+        PaintBands::draw(painter, QRectF(area), [&] {
+            painter.drawImage(QRectF(area), m_layers.below, source);
+            painter.drawImage(area.topLeft(), m_scratch);
+            painter.drawImage(QRectF(area), m_layers.above, source);
+        }, bandRows);
         m_lastPaintUsedLayers = true;
     } else {
         ensurePicture(placement);
-        painter.drawImage(QRectF(area), m_picture.image, source);
+        PaintBands::draw(painter, QRectF(area), [&] { painter.drawImage(QRectF(area), m_picture.image, source); },
+                         bandRows);
     }
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
@@ -441,7 +448,7 @@ void AnnotationOverlay::paint(QPainter &painter, QPointF canvasOrigin, const QRe
 }
 
 bool AnnotationOverlay::paintScaled(QPainter &painter, QPointF canvasOrigin, QSizeF canvasSize, const QRect &visible,
-                                    const QRect &clip)
+                                    const QRect &clip, int bandRows)
 {
     const QRect area = visible.intersected(clip);
     const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
@@ -459,7 +466,10 @@ bool AnnotationOverlay::paintScaled(QPainter &painter, QPointF canvasOrigin, QSi
     painter.save();
     painter.setClipRect(area, Qt::IntersectClip);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(target, m_picture.image, QRectF(m_picture.image.rect()));
+    // In bands when the caller asks: a wheel step's repaint must not wait for busy worker threads.
+    PaintBands::draw(
+        painter, QRectF(area), [&] { painter.drawImage(target, m_picture.image, QRectF(m_picture.image.rect())); },
+        bandRows);
     // The decorations as they stand in the overlay's canvas, scaled the same way.
     const double ux = canvasSize.width() / m_size.width();
     const double uy = canvasSize.height() / m_size.height();

@@ -7,6 +7,7 @@
 #include "canvas/CanvasPanelMount.h"
 #include "canvas/CanvasPointerCoordinator.h"
 #include "canvas/PanelWidgets.h"
+#include "platform/PaintBands.h"
 #include "platform/ParallelWork.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
@@ -366,6 +367,12 @@ void CanvasSurface::paintEvent(QPaintEvent *event)
     } else {
         painter.setClipRect(card, Qt::IntersectClip);
     }
+    // While the worker threads are busy, the large draws below go in bands, so that the painter
+    // does not wait for them; the rounded clip breaks rows into several spans and needs narrower
+    // bands. An idle pool shares the draws out at once.
+    const int bandRows = !PaintBands::workersBusy() ? 0
+                       : needsRoundClip             ? PaintBands::roundedClipRows
+                                                    : PaintBands::rectClipRows;
     painter.fillRect(area, Qt::white);
 
     const bool showsFrame = m_frameSource && m_showsFrameSource;
@@ -374,15 +381,15 @@ void CanvasSurface::paintEvent(QPaintEvent *event)
         if (!frame.isNull())
             CanvasFramePainting::paint(painter, *m_frameSource, frame, card, dpr);
     } else {
-        m_pyramid.draw(painter, card, QRectF(area));
+        m_pyramid.draw(painter, card, QRectF(area), bandRows);
     }
     if (overlayWork)
         overlayWork->wait();
-    if (!transient || !m_overlay.paintScaled(painter, card.topLeft(), card.size(), visible, area)) {
+    if (!transient || !m_overlay.paintScaled(painter, card.topLeft(), card.size(), visible, area, bandRows)) {
         // Nothing kept to scale: the annotations are brought to the new size now.
         if (transient && m_viewModel)
             m_overlay.update(currentAnnotations(), currentDecorations(), card.size());
-        m_overlay.paint(painter, card.topLeft(), visible, area);
+        m_overlay.paint(painter, card.topLeft(), visible, area, bandRows);
     }
     painter.restore();
 

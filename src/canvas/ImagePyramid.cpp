@@ -1,5 +1,7 @@
 #include "canvas/ImagePyramid.h"
 
+#include "platform/PaintBands.h"
+
 #include <QPainter>
 
 #include <algorithm>
@@ -59,7 +61,7 @@ int ImagePyramid::levelIndexFor(double scale) const
     return index;
 }
 
-void ImagePyramid::draw(QPainter &painter, const QRectF &target, const QRectF &clip) const
+void ImagePyramid::draw(QPainter &painter, const QRectF &target, const QRectF &clip, int bandRows) const
 {
     if (isNull() || target.isEmpty())
         return;
@@ -81,6 +83,6 @@ void ImagePyramid::draw(QPainter &painter, const QRectF &target, const QRectF &c
                         visible.height() * ky);
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform, scale < 4);
-    painter.drawPixmap(visible, pixmap, source);
+    PaintBands::draw(painter, visible, [&] { painter.drawPixmap(visible, pixmap, source); }, bandRows);
     painter.restore();
 }

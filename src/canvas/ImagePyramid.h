@@ -29,8 +29,10 @@ public:
     int levelIndexFor(double scale) const;
 
     // Draws the part of the picture that falls into `clip` (device coordinates of the painter,
-    // untransformed) when the whole picture is stretched over `target`.
-    void draw(QPainter &painter, const QRectF &target, const QRectF &clip) const;
+    // untransformed) when the whole picture is stretched over `target`; in bands of `bandRows`
+    // device rows (see PaintBands) when that is positive, so that the caller never waits for
+    // worker threads, or else in one draw that Qt's painter may share out among them.
+    void draw(QPainter &painter, const QRectF &target, const QRectF &clip, int bandRows = 0) const;
 
 private:
     std::vector<QImage> m_levels;

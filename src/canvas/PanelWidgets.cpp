@@ -3,6 +3,7 @@
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/HexColor.h"
+#include "platform/PaintBands.h"
 #include "platform/SymbolIcons.h"
 
 #include <QHash>
@@ -114,19 +115,25 @@ void paintRoundedBox(QPainter &painter, const QRectF &rect, double radius, const
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath path;
     path.addRoundedRect(rect, radius, radius);
-    if (fill.isValid() && fill.alpha() > 0)
-        painter.fillPath(path, fill);
-    if (border.isValid() && borderWidth > 0) {
-        const QRectF inner = rect.adjusted(borderWidth / 2, borderWidth / 2, -borderWidth / 2, -borderWidth / 2);
-        QPen pen(border, borderWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
-        pen.setMiterLimit(10);
-        if (dashed)
-            pen.setDashPattern({5 / borderWidth, 4 / borderWidth});
-        painter.setPen(pen);
-        painter.setBrush(Qt::NoBrush);
-        const double r = std::max(0.0, radius - borderWidth / 2);
-        painter.drawRoundedRect(inner, r, r);
-    }
+    const auto draw = [&] {
+        if (fill.isValid() && fill.alpha() > 0)
+            painter.fillPath(path, fill);
+        if (border.isValid() && borderWidth > 0) {
+            const QRectF inner = rect.adjusted(borderWidth / 2, borderWidth / 2, -borderWidth / 2, -borderWidth / 2);
+            QPen pen(border, borderWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+            pen.setMiterLimit(10);
+            if (dashed)
+                pen.setDashPattern({5 / borderWidth, 4 / borderWidth});
+            painter.setPen(pen);
+            painter.setBrush(Qt::NoBrush);
+            const double r = std::max(0.0, radius - borderWidth / 2);
+            painter.drawRoundedRect(inner, r, r);
+        }
+    };
+    // Panels float over the canvas and are repainted with it on every wheel step: in bands while
+    // the worker threads are busy, so that the painter does not wait for them.
+    PaintBands::draw(painter, rect.adjusted(-1, -1, 1, 1), draw,
+                     PaintBands::workersBusy() ? PaintBands::roundedClipRows : 0);
     painter.restore();
 }
 

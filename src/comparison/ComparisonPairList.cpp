@@ -36,7 +36,10 @@ void ComparisonPairListModel::pairsChanged()
     QSet<QUuid> alive;
     for (const ComparisonPairState &pair : m_pairs)
         alive.insert(pair.id);
-    m_thumbnails.removeIf([&](const auto &entry) { return !alive.contains(entry.key()); });
+    for (const QUuid &id : m_thumbnails.keys()) {
+        if (!alive.contains(id))
+            m_thumbnails.remove(id);
+    }
     endResetModel();
 }
 
@@ -54,14 +57,16 @@ std::optional<QUuid> ComparisonPairListModel::idAt(int row) const
 
 QPixmap ComparisonPairListModel::thumbnail(const ComparisonPairState &pair, bool after) const
 {
-    auto found = m_thumbnails.find(pair.id);
-    if (found == m_thumbnails.end()) {
-        const auto make = [this](const ComparisonImageState &side) {
-            return comparisonPreview(side, thumbnailSize, 6, m_devicePixelRatio);
-        };
-        found = m_thumbnails.insert(pair.id, {make(pair.before), make(pair.after)});
-    }
-    return after ? found->second : found->first;
+    if (const std::pair<QPixmap, QPixmap> *found = m_thumbnails.object(pair.id))
+        return after ? found->second : found->first;
+    const auto make = [this](const ComparisonImageState &side) {
+        return comparisonPreview(side, thumbnailSize, 6, m_devicePixelRatio);
+    };
+    const std::pair<QPixmap, QPixmap> made{make(pair.before), make(pair.after)};
+    const auto kilobytes = [](const QPixmap &pixmap) { return qsizetype(pixmap.width()) * pixmap.height() * 4 / 1024; };
+    const qsizetype cost = kilobytes(made.first) + kilobytes(made.second) + 1;
+    m_thumbnails.insert(pair.id, new std::pair<QPixmap, QPixmap>(made), cost);
+    return after ? made.second : made.first;
 }
 
 QVariant ComparisonPairListModel::data(const QModelIndex &index, int role) const

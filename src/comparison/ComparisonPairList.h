@@ -3,6 +3,7 @@
 #include "model/ImageItems.h"
 
 #include <QAbstractListModel>
+#include <QCache>
 #include <QHash>
 #include <QListView>
 #include <QPixmap>
@@ -15,9 +16,10 @@
 
 class MarkupViewModel;
 
-// The comparison sidebar's rows over the view model's pairs. Thumbnails are prepared once per
-// picture (filled into 48 × 42 with rounded corners) from the pair's small copies, so building and
-// scrolling never touch full pictures.
+// The comparison sidebar's rows over the view model's pairs. Thumbnails (filled into 48 × 42 with
+// rounded corners) are prepared when a card is first drawn, from the pair's small copies or a
+// reduced decode, and kept in a bounded cache, so a project of thousands of pairs holds only the
+// cards seen lately.
 class ComparisonPairListModel final : public QAbstractListModel {
     Q_OBJECT
 
@@ -53,8 +55,9 @@ private:
     MarkupViewModel &m_viewModel;
     std::vector<ComparisonPairState> m_pairs;
     qreal m_devicePixelRatio = 1;
-    // By pair id: the before and after thumbnails (a pair's pictures never change).
-    mutable QHash<QUuid, std::pair<QPixmap, QPixmap>> m_thumbnails;
+    // By pair id: the before and after thumbnails (a pair's pictures never change), costed in KB.
+    static constexpr qsizetype thumbnailCacheKB = 64 * 1024;
+    mutable QCache<QUuid, std::pair<QPixmap, QPixmap>> m_thumbnails{thumbnailCacheKB};
 };
 
 // Paints one numbered card: the two thumbnails, the badge and the before file's name, and the red

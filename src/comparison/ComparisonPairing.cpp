@@ -6,6 +6,7 @@
 #include "model/NaturalOrder.h"
 #include "platform/ParallelWork.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -33,17 +34,24 @@ QStringList sortedImageFiles(const QString &folder)
 
 std::optional<ComparisonImageState> decodeImage(const QString &path)
 {
-    const std::optional<QImage> decoded = ImageDecoding::loadOrientedImage(path);
-    if (!decoded || decoded->isNull())
+    // The whole picture is still decoded, so a damaged file is refused, but a JPEG only at the
+    // reduced DCT scale the thumbnail needs: the full pixels are read again when the pair is shown.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    ImageHandle handle = ImageHandle::fromFile(path, decoded->size());
+    const std::optional<ImageDecoding::Preview> decoded =
+        ImageDecoding::previewImageData(file.readAll(), thumbnailDimension);
+    file.close();
+    if (!decoded || decoded->size.isEmpty() || decoded->thumbnail.isNull())
+        return std::nullopt;
+    ImageHandle handle = ImageHandle::fromFile(path, decoded->size);
     if (handle.isNull())
         return std::nullopt;
     ComparisonImageState state;
     state.fileName = QFileInfo(path).fileName();
     state.image = std::move(handle);
-    state.pixelSize = QSizeF(decoded->size());
-    state.thumbnail = ImageHandle(ImageDecoding::makeThumbnail(*decoded, thumbnailDimension));
+    state.pixelSize = QSizeF(decoded->size);
+    state.thumbnail = ImageHandle(decoded->thumbnail);
     return state;
 }
 

@@ -25,8 +25,9 @@ QString undecodableMessage();
 // in natural order of their file names; equal names keep the order of the scan.
 QStringList sortedImageFiles(const QString &folder);
 
-// The file decoded once, upright and within the decode cap, then kept as a lazy handle on the
-// file plus a thumbnail, so the pixels are not held in memory. Nothing when it cannot be decoded.
+// The file decoded once, upright and within the decode cap, for its size and a thumbnail (a JPEG
+// at a reduced DCT scale), then kept as a lazy handle on the file plus the thumbnail, so the pixels
+// are not held in memory. Nothing when it cannot be decoded.
 std::optional<ComparisonImageState> decodeImage(const QString &path);
 
 // File names paired by match key, and the names that found no partner, each in list order.

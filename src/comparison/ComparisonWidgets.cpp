@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -32,7 +33,13 @@ void drawElided(QPainter &painter, const QRectF &rect, const QString &text, cons
 
 QPixmap comparisonPreview(const ComparisonImageState &side, QSize size, double radius, qreal ratio)
 {
-    const QImage picture = (side.thumbnail.isNull() ? side.image : side.thumbnail).image();
+    QImage picture = side.thumbnail.image();
+    if (picture.isNull()) {
+        // No small copy kept (pairs opened from a project): one is made at the size drawn here.
+        const QSizeF full(side.image.size());
+        const double cover = std::max(size.width() / full.width(), size.height() / full.height());
+        picture = side.image.thumbnail(std::ceil(std::max(full.width(), full.height()) * cover * ratio));
+    }
     QPixmap pixmap(size * ratio);
     pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);

@@ -197,18 +197,37 @@ std::optional<QImage> loadOrientedImageData(const QByteArray &data)
     return decodeOriented(reader, heldContents(data));
 }
 
-std::optional<QSize> orientedImageSize(const QString &path)
+namespace {
+
+std::optional<QSize> readOrientedSize(QImageReader &reader, const Contents &contents)
 {
-    QImageReader reader(path);
     if (!openReader(reader))
         return std::nullopt;
     const QSize stored = reader.size();
     if (!stored.isValid()) {
         // Some formats only know their size after decoding.
-        const std::optional<QImage> image = decodeOriented(reader, fileContents(path));
+        const std::optional<QImage> image = decodeOriented(reader, contents);
         return image ? std::optional<QSize>(image->size()) : std::nullopt;
     }
     return swapsSides(reader.transformation()) ? stored.transposed() : stored;
+}
+
+} // namespace
+
+std::optional<QSize> orientedImageSize(const QString &path)
+{
+    QImageReader reader(path);
+    return readOrientedSize(reader, fileContents(path));
+}
+
+std::optional<QSize> orientedImageSizeData(const QByteArray &data)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QImageReader reader(&buffer);
+    return readOrientedSize(reader, heldContents(data));
 }
 
 QSize thumbnailSize(QSize size, double maxDimension)

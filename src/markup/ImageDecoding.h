@@ -21,6 +21,8 @@ std::optional<QImage> loadOrientedImageData(const QByteArray &data);
 // without decoding the pixels where the format allows. Nothing when the file cannot be read or
 // the image is larger than ImageLimits allows.
 std::optional<QSize> orientedImageSize(const QString &path);
+// The same for an image held as encoded bytes.
+std::optional<QSize> orientedImageSizeData(const QByteArray &data);
 
 // The size of the thumbnail of an image of `size`: scaled so that the longer side is
 // maxDimension, never enlarged, each side at least 1 (rounded to whole pixels).

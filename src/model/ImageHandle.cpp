@@ -39,6 +39,14 @@ public:
         return *cache;
     }
 
+    // The picture when it is held, without counting as a use.
+    QImage peek(const void *key)
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto it = m_index.find(key);
+        return it == m_index.end() ? QImage() : it->second->image;
+    }
+
     QImage find(const void *key)
     {
         const std::lock_guard lock(m_mutex);
@@ -167,16 +175,19 @@ struct ImageHandle::Data {
         return bytes;
     }
 
+    // The encoded picture: the held bytes, or the file's while it still holds what it held.
+    QByteArray encodedPicture() const
+    {
+        if (source == Source::EncodedBytes)
+            return encoded;
+        if (fileChanged)
+            return QByteArray();
+        return unchangedFileContent();
+    }
+
     QImage decode() const
     {
-        QByteArray bytes;
-        if (source == Source::EncodedBytes) {
-            bytes = encoded;
-        } else {
-            if (fileChanged)
-                return QImage();
-            bytes = unchangedFileContent();
-        }
+        const QByteArray bytes = encodedPicture();
         if (bytes.isEmpty())
             return QImage();
         const std::optional<QImage> decoded = ImageDecoding::loadOrientedImageData(bytes);
@@ -271,6 +282,24 @@ QImage ImageHandle::imageForOneUse() const
     if (QImage cached = cache.find(m_data.get()); !cached.isNull())
         return cached;
     return m_data->decode();
+}
+
+QImage ImageHandle::thumbnail(double maxDimension) const
+{
+    if (!m_data)
+        return QImage();
+    if (m_data->source == Data::Source::Memory)
+        return ImageDecoding::makeThumbnail(m_data->image, maxDimension);
+    if (const QImage cached = DecodeCache::instance().peek(m_data.get()); !cached.isNull())
+        return ImageDecoding::makeThumbnail(cached, maxDimension);
+    const QByteArray bytes = m_data->encodedPicture();
+    if (bytes.isEmpty())
+        return QImage();
+    const std::optional<ImageDecoding::Preview> preview = ImageDecoding::previewImageData(bytes, maxDimension);
+    // Like image(): nothing rather than a picture of another size.
+    if (!preview || preview->size != m_data->size)
+        return QImage();
+    return preview->thumbnail;
 }
 
 QSize ImageHandle::size() const

@@ -41,6 +41,11 @@ public:
     // without keeping it, so a batch over many images neither grows the cache nor pushes out the
     // pictures the canvas is using.
     QImage imageForOneUse() const;
+
+    // The picture shrunk to ImageDecoding::thumbnailSize(size(), maxDimension), made without a
+    // full-size copy where the format allows (a JPEG is decoded already reduced) and without
+    // filling the cache; a null image where image() would give one.
+    QImage thumbnail(double maxDimension) const;
     // The picture's size in pixels, known without decoding; 0 × 0 for an empty handle.
     QSize size() const;
     bool isNull() const;

@@ -10,7 +10,6 @@
 #include "markup/ImageDecoding.h"
 #include "platform/ParallelWork.h"
 #include "textengine/TextComparisonRules.h"
-#include "comparison/ComparisonPairing.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -68,14 +67,14 @@ QSizeF storedOrDecodedSize(double width, double height, QSize decoded)
 
 std::optional<ComparisonImageState> comparisonImage(const MarkupProjectComparisonImage &record)
 {
-    // Decoded once to check it and learn its size; the pixels are decoded again when shown.
-    const std::optional<ImageDecoding::Preview> decoded =
-        ImageDecoding::previewImageData(record.imageData, ComparisonPairing::thumbnailDimension);
-    if (!decoded)
+    // Only the header is read: a project may hold thousands of pairs, and decoding each side (or
+    // keeping a thumbnail of it) would take minutes and gigabytes. The pixels, and the cards' small
+    // copies, are made from the bytes when they are shown.
+    const std::optional<QSize> size = ImageDecoding::orientedImageSizeData(record.imageData);
+    if (!size || size->isEmpty())
         return std::nullopt;
-    return ComparisonImageState{record.fileName, ImageHandle::fromEncodedData(record.imageData, decoded->size),
-                                storedOrDecodedSize(record.pixelWidth, record.pixelHeight, decoded->size),
-                                ImageHandle(decoded->thumbnail)};
+    return ComparisonImageState{record.fileName, ImageHandle::fromEncodedData(record.imageData, *size),
+                                storedOrDecodedSize(record.pixelWidth, record.pixelHeight, *size)};
 }
 
 // Writes the autosave that is due for the open project; failures show in the error alert.

@@ -2,11 +2,14 @@
 
 #include "canvas/CanvasSurface.h"
 #include "canvas/ImageMarkupWorkspace.h"
+#include "support/HeldWorkers.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QWheelEvent>
 #include <QWindow>
+
+#include <optional>
 
 namespace {
 
@@ -115,4 +118,41 @@ TEST_F(WheelZoom, AZoomSetOtherwiseIsDrawnExactlyAtOnce)
     workspace.surface()->flushPendingChanges();
     workspace.surface()->repaint();
     EXPECT_EQ(workspace.surface()->overlay().pictureBuildCount(), builds + 1);
+}
+
+// A wheel step's repaint is done by the GUI thread alone: with every worker thread (Qt's pool and
+// ours) held by other work, steps in and out at zooms 1 and 2 still paint, and paint the same.
+TEST_F(WheelZoom, StepsPaintWithEveryWorkerThreadBusy)
+{
+    ImageMarkupWorkspace workspace(&model);
+    show(workspace);
+    CanvasSurface *surface = workspace.surface();
+    const auto steps = [&](bool holdWorkers) {
+        std::vector<QImage> shots;
+        for (const double zoom : {1.0, 2.0}) {
+            model.setZoom(zoom);
+            workspace.setPanOffset(QSizeF(0, 0));
+            surface->flushPendingChanges();
+            surface->repaint();
+            for (const int notches : {1, -1}) {
+                std::optional<HeldWorkers> held;
+                if (holdWorkers) {
+                    held.emplace();
+                    EXPECT_TRUE(held->holding());
+                }
+                wheel(workspace, QPointF(420, 260), notches);
+                // As painted: converting it could itself use the held threads.
+                shots.push_back(surface->grab().toImage());
+                if (held) {
+                    EXPECT_TRUE(held->release()) << "a wheel step at zoom " << zoom << " waited for a worker thread";
+                }
+            }
+        }
+        return shots;
+    };
+    const std::vector<QImage> free = steps(false);
+    const std::vector<QImage> busy = steps(true);
+    ASSERT_EQ(busy.size(), free.size());
+    for (size_t i = 0; i < free.size(); ++i)
+        EXPECT_TRUE(busy[i] == free[i]) << i;
 }

@@ -190,3 +190,41 @@ TEST(ImageHandle, AOneUseDecodeLeavesTheCacheAsItWas)
     EXPECT_TRUE(ImageHandle(original).imageForOneUse() == original);
     EXPECT_TRUE(ImageHandle().imageForOneUse().isNull());
 }
+
+TEST(ImageHandle, ThumbnailsComeFromTheSourceAtTheAskedSizeWithoutFillingTheCache)
+{
+    QTemporaryDir dir;
+    CacheLimitGuard guard;
+    QImage picture(400, 300, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb(x * 255 / 399, y * 255 / 299, 128));
+    const QSize expected = ImageDecoding::thumbnailSize(picture.size(), 40);
+    for (const char *format : {"PNG", "JPEG"}) {
+        const QByteArray bytes = encoded(picture, format);
+        const ImageHandle fromBytes = ImageHandle::fromEncodedData(bytes, picture.size());
+        const QString path = TestSupport::writeFile(dir.filePath(QStringLiteral("t.") + format), bytes);
+        const ImageHandle fromFile = ImageHandle::fromFile(path, picture.size());
+        for (const ImageHandle &handle : {fromBytes, fromFile, ImageHandle(picture)}) {
+            const qint64 cached = ImageHandle::cachedBytes();
+            const QImage thumbnail = handle.thumbnail(40);
+            ASSERT_EQ(thumbnail.size(), expected) << format;
+            EXPECT_EQ(ImageHandle::cachedBytes(), cached) << format;
+            // The picture's own colours, shrunk: the middle pixel is near the full picture's.
+            const QColor small = thumbnail.pixelColor(expected.width() / 2, expected.height() / 2);
+            const QColor full = picture.pixelColor(200, 150);
+            EXPECT_NEAR(small.red(), full.red(), 12) << format;
+            EXPECT_NEAR(small.green(), full.green(), 12) << format;
+        }
+        // A picture already decoded is shrunk as it is.
+        ASSERT_FALSE(fromBytes.image().isNull());
+        EXPECT_EQ(fromBytes.thumbnail(40).size(), expected);
+    }
+    // Nothing where image() gives nothing: a size the content does not have, a changed file.
+    EXPECT_TRUE(ImageHandle::fromEncodedData(encoded(picture, "PNG"), QSize(300, 400)).thumbnail(40).isNull());
+    const QString path = TestSupport::writeFile(dir.filePath(QStringLiteral("changing.png")), encoded(picture, "PNG"));
+    const ImageHandle changing = ImageHandle::fromFile(path, picture.size());
+    TestSupport::writeFile(path, encoded(gradient(400, 300, 7), "PNG"));
+    EXPECT_TRUE(changing.thumbnail(40).isNull());
+    EXPECT_TRUE(ImageHandle().thumbnail(40).isNull());
+}
