@@ -87,6 +87,8 @@ ImageCompressionResult deliverOutput(const ImageCompressionSource &source, const
                                      bool usedOriginalCopy, const DeliveredOutput &output,
                                      const QString &destinationDirectory, const QString &fileExtension)
 {
+    if (OutputTurn *turn = OutputTurn::current())
+        turn->wait();
     const QString finalPath = copyToFreeOutputName(chosenPath, source.url, destinationDirectory, fileExtension);
     ImageCompressionResult result;
     result.id = QUuid::createUuid();
