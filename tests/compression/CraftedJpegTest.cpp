@@ -7,7 +7,9 @@
 #include "support/JpegTestFiles.h"
 #include "support/TestSupport.h"
 
+#include <QColorSpace>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QTemporaryDir>
 
 #include <chrono>
@@ -149,4 +151,43 @@ TEST(CraftedJpeg, DecodesWaitForTheBudgetTheirCoefficientsNeed)
     DecodeBudget::setLimit(1 << 20);
     EXPECT_TRUE(ImageDecoding::makeThumbnail(path, 160));
     EXPECT_TRUE(source(path));
+}
+
+// Compression decodes JPEGs itself (to see scan data that ends early), giving what Qt's reader
+// gave: the same pixels, density, text entries and profile, at full size and reduced.
+TEST(CraftedJpeg, DecodedAsQtsReaderDecodes)
+{
+    QTemporaryDir dir;
+    JpegTestFiles::Layout dpi;
+    dpi.densityUnit = 1, dpi.xDensity = 300, dpi.yDensity = 71;
+    JpegTestFiles::Layout commented = dpi;
+    commented.comment = "Title: x";
+    JpegTestFiles::Layout profiled;
+    profiled.iccProfile = QColorSpace(QColorSpace::DisplayP3).iccProfile();
+    JpegTestFiles::Layout grey;
+    grey.grey = true;
+    grey.densityUnit = 2, grey.xDensity = 40, grey.yDensity = 40;
+    int index = 0;
+    for (const JpegTestFiles::Layout &layout : { dpi, commented, profiled, grey }) {
+        const QString path = TestSupport::writeFile(dir.filePath(QStringLiteral("%1.jpg").arg(index++)),
+                                                    JpegTestFiles::encoded(photoLike(1203, 901), layout));
+        // 256 and 128 are decoded at 1/4 and 1/8 inside the decoder.
+        for (const int limit : { 0, 256, 128 }) {
+            const QImage ours = CompressionImageIO::loadUprightImage(path, limit).image;
+            QImageReader reader(path);
+            reader.setAutoTransform(false);
+            const QSize reduced = limit == 256 ? QSize(301, 226) : limit == 128 ? QSize(151, 113) : QSize();
+            if (reduced.isValid())
+                reader.setScaledSize(reduced);
+            const QImage qts = reader.read();
+            ASSERT_FALSE(ours.isNull()) << index << " " << limit;
+            EXPECT_EQ(ours.size(), qts.size()) << index << " " << limit;
+            EXPECT_EQ(ours.format(), qts.format()) << index << " " << limit;
+            EXPECT_EQ(TestSupport::maxChannelDifference(ours, qts), 0) << index << " " << limit;
+            EXPECT_EQ(ours.dotsPerMeterX(), qts.dotsPerMeterX()) << index << " " << limit;
+            EXPECT_EQ(ours.dotsPerMeterY(), qts.dotsPerMeterY()) << index << " " << limit;
+            EXPECT_EQ(ours.textKeys(), qts.textKeys()) << index << " " << limit;
+            EXPECT_EQ(ours.colorSpace(), qts.colorSpace()) << index << " " << limit;
+        }
+    }
 }
