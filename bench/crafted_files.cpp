@@ -7,7 +7,8 @@
 // marker.
 //
 // Usage: bench_crafted_files gif [frames] | project
-//        | jpeg-progressive thumbnail|import|probe|recode | jpeg-scans probe|compress|import
+//        | jpeg-progressive thumbnail|import|probe|recode | jpeg-progressive-whole import|probe [copies=8]
+//        | jpeg-scans probe|compress|import
 //        | jpeg-nodata probe|compress
 // (one case per run: the peak is per process)
 
@@ -304,6 +305,23 @@ int benchProgressiveJpeg(const QString &what)
     return 0;
 }
 
+// The same declared size with all of its scan data (a flat picture, about 2 MB): nothing refuses
+// it, so the decode budget alone keeps `copies` of them from being decoded all at once.
+int benchWholeProgressiveJpeg(const QString &what, int copies)
+{
+    QTemporaryDir dir;
+    const QByteArray bytes = flatJpeg(14000, true, true);
+    QStringList paths;
+    for (int i = 0; i < copies; ++i)
+        paths << writeCrafted(dir, QStringLiteral("whole%1.jpg").arg(i), bytes);
+    QElapsedTimer timer;
+    timer.start();
+    const double cpu = cpuSeconds();
+    const QString outcome = what == QLatin1String("probe") ? probeOutcome(paths) : importOutcome(paths, dir);
+    reportJpeg("jpeg-progressive-whole", bytes.size(), what, outcome, timer.elapsed(), cpuSeconds() - cpu);
+    return 0;
+}
+
 // An 8000 × 8000 progressive file whose last scan is repeated to 3000 scans: each one a pass over
 // the whole picture.
 int benchScansJpeg(const QString &what)
@@ -356,6 +374,8 @@ int main(int argc, char **argv)
     const QString what = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
     if (which == QLatin1String("jpeg-progressive"))
         return benchProgressiveJpeg(what);
+    if (which == QLatin1String("jpeg-progressive-whole"))
+        return benchWholeProgressiveJpeg(what, argc > 3 ? std::max(1, std::atoi(argv[3])) : 8);
     if (which == QLatin1String("jpeg-scans"))
         return benchScansJpeg(what);
     if (which == QLatin1String("jpeg-nodata"))
