@@ -8,7 +8,7 @@
 //
 // Usage: bench_crafted_files gif [frames] | project
 //        | jpeg-progressive thumbnail|import|probe|recode | jpeg-progressive-whole import|probe [copies=8]
-//        | jpeg-scans probe|compress|import
+//        | jpeg-scans probe|compress|import [scans=3000]
 //        | jpeg-nodata probe|compress
 // (one case per run: the peak is per process)
 
@@ -324,10 +324,10 @@ int benchWholeProgressiveJpeg(const QString &what, int copies)
 
 // An 8000 × 8000 progressive file whose last scan is repeated to 3000 scans: each one a pass over
 // the whole picture.
-int benchScansJpeg(const QString &what)
+int benchScansJpeg(const QString &what, int scans)
 {
     QTemporaryDir dir;
-    const QByteArray bytes = withScans(flatJpeg(8000, true, false), 3000);
+    const QByteArray bytes = withScans(flatJpeg(8000, true, false), scans);
     const QString path = writeCrafted(dir, QStringLiteral("scans.jpg"), bytes);
     QTemporaryDir out;
     QElapsedTimer timer;
@@ -377,7 +377,7 @@ int main(int argc, char **argv)
     if (which == QLatin1String("jpeg-progressive-whole"))
         return benchWholeProgressiveJpeg(what, argc > 3 ? std::max(1, std::atoi(argv[3])) : 8);
     if (which == QLatin1String("jpeg-scans"))
-        return benchScansJpeg(what);
+        return benchScansJpeg(what, argc > 3 ? std::max(1, std::atoi(argv[3])) : 3000);
     if (which == QLatin1String("jpeg-nodata"))
         return benchNoDataJpeg(what);
     return benchGif(argc > 2 ? std::atoi(argv[2]) : 3);

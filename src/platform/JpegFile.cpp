@@ -281,20 +281,24 @@ qint64 optimisingEncoderBytes(QSize size, bool grey)
 
 bool isUndecodable(const Layout &layout)
 {
-    if (layout.scans > JpegLibrary::maxScans)
-        return true;
-    if (layout.arithmetic || layout.sampling.empty())
-        return false;
-    // The first component's blocks, each coded at least once.
+    if (layout.sampling.empty())
+        return layout.scans > JpegLibrary::maxScans;
     int maxH = 1, maxV = 1;
     for (const Layout::Sampling &s : layout.sampling) {
         maxH = std::max(maxH, s.horizontal);
         maxV = std::max(maxV, s.vertical);
     }
-    const Layout::Sampling &first = layout.sampling.front();
-    const qint64 blocks = ((qint64(layout.width) * first.horizontal + maxH * 8 - 1) / (maxH * 8))
-        * ((qint64(layout.height) * first.vertical + maxV * 8 - 1) / (maxV * 8));
-    return layout.scanBytes * 8 < blocks;
+    const auto blocksOf = [&](const Layout::Sampling &s) {
+        return ((qint64(layout.width) * s.horizontal + maxH * 8 - 1) / (maxH * 8))
+            * ((qint64(layout.height) * s.vertical + maxV * 8 - 1) / (maxV * 8));
+    };
+    qint64 blocks = 0;
+    for (const Layout::Sampling &s : layout.sampling)
+        blocks += blocksOf(s);
+    if (layout.scans > JpegLibrary::scanLimit(blocks))
+        return true;
+    // The first component's blocks, each coded at least once.
+    return !layout.arithmetic && layout.scanBytes * 8 < blocksOf(layout.sampling.front());
 }
 
 std::optional<QImage> decodeCmykWithProfile(const QByteArray &bytes, const Layout &layout, QSize atLeast)

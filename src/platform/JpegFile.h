@@ -43,9 +43,9 @@ qint64 coefficientBufferBytes(const Layout &layout);
 // its second pass (the defaults' 2 × 2 subsampled colour, or grey).
 qint64 optimisingEncoderBytes(QSize size, bool grey);
 
-// Whether the file is no picture to decode: more scans than a decode goes through, or less scan
-// data than its size needs (in a Huffman-coded file every block of the picture takes at least one
-// bit). Such a file would have the decoder work through a huge picture only to give grey. Give
+// Whether the file is no picture to decode: more scans than a decode goes through (see
+// JpegLibrary::scanLimit), or less scan data than its size needs (in a Huffman-coded file every
+// block of the picture takes at least one bit). Such a file would have the decoder work through a huge picture only to give grey. Give
 // all of the file's bytes: a layout read from the first part only sees the scans in that part.
 bool isUndecodable(const Layout &layout);
 

@@ -4,6 +4,8 @@
 
 #include <jerror.h>
 
+#include <algorithm>
+
 namespace JpegLibrary {
 
 namespace {
@@ -27,11 +29,24 @@ void noteMessage(j_common_ptr info, int level)
 
 void limitScans(j_common_ptr info)
 {
-    if (info->is_decompressor && reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > maxScans)
+    if (!info->is_decompressor)
+        return;
+    const auto *decompress = reinterpret_cast<j_decompress_ptr>(info);
+    if (decompress->input_scan_number <= minScanLimit)
+        return;
+    qint64 blocks = 0;
+    for (int c = 0; c < decompress->num_components; ++c)
+        blocks += qint64(decompress->comp_info[c].width_in_blocks) * decompress->comp_info[c].height_in_blocks;
+    if (decompress->input_scan_number > scanLimit(blocks))
         errorExit(info);
 }
 
 } // namespace
+
+int scanLimit(qint64 blocks)
+{
+    return int(std::clamp<qint64>(scanWorkLimit / std::max<qint64>(blocks, 1), minScanLimit, maxScans));
+}
 
 jpeg_error_mgr *quietErrors(ErrorExit &error)
 {

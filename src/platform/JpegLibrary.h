@@ -15,8 +15,13 @@ namespace JpegLibrary {
 
 // A progressive file may split its picture into any number of scans, each one a pass over the
 // whole picture: a few kilobytes of scans can keep the decoder busy for minutes. Real files have
-// about ten; a decode stops with an error past this many.
+// about ten; a decode stops with an error past maxScans, or past fewer for a large picture, so
+// that scans × blocks stays near what a few seconds decode (a scan costs some 40 ns a block).
 constexpr int maxScans = 300;
+constexpr int minScanLimit = 32;
+constexpr qint64 scanWorkLimit = 80'000'000; // blocks × scans
+// The scans a decode of a picture of this many 8 × 8 blocks (all components) goes through.
+int scanLimit(qint64 blocks);
 
 struct ErrorExit {
     jpeg_error_mgr manager;
@@ -32,7 +37,7 @@ jpeg_error_mgr *quietErrors(ErrorExit &error);
 
 // Creates the decompressor on the bytes and reads the header: false (after destroying it) when
 // the header is not there or the picture exceeds the pixel cap. Call after setjmp, with the
-// error manager from quietErrors(): the decode then jumps back once it passes maxScans.
+// error manager from quietErrors(): the decode then jumps back once it passes scanLimit().
 bool readHeader(jpeg_decompress_struct &info, const QByteArray &bytes);
 
 } // namespace JpegLibrary

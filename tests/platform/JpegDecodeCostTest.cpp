@@ -93,6 +93,20 @@ TEST(JpegDecodeCost, ScansAreCountedAndBoundedInTheDecoder)
     const QByteArray repeated = JpegTestFiles::withScans(JpegTestFiles::encoded(gradient({ 120, 80 }), progressive), 3000);
     EXPECT_EQ(layoutOf(repeated).scans, 3000);
     EXPECT_TRUE(JpegFile::isUndecodable(layoutOf(repeated)));
+
+    // A large picture goes through fewer: each scan is a pass over all of its blocks.
+    EXPECT_EQ(JpegLibrary::scanLimit(1000), JpegLibrary::maxScans);
+    EXPECT_EQ(JpegLibrary::scanLimit(qint64(10) << 20), JpegLibrary::minScanLimit);
+    JpegTestFiles::Layout greyProgressive;
+    greyProgressive.grey = true;
+    greyProgressive.progressive = true;
+    QImage flat(4800, 4800, QImage::Format_RGB32);
+    flat.fill(Qt::gray);
+    const JpegFile::Layout large = layoutOf(JpegTestFiles::withScans(JpegTestFiles::encoded(flat, greyProgressive), 290));
+    EXPECT_EQ(large.scans, 290);
+    EXPECT_LT(JpegLibrary::scanLimit(600 * 600), 290);
+    EXPECT_TRUE(JpegFile::isUndecodable(large));
+    EXPECT_FALSE(JpegFile::isUndecodable(layoutOf(JpegTestFiles::withScans(JpegTestFiles::encoded(gradient({ 48, 48 }), greyProgressive), 290))));
 }
 
 // A file without its scan data is seen from its markers; one with part of it only by the decoder,
