@@ -7,7 +7,7 @@
 // marker.
 //
 // Usage: bench_crafted_files gif [frames] | project
-//        | jpeg-progressive thumbnail|import|probe|recode | jpeg-progressive-whole import|probe [copies=8]
+//        | jpeg-progressive thumbnail|import|probe|recode | jpeg-progressive-whole import|probe|recode [copies=8]
 //        | jpeg-scans probe|compress|import [scans=3000]
 //        | jpeg-nodata probe|compress
 // (one case per run: the peak is per process)
@@ -317,7 +317,14 @@ int benchWholeProgressiveJpeg(const QString &what, int copies)
     QElapsedTimer timer;
     timer.start();
     const double cpu = cpuSeconds();
-    const QString outcome = what == QLatin1String("probe") ? probeOutcome(paths) : importOutcome(paths, dir);
+    QString outcome;
+    if (what == QLatin1String("recode")) {
+        QTemporaryDir out;
+        const auto size = CompressionImageIO::recodeJpeg(paths.front(), 0, out.filePath(QStringLiteral("r.jpg")), 0.75);
+        outcome = size ? QStringLiteral("recoded") : QStringLiteral("left to the general path");
+    } else {
+        outcome = what == QLatin1String("probe") ? probeOutcome(paths) : importOutcome(paths, dir);
+    }
     reportJpeg("jpeg-progressive-whole", bytes.size(), what, outcome, timer.elapsed(), cpuSeconds() - cpu);
     return 0;
 }
