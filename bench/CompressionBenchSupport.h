@@ -3,16 +3,21 @@
 // Inputs and timing shared by the compression benchmarks (header only: every bench/*.cpp is one
 // program of its own).
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
+#include <QImageWriter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <random>
+#include <vector>
 
 namespace CompressionBench {
 
@@ -67,6 +72,56 @@ inline double peerMillis(const QString &program, const QStringList &files,
             ok = run(program, arguments(files[i], i));
     });
     return ok ? elapsed : -1;
+}
+
+// `count` distinct camera-like photos (4000 × 3000, quality about 92) in the folder, named
+// `<stem><i>.jpg`: successive frames of ffmpeg's testsrc2 with strong grain (noise=alls=25, new
+// noise every frame), which entropy-code like real photos. Without ffmpeg, photoLike pictures
+// with distinct seeds, which code more cheaply (said on standard error).
+inline QStringList cameraLikePhotos(const QString &folder, int count, const QString &stem = QStringLiteral("photo"))
+{
+    QStringList files;
+    for (int i = 0; i < count; ++i)
+        files << QDir(folder).filePath(QStringLiteral("%1%2.jpg").arg(stem).arg(i));
+    if (has(QStringLiteral("ffmpeg"))) {
+        QProcess ffmpeg;
+        ffmpeg.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        ffmpeg.setStandardOutputFile(QProcess::nullDevice());
+        ffmpeg.start(QStringLiteral("ffmpeg"),
+                     { "-loglevel", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=4000x3000:rate=5", "-vf",
+                       "noise=alls=25:allf=t", "-frames:v", QString::number(count), "-q:v", "2", "-start_number", "0",
+                       QDir(folder).filePath(stem + "%d.jpg") });
+        if (ffmpeg.waitForFinished(-1) && ffmpeg.exitCode() == 0
+            && std::all_of(files.begin(), files.end(), [](const QString &f) { return QFile::exists(f); }))
+            return files;
+    }
+    std::fprintf(stderr, "ffmpeg missing or failed: synthetic photos instead (cheaper to code)\n");
+    for (int i = 0; i < count; ++i) {
+        QImageWriter writer(files[i], "jpeg");
+        writer.setQuality(92);
+        writer.write(photoLike(4000, 3000, unsigned(1000 + i)));
+    }
+    return files;
+}
+
+// The load average over the last minute, as /proc/loadavg gives it.
+inline QString loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).section(QLatin1Char(' '), 0, 0)
+                                          : QStringLiteral("?");
+}
+
+// Minimum and median of some rounds.
+struct Spread {
+    double min = 0, median = 0;
+};
+inline Spread spread(std::vector<double> values)
+{
+    if (values.empty())
+        return {};
+    std::sort(values.begin(), values.end());
+    return { values.front(), values[values.size() / 2] };
 }
 
 } // namespace CompressionBench

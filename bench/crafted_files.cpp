@@ -3,11 +3,19 @@
 // a project of eight 14000 × 14000 one-bit PNGs, opened, and a project of 10,000 comparison pairs
 // of 2000 × 2000 one-bit PNGs, opened and its first cards drawn.
 //
+// Small crafted JPEGs: a progressive 4:4:4 file of 1 KB declaring 14000 × 14000 (eight copies),
+// an 8000 × 8000 file of 3000 scans, and a 14000 × 14000 file without scan data but with its end
+// marker.
+//
 // Usage: bench_crafted_files gif [frames] | gif-original [frames] | project | pairs
+//        | jpeg-progressive thumbnail|import|probe|recode | jpeg-progressive-whole import|probe|recode [copies=8]
+//        | jpeg-scans probe|compress|import [scans=3000]
+//        | jpeg-nodata probe|compress
 // (one case per run: the peak is per process; gif-original keeps the screen's size)
 
 #include "comparison/ComparisonPairList.h"
 #include "compression/ImageCompressionService.h"
+#include "markup/ImageDecoding.h"
 #include "model/MarkupViewModel.h"
 #include "platform/ImageLimits.h"
 
@@ -20,8 +28,11 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <vector>
 
+#include <jpeglib.h>
 #include <sys/resource.h>
 
 namespace {
@@ -193,6 +204,245 @@ int benchPairs()
     return opened ? 0 : 1;
 }
 
+// ---- Crafted JPEGs ----------------------------------------------------------------------------
+
+double cpuSeconds() { return double(std::clock()) / CLOCKS_PER_SEC; }
+
+// A flat grey side × side picture, encoded by the JPEG library (progressive when asked, 4:4:4 or
+// the defaults' 4:2:0), rows streamed so the crafting holds no picture.
+QByteArray flatJpeg(int side, bool progressive, bool fullChroma)
+{
+    jpeg_compress_struct info;
+    jpeg_error_mgr error;
+    info.err = jpeg_std_error(&error);
+    jpeg_create_compress(&info);
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = JDIMENSION(side);
+    info.image_height = JDIMENSION(side);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    if (fullChroma)
+        info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;
+    if (progressive)
+        jpeg_simple_progression(&info);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<JSAMPLE> row(size_t(side) * 3, 128);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW rows[1] = { row.data() };
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    const QByteArray bytes(reinterpret_cast<const char *>(buffer), qsizetype(size));
+    std::free(buffer);
+    return bytes;
+}
+
+int be16(const QByteArray &bytes, qsizetype at) { return (quint8(bytes[at]) << 8) | quint8(bytes[at + 1]); }
+
+// Where each scan's entropy-coded data ends, walking the segments of a file the library wrote.
+std::vector<qsizetype> scanDataEnds(const QByteArray &bytes)
+{
+    std::vector<qsizetype> ends;
+    qsizetype at = 2;
+    while (at + 4 <= bytes.size() && quint8(bytes[at]) == 0xFF && quint8(bytes[at + 1]) != 0xD9) {
+        const int marker = quint8(bytes[at + 1]);
+        at += 2 + be16(bytes, at + 2);
+        if (marker != 0xDA)
+            continue;
+        while (at + 1 < bytes.size()
+               && !(quint8(bytes[at]) == 0xFF && quint8(bytes[at + 1]) != 0
+                    && (quint8(bytes[at + 1]) < 0xD0 || quint8(bytes[at + 1]) > 0xD7)))
+            ++at;
+        ends.push_back(at);
+    }
+    return ends;
+}
+
+// The file with its last scan (and the tables written for it) repeated until it has `scans`.
+QByteArray withScans(const QByteArray &bytes, int scans)
+{
+    const std::vector<qsizetype> ends = scanDataEnds(bytes);
+    if (ends.size() < 2)
+        return bytes;
+    const QByteArray last = bytes.mid(ends[ends.size() - 2], ends.back() - ends[ends.size() - 2]);
+    QByteArray crafted = bytes.left(ends.back());
+    for (int i = int(ends.size()); i < scans; ++i)
+        crafted += last;
+    return crafted + bytes.mid(ends.back());
+}
+
+// The file's frame header made to declare side × side.
+QByteArray declaring(QByteArray bytes, int side)
+{
+    for (qsizetype at = 2; at + 9 < bytes.size(); ++at) {
+        const int marker = quint8(bytes[at + 1]);
+        if (quint8(bytes[at]) == 0xFF && (marker == 0xC0 || marker == 0xC1 || marker == 0xC2)) {
+            bytes[at + 5] = char(side >> 8);
+            bytes[at + 6] = char(side & 0xFF);
+            bytes[at + 7] = char(side >> 8);
+            bytes[at + 8] = char(side & 0xFF);
+            break;
+        }
+    }
+    return bytes;
+}
+
+// The file without its scan data: the first scan's header, then the end marker.
+QByteArray withoutScanData(const QByteArray &bytes)
+{
+    const std::vector<qsizetype> ends = scanDataEnds(bytes);
+    const qsizetype sos = bytes.indexOf(QByteArray("\xFF\xDA", 2));
+    if (ends.empty() || sos < 0)
+        return bytes;
+    return bytes.left(sos + 2 + be16(bytes, sos + 2)) + QByteArray("\xFF\xD9", 2);
+}
+
+QString writeCrafted(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+    return path;
+}
+
+ImageCompressionSource unprobedSource(const QString &path, int side)
+{
+    ImageCompressionSource source;
+    source.id = QUuid::createUuid();
+    source.url = path;
+    source.fileName = QFileInfo(path).fileName();
+    source.pixelSize = QSizeF(side, side);
+    source.originalBytes = QFileInfo(path).size();
+    return source;
+}
+
+QString compressOutcome(const ImageCompressionSource &source, const QString &folder)
+{
+    try {
+        const auto result = ImageCompressionService::compress(source, ImageCompressionSettings(), folder);
+        return QStringLiteral("compressed, %1 × %2").arg(result.outputPixelSize.width()).arg(result.outputPixelSize.height());
+    } catch (const ImageCompressionServiceError &error) {
+        return error.description();
+    }
+}
+
+QString probeOutcome(const QStringList &paths)
+{
+    const std::vector<ImageCompressionSource> found = ImageCompressionService::sources(paths);
+    return QStringLiteral("probe kept %1 of %2").arg(found.size()).arg(paths.size());
+}
+
+QString importOutcome(const QStringList &paths, const QTemporaryDir &dir)
+{
+    QSettings settings(dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
+    MarkupViewModel model(settings);
+    model.importImages(paths, true);
+    return QStringLiteral("import kept %1 of %2").arg(model.items().size()).arg(paths.size());
+}
+
+void reportJpeg(const char *name, qint64 bytes, const QString &what, const QString &outcome, qint64 ms, double cpu)
+{
+    std::printf("%s %s: %lld bytes: %s, %lld ms, %.2f s CPU, peak %lld MB\n", name, qPrintable(what),
+                static_cast<long long>(bytes), qPrintable(outcome), static_cast<long long>(ms), cpu, peakMegabytes());
+}
+
+// A 1 KB progressive 4:4:4 file declaring 14000 × 14000: the decoder keeps every coefficient of the
+// declared picture (2 bytes × 3 components a pixel), even at 1/8 scale. Eight copies for the batches.
+int benchProgressiveJpeg(const QString &what)
+{
+    QTemporaryDir dir;
+    const QByteArray bytes = declaring(flatJpeg(16, true, true), 14000);
+    QStringList paths;
+    for (int i = 0; i < 8; ++i)
+        paths << writeCrafted(dir, QStringLiteral("progressive%1.jpg").arg(i), bytes);
+    QTemporaryDir out;
+    QElapsedTimer timer;
+    timer.start();
+    const double cpu = cpuSeconds();
+    QString outcome;
+    if (what == QLatin1String("import")) {
+        outcome = importOutcome(paths, dir);
+    } else if (what == QLatin1String("probe")) {
+        outcome = probeOutcome(paths);
+    } else if (what == QLatin1String("recode")) {
+        const auto size = CompressionImageIO::recodeJpeg(paths.front(), 0, out.filePath(QStringLiteral("r.jpg")), 0.75);
+        outcome = size ? QStringLiteral("recoded") : QStringLiteral("left to the general path");
+    } else {
+        const auto thumbnail = ImageDecoding::makeThumbnail(paths.front(), 320);
+        outcome = thumbnail ? QStringLiteral("thumbnail made") : QStringLiteral("refused");
+    }
+    reportJpeg("jpeg-progressive", bytes.size(), what, outcome, timer.elapsed(), cpuSeconds() - cpu);
+    return 0;
+}
+
+// The same declared size with all of its scan data (a flat picture, about 2 MB): nothing refuses
+// it, so the decode budget alone keeps `copies` of them from being decoded all at once.
+int benchWholeProgressiveJpeg(const QString &what, int copies)
+{
+    QTemporaryDir dir;
+    const QByteArray bytes = flatJpeg(14000, true, true);
+    QStringList paths;
+    for (int i = 0; i < copies; ++i)
+        paths << writeCrafted(dir, QStringLiteral("whole%1.jpg").arg(i), bytes);
+    QElapsedTimer timer;
+    timer.start();
+    const double cpu = cpuSeconds();
+    QString outcome;
+    if (what == QLatin1String("recode")) {
+        QTemporaryDir out;
+        const auto size = CompressionImageIO::recodeJpeg(paths.front(), 0, out.filePath(QStringLiteral("r.jpg")), 0.75);
+        outcome = size ? QStringLiteral("recoded") : QStringLiteral("left to the general path");
+    } else {
+        outcome = what == QLatin1String("probe") ? probeOutcome(paths) : importOutcome(paths, dir);
+    }
+    reportJpeg("jpeg-progressive-whole", bytes.size(), what, outcome, timer.elapsed(), cpuSeconds() - cpu);
+    return 0;
+}
+
+// An 8000 × 8000 progressive file whose last scan is repeated to 3000 scans: each one a pass over
+// the whole picture.
+int benchScansJpeg(const QString &what, int scans)
+{
+    QTemporaryDir dir;
+    const QByteArray bytes = withScans(flatJpeg(8000, true, false), scans);
+    const QString path = writeCrafted(dir, QStringLiteral("scans.jpg"), bytes);
+    QTemporaryDir out;
+    QElapsedTimer timer;
+    timer.start();
+    const double cpu = cpuSeconds();
+    QString outcome;
+    if (what == QLatin1String("import"))
+        outcome = importOutcome({ path }, dir);
+    else if (what == QLatin1String("compress"))
+        outcome = compressOutcome(unprobedSource(path, 8000), out.path());
+    else
+        outcome = probeOutcome({ path });
+    reportJpeg("jpeg-scans", bytes.size(), what, outcome, timer.elapsed(), cpuSeconds() - cpu);
+    return 0;
+}
+
+// A 14000 × 14000 file with no scan data at all but an end marker: the decoder fills the whole
+// picture with grey and only warns.
+int benchNoDataJpeg(const QString &what)
+{
+    QTemporaryDir dir;
+    const QByteArray bytes = withoutScanData(declaring(flatJpeg(16, false, false), 14000));
+    const QString path = writeCrafted(dir, QStringLiteral("nodata.jpg"), bytes);
+    QTemporaryDir out;
+    QElapsedTimer timer;
+    timer.start();
+    const double cpu = cpuSeconds();
+    const QString outcome = what == QLatin1String("compress") ? compressOutcome(unprobedSource(path, 14000), out.path())
+                                                              : probeOutcome({ path });
+    reportJpeg("jpeg-nodata", bytes.size(), what, outcome, timer.elapsed(), cpuSeconds() - cpu);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -205,6 +455,15 @@ int main(int argc, char **argv)
         return benchProject();
     if (which == QLatin1String("pairs"))
         return benchPairs();
+    const QString what = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    if (which == QLatin1String("jpeg-progressive"))
+        return benchProgressiveJpeg(what);
+    if (which == QLatin1String("jpeg-progressive-whole"))
+        return benchWholeProgressiveJpeg(what, argc > 3 ? std::max(1, std::atoi(argv[3])) : 8);
+    if (which == QLatin1String("jpeg-scans"))
+        return benchScansJpeg(what, argc > 3 ? std::max(1, std::atoi(argv[3])) : 3000);
+    if (which == QLatin1String("jpeg-nodata"))
+        return benchNoDataJpeg(what);
     const int gifFrames = argc > 2 ? std::atoi(argv[2]) : 3;
     if (which == QLatin1String("gif-original"))
         return benchGif(gifFrames, ImageCompressionMaxDimension::original);

@@ -52,7 +52,28 @@ QSize fittedSize(QSize size, int longEdgeLimit)
     return QSize(std::max<long>(std::lround(w), 1), std::max<long>(std::lround(h), 1));
 }
 
-UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFrames, bool pixelsOnly)
+namespace {
+
+// What Qt's reader attaches to a JPEG's picture, for a picture decoded here instead: its text
+// entries, its density in dots per metre and its embedded profile.
+void attachReaderMetadata(QImage &image, const QImageReader &reader, const JpegFile::Layout &layout)
+{
+    for (const QString &key : reader.textKeys())
+        image.setText(key, reader.text(key));
+    if (layout.densityUnit == 1 || layout.densityUnit == 2) {
+        const double perMetre = layout.densityUnit == 1 ? 100. / 2.54 : 100.;
+        if (layout.xDensity > 0)
+            image.setDotsPerMeterX(int(perMetre * layout.xDensity));
+        if (layout.yDensity > 0)
+            image.setDotsPerMeterY(int(perMetre * layout.yDensity));
+    }
+    if (!layout.iccProfile.isEmpty())
+        image.setColorSpace(QColorSpace::fromIccProfile(layout.iccProfile));
+}
+
+} // namespace
+
+UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFrames, bool /*pixelsOnly*/)
 {
     QImageReader reader(path);
     // The orientation is applied below, keeping the colour space that the reader's own turn loses.
@@ -80,7 +101,7 @@ UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFr
         if (file.open(QIODevice::ReadOnly))
             jpegBytes = file.readAll();
         jpeg = JpegFile::layout(jpegBytes);
-        if (!jpeg || !jpeg->complete)
+        if (!jpeg || !jpeg->complete || JpegFile::isUndecodable(*jpeg))
             return {};
     }
 
@@ -98,16 +119,25 @@ UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFr
         }
     }
 
-    // The decoded picture and its upright copy, within the budget shared with other decodes.
+    // The decoded picture and its upright copy, and what the JPEG decoder holds besides, within
+    // the budget shared with other decodes.
     const QSize decoded = reduced.isValid() ? reduced : stored;
     const DecodeBudget::Reservation held(
-        decoded.isValid() ? DecodeBudget::pixelBytes(decoded.width(), decoded.height(), 32, 4) : 0);
+        (decoded.isValid() ? DecodeBudget::pixelBytes(decoded.width(), decoded.height(), 32, 4) : 0)
+        + (jpeg ? JpegFile::coefficientBufferBytes(*jpeg) : 0));
     if (jpeg && jpeg->components == 4 && !jpeg->iccProfile.isEmpty()) {
         if (std::optional<QImage> converted = JpegFile::decodeCmykWithProfile(jpegBytes, *jpeg, reduced))
             result.image = std::move(*converted);
-    } else if (jpeg && reduced.isValid() && pixelsOnly) {
-        if (std::optional<QImage> decoded = JpegFile::decodeScaled(jpegBytes, *jpeg, reduced))
-            result.image = std::move(*decoded);
+    } else if (jpeg && stored.isValid()) {
+        // Decoded here rather than by Qt's reader, which passes scan data that ends early off as
+        // a picture.
+        JpegFile::CheckedDecode checked = JpegFile::decodeScaledChecked(jpegBytes, *jpeg, decoded);
+        if (checked.damaged)
+            return {};
+        if (checked.image) {
+            result.image = std::move(*checked.image);
+            attachReaderMetadata(result.image, reader, *jpeg);
+        }
     }
     jpegBytes.clear();
     if (result.image.isNull()) {

@@ -33,8 +33,8 @@ struct UprightImage {
 // straight at a reduced scale (1/2, 1/4 or 1/8, done inside the JPEG decoder) when that still
 // covers fittedSize(fullSize, limit); callers scale the rest of the way. A null image when nothing
 // decodes. frameCount is only asked of the decoder with countFrames. With pixelsOnly the picture's
-// density and text entries may be left out, which lets a reduced JPEG be decoded straight from its
-// bytes.
+// density and text entries may be left out. A JPEG whose scan data ends before its picture does,
+// or that has more scans than a decode goes through, gives a null image.
 UprightImage loadUprightImage(const QString &path, int fitLongEdge = 0, bool countFrames = false,
                               bool pixelsOnly = false);
 

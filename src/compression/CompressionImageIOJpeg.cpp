@@ -1,6 +1,7 @@
 #include "compression/CompressionImageIO.h"
 
 #include "compression/ImageCompressionModel.h"
+#include "platform/DecodeBudget.h"
 #include "platform/ImageLimits.h"
 #include "platform/JpegFile.h"
 #include "platform/JpegLibrary.h"
@@ -104,7 +105,8 @@ private:
 };
 
 // Decodes the picture into the ring, band by band, with the decoder's defaults (the ones Qt's
-// reader keeps). Only plain C objects live between setjmp and the decoder's calls.
+// reader keeps); false when it fails or its scan data ends before the picture does. Only plain C
+// objects live between setjmp and the decoder's calls.
 bool decodeIntoRing(const QByteArray &bytes, RowRing &ring)
 {
     jpeg_decompress_struct info;
@@ -134,7 +136,7 @@ bool decodeIntoRing(const QByteArray &bytes, RowRing &ring)
     }
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
-    return true;
+    return !error.dataEndedEarly;
 }
 
 // Output collected in memory; the buffer's capacity is kept for the next file on this thread.
@@ -307,7 +309,7 @@ std::optional<QSize> recodeJpeg(const QString &path, int fitLongEdge, const QStr
     // Cut-short files, CMYK and embedded profiles take the general path.
     const std::optional<JpegFile::Layout> layout = JpegFile::layout(bytes);
     if (!layout || !layout->complete || !layout->iccProfile.isEmpty()
-        || (layout->components != 1 && layout->components != 3))
+        || (layout->components != 1 && layout->components != 3) || JpegFile::isUndecodable(*layout))
         return std::nullopt;
 
     EncoderSettings settings;
@@ -316,6 +318,9 @@ std::optional<QSize> recodeJpeg(const QString &path, int fitLongEdge, const QStr
     settings.size = stored;
     settings.quality = std::min(int(std::lround(jpegQuality * 100)), 100);
 
+    // What the decoder and the optimising encoder hold, within the budget shared with other decodes.
+    const DecodeBudget::Reservation held(JpegFile::coefficientBufferBytes(*layout)
+                                         + JpegFile::optimisingEncoderBytes(stored, settings.grey));
     RowRing ring(size_t(stored.width()) * (settings.grey ? 1 : 3));
     bool decoded = false;
     std::thread decoder;

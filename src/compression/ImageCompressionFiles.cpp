@@ -95,6 +95,8 @@ ImageCompressionResult deliverOutput(const ImageCompressionSource &source, const
                                      bool usedOriginalCopy, const DeliveredOutput &output,
                                      const QString &destinationDirectory, const QString &fileExtension)
 {
+    if (OutputTurn *turn = OutputTurn::current())
+        turn->wait();
     const QString finalPath
         = copyToFreeOutputName(chosenPath, outputNamePath(source), destinationDirectory, fileExtension);
     ImageCompressionResult result;

@@ -11,7 +11,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <vector>
 
 // Probing, compressing and cropping of the images in the compression list. Every function is
@@ -51,6 +55,54 @@ ImageCompressionResult compressStillImage(const ImageCompressionSource &source,
 ImageCompressionResult compressGIF(const ImageCompressionSource &source, const ImageCompressionSettings &settings,
                                    const QString &destinationDirectory);
 
+// ---- Batch -------------------------------------------------------------------------------
+
+struct BatchOutcome {
+    std::vector<ImageCompressionResult> results; // in the order of the sources
+    int failed = 0;
+};
+
+// Compresses the sources into the folder two files at a time: one file's decoding and encoding
+// leave part of a second core idle, two keep both busy. The outputs take their names in the order
+// of the sources, exactly as one file after the other would name them. Once `stopping` is set, no
+// further file is started. Failures are counted, not thrown.
+BatchOutcome compressBatch(const std::vector<ImageCompressionSource> &sources, const ImageCompressionSettings &settings,
+                           const QString &destinationDirectory, const std::atomic<bool> *stopping = nullptr);
+
+// The order in which compressions running at once take their output names.
+class OutputOrder {
+public:
+    // Until the outputs of every index below `index` are named.
+    void waitForTurn(int index);
+    // Index `index` is named (or has failed).
+    void finish(int index);
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_next = 0;
+    std::set<int> m_finished;
+};
+
+// While it lives, deliverOutput() on this thread waits for the turn of `index`; it finishes the
+// index when it ends, delivered or not.
+class OutputTurn {
+public:
+    OutputTurn(OutputOrder &order, int index);
+    ~OutputTurn();
+    OutputTurn(const OutputTurn &) = delete;
+    OutputTurn &operator=(const OutputTurn &) = delete;
+
+    // The turn the calling thread holds, if any.
+    static OutputTurn *current();
+    void wait() { m_order.waitForTurn(m_index); }
+
+private:
+    OutputOrder &m_order;
+    int m_index;
+    OutputTurn *m_outer;
+};
+
 // PNG when the file's type (by extension, by content when the name has none) is PNG; JPEG else.
 OutputType outputType(const QString &path);
 QString fileExtension(OutputType type); // "png" or "jpg"
@@ -80,7 +132,8 @@ QString outputNamePath(const ImageCompressionSource &source);
 QString copyToFreeOutputName(const QString &fromPath, const QString &sourcePath,
                              const QString &destinationDirectory, const QString &fileExtension);
 // What one compression produced: `chosenPath` (the original when it is kept, else the encoded
-// temporary file) copied to a free output name, and the result describing that copy.
+// temporary file) copied to a free output name, and the result describing that copy. Under an
+// OutputTurn the name is chosen only once the turn has come.
 struct DeliveredOutput {
     QSizeF pixelSize{0, 0};
     int originalFrameCount = 1;

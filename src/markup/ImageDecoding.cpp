@@ -56,47 +56,58 @@ bool openReader(QImageReader &reader)
     return true;
 }
 
+// A JPEG's bytes and what its markers say, read once for both the budget and the decode.
+struct JpegSource {
+    QByteArray bytes;
+    std::optional<JpegFile::Layout> layout;
+};
+
 // The share of the decode budget for reading `size` pixels in the reader's own format, plus
-// `extraBytesPerPixel` for the copies made from them.
-DecodeBudget::Reservation reserveDecode(const QImageReader &reader, QSize size, int extraBytesPerPixel)
+// `extraBytesPerPixel` for the copies made from them, plus what the JPEG decoder holds besides.
+DecodeBudget::Reservation reserveDecode(const QImageReader &reader, QSize size, int extraBytesPerPixel,
+                                        const JpegSource &jpeg)
 {
     // Asked only of a header that gave a size: for a damaged one, Qt's JPEG reader answers with
     // an uninitialised value.
     const QImage::Format format = size.isValid() ? reader.imageFormat() : QImage::Format_Invalid;
     const bool known = format > QImage::Format_Invalid && format < QImage::NImageFormats;
     const int bits = known ? QImage::toPixelFormat(format).bitsPerPixel() : 32;
-    return DecodeBudget::Reservation(DecodeBudget::pixelBytes(size.width(), size.height(), bits, extraBytesPerPixel));
+    const qint64 decoderBytes = jpeg.layout ? JpegFile::coefficientBufferBytes(*jpeg.layout) : 0;
+    return DecodeBudget::Reservation(
+        DecodeBudget::pixelBytes(size.width(), size.height(), bits, extraBytesPerPixel) + decoderBytes);
 }
 
 // The file's bytes, fetched only when a JPEG needs a closer look: at most `limit` of them from
 // the start (all of them for a negative limit; bytes already in memory come whole).
 using Contents = std::function<QByteArray(qint64 limit)>;
 
-// Enough of a JPEG's start for its markers before the pixel data, profiles included.
-constexpr qint64 jpegHeaderBytes = qint64(2) << 20;
+// A JPEG's bytes, all of them: the scans are counted over the whole file before any decoder sees it.
+JpegSource jpegSource(const QImageReader &reader, const Contents &contents)
+{
+    JpegSource jpeg;
+    if (reader.format() != "jpeg")
+        return jpeg;
+    jpeg.bytes = contents(-1);
+    jpeg.layout = JpegFile::layout(jpeg.bytes);
+    return jpeg;
+}
 
 // The picture as stored. A CMYK JPEG with its own profile is converted through it by the colour
 // management library (Qt's reader ignores the profile and guesses); with a valid `scaledSize` a
-// JPEG is decoded reduced, to about that size.
-QImage readStored(QImageReader &reader, const Contents &contents, QSize scaledSize = QSize())
+// JPEG is decoded reduced, to about that size. A JPEG no decoder should work through gives nothing.
+QImage readStored(QImageReader &reader, const JpegSource &jpeg, QSize scaledSize = QSize())
 {
-    if (reader.format() == "jpeg" && scaledSize.isValid()) {
-        // A reduced picture is decoded straight from the file's bytes, read once.
-        const QByteArray bytes = contents(-1);
-        if (const std::optional<JpegFile::Layout> layout = JpegFile::layout(bytes)) {
-            std::optional<QImage> decoded = layout->components == 4 && !layout->iccProfile.isEmpty()
-                ? JpegFile::decodeCmykWithProfile(bytes, *layout, scaledSize)
-                : JpegFile::decodeScaled(bytes, *layout, scaledSize);
-            if (decoded)
-                return std::move(*decoded);
-        }
-    } else if (reader.format() == "jpeg") {
-        if (const std::optional<JpegFile::Layout> head = JpegFile::layout(contents(jpegHeaderBytes));
-            head && head->components == 4 && !head->iccProfile.isEmpty()) {
-            const QByteArray bytes = contents(-1);
-            if (std::optional<QImage> converted = JpegFile::decodeCmykWithProfile(bytes, *head, scaledSize))
-                return std::move(*converted);
-        }
+    if (const std::optional<JpegFile::Layout> &layout = jpeg.layout) {
+        if (JpegFile::isUndecodable(*layout))
+            return QImage();
+        const bool cmykWithProfile = layout->components == 4 && !layout->iccProfile.isEmpty();
+        std::optional<QImage> decoded;
+        if (cmykWithProfile)
+            decoded = JpegFile::decodeCmykWithProfile(jpeg.bytes, *layout, scaledSize);
+        else if (scaledSize.isValid())
+            decoded = JpegFile::decodeScaled(jpeg.bytes, *layout, scaledSize);
+        if (decoded)
+            return std::move(*decoded);
     }
     if (scaledSize.isValid())
         reader.setScaledSize(scaledSize);
@@ -123,10 +134,11 @@ std::optional<QImage> decodeOriented(QImageReader &reader, const Contents &conte
     if (!openReader(reader))
         return std::nullopt;
     const QImageIOHandler::Transformations transformation = reader.transformation();
+    const JpegSource jpeg = jpegSource(reader, contents);
     // The normalised copy, and a turned one.
     const DecodeBudget::Reservation held =
-        reserveDecode(reader, reader.size(), swapsSides(transformation) ? 8 : 4);
-    QImage image = readStored(reader, contents);
+        reserveDecode(reader, reader.size(), swapsSides(transformation) ? 8 : 4, jpeg);
+    QImage image = readStored(reader, jpeg);
     if (image.isNull() || !ImageLimits::isAcceptableSize(image.width(), image.height()))
         return std::nullopt;
     return ImageOrientation::upright(normalized(std::move(image)), transformation);
@@ -142,6 +154,7 @@ std::optional<Preview> decodePreview(QImageReader &reader, const Contents &conte
     const QImageIOHandler::Transformations transformation = reader.transformation();
     const bool swapped = swapsSides(transformation);
     const QSize stored = reader.size();
+    const JpegSource jpeg = jpegSource(reader, contents);
     const auto finish = [&](const QImage &thumbnail, QSize storedSize) {
         Preview preview;
         preview.size = swapped ? storedSize.transposed() : storedSize;
@@ -157,16 +170,16 @@ std::optional<Preview> decodePreview(QImageReader &reader, const Contents &conte
         // Decode at about twice the target (whole DCT steps), then smooth the rest of the way.
         if (target.width() * 2 < upright.width() && target.height() * 2 < upright.height()) {
             const QSize reduced = swapped ? (target * 2).transposed() : target * 2;
-            const DecodeBudget::Reservation held = reserveDecode(reader, reduced, 4);
-            const QImage image = readStored(reader, contents, reduced);
+            const DecodeBudget::Reservation held = reserveDecode(reader, reduced, 4, jpeg);
+            const QImage image = readStored(reader, jpeg, reduced);
             if (image.isNull())
                 return std::nullopt;
             const QSize storedTarget = swapped ? target.transposed() : target;
             return finish(image.scaled(storedTarget, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), stored);
         }
     }
-    const DecodeBudget::Reservation held = reserveDecode(reader, stored, 0);
-    QImage image = readStored(reader, contents);
+    const DecodeBudget::Reservation held = reserveDecode(reader, stored, 0, jpeg);
+    QImage image = readStored(reader, jpeg);
     if (image.isNull() || !ImageLimits::isAcceptableSize(image.width(), image.height()))
         return std::nullopt;
     if (maxDimension <= 0)

@@ -24,6 +24,44 @@ bool isFrameHeader(int marker)
 
 using JpegLibrary::ErrorExit;
 
+// Start-of-scan markers from `from` on. Scan data never holds FF DA (an FF in it is followed by 00
+// or a restart marker), so every one found starts a scan.
+int countLaterScans(const QByteArray &bytes, qsizetype from)
+{
+    int count = 0;
+    const char *data = bytes.constData();
+    const char *end = data + bytes.size();
+    for (const char *at = data + from; at + 1 < end;) {
+        const auto *found = static_cast<const char *>(std::memchr(at, 0xFF, size_t(end - at - 1)));
+        if (!found)
+            break;
+        if (quint8(found[1]) == 0xDA)
+            ++count;
+        at = found + 1;
+    }
+    return count;
+}
+
+qint64 roundedUp(qint64 value, qint64 step) { return (value + step - 1) / step * step; }
+
+// Bytes of whole-picture coefficient arrays, as the library sizes them: each component's blocks,
+// rounded up to whole groups of its sampling factors, 64 coefficients of 2 bytes each.
+qint64 coefficientBytes(qint64 width, qint64 height, const std::vector<Layout::Sampling> &sampling)
+{
+    int maxH = 1, maxV = 1;
+    for (const Layout::Sampling &s : sampling) {
+        maxH = std::max(maxH, s.horizontal);
+        maxV = std::max(maxV, s.vertical);
+    }
+    qint64 bytes = 0;
+    for (const Layout::Sampling &s : sampling) {
+        const qint64 blocksWide = (width * s.horizontal + qint64(maxH) * 8 - 1) / (qint64(maxH) * 8);
+        const qint64 blocksHigh = (height * s.vertical + qint64(maxV) * 8 - 1) / (qint64(maxV) * 8);
+        bytes += roundedUp(blocksWide, s.horizontal) * roundedUp(blocksHigh, s.vertical) * 64 * 2;
+    }
+    return bytes;
+}
+
 // Owns the profiles and the transform from CMYK to sRGB.
 struct CmykTransform {
     cmsHPROFILE input = nullptr;
@@ -107,22 +145,24 @@ bool decodeInto(const QByteArray &bytes, QSize atLeast, cmsHTRANSFORM transform,
     return whole;
 }
 
+enum class EighthsOutcome { decoded, notTaken, damaged };
+
 // Decodes at scaleEighths / 8 into `image` (RGB32 or Grayscale8, allocated here). Only plain C
 // objects live between setjmp and the decoder's calls.
-bool decodeEighths(const QByteArray &bytes, int scaleEighths, QImage &image)
+EighthsOutcome decodeEighths(const QByteArray &bytes, int scaleEighths, QImage &image)
 {
     jpeg_decompress_struct info;
     ErrorExit error;
     info.err = JpegLibrary::quietErrors(error);
     if (setjmp(error.jump)) {
         jpeg_destroy_decompress(&info);
-        return false;
+        return EighthsOutcome::damaged;
     }
     if (!JpegLibrary::readHeader(info, bytes))
-        return false;
+        return EighthsOutcome::damaged;
     if (info.out_color_space != JCS_RGB && info.out_color_space != JCS_GRAYSCALE) {
         jpeg_destroy_decompress(&info);
-        return false;
+        return EighthsOutcome::notTaken;
     }
     const bool grey = info.out_color_space == JCS_GRAYSCALE;
     // The pixels RGB32 holds, with the unused byte set to FF.
@@ -135,7 +175,7 @@ bool decodeEighths(const QByteArray &bytes, int scaleEighths, QImage &image)
                    grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
     if (image.isNull()) {
         jpeg_destroy_decompress(&info);
-        return false;
+        return EighthsOutcome::notTaken;
     }
     while (info.output_scanline < info.output_height) {
         JSAMPROW rows[1] = { image.scanLine(int(info.output_scanline)) };
@@ -146,7 +186,16 @@ bool decodeEighths(const QByteArray &bytes, int scaleEighths, QImage &image)
     if (whole)
         jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
-    return whole;
+    return whole && !error.dataEndedEarly ? EighthsOutcome::decoded : EighthsOutcome::damaged;
+}
+
+// The reader's choice of scale for `scaledSize`: the smallest whole eighth, at least 1/8, that is
+// no smaller than the size on the side that shrinks less.
+int readerEighths(const Layout &layout, QSize scaledSize)
+{
+    const double factor
+        = std::min(double(layout.width) / scaledSize.width(), double(layout.height) / scaledSize.height());
+    return std::clamp(int(std::ceil(8 / factor)), 1, 8);
 }
 
 } // namespace
@@ -181,6 +230,19 @@ std::optional<Layout> layout(const QByteArray &bytes)
             result.height = be16(segment, 1);
             result.width = be16(segment, 3);
             result.components = quint8(segment[5]);
+            result.progressive = marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
+            result.arithmetic = marker >= 0xC9;
+            result.sampling.clear();
+            for (int c = 0; c < result.components && 6 + 3 * c + 2 < segment.size(); ++c) {
+                const int factors = quint8(segment[6 + 3 * c + 1]);
+                result.sampling.push_back({ std::max(factors >> 4, 1), std::max(factors & 15, 1) });
+            }
+        } else if (marker == 0xDA && !segment.isEmpty()) {
+            result.firstScanComponents = quint8(segment[0]);
+        } else if (marker == 0xE0 && segment.size() >= 12 && segment.startsWith(QByteArray("JFIF\0", 5))) {
+            result.densityUnit = quint8(segment[7]);
+            result.xDensity = be16(segment, 8);
+            result.yDensity = be16(segment, 10);
         } else if (marker == 0xEE && segment.startsWith("Adobe")) {
             result.adobeMarker = true;
         } else if (marker == 0xE2 && segment.size() > 14 && segment.startsWith(QByteArray("ICC_PROFILE\0", 12))) {
@@ -191,13 +253,52 @@ std::optional<Layout> layout(const QByteArray &bytes)
             // Entropy-coded data never holds FF D9 (an FF in it is followed by 00 or a restart
             // marker), so the end marker is found only when the data is all there. Looked for
             // from the end, where a whole file has it.
-            result.complete = bytes.lastIndexOf(QByteArray("\xFF\xD9", 2)) >= at;
+            const qsizetype end = bytes.lastIndexOf(QByteArray("\xFF\xD9", 2));
+            result.complete = end >= at;
+            result.scanBytes = (result.complete ? end : bytes.size()) - at;
+            result.scans = 1 + countLaterScans(bytes, at);
             break;
         }
     }
     for (const auto &chunk : profileChunks)
         result.iccProfile += chunk.second;
     return result;
+}
+
+qint64 coefficientBufferBytes(const Layout &layout)
+{
+    if (!layout.progressive && layout.firstScanComponents >= layout.components)
+        return 0;
+    return coefficientBytes(layout.width, layout.height, layout.sampling);
+}
+
+qint64 optimisingEncoderBytes(QSize size, bool grey)
+{
+    if (grey)
+        return coefficientBytes(size.width(), size.height(), { { 1, 1 } });
+    return coefficientBytes(size.width(), size.height(), { { 2, 2 }, { 1, 1 }, { 1, 1 } });
+}
+
+bool isUndecodable(const Layout &layout)
+{
+    if (layout.sampling.empty())
+        return layout.scans > JpegLibrary::maxScans;
+    int maxH = 1, maxV = 1;
+    for (const Layout::Sampling &s : layout.sampling) {
+        maxH = std::max(maxH, s.horizontal);
+        maxV = std::max(maxV, s.vertical);
+    }
+    const auto blocksOf = [&](const Layout::Sampling &s) {
+        return ((qint64(layout.width) * s.horizontal + maxH * 8 - 1) / (maxH * 8))
+            * ((qint64(layout.height) * s.vertical + maxV * 8 - 1) / (maxV * 8));
+    };
+    qint64 blocks = 0;
+    for (const Layout::Sampling &s : layout.sampling)
+        blocks += blocksOf(s);
+    if (layout.scans > JpegLibrary::scanLimit(blocks))
+        return true;
+    // The first component's blocks, each coded at least once.
+    return !layout.arithmetic && layout.scanBytes * 8 < blocksOf(layout.sampling.front());
 }
 
 std::optional<QImage> decodeCmykWithProfile(const QByteArray &bytes, const Layout &layout, QSize atLeast)
@@ -215,24 +316,29 @@ std::optional<QImage> decodeCmykWithProfile(const QByteArray &bytes, const Layou
     return image;
 }
 
-std::optional<QImage> decodeScaled(const QByteArray &bytes, const Layout &layout, QSize scaledSize)
+CheckedDecode decodeScaledChecked(const QByteArray &bytes, const Layout &layout, QSize scaledSize)
 {
-    if (!layout.complete || !layout.iccProfile.isEmpty() || (layout.components != 1 && layout.components != 3)
-        || scaledSize.isEmpty() || layout.width <= 0 || layout.height <= 0)
-        return std::nullopt;
-    // The reader's choice: the smallest whole eighth, at least 1/8, that is no smaller than the
-    // size on the side that shrinks less.
-    const double factor
-        = std::min(double(layout.width) / scaledSize.width(), double(layout.height) / scaledSize.height());
-    const int eighths = std::clamp(int(std::ceil(8 / factor)), 1, 8);
+    CheckedDecode result;
+    if (!layout.complete || (layout.components != 1 && layout.components != 3) || scaledSize.isEmpty()
+        || layout.width <= 0 || layout.height <= 0)
+        return result;
     QImage image;
-    if (!decodeEighths(bytes, eighths, image))
-        return std::nullopt;
+    const EighthsOutcome outcome = decodeEighths(bytes, readerEighths(layout, scaledSize), image);
+    result.damaged = outcome == EighthsOutcome::damaged;
+    if (outcome != EighthsOutcome::decoded)
+        return result;
     if (image.size() != scaledSize)
         image = image.scaled(scaledSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    if (image.isNull())
+    if (!image.isNull())
+        result.image = std::move(image);
+    return result;
+}
+
+std::optional<QImage> decodeScaled(const QByteArray &bytes, const Layout &layout, QSize scaledSize)
+{
+    if (!layout.iccProfile.isEmpty())
         return std::nullopt;
-    return image;
+    return decodeScaledChecked(bytes, layout, scaledSize).image;
 }
 
 QImage withoutForeignProfile(QImage image)

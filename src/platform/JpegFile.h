@@ -5,6 +5,7 @@
 #include <QSize>
 
 #include <optional>
+#include <vector>
 
 // What Qt's JPEG reader does not do for us: telling a file that was cut short from a whole one,
 // and decoding CMYK pictures through their embedded profile.
@@ -15,12 +16,38 @@ struct Layout {
     int width = 0, height = 0; // the frame's size as stored
     int components = 0; // colour components of the frame (4: CMYK or YCCK)
     bool adobeMarker = false; // an Adobe segment: CMYK values are stored inverted
+    int densityUnit = 0, xDensity = 1, yDensity = 1; // from the JFIF segment: 1 per inch, 2 per cm
     QByteArray iccProfile; // the embedded profile, its chunks joined; empty when there is none
     bool complete = false; // an end-of-image marker follows the scan data
+    bool progressive = false;
+    bool arithmetic = false; // arithmetic-coded rather than Huffman-coded
+    // Sampling factors of the frame's components, in frame order.
+    struct Sampling {
+        int horizontal = 1, vertical = 1;
+    };
+    std::vector<Sampling> sampling;
+    int firstScanComponents = 0; // components in the first scan (fewer than all: one scan each)
+    int scans = 0; // start-of-scan markers among the bytes given
+    qint64 scanBytes = 0; // bytes from the first scan's data to the end marker (or to the end)
 };
 
 // Nothing when the bytes are not a JPEG.
 std::optional<Layout> layout(const QByteArray &bytes);
+
+// Bytes the decoder holds on top of its output rows: a file in several scans (progressive, or one
+// scan per component) keeps every coefficient of the whole picture until the last scan, whatever
+// scale it is decoded at. Nothing for a file in one interleaved scan.
+qint64 coefficientBufferBytes(const Layout &layout);
+
+// Bytes an optimising encoder holds for a picture of this size: it keeps every coefficient for
+// its second pass (the defaults' 2 × 2 subsampled colour, or grey).
+qint64 optimisingEncoderBytes(QSize size, bool grey);
+
+// Whether the file is no picture to decode: more scans than a decode goes through (see
+// JpegLibrary::scanLimit), or less scan data than its size needs (in a Huffman-coded file every
+// block of the picture takes at least one bit). Such a file would have the decoder work through a huge picture only to give grey. Give
+// all of the file's bytes: a layout read from the first part only sees the scans in that part.
+bool isUndecodable(const Layout &layout);
 
 // A CMYK JPEG with an embedded CMYK profile, converted through that profile to sRGB (RGB32, with
 // the sRGB colour space set). Decoded at the smallest of 1/8, 1/4, 1/2 or full scale that still
@@ -34,6 +61,15 @@ std::optional<QImage> decodeCmykWithProfile(const QByteArray &bytes, const Layou
 // embedded profile; nothing for any other file or when decoding fails, and the caller reads it the
 // ordinary way then.
 std::optional<QImage> decodeScaled(const QByteArray &bytes, const Layout &layout, QSize scaledSize);
+
+// The same decode for a caller that must not take missing data for a picture: also for files with
+// an embedded profile (the caller attaches it), and telling a damaged file (scan data that ends
+// before the picture does, or an error) from one it does not take.
+struct CheckedDecode {
+    std::optional<QImage> image;
+    bool damaged = false;
+};
+CheckedDecode decodeScaledChecked(const QByteArray &bytes, const Layout &layout, QSize scaledSize);
 
 // The image without its colour space when that space's profile is not for RGB pixels: Qt's reader
 // converts a CMYK picture to RGB on its own but keeps the CMYK profile, which no writer may copy

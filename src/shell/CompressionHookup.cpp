@@ -35,11 +35,6 @@ QString desktopFolder()
 
 QString listKey(const QString &path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
 
-struct BatchOutcome {
-    std::vector<ImageCompressionResult> results;
-    int failed = 0;
-};
-
 } // namespace
 
 // ---- Panels -----------------------------------------------------------------------------------
@@ -73,7 +68,7 @@ CompressionHookup::CompressionHookup(ContentView &view, std::unique_ptr<Compress
     , m_view(view)
     , m_chooser(chooser ? std::move(chooser) : std::make_unique<DialogCompressionChooser>(&view))
 {
-    // Names of outputs are chosen one image after the other: one batch worker only.
+    // One batch at a time; it compresses two files at once on threads of its own.
     m_batchPool.setMaxThreadCount(1);
     m_probePool.setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, 4));
 }
@@ -401,18 +396,16 @@ void CompressionHookup::compressImages()
 
     std::atomic<bool> *stopping = &m_stopping;
     QtConcurrent::run(&m_batchPool, [sources, settings, destination, stopping] {
-        BatchOutcome outcome;
-        for (const ImageCompressionSource &source : sources) {
-            if (stopping->load())
-                break;
-            try {
-                outcome.results.push_back(ImageCompressionService::compress(source, settings, destination));
-            } catch (...) {
-                ++outcome.failed;
-            }
+        try {
+            return ImageCompressionService::compressBatch(sources, settings, destination, stopping);
+        } catch (...) {
+            ImageCompressionService::BatchOutcome nothing;
+            nothing.failed = int(sources.size());
+            return nothing;
         }
-        return outcome;
-    }).then(this, [this](const BatchOutcome &outcome) { finishImageCompression(outcome.results, outcome.failed); });
+    }).then(this, [this](const ImageCompressionService::BatchOutcome &outcome) {
+        finishImageCompression(outcome.results, outcome.failed);
+    });
 }
 
 void CompressionHookup::finishImageCompression(const std::vector<ImageCompressionResult> &results, int failedCount)

@@ -49,9 +49,9 @@ private:
 // the actions behind the workspace's buttons. Lives as long as the root view (its child).
 //
 // Adding probes the files on worker threads; the results are applied on the GUI thread strictly in
-// the order of the calls. A batch runs on its own single worker, one image after the other, on a
-// copy of the list, the settings and the folder, and publishes once at the end. Destroying the
-// hookup stops a running batch after its current image.
+// the order of the calls. A batch runs on its own worker, two images at a time with their outputs
+// named in list order, on a copy of the list, the settings and the folder, and publishes once at
+// the end. Destroying the hookup stops a running batch after the images under way.
 class CompressionHookup final : public QObject {
     Q_OBJECT
 

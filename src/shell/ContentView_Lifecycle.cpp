@@ -2,6 +2,7 @@
 
 #include "model/MarkupViewModel.h"
 #include "platform/ImageLimits.h"
+#include "platform/JpegFile.h"
 #include "shell/AppUpdateManager.h"
 #include "shell/OpenProjectBridge.h"
 #include "shell/ScreenCapturePermission.h"
@@ -402,6 +403,13 @@ void ContentView::handleDroppedImageData(const QByteArray &data)
     const QSize size = reader.size();
     if (size.isValid() && !ImageLimits::isAcceptableSize(size.width(), size.height()))
         return;
+    // A JPEG is looked at before Qt's reader works through it: too many scans or too little data
+    // for its size make it no picture. (No share of the decode budget is taken here: the GUI
+    // thread must not wait for background decodes.)
+    if (reader.format() == "jpeg") {
+        if (const std::optional<JpegFile::Layout> jpeg = JpegFile::layout(data); jpeg && JpegFile::isUndecodable(*jpeg))
+            return;
+    }
     const QImage image = reader.read();
     if (image.isNull() || !m_hooks.importImage)
         return;

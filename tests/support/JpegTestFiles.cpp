@@ -34,6 +34,29 @@ QByteArray encoded(const QImage &picture, const Layout &layout)
     info.Y_density = UINT16(layout.yDensity);
     if (layout.progressive)
         jpeg_simple_progression(&info);
+    std::vector<jpeg_scan_info> script;
+    if (const std::optional<int> steps = layout.coefficientScansRefinedIn) {
+        jpeg_scan_info dc {};
+        dc.comps_in_scan = info.num_components;
+        for (int c = 0; c < info.num_components; ++c)
+            dc.component_index[c] = c;
+        script.push_back(dc);
+        for (int c = 0; c < info.num_components; ++c) {
+            for (int k = 1; k < 64; ++k) {
+                for (int bit = *steps; bit >= 0; --bit) {
+                    jpeg_scan_info ac {};
+                    ac.comps_in_scan = 1;
+                    ac.component_index[0] = c;
+                    ac.Ss = ac.Se = k;
+                    ac.Ah = bit == *steps ? 0 : bit + 1;
+                    ac.Al = bit;
+                    script.push_back(ac);
+                }
+            }
+        }
+        info.scan_info = script.data();
+        info.num_scans = int(script.size());
+    }
     jpeg_start_compress(&info, TRUE);
     if (!layout.comment.isEmpty())
         jpeg_write_marker(&info, JPEG_COM, reinterpret_cast<const JOCTET *>(layout.comment.constData()),
@@ -75,6 +98,55 @@ QByteArray exifOrientation(int orientation)
     QByteArray exif("Exif\0\0MM\0\x2A\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\0\0\0\0\0\0\0", 32);
     exif[25] = char(orientation);
     return exif;
+}
+
+namespace {
+
+int be16(const QByteArray &bytes, qsizetype at) { return (quint8(bytes[at]) << 8) | quint8(bytes[at + 1]); }
+
+// Where each scan's entropy-coded data starts and ends, walking the segments of a file the library
+// wrote.
+std::vector<std::pair<qsizetype, qsizetype>> scanData(const QByteArray &bytes)
+{
+    std::vector<std::pair<qsizetype, qsizetype>> scans;
+    qsizetype at = 2;
+    while (at + 4 <= bytes.size() && quint8(bytes[at]) == 0xFF && quint8(bytes[at + 1]) != 0xD9) {
+        const int marker = quint8(bytes[at + 1]);
+        at += 2 + be16(bytes, at + 2);
+        if (marker != 0xDA)
+            continue;
+        const qsizetype start = at;
+        while (at + 1 < bytes.size()
+               && !(quint8(bytes[at]) == 0xFF && quint8(bytes[at + 1]) != 0
+                    && (quint8(bytes[at + 1]) < 0xD0 || quint8(bytes[at + 1]) > 0xD7)))
+            ++at;
+        scans.emplace_back(start, at);
+    }
+    return scans;
+}
+
+} // namespace
+
+QByteArray withScans(const QByteArray &bytes, int scans)
+{
+    const auto data = scanData(bytes);
+    if (data.size() < 2)
+        return bytes;
+    const qsizetype from = data[data.size() - 2].second;
+    const qsizetype to = data.back().second;
+    QByteArray crafted = bytes.left(to);
+    for (int i = int(data.size()); i < scans; ++i)
+        crafted += bytes.mid(from, to - from);
+    return crafted + bytes.mid(to);
+}
+
+QByteArray withScanDataCut(const QByteArray &bytes, double keptFraction)
+{
+    const auto data = scanData(bytes);
+    if (data.empty())
+        return bytes;
+    const qsizetype kept = qsizetype(double(data.front().second - data.front().first) * keptFraction);
+    return bytes.left(data.front().first + kept) + QByteArray("\xFF\xD9", 2);
 }
 
 } // namespace JpegTestFiles

@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QSize>
 
+#include <optional>
+
 // JPEGs in layouts Qt's writer never makes (other subsampling, grey, CMYK, progressive, restart
 // markers, densities, comments, EXIF, profiles), written with the JPEG library directly.
 namespace JpegTestFiles {
@@ -13,6 +15,9 @@ struct Layout {
     bool grey = false;
     bool cmyk = false; // the inverted RGB values as C, M, Y, with a little black
     bool progressive = false;
+    // Progressive with a scan for every AC coefficient of every component, each refined bit by bit
+    // in this many further scans: 1 + components × 63 × (steps + 1) scans, all in order.
+    std::optional<int> coefficientScansRefinedIn;
     int restartRows = 0;
     int densityUnit = 0, xDensity = 1, yDensity = 1;
     QByteArray comment;
@@ -25,5 +30,13 @@ QByteArray encoded(const QImage &picture, const Layout &layout);
 
 // An EXIF segment (big-endian) holding only the orientation.
 QByteArray exifOrientation(int orientation);
+
+// A file the library wrote, with its last scan (and the tables written for it) repeated until it
+// has `scans` of them: decoders warn about the repeated refinement and go on.
+QByteArray withScans(const QByteArray &bytes, int scans);
+
+// A file the library wrote, keeping `keptFraction` of its scan data and then its end marker: the
+// data ends before the picture does, but the file looks whole.
+QByteArray withScanDataCut(const QByteArray &bytes, double keptFraction);
 
 } // namespace JpegTestFiles

@@ -1,0 +1,94 @@
+#include "compression/ImageCompressionService.h"
+
+#include <system_error>
+#include <thread>
+#include <utility>
+
+// Compressing a list of sources, two files at a time.
+namespace ImageCompressionService {
+
+namespace {
+
+thread_local OutputTurn *heldTurn = nullptr;
+
+// Files compressed at once: the decoding and encoding of one file share about one and three
+// quarters of a core, so two files keep two cores full.
+constexpr int filesAtOnce = 2;
+
+} // namespace
+
+void OutputOrder::waitForTurn(int index)
+{
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_next >= index; });
+}
+
+void OutputOrder::finish(int index)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_finished.insert(index);
+        while (m_finished.count(m_next))
+            m_finished.erase(m_next++);
+    }
+    m_changed.notify_all();
+}
+
+OutputTurn::OutputTurn(OutputOrder &order, int index)
+    : m_order(order)
+    , m_index(index)
+    , m_outer(std::exchange(heldTurn, this))
+{
+}
+
+OutputTurn::~OutputTurn()
+{
+    heldTurn = m_outer;
+    m_order.finish(m_index);
+}
+
+OutputTurn *OutputTurn::current() { return heldTurn; }
+
+BatchOutcome compressBatch(const std::vector<ImageCompressionSource> &sources, const ImageCompressionSettings &settings,
+                           const QString &destinationDirectory, const std::atomic<bool> *stopping)
+{
+    const int count = int(sources.size());
+    std::vector<std::optional<ImageCompressionResult>> results(sources.size());
+    std::atomic<int> next { 0 };
+    std::atomic<int> failed { 0 };
+    OutputOrder order;
+    // Every index is taken and finished, even once stopping, so no turn waits for a file that
+    // nobody compresses.
+    const auto work = [&] {
+        for (int i = next++; i < count; i = next++) {
+            const OutputTurn turn(order, i);
+            if (stopping && stopping->load())
+                continue;
+            try {
+                results[size_t(i)] = compress(sources[size_t(i)], settings, destinationDirectory);
+            } catch (...) {
+                ++failed;
+            }
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (int i = 1; i < std::min(filesAtOnce, count); ++i) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error &) {
+            break; // no thread to spare: this one does them all
+        }
+    }
+    work();
+    for (std::thread &helper : helpers)
+        helper.join();
+
+    BatchOutcome outcome;
+    outcome.failed = failed;
+    for (std::optional<ImageCompressionResult> &result : results)
+        if (result)
+            outcome.results.push_back(std::move(*result));
+    return outcome;
+}
+
+} // namespace ImageCompressionService

@@ -1,0 +1,193 @@
+#include "CompressionTestSupport.h"
+
+#include "compression/CompressionImageIO.h"
+#include "compression/ImageCompressionService.h"
+#include "markup/ImageDecoding.h"
+#include "platform/DecodeBudget.h"
+#include "support/JpegTestFiles.h"
+#include "support/TestSupport.h"
+
+#include <QColorSpace>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <future>
+
+#include <gtest/gtest.h>
+
+using namespace ImageCompressionService;
+using namespace CompressionTest;
+
+namespace {
+
+// A list entry for a file the probe was never asked about (the file changed after it was added).
+ImageCompressionSource unprobed(const QString &path, QSize size)
+{
+    ImageCompressionSource source;
+    source.id = QUuid::createUuid();
+    source.url = path;
+    source.fileName = QFileInfo(path).fileName();
+    source.pixelSize = QSizeF(size);
+    source.originalBytes = QFileInfo(path).size();
+    return source;
+}
+
+// Whether compressing the file is refused as unreadable, by every path that could take it.
+void expectUnreadableForCompression(const QString &path, QSize size, const char *what)
+{
+    QTemporaryDir out;
+    EXPECT_FALSE(source(path)) << what;
+    EXPECT_FALSE(CompressionImageIO::recodeJpeg(path, 0, out.filePath("direct.jpg"), 0.75)) << what;
+    EXPECT_TRUE(CompressionImageIO::loadUprightImage(path).image.isNull()) << what;
+    EXPECT_TRUE(CompressionImageIO::loadUprightImage(path, 100).image.isNull()) << what;
+    for (const auto maxDimension : { ImageCompressionMaxDimension::original, ImageCompressionMaxDimension::longEdge800 }) {
+        try {
+            compress(unprobed(path, size), ImageCompressionSettings(0.75, maxDimension), out.path());
+            ADD_FAILURE() << what << ": compressed";
+        } catch (const ImageCompressionServiceError &error) {
+            EXPECT_EQ(error.kind(), ImageCompressionServiceError::Kind::noReadableImage) << what;
+        }
+    }
+    EXPECT_TRUE(QDir(out.path()).entryList(QDir::Files).isEmpty()) << what;
+}
+
+// Restores the budget's limit however the test ends.
+struct BudgetLimit {
+    explicit BudgetLimit(qint64 bytes) { DecodeBudget::setLimit(bytes); }
+    ~BudgetLimit() { DecodeBudget::setLimit(DecodeBudget::defaultLimit); }
+};
+
+} // namespace
+
+// Scan data that ends before the picture does, behind an end marker that makes the file look whole:
+// the decoder fills the rest with grey and only warns. Compression treats it as a file cut short.
+TEST(CraftedJpeg, ScanDataEndingEarlyIsUnreadableForCompression)
+{
+    QTemporaryDir dir;
+    const QSize size(1000, 800);
+    JpegTestFiles::Layout progressive;
+    progressive.progressive = true;
+    JpegTestFiles::Layout grey;
+    grey.grey = true;
+    for (const auto &[name, layout] : { std::pair("baseline", JpegTestFiles::Layout()), std::pair("progressive", progressive),
+                                        std::pair("grey", grey) }) {
+        const QByteArray whole = JpegTestFiles::encoded(photoLike(size.width(), size.height()), layout);
+        const QString wholePath = TestSupport::writeFile(dir.filePath(QString::fromLatin1(name) + ".jpg"), whole);
+        ASSERT_TRUE(source(wholePath)) << name;
+        QTemporaryDir out;
+        EXPECT_NO_THROW(compress(unprobed(wholePath, size), ImageCompressionSettings(), out.path())) << name;
+        for (const double kept : { 0.0, 0.5, 0.95 }) {
+            const QString path = TestSupport::writeFile(dir.filePath(QStringLiteral("%1-%2.jpg").arg(name).arg(kept)),
+                                                        JpegTestFiles::withScanDataCut(whole, kept));
+            expectUnreadableForCompression(path, size, qPrintable(QStringLiteral("%1 keeping %2").arg(name).arg(kept)));
+        }
+    }
+}
+
+// A progressive file may repeat a scan any number of times, each one a pass over the whole picture;
+// past a few hundred the file is unreadable everywhere, while ordinary scan counts still decode.
+TEST(CraftedJpeg, TooManyScansAreUnreadable)
+{
+    QTemporaryDir dir;
+    const QSize size(96, 64);
+    // 64 scans, and 1 + 63 × 11 = 694 scans, each in the order the standard allows.
+    JpegTestFiles::Layout spectral;
+    spectral.grey = true;
+    spectral.coefficientScansRefinedIn = 0;
+    JpegTestFiles::Layout refined = spectral;
+    refined.coefficientScansRefinedIn = 10;
+    const QString fine = TestSupport::writeFile(dir.filePath("fine.jpg"),
+                                                JpegTestFiles::encoded(photoLike(size.width(), size.height()), spectral));
+    const QString endless = TestSupport::writeFile(
+        dir.filePath("endless.jpg"), JpegTestFiles::encoded(photoLike(size.width(), size.height()), refined));
+
+    EXPECT_TRUE(source(fine));
+    EXPECT_TRUE(ImageDecoding::loadOrientedImage(fine));
+    EXPECT_TRUE(ImageDecoding::makeThumbnail(fine, 32));
+    QTemporaryDir out;
+    EXPECT_NO_THROW(compress(unprobed(fine, size), ImageCompressionSettings(), out.path()));
+
+    expectUnreadableForCompression(endless, size, "1000 scans");
+    EXPECT_FALSE(ImageDecoding::loadOrientedImage(endless));
+    EXPECT_FALSE(ImageDecoding::makeThumbnail(endless, 32));
+    EXPECT_FALSE(ImageDecoding::loadOrientedImageData(TestSupport::readFile(endless)));
+}
+
+// A progressive file's decoder holds every coefficient of the picture (2 bytes a sample), and the
+// optimising encoder of the direct re-encode holds its own: both count against the shared budget,
+// so with the budget taken by another decode, each of these waits for it to be given back.
+TEST(CraftedJpeg, DecodesWaitForTheBudgetTheirCoefficientsNeed)
+{
+    QTemporaryDir dir;
+    JpegTestFiles::Layout progressive;
+    progressive.progressive = true;
+    progressive.lumaH = progressive.lumaV = 1;
+    // 1600 × 1600 × 3 components × 2 bytes = 15.4 MB of coefficients; the thumbnails' own pixels
+    // and the probe's 1/8 picture take far less.
+    const QString path = TestSupport::writeFile(dir.filePath("progressive.jpg"),
+                                                JpegTestFiles::encoded(photoLike(1600, 1600), progressive));
+    const BudgetLimit limit(qint64(64) << 20);
+    QTemporaryDir out;
+    const std::vector<std::pair<const char *, std::function<bool()>>> decodes {
+        { "markup thumbnail", [&] { return bool(ImageDecoding::makeThumbnail(path, 160)); } },
+        { "list preview", [&] { return bool(ImageDecoding::previewImageData(TestSupport::readFile(path), 160)); } },
+        { "compression probe", [&] { return bool(source(path)); } },
+        { "direct re-encode", [&] { return bool(CompressionImageIO::recodeJpeg(path, 0, out.filePath(QUuid::createUuid().toString(QUuid::WithoutBraces) + ".jpg"), 0.75)); } },
+        { "reduced compression", [&] { return !CompressionImageIO::loadUprightImage(path, 800).image.isNull(); } },
+    };
+    for (const auto &[name, decode] : decodes) {
+        DecodeBudget::Reservation other((qint64(64) << 20) - (qint64(12) << 20));
+        std::future<bool> done = std::async(std::launch::async, decode);
+        // However the threads are scheduled, the decode cannot get past its reservation while the
+        // other one holds the budget.
+        EXPECT_EQ(done.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout) << name;
+        other.release();
+        ASSERT_EQ(done.wait_for(std::chrono::seconds(30)), std::future_status::ready) << name;
+        EXPECT_TRUE(done.get()) << name;
+    }
+    // One decode alone always proceeds, whatever it needs.
+    DecodeBudget::setLimit(1 << 20);
+    EXPECT_TRUE(ImageDecoding::makeThumbnail(path, 160));
+    EXPECT_TRUE(source(path));
+}
+
+// Compression decodes JPEGs itself (to see scan data that ends early), giving what Qt's reader
+// gave: the same pixels, density, text entries and profile, at full size and reduced.
+TEST(CraftedJpeg, DecodedAsQtsReaderDecodes)
+{
+    QTemporaryDir dir;
+    JpegTestFiles::Layout dpi;
+    dpi.densityUnit = 1, dpi.xDensity = 300, dpi.yDensity = 71;
+    JpegTestFiles::Layout commented = dpi;
+    commented.comment = "Title: x";
+    JpegTestFiles::Layout profiled;
+    profiled.iccProfile = QColorSpace(QColorSpace::DisplayP3).iccProfile();
+    JpegTestFiles::Layout grey;
+    grey.grey = true;
+    grey.densityUnit = 2, grey.xDensity = 40, grey.yDensity = 40;
+    int index = 0;
+    for (const JpegTestFiles::Layout &layout : { dpi, commented, profiled, grey }) {
+        const QString path = TestSupport::writeFile(dir.filePath(QStringLiteral("%1.jpg").arg(index++)),
+                                                    JpegTestFiles::encoded(photoLike(1203, 901), layout));
+        // 256 and 128 are decoded at 1/4 and 1/8 inside the decoder.
+        for (const int limit : { 0, 256, 128 }) {
+            const QImage ours = CompressionImageIO::loadUprightImage(path, limit).image;
+            QImageReader reader(path);
+            reader.setAutoTransform(false);
+            const QSize reduced = limit == 256 ? QSize(301, 226) : limit == 128 ? QSize(151, 113) : QSize();
+            if (reduced.isValid())
+                reader.setScaledSize(reduced);
+            const QImage qts = reader.read();
+            ASSERT_FALSE(ours.isNull()) << index << " " << limit;
+            EXPECT_EQ(ours.size(), qts.size()) << index << " " << limit;
+            EXPECT_EQ(ours.format(), qts.format()) << index << " " << limit;
+            EXPECT_EQ(TestSupport::maxChannelDifference(ours, qts), 0) << index << " " << limit;
+            EXPECT_EQ(ours.dotsPerMeterX(), qts.dotsPerMeterX()) << index << " " << limit;
+            EXPECT_EQ(ours.dotsPerMeterY(), qts.dotsPerMeterY()) << index << " " << limit;
+            EXPECT_EQ(ours.textKeys(), qts.textKeys()) << index << " " << limit;
+            EXPECT_EQ(ours.colorSpace(), qts.colorSpace()) << index << " " << limit;
+        }
+    }
+}

@@ -1,0 +1,136 @@
+#include "platform/JpegFile.h"
+#include "platform/JpegLibrary.h"
+#include "support/JpegTestFiles.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QImage gradient(QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, qRgb(x % 256, (x * 3 + y * 5) % 256, y % 256));
+    return image;
+}
+
+JpegFile::Layout layoutOf(const QByteArray &bytes)
+{
+    const std::optional<JpegFile::Layout> layout = JpegFile::layout(bytes);
+    EXPECT_TRUE(layout);
+    return layout.value_or(JpegFile::Layout());
+}
+
+} // namespace
+
+// What the decoder holds besides its rows, read from the header: nothing for one interleaved scan,
+// every coefficient of the picture (2 bytes a sample) for a progressive file, whatever the scale.
+TEST(JpegDecodeCost, WholePictureCoefficientsForFilesInSeveralScans)
+{
+    JpegTestFiles::Layout baseline;
+    JpegTestFiles::Layout progressive444;
+    progressive444.progressive = true;
+    progressive444.lumaH = progressive444.lumaV = 1;
+    JpegTestFiles::Layout progressiveGrey;
+    progressiveGrey.progressive = true;
+    progressiveGrey.grey = true;
+    JpegTestFiles::Layout progressive420;
+    progressive420.progressive = true;
+
+    const JpegFile::Layout plain = layoutOf(JpegTestFiles::encoded(gradient({ 640, 480 }), baseline));
+    EXPECT_FALSE(plain.progressive);
+    EXPECT_EQ(plain.scans, 1);
+    EXPECT_EQ(JpegFile::coefficientBufferBytes(plain), 0);
+
+    const JpegFile::Layout full = layoutOf(JpegTestFiles::encoded(gradient({ 640, 480 }), progressive444));
+    EXPECT_TRUE(full.progressive);
+    EXPECT_GT(full.scans, 1);
+    EXPECT_EQ(JpegFile::coefficientBufferBytes(full), qint64(640) * 480 * 3 * 2);
+
+    const JpegFile::Layout grey = layoutOf(JpegTestFiles::encoded(gradient({ 640, 480 }), progressiveGrey));
+    EXPECT_EQ(JpegFile::coefficientBufferBytes(grey), qint64(640) * 480 * 2);
+
+    // Sides that are no whole number of blocks round up to whole groups of the sampling.
+    const JpegFile::Layout subsampled = layoutOf(JpegTestFiles::encoded(gradient({ 644, 484 }), progressive420));
+    const qint64 bytes = JpegFile::coefficientBufferBytes(subsampled);
+    EXPECT_GE(bytes, qint64(644) * 484 * 3);
+    EXPECT_LE(bytes, qint64(644 + 16) * (484 + 16) * 3);
+
+    // The optimising encoder keeps the defaults' 4:2:0 colour, or grey.
+    EXPECT_EQ(JpegFile::optimisingEncoderBytes({ 640, 480 }, false), qint64(640) * 480 * 3);
+    EXPECT_EQ(JpegFile::optimisingEncoderBytes({ 640, 480 }, true), qint64(640) * 480 * 2);
+}
+
+// The scans are counted over the whole file; a decode given a file with too many stops by itself.
+TEST(JpegDecodeCost, ScansAreCountedAndBoundedInTheDecoder)
+{
+    JpegTestFiles::Layout spectral;
+    spectral.grey = true;
+    spectral.coefficientScansRefinedIn = 0;
+    const QByteArray some = JpegTestFiles::encoded(gradient({ 120, 80 }), spectral);
+    const JpegFile::Layout fine = layoutOf(some);
+    EXPECT_EQ(fine.scans, 64);
+    EXPECT_FALSE(JpegFile::isUndecodable(fine));
+    EXPECT_TRUE(JpegFile::decodeScaled(some, fine, { 120, 80 }));
+
+    // Refined bit by bit: 1 + 63 × 5 scans, all in order.
+    JpegTestFiles::Layout refined = spectral;
+    refined.coefficientScansRefinedIn = 4;
+    const QByteArray many = JpegTestFiles::encoded(gradient({ 120, 80 }), refined);
+    const JpegFile::Layout endless = layoutOf(many);
+    EXPECT_EQ(endless.scans, 1 + 63 * 5);
+    ASSERT_GT(endless.scans, JpegLibrary::maxScans);
+    EXPECT_TRUE(JpegFile::isUndecodable(endless));
+    EXPECT_FALSE(JpegFile::decodeScaled(many, endless, { 120, 80 }));
+    EXPECT_FALSE(JpegFile::decodeScaled(many, endless, { 15, 10 }));
+
+    // A scan repeated over and over is counted the same way.
+    JpegTestFiles::Layout progressive;
+    progressive.progressive = true;
+    const QByteArray repeated = JpegTestFiles::withScans(JpegTestFiles::encoded(gradient({ 120, 80 }), progressive), 3000);
+    EXPECT_EQ(layoutOf(repeated).scans, 3000);
+    EXPECT_TRUE(JpegFile::isUndecodable(layoutOf(repeated)));
+
+    // A large picture goes through fewer: each scan is a pass over all of its blocks.
+    EXPECT_EQ(JpegLibrary::scanLimit(1000), JpegLibrary::maxScans);
+    EXPECT_EQ(JpegLibrary::scanLimit(qint64(10) << 20), JpegLibrary::minScanLimit);
+    JpegTestFiles::Layout greyProgressive;
+    greyProgressive.grey = true;
+    greyProgressive.progressive = true;
+    QImage flat(4800, 4800, QImage::Format_RGB32);
+    flat.fill(Qt::gray);
+    const JpegFile::Layout large = layoutOf(JpegTestFiles::withScans(JpegTestFiles::encoded(flat, greyProgressive), 290));
+    EXPECT_EQ(large.scans, 290);
+    EXPECT_LT(JpegLibrary::scanLimit(600 * 600), 290);
+    EXPECT_TRUE(JpegFile::isUndecodable(large));
+    EXPECT_FALSE(JpegFile::isUndecodable(layoutOf(JpegTestFiles::withScans(JpegTestFiles::encoded(gradient({ 48, 48 }), greyProgressive), 290))));
+}
+
+// A file without its scan data is seen from its markers; one with part of it only by the decoder,
+// which reports it as damaged rather than as a file it leaves to Qt's reader.
+TEST(JpegDecodeCost, MissingScanData)
+{
+    const QByteArray whole = JpegTestFiles::encoded(gradient({ 640, 480 }), {});
+    const JpegFile::Layout wholeLayout = layoutOf(whole);
+    EXPECT_FALSE(JpegFile::isUndecodable(wholeLayout));
+    const JpegFile::CheckedDecode decoded = JpegFile::decodeScaledChecked(whole, wholeLayout, { 640, 480 });
+    EXPECT_FALSE(decoded.damaged);
+    EXPECT_TRUE(decoded.image);
+
+    const JpegFile::Layout empty = layoutOf(JpegTestFiles::withScanDataCut(whole, 0));
+    EXPECT_TRUE(empty.complete);
+    EXPECT_TRUE(JpegFile::isUndecodable(empty));
+
+    const QByteArray half = JpegTestFiles::withScanDataCut(whole, 0.5);
+    const JpegFile::Layout halfLayout = layoutOf(half);
+    EXPECT_TRUE(halfLayout.complete);
+    EXPECT_FALSE(JpegFile::isUndecodable(halfLayout));
+    for (const QSize size : { QSize(640, 480), QSize(80, 60) }) {
+        const JpegFile::CheckedDecode cut = JpegFile::decodeScaledChecked(half, halfLayout, size);
+        EXPECT_TRUE(cut.damaged);
+        EXPECT_FALSE(cut.image);
+    }
+}
