@@ -7,7 +7,7 @@
 #include <limits>
 
 namespace {
-constexpr double unknownTime = std::numeric_limits<double>::quiet_NaN();
+constexpr double unknownFillTime = std::numeric_limits<double>::quiet_NaN();
 constexpr int presentIntervalMs = 4;
 } // namespace
 
@@ -16,7 +16,7 @@ VideoPlayer::VideoPlayer(std::shared_ptr<VideoFrameSource> source, double durati
     : QObject(parent), m_source(std::move(source)), m_duration(std::isfinite(duration) && duration > 0 ? duration : 0),
       m_clock(clock ? std::move(clock) : std::make_shared<SteadyPlaybackClock>())
 {
-    m_fillFrom = unknownTime;
+    m_fillFrom = unknownFillTime;
     m_presentTimer.setTimerType(Qt::PreciseTimer);
     m_presentTimer.setInterval(presentIntervalMs);
     connect(&m_presentTimer, &QTimer::timeout, this, &VideoPlayer::presentDueFrames);
@@ -94,7 +94,7 @@ void VideoPlayer::seek(double seconds, SeekCompletion completion, VideoFrameSour
         ++m_epoch;
         m_queue.clear();
         m_endOfStream = false;
-        m_fillFrom = unknownTime;
+        m_fillFrom = unknownFillTime;
         m_fillTarget = time;
     }
     m_wake.notify_all();
