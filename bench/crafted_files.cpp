@@ -7,7 +7,7 @@
 // an 8000 × 8000 file of 3000 scans, and a 14000 × 14000 file without scan data but with its end
 // marker.
 //
-// Usage: bench_crafted_files gif [frames] | gif-original [frames] | project | pairs
+// Usage: bench_crafted_files gif [frames] | gif-original [frames] | project | pairs | probe-bombs
 //        | jpeg-progressive thumbnail|import|probe|recode | jpeg-progressive-whole import|probe|recode [copies=8]
 //        | jpeg-scans probe|compress|import [scans=3000]
 //        | jpeg-nodata probe|compress
@@ -443,6 +443,60 @@ int benchNoDataJpeg(const QString &what)
     return 0;
 }
 
+// ---- Headers claiming huge pictures --------------------------------------------------------------
+
+quint32 pngCrc(const QByteArray &bytes)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : bytes) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return crc ^ 0xFFFFFFFFu;
+}
+
+void appendPngChunk(QByteArray &png, const char *type, const QByteArray &data)
+{
+    const auto bigEndian = [](QByteArray &out, quint32 value) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out.append(char((value >> shift) & 0xFF));
+    };
+    bigEndian(png, quint32(data.size()));
+    const QByteArray typed = QByteArray(type) + data;
+    png += typed;
+    bigEndian(png, pngCrc(typed));
+}
+
+// A PNG whose header claims 60000 × 60000 RGBA pixels and a GIF whose screen is 65535 × 65535: the
+// compression probe refuses both from their headers, without decoding anything.
+int benchProbeBombs()
+{
+    QByteArray png("\x89PNG\r\n\x1A\n", 8);
+    QByteArray header;
+    for (const quint32 side : {60000u, 60000u})
+        for (int shift = 24; shift >= 0; shift -= 8)
+            header.append(char((side >> shift) & 0xFF));
+    header.append("\x08\x06\0\0\0", 5);
+    appendPngChunk(png, "IHDR", header);
+    appendPngChunk(png, "IDAT", QByteArray(64, '\x78'));
+    appendPngChunk(png, "IEND", QByteArray());
+    static const char hugeScreen[] = "GIF89a\xFF\xFF\xFF\xFF\0\0\0,\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;";
+    const QByteArray gif(hugeScreen, sizeof hugeScreen - 1);
+    QTemporaryDir dir;
+    for (const auto &[name, bytes] : {std::pair{QStringLiteral("bomb.png"), png}, std::pair{QStringLiteral("bomb.gif"), gif}}) {
+        const QString path = writeCrafted(dir, name, bytes);
+        QElapsedTimer timer;
+        timer.start();
+        const double cpu = cpuSeconds();
+        const QString outcome = probeOutcome({ path });
+        std::printf("probe-bombs %s: %lld bytes: %s, %lld ms, %.3f s CPU, peak %lld MB (goal: refused at once)\n",
+                    qPrintable(name), static_cast<long long>(bytes.size()), qPrintable(outcome),
+                    static_cast<long long>(timer.elapsed()), cpuSeconds() - cpu, peakMegabytes());
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -455,6 +509,8 @@ int main(int argc, char **argv)
         return benchProject();
     if (which == QLatin1String("pairs"))
         return benchPairs();
+    if (which == QLatin1String("probe-bombs"))
+        return benchProbeBombs();
     const QString what = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
     if (which == QLatin1String("jpeg-progressive"))
         return benchProgressiveJpeg(what);
