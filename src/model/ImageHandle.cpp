@@ -250,24 +250,15 @@ ImageHandle ImageHandle::fromEncodedData(QByteArray bytes, QSize size, const QIm
 
 QImage ImageHandle::image() const
 {
-    if (!m_data)
-        return QImage();
-    if (m_data->source == Data::Source::Memory)
-        return m_data->image;
-    DecodeCache &cache = DecodeCache::instance();
-    if (QImage cached = cache.find(m_data.get()); !cached.isNull())
-        return cached;
-    const std::lock_guard lock(m_data->decodeMutex);
-    // Another thread may have decoded it while this one waited.
-    if (QImage cached = cache.find(m_data.get()); !cached.isNull())
-        return cached;
-    QImage decoded = m_data->decode();
-    if (!decoded.isNull())
-        cache.insert(m_data.get(), decoded);
-    return decoded;
+    return picture(true);
 }
 
 QImage ImageHandle::imageForOneUse() const
+{
+    return picture(false);
+}
+
+QImage ImageHandle::picture(bool keepInCache) const
 {
     if (!m_data)
         return QImage();
@@ -281,7 +272,10 @@ QImage ImageHandle::imageForOneUse() const
     const std::lock_guard lock(m_data->decodeMutex);
     if (QImage cached = cache.find(m_data.get()); !cached.isNull())
         return cached;
-    return m_data->decode();
+    QImage decoded = m_data->decode();
+    if (keepInCache && !decoded.isNull())
+        cache.insert(m_data.get(), decoded);
+    return decoded;
 }
 
 QImage ImageHandle::thumbnail(double maxDimension) const

@@ -66,5 +66,8 @@ public:
 
 private:
     struct Data;
+    // The decoded picture, shared with the cache; a fresh decode is kept there only when asked.
+    QImage picture(bool keepInCache) const;
+
     std::shared_ptr<const Data> m_data;
 };
