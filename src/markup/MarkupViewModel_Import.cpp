@@ -87,8 +87,8 @@ QStringList MarkupViewModel::imageFileURLs(const QString &path)
         return isImageFile(info) ? QStringList{path} : QStringList{};
 
     // Without QDir::Hidden the iterator skips hidden files and does not enter hidden folders;
-    // symbolic links to folders are not followed. Linux has no packages (bundles that look like
-    // one file), so there is nothing else to keep out.
+    // symbolic links to folders are not followed. Every other folder is entered: none of them
+    // stands for a single document, so there is nothing else to keep out.
     QStringList found;
     QDirIterator it(path, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext()) {

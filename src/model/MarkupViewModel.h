@@ -41,7 +41,9 @@ struct VideoFrameSnapshot;
 //   MarkupViewModel_State.cpp           derived state and the zoom operations
 //   MarkupViewModel_Preferences.cpp     loading and saving preferences, reordering tools and buttons
 //   src/model/MarkupViewModel_Project.cpp          project save, open and autosave
-//   src/markup/MarkupViewModel_ImageMarkup.cpp     image markup operations
+//   src/markup/MarkupViewModel_<Feature>.cpp       image markup operations, one file a feature:
+//       Import, ImageList, Selection, SelectionManipulation, Gestures, Crop, Eyedropper, TextStyle,
+//       Numbering, Clipboard, Undo, Export
 //   src/comparison/MarkupViewModel_ImageComparison.cpp, src/textengine/MarkupViewModel_TextComparison.cpp,
 //   src/video/MarkupViewModel_VideoFrameAnnotation.cpp
 class MarkupViewModel final : public QObject {

@@ -18,9 +18,9 @@ namespace KeyCommands {
 
 // The command name of a key press: "undo", "redo", "openProject", "saveProject", "copy", "paste",
 // "selectAll", "delete", "escape", or else the key's text (Shift applied); nothing when the key
-// has no text. Ctrl is the command key; Meta (the Super key) gives undo, redo, copy, paste and
-// select all as well, while opening and saving take Ctrl alone. The keypad and group-switch flags
-// are ignored.
+// has no text. The window's commands are on Ctrl; Meta (the Super key) gives undo, redo, copy,
+// paste and select all as well, while opening and saving take Ctrl alone. The keypad and
+// group-switch flags are ignored.
 std::optional<QString> shortcutName(int key, Qt::KeyboardModifiers modifiers, const QString &text);
 
 // Whether a named key press is a command of this window, or must pass on to the focused widget.

@@ -1,5 +1,6 @@
 #include "shell/ContentView.h"
 
+#include "canvas/ImageMarkupSidebar.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
 #include "platform/ScreenCaptureAccess.h"
@@ -93,7 +94,7 @@ void ContentView::buildBody()
     row->setSpacing(0);
     m_sidebar = new QWidget(this);
     m_sidebar->setObjectName(QStringLiteral("imageMarkupSidebar"));
-    m_sidebar->setFixedWidth(188);
+    m_sidebar->setFixedWidth(ImageMarkupSidebar::sidebarWidth);
     fillBackground(m_sidebar, AppTheme::paleGray());
     auto *sidebarLayout = new QHBoxLayout(m_sidebar);
     sidebarLayout->setContentsMargins(0, 0, 0, 0);
