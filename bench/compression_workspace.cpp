@@ -5,10 +5,10 @@
 //
 //   bench_compression_workspace [probe-files=100] [photos=30]
 #include "CompressionBenchSupport.h"
-#include "compression/CompressionPreview.h"
-#include "compression/CompressionSourceList.h"
+#include "compression/widgets/CompressionPreview.h"
+#include "compression/widgets/CompressionSourceList.h"
 #include "compression/ImageCompressionService.h"
-#include "compression/ImageCompressionWorkspace.h"
+#include "compression/widgets/ImageCompressionWorkspace.h"
 #include "platform/ImageLimits.h"
 #include "shell/CompressionHookup.h"
 #include "shell/ContentView.h"

@@ -13,9 +13,9 @@
 //        | jpeg-nodata probe|compress
 // (one case per run: the peak is per process; gif-original keeps the screen's size)
 
-#include "comparison/ComparisonPairList.h"
+#include "comparison/widgets/ComparisonPairList.h"
 #include "compression/ImageCompressionService.h"
-#include "markup/ImageDecoding.h"
+#include "platform/ImageDecoding.h"
 #include "model/MarkupViewModel.h"
 #include "platform/ImageLimits.h"
 

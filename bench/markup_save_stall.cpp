@@ -18,7 +18,7 @@
 #include "platform/ParallelWork.h"
 #include "shell/ContentView.h"
 #include "shell/MainWindow.h"
-#include "shell/ShellDialogs.h"
+#include "ui/ShellDialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>

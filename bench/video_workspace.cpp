@@ -14,12 +14,12 @@
 #include "model/MarkupViewModel.h"
 #include "shell/ContentView.h"
 #include "shell/MainWindow.h"
-#include "shell/ShellDialogs.h"
+#include "ui/ShellDialogs.h"
 #include "shell/VideoFrameHookup.h"
 #include "video/VideoFrameAnnotationStore.h"
-#include "video/VideoFrameAnnotationWorkspace.h"
-#include "video/VideoScrubber.h"
-#include "video/VideoTransportPanel.h"
+#include "video/widgets/VideoFrameAnnotationWorkspace.h"
+#include "video/widgets/VideoScrubber.h"
+#include "video/widgets/VideoTransportPanel.h"
 
 #include "FfmpegPeer.h"
 

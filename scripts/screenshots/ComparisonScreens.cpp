@@ -2,8 +2,8 @@
 
 #include "comparison/ComparisonTestSupport.h"
 
-#include "comparison/ComparisonDialogs.h"
-#include "comparison/ComparisonSheets.h"
+#include "comparison/widgets/ComparisonDialogs.h"
+#include "comparison/widgets/ComparisonSheets.h"
 #include "shell/ImageComparisonHookup.h"
 #include "shell/ShellTestSupport.h"
 #include "shell/ShellWindowFixture.h"

@@ -4,7 +4,7 @@
 #include "shell/ShellWindowFixture.h"
 
 #include "shell/HeaderToolbarOrderEditor.h"
-#include "shell/ShellWidgets.h"
+#include "ui/ShellWidgets.h"
 
 #include <QDir>
 #include <QMessageBox>

@@ -2,7 +2,7 @@
 
 #include "canvas/AnnotationOverlay.h"
 #include "canvas/CanvasPanels.h"
-#include "canvas/ImagePyramid.h"
+#include "ui/ImagePyramid.h"
 #include "model/ImageHandle.h"
 #include "platform/Rect.h"
 

@@ -3,7 +3,7 @@
 #include "markup/BackgroundDesktopSave.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
-#include "model/FeedbackButton.h"
+#include "ui/FeedbackButton.h"
 #include "model/MarkupViewModel.h"
 #include "platform/SymbolIcons.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "canvas/PanelWidgets.h"
+#include "ui/PanelWidgets.h"
 #include "model/ColorSample.h"
 
 #include <QSizeF>

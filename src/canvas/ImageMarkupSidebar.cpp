@@ -2,7 +2,7 @@
 
 #include "canvas/ImageListModel.h"
 #include "canvas/ImageListView.h"
-#include "canvas/PanelWidgets.h"
+#include "ui/PanelWidgets.h"
 #include "canvas/ToolColumn.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"

@@ -1,10 +1,10 @@
 #include "canvas/ImageMarkupWorkspace.h"
 
 #include "canvas/CanvasSurface.h"
-#include "canvas/WorkspaceViewportEventLayer.h"
+#include "ui/WorkspaceViewportEventLayer.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
-#include "model/FeedbackButton.h"
+#include "ui/FeedbackButton.h"
 #include "model/MarkupViewModel.h"
 #include "platform/SymbolIcons.h"
 

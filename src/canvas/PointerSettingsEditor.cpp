@@ -1,6 +1,6 @@
 #include "canvas/PointerSettingsEditor.h"
 
-#include "canvas/PanelWidgets.h"
+#include "ui/PanelWidgets.h"
 #include "canvas/ToolPresentation.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"

@@ -1,6 +1,6 @@
 #include "canvas/ToolColumn.h"
 
-#include "canvas/PanelWidgets.h"
+#include "ui/PanelWidgets.h"
 #include "canvas/ToolOrderEditor.h"
 #include "canvas/ToolPresentation.h"
 #include "model/AppFont.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/FeedbackButton.h"
+#include "ui/FeedbackButton.h"
 #include "model/MarkupTools.h"
 
 #include <QIcon>

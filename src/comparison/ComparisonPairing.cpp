@@ -1,6 +1,6 @@
 #include "comparison/ComparisonPairing.h"
 
-#include "markup/ImageDecoding.h"
+#include "platform/ImageDecoding.h"
 #include "model/FileSupport.h"
 #include "model/MarkupViewModel.h"
 #include "model/NaturalOrder.h"

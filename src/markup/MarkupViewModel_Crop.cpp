@@ -5,7 +5,7 @@
 #include "model/InteractionReset.h"
 
 #include "markup/ExportFileNames.h"
-#include "markup/ImageDecoding.h"
+#include "platform/ImageDecoding.h"
 #include "platform/Rect.h"
 
 #include <algorithm>

@@ -8,7 +8,7 @@
 
 #include "model/MarkupViewModel.h"
 
-#include "markup/ImageDecoding.h"
+#include "platform/ImageDecoding.h"
 #include "model/FileSupport.h"
 #include "model/NaturalOrder.h"
 #include "platform/ParallelWork.h"

@@ -1,6 +1,6 @@
 #include "model/ImageHandle.h"
 
-#include "markup/ImageDecoding.h"
+#include "platform/ImageDecoding.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -3,7 +3,7 @@
 #include "model/JsonSupport.h"
 #include "model/MarkupAnnotationJson.h"
 #include "model/UuidText.h"
-#include "textengine/TextComparisonJson.h"
+#include "model/TextComparisonJson.h"
 
 MarkupProjectError MarkupProjectError::imageDecodingFailed(const QString &fileName)
 {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/MarkupAnnotation.h"
-#include "textengine/TextComparisonState.h"
+#include "model/TextComparisonState.h"
 
 #include <QByteArray>
 #include <QString>

@@ -8,7 +8,7 @@
 #include "model/MarkupProjectDocument.h"
 #include "model/MarkupTools.h"
 #include "model/MarkupViewModelTypes.h"
-#include "textengine/TextComparisonState.h"
+#include "model/TextComparisonState.h"
 
 #include <QHash>
 #include <QObject>

@@ -7,7 +7,7 @@
 
 #include "model/InteractionReset.h"
 
-#include "markup/ImageDecoding.h"
+#include "platform/ImageDecoding.h"
 #include "platform/ParallelWork.h"
 #include "textengine/TextComparisonRules.h"
 

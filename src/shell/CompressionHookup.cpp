@@ -3,7 +3,7 @@
 #include "canvas/ImageMarkupDialogs.h"
 #include "platform/FileDialogSetup.h"
 #include "compression/ImageCompressionService.h"
-#include "compression/ImageCompressionWorkspace.h"
+#include "compression/widgets/ImageCompressionWorkspace.h"
 #include "model/MarkupViewModel.h"
 #include "shell/ContentView.h"
 #include "shell/ShellHooks.h"

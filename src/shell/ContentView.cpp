@@ -8,8 +8,8 @@
 #include "shell/AppUpdateManager.h"
 #include "shell/OpenProjectBridge.h"
 #include "shell/ScreenCapturePermission.h"
-#include "shell/ShellWidgets.h"
-#include "shell/ShellDialogs.h"
+#include "ui/ShellWidgets.h"
+#include "ui/ShellDialogs.h"
 #include "shell/WorkspaceArea.h"
 
 #include <QApplication>

@@ -4,7 +4,7 @@
 #include "model/WorkspaceMode.h"
 #include "platform/ScreenCaptureAccess.h"
 #include "shell/HeaderToolbarOrderEditor.h"
-#include "shell/ShellDialogs.h"
+#include "ui/ShellDialogs.h"
 #include "shell/ShellHooks.h"
 #include "shell/ShellRules.h"
 

@@ -4,7 +4,7 @@
 #include "model/MarkupViewModel.h"
 #include "shell/AppUpdateManager.h"
 #include "shell/HeaderToolbarOrderEditor.h"
-#include "shell/ShellWidgets.h"
+#include "ui/ShellWidgets.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>

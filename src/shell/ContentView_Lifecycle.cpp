@@ -6,7 +6,7 @@
 #include "shell/AppUpdateManager.h"
 #include "shell/OpenProjectBridge.h"
 #include "shell/ScreenCapturePermission.h"
-#include "shell/ShellDialogs.h"
+#include "ui/ShellDialogs.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
-#include "shell/ShellWidgets.h"
+#include "ui/ShellWidgets.h"
 #include "shell/WorkspaceArea.h"
 
 #include <QDragEnterEvent>

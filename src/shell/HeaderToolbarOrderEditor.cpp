@@ -4,7 +4,7 @@
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
 #include "shell/AppHandlers.h"
-#include "shell/ShellWidgets.h"
+#include "ui/ShellWidgets.h"
 
 #include <QHBoxLayout>
 #include <QHelpEvent>

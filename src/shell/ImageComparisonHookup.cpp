@@ -1,17 +1,17 @@
 #include "shell/ImageComparisonHookup.h"
 
-#include "canvas/PanelWidgets.h"
-#include "comparison/ComparisonDialogs.h"
-#include "comparison/ComparisonSheets.h"
-#include "comparison/ComparisonWidgets.h"
-#include "comparison/ImageComparisonWorkspace.h"
+#include "ui/PanelWidgets.h"
+#include "comparison/widgets/ComparisonDialogs.h"
+#include "comparison/widgets/ComparisonSheets.h"
+#include "comparison/widgets/ComparisonWidgets.h"
+#include "comparison/widgets/ImageComparisonWorkspace.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
 #include "platform/ParallelWork.h"
 #include "shell/ContentView.h"
 #include "shell/ShellHooks.h"
-#include "shell/ShellWidgets.h"
+#include "ui/ShellWidgets.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "shell/ImageMarkupHookup.h"
 
 #include "canvas/ImageMarkupWorkspace.h"
-#include "model/FeedbackButton.h"
+#include "ui/FeedbackButton.h"
 #include "shell/ContentView.h"
 #include "shell/ShellHooks.h"
 

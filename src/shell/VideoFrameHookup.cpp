@@ -7,7 +7,7 @@
 #include "shell/ShellHooks.h"
 #include "shell/ShellRules.h"
 #include "video/VideoFrameAnnotationStore.h"
-#include "video/VideoFrameAnnotationWorkspace.h"
+#include "video/widgets/VideoFrameAnnotationWorkspace.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>

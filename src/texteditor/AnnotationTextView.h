@@ -1,7 +1,7 @@
 #pragma once
 
 #include "textengine/TextAnnotationCalloutLayout.h"
-#include "textengine/TextComparisonState.h"
+#include "model/TextComparisonState.h"
 
 #include <QTextEdit>
 

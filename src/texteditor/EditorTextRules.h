@@ -1,7 +1,7 @@
 #pragma once
 
 #include "textengine/TextComparisonChange.h"
-#include "textengine/TextComparisonState.h"
+#include "model/TextComparisonState.h"
 
 #include <QColor>
 #include <QString>

@@ -2,7 +2,7 @@
 
 #include "texteditor/EditorTextRules.h"
 #include "textengine/TextComparisonChange.h"
-#include "textengine/TextComparisonState.h"
+#include "model/TextComparisonState.h"
 
 #include <QRectF>
 #include <QUuid>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/FeedbackButton.h"
-#include "textengine/TextComparisonState.h"
+#include "ui/FeedbackButton.h"
+#include "model/TextComparisonState.h"
 
 #include <QColor>
 #include <QWidget>

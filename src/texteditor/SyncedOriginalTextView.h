@@ -1,6 +1,6 @@
 #pragma once
 
-#include "textengine/TextComparisonState.h"
+#include "model/TextComparisonState.h"
 
 #include <QTextEdit>
 

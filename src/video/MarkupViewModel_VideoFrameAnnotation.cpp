@@ -1,7 +1,7 @@
 #include "model/MarkupViewModel.h"
 
 #include "markup/ExportFileNames.h"
-#include "markup/ImageDecoding.h"
+#include "platform/ImageDecoding.h"
 #include "model/FileSupport.h"
 #include "video/VideoFrameSave.h"
 #include "video/VideoFrameSnapshot.h"

@@ -1,6 +1,6 @@
 #include "canvas/CanvasPanels.h"
 #include "canvas/ImageMarkupWorkspace.h"
-#include "canvas/ImagePyramid.h"
+#include "ui/ImagePyramid.h"
 
 #include <gtest/gtest.h>
 

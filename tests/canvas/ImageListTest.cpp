@@ -4,7 +4,7 @@
 #include "canvas/ImageListModel.h"
 #include "canvas/ImageListView.h"
 #include "canvas/ImageMarkupSidebar.h"
-#include "canvas/PanelWidgets.h"
+#include "ui/PanelWidgets.h"
 #include "model/UuidText.h"
 
 #include <QDragEnterEvent>

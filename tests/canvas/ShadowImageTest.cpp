@@ -1,4 +1,4 @@
-#include "canvas/PanelWidgets.h"
+#include "ui/PanelWidgets.h"
 
 #include <QImage>
 

@@ -1,7 +1,7 @@
 #include "PanelsFixture.h"
 #include "PanelsTestInput.h"
 
-#include "canvas/PanelWidgets.h"
+#include "ui/PanelWidgets.h"
 #include "canvas/PointerSettingsEditor.h"
 #include "canvas/ToolColumn.h"
 #include "canvas/ToolOrderEditor.h"

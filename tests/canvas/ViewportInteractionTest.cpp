@@ -1,4 +1,4 @@
-#include "canvas/ViewportInteraction.h"
+#include "ui/ViewportInteraction.h"
 
 #include <QPointingDevice>
 #include <QWheelEvent>

@@ -4,9 +4,9 @@
 #include "canvas/CanvasSurface.h"
 #include "canvas/ContentView_ImageMarkup.h"
 #include "canvas/ImageMarkupWorkspace.h"
-#include "canvas/WorkspaceViewportEventLayer.h"
+#include "ui/WorkspaceViewportEventLayer.h"
 #include "markup/MarkupGeometry.h"
-#include "model/FeedbackButton.h"
+#include "ui/FeedbackButton.h"
 
 #include <QApplication>
 #include <QLabel>

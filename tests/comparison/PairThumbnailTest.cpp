@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "comparison/ComparisonPairList.h"
+#include "comparison/widgets/ComparisonPairList.h"
 #include "comparison/ComparisonPairing.h"
-#include "markup/ImageDecoding.h"
+#include "platform/ImageDecoding.h"
 #include "model/MarkupViewModel.h"
 #include "support/JpegTestFiles.h"
 #include "support/TestSupport.h"

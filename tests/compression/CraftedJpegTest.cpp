@@ -2,7 +2,7 @@
 
 #include "compression/CompressionImageIO.h"
 #include "compression/ImageCompressionService.h"
-#include "markup/ImageDecoding.h"
+#include "platform/ImageDecoding.h"
 #include "platform/DecodeBudget.h"
 #include "support/JpegTestFiles.h"
 #include "support/TestSupport.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "markup/ImageDecoding.h"
+#include "platform/ImageDecoding.h"
 #include "support/ColourTestFiles.h"
 #include "support/TestSupport.h"
 

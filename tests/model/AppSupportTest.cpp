@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "model/AppTheme.h"
-#include "model/FeedbackButton.h"
+#include "ui/FeedbackButton.h"
 #include "model/FileSupport.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "markup/ImageDecoding.h"
+#include "platform/ImageDecoding.h"
 #include "model/MarkupViewModel.h"
 #include "support/HugeImage.h"
 #include "support/TestSupport.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "model/MarkupViewModel.h"
-#include "textengine/TextComparisonJson.h"
+#include "model/TextComparisonJson.h"
 
 #include <QJsonDocument>
 

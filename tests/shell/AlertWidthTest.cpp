@@ -1,9 +1,9 @@
 // Alerts show their title and texts whole: no Chinese message broken into columns a few
 // characters wide, no title cut by the title bar.
 
-#include "comparison/ComparisonDialogs.h"
+#include "comparison/widgets/ComparisonDialogs.h"
 #include "platform/AlertSetup.h"
-#include "shell/ShellDialogs.h"
+#include "ui/ShellDialogs.h"
 
 #include <QApplication>
 #include <QFontMetrics>

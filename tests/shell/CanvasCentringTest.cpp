@@ -2,7 +2,7 @@
 
 #include "canvas/ImageMarkupWorkspace.h"
 #include "model/ImageHandle.h"
-#include "shell/ShellWidgets.h"
+#include "ui/ShellWidgets.h"
 
 #include <QImage>
 

@@ -3,7 +3,7 @@
 #include "ShellWindowFixture.h"
 
 #include "shell/HeaderToolbarOrderEditor.h"
-#include "shell/ShellWidgets.h"
+#include "ui/ShellWidgets.h"
 
 #include <QLineEdit>
 #include <QSlider>

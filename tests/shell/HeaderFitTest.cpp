@@ -2,7 +2,7 @@
 #include "ShellWindowFixture.h"
 
 #include "shell/ShellRules.h"
-#include "shell/ShellWidgets.h"
+#include "ui/ShellWidgets.h"
 
 #include <QAbstractButton>
 #include <QSlider>

@@ -1,5 +1,5 @@
 #include "shell/AppHandlers.h"
-#include "shell/ShellDialogs.h"
+#include "ui/ShellDialogs.h"
 #include "shell/ShellRules.h"
 
 #include <QComboBox>

@@ -3,7 +3,7 @@
 #include "model/MarkupViewModel.h"
 #include "shell/ContentView.h"
 #include "shell/MainWindow.h"
-#include "shell/ShellDialogs.h"
+#include "ui/ShellDialogs.h"
 
 #include <QApplication>
 #include <QSettings>

@@ -1,7 +1,7 @@
 #include "ShellTestSupport.h"
 #include "ShellWindowFixture.h"
 
-#include "shell/ShellWidgets.h"
+#include "ui/ShellWidgets.h"
 
 #include <QPointer>
 

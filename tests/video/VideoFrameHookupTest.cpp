@@ -1,8 +1,8 @@
 #include "VideoHookupFixture.h"
 
 #include "video/VideoFrameAnnotationStore.h"
-#include "video/VideoFrameAnnotationWorkspace.h"
-#include "video/VideoTransportPanel.h"
+#include "video/widgets/VideoFrameAnnotationWorkspace.h"
+#include "video/widgets/VideoTransportPanel.h"
 
 #include <QFileInfo>
 #include <QImage>

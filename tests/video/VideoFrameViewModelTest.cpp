@@ -2,9 +2,9 @@
 #include "model/MarkupViewModel.h"
 #include "shell/VideoFrameHookup.h"
 #include "support/TestSupport.h"
-#include "video/VideoFrameAnnotationWorkspace.h"
+#include "video/widgets/VideoFrameAnnotationWorkspace.h"
 #include "video/VideoFrameSnapshot.h"
-#include "video/VideoScrubber.h"
+#include "video/widgets/VideoScrubber.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

@@ -5,9 +5,9 @@
 #include "canvas/ToolColumn.h"
 #include "shell/ShellInput.h"
 #include "video/VideoFrameAnnotationStore.h"
-#include "video/VideoFrameAnnotationWorkspace.h"
-#include "video/VideoScrubber.h"
-#include "video/VideoTransportPanel.h"
+#include "video/widgets/VideoFrameAnnotationWorkspace.h"
+#include "video/widgets/VideoScrubber.h"
+#include "video/widgets/VideoTransportPanel.h"
 
 #include <QLabel>
 

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "ui/FeedbackButton.h"
+
+#include <QColor>
+#include <QWidget>
+
+class QTimer;
+
+// The painted controls of the compression workspace.
+
+// A title with a symbol on a rounded shape: side by side, or the symbol above the title (the add
+// tile). It may be outlined dashed, and it shows a small spinner in place of the symbol while busy.
+class CompressionButton : public FeedbackButton {
+    Q_OBJECT
+
+public:
+    struct Style {
+        QColor foreground;
+        QColor background;
+        QColor border; // invalid: no outline
+        double fontPixels = 12;
+        double symbolPixels = 12;
+        QSize minimumSize { 62, 36 };
+        qreal cornerRadius = 8;
+        bool stacked = false; // symbol above the title
+        bool dashedBorder = false;
+    };
+
+    CompressionButton(const QString &title, const QString &symbolName, const Style &style, QWidget *parent = nullptr);
+    void setStyle(const Style &style);
+    const Style &style() const { return m_style; }
+    QString symbolName() const { return m_symbolName; }
+    void setTitle(const QString &title, const QString &symbolName);
+    // A turning spinner replaces the symbol.
+    void setBusy(bool busy);
+    bool isBusy() const { return m_busy; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintContent(QPainter &painter, const QRectF &rect) override;
+
+private:
+    QString m_symbolName;
+    Style m_style;
+    bool m_busy = false;
+    int m_spinnerStep = 0;
+    QTimer *m_spinner = nullptr;
+};
+
+// One line of text elided in the middle (names) or at the end (facts).
+class CompressionTextLine : public QWidget {
+    Q_OBJECT
+
+public:
+    CompressionTextLine(double pixels, QFont::Weight weight, const QColor &color, Qt::TextElideMode mode,
+                        QWidget *parent = nullptr);
+    void setText(const QString &text);
+    QString text() const { return m_text; }
+    // The text as it fits the current width.
+    QString shownText() const;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString m_text;
+    QColor m_color;
+    Qt::TextElideMode m_mode;
+};
+
+// A small fact in a grey rounded box under the preview ("1920×1080", "2.5 MB", "GIF 24 帧").
+class CompressionInfoBadge : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit CompressionInfoBadge(const QString &text, QWidget *parent = nullptr);
+    QString text() const { return m_text; }
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString m_text;
+};
+
+// The green line under the preview that sums up the last batch.
+class CompressionResultBanner : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit CompressionResultBanner(QWidget *parent = nullptr);
+    void setText(const QString &text);
+    QString text() const { return m_text; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString m_text;
+};
+
+// A widget filled with a colour and optionally outlined in a rounded rectangle.
+class CompressionSurface : public QWidget {
+    Q_OBJECT
+
+public:
+    CompressionSurface(const QColor &fill, const QColor &border, qreal radius, QWidget *parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QColor m_fill;
+    QColor m_border;
+    qreal m_radius;
+};

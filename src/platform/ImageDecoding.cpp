@@ -1,0 +1,286 @@
+#include "platform/ImageDecoding.h"
+
+#include "platform/DecodeBudget.h"
+#include "platform/ImageLimits.h"
+#include "platform/ImageOrientation.h"
+#include "platform/ImageReduction.h"
+#include "platform/JpegFile.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QFile>
+#include <QImageIOHandler>
+#include <QImageReader>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+namespace ImageDecoding {
+
+namespace {
+
+using ImageOrientation::swapsSides;
+
+// Every decoded picture is 8 bits per channel, so one pixel cap covers every source; pictures
+// with another ICC profile are brought to sRGB so that they do not export washed out.
+QImage normalized(QImage image)
+{
+    image = JpegFile::withoutForeignProfile(std::move(image));
+    const bool wide = image.depth() > 32;
+    const auto to8Bit = [](const QImage &source) {
+        const QImage::Format format = source.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32;
+        return source.format() == format ? source : source.convertToFormat(format);
+    };
+    // 16-bit and float pictures are converted after the colour conversion, to keep its precision.
+    if (!wide)
+        image = to8Bit(image);
+    const QColorSpace space = image.colorSpace();
+    if (space.isValid() && space != QColorSpace(QColorSpace::SRgb))
+        image.convertToColorSpace(QColorSpace::SRgb);
+    if (wide)
+        image = to8Bit(image);
+    return image;
+}
+
+// Opens a reader and refuses pictures above the pixel cap before anything is decoded. The
+// orientation is applied by ImageOrientation::upright(), not by the reader.
+bool openReader(QImageReader &reader)
+{
+    reader.setAutoTransform(false);
+    if (!reader.canRead())
+        return false;
+    const QSize stored = reader.size();
+    if (stored.isValid() && !ImageLimits::isAcceptableSize(stored.width(), stored.height()))
+        return false;
+    return true;
+}
+
+// A JPEG's bytes and what its markers say, read once for both the budget and the decode.
+struct JpegSource {
+    QByteArray bytes;
+    std::optional<JpegFile::Layout> layout;
+};
+
+// The share of the decode budget for reading `size` pixels in the reader's own format, plus
+// `extraBytesPerPixel` for the copies made from them, plus what the JPEG decoder holds besides.
+DecodeBudget::Reservation reserveDecode(const QImageReader &reader, QSize size, int extraBytesPerPixel,
+                                        const JpegSource &jpeg)
+{
+    // Asked only of a header that gave a size: for a damaged one, Qt's JPEG reader answers with
+    // an uninitialised value.
+    const QImage::Format format = size.isValid() ? reader.imageFormat() : QImage::Format_Invalid;
+    const bool known = format > QImage::Format_Invalid && format < QImage::NImageFormats;
+    const int bits = known ? QImage::toPixelFormat(format).bitsPerPixel() : 32;
+    const qint64 decoderBytes = jpeg.layout ? JpegFile::coefficientBufferBytes(*jpeg.layout) : 0;
+    return DecodeBudget::Reservation(
+        DecodeBudget::pixelBytes(size.width(), size.height(), bits, extraBytesPerPixel) + decoderBytes);
+}
+
+// The file's bytes, fetched only when a JPEG needs a closer look: at most `limit` of them from
+// the start (all of them for a negative limit; bytes already in memory come whole).
+using Contents = std::function<QByteArray(qint64 limit)>;
+
+// A JPEG's bytes, all of them: the scans are counted over the whole file before any decoder sees it.
+JpegSource jpegSource(const QImageReader &reader, const Contents &contents)
+{
+    JpegSource jpeg;
+    if (reader.format() != "jpeg")
+        return jpeg;
+    jpeg.bytes = contents(-1);
+    jpeg.layout = JpegFile::layout(jpeg.bytes);
+    return jpeg;
+}
+
+// The picture as stored. A CMYK JPEG with its own profile is converted through it by the colour
+// management library (Qt's reader ignores the profile and guesses); with a valid `scaledSize` a
+// JPEG is decoded reduced, to about that size. A JPEG no decoder should work through gives nothing.
+QImage readStored(QImageReader &reader, const JpegSource &jpeg, QSize scaledSize = QSize())
+{
+    if (const std::optional<JpegFile::Layout> &layout = jpeg.layout) {
+        if (JpegFile::isUndecodable(*layout))
+            return QImage();
+        const bool cmykWithProfile = layout->components == 4 && !layout->iccProfile.isEmpty();
+        std::optional<QImage> decoded;
+        if (cmykWithProfile)
+            decoded = JpegFile::decodeCmykWithProfile(jpeg.bytes, *layout, scaledSize);
+        else if (scaledSize.isValid())
+            decoded = JpegFile::decodeScaled(jpeg.bytes, *layout, scaledSize);
+        if (decoded)
+            return std::move(*decoded);
+    }
+    if (scaledSize.isValid())
+        reader.setScaledSize(scaledSize);
+    return reader.read();
+}
+
+Contents fileContents(const QString &path)
+{
+    return [path](qint64 limit) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return QByteArray();
+        return limit < 0 ? file.readAll() : file.read(limit);
+    };
+}
+
+Contents heldContents(const QByteArray &data)
+{
+    return [&data](qint64) { return data; };
+}
+
+std::optional<QImage> decodeOriented(QImageReader &reader, const Contents &contents)
+{
+    if (!openReader(reader))
+        return std::nullopt;
+    const QImageIOHandler::Transformations transformation = reader.transformation();
+    const JpegSource jpeg = jpegSource(reader, contents);
+    // The normalised copy, and a turned one.
+    const DecodeBudget::Reservation held =
+        reserveDecode(reader, reader.size(), swapsSides(transformation) ? 8 : 4, jpeg);
+    QImage image = readStored(reader, jpeg);
+    if (image.isNull() || !ImageLimits::isAcceptableSize(image.width(), image.height()))
+        return std::nullopt;
+    return ImageOrientation::upright(normalized(std::move(image)), transformation);
+}
+
+// The upright size and (with a positive maxDimension) the thumbnail, without a full-size 32-bit
+// copy: a JPEG is decoded already reduced (DCT-domain scaling), anything else in its own format and
+// then shrunk band by band. The picture is still decoded whole, so a damaged file is refused.
+std::optional<Preview> decodePreview(QImageReader &reader, const Contents &contents, double maxDimension)
+{
+    if (!openReader(reader))
+        return std::nullopt;
+    const QImageIOHandler::Transformations transformation = reader.transformation();
+    const bool swapped = swapsSides(transformation);
+    const QSize stored = reader.size();
+    const JpegSource jpeg = jpegSource(reader, contents);
+    const auto finish = [&](const QImage &thumbnail, QSize storedSize) {
+        Preview preview;
+        preview.size = swapped ? storedSize.transposed() : storedSize;
+        if (!thumbnail.isNull())
+            preview.thumbnail = normalized(ImageOrientation::upright(thumbnail, transformation));
+        return preview;
+    };
+    if (maxDimension > 0 && reader.format() == "jpeg" && stored.isValid()) {
+        // The reader scales in the stored orientation, before the EXIF transform: a photo stored
+        // sideways needs its sides swapped, or its thumbnail comes out squashed.
+        const QSize upright = swapped ? stored.transposed() : stored;
+        const QSize target = thumbnailSize(upright, maxDimension);
+        // Decode at about twice the target (whole DCT steps), then smooth the rest of the way.
+        if (target.width() * 2 < upright.width() && target.height() * 2 < upright.height()) {
+            const QSize reduced = swapped ? (target * 2).transposed() : target * 2;
+            const DecodeBudget::Reservation held = reserveDecode(reader, reduced, 4, jpeg);
+            const QImage image = readStored(reader, jpeg, reduced);
+            if (image.isNull())
+                return std::nullopt;
+            const QSize storedTarget = swapped ? target.transposed() : target;
+            return finish(image.scaled(storedTarget, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), stored);
+        }
+    }
+    const DecodeBudget::Reservation held = reserveDecode(reader, stored, 0, jpeg);
+    QImage image = readStored(reader, jpeg);
+    if (image.isNull() || !ImageLimits::isAcceptableSize(image.width(), image.height()))
+        return std::nullopt;
+    if (maxDimension <= 0)
+        return finish(QImage(), image.size());
+    const QSize target = thumbnailSize(swapped ? image.size().transposed() : image.size(), maxDimension);
+    const QSize storedTarget = swapped ? target.transposed() : target;
+    const QImage thumbnail = storedTarget == image.size() ? image : ImageReduction::scaledSmoothly(image, storedTarget);
+    if (thumbnail.isNull())
+        return std::nullopt;
+    return finish(thumbnail, image.size());
+}
+
+} // namespace
+
+std::optional<QImage> loadOrientedImage(const QString &path)
+{
+    QImageReader reader(path);
+    return decodeOriented(reader, fileContents(path));
+}
+
+std::optional<QImage> loadOrientedImageData(const QByteArray &data)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QImageReader reader(&buffer);
+    return decodeOriented(reader, heldContents(data));
+}
+
+namespace {
+
+std::optional<QSize> readOrientedSize(QImageReader &reader, const Contents &contents)
+{
+    if (!openReader(reader))
+        return std::nullopt;
+    const QSize stored = reader.size();
+    if (!stored.isValid()) {
+        // Some formats only know their size after decoding.
+        const std::optional<QImage> image = decodeOriented(reader, contents);
+        return image ? std::optional<QSize>(image->size()) : std::nullopt;
+    }
+    return swapsSides(reader.transformation()) ? stored.transposed() : stored;
+}
+
+} // namespace
+
+std::optional<QSize> orientedImageSize(const QString &path)
+{
+    QImageReader reader(path);
+    return readOrientedSize(reader, fileContents(path));
+}
+
+std::optional<QSize> orientedImageSizeData(const QByteArray &data)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QImageReader reader(&buffer);
+    return readOrientedSize(reader, heldContents(data));
+}
+
+QSize thumbnailSize(QSize size, double maxDimension)
+{
+    const double w = size.width();
+    const double h = size.height();
+    const double scale = maxDimension / std::max(w, h);
+    if (!(scale < 1))
+        return QSize(std::max(size.width(), 1), std::max(size.height(), 1));
+    const auto side = [scale](double length) { return std::max(1, int(std::lround(length * scale))); };
+    return QSize(side(w), side(h));
+}
+
+QImage makeThumbnail(const QImage &image, double maxDimension)
+{
+    if (image.isNull())
+        return image;
+    const QSize target = thumbnailSize(image.size(), maxDimension);
+    if (target == image.size())
+        return image;
+    return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+std::optional<QImage> makeThumbnail(const QString &path, double maxDimension)
+{
+    QImageReader reader(path);
+    std::optional<Preview> preview = decodePreview(reader, fileContents(path), maxDimension);
+    if (!preview)
+        return std::nullopt;
+    return std::move(preview->thumbnail);
+}
+
+std::optional<Preview> previewImageData(const QByteArray &data, double maxDimension)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QImageReader reader(&buffer);
+    return decodePreview(reader, heldContents(data), maxDimension);
+}
+
+} // namespace ImageDecoding

@@ -1,0 +1,326 @@
+#include "video/widgets/VideoTransportPanel.h"
+
+#include "model/AppFont.h"
+#include "model/AppTheme.h"
+#include "model/MarkupViewModel.h"
+#include "platform/SymbolIcons.h"
+#include "video/VideoFrameAnnotationStore.h"
+#include "video/widgets/VideoScrubber.h"
+
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTimer>
+#include <QVBoxLayout>
+
+// ---- TransportButton --------------------------------------------------------------------------
+
+TransportButton::TransportButton(Face face, QWidget *parent)
+    : FeedbackButton(parent), m_face(std::move(face)), m_icon(SymbolIcons::icon(m_face.symbol, m_face.content))
+{
+    setCornerRadius(8);
+    setFont(AppFont::font(m_face.title.isEmpty() ? 14 : 12.5, QFont::Bold));
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void TransportButton::setSymbol(const QString &symbol)
+{
+    if (symbol == m_face.symbol)
+        return;
+    m_face.symbol = symbol;
+    m_icon = SymbolIcons::icon(symbol, m_face.content);
+    update();
+}
+
+void TransportButton::paintContent(QPainter &painter, const QRectF &rect)
+{
+    painter.save();
+    painter.setOpacity(faceOpacity());
+    QPainterPath shape;
+    shape.addRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
+    painter.fillPath(shape, m_face.fill);
+    if (m_face.outline.alpha() > 0) {
+        painter.setPen(QPen(m_face.outline, 1));
+        painter.drawPath(shape);
+    }
+
+    const double iconSide = m_face.title.isEmpty() ? 16 : 14;
+    const QFontMetricsF metrics(font());
+    const double titleWidth = m_face.title.isEmpty() ? 0 : metrics.horizontalAdvance(m_face.title) + 6;
+    const double left = rect.center().x() - (iconSide + titleWidth) / 2;
+    const QRectF iconRect(left, rect.center().y() - iconSide / 2, iconSide, iconSide);
+    m_icon.paint(&painter, iconRect.toAlignedRect());
+    if (!m_face.title.isEmpty()) {
+        painter.setFont(font());
+        painter.setPen(m_face.content);
+        painter.drawText(QRectF(iconRect.right() + 6, rect.top(), titleWidth, rect.height()),
+                         Qt::AlignLeft | Qt::AlignVCenter, m_face.title);
+    }
+    if (!m_face.badge.isEmpty()) {
+        const QRectF badge(rect.right() - 4 - 16, rect.top() + 3, 16, 16);
+        painter.setPen(QPen(AppTheme::lightSlate(), 1));
+        painter.setBrush(AppTheme::paleGray());
+        painter.drawEllipse(badge.adjusted(0.5, 0.5, -0.5, -0.5));
+        QFont badgeFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        badgeFont.setPixelSize(9);
+        badgeFont.setBold(true);
+        painter.setFont(badgeFont);
+        painter.setPen(AppTheme::secondaryText());
+        painter.drawText(badge, Qt::AlignCenter, m_face.badge);
+    }
+    painter.restore();
+}
+
+// ---- LoadingSpinner ---------------------------------------------------------------------------
+
+LoadingSpinner::LoadingSpinner(QWidget *parent) : QWidget(parent), m_timer(new QTimer(this))
+{
+    setFixedSize(28, 28);
+    m_timer->setInterval(80);
+    connect(m_timer, &QTimer::timeout, this, [this] {
+        m_angle = (m_angle + 30) % 360;
+        update();
+    });
+}
+
+void LoadingSpinner::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    m_timer->start();
+}
+
+void LoadingSpinner::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    m_timer->stop();
+}
+
+void LoadingSpinner::paintEvent(QPaintEvent *)
+{
+    // Twelve spokes fading behind the leading one, at the small size scaled by 0.72.
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(width() / 2.0, height() / 2.0);
+    painter.scale(0.72, 0.72);
+    painter.rotate(m_angle);
+    for (int spoke = 0; spoke < 12; ++spoke) {
+        QColor color = AppTheme::secondaryText();
+        color.setAlphaF(float(1.0 - spoke / 12.0 * 0.85));
+        painter.setPen(QPen(color, 2.2, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(0, -5), QPointF(0, -10));
+        painter.rotate(-30);
+    }
+}
+
+// ---- OneLineLabel -----------------------------------------------------------------------------
+
+OneLineLabel::OneLineLabel(Qt::Alignment alignment, QWidget *parent) : QWidget(parent), m_alignment(alignment)
+{
+    setFont(AppFont::font(11, QFont::DemiBold));
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+}
+
+void OneLineLabel::setText(const QString &text)
+{
+    if (text == m_text)
+        return;
+    m_text = text;
+    setToolTip(text);
+    updateGeometry();
+    update();
+}
+
+QSize OneLineLabel::sizeHint() const
+{
+    return QSize(fontMetrics().horizontalAdvance(m_text) + 2, fontMetrics().height());
+}
+
+QSize OneLineLabel::minimumSizeHint() const
+{
+    return QSize(0, fontMetrics().height());
+}
+
+void OneLineLabel::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setFont(font());
+    painter.setPen(AppTheme::secondaryText());
+    const QString shown = fontMetrics().elidedText(m_text, Qt::ElideRight, width());
+    painter.drawText(rect(), m_alignment | Qt::AlignVCenter, shown);
+}
+
+// ---- VideoTransportPanel ----------------------------------------------------------------------
+
+namespace {
+
+TransportButton *iconButton(const QString &symbol, const QString &tip, int width, QWidget *parent)
+{
+    auto *button = new TransportButton({symbol, QString(), AppTheme::darkSlate()}, parent);
+    button->setFixedSize(width, 34);
+    button->setToolTip(tip);
+    button->setAccessibleName(tip);
+    return button;
+}
+
+} // namespace
+
+VideoTransportPanel::VideoTransportPanel(VideoFrameAnnotationStore *store, MarkupViewModel *viewModel,
+                                         const VideoWorkspaceActions &actions, QWidget *parent)
+    : QWidget(parent), m_store(store), m_viewModel(viewModel), m_actions(actions)
+{
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(12, 10, 12, 10);
+    column->setSpacing(8);
+    auto *controls = new QHBoxLayout;
+    controls->setSpacing(8);
+    auto *statusRow = new QHBoxLayout;
+    statusRow->setSpacing(10);
+    column->addLayout(controls);
+    column->addLayout(statusRow);
+
+    m_import = iconButton(QStringLiteral("video.badge.plus"), QStringLiteral("重新导入视频"), 34, this);
+    m_import->setAccessibleName(QStringLiteral("导入视频"));
+    m_previous = iconButton(QStringLiteral("backward.frame.fill"), QStringLiteral("上一帧"), 34, this);
+    m_play = iconButton(QStringLiteral("play.fill"), QStringLiteral("播放预览"), 38, this);
+    m_next = iconButton(QStringLiteral("forward.frame.fill"), QStringLiteral("下一帧"), 34, this);
+    m_scrubber = new VideoScrubber(this);
+    m_scrubber->setToolTip(QStringLiteral("拖动竖条选择要标注的视频画面"));
+    m_counter = new QLabel(this);
+    QFont counterFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    counterFont.setPixelSize(11);
+    counterFont.setWeight(QFont::DemiBold);
+    m_counter->setFont(counterFont);
+    // 112 wide, wider when a long video's counter needs it: the counter is never cut.
+    m_counter->setMinimumWidth(112);
+    m_counter->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
+    m_counter->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_counter->setStyleSheet(QStringLiteral("color: #334155;"));
+    m_spinner = new LoadingSpinner(this);
+    m_clear = new TransportButton({QStringLiteral("trash"), QStringLiteral("清除标注"), AppTheme::darkSlate(),
+                                   Qt::white, AppTheme::lightSlate(), QStringLiteral("Z")},
+                                  this);
+    m_clear->setMinimumSize(96, 34);
+    m_clear->setToolTip(QStringLiteral("清空当前画面的所有标注，保留当前帧画面"));
+    m_save = new TransportButton(
+        {QStringLiteral("square.and.arrow.down"), QStringLiteral("保存当前帧"), Qt::white, AppTheme::green()}, this);
+    m_save->setMinimumSize(112, 34);
+    m_save->setToolTip(QStringLiteral("把当前画面和标注保存为 PNG 图片到桌面"));
+    // The titled buttons take the width of their face plus some room.
+    for (TransportButton *button : {m_clear, m_save})
+        button->setFixedWidth(std::max(button->minimumWidth(),
+                                       int(QFontMetrics(button->font()).horizontalAdvance(button->face().title)) + 58));
+
+    for (QWidget *item : std::initializer_list<QWidget *>{m_import, m_previous, m_play, m_next})
+        controls->addWidget(item);
+    controls->addWidget(m_scrubber, 1);
+    for (QWidget *item : std::initializer_list<QWidget *>{m_counter, m_spinner, m_clear, m_save})
+        controls->addWidget(item);
+
+    m_fileName = new OneLineLabel(Qt::AlignLeft, this);
+    m_status = new OneLineLabel(Qt::AlignRight, this);
+    statusRow->addWidget(m_fileName);
+    statusRow->addStretch(1);
+    statusRow->addWidget(m_status);
+
+    auto call = [](const std::function<void()> &action) {
+        if (action)
+            action();
+    };
+    connect(m_import, &QAbstractButton::clicked, this, [this, call] { call(m_actions.importAction); });
+    connect(m_play, &QAbstractButton::clicked, this, [this, call] { call(m_actions.togglePlaybackAction); });
+    connect(m_clear, &QAbstractButton::clicked, this, [this, call] { call(m_actions.clearAnnotationsAction); });
+    connect(m_save, &QAbstractButton::clicked, this, [this, call] { call(m_actions.saveCurrentFrameAction); });
+    connect(m_previous, &QAbstractButton::clicked, this, [this] {
+        if (m_actions.stepFrameAction)
+            m_actions.stepFrameAction(-1);
+    });
+    connect(m_next, &QAbstractButton::clicked, this, [this] {
+        if (m_actions.stepFrameAction)
+            m_actions.stepFrameAction(1);
+    });
+    // The scrubber's writes go to the store's index through the preview, which sets it at once.
+    connect(m_scrubber, &VideoScrubber::valueWritten, this, [this](double value) {
+        if (!m_scrubber->isDragging() && m_actions.previewAction)
+            m_actions.previewAction(value);
+    });
+    connect(m_scrubber, &VideoScrubber::valueChangedByUser, this, [this](double value) {
+        if (m_actions.previewAction)
+            m_actions.previewAction(value);
+    });
+    connect(m_scrubber, &VideoScrubber::editingChanged, this, &VideoTransportPanel::handleScrubEditingChanged);
+
+    if (store) {
+        for (auto signal : {&VideoFrameAnnotationStore::currentFrameIndexChanged,
+                            &VideoFrameAnnotationStore::totalFrameCountChanged,
+                            &VideoFrameAnnotationStore::isLoadingChanged, &VideoFrameAnnotationStore::isPlayingChanged,
+                            &VideoFrameAnnotationStore::isSavingFrameChanged,
+                            &VideoFrameAnnotationStore::statusTextChanged, &VideoFrameAnnotationStore::playerChanged,
+                            &VideoFrameAnnotationStore::videoFileNameChanged, &VideoFrameAnnotationStore::videoURLChanged,
+                            &VideoFrameAnnotationStore::frameRateChanged})
+            connect(store, signal, this, &VideoTransportPanel::refresh);
+    }
+    if (viewModel) {
+        for (auto signal : {&MarkupViewModel::itemsChanged, &MarkupViewModel::selectedItemIDChanged})
+            connect(viewModel, signal, this, &VideoTransportPanel::refresh);
+    }
+    refresh();
+}
+
+void VideoTransportPanel::handleScrubEditingChanged(bool editing)
+{
+    if (!m_store)
+        return;
+    if (editing) {
+        if (VideoPlayer *player = m_store->player())
+            player->pause();
+        m_store->setPlaying(false);
+    } else if (m_actions.seekAction) {
+        m_actions.seekAction(m_store->currentFrameIndex());
+    }
+}
+
+void VideoTransportPanel::refresh()
+{
+    const bool loaded = m_store && m_store->hasAsset();
+    const bool busy = m_store && m_store->isLoading();
+    const bool transport = loaded && !busy;
+    const bool playing = m_store && m_store->isPlaying();
+    const bool hasAnnotations = m_viewModel && !m_viewModel->annotations().empty();
+    const bool canSave = m_viewModel && m_viewModel->canExport();
+
+    m_previous->setEnabled(transport);
+    m_play->setEnabled(transport);
+    m_next->setEnabled(transport);
+    m_play->setSymbol(playing ? QStringLiteral("pause.fill") : QStringLiteral("play.fill"));
+    m_play->setToolTip(playing ? QStringLiteral("暂停预览") : QStringLiteral("播放预览"));
+    m_play->setAccessibleName(playing ? QStringLiteral("暂停") : QStringLiteral("播放"));
+
+    m_scrubber->setEnabled(transport);
+    const int count = m_store ? m_store->totalFrameCount() : 0;
+    m_scrubber->setRange(0, double(std::max(count - 1, 0)));
+    m_scrubber->setValue(m_store ? m_store->currentFrameIndex() : 0);
+
+    m_counter->setText(m_store ? m_store->frameCounterText() : QString());
+    m_spinner->setVisible(busy);
+    m_clear->setEnabled(hasAnnotations && !busy);
+    m_save->setEnabled(canSave && !busy && !(m_store && m_store->isSavingFrame()));
+
+    const QString name = m_store ? m_store->videoFileName() : QString();
+    m_fileName->setText(name.isEmpty() ? QStringLiteral("未导入视频") : name);
+    m_status->setText(m_store ? m_store->statusText() : QString());
+}
+
+void VideoTransportPanel::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
+    QColor fill = Qt::white;
+    fill.setAlphaF(0.94f);
+    painter.fillPath(shape, fill);
+    painter.setPen(QPen(AppTheme::lightSlate(), 1));
+    painter.drawPath(shape);
+}
