@@ -8,7 +8,7 @@ CMAKE_FLAGS ?=
 # dropping its timestamps makes it rescan (it still regenerates only what changed).
 RESCAN_MOC = find $(1) -maxdepth 3 -path '*_autogen/timestamp' -delete 2>/dev/null || true
 
-.PHONY: all deps build run test test-asan bench clean
+.PHONY: all deps build run check-layers test test-asan bench clean
 
 all: build
 
@@ -29,7 +29,11 @@ run: build
 	fi
 	./$(RELEASE_DIR)/kivora
 
-test: deps
+# Includes must run down the layer order written in the script; CI fails on one that runs up.
+check-layers:
+	@bash scripts/check-layers.sh
+
+test: deps check-layers
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
 	@$(call RESCAN_MOC,$(BUILD_DIR))
 	cmake --build $(BUILD_DIR) -j $(JOBS)
