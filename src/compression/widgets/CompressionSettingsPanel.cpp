@@ -1,6 +1,6 @@
 #include "compression/widgets/CompressionSettingsPanel.h"
 
-#include "compression/CompressionWorkspaceRules.h"
+#include "compression/ImageCompressionRules.h"
 #include "compression/ImageCompressionService.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"

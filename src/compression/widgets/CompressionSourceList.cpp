@@ -1,7 +1,7 @@
 #include "compression/widgets/CompressionSourceList.h"
 
 #include "compression/widgets/CompressionWidgets.h"
-#include "compression/CompressionWorkspaceRules.h"
+#include "compression/ImageCompressionRules.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "ui/ShellWidgets.h"

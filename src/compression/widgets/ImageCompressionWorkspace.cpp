@@ -5,7 +5,7 @@
 #include "compression/widgets/CompressionSettingsPanel.h"
 #include "compression/widgets/CompressionSourceList.h"
 #include "compression/widgets/CompressionWidgets.h"
-#include "compression/CompressionWorkspaceRules.h"
+#include "compression/ImageCompressionRules.h"
 #include "compression/ImageCompressionService.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"

@@ -1,4 +1,4 @@
-#include "compression/CompressionWorkspaceRules.h"
+#include "compression/ImageCompressionRules.h"
 
 #include "compression/ImageCompressionService.h"
 
