@@ -10,7 +10,7 @@
 #include "compression/ImageCompressionService.h"
 #include "compression/widgets/ImageCompressionWorkspace.h"
 #include "platform/ImageLimits.h"
-#include "shell/CompressionHookup.h"
+#include "shell/ImageCompressionHookup.h"
 #include "shell/ContentView.h"
 #include "shell/MainWindow.h"
 

@@ -1,6 +1,6 @@
 #include "canvas/ImageMarkupSidebar.h"
 #include "model/MarkupViewModel.h"
-#include "shell/CompressionHookup.h"
+#include "shell/ImageCompressionHookup.h"
 #include "shell/ContentView.h"
 #include "shell/ImageComparisonHookup.h"
 #include "shell/ImageMarkupHookup.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "CompressionTestSupport.h"
-#include "shell/CompressionHookup.h"
+#include "shell/ImageCompressionHookup.h"
 #include "shell/ShellWindowFixture.h"
 #include "support/TestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "shell/CompressionHookup.h"
+#include "shell/ImageCompressionHookup.h"
 
 #include "canvas/ImageMarkupDialogs.h"
 #include "platform/FileDialogSetup.h"
