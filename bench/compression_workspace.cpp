@@ -157,7 +157,7 @@ int main(int argc, char **argv)
     MainWindow window(settings, std::move(options));
     auto chooserOwned = std::make_unique<FolderChooser>();
     FolderChooser *chooser = chooserOwned.get();
-    auto *hookup = new CompressionHookup(window.contentView(), std::move(chooserOwned));
+    auto *hookup = new ImageCompressionHookup(window.contentView(), std::move(chooserOwned));
     hookup->install(window.contentView().hooks());
     window.contentView().reloadWorkspace();
     window.contentView().setWorkspaceMode(WorkspaceMode::Compression);
@@ -175,7 +175,7 @@ int main(int argc, char **argv)
     beat.start();
     hookup->addCompressionSources({ dir.filePath(QStringLiteral("probe")) });
     const double oursAdd
-        = beat.runUntil([&] { return !hookup->isAddingSources(); }, hookup, &CompressionHookup::sourcesAdded);
+        = beat.runUntil([&] { return !hookup->isAddingSources(); }, hookup, &ImageCompressionHookup::sourcesAdded);
     const double addStall = beat.longest;
     if (int(hookup->compressionSources().size()) != probeFiles)
         std::fprintf(stderr, "adding lost files: %zu of %d\n", hookup->compressionSources().size(), probeFiles);
@@ -194,7 +194,7 @@ int main(int argc, char **argv)
     hookup->addCompressionSources(photoFiles);
     Heartbeat quiet;
     quiet.start();
-    quiet.runUntil([&] { return !hookup->isAddingSources(); }, hookup, &CompressionHookup::sourcesAdded);
+    quiet.runUntil([&] { return !hookup->isAddingSources(); }, hookup, &ImageCompressionHookup::sourcesAdded);
     // Alternating runs, the minimum and the median of each kept: the machine is shared, so a single
     // pair would mostly measure the neighbours.
     std::vector<double> engineTimes, windowTimes, ratios;
@@ -210,7 +210,7 @@ int main(int argc, char **argv)
         batch.start();
         hookup->compressImages();
         windowTimes.push_back(batch.runUntil([&] { return !hookup->isCompressingImages(); }, hookup,
-                                             &CompressionHookup::isCompressingImagesChanged));
+                                             &ImageCompressionHookup::isCompressingImagesChanged));
         ratios.push_back(windowTimes.back() / engineTimes.back());
         batchStall = std::max(batchStall, batch.longest);
     }

@@ -63,7 +63,7 @@ std::optional<QString> DialogCompressionChooser::chooseDestinationFolder()
 
 // ---- Hookup -----------------------------------------------------------------------------------
 
-CompressionHookup::CompressionHookup(ContentView &view, std::unique_ptr<CompressionChooser> chooser)
+ImageCompressionHookup::ImageCompressionHookup(ContentView &view, std::unique_ptr<CompressionChooser> chooser)
     : QObject(&view)
     , m_view(view)
     , m_chooser(chooser ? std::move(chooser) : std::make_unique<DialogCompressionChooser>(&view))
@@ -73,7 +73,7 @@ CompressionHookup::CompressionHookup(ContentView &view, std::unique_ptr<Compress
     m_probePool.setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, 4));
 }
 
-CompressionHookup::~CompressionHookup()
+ImageCompressionHookup::~ImageCompressionHookup()
 {
     // A running batch ends after its current image; its publish is dropped with this object.
     m_stopping = true;
@@ -88,16 +88,16 @@ CompressionHookup::~CompressionHookup()
         ImageCompressionService::removeCropFile(path);
 }
 
-void CompressionHookup::install(ShellHooks &hooks)
+void ImageCompressionHookup::install(ShellHooks &hooks)
 {
     hooks.compressionWorkspace = [this] { return makeWorkspace(); };
     hooks.addCompressionSources = [this](const QStringList &paths) { addCompressionSources(paths); };
     hooks.addDroppedCompressionSources = [this](const QStringList &paths) { addDroppedCompressionSources(paths); };
 }
 
-void CompressionHookup::setChooser(std::unique_ptr<CompressionChooser> chooser) { m_chooser = std::move(chooser); }
+void ImageCompressionHookup::setChooser(std::unique_ptr<CompressionChooser> chooser) { m_chooser = std::move(chooser); }
 
-QWidget *CompressionHookup::makeWorkspace()
+QWidget *ImageCompressionHookup::makeWorkspace()
 {
     ImageCompressionWorkspace::Actions actions;
     actions.add = [this] { presentCompressionImportPanel(); };
@@ -112,22 +112,22 @@ QWidget *CompressionHookup::makeWorkspace()
 
     auto *workspace = new ImageCompressionWorkspace(std::move(actions));
     workspace->setInputs(m_sources, m_selectedID, m_results, m_settings, m_isCompressing);
-    connect(this, &CompressionHookup::compressionSourcesChanged, workspace,
+    connect(this, &ImageCompressionHookup::compressionSourcesChanged, workspace,
             [this, workspace] { workspace->setSources(m_sources); });
-    connect(this, &CompressionHookup::selectedCompressionSourceIDChanged, workspace,
+    connect(this, &ImageCompressionHookup::selectedCompressionSourceIDChanged, workspace,
             [this, workspace] { workspace->setSelectedSourceID(m_selectedID); });
-    connect(this, &CompressionHookup::compressionResultsChanged, workspace,
+    connect(this, &ImageCompressionHookup::compressionResultsChanged, workspace,
             [this, workspace] { workspace->setResults(m_results); });
-    connect(this, &CompressionHookup::compressionSettingsChanged, workspace,
+    connect(this, &ImageCompressionHookup::compressionSettingsChanged, workspace,
             [this, workspace] { workspace->setSettings(m_settings); });
-    connect(this, &CompressionHookup::isCompressingImagesChanged, workspace,
+    connect(this, &ImageCompressionHookup::isCompressingImagesChanged, workspace,
             [this, workspace] { workspace->setCompressing(m_isCompressing); });
     return workspace;
 }
 
 // ---- State ------------------------------------------------------------------------------------
 
-void CompressionHookup::setSelectedCompressionSourceID(std::optional<QUuid> id)
+void ImageCompressionHookup::setSelectedCompressionSourceID(std::optional<QUuid> id)
 {
     if (m_selectedID == id)
         return;
@@ -135,7 +135,7 @@ void CompressionHookup::setSelectedCompressionSourceID(std::optional<QUuid> id)
     Q_EMIT selectedCompressionSourceIDChanged();
 }
 
-void CompressionHookup::setCompressionSettings(const ImageCompressionSettings &settings)
+void ImageCompressionHookup::setCompressionSettings(const ImageCompressionSettings &settings)
 {
     if (m_settings == settings)
         return;
@@ -143,14 +143,14 @@ void CompressionHookup::setCompressionSettings(const ImageCompressionSettings &s
     Q_EMIT compressionSettingsChanged();
 }
 
-void CompressionHookup::setSources(std::vector<ImageCompressionSource> sources)
+void ImageCompressionHookup::setSources(std::vector<ImageCompressionSource> sources)
 {
     // Equality ignores thumbnails, so a changed thumbnail alone still counts as a change here.
     m_sources = std::move(sources);
     Q_EMIT compressionSourcesChanged();
 }
 
-void CompressionHookup::setResults(std::vector<ImageCompressionResult> results)
+void ImageCompressionHookup::setResults(std::vector<ImageCompressionResult> results)
 {
     if (m_results == results)
         return;
@@ -158,7 +158,7 @@ void CompressionHookup::setResults(std::vector<ImageCompressionResult> results)
     Q_EMIT compressionResultsChanged();
 }
 
-void CompressionHookup::setCompressing(bool compressing)
+void ImageCompressionHookup::setCompressing(bool compressing)
 {
     if (m_isCompressing == compressing)
         return;
@@ -166,11 +166,11 @@ void CompressionHookup::setCompressing(bool compressing)
     Q_EMIT isCompressingImagesChanged();
 }
 
-void CompressionHookup::setStatus(const QString &message) { m_view.viewModel().setStatusMessage(message); }
+void ImageCompressionHookup::setStatus(const QString &message) { m_view.viewModel().setStatusMessage(message); }
 
-void CompressionHookup::setError(const QString &message) { m_view.viewModel().setErrorMessage(message); }
+void ImageCompressionHookup::setError(const QString &message) { m_view.viewModel().setErrorMessage(message); }
 
-void CompressionHookup::releaseCropFile(const QString &path)
+void ImageCompressionHookup::releaseCropFile(const QString &path)
 {
     if (!ImageCompressionService::isCropFile(path))
         return;
@@ -184,14 +184,14 @@ void CompressionHookup::releaseCropFile(const QString &path)
 
 // ---- Adding -----------------------------------------------------------------------------------
 
-void CompressionHookup::addCompressionSources(const QStringList &paths)
+void ImageCompressionHookup::addCompressionSources(const QStringList &paths)
 {
     auto pending = std::make_shared<PendingAdd>();
     m_pendingAdds.push_back(pending);
     probeInBackground(pending, paths);
 }
 
-void CompressionHookup::addDroppedCompressionSources(const QStringList &paths)
+void ImageCompressionHookup::addDroppedCompressionSources(const QStringList &paths)
 {
     if (paths.isEmpty())
         return;
@@ -207,7 +207,7 @@ void CompressionHookup::addDroppedCompressionSources(const QStringList &paths)
 
 // Expands the folders on one worker, then probes the files in chunks on several. The chunks are
 // consecutive runs of the expanded list, so joining them in order keeps its natural order.
-void CompressionHookup::probeInBackground(const std::shared_ptr<PendingAdd> &pending, const QStringList &paths)
+void ImageCompressionHookup::probeInBackground(const std::shared_ptr<PendingAdd> &pending, const QStringList &paths)
 {
     QtConcurrent::run(&m_probePool, [paths] {
         return ImageCompressionService::expandedImageURLs(paths);
@@ -238,7 +238,7 @@ void CompressionHookup::probeInBackground(const std::shared_ptr<PendingAdd> &pen
     });
 }
 
-void CompressionHookup::applyFinishedAdds()
+void ImageCompressionHookup::applyFinishedAdds()
 {
     bool applied = false;
     while (!m_pendingAdds.empty() && m_pendingAdds.front()->done) {
@@ -258,13 +258,13 @@ void CompressionHookup::applyFinishedAdds()
         Q_EMIT sourcesAdded();
 }
 
-void CompressionHookup::applyAdd(std::vector<ImageCompressionSource> found)
+void ImageCompressionHookup::applyAdd(std::vector<ImageCompressionSource> found)
 {
     const int foundCount = int(found.size());
     reportAdd(foundCount, appendNewSources(std::move(found)));
 }
 
-int CompressionHookup::appendNewSources(std::vector<ImageCompressionSource> found)
+int ImageCompressionHookup::appendNewSources(std::vector<ImageCompressionSource> found)
 {
     QSet<QString> listed;
     for (const ImageCompressionSource &source : m_sources)
@@ -287,7 +287,7 @@ int CompressionHookup::appendNewSources(std::vector<ImageCompressionSource> foun
     return count;
 }
 
-void CompressionHookup::reportAdd(int foundCount, int addedCount)
+void ImageCompressionHookup::reportAdd(int foundCount, int addedCount)
 {
     if (foundCount == 0) {
         setError(QStringLiteral("没有找到可压缩的图片"));
@@ -302,7 +302,7 @@ void CompressionHookup::reportAdd(int foundCount, int addedCount)
     setStatus(QStringLiteral("已添加 %1 张图片到压缩").arg(addedCount));
 }
 
-void CompressionHookup::presentCompressionImportPanel()
+void ImageCompressionHookup::presentCompressionImportPanel()
 {
     const std::optional<QStringList> paths = m_chooser->chooseSources();
     if (!paths)
@@ -313,7 +313,7 @@ void CompressionHookup::presentCompressionImportPanel()
 
 // ---- Clearing, removing, cropping -------------------------------------------------------------
 
-void CompressionHookup::clearCompressionSources()
+void ImageCompressionHookup::clearCompressionSources()
 {
     const std::vector<ImageCompressionSource> leaving = m_sources;
     setSources({});
@@ -324,7 +324,7 @@ void CompressionHookup::clearCompressionSources()
         releaseCropFile(source.url);
 }
 
-void CompressionHookup::removeCompressionSource(QUuid id)
+void ImageCompressionHookup::removeCompressionSource(QUuid id)
 {
     std::vector<ImageCompressionSource> sources = m_sources;
     QStringList leaving;
@@ -345,7 +345,7 @@ void CompressionHookup::removeCompressionSource(QUuid id)
         releaseCropFile(path);
 }
 
-bool CompressionHookup::cropCompressionSource(QUuid id, QRectF cropUnitRect, CropAspectRatio ratio)
+bool ImageCompressionHookup::cropCompressionSource(QUuid id, QRectF cropUnitRect, CropAspectRatio ratio)
 {
     const auto position = std::find_if(m_sources.begin(), m_sources.end(),
                                        [&](const ImageCompressionSource &source) { return source.id == id; });
@@ -377,7 +377,7 @@ bool CompressionHookup::cropCompressionSource(QUuid id, QRectF cropUnitRect, Cro
 
 // ---- Batch ------------------------------------------------------------------------------------
 
-void CompressionHookup::compressImages()
+void ImageCompressionHookup::compressImages()
 {
     if (m_sources.empty() || m_isCompressing)
         return;
@@ -408,7 +408,7 @@ void CompressionHookup::compressImages()
     });
 }
 
-void CompressionHookup::finishImageCompression(const std::vector<ImageCompressionResult> &results, int failedCount)
+void ImageCompressionHookup::finishImageCompression(const std::vector<ImageCompressionResult> &results, int failedCount)
 {
     setResults(results);
     setCompressing(false);

@@ -52,12 +52,12 @@ private:
 // the order of the calls. A batch runs on its own worker, two images at a time with their outputs
 // named in list order, on a copy of the list, the settings and the folder, and publishes once at
 // the end. Destroying the hookup stops a running batch after the images under way.
-class CompressionHookup final : public QObject {
+class ImageCompressionHookup final : public QObject {
     Q_OBJECT
 
 public:
-    explicit CompressionHookup(ContentView &view, std::unique_ptr<CompressionChooser> chooser = nullptr);
-    ~CompressionHookup() override;
+    explicit ImageCompressionHookup(ContentView &view, std::unique_ptr<CompressionChooser> chooser = nullptr);
+    ~ImageCompressionHookup() override;
 
     void install(ShellHooks &hooks);
     void setChooser(std::unique_ptr<CompressionChooser> chooser);

@@ -43,5 +43,5 @@ void installWorkspaceHooks(ContentView &view)
     (new ImageComparisonHookup(view))->install(view.hooks());
     (new TextComparisonHookup(view))->install(view.hooks());
     (new VideoFrameHookup(view))->install(view.hooks());
-    (new CompressionHookup(view))->install(view.hooks());
+    (new ImageCompressionHookup(view))->install(view.hooks());
 }

@@ -163,8 +163,8 @@ TEST_F(CompressionHookupTest, BatchPublishesOnceWithCountsOrTheError)
     add({ image(QStringLiteral("1.jpg"), 300, 200), image(QStringLiteral("2.jpg"), 300, 200),
           image(QStringLiteral("3.jpg"), 300, 200), image(QStringLiteral("4.jpg"), 300, 200) });
     int resultChanges = 0, busyChanges = 0;
-    QObject::connect(hookup, &CompressionHookup::compressionResultsChanged, [&] { ++resultChanges; });
-    QObject::connect(hookup, &CompressionHookup::isCompressingImagesChanged, [&] { ++busyChanges; });
+    QObject::connect(hookup, &ImageCompressionHookup::compressionResultsChanged, [&] { ++resultChanges; });
+    QObject::connect(hookup, &ImageCompressionHookup::isCompressingImagesChanged, [&] { ++busyChanges; });
 
     // Cancelling the folder panel changes nothing.
     hookup->finishImageCompression({ ImageCompressionResult {} }, 0);

@@ -42,7 +42,7 @@ protected:
         ShellWindowTest::SetUp();
         auto fake = std::make_unique<FakeCompressionChooser>();
         chooser = fake.get();
-        hookup = new CompressionHookup(view(), std::move(fake));
+        hookup = new ImageCompressionHookup(view(), std::move(fake));
         hookup->install(view().hooks());
         view().reloadWorkspace();
     }
@@ -113,7 +113,7 @@ protected:
     QTemporaryDir home;
     QTemporaryDir files;
     QTemporaryDir output;
-    CompressionHookup *hookup = nullptr;
+    ImageCompressionHookup *hookup = nullptr;
     FakeCompressionChooser *chooser = nullptr;
 
 private:

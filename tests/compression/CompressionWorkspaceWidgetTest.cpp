@@ -340,7 +340,7 @@ TEST_F(CompressionWorkspaceTest, DropsAddEveryFileInOrderAndVideosOpenTheirWorks
 
     hookup->clearCompressionSources();
     int adds = 0;
-    QObject::connect(hookup, &CompressionHookup::compressionSourcesChanged, [&] { ++adds; });
+    QObject::connect(hookup, &ImageCompressionHookup::compressionSourcesChanged, [&] { ++adds; });
     const QStringList three { image(QStringLiteral("z.jpg"), 30, 30), image(QStringLiteral("b.jpg"), 30, 30),
                               image(QStringLiteral("m.jpg"), 30, 30) };
     ASSERT_TRUE(
