@@ -1,431 +1,62 @@
 #include "shell/ImageCompressionHookup.h"
 
-#include "canvas/ImageMarkupDialogs.h"
-#include "platform/FileDialogSetup.h"
-#include "compression/ImageCompressionService.h"
+#include "compression/widgets/DialogCompressionChooser.h"
 #include "compression/widgets/ImageCompressionWorkspace.h"
 #include "model/MarkupViewModel.h"
 #include "shell/ContentView.h"
 #include "shell/ShellHooks.h"
 
-#include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QFuture>
-#include <QSet>
-#include <QStandardPaths>
-#include <QtConcurrent/QtConcurrent>
-
-#include <algorithm>
-
-namespace {
-
-// Files probed per worker task: small enough to spread a large add over the workers, large
-// enough that the hand-over costs nothing.
-constexpr qsizetype probeChunkSize = 4;
-
-QString desktopFolder()
-{
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    if (desktop.isEmpty())
-        return QDir::homePath();
-    QDir().mkpath(desktop);
-    return desktop;
-}
-
-QString listKey(const QString &path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
-
-} // namespace
-
-// ---- Panels -----------------------------------------------------------------------------------
-
-std::optional<QStringList> DialogCompressionChooser::chooseSources()
-{
-    ImportFileChooser chooser(m_parent, QStringLiteral("添加"),
-                              QStringLiteral("可多选图片，也可以选择包含图片的文件夹。GIF 会使用轻量压缩。"));
-    return chooser.chooseImagesAndFolders();
-}
-
-std::optional<QString> DialogCompressionChooser::chooseDestinationFolder()
-{
-    QFileDialog dialog(m_parent);
-    FileDialogSetup::apply(dialog);
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOption(QFileDialog::ShowDirsOnly);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("保存到这里"));
-    dialog.setWindowTitle(QStringLiteral("选择压缩图片保存位置。"));
-    dialog.setDirectory(desktopFolder());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return dialog.selectedFiles().constFirst();
-}
-
-// ---- Hookup -----------------------------------------------------------------------------------
-
 ImageCompressionHookup::ImageCompressionHookup(ContentView &view, std::unique_ptr<CompressionChooser> chooser)
     : QObject(&view)
     , m_view(view)
-    , m_chooser(chooser ? std::move(chooser) : std::make_unique<DialogCompressionChooser>(&view))
+    , m_session(chooser ? std::move(chooser) : std::make_unique<DialogCompressionChooser>(&view))
 {
-    // One batch at a time; it compresses two files at once on threads of its own.
-    m_batchPool.setMaxThreadCount(1);
-    m_probePool.setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, 4));
-}
-
-ImageCompressionHookup::~ImageCompressionHookup()
-{
-    // A running batch ends after its current image; its publish is dropped with this object.
-    m_stopping = true;
-    // Chunks not yet probed are dropped, so closing during a large add does not wait for it.
-    for (const std::shared_ptr<PendingAdd> &pending : m_pendingAdds)
-        pending->probing.cancel();
-    m_batchPool.waitForDone();
-    m_probePool.waitForDone();
-    for (const ImageCompressionSource &source : m_sources)
-        ImageCompressionService::removeCropFile(source.url);
-    for (const QString &path : std::as_const(m_deferredCropFiles))
-        ImageCompressionService::removeCropFile(path);
+    connect(&m_session, &ImageCompressionSession::statusReported, this,
+            [this](const QString &message) { m_view.viewModel().setStatusMessage(message); });
+    connect(&m_session, &ImageCompressionSession::errorReported, this,
+            [this](const QString &message) { m_view.viewModel().setErrorMessage(message); });
+    connect(&m_session, &ImageCompressionSession::sourcesChosen, this,
+            [this] { m_view.setWorkspaceMode(WorkspaceMode::Compression); });
 }
 
 void ImageCompressionHookup::install(ShellHooks &hooks)
 {
     hooks.compressionWorkspace = [this] { return makeWorkspace(); };
-    hooks.addCompressionSources = [this](const QStringList &paths) { addCompressionSources(paths); };
-    hooks.addDroppedCompressionSources = [this](const QStringList &paths) { addDroppedCompressionSources(paths); };
+    hooks.addCompressionSources = [this](const QStringList &paths) { m_session.addCompressionSources(paths); };
+    hooks.addDroppedCompressionSources = [this](const QStringList &paths) {
+        m_session.addDroppedCompressionSources(paths);
+    };
 }
-
-void ImageCompressionHookup::setChooser(std::unique_ptr<CompressionChooser> chooser) { m_chooser = std::move(chooser); }
 
 QWidget *ImageCompressionHookup::makeWorkspace()
 {
+    ImageCompressionSession *session = &m_session;
     ImageCompressionWorkspace::Actions actions;
-    actions.add = [this] { presentCompressionImportPanel(); };
-    actions.clear = [this] { clearCompressionSources(); };
-    actions.remove = [this](const QUuid &id) { removeCompressionSource(id); };
-    actions.select = [this](const QUuid &id) { setSelectedCompressionSourceID(id); };
-    actions.crop = [this](const QUuid &id, const QRectF &unit, CropAspectRatio ratio) {
-        return cropCompressionSource(id, unit, ratio);
+    actions.add = [session] { session->presentCompressionImportPanel(); };
+    actions.clear = [session] { session->clearCompressionSources(); };
+    actions.remove = [session](const QUuid &id) { session->removeCompressionSource(id); };
+    actions.select = [session](const QUuid &id) { session->setSelectedCompressionSourceID(id); };
+    actions.crop = [session](const QUuid &id, const QRectF &unit, CropAspectRatio ratio) {
+        return session->cropCompressionSource(id, unit, ratio);
     };
-    actions.compress = [this] { compressImages(); };
-    actions.setSettings = [this](const ImageCompressionSettings &settings) { setCompressionSettings(settings); };
+    actions.compress = [session] { session->compressImages(); };
+    actions.setSettings = [session](const ImageCompressionSettings &settings) {
+        session->setCompressionSettings(settings);
+    };
 
     auto *workspace = new ImageCompressionWorkspace(std::move(actions));
-    workspace->setInputs(m_sources, m_selectedID, m_results, m_settings, m_isCompressing);
-    connect(this, &ImageCompressionHookup::compressionSourcesChanged, workspace,
-            [this, workspace] { workspace->setSources(m_sources); });
-    connect(this, &ImageCompressionHookup::selectedCompressionSourceIDChanged, workspace,
-            [this, workspace] { workspace->setSelectedSourceID(m_selectedID); });
-    connect(this, &ImageCompressionHookup::compressionResultsChanged, workspace,
-            [this, workspace] { workspace->setResults(m_results); });
-    connect(this, &ImageCompressionHookup::compressionSettingsChanged, workspace,
-            [this, workspace] { workspace->setSettings(m_settings); });
-    connect(this, &ImageCompressionHookup::isCompressingImagesChanged, workspace,
-            [this, workspace] { workspace->setCompressing(m_isCompressing); });
+    workspace->setInputs(session->compressionSources(), session->selectedCompressionSourceID(),
+                         session->compressionResults(), session->compressionSettings(),
+                         session->isCompressingImages());
+    connect(session, &ImageCompressionSession::compressionSourcesChanged, workspace,
+            [session, workspace] { workspace->setSources(session->compressionSources()); });
+    connect(session, &ImageCompressionSession::selectedCompressionSourceIDChanged, workspace,
+            [session, workspace] { workspace->setSelectedSourceID(session->selectedCompressionSourceID()); });
+    connect(session, &ImageCompressionSession::compressionResultsChanged, workspace,
+            [session, workspace] { workspace->setResults(session->compressionResults()); });
+    connect(session, &ImageCompressionSession::compressionSettingsChanged, workspace,
+            [session, workspace] { workspace->setSettings(session->compressionSettings()); });
+    connect(session, &ImageCompressionSession::isCompressingImagesChanged, workspace,
+            [session, workspace] { workspace->setCompressing(session->isCompressingImages()); });
     return workspace;
-}
-
-// ---- State ------------------------------------------------------------------------------------
-
-void ImageCompressionHookup::setSelectedCompressionSourceID(std::optional<QUuid> id)
-{
-    if (m_selectedID == id)
-        return;
-    m_selectedID = id;
-    Q_EMIT selectedCompressionSourceIDChanged();
-}
-
-void ImageCompressionHookup::setCompressionSettings(const ImageCompressionSettings &settings)
-{
-    if (m_settings == settings)
-        return;
-    m_settings = settings;
-    Q_EMIT compressionSettingsChanged();
-}
-
-void ImageCompressionHookup::setSources(std::vector<ImageCompressionSource> sources)
-{
-    // Equality ignores thumbnails, so a changed thumbnail alone still counts as a change here.
-    m_sources = std::move(sources);
-    Q_EMIT compressionSourcesChanged();
-}
-
-void ImageCompressionHookup::setResults(std::vector<ImageCompressionResult> results)
-{
-    if (m_results == results)
-        return;
-    m_results = std::move(results);
-    Q_EMIT compressionResultsChanged();
-}
-
-void ImageCompressionHookup::setCompressing(bool compressing)
-{
-    if (m_isCompressing == compressing)
-        return;
-    m_isCompressing = compressing;
-    Q_EMIT isCompressingImagesChanged();
-}
-
-void ImageCompressionHookup::setStatus(const QString &message) { m_view.viewModel().setStatusMessage(message); }
-
-void ImageCompressionHookup::setError(const QString &message) { m_view.viewModel().setErrorMessage(message); }
-
-void ImageCompressionHookup::releaseCropFile(const QString &path)
-{
-    if (!ImageCompressionService::isCropFile(path))
-        return;
-    if (m_isCompressing && m_batchFiles.contains(path)) {
-        if (!m_deferredCropFiles.contains(path))
-            m_deferredCropFiles << path;
-        return;
-    }
-    ImageCompressionService::removeCropFile(path);
-}
-
-// ---- Adding -----------------------------------------------------------------------------------
-
-void ImageCompressionHookup::addCompressionSources(const QStringList &paths)
-{
-    auto pending = std::make_shared<PendingAdd>();
-    m_pendingAdds.push_back(pending);
-    probeInBackground(pending, paths);
-}
-
-void ImageCompressionHookup::addDroppedCompressionSources(const QStringList &paths)
-{
-    if (paths.isEmpty())
-        return;
-    auto drop = std::make_shared<DropTally>();
-    drop->remaining = int(paths.size());
-    for (const QString &path : paths) {
-        auto pending = std::make_shared<PendingAdd>();
-        pending->drop = drop;
-        m_pendingAdds.push_back(pending);
-        probeInBackground(pending, {path});
-    }
-}
-
-// Expands the folders on one worker, then probes the files in chunks on several. The chunks are
-// consecutive runs of the expanded list, so joining them in order keeps its natural order.
-void ImageCompressionHookup::probeInBackground(const std::shared_ptr<PendingAdd> &pending, const QStringList &paths)
-{
-    QtConcurrent::run(&m_probePool, [paths] {
-        return ImageCompressionService::expandedImageURLs(paths);
-    }).then(this, [this, pending](const QStringList &files) {
-        QList<QStringList> chunks;
-        for (qsizetype start = 0; start < files.size(); start += probeChunkSize)
-            chunks.append(files.mid(start, probeChunkSize));
-        if (chunks.isEmpty()) {
-            pending->done = true;
-            applyFinishedAdds();
-            return;
-        }
-        QFuture<std::vector<ImageCompressionSource>> probing
-            = QtConcurrent::mapped(&m_probePool, chunks, [](const QStringList &chunk) {
-                  try {
-                      return ImageCompressionService::sources(chunk);
-                  } catch (...) {
-                      return std::vector<ImageCompressionSource>();
-                  }
-              });
-        pending->probing = QFuture<void>(probing);
-        probing.then(this, [this, pending](QFuture<std::vector<ImageCompressionSource>> probed) {
-            for (const std::vector<ImageCompressionSource> &part : probed.results())
-                pending->found.insert(pending->found.end(), part.begin(), part.end());
-            pending->done = true;
-            applyFinishedAdds();
-        });
-    });
-}
-
-void ImageCompressionHookup::applyFinishedAdds()
-{
-    bool applied = false;
-    while (!m_pendingAdds.empty() && m_pendingAdds.front()->done) {
-        const std::shared_ptr<PendingAdd> pending = m_pendingAdds.front();
-        m_pendingAdds.pop_front();
-        if (const std::shared_ptr<DropTally> &drop = pending->drop) {
-            drop->found += int(pending->found.size());
-            drop->added += appendNewSources(std::move(pending->found));
-            if (--drop->remaining == 0)
-                reportAdd(drop->found, drop->added);
-        } else {
-            applyAdd(std::move(pending->found));
-        }
-        applied = true;
-    }
-    if (applied && m_pendingAdds.empty())
-        Q_EMIT sourcesAdded();
-}
-
-void ImageCompressionHookup::applyAdd(std::vector<ImageCompressionSource> found)
-{
-    const int foundCount = int(found.size());
-    reportAdd(foundCount, appendNewSources(std::move(found)));
-}
-
-int ImageCompressionHookup::appendNewSources(std::vector<ImageCompressionSource> found)
-{
-    QSet<QString> listed;
-    for (const ImageCompressionSource &source : m_sources)
-        listed.insert(listKey(source.url));
-    std::vector<ImageCompressionSource> added;
-    for (ImageCompressionSource &source : found) {
-        if (!listed.contains(listKey(source.url)))
-            added.push_back(std::move(source));
-    }
-    if (added.empty())
-        return 0;
-    const int count = int(added.size());
-    const QUuid firstNew = added.front().id;
-    std::vector<ImageCompressionSource> sources = m_sources;
-    sources.insert(sources.end(), std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
-    setSources(std::move(sources));
-    if (!m_selectedID)
-        setSelectedCompressionSourceID(firstNew);
-    setResults({});
-    return count;
-}
-
-void ImageCompressionHookup::reportAdd(int foundCount, int addedCount)
-{
-    if (foundCount == 0) {
-        setError(QStringLiteral("没有找到可压缩的图片"));
-        return;
-    }
-    if (addedCount == 0) {
-        if (!m_sources.empty())
-            setSelectedCompressionSourceID(m_sources.front().id);
-        setStatus(QStringLiteral("图片已在压缩列表中"));
-        return;
-    }
-    setStatus(QStringLiteral("已添加 %1 张图片到压缩").arg(addedCount));
-}
-
-void ImageCompressionHookup::presentCompressionImportPanel()
-{
-    const std::optional<QStringList> paths = m_chooser->chooseSources();
-    if (!paths)
-        return;
-    m_view.setWorkspaceMode(WorkspaceMode::Compression);
-    addCompressionSources(*paths);
-}
-
-// ---- Clearing, removing, cropping -------------------------------------------------------------
-
-void ImageCompressionHookup::clearCompressionSources()
-{
-    const std::vector<ImageCompressionSource> leaving = m_sources;
-    setSources({});
-    setSelectedCompressionSourceID(std::nullopt);
-    setResults({});
-    setStatus(QStringLiteral("已清空压缩列表"));
-    for (const ImageCompressionSource &source : leaving)
-        releaseCropFile(source.url);
-}
-
-void ImageCompressionHookup::removeCompressionSource(QUuid id)
-{
-    std::vector<ImageCompressionSource> sources = m_sources;
-    QStringList leaving;
-    for (const ImageCompressionSource &source : sources) {
-        if (source.id == id)
-            leaving << source.url;
-    }
-    std::erase_if(sources, [&](const ImageCompressionSource &source) { return source.id == id; });
-    if (!leaving.isEmpty())
-        setSources(std::move(sources));
-    std::vector<ImageCompressionResult> results = m_results;
-    std::erase_if(results, [&](const ImageCompressionResult &result) { return result.sourceID == id; });
-    setResults(std::move(results));
-    if (m_selectedID == id)
-        setSelectedCompressionSourceID(m_sources.empty() ? std::nullopt : std::optional<QUuid>(m_sources.front().id));
-    setStatus(m_sources.empty() ? QStringLiteral("已清空压缩列表") : QStringLiteral("已移除图片"));
-    for (const QString &path : std::as_const(leaving))
-        releaseCropFile(path);
-}
-
-bool ImageCompressionHookup::cropCompressionSource(QUuid id, QRectF cropUnitRect, CropAspectRatio ratio)
-{
-    const auto position = std::find_if(m_sources.begin(), m_sources.end(),
-                                       [&](const ImageCompressionSource &source) { return source.id == id; });
-    if (position == m_sources.end())
-        return false;
-    const qsizetype index = position - m_sources.begin();
-    const ImageCompressionSource before = *position;
-    ImageCompressionSource replacement;
-    try {
-        replacement = ImageCompressionService::croppedSource(before, cropUnitRect, ratio);
-    } catch (const ImageCompressionServiceError &error) {
-        setError(error.description());
-        return false;
-    } catch (...) {
-        setError(ImageCompressionServiceError::cropFailed(before.url).description());
-        return false;
-    }
-    std::vector<ImageCompressionSource> sources = m_sources;
-    sources[size_t(index)] = replacement;
-    setSources(std::move(sources));
-    setSelectedCompressionSourceID(replacement.id);
-    std::vector<ImageCompressionResult> results = m_results;
-    std::erase_if(results, [&](const ImageCompressionResult &result) { return result.sourceID == replacement.id; });
-    setResults(std::move(results));
-    setStatus(QStringLiteral("已裁剪：") + replacement.fileName);
-    releaseCropFile(before.url);
-    return true;
-}
-
-// ---- Batch ------------------------------------------------------------------------------------
-
-void ImageCompressionHookup::compressImages()
-{
-    if (m_sources.empty() || m_isCompressing)
-        return;
-    const std::optional<QString> folder = m_chooser->chooseDestinationFolder();
-    if (!folder || folder->isEmpty())
-        return;
-    setCompressing(true);
-    setResults({});
-
-    const std::vector<ImageCompressionSource> sources = m_sources;
-    const ImageCompressionSettings settings = m_settings;
-    const QString destination = *folder;
-    m_batchFiles.clear();
-    for (const ImageCompressionSource &source : sources)
-        m_batchFiles << source.url;
-
-    std::atomic<bool> *stopping = &m_stopping;
-    QtConcurrent::run(&m_batchPool, [sources, settings, destination, stopping] {
-        try {
-            return ImageCompressionService::compressBatch(sources, settings, destination, stopping);
-        } catch (...) {
-            ImageCompressionService::BatchOutcome nothing;
-            nothing.failed = int(sources.size());
-            return nothing;
-        }
-    }).then(this, [this](const ImageCompressionService::BatchOutcome &outcome) {
-        finishImageCompression(outcome.results, outcome.failed);
-    });
-}
-
-void ImageCompressionHookup::finishImageCompression(const std::vector<ImageCompressionResult> &results, int failedCount)
-{
-    setResults(results);
-    setCompressing(false);
-    if (!results.empty()) {
-        if (failedCount == 0)
-            setStatus(QStringLiteral("已压缩 %1 张图片").arg(results.size()));
-        else
-            setStatus(QStringLiteral("已压缩 %1 张，%2 张失败").arg(results.size()).arg(failedCount));
-    } else {
-        setError(QStringLiteral("压缩失败"));
-    }
-    m_batchFiles.clear();
-    const QStringList deferred = std::exchange(m_deferredCropFiles, {});
-    for (const QString &path : deferred) {
-        const bool listedAgain = std::any_of(m_sources.begin(), m_sources.end(),
-                                             [&](const ImageCompressionSource &source) { return source.url == path; });
-        if (!listedAgain)
-            ImageCompressionService::removeCropFile(path);
-    }
 }

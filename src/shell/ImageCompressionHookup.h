@@ -1,140 +1,34 @@
 #pragma once
 
-#include "compression/ImageCompressionModel.h"
-#include "model/MarkupViewModelTypes.h"
+#include "compression/ImageCompressionSession.h"
 
-#include <QFuture>
 #include <QObject>
-#include <QRectF>
-#include <QStringList>
-#include <QThreadPool>
-#include <QUuid>
 
-#include <atomic>
-#include <deque>
 #include <memory>
-#include <optional>
-#include <vector>
 
 class ContentView;
 class QWidget;
 struct ShellHooks;
 
-// The panels of the compression workspace; tests answer through their own implementation.
-class CompressionChooser {
-public:
-    virtual ~CompressionChooser() = default;
-    // Image files and folders to add, in the panel's order; nothing when cancelled.
-    virtual std::optional<QStringList> chooseSources() = 0;
-    // The folder the batch writes into; nothing when cancelled.
-    virtual std::optional<QString> chooseDestinationFolder() = 0;
-};
-
-// The files-and-folders panel ("添加") and a folder panel ("保存到这里"), both on the Desktop.
-class DialogCompressionChooser final : public CompressionChooser {
-public:
-    explicit DialogCompressionChooser(QWidget *parent)
-        : m_parent(parent)
-    {
-    }
-    std::optional<QStringList> chooseSources() override;
-    std::optional<QString> chooseDestinationFolder() override;
-
-private:
-    QWidget *m_parent;
-};
-
-// Joins the compression workspace to the window. It holds the window's compression list, its
-// selection, the last batch's results, the settings and the busy flag (none of it is saved), and
-// the actions behind the workspace's buttons. Lives as long as the root view (its child).
-//
-// Adding probes the files on worker threads; the results are applied on the GUI thread strictly in
-// the order of the calls. A batch runs on its own worker, two images at a time with their outputs
-// named in list order, on a copy of the list, the settings and the folder, and publishes once at
-// the end. Destroying the hookup stops a running batch after the images under way.
+// Joins the compression workspace to the window: fills the compression slots of ShellHooks, builds
+// the workspace over the session and passes the session's messages to the window. Lives as long as
+// the root view (its child); the session, and with it the state and the running work, lives as long
+// as the hookup.
 class ImageCompressionHookup final : public QObject {
     Q_OBJECT
 
 public:
+    // Without a chooser the session asks through the window's dialogs.
     explicit ImageCompressionHookup(ContentView &view, std::unique_ptr<CompressionChooser> chooser = nullptr);
-    ~ImageCompressionHookup() override;
 
     void install(ShellHooks &hooks);
-    void setChooser(std::unique_ptr<CompressionChooser> chooser);
-    // The workspace over this state, built afresh on every entry.
+    // The workspace over the session's state, built afresh on every entry.
     QWidget *makeWorkspace();
 
-    // ---- State ---------------------------------------------------------------------------------
-    const std::vector<ImageCompressionSource> &compressionSources() const { return m_sources; }
-    const std::optional<QUuid> &selectedCompressionSourceID() const { return m_selectedID; }
-    void setSelectedCompressionSourceID(std::optional<QUuid> id);
-    const std::vector<ImageCompressionResult> &compressionResults() const { return m_results; }
-    const ImageCompressionSettings &compressionSettings() const { return m_settings; }
-    void setCompressionSettings(const ImageCompressionSettings &settings);
-    bool isCompressingImages() const { return m_isCompressing; }
-    // Whether added paths are still being probed.
-    bool isAddingSources() const { return !m_pendingAdds.empty(); }
-
-    // ---- Actions -------------------------------------------------------------------------------
-    void addCompressionSources(const QStringList &paths);
-    // The files and folders of one drop: each added in the drop's order, one status for the drop.
-    void addDroppedCompressionSources(const QStringList &paths);
-    void presentCompressionImportPanel();
-    void clearCompressionSources();
-    // The id is taken by value: callers often pass one that lives in the list itself.
-    void removeCompressionSource(QUuid id);
-    bool cropCompressionSource(QUuid id, QRectF cropUnitRect, CropAspectRatio ratio = CropAspectRatio::Free);
-    void compressImages();
-    void finishImageCompression(const std::vector<ImageCompressionResult> &results, int failedCount);
-
-Q_SIGNALS:
-    void compressionSourcesChanged();
-    void selectedCompressionSourceIDChanged();
-    void compressionResultsChanged();
-    void compressionSettingsChanged();
-    void isCompressingImagesChanged();
-    // Every pending add has been applied.
-    void sourcesAdded();
+    ImageCompressionSession &session() { return m_session; }
+    const ImageCompressionSession &session() const { return m_session; }
 
 private:
-    // What the adds of one drop found and added so far, and how many of them are still probing.
-    struct DropTally {
-        int remaining = 0;
-        int found = 0;
-        int added = 0;
-    };
-    struct PendingAdd {
-        bool done = false;
-        std::vector<ImageCompressionSource> found;
-        QFuture<void> probing;
-        std::shared_ptr<DropTally> drop; // set for the adds of a drop
-    };
-
-    void probeInBackground(const std::shared_ptr<PendingAdd> &pending, const QStringList &paths);
-    void applyFinishedAdds();
-    void applyAdd(std::vector<ImageCompressionSource> found);
-    // Puts the sources not yet listed at the end of the list; returns how many that were.
-    int appendNewSources(std::vector<ImageCompressionSource> found);
-    void reportAdd(int foundCount, int addedCount);
-    void setSources(std::vector<ImageCompressionSource> sources);
-    void setResults(std::vector<ImageCompressionResult> results);
-    void setCompressing(bool compressing);
-    void setStatus(const QString &message);
-    void setError(const QString &message);
-    // Deletes the crop file of a source that left the list (after the batch using it, if any).
-    void releaseCropFile(const QString &path);
-
     ContentView &m_view;
-    std::unique_ptr<CompressionChooser> m_chooser;
-    std::vector<ImageCompressionSource> m_sources;
-    std::optional<QUuid> m_selectedID;
-    std::vector<ImageCompressionResult> m_results;
-    ImageCompressionSettings m_settings;
-    bool m_isCompressing = false;
-    std::deque<std::shared_ptr<PendingAdd>> m_pendingAdds;
-    QStringList m_batchFiles; // the files the running batch reads
-    QStringList m_deferredCropFiles; // crop files to delete once the batch has published
-    std::atomic<bool> m_stopping { false };
-    QThreadPool m_probePool;
-    QThreadPool m_batchPool;
+    ImageCompressionSession m_session;
 };

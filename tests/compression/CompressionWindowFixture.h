@@ -32,8 +32,8 @@ public:
     }
 };
 
-// The real window with the compression hookup over scripted panels; the temporary folder (where
-// crops go) and the home folder are fresh for every test.
+// The real window with the compression hookup and its session over scripted panels; the temporary
+// folder (where crops go) and the home folder are fresh for every test.
 class CompressionWindowTest : public ShellWindowTest {
 protected:
     void SetUp() override
@@ -44,6 +44,7 @@ protected:
         chooser = fake.get();
         hookup = new ImageCompressionHookup(view(), std::move(fake));
         hookup->install(view().hooks());
+        session = &hookup->session();
         view().reloadWorkspace();
     }
 
@@ -64,13 +65,13 @@ protected:
 
     void add(const QStringList &paths)
     {
-        hookup->addCompressionSources(paths);
-        ASSERT_TRUE(waitUntil([this] { return !hookup->isAddingSources(); }));
+        session->addCompressionSources(paths);
+        ASSERT_TRUE(waitUntil([this] { return !session->isAddingSources(); }));
     }
 
     bool waitForBatch()
     {
-        return waitUntil([this] { return !hookup->isCompressingImages(); });
+        return waitUntil([this] { return !session->isCompressingImages(); });
     }
 
     QString image(const QString &name, int width, int height, const char *format = "JPEG")
@@ -104,7 +105,7 @@ protected:
     QStringList names() const
     {
         QStringList out;
-        for (const ImageCompressionSource &source : hookup->compressionSources())
+        for (const ImageCompressionSource &source : session->compressionSources())
             out << source.fileName;
         return out;
     }
@@ -114,6 +115,7 @@ protected:
     QTemporaryDir files;
     QTemporaryDir output;
     ImageCompressionHookup *hookup = nullptr;
+    ImageCompressionSession *session = nullptr;
     FakeCompressionChooser *chooser = nullptr;
 
 private:

@@ -1,0 +1,356 @@
+#include "compression/ImageCompressionSession.h"
+
+#include "compression/ImageCompressionService.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFuture>
+#include <QSet>
+#include <QtConcurrent/QtConcurrent>
+
+#include <algorithm>
+
+namespace {
+
+// Files probed per worker task: small enough to spread a large add over the workers, large
+// enough that the hand-over costs nothing.
+constexpr qsizetype probeChunkSize = 4;
+
+QString listKey(const QString &path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
+
+} // namespace
+
+ImageCompressionSession::ImageCompressionSession(std::unique_ptr<CompressionChooser> chooser, QObject *parent)
+    : QObject(parent)
+    , m_chooser(std::move(chooser))
+{
+    // One batch at a time; it compresses two files at once on threads of its own.
+    m_batchPool.setMaxThreadCount(1);
+    m_probePool.setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, 4));
+}
+
+ImageCompressionSession::~ImageCompressionSession()
+{
+    // A running batch ends after its current image; its publish is dropped with this object.
+    m_stopping = true;
+    // Chunks not yet probed are dropped, so closing during a large add does not wait for it.
+    for (const std::shared_ptr<PendingAdd> &pending : m_pendingAdds)
+        pending->probing.cancel();
+    m_batchPool.waitForDone();
+    m_probePool.waitForDone();
+    for (const ImageCompressionSource &source : m_sources)
+        ImageCompressionService::removeCropFile(source.url);
+    for (const QString &path : std::as_const(m_deferredCropFiles))
+        ImageCompressionService::removeCropFile(path);
+}
+
+void ImageCompressionSession::setChooser(std::unique_ptr<CompressionChooser> chooser)
+{
+    m_chooser = std::move(chooser);
+}
+
+// ---- State ------------------------------------------------------------------------------------
+
+void ImageCompressionSession::setSelectedCompressionSourceID(std::optional<QUuid> id)
+{
+    if (m_selectedID == id)
+        return;
+    m_selectedID = id;
+    Q_EMIT selectedCompressionSourceIDChanged();
+}
+
+void ImageCompressionSession::setCompressionSettings(const ImageCompressionSettings &settings)
+{
+    if (m_settings == settings)
+        return;
+    m_settings = settings;
+    Q_EMIT compressionSettingsChanged();
+}
+
+void ImageCompressionSession::setSources(std::vector<ImageCompressionSource> sources)
+{
+    // Equality ignores thumbnails, so a changed thumbnail alone still counts as a change here.
+    m_sources = std::move(sources);
+    Q_EMIT compressionSourcesChanged();
+}
+
+void ImageCompressionSession::setResults(std::vector<ImageCompressionResult> results)
+{
+    if (m_results == results)
+        return;
+    m_results = std::move(results);
+    Q_EMIT compressionResultsChanged();
+}
+
+void ImageCompressionSession::setCompressing(bool compressing)
+{
+    if (m_isCompressing == compressing)
+        return;
+    m_isCompressing = compressing;
+    Q_EMIT isCompressingImagesChanged();
+}
+
+void ImageCompressionSession::setStatus(const QString &message) { Q_EMIT statusReported(message); }
+
+void ImageCompressionSession::setError(const QString &message) { Q_EMIT errorReported(message); }
+
+void ImageCompressionSession::releaseCropFile(const QString &path)
+{
+    if (!ImageCompressionService::isCropFile(path))
+        return;
+    if (m_isCompressing && m_batchFiles.contains(path)) {
+        if (!m_deferredCropFiles.contains(path))
+            m_deferredCropFiles << path;
+        return;
+    }
+    ImageCompressionService::removeCropFile(path);
+}
+
+// ---- Adding -----------------------------------------------------------------------------------
+
+void ImageCompressionSession::addCompressionSources(const QStringList &paths)
+{
+    auto pending = std::make_shared<PendingAdd>();
+    m_pendingAdds.push_back(pending);
+    probeInBackground(pending, paths);
+}
+
+void ImageCompressionSession::addDroppedCompressionSources(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return;
+    auto drop = std::make_shared<DropTally>();
+    drop->remaining = int(paths.size());
+    for (const QString &path : paths) {
+        auto pending = std::make_shared<PendingAdd>();
+        pending->drop = drop;
+        m_pendingAdds.push_back(pending);
+        probeInBackground(pending, {path});
+    }
+}
+
+// Expands the folders on one worker, then probes the files in chunks on several. The chunks are
+// consecutive runs of the expanded list, so joining them in order keeps its natural order.
+void ImageCompressionSession::probeInBackground(const std::shared_ptr<PendingAdd> &pending, const QStringList &paths)
+{
+    QtConcurrent::run(&m_probePool, [paths] {
+        return ImageCompressionService::expandedImageURLs(paths);
+    }).then(this, [this, pending](const QStringList &files) {
+        QList<QStringList> chunks;
+        for (qsizetype start = 0; start < files.size(); start += probeChunkSize)
+            chunks.append(files.mid(start, probeChunkSize));
+        if (chunks.isEmpty()) {
+            pending->done = true;
+            applyFinishedAdds();
+            return;
+        }
+        QFuture<std::vector<ImageCompressionSource>> probing
+            = QtConcurrent::mapped(&m_probePool, chunks, [](const QStringList &chunk) {
+                  try {
+                      return ImageCompressionService::sources(chunk);
+                  } catch (...) {
+                      return std::vector<ImageCompressionSource>();
+                  }
+              });
+        pending->probing = QFuture<void>(probing);
+        probing.then(this, [this, pending](QFuture<std::vector<ImageCompressionSource>> probed) {
+            for (const std::vector<ImageCompressionSource> &part : probed.results())
+                pending->found.insert(pending->found.end(), part.begin(), part.end());
+            pending->done = true;
+            applyFinishedAdds();
+        });
+    });
+}
+
+void ImageCompressionSession::applyFinishedAdds()
+{
+    bool applied = false;
+    while (!m_pendingAdds.empty() && m_pendingAdds.front()->done) {
+        const std::shared_ptr<PendingAdd> pending = m_pendingAdds.front();
+        m_pendingAdds.pop_front();
+        if (const std::shared_ptr<DropTally> &drop = pending->drop) {
+            drop->found += int(pending->found.size());
+            drop->added += appendNewSources(std::move(pending->found));
+            if (--drop->remaining == 0)
+                reportAdd(drop->found, drop->added);
+        } else {
+            applyAdd(std::move(pending->found));
+        }
+        applied = true;
+    }
+    if (applied && m_pendingAdds.empty())
+        Q_EMIT sourcesAdded();
+}
+
+void ImageCompressionSession::applyAdd(std::vector<ImageCompressionSource> found)
+{
+    const int foundCount = int(found.size());
+    reportAdd(foundCount, appendNewSources(std::move(found)));
+}
+
+int ImageCompressionSession::appendNewSources(std::vector<ImageCompressionSource> found)
+{
+    QSet<QString> listed;
+    for (const ImageCompressionSource &source : m_sources)
+        listed.insert(listKey(source.url));
+    std::vector<ImageCompressionSource> added;
+    for (ImageCompressionSource &source : found) {
+        if (!listed.contains(listKey(source.url)))
+            added.push_back(std::move(source));
+    }
+    if (added.empty())
+        return 0;
+    const int count = int(added.size());
+    const QUuid firstNew = added.front().id;
+    std::vector<ImageCompressionSource> sources = m_sources;
+    sources.insert(sources.end(), std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
+    setSources(std::move(sources));
+    if (!m_selectedID)
+        setSelectedCompressionSourceID(firstNew);
+    setResults({});
+    return count;
+}
+
+void ImageCompressionSession::reportAdd(int foundCount, int addedCount)
+{
+    if (foundCount == 0) {
+        setError(QStringLiteral("没有找到可压缩的图片"));
+        return;
+    }
+    if (addedCount == 0) {
+        if (!m_sources.empty())
+            setSelectedCompressionSourceID(m_sources.front().id);
+        setStatus(QStringLiteral("图片已在压缩列表中"));
+        return;
+    }
+    setStatus(QStringLiteral("已添加 %1 张图片到压缩").arg(addedCount));
+}
+
+void ImageCompressionSession::presentCompressionImportPanel()
+{
+    const std::optional<QStringList> paths = m_chooser->chooseSources();
+    if (!paths)
+        return;
+    Q_EMIT sourcesChosen();
+    addCompressionSources(*paths);
+}
+
+// ---- Clearing, removing, cropping -------------------------------------------------------------
+
+void ImageCompressionSession::clearCompressionSources()
+{
+    const std::vector<ImageCompressionSource> leaving = m_sources;
+    setSources({});
+    setSelectedCompressionSourceID(std::nullopt);
+    setResults({});
+    setStatus(QStringLiteral("已清空压缩列表"));
+    for (const ImageCompressionSource &source : leaving)
+        releaseCropFile(source.url);
+}
+
+void ImageCompressionSession::removeCompressionSource(QUuid id)
+{
+    std::vector<ImageCompressionSource> sources = m_sources;
+    QStringList leaving;
+    for (const ImageCompressionSource &source : sources) {
+        if (source.id == id)
+            leaving << source.url;
+    }
+    std::erase_if(sources, [&](const ImageCompressionSource &source) { return source.id == id; });
+    if (!leaving.isEmpty())
+        setSources(std::move(sources));
+    std::vector<ImageCompressionResult> results = m_results;
+    std::erase_if(results, [&](const ImageCompressionResult &result) { return result.sourceID == id; });
+    setResults(std::move(results));
+    if (m_selectedID == id)
+        setSelectedCompressionSourceID(m_sources.empty() ? std::nullopt : std::optional<QUuid>(m_sources.front().id));
+    setStatus(m_sources.empty() ? QStringLiteral("已清空压缩列表") : QStringLiteral("已移除图片"));
+    for (const QString &path : std::as_const(leaving))
+        releaseCropFile(path);
+}
+
+bool ImageCompressionSession::cropCompressionSource(QUuid id, QRectF cropUnitRect, CropAspectRatio ratio)
+{
+    const auto position = std::find_if(m_sources.begin(), m_sources.end(),
+                                       [&](const ImageCompressionSource &source) { return source.id == id; });
+    if (position == m_sources.end())
+        return false;
+    const qsizetype index = position - m_sources.begin();
+    const ImageCompressionSource before = *position;
+    ImageCompressionSource replacement;
+    try {
+        replacement = ImageCompressionService::croppedSource(before, cropUnitRect, ratio);
+    } catch (const ImageCompressionServiceError &error) {
+        setError(error.description());
+        return false;
+    } catch (...) {
+        setError(ImageCompressionServiceError::cropFailed(before.url).description());
+        return false;
+    }
+    std::vector<ImageCompressionSource> sources = m_sources;
+    sources[size_t(index)] = replacement;
+    setSources(std::move(sources));
+    setSelectedCompressionSourceID(replacement.id);
+    std::vector<ImageCompressionResult> results = m_results;
+    std::erase_if(results, [&](const ImageCompressionResult &result) { return result.sourceID == replacement.id; });
+    setResults(std::move(results));
+    setStatus(QStringLiteral("已裁剪：") + replacement.fileName);
+    releaseCropFile(before.url);
+    return true;
+}
+
+// ---- Batch ------------------------------------------------------------------------------------
+
+void ImageCompressionSession::compressImages()
+{
+    if (m_sources.empty() || m_isCompressing)
+        return;
+    const std::optional<QString> folder = m_chooser->chooseDestinationFolder();
+    if (!folder || folder->isEmpty())
+        return;
+    setCompressing(true);
+    setResults({});
+
+    const std::vector<ImageCompressionSource> sources = m_sources;
+    const ImageCompressionSettings settings = m_settings;
+    const QString destination = *folder;
+    m_batchFiles.clear();
+    for (const ImageCompressionSource &source : sources)
+        m_batchFiles << source.url;
+
+    std::atomic<bool> *stopping = &m_stopping;
+    QtConcurrent::run(&m_batchPool, [sources, settings, destination, stopping] {
+        try {
+            return ImageCompressionService::compressBatch(sources, settings, destination, stopping);
+        } catch (...) {
+            ImageCompressionService::BatchOutcome nothing;
+            nothing.failed = int(sources.size());
+            return nothing;
+        }
+    }).then(this, [this](const ImageCompressionService::BatchOutcome &outcome) {
+        finishImageCompression(outcome.results, outcome.failed);
+    });
+}
+
+void ImageCompressionSession::finishImageCompression(const std::vector<ImageCompressionResult> &results,
+                                                     int failedCount)
+{
+    setResults(results);
+    setCompressing(false);
+    if (!results.empty()) {
+        if (failedCount == 0)
+            setStatus(QStringLiteral("已压缩 %1 张图片").arg(results.size()));
+        else
+            setStatus(QStringLiteral("已压缩 %1 张，%2 张失败").arg(results.size()).arg(failedCount));
+    } else {
+        setError(QStringLiteral("压缩失败"));
+    }
+    m_batchFiles.clear();
+    const QStringList deferred = std::exchange(m_deferredCropFiles, {});
+    for (const QString &path : deferred) {
+        const bool listedAgain = std::any_of(m_sources.begin(), m_sources.end(),
+                                             [&](const ImageCompressionSource &source) { return source.url == path; });
+        if (!listedAgain)
+            ImageCompressionService::removeCropFile(path);
+    }
+}
