@@ -10,7 +10,7 @@
 #include "compression/ImageCompressionService.h"
 #include "compression/widgets/ImageCompressionWorkspace.h"
 #include "platform/ImageLimits.h"
-#include "shell/CompressionHookup.h"
+#include "shell/ImageCompressionHookup.h"
 #include "shell/ContentView.h"
 #include "shell/MainWindow.h"
 
@@ -157,8 +157,9 @@ int main(int argc, char **argv)
     MainWindow window(settings, std::move(options));
     auto chooserOwned = std::make_unique<FolderChooser>();
     FolderChooser *chooser = chooserOwned.get();
-    auto *hookup = new CompressionHookup(window.contentView(), std::move(chooserOwned));
+    auto *hookup = new ImageCompressionHookup(window.contentView(), std::move(chooserOwned));
     hookup->install(window.contentView().hooks());
+    ImageCompressionSession *session = &hookup->session();
     window.contentView().reloadWorkspace();
     window.contentView().setWorkspaceMode(WorkspaceMode::Compression);
     window.resize(1280, 800);
@@ -173,16 +174,16 @@ int main(int argc, char **argv)
     });
     Heartbeat beat;
     beat.start();
-    hookup->addCompressionSources({ dir.filePath(QStringLiteral("probe")) });
+    session->addCompressionSources({ dir.filePath(QStringLiteral("probe")) });
     const double oursAdd
-        = beat.runUntil([&] { return !hookup->isAddingSources(); }, hookup, &CompressionHookup::sourcesAdded);
+        = beat.runUntil([&] { return !session->isAddingSources(); }, session, &ImageCompressionSession::sourcesAdded);
     const double addStall = beat.longest;
-    if (int(hookup->compressionSources().size()) != probeFiles)
-        std::fprintf(stderr, "adding lost files: %zu of %d\n", hookup->compressionSources().size(), probeFiles);
+    if (int(session->compressionSources().size()) != probeFiles)
+        std::fprintf(stderr, "adding lost files: %zu of %d\n", session->compressionSources().size(), probeFiles);
     row(qPrintable(QStringLiteral("add %1 × 12 MP JPEG (window)").arg(probeFiles)), oursAdd,
         "vipsthumbnail --size 128 (loop)", peerProbe, 1.5);
     stall("  longest GUI stall while adding", addStall, 200);
-    hookup->clearCompressionSources();
+    session->clearCompressionSources();
 
     // ---- Batch ----
     const std::vector<ImageCompressionSource> photoSources = ImageCompressionService::sources(photoFiles);
@@ -191,10 +192,10 @@ int main(int argc, char **argv)
     auto engineAlone = [&](const QString &folder) {
         return millis([&] { ImageCompressionService::compressBatch(photoSources, defaults, folder); });
     };
-    hookup->addCompressionSources(photoFiles);
+    session->addCompressionSources(photoFiles);
     Heartbeat quiet;
     quiet.start();
-    quiet.runUntil([&] { return !hookup->isAddingSources(); }, hookup, &CompressionHookup::sourcesAdded);
+    quiet.runUntil([&] { return !session->isAddingSources(); }, session, &ImageCompressionSession::sourcesAdded);
     // Alternating runs, the minimum and the median of each kept: the machine is shared, so a single
     // pair would mostly measure the neighbours.
     std::vector<double> engineTimes, windowTimes, ratios;
@@ -208,9 +209,9 @@ int main(int argc, char **argv)
         chooser->folder = windowOut;
         Heartbeat batch;
         batch.start();
-        hookup->compressImages();
-        windowTimes.push_back(batch.runUntil([&] { return !hookup->isCompressingImages(); }, hookup,
-                                             &CompressionHookup::isCompressingImagesChanged));
+        session->compressImages();
+        windowTimes.push_back(batch.runUntil([&] { return !session->isCompressingImages(); }, session,
+                                             &ImageCompressionSession::isCompressingImagesChanged));
         ratios.push_back(windowTimes.back() / engineTimes.back());
         batchStall = std::max(batchStall, batch.longest);
     }

@@ -1,6 +1,6 @@
 #include "canvas/ImageMarkupSidebar.h"
 #include "model/MarkupViewModel.h"
-#include "shell/CompressionHookup.h"
+#include "shell/ImageCompressionHookup.h"
 #include "shell/ContentView.h"
 #include "shell/ImageComparisonHookup.h"
 #include "shell/ImageMarkupHookup.h"
@@ -43,5 +43,5 @@ void installWorkspaceHooks(ContentView &view)
     (new ImageComparisonHookup(view))->install(view.hooks());
     (new TextComparisonHookup(view))->install(view.hooks());
     (new VideoFrameHookup(view))->install(view.hooks());
-    (new CompressionHookup(view))->install(view.hooks());
+    (new ImageCompressionHookup(view))->install(view.hooks());
 }

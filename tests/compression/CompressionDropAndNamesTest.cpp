@@ -9,22 +9,22 @@
 TEST_F(CompressionWindowTest, ACroppedPhotoIsWrittenUnderTheNameTheListShows)
 {
     add({ image(QStringLiteral("DSC_0001.jpg"), 400, 300) });
-    ASSERT_TRUE(hookup->cropCompressionSource(hookup->compressionSources()[0].id, QRectF(0.1, 0.1, 0.6, 0.8),
+    ASSERT_TRUE(session->cropCompressionSource(session->compressionSources()[0].id, QRectF(0.1, 0.1, 0.6, 0.8),
                                               CropAspectRatio::Standard));
     EXPECT_EQ(names(), QStringList { QStringLiteral("DSC_0001-裁剪.jpg") });
-    ASSERT_TRUE(ImageCompressionService::isCropFile(hookup->compressionSources()[0].url));
+    ASSERT_TRUE(ImageCompressionService::isCropFile(session->compressionSources()[0].url));
 
     chooser->folder = output.path();
-    hookup->compressImages();
+    session->compressImages();
     ASSERT_TRUE(waitForBatch());
-    hookup->compressImages();
+    session->compressImages();
     ASSERT_TRUE(waitForBatch());
     QStringList written = QDir(output.path()).entryList(QDir::Files, QDir::Name);
     EXPECT_EQ(written, (QStringList { QStringLiteral("DSC_0001-裁剪-压缩-2.jpg"), QStringLiteral("DSC_0001-裁剪-压缩.jpg") }));
-    ASSERT_EQ(hookup->compressionResults().size(), 1u);
-    EXPECT_EQ(QFileInfo(hookup->compressionResults()[0].outputURL).fileName(), QStringLiteral("DSC_0001-裁剪-压缩-2.jpg"));
+    ASSERT_EQ(session->compressionResults().size(), 1u);
+    EXPECT_EQ(QFileInfo(session->compressionResults()[0].outputURL).fileName(), QStringLiteral("DSC_0001-裁剪-压缩-2.jpg"));
     // The ratio's pixels reach the output.
-    EXPECT_EQ(hookup->compressionResults()[0].outputPixelSize, QSizeF(240, 180));
+    EXPECT_EQ(session->compressionResults()[0].outputPixelSize, QSizeF(240, 180));
 }
 
 TEST_F(CompressionWindowTest, ADropReportsEverythingItAdded)
@@ -42,7 +42,7 @@ TEST_F(CompressionWindowTest, ADropReportsEverythingItAdded)
         mime.setUrls(urls);
         EXPECT_TRUE(view().handleDrop(&mime));
         // The drop is handled after a queued hop; then its adds probe in the background.
-        return waitUntil([this] { return !names().isEmpty() && !hookup->isAddingSources(); });
+        return waitUntil([this] { return !names().isEmpty() && !session->isAddingSources(); });
     };
 
     ASSERT_TRUE(drop({ single, QDir(files.path()).filePath(QStringLiteral("folder")) }));

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "CompressionTestSupport.h"
-#include "shell/CompressionHookup.h"
+#include "shell/ImageCompressionHookup.h"
 #include "shell/ShellWindowFixture.h"
 #include "support/TestSupport.h"
 
@@ -32,8 +32,8 @@ public:
     }
 };
 
-// The real window with the compression hookup over scripted panels; the temporary folder (where
-// crops go) and the home folder are fresh for every test.
+// The real window with the compression hookup and its session over scripted panels; the temporary
+// folder (where crops go) and the home folder are fresh for every test.
 class CompressionWindowTest : public ShellWindowTest {
 protected:
     void SetUp() override
@@ -42,8 +42,9 @@ protected:
         ShellWindowTest::SetUp();
         auto fake = std::make_unique<FakeCompressionChooser>();
         chooser = fake.get();
-        hookup = new CompressionHookup(view(), std::move(fake));
+        hookup = new ImageCompressionHookup(view(), std::move(fake));
         hookup->install(view().hooks());
+        session = &hookup->session();
         view().reloadWorkspace();
     }
 
@@ -64,13 +65,13 @@ protected:
 
     void add(const QStringList &paths)
     {
-        hookup->addCompressionSources(paths);
-        ASSERT_TRUE(waitUntil([this] { return !hookup->isAddingSources(); }));
+        session->addCompressionSources(paths);
+        ASSERT_TRUE(waitUntil([this] { return !session->isAddingSources(); }));
     }
 
     bool waitForBatch()
     {
-        return waitUntil([this] { return !hookup->isCompressingImages(); });
+        return waitUntil([this] { return !session->isCompressingImages(); });
     }
 
     QString image(const QString &name, int width, int height, const char *format = "JPEG")
@@ -104,7 +105,7 @@ protected:
     QStringList names() const
     {
         QStringList out;
-        for (const ImageCompressionSource &source : hookup->compressionSources())
+        for (const ImageCompressionSource &source : session->compressionSources())
             out << source.fileName;
         return out;
     }
@@ -113,7 +114,8 @@ protected:
     QTemporaryDir home;
     QTemporaryDir files;
     QTemporaryDir output;
-    CompressionHookup *hookup = nullptr;
+    ImageCompressionHookup *hookup = nullptr;
+    ImageCompressionSession *session = nullptr;
     FakeCompressionChooser *chooser = nullptr;
 
 private:

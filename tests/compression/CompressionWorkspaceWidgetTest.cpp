@@ -125,7 +125,7 @@ TEST_F(CompressionWorkspaceTest, CardsShowTheirThumbnailNameAndSelectedLook)
     // Selecting the long name (last in natural order): the details cut its middle and keep the
     // extension.
     ASSERT_EQ(names().last(), longName);
-    hookup->setSelectedCompressionSourceID(hookup->compressionSources()[2].id);
+    session->setSelectedCompressionSourceID(session->compressionSources()[2].id);
     QCoreApplication::processEvents();
     EXPECT_EQ(listPixel(CompressionSourceDelegate::cardRect(rowRect(2)).topLeft() + QPointF(3, 40)),
               AppTheme::paleBlue());
@@ -141,14 +141,14 @@ TEST_F(CompressionWorkspaceTest, RemoveCircleRemovesAndARowClickSelects)
 {
     add({ image(QStringLiteral("1.jpg"), 50, 50), image(QStringLiteral("2.jpg"), 50, 50),
           image(QStringLiteral("3.jpg"), 50, 50) });
-    const auto sources = hookup->compressionSources();
+    const auto sources = session->compressionSources();
     clickList(CompressionSourceDelegate::cardRect(rowRect(1)).center());
-    EXPECT_EQ(hookup->selectedCompressionSourceID(), sources[1].id);
+    EXPECT_EQ(session->selectedCompressionSourceID(), sources[1].id);
     EXPECT_EQ(names().size(), 3);
 
     clickList(CompressionSourceDelegate::removeCircleRect(rowRect(2)).center());
     EXPECT_EQ(names(), (QStringList { QStringLiteral("1.jpg"), QStringLiteral("2.jpg") }));
-    EXPECT_EQ(hookup->selectedCompressionSourceID(), sources[1].id);
+    EXPECT_EQ(session->selectedCompressionSourceID(), sources[1].id);
     EXPECT_EQ(status(), QStringLiteral("已移除图片"));
 
     // A press on the circle released on the card body does nothing.
@@ -158,7 +158,7 @@ TEST_F(CompressionWorkspaceTest, RemoveCircleRemovesAndARowClickSelects)
     QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier,
                         CompressionSourceDelegate::cardRect(rowRect(0)).center().toPoint());
     EXPECT_EQ(names().size(), 2);
-    EXPECT_EQ(hookup->selectedCompressionSourceID(), sources[1].id);
+    EXPECT_EQ(session->selectedCompressionSourceID(), sources[1].id);
 }
 
 TEST_F(CompressionWorkspaceTest, CompressButtonStatesAndTheListDuringARun)
@@ -175,7 +175,7 @@ TEST_F(CompressionWorkspaceTest, CompressButtonStatesAndTheListDuringARun)
 
     chooser->folder = output.path();
     click(button);
-    ASSERT_TRUE(hookup->isCompressingImages());
+    ASSERT_TRUE(session->isCompressingImages());
     EXPECT_FALSE(button->isEnabled());
     EXPECT_TRUE(button->isBusy());
     EXPECT_EQ(button->text(), QStringLiteral("压缩中"));
@@ -183,10 +183,10 @@ TEST_F(CompressionWorkspaceTest, CompressButtonStatesAndTheListDuringARun)
     click(column()->addButton());
     EXPECT_EQ(chooser->sourceQuestions, 1);
     click(column()->clearButton());
-    EXPECT_TRUE(hookup->compressionSources().empty());
+    EXPECT_TRUE(session->compressionSources().empty());
     EXPECT_TRUE(workspace()->showsEmptyState());
     ASSERT_TRUE(waitForBatch());
-    EXPECT_EQ(hookup->compressionResults().size(), 3u);
+    EXPECT_EQ(session->compressionResults().size(), 3u);
     EXPECT_EQ(status(), QStringLiteral("已压缩 3 张图片"));
 
     // Back with a list: the banner and the figures show the results once they are published.
@@ -204,20 +204,20 @@ TEST_F(CompressionWorkspaceTest, SettingsWriteBackAndTheLongEdgeFollowsTheList)
     add({ image(QStringLiteral("big.jpg"), 1400, 700), image(QStringLiteral("small.jpg"), 600, 400) });
     EXPECT_EQ(panel()->qualityText(), QStringLiteral("75%"));
     panel()->qualitySlider()->setValue(20);
-    EXPECT_EQ(hookup->compressionSettings().jpegQuality, 0.2);
+    EXPECT_EQ(session->compressionSettings().jpegQuality, 0.2);
     EXPECT_EQ(panel()->qualityText(), QStringLiteral("20%"));
 
     std::vector<CompressionButton *> segments = panel()->maxDimensionButtons();
     ASSERT_EQ(segments.size(), 3u); // 原尺寸, 1280, 800
     EXPECT_EQ(segments[1]->text(), QStringLiteral("1280"));
     click(segments[1]);
-    EXPECT_EQ(hookup->compressionSettings().maxDimension, ImageCompressionMaxDimension::longEdge1280);
+    EXPECT_EQ(session->compressionSettings().maxDimension, ImageCompressionMaxDimension::longEdge1280);
 
     // Removing the only image above 1280 puts the choice back to the original size.
-    hookup->removeCompressionSource(hookup->compressionSources()[0].id);
+    session->removeCompressionSource(session->compressionSources()[0].id);
     QCoreApplication::processEvents();
-    EXPECT_EQ(hookup->compressionSettings().maxDimension, ImageCompressionMaxDimension::original);
-    EXPECT_EQ(hookup->compressionSettings().jpegQuality, 0.2);
+    EXPECT_EQ(session->compressionSettings().maxDimension, ImageCompressionMaxDimension::original);
+    EXPECT_EQ(session->compressionSettings().jpegQuality, 0.2);
     EXPECT_EQ(panel()->maxDimensionButtons().size(), 1u);
 }
 
@@ -225,7 +225,7 @@ TEST_F(CompressionWorkspaceTest, CropSectionDrivenWithThePointer)
 {
     add({ image(QStringLiteral("a.jpg"), 1000, 800), image(QStringLiteral("b.jpg"), 1000, 800),
           gif(QStringLiteral("c.gif")) });
-    const auto sources = hookup->compressionSources();
+    const auto sources = session->compressionSources();
     EXPECT_EQ(panel()->cropForm(), CropForm::StartButton);
     click(panel()->cropStartButton());
     EXPECT_EQ(panel()->cropForm(), CropForm::Editing);
@@ -257,7 +257,7 @@ TEST_F(CompressionWorkspaceTest, CropSectionDrivenWithThePointer)
     // Refused by the window (the file has gone): the error is shown, the editor keeps its rectangle
     // (drawn at the image's own 5:4 ratio, still chosen).
     drag(QPointF(100, 100), QPointF(300, 250));
-    const QString original = hookup->compressionSources()[0].url;
+    const QString original = session->compressionSources()[0].url;
     const QString aside = original + QStringLiteral(".aside");
     ASSERT_TRUE(QFile::rename(original, aside));
     click(panel()->confirmCropButton());
@@ -276,8 +276,8 @@ TEST_F(CompressionWorkspaceTest, CropSectionDrivenWithThePointer)
     click(panel()->confirmCropButton());
     EXPECT_EQ(panel()->cropForm(), CropForm::StartButton);
     EXPECT_EQ(status(), QStringLiteral("已裁剪：a-裁剪.jpg"));
-    EXPECT_EQ(hookup->selectedCompressionSourceID(), sources[0].id);
-    const QSizeF cropped = hookup->compressionSources()[0].pixelSize;
+    EXPECT_EQ(session->selectedCompressionSourceID(), sources[0].id);
+    const QSizeF cropped = session->compressionSources()[0].pixelSize;
     // Exactly 16:9 in pixels, not a pixel off.
     EXPECT_EQ(qint64(cropped.width()) * 9, qint64(cropped.height()) * 16) << cropped.width() << "×" << cropped.height();
 
@@ -290,7 +290,7 @@ TEST_F(CompressionWorkspaceTest, CropSectionDrivenWithThePointer)
     EXPECT_EQ(workspace()->cropState(), ImageCompressionWorkspace::CropState());
 
     // A GIF shows the note and ignores drags.
-    hookup->setSelectedCompressionSourceID(sources[2].id);
+    session->setSelectedCompressionSourceID(sources[2].id);
     QCoreApplication::processEvents();
     EXPECT_EQ(panel()->cropForm(), CropForm::GifNote);
     EXPECT_TRUE(panel()->showsGifNote());
@@ -317,7 +317,7 @@ TEST_F(CompressionWorkspaceTest, ReenteringShowsTheChosenLongEdgeInNavy)
 {
     add({ image(QStringLiteral("big.jpg"), 2000, 1000) });
     click(panel()->maxDimensionButtons().back());
-    ASSERT_EQ(hookup->compressionSettings().maxDimension, ImageCompressionMaxDimension::longEdge800);
+    ASSERT_EQ(session->compressionSettings().maxDimension, ImageCompressionMaxDimension::longEdge800);
     view().switchWorkspace(WorkspaceMode::ImageMarkup, false);
     view().switchWorkspace(WorkspaceMode::Compression, false);
     QCoreApplication::processEvents();
@@ -335,22 +335,22 @@ TEST_F(CompressionWorkspaceTest, DropsAddEveryFileInOrderAndVideosOpenTheirWorks
 {
     const QString one = image(QStringLiteral("one.png"), 30, 30, "PNG");
     ASSERT_TRUE(dropOnWindow({ QUrl::fromLocalFile(one) }));
-    ASSERT_TRUE(waitUntil([this] { return !hookup->isAddingSources(); }));
+    ASSERT_TRUE(waitUntil([this] { return !session->isAddingSources(); }));
     EXPECT_EQ(names(), QStringList { QStringLiteral("one.png") });
 
-    hookup->clearCompressionSources();
+    session->clearCompressionSources();
     int adds = 0;
-    QObject::connect(hookup, &CompressionHookup::compressionSourcesChanged, [&] { ++adds; });
+    QObject::connect(session, &ImageCompressionSession::compressionSourcesChanged, [&] { ++adds; });
     const QStringList three { image(QStringLiteral("z.jpg"), 30, 30), image(QStringLiteral("b.jpg"), 30, 30),
                               image(QStringLiteral("m.jpg"), 30, 30) };
     ASSERT_TRUE(
         dropOnWindow({ QUrl::fromLocalFile(three[0]), QUrl::fromLocalFile(three[1]), QUrl::fromLocalFile(three[2]) }));
-    ASSERT_TRUE(waitUntil([this] { return !hookup->isAddingSources(); }));
+    ASSERT_TRUE(waitUntil([this] { return !session->isAddingSources(); }));
     EXPECT_EQ(names(), (QStringList { QStringLiteral("z.jpg"), QStringLiteral("b.jpg"), QStringLiteral("m.jpg") }));
     EXPECT_EQ(adds, 3);
     // One status for the drop, counting all it added.
     EXPECT_EQ(status(), QStringLiteral("已添加 3 张图片到压缩"));
-    EXPECT_EQ(hookup->selectedCompressionSourceID(), hookup->compressionSources()[0].id);
+    EXPECT_EQ(session->selectedCompressionSourceID(), session->compressionSources()[0].id);
 
     QStringList videos;
     view().hooks().importVideo = [&](const QString &path) {

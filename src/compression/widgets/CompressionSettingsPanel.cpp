@@ -1,6 +1,6 @@
 #include "compression/widgets/CompressionSettingsPanel.h"
 
-#include "compression/CompressionWorkspaceRules.h"
+#include "compression/ImageCompressionRules.h"
 #include "compression/ImageCompressionService.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
@@ -242,7 +242,7 @@ void CompressionSettingsPanel::setSettings(const ImageCompressionSettings &setti
         const QSignalBlocker blocker(m_slider);
         m_slider->setValue(int(std::lround(settings.jpegQuality * 100)));
     }
-    m_percent->setText(CompressionWorkspaceRules::qualityText(settings.jpegQuality));
+    m_percent->setText(ImageCompressionRules::qualityText(settings.jpegQuality));
     // Not blocked: a segment's toggle only repaints it, and the segment that the group unchecks
     // must lose its navy as the newly checked one gains it.
     for (size_t index = 0; index < m_offered.size(); ++index) {
@@ -257,10 +257,10 @@ void CompressionSettingsPanel::setSources(const std::vector<ImageCompressionSour
 {
     m_sources = sources;
     const std::vector<ImageCompressionMaxDimension> offered
-        = CompressionWorkspaceRules::availableMaxDimensions(sources);
+        = ImageCompressionRules::availableMaxDimensions(sources);
     if (offered != m_offered || m_dimensionGroup->buttons().isEmpty())
         rebuildMaxDimensions(offered);
-    m_gifNote->setVisible(CompressionWorkspaceRules::hasGIF(sources));
+    m_gifNote->setVisible(ImageCompressionRules::hasGIF(sources));
     refreshFigures();
     refreshCompressButton();
 }
@@ -363,7 +363,7 @@ void CompressionSettingsPanel::rebuildMaxDimensions(const std::vector<ImageCompr
 
 void CompressionSettingsPanel::refreshFigures()
 {
-    using namespace CompressionWorkspaceRules;
+    using namespace ImageCompressionRules;
     const qint64 compressed = totalCompressedBytes(m_results);
     m_statValues[0].second->setText(QString::number(m_sources.size()));
     m_statValues[1].second->setText(ImageCompressionService::humanReadableByteCount(totalOriginalBytes(m_sources)));

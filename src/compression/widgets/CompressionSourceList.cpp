@@ -1,7 +1,7 @@
 #include "compression/widgets/CompressionSourceList.h"
 
 #include "compression/widgets/CompressionWidgets.h"
-#include "compression/CompressionWorkspaceRules.h"
+#include "compression/ImageCompressionRules.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "ui/ShellWidgets.h"
@@ -42,7 +42,7 @@ void CompressionSourceListModel::setSelectedID(const std::optional<QUuid> &id)
 
 bool CompressionSourceListModel::isSelected(int row) const
 {
-    const ImageCompressionSource *selected = CompressionWorkspaceRules::selectedSource(m_sources, m_selectedID);
+    const ImageCompressionSource *selected = ImageCompressionRules::selectedSource(m_sources, m_selectedID);
     return selected && row >= 0 && row < int(m_sources.size()) && selected->id == m_sources[size_t(row)].id;
 }
 
@@ -161,7 +161,7 @@ void CompressionSourceDelegate::paint(QPainter *painter, const QStyleOptionViewI
     painter->setFont(factsFont);
     painter->setPen(AppTheme::secondaryText());
     painter->drawText(factsRect, Qt::AlignLeft | Qt::AlignVCenter,
-                      factsMetrics.elidedText(CompressionWorkspaceRules::factsText(source), Qt::ElideRight, 128));
+                      factsMetrics.elidedText(ImageCompressionRules::factsText(source), Qt::ElideRight, 128));
 
     const QRectF circle = removeCircleRect(option.rect);
     QColor red = AppTheme::red();

@@ -5,7 +5,7 @@
 #include "compression/widgets/CompressionSettingsPanel.h"
 #include "compression/widgets/CompressionSourceList.h"
 #include "compression/widgets/CompressionWidgets.h"
-#include "compression/CompressionWorkspaceRules.h"
+#include "compression/ImageCompressionRules.h"
 #include "compression/ImageCompressionService.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
@@ -171,7 +171,7 @@ void ImageCompressionWorkspace::setCompressing(bool compressing)
 
 void ImageCompressionWorkspace::normalizeMaxDimensionSelection()
 {
-    const ImageCompressionSettings normalized = CompressionWorkspaceRules::normalizedSettings(m_settings, m_sources);
+    const ImageCompressionSettings normalized = ImageCompressionRules::normalizedSettings(m_settings, m_sources);
     if (normalized == m_settings)
         return;
     if (m_actions.setSettings)
@@ -180,7 +180,7 @@ void ImageCompressionWorkspace::normalizeMaxDimensionSelection()
 
 const ImageCompressionSource *ImageCompressionWorkspace::selectedSource() const
 {
-    return CompressionWorkspaceRules::selectedSource(m_sources, m_selectedID);
+    return ImageCompressionRules::selectedSource(m_sources, m_selectedID);
 }
 
 // ---- Layout -----------------------------------------------------------------------------------
@@ -323,15 +323,15 @@ void ImageCompressionWorkspace::refreshMain()
         delete item->widget();
         delete item;
     }
-    QStringList badges { CompressionWorkspaceRules::pixelSizeText(source->pixelSize),
+    QStringList badges { ImageCompressionRules::pixelSizeText(source->pixelSize),
                          ImageCompressionService::humanReadableByteCount(source->originalBytes) };
     if (source->isGIF)
-        badges << CompressionWorkspaceRules::gifBadgeText(source->frameCount);
+        badges << ImageCompressionRules::gifBadgeText(source->frameCount);
     for (int index = 0; index < badges.size(); ++index)
         m_badges->insertWidget(index, new CompressionInfoBadge(badges[index], m_details));
 
     m_banner->setVisible(!m_results.empty());
-    m_banner->setText(CompressionWorkspaceRules::summaryText(m_sources, m_results));
+    m_banner->setText(ImageCompressionRules::summaryText(m_sources, m_results));
     refreshCrop();
 }
 

@@ -1,9 +1,9 @@
-#include "compression/CompressionWorkspaceRules.h"
+#include "compression/ImageCompressionRules.h"
 #include "compression/ImageCompressionService.h"
 
 #include <gtest/gtest.h>
 
-using namespace CompressionWorkspaceRules;
+using namespace ImageCompressionRules;
 
 namespace {
 
@@ -40,7 +40,7 @@ QString bytes(qint64 count) { return ImageCompressionService::humanReadableByteC
 
 } // namespace
 
-TEST(CompressionWorkspaceRules, OfferedLongEdgesAreStrictlySmallerThanTheLargestImage)
+TEST(ImageCompressionRules, OfferedLongEdgesAreStrictlySmallerThanTheLargestImage)
 {
     EXPECT_EQ(titles(availableMaxDimensions({})), QStringList { QStringLiteral("原尺寸") });
     EXPECT_EQ(titles(availableMaxDimensions({ source(1920, 1080) })),
@@ -55,7 +55,7 @@ TEST(CompressionWorkspaceRules, OfferedLongEdgesAreStrictlySmallerThanTheLargest
     EXPECT_EQ(availableMaxDimensions({ source(1000, 3000) }).size(), 4u);
 }
 
-TEST(CompressionWorkspaceRules, NormalisingDropsAChoiceNoLongerOfferedAndKeepsTheQuality)
+TEST(ImageCompressionRules, NormalisingDropsAChoiceNoLongerOfferedAndKeepsTheQuality)
 {
     ImageCompressionSettings settings(0.4, ImageCompressionMaxDimension::longEdge1280);
     const ImageCompressionSettings reset = normalizedSettings(settings, { source(1000, 700) });
@@ -66,7 +66,7 @@ TEST(CompressionWorkspaceRules, NormalisingDropsAChoiceNoLongerOfferedAndKeepsTh
     EXPECT_EQ(normalizedSettings(settings, {}).maxDimension, ImageCompressionMaxDimension::original);
 }
 
-TEST(CompressionWorkspaceRules, QualityAndSizeTexts)
+TEST(ImageCompressionRules, QualityAndSizeTexts)
 {
     EXPECT_EQ(qualityText(0.2), QStringLiteral("20%"));
     EXPECT_EQ(qualityText(0.75), QStringLiteral("75%"));
@@ -79,7 +79,7 @@ TEST(CompressionWorkspaceRules, QualityAndSizeTexts)
     EXPECT_EQ(factsText(source(4032, 3024, 3145728)), QStringLiteral("4032×3024 · ") + bytes(3145728));
 }
 
-TEST(CompressionWorkspaceRules, BannerFormsAreTestedInOrder)
+TEST(ImageCompressionRules, BannerFormsAreTestedInOrder)
 {
     const std::vector<ImageCompressionSource> sources { source(10, 10, 5000), source(10, 10, 3000) };
     // K == N wins over the saved amount, also for zero results kept.
@@ -93,7 +93,7 @@ TEST(CompressionWorkspaceRules, BannerFormsAreTestedInOrder)
     EXPECT_EQ(summaryText(sources, { result(9000, false) }), QStringLiteral("已导出 1 张，节省 ") + bytes(0));
 }
 
-TEST(CompressionWorkspaceRules, SelectedSourceFallsBackToTheFirst)
+TEST(ImageCompressionRules, SelectedSourceFallsBackToTheFirst)
 {
     const std::vector<ImageCompressionSource> sources { source(1, 1), source(2, 2), source(3, 3) };
     EXPECT_EQ(selectedSource(sources, sources[1].id), &sources[1]);

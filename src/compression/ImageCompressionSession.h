@@ -1,5 +1,6 @@
 #pragma once
 
+#include "compression/CompressionChooser.h"
 #include "compression/ImageCompressionModel.h"
 #include "model/MarkupViewModelTypes.h"
 
@@ -16,53 +17,22 @@
 #include <optional>
 #include <vector>
 
-class ContentView;
-class QWidget;
-struct ShellHooks;
-
-// The panels of the compression workspace; tests answer through their own implementation.
-class CompressionChooser {
-public:
-    virtual ~CompressionChooser() = default;
-    // Image files and folders to add, in the panel's order; nothing when cancelled.
-    virtual std::optional<QStringList> chooseSources() = 0;
-    // The folder the batch writes into; nothing when cancelled.
-    virtual std::optional<QString> chooseDestinationFolder() = 0;
-};
-
-// The files-and-folders panel ("添加") and a folder panel ("保存到这里"), both on the Desktop.
-class DialogCompressionChooser final : public CompressionChooser {
-public:
-    explicit DialogCompressionChooser(QWidget *parent)
-        : m_parent(parent)
-    {
-    }
-    std::optional<QStringList> chooseSources() override;
-    std::optional<QString> chooseDestinationFolder() override;
-
-private:
-    QWidget *m_parent;
-};
-
-// Joins the compression workspace to the window. It holds the window's compression list, its
-// selection, the last batch's results, the settings and the busy flag (none of it is saved), and
-// the actions behind the workspace's buttons. Lives as long as the root view (its child).
+// The window's image compression state and the work on it: the compression list, its selection,
+// the last batch's results, the settings and the busy flag (none of it is saved), and the actions
+// behind the workspace's buttons. Messages for the user go out as statusReported/errorReported.
 //
-// Adding probes the files on worker threads; the results are applied on the GUI thread strictly in
-// the order of the calls. A batch runs on its own worker, two images at a time with their outputs
+// Adding probes the files on worker threads; the results are applied on the owner's thread strictly
+// in the order of the calls. A batch runs on its own worker, two images at a time with their outputs
 // named in list order, on a copy of the list, the settings and the folder, and publishes once at
-// the end. Destroying the hookup stops a running batch after the images under way.
-class CompressionHookup final : public QObject {
+// the end. Destroying the session stops a running batch after the images under way.
+class ImageCompressionSession final : public QObject {
     Q_OBJECT
 
 public:
-    explicit CompressionHookup(ContentView &view, std::unique_ptr<CompressionChooser> chooser = nullptr);
-    ~CompressionHookup() override;
+    explicit ImageCompressionSession(std::unique_ptr<CompressionChooser> chooser, QObject *parent = nullptr);
+    ~ImageCompressionSession() override;
 
-    void install(ShellHooks &hooks);
     void setChooser(std::unique_ptr<CompressionChooser> chooser);
-    // The workspace over this state, built afresh on every entry.
-    QWidget *makeWorkspace();
 
     // ---- State ---------------------------------------------------------------------------------
     const std::vector<ImageCompressionSource> &compressionSources() const { return m_sources; }
@@ -79,6 +49,7 @@ public:
     void addCompressionSources(const QStringList &paths);
     // The files and folders of one drop: each added in the drop's order, one status for the drop.
     void addDroppedCompressionSources(const QStringList &paths);
+    // Asks for files and folders; when some are chosen, announces sourcesChosen, then adds them.
     void presentCompressionImportPanel();
     void clearCompressionSources();
     // The id is taken by value: callers often pass one that lives in the list itself.
@@ -95,6 +66,10 @@ Q_SIGNALS:
     void isCompressingImagesChanged();
     // Every pending add has been applied.
     void sourcesAdded();
+    // The add panel was answered with paths, which are added right after.
+    void sourcesChosen();
+    void statusReported(const QString &message);
+    void errorReported(const QString &message);
 
 private:
     // What the adds of one drop found and added so far, and how many of them are still probing.
@@ -119,12 +94,12 @@ private:
     void setSources(std::vector<ImageCompressionSource> sources);
     void setResults(std::vector<ImageCompressionResult> results);
     void setCompressing(bool compressing);
+    // The messages for the user, sent out as statusReported and errorReported.
     void setStatus(const QString &message);
     void setError(const QString &message);
     // Deletes the crop file of a source that left the list (after the batch using it, if any).
     void releaseCropFile(const QString &path);
 
-    ContentView &m_view;
     std::unique_ptr<CompressionChooser> m_chooser;
     std::vector<ImageCompressionSource> m_sources;
     std::optional<QUuid> m_selectedID;

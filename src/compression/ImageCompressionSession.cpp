@@ -1,19 +1,11 @@
-#include "shell/CompressionHookup.h"
+#include "compression/ImageCompressionSession.h"
 
-#include "canvas/ImageMarkupDialogs.h"
-#include "platform/FileDialogSetup.h"
 #include "compression/ImageCompressionService.h"
-#include "compression/widgets/ImageCompressionWorkspace.h"
-#include "model/MarkupViewModel.h"
-#include "shell/ContentView.h"
-#include "shell/ShellHooks.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFuture>
 #include <QSet>
-#include <QStandardPaths>
 #include <QtConcurrent/QtConcurrent>
 
 #include <algorithm>
@@ -24,56 +16,20 @@ namespace {
 // enough that the hand-over costs nothing.
 constexpr qsizetype probeChunkSize = 4;
 
-QString desktopFolder()
-{
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    if (desktop.isEmpty())
-        return QDir::homePath();
-    QDir().mkpath(desktop);
-    return desktop;
-}
-
 QString listKey(const QString &path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
 
 } // namespace
 
-// ---- Panels -----------------------------------------------------------------------------------
-
-std::optional<QStringList> DialogCompressionChooser::chooseSources()
-{
-    ImportFileChooser chooser(m_parent, QStringLiteral("添加"),
-                              QStringLiteral("可多选图片，也可以选择包含图片的文件夹。GIF 会使用轻量压缩。"));
-    return chooser.chooseImagesAndFolders();
-}
-
-std::optional<QString> DialogCompressionChooser::chooseDestinationFolder()
-{
-    QFileDialog dialog(m_parent);
-    FileDialogSetup::apply(dialog);
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOption(QFileDialog::ShowDirsOnly);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("保存到这里"));
-    dialog.setWindowTitle(QStringLiteral("选择压缩图片保存位置。"));
-    dialog.setDirectory(desktopFolder());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return dialog.selectedFiles().constFirst();
-}
-
-// ---- Hookup -----------------------------------------------------------------------------------
-
-CompressionHookup::CompressionHookup(ContentView &view, std::unique_ptr<CompressionChooser> chooser)
-    : QObject(&view)
-    , m_view(view)
-    , m_chooser(chooser ? std::move(chooser) : std::make_unique<DialogCompressionChooser>(&view))
+ImageCompressionSession::ImageCompressionSession(std::unique_ptr<CompressionChooser> chooser, QObject *parent)
+    : QObject(parent)
+    , m_chooser(std::move(chooser))
 {
     // One batch at a time; it compresses two files at once on threads of its own.
     m_batchPool.setMaxThreadCount(1);
     m_probePool.setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, 4));
 }
 
-CompressionHookup::~CompressionHookup()
+ImageCompressionSession::~ImageCompressionSession()
 {
     // A running batch ends after its current image; its publish is dropped with this object.
     m_stopping = true;
@@ -88,46 +44,14 @@ CompressionHookup::~CompressionHookup()
         ImageCompressionService::removeCropFile(path);
 }
 
-void CompressionHookup::install(ShellHooks &hooks)
+void ImageCompressionSession::setChooser(std::unique_ptr<CompressionChooser> chooser)
 {
-    hooks.compressionWorkspace = [this] { return makeWorkspace(); };
-    hooks.addCompressionSources = [this](const QStringList &paths) { addCompressionSources(paths); };
-    hooks.addDroppedCompressionSources = [this](const QStringList &paths) { addDroppedCompressionSources(paths); };
-}
-
-void CompressionHookup::setChooser(std::unique_ptr<CompressionChooser> chooser) { m_chooser = std::move(chooser); }
-
-QWidget *CompressionHookup::makeWorkspace()
-{
-    ImageCompressionWorkspace::Actions actions;
-    actions.add = [this] { presentCompressionImportPanel(); };
-    actions.clear = [this] { clearCompressionSources(); };
-    actions.remove = [this](const QUuid &id) { removeCompressionSource(id); };
-    actions.select = [this](const QUuid &id) { setSelectedCompressionSourceID(id); };
-    actions.crop = [this](const QUuid &id, const QRectF &unit, CropAspectRatio ratio) {
-        return cropCompressionSource(id, unit, ratio);
-    };
-    actions.compress = [this] { compressImages(); };
-    actions.setSettings = [this](const ImageCompressionSettings &settings) { setCompressionSettings(settings); };
-
-    auto *workspace = new ImageCompressionWorkspace(std::move(actions));
-    workspace->setInputs(m_sources, m_selectedID, m_results, m_settings, m_isCompressing);
-    connect(this, &CompressionHookup::compressionSourcesChanged, workspace,
-            [this, workspace] { workspace->setSources(m_sources); });
-    connect(this, &CompressionHookup::selectedCompressionSourceIDChanged, workspace,
-            [this, workspace] { workspace->setSelectedSourceID(m_selectedID); });
-    connect(this, &CompressionHookup::compressionResultsChanged, workspace,
-            [this, workspace] { workspace->setResults(m_results); });
-    connect(this, &CompressionHookup::compressionSettingsChanged, workspace,
-            [this, workspace] { workspace->setSettings(m_settings); });
-    connect(this, &CompressionHookup::isCompressingImagesChanged, workspace,
-            [this, workspace] { workspace->setCompressing(m_isCompressing); });
-    return workspace;
+    m_chooser = std::move(chooser);
 }
 
 // ---- State ------------------------------------------------------------------------------------
 
-void CompressionHookup::setSelectedCompressionSourceID(std::optional<QUuid> id)
+void ImageCompressionSession::setSelectedCompressionSourceID(std::optional<QUuid> id)
 {
     if (m_selectedID == id)
         return;
@@ -135,7 +59,7 @@ void CompressionHookup::setSelectedCompressionSourceID(std::optional<QUuid> id)
     Q_EMIT selectedCompressionSourceIDChanged();
 }
 
-void CompressionHookup::setCompressionSettings(const ImageCompressionSettings &settings)
+void ImageCompressionSession::setCompressionSettings(const ImageCompressionSettings &settings)
 {
     if (m_settings == settings)
         return;
@@ -143,14 +67,14 @@ void CompressionHookup::setCompressionSettings(const ImageCompressionSettings &s
     Q_EMIT compressionSettingsChanged();
 }
 
-void CompressionHookup::setSources(std::vector<ImageCompressionSource> sources)
+void ImageCompressionSession::setSources(std::vector<ImageCompressionSource> sources)
 {
     // Equality ignores thumbnails, so a changed thumbnail alone still counts as a change here.
     m_sources = std::move(sources);
     Q_EMIT compressionSourcesChanged();
 }
 
-void CompressionHookup::setResults(std::vector<ImageCompressionResult> results)
+void ImageCompressionSession::setResults(std::vector<ImageCompressionResult> results)
 {
     if (m_results == results)
         return;
@@ -158,7 +82,7 @@ void CompressionHookup::setResults(std::vector<ImageCompressionResult> results)
     Q_EMIT compressionResultsChanged();
 }
 
-void CompressionHookup::setCompressing(bool compressing)
+void ImageCompressionSession::setCompressing(bool compressing)
 {
     if (m_isCompressing == compressing)
         return;
@@ -166,11 +90,11 @@ void CompressionHookup::setCompressing(bool compressing)
     Q_EMIT isCompressingImagesChanged();
 }
 
-void CompressionHookup::setStatus(const QString &message) { m_view.viewModel().setStatusMessage(message); }
+void ImageCompressionSession::setStatus(const QString &message) { Q_EMIT statusReported(message); }
 
-void CompressionHookup::setError(const QString &message) { m_view.viewModel().setErrorMessage(message); }
+void ImageCompressionSession::setError(const QString &message) { Q_EMIT errorReported(message); }
 
-void CompressionHookup::releaseCropFile(const QString &path)
+void ImageCompressionSession::releaseCropFile(const QString &path)
 {
     if (!ImageCompressionService::isCropFile(path))
         return;
@@ -184,14 +108,14 @@ void CompressionHookup::releaseCropFile(const QString &path)
 
 // ---- Adding -----------------------------------------------------------------------------------
 
-void CompressionHookup::addCompressionSources(const QStringList &paths)
+void ImageCompressionSession::addCompressionSources(const QStringList &paths)
 {
     auto pending = std::make_shared<PendingAdd>();
     m_pendingAdds.push_back(pending);
     probeInBackground(pending, paths);
 }
 
-void CompressionHookup::addDroppedCompressionSources(const QStringList &paths)
+void ImageCompressionSession::addDroppedCompressionSources(const QStringList &paths)
 {
     if (paths.isEmpty())
         return;
@@ -207,7 +131,7 @@ void CompressionHookup::addDroppedCompressionSources(const QStringList &paths)
 
 // Expands the folders on one worker, then probes the files in chunks on several. The chunks are
 // consecutive runs of the expanded list, so joining them in order keeps its natural order.
-void CompressionHookup::probeInBackground(const std::shared_ptr<PendingAdd> &pending, const QStringList &paths)
+void ImageCompressionSession::probeInBackground(const std::shared_ptr<PendingAdd> &pending, const QStringList &paths)
 {
     QtConcurrent::run(&m_probePool, [paths] {
         return ImageCompressionService::expandedImageURLs(paths);
@@ -238,7 +162,7 @@ void CompressionHookup::probeInBackground(const std::shared_ptr<PendingAdd> &pen
     });
 }
 
-void CompressionHookup::applyFinishedAdds()
+void ImageCompressionSession::applyFinishedAdds()
 {
     bool applied = false;
     while (!m_pendingAdds.empty() && m_pendingAdds.front()->done) {
@@ -258,13 +182,13 @@ void CompressionHookup::applyFinishedAdds()
         Q_EMIT sourcesAdded();
 }
 
-void CompressionHookup::applyAdd(std::vector<ImageCompressionSource> found)
+void ImageCompressionSession::applyAdd(std::vector<ImageCompressionSource> found)
 {
     const int foundCount = int(found.size());
     reportAdd(foundCount, appendNewSources(std::move(found)));
 }
 
-int CompressionHookup::appendNewSources(std::vector<ImageCompressionSource> found)
+int ImageCompressionSession::appendNewSources(std::vector<ImageCompressionSource> found)
 {
     QSet<QString> listed;
     for (const ImageCompressionSource &source : m_sources)
@@ -287,7 +211,7 @@ int CompressionHookup::appendNewSources(std::vector<ImageCompressionSource> foun
     return count;
 }
 
-void CompressionHookup::reportAdd(int foundCount, int addedCount)
+void ImageCompressionSession::reportAdd(int foundCount, int addedCount)
 {
     if (foundCount == 0) {
         setError(QStringLiteral("没有找到可压缩的图片"));
@@ -302,18 +226,18 @@ void CompressionHookup::reportAdd(int foundCount, int addedCount)
     setStatus(QStringLiteral("已添加 %1 张图片到压缩").arg(addedCount));
 }
 
-void CompressionHookup::presentCompressionImportPanel()
+void ImageCompressionSession::presentCompressionImportPanel()
 {
     const std::optional<QStringList> paths = m_chooser->chooseSources();
     if (!paths)
         return;
-    m_view.setWorkspaceMode(WorkspaceMode::Compression);
+    Q_EMIT sourcesChosen();
     addCompressionSources(*paths);
 }
 
 // ---- Clearing, removing, cropping -------------------------------------------------------------
 
-void CompressionHookup::clearCompressionSources()
+void ImageCompressionSession::clearCompressionSources()
 {
     const std::vector<ImageCompressionSource> leaving = m_sources;
     setSources({});
@@ -324,7 +248,7 @@ void CompressionHookup::clearCompressionSources()
         releaseCropFile(source.url);
 }
 
-void CompressionHookup::removeCompressionSource(QUuid id)
+void ImageCompressionSession::removeCompressionSource(QUuid id)
 {
     std::vector<ImageCompressionSource> sources = m_sources;
     QStringList leaving;
@@ -345,7 +269,7 @@ void CompressionHookup::removeCompressionSource(QUuid id)
         releaseCropFile(path);
 }
 
-bool CompressionHookup::cropCompressionSource(QUuid id, QRectF cropUnitRect, CropAspectRatio ratio)
+bool ImageCompressionSession::cropCompressionSource(QUuid id, QRectF cropUnitRect, CropAspectRatio ratio)
 {
     const auto position = std::find_if(m_sources.begin(), m_sources.end(),
                                        [&](const ImageCompressionSource &source) { return source.id == id; });
@@ -377,7 +301,7 @@ bool CompressionHookup::cropCompressionSource(QUuid id, QRectF cropUnitRect, Cro
 
 // ---- Batch ------------------------------------------------------------------------------------
 
-void CompressionHookup::compressImages()
+void ImageCompressionSession::compressImages()
 {
     if (m_sources.empty() || m_isCompressing)
         return;
@@ -408,7 +332,8 @@ void CompressionHookup::compressImages()
     });
 }
 
-void CompressionHookup::finishImageCompression(const std::vector<ImageCompressionResult> &results, int failedCount)
+void ImageCompressionSession::finishImageCompression(const std::vector<ImageCompressionResult> &results,
+                                                     int failedCount)
 {
     setResults(results);
     setCompressing(false);

@@ -1,4 +1,4 @@
-#include "compression/CompressionWorkspaceRules.h"
+#include "compression/ImageCompressionRules.h"
 
 #include "compression/ImageCompressionService.h"
 
@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-namespace CompressionWorkspaceRules {
+namespace ImageCompressionRules {
 
 namespace {
 
@@ -122,4 +122,4 @@ ImageCompressionSettings normalizedSettings(const ImageCompressionSettings &sett
     return normalized;
 }
 
-} // namespace CompressionWorkspaceRules
+} // namespace ImageCompressionRules

@@ -10,7 +10,7 @@
 
 // What the compression workspace derives from its inputs: the image it shows, the texts of the
 // list, the panel and the banner, and the long-edge limits it offers.
-namespace CompressionWorkspaceRules {
+namespace ImageCompressionRules {
 
 // The entry with the selected id, else the first entry, else none.
 const ImageCompressionSource *selectedSource(const std::vector<ImageCompressionSource> &sources,
@@ -42,4 +42,4 @@ std::vector<ImageCompressionMaxDimension> availableMaxDimensions(const std::vect
 ImageCompressionSettings normalizedSettings(const ImageCompressionSettings &settings,
                                             const std::vector<ImageCompressionSource> &sources);
 
-} // namespace CompressionWorkspaceRules
+} // namespace ImageCompressionRules
