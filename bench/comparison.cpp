@@ -12,7 +12,7 @@
 // same run, and read the load average printed with them.
 #include "BenchSupport.h"
 
-#include "comparison/widgets/ComparisonDialogs.h"
+#include "comparison/ComparisonDialogs.h"
 #include "comparison/ComparisonPairing.h"
 #include "comparison/widgets/ComparisonPairList.h"
 #include "comparison/widgets/ComparisonSurface.h"

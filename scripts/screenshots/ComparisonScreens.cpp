@@ -2,7 +2,7 @@
 
 #include "comparison/ComparisonTestSupport.h"
 
-#include "comparison/widgets/ComparisonDialogs.h"
+#include "comparison/ComparisonDialogs.h"
 #include "comparison/widgets/ComparisonSheets.h"
 #include "shell/ImageComparisonHookup.h"
 #include "shell/ShellTestSupport.h"

@@ -1,7 +1,7 @@
 #include "shell/ImageComparisonHookup.h"
 
 #include "ui/PanelWidgets.h"
-#include "comparison/widgets/ComparisonDialogs.h"
+#include "comparison/ComparisonDialogs.h"
 #include "comparison/widgets/ComparisonSheets.h"
 #include "comparison/widgets/ComparisonWidgets.h"
 #include "comparison/widgets/ImageComparisonWorkspace.h"

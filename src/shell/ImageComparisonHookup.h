@@ -1,6 +1,6 @@
 #pragma once
 
-#include "comparison/widgets/ComparisonDialogs.h"
+#include "comparison/ComparisonDialogs.h"
 #include "comparison/ComparisonPairing.h"
 #include "model/ImageItems.h"
 

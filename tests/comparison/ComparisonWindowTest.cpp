@@ -1,6 +1,6 @@
 #include "ComparisonTestSupport.h"
 
-#include "comparison/widgets/ComparisonDialogs.h"
+#include "comparison/ComparisonDialogs.h"
 #include "comparison/widgets/ComparisonPairList.h"
 #include "comparison/widgets/ComparisonSheets.h"
 #include "comparison/widgets/ComparisonSurface.h"

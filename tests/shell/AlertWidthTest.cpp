@@ -1,7 +1,7 @@
 // Alerts show their title and texts whole: no Chinese message broken into columns a few
 // characters wide, no title cut by the title bar.
 
-#include "comparison/widgets/ComparisonDialogs.h"
+#include "comparison/ComparisonDialogs.h"
 #include "platform/AlertSetup.h"
 #include "ui/ShellDialogs.h"
 

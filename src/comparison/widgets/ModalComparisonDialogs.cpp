@@ -1,4 +1,4 @@
-#include "comparison/widgets/ComparisonDialogs.h"
+#include "comparison/ComparisonDialogs.h"
 
 #include "ui/ShellDialogs.h"
 #include "platform/AlertSetup.h"
