@@ -12,7 +12,7 @@
 // same run, and read the load average printed with them.
 #include "BenchSupport.h"
 
-#include "comparison/ComparisonDialogs.h"
+#include "comparison/widgets/ModalComparisonDialogs.h"
 #include "comparison/ComparisonPairing.h"
 #include "comparison/widgets/ComparisonPairList.h"
 #include "comparison/widgets/ComparisonSurface.h"
@@ -83,7 +83,7 @@ QImage photoLike(int width, int height, int seed)
 }
 
 // Never blocks: the choosers answer from the two folders, the result alert is dropped.
-class BenchDialogs : public ComparisonDialogs {
+class BenchDialogs : public ModalComparisonDialogs {
 public:
     QStringList folders;
     std::optional<QString> chooseFolder(const QString &, QWidget *) override

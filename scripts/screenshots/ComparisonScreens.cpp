@@ -2,7 +2,7 @@
 
 #include "comparison/ComparisonTestSupport.h"
 
-#include "comparison/ComparisonDialogs.h"
+#include "comparison/widgets/ModalComparisonDialogs.h"
 #include "comparison/widgets/ComparisonSheets.h"
 #include "shell/ImageComparisonHookup.h"
 #include "shell/ShellTestSupport.h"
@@ -15,7 +15,7 @@
 namespace {
 
 // Answers the choosers from a queue; the alerts are grabbed while they are up, then closed.
-class ShotDialogs : public ComparisonDialogs {
+class ShotDialogs : public ModalComparisonDialogs {
 public:
     std::vector<QString> images;
     std::vector<QString> folders;
@@ -30,7 +30,7 @@ public:
             if (QWidget *box = QApplication::activeModalWidget())
                 box->close();
         });
-        ComparisonDialogs::showBatchResult(title, message, isWarning, parent);
+        ModalComparisonDialogs::showBatchResult(title, message, isWarning, parent);
     }
 
 private:

@@ -1,7 +1,7 @@
 #include "shell/ImageComparisonHookup.h"
 
 #include "ui/PanelWidgets.h"
-#include "comparison/ComparisonDialogs.h"
+#include "comparison/widgets/ModalComparisonDialogs.h"
 #include "comparison/widgets/ComparisonSheets.h"
 #include "comparison/widgets/ComparisonWidgets.h"
 #include "comparison/widgets/ImageComparisonWorkspace.h"
@@ -20,7 +20,7 @@
 ImageComparisonHookup::ImageComparisonHookup(ContentView &view, std::unique_ptr<ComparisonDialogs> dialogs)
     : QObject(&view)
     , m_view(view)
-    , m_dialogs(dialogs ? std::move(dialogs) : std::make_unique<ComparisonDialogs>())
+    , m_dialogs(dialogs ? std::move(dialogs) : std::make_unique<ModalComparisonDialogs>())
 {
 }
 
