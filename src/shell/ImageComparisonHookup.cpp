@@ -249,7 +249,7 @@ void ImageComparisonHookup::finishBatchComparison(ComparisonPairing::DecodedBatc
     refreshBatchSheet();
     Q_EMIT batchComparisonFinished();
     m_dialogs->showBatchResult(didAdd ? QStringLiteral("批量添加完成") : QStringLiteral("没有匹配成功"),
-                               BatchComparisonSheet::resultMessage(result, didAdd), !didAdd, m_view.window());
+                               ComparisonPairing::batchResultMessage(result, didAdd), !didAdd, m_view.window());
 }
 
 void ImageComparisonHookup::setBatchPresented(bool presented)

@@ -1,6 +1,7 @@
 #include "ComparisonTestSupport.h"
 
 #include "comparison/ComparisonDialogs.h"
+#include "comparison/ComparisonPairing.h"
 #include "comparison/widgets/ComparisonPairList.h"
 #include "comparison/widgets/ComparisonSheets.h"
 #include "comparison/widgets/ComparisonSurface.h"
@@ -383,19 +384,19 @@ TEST_F(ComparisonBatch, ARunWithoutPairsOnlyWarnsAndKeepsTheFoldersUntilTheNextO
 TEST(BatchResultMessage, ListsAtMostTwelveNamesPerSideBeforeSideFirst)
 {
     ComparisonBatchImportResult result;
-    EXPECT_EQ(BatchComparisonSheet::resultMessage(result, false), QStringLiteral("没有找到可按文件名匹配的图片。"));
+    EXPECT_EQ(ComparisonPairing::batchResultMessage(result, false), QStringLiteral("没有找到可按文件名匹配的图片。"));
     result.unmatchedAfter = {QStringLiteral("z.png")};
-    EXPECT_EQ(BatchComparisonSheet::resultMessage(result, false),
+    EXPECT_EQ(ComparisonPairing::batchResultMessage(result, false),
               QStringLiteral("没有找到可按文件名匹配的图片。\n\n修改后未匹配：\n\u2022 z.png"));
     result.pairs.resize(3);
     for (int i = 1; i <= 12; ++i)
         result.unmatchedBefore.append(QStringLiteral("%1.png").arg(i));
-    QString twelve = BatchComparisonSheet::resultMessage(result, true);
+    QString twelve = ComparisonPairing::batchResultMessage(result, true);
     EXPECT_TRUE(twelve.startsWith(QStringLiteral("已添加 3 组图片对比。\n\n修改前未匹配：\n\u2022 1.png\n")));
     EXPECT_FALSE(twelve.contains(QStringLiteral("还有")));
     EXPECT_TRUE(twelve.endsWith(QStringLiteral("\u2022 12.png\n\n修改后未匹配：\n\u2022 z.png")));
     result.unmatchedBefore.append(QStringLiteral("13.png"));
-    const QString thirteen = BatchComparisonSheet::resultMessage(result, true);
+    const QString thirteen = ComparisonPairing::batchResultMessage(result, true);
     EXPECT_TRUE(thirteen.contains(QStringLiteral("\u2022 12.png\n\u2026还有 1 个\n\n修改后未匹配：")));
     EXPECT_FALSE(thirteen.contains(QStringLiteral("13.png")));
 }
