@@ -18,7 +18,7 @@ class Background;
 
 // The comparison state of the window beside the pairs themselves: whether each sheet is up, the
 // drafts of the setup sheet, the folders of the batch sheet and the batch run that decodes on
-// worker threads. The pairs go to the view model. The session knows no widget: the sheets follow
+// worker threads. The pairs go to the view model. The session builds no widget: the sheets follow
 // its signals, and the choosers and alerts appear over the widgets `DialogParents` names.
 class ImageComparisonSession final : public QObject {
     Q_OBJECT
