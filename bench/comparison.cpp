@@ -12,7 +12,7 @@
 // same run, and read the load average printed with them.
 #include "BenchSupport.h"
 
-#include "comparison/widgets/ComparisonDialogs.h"
+#include "comparison/widgets/ModalComparisonDialogs.h"
 #include "comparison/ComparisonPairing.h"
 #include "comparison/widgets/ComparisonPairList.h"
 #include "comparison/widgets/ComparisonSurface.h"
@@ -83,7 +83,7 @@ QImage photoLike(int width, int height, int seed)
 }
 
 // Never blocks: the choosers answer from the two folders, the result alert is dropped.
-class BenchDialogs : public ComparisonDialogs {
+class BenchDialogs : public ModalComparisonDialogs {
 public:
     QStringList folders;
     std::optional<QString> chooseFolder(const QString &, QWidget *) override
@@ -159,9 +159,9 @@ BatchRound runBatch(const QString &folder, const QTemporaryDir &dir)
     auto dialogs = std::make_unique<BenchDialogs>();
     dialogs->folders = {folder + QStringLiteral("/before"), folder + QStringLiteral("/after")};
     auto *hookup = new ImageComparisonHookup(view, std::move(dialogs));
-    hookup->presentBatchComparisonSheet();
-    hookup->chooseBatchComparisonFolder(false);
-    hookup->chooseBatchComparisonFolder(true);
+    hookup->session().presentBatchComparisonSheet();
+    hookup->session().chooseBatchComparisonFolder(false);
+    hookup->session().chooseBatchComparisonFolder(true);
     {
         // The sheet is on screen before the run starts, as it is for the user.
         QEventLoop shown;
@@ -176,12 +176,12 @@ BatchRound runBatch(const QString &folder, const QTemporaryDir &dir)
         round.longestGap = std::max(round.longestGap, double(heartbeat.restart()));
     });
     QEventLoop loop;
-    QObject::connect(hookup, &ImageComparisonHookup::batchComparisonFinished, &loop, &QEventLoop::quit,
+    QObject::connect(&hookup->session(), &ImageComparisonSession::batchComparisonFinished, &loop, &QEventLoop::quit,
                      Qt::QueuedConnection);
     const auto start = Clock::now();
     heartbeat.start();
     timer.start();
-    hookup->runBatchComparison();
+    hookup->session().runBatchComparison();
     loop.exec();
     round.ms = ms(start);
     timer.stop();

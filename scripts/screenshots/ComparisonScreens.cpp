@@ -2,7 +2,7 @@
 
 #include "comparison/ComparisonTestSupport.h"
 
-#include "comparison/widgets/ComparisonDialogs.h"
+#include "comparison/widgets/ModalComparisonDialogs.h"
 #include "comparison/widgets/ComparisonSheets.h"
 #include "shell/ImageComparisonHookup.h"
 #include "shell/ShellTestSupport.h"
@@ -15,7 +15,7 @@
 namespace {
 
 // Answers the choosers from a queue; the alerts are grabbed while they are up, then closed.
-class ShotDialogs : public ComparisonDialogs {
+class ShotDialogs : public ModalComparisonDialogs {
 public:
     std::vector<QString> images;
     std::vector<QString> folders;
@@ -30,7 +30,7 @@ public:
             if (QWidget *box = QApplication::activeModalWidget())
                 box->close();
         });
-        ComparisonDialogs::showBatchResult(title, message, isWarning, parent);
+        ModalComparisonDialogs::showBatchResult(title, message, isWarning, parent);
     }
 
 private:
@@ -68,15 +68,15 @@ TEST_F(ShellWindowTest, Comparison)
     view().switchWorkspace(WorkspaceMode::ImageComparison, false);
     save(window.get(), QStringLiteral("empty-state"));
 
-    hookup->presentComparisonSetup(false);
+    hookup->session().presentComparisonSetup(false);
     save(hookup->setupSheet(), QStringLiteral("setup-empty"));
     const QString dir = QDir(folder).filePath(QStringLiteral("inputs"));
     shots->images = {ComparisonTest::writeImage(dir + QStringLiteral("/海报-修改前.png"), 800, 500, QColor(0xE1, 0x1D, 0x48)),
                      ComparisonTest::writeImage(dir + QStringLiteral("/海报-修改后.png"), 400, 250, QColor(0x25, 0x63, 0xEB))};
-    hookup->chooseComparisonImage(false);
-    hookup->chooseComparisonImage(true);
+    hookup->session().chooseComparisonImage(false);
+    hookup->session().chooseComparisonImage(true);
     save(hookup->setupSheet(), QStringLiteral("setup-filled"));
-    hookup->commitComparisonSetup();
+    hookup->session().commitComparisonSetup();
     save(window.get(), QStringLiteral("smaller-after-centred"));
 
     std::vector<ComparisonPairState> pairs;
@@ -92,26 +92,26 @@ TEST_F(ShellWindowTest, Comparison)
                          true);
     view().hooks().presentComparisonSetup(true);
     save(hookup->setupSheet(), QStringLiteral("setup-current-image"));
-    hookup->closeComparisonSetup();
+    hookup->session().closeComparisonSetup();
 
     ComparisonTest::writeImage(dir + QStringLiteral("/b/1_old.png"), 40, 40);
     ComparisonTest::writeImage(dir + QStringLiteral("/a/1_new.png"), 40, 40);
     ComparisonTest::writeImage(dir + QStringLiteral("/b/2_old.png"), 40, 40);
     ComparisonTest::writeImage(dir + QStringLiteral("/a/3_new.png"), 40, 40);
-    hookup->presentBatchComparisonSheet();
+    hookup->session().presentBatchComparisonSheet();
     shots->folders = {dir + QStringLiteral("/b"), dir + QStringLiteral("/a"), dir + QStringLiteral("/b"),
                       dir + QStringLiteral("/inputs-none")};
-    hookup->chooseBatchComparisonFolder(false);
+    hookup->session().chooseBatchComparisonFolder(false);
     save(hookup->batchSheet(), QStringLiteral("batch-one-folder"));
-    hookup->chooseBatchComparisonFolder(true);
-    hookup->runBatchComparison();
-    ShellTest::waitUntil([&] { return !hookup->isRunningBatchComparison(); });
+    hookup->session().chooseBatchComparisonFolder(true);
+    hookup->session().runBatchComparison();
+    ShellTest::waitUntil([&] { return !hookup->session().isRunningBatchComparison(); });
     ShellTest::spin(400);
-    hookup->presentBatchComparisonSheet();
-    hookup->chooseBatchComparisonFolder(false);
-    hookup->chooseBatchComparisonFolder(true);
-    hookup->runBatchComparison();
-    ShellTest::waitUntil([&] { return !hookup->isRunningBatchComparison(); });
+    hookup->session().presentBatchComparisonSheet();
+    hookup->session().chooseBatchComparisonFolder(false);
+    hookup->session().chooseBatchComparisonFolder(true);
+    hookup->session().runBatchComparison();
+    ShellTest::waitUntil([&] { return !hookup->session().isRunningBatchComparison(); });
     ShellTest::spin(400);
 }
 

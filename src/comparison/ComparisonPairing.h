@@ -21,6 +21,10 @@ constexpr double thumbnailDimension = 320;
 // The message of a file that cannot be decoded.
 QString undecodableMessage();
 
+// The text of the batch result alert: the count line, then per non-empty unmatched list (before
+// first) a blank line, its heading and at most 12 names, with "…还有 K 个" for the rest.
+QString batchResultMessage(const ComparisonBatchImportResult &result, bool didAdd);
+
 // The image files under a folder (subfolders included, hidden entries skipped), without repeats,
 // in natural order of their file names; equal names keep the order of the scan.
 QStringList sortedImageFiles(const QString &folder);

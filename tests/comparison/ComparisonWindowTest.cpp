@@ -1,6 +1,7 @@
 #include "ComparisonTestSupport.h"
 
-#include "comparison/widgets/ComparisonDialogs.h"
+#include "comparison/ComparisonDialogs.h"
+#include "comparison/ComparisonPairing.h"
 #include "comparison/widgets/ComparisonPairList.h"
 #include "comparison/widgets/ComparisonSheets.h"
 #include "comparison/widgets/ComparisonSurface.h"
@@ -207,7 +208,7 @@ TEST_F(ComparisonWindow, SideButtonsOverTheCanvasDoNothingAndTheLayerSleepsWitho
 TEST_F(ComparisonWindow, TheSetupSheetCommitsTwoSlotsAndKeepsASlotWhenAFileCannotBeDecoded)
 {
     view().setPanOffset(QSizeF(5, 5));
-    hookup->presentComparisonSetup(false);
+    hookup->session().presentComparisonSetup(false);
     ComparisonSetupSheet *sheet = hookup->setupSheet();
     ASSERT_TRUE(sheet && sheet->isVisible());
     EXPECT_EQ(sheet->hintText(), QStringLiteral("分别上传修改前和修改后的图片，然后拖动中线查看差异。"));
@@ -225,13 +226,13 @@ TEST_F(ComparisonWindow, TheSetupSheetCommitsTwoSlotsAndKeepsASlotWhenAFileCanno
     ASSERT_TRUE(ShellTest::waitUntil([this] { return !events.isEmpty(); }));
     ShellTest::settle();
     EXPECT_EQ(events, QStringList{QStringLiteral("sheet error: 对比图片无法解析")});
-    EXPECT_EQ(hookup->comparisonDraftBefore()->fileName, QStringLiteral("before.png"));
+    EXPECT_EQ(hookup->session().comparisonDraftBefore()->fileName, QStringLiteral("before.png"));
     EXPECT_TRUE(sheet->isVisible());
 
     // A cancelled chooser changes nothing.
     chooser->images = {std::nullopt};
     sheet->afterCard()->click();
-    EXPECT_FALSE(hookup->comparisonDraftAfter());
+    EXPECT_FALSE(hookup->session().comparisonDraftAfter());
 
     chooser->images = {image(QStringLiteral("after.png"), Qt::blue)};
     sheet->afterCard()->click();
@@ -239,7 +240,7 @@ TEST_F(ComparisonWindow, TheSetupSheetCommitsTwoSlotsAndKeepsASlotWhenAFileCanno
     view().setComparisonFraction(0.8);
     sheet->confirmButton()->click();
     EXPECT_FALSE(sheet->isVisible());
-    EXPECT_FALSE(hookup->isComparisonSetupPresented());
+    EXPECT_FALSE(hookup->session().isComparisonSetupPresented());
     EXPECT_EQ(view().workspaceMode(), WorkspaceMode::ImageComparison);
     EXPECT_DOUBLE_EQ(view().comparisonFraction(), 0.5);
     EXPECT_EQ(view().panOffset(), QSizeF(5, 5)); // a commit leaves the pan
@@ -250,19 +251,19 @@ TEST_F(ComparisonWindow, TheSetupSheetCommitsTwoSlotsAndKeepsASlotWhenAFileCanno
 
 TEST_F(ComparisonWindow, CancelEscapeAndReopeningStartAfresh)
 {
-    hookup->presentComparisonSetup(false);
+    hookup->session().presentComparisonSetup(false);
     chooser->images = {image(QStringLiteral("b.png"))};
     hookup->setupSheet()->beforeCard()->click();
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QCoreApplication::sendEvent(hookup->setupSheet(), &escape);
-    EXPECT_FALSE(hookup->isComparisonSetupPresented());
+    EXPECT_FALSE(hookup->session().isComparisonSetupPresented());
     EXPECT_FALSE(hookup->setupSheet()->isVisible());
     EXPECT_TRUE(model().comparisonPairs().empty());
 
-    hookup->presentComparisonSetup(false);
+    hookup->session().presentComparisonSetup(false);
     EXPECT_FALSE(hookup->setupSheet()->beforeCard()->hasImage());
     hookup->setupSheet()->findChild<QAbstractButton *>(QStringLiteral("sheetCancelButton"))->click();
-    EXPECT_FALSE(hookup->isComparisonSetupPresented());
+    EXPECT_FALSE(hookup->session().isComparisonSetupPresented());
 }
 
 TEST_F(ComparisonWindow, AddToComparisonFromMarkupUsesTheSelectedImageAndCommitsOnTheAfterChoice)
@@ -275,11 +276,11 @@ TEST_F(ComparisonWindow, AddToComparisonFromMarkupUsesTheSelectedImageAndCommits
     ComparisonSetupSheet *sheet = hookup->setupSheet();
     EXPECT_EQ(sheet->hintText(), QStringLiteral("当前图片已作为修改前图片，只需上传修改后的图片。"));
     EXPECT_TRUE(sheet->currentImageCard()->hasImage());
-    EXPECT_EQ(hookup->comparisonDraftBefore()->fileName, QStringLiteral("图1.png"));
+    EXPECT_EQ(hookup->session().comparisonDraftBefore()->fileName, QStringLiteral("图1.png"));
 
     chooser->images = {image(QStringLiteral("after.png"))};
     sheet->currentAfterCard()->click();
-    EXPECT_FALSE(hookup->isComparisonSetupPresented());
+    EXPECT_FALSE(hookup->session().isComparisonSetupPresented());
     EXPECT_EQ(view().workspaceMode(), WorkspaceMode::ImageComparison);
     ASSERT_EQ(model().comparisonPairs().size(), 1u);
     EXPECT_EQ(model().comparisonPairs()[0].before.fileName, QStringLiteral("图1.png"));
@@ -291,7 +292,7 @@ TEST_F(ComparisonWindow, AddToComparisonFromMarkupUsesTheSelectedImageAndCommits
     EXPECT_FALSE(sheet->currentImageCard()->hasImage());
     chooser->images = {image(QStringLiteral("after2.png"))};
     sheet->currentAfterCard()->click();
-    EXPECT_TRUE(hookup->isComparisonSetupPresented());
+    EXPECT_TRUE(hookup->session().isComparisonSetupPresented());
     EXPECT_FALSE(sheet->confirmButton()->isEnabled());
     EXPECT_EQ(model().comparisonPairs().size(), 1u);
 }
@@ -304,7 +305,7 @@ protected:
     {
         hookup->batchSheet()->runButton()->click();
         ASSERT_TRUE(ShellTest::waitUntil(
-            [this, alerts] { return !hookup->isRunningBatchComparison() && events.size() >= alerts; }));
+            [this, alerts] { return !hookup->session().isRunningBatchComparison() && events.size() >= alerts; }));
         ShellTest::settle();
     }
 };
@@ -319,7 +320,7 @@ TEST_F(ComparisonBatch, ARunWithPairsSwitchesCentresClearsAndReportsBeforeTheErr
     view().setComparisonFraction(0.7);
     view().setPanOffset(QSizeF(9, 9));
 
-    hookup->presentBatchComparisonSheet();
+    hookup->session().presentBatchComparisonSheet();
     BatchComparisonSheet *sheet = hookup->batchSheet();
     EXPECT_FALSE(sheet->runButton()->isEnabled());
     chooser->folders = {folder(QStringLiteral("b"))};
@@ -331,22 +332,23 @@ TEST_F(ComparisonBatch, ARunWithPairsSwitchesCentresClearsAndReportsBeforeTheErr
     ASSERT_TRUE(sheet->runButton()->isEnabled());
     sheet->runButton()->click();
     // While the workers decode, the sheet stays up with a busy run button and cannot be closed.
-    EXPECT_TRUE(hookup->isRunningBatchComparison());
+    EXPECT_TRUE(hookup->session().isRunningBatchComparison());
     EXPECT_TRUE(sheet->runButton()->isBusy());
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QCoreApplication::sendEvent(sheet, &escape);
     EXPECT_TRUE(sheet->isVisible());
-    EXPECT_TRUE(hookup->batchComparisonBeforeFolder());
-    ASSERT_TRUE(ShellTest::waitUntil([this] { return !hookup->isRunningBatchComparison() && events.size() >= 2; }));
+    EXPECT_TRUE(hookup->session().batchComparisonBeforeFolder());
+    ASSERT_TRUE(ShellTest::waitUntil(
+        [this] { return !hookup->session().isRunningBatchComparison() && events.size() >= 2; }));
     ShellTest::settle();
     EXPECT_FALSE(sheet->runButton()->isBusy());
 
     EXPECT_EQ(view().workspaceMode(), WorkspaceMode::ImageComparison);
     EXPECT_DOUBLE_EQ(view().comparisonFraction(), 0.5);
     EXPECT_EQ(view().panOffset(), QSizeF(0, 0));
-    EXPECT_FALSE(hookup->isBatchComparisonSheetPresented());
-    EXPECT_FALSE(hookup->batchComparisonBeforeFolder());
-    EXPECT_FALSE(hookup->batchComparisonAfterFolder());
+    EXPECT_FALSE(hookup->session().isBatchComparisonSheetPresented());
+    EXPECT_FALSE(hookup->session().batchComparisonBeforeFolder());
+    EXPECT_FALSE(hookup->session().batchComparisonAfterFolder());
     EXPECT_EQ(model().statusMessage(), QStringLiteral("已添加 1 组图片对比"));
     EXPECT_EQ(events, (QStringList{QStringLiteral("information: 批量添加完成"),
                                    QStringLiteral("window error: 对比图片无法解析")}));
@@ -358,7 +360,7 @@ TEST_F(ComparisonBatch, ARunWithoutPairsOnlyWarnsAndKeepsTheFoldersUntilTheNextO
 {
     ComparisonTest::writeImage(folder(QStringLiteral("b/x.png")), 20, 20);
     ComparisonTest::writeImage(folder(QStringLiteral("a/y.png")), 20, 20);
-    hookup->presentBatchComparisonSheet();
+    hookup->session().presentBatchComparisonSheet();
     chooser->folders = {folder(QStringLiteral("b")), folder(QStringLiteral("a"))};
     hookup->batchSheet()->beforeSlot()->chooseButton()->click();
     hookup->batchSheet()->afterSlot()->chooseButton()->click();
@@ -367,35 +369,35 @@ TEST_F(ComparisonBatch, ARunWithoutPairsOnlyWarnsAndKeepsTheFoldersUntilTheNextO
     EXPECT_EQ(events, QStringList{QStringLiteral("warning: 没有匹配成功")});
     EXPECT_EQ(view().workspaceMode(), WorkspaceMode::Launcher);
     EXPECT_EQ(model().statusMessage(), QStringLiteral("就绪"));
-    EXPECT_FALSE(hookup->isBatchComparisonSheetPresented());
-    EXPECT_TRUE(hookup->batchComparisonBeforeFolder());
+    EXPECT_FALSE(hookup->session().isBatchComparisonSheetPresented());
+    EXPECT_TRUE(hookup->session().batchComparisonBeforeFolder());
 
     // A cancelled chooser empties its slot; a fresh opening clears both.
-    hookup->presentBatchComparisonSheet();
-    EXPECT_FALSE(hookup->batchComparisonBeforeFolder());
+    hookup->session().presentBatchComparisonSheet();
+    EXPECT_FALSE(hookup->session().batchComparisonBeforeFolder());
     chooser->folders = {folder(QStringLiteral("b")), std::nullopt};
     hookup->batchSheet()->beforeSlot()->chooseButton()->click();
     hookup->batchSheet()->beforeSlot()->chooseButton()->click();
-    EXPECT_FALSE(hookup->batchComparisonBeforeFolder());
+    EXPECT_FALSE(hookup->session().batchComparisonBeforeFolder());
     EXPECT_EQ(hookup->batchSheet()->beforeSlot()->valueText(), QStringLiteral("未选择"));
 }
 
 TEST(BatchResultMessage, ListsAtMostTwelveNamesPerSideBeforeSideFirst)
 {
     ComparisonBatchImportResult result;
-    EXPECT_EQ(BatchComparisonSheet::resultMessage(result, false), QStringLiteral("没有找到可按文件名匹配的图片。"));
+    EXPECT_EQ(ComparisonPairing::batchResultMessage(result, false), QStringLiteral("没有找到可按文件名匹配的图片。"));
     result.unmatchedAfter = {QStringLiteral("z.png")};
-    EXPECT_EQ(BatchComparisonSheet::resultMessage(result, false),
+    EXPECT_EQ(ComparisonPairing::batchResultMessage(result, false),
               QStringLiteral("没有找到可按文件名匹配的图片。\n\n修改后未匹配：\n\u2022 z.png"));
     result.pairs.resize(3);
     for (int i = 1; i <= 12; ++i)
         result.unmatchedBefore.append(QStringLiteral("%1.png").arg(i));
-    QString twelve = BatchComparisonSheet::resultMessage(result, true);
+    QString twelve = ComparisonPairing::batchResultMessage(result, true);
     EXPECT_TRUE(twelve.startsWith(QStringLiteral("已添加 3 组图片对比。\n\n修改前未匹配：\n\u2022 1.png\n")));
     EXPECT_FALSE(twelve.contains(QStringLiteral("还有")));
     EXPECT_TRUE(twelve.endsWith(QStringLiteral("\u2022 12.png\n\n修改后未匹配：\n\u2022 z.png")));
     result.unmatchedBefore.append(QStringLiteral("13.png"));
-    const QString thirteen = BatchComparisonSheet::resultMessage(result, true);
+    const QString thirteen = ComparisonPairing::batchResultMessage(result, true);
     EXPECT_TRUE(thirteen.contains(QStringLiteral("\u2022 12.png\n\u2026还有 1 个\n\n修改后未匹配：")));
     EXPECT_FALSE(thirteen.contains(QStringLiteral("13.png")));
 }

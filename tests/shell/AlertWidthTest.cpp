@@ -1,7 +1,7 @@
 // Alerts show their title and texts whole: no Chinese message broken into columns a few
 // characters wide, no title cut by the title bar.
 
-#include "comparison/widgets/ComparisonDialogs.h"
+#include "comparison/widgets/ModalComparisonDialogs.h"
 #include "platform/AlertSetup.h"
 #include "ui/ShellDialogs.h"
 
@@ -48,10 +48,10 @@ namespace {
 TEST(AlertWidth, EveryAlertShowsItsTitleAndMessageWhole)
 {
     const QString batch = QStringLiteral("已添加 3 组图片，另有 2 张图片没有找到同名的对比图。");
-    auto added = ComparisonDialogs::makeBatchResult(QStringLiteral("批量添加完成"), batch, false, nullptr);
+    auto added = ModalComparisonDialogs::makeBatchResult(QStringLiteral("批量添加完成"), batch, false, nullptr);
     EXPECT_TRUE(showsWhole(*added));
     EXPECT_GE(added->width(), AlertSetup::minimumTextWidth);
-    auto none = ComparisonDialogs::makeBatchResult(QStringLiteral("没有匹配成功"), batch, true, nullptr);
+    auto none = ModalComparisonDialogs::makeBatchResult(QStringLiteral("没有匹配成功"), batch, true, nullptr);
     EXPECT_TRUE(showsWhole(*none));
 
     EXPECT_TRUE(showsWhole(*ShellDialogs::makeErrorAlert(QStringLiteral("无法读取文件：照片.jpg"), nullptr)));

@@ -197,23 +197,3 @@ void BatchComparisonSheet::refresh(const State &state)
             button->setEnabled(!state.isRunning);
     }
 }
-
-QString BatchComparisonSheet::resultMessage(const ComparisonBatchImportResult &result, bool didAdd)
-{
-    constexpr qsizetype shownNames = 12;
-    QStringList lines{didAdd ? QStringLiteral("已添加 %1 组图片对比。").arg(result.pairs.size())
-                             : QStringLiteral("没有找到可按文件名匹配的图片。")};
-    const auto addList = [&](const QStringList &names, const QString &heading) {
-        if (names.isEmpty())
-            return;
-        lines.append(QString());
-        lines.append(heading);
-        for (qsizetype i = 0; i < std::min(names.size(), shownNames); ++i)
-            lines.append(QStringLiteral("\u2022 ") + names.at(i));
-        if (names.size() > shownNames)
-            lines.append(QStringLiteral("\u2026还有 %1 个").arg(names.size() - shownNames));
-    };
-    addList(result.unmatchedBefore, QStringLiteral("修改前未匹配："));
-    addList(result.unmatchedAfter, QStringLiteral("修改后未匹配："));
-    return lines.join(u'\n');
-}

@@ -92,10 +92,6 @@ public:
     FolderSlot *afterSlot() const { return m_afterSlot; }
     SheetButton *runButton() const { return m_run; }
 
-    // The result alert's text: the count line, then per non-empty unmatched list (before first) a
-    // blank line, its heading and at most 12 names, with "…还有 K 个" for the rest.
-    static QString resultMessage(const ComparisonBatchImportResult &result, bool didAdd);
-
 private:
     FolderSlot *m_beforeSlot = nullptr;
     FolderSlot *m_afterSlot = nullptr;

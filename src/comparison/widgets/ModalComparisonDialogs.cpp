@@ -1,4 +1,4 @@
-#include "comparison/widgets/ComparisonDialogs.h"
+#include "comparison/widgets/ModalComparisonDialogs.h"
 
 #include "ui/ShellDialogs.h"
 #include "platform/AlertSetup.h"
@@ -24,9 +24,7 @@ std::optional<QString> runFileDialog(QFileDialog &dialog, const QString &prompt,
 
 } // namespace
 
-ComparisonDialogs::~ComparisonDialogs() = default;
-
-std::optional<QString> ComparisonDialogs::chooseImage(const QString &message, QWidget *parent)
+std::optional<QString> ModalComparisonDialogs::chooseImage(const QString &message, QWidget *parent)
 {
     QFileDialog dialog(parent);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -37,7 +35,7 @@ std::optional<QString> ComparisonDialogs::chooseImage(const QString &message, QW
     return runFileDialog(dialog, QStringLiteral("上传"), message);
 }
 
-std::optional<QString> ComparisonDialogs::chooseFolder(const QString &message, QWidget *parent)
+std::optional<QString> ModalComparisonDialogs::chooseFolder(const QString &message, QWidget *parent)
 {
     QFileDialog dialog(parent);
     dialog.setFileMode(QFileDialog::Directory);
@@ -45,18 +43,19 @@ std::optional<QString> ComparisonDialogs::chooseFolder(const QString &message, Q
     return runFileDialog(dialog, QStringLiteral("选择"), message);
 }
 
-void ComparisonDialogs::showError(const QString &message, QWidget *parent)
+void ModalComparisonDialogs::showError(const QString &message, QWidget *parent)
 {
     ShellDialogs::makeErrorAlert(message, parent)->exec();
 }
 
-void ComparisonDialogs::showBatchResult(const QString &title, const QString &message, bool isWarning, QWidget *parent)
+void ModalComparisonDialogs::showBatchResult(const QString &title, const QString &message, bool isWarning,
+                                             QWidget *parent)
 {
     makeBatchResult(title, message, isWarning, ShellDialogs::alertParent(parent))->exec();
 }
 
-std::unique_ptr<QMessageBox> ComparisonDialogs::makeBatchResult(const QString &title, const QString &message,
-                                                                bool isWarning, QWidget *parent)
+std::unique_ptr<QMessageBox> ModalComparisonDialogs::makeBatchResult(const QString &title, const QString &message,
+                                                                     bool isWarning, QWidget *parent)
 {
     auto box = std::make_unique<QMessageBox>(parent);
     box->setIcon(isWarning ? QMessageBox::Warning : QMessageBox::Information);
