@@ -1,6 +1,6 @@
 #pragma once
 
-#include "canvas/ContentView_ImageMarkup.h"
+#include "canvas/ImageMarkupCommands.h"
 
 class ContentView;
 struct ShellHooks;

@@ -1,4 +1,4 @@
-#include "canvas/ContentView_ImageMarkup.h"
+#include "canvas/ImageMarkupCommands.h"
 
 #include "markup/BackgroundDesktopSave.h"
 #include "model/AppFont.h"
