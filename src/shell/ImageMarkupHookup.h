@@ -1,6 +1,7 @@
 #pragma once
 
 #include "canvas/ImageMarkupCommands.h"
+#include "canvas/ImageMarkupHost.h"
 
 class ContentView;
 struct ShellHooks;
