@@ -7,8 +7,6 @@
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
-#include "shell/ContentView.h"
-#include "shell/ShellHooks.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -158,18 +156,4 @@ ImageMarkupSidebar::ImageMarkupSidebar(MarkupViewModel &viewModel, QWidget *pare
     layout->addWidget(m_tools);
     layout->addWidget(divider);
     layout->addWidget(m_images);
-}
-
-void installImageMarkupSidebar(ContentView &view)
-{
-    ContentView *root = &view;
-    view.hooks().imageMarkupSidebar = [root]() -> QWidget * {
-        auto *sidebar = new ImageMarkupSidebar(root->viewModel());
-        sidebar->imageList()->setImportAction([root] {
-            if (root->hooks().presentImageImportPanel)
-                root->hooks().presentImageImportPanel();
-        });
-        sidebar->imageList()->setResetPanAction([root] { root->setPanOffset(QSizeF(0, 0)); });
-        return sidebar;
-    };
 }

@@ -4,7 +4,6 @@
 
 #include <functional>
 
-class ContentView;
 class ImageListModel;
 class ImageListView;
 class MarkupViewModel;
@@ -67,7 +66,3 @@ private:
     ToolColumn *m_tools = nullptr;
     ImageListColumn *m_images = nullptr;
 };
-
-// Gives the window's root view its image markup sidebar: cards open the import panel and reset
-// the canvas pan through the root view.
-void installImageMarkupSidebar(ContentView &view);

@@ -7,8 +7,8 @@ class ContentView;
 struct ShellHooks;
 
 // Joins the image markup workspace to the window: the root view's state for the image markup
-// commands, and the workspace, header controls and commands in the shell's slots. Lives as long as
-// the root view (its child).
+// commands, and the workspace, sidebar, header controls and commands in the shell's slots. Lives
+// as long as the root view (its child).
 class ImageMarkupHookup final : public QObject, public ImageMarkupHost {
     Q_OBJECT
 
@@ -27,6 +27,7 @@ public:
 
 private:
     QWidget *makeWorkspace(QWidget *emptyState);
+    QWidget *makeSidebar();
 
     ContentView &m_view;
     ImageMarkupCommands m_commands;
