@@ -1,6 +1,7 @@
 #include "canvas/ImageMarkupCommands.h"
 
 #include "markup/BackgroundDesktopSave.h"
+#include "markup/DesktopImageSave.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "ui/FeedbackButton.h"
@@ -14,6 +15,8 @@
 
 #include <algorithm>
 #include <cmath>
+
+using DesktopImageSave::desktopFormat;
 
 namespace {
 
@@ -142,7 +145,7 @@ void ImageMarkupCommands::saveSelectedImagesToDesktopAction()
         return;
     if (!m_desktopSave)
         m_desktopSave = std::make_unique<BackgroundDesktopSave>(model);
-    m_desktopSave->start(ImageExportFormat::Png, 0.9);
+    m_desktopSave->start(desktopFormat.format, desktopFormat.jpegQuality);
 }
 
 bool ImageMarkupCommands::deleteImageMarkupSelection()

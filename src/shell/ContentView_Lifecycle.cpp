@@ -1,5 +1,6 @@
 #include "shell/ContentView.h"
 
+#include "markup/DesktopImageSave.h"
 #include "model/MarkupViewModel.h"
 #include "platform/ImageLimits.h"
 #include "platform/JpegFile.h"
@@ -15,6 +16,8 @@
 #include <QMimeData>
 #include <QUrl>
 #include <QWindow>
+
+using DesktopImageSave::desktopFormat;
 
 // ---- Reactions --------------------------------------------------------------------------------
 
@@ -132,7 +135,7 @@ bool ContentView::handleKeyCommand(const QString &name)
             return true;
         }
         if (mode == WorkspaceMode::ImageMarkup && m_hooks.saveSelectedImagesToDesktop) {
-            m_hooks.saveSelectedImagesToDesktop(*m_viewModel, ImageExportFormat::Png, 0.9);
+            m_hooks.saveSelectedImagesToDesktop(*m_viewModel, desktopFormat.format, desktopFormat.jpegQuality);
             return true;
         }
         if (mode == WorkspaceMode::TextComparison && m_hooks.saveProject) {
@@ -257,7 +260,8 @@ bool ContentView::saveSelectedImagesAsAsked()
                                                       if (m_viewModel->errorMessage())
                                                           errorRaised = true;
                                                   });
-    const QStringList written = m_hooks.saveSelectedImagesToDesktop(*m_viewModel, ImageExportFormat::Png, 0.9);
+    const QStringList written
+        = m_hooks.saveSelectedImagesToDesktop(*m_viewModel, desktopFormat.format, desktopFormat.jpegQuality);
     disconnect(watch);
     return !written.isEmpty() && size_t(written.size()) >= expected && !errorRaised;
 }
@@ -276,7 +280,7 @@ void ContentView::saveProject()
     // opened project are in the list.
     if (!m_viewModel->hasProjectSaveContent()) {
         if (m_hooks.saveSelectedImagesToDesktop)
-            m_hooks.saveSelectedImagesToDesktop(*m_viewModel, ImageExportFormat::Png, 0.9);
+            m_hooks.saveSelectedImagesToDesktop(*m_viewModel, desktopFormat.format, desktopFormat.jpegQuality);
         return;
     }
     if (const std::optional<QString> url = m_viewModel->projectURL()) {
