@@ -1,11 +1,14 @@
 // Not a timing: shows every canvas panel, the image sidebar with 20 images and the tool settings
 // popover in one window, so they can be looked at (screenshots under a virtual display).
 // Usage: bench_panels_gallery [seconds-before-quit [popover]]
+#include "canvas/AnnotationSizeEditor.h"
 #include "canvas/CropToolbar.h"
+#include "canvas/CurveToggle.h"
 #include "canvas/EyedropperPanel.h"
 #include "canvas/ImageMarkupSidebar.h"
 #include "canvas/InlineTextPanel.h"
-#include "canvas/SelectedAnnotationEditors.h"
+#include "canvas/LabelWidthHandle.h"
+#include "canvas/TextStyleEditor.h"
 #include "canvas/ToolColumn.h"
 #include "markup/AnnotationRenderer.h"
 #include "model/AppFont.h"

@@ -1,11 +1,14 @@
 #include "canvas/CanvasPanelMount.h"
 
+#include "canvas/AnnotationSizeEditor.h"
 #include "canvas/CanvasPanelSet.h"
 #include "canvas/CanvasSurface.h"
 #include "canvas/CropToolbar.h"
+#include "canvas/CurveToggle.h"
 #include "canvas/EyedropperPanel.h"
 #include "canvas/InlineTextPanel.h"
-#include "canvas/SelectedAnnotationEditors.h"
+#include "canvas/LabelWidthHandle.h"
+#include "canvas/TextStyleEditor.h"
 #include "model/MarkupViewModel.h"
 
 #include <QEvent>

@@ -3,10 +3,13 @@
 #include "canvas/CanvasPanels.h"
 #include "canvas/PanelPlacement.h"
 
+#include "canvas/AnnotationSizeEditor.h"
 #include "canvas/CropToolbar.h"
+#include "canvas/CurveToggle.h"
 #include "canvas/EyedropperPanel.h"
 #include "canvas/InlineTextPanel.h"
-#include "canvas/SelectedAnnotationEditors.h"
+#include "canvas/LabelWidthHandle.h"
+#include "canvas/TextStyleEditor.h"
 #include "model/MarkupViewModel.h"
 
 #include <set>

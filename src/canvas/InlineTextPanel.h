@@ -1,37 +1,14 @@
 #pragma once
 
+#include "canvas/InlineLabelTextEdit.h"
 #include "ui/PanelWidgets.h"
 #include "model/MarkupAnnotation.h"
 
-#include <QPlainTextEdit>
 #include <QSizeF>
 
 #include <vector>
 
 class MarkupViewModel;
-
-// The multi-line field of the inline label editor. Return types a new line; Return or keypad
-// Enter with Alt alone (Shift, Ctrl and Meta up) asks to confirm and is consumed. The key reaches
-// this handler only while the field has the keyboard focus, so the shortcut needs no global
-// monitor.
-class InlineLabelTextEdit : public QPlainTextEdit {
-    Q_OBJECT
-
-public:
-    explicit InlineLabelTextEdit(QWidget *parent = nullptr);
-
-    // Whether a key press is the confirm shortcut.
-    static bool isConfirmKey(int key, Qt::KeyboardModifiers modifiers);
-
-Q_SIGNALS:
-    void confirmRequested();
-    void focusChanged(bool focused);
-
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
-    void focusInEvent(QFocusEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
-};
 
 // The inline label editor over the canvas: the text field with its confirm button, and a row of
 // the four colour presets. The field is bound to the selected annotation's text. Typing records

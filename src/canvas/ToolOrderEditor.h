@@ -1,5 +1,6 @@
 #pragma once
 
+#include "canvas/ToolOrderRow.h"
 #include "model/MarkupTools.h"
 
 #include <QWidget>
@@ -13,44 +14,6 @@ class PanelButton;
 class PointerSettingsEditor;
 class QScrollArea;
 class QVBoxLayout;
-class ToolOrderEditor;
-
-// One tool's row in the tool order editor: drag handle, number badge, icon, title and the up and
-// down buttons. The whole row is a drag source and a drop target.
-class ToolOrderRow : public QWidget {
-    Q_OBJECT
-
-public:
-    ToolOrderRow(ToolOrderEditor &editor, MarkupTool tool, QWidget *parent);
-
-    MarkupTool tool() const { return m_tool; }
-    PanelButton *upButton() const { return m_up; }
-    PanelButton *downButton() const { return m_down; }
-    QString badgeText() const { return m_badge; }
-    void setBadgeText(const QString &text);
-    void setMovable(bool canMoveUp, bool canMoveDown);
-    void setDimmed(bool dimmed);
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-    void dragEnterEvent(QDragEnterEvent *event) override;
-    void dragMoveEvent(QDragMoveEvent *event) override;
-    void dropEvent(QDropEvent *event) override;
-
-private:
-    ToolOrderEditor &m_editor;
-    MarkupTool m_tool;
-    QString m_badge;
-    bool m_dimmed = false;
-    std::optional<QPoint> m_pressPosition;
-    PanelButton *m_up = nullptr;
-    PanelButton *m_down = nullptr;
-    QIcon m_handleIcon;
-    QIcon m_toolIcon;
-};
 
 // The tool settings panel shown from the tool column: the tools in the user's order (reordered
 // by dragging a row onto another or with the rows' up and down buttons), the pointer settings

@@ -102,7 +102,7 @@ std::optional<Plan> allImages(MarkupViewModel &model)
     std::vector<QUuid> ids;
     for (const ImageMarkupItem &item : model.items())
         ids.push_back(item.id);
-    Plan plan = makePlan(model, std::move(ids), ImageExportFormat::Png, 0.9);
+    Plan plan = makePlan(model, std::move(ids), desktopFormat.format, desktopFormat.jpegQuality);
     plan.successText = QStringLiteral("已批量保存 %1 张图片到桌面");
     plan.nothingSavedText = QStringLiteral("批量保存失败");
     return plan;

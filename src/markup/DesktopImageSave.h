@@ -24,6 +24,14 @@ class MarkupViewModel;
 //    statusMessage.
 namespace DesktopImageSave {
 
+// The files of every Desktop save (the save button, Ctrl+S, the quit-time save, the batch save):
+// PNG. The JPEG quality goes along unused, so that every caller passes the same pair.
+struct FileFormat {
+    ImageExportFormat format = ImageExportFormat::Png;
+    double jpegQuality = 0.9;
+};
+inline constexpr FileFormat desktopFormat{};
+
 struct Plan {
     // The images in the order of the save; an image not in the list at planning time has a job
     // without a picture, which fails.

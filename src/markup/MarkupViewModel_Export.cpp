@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QSaveFile>
 
+using DesktopImageSave::desktopFormat;
+
 namespace {
 
 // The selected images as PDF pages, in list order.
@@ -48,7 +50,7 @@ std::optional<QByteArray> MarkupViewModel::exportImageData(const ImageMarkupItem
 
 QStringList MarkupViewModel::saveSelectedImagesToDesktop()
 {
-    return saveSelectedImagesToDesktop(ImageExportFormat::Png, 0.9);
+    return saveSelectedImagesToDesktop(desktopFormat.format, desktopFormat.jpegQuality);
 }
 
 QStringList MarkupViewModel::saveSelectedImagesToDesktop(ImageExportFormat format, double jpegQuality)

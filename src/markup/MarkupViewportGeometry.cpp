@@ -1,6 +1,9 @@
 #include "markup/MarkupViewportGeometry.h"
 
+#include "model/MarkupViewModel.h"
+
 #include <algorithm>
+#include <cmath>
 
 namespace MarkupGeometry {
 
@@ -58,6 +61,18 @@ QSizeF proportionalComparisonLayerSize(QSizeF imageSize, QSizeF baseSize, QSizeF
         return QSizeF(0, 0);
     const double scale = std::min(canvasSize.width() / baseSize.width(), canvasSize.height() / baseSize.height());
     return imageSize * scale;
+}
+
+double fittedZoom(QSizeF pixelSize, QSizeF box)
+{
+    QSizeF fitted(0, 0);
+    if (hasArea(pixelSize)) {
+        const double scale = std::min(box.width() / pixelSize.width(), box.height() / pixelSize.height());
+        fitted = QSizeF(pixelSize.width() * scale, pixelSize.height() * scale);
+    }
+    const double zoom = std::min(fitted.width() > 0 ? box.width() / fitted.width() : HUGE_VAL,
+                                 fitted.height() > 0 ? box.height() / fitted.height() : HUGE_VAL);
+    return std::clamp(zoom, MarkupViewModel::minimumZoom, MarkupViewModel::maximumZoom);
 }
 
 } // namespace MarkupGeometry

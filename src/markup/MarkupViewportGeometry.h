@@ -23,4 +23,14 @@ QSizeF panOffsetAfterZoom(QSizeF currentPan, QPointF workspacePoint, QSizeF work
 // The image shown at the scale at which the base image fits the canvas.
 QSizeF proportionalComparisonLayerSize(QSizeF imageSize, QSizeF baseSize, QSizeF canvasSize);
 
+// The boxes the fit commands fit a picture into. The video canvas shares its workspace with the
+// transport panel below it, so its box is 60 points lower than the image markup canvas's.
+inline constexpr QSizeF imageMarkupFitBox(960, 620);
+inline constexpr QSizeF videoFrameFitBox(960, 560);
+
+// The view model's zoom that shows a picture of this pixel size fitted into the box, within the
+// zoom limits. The canvas already shows a picture at its fitted size, so any picture with an area
+// gets 1; one without gets the largest zoom (a quotient by zero is infinite).
+double fittedZoom(QSizeF pixelSize, QSizeF box);
+
 } // namespace MarkupGeometry

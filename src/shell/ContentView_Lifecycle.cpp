@@ -1,5 +1,6 @@
 #include "shell/ContentView.h"
 
+#include "markup/DesktopImageSave.h"
 #include "model/MarkupViewModel.h"
 #include "platform/ImageLimits.h"
 #include "platform/JpegFile.h"
@@ -15,6 +16,8 @@
 #include <QMimeData>
 #include <QUrl>
 #include <QWindow>
+
+using DesktopImageSave::desktopFormat;
 
 // ---- Reactions --------------------------------------------------------------------------------
 
@@ -132,7 +135,7 @@ bool ContentView::handleKeyCommand(const QString &name)
             return true;
         }
         if (mode == WorkspaceMode::ImageMarkup && m_hooks.saveSelectedImagesToDesktop) {
-            m_hooks.saveSelectedImagesToDesktop(*m_viewModel, ImageExportFormat::Png, 0.9);
+            m_hooks.saveSelectedImagesToDesktop(*m_viewModel, desktopFormat.format, desktopFormat.jpegQuality);
             return true;
         }
         if (mode == WorkspaceMode::TextComparison && m_hooks.saveProject) {
@@ -244,6 +247,28 @@ bool ContentView::askToSave(QuitPrompt prompt)
     return prompt == QuitPrompt::ImageSave ? saveSelectedImagesAsAsked() : saveProjectAsAsked();
 }
 
+namespace {
+
+// What a Desktop save through the shell's slot did: the files it wrote and the failure it
+// reported, if any (the error it left on the view model; an error already shown before the save
+// is not this save's).
+struct DesktopSaveResult {
+    QStringList written;
+    std::optional<QString> error;
+};
+
+DesktopSaveResult saveSelectedImagesToDesktop(const ShellHooks &hooks, MarkupViewModel &model)
+{
+    const std::optional<QString> shownBefore = model.errorMessage();
+    DesktopSaveResult result;
+    result.written = hooks.saveSelectedImagesToDesktop(model, desktopFormat.format, desktopFormat.jpegQuality);
+    if (model.errorMessage() != shownBefore)
+        result.error = model.errorMessage();
+    return result;
+}
+
+} // namespace
+
 bool ContentView::saveSelectedImagesAsAsked()
 {
     if (!m_hooks.saveSelectedImagesToDesktop)
@@ -251,15 +276,8 @@ bool ContentView::saveSelectedImagesAsAsked()
     // Go on only when every selected image was written and nothing failed; after a partial save
     // the window stays so that the error alert is seen and nothing is lost silently.
     const size_t expected = m_viewModel->selectedImageItems().size();
-    bool errorRaised = false;
-    const QMetaObject::Connection watch = connect(m_viewModel.get(), &MarkupViewModel::errorMessageChanged, this,
-                                                  [this, &errorRaised] {
-                                                      if (m_viewModel->errorMessage())
-                                                          errorRaised = true;
-                                                  });
-    const QStringList written = m_hooks.saveSelectedImagesToDesktop(*m_viewModel, ImageExportFormat::Png, 0.9);
-    disconnect(watch);
-    return !written.isEmpty() && size_t(written.size()) >= expected && !errorRaised;
+    const DesktopSaveResult result = saveSelectedImagesToDesktop(m_hooks, *m_viewModel);
+    return !result.written.isEmpty() && size_t(result.written.size()) >= expected && !result.error;
 }
 
 bool ContentView::saveProjectAsAsked()
@@ -276,7 +294,7 @@ void ContentView::saveProject()
     // opened project are in the list.
     if (!m_viewModel->hasProjectSaveContent()) {
         if (m_hooks.saveSelectedImagesToDesktop)
-            m_hooks.saveSelectedImagesToDesktop(*m_viewModel, ImageExportFormat::Png, 0.9);
+            m_hooks.saveSelectedImagesToDesktop(*m_viewModel, desktopFormat.format, desktopFormat.jpegQuality);
         return;
     }
     if (const std::optional<QString> url = m_viewModel->projectURL()) {

@@ -1,5 +1,6 @@
 #include "shell/ImageMarkupHookup.h"
 
+#include "canvas/ImageMarkupSidebar.h"
 #include "canvas/ImageMarkupWorkspace.h"
 #include "ui/FeedbackButton.h"
 #include "shell/ContentView.h"
@@ -49,6 +50,20 @@ void ImageMarkupHookup::install(ShellHooks &hooks)
     hooks.deleteImageMarkupSelection = [this] { return m_commands.deleteImageMarkupSelection(); };
     hooks.handleImageMarkupDeleteCommand = [this] { m_commands.handleImageMarkupDeleteCommand(); };
     hooks.fitImageMarkupCanvas = [this] { m_commands.fitImageMarkupCanvas(); };
+    hooks.imageMarkupSidebar = [this] { return makeSidebar(); };
+}
+
+// Cards open the import panel and reset the canvas pan through the root view.
+QWidget *ImageMarkupHookup::makeSidebar()
+{
+    auto *sidebar = new ImageMarkupSidebar(m_view.viewModel());
+    ContentView *root = &m_view;
+    sidebar->imageList()->setImportAction([root] {
+        if (root->hooks().presentImageImportPanel)
+            root->hooks().presentImageImportPanel();
+    });
+    sidebar->imageList()->setResetPanAction([root] { root->setPanOffset(QSizeF(0, 0)); });
+    return sidebar;
 }
 
 // A fresh workspace on every entry, so its own gesture and layout state restarts.

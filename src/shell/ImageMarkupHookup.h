@@ -1,13 +1,14 @@
 #pragma once
 
-#include "canvas/ContentView_ImageMarkup.h"
+#include "canvas/ImageMarkupCommands.h"
+#include "canvas/ImageMarkupHost.h"
 
 class ContentView;
 struct ShellHooks;
 
 // Joins the image markup workspace to the window: the root view's state for the image markup
-// commands, and the workspace, header controls and commands in the shell's slots. Lives as long as
-// the root view (its child).
+// commands, and the workspace, sidebar, header controls and commands in the shell's slots. Lives
+// as long as the root view (its child).
 class ImageMarkupHookup final : public QObject, public ImageMarkupHost {
     Q_OBJECT
 
@@ -26,6 +27,7 @@ public:
 
 private:
     QWidget *makeWorkspace(QWidget *emptyState);
+    QWidget *makeSidebar();
 
     ContentView &m_view;
     ImageMarkupCommands m_commands;

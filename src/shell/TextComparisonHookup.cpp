@@ -1,5 +1,6 @@
 #include "shell/TextComparisonHookup.h"
 
+#include "markup/DesktopImageSave.h"
 #include "ui/PanelWidgets.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
@@ -13,6 +14,8 @@
 
 #include <QLabel>
 #include <QVBoxLayout>
+
+using DesktopImageSave::desktopFormat;
 
 namespace {
 
@@ -68,7 +71,7 @@ bool TextComparisonHookup::presentSaveProjectPanel()
     if (!model.hasProjectSaveContent()) {
         const ShellHooks &hooks = m_view.hooks();
         return hooks.saveSelectedImagesToDesktop
-            && !hooks.saveSelectedImagesToDesktop(model, ImageExportFormat::Png, 0.9).isEmpty();
+            && !hooks.saveSelectedImagesToDesktop(model, desktopFormat.format, desktopFormat.jpegQuality).isEmpty();
     }
     const std::optional<QString> path
         = m_panels->chooseProjectSaveLocation(model.suggestedProjectFileName(), m_view.window());

@@ -3,6 +3,7 @@
 #include "canvas/CanvasFrameSource.h"
 #include "platform/FileDialogSetup.h"
 #include "model/MarkupViewModel.h"
+#include "markup/MarkupViewportGeometry.h"
 #include "shell/ContentView.h"
 #include "shell/ShellHooks.h"
 #include "shell/ShellRules.h"
@@ -309,15 +310,7 @@ bool VideoFrameHookup::deleteVideoFrameSelection()
 
 double VideoFrameHookup::fittedZoom(double pixelWidth, double pixelHeight)
 {
-    if (!(pixelWidth > 0 && pixelHeight > 0))
-        return MarkupViewModel::maximumZoom;
-    const double scale = std::min(960 / pixelWidth, 560 / pixelHeight);
-    const double fittedWidth = pixelWidth * scale;
-    const double fittedHeight = pixelHeight * scale;
-    if (!(fittedWidth > 0 && fittedHeight > 0))
-        return MarkupViewModel::maximumZoom;
-    return std::clamp(std::min(960 / fittedWidth, 560 / fittedHeight), MarkupViewModel::minimumZoom,
-                      MarkupViewModel::maximumZoom);
+    return MarkupGeometry::fittedZoom(QSizeF(pixelWidth, pixelHeight), MarkupGeometry::videoFrameFitBox);
 }
 
 void VideoFrameHookup::fitVideoFrameCanvas()

@@ -1,4 +1,3 @@
-#include "canvas/ImageMarkupSidebar.h"
 #include "model/MarkupViewModel.h"
 #include "shell/ImageCompressionHookup.h"
 #include "shell/ContentView.h"
@@ -39,7 +38,6 @@ void installWorkspaceHooks(ContentView &view)
 {
     installViewModelOperations(view.hooks());
     (new ImageMarkupHookup(view))->install(view.hooks());
-    installImageMarkupSidebar(view);
     (new ImageComparisonHookup(view))->install(view.hooks());
     (new TextComparisonHookup(view))->install(view.hooks());
     (new VideoFrameHookup(view))->install(view.hooks());

@@ -1,11 +1,14 @@
 #include "PanelsFixture.h"
 
+#include "canvas/AnnotationSizeEditor.h"
 #include "canvas/CanvasPanelSet.h"
 #include "canvas/CanvasPanels.h"
 #include "canvas/CropToolbar.h"
+#include "canvas/CurveToggle.h"
 #include "canvas/InlineTextPanel.h"
+#include "canvas/LabelWidthHandle.h"
 #include "canvas/PanelPlacement.h"
-#include "canvas/SelectedAnnotationEditors.h"
+#include "canvas/TextStyleEditor.h"
 
 TEST_F(PanelsFixture, PanelSetFillsAndPlacesThePanelsOfTheState)
 {

@@ -1,6 +1,9 @@
 #include "PanelsFixture.h"
 
-#include "canvas/SelectedAnnotationEditors.h"
+#include "canvas/AnnotationSizeEditor.h"
+#include "canvas/CurveToggle.h"
+#include "canvas/LabelWidthHandle.h"
+#include "canvas/TextStyleEditor.h"
 
 #include <QLabel>
 #include <QSlider>

@@ -2,7 +2,7 @@
 
 #include "canvas/CanvasInputWidget.h"
 #include "canvas/CanvasSurface.h"
-#include "canvas/ContentView_ImageMarkup.h"
+#include "canvas/ImageMarkupCommands.h"
 #include "canvas/ImageMarkupWorkspace.h"
 #include "ui/WorkspaceViewportEventLayer.h"
 #include "markup/MarkupGeometry.h"

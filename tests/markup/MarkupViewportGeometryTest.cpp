@@ -42,3 +42,15 @@ TEST(MarkupViewportGeometry, PanAfterZoomKeepsThePointUnderThePointer)
     EXPECT_DOUBLE_EQ((q.y() - w.height() / 2 - pan.height()) / zoom,
                      (q.y() - w.height() / 2 - next.height()) / (zoom * k));
 }
+
+TEST(MarkupViewportGeometry, FittedZoomShowsAnyPictureAtItsFittedSizeAndNoAreaAtTheLargestZoom)
+{
+    for (const QSizeF box : {imageMarkupFitBox, videoFrameFitBox}) {
+        EXPECT_NEAR(fittedZoom({1920, 1080}, box), 1, 1e-12);
+        EXPECT_NEAR(fittedZoom({7, 3000}, box), 1, 1e-12);
+        EXPECT_NEAR(fittedZoom({1, 1}, box), 1, 1e-12);
+        EXPECT_EQ(fittedZoom({0, 1080}, box), 30);
+        EXPECT_EQ(fittedZoom({-4, 10}, box), 30);
+        EXPECT_EQ(fittedZoom({std::nan(""), 10}, box), 30);
+    }
+}

@@ -91,6 +91,29 @@ TEST_F(ShellWindowTest, ImagesAskBeforeQuittingAndOnlyAFullSaveQuits)
     EXPECT_TRUE(view().isTerminating());
 }
 
+TEST_F(ShellWindowTest, AnErrorShownBeforeTheQuitSaveDoesNotKeepTheWindow)
+{
+    // The save reports only its own failures: an alert left from earlier work does not count,
+    // while a new failure, even one that replaces it, does.
+    QString failWith;
+    view().hooks().saveSelectedImagesToDesktop = [&](MarkupViewModel &model, ImageExportFormat, double) {
+        if (!failWith.isEmpty())
+            model.setErrorMessage(failWith);
+        return QStringList{QStringLiteral("/tmp/a.png")};
+    };
+    addImages(1);
+    showWindow();
+    dialogs->quitAnswer = QuitAnswer::Save;
+    model().setErrorMessage(QStringLiteral("较早的错误"));
+    failWith = QStringLiteral("无法写入图片");
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(quitRequests, 0);
+
+    failWith.clear();
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(quitRequests, 1);
+}
+
 TEST_F(ShellWindowTest, DontSaveQuitsAndPairsAloneQuitWithoutAsking)
 {
     addImages(1);

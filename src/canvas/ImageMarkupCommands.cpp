@@ -1,6 +1,8 @@
-#include "canvas/ContentView_ImageMarkup.h"
+#include "canvas/ImageMarkupCommands.h"
 
 #include "markup/BackgroundDesktopSave.h"
+#include "markup/DesktopImageSave.h"
+#include "markup/MarkupViewportGeometry.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "ui/FeedbackButton.h"
@@ -14,6 +16,8 @@
 
 #include <algorithm>
 #include <cmath>
+
+using DesktopImageSave::desktopFormat;
 
 namespace {
 
@@ -142,7 +146,7 @@ void ImageMarkupCommands::saveSelectedImagesToDesktopAction()
         return;
     if (!m_desktopSave)
         m_desktopSave = std::make_unique<BackgroundDesktopSave>(model);
-    m_desktopSave->start(ImageExportFormat::Png, 0.9);
+    m_desktopSave->start(desktopFormat.format, desktopFormat.jpegQuality);
 }
 
 bool ImageMarkupCommands::deleteImageMarkupSelection()
@@ -168,15 +172,7 @@ void ImageMarkupCommands::fitImageMarkupCanvas()
     if (!index)
         return;
     const QSizeF pixels = model.items()[size_t(*index)].pixelSize;
-    QSizeF fitted(0, 0);
-    if (pixels.width() > 0 && pixels.height() > 0) {
-        const double s = std::min(960 / pixels.width(), 620 / pixels.height());
-        fitted = QSizeF(pixels.width() * s, pixels.height() * s);
-    }
-    // A zero fitted size divides to infinity, which the zoom's limit takes to 30.
-    const double zoom = std::min(fitted.width() > 0 ? 960 / fitted.width() : HUGE_VAL,
-                                 fitted.height() > 0 ? 620 / fitted.height() : HUGE_VAL);
-    model.setZoom(std::clamp(zoom, MarkupViewModel::minimumZoom, MarkupViewModel::maximumZoom));
+    model.setZoom(MarkupGeometry::fittedZoom(pixels, MarkupGeometry::imageMarkupFitBox));
     m_host.setPanOffset(QSizeF(0, 0));
 }
 

@@ -1,12 +1,11 @@
 #pragma once
 
 #include "canvas/ImageMarkupDialogs.h"
+#include "canvas/ImageMarkupHost.h"
 #include "model/MarkupTools.h"
-#include "model/WorkspaceMode.h"
 
 #include <QObject>
 #include <QPointer>
-#include <QSizeF>
 
 #include <memory>
 
@@ -16,18 +15,6 @@ class QToolButton;
 class QMenu;
 class FeedbackButton;
 class QWidget;
-
-// The root view's state that the image markup commands read and write. The application shell's
-// root view implements it.
-class ImageMarkupHost {
-public:
-    virtual ~ImageMarkupHost() = default;
-    virtual MarkupViewModel &viewModel() = 0;
-    virtual WorkspaceMode workspaceMode() const = 0;
-    virtual void setWorkspaceMode(WorkspaceMode mode) = 0;
-    virtual void setPanOffset(QSizeF offset) = 0;
-    virtual void setDropTargeted(bool targeted) = 0;
-};
 
 // The root view's image markup members: the import panel, the two header controls (annotation
 // menu and save to the Desktop), the delete commands with their confirmations and the fit command.

@@ -1,0 +1,34 @@
+#include "canvas/AnnotationEditorChrome.h"
+
+#include "ui/PanelWidgets.h"
+#include "model/AppFont.h"
+#include "model/AppTheme.h"
+#include "model/HexColor.h"
+
+#include <QLabel>
+
+namespace AnnotationEditorChrome {
+
+QColor panelFill()
+{
+    return PanelChrome::withAlpha(Qt::white, 0.7);
+}
+
+QColor annotationBorder(const MarkupAnnotation &annotation)
+{
+    return PanelChrome::withAlpha(HexColor::uiColor(annotation.colorHex), 0.72);
+}
+
+QLabel *rowLabel(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setFont(AppFont::font(11, QFont::Bold));
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, AppTheme::secondaryText());
+    label->setPalette(palette);
+    label->setFixedWidth(52);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    return label;
+}
+
+} // namespace AnnotationEditorChrome
