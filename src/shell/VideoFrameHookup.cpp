@@ -1,6 +1,5 @@
 #include "shell/VideoFrameHookup.h"
 
-#include "canvas/CanvasFrameSource.h"
 #include "platform/FileDialogSetup.h"
 #include "model/MarkupViewModel.h"
 #include "shell/ContentView.h"
@@ -8,6 +7,7 @@
 #include "shell/ShellRules.h"
 #include "video/VideoFrameAnnotationStore.h"
 #include "video/widgets/VideoFrameAnnotationWorkspace.h"
+#include "video/widgets/VideoStoreFrameSource.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
