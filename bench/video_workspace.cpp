@@ -15,7 +15,7 @@
 #include "shell/ContentView.h"
 #include "shell/MainWindow.h"
 #include "ui/ShellDialogs.h"
-#include "shell/VideoFrameHookup.h"
+#include "shell/VideoFrameAnnotationHookup.h"
 #include "video/VideoFrameAnnotationStore.h"
 #include "video/widgets/VideoFrameAnnotationWorkspace.h"
 #include "video/widgets/VideoScrubber.h"

@@ -6,7 +6,7 @@
 #include "shell/ImageMarkupHookup.h"
 #include "shell/ShellHooks.h"
 #include "shell/TextComparisonHookup.h"
-#include "shell/VideoFrameHookup.h"
+#include "shell/VideoFrameAnnotationHookup.h"
 
 namespace {
 

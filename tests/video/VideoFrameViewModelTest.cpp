@@ -1,6 +1,6 @@
 #include "markup/AnnotationRenderer.h"
 #include "model/MarkupViewModel.h"
-#include "shell/VideoFrameHookup.h"
+#include "shell/VideoFrameAnnotationHookup.h"
 #include "support/TestSupport.h"
 #include "video/widgets/VideoFrameAnnotationWorkspace.h"
 #include "video/VideoFrameSnapshot.h"

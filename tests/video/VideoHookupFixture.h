@@ -2,7 +2,7 @@
 
 #include "VideoTestMedia.h"
 #include "shell/ShellWindowFixture.h"
-#include "shell/VideoFrameHookup.h"
+#include "shell/VideoFrameAnnotationHookup.h"
 #include "support/TestSupport.h"
 
 #include <QDir>

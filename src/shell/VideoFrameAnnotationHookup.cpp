@@ -1,4 +1,4 @@
-#include "shell/VideoFrameHookup.h"
+#include "shell/VideoFrameAnnotationHookup.h"
 
 #include "platform/FileDialogSetup.h"
 #include "model/MarkupViewModel.h"
