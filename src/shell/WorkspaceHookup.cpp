@@ -42,6 +42,6 @@ void installWorkspaceHooks(ContentView &view)
     installImageMarkupSidebar(view);
     (new ImageComparisonHookup(view))->install(view.hooks());
     (new TextComparisonHookup(view))->install(view.hooks());
-    (new VideoFrameHookup(view))->install(view.hooks());
+    (new VideoFrameAnnotationHookup(view))->install(view.hooks());
     (new CompressionHookup(view))->install(view.hooks());
 }
