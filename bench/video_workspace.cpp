@@ -15,7 +15,7 @@
 #include "shell/ContentView.h"
 #include "shell/MainWindow.h"
 #include "ui/ShellDialogs.h"
-#include "shell/VideoFrameHookup.h"
+#include "shell/VideoFrameAnnotationHookup.h"
 #include "video/VideoFrameAnnotationStore.h"
 #include "video/widgets/VideoFrameAnnotationWorkspace.h"
 #include "video/widgets/VideoScrubber.h"
@@ -163,7 +163,7 @@ int runBench(int argc, char **argv, const QString &video, int rounds)
     options.quitApplication = [] {};
     MainWindow window(settings, std::move(options));
     ContentView &view = window.contentView();
-    auto *hookup = new VideoFrameHookup(view);
+    auto *hookup = new VideoFrameAnnotationHookup(view);
     hookup->install(view.hooks());
     view.reloadWorkspace();
     window.resize(1400, 900);
@@ -175,10 +175,11 @@ int runBench(int argc, char **argv, const QString &video, int rounds)
     auto timeAction = [&](const std::function<void()> &action) {
         QEventLoop loop;
         bool done = false;
-        const QMetaObject::Connection connection = QObject::connect(hookup, &VideoFrameHookup::actionFinished, [&] {
-            done = true;
-            loop.quit();
-        });
+        const QMetaObject::Connection connection
+            = QObject::connect(hookup, &VideoFrameAnnotationHookup::actionFinished, [&] {
+                  done = true;
+                  loop.quit();
+              });
         QElapsedTimer timer;
         timer.start();
         action();

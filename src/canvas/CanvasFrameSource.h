@@ -2,9 +2,6 @@
 
 #include <QImage>
 #include <QObject>
-#include <QPointer>
-
-class VideoFrameAnnotationStore;
 
 // A picture that changes over time and replaces the still image under the annotations: the video
 // workspace's player. The canvas paints the latest frame, letterboxed into the canvas.
@@ -24,23 +21,6 @@ public:
 
 Q_SIGNALS:
     void frameChanged();
-};
-
-// The frames of the video store's player, as the store publishes them (on the GUI thread).
-class VideoStoreFrameSource final : public CanvasFrameSource {
-    Q_OBJECT
-
-public:
-    explicit VideoStoreFrameSource(VideoFrameAnnotationStore *store, QObject *parent = nullptr);
-
-    QImage currentFrame() const override { return m_frame; }
-    QImage currentPreview() const override { return m_preview; }
-    void setDisplaySize(QSize size) override;
-
-private:
-    QPointer<VideoFrameAnnotationStore> m_store;
-    QImage m_frame;
-    QImage m_preview;
 };
 
 // A source holding one picture set by its owner (tests, and callers that decode frames themselves).

@@ -105,38 +105,30 @@ private:
 };
 
 // Decodes the picture into the ring, band by band, with the decoder's defaults (the ones Qt's
-// reader keeps); false when it fails or its scan data ends before the picture does. Only plain C
-// objects live between setjmp and the decoder's calls.
+// reader keeps); false when it fails or its scan data ends before the picture does. The ring lives
+// with the caller, so the decoder's work holds nothing that needs destroying.
 bool decodeIntoRing(const QByteArray &bytes, RowRing &ring)
 {
-    jpeg_decompress_struct info;
-    ErrorExit error;
-    info.err = JpegLibrary::quietErrors(error);
-    if (setjmp(error.jump)) {
-        jpeg_destroy_decompress(&info);
-        return false;
-    }
-    if (!JpegLibrary::readHeader(info, bytes))
-        return false;
-    jpeg_start_decompress(&info);
-    while (info.output_scanline < info.output_height) {
-        const int band = ring.acquireFree();
-        if (band < 0) {
-            jpeg_destroy_decompress(&info);
-            return false;
+    bool whole = false;
+    const bool ran = JpegLibrary::decompress(bytes, [&](jpeg_decompress_struct &info, const ErrorExit &error) {
+        jpeg_start_decompress(&info);
+        while (info.output_scanline < info.output_height) {
+            const int band = ring.acquireFree();
+            if (band < 0)
+                return;
+            int rows = 0;
+            while (rows < RowRing::bandRows && info.output_scanline < info.output_height) {
+                JSAMPROW target[RowRing::bandRows];
+                for (int i = rows; i < RowRing::bandRows; ++i)
+                    target[i - rows] = ring.row(band, i);
+                rows += int(jpeg_read_scanlines(&info, target, JDIMENSION(RowRing::bandRows - rows)));
+            }
+            ring.publish(rows);
         }
-        int rows = 0;
-        while (rows < RowRing::bandRows && info.output_scanline < info.output_height) {
-            JSAMPROW target[RowRing::bandRows];
-            for (int i = rows; i < RowRing::bandRows; ++i)
-                target[i - rows] = ring.row(band, i);
-            rows += int(jpeg_read_scanlines(&info, target, JDIMENSION(RowRing::bandRows - rows)));
-        }
-        ring.publish(rows);
-    }
-    jpeg_finish_decompress(&info);
-    jpeg_destroy_decompress(&info);
-    return !error.dataEndedEarly;
+        jpeg_finish_decompress(&info);
+        whole = !error.dataEndedEarly;
+    });
+    return ran && whole;
 }
 
 // Output collected in memory; the buffer's capacity is kept for the next file on this thread.
@@ -188,46 +180,39 @@ struct EncoderSettings {
 // False when the decoder stopped early or the encoder failed.
 bool encodeFromRing(RowRing &ring, const EncoderSettings &settings, MemoryDestination &destination)
 {
-    jpeg_compress_struct info;
-    ErrorExit error;
-    info.err = JpegLibrary::quietErrors(error);
-    if (setjmp(error.jump)) {
-        jpeg_destroy_compress(&info);
-        return false;
-    }
-    jpeg_create_compress(&info);
-    destination.manager.init_destination = initDestination;
-    destination.manager.empty_output_buffer = growDestination;
-    destination.manager.term_destination = termDestination;
-    info.dest = &destination.manager;
-    info.image_width = JDIMENSION(settings.size.width());
-    info.image_height = JDIMENSION(settings.size.height());
-    info.input_components = settings.grey ? 1 : 3;
-    info.in_color_space = settings.grey ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&info);
-    info.density_unit = UINT8(settings.densityUnit);
-    info.X_density = UINT16(settings.xDensity);
-    info.Y_density = UINT16(settings.yDensity);
-    info.optimize_coding = TRUE;
-    jpeg_set_quality(&info, settings.quality, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    int rows = 0;
-    for (int band = ring.acquireFilled(rows); band >= 0; band = ring.acquireFilled(rows)) {
-        JSAMPROW source[RowRing::bandRows];
-        for (int i = 0; i < rows; ++i)
-            source[i] = ring.row(band, i);
-        int written = 0;
-        while (written < rows)
-            written += int(jpeg_write_scanlines(&info, source + written, JDIMENSION(rows - written)));
-        ring.release();
-    }
-    if (info.next_scanline < info.image_height || !ring.decodedWhole()) {
-        jpeg_destroy_compress(&info);
-        return false;
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    return true;
+    bool finished = false;
+    const bool ran = JpegLibrary::compress([&](jpeg_compress_struct &info) {
+        destination.manager.init_destination = initDestination;
+        destination.manager.empty_output_buffer = growDestination;
+        destination.manager.term_destination = termDestination;
+        info.dest = &destination.manager;
+        info.image_width = JDIMENSION(settings.size.width());
+        info.image_height = JDIMENSION(settings.size.height());
+        info.input_components = settings.grey ? 1 : 3;
+        info.in_color_space = settings.grey ? JCS_GRAYSCALE : JCS_RGB;
+        jpeg_set_defaults(&info);
+        info.density_unit = UINT8(settings.densityUnit);
+        info.X_density = UINT16(settings.xDensity);
+        info.Y_density = UINT16(settings.yDensity);
+        info.optimize_coding = TRUE;
+        jpeg_set_quality(&info, settings.quality, TRUE);
+        jpeg_start_compress(&info, TRUE);
+        int rows = 0;
+        for (int band = ring.acquireFilled(rows); band >= 0; band = ring.acquireFilled(rows)) {
+            JSAMPROW source[RowRing::bandRows];
+            for (int i = 0; i < rows; ++i)
+                source[i] = ring.row(band, i);
+            int written = 0;
+            while (written < rows)
+                written += int(jpeg_write_scanlines(&info, source + written, JDIMENSION(rows - written)));
+            ring.release();
+        }
+        if (info.next_scanline < info.image_height || !ring.decodedWhole())
+            return;
+        jpeg_finish_compress(&info);
+        finished = true;
+    });
+    return ran && finished;
 }
 
 // Qt's writer rounds positive densities this way.
@@ -268,22 +253,14 @@ void setDensity(EncoderSettings &settings, const jpeg_decompress_struct &header,
 bool readSettings(const QByteArray &bytes, const JpegFile::Layout &layout, QSize stored, bool keepsFileDensity,
                   EncoderSettings &settings)
 {
-    jpeg_decompress_struct header;
-    ErrorExit error;
-    header.err = JpegLibrary::quietErrors(error);
-    if (setjmp(error.jump)) {
-        jpeg_destroy_decompress(&header);
-        return false;
-    }
-    if (!JpegLibrary::readHeader(header, bytes))
-        return false;
-    settings.grey = header.out_color_space == JCS_GRAYSCALE;
-    const bool usual = (settings.grey || header.out_color_space == JCS_RGB)
-        && header.num_components == layout.components
-        && QSize(int(header.image_width), int(header.image_height)) == stored;
-    setDensity(settings, header, keepsFileDensity);
-    jpeg_destroy_decompress(&header);
-    return usual;
+    bool usual = false;
+    const bool read = JpegLibrary::decompress(bytes, [&](jpeg_decompress_struct &header, const ErrorExit &) {
+        settings.grey = header.out_color_space == JCS_GRAYSCALE;
+        usual = (settings.grey || header.out_color_space == JCS_RGB) && header.num_components == layout.components
+            && QSize(int(header.image_width), int(header.image_height)) == stored;
+        setDensity(settings, header, keepsFileDensity);
+    });
+    return read && usual;
 }
 
 } // namespace

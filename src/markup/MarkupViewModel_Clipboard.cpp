@@ -272,29 +272,36 @@ std::optional<MarkupTool> MarkupViewModel::toolForShortcut(const QString &comman
     return m_toolOrder[size_t(*n - 1)];
 }
 
-bool MarkupViewModel::handleToolShortcut(const QString &command)
+bool MarkupViewModel::handleShortcut(const QString &command, const ShortcutScope &scope)
 {
-    if (command == u"undo") {
-        undo();
-        return true;
-    }
-    if (command == u"redo") {
-        redo();
-        return true;
-    }
+    if (command == u"undo")
+        return undo();
+    if (command == u"redo")
+        return redo();
     if (command == u"copy")
         return copySelectedAnnotationsToClipboard();
     if (command == u"paste")
         return pasteAnnotationClipboard();
     if (command == u"selectAll")
         return selectAllAnnotations();
-    if (command == u"delete")
-        return deleteCurrentSelection();
+    if (command == u"delete") {
+        if (scope.deleteReachesImages)
+            return deleteCurrentSelection();
+        if (selectedAnnotationCount() >= 1)
+            return deleteSelectedAnnotations();
+        setStatusMessage(QStringLiteral("请先选中要删除的标注"));
+        return true;
+    }
     if (command == u"escape") {
         cancelCurrentOperation();
         return true;
     }
-    return switchToolByNumber(command, m_toolOrder);
+    return switchToolByNumber(command, scope.tools);
+}
+
+bool MarkupViewModel::handleToolShortcut(const QString &command)
+{
+    return handleShortcut(command, ShortcutScope{m_toolOrder, true});
 }
 
 bool MarkupViewModel::switchToolByNumber(const QString &command, const std::vector<MarkupTool> &tools)

@@ -348,8 +348,20 @@ public:
     // or only the selected ones of the current image); each target gets an undo step. Returns
     // the number of images changed.
     int applyCurrentAnnotationsToSelectedImages(bool onlySelectedAnnotations);
-    // Runs a key command: "undo", "redo", "copy", "paste", "selectAll", "delete", "escape", or a
-    // decimal number choosing that tool of the tool order. Returns whether it was handled.
+    // What the key commands reach in one workspace; the commands themselves are the same in all.
+    struct ShortcutScope {
+        // The number command n chooses tools[n - 1].
+        std::vector<MarkupTool> tools;
+        // "delete" without a selected annotation deletes the selected images; otherwise the status
+        // asks for an annotation to be selected (and the key counts as taken).
+        bool deleteReachesImages = true;
+    };
+    // Runs a key command (names compared exactly): "undo", "redo", "copy", "paste", "selectAll",
+    // "delete", "escape", or a decimal number choosing that tool of the scope. Returns whether it
+    // was handled.
+    bool handleShortcut(const QString &command, const ShortcutScope &scope);
+    // The image markup workspace's key commands: every tool of the tool order, and "delete" reaches
+    // the selected images.
     bool handleToolShortcut(const QString &command);
     // The tool at 1-based position n of the tool order for the number n, else none.
     std::optional<MarkupTool> toolForShortcut(const QString &command) const;
@@ -550,7 +562,8 @@ public:
     static QString videoFrameExportFileName(const ImageMarkupItem &item, const QString &timecode);
     // select, arrow, text, rectangle and brush in the user's tool order, the missing ones after.
     std::vector<MarkupTool> videoFrameToolOrder() const;
-    // The video workspace's key commands (names compared exactly); true when taken.
+    // The video workspace's key commands: the tools of videoFrameToolOrder(), and "delete" deletes
+    // annotations only (the frame is no image to delete).
     bool handleVideoFrameShortcut(const QString &command);
 
 Q_SIGNALS:

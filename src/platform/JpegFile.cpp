@@ -93,100 +93,84 @@ struct CmykTransform {
     CmykTransform &operator=(const CmykTransform &) = delete;
 };
 
-// Decodes into `image` (allocated here once the size is known) through `transform`. Only plain C
-// objects live between setjmp and the decoder's calls, so the jump skips no destructor.
+// Decodes into `image` (allocated here once the size is known) through `transform`. The image and
+// the row buffer live with the caller, so the decoder's work holds nothing that needs destroying.
 bool decodeInto(const QByteArray &bytes, QSize atLeast, cmsHTRANSFORM transform, QImage &image,
                 std::vector<JSAMPLE> &row)
 {
-    jpeg_decompress_struct info;
-    ErrorExit error;
-    info.err = JpegLibrary::quietErrors(error);
-    if (setjmp(error.jump)) {
-        jpeg_destroy_decompress(&info);
-        return false;
-    }
-    if (!JpegLibrary::readHeader(info, bytes))
-        return false;
-    if (info.num_components != 4) {
-        jpeg_destroy_decompress(&info);
-        return false;
-    }
-    info.out_color_space = JCS_CMYK;
-    info.scale_num = 1;
-    info.scale_denom = 1;
-    if (atLeast.isValid() && !atLeast.isEmpty()) {
-        for (const unsigned denominator : { 8u, 4u, 2u }) {
-            if ((info.image_width + denominator - 1) / denominator >= unsigned(atLeast.width())
-                && (info.image_height + denominator - 1) / denominator >= unsigned(atLeast.height())) {
-                info.scale_denom = denominator;
-                break;
+    bool whole = false;
+    const bool ran = JpegLibrary::decompress(bytes, [&](jpeg_decompress_struct &info, const ErrorExit &error) {
+        if (info.num_components != 4)
+            return;
+        info.out_color_space = JCS_CMYK;
+        info.scale_num = 1;
+        info.scale_denom = 1;
+        if (atLeast.isValid() && !atLeast.isEmpty()) {
+            for (const unsigned denominator : { 8u, 4u, 2u }) {
+                if ((info.image_width + denominator - 1) / denominator >= unsigned(atLeast.width())
+                    && (info.image_height + denominator - 1) / denominator >= unsigned(atLeast.height())) {
+                    info.scale_denom = denominator;
+                    break;
+                }
             }
         }
-    }
-    jpeg_start_decompress(&info);
-    image = QImage(int(info.output_width), int(info.output_height), QImage::Format_RGB32);
-    if (image.isNull()) {
-        jpeg_destroy_decompress(&info);
-        return false;
-    }
-    image.fill(0xFFFFFFFF); // the transform leaves the alpha bytes as they are
-    row.resize(size_t(info.output_width) * 4);
-    while (info.output_scanline < info.output_height) {
-        JSAMPROW rows[1] = { row.data() };
-        const int y = int(info.output_scanline);
-        if (jpeg_read_scanlines(&info, rows, 1) != 1)
-            break;
-        cmsDoTransform(transform, row.data(), image.scanLine(y), info.output_width);
-    }
-    // Data that ends early is filled in by the decoder with a warning; such a picture is refused.
-    const bool whole = info.output_scanline == info.output_height && error.manager.num_warnings == 0;
-    jpeg_finish_decompress(&info);
-    jpeg_destroy_decompress(&info);
-    return whole;
+        jpeg_start_decompress(&info);
+        image = QImage(int(info.output_width), int(info.output_height), QImage::Format_RGB32);
+        if (image.isNull())
+            return;
+        image.fill(0xFFFFFFFF); // the transform leaves the alpha bytes as they are
+        row.resize(size_t(info.output_width) * 4);
+        while (info.output_scanline < info.output_height) {
+            JSAMPROW rows[1] = { row.data() };
+            const int y = int(info.output_scanline);
+            if (jpeg_read_scanlines(&info, rows, 1) != 1)
+                break;
+            cmsDoTransform(transform, row.data(), image.scanLine(y), info.output_width);
+        }
+        // Data that ends early is filled in by the decoder with a warning; such a picture is refused.
+        const bool complete = info.output_scanline == info.output_height && error.manager.num_warnings == 0;
+        jpeg_finish_decompress(&info);
+        whole = complete;
+    });
+    return ran && whole;
 }
 
 enum class EighthsOutcome { decoded, notTaken, damaged };
 
-// Decodes at scaleEighths / 8 into `image` (RGB32 or Grayscale8, allocated here). Only plain C
-// objects live between setjmp and the decoder's calls.
+// Decodes at scaleEighths / 8 into `image` (RGB32 or Grayscale8, allocated here; it lives with the
+// caller, so the decoder's work holds nothing that needs destroying).
 EighthsOutcome decodeEighths(const QByteArray &bytes, int scaleEighths, QImage &image)
 {
-    jpeg_decompress_struct info;
-    ErrorExit error;
-    info.err = JpegLibrary::quietErrors(error);
-    if (setjmp(error.jump)) {
-        jpeg_destroy_decompress(&info);
-        return EighthsOutcome::damaged;
-    }
-    if (!JpegLibrary::readHeader(info, bytes))
-        return EighthsOutcome::damaged;
-    if (info.out_color_space != JCS_RGB && info.out_color_space != JCS_GRAYSCALE) {
-        jpeg_destroy_decompress(&info);
-        return EighthsOutcome::notTaken;
-    }
-    const bool grey = info.out_color_space == JCS_GRAYSCALE;
-    // The pixels RGB32 holds, with the unused byte set to FF.
-    if (!grey)
-        info.out_color_space = JCS_EXT_BGRX;
-    info.scale_num = unsigned(scaleEighths);
-    info.scale_denom = 8;
-    jpeg_start_decompress(&info);
-    image = QImage(int(info.output_width), int(info.output_height),
-                   grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
-    if (image.isNull()) {
-        jpeg_destroy_decompress(&info);
-        return EighthsOutcome::notTaken;
-    }
-    while (info.output_scanline < info.output_height) {
-        JSAMPROW rows[1] = { image.scanLine(int(info.output_scanline)) };
-        if (jpeg_read_scanlines(&info, rows, 1) != 1)
-            break;
-    }
-    const bool whole = info.output_scanline == info.output_height;
-    if (whole)
-        jpeg_finish_decompress(&info);
-    jpeg_destroy_decompress(&info);
-    return whole && !error.dataEndedEarly ? EighthsOutcome::decoded : EighthsOutcome::damaged;
+    EighthsOutcome outcome = EighthsOutcome::damaged;
+    const bool ran = JpegLibrary::decompress(bytes, [&](jpeg_decompress_struct &info, const ErrorExit &error) {
+        if (info.out_color_space != JCS_RGB && info.out_color_space != JCS_GRAYSCALE) {
+            outcome = EighthsOutcome::notTaken;
+            return;
+        }
+        const bool grey = info.out_color_space == JCS_GRAYSCALE;
+        // The pixels RGB32 holds, with the unused byte set to FF.
+        if (!grey)
+            info.out_color_space = JCS_EXT_BGRX;
+        info.scale_num = unsigned(scaleEighths);
+        info.scale_denom = 8;
+        jpeg_start_decompress(&info);
+        image = QImage(int(info.output_width), int(info.output_height),
+                       grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+        if (image.isNull()) {
+            outcome = EighthsOutcome::notTaken;
+            return;
+        }
+        while (info.output_scanline < info.output_height) {
+            JSAMPROW rows[1] = { image.scanLine(int(info.output_scanline)) };
+            if (jpeg_read_scanlines(&info, rows, 1) != 1)
+                break;
+        }
+        const bool whole = info.output_scanline == info.output_height;
+        if (whole)
+            jpeg_finish_decompress(&info);
+        outcome = whole && !error.dataEndedEarly ? EighthsOutcome::decoded : EighthsOutcome::damaged;
+    });
+    return ran ? outcome : EighthsOutcome::damaged;
 }
 
 // The reader's choice of scale for `scaledSize`: the smallest whole eighth, at least 1/8, that is

@@ -41,13 +41,7 @@ void limitScans(j_common_ptr info)
         errorExit(info);
 }
 
-} // namespace
-
-int scanLimit(qint64 blocks)
-{
-    return int(std::clamp<qint64>(scanWorkLimit / std::max<qint64>(blocks, 1), minScanLimit, maxScans));
-}
-
+// The error manager to put in the (de)compressor's err field before setjmp.
 jpeg_error_mgr *quietErrors(ErrorExit &error)
 {
     jpeg_std_error(&error.manager);
@@ -60,10 +54,26 @@ jpeg_error_mgr *quietErrors(ErrorExit &error)
     return &error.manager;
 }
 
-bool readHeader(jpeg_decompress_struct &info, const QByteArray &bytes)
+} // namespace
+
+int scanLimit(qint64 blocks)
 {
+    return int(std::clamp<qint64>(scanWorkLimit / std::max<qint64>(blocks, 1), minScanLimit, maxScans));
+}
+
+// Only plain C objects live in this function between setjmp and the library's calls; `info` and
+// `error` are reached by the library through pointers, so they are in memory when it jumps back.
+bool decompress(const QByteArray &bytes, const DecompressWork &work)
+{
+    jpeg_decompress_struct info;
+    ErrorExit error;
+    info.err = quietErrors(error);
+    if (setjmp(error.jump)) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
     jpeg_create_decompress(&info);
-    info.progress = &errorOf(reinterpret_cast<j_common_ptr>(&info)).progress;
+    info.progress = &error.progress;
     jpeg_mem_src(&info, reinterpret_cast<const unsigned char *>(bytes.constData()),
                  static_cast<unsigned long>(bytes.size()));
     if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK
@@ -71,6 +81,23 @@ bool readHeader(jpeg_decompress_struct &info, const QByteArray &bytes)
         jpeg_destroy_decompress(&info);
         return false;
     }
+    work(info, error);
+    jpeg_destroy_decompress(&info);
+    return true;
+}
+
+bool compress(const CompressWork &work)
+{
+    jpeg_compress_struct info;
+    ErrorExit error;
+    info.err = quietErrors(error);
+    if (setjmp(error.jump)) {
+        jpeg_destroy_compress(&info);
+        return false;
+    }
+    jpeg_create_compress(&info);
+    work(info);
+    jpeg_destroy_compress(&info);
     return true;
 }
 

@@ -4,13 +4,19 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <functional>
 
 #include <jpeglib.h>
 
-// What every use of the JPEG library here shares: errors that jump back to the caller instead of
-// ending the process, warnings kept quiet (still counted in num_warnings), a bound on the scans a
-// decode goes through, and decoding from bytes in memory. The caller's setjmp must sit in the function that calls the library, with only
-// plain C objects alive between it and the calls, so that the jump skips no destructor.
+// What every use of the JPEG library here shares: errors that jump back out instead of ending the
+// process, warnings kept quiet (still counted in num_warnings), a bound on the scans a decode goes
+// through, the pixel cap, and decoding from bytes in memory.
+//
+// The one setjmp sits in decompress() and compress(); the work they are given runs inside them, so
+// a failing library call jumps out of that work straight back there, which then destroys the
+// (de)compressor. The jump skips destructors: the work must hold no object that needs one (a
+// QImage, a std::vector…) in its own locals while it calls the library; objects it reaches through
+// references live outside the jump and stay as they were when the library failed.
 namespace JpegLibrary {
 
 // A progressive file may split its picture into any number of scans, each one a pass over the
@@ -32,12 +38,19 @@ struct ErrorExit {
     bool dataEndedEarly = false;
 };
 
-// The error manager to put in the (de)compressor's err field before setjmp.
-jpeg_error_mgr *quietErrors(ErrorExit &error);
+// Work on a decompressor whose header is read; `error` tells the warnings met so far.
+using DecompressWork = std::function<void(jpeg_decompress_struct &info, const ErrorExit &error)>;
+// Work on a fresh compressor (the caller sets its destination and parameters).
+using CompressWork = std::function<void(jpeg_compress_struct &info)>;
 
-// Creates the decompressor on the bytes and reads the header: false (after destroying it) when
-// the header is not there or the picture exceeds the pixel cap. Call after setjmp, with the
-// error manager from quietErrors(): the decode then jumps back once it passes scanLimit().
-bool readHeader(jpeg_decompress_struct &info, const QByteArray &bytes);
+// Creates a decompressor on the bytes, reads the header and runs `work` on it, then destroys the
+// decompressor. False when the header is not there, the picture exceeds the pixel cap (`work` not
+// run), or a library call failed, in the header or in `work` (which then stops at that call; past
+// scanLimit() scans a decode fails so).
+bool decompress(const QByteArray &bytes, const DecompressWork &work);
+
+// Creates a compressor, runs `work` on it and destroys it; false when a library call in `work`
+// failed (`work` then stops at that call).
+bool compress(const CompressWork &work);
 
 } // namespace JpegLibrary

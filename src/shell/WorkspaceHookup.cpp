@@ -1,11 +1,11 @@
 #include "model/MarkupViewModel.h"
-#include "shell/ImageCompressionHookup.h"
 #include "shell/ContentView.h"
 #include "shell/ImageComparisonHookup.h"
+#include "shell/ImageCompressionHookup.h"
 #include "shell/ImageMarkupHookup.h"
 #include "shell/ShellHooks.h"
 #include "shell/TextComparisonHookup.h"
-#include "shell/VideoFrameHookup.h"
+#include "shell/VideoFrameAnnotationHookup.h"
 
 namespace {
 
@@ -40,6 +40,6 @@ void installWorkspaceHooks(ContentView &view)
     (new ImageMarkupHookup(view))->install(view.hooks());
     (new ImageComparisonHookup(view))->install(view.hooks());
     (new TextComparisonHookup(view))->install(view.hooks());
-    (new VideoFrameHookup(view))->install(view.hooks());
+    (new VideoFrameAnnotationHookup(view))->install(view.hooks());
     (new ImageCompressionHookup(view))->install(view.hooks());
 }

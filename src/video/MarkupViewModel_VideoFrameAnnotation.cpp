@@ -106,25 +106,5 @@ std::vector<MarkupTool> MarkupViewModel::videoFrameToolOrder() const
 
 bool MarkupViewModel::handleVideoFrameShortcut(const QString &command)
 {
-    if (command == u"undo")
-        return undo();
-    if (command == u"redo")
-        return redo();
-    if (command == u"copy")
-        return copySelectedAnnotationsToClipboard();
-    if (command == u"paste")
-        return pasteAnnotationClipboard();
-    if (command == u"selectAll")
-        return selectAllAnnotations();
-    if (command == u"delete") {
-        if (selectedAnnotationCount() >= 1)
-            return deleteSelectedAnnotations();
-        setStatusMessage(QStringLiteral("请先选中要删除的标注"));
-        return true;
-    }
-    if (command == u"escape") {
-        cancelCurrentOperation();
-        return true;
-    }
-    return switchToolByNumber(command, videoFrameToolOrder());
+    return handleShortcut(command, ShortcutScope{videoFrameToolOrder(), false});
 }

@@ -2,7 +2,7 @@
 
 #include "VideoTestMedia.h"
 #include "shell/ShellWindowFixture.h"
-#include "shell/VideoFrameHookup.h"
+#include "shell/VideoFrameAnnotationHookup.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -51,7 +51,7 @@ protected:
     {
         temporaryHome.emplace(home.path());
         ShellWindowTest::SetUp();
-        hookup = new VideoFrameHookup(view());
+        hookup = new VideoFrameAnnotationHookup(view());
         hookup->install(view().hooks());
         hookup->setConfirmer(std::make_unique<ScriptedConfirmer>(confirmAnswer, confirmations));
         hookup->setFileChooser(std::make_unique<ScriptedVideoChooser>(chosenPath));
@@ -73,7 +73,7 @@ protected:
     {
         int finished = 0;
         const QMetaObject::Connection connection =
-            QObject::connect(hookup, &VideoFrameHookup::actionFinished, [&] { ++finished; });
+            QObject::connect(hookup, &VideoFrameAnnotationHookup::actionFinished, [&] { ++finished; });
         action();
         const bool done = VideoTestMedia::waitUntil([&] { return finished > 0; });
         QObject::disconnect(connection);
@@ -109,7 +109,7 @@ protected:
 
     QTemporaryDir home;
     std::optional<TestSupport::TemporaryHome> temporaryHome;
-    VideoFrameHookup *hookup = nullptr;
+    VideoFrameAnnotationHookup *hookup = nullptr;
     bool confirmAnswer = false;
     int confirmations = 0;
     QString chosenPath;

@@ -1,6 +1,5 @@
-#include "shell/VideoFrameHookup.h"
+#include "shell/VideoFrameAnnotationHookup.h"
 
-#include "canvas/CanvasFrameSource.h"
 #include "platform/FileDialogSetup.h"
 #include "model/MarkupViewModel.h"
 #include "markup/MarkupViewportGeometry.h"
@@ -9,6 +8,7 @@
 #include "shell/ShellRules.h"
 #include "video/VideoFrameAnnotationStore.h"
 #include "video/widgets/VideoFrameAnnotationWorkspace.h"
+#include "video/widgets/VideoStoreFrameSource.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -30,7 +30,8 @@ std::optional<QString> VideoFileDialogChooser::chooseVideo()
     return dialog.selectedFiles().constFirst();
 }
 
-VideoFrameHookup::VideoFrameHookup(ContentView &view, std::unique_ptr<VideoFrameAnnotationStore> store)
+VideoFrameAnnotationHookup::VideoFrameAnnotationHookup(ContentView &view,
+                                                       std::unique_ptr<VideoFrameAnnotationStore> store)
     : QObject(&view)
     , m_view(view)
     , m_store(store ? std::move(store) : std::make_unique<VideoFrameAnnotationStore>())
@@ -43,7 +44,7 @@ VideoFrameHookup::VideoFrameHookup(ContentView &view, std::unique_ptr<VideoFrame
     m_frameSource = new VideoStoreFrameSource(m_store.get(), this);
 }
 
-VideoFrameHookup::~VideoFrameHookup()
+VideoFrameAnnotationHookup::~VideoFrameAnnotationHookup()
 {
     // A frame being written is finished before the window goes.
     m_savePool.waitForDone();
@@ -52,22 +53,22 @@ VideoFrameHookup::~VideoFrameHookup()
     m_store->disconnect();
 }
 
-CanvasFrameSource *VideoFrameHookup::frameSource() const
+CanvasFrameSource *VideoFrameAnnotationHookup::frameSource() const
 {
     return m_frameSource;
 }
 
-MarkupViewModel &VideoFrameHookup::main() const
+MarkupViewModel &VideoFrameAnnotationHookup::main() const
 {
     return m_view.viewModel();
 }
 
-MarkupViewModel &VideoFrameHookup::video() const
+MarkupViewModel &VideoFrameAnnotationHookup::video() const
 {
     return m_view.videoFrameViewModel();
 }
 
-void VideoFrameHookup::install(ShellHooks &hooks)
+void VideoFrameAnnotationHookup::install(ShellHooks &hooks)
 {
     hooks.videoFrameWorkspace = [this] { return makeWorkspace(); };
     hooks.importVideo = [this](const QString &path) { importVideo(path); };
@@ -82,17 +83,17 @@ void VideoFrameHookup::install(ShellHooks &hooks)
     };
 }
 
-void VideoFrameHookup::pauseStore()
+void VideoFrameAnnotationHookup::pauseStore()
 {
     m_store->pausePlayback();
 }
 
-void VideoFrameHookup::pauseVideoPlayback()
+void VideoFrameAnnotationHookup::pauseVideoPlayback()
 {
     pauseStore();
 }
 
-bool VideoFrameHookup::loadFrame(const VideoFrameSnapshot &snapshot, bool keepAnnotations)
+bool VideoFrameAnnotationHookup::loadFrame(const VideoFrameSnapshot &snapshot, bool keepAnnotations)
 {
     if (m_frameLoader(video(), snapshot, keepAnnotations))
         return true;
@@ -100,7 +101,7 @@ bool VideoFrameHookup::loadFrame(const VideoFrameSnapshot &snapshot, bool keepAn
     return false;
 }
 
-void VideoFrameHookup::importVideo(const QString &path)
+void VideoFrameAnnotationHookup::importVideo(const QString &path)
 {
     m_view.setWorkspaceMode(WorkspaceMode::VideoFrameAnnotation);
     m_view.setPanOffset(QSizeF(0, 0));
@@ -118,7 +119,7 @@ void VideoFrameHookup::importVideo(const QString &path)
 
     const quint64 generation = ++m_generation;
     const QString fileName = QFileInfo(path).fileName();
-    QPointer<VideoFrameHookup> self(this);
+    QPointer<VideoFrameAnnotationHookup> self(this);
     m_store->loadVideo(path, [self, generation, fileName](std::optional<VideoFrameSnapshot> snapshot) {
         if (!self || generation != self->m_generation)
             return;
@@ -130,13 +131,13 @@ void VideoFrameHookup::importVideo(const QString &path)
     });
 }
 
-void VideoFrameHookup::presentVideoImportPanel()
+void VideoFrameAnnotationHookup::presentVideoImportPanel()
 {
     if (const std::optional<QString> path = m_chooser->chooseVideo())
         importVideo(*path);
 }
 
-void VideoFrameHookup::finishMove(quint64 generation, const std::optional<VideoFrameSnapshot> &snapshot)
+void VideoFrameAnnotationHookup::finishMove(quint64 generation, const std::optional<VideoFrameSnapshot> &snapshot)
 {
     if (generation != m_generation)
         return;
@@ -147,13 +148,13 @@ void VideoFrameHookup::finishMove(quint64 generation, const std::optional<VideoF
     Q_EMIT actionFinished();
 }
 
-void VideoFrameHookup::seekVideoFrame(int frameIndex)
+void VideoFrameAnnotationHookup::seekVideoFrame(int frameIndex)
 {
     if (!m_store->hasAsset()) {
         main().setStatusMessage(QStringLiteral("请先导入视频"));
         return;
     }
-    QPointer<VideoFrameHookup> self(this);
+    QPointer<VideoFrameAnnotationHookup> self(this);
     const quint64 generation = m_generation;
     m_store->seek(frameIndex, [self, generation](std::optional<VideoFrameSnapshot> snapshot) {
         if (self)
@@ -161,14 +162,14 @@ void VideoFrameHookup::seekVideoFrame(int frameIndex)
     });
 }
 
-void VideoFrameHookup::stepVideoFrame(int delta)
+void VideoFrameAnnotationHookup::stepVideoFrame(int delta)
 {
     if (!m_store->hasAsset()) {
         main().setStatusMessage(QStringLiteral("请先导入视频"));
         return;
     }
     pauseStore();
-    QPointer<VideoFrameHookup> self(this);
+    QPointer<VideoFrameAnnotationHookup> self(this);
     const quint64 generation = m_generation;
     m_store->stepFrame(delta, [self, generation](std::optional<VideoFrameSnapshot> snapshot) {
         if (self)
@@ -176,14 +177,14 @@ void VideoFrameHookup::stepVideoFrame(int delta)
     });
 }
 
-void VideoFrameHookup::saveCurrentVideoFrame()
+void VideoFrameAnnotationHookup::saveCurrentVideoFrame()
 {
     // The save control stays off until the save under way has reported.
     if (m_store->isSavingFrame())
         return;
     pauseStore();
     beginSave();
-    QPointer<VideoFrameHookup> self(this);
+    QPointer<VideoFrameAnnotationHookup> self(this);
     const quint64 generation = m_generation;
     m_store->currentFrameSnapshot([self, generation](std::optional<VideoFrameSnapshot> snapshot) {
         if (!self)
@@ -213,7 +214,7 @@ void VideoFrameHookup::saveCurrentVideoFrame()
     });
 }
 
-bool VideoFrameHookup::holdsFrame(const VideoFrameSnapshot &snapshot) const
+bool VideoFrameAnnotationHookup::holdsFrame(const VideoFrameSnapshot &snapshot) const
 {
     const std::optional<ImageMarkupItem> item = video().selectedItem();
     if (!item || item->fileName != snapshot.fileName)
@@ -222,7 +223,7 @@ bool VideoFrameHookup::holdsFrame(const VideoFrameSnapshot &snapshot) const
     return loaded.cacheKey() == snapshot.image.cacheKey() || loaded == snapshot.image;
 }
 
-void VideoFrameHookup::beginSave()
+void VideoFrameAnnotationHookup::beginSave()
 {
     m_store->setSavingFrame(true);
     main().setStatusMessage(QStringLiteral("正在保存当前帧…"));
@@ -231,9 +232,9 @@ void VideoFrameHookup::beginSave()
         window->installEventFilter(this);
 }
 
-void VideoFrameHookup::writeOnWorker(VideoFrameSave::Job job)
+void VideoFrameAnnotationHookup::writeOnWorker(VideoFrameSave::Job job)
 {
-    QPointer<VideoFrameHookup> self(this);
+    QPointer<VideoFrameAnnotationHookup> self(this);
     m_savePool.start([self, writer = m_frameWriter, job = std::move(job)] {
         VideoFrameSave::Outcome outcome = writer(job);
         // Queued to the hookup: dropped if the window has gone meanwhile (the file is written).
@@ -247,7 +248,7 @@ void VideoFrameHookup::writeOnWorker(VideoFrameSave::Job job)
     });
 }
 
-void VideoFrameHookup::finishSave(const VideoFrameSave::Job &job, const VideoFrameSave::Outcome &outcome)
+void VideoFrameAnnotationHookup::finishSave(const VideoFrameSave::Job &job, const VideoFrameSave::Outcome &outcome)
 {
     // Whatever was pressed meanwhile, the result is the last word in the status line.
     MarkupViewModel &model = video();
@@ -259,7 +260,7 @@ void VideoFrameHookup::finishSave(const VideoFrameSave::Job &job, const VideoFra
     Q_EMIT actionFinished();
 }
 
-void VideoFrameHookup::endSave()
+void VideoFrameAnnotationHookup::endSave()
 {
     m_store->setSavingFrame(false);
     if (!m_closeAfterSave)
@@ -270,7 +271,7 @@ void VideoFrameHookup::endSave()
         QMetaObject::invokeMethod(window, [window] { window->close(); }, Qt::QueuedConnection);
 }
 
-bool VideoFrameHookup::eventFilter(QObject *watched, QEvent *event)
+bool VideoFrameAnnotationHookup::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Close && watched == m_view.window() && m_store->isSavingFrame()) {
         m_closeAfterSave = true;
@@ -280,7 +281,7 @@ bool VideoFrameHookup::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-void VideoFrameHookup::confirmClearVideoFrameAnnotations()
+void VideoFrameAnnotationHookup::confirmClearVideoFrameAnnotations()
 {
     MarkupViewModel &model = video();
     if (!model.annotations().empty()) {
@@ -295,7 +296,7 @@ void VideoFrameHookup::confirmClearVideoFrameAnnotations()
     main().setStatusMessage(model.statusMessage());
 }
 
-bool VideoFrameHookup::deleteVideoFrameSelection()
+bool VideoFrameAnnotationHookup::deleteVideoFrameSelection()
 {
     MarkupViewModel &model = video();
     if (model.selectedAnnotationCount() >= 1) {
@@ -308,12 +309,12 @@ bool VideoFrameHookup::deleteVideoFrameSelection()
     return true;
 }
 
-double VideoFrameHookup::fittedZoom(double pixelWidth, double pixelHeight)
+double VideoFrameAnnotationHookup::fittedZoom(double pixelWidth, double pixelHeight)
 {
     return MarkupGeometry::fittedZoom(QSizeF(pixelWidth, pixelHeight), MarkupGeometry::videoFrameFitBox);
 }
 
-void VideoFrameHookup::fitVideoFrameCanvas()
+void VideoFrameAnnotationHookup::fitVideoFrameCanvas()
 {
     const std::optional<ImageDocumentState> document = video().document();
     if (!document)
@@ -322,7 +323,7 @@ void VideoFrameHookup::fitVideoFrameCanvas()
     m_view.setPanOffset(QSizeF(0, 0));
 }
 
-QWidget *VideoFrameHookup::makeWorkspace()
+QWidget *VideoFrameAnnotationHookup::makeWorkspace()
 {
     VideoWorkspaceActions actions;
     actions.importAction = [this] { presentVideoImportPanel(); };

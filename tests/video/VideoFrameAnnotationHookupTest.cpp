@@ -206,7 +206,7 @@ TEST_F(VideoHookupTest, TheSaveRunsOffTheWindowAndItsResultIsTheLastStatus)
         return VideoFrameSave::write(job);
     });
     int finished = 0;
-    QObject::connect(hookup, &VideoFrameHookup::actionFinished, [&] { ++finished; });
+    QObject::connect(hookup, &VideoFrameAnnotationHookup::actionFinished, [&] { ++finished; });
     auto *save = view().findChild<VideoFrameAnnotationWorkspace *>()->transportPanel()->saveButton();
     ASSERT_TRUE(save->isEnabled());
 

@@ -48,7 +48,7 @@ private:
 // A save renders, encodes and writes on a worker. While it runs the status line says so, the save
 // control and its key do nothing, and its result is the last status it leaves; a close of the
 // window waits for it and then goes ahead.
-class VideoFrameHookup final : public QObject {
+class VideoFrameAnnotationHookup final : public QObject {
     Q_OBJECT
 
 public:
@@ -59,8 +59,8 @@ public:
     using FrameWriter = std::function<VideoFrameSave::Outcome(const VideoFrameSave::Job &)>;
 
     // Without a store, one with the real video loader.
-    explicit VideoFrameHookup(ContentView &view, std::unique_ptr<VideoFrameAnnotationStore> store = nullptr);
-    ~VideoFrameHookup() override;
+    explicit VideoFrameAnnotationHookup(ContentView &view, std::unique_ptr<VideoFrameAnnotationStore> store = nullptr);
+    ~VideoFrameAnnotationHookup() override;
 
     void install(ShellHooks &hooks);
 
