@@ -176,7 +176,7 @@ int runBench(int argc, char **argv, const QString &video, int rounds)
         QEventLoop loop;
         bool done = false;
         const QMetaObject::Connection connection
-            = QObject::connect(hookup, &VideoFrameAnnotationHookup::actionFinished, [&] {
+            = QObject::connect(&hookup->session(), &VideoFrameAnnotationSession::actionFinished, [&] {
                   done = true;
                   loop.quit();
               });
@@ -194,7 +194,7 @@ int runBench(int argc, char **argv, const QString &video, int rounds)
     // Import to the first frame painted; the peer decodes the first frame.
     std::vector<double> imports, toolImports;
     for (int round = 0; round < rounds; ++round) {
-        imports.push_back(timeAction([&] { hookup->importVideo(video); }) + [&] {
+        imports.push_back(timeAction([&] { hookup->session().importVideo(video); }) + [&] {
             QElapsedTimer paint;
             paint.start();
             QCoreApplication::processEvents();
@@ -205,12 +205,12 @@ int runBench(int argc, char **argv, const QString &video, int rounds)
     }
     FfmpegPeer::row("import to first frame painted", imports, toolImports, "<= 1.0");
 
-    VideoFrameAnnotationStore &store = hookup->store();
+    VideoFrameAnnotationStore &store = hookup->session().store();
     VideoTransportPanel *panel = workspace()->transportPanel();
     std::vector<double> nexts, toolNexts, previouses, toolPreviouses, releases, toolReleases;
     int previews = 0;
     for (int round = 0; round < rounds; ++round) {
-        timeAction([&] { hookup->seekVideoFrame(120); });
+        timeAction([&] { hookup->session().seekVideoFrame(120); });
         nexts.push_back(timeAction([&] { panel->nextButton()->click(); }));
         toolNexts.push_back(frameAt(video, store.seconds(121)));
         previouses.push_back(timeAction([&] { panel->previousButton()->click(); }));
@@ -248,7 +248,7 @@ int runBench(int argc, char **argv, const QString &video, int rounds)
     int pictureBuilds = 0;
     QObject::connect(hookup->frameSource(), &CanvasFrameSource::frameChanged, [&] { ++frames; });
     for (int round = 0; round < rounds; ++round) {
-        timeAction([&] { hookup->seekVideoFrame(0); });
+        timeAction([&] { hookup->session().seekVideoFrame(0); });
         addAnnotations(model);
         spin(100);
         PaintTimer paints;

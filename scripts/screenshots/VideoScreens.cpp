@@ -27,7 +27,7 @@ TEST_F(VideoHookupTest, Video)
     const QString clip = make("testsrc-hd.mp4", {"-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=30", "-t", "4",
                                                  "-c:v", "libx264", "-pix_fmt", "yuv420p"});
     ASSERT_TRUE(importAndWait(clip));
-    ASSERT_TRUE(finish([&] { hookup->seekVideoFrame(45); }));
+    ASSERT_TRUE(finish([&] { hookup->session().seekVideoFrame(45); }));
     addRectangle();
     save(QStringLiteral("video-annotated"));
     store().togglePlayback();

@@ -29,7 +29,7 @@ TEST_F(VideoHookupTest, ImportsByPanelAndByDropFromAnyWorkspace)
     ASSERT_TRUE(finish([&] {
         view().handleKeyCommand("openProject"); // ignored outside the video workspace
         EXPECT_EQ(view().workspaceMode(), WorkspaceMode::Launcher);
-        hookup->presentVideoImportPanel();
+        hookup->session().presentVideoImportPanel();
         EXPECT_EQ(view().workspaceMode(), WorkspaceMode::VideoFrameAnnotation);
         EXPECT_EQ(view().panOffset(), QSizeF(0, 0));
         EXPECT_EQ(model().statusMessage(), "正在导入视频");
@@ -56,7 +56,7 @@ TEST_F(VideoHookupTest, AudioOnlyFileShowsTheStoresReason)
     REQUIRE_FFMPEG();
     const QString audio = make("audio-only.mp4", {"-f", "lavfi", "-i", "sine=frequency=440:duration=1", "-c:a", "aac"});
     ASSERT_FALSE(audio.isEmpty());
-    ASSERT_TRUE(finish([&] { hookup->importVideo(audio); }));
+    ASSERT_TRUE(finish([&] { hookup->session().importVideo(audio); }));
     ASSERT_TRUE(shownError());
     EXPECT_EQ(*shownError(), store().statusText());
     EXPECT_FALSE(store().statusText().isEmpty());
@@ -67,23 +67,23 @@ TEST_F(VideoHookupTest, SeekStepAndSaveWithTheAnnotationsBurntIn)
 {
     REQUIRE_FFMPEG();
     const QString clip = stripes("steps.mp4", "25", 2);
-    hookup->seekVideoFrame(3);
+    hookup->session().seekVideoFrame(3);
     EXPECT_EQ(model().statusMessage(), "请先导入视频");
     ASSERT_TRUE(importAndWait(clip));
 
     view().setPanOffset(QSizeF(12, 5));
-    ASSERT_TRUE(finish([&] { hookup->seekVideoFrame(10); }));
+    ASSERT_TRUE(finish([&] { hookup->session().seekVideoFrame(10); }));
     EXPECT_EQ(stripeNumber(video().image().image()), 10);
     EXPECT_EQ(view().panOffset(), QSizeF(0, 0));
 
     store().togglePlayback();
     ASSERT_TRUE(store().isPlaying());
     ASSERT_TRUE(finish([&] {
-        hookup->stepVideoFrame(1);
+        hookup->session().stepVideoFrame(1);
         EXPECT_FALSE(store().isPlaying());
     }));
     const int stepped = stripeNumber(video().image().image());
-    ASSERT_TRUE(finish([&] { hookup->stepVideoFrame(-1); }));
+    ASSERT_TRUE(finish([&] { hookup->session().stepVideoFrame(-1); }));
     EXPECT_EQ(stripeNumber(video().image().image()), stepped - 1);
 
     addRectangle();
@@ -101,7 +101,7 @@ TEST_F(VideoHookupTest, SeekStepAndSaveWithTheAnnotationsBurntIn)
 
 TEST_F(VideoHookupTest, SaveWithoutVideoAsksForOne)
 {
-    hookup->saveCurrentVideoFrame();
+    hookup->session().saveCurrentVideoFrame();
     QCoreApplication::processEvents();
     EXPECT_EQ(shownError(), std::optional<QString>(QStringLiteral("请先导入视频并选择画面")));
 }
@@ -110,25 +110,25 @@ TEST_F(VideoHookupTest, ClearAsksOnlyWithAnnotationsAndDeleteReportsToTheWindow)
 {
     REQUIRE_FFMPEG();
     ASSERT_TRUE(importAndWait(stripes("clear.mp4", "25", 1)));
-    hookup->confirmClearVideoFrameAnnotations();
+    hookup->session().confirmClearVideoFrameAnnotations();
     EXPECT_EQ(confirmations, 0);
     EXPECT_EQ(model().statusMessage(), "当前图片没有标注");
 
     addRectangle();
     confirmAnswer = false;
-    hookup->confirmClearVideoFrameAnnotations();
+    hookup->session().confirmClearVideoFrameAnnotations();
     EXPECT_EQ(confirmations, 1);
     EXPECT_EQ(video().annotations().size(), 1u);
     confirmAnswer = true;
-    hookup->confirmClearVideoFrameAnnotations();
+    hookup->session().confirmClearVideoFrameAnnotations();
     EXPECT_TRUE(video().annotations().empty());
     EXPECT_EQ(model().statusMessage(), video().statusMessage());
 
-    EXPECT_TRUE(hookup->deleteVideoFrameSelection());
+    EXPECT_TRUE(hookup->session().deleteVideoFrameSelection());
     EXPECT_EQ(model().statusMessage(), "请先选中要删除的标注");
     addRectangle();
     video().setSelectedAnnotationID(video().annotations().front().id);
-    EXPECT_TRUE(hookup->deleteVideoFrameSelection());
+    EXPECT_TRUE(hookup->session().deleteVideoFrameSelection());
     EXPECT_TRUE(video().annotations().empty());
     EXPECT_EQ(model().statusMessage(), video().statusMessage());
 }
@@ -145,7 +145,7 @@ TEST_F(VideoHookupTest, SaveAfterPlaybackKeepsTheAnnotationsOnScreen)
     view().handleEscapeShortcut();
     EXPECT_FALSE(store().isPlaying());
     const int shown = int(store().currentFrameIndex());
-    ASSERT_TRUE(finish([&] { hookup->saveCurrentVideoFrame(); }));
+    ASSERT_TRUE(finish([&] { hookup->session().saveCurrentVideoFrame(); }));
     ASSERT_TRUE(model().statusMessage().startsWith("当前帧已保存：")) << model().statusMessage().toStdString();
     const QString name = model().statusMessage().mid(QStringLiteral("当前帧已保存：").size());
     EXPECT_TRUE(name.contains(QStringLiteral("-%1-标注").arg(shown))) << name.toStdString();
@@ -159,7 +159,7 @@ TEST_F(VideoHookupTest, SaveAfterPlaybackKeepsTheAnnotationsOnScreen)
 TEST_F(VideoHookupTest, AFrameThatCannotBeLoadedIsReportedNotCelebrated)
 {
     REQUIRE_FFMPEG();
-    hookup->setFrameLoader([](MarkupViewModel &model, const VideoFrameSnapshot &snapshot, bool keep) {
+    hookup->session().setFrameLoader([](MarkupViewModel &model, const VideoFrameSnapshot &snapshot, bool keep) {
         VideoFrameSnapshot broken = snapshot;
         broken.image = QImage();
         return model.loadVideoFrame(broken, keep);
@@ -174,8 +174,8 @@ TEST_F(VideoHookupTest, AnOvertakenImportReportsNothing)
     REQUIRE_FFMPEG();
     const QString first = stripes("first.mp4", "25", 3);
     const QString second = stripes("second.mp4", "25", 1);
-    hookup->importVideo(first);
-    hookup->importVideo(second);
+    hookup->session().importVideo(first);
+    hookup->session().importVideo(second);
     ASSERT_TRUE(waitUntil([&] { return model().statusMessage() == "已导入视频：second.mp4"; }));
     // Give the first import every chance to complete late.
     waitUntil([] { return false; }, 300);
@@ -199,14 +199,14 @@ TEST_F(VideoHookupTest, TheSaveRunsOffTheWindowAndItsResultIsTheLastStatus)
     ASSERT_TRUE(importAndWait(stripes("held.mp4", "25", 1)));
     addRectangle();
     auto held = std::make_shared<HeldWrite>();
-    hookup->setFrameWriter([held](const VideoFrameSave::Job &job) {
+    hookup->session().setFrameWriter([held](const VideoFrameSave::Job &job) {
         ++held->calls;
         held->started.release();
         held->release.acquire();
         return VideoFrameSave::write(job);
     });
     int finished = 0;
-    QObject::connect(hookup, &VideoFrameAnnotationHookup::actionFinished, [&] { ++finished; });
+    QObject::connect(&hookup->session(), &VideoFrameAnnotationSession::actionFinished, [&] { ++finished; });
     auto *save = view().findChild<VideoFrameAnnotationWorkspace *>()->transportPanel()->saveButton();
     ASSERT_TRUE(save->isEnabled());
 
@@ -248,10 +248,10 @@ TEST_F(VideoHookupTest, AFailedWriteIsTheLastWordAndFreesTheSave)
 {
     REQUIRE_FFMPEG();
     ASSERT_TRUE(importAndWait(stripes("failing.mp4", "25", 1)));
-    hookup->setFrameWriter([](const VideoFrameSave::Job &job) {
+    hookup->session().setFrameWriter([](const VideoFrameSave::Job &job) {
         return VideoFrameSave::Outcome{std::nullopt, QStringLiteral("无法写入文件：") + job.fileName};
     });
-    ASSERT_TRUE(finish([&] { hookup->saveCurrentVideoFrame(); }));
+    ASSERT_TRUE(finish([&] { hookup->session().saveCurrentVideoFrame(); }));
     ASSERT_TRUE(shownError());
     EXPECT_TRUE(shownError()->startsWith("无法写入文件：")) << shownError()->toStdString();
     EXPECT_FALSE(store().isSavingFrame());
@@ -268,7 +268,7 @@ TEST_F(VideoHookupTest, AnOddWidthFrameIsSavedAtItsOwnWidth)
     ASSERT_FALSE(clip.isEmpty());
     ASSERT_TRUE(importAndWait(clip));
     EXPECT_EQ(video().image().image().size(), QSize(1919, 1079));
-    ASSERT_TRUE(finish([&] { hookup->saveCurrentVideoFrame(); }));
+    ASSERT_TRUE(finish([&] { hookup->session().saveCurrentVideoFrame(); }));
     ASSERT_TRUE(model().statusMessage().startsWith("当前帧已保存：")) << model().statusMessage().toStdString();
     const QString name = model().statusMessage().mid(QStringLiteral("当前帧已保存：").size());
     EXPECT_EQ(QImage(QDir(desktop()).filePath(name)).size(), QSize(1919, 1079));

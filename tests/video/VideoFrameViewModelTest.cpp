@@ -1,6 +1,6 @@
 #include "markup/AnnotationRenderer.h"
 #include "model/MarkupViewModel.h"
-#include "shell/VideoFrameAnnotationHookup.h"
+#include "video/VideoFrameAnnotationSession.h"
 #include "support/TestSupport.h"
 #include "video/widgets/VideoFrameAnnotationWorkspace.h"
 #include "video/VideoFrameSnapshot.h"
@@ -221,9 +221,9 @@ TEST(VideoCanvasGeometryTest, FitsAboveThePanelAndMeasuresVisibilityAgainstTheWh
 
 TEST(VideoCanvasGeometryTest, FitZoomIsOneForAnyFrameAndThirtyForNone)
 {
-    EXPECT_EQ(VideoFrameAnnotationHookup::fittedZoom(1920, 1080), 1);
-    EXPECT_EQ(VideoFrameAnnotationHookup::fittedZoom(7, 3000), 1);
-    EXPECT_EQ(VideoFrameAnnotationHookup::fittedZoom(0, 1080), 30);
+    EXPECT_EQ(VideoFrameAnnotationSession::fittedZoom(1920, 1080), 1);
+    EXPECT_EQ(VideoFrameAnnotationSession::fittedZoom(7, 3000), 1);
+    EXPECT_EQ(VideoFrameAnnotationSession::fittedZoom(0, 1080), 30);
 }
 
 } // namespace

@@ -14,16 +14,16 @@
     GTEST_SKIP() << "the ffmpeg tool is not installed"
 
 // Answers the clear question from a script and counts the questions.
-class ScriptedConfirmer final : public Confirmer {
+class ScriptedConfirmer final : public VideoFrameConfirmer {
 public:
     explicit ScriptedConfirmer(bool &answer, int &asked) : m_answer(answer), m_asked(asked) {}
-    bool confirm(const ConfirmationRequest &request) override
+    bool confirm(const VideoFrameConfirmation &request) override
     {
         ++m_asked;
         last = request;
         return m_answer;
     }
-    ConfirmationRequest last;
+    VideoFrameConfirmation last;
 
 private:
     bool &m_answer;
@@ -53,8 +53,8 @@ protected:
         ShellWindowTest::SetUp();
         hookup = new VideoFrameAnnotationHookup(view());
         hookup->install(view().hooks());
-        hookup->setConfirmer(std::make_unique<ScriptedConfirmer>(confirmAnswer, confirmations));
-        hookup->setFileChooser(std::make_unique<ScriptedVideoChooser>(chosenPath));
+        hookup->session().setConfirmer(std::make_unique<ScriptedConfirmer>(confirmAnswer, confirmations));
+        hookup->session().setFileChooser(std::make_unique<ScriptedVideoChooser>(chosenPath));
         view().reloadWorkspace();
     }
 
@@ -65,7 +65,7 @@ protected:
     }
 
     MarkupViewModel &video() { return view().videoFrameViewModel(); }
-    VideoFrameAnnotationStore &store() { return hookup->store(); }
+    VideoFrameAnnotationStore &store() { return hookup->session().store(); }
     QString desktop() const { return QDir(home.path()).filePath(QStringLiteral("Desktop")); }
 
     // Runs `action` and waits for the hookup to report its completion.
@@ -73,7 +73,7 @@ protected:
     {
         int finished = 0;
         const QMetaObject::Connection connection =
-            QObject::connect(hookup, &VideoFrameAnnotationHookup::actionFinished, [&] { ++finished; });
+            QObject::connect(&hookup->session(), &VideoFrameAnnotationSession::actionFinished, [&] { ++finished; });
         action();
         const bool done = VideoTestMedia::waitUntil([&] { return finished > 0; });
         QObject::disconnect(connection);
@@ -83,7 +83,7 @@ protected:
 
     bool importAndWait(const QString &path)
     {
-        return finish([&] { hookup->importVideo(path); });
+        return finish([&] { hookup->session().importVideo(path); });
     }
 
     // The error the window showed or is about to show.

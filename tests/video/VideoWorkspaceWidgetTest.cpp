@@ -117,7 +117,7 @@ TEST_F(VideoWorkspaceWidget, TransportFollowsTheStore)
 
     const QString clip = stripes("counter.mp4", "30", 10);
     ASSERT_TRUE(finish([&] {
-        hookup->importVideo(clip);
+        hookup->session().importVideo(clip);
         // The import rebuilt nothing: the same panel shows the loading state.
         EXPECT_TRUE(panel()->spinner()->isVisible());
         EXPECT_FALSE(panel()->playButton()->isEnabled());
@@ -155,7 +155,7 @@ TEST_F(VideoWorkspaceWidget, CanvasShowsThePausedPictureAgainAfterComingBack)
     REQUIRE_FFMPEG();
     showWindow();
     ASSERT_TRUE(importAndWait(stripes("back.mp4", "25", 2)));
-    ASSERT_TRUE(finish([&] { hookup->seekVideoFrame(5); })); // columns 0 and 2 white, 1 black
+    ASSERT_TRUE(finish([&] { hookup->session().seekVideoFrame(5); })); // columns 0 and 2 white, 1 black
     ASSERT_TRUE(waitUntil([&] { return stripeNumber(hookup->frameSource()->currentFrame()) == 5; }));
     view().setWorkspaceMode(WorkspaceMode::Launcher);
     enter();

@@ -1,0 +1,272 @@
+#include "video/VideoFrameAnnotationSession.h"
+
+#include "markup/MarkupViewportGeometry.h"
+#include "model/MarkupViewModel.h"
+#include "video/VideoFrameSnapshot.h"
+
+#include <QFileInfo>
+#include <QPointer>
+
+VideoFrameAnnotationSession::VideoFrameAnnotationSession(MarkupViewModel &main, MarkupViewModel &video,
+                                                         std::unique_ptr<VideoFrameConfirmer> confirmer,
+                                                         std::unique_ptr<VideoFileChooser> chooser,
+                                                         std::unique_ptr<VideoFrameAnnotationStore> store,
+                                                         QObject *parent)
+    : QObject(parent)
+    , m_main(main)
+    , m_video(video)
+    , m_store(store ? std::move(store) : std::make_unique<VideoFrameAnnotationStore>())
+    , m_confirmer(std::move(confirmer))
+    , m_chooser(std::move(chooser))
+    , m_frameLoader([](MarkupViewModel &model, const VideoFrameSnapshot &snapshot, bool keep) {
+        return model.loadVideoFrame(snapshot, keep);
+    })
+{
+}
+
+VideoFrameAnnotationSession::~VideoFrameAnnotationSession()
+{
+    // A frame being written is finished before the rest goes.
+    m_savePool.waitForDone();
+    m_store->disconnect();
+}
+
+void VideoFrameAnnotationSession::pauseVideoPlayback()
+{
+    m_store->pausePlayback();
+}
+
+bool VideoFrameAnnotationSession::loadFrame(const VideoFrameSnapshot &snapshot, bool keepAnnotations)
+{
+    if (m_frameLoader(m_video, snapshot, keepAnnotations))
+        return true;
+    m_main.setErrorMessage(m_video.errorMessage().value_or(QStringLiteral("视频帧无法解析")));
+    return false;
+}
+
+void VideoFrameAnnotationSession::importVideo(const QString &path)
+{
+    Q_EMIT importStarted();
+
+    MarkupViewModel &model = m_video;
+    model.setItems({});
+    model.setSelectedItemID(std::nullopt);
+    model.setSelectedImageItemIDs({});
+    model.setSelectedAnnotationID(std::nullopt);
+    model.setSelectedAnnotationIDs({});
+    model.setErrorMessage(std::nullopt);
+    model.setStatusMessage(QStringLiteral("正在导入视频"));
+    m_main.setStatusMessage(QStringLiteral("正在导入视频"));
+
+    const quint64 generation = ++m_generation;
+    const QString fileName = QFileInfo(path).fileName();
+    QPointer<VideoFrameAnnotationSession> self(this);
+    m_store->loadVideo(path, [self, generation, fileName](std::optional<VideoFrameSnapshot> snapshot) {
+        if (!self || generation != self->m_generation)
+            return;
+        if (!snapshot)
+            self->m_main.setErrorMessage(self->m_store->statusText());
+        else if (self->loadFrame(*snapshot, false))
+            self->m_main.setStatusMessage(QStringLiteral("已导入视频：") + fileName);
+        Q_EMIT self->actionFinished();
+    });
+}
+
+void VideoFrameAnnotationSession::presentVideoImportPanel()
+{
+    if (const std::optional<QString> path = m_chooser->chooseVideo())
+        importVideo(*path);
+}
+
+void VideoFrameAnnotationSession::finishMove(quint64 generation, const std::optional<VideoFrameSnapshot> &snapshot)
+{
+    if (generation != m_generation)
+        return;
+    if (!snapshot)
+        m_main.setErrorMessage(m_store->statusText());
+    else if (loadFrame(*snapshot, false))
+        Q_EMIT panOffsetResetRequested();
+    Q_EMIT actionFinished();
+}
+
+void VideoFrameAnnotationSession::seekVideoFrame(int frameIndex)
+{
+    if (!m_store->hasAsset()) {
+        m_main.setStatusMessage(QStringLiteral("请先导入视频"));
+        return;
+    }
+    QPointer<VideoFrameAnnotationSession> self(this);
+    const quint64 generation = m_generation;
+    m_store->seek(frameIndex, [self, generation](std::optional<VideoFrameSnapshot> snapshot) {
+        if (self)
+            self->finishMove(generation, snapshot);
+    });
+}
+
+void VideoFrameAnnotationSession::previewVideoFrame(int frameIndex)
+{
+    m_store->previewFrame(frameIndex);
+}
+
+void VideoFrameAnnotationSession::stepVideoFrame(int delta)
+{
+    if (!m_store->hasAsset()) {
+        m_main.setStatusMessage(QStringLiteral("请先导入视频"));
+        return;
+    }
+    pauseVideoPlayback();
+    QPointer<VideoFrameAnnotationSession> self(this);
+    const quint64 generation = m_generation;
+    m_store->stepFrame(delta, [self, generation](std::optional<VideoFrameSnapshot> snapshot) {
+        if (self)
+            self->finishMove(generation, snapshot);
+    });
+}
+
+void VideoFrameAnnotationSession::toggleVideoPlayback()
+{
+    m_video.cancelCurrentOperation();
+    m_store->togglePlayback();
+}
+
+void VideoFrameAnnotationSession::saveCurrentVideoFrame()
+{
+    // The save control stays off until the save under way has reported.
+    if (m_store->isSavingFrame())
+        return;
+    pauseVideoPlayback();
+    beginSave();
+    QPointer<VideoFrameAnnotationSession> self(this);
+    const quint64 generation = m_generation;
+    m_store->currentFrameSnapshot([self, generation](std::optional<VideoFrameSnapshot> snapshot) {
+        if (!self)
+            return;
+        if (generation != self->m_generation) {
+            // A newer import took the frame away: nothing is saved, and the import reports.
+            self->endSave();
+            return;
+        }
+        // Playback moves the picture under the annotations without loading a frame: what is shown
+        // (this picture with these annotations) is what gets saved. Only a picture that moved is
+        // loaded again; the one already loaded is saved as it is.
+        if (snapshot && !self->holdsFrame(*snapshot) && !self->loadFrame(*snapshot, true)) {
+            self->endSave();
+            Q_EMIT self->actionFinished();
+            return;
+        }
+        std::optional<VideoFrameSave::Job> job = VideoFrameSave::prepare(self->m_video, self->m_store->currentTimecode());
+        if (!job) {
+            if (self->m_video.errorMessage())
+                self->m_main.setErrorMessage(self->m_video.errorMessage());
+            self->endSave();
+            Q_EMIT self->actionFinished();
+            return;
+        }
+        self->writeOnWorker(std::move(*job));
+    });
+}
+
+bool VideoFrameAnnotationSession::holdsFrame(const VideoFrameSnapshot &snapshot) const
+{
+    const std::optional<ImageMarkupItem> item = m_video.selectedItem();
+    if (!item || item->fileName != snapshot.fileName)
+        return false;
+    const QImage loaded = item->image.image();
+    return loaded.cacheKey() == snapshot.image.cacheKey() || loaded == snapshot.image;
+}
+
+void VideoFrameAnnotationSession::beginSave()
+{
+    m_store->setSavingFrame(true);
+    m_main.setStatusMessage(QStringLiteral("正在保存当前帧…"));
+    // A close during the save waits for it (see holdCloseForSave).
+    Q_EMIT saveStarted();
+}
+
+void VideoFrameAnnotationSession::writeOnWorker(VideoFrameSave::Job job)
+{
+    QPointer<VideoFrameAnnotationSession> self(this);
+    m_savePool.start([self, writer = m_frameWriter, job = std::move(job)] {
+        VideoFrameSave::Outcome outcome = writer(job);
+        // Queued to the session: dropped if it has gone meanwhile (the file is written).
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, job, outcome = std::move(outcome)] {
+                if (self)
+                    self->finishSave(job, outcome);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void VideoFrameAnnotationSession::finishSave(const VideoFrameSave::Job &job, const VideoFrameSave::Outcome &outcome)
+{
+    // Whatever was pressed meanwhile, the result is the last word in the status line.
+    MarkupViewModel &model = m_video;
+    if (const std::optional<QString> path = VideoFrameSave::finish(model, job, outcome))
+        m_main.setStatusMessage(QStringLiteral("当前帧已保存：") + QFileInfo(*path).fileName());
+    else if (model.errorMessage())
+        m_main.setErrorMessage(model.errorMessage());
+    endSave();
+    Q_EMIT actionFinished();
+}
+
+void VideoFrameAnnotationSession::endSave()
+{
+    m_store->setSavingFrame(false);
+    if (!m_closeAfterSave)
+        return;
+    m_closeAfterSave = false;
+    // The close asked for during the save goes ahead now, through the usual quit rules.
+    Q_EMIT closeReleasedAfterSave();
+}
+
+bool VideoFrameAnnotationSession::holdCloseForSave()
+{
+    if (!m_store->isSavingFrame())
+        return false;
+    m_closeAfterSave = true;
+    return true;
+}
+
+void VideoFrameAnnotationSession::confirmClearVideoFrameAnnotations()
+{
+    MarkupViewModel &model = m_video;
+    if (!model.annotations().empty()) {
+        const VideoFrameConfirmation request{
+            QStringLiteral("清空当前帧标注？"),
+            QStringLiteral("只会清空当前画面上的标注，不会删除视频画面。可以按 Ctrl+Z 撤销。"),
+            QStringLiteral("清空")};
+        if (!m_confirmer->confirm(request))
+            return;
+    }
+    model.clearSelectedImageAnnotations();
+    m_main.setStatusMessage(model.statusMessage());
+}
+
+bool VideoFrameAnnotationSession::deleteVideoFrameSelection()
+{
+    MarkupViewModel &model = m_video;
+    if (model.selectedAnnotationCount() >= 1) {
+        if (!model.deleteSelectedAnnotations())
+            return false;
+    } else {
+        model.setStatusMessage(QStringLiteral("请先选中要删除的标注"));
+    }
+    m_main.setStatusMessage(model.statusMessage());
+    return true;
+}
+
+double VideoFrameAnnotationSession::fittedZoom(double pixelWidth, double pixelHeight)
+{
+    return MarkupGeometry::fittedZoom(QSizeF(pixelWidth, pixelHeight), MarkupGeometry::videoFrameFitBox);
+}
+
+void VideoFrameAnnotationSession::fitVideoFrameCanvas()
+{
+    const std::optional<ImageDocumentState> document = m_video.document();
+    if (!document)
+        return;
+    m_video.setZoom(fittedZoom(document->pixelSize.width(), document->pixelSize.height()));
+    Q_EMIT panOffsetResetRequested();
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "video/VideoFrameAnnotationStore.h"
+#include "video/VideoFrameDialogs.h"
+#include "video/VideoFrameSave.h"
+
+#include <QObject>
+#include <QString>
+#include <QThreadPool>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class MarkupViewModel;
+struct VideoFrameSnapshot;
+
+// The window's video frame annotation state and the work on it: the video store, the generation of
+// the latest import, the save worker and a close waiting for it, and the actions behind the
+// workspace's controls (import, seek, step, save, clear, delete, fit, pause) carried out on the
+// store and the video view model. The messages the user must see are copied to the main view
+// model; what the window itself must do goes out as signals.
+//
+// The store answers asynchronously. Every import starts a new generation; an import, seek, step or
+// save begun before the latest import changes nothing when it completes.
+//
+// A save renders, encodes and writes on a worker. While it runs the status line says so and the
+// save action does nothing; its result is the last status it leaves. A close of the window asked
+// for meanwhile is held (holdCloseForSave) and let go once the save has reported.
+class VideoFrameAnnotationSession final : public QObject {
+    Q_OBJECT
+
+public:
+    // Loads the snapshot into the video view model (keeping the annotations when asked); tests
+    // replace it to make a frame fail.
+    using FrameLoader = std::function<bool(MarkupViewModel &, const VideoFrameSnapshot &, bool keepAnnotations)>;
+    // Renders, encodes and writes a save on the worker; tests replace it to hold a save in flight.
+    using FrameWriter = std::function<VideoFrameSave::Outcome(const VideoFrameSave::Job &)>;
+
+    // Without a store, one with the real video loader. The view models must outlive the session.
+    VideoFrameAnnotationSession(MarkupViewModel &main, MarkupViewModel &video,
+                                std::unique_ptr<VideoFrameConfirmer> confirmer,
+                                std::unique_ptr<VideoFileChooser> chooser,
+                                std::unique_ptr<VideoFrameAnnotationStore> store = nullptr,
+                                QObject *parent = nullptr);
+    // A frame being written is finished first; nothing watching the store hears its teardown.
+    ~VideoFrameAnnotationSession() override;
+
+    VideoFrameAnnotationStore &store() const { return *m_store; }
+    void setConfirmer(std::unique_ptr<VideoFrameConfirmer> confirmer) { m_confirmer = std::move(confirmer); }
+    void setFileChooser(std::unique_ptr<VideoFileChooser> chooser) { m_chooser = std::move(chooser); }
+    void setFrameLoader(FrameLoader loader) { m_frameLoader = std::move(loader); }
+    void setFrameWriter(FrameWriter writer) { m_frameWriter = std::move(writer); }
+
+    // ---- Actions -------------------------------------------------------------------------------
+    void importVideo(const QString &path);
+    void presentVideoImportPanel();
+    void seekVideoFrame(int frameIndex);
+    // The player's picture only, while the scrubber is dragged.
+    void previewVideoFrame(int frameIndex);
+    void stepVideoFrame(int delta);
+    void toggleVideoPlayback();
+    void saveCurrentVideoFrame();
+    void confirmClearVideoFrameAnnotations();
+    bool deleteVideoFrameSelection();
+    void fitVideoFrameCanvas();
+    void pauseVideoPlayback();
+
+    // Whether a close of the window must wait for the save under way; when it must, the close is
+    // remembered and closeReleasedAfterSave follows once the save has reported.
+    bool holdCloseForSave();
+
+    // The zoom that fits a frame of this pixel size into the video fit box, clamped to 0.25…30.
+    static double fittedZoom(double pixelWidth, double pixelHeight);
+
+Q_SIGNALS:
+    // An import, seek, step or save of the current generation completed (whatever the outcome).
+    void actionFinished();
+    // An import begins: the window shows the video workspace, centred, with no drop highlight.
+    void importStarted();
+    // The canvas goes back to the middle (a frame was loaded by a seek or step, or a fit).
+    void panOffsetResetRequested();
+    // A save began; a close of the window from now on asks holdCloseForSave.
+    void saveStarted();
+    // The close held during a save may go ahead now.
+    void closeReleasedAfterSave();
+
+private:
+    // Loads a frame and copies a failure to the main view model; false when it failed.
+    bool loadFrame(const VideoFrameSnapshot &snapshot, bool keepAnnotations);
+    void finishMove(quint64 generation, const std::optional<VideoFrameSnapshot> &snapshot);
+    // Whether the video view model holds exactly this picture already.
+    bool holdsFrame(const VideoFrameSnapshot &snapshot) const;
+    void beginSave();
+    void writeOnWorker(VideoFrameSave::Job job);
+    void finishSave(const VideoFrameSave::Job &job, const VideoFrameSave::Outcome &outcome);
+    void endSave();
+
+    MarkupViewModel &m_main;
+    MarkupViewModel &m_video;
+    std::unique_ptr<VideoFrameAnnotationStore> m_store;
+    std::unique_ptr<VideoFrameConfirmer> m_confirmer;
+    std::unique_ptr<VideoFileChooser> m_chooser;
+    FrameLoader m_frameLoader;
+    FrameWriter m_frameWriter = VideoFrameSave::write;
+    quint64 m_generation = 0;
+    bool m_closeAfterSave = false;
+    // Declared last so it is destroyed first: a frame being written is finished before the rest goes.
+    QThreadPool m_savePool;
+};
