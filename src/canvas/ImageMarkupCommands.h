@@ -1,6 +1,6 @@
 #pragma once
 
-#include "canvas/ImageMarkupDialogs.h"
+#include "ui/ImportAndConfirmDialogs.h"
 #include "canvas/ImageMarkupHost.h"
 #include "model/MarkupTools.h"
 

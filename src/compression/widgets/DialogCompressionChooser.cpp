@@ -1,6 +1,6 @@
 #include "compression/widgets/DialogCompressionChooser.h"
 
-#include "canvas/ImageMarkupDialogs.h"
+#include "ui/ImportAndConfirmDialogs.h"
 #include "platform/FileDialogSetup.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "video/widgets/ModalVideoFrameDialogs.h"
 
-#include "canvas/ImageMarkupDialogs.h"
+#include "ui/ImportAndConfirmDialogs.h"
 #include "platform/FileDialogSetup.h"
 
 #include <QFileDialog>

@@ -1,4 +1,4 @@
-#include "canvas/ImageMarkupDialogs.h"
+#include "ui/ImportAndConfirmDialogs.h"
 
 #include <QAbstractItemView>
 #include "platform/AlertSetup.h"
