@@ -7,6 +7,7 @@
 #include "canvas/InlineTextPanel.h"
 #include "canvas/SelectedAnnotationEditors.h"
 #include "model/MarkupViewModel.h"
+#include "ui/PanelChrome.h"
 
 #include <QEvent>
 #include <QPainter>

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "ui/PanelWidgets.h"
+#include "ui/ColorSwatchButton.h"
+#include "ui/FloatingPanel.h"
+#include "ui/PanelButton.h"
 #include "model/MarkupAnnotation.h"
 
 #include <QPointer>

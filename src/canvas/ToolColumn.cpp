@@ -1,6 +1,7 @@
 #include "canvas/ToolColumn.h"
 
-#include "ui/PanelWidgets.h"
+#include "ui/PanelButton.h"
+#include "ui/PanelChrome.h"
 #include "canvas/ToolOrderEditor.h"
 #include "canvas/ToolPresentation.h"
 #include "model/AppFont.h"

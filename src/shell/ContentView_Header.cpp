@@ -4,7 +4,13 @@
 #include "model/MarkupViewModel.h"
 #include "shell/AppUpdateManager.h"
 #include "shell/HeaderToolbarOrderEditor.h"
-#include "ui/ShellWidgets.h"
+#include "shell/ElidedLabel.h"
+#include "shell/SwitcherButton.h"
+#include "shell/UpdateCheckButton.h"
+#include "shell/ZoomControls.h"
+#include "ui/ActionButton.h"
+#include "ui/ShellPainting.h"
+#include "ui/SymbolButton.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>

@@ -4,7 +4,9 @@
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
 #include "shell/AppHandlers.h"
-#include "ui/ShellWidgets.h"
+#include "ui/ActionButton.h"
+#include "ui/ShellPainting.h"
+#include "ui/SymbolButton.h"
 
 #include <QHBoxLayout>
 #include <QHelpEvent>

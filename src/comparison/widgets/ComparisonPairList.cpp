@@ -1,6 +1,6 @@
 #include "comparison/widgets/ComparisonPairList.h"
 
-#include "ui/PanelWidgets.h"
+#include "ui/PanelChrome.h"
 #include "comparison/widgets/ComparisonWidgets.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"

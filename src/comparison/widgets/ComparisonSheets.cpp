@@ -1,10 +1,10 @@
 #include "comparison/widgets/ComparisonSheets.h"
 
-#include "ui/PanelWidgets.h"
+#include "ui/PanelChrome.h"
+#include "ui/SymbolButton.h"
 #include "comparison/widgets/ComparisonWidgets.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
-#include "ui/ShellWidgets.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "comparison/widgets/ComparisonWidgets.h"
 
-#include "ui/PanelWidgets.h"
+#include "ui/PanelChrome.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "platform/SymbolIcons.h"

@@ -4,7 +4,7 @@
 #include "compression/CompressionWorkspaceRules.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
-#include "ui/ShellWidgets.h"
+#include "ui/ShellPainting.h"
 
 #include <QHBoxLayout>
 #include <QHelpEvent>

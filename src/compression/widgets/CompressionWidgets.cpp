@@ -2,7 +2,7 @@
 
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
-#include "ui/ShellWidgets.h"
+#include "ui/ShellPainting.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -9,7 +9,7 @@
 #include "compression/ImageCompressionService.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
-#include "ui/ShellWidgets.h"
+#include "ui/EmptyStateColumn.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

@@ -1,0 +1,33 @@
+#include "ui/ShellPainting.h"
+
+#include "platform/SymbolIcons.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cmath>
+
+namespace ShellPainting {
+
+void roundedPanel(QPainter &painter, const QRectF &rect, qreal radius, const QColor &fill, const QColor &border)
+{
+    const QRectF inner = rect.adjusted(0.5, 0.5, -0.5, -0.5);
+    QPainterPath path;
+    path.addRoundedRect(inner, radius, radius);
+    if (fill.isValid() && fill.alpha() > 0)
+        painter.fillPath(path, fill);
+    if (border.isValid() && border.alpha() > 0) {
+        painter.setPen(QPen(border, 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(path);
+    }
+}
+
+void symbol(QPainter &painter, const QString &name, const QColor &tint, const QRectF &rect, int size)
+{
+    const QRect target(int(std::lround(rect.center().x() - size / 2.0)), int(std::lround(rect.center().y() - size / 2.0)),
+                       size, size);
+    SymbolIcons::icon(name, tint).paint(&painter, target);
+}
+
+} // namespace ShellPainting
