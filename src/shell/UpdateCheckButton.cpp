@@ -2,25 +2,20 @@
 
 #include "model/AppFont.h"
 #include "shell/AppUpdateManager.h"
+#include "ui/BusySpinner.h"
 #include "ui/ShellPainting.h"
 
 #include <QPainter>
-#include <QTimer>
 
 UpdateCheckButton::UpdateCheckButton(AppUpdateManager &manager, QWidget *parent)
     : FeedbackButton(QString(), 8, parent)
     , m_manager(manager)
-    , m_spinner(new QTimer(this))
+    , m_spinner(new BusySpinner(this))
 {
     QFont mono = AppFont::font(10.5, QFont::Bold);
     mono.setStyleHint(QFont::Monospace);
     setFont(mono);
     setFixedHeight(18);
-    m_spinner->setInterval(80);
-    connect(m_spinner, &QTimer::timeout, this, [this] {
-        m_spinnerAngle = (m_spinnerAngle + 30) % 360;
-        update();
-    });
     connect(&m_manager, &AppUpdateManager::isCheckingChanged, this, &UpdateCheckButton::refresh);
     connect(&m_manager, &AppUpdateManager::availableUpdateChanged, this, &UpdateCheckButton::refresh);
     connect(&m_manager, &AppUpdateManager::statusMessageChanged, this, &UpdateCheckButton::refresh);
@@ -33,10 +28,7 @@ void UpdateCheckButton::refresh()
     setText(m_manager.buttonTitle());
     setToolTip(m_manager.buttonToolTip());
     setAccessibleName(m_manager.buttonTitle());
-    if (m_manager.isChecking() && !m_spinner->isActive())
-        m_spinner->start();
-    else if (!m_manager.isChecking())
-        m_spinner->stop();
+    m_spinner->setRunning(m_manager.isChecking());
     updateGeometry();
     update();
 }
@@ -53,8 +45,7 @@ void UpdateCheckButton::paintContent(QPainter &painter, const QRectF &rect)
     const QString symbolName = m_manager.buttonSymbolName();
     if (symbolName.isEmpty()) {
         // The spinner: a three-quarter ring turning while the check runs.
-        painter.setPen(QPen(tint, 1.6, Qt::SolidLine, Qt::RoundCap));
-        painter.drawArc(symbolRect.adjusted(2, 2, -2, -2), -m_spinnerAngle * 16, 270 * 16);
+        BusySpinner::paintRing(painter, symbolRect.adjusted(2, 2, -2, -2), tint, 1.6, m_spinner->angle());
     } else {
         ShellPainting::symbol(painter, symbolName, tint, symbolRect, 12);
     }

@@ -3,7 +3,7 @@
 #include "ui/FeedbackButton.h"
 
 class AppUpdateManager;
-class QTimer;
+class BusySpinner;
 
 // The update column's button: a symbol (a spinner while checking) and the version or update title.
 class UpdateCheckButton : public FeedbackButton
@@ -21,6 +21,5 @@ private:
     void refresh();
 
     AppUpdateManager &m_manager;
-    QTimer *m_spinner = nullptr;
-    int m_spinnerAngle = 0;
+    BusySpinner *m_spinner = nullptr;
 };

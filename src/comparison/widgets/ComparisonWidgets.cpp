@@ -1,5 +1,6 @@
 #include "comparison/widgets/ComparisonWidgets.h"
 
+#include "ui/BusySpinner.h"
 #include "ui/PanelChrome.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
@@ -9,7 +10,6 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -83,17 +83,10 @@ void SheetButton::setBusy(bool busy)
 {
     if (busy == isBusy())
         return;
-    if (busy) {
-        m_busyTimer = new QTimer(this);
-        connect(m_busyTimer, &QTimer::timeout, this, [this] {
-            m_busyAngle = (m_busyAngle + 30) % 360;
-            update();
-        });
-        m_busyTimer->start(80);
-    } else {
-        delete m_busyTimer;
-        m_busyTimer = nullptr;
-    }
+    m_busy = busy;
+    if (busy && !m_spinner)
+        m_spinner = new BusySpinner(this);
+    m_spinner->setRunning(busy);
     update();
 }
 
@@ -117,9 +110,8 @@ void SheetButton::paintContent(QPainter &painter, const QRectF &rect)
     if (isBusy()) {
         painter.save();
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(m_foreground, 2, Qt::SolidLine, Qt::RoundCap));
-        const QRectF arc(left + 1, rect.center().y() - 7, 14, 14);
-        painter.drawArc(arc, -m_busyAngle * 16, 270 * 16);
+        BusySpinner::paintRing(painter, QRectF(left + 1, rect.center().y() - 7, 14, 14), m_foreground, 2,
+                               m_spinner->angle());
         painter.restore();
     } else if (hasSymbol) {
         drawSymbol(painter, m_symbol, m_foreground, QRectF(left, rect.top(), 16, rect.height()), 15);

@@ -10,7 +10,7 @@
 
 #include <optional>
 
-class QTimer;
+class BusySpinner;
 
 // The painted controls of the comparison empty state and sheets.
 
@@ -28,7 +28,7 @@ public:
                 QWidget *parent = nullptr);
     void setColors(const QColor &foreground, const QColor &background, const QColor &border = QColor());
     void setBusy(bool busy);
-    bool isBusy() const { return m_busyTimer != nullptr; }
+    bool isBusy() const { return m_busy; }
     QSize sizeHint() const override;
 
 protected:
@@ -40,8 +40,8 @@ private:
     QColor m_foreground;
     QColor m_background;
     QColor m_border;
-    QTimer *m_busyTimer = nullptr;
-    int m_busyAngle = 0;
+    bool m_busy = false;
+    BusySpinner *m_spinner = nullptr;
 };
 
 // An empty-state button: a 23-px symbol over a 12.5-px bold title in a 126 × 86 tile.

@@ -2,11 +2,11 @@
 
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
+#include "ui/BusySpinner.h"
 #include "ui/ShellPainting.h"
 
 #include <QPainter>
 #include <QPainterPath>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -44,16 +44,10 @@ void CompressionButton::setBusy(bool busy)
     if (m_busy == busy)
         return;
     m_busy = busy;
-    if (busy && !m_spinner) {
-        m_spinner = new QTimer(this);
-        m_spinner->setInterval(80);
-        connect(m_spinner, &QTimer::timeout, this, [this] {
-            m_spinnerStep = (m_spinnerStep + 1) % 8;
-            update();
-        });
-    }
+    if (busy && !m_spinner)
+        m_spinner = new BusySpinner(this);
     if (m_spinner)
-        busy ? m_spinner->start() : m_spinner->stop();
+        m_spinner->setRunning(busy);
     update();
 }
 
@@ -108,17 +102,7 @@ void CompressionButton::paintContent(QPainter &painter, const QRectF &rect)
         textRect = QRectF(left + symbol + gap, rect.top(), textWidth + 1, rect.height());
     }
     if (m_busy) {
-        // Eight strokes around a circle, the newest darkest: a small turning spinner.
-        const QPointF centre = symbolRect.center();
-        const double radius = symbol * 0.42;
-        for (int index = 0; index < 8; ++index) {
-            QColor tint = m_style.foreground;
-            tint.setAlphaF(0.25 + 0.75 * ((index - m_spinnerStep + 8) % 8) / 7.0);
-            painter.setPen(QPen(tint, 1.6, Qt::SolidLine, Qt::RoundCap));
-            const double angle = index * M_PI / 4;
-            painter.drawLine(centre + QPointF(std::cos(angle), std::sin(angle)) * radius * 0.5,
-                             centre + QPointF(std::cos(angle), std::sin(angle)) * radius);
-        }
+        BusySpinner::paintStrokes(painter, symbolRect.center(), symbol * 0.42, m_style.foreground, m_spinner->step());
     } else if (showsSymbol) {
         ShellPainting::symbol(painter, m_symbolName, m_style.foreground, symbolRect, symbol);
     }

@@ -5,7 +5,7 @@
 #include <QColor>
 #include <QWidget>
 
-class QTimer;
+class BusySpinner;
 
 // The painted controls of the compression workspace.
 
@@ -45,8 +45,7 @@ private:
     QString m_symbolName;
     Style m_style;
     bool m_busy = false;
-    int m_spinnerStep = 0;
-    QTimer *m_spinner = nullptr;
+    BusySpinner *m_spinner = nullptr;
 };
 
 // One line of text elided in the middle (names) or at the end (facts).

@@ -4,6 +4,7 @@
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
 #include "platform/SymbolIcons.h"
+#include "ui/BusySpinner.h"
 #include "video/VideoFrameAnnotationStore.h"
 #include "video/widgets/VideoScrubber.h"
 
@@ -12,7 +13,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
-#include <QTimer>
 #include <QVBoxLayout>
 
 // ---- TransportButton --------------------------------------------------------------------------
@@ -75,26 +75,23 @@ void TransportButton::paintContent(QPainter &painter, const QRectF &rect)
 
 // ---- LoadingSpinner ---------------------------------------------------------------------------
 
-LoadingSpinner::LoadingSpinner(QWidget *parent) : QWidget(parent), m_timer(new QTimer(this))
+LoadingSpinner::LoadingSpinner(QWidget *parent) : QWidget(parent), m_spinner(new BusySpinner(this))
 {
     setFixedSize(28, 28);
-    m_timer->setInterval(80);
-    connect(m_timer, &QTimer::timeout, this, [this] {
-        m_angle = (m_angle + 30) % 360;
-        update();
-    });
 }
+
+int LoadingSpinner::angle() const { return m_spinner->angle(); }
 
 void LoadingSpinner::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    m_timer->start();
+    m_spinner->setRunning(true);
 }
 
 void LoadingSpinner::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
-    m_timer->stop();
+    m_spinner->setRunning(false);
 }
 
 void LoadingSpinner::paintEvent(QPaintEvent *)
@@ -102,16 +99,8 @@ void LoadingSpinner::paintEvent(QPaintEvent *)
     // Twelve spokes fading behind the leading one, at the small size scaled by 0.72.
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.translate(width() / 2.0, height() / 2.0);
-    painter.scale(0.72, 0.72);
-    painter.rotate(m_angle);
-    for (int spoke = 0; spoke < 12; ++spoke) {
-        QColor color = AppTheme::secondaryText();
-        color.setAlphaF(float(1.0 - spoke / 12.0 * 0.85));
-        painter.setPen(QPen(color, 2.2, Qt::SolidLine, Qt::RoundCap));
-        painter.drawLine(QPointF(0, -5), QPointF(0, -10));
-        painter.rotate(-30);
-    }
+    BusySpinner::paintSpokes(painter, QPointF(width() / 2.0, height() / 2.0), 0.72, AppTheme::secondaryText(),
+                             m_spinner->angle());
 }
 
 // ---- OneLineLabel -----------------------------------------------------------------------------

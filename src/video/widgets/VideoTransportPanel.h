@@ -8,9 +8,9 @@
 
 #include <functional>
 
+class BusySpinner;
 class MarkupViewModel;
 class QLabel;
-class QTimer;
 class VideoFrameAnnotationStore;
 class VideoScrubber;
 
@@ -69,7 +69,7 @@ class LoadingSpinner final : public QWidget {
 
 public:
     explicit LoadingSpinner(QWidget *parent = nullptr);
-    int angle() const { return m_angle; }
+    int angle() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -77,8 +77,7 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
-    QTimer *m_timer = nullptr;
-    int m_angle = 0;
+    BusySpinner *m_spinner = nullptr;
 };
 
 // One line of text, cut with "…" when it does not fit; as wide as its text when there is room.
