@@ -6,6 +6,7 @@
 #include "shell/AppHandlers.h"
 #include "ui/ActionButton.h"
 #include "ui/ShellPainting.h"
+#include "ui/StyledButton.h"
 #include "ui/SymbolButton.h"
 
 #include <QHBoxLayout>
@@ -32,25 +33,14 @@ QString modeTitle(HeaderToolbarMode mode)
 }
 
 // The done button: white text on navy.
-class DoneButton : public FeedbackButton
+ButtonStyle doneStyle()
 {
-public:
-    DoneButton(QWidget *parent)
-        : FeedbackButton(QStringLiteral("完成"), 8, parent)
-    {
-        setFont(AppFont::font(12, QFont::Bold));
-        setFixedSize(58, 32);
-    }
-
-protected:
-    void paintContent(QPainter &painter, const QRectF &rect) override
-    {
-        ShellPainting::roundedPanel(painter, rect, 8, AppTheme::navy(), QColor());
-        painter.setFont(font());
-        painter.setPen(Qt::white);
-        painter.drawText(rect, Qt::AlignCenter, text());
-    }
-};
+    ButtonStyle style;
+    style.foreground = Qt::white;
+    style.background = AppTheme::navy();
+    style.minimumSize = QSize(58, 32);
+    return style;
+}
 
 } // namespace
 
@@ -249,7 +239,9 @@ HeaderToolbarOrderEditor::HeaderToolbarOrderEditor(MarkupViewModel &viewModel, H
     reset->setFixedHeight(32);
     reset->setMinimumWidth(reset->sizeHint().width());
     m_resetButton = reset;
-    auto *done = new DoneButton(this);
+    auto *done = new StyledButton(QStringLiteral("完成"), QString(), doneStyle(), this);
+    done->unsetCursor();
+    done->setFixedSize(58, 32);
     done->setToolTip(QStringLiteral("关闭顶部按钮排序"));
     m_doneButton = done;
     buttonRow->addWidget(reset);

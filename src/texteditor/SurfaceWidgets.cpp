@@ -86,25 +86,26 @@ int linesHeight(const QString &text, const QFont &font, qreal width, int maxLine
 
 // ---- SurfaceButton ------------------------------------------------------------------------------
 
-SurfaceButton::SurfaceButton(const QString &title, const QString &symbolName, QSize minimumSize, QWidget *parent)
-    : FeedbackButton(parent)
-    , m_symbolName(symbolName)
-    , m_minimum(minimumSize)
-    , m_font(AppFont::font(12.5, QFont::DemiBold))
-    , m_foreground(AppTheme::darkSlate())
-    , m_background(AppTheme::paleGray())
-    , m_border(AppTheme::lightSlate())
+namespace {
+
+ButtonStyle surfaceButtonStyle(QSize minimumSize)
 {
-    setText(title);
-    setCursor(Qt::PointingHandCursor);
+    ButtonStyle style;
+    style.foreground = AppTheme::darkSlate();
+    style.background = AppTheme::paleGray();
+    style.border = AppTheme::lightSlate();
+    style.fontPixels = 12.5;
+    style.fontWeight = QFont::DemiBold;
+    style.symbolPixels = 15;
+    style.minimumSize = minimumSize;
+    return style;
 }
 
-void SurfaceButton::setColors(const QColor &foreground, const QColor &background, const QColor &border)
+} // namespace
+
+SurfaceButton::SurfaceButton(const QString &title, const QString &symbolName, QSize minimumSize, QWidget *parent)
+    : StyledButton(title, symbolName, surfaceButtonStyle(minimumSize), parent)
 {
-    m_foreground = foreground;
-    m_background = background;
-    m_border = border;
-    update();
 }
 
 void SurfaceButton::setTitle(const QString &title)
@@ -118,30 +119,31 @@ void SurfaceButton::setTitle(const QString &title)
 
 void SurfaceButton::setLabelFont(const QFont &font)
 {
-    m_font = font;
+    setFont(font);
     updateGeometry();
 }
 
 QSize SurfaceButton::sizeHint() const
 {
-    const QFontMetrics metrics(m_font);
-    int width = metrics.horizontalAdvance(text()) + 2 * 12 + (m_symbolName.isEmpty() ? 0 : 20);
-    return QSize(std::max(width, m_minimum.width()), m_minimum.height());
+    const QFontMetrics metrics(font());
+    int width = metrics.horizontalAdvance(text()) + 2 * 12 + (symbolName().isEmpty() ? 0 : 20);
+    return QSize(std::max(width, buttonStyle().minimumSize.width()), buttonStyle().minimumSize.height());
 }
 
 void SurfaceButton::paintContent(QPainter &painter, const QRectF &rect)
 {
-    panel(painter, rect, 8, m_background, m_border);
-    painter.setFont(m_font);
-    const QFontMetricsF metrics(m_font);
+    const ButtonStyle &style = buttonStyle();
+    panel(painter, rect, 8, style.background, style.border);
+    painter.setFont(font());
+    const QFontMetricsF metrics(font());
     const qreal textWidth = metrics.horizontalAdvance(text());
-    const qreal total = textWidth + (m_symbolName.isEmpty() ? 0 : 20);
+    const qreal total = textWidth + (symbolName().isEmpty() ? 0 : 20);
     qreal x = rect.center().x() - total / 2;
-    if (!m_symbolName.isEmpty()) {
-        symbol(painter, m_symbolName, m_foreground, QRectF(x, rect.top(), 15, rect.height()), 15);
+    if (!symbolName().isEmpty()) {
+        symbol(painter, symbolName(), style.foreground, QRectF(x, rect.top(), 15, rect.height()), 15);
         x += 20;
     }
-    painter.setPen(m_foreground);
+    painter.setPen(style.foreground);
     painter.drawText(QRectF(x, rect.top(), textWidth + 1, rect.height()), Qt::AlignVCenter | Qt::AlignLeft, text());
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/FeedbackButton.h"
+#include "ui/StyledButton.h"
 #include "model/TextComparisonState.h"
 
 #include <QColor>
@@ -8,16 +8,15 @@
 
 // The painted controls of the comparison surface.
 
-// A rounded button with an optional symbol before its title.
 // A colour of the surface's palette written as "#RRGGBB", with an opacity.
 QColor surfaceColor(const char *hex, qreal opacity = 1);
 
-class SurfaceButton : public FeedbackButton {
+// A rounded button with an optional symbol before its title.
+class SurfaceButton : public StyledButton {
     Q_OBJECT
 
 public:
     SurfaceButton(const QString &title, const QString &symbolName, QSize minimumSize, QWidget *parent = nullptr);
-    void setColors(const QColor &foreground, const QColor &background, const QColor &border);
     void setTitle(const QString &title);
     void setLabelFont(const QFont &font);
     QSize sizeHint() const override;
@@ -25,14 +24,6 @@ public:
 
 protected:
     void paintContent(QPainter &painter, const QRectF &rect) override;
-
-private:
-    QString m_symbolName;
-    QSize m_minimum;
-    QFont m_font;
-    QColor m_foreground;
-    QColor m_background;
-    QColor m_border;
 };
 
 // A markup tool: icon, title and the shortcut digit in a small circle; 74 × 28.

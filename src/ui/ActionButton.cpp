@@ -1,6 +1,5 @@
 #include "ui/ActionButton.h"
 
-#include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "ui/ShellPainting.h"
 
@@ -12,26 +11,26 @@ namespace {
 constexpr int actionSymbolSize = 14;
 constexpr int actionPadding = 8;
 constexpr int actionGap = 5;
+
+ButtonStyle actionStyle()
+{
+    ButtonStyle style;
+    style.foreground = AppTheme::darkSlate();
+    style.background = AppTheme::paleGray();
+    style.border = AppTheme::lightSlate();
+    style.fontPixels = 12.5;
+    style.fontWeight = QFont::DemiBold;
+    style.symbolPixels = actionSymbolSize;
+    return style;
+}
 } // namespace
 
 ActionButton::ActionButton(const QString &title, const QString &symbolName, QWidget *parent)
-    : FeedbackButton(title, 8, parent)
-    , m_symbolName(symbolName)
-    , m_foreground(AppTheme::darkSlate())
-    , m_background(AppTheme::paleGray())
-    , m_border(AppTheme::lightSlate())
+    : StyledButton(title, symbolName, actionStyle(), parent)
 {
-    setFont(AppFont::font(12.5, QFont::DemiBold));
+    unsetCursor();
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     setAccessibleName(title);
-}
-
-void ActionButton::setColors(const QColor &foreground, const QColor &background, const QColor &border)
-{
-    m_foreground = foreground;
-    m_background = background;
-    m_border = border;
-    update();
 }
 
 QSize ActionButton::sizeHint() const
@@ -46,7 +45,7 @@ QSize ActionButton::minimumSizeHint() const { return QSize(actionSymbolSize + 2 
 
 void ActionButton::paintContent(QPainter &painter, const QRectF &rect)
 {
-    ShellPainting::roundedPanel(painter, rect, cornerRadius(), m_background, m_border);
+    ShellPainting::roundedPanel(painter, rect, cornerRadius(), buttonStyle().background, buttonStyle().border);
     const QFontMetrics metrics(font());
     const int room = int(rect.width()) - 2 * actionPadding - actionSymbolSize - actionGap;
     const QString title = !isCompact() && room >= metrics.horizontalAdvance(QStringLiteral("…")) * 2
@@ -54,11 +53,11 @@ void ActionButton::paintContent(QPainter &painter, const QRectF &rect)
                               : QString();
     const qreal titleWidth = title.isEmpty() ? 0 : metrics.horizontalAdvance(title) + actionGap;
     const qreal left = rect.center().x() - (actionSymbolSize + titleWidth) / 2;
-    ShellPainting::symbol(painter, m_symbolName, m_foreground,
+    ShellPainting::symbol(painter, symbolName(), buttonStyle().foreground,
                           QRectF(left, rect.top(), actionSymbolSize, rect.height()), actionSymbolSize);
     if (!title.isEmpty()) {
         painter.setFont(font());
-        painter.setPen(m_foreground);
+        painter.setPen(buttonStyle().foreground);
         painter.drawText(QRectF(left + actionSymbolSize + actionGap, rect.top(), titleWidth, rect.height()),
                          Qt::AlignLeft | Qt::AlignVCenter, title);
     }

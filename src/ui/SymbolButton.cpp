@@ -4,25 +4,35 @@
 
 #include <QPainter>
 
-SymbolButton::SymbolButton(const QString &symbolName, int side, int symbolSize, const QColor &tint,
-                           qreal cornerRadius, QWidget *parent)
-    : FeedbackButton(QString(), cornerRadius, parent)
-    , m_symbolName(symbolName)
-    , m_symbolSize(symbolSize)
-    , m_tint(tint)
+#include <cmath>
+
+namespace {
+
+ButtonStyle symbolStyle(int side, int symbolSize, const QColor &tint, qreal cornerRadius)
 {
-    setFixedSize(side, side);
+    ButtonStyle style;
+    style.foreground = tint;
+    style.fontPixels = 13;
+    style.fontWeight = QFont::Normal;
+    style.symbolPixels = symbolSize;
+    style.minimumSize = QSize(side, side);
+    style.cornerRadius = cornerRadius;
+    return style;
 }
 
-void SymbolButton::setSurface(const QColor &background, const QColor &border)
+} // namespace
+
+SymbolButton::SymbolButton(const QString &symbolName, int side, int symbolSize, const QColor &tint,
+                           qreal cornerRadius, QWidget *parent)
+    : StyledButton(QString(), symbolName, symbolStyle(side, symbolSize, tint, cornerRadius), parent)
 {
-    m_background = background;
-    m_border = border;
-    update();
+    unsetCursor();
+    setFixedSize(side, side);
 }
 
 void SymbolButton::paintContent(QPainter &painter, const QRectF &rect)
 {
-    ShellPainting::roundedPanel(painter, rect, cornerRadius(), m_background, m_border);
-    ShellPainting::symbol(painter, m_symbolName, m_tint, rect, m_symbolSize);
+    const ButtonStyle &style = buttonStyle();
+    ShellPainting::roundedPanel(painter, rect, cornerRadius(), style.background, style.border);
+    ShellPainting::symbol(painter, symbolName(), style.foreground, rect, int(std::lround(style.symbolPixels)));
 }

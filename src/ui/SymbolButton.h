@@ -1,28 +1,20 @@
 #pragma once
 
-#include "ui/FeedbackButton.h"
-
-#include <QColor>
+#include "ui/StyledButton.h"
 
 // A button that shows one symbol in a fixed square (zoom steps, the header order button, the
-// editor's close button), optionally on a filled and outlined rounded shape.
-class SymbolButton : public FeedbackButton
+// editor's close button), in the style's foreground, optionally on the style's filled and outlined
+// rounded shape.
+class SymbolButton : public StyledButton
 {
     Q_OBJECT
 
 public:
     SymbolButton(const QString &symbolName, int side, int symbolSize, const QColor &tint, qreal cornerRadius,
                  QWidget *parent = nullptr);
-    void setSurface(const QColor &background, const QColor &border);
-    QString symbolName() const { return m_symbolName; }
+    // The square it stands in.
+    QSize sizeHint() const override { return buttonStyle().minimumSize; }
 
 protected:
     void paintContent(QPainter &painter, const QRectF &rect) override;
-
-private:
-    QString m_symbolName;
-    int m_symbolSize;
-    QColor m_tint;
-    QColor m_background;
-    QColor m_border;
 };

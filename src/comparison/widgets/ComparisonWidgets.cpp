@@ -59,65 +59,69 @@ QPixmap comparisonPreview(const ComparisonImageState &side, QSize size, double r
 
 // ---- SheetButton -----------------------------------------------------------------------------------
 
+namespace {
+
+ButtonStyle sheetStyle(const QFont &font, QSize minimumSize)
+{
+    ButtonStyle style;
+    style.foreground = AppTheme::darkSlate();
+    style.background = AppTheme::paleGray();
+    style.fontPixels = font.pixelSize();
+    style.fontWeight = QFont::Weight(font.weight());
+    style.minimumSize = minimumSize;
+    return style;
+}
+
+ButtonStyle emptyStateStyle()
+{
+    ButtonStyle style;
+    style.fontPixels = 12.5;
+    style.symbolPixels = 23;
+    style.minimumSize = QSize(126, 86);
+    style.stacked = true;
+    return style;
+}
+
+} // namespace
+
 SheetButton::SheetButton(const QString &title, const QString &symbol, const QFont &font, QSize minimumSize,
                          QWidget *parent)
-    : FeedbackButton(title, 8, parent)
-    , m_symbol(symbol)
-    , m_minimumSize(minimumSize)
-    , m_foreground(AppTheme::darkSlate())
-    , m_background(AppTheme::paleGray())
+    : StyledButton(title, symbol, sheetStyle(font, minimumSize), parent)
 {
+    unsetCursor();
     setFont(font);
     setAccessibleName(title);
 }
 
-void SheetButton::setColors(const QColor &foreground, const QColor &background, const QColor &border)
-{
-    m_foreground = foreground;
-    m_background = background;
-    m_border = border;
-    update();
-}
-
-void SheetButton::setBusy(bool busy)
-{
-    if (busy == isBusy())
-        return;
-    m_busy = busy;
-    if (busy && !m_spinner)
-        m_spinner = new BusySpinner(this);
-    m_spinner->setRunning(busy);
-    update();
-}
-
 QSize SheetButton::sizeHint() const
 {
-    const int symbol = m_symbol.isEmpty() ? 0 : 20;
+    const int symbol = symbolName().isEmpty() ? 0 : 20;
     const int content = fontMetrics().horizontalAdvance(text()) + symbol + 28;
-    return QSize(std::max(m_minimumSize.width(), content), m_minimumSize.height());
+    return QSize(std::max(buttonStyle().minimumSize.width(), content), buttonStyle().minimumSize.height());
 }
 
 void SheetButton::paintContent(QPainter &painter, const QRectF &rect)
 {
+    const ButtonStyle &style = buttonStyle();
     const bool enabled = isEnabled();
-    const QColor fill = enabled ? m_background : PanelChrome::withAlpha(AppTheme::secondaryText(), 0.45);
-    PanelChrome::paintRoundedBox(painter, rect, cornerRadius(), fill, enabled ? m_border : QColor(), 1);
+    const QColor fill = enabled ? style.background : PanelChrome::withAlpha(AppTheme::secondaryText(), 0.45);
+    PanelChrome::paintRoundedBox(painter, rect, cornerRadius(), fill, enabled ? style.border : QColor(), 1);
     const QFontMetricsF metrics(font());
-    const bool hasSymbol = !m_symbol.isEmpty() || isBusy();
+    const bool hasSymbol = !symbolName().isEmpty() || isBusy();
     const double symbolWidth = hasSymbol ? 20 : 0;
     const double textWidth = metrics.horizontalAdvance(text());
     const double left = rect.center().x() - (symbolWidth + textWidth) / 2;
     if (isBusy()) {
         painter.save();
         painter.setRenderHint(QPainter::Antialiasing);
-        BusySpinner::paintRing(painter, QRectF(left + 1, rect.center().y() - 7, 14, 14), m_foreground, 2,
-                               m_spinner->angle());
+        BusySpinner::paintRing(painter, QRectF(left + 1, rect.center().y() - 7, 14, 14), style.foreground, 2,
+                               spinnerAngle());
         painter.restore();
     } else if (hasSymbol) {
-        drawSymbol(painter, m_symbol, m_foreground, QRectF(left, rect.top(), 16, rect.height()), 15);
+        drawSymbol(painter, symbolName(), style.foreground, QRectF(left, rect.top(), 16, rect.height()), 15);
     }
     painter.setFont(font());
-    painter.setPen(m_foreground);
+    painter.setPen(style.foreground);
     painter.drawText(QRectF(left + symbolWidth, rect.top(), textWidth + 1, rect.height()), Qt::AlignLeft | Qt::AlignVCenter,
                      text());
 }
@@ -125,29 +129,22 @@ void SheetButton::paintContent(QPainter &painter, const QRectF &rect)
 // ---- EmptyStateButton ------------------------------------------------------------------------------
 
 EmptyStateButton::EmptyStateButton(const QString &title, const QString &symbol, QWidget *parent)
-    : FeedbackButton(title, 8, parent)
-    , m_symbol(symbol)
+    : StyledButton(title, symbol, emptyStateStyle(), parent)
 {
-    setFont(AppFont::font(12.5, QFont::Bold));
+    unsetCursor();
     setFixedSize(126, 86);
     setAccessibleName(title);
 }
 
-void EmptyStateButton::setColors(const QColor &foreground, const QColor &background, const QColor &border)
-{
-    m_foreground = foreground;
-    m_background = background;
-    m_border = border;
-}
-
 void EmptyStateButton::paintContent(QPainter &painter, const QRectF &rect)
 {
-    PanelChrome::paintRoundedBox(painter, rect, 8, m_background, m_border, 1);
+    const ButtonStyle &style = buttonStyle();
+    PanelChrome::paintRoundedBox(painter, rect, 8, style.background, style.border, 1);
     const double lineHeight = QFontMetricsF(font()).height();
     const double top = rect.center().y() - (28 + 9 + lineHeight) / 2;
-    drawSymbol(painter, m_symbol, m_foreground, QRectF(rect.center().x() - 14, top, 28, 28), 23);
+    drawSymbol(painter, symbolName(), style.foreground, QRectF(rect.center().x() - 14, top, 28, 28), 23);
     painter.setFont(font());
-    painter.setPen(m_foreground);
+    painter.setPen(style.foreground);
     painter.drawText(QRectF(rect.left(), top + 37, rect.width(), lineHeight), Qt::AlignCenter, text());
 }
 

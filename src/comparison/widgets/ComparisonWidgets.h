@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/FeedbackButton.h"
+#include "ui/StyledButton.h"
 #include "model/ImageItems.h"
 
 #include <QColor>
@@ -10,8 +10,6 @@
 
 #include <optional>
 
-class BusySpinner;
-
 // The painted controls of the comparison empty state and sheets.
 
 // The small picture of a side, filled into `size` and cropped to its centre with rounded corners.
@@ -20,46 +18,27 @@ QPixmap comparisonPreview(const ComparisonImageState &side, QSize size, double r
 // A text button with an optional symbol before the title, on a rounded fill with an optional
 // border. Disabled, it is drawn on the grey of a button that cannot act. While busy, a turning arc
 // takes the symbol's place.
-class SheetButton final : public FeedbackButton {
+class SheetButton final : public StyledButton {
     Q_OBJECT
 
 public:
     SheetButton(const QString &title, const QString &symbol, const QFont &font, QSize minimumSize,
                 QWidget *parent = nullptr);
-    void setColors(const QColor &foreground, const QColor &background, const QColor &border = QColor());
-    void setBusy(bool busy);
-    bool isBusy() const { return m_busy; }
     QSize sizeHint() const override;
 
 protected:
     void paintContent(QPainter &painter, const QRectF &rect) override;
-
-private:
-    QString m_symbol;
-    QSize m_minimumSize;
-    QColor m_foreground;
-    QColor m_background;
-    QColor m_border;
-    bool m_busy = false;
-    BusySpinner *m_spinner = nullptr;
 };
 
 // An empty-state button: a 23-px symbol over a 12.5-px bold title in a 126 × 86 tile.
-class EmptyStateButton final : public FeedbackButton {
+class EmptyStateButton final : public StyledButton {
     Q_OBJECT
 
 public:
     EmptyStateButton(const QString &title, const QString &symbol, QWidget *parent = nullptr);
-    void setColors(const QColor &foreground, const QColor &background, const QColor &border);
 
 protected:
     void paintContent(QPainter &painter, const QRectF &rect) override;
-
-private:
-    QString m_symbol;
-    QColor m_foreground;
-    QColor m_background;
-    QColor m_border;
 };
 
 // The 274 × 216 card that labels a side's upload button: the chosen picture with its file name on

@@ -1,52 +1,10 @@
 #pragma once
 
-#include "ui/FeedbackButton.h"
-
 #include <QColor>
+#include <QFont>
 #include <QWidget>
 
-class BusySpinner;
-
 // The painted controls of the compression workspace.
-
-// A title with a symbol on a rounded shape: side by side, or the symbol above the title (the add
-// tile). It may be outlined dashed, and it shows a small spinner in place of the symbol while busy.
-class CompressionButton : public FeedbackButton {
-    Q_OBJECT
-
-public:
-    struct Style {
-        QColor foreground;
-        QColor background;
-        QColor border; // invalid: no outline
-        double fontPixels = 12;
-        double symbolPixels = 12;
-        QSize minimumSize { 62, 36 };
-        qreal cornerRadius = 8;
-        bool stacked = false; // symbol above the title
-        bool dashedBorder = false;
-    };
-
-    CompressionButton(const QString &title, const QString &symbolName, const Style &style, QWidget *parent = nullptr);
-    void setStyle(const Style &style);
-    const Style &style() const { return m_style; }
-    QString symbolName() const { return m_symbolName; }
-    void setTitle(const QString &title, const QString &symbolName);
-    // A turning spinner replaces the symbol.
-    void setBusy(bool busy);
-    bool isBusy() const { return m_busy; }
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
-
-protected:
-    void paintContent(QPainter &painter, const QRectF &rect) override;
-
-private:
-    QString m_symbolName;
-    Style m_style;
-    bool m_busy = false;
-    BusySpinner *m_spinner = nullptr;
-};
 
 // One line of text elided in the middle (names) or at the end (facts).
 class CompressionTextLine : public QWidget {

@@ -10,6 +10,7 @@
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "ui/EmptyStateColumn.h"
+#include "ui/StyledButton.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -195,13 +196,13 @@ QWidget *ImageCompressionWorkspace::makeEmptyState()
     sentence->setStyleSheet(QStringLiteral("color: #64748B;"));
     sentence->setAlignment(Qt::AlignCenter);
     column->addWidget(sentence, 0, Qt::AlignHCenter);
-    CompressionButton::Style style;
+    ButtonStyle style;
     style.foreground = Qt::white;
     style.background = AppTheme::green();
     style.border = AppTheme::green();
     style.fontPixels = 12.5;
     style.symbolPixels = 13;
-    m_emptyButton = new CompressionButton(QStringLiteral("添加图片"), QStringLiteral("photo.badge.plus"), style, empty);
+    m_emptyButton = new StyledButton(QStringLiteral("添加图片"), QStringLiteral("photo.badge.plus"), style, empty);
     m_emptyButton->setObjectName(QStringLiteral("compressionEmptyAddButton"));
     m_emptyButton->setToolTip(QStringLiteral("添加需要压缩的图片或文件夹"));
     m_emptyButton->setMinimumWidth(m_emptyButton->sizeHint().width() + 6);
