@@ -30,4 +30,17 @@ void symbol(QPainter &painter, const QString &name, const QColor &tint, const QR
     SymbolIcons::icon(name, tint).paint(&painter, target);
 }
 
+void alignedSymbol(QPainter &painter, const QString &name, const QColor &tint, const QRectF &box, int size)
+{
+    SymbolIcons::icon(name, tint).paint(&painter, QRectF(box.center() - QPointF(size / 2.0, size / 2.0), QSizeF(size, size)).toAlignedRect());
+}
+
+void elidedText(QPainter &painter, const QRectF &rect, const QString &text, const QFont &font, const QColor &color,
+                Qt::TextElideMode mode, Qt::Alignment alignment)
+{
+    painter.setFont(font);
+    painter.setPen(color);
+    painter.drawText(rect, alignment, QFontMetrics(font).elidedText(text, mode, int(rect.width())));
+}
+
 } // namespace ShellPainting

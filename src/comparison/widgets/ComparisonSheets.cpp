@@ -2,7 +2,10 @@
 
 #include "ui/PanelChrome.h"
 #include "ui/SymbolButton.h"
-#include "comparison/widgets/ComparisonWidgets.h"
+#include "comparison/widgets/CurrentImageCard.h"
+#include "comparison/widgets/FolderSlot.h"
+#include "comparison/widgets/SheetButton.h"
+#include "comparison/widgets/UploadCard.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 
