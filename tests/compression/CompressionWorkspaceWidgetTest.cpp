@@ -1,9 +1,9 @@
 #include "CompressionWindowFixture.h"
 
 #include "compression/widgets/CompressionPreview.h"
+#include "compression/widgets/CompressionResultBanner.h"
 #include "compression/widgets/CompressionSettingsPanel.h"
 #include "compression/widgets/CompressionSourceList.h"
-#include "compression/widgets/CompressionWidgets.h"
 #include "compression/ImageCompressionService.h"
 #include "compression/widgets/ImageCompressionWorkspace.h"
 #include "model/AppTheme.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "compression/widgets/CompressionWidgets.h"
+#include "compression/widgets/CompressionSurface.h"
 #include "compression/ImageCompressionModel.h"
 #include "model/MarkupViewModelTypes.h"
 #include "ui/StyledButton.h"

@@ -1,6 +1,5 @@
 #include "compression/widgets/CompressionSourceList.h"
 
-#include "compression/widgets/CompressionWidgets.h"
 #include "compression/CompressionWorkspaceRules.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
