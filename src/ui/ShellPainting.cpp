@@ -9,15 +9,17 @@
 
 namespace ShellPainting {
 
-void roundedPanel(QPainter &painter, const QRectF &rect, qreal radius, const QColor &fill, const QColor &border)
+void roundedPanel(QPainter &painter, const QRectF &rect, qreal radius, const QColor &fill, const QColor &border,
+                  qreal borderWidth)
 {
-    const QRectF inner = rect.adjusted(0.5, 0.5, -0.5, -0.5);
+    const qreal half = borderWidth / 2;
+    const QRectF inner = rect.adjusted(half, half, -half, -half);
     QPainterPath path;
     path.addRoundedRect(inner, radius, radius);
     if (fill.isValid() && fill.alpha() > 0)
         painter.fillPath(path, fill);
     if (border.isValid() && border.alpha() > 0) {
-        painter.setPen(QPen(border, 1));
+        painter.setPen(QPen(border, borderWidth));
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(path);
     }

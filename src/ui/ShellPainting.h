@@ -9,8 +9,9 @@ class QPainter;
 
 // The two shapes most painted controls of the kit start from.
 namespace ShellPainting {
-// A rounded rectangle filled and/or outlined (1 px) half a pixel inside `rect`.
-void roundedPanel(QPainter &painter, const QRectF &rect, qreal radius, const QColor &fill, const QColor &border);
+// A rounded rectangle filled and/or outlined, its outline (1 px unless told) drawn inside `rect`.
+void roundedPanel(QPainter &painter, const QRectF &rect, qreal radius, const QColor &fill, const QColor &border,
+                  qreal borderWidth = 1);
 // A symbol icon drawn centred in `rect` at `size` pixels.
 void symbol(QPainter &painter, const QString &name, const QColor &tint, const QRectF &rect, int size);
 // A symbol icon drawn into the pixel-aligned square of `size` about the centre of `box`, grown by a
