@@ -14,6 +14,7 @@
 #include "model/AppFont.h"
 #include "model/MarkupViewModel.h"
 #include "platform/ImageLimits.h"
+#include "ui/PanelChrome.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

@@ -4,7 +4,8 @@
 #include "shell/ShellWindowFixture.h"
 
 #include "shell/HeaderToolbarOrderEditor.h"
-#include "ui/ShellWidgets.h"
+#include "shell/SwitcherButton.h"
+#include "ui/ActionButton.h"
 
 #include <QDir>
 #include <QMessageBox>

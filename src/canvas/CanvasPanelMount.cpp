@@ -10,6 +10,7 @@
 #include "canvas/LabelWidthHandle.h"
 #include "canvas/TextStyleEditor.h"
 #include "model/MarkupViewModel.h"
+#include "ui/PanelChrome.h"
 
 #include <QEvent>
 #include <QPainter>

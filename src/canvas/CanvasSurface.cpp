@@ -6,7 +6,6 @@
 #include "canvas/CanvasInputWidget.h"
 #include "canvas/CanvasPanelMount.h"
 #include "canvas/CanvasPointerCoordinator.h"
-#include "ui/PanelWidgets.h"
 #include "platform/PaintBands.h"
 #include "platform/ParallelWork.h"
 #include "model/AppTheme.h"

@@ -5,6 +5,7 @@
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
 #include "model/RawValue.h"
+#include "ui/PanelChrome.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>

@@ -1,7 +1,7 @@
 #include "canvas/ImageListView.h"
 
 #include "canvas/ImageListModel.h"
-#include "ui/PanelWidgets.h"
+#include "ui/PanelChrome.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"

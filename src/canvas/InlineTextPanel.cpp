@@ -6,6 +6,7 @@
 #include "model/AppTheme.h"
 #include "model/HexColor.h"
 #include "model/MarkupViewModel.h"
+#include "ui/PanelChrome.h"
 
 #include <QHBoxLayout>
 #include <QPainter>

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "canvas/InlineLabelTextEdit.h"
-#include "ui/PanelWidgets.h"
+#include "ui/ColorSwatchButton.h"
+#include "ui/FloatingPanel.h"
+#include "ui/PanelButton.h"
 #include "model/MarkupAnnotation.h"
 
 #include <QSizeF>

@@ -1,6 +1,7 @@
 #include "canvas/PointerSettingsEditor.h"
 
-#include "ui/PanelWidgets.h"
+#include "ui/PanelButton.h"
+#include "ui/PanelChrome.h"
 #include "canvas/ToolPresentation.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"

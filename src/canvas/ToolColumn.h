@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ui/FeedbackButton.h"
+#include "canvas/ToolColumnButton.h"
+#include "canvas/ToolSettingsPopover.h"
 #include "model/MarkupTools.h"
 
-#include <QIcon>
 #include <QPointer>
 #include <QWidget>
 
@@ -13,58 +13,6 @@ class MarkupViewModel;
 class PanelButton;
 class QVBoxLayout;
 class ToolOrderEditor;
-
-// One large tool button of the tool column: icon and title, the tool's number in a round badge at
-// the top-right corner; dark when the tool is current.
-class ToolColumnButton : public FeedbackButton {
-    Q_OBJECT
-
-public:
-    ToolColumnButton(MarkupTool tool, QWidget *parent = nullptr);
-
-    MarkupTool tool() const { return m_tool; }
-    QString badgeText() const { return m_badge; }
-    void setBadgeText(const QString &text);
-    bool isCurrent() const { return m_current; }
-    void setCurrent(bool current);
-
-protected:
-    void paintContent(QPainter &painter, const QRectF &rect) override;
-
-private:
-    MarkupTool m_tool;
-    QString m_badge;
-    bool m_current = false;
-    QIcon m_icon;
-    QIcon m_currentIcon;
-};
-
-// The popover window that hosts the tool settings editor: a frameless tool window beside its
-// anchor, closed by Escape, a press outside it or the application losing the focus. (A popup
-// window would grab the mouse and break the drag reordering inside.)
-class ToolSettingsPopover : public QWidget {
-    Q_OBJECT
-
-public:
-    ToolSettingsPopover(MarkupViewModel &viewModel, std::function<void()> close, QWidget *anchor);
-    ~ToolSettingsPopover() override;
-
-    ToolOrderEditor *editor() const { return m_editor; }
-    // Shows the window to the right of the anchor, its bottom level with the anchor's bottom, kept
-    // on the anchor's screen.
-    void showBeside(QWidget *anchor);
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
-
-private:
-    void requestClose();
-
-    std::function<void()> m_close;
-    QPointer<QWidget> m_anchor;
-    ToolOrderEditor *m_editor = nullptr;
-};
 
 // The left column of the image markup sidebar: a button per tool in the user's order with its
 // number, and at the foot the settings button that opens the tool order and pointer settings.

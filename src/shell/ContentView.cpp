@@ -8,7 +8,7 @@
 #include "shell/AppUpdateManager.h"
 #include "shell/OpenProjectBridge.h"
 #include "shell/ScreenCapturePermission.h"
-#include "ui/ShellWidgets.h"
+#include "shell/ElidedLabel.h"
 #include "ui/ShellDialogs.h"
 #include "shell/WorkspaceArea.h"
 

@@ -4,7 +4,13 @@
 #include "model/MarkupViewModel.h"
 #include "shell/AppUpdateManager.h"
 #include "shell/HeaderToolbarOrderEditor.h"
-#include "ui/ShellWidgets.h"
+#include "shell/ElidedLabel.h"
+#include "shell/SwitcherButton.h"
+#include "shell/UpdateCheckButton.h"
+#include "shell/ZoomControls.h"
+#include "ui/ActionButton.h"
+#include "ui/ShellPainting.h"
+#include "ui/SymbolButton.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
@@ -138,7 +144,7 @@ QWidget *ContentView::makeHeaderBar()
 
     auto *orderButton = new SymbolButton(QStringLiteral("slider.horizontal.3"), 34, 16, AppTheme::secondaryText(), 8, bar);
     orderButton->setObjectName(QStringLiteral("headerToolbarOrderButton"));
-    orderButton->setSurface(AppTheme::paleGray(), AppTheme::lightSlate());
+    orderButton->setColors(AppTheme::secondaryText(), AppTheme::paleGray(), AppTheme::lightSlate());
     orderButton->setToolTip(QStringLiteral("调整顶部按钮顺序"));
     orderButton->setAccessibleName(QStringLiteral("调整顶部按钮顺序"));
     connect(orderButton, &QAbstractButton::clicked, this,

@@ -3,7 +3,10 @@
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
-#include "ui/ShellWidgets.h"
+#include "shell/DropHighlight.h"
+#include "shell/LauncherCard.h"
+#include "ui/ActionButton.h"
+#include "ui/EmptyStateColumn.h"
 #include "shell/WorkspaceArea.h"
 
 #include <QDragEnterEvent>

@@ -4,7 +4,10 @@
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
 #include "shell/AppHandlers.h"
-#include "ui/ShellWidgets.h"
+#include "ui/ActionButton.h"
+#include "ui/ShellPainting.h"
+#include "ui/StyledButton.h"
+#include "ui/SymbolButton.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -25,25 +28,14 @@ QString modeTitle(HeaderToolbarMode mode)
 }
 
 // The done button: white text on navy.
-class DoneButton : public FeedbackButton
+ButtonStyle doneStyle()
 {
-public:
-    DoneButton(QWidget *parent)
-        : FeedbackButton(QStringLiteral("完成"), 8, parent)
-    {
-        setFont(AppFont::font(12, QFont::Bold));
-        setFixedSize(58, 32);
-    }
-
-protected:
-    void paintContent(QPainter &painter, const QRectF &rect) override
-    {
-        ShellPainting::roundedPanel(painter, rect, 8, AppTheme::navy(), QColor());
-        painter.setFont(font());
-        painter.setPen(Qt::white);
-        painter.drawText(rect, Qt::AlignCenter, text());
-    }
-};
+    ButtonStyle style;
+    style.foreground = Qt::white;
+    style.background = AppTheme::navy();
+    style.minimumSize = QSize(58, 32);
+    return style;
+}
 
 } // namespace
 
@@ -95,7 +87,9 @@ HeaderToolbarOrderEditor::HeaderToolbarOrderEditor(MarkupViewModel &viewModel, H
     reset->setFixedHeight(32);
     reset->setMinimumWidth(reset->sizeHint().width());
     m_resetButton = reset;
-    auto *done = new DoneButton(this);
+    auto *done = new StyledButton(QStringLiteral("完成"), QString(), doneStyle(), this);
+    done->unsetCursor();
+    done->setFixedSize(58, 32);
     done->setToolTip(QStringLiteral("关闭顶部按钮排序"));
     m_doneButton = done;
     buttonRow->addWidget(reset);

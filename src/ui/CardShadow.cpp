@@ -1,5 +1,5 @@
 #include "ui/CardShadow.h"
-#include "ui/PanelWidgets.h"
+#include "ui/PanelChrome.h"
 
 #include <QPainter>
 #include <qdrawutil.h>

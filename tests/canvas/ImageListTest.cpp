@@ -4,8 +4,8 @@
 #include "canvas/ImageListModel.h"
 #include "canvas/ImageListView.h"
 #include "canvas/ImageMarkupSidebar.h"
-#include "ui/PanelWidgets.h"
 #include "model/UuidText.h"
+#include "ui/PanelButton.h"
 
 #include <QDragEnterEvent>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "ui/PanelWidgets.h"
+#include "ui/PanelChrome.h"
 
 #include <QImage>
 

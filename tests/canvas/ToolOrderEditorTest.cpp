@@ -1,11 +1,11 @@
 #include "PanelsFixture.h"
 #include "PanelsTestInput.h"
 
-#include "ui/PanelWidgets.h"
 #include "canvas/PointerSettingsEditor.h"
 #include "canvas/ToolColumn.h"
 #include "canvas/ToolOrderEditor.h"
 #include "model/RawValue.h"
+#include "ui/PanelButton.h"
 
 #include <QDragEnterEvent>
 #include <QMenu>

@@ -1,14 +1,15 @@
 #include "CompressionWindowFixture.h"
 
 #include "compression/widgets/CompressionPreview.h"
+#include "compression/widgets/CompressionResultBanner.h"
 #include "compression/widgets/CompressionSettingsPanel.h"
 #include "compression/widgets/CompressionSourceList.h"
-#include "compression/widgets/CompressionWidgets.h"
 #include "compression/ImageCompressionService.h"
 #include "compression/widgets/ImageCompressionWorkspace.h"
 #include "model/AppTheme.h"
 #include "shell/ShellTestSupport.h"
 #include "support/TestSupport.h"
+#include "ui/StyledButton.h"
 
 #include <QDragEnterEvent>
 #include <QMimeData>
@@ -166,7 +167,7 @@ TEST_F(CompressionWorkspaceTest, CompressButtonStatesAndTheListDuringARun)
     EXPECT_FALSE(panel()->isVisible());
     add({ image(QStringLiteral("1.jpg"), 900, 600), image(QStringLiteral("2.jpg"), 900, 600),
           image(QStringLiteral("3.jpg"), 900, 600) });
-    CompressionButton *button = panel()->compressButton();
+    StyledButton *button = panel()->compressButton();
     EXPECT_TRUE(button->isEnabled());
     EXPECT_EQ(button->text(), QStringLiteral("开始压缩"));
     EXPECT_FALSE(button->isBusy());
@@ -207,7 +208,7 @@ TEST_F(CompressionWorkspaceTest, SettingsWriteBackAndTheLongEdgeFollowsTheList)
     EXPECT_EQ(session->compressionSettings().jpegQuality, 0.2);
     EXPECT_EQ(panel()->qualityText(), QStringLiteral("20%"));
 
-    std::vector<CompressionButton *> segments = panel()->maxDimensionButtons();
+    std::vector<StyledButton *> segments = panel()->maxDimensionButtons();
     ASSERT_EQ(segments.size(), 3u); // 原尺寸, 1280, 800
     EXPECT_EQ(segments[1]->text(), QStringLiteral("1280"));
     click(segments[1]);
@@ -322,12 +323,12 @@ TEST_F(CompressionWorkspaceTest, ReenteringShowsTheChosenLongEdgeInNavy)
     view().switchWorkspace(WorkspaceMode::Compression, false);
     QCoreApplication::processEvents();
 
-    const std::vector<CompressionButton *> segments = panel()->maxDimensionButtons();
+    const std::vector<StyledButton *> segments = panel()->maxDimensionButtons();
     ASSERT_EQ(segments.size(), 4u);
     for (size_t index = 0; index < segments.size(); ++index) {
         const bool chosen = index + 1 == segments.size();
         EXPECT_EQ(segments[index]->isChecked(), chosen) << index;
-        EXPECT_EQ(segments[index]->style().background, chosen ? AppTheme::navy() : AppTheme::paleGray()) << index;
+        EXPECT_EQ(segments[index]->buttonStyle().background, chosen ? AppTheme::navy() : AppTheme::paleGray()) << index;
     }
 }
 

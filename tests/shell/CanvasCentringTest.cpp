@@ -2,7 +2,7 @@
 
 #include "canvas/ImageMarkupWorkspace.h"
 #include "model/ImageHandle.h"
-#include "ui/ShellWidgets.h"
+#include "shell/SwitcherButton.h"
 
 #include <QImage>
 

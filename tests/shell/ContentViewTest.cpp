@@ -3,7 +3,9 @@
 #include "ShellWindowFixture.h"
 
 #include "shell/HeaderToolbarOrderEditor.h"
-#include "ui/ShellWidgets.h"
+#include "shell/SwitcherButton.h"
+#include "shell/ZoomControls.h"
+#include "ui/ActionButton.h"
 
 #include <QLineEdit>
 #include <QSlider>

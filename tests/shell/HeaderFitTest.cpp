@@ -2,7 +2,8 @@
 #include "ShellWindowFixture.h"
 
 #include "shell/ShellRules.h"
-#include "ui/ShellWidgets.h"
+#include "shell/ZoomControls.h"
+#include "ui/FeedbackButton.h"
 
 #include <QAbstractButton>
 #include <QSlider>

@@ -1,7 +1,8 @@
 #include "ShellTestSupport.h"
 #include "ShellWindowFixture.h"
 
-#include "ui/ShellWidgets.h"
+#include "shell/LauncherCard.h"
+#include "shell/SwitcherButton.h"
 
 #include <QPointer>
 

@@ -4,7 +4,7 @@
 
 #include "model/AppFont.h"
 #include "texteditor/AnnotationNoteInput.h"
-#include "texteditor/SurfaceWidgets.h"
+#include "texteditor/AnnotationListRow.h"
 #include "texteditor/SyncedOriginalTextView.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 #include "TextEditorWindowFixture.h"
 
 #include "texteditor/EditorTextRules.h"
-#include "texteditor/SurfaceWidgets.h"
+#include "texteditor/AnnotationListRow.h"
 
 #include <algorithm>
 

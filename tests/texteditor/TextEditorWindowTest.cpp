@@ -5,8 +5,11 @@
 
 #include "support/NoteBubbleMeasure.h"
 #include "texteditor/AnnotationNoteInput.h"
-#include "texteditor/SurfaceWidgets.h"
 #include "texteditor/SyncedOriginalTextView.h"
+#include "texteditor/AnnotationListRow.h"
+#include "texteditor/ChangeChip.h"
+#include "texteditor/RoundedPanel.h"
+#include "texteditor/SurfaceButton.h"
 
 #include <QLabel>
 #include <QLineEdit>

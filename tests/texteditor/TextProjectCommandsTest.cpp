@@ -2,8 +2,8 @@
 // Ctrl+S and the quit prompt.
 
 #include "TextEditorWindowFixture.h"
+#include "texteditor/SurfaceButton.h"
 
-#include "texteditor/SurfaceWidgets.h"
 
 #include <QAbstractButton>
 #include <QFileInfo>

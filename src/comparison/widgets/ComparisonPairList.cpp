@@ -1,7 +1,7 @@
 #include "comparison/widgets/ComparisonPairList.h"
 
-#include "ui/PanelWidgets.h"
-#include "comparison/widgets/ComparisonWidgets.h"
+#include "ui/PanelChrome.h"
+#include "comparison/widgets/ComparisonPreview.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"

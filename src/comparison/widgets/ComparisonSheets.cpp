@@ -1,10 +1,13 @@
 #include "comparison/widgets/ComparisonSheets.h"
 
-#include "ui/PanelWidgets.h"
-#include "comparison/widgets/ComparisonWidgets.h"
+#include "ui/PanelChrome.h"
+#include "ui/SymbolButton.h"
+#include "comparison/widgets/CurrentImageCard.h"
+#include "comparison/widgets/FolderSlot.h"
+#include "comparison/widgets/SheetButton.h"
+#include "comparison/widgets/UploadCard.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
-#include "ui/ShellWidgets.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

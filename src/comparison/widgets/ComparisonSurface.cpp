@@ -1,7 +1,7 @@
 #include "comparison/widgets/ComparisonSurface.h"
 
 #include "ui/CardShadow.h"
-#include "ui/PanelWidgets.h"
+#include "ui/PanelChrome.h"
 #include "comparison/ComparisonGeometry.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"

@@ -1,13 +1,13 @@
 #include "comparison/widgets/ImageComparisonWorkspace.h"
 
-#include "ui/PanelWidgets.h"
+#include "ui/ActionButton.h"
+#include "ui/PanelChrome.h"
 #include "ui/WorkspaceViewportEventLayer.h"
 #include "comparison/widgets/ComparisonPairList.h"
 #include "comparison/widgets/ComparisonSurface.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
-#include "ui/ShellWidgets.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

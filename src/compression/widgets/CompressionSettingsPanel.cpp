@@ -28,10 +28,10 @@ QLabel *textLabel(const QString &text, double pixels, QFont::Weight weight, cons
     return label;
 }
 
-CompressionButton::Style filledStyle(const QColor &foreground, const QColor &background, double fontPixels,
+ButtonStyle filledStyle(const QColor &foreground, const QColor &background, double fontPixels,
                                      QSize minimum, qreal radius, const QColor &border = QColor())
 {
-    CompressionButton::Style style;
+    ButtonStyle style;
     style.foreground = foreground;
     style.background = background;
     style.border = border;
@@ -126,7 +126,7 @@ CompressionSettingsPanel::CompressionSettingsPanel(Actions actions, QWidget *par
     m_gifCropNote = textLabel(QStringLiteral("GIF 暂不支持裁剪，可先导出为静态图后再裁剪。"), 11, QFont::DemiBold,
                               "#64748B", m_cropSection, true);
     crop->addWidget(m_gifCropNote);
-    m_cropStart = new CompressionButton(
+    m_cropStart = new StyledButton(
         QStringLiteral("裁剪图片"), QStringLiteral("crop"),
         filledStyle(AppTheme::darkSlate(), AppTheme::paleGray(), 12, QSize(0, 34), 8, AppTheme::lightSlate()),
         m_cropSection);
@@ -146,7 +146,7 @@ CompressionSettingsPanel::CompressionSettingsPanel(Actions actions, QWidget *par
     ratios->setSpacing(5);
     for (CropAspectRatio ratio : { CropAspectRatio::Free, CropAspectRatio::Square, CropAspectRatio::Wide,
                                    CropAspectRatio::Standard, CropAspectRatio::Original }) {
-        auto *button = new CompressionButton(
+        auto *button = new StyledButton(
             CropAspectRatios::title(ratio), QString(),
             filledStyle(AppTheme::darkSlate(), AppTheme::paleGray(), 10.5, QSize(0, 26), 7), editing);
         button->setObjectName(QStringLiteral("compressionCropRatio_") + RawValue::of(ratio));
@@ -161,10 +161,10 @@ CompressionSettingsPanel::CompressionSettingsPanel(Actions actions, QWidget *par
     auto *cropActions = new QHBoxLayout;
     cropActions->setSpacing(8);
     m_cropCancel
-        = new CompressionButton(QStringLiteral("取消"), QStringLiteral("xmark"),
+        = new StyledButton(QStringLiteral("取消"), QStringLiteral("xmark"),
                                 filledStyle(AppTheme::darkSlate(), AppTheme::paleGray(), 12, QSize(0, 32), 8), editing);
     m_cropCancel->setObjectName(QStringLiteral("compressionCropCancelButton"));
-    m_cropConfirm = new CompressionButton(QStringLiteral("确认"), QStringLiteral("checkmark"),
+    m_cropConfirm = new StyledButton(QStringLiteral("确认"), QStringLiteral("checkmark"),
                                           filledStyle(Qt::white, AppTheme::green(), 12, QSize(0, 32), 8), editing);
     m_cropConfirm->setObjectName(QStringLiteral("compressionCropConfirmButton"));
     connect(m_cropCancel, &QAbstractButton::clicked, this, [this] {
@@ -219,7 +219,7 @@ CompressionSettingsPanel::CompressionSettingsPanel(Actions actions, QWidget *par
     }
     column->addLayout(figures);
 
-    m_compress = new CompressionButton(QStringLiteral("开始压缩"), QStringLiteral("arrow.down.left.and.arrow.up.right"),
+    m_compress = new StyledButton(QStringLiteral("开始压缩"), QStringLiteral("arrow.down.left.and.arrow.up.right"),
                                        filledStyle(Qt::white, AppTheme::green(), 13, QSize(0, 42), 8), this);
     m_compress->setObjectName(QStringLiteral("compressionStartButton"));
     m_compress->setToolTip(QStringLiteral("选择保存位置并批量压缩图片"));
@@ -292,11 +292,11 @@ void CompressionSettingsPanel::setCropForm(CropForm form, CropAspectRatio ratio)
 
 QString CompressionSettingsPanel::qualityText() const { return m_percent->text(); }
 
-std::vector<CompressionButton *> CompressionSettingsPanel::maxDimensionButtons() const
+std::vector<StyledButton *> CompressionSettingsPanel::maxDimensionButtons() const
 {
-    std::vector<CompressionButton *> buttons;
+    std::vector<StyledButton *> buttons;
     for (size_t index = 0; index < m_offered.size(); ++index)
-        buttons.push_back(static_cast<CompressionButton *>(m_dimensionGroup->button(int(index))));
+        buttons.push_back(static_cast<StyledButton *>(m_dimensionGroup->button(int(index))));
     return buttons;
 }
 
@@ -305,7 +305,7 @@ QString CompressionSettingsPanel::cropRatioTitle() const
     return m_cropRatioTitle->isVisibleTo(this) ? m_cropRatioTitle->text() : QString();
 }
 
-CompressionButton *CompressionSettingsPanel::cropRatioButton(CropAspectRatio ratio) const
+StyledButton *CompressionSettingsPanel::cropRatioButton(CropAspectRatio ratio) const
 {
     for (const auto &[candidate, button] : m_ratioButtons) {
         if (candidate == ratio)
@@ -336,7 +336,7 @@ void CompressionSettingsPanel::rebuildMaxDimensions(const std::vector<ImageCompr
     for (size_t index = 0; index < offered.size(); ++index) {
         const ImageCompressionMaxDimension dimension = offered[index];
         auto *button
-            = new CompressionButton(ImageCompressionMaxDimensions::title(dimension), QString(),
+            = new StyledButton(ImageCompressionMaxDimensions::title(dimension), QString(),
                                     filledStyle(AppTheme::darkSlate(), AppTheme::paleGray(), 11.5, QSize(0, 28), 6),
                                     m_dimensionRow->parentWidget());
         button->setObjectName(QStringLiteral("compressionMaxDimension_")
@@ -346,10 +346,10 @@ void CompressionSettingsPanel::rebuildMaxDimensions(const std::vector<ImageCompr
         m_dimensionGroup->addButton(button, int(index));
         m_dimensionRow->addWidget(button, 1);
         connect(button, &QAbstractButton::toggled, button, [button](bool checked) {
-            CompressionButton::Style style = button->style();
+            ButtonStyle style = button->buttonStyle();
             style.foreground = checked ? QColor(Qt::white) : AppTheme::darkSlate();
             style.background = checked ? AppTheme::navy() : AppTheme::paleGray();
-            button->setStyle(style);
+            button->setButtonStyle(style);
         });
         connect(button, &QAbstractButton::clicked, this, [this, dimension] {
             ImageCompressionSettings settings = m_settings;
@@ -381,10 +381,10 @@ void CompressionSettingsPanel::refreshCompressButton()
 void CompressionSettingsPanel::refreshRatioButtons()
 {
     for (const auto &[ratio, button] : m_ratioButtons) {
-        CompressionButton::Style style = button->style();
+        ButtonStyle style = button->buttonStyle();
         const bool chosen = ratio == m_cropRatio;
         style.foreground = chosen ? QColor(Qt::white) : AppTheme::darkSlate();
         style.background = chosen ? AppTheme::navy() : AppTheme::paleGray();
-        button->setStyle(style);
+        button->setButtonStyle(style);
     }
 }

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "compression/widgets/CompressionWidgets.h"
+#include "compression/widgets/CompressionSurface.h"
 #include "compression/ImageCompressionModel.h"
 #include "model/MarkupViewModelTypes.h"
+#include "ui/StyledButton.h"
 
 #include <functional>
 #include <vector>
@@ -40,17 +41,17 @@ public:
     QSlider *qualitySlider() const { return m_slider; }
     QString qualityText() const;
     // The long-edge segments, in order.
-    std::vector<CompressionButton *> maxDimensionButtons() const;
+    std::vector<StyledButton *> maxDimensionButtons() const;
     CropForm cropForm() const { return m_cropForm; }
     QString cropRatioTitle() const;
-    CompressionButton *cropStartButton() const { return m_cropStart; }
-    CompressionButton *cropRatioButton(CropAspectRatio ratio) const;
-    CompressionButton *cancelCropButton() const { return m_cropCancel; }
-    CompressionButton *confirmCropButton() const { return m_cropConfirm; }
+    StyledButton *cropStartButton() const { return m_cropStart; }
+    StyledButton *cropRatioButton(CropAspectRatio ratio) const;
+    StyledButton *cancelCropButton() const { return m_cropCancel; }
+    StyledButton *confirmCropButton() const { return m_cropConfirm; }
     bool showsGifNote() const;
     // The value of a figure row; empty when the row is hidden.
     QString statValue(const QString &title) const;
-    CompressionButton *compressButton() const { return m_compress; }
+    StyledButton *compressButton() const { return m_compress; }
 
 private:
     void rebuildMaxDimensions(const std::vector<ImageCompressionMaxDimension> &offered);
@@ -75,12 +76,12 @@ private:
     QLabel *m_cropRatioTitle = nullptr;
     QLabel *m_gifCropNote = nullptr;
     QWidget *m_cropEditing = nullptr;
-    CompressionButton *m_cropStart = nullptr;
-    std::vector<std::pair<CropAspectRatio, CompressionButton *>> m_ratioButtons;
-    CompressionButton *m_cropCancel = nullptr;
-    CompressionButton *m_cropConfirm = nullptr;
+    StyledButton *m_cropStart = nullptr;
+    std::vector<std::pair<CropAspectRatio, StyledButton *>> m_ratioButtons;
+    StyledButton *m_cropCancel = nullptr;
+    StyledButton *m_cropConfirm = nullptr;
     QWidget *m_gifNote = nullptr;
     std::vector<std::pair<QString, QLabel *>> m_statValues;
     QWidget *m_compressedRow = nullptr;
-    CompressionButton *m_compress = nullptr;
+    StyledButton *m_compress = nullptr;
 };

@@ -1,10 +1,10 @@
 #include "compression/widgets/CompressionSourceList.h"
 
-#include "compression/widgets/CompressionWidgets.h"
 #include "compression/ImageCompressionRules.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
-#include "ui/ShellWidgets.h"
+#include "ui/ShellPainting.h"
+#include "ui/StyledButton.h"
 
 #include <QHBoxLayout>
 #include <QHelpEvent>
@@ -219,9 +219,9 @@ bool CompressionSourceDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *
 
 namespace {
 
-CompressionButton::Style toolbarStyle()
+ButtonStyle toolbarStyle()
 {
-    CompressionButton::Style style;
+    ButtonStyle style;
     style.foreground = AppTheme::darkSlate();
     style.background = AppTheme::surface();
     style.border = AppTheme::lightSlate();
@@ -266,7 +266,7 @@ CompressionSourceColumn::CompressionSourceColumn(Actions actions, QWidget *paren
     auto *empty = new QWidget(m_forms);
     auto *emptyColumn = new QVBoxLayout(empty);
     emptyColumn->setContentsMargins(0, 0, 0, 0);
-    CompressionButton::Style tileStyle;
+    ButtonStyle tileStyle;
     tileStyle.foreground = AppTheme::secondaryText();
     tileStyle.background = AppTheme::surface();
     tileStyle.border = AppTheme::lightSlate();
@@ -275,7 +275,7 @@ CompressionSourceColumn::CompressionSourceColumn(Actions actions, QWidget *paren
     tileStyle.minimumSize = QSize(132, 92);
     tileStyle.stacked = true;
     tileStyle.dashedBorder = true;
-    m_addTile = new CompressionButton(QStringLiteral("添加图片"), QStringLiteral("photo.badge.plus"), tileStyle, empty);
+    m_addTile = new StyledButton(QStringLiteral("添加图片"), QStringLiteral("photo.badge.plus"), tileStyle, empty);
     m_addTile->setObjectName(QStringLiteral("compressionAddTile"));
     m_addTile->setFixedSize(132, 92);
     m_addTile->setToolTip(QStringLiteral("添加需要压缩的图片或文件夹"));
@@ -309,10 +309,10 @@ CompressionSourceColumn::CompressionSourceColumn(Actions actions, QWidget *paren
     auto *toolbar = new QHBoxLayout;
     toolbar->setContentsMargins(10, 0, 10, 10);
     toolbar->setSpacing(8);
-    m_addButton = new CompressionButton(QStringLiteral("添加"), QStringLiteral("plus"), toolbarStyle(), filled);
+    m_addButton = new StyledButton(QStringLiteral("添加"), QStringLiteral("plus"), toolbarStyle(), filled);
     m_addButton->setObjectName(QStringLiteral("compressionAddButton"));
     m_addButton->setToolTip(QStringLiteral("继续添加图片"));
-    m_clearButton = new CompressionButton(QStringLiteral("清空"), QStringLiteral("trash"), toolbarStyle(), filled);
+    m_clearButton = new StyledButton(QStringLiteral("清空"), QStringLiteral("trash"), toolbarStyle(), filled);
     m_clearButton->setObjectName(QStringLiteral("compressionClearButton"));
     m_clearButton->setToolTip(QStringLiteral("清空当前压缩列表"));
     toolbar->addWidget(m_addButton, 1);

@@ -13,7 +13,7 @@
 #include <optional>
 #include <vector>
 
-class CompressionButton;
+class StyledButton;
 class QLabel;
 class QStackedWidget;
 
@@ -91,9 +91,9 @@ public:
 
     QListView *listView() const { return m_list; }
     CompressionSourceListModel &model() { return m_model; }
-    CompressionButton *addTile() const { return m_addTile; }
-    CompressionButton *addButton() const { return m_addButton; }
-    CompressionButton *clearButton() const { return m_clearButton; }
+    StyledButton *addTile() const { return m_addTile; }
+    StyledButton *addButton() const { return m_addButton; }
+    StyledButton *clearButton() const { return m_clearButton; }
     QString countText() const;
     bool showsList() const;
 
@@ -107,7 +107,7 @@ private:
     QLabel *m_count = nullptr;
     QStackedWidget *m_forms = nullptr;
     QListView *m_list = nullptr;
-    CompressionButton *m_addTile = nullptr;
-    CompressionButton *m_addButton = nullptr;
-    CompressionButton *m_clearButton = nullptr;
+    StyledButton *m_addTile = nullptr;
+    StyledButton *m_addButton = nullptr;
+    StyledButton *m_clearButton = nullptr;
 };

@@ -4,12 +4,16 @@
 #include "compression/widgets/CompressionPreview.h"
 #include "compression/widgets/CompressionSettingsPanel.h"
 #include "compression/widgets/CompressionSourceList.h"
-#include "compression/widgets/CompressionWidgets.h"
+#include "compression/widgets/CompressionInfoBadge.h"
+#include "compression/widgets/CompressionResultBanner.h"
+#include "compression/widgets/CompressionSurface.h"
+#include "compression/widgets/CompressionTextLine.h"
 #include "compression/ImageCompressionRules.h"
 #include "compression/ImageCompressionService.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
-#include "ui/ShellWidgets.h"
+#include "ui/EmptyStateColumn.h"
+#include "ui/StyledButton.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -195,13 +199,13 @@ QWidget *ImageCompressionWorkspace::makeEmptyState()
     sentence->setStyleSheet(QStringLiteral("color: #64748B;"));
     sentence->setAlignment(Qt::AlignCenter);
     column->addWidget(sentence, 0, Qt::AlignHCenter);
-    CompressionButton::Style style;
+    ButtonStyle style;
     style.foreground = Qt::white;
     style.background = AppTheme::green();
     style.border = AppTheme::green();
     style.fontPixels = 12.5;
     style.symbolPixels = 13;
-    m_emptyButton = new CompressionButton(QStringLiteral("添加图片"), QStringLiteral("photo.badge.plus"), style, empty);
+    m_emptyButton = new StyledButton(QStringLiteral("添加图片"), QStringLiteral("photo.badge.plus"), style, empty);
     m_emptyButton->setObjectName(QStringLiteral("compressionEmptyAddButton"));
     m_emptyButton->setToolTip(QStringLiteral("添加需要压缩的图片或文件夹"));
     m_emptyButton->setMinimumWidth(m_emptyButton->sizeHint().width() + 6);

@@ -12,7 +12,7 @@
 #include <optional>
 #include <vector>
 
-class CompressionButton;
+class StyledButton;
 class CompressionPreview;
 class CompressionResultBanner;
 class CompressionSettingsPanel;
@@ -78,7 +78,7 @@ public:
     CompressionSettingsPanel *settingsPanel() const { return m_panel; }
     CompressionPreview *preview() const { return m_preview; }
     CompressionResultBanner *banner() const { return m_banner; }
-    CompressionButton *emptyStateButton() const { return m_emptyButton; }
+    StyledButton *emptyStateButton() const { return m_emptyButton; }
     bool showsEmptyState() const;
     QString detailsName() const;
     // The badge texts under the preview, in order.
@@ -105,7 +105,7 @@ private:
 
     CompressionSourceColumn *m_column = nullptr;
     QStackedWidget *m_main = nullptr;
-    CompressionButton *m_emptyButton = nullptr;
+    StyledButton *m_emptyButton = nullptr;
     QWidget *m_previewHolder = nullptr;
     QWidget *m_previewBox = nullptr;
     CompressionPreview *m_preview = nullptr;

@@ -1,7 +1,9 @@
 #pragma once
 
-#include "ui/FeedbackButton.h"
 #include "model/MarkupTools.h"
+#include "video/widgets/LoadingSpinner.h"
+#include "video/widgets/OneLineLabel.h"
+#include "video/widgets/TransportButton.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -10,7 +12,6 @@
 
 class MarkupViewModel;
 class QLabel;
-class QTimer;
 class VideoFrameAnnotationStore;
 class VideoScrubber;
 
@@ -26,78 +27,6 @@ struct VideoWorkspaceActions {
     std::function<bool()> deleteAction;
     std::function<void()> fitCanvasAction;
     std::function<bool(CanvasMouseButtonAction)> mouseButtonAction;
-};
-
-// A button of the transport panel that draws its own face: an icon with an optional title on an
-// optional filled, outlined rounded rectangle, and an optional key badge in the top-right corner.
-// A disabled button keeps its colours and is drawn at 45 % opacity as a whole.
-class TransportButton final : public FeedbackButton {
-    Q_OBJECT
-
-public:
-    struct Face {
-        Face(QString symbol_, QString title_, QColor content_, QColor fill_ = Qt::transparent,
-             QColor outline_ = Qt::transparent, QString badge_ = QString())
-            : symbol(std::move(symbol_)), title(std::move(title_)), content(std::move(content_)),
-              fill(std::move(fill_)), outline(std::move(outline_)), badge(std::move(badge_))
-        {
-        }
-        QString symbol;
-        QString title;
-        QColor content;
-        QColor fill;
-        QColor outline;
-        QString badge;
-    };
-    explicit TransportButton(Face face, QWidget *parent = nullptr);
-    const Face &face() const { return m_face; }
-    void setSymbol(const QString &symbol);
-    // The opacity the face is drawn at now.
-    double faceOpacity() const { return isEnabled() ? 1.0 : 0.45; }
-
-protected:
-    void paintContent(QPainter &painter, const QRectF &rect) override;
-
-private:
-    Face m_face;
-    QIcon m_icon;
-};
-
-// The small indeterminate spinner shown while a video loads; turns only while visible.
-class LoadingSpinner final : public QWidget {
-    Q_OBJECT
-
-public:
-    explicit LoadingSpinner(QWidget *parent = nullptr);
-    int angle() const { return m_angle; }
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
-
-private:
-    QTimer *m_timer = nullptr;
-    int m_angle = 0;
-};
-
-// One line of text, cut with "…" when it does not fit; as wide as its text when there is room.
-class OneLineLabel final : public QWidget {
-    Q_OBJECT
-
-public:
-    OneLineLabel(Qt::Alignment alignment, QWidget *parent = nullptr);
-    QString text() const { return m_text; }
-    void setText(const QString &text);
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-
-private:
-    Qt::Alignment m_alignment;
-    QString m_text;
 };
 
 // The floating panel at the bottom of the video workspace. Row 1: import, previous frame,

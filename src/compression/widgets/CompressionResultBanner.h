@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QWidget>
+
+// The green line under the preview that sums up the last batch.
+class CompressionResultBanner : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit CompressionResultBanner(QWidget *parent = nullptr);
+    void setText(const QString &text);
+    QString text() const { return m_text; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString m_text;
+};

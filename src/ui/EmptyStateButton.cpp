@@ -1,0 +1,40 @@
+#include "ui/EmptyStateButton.h"
+
+#include "ui/PanelChrome.h"
+#include "ui/ShellPainting.h"
+
+#include <QPainter>
+
+namespace {
+
+ButtonStyle emptyStateStyle()
+{
+    ButtonStyle style;
+    style.fontPixels = 12.5;
+    style.symbolPixels = 23;
+    style.minimumSize = QSize(126, 86);
+    style.stacked = true;
+    return style;
+}
+
+} // namespace
+
+EmptyStateButton::EmptyStateButton(const QString &title, const QString &symbol, QWidget *parent)
+    : StyledButton(title, symbol, emptyStateStyle(), parent)
+{
+    unsetCursor();
+    setFixedSize(126, 86);
+    setAccessibleName(title);
+}
+
+void EmptyStateButton::paintContent(QPainter &painter, const QRectF &rect)
+{
+    const ButtonStyle &style = buttonStyle();
+    PanelChrome::paintRoundedBox(painter, rect, 8, style.background, style.border, 1);
+    const double lineHeight = QFontMetricsF(font()).height();
+    const double top = rect.center().y() - (28 + 9 + lineHeight) / 2;
+    ShellPainting::alignedSymbol(painter, symbolName(), style.foreground, QRectF(rect.center().x() - 14, top, 28, 28), 23);
+    painter.setFont(font());
+    painter.setPen(style.foreground);
+    painter.drawText(QRectF(rect.left(), top + 37, rect.width(), lineHeight), Qt::AlignCenter, text());
+}
