@@ -1,6 +1,6 @@
 #include "canvas/AnnotationEditorChrome.h"
 
-#include "ui/PanelWidgets.h"
+#include "ui/PanelChrome.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/HexColor.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "canvas/EditorSliderRow.h"
-#include "ui/PanelWidgets.h"
+#include "ui/FloatingPanel.h"
 #include "model/MarkupAnnotation.h"
 
 #include <QSizeF>

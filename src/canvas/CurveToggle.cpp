@@ -1,6 +1,7 @@
 #include "canvas/CurveToggle.h"
 
 #include "canvas/PanelPlacement.h"
+#include "ui/PanelChrome.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"

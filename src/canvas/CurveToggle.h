@@ -1,6 +1,7 @@
 #pragma once
 
-#include "ui/PanelWidgets.h"
+#include "ui/FloatingPanel.h"
+#include "ui/PanelButton.h"
 #include "model/MarkupAnnotation.h"
 
 #include <QSizeF>

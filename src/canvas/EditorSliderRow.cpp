@@ -1,7 +1,7 @@
 #include "canvas/EditorSliderRow.h"
 
 #include "canvas/AnnotationEditorChrome.h"
-#include "ui/PanelWidgets.h"
+#include "ui/PanelChrome.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
 

@@ -2,7 +2,8 @@
 
 #include "canvas/ImageListModel.h"
 #include "canvas/ImageListView.h"
-#include "ui/PanelWidgets.h"
+#include "ui/PanelButton.h"
+#include "ui/PanelChrome.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"

@@ -1,6 +1,7 @@
 #include "canvas/LabelWidthHandle.h"
 
 #include "canvas/PanelPlacement.h"
+#include "ui/PanelChrome.h"
 #include "model/AppTheme.h"
 
 #include <QPainter>

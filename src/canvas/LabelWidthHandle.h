@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/PanelWidgets.h"
+#include "ui/FloatingPanel.h"
 #include "model/MarkupAnnotation.h"
 
 #include <QSizeF>

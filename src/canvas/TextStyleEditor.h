@@ -1,7 +1,8 @@
 #pragma once
 
 #include "canvas/EditorSliderRow.h"
-#include "ui/PanelWidgets.h"
+#include "ui/ColorSwatchButton.h"
+#include "ui/FloatingPanel.h"
 #include "model/MarkupAnnotation.h"
 
 #include <QSizeF>

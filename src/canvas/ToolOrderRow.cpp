@@ -2,6 +2,7 @@
 
 #include "canvas/ToolOrderEditor.h"
 #include "canvas/ToolPresentation.h"
+#include "ui/PanelChrome.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/PanelWidgets.h"
+#include "ui/PanelButton.h"
 #include "model/MarkupTools.h"
 
 #include <QIcon>

@@ -1,7 +1,7 @@
 #include "shell/ImageComparisonHookup.h"
 
 #include "comparison/widgets/ComparisonSheets.h"
-#include "comparison/widgets/ComparisonWidgets.h"
+#include "ui/EmptyStateButton.h"
 #include "comparison/widgets/ImageComparisonWorkspace.h"
 #include "comparison/widgets/ModalComparisonDialogs.h"
 #include "model/AppFont.h"
@@ -9,8 +9,8 @@
 #include "model/MarkupViewModel.h"
 #include "shell/ContentView.h"
 #include "shell/ShellHooks.h"
-#include "ui/PanelWidgets.h"
-#include "ui/ShellWidgets.h"
+#include "ui/PanelChrome.h"
+#include "ui/EmptyStateColumn.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
