@@ -9,7 +9,7 @@
 #include "shell/UpdateCheckButton.h"
 #include "shell/ZoomControls.h"
 #include "ui/ActionButton.h"
-#include "ui/ShellPainting.h"
+#include "ui/ControlPainting.h"
 #include "ui/SymbolButton.h"
 
 #include <QGraphicsOpacityEffect>

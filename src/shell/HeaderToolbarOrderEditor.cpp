@@ -5,7 +5,7 @@
 #include "model/MarkupViewModel.h"
 #include "shell/AppHandlers.h"
 #include "ui/ActionButton.h"
-#include "ui/ShellPainting.h"
+#include "ui/ControlPainting.h"
 #include "ui/StyledButton.h"
 #include "ui/SymbolButton.h"
 

@@ -2,7 +2,7 @@
 
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
-#include "ui/ShellPainting.h"
+#include "ui/ControlPainting.h"
 
 #include <QPainter>
 

@@ -3,7 +3,7 @@
 #include "model/AppFont.h"
 #include "shell/AppUpdateManager.h"
 #include "ui/BusySpinner.h"
-#include "ui/ShellPainting.h"
+#include "ui/ControlPainting.h"
 
 #include <QPainter>
 

@@ -4,7 +4,7 @@
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
 #include "shell/ShellRules.h"
-#include "ui/ShellPainting.h"
+#include "ui/ControlPainting.h"
 #include "ui/SymbolButton.h"
 
 #include <QHBoxLayout>

@@ -4,7 +4,7 @@
 #include "model/AppTheme.h"
 #include "model/HexColor.h"
 #include "texteditor/EditorTextRules.h"
-#include "ui/ShellPainting.h"
+#include "ui/ControlPainting.h"
 
 #include <QPainter>
 #include <QTextLayout>

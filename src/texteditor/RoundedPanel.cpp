@@ -1,6 +1,6 @@
 #include "texteditor/RoundedPanel.h"
 
-#include "ui/ShellPainting.h"
+#include "ui/ControlPainting.h"
 
 #include <QPainter>
 

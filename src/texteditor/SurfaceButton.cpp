@@ -1,7 +1,7 @@
 #include "texteditor/SurfaceButton.h"
 
 #include "model/AppTheme.h"
-#include "ui/ShellPainting.h"
+#include "ui/ControlPainting.h"
 
 #include <QPainter>
 

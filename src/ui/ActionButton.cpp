@@ -1,7 +1,7 @@
 #include "ui/ActionButton.h"
 
 #include "model/AppTheme.h"
-#include "ui/ShellPainting.h"
+#include "ui/ControlPainting.h"
 
 #include <QPainter>
 

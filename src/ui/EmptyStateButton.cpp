@@ -1,7 +1,7 @@
 #include "ui/EmptyStateButton.h"
 
 #include "ui/PanelChrome.h"
-#include "ui/ShellPainting.h"
+#include "ui/ControlPainting.h"
 
 #include <QPainter>
 

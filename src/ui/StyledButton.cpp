@@ -3,7 +3,7 @@
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "ui/BusySpinner.h"
-#include "ui/ShellPainting.h"
+#include "ui/ControlPainting.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,6 +1,6 @@
 #include "ui/SymbolButton.h"
 
-#include "ui/ShellPainting.h"
+#include "ui/ControlPainting.h"
 
 #include <QPainter>
 

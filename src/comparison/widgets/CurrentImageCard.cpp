@@ -4,7 +4,7 @@
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "ui/PanelChrome.h"
-#include "ui/ShellPainting.h"
+#include "ui/ControlPainting.h"
 
 #include <QPainter>
 

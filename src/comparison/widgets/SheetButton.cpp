@@ -3,7 +3,7 @@
 #include "model/AppTheme.h"
 #include "ui/BusySpinner.h"
 #include "ui/PanelChrome.h"
-#include "ui/ShellPainting.h"
+#include "ui/ControlPainting.h"
 
 #include <QPainter>
 

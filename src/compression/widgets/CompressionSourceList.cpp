@@ -3,7 +3,7 @@
 #include "compression/ImageCompressionRules.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
-#include "ui/ShellPainting.h"
+#include "ui/ControlPainting.h"
 #include "ui/StyledButton.h"
 
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "compression/widgets/CompressionSurface.h"
 
-#include "ui/ShellPainting.h"
+#include "ui/ControlPainting.h"
 
 #include <QPainter>
 

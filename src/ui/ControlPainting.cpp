@@ -1,4 +1,4 @@
-#include "ui/ShellPainting.h"
+#include "ui/ControlPainting.h"
 
 #include "platform/SymbolIcons.h"
 
