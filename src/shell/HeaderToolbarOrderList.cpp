@@ -70,7 +70,7 @@ void HeaderToolbarOrderList::paintRow(QPainter &painter, int index, HeaderToolba
     if (m_draggingItem == item)
         painter.setOpacity(0.52);
     const QRectF row = rowRect(index);
-    ShellPainting::roundedPanel(painter, row, 8, AppTheme::paleGray(), AppTheme::lightSlate());
+    ControlPainting::roundedPanel(painter, row, 8, AppTheme::paleGray(), AppTheme::lightSlate());
 
     qreal x = row.left() + 8;
     const qreal centerY = row.center().y();
@@ -78,8 +78,8 @@ void HeaderToolbarOrderList::paintRow(QPainter &painter, int index, HeaderToolba
     QColor handleFill(Qt::white);
     handleFill.setAlphaF(0.9f);
     const QRectF handle(x, centerY - 15, 30, 30);
-    ShellPainting::roundedPanel(painter, handle, 7, handleFill, AppTheme::lightSlate());
-    ShellPainting::symbol(painter, QStringLiteral("line.3.horizontal"), AppTheme::navy(), handle, 16);
+    ControlPainting::roundedPanel(painter, handle, 7, handleFill, AppTheme::lightSlate());
+    ControlPainting::symbol(painter, QStringLiteral("line.3.horizontal"), AppTheme::navy(), handle, 16);
     x += 30 + 8;
     // Position number.
     const QRectF badge(x, centerY - 11, 22, 22);
@@ -95,7 +95,7 @@ void HeaderToolbarOrderList::paintRow(QPainter &painter, int index, HeaderToolba
     painter.drawText(badge, Qt::AlignCenter, QString::fromLatin1(number));
     x += 22 + 8;
     // Symbol and title.
-    ShellPainting::symbol(painter, HeaderToolbarItems::systemImage(item), AppTheme::darkSlate(),
+    ControlPainting::symbol(painter, HeaderToolbarItems::systemImage(item), AppTheme::darkSlate(),
                           QRectF(x, centerY - 10, 20, 20), 16);
     x += 20 + 8;
     painter.setFont(AppFont::font(12, QFont::DemiBold));

@@ -17,10 +17,10 @@ LauncherCard::LauncherCard(const QString &title, const QString &symbolName, QWid
 
 void LauncherCard::paintContent(QPainter &painter, const QRectF &rect)
 {
-    ShellPainting::roundedPanel(painter, rect, 8, Qt::white, AppTheme::lightSlate());
+    ControlPainting::roundedPanel(painter, rect, 8, Qt::white, AppTheme::lightSlate());
     const qreal titleHeight = fontMetrics().height();
     const qreal top = rect.center().y() - (48 + 12 + titleHeight) / 2;
-    ShellPainting::symbol(painter, m_symbolName, AppTheme::primaryText(),
+    ControlPainting::symbol(painter, m_symbolName, AppTheme::primaryText(),
                           QRectF(rect.center().x() - 24, top, 48, 48), 38);
     painter.setFont(font());
     painter.setPen(AppTheme::primaryText());

@@ -44,10 +44,10 @@ void SwitcherButton::paintContent(QPainter &painter, const QRectF &rect)
 {
     const QColor foreground = m_selected ? QColor(Qt::white) : AppTheme::darkSlate();
     if (m_selected)
-        ShellPainting::roundedPanel(painter, rect, cornerRadius(), AppTheme::navy(), QColor());
+        ControlPainting::roundedPanel(painter, rect, cornerRadius(), AppTheme::navy(), QColor());
     const qreal titleWidth = isCompact() ? 0 : fontMetrics().horizontalAdvance(text());
     const qreal left = rect.center().x() - (switcherSymbolSize + (isCompact() ? 0 : 4) + titleWidth) / 2;
-    ShellPainting::symbol(painter, m_symbolName, foreground, QRectF(left, rect.top(), switcherSymbolSize, rect.height()),
+    ControlPainting::symbol(painter, m_symbolName, foreground, QRectF(left, rect.top(), switcherSymbolSize, rect.height()),
                           switcherSymbolSize);
     if (isCompact())
         return;

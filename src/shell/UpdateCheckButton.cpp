@@ -47,7 +47,7 @@ void UpdateCheckButton::paintContent(QPainter &painter, const QRectF &rect)
         // The spinner: a three-quarter ring turning while the check runs.
         BusySpinner::paintRing(painter, symbolRect.adjusted(2, 2, -2, -2), tint, 1.6, m_spinner->angle());
     } else {
-        ShellPainting::symbol(painter, symbolName, tint, symbolRect, 12);
+        ControlPainting::symbol(painter, symbolName, tint, symbolRect, 12);
     }
     painter.setFont(font());
     painter.setPen(tint);

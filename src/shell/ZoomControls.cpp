@@ -93,5 +93,5 @@ void ZoomControls::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    ShellPainting::roundedPanel(painter, rect(), 8, AppTheme::paleGray(), QColor());
+    ControlPainting::roundedPanel(painter, rect(), 8, AppTheme::paleGray(), QColor());
 }

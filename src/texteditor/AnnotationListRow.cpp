@@ -109,7 +109,7 @@ int AnnotationListRow::heightForWidth(int width) const
 
 void AnnotationListRow::paintContent(QPainter &painter, const QRectF &rect)
 {
-    ShellPainting::roundedPanel(painter, rect, 8, m_focused ? AppTheme::paleBlue() : AppTheme::paleGray(), QColor());
+    ControlPainting::roundedPanel(painter, rect, 8, m_focused ? AppTheme::paleBlue() : AppTheme::paleGray(), QColor());
     const QRectF badge(rect.left() + 8, rect.top() + 8, 20, 20);
     painter.setPen(Qt::NoPen);
     painter.setBrush(HexColor::uiColor(EditorTextRules::badgeColorHex(m_annotation)));

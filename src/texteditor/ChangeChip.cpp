@@ -38,7 +38,7 @@ void ChangeChip::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    ShellPainting::roundedPanel(painter, rect(), 8, surfaceColor("#FDE68A"), QColor());
+    ControlPainting::roundedPanel(painter, rect(), 8, surfaceColor("#FDE68A"), QColor());
     const QRectF badge(9, 7, 20, 20);
     painter.setPen(Qt::NoPen);
     painter.setBrush(AppTheme::accent());

@@ -32,12 +32,12 @@ void MarkupToolButton::paintContent(QPainter &painter, const QRectF &rect)
 {
     const QColor foreground = m_highlighted ? QColor(Qt::white) : AppTheme::darkSlate();
     if (m_highlighted)
-        ShellPainting::roundedPanel(painter, rect, 7, AppTheme::navy(), QColor());
+        ControlPainting::roundedPanel(painter, rect, 7, AppTheme::navy(), QColor());
     const QFont titleFont = AppFont::font(11.5, QFont::Bold);
     const qreal titleWidth = QFontMetricsF(titleFont).horizontalAdvance(m_title);
     const qreal total = 15 + 5 + titleWidth + 5 + 15;
     qreal x = rect.center().x() - total / 2;
-    ShellPainting::symbol(painter, m_symbolName, foreground, QRectF(x, rect.center().y() - 7.5, 15, 15), 13);
+    ControlPainting::symbol(painter, m_symbolName, foreground, QRectF(x, rect.center().y() - 7.5, 15, 15), 13);
     x += 20;
     painter.setFont(titleFont);
     painter.setPen(foreground);

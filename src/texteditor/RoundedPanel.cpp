@@ -25,5 +25,5 @@ void RoundedPanel::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    ShellPainting::roundedPanel(painter, rect(), 8, m_fill, m_border, m_borderWidth);
+    ControlPainting::roundedPanel(painter, rect(), 8, m_fill, m_border, m_borderWidth);
 }

@@ -54,14 +54,14 @@ QSize SurfaceButton::sizeHint() const
 void SurfaceButton::paintContent(QPainter &painter, const QRectF &rect)
 {
     const ButtonStyle &style = buttonStyle();
-    ShellPainting::roundedPanel(painter, rect, 8, style.background, style.border);
+    ControlPainting::roundedPanel(painter, rect, 8, style.background, style.border);
     painter.setFont(font());
     const QFontMetricsF metrics(font());
     const qreal textWidth = metrics.horizontalAdvance(text());
     const qreal total = textWidth + (symbolName().isEmpty() ? 0 : 20);
     qreal x = rect.center().x() - total / 2;
     if (!symbolName().isEmpty()) {
-        ShellPainting::symbol(painter, symbolName(), style.foreground, QRectF(x, rect.top(), 15, rect.height()), 15);
+        ControlPainting::symbol(painter, symbolName(), style.foreground, QRectF(x, rect.top(), 15, rect.height()), 15);
         x += 20;
     }
     painter.setPen(style.foreground);

@@ -45,7 +45,7 @@ QSize ActionButton::minimumSizeHint() const { return QSize(actionSymbolSize + 2 
 
 void ActionButton::paintContent(QPainter &painter, const QRectF &rect)
 {
-    ShellPainting::roundedPanel(painter, rect, cornerRadius(), buttonStyle().background, buttonStyle().border);
+    ControlPainting::roundedPanel(painter, rect, cornerRadius(), buttonStyle().background, buttonStyle().border);
     const QFontMetrics metrics(font());
     const int room = int(rect.width()) - 2 * actionPadding - actionSymbolSize - actionGap;
     const QString title = !isCompact() && room >= metrics.horizontalAdvance(QStringLiteral("…")) * 2
@@ -53,7 +53,7 @@ void ActionButton::paintContent(QPainter &painter, const QRectF &rect)
                               : QString();
     const qreal titleWidth = title.isEmpty() ? 0 : metrics.horizontalAdvance(title) + actionGap;
     const qreal left = rect.center().x() - (actionSymbolSize + titleWidth) / 2;
-    ShellPainting::symbol(painter, symbolName(), buttonStyle().foreground,
+    ControlPainting::symbol(painter, symbolName(), buttonStyle().foreground,
                           QRectF(left, rect.top(), actionSymbolSize, rect.height()), actionSymbolSize);
     if (!title.isEmpty()) {
         painter.setFont(font());

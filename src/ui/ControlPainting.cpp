@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-namespace ShellPainting {
+namespace ControlPainting {
 
 void roundedPanel(QPainter &painter, const QRectF &rect, qreal radius, const QColor &fill, const QColor &border,
                   qreal borderWidth)
@@ -45,4 +45,4 @@ void elidedText(QPainter &painter, const QRectF &rect, const QString &text, cons
     painter.drawText(rect, alignment, QFontMetrics(font).elidedText(text, mode, int(rect.width())));
 }
 
-} // namespace ShellPainting
+} // namespace ControlPainting

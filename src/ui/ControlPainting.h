@@ -8,7 +8,7 @@
 class QPainter;
 
 // The two shapes most painted controls of the kit start from.
-namespace ShellPainting {
+namespace ControlPainting {
 // A rounded rectangle filled and/or outlined, its outline (1 px unless told) drawn inside `rect`.
 void roundedPanel(QPainter &painter, const QRectF &rect, qreal radius, const QColor &fill, const QColor &border,
                   qreal borderWidth = 1);
@@ -20,4 +20,4 @@ void alignedSymbol(QPainter &painter, const QString &name, const QColor &tint, c
 // One line of text in the font and colour, elided to the width of `rect`.
 void elidedText(QPainter &painter, const QRectF &rect, const QString &text, const QFont &font, const QColor &color,
                 Qt::TextElideMode mode, Qt::Alignment alignment);
-} // namespace ShellPainting
+} // namespace ControlPainting

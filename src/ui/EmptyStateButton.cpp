@@ -33,7 +33,7 @@ void EmptyStateButton::paintContent(QPainter &painter, const QRectF &rect)
     PanelChrome::paintRoundedBox(painter, rect, 8, style.background, style.border, 1);
     const double lineHeight = QFontMetricsF(font()).height();
     const double top = rect.center().y() - (28 + 9 + lineHeight) / 2;
-    ShellPainting::alignedSymbol(painter, symbolName(), style.foreground, QRectF(rect.center().x() - 14, top, 28, 28), 23);
+    ControlPainting::alignedSymbol(painter, symbolName(), style.foreground, QRectF(rect.center().x() - 14, top, 28, 28), 23);
     painter.setFont(font());
     painter.setPen(style.foreground);
     painter.drawText(QRectF(rect.left(), top + 37, rect.width(), lineHeight), Qt::AlignCenter, text());

@@ -111,7 +111,7 @@ void StyledButton::paintContent(QPainter &painter, const QRectF &rect)
     if (m_busy) {
         BusySpinner::paintStrokes(painter, symbolRect.center(), symbol * 0.42, m_style.foreground, m_spinner->step());
     } else if (showsSymbol) {
-        ShellPainting::symbol(painter, m_symbolName, m_style.foreground, symbolRect, symbol);
+        ControlPainting::symbol(painter, m_symbolName, m_style.foreground, symbolRect, symbol);
     }
     painter.setFont(font());
     painter.setPen(m_style.foreground);

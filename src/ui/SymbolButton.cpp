@@ -33,6 +33,6 @@ SymbolButton::SymbolButton(const QString &symbolName, int side, int symbolSize, 
 void SymbolButton::paintContent(QPainter &painter, const QRectF &rect)
 {
     const ButtonStyle &style = buttonStyle();
-    ShellPainting::roundedPanel(painter, rect, cornerRadius(), style.background, style.border);
-    ShellPainting::symbol(painter, symbolName(), style.foreground, rect, int(std::lround(style.symbolPixels)));
+    ControlPainting::roundedPanel(painter, rect, cornerRadius(), style.background, style.border);
+    ControlPainting::symbol(painter, symbolName(), style.foreground, rect, int(std::lround(style.symbolPixels)));
 }

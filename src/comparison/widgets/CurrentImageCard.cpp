@@ -39,8 +39,8 @@ void CurrentImageCard::paintEvent(QPaintEvent *)
     const double h1 = QFontMetricsF(titleFont).height();
     const double h2 = QFontMetricsF(nameFont).height();
     const double top = column.center().y() - (h1 + 3 + h2) / 2;
-    ShellPainting::elidedText(painter, QRectF(column.left(), top, column.width(), h1), QStringLiteral("修改前图片"), titleFont,
+    ControlPainting::elidedText(painter, QRectF(column.left(), top, column.width(), h1), QStringLiteral("修改前图片"), titleFont,
                AppTheme::primaryText(), Qt::ElideRight, Qt::AlignLeft | Qt::AlignVCenter);
-    ShellPainting::elidedText(painter, QRectF(column.left(), top + h1 + 3, column.width(), h2), *m_fileName, nameFont,
+    ControlPainting::elidedText(painter, QRectF(column.left(), top + h1 + 3, column.width(), h2), *m_fileName, nameFont,
                AppTheme::secondaryText(), Qt::ElideRight, Qt::AlignLeft | Qt::AlignVCenter);
 }

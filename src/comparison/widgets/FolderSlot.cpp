@@ -50,7 +50,7 @@ void FolderSlot::paintEvent(QPaintEvent *)
     PanelChrome::paintRoundedBox(painter, box, 8, AppTheme::paleGray(),
                                  chosen ? PanelChrome::withAlpha(AppTheme::green(), 0.38) : AppTheme::lightSlate(), 1);
     const QRectF icon(box.left() + 12, box.center().y() - 15, 30, 30);
-    ShellPainting::alignedSymbol(painter, chosen ? QStringLiteral("folder.fill") : QStringLiteral("folder.badge.plus"),
+    ControlPainting::alignedSymbol(painter, chosen ? QStringLiteral("folder.fill") : QStringLiteral("folder.badge.plus"),
                chosen ? AppTheme::green() : AppTheme::secondaryText(), icon, 18);
     const double textLeft = icon.right() + 12;
     const double textRight = m_button->geometry().left() - 12;
@@ -59,8 +59,8 @@ void FolderSlot::paintEvent(QPaintEvent *)
     const double h1 = QFontMetricsF(titleFont).height();
     const double h2 = QFontMetricsF(valueFont).height();
     const double top = box.center().y() - (h1 + 3 + h2) / 2;
-    ShellPainting::elidedText(painter, QRectF(textLeft, top, textRight - textLeft, h1), m_title, titleFont, AppTheme::primaryText(),
+    ControlPainting::elidedText(painter, QRectF(textLeft, top, textRight - textLeft, h1), m_title, titleFont, AppTheme::primaryText(),
                Qt::ElideRight, Qt::AlignLeft | Qt::AlignVCenter);
-    ShellPainting::elidedText(painter, QRectF(textLeft, top + h1 + 3, textRight - textLeft, h2), valueText(), valueFont,
+    ControlPainting::elidedText(painter, QRectF(textLeft, top + h1 + 3, textRight - textLeft, h2), valueText(), valueFont,
                chosen ? AppTheme::darkSlate() : AppTheme::secondaryText(), Qt::ElideMiddle, Qt::AlignLeft | Qt::AlignVCenter);
 }

@@ -58,7 +58,7 @@ void SheetButton::paintContent(QPainter &painter, const QRectF &rect)
                                spinnerAngle());
         painter.restore();
     } else if (hasSymbol) {
-        ShellPainting::alignedSymbol(painter, symbolName(), style.foreground, QRectF(left, rect.top(), 16, rect.height()), 15);
+        ControlPainting::alignedSymbol(painter, symbolName(), style.foreground, QRectF(left, rect.top(), 16, rect.height()), 15);
     }
     painter.setFont(font());
     painter.setPen(style.foreground);

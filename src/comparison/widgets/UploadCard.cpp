@@ -32,14 +32,14 @@ void UploadCard::paintContent(QPainter &painter, const QRectF &rect)
         const double lineHeight = QFontMetricsF(nameFont).height();
         const double top = rect.center().y() - (150 + 12 + lineHeight) / 2;
         painter.drawPixmap(QPointF(rect.center().x() - 127, top), m_preview);
-        ShellPainting::elidedText(painter, QRectF(rect.left() + 10, top + 162, rect.width() - 20, lineHeight), *m_fileName, nameFont,
+        ControlPainting::elidedText(painter, QRectF(rect.left() + 10, top + 162, rect.width() - 20, lineHeight), *m_fileName, nameFont,
                    AppTheme::darkSlate(), Qt::ElideRight, Qt::AlignCenter);
         PanelChrome::paintRoundedBox(painter, rect, 8, QColor(), AppTheme::navy(), 2);
     } else {
         const QFont titleFont = AppFont::font(13, QFont::Bold);
         const double lineHeight = QFontMetricsF(titleFont).height();
         const double top = rect.center().y() - (30 + 12 + lineHeight) / 2;
-        ShellPainting::alignedSymbol(painter, QStringLiteral("photo.badge.plus"), AppTheme::navy(),
+        ControlPainting::alignedSymbol(painter, QStringLiteral("photo.badge.plus"), AppTheme::navy(),
                    QRectF(rect.center().x() - 18, top, 36, 30), 30);
         painter.setFont(titleFont);
         painter.setPen(AppTheme::primaryText());

@@ -20,7 +20,7 @@ void CompressionInfoBadge::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    ShellPainting::roundedPanel(painter, rect(), 8, AppTheme::paleGray(), AppTheme::lightSlate());
+    ControlPainting::roundedPanel(painter, rect(), 8, AppTheme::paleGray(), AppTheme::lightSlate());
     painter.setPen(AppTheme::darkSlate());
     painter.drawText(rect(), Qt::AlignCenter, m_text);
 }

@@ -34,9 +34,9 @@ void CompressionResultBanner::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    ShellPainting::roundedPanel(painter, rect(), 8, AppTheme::paleGreen(), QColor());
+    ControlPainting::roundedPanel(painter, rect(), 8, AppTheme::paleGreen(), QColor());
     const QRectF symbolRect(11, (height() - 18) / 2.0, 18, 18);
-    ShellPainting::symbol(painter, QStringLiteral("checkmark.circle.fill"), AppTheme::green(), symbolRect, 16);
+    ControlPainting::symbol(painter, QStringLiteral("checkmark.circle.fill"), AppTheme::green(), symbolRect, 16);
     painter.setPen(AppTheme::darkSlate());
     const QRectF textRect(symbolRect.right() + 10, 0, width() - symbolRect.right() - 21, height());
     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,

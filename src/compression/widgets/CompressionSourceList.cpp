@@ -137,7 +137,7 @@ void CompressionSourceDelegate::paint(QPainter *painter, const QStyleOptionViewI
         painter->setPen(QPen(AppTheme::navy(), 2));
         painter->drawPath(path);
     } else {
-        ShellPainting::roundedPanel(*painter, card, 8, AppTheme::surface(), AppTheme::lightSlate());
+        ControlPainting::roundedPanel(*painter, card, 8, AppTheme::surface(), AppTheme::lightSlate());
     }
 
     const QRectF thumbnail = thumbnailRect(option.rect);
@@ -169,7 +169,7 @@ void CompressionSourceDelegate::paint(QPainter *painter, const QStyleOptionViewI
     painter->setPen(Qt::NoPen);
     painter->setBrush(red);
     painter->drawEllipse(circle);
-    ShellPainting::symbol(*painter, QStringLiteral("xmark"), Qt::white, circle, 10);
+    ControlPainting::symbol(*painter, QStringLiteral("xmark"), Qt::white, circle, 10);
     painter->restore();
 }
 

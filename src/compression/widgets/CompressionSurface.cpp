@@ -20,5 +20,5 @@ void CompressionSurface::paintEvent(QPaintEvent *)
         painter.fillRect(rect(), m_fill);
         return;
     }
-    ShellPainting::roundedPanel(painter, rect(), m_radius, m_fill, m_border);
+    ControlPainting::roundedPanel(painter, rect(), m_radius, m_fill, m_border);
 }
