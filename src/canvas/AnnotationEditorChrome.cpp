@@ -1,5 +1,6 @@
 #include "canvas/AnnotationEditorChrome.h"
 
+#include "model/TypeScale.h"
 #include "ui/PanelChrome.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
@@ -22,7 +23,7 @@ QColor annotationBorder(const MarkupAnnotation &annotation)
 QLabel *rowLabel(const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
-    label->setFont(AppFont::font(11, QFont::Bold));
+    label->setFont(AppFont::font(TypeScale::caption, QFont::Bold));
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, AppTheme::secondaryText());
     label->setPalette(palette);

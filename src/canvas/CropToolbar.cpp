@@ -5,6 +5,7 @@
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
 #include "model/RawValue.h"
+#include "model/TypeScale.h"
 #include "ui/PanelChrome.h"
 
 #include <QHBoxLayout>
@@ -17,7 +18,7 @@ PanelButton::Look ratioLook(bool current)
     PanelButton::Look look;
     look.foreground = current ? QColor(Qt::white) : AppTheme::darkSlate();
     look.background = current ? AppTheme::navy() : AppTheme::paleGray();
-    look.font = AppFont::font(11, QFont::Bold);
+    look.font = AppFont::font(TypeScale::caption, QFont::Bold);
     return look;
 }
 
@@ -55,7 +56,7 @@ CropToolbar::CropToolbar(MarkupViewModel &viewModel, QWidget *parent)
     cancelLook.foreground = AppTheme::darkSlate();
     cancelLook.background = Qt::white;
     cancelLook.border = AppTheme::lightSlate();
-    cancelLook.font = AppFont::font(12, QFont::Bold);
+    cancelLook.font = AppFont::font(TypeScale::body, QFont::Bold);
     cancelLook.iconSize = 12;
     m_cancel = new PanelButton(QStringLiteral("xmark"), QStringLiteral("取消"), cancelLook, this);
     m_cancel->setMinimumSize(78, 34);
@@ -64,7 +65,7 @@ CropToolbar::CropToolbar(MarkupViewModel &viewModel, QWidget *parent)
     PanelButton::Look confirmLook;
     confirmLook.foreground = Qt::white;
     confirmLook.background = AppTheme::green();
-    confirmLook.font = AppFont::font(12, QFont::Bold);
+    confirmLook.font = AppFont::font(TypeScale::body, QFont::Bold);
     confirmLook.iconSize = 12;
     m_confirm = new PanelButton(QStringLiteral("checkmark"), QStringLiteral("确认裁剪"), confirmLook, this);
     m_confirm->setMinimumSize(100, 34);

@@ -1,6 +1,7 @@
 #include "canvas/CurveToggle.h"
 
 #include "canvas/PanelPlacement.h"
+#include "model/TypeScale.h"
 #include "ui/PanelChrome.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
@@ -14,7 +15,7 @@ CurveToggle::CurveToggle(MarkupViewModel &viewModel, QWidget *parent)
     PanelButton::Look look;
     look.foreground = AppTheme::navy();
     look.circle = true;
-    look.font = AppFont::font(13, QFont::Bold);
+    look.font = AppFont::font(TypeScale::emphasis, QFont::Bold);
     look.iconSize = 15;
     m_button = new PanelButton(QStringLiteral("arrow.triangle.2.circlepath"), QString(), look, this);
     m_button->setCornerRadius(8);

@@ -5,6 +5,7 @@
 #include "model/AppTheme.h"
 #include "model/HexColor.h"
 #include "model/MarkupViewModel.h"
+#include "model/TypeScale.h"
 #include "ui/PanelChrome.h"
 
 #include <QPainter>
@@ -111,7 +112,7 @@ void EyedropperPanel::paintEvent(QPaintEvent *event)
 
     const double textLeft = swatch.right() + 10;
     const QFont hexFont = PanelChrome::monospaceFont(15, QFont::Bold);
-    const QFont hintFont = AppFont::font(10, QFont::DemiBold);
+    const QFont hintFont = AppFont::font(TypeScale::fine, QFont::DemiBold);
     const double hexHeight = QFontMetricsF(hexFont).height();
     const double hintHeight = QFontMetricsF(hintFont).height();
     const double textTop = swatch.center().y() - (hexHeight + 3 + hintHeight) / 2;

@@ -2,6 +2,7 @@
 
 #include "canvas/ImageListModel.h"
 #include "canvas/ImageListView.h"
+#include "model/TypeScale.h"
 #include "ui/PanelButton.h"
 #include "ui/PanelChrome.h"
 #include "model/AppFont.h"
@@ -37,7 +38,7 @@ PanelButton::Look toggleLook(bool allSelected)
     look.foreground = allSelected ? QColor(Qt::white) : AppTheme::navy();
     look.background = allSelected ? AppTheme::navy() : QColor(Qt::white);
     look.border = allSelected ? AppTheme::navy() : AppTheme::lightSlate();
-    look.font = AppFont::font(13, QFont::Bold);
+    look.font = AppFont::font(TypeScale::emphasis, QFont::Bold);
     return look;
 }
 
@@ -55,7 +56,7 @@ ImageListColumn::ImageListColumn(MarkupViewModel &viewModel, QWidget *parent)
     auto *header = new QHBoxLayout;
     header->setContentsMargins(10, 12, 10, 0);
     auto *title = new QLabel(QStringLiteral("图片"), this);
-    title->setFont(AppFont::font(12, QFont::DemiBold));
+    title->setFont(AppFont::font(TypeScale::body, QFont::DemiBold));
     QPalette palette = title->palette();
     palette.setColor(QPalette::WindowText, AppTheme::primaryText());
     title->setPalette(palette);

@@ -1,6 +1,7 @@
 #include "canvas/ImageListView.h"
 
 #include "canvas/ImageListModel.h"
+#include "model/TypeScale.h"
 #include "ui/PanelChrome.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
@@ -29,7 +30,7 @@ void ImageCardDelegate::paintImportTile(QPainter &painter, const QRectF &rect)
     PanelChrome::paintRoundedBox(painter, rect, 8, Qt::white, AppTheme::lightSlate(), 1, true);
     const bool tall = rect.height() > 70;
     const double iconSide = tall ? 22 : 20;
-    const QFont font = AppFont::font(11, QFont::DemiBold);
+    const QFont font = AppFont::font(TypeScale::caption, QFont::DemiBold);
     const double textHeight = QFontMetricsF(font).height();
     const double top = rect.center().y() - (iconSide + 7 + textHeight) / 2;
     static const QIcon icon = SymbolIcons::icon(QStringLiteral("photo.badge.plus"), AppTheme::secondaryText());

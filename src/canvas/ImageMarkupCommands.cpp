@@ -5,6 +5,7 @@
 #include "markup/MarkupViewportGeometry.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
+#include "model/TypeScale.h"
 #include "ui/FeedbackButton.h"
 #include "model/MarkupViewModel.h"
 #include "platform/SymbolIcons.h"
@@ -87,7 +88,7 @@ QToolButton *ImageMarkupCommands::imageAnnotationMenuButton(QWidget *parent)
     button->setText(QStringLiteral("标注"));
     button->setIcon(SymbolIcons::icon(QStringLiteral("paintbrush.pointed"), AppTheme::darkSlate()));
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    button->setFont(AppFont::font(12.5, QFont::DemiBold));
+    button->setFont(AppFont::font(TypeScale::button, QFont::DemiBold));
     button->setMinimumSize(78, 38);
     button->setPopupMode(QToolButton::InstantPopup);
     button->setToolTip(QStringLiteral("批量套用当前图标注，或清空当前图的全部标注"));
@@ -131,7 +132,7 @@ FeedbackButton *ImageMarkupCommands::saveToDesktopButton(QWidget *parent)
     auto *button = new SaveToDesktopButton(parent);
     button->setIcon(SymbolIcons::icon(QStringLiteral("square.and.arrow.down"), Qt::white));
     button->setIconSize(QSize(15, 15));
-    button->setFont(AppFont::font(12.5, QFont::DemiBold));
+    button->setFont(AppFont::font(TypeScale::button, QFont::DemiBold));
     button->setMinimumHeight(38);
     button->setToolTip(QStringLiteral("把当前图片或左侧选中的图片保存到桌面"));
     button->setAccessibleName(QStringLiteral("保存到桌面"));

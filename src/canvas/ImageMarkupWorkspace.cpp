@@ -1,6 +1,7 @@
 #include "canvas/ImageMarkupWorkspace.h"
 
 #include "canvas/CanvasSurface.h"
+#include "model/TypeScale.h"
 #include "ui/WorkspaceViewportEventLayer.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
@@ -44,7 +45,7 @@ ImageMarkupWorkspace::ImageMarkupWorkspace(MarkupViewModel *viewModel, QWidget *
     m_fitButton->setFixedSize(38, 38);
     m_fitButton->setIcon(SymbolIcons::icon(QStringLiteral("viewfinder"), AppTheme::darkSlate()));
     m_fitButton->setIconSize(QSize(18, 18));
-    m_fitButton->setFont(AppFont::font(16, QFont::DemiBold));
+    m_fitButton->setFont(AppFont::font(TypeScale::title, QFont::DemiBold));
     m_fitButton->setToolTip(QStringLiteral("图片自适应窗口"));
     m_fitButton->setAccessibleName(QStringLiteral("图片自适应窗口"));
     m_fitButton->setFocusPolicy(Qt::NoFocus);

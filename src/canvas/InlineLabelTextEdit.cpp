@@ -2,6 +2,7 @@
 
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
+#include "model/TypeScale.h"
 
 #include <QKeyEvent>
 
@@ -9,7 +10,7 @@ InlineLabelTextEdit::InlineLabelTextEdit(QWidget *parent)
     : QPlainTextEdit(parent)
 {
     setFrameShape(QFrame::NoFrame);
-    setFont(AppFont::font(15, QFont::DemiBold));
+    setFont(AppFont::font(TypeScale::field, QFont::DemiBold));
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);

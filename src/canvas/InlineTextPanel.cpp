@@ -6,6 +6,7 @@
 #include "model/AppTheme.h"
 #include "model/HexColor.h"
 #include "model/MarkupViewModel.h"
+#include "model/TypeScale.h"
 #include "ui/PanelChrome.h"
 
 #include <QHBoxLayout>
@@ -77,7 +78,7 @@ InlineTextPanel::InlineTextPanel(MarkupViewModel &viewModel, QWidget *parent)
     PanelButton::Look look;
     look.foreground = Qt::white;
     look.background = AppTheme::green();
-    look.font = AppFont::font(22, QFont::Bold);
+    look.font = AppFont::font(TypeScale::display, QFont::Bold);
     look.iconSize = 22;
     m_confirm = new PanelButton(QStringLiteral("checkmark"), QString(), look, this);
     m_confirm->setCornerRadius(8);

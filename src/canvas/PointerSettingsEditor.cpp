@@ -1,5 +1,6 @@
 #include "canvas/PointerSettingsEditor.h"
 
+#include "model/TypeScale.h"
 #include "ui/PanelButton.h"
 #include "ui/PanelChrome.h"
 #include "canvas/ToolPresentation.h"
@@ -87,18 +88,18 @@ PointerSettingsEditor::PointerSettingsEditor(MarkupViewModel &viewModel, QWidget
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
     auto *heading = coloured(new QLabel(QStringLiteral("鼠标/触控板"), this), AppTheme::secondaryText());
-    heading->setFont(AppFont::font(11, QFont::Bold));
+    heading->setFont(AppFont::font(TypeScale::caption, QFont::Bold));
     layout->addWidget(heading);
 
     PanelButton::Look faceLook;
     faceLook.foreground = AppTheme::darkSlate();
-    faceLook.font = AppFont::font(12, QFont::Bold);
+    faceLook.font = AppFont::font(TypeScale::body, QFont::Bold);
 
     MarkupViewModel *model = &viewModel;
     auto addRow = [&](const QString &label) {
         auto *box = new SettingsRowBox(this);
         auto *title = coloured(new QLabel(label, box), AppTheme::primaryText());
-        title->setFont(AppFont::font(12, QFont::DemiBold));
+        title->setFont(AppFont::font(TypeScale::body, QFont::DemiBold));
         box->layout()->addWidget(title);
         static_cast<QHBoxLayout *>(box->layout())->addStretch(1);
         layout->addWidget(box);
@@ -110,7 +111,7 @@ PointerSettingsEditor::PointerSettingsEditor(MarkupViewModel &viewModel, QWidget
         face->setAccessibleName(label);
         box->layout()->addWidget(face);
         auto *menu = new QMenu(face);
-        menu->setFont(AppFont::font(13));
+        menu->setFont(AppFont::font(TypeScale::emphasis));
         for (const auto &[title, change] : options) {
             QAction *action = menu->addAction(title);
             const std::function<void(PointerInteractionSettings &)> apply = change;
@@ -149,7 +150,7 @@ PointerSettingsEditor::PointerSettingsEditor(MarkupViewModel &viewModel, QWidget
     m_pinchRow = addRow(QStringLiteral("捏合放大"));
     m_pinchRow->setToolTip(QStringLiteral("触控板或数位板捏合手势始终用于缩放画布"));
     auto *pinchValue = coloured(new QLabel(QStringLiteral("缩放"), m_pinchRow), AppTheme::secondaryText());
-    pinchValue->setFont(AppFont::font(12, QFont::Bold));
+    pinchValue->setFont(AppFont::font(TypeScale::body, QFont::Bold));
     pinchValue->setFixedSize(92, 28);
     pinchValue->setAlignment(Qt::AlignCenter);
     m_pinchRow->layout()->addWidget(pinchValue);

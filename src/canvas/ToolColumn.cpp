@@ -1,5 +1,6 @@
 #include "canvas/ToolColumn.h"
 
+#include "model/TypeScale.h"
 #include "ui/PanelButton.h"
 #include "ui/PanelChrome.h"
 #include "canvas/ToolOrderEditor.h"
@@ -37,7 +38,7 @@ ToolColumn::ToolColumn(MarkupViewModel &viewModel, QWidget *parent)
     look.foreground = AppTheme::secondaryText();
     look.background = Qt::white;
     look.border = AppTheme::lightSlate();
-    look.font = AppFont::font(15, QFont::Bold);
+    look.font = AppFont::font(TypeScale::field, QFont::Bold);
     look.iconSize = 17;
     m_settingsButton = new PanelButton(QStringLiteral("slider.horizontal.3"), QString(), look, this);
     m_settingsButton->setFixedSize(76, 32);

@@ -3,6 +3,7 @@
 #include "canvas/ToolPresentation.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
+#include "model/TypeScale.h"
 #include "platform/SymbolIcons.h"
 #include "ui/PanelChrome.h"
 
@@ -44,7 +45,7 @@ void ToolColumnButton::paintContent(QPainter &painter, const QRectF &rect)
     PanelChrome::paintRoundedBox(painter, rect, 8, m_current ? AppTheme::navy() : QColor(Qt::white),
                                  m_current ? AppTheme::navy() : AppTheme::lightSlate(), 1);
     const QColor foreground = m_current ? QColor(Qt::white) : AppTheme::darkSlate();
-    const QFont titleFont = AppFont::font(11, QFont::DemiBold);
+    const QFont titleFont = AppFont::font(TypeScale::caption, QFont::DemiBold);
     const double titleHeight = QFontMetricsF(titleFont).height();
     const double total = 24 + 5 + titleHeight;
     const double top = rect.center().y() - total / 2;
@@ -63,7 +64,7 @@ void ToolColumnButton::paintContent(QPainter &painter, const QRectF &rect)
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(m_current ? PanelChrome::withAlpha(Qt::white, 0.2) : AppTheme::lightSlate(), 1));
         painter.drawEllipse(badge.adjusted(0.5, 0.5, -0.5, -0.5));
-        painter.setFont(AppFont::font(9, QFont::Bold));
+        painter.setFont(AppFont::font(TypeScale::badge, QFont::Bold));
         painter.setPen(m_current ? AppTheme::navy() : AppTheme::secondaryText());
         painter.drawText(badge, Qt::AlignCenter, m_badge);
     }

@@ -1,5 +1,6 @@
 #include "canvas/ToolOrderEditor.h"
 
+#include "model/TypeScale.h"
 #include "ui/PanelButton.h"
 #include "ui/PanelChrome.h"
 #include "canvas/PointerSettingsEditor.h"
@@ -42,8 +43,8 @@ ToolOrderEditor::ToolOrderEditor(MarkupViewModel &viewModel, std::function<void(
     header->setSpacing(8);
     auto *titles = new QVBoxLayout;
     titles->setSpacing(2);
-    titles->addWidget(label(QStringLiteral("工具设置"), AppFont::font(14, QFont::Bold), AppTheme::primaryText(), this));
-    titles->addWidget(label(QStringLiteral("图片标注"), AppFont::font(11, QFont::DemiBold), AppTheme::secondaryText(), this));
+    titles->addWidget(label(QStringLiteral("工具设置"), AppFont::font(TypeScale::heading, QFont::Bold), AppTheme::primaryText(), this));
+    titles->addWidget(label(QStringLiteral("图片标注"), AppFont::font(TypeScale::caption, QFont::DemiBold), AppTheme::secondaryText(), this));
     header->addLayout(titles);
     header->addStretch(1);
     PanelButton::Look closeLook = ToolOrderRow::moveButtonLook();
@@ -62,7 +63,7 @@ ToolOrderEditor::ToolOrderEditor(MarkupViewModel &viewModel, std::function<void(
     contentLayout->setSpacing(12);
     auto *toolSection = new QVBoxLayout;
     toolSection->setSpacing(8);
-    toolSection->addWidget(label(QStringLiteral("工具顺序"), AppFont::font(11, QFont::Bold), AppTheme::secondaryText(), content));
+    toolSection->addWidget(label(QStringLiteral("工具顺序"), AppFont::font(TypeScale::caption, QFont::Bold), AppTheme::secondaryText(), content));
     m_rowsLayout = new QVBoxLayout;
     m_rowsLayout->setSpacing(6);
     for (MarkupTool tool : RawValue::allCases<MarkupTool>())
@@ -92,7 +93,7 @@ ToolOrderEditor::ToolOrderEditor(MarkupViewModel &viewModel, std::function<void(
     footer->setSpacing(8);
     PanelButton::Look resetLook;
     resetLook.foreground = AppTheme::primaryText();
-    resetLook.font = AppFont::font(12, QFont::Bold);
+    resetLook.font = AppFont::font(TypeScale::body, QFont::Bold);
     resetLook.iconSize = 12;
     m_resetButton = new PanelButton(QStringLiteral("arrow.counterclockwise"), QStringLiteral("恢复默认"), resetLook, this);
     m_resetButton->setFixedHeight(32);
@@ -100,7 +101,7 @@ ToolOrderEditor::ToolOrderEditor(MarkupViewModel &viewModel, std::function<void(
     PanelButton::Look doneLook;
     doneLook.foreground = Qt::white;
     doneLook.background = AppTheme::navy();
-    doneLook.font = AppFont::font(12, QFont::Bold);
+    doneLook.font = AppFont::font(TypeScale::body, QFont::Bold);
     m_doneButton = new PanelButton(QString(), QStringLiteral("完成"), doneLook, this);
     m_doneButton->setFixedSize(58, 32);
     m_doneButton->setToolTip(QStringLiteral("关闭工具顺序设置"));

@@ -2,6 +2,7 @@
 
 #include "canvas/ToolOrderEditor.h"
 #include "canvas/ToolPresentation.h"
+#include "model/TypeScale.h"
 #include "ui/PanelChrome.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
@@ -26,7 +27,7 @@ PanelButton::Look ToolOrderRow::moveButtonLook()
     PanelButton::Look look;
     look.foreground = AppTheme::darkSlate();
     look.circle = true;
-    look.font = AppFont::font(12, QFont::Bold);
+    look.font = AppFont::font(TypeScale::body, QFont::Bold);
     look.iconSize = 12;
     return look;
 }
@@ -112,7 +113,7 @@ void ToolOrderRow::paintEvent(QPaintEvent *)
     const QRectF icon(badge.right() + 8, midY - 10, 20, 20);
     m_toolIcon.paint(&painter, icon.toRect());
 
-    painter.setFont(AppFont::font(12, QFont::DemiBold));
+    painter.setFont(AppFont::font(TypeScale::body, QFont::DemiBold));
     painter.setPen(AppTheme::primaryText());
     painter.drawText(QRectF(icon.right() + 8, 0, width() - icon.right() - 90, height()), Qt::AlignLeft | Qt::AlignVCenter,
                      ToolPresentation::title(m_tool));

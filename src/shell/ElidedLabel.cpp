@@ -2,6 +2,7 @@
 
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
+#include "model/TypeScale.h"
 
 #include <QPainter>
 
@@ -9,7 +10,7 @@ ElidedLabel::ElidedLabel(QWidget *parent)
     : QWidget(parent)
     , m_color(AppTheme::secondaryText())
 {
-    setFont(AppFont::font(12));
+    setFont(AppFont::font(TypeScale::body));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 }
 

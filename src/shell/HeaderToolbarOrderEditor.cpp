@@ -3,6 +3,7 @@
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
+#include "model/TypeScale.h"
 #include "shell/AppHandlers.h"
 #include "ui/ActionButton.h"
 #include "ui/ControlPainting.h"
@@ -59,11 +60,11 @@ HeaderToolbarOrderEditor::HeaderToolbarOrderEditor(MarkupViewModel &viewModel, H
     auto *titles = new QVBoxLayout;
     titles->setSpacing(2);
     auto *title = new QLabel(QStringLiteral("顶部按钮排序"), this);
-    title->setFont(AppFont::font(14, QFont::Bold));
+    title->setFont(AppFont::font(TypeScale::heading, QFont::Bold));
     title->setStyleSheet(QStringLiteral("color: #0F172A;"));
     auto *subtitle = new QLabel(modeTitle(mode), this);
     subtitle->setObjectName(QStringLiteral("modeTitle"));
-    subtitle->setFont(AppFont::font(11, QFont::DemiBold));
+    subtitle->setFont(AppFont::font(TypeScale::caption, QFont::DemiBold));
     subtitle->setStyleSheet(QStringLiteral("color: #64748B;"));
     titles->addWidget(title);
     titles->addWidget(subtitle);
@@ -81,7 +82,7 @@ HeaderToolbarOrderEditor::HeaderToolbarOrderEditor(MarkupViewModel &viewModel, H
     auto *buttonRow = new QHBoxLayout;
     buttonRow->setSpacing(8);
     auto *reset = new ActionButton(QStringLiteral("恢复默认"), QStringLiteral("arrow.counterclockwise"), this);
-    reset->setFont(AppFont::font(12, QFont::Bold));
+    reset->setFont(AppFont::font(TypeScale::body, QFont::Bold));
     reset->setColors(AppTheme::darkSlate(), QColor(), QColor());
     reset->setToolTip(QStringLiteral("恢复默认顶部按钮顺序"));
     reset->setFixedHeight(32);

@@ -3,6 +3,7 @@
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
+#include "model/TypeScale.h"
 #include "ui/ControlPainting.h"
 
 #include <QHelpEvent>
@@ -88,7 +89,7 @@ void HeaderToolbarOrderList::paintRow(QPainter &painter, int index, HeaderToolba
     painter.drawEllipse(badge);
     char number[24];
     std::snprintf(number, sizeof number, "%lld", (long long)(index + 1));
-    QFont numberFont = AppFont::font(11, QFont::Bold);
+    QFont numberFont = AppFont::font(TypeScale::caption, QFont::Bold);
     numberFont.setStyleHint(QFont::Monospace);
     painter.setFont(numberFont);
     painter.setPen(AppTheme::navy());
@@ -98,7 +99,7 @@ void HeaderToolbarOrderList::paintRow(QPainter &painter, int index, HeaderToolba
     ControlPainting::symbol(painter, HeaderToolbarItems::systemImage(item), AppTheme::darkSlate(),
                           QRectF(x, centerY - 10, 20, 20), 16);
     x += 20 + 8;
-    painter.setFont(AppFont::font(12, QFont::DemiBold));
+    painter.setFont(AppFont::font(TypeScale::body, QFont::DemiBold));
     painter.setPen(AppTheme::primaryText());
     painter.drawText(QRectF(x, row.top(), row.right() - 8 - x, row.height()), Qt::AlignLeft | Qt::AlignVCenter,
                      HeaderToolbarItems::title(item));

@@ -1,6 +1,7 @@
 #include "shell/ImageComparisonHookup.h"
 
 #include "comparison/widgets/ComparisonSheets.h"
+#include "model/TypeScale.h"
 #include "ui/EmptyStateButton.h"
 #include "comparison/widgets/ImageComparisonWorkspace.h"
 #include "comparison/widgets/ModalComparisonDialogs.h"
@@ -106,7 +107,7 @@ QWidget *ImageComparisonHookup::makeEmptyState()
                                            QStringLiteral("rectangle.split.2x1"), 52, 18);
 
     QLabel *hint = PanelChrome::label(QStringLiteral("上传修改前和修改后的图片，然后拖动中线查看差异。"),
-                                      AppFont::font(13, QFont::DemiBold), AppTheme::secondaryText(), empty);
+                                      AppFont::font(TypeScale::emphasis, QFont::DemiBold), AppTheme::secondaryText(), empty);
     column->addWidget(hint, 0, Qt::AlignHCenter);
 
     auto *buttons = new QHBoxLayout;

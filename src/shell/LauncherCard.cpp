@@ -2,6 +2,7 @@
 
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
+#include "model/TypeScale.h"
 #include "ui/ControlPainting.h"
 
 #include <QPainter>
@@ -10,7 +11,7 @@ LauncherCard::LauncherCard(const QString &title, const QString &symbolName, QWid
     : FeedbackButton(title, 8, parent)
     , m_symbolName(symbolName)
 {
-    setFont(AppFont::font(17, QFont::ExtraBold));
+    setFont(AppFont::font(TypeScale::launcherCard, QFont::ExtraBold));
     setFixedSize(158, 128);
     setAccessibleName(title);
 }

@@ -2,6 +2,7 @@
 
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
+#include "model/TypeScale.h"
 #include "ui/ControlPainting.h"
 
 #include <QPainter>
@@ -17,7 +18,7 @@ SwitcherButton::SwitcherButton(const QString &title, const QString &symbolName, 
     , m_symbolName(symbolName)
     , m_minimumWidth(minimumWidth)
 {
-    setFont(AppFont::font(12, QFont::Bold));
+    setFont(AppFont::font(TypeScale::body, QFont::Bold));
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     setAccessibleName(title);
 }

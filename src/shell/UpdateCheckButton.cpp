@@ -1,6 +1,7 @@
 #include "shell/UpdateCheckButton.h"
 
 #include "model/AppFont.h"
+#include "model/TypeScale.h"
 #include "shell/AppUpdateManager.h"
 #include "ui/BusySpinner.h"
 #include "ui/ControlPainting.h"
@@ -12,7 +13,7 @@ UpdateCheckButton::UpdateCheckButton(AppUpdateManager &manager, QWidget *parent)
     , m_manager(manager)
     , m_spinner(new BusySpinner(this))
 {
-    QFont mono = AppFont::font(10.5, QFont::Bold);
+    QFont mono = AppFont::font(TypeScale::listName, QFont::Bold);
     mono.setStyleHint(QFont::Monospace);
     setFont(mono);
     setFixedHeight(18);

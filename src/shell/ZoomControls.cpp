@@ -3,6 +3,7 @@
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
+#include "model/TypeScale.h"
 #include "shell/ShellRules.h"
 #include "ui/ControlPainting.h"
 #include "ui/SymbolButton.h"
@@ -40,7 +41,7 @@ ZoomControls::ZoomControls(MarkupViewModel &viewModel, QWidget *parent)
     m_slider->setFocusPolicy(Qt::NoFocus);
 
     m_percent = new QLabel(this);
-    QFont mono = AppFont::font(12, QFont::DemiBold);
+    QFont mono = AppFont::font(TypeScale::body, QFont::DemiBold);
     mono.setStyleHint(QFont::Monospace);
     m_percent->setFont(mono);
     m_percent->setStyleSheet(QStringLiteral("color: #334155;"));

@@ -3,6 +3,7 @@
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/HexColor.h"
+#include "model/TypeScale.h"
 #include "texteditor/EditorTextRules.h"
 #include "ui/ControlPainting.h"
 
@@ -101,9 +102,9 @@ QSize AnnotationListRow::sizeHint() const { return QSize(204, heightForWidth(204
 int AnnotationListRow::heightForWidth(int width) const
 {
     const qreal textWidth = width - 8 - 20 - 8 - 8;
-    int height = linesHeight(m_annotation.note.trimmed(), AppFont::font(12, QFont::Bold), textWidth, 2);
+    int height = linesHeight(m_annotation.note.trimmed(), AppFont::font(TypeScale::body, QFont::Bold), textWidth, 2);
     if (!m_snippet.isEmpty())
-        height += 4 + linesHeight(m_snippet, AppFont::font(11, QFont::DemiBold), textWidth, 2);
+        height += 4 + linesHeight(m_snippet, AppFont::font(TypeScale::caption, QFont::DemiBold), textWidth, 2);
     return std::max(height, 20) + 16;
 }
 
@@ -114,20 +115,20 @@ void AnnotationListRow::paintContent(QPainter &painter, const QRectF &rect)
     painter.setPen(Qt::NoPen);
     painter.setBrush(HexColor::uiColor(EditorTextRules::badgeColorHex(m_annotation)));
     painter.drawEllipse(badge);
-    QFont digits = AppFont::font(10, QFont::Bold);
+    QFont digits = AppFont::font(TypeScale::fine, QFont::Bold);
     digits.setStyleHint(QFont::Monospace);
     painter.setFont(digits);
     painter.setPen(Qt::white);
     painter.drawText(badge, Qt::AlignCenter, QString::number(EditorTextRules::shownNumber(m_annotation)));
     const qreal x = badge.right() + 8;
     const qreal textWidth = rect.right() - 8 - x;
-    const QFont noteFont = AppFont::font(12, QFont::Bold);
+    const QFont noteFont = AppFont::font(TypeScale::body, QFont::Bold);
     const QString note = m_annotation.note.trimmed();
     painter.setPen(AppTheme::primaryText());
     drawLines(painter, QRectF(x, rect.top() + 8, textWidth, rect.height()), note, noteFont, 2);
     if (!m_snippet.isEmpty()) {
         const qreal y = rect.top() + 8 + linesHeight(note, noteFont, textWidth, 2) + 4;
         painter.setPen(AppTheme::secondaryText());
-        drawLines(painter, QRectF(x, y, textWidth, rect.height()), m_snippet, AppFont::font(11, QFont::DemiBold), 2);
+        drawLines(painter, QRectF(x, y, textWidth, rect.height()), m_snippet, AppFont::font(TypeScale::caption, QFont::DemiBold), 2);
     }
 }

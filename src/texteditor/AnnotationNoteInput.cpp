@@ -2,6 +2,7 @@
 
 #include "model/AppFont.h"
 #include "model/HexColor.h"
+#include "model/TypeScale.h"
 
 #include <QKeyEvent>
 #include <QTimer>
@@ -9,7 +10,7 @@
 AnnotationNoteInput::AnnotationNoteInput(QWidget *parent)
     : QPlainTextEdit(parent)
 {
-    setFont(AppFont::font(13.5, QFont::DemiBold));
+    setFont(AppFont::font(TypeScale::noteInput, QFont::DemiBold));
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

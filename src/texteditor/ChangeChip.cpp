@@ -2,6 +2,7 @@
 
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
+#include "model/TypeScale.h"
 #include "texteditor/SurfaceColor.h"
 #include "ui/ControlPainting.h"
 
@@ -30,7 +31,7 @@ void ChangeChip::setContent(qint64 number, const QString &text)
 
 QSize ChangeChip::sizeHint() const
 {
-    const int textWidth = int(std::ceil(QFontMetricsF(AppFont::font(12, QFont::DemiBold)).horizontalAdvance(m_text)));
+    const int textWidth = int(std::ceil(QFontMetricsF(AppFont::font(TypeScale::body, QFont::DemiBold)).horizontalAdvance(m_text)));
     return QSize(9 + 20 + 6 + textWidth + 9, 7 + 20 + 7);
 }
 
@@ -43,10 +44,10 @@ void ChangeChip::paintEvent(QPaintEvent *)
     painter.setPen(Qt::NoPen);
     painter.setBrush(AppTheme::accent());
     painter.drawEllipse(badge);
-    painter.setFont(AppFont::font(10, QFont::Bold));
+    painter.setFont(AppFont::font(TypeScale::fine, QFont::Bold));
     painter.setPen(Qt::white);
     painter.drawText(badge, Qt::AlignCenter, m_number);
-    painter.setFont(AppFont::font(12, QFont::DemiBold));
+    painter.setFont(AppFont::font(TypeScale::body, QFont::DemiBold));
     painter.setPen(AppTheme::darkSlate());
     painter.drawText(QRectF(35, 0, width() - 35 - 9, height()), Qt::AlignVCenter | Qt::AlignLeft, m_text);
 }

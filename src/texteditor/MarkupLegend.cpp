@@ -3,6 +3,7 @@
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/HexColor.h"
+#include "model/TypeScale.h"
 
 #include <QPainter>
 
@@ -21,7 +22,7 @@ MarkupLegend::MarkupLegend(QWidget *parent)
 
 QSize MarkupLegend::sizeHint() const
 {
-    const QFontMetricsF metrics(AppFont::font(11, QFont::Bold));
+    const QFontMetricsF metrics(AppFont::font(TypeScale::caption, QFont::Bold));
     qreal width = 0;
     for (const char *title : legendTitles)
         width += 8 + 5 + metrics.horizontalAdvance(QString::fromUtf8(title));
@@ -32,7 +33,7 @@ void MarkupLegend::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QFont font = AppFont::font(11, QFont::Bold);
+    const QFont font = AppFont::font(TypeScale::caption, QFont::Bold);
     painter.setFont(font);
     const QFontMetricsF metrics(font);
     qreal x = 0;

@@ -3,6 +3,7 @@
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/HexColor.h"
+#include "model/TypeScale.h"
 #include "ui/ControlPainting.h"
 
 #include <QPainter>
@@ -33,7 +34,7 @@ void MarkupToolButton::paintContent(QPainter &painter, const QRectF &rect)
     const QColor foreground = m_highlighted ? QColor(Qt::white) : AppTheme::darkSlate();
     if (m_highlighted)
         ControlPainting::roundedPanel(painter, rect, 7, AppTheme::navy(), QColor());
-    const QFont titleFont = AppFont::font(11.5, QFont::Bold);
+    const QFont titleFont = AppFont::font(TypeScale::rowTitle, QFont::Bold);
     const qreal titleWidth = QFontMetricsF(titleFont).horizontalAdvance(m_title);
     const qreal total = 15 + 5 + titleWidth + 5 + 15;
     qreal x = rect.center().x() - total / 2;
@@ -50,7 +51,7 @@ void MarkupToolButton::paintContent(QPainter &painter, const QRectF &rect)
     painter.setPen(Qt::NoPen);
     painter.setBrush(badgeFill);
     painter.drawEllipse(badge);
-    QFont digitFont = AppFont::font(9, QFont::Bold);
+    QFont digitFont = AppFont::font(TypeScale::badge, QFont::Bold);
     digitFont.setStyleHint(QFont::Monospace);
     painter.setFont(digitFont);
     painter.setPen(m_highlighted ? m_badgeColor : AppTheme::secondaryText());

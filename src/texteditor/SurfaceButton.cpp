@@ -1,6 +1,7 @@
 #include "texteditor/SurfaceButton.h"
 
 #include "model/AppTheme.h"
+#include "model/TypeScale.h"
 #include "ui/ControlPainting.h"
 
 #include <QPainter>
@@ -15,7 +16,7 @@ ButtonStyle surfaceButtonStyle(QSize minimumSize)
     style.foreground = AppTheme::darkSlate();
     style.background = AppTheme::paleGray();
     style.border = AppTheme::lightSlate();
-    style.fontPixels = 12.5;
+    style.fontPixels = TypeScale::button;
     style.fontWeight = QFont::DemiBold;
     style.symbolPixels = 15;
     style.minimumSize = minimumSize;

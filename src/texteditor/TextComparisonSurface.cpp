@@ -1,5 +1,6 @@
 #include "texteditor/TextComparisonSurface.h"
 
+#include "model/TypeScale.h"
 #include "ui/PanelChrome.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
@@ -145,8 +146,8 @@ void TextComparisonSurface::buildHeader(QVBoxLayout *card)
     titles->setSpacing(3);
     titles->addStretch(1);
     titles->addWidget(
-        label(QStringLiteral("文案对比"), AppFont::font(16, QFont::Bold), AppTheme::primaryText(), header));
-    m_summary = label(QString(), AppFont::font(11, QFont::Medium), AppTheme::secondaryText(), header);
+        label(QStringLiteral("文案对比"), AppFont::font(TypeScale::title, QFont::Bold), AppTheme::primaryText(), header));
+    m_summary = label(QString(), AppFont::font(TypeScale::caption, QFont::Medium), AppTheme::secondaryText(), header);
     m_summary->setObjectName(QStringLiteral("textComparisonSummary"));
     titles->addWidget(m_summary);
     titles->addStretch(1);
@@ -272,7 +273,7 @@ QWidget *TextComparisonSurface::buildToolStrip()
     searchRow->addWidget(glass);
     m_searchField = new QLineEdit(search);
     m_searchField->setPlaceholderText(QStringLiteral("查找文字"));
-    m_searchField->setFont(AppFont::font(12, QFont::DemiBold));
+    m_searchField->setFont(AppFont::font(TypeScale::body, QFont::DemiBold));
     m_searchField->setFrame(false);
     m_searchField->setFixedWidth(150);
     m_searchField->setAcceptDrops(false);
@@ -292,7 +293,7 @@ QWidget *TextComparisonSurface::buildToolStrip()
     quick->setSpacing(6);
     for (const QString &phrase : quickNotePhrases()) {
         auto *button = new SurfaceButton(phrase, QString(), QSize(58 + 8, 30), strip);
-        button->setLabelFont(AppFont::font(11, QFont::Bold));
+        button->setLabelFont(AppFont::font(TypeScale::caption, QFont::Bold));
         button->setColors(AppTheme::darkSlate(), Qt::white, AppTheme::lightSlate());
         button->setToolTip(QStringLiteral("快速填入“") + phrase + QStringLiteral("”批注模板"));
         connect(button, &QAbstractButton::clicked, this, [this, phrase] { applyQuickNote(phrase); });
@@ -304,7 +305,7 @@ QWidget *TextComparisonSurface::buildToolStrip()
     row->addStretch(1);
     m_listToggle
         = new SurfaceButton(QStringLiteral("隐藏列表"), QStringLiteral("list.bullet.rectangle"), QSize(86, 34), strip);
-    m_listToggle->setLabelFont(AppFont::font(12, QFont::Bold));
+    m_listToggle->setLabelFont(AppFont::font(TypeScale::body, QFont::Bold));
     m_listToggle->setColors(AppTheme::darkSlate(), Qt::white, AppTheme::lightSlate());
     connect(m_listToggle, &QAbstractButton::clicked, this, [this] { toggleAnnotationList(); });
     row->addWidget(m_listToggle);
@@ -317,14 +318,14 @@ QWidget *TextComparisonSurface::buildOriginalPane()
     auto *column = new QVBoxLayout(pane);
     column->setContentsMargins(14, 14, 14, 14);
     column->setSpacing(10);
-    column->addWidget(label(QStringLiteral("原文"), AppFont::font(13, QFont::Bold), AppTheme::primaryText(), pane));
+    column->addWidget(label(QStringLiteral("原文"), AppFont::font(TypeScale::emphasis, QFont::Bold), AppTheme::primaryText(), pane));
     auto *box = new RoundedPanel(AppTheme::paleGray(), AppTheme::lightSlate(), 1, pane);
     auto *boxLayout = new QVBoxLayout(box);
     boxLayout->setContentsMargins(1, 1, 1, 1);
     m_originalView = new SyncedOriginalTextView(m_scrollSync, box);
     boxLayout->addWidget(m_originalView);
     m_originalEmpty
-        = label(QStringLiteral("原文为空"), AppFont::font(13, QFont::DemiBold), AppTheme::secondaryText(), box);
+        = label(QStringLiteral("原文为空"), AppFont::font(TypeScale::emphasis, QFont::DemiBold), AppTheme::secondaryText(), box);
     m_originalEmpty->setAlignment(Qt::AlignCenter);
     boxLayout->addWidget(m_originalEmpty);
     column->addWidget(box, 1);
@@ -337,7 +338,7 @@ QWidget *TextComparisonSurface::buildEditedPane()
     auto *column = new QVBoxLayout(pane);
     column->setContentsMargins(14, 14, 14, 14);
     column->setSpacing(10);
-    column->addWidget(label(QStringLiteral("修改文案"), AppFont::font(13, QFont::Bold), AppTheme::primaryText(), pane));
+    column->addWidget(label(QStringLiteral("修改文案"), AppFont::font(TypeScale::emphasis, QFont::Bold), AppTheme::primaryText(), pane));
     m_editorBox = new RoundedPanel(AppTheme::paleGray(), AppTheme::lightSlate(), 1.2, pane);
     auto *boxLayout = new QVBoxLayout(m_editorBox);
     boxLayout->setContentsMargins(1, 1, 1, 1);
@@ -381,7 +382,7 @@ void TextComparisonSurface::buildPopover()
     icon->setFixedSize(18, 18);
     icon->setAlignment(Qt::AlignCenter);
     header->addWidget(icon);
-    header->addWidget(label(QStringLiteral("批注"), AppFont::font(12, QFont::Bold), AppTheme::primaryText(), frame));
+    header->addWidget(label(QStringLiteral("批注"), AppFont::font(TypeScale::body, QFont::Bold), AppTheme::primaryText(), frame));
     header->addStretch(1);
     column->addLayout(header);
     auto *inputRow = new QHBoxLayout;
@@ -428,9 +429,9 @@ void TextComparisonSurface::buildListPanel()
     column->setSpacing(10);
     auto *header = new QHBoxLayout;
     header->addWidget(
-        label(QStringLiteral("批注列表"), AppFont::font(13, QFont::Bold), AppTheme::primaryText(), panel));
+        label(QStringLiteral("批注列表"), AppFont::font(TypeScale::emphasis, QFont::Bold), AppTheme::primaryText(), panel));
     header->addStretch(1);
-    QFont countFont = AppFont::font(11, QFont::Bold);
+    QFont countFont = AppFont::font(TypeScale::caption, QFont::Bold);
     countFont.setStyleHint(QFont::Monospace);
     m_listCount = label(QStringLiteral("0"), countFont, AppTheme::secondaryText(), panel);
     header->addWidget(m_listCount);
@@ -465,7 +466,7 @@ void TextComparisonSurface::buildStrip(QVBoxLayout *card)
     m_stripRow->setContentsMargins(18, 0, 18, 0);
     m_stripRow->setSpacing(8);
     m_stripEmpty
-        = label(QStringLiteral("暂无修改"), AppFont::font(12, QFont::DemiBold), AppTheme::secondaryText(), content);
+        = label(QStringLiteral("暂无修改"), AppFont::font(TypeScale::body, QFont::DemiBold), AppTheme::secondaryText(), content);
     m_stripRow->addWidget(m_stripEmpty);
     m_stripRow->addStretch(1);
     scroll->setWidget(content);

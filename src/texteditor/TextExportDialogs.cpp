@@ -1,6 +1,7 @@
 #include "texteditor/TextExportDialogs.h"
 
 #include "model/AppFont.h"
+#include "model/TypeScale.h"
 #include "platform/AlertSetup.h"
 
 #include <QDialog>
@@ -23,10 +24,10 @@ int runDialog(QWidget *parent, const QString &message, const QString &informativ
     column->setContentsMargins(20, 18, 20, 16);
     column->setSpacing(10);
     auto *title = new QLabel(message, &dialog);
-    title->setFont(AppFont::font(14, QFont::Bold));
+    title->setFont(AppFont::font(TypeScale::heading, QFont::Bold));
     column->addWidget(title);
     auto *text = new QLabel(informative, &dialog);
-    text->setFont(AppFont::font(12));
+    text->setFont(AppFont::font(TypeScale::body));
     text->setWordWrap(true);
     column->addWidget(text);
     if (field) {

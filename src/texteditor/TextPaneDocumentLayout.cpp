@@ -2,6 +2,7 @@
 
 #include "model/AppFont.h"
 #include "model/HexColor.h"
+#include "model/TypeScale.h"
 #include "textengine/TextBandLayout.h"
 
 #include <QPainter>
@@ -17,7 +18,7 @@
 
 namespace TextPaneMetrics {
 
-QFont font() { return AppFont::font(14); }
+QFont font() { return AppFont::font(TypeScale::heading); }
 
 qreal availableWidth(qreal viewportWidth) { return std::max(viewportWidth - 2 * insetX, minimumTextWidth); }
 

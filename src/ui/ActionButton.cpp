@@ -1,6 +1,7 @@
 #include "ui/ActionButton.h"
 
 #include "model/AppTheme.h"
+#include "model/TypeScale.h"
 #include "ui/ControlPainting.h"
 
 #include <QPainter>
@@ -18,7 +19,7 @@ ButtonStyle actionStyle()
     style.foreground = AppTheme::darkSlate();
     style.background = AppTheme::paleGray();
     style.border = AppTheme::lightSlate();
-    style.fontPixels = 12.5;
+    style.fontPixels = TypeScale::button;
     style.fontWeight = QFont::DemiBold;
     style.symbolPixels = actionSymbolSize;
     return style;

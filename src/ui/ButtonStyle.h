@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/TypeScale.h"
+
 #include <QColor>
 #include <QFont>
 #include <QSize>
@@ -10,7 +12,7 @@ struct ButtonStyle {
     QColor foreground;
     QColor background;
     QColor border; // invalid: no outline
-    double fontPixels = 12;
+    double fontPixels = TypeScale::body;
     QFont::Weight fontWeight = QFont::Bold;
     double symbolPixels = 12;
     QSize minimumSize { 62, 36 };

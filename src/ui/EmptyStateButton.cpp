@@ -1,5 +1,6 @@
 #include "ui/EmptyStateButton.h"
 
+#include "model/TypeScale.h"
 #include "ui/PanelChrome.h"
 #include "ui/ControlPainting.h"
 
@@ -10,7 +11,7 @@ namespace {
 ButtonStyle emptyStateStyle()
 {
     ButtonStyle style;
-    style.fontPixels = 12.5;
+    style.fontPixels = TypeScale::button;
     style.symbolPixels = 23;
     style.minimumSize = QSize(126, 86);
     style.stacked = true;

@@ -2,6 +2,7 @@
 
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
+#include "model/TypeScale.h"
 
 #include <QImage>
 #include <QPainter>
@@ -50,7 +51,7 @@ FeedbackButton::FeedbackButton(QWidget *parent)
         m_pressProgress = value.toReal();
         update();
     });
-    setFont(AppFont::font(13));
+    setFont(AppFont::font(TypeScale::emphasis));
 }
 
 FeedbackButton::FeedbackButton(const QString &text, qreal cornerRadius, QWidget *parent)

@@ -1,5 +1,6 @@
 #include "ui/SymbolButton.h"
 
+#include "model/TypeScale.h"
 #include "ui/ControlPainting.h"
 
 #include <QPainter>
@@ -12,7 +13,7 @@ ButtonStyle symbolStyle(int side, int symbolSize, const QColor &tint, qreal corn
 {
     ButtonStyle style;
     style.foreground = tint;
-    style.fontPixels = 13;
+    style.fontPixels = TypeScale::emphasis;
     style.fontWeight = QFont::Normal;
     style.symbolPixels = symbolSize;
     style.minimumSize = QSize(side, side);

@@ -1,5 +1,6 @@
 #include "comparison/widgets/ComparisonPairList.h"
 
+#include "model/TypeScale.h"
 #include "ui/PanelChrome.h"
 #include "comparison/widgets/ComparisonPreview.h"
 #include "model/AppFont.h"
@@ -157,7 +158,7 @@ void ComparisonPairDelegate::paint(QPainter *painter, const QStyleOptionViewItem
     painter->setPen(Qt::white);
     painter->setFont(PanelChrome::monospaceFont(10, QFont::Bold));
     painter->drawText(badge, Qt::AlignCenter, QString::number(index.data(ComparisonPairListModel::NumberRole).toInt()));
-    const QFont nameFont = AppFont::font(10.5, QFont::DemiBold);
+    const QFont nameFont = AppFont::font(TypeScale::listName, QFont::DemiBold);
     painter->setFont(nameFont);
     painter->setPen(AppTheme::darkSlate());
     const QRectF name(badge.right() + 5, row.top(), row.right() - badge.right() - 5, row.height());

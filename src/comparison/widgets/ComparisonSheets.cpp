@@ -1,5 +1,6 @@
 #include "comparison/widgets/ComparisonSheets.h"
 
+#include "model/TypeScale.h"
 #include "ui/PanelChrome.h"
 #include "ui/SymbolButton.h"
 #include "comparison/widgets/CurrentImageCard.h"
@@ -44,8 +45,8 @@ QLabel *ComparisonSheet::addHeader(const QString &title, const QString &hint)
     auto *row = new QHBoxLayout;
     auto *texts = new QVBoxLayout;
     texts->setSpacing(3);
-    texts->addWidget(PanelChrome::label(title, AppFont::font(18, QFont::Bold), AppTheme::primaryText(), this));
-    QLabel *hintLabel = PanelChrome::label(hint, AppFont::font(12, QFont::Medium), AppTheme::secondaryText(), this);
+    texts->addWidget(PanelChrome::label(title, AppFont::font(TypeScale::sheetTitle, QFont::Bold), AppTheme::primaryText(), this));
+    QLabel *hintLabel = PanelChrome::label(hint, AppFont::font(TypeScale::body, QFont::Medium), AppTheme::secondaryText(), this);
     texts->addWidget(hintLabel);
     row->addLayout(texts);
     row->addStretch(1);
@@ -61,7 +62,7 @@ QLabel *ComparisonSheet::addHeader(const QString &title, const QString &hint)
 void ComparisonSheet::addFooter(SheetButton *confirm)
 {
     auto *row = new QHBoxLayout;
-    auto *cancel = new SheetButton(QStringLiteral("取消"), QString(), AppFont::font(13, QFont::DemiBold), QSize(82, 36), this);
+    auto *cancel = new SheetButton(QStringLiteral("取消"), QString(), AppFont::font(TypeScale::emphasis, QFont::DemiBold), QSize(82, 36), this);
     cancel->setObjectName(QStringLiteral("sheetCancelButton"));
     cancel->setColors(AppTheme::darkSlate(), AppTheme::paleGray());
     connect(cancel, &QAbstractButton::clicked, this, &ComparisonSheet::reject);
@@ -119,7 +120,7 @@ ComparisonSetupSheet::ComparisonSetupSheet(QWidget *parent)
     connect(m_afterCard, &QAbstractButton::clicked, this, [choose] { choose(true); });
     connect(m_currentAfterCard, &QAbstractButton::clicked, this, [choose] { choose(true); });
 
-    m_confirm = new SheetButton(QStringLiteral("确定"), QString(), AppFont::font(13, QFont::Bold), QSize(92, 38), this);
+    m_confirm = new SheetButton(QStringLiteral("确定"), QString(), AppFont::font(TypeScale::emphasis, QFont::Bold), QSize(92, 38), this);
     m_confirm->setObjectName(QStringLiteral("comparisonConfirmButton"));
     setPrimaryColors(*m_confirm);
     connect(m_confirm, &QAbstractButton::clicked, this, [this] {
@@ -175,7 +176,7 @@ BatchComparisonSheet::BatchComparisonSheet(QWidget *parent)
             chooseAction(true);
     });
 
-    m_run = new SheetButton(QStringLiteral("开始添加"), QStringLiteral("checkmark"), AppFont::font(13, QFont::Bold),
+    m_run = new SheetButton(QStringLiteral("开始添加"), QStringLiteral("checkmark"), AppFont::font(TypeScale::emphasis, QFont::Bold),
                             QSize(108, 38), this);
     m_run->setObjectName(QStringLiteral("batchRunButton"));
     setPrimaryColors(*m_run);

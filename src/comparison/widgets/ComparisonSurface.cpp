@@ -1,5 +1,6 @@
 #include "comparison/widgets/ComparisonSurface.h"
 
+#include "model/TypeScale.h"
 #include "ui/CardShadow.h"
 #include "ui/PanelChrome.h"
 #include "comparison/ComparisonGeometry.h"
@@ -28,7 +29,7 @@ constexpr double captionInset = 12;
 
 QFont captionFont()
 {
-    return AppFont::font(12, QFont::Bold);
+    return AppFont::font(TypeScale::body, QFont::Bold);
 }
 
 } // namespace

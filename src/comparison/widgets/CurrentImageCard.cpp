@@ -3,6 +3,7 @@
 #include "comparison/widgets/ComparisonPreview.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
+#include "model/TypeScale.h"
 #include "ui/PanelChrome.h"
 #include "ui/ControlPainting.h"
 
@@ -34,8 +35,8 @@ void CurrentImageCard::paintEvent(QPaintEvent *)
     painter.drawPixmap(QPointF(box.left() + 10, box.top() + 10), m_preview);
     const double textLeft = box.left() + 10 + 82 + 12;
     const QRectF column(textLeft, box.top() + 10, box.right() - 10 - textLeft, 58);
-    const QFont titleFont = AppFont::font(12, QFont::Bold);
-    const QFont nameFont = AppFont::font(11, QFont::DemiBold);
+    const QFont titleFont = AppFont::font(TypeScale::body, QFont::Bold);
+    const QFont nameFont = AppFont::font(TypeScale::caption, QFont::DemiBold);
     const double h1 = QFontMetricsF(titleFont).height();
     const double h2 = QFontMetricsF(nameFont).height();
     const double top = column.center().y() - (h1 + 3 + h2) / 2;

@@ -3,6 +3,7 @@
 #include "comparison/widgets/SheetButton.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
+#include "model/TypeScale.h"
 #include "ui/PanelChrome.h"
 #include "ui/ControlPainting.h"
 
@@ -18,7 +19,7 @@ FolderSlot::FolderSlot(const QString &title, const QString &help, QWidget *paren
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(12, 12, 12, 12);
     row->addStretch(1);
-    m_button = new SheetButton(QStringLiteral("选择"), QString(), AppFont::font(12, QFont::Bold), QSize(58, 32), this);
+    m_button = new SheetButton(QStringLiteral("选择"), QString(), AppFont::font(TypeScale::body, QFont::Bold), QSize(58, 32), this);
     m_button->setFixedSize(58, 32);
     m_button->setColors(AppTheme::darkSlate(), AppTheme::surface(), AppTheme::lightSlate());
     m_button->setToolTip(help);
@@ -54,8 +55,8 @@ void FolderSlot::paintEvent(QPaintEvent *)
                chosen ? AppTheme::green() : AppTheme::secondaryText(), icon, 18);
     const double textLeft = icon.right() + 12;
     const double textRight = m_button->geometry().left() - 12;
-    const QFont titleFont = AppFont::font(12, QFont::Bold);
-    const QFont valueFont = AppFont::font(11, QFont::DemiBold);
+    const QFont titleFont = AppFont::font(TypeScale::body, QFont::Bold);
+    const QFont valueFont = AppFont::font(TypeScale::caption, QFont::DemiBold);
     const double h1 = QFontMetricsF(titleFont).height();
     const double h2 = QFontMetricsF(valueFont).height();
     const double top = box.center().y() - (h1 + 3 + h2) / 2;

@@ -1,5 +1,6 @@
 #include "comparison/widgets/ImageComparisonWorkspace.h"
 
+#include "model/TypeScale.h"
 #include "ui/ActionButton.h"
 #include "ui/PanelChrome.h"
 #include "ui/WorkspaceViewportEventLayer.h"
@@ -34,7 +35,7 @@ private:
 ActionButton *sidebarButton(const QString &title, const QString &symbol, const QString &help, QWidget *parent)
 {
     auto *button = new ActionButton(title, symbol, parent);
-    button->setFont(AppFont::font(12, QFont::Bold));
+    button->setFont(AppFont::font(TypeScale::body, QFont::Bold));
     button->setColors(AppTheme::darkSlate(), AppTheme::surface(), AppTheme::lightSlate());
     button->setToolTip(help);
     button->setAccessibleName(title);
@@ -115,7 +116,7 @@ QWidget *ImageComparisonWorkspace::makeSidebar()
 
     auto *title = new QHBoxLayout;
     title->setContentsMargins(10, 12, 10, 0);
-    title->addWidget(label(QStringLiteral("对比"), AppFont::font(12, QFont::DemiBold), AppTheme::primaryText(), sidebar));
+    title->addWidget(label(QStringLiteral("对比"), AppFont::font(TypeScale::body, QFont::DemiBold), AppTheme::primaryText(), sidebar));
     title->addStretch(1);
     m_count = label(QString(), PanelChrome::monospaceFont(11, QFont::DemiBold), AppTheme::secondaryText(), sidebar);
     m_count->setObjectName(QStringLiteral("comparisonPairCount"));

@@ -3,6 +3,7 @@
 #include "comparison/widgets/ComparisonPreview.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
+#include "model/TypeScale.h"
 #include "ui/PanelChrome.h"
 #include "ui/ControlPainting.h"
 
@@ -28,7 +29,7 @@ void UploadCard::paintContent(QPainter &painter, const QRectF &rect)
     painter.setRenderHint(QPainter::Antialiasing);
     PanelChrome::paintRoundedBox(painter, rect, 8, AppTheme::paleGray());
     if (m_fileName) {
-        const QFont nameFont = AppFont::font(12, QFont::DemiBold);
+        const QFont nameFont = AppFont::font(TypeScale::body, QFont::DemiBold);
         const double lineHeight = QFontMetricsF(nameFont).height();
         const double top = rect.center().y() - (150 + 12 + lineHeight) / 2;
         painter.drawPixmap(QPointF(rect.center().x() - 127, top), m_preview);
@@ -36,7 +37,7 @@ void UploadCard::paintContent(QPainter &painter, const QRectF &rect)
                    AppTheme::darkSlate(), Qt::ElideRight, Qt::AlignCenter);
         PanelChrome::paintRoundedBox(painter, rect, 8, QColor(), AppTheme::navy(), 2);
     } else {
-        const QFont titleFont = AppFont::font(13, QFont::Bold);
+        const QFont titleFont = AppFont::font(TypeScale::emphasis, QFont::Bold);
         const double lineHeight = QFontMetricsF(titleFont).height();
         const double top = rect.center().y() - (30 + 12 + lineHeight) / 2;
         ControlPainting::alignedSymbol(painter, QStringLiteral("photo.badge.plus"), AppTheme::navy(),

@@ -2,6 +2,7 @@
 
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
+#include "model/TypeScale.h"
 #include "ui/ControlPainting.h"
 
 #include <QPainter>
@@ -10,7 +11,7 @@ CompressionInfoBadge::CompressionInfoBadge(const QString &text, QWidget *parent)
     : QWidget(parent)
     , m_text(text)
 {
-    setFont(AppFont::font(11, QFont::Bold));
+    setFont(AppFont::font(TypeScale::caption, QFont::Bold));
     setFixedSize(sizeHint());
 }
 

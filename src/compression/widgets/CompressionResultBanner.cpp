@@ -2,6 +2,7 @@
 
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
+#include "model/TypeScale.h"
 #include "ui/ControlPainting.h"
 
 #include <QPainter>
@@ -11,7 +12,7 @@
 CompressionResultBanner::CompressionResultBanner(QWidget *parent)
     : QWidget(parent)
 {
-    setFont(AppFont::font(12, QFont::Bold));
+    setFont(AppFont::font(TypeScale::body, QFont::Bold));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 

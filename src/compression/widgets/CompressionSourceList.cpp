@@ -3,6 +3,7 @@
 #include "compression/ImageCompressionRules.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
+#include "model/TypeScale.h"
 #include "ui/ControlPainting.h"
 #include "ui/StyledButton.h"
 
@@ -149,8 +150,8 @@ void CompressionSourceDelegate::paint(QPainter *painter, const QStyleOptionViewI
     painter->drawPixmap(thumbnail, m_model.cardThumbnail(row, painter->device()->devicePixelRatioF()), QRectF());
     painter->restore();
 
-    const QFont nameFont = AppFont::font(10.5, QFont::DemiBold);
-    const QFont factsFont = AppFont::font(10, QFont::DemiBold);
+    const QFont nameFont = AppFont::font(TypeScale::listName, QFont::DemiBold);
+    const QFont factsFont = AppFont::font(TypeScale::fine, QFont::DemiBold);
     const QFontMetrics nameMetrics(nameFont), factsMetrics(factsFont);
     const QRectF nameRect(thumbnail.left(), thumbnail.bottom() + 7, 128, nameMetrics.height());
     const QRectF factsRect(thumbnail.left(), nameRect.bottom() + 3, 128, factsMetrics.height());
@@ -225,7 +226,7 @@ ButtonStyle toolbarStyle()
     style.foreground = AppTheme::darkSlate();
     style.background = AppTheme::surface();
     style.border = AppTheme::lightSlate();
-    style.fontPixels = 12.5;
+    style.fontPixels = TypeScale::button;
     style.symbolPixels = 13;
     return style;
 }
@@ -246,10 +247,10 @@ CompressionSourceColumn::CompressionSourceColumn(Actions actions, QWidget *paren
     auto *header = new QHBoxLayout;
     header->setContentsMargins(12, 12, 12, 0);
     auto *title = new QLabel(QStringLiteral("压缩"), this);
-    title->setFont(AppFont::font(12, QFont::DemiBold));
+    title->setFont(AppFont::font(TypeScale::body, QFont::DemiBold));
     title->setStyleSheet(QStringLiteral("color: #0F172A;"));
     m_count = new QLabel(QStringLiteral("0"), this);
-    QFont countFont = AppFont::font(11, QFont::DemiBold);
+    QFont countFont = AppFont::font(TypeScale::caption, QFont::DemiBold);
     countFont.setStyleHint(QFont::Monospace);
     countFont.setFamilies({ QStringLiteral("DejaVu Sans Mono"), AppFont::family() });
     m_count->setFont(countFont);
@@ -270,7 +271,7 @@ CompressionSourceColumn::CompressionSourceColumn(Actions actions, QWidget *paren
     tileStyle.foreground = AppTheme::secondaryText();
     tileStyle.background = AppTheme::surface();
     tileStyle.border = AppTheme::lightSlate();
-    tileStyle.fontPixels = 11.5;
+    tileStyle.fontPixels = TypeScale::rowTitle;
     tileStyle.symbolPixels = 22;
     tileStyle.minimumSize = QSize(132, 92);
     tileStyle.stacked = true;

@@ -12,6 +12,7 @@
 #include "compression/ImageCompressionService.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
+#include "model/TypeScale.h"
 #include "ui/EmptyStateColumn.h"
 #include "ui/StyledButton.h"
 
@@ -195,7 +196,7 @@ QWidget *ImageCompressionWorkspace::makeEmptyState()
     QVBoxLayout *column = emptyStateColumn(empty, QStringLiteral("compressionEmptyState"),
                                            QStringLiteral("arrow.down.left.and.arrow.up.right"), 52, 14);
     auto *sentence = new QLabel(QStringLiteral("添加图片后，可批量压缩 JPG、PNG 和轻量 GIF。"), empty);
-    sentence->setFont(AppFont::font(13, QFont::DemiBold));
+    sentence->setFont(AppFont::font(TypeScale::emphasis, QFont::DemiBold));
     sentence->setStyleSheet(QStringLiteral("color: #64748B;"));
     sentence->setAlignment(Qt::AlignCenter);
     column->addWidget(sentence, 0, Qt::AlignHCenter);
@@ -203,7 +204,7 @@ QWidget *ImageCompressionWorkspace::makeEmptyState()
     style.foreground = Qt::white;
     style.background = AppTheme::green();
     style.border = AppTheme::green();
-    style.fontPixels = 12.5;
+    style.fontPixels = TypeScale::button;
     style.symbolPixels = 13;
     m_emptyButton = new StyledButton(QStringLiteral("添加图片"), QStringLiteral("photo.badge.plus"), style, empty);
     m_emptyButton->setObjectName(QStringLiteral("compressionEmptyAddButton"));

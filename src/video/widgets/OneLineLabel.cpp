@@ -2,12 +2,13 @@
 
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
+#include "model/TypeScale.h"
 
 #include <QPainter>
 
 OneLineLabel::OneLineLabel(Qt::Alignment alignment, QWidget *parent) : QWidget(parent), m_alignment(alignment)
 {
-    setFont(AppFont::font(11, QFont::DemiBold));
+    setFont(AppFont::font(TypeScale::caption, QFont::DemiBold));
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 

@@ -2,6 +2,7 @@
 
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
+#include "model/TypeScale.h"
 #include "platform/SymbolIcons.h"
 
 #include <QFontDatabase>
@@ -55,7 +56,7 @@ void TransportButton::paintContent(QPainter &painter, const QRectF &rect)
         painter.setBrush(AppTheme::paleGray());
         painter.drawEllipse(badge.adjusted(0.5, 0.5, -0.5, -0.5));
         QFont badgeFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-        badgeFont.setPixelSize(9);
+        badgeFont.setPixelSize(int(TypeScale::badge));
         badgeFont.setBold(true);
         painter.setFont(badgeFont);
         painter.setPen(AppTheme::secondaryText());

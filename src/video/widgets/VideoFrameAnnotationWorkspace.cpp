@@ -3,6 +3,7 @@
 #include "canvas/CanvasFrameSource.h"
 #include "canvas/CanvasSurface.h"
 #include "canvas/ToolColumn.h"
+#include "model/TypeScale.h"
 #include "ui/WorkspaceViewportEventLayer.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
@@ -186,7 +187,7 @@ void VideoFrameAnnotationWorkspace::buildArea()
                                        AppTheme::lightSlate()},
                                       m_area);
     m_fitButton->setFixedSize(38, 38);
-    m_fitButton->setFont(AppFont::font(16, QFont::DemiBold));
+    m_fitButton->setFont(AppFont::font(TypeScale::title, QFont::DemiBold));
     m_fitButton->setToolTip(QStringLiteral("当前帧自适应窗口"));
     m_fitButton->setAccessibleName(QStringLiteral("当前帧自适应窗口"));
     connect(m_fitButton, &QAbstractButton::clicked, this, [this] {
@@ -205,7 +206,7 @@ void VideoFrameAnnotationWorkspace::buildArea()
     empty->addWidget(symbol, 0, Qt::AlignHCenter);
     m_emptyButton = new TransportButton(
         {QStringLiteral("video.badge.plus"), QStringLiteral("导入视频"), Qt::white, AppTheme::green()}, m_emptyState);
-    m_emptyButton->setFont(AppFont::font(13, QFont::Bold));
+    m_emptyButton->setFont(AppFont::font(TypeScale::emphasis, QFont::Bold));
     m_emptyButton->setFixedSize(132, 42);
     m_emptyButton->setToolTip(QStringLiteral("导入 MP4、MOV 或 M4V 视频，选择画面后保存为图片"));
     connect(m_emptyButton, &QAbstractButton::clicked, this, [this] {

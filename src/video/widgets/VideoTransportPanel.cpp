@@ -3,6 +3,7 @@
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
+#include "model/TypeScale.h"
 #include "video/VideoFrameAnnotationStore.h"
 #include "video/widgets/VideoScrubber.h"
 
@@ -49,7 +50,7 @@ VideoTransportPanel::VideoTransportPanel(VideoFrameAnnotationStore *store, Marku
     m_scrubber->setToolTip(QStringLiteral("拖动竖条选择要标注的视频画面"));
     m_counter = new QLabel(this);
     QFont counterFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    counterFont.setPixelSize(11);
+    counterFont.setPixelSize(int(TypeScale::caption));
     counterFont.setWeight(QFont::DemiBold);
     m_counter->setFont(counterFont);
     // 112 wide, wider when a long video's counter needs it: the counter is never cut.
