@@ -12,11 +12,11 @@
 // same run, and read the load average printed with them.
 #include "BenchSupport.h"
 
-#include "comparison/widgets/ModalComparisonDialogs.h"
 #include "comparison/ComparisonPairing.h"
 #include "comparison/widgets/ComparisonPairList.h"
 #include "comparison/widgets/ComparisonSurface.h"
 #include "comparison/widgets/ImageComparisonWorkspace.h"
+#include "comparison/widgets/ModalComparisonDialogs.h"
 #include "model/AppFont.h"
 #include "model/MarkupViewModel.h"
 #include "platform/ImageLimits.h"

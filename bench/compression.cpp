@@ -5,9 +5,9 @@
 //
 // Peers (optional Debian packages): imagemagick, libvips-tools, gifsicle, libjpeg-turbo-progs.
 // Install them with `KIVORA_BENCH_PEERS=1 bash scripts/install-deps.sh`; missing ones print "–".
-#include "CompressionBenchSupport.h"
 #include "compression/CompressionImageIO.h"
 #include "compression/ImageCompressionService.h"
+#include "CompressionBenchSupport.h"
 #include "platform/GifCodec.h"
 #include "platform/ImageLimits.h"
 

@@ -4,14 +4,14 @@
 // stall of the GUI thread (a 10 ms heartbeat timer) while adding and while a batch runs.
 //
 //   bench_compression_workspace [probe-files=100] [photos=30]
-#include "CompressionBenchSupport.h"
+#include "compression/ImageCompressionService.h"
 #include "compression/widgets/CompressionPreview.h"
 #include "compression/widgets/CompressionSourceList.h"
-#include "compression/ImageCompressionService.h"
 #include "compression/widgets/ImageCompressionWorkspace.h"
+#include "CompressionBenchSupport.h"
 #include "platform/ImageLimits.h"
-#include "shell/ImageCompressionHookup.h"
 #include "shell/ContentView.h"
+#include "shell/ImageCompressionHookup.h"
 #include "shell/MainWindow.h"
 
 #include <QApplication>

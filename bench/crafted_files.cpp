@@ -15,8 +15,8 @@
 
 #include "comparison/widgets/ComparisonPairList.h"
 #include "compression/ImageCompressionService.h"
-#include "platform/ImageDecoding.h"
 #include "model/MarkupViewModel.h"
+#include "platform/ImageDecoding.h"
 #include "platform/ImageLimits.h"
 
 #include <QApplication>

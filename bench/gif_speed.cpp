@@ -4,8 +4,8 @@
 // each round. Pin it from the outside to compare on two cores: `taskset -c 6,7 bench_gif_speed`.
 //
 //   bench_gif_speed [rounds=5]
-#include "CompressionBenchSupport.h"
 #include "compression/ImageCompressionService.h"
+#include "CompressionBenchSupport.h"
 #include "platform/GifCodec.h"
 #include "platform/ImageLimits.h"
 

@@ -5,9 +5,9 @@
 
 #include "canvas/CanvasSurface.h"
 #include "canvas/ImageListModel.h"
-#include "canvas/ImageMarkupWorkspace.h"
 #include "canvas/ImageListView.h"
 #include "canvas/ImageMarkupSidebar.h"
+#include "canvas/ImageMarkupWorkspace.h"
 #include "canvas/InlineTextPanel.h"
 #include "model/AppFont.h"
 #include "model/MarkupViewModel.h"

@@ -11,8 +11,8 @@
 //   taskset -c 6,7 bench_jpeg_recompress [photos=30] [rounds=3]     (and once more without taskset)
 //
 // The peer comes with libjpeg-turbo-progs (`KIVORA_BENCH_PEERS=1 bash scripts/install-deps.sh`).
-#include "CompressionBenchSupport.h"
 #include "compression/ImageCompressionService.h"
+#include "CompressionBenchSupport.h"
 #include "platform/ImageLimits.h"
 
 #include <QDir>

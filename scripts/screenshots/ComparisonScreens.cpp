@@ -2,8 +2,8 @@
 
 #include "comparison/ComparisonTestSupport.h"
 
-#include "comparison/widgets/ModalComparisonDialogs.h"
 #include "comparison/widgets/ComparisonSheets.h"
+#include "comparison/widgets/ModalComparisonDialogs.h"
 #include "shell/ImageComparisonHookup.h"
 #include "shell/ShellTestSupport.h"
 #include "shell/ShellWindowFixture.h"

@@ -1,10 +1,10 @@
 #include "canvas/AnnotationEditorChrome.h"
 
-#include "model/TypeScale.h"
-#include "ui/PanelChrome.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/HexColor.h"
+#include "model/TypeScale.h"
+#include "ui/PanelChrome.h"
 
 #include <QLabel>
 

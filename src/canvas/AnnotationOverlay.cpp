@@ -1,10 +1,10 @@
 #include "canvas/AnnotationOverlay.h"
 
-#include "platform/ParallelWork.h"
 #include "markup/LabelFont.h"
 #include "markup/MarkupGeometry.h"
 #include "model/HexColor.h"
 #include "model/TextRules.h"
+#include "platform/ParallelWork.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

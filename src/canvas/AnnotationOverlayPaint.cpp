@@ -1,10 +1,10 @@
 #include "canvas/AnnotationOverlay.h"
 
-#include "platform/PaintBands.h"
-#include "platform/ParallelWork.h"
 #include "markup/AnnotationRendererTargets.h"
 #include "markup/LabelFont.h"
 #include "model/HexColor.h"
+#include "platform/PaintBands.h"
+#include "platform/ParallelWork.h"
 
 #include <QPainter>
 #include <QPainterPathStroker>

@@ -3,9 +3,9 @@
 #include "canvas/AnnotationEditorChrome.h"
 #include "canvas/EditorSliderRow.h"
 #include "canvas/PanelPlacement.h"
-#include "ui/PanelChrome.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
+#include "ui/PanelChrome.h"
 
 #include <QVBoxLayout>
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "canvas/EditorSliderRow.h"
-#include "ui/FloatingPanel.h"
 #include "model/MarkupAnnotation.h"
+#include "ui/FloatingPanel.h"
 
 #include <QSizeF>
 

@@ -1,15 +1,15 @@
 #include "canvas/CanvasSurface.h"
 
-#include "ui/CardShadow.h"
 #include "canvas/CanvasFramePainting.h"
 #include "canvas/CanvasFrameSource.h"
 #include "canvas/CanvasInputWidget.h"
 #include "canvas/CanvasPanelMount.h"
 #include "canvas/CanvasPointerCoordinator.h"
-#include "platform/PaintBands.h"
-#include "platform/ParallelWork.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
+#include "platform/PaintBands.h"
+#include "platform/ParallelWork.h"
+#include "ui/CardShadow.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -2,9 +2,9 @@
 
 #include "canvas/AnnotationOverlay.h"
 #include "canvas/CanvasPanels.h"
-#include "ui/ImagePyramid.h"
 #include "model/ImageHandle.h"
 #include "platform/Rect.h"
+#include "ui/ImagePyramid.h"
 
 #include <QColor>
 #include <QPixmap>

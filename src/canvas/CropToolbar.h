@@ -1,8 +1,8 @@
 #pragma once
 
+#include "model/MarkupViewModelTypes.h"
 #include "ui/FloatingPanel.h"
 #include "ui/PanelButton.h"
-#include "model/MarkupViewModelTypes.h"
 
 #include <QSizeF>
 

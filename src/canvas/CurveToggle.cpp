@@ -1,11 +1,11 @@
 #include "canvas/CurveToggle.h"
 
 #include "canvas/PanelPlacement.h"
-#include "model/TypeScale.h"
-#include "ui/PanelChrome.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
+#include "model/TypeScale.h"
+#include "ui/PanelChrome.h"
 
 CurveToggle::CurveToggle(MarkupViewModel &viewModel, QWidget *parent)
     : FloatingPanel(parent)

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "model/MarkupAnnotation.h"
 #include "ui/FloatingPanel.h"
 #include "ui/PanelButton.h"
-#include "model/MarkupAnnotation.h"
 
 #include <QSizeF>
 

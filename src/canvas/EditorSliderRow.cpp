@@ -1,9 +1,9 @@
 #include "canvas/EditorSliderRow.h"
 
 #include "canvas/AnnotationEditorChrome.h"
-#include "ui/PanelChrome.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
+#include "ui/PanelChrome.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

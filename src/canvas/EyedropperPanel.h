@@ -1,8 +1,8 @@
 #pragma once
 
+#include "model/ColorSample.h"
 #include "ui/FloatingPanel.h"
 #include "ui/PanelButton.h"
-#include "model/ColorSample.h"
 
 #include <QSizeF>
 

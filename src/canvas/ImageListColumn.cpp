@@ -2,12 +2,12 @@
 
 #include "canvas/ImageListModel.h"
 #include "canvas/ImageListView.h"
-#include "model/TypeScale.h"
-#include "ui/PanelButton.h"
-#include "ui/PanelChrome.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
+#include "model/TypeScale.h"
+#include "ui/PanelButton.h"
+#include "ui/PanelChrome.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,13 +1,13 @@
 #include "canvas/ImageListView.h"
 
 #include "canvas/ImageListModel.h"
-#include "model/TypeScale.h"
-#include "ui/PanelChrome.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
+#include "model/TypeScale.h"
 #include "model/UuidText.h"
 #include "platform/SymbolIcons.h"
+#include "ui/PanelChrome.h"
 
 #include <QApplication>
 #include <QDrag>

@@ -5,10 +5,10 @@
 #include "markup/MarkupViewportGeometry.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
-#include "model/TypeScale.h"
-#include "ui/FeedbackButton.h"
 #include "model/MarkupViewModel.h"
+#include "model/TypeScale.h"
 #include "platform/SymbolIcons.h"
+#include "ui/FeedbackButton.h"
 
 #include <QMenu>
 #include <QPainter>

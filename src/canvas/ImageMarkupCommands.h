@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ui/ImportAndConfirmDialogs.h"
 #include "canvas/ImageMarkupHost.h"
 #include "model/MarkupTools.h"
+#include "ui/ImportAndConfirmDialogs.h"
 
 #include <QObject>
 #include <QPointer>

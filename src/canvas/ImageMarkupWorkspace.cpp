@@ -1,13 +1,13 @@
 #include "canvas/ImageMarkupWorkspace.h"
 
 #include "canvas/CanvasSurface.h"
-#include "model/TypeScale.h"
-#include "ui/WorkspaceViewportEventLayer.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
-#include "ui/FeedbackButton.h"
 #include "model/MarkupViewModel.h"
+#include "model/TypeScale.h"
 #include "platform/SymbolIcons.h"
+#include "ui/FeedbackButton.h"
+#include "ui/WorkspaceViewportEventLayer.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "canvas/InlineLabelTextEdit.h"
+#include "model/MarkupAnnotation.h"
 #include "ui/ColorSwatchButton.h"
 #include "ui/FloatingPanel.h"
 #include "ui/PanelButton.h"
-#include "model/MarkupAnnotation.h"
 
 #include <QSizeF>
 

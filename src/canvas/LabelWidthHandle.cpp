@@ -1,8 +1,8 @@
 #include "canvas/LabelWidthHandle.h"
 
 #include "canvas/PanelPlacement.h"
-#include "ui/PanelChrome.h"
 #include "model/AppTheme.h"
+#include "ui/PanelChrome.h"
 
 #include <QPainter>
 

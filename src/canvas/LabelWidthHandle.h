@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/FloatingPanel.h"
 #include "model/MarkupAnnotation.h"
+#include "ui/FloatingPanel.h"
 
 #include <QSizeF>
 

@@ -1,14 +1,14 @@
 #include "canvas/PointerSettingsEditor.h"
 
-#include "model/TypeScale.h"
-#include "ui/PanelButton.h"
-#include "ui/PanelChrome.h"
 #include "canvas/ToolPresentation.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
 #include "model/RawValue.h"
+#include "model/TypeScale.h"
 #include "platform/SymbolIcons.h"
+#include "ui/PanelButton.h"
+#include "ui/PanelChrome.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -3,9 +3,9 @@
 #include "canvas/AnnotationColorPresets.h"
 #include "canvas/AnnotationEditorChrome.h"
 #include "canvas/PanelPlacement.h"
-#include "ui/PanelChrome.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
+#include "ui/PanelChrome.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "canvas/EditorSliderRow.h"
+#include "model/MarkupAnnotation.h"
 #include "ui/ColorSwatchButton.h"
 #include "ui/FloatingPanel.h"
-#include "model/MarkupAnnotation.h"
 
 #include <QSizeF>
 

@@ -1,15 +1,15 @@
 #include "canvas/ToolColumn.h"
 
-#include "model/TypeScale.h"
-#include "ui/PanelButton.h"
-#include "ui/PanelChrome.h"
 #include "canvas/ToolOrderEditor.h"
 #include "canvas/ToolPresentation.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
 #include "model/RawValue.h"
+#include "model/TypeScale.h"
 #include "platform/SymbolIcons.h"
+#include "ui/PanelButton.h"
+#include "ui/PanelChrome.h"
 
 #include <QPainter>
 #include <QVBoxLayout>

@@ -1,13 +1,13 @@
 #include "canvas/ToolOrderEditor.h"
 
-#include "model/TypeScale.h"
-#include "ui/PanelButton.h"
-#include "ui/PanelChrome.h"
 #include "canvas/PointerSettingsEditor.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
 #include "model/RawValue.h"
+#include "model/TypeScale.h"
+#include "ui/PanelButton.h"
+#include "ui/PanelChrome.h"
 
 #include <QDrag>
 #include <QHBoxLayout>

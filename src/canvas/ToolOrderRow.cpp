@@ -2,12 +2,12 @@
 
 #include "canvas/ToolOrderEditor.h"
 #include "canvas/ToolPresentation.h"
-#include "model/TypeScale.h"
-#include "ui/PanelChrome.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
+#include "model/TypeScale.h"
 #include "platform/SymbolIcons.h"
+#include "ui/PanelChrome.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>

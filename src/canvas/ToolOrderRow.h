@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/PanelButton.h"
 #include "model/MarkupTools.h"
+#include "ui/PanelButton.h"
 
 #include <QIcon>
 #include <QWidget>

@@ -1,9 +1,9 @@
 #include "comparison/ComparisonPairing.h"
 
-#include "platform/ImageDecoding.h"
 #include "model/FileSupport.h"
 #include "model/MarkupViewModel.h"
 #include "model/NaturalOrder.h"
+#include "platform/ImageDecoding.h"
 #include "platform/ParallelWork.h"
 
 #include <QFile>

@@ -5,8 +5,8 @@
 #include "platform/GifCodec.h"
 #include "platform/ImageLimits.h"
 #include "platform/ImageOrientation.h"
-#include "platform/JpegFile.h"
 #include "platform/ImageReduction.h"
+#include "platform/JpegFile.h"
 
 #include <QColorSpace>
 #include <QFile>

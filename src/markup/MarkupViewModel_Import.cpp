@@ -8,9 +8,9 @@
 
 #include "model/MarkupViewModel.h"
 
-#include "platform/ImageDecoding.h"
 #include "model/FileSupport.h"
 #include "model/NaturalOrder.h"
+#include "platform/ImageDecoding.h"
 #include "platform/ParallelWork.h"
 
 #include <QDir>

@@ -2,8 +2,8 @@
 
 #include "model/JsonSupport.h"
 #include "model/MarkupAnnotationJson.h"
-#include "model/UuidText.h"
 #include "model/TextComparisonJson.h"
+#include "model/UuidText.h"
 
 MarkupProjectError MarkupProjectError::imageDecodingFailed(const QString &fileName)
 {

@@ -6,11 +6,11 @@
 #include "platform/ScreenCaptureAccess.h"
 #include "shell/AppHandlers.h"
 #include "shell/AppUpdateManager.h"
+#include "shell/ElidedLabel.h"
 #include "shell/OpenProjectBridge.h"
 #include "shell/ScreenCapturePermission.h"
-#include "shell/ElidedLabel.h"
-#include "ui/ShellDialogs.h"
 #include "shell/WorkspaceArea.h"
+#include "ui/ShellDialogs.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -4,9 +4,9 @@
 #include "model/WorkspaceMode.h"
 #include "platform/ScreenCaptureAccess.h"
 #include "shell/HeaderToolbarOrderEditor.h"
-#include "ui/ShellDialogs.h"
 #include "shell/ShellHooks.h"
 #include "shell/ShellRules.h"
+#include "ui/ShellDialogs.h"
 
 #include <QPointer>
 #include <QSizeF>

@@ -5,9 +5,9 @@
 #include "model/MarkupViewModel.h"
 #include "shell/DropHighlight.h"
 #include "shell/LauncherCard.h"
+#include "shell/WorkspaceArea.h"
 #include "ui/ActionButton.h"
 #include "ui/EmptyStateColumn.h"
-#include "shell/WorkspaceArea.h"
 
 #include <QDragEnterEvent>
 

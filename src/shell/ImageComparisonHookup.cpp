@@ -1,17 +1,17 @@
 #include "shell/ImageComparisonHookup.h"
 
 #include "comparison/widgets/ComparisonSheets.h"
-#include "model/TypeScale.h"
-#include "ui/EmptyStateButton.h"
 #include "comparison/widgets/ImageComparisonWorkspace.h"
 #include "comparison/widgets/ModalComparisonDialogs.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
+#include "model/TypeScale.h"
 #include "shell/ContentView.h"
 #include "shell/ShellHooks.h"
-#include "ui/PanelChrome.h"
+#include "ui/EmptyStateButton.h"
 #include "ui/EmptyStateColumn.h"
+#include "ui/PanelChrome.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -2,9 +2,9 @@
 
 #include "canvas/ImageMarkupSidebar.h"
 #include "canvas/ImageMarkupWorkspace.h"
-#include "ui/FeedbackButton.h"
 #include "shell/ContentView.h"
 #include "shell/ShellHooks.h"
+#include "ui/FeedbackButton.h"
 
 #include <QToolButton>
 

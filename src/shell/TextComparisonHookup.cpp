@@ -1,9 +1,6 @@
 #include "shell/TextComparisonHookup.h"
 
 #include "markup/DesktopImageSave.h"
-#include "ui/ActionButton.h"
-#include "ui/EmptyStateColumn.h"
-#include "ui/PanelChrome.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
@@ -12,6 +9,9 @@
 #include "texteditor/TextComparisonWorkspace.h"
 #include "texteditor/TextExportDialogs.h"
 #include "texteditor/TextProjectPanels.h"
+#include "ui/ActionButton.h"
+#include "ui/EmptyStateColumn.h"
+#include "ui/PanelChrome.h"
 
 #include <QLabel>
 #include <QVBoxLayout>

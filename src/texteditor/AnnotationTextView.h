@@ -1,7 +1,7 @@
 #pragma once
 
-#include "textengine/TextAnnotationCalloutLayout.h"
 #include "model/TextComparisonState.h"
+#include "textengine/TextAnnotationCalloutLayout.h"
 
 #include <QTextEdit>
 

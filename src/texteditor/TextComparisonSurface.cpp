@@ -1,15 +1,14 @@
 #include "texteditor/TextComparisonSurface.h"
 
-#include "model/TypeScale.h"
-#include "ui/PanelChrome.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/HexColor.h"
+#include "model/TypeScale.h"
 #include "platform/SymbolIcons.h"
 #include "texteditor/AnnotationNoteInput.h"
 #include "texteditor/AnnotationTextView.h"
-#include "texteditor/HighlightedTextEditor.h"
 #include "texteditor/ColorSwatch.h"
+#include "texteditor/HighlightedTextEditor.h"
 #include "texteditor/MarkupLegend.h"
 #include "texteditor/MarkupToolButton.h"
 #include "texteditor/RoundedPanel.h"
@@ -20,6 +19,7 @@
 #include "texteditor/TextExportDialogs.h"
 #include "textengine/TextComparisonDiff.h"
 #include "textengine/TextComparisonSummary.h"
+#include "ui/PanelChrome.h"
 
 #include <QApplication>
 #include <QEvent>

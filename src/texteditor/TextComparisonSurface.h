@@ -1,8 +1,8 @@
 #pragma once
 
+#include "model/TextComparisonState.h"
 #include "texteditor/EditorTextRules.h"
 #include "textengine/TextComparisonChange.h"
-#include "model/TextComparisonState.h"
 
 #include <QPointer>
 #include <QRectF>

@@ -1,8 +1,8 @@
 // Search, the list of notes, the strip of changes and the export questions.
 
-#include "texteditor/EditorTextRules.h"
 #include "texteditor/AnnotationListRow.h"
 #include "texteditor/ChangeChip.h"
+#include "texteditor/EditorTextRules.h"
 #include "texteditor/TextComparisonSurface.h"
 #include "texteditor/TextExportDialogs.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "textengine/TextComparisonChange.h"
 #include "model/TextComparisonState.h"
+#include "textengine/TextComparisonChange.h"
 
 #include <QByteArray>
 #include <QFont>

@@ -1,8 +1,8 @@
 #include "ui/EmptyStateButton.h"
 
 #include "model/TypeScale.h"
-#include "ui/PanelChrome.h"
 #include "ui/ControlPainting.h"
+#include "ui/PanelChrome.h"
 
 #include <QPainter>
 

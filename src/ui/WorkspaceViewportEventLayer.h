@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/ViewportInteraction.h"
 #include "model/MarkupTools.h"
+#include "ui/ViewportInteraction.h"
 
 #include <QObject>
 #include <QPointer>

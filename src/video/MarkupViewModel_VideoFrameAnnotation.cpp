@@ -1,8 +1,8 @@
 #include "model/MarkupViewModel.h"
 
 #include "markup/ExportFileNames.h"
-#include "platform/ImageDecoding.h"
 #include "model/FileSupport.h"
+#include "platform/ImageDecoding.h"
 #include "video/VideoFrameSave.h"
 #include "video/VideoFrameSnapshot.h"
 

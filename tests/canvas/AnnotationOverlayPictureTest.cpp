@@ -1,6 +1,6 @@
 #include "canvas/AnnotationOverlay.h"
-#include "platform/ParallelWork.h"
 #include "markup/MarkupGeometry.h"
+#include "platform/ParallelWork.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>

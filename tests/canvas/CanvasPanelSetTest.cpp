@@ -1,8 +1,8 @@
 #include "PanelsFixture.h"
 
 #include "canvas/AnnotationSizeEditor.h"
-#include "canvas/CanvasPanelSet.h"
 #include "canvas/CanvasPanels.h"
+#include "canvas/CanvasPanelSet.h"
 #include "canvas/CropToolbar.h"
 #include "canvas/CurveToggle.h"
 #include "canvas/InlineTextPanel.h"

@@ -1,10 +1,10 @@
 #include "CanvasFixture.h"
 
+#include "canvas/CanvasPanelSet.h"
 #include "canvas/CanvasSurface.h"
 #include "canvas/ImageMarkupWorkspace.h"
-#include "canvas/PointerSettingsEditor.h"
-#include "canvas/CanvasPanelSet.h"
 #include "canvas/InlineTextPanel.h"
+#include "canvas/PointerSettingsEditor.h"
 
 #include <QApplication>
 #include <QMenu>

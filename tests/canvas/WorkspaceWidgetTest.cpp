@@ -4,9 +4,9 @@
 #include "canvas/CanvasSurface.h"
 #include "canvas/ImageMarkupCommands.h"
 #include "canvas/ImageMarkupWorkspace.h"
-#include "ui/WorkspaceViewportEventLayer.h"
 #include "markup/MarkupGeometry.h"
 #include "ui/FeedbackButton.h"
+#include "ui/WorkspaceViewportEventLayer.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -7,14 +7,14 @@
 #include "comparison/widgets/ComparisonSurface.h"
 #include "comparison/widgets/CurrentImageCard.h"
 #include "comparison/widgets/FolderSlot.h"
+#include "comparison/widgets/ImageComparisonWorkspace.h"
 #include "comparison/widgets/SheetButton.h"
 #include "comparison/widgets/UploadCard.h"
-#include "ui/WorkspaceViewportEventLayer.h"
-#include "comparison/widgets/ImageComparisonWorkspace.h"
 #include "shell/ImageComparisonHookup.h"
 #include "shell/ShellTestSupport.h"
 #include "shell/ShellWindowFixture.h"
 #include "support/TestSupport.h"
+#include "ui/WorkspaceViewportEventLayer.h"
 
 #include <QFile>
 #include <QLabel>

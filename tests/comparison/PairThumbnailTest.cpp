@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "comparison/widgets/ComparisonPairList.h"
 #include "comparison/ComparisonPairing.h"
-#include "platform/ImageDecoding.h"
+#include "comparison/widgets/ComparisonPairList.h"
 #include "model/MarkupViewModel.h"
+#include "platform/ImageDecoding.h"
 #include "support/JpegTestFiles.h"
 #include "support/TestSupport.h"
 

@@ -1,10 +1,10 @@
 #include "CompressionWindowFixture.h"
 
+#include "compression/ImageCompressionService.h"
 #include "compression/widgets/CompressionPreview.h"
 #include "compression/widgets/CompressionResultBanner.h"
 #include "compression/widgets/CompressionSettingsPanel.h"
 #include "compression/widgets/CompressionSourceList.h"
-#include "compression/ImageCompressionService.h"
 #include "compression/widgets/ImageCompressionWorkspace.h"
 #include "model/AppTheme.h"
 #include "shell/ShellTestSupport.h"

@@ -2,8 +2,8 @@
 
 #include "compression/CompressionImageIO.h"
 #include "compression/ImageCompressionService.h"
-#include "platform/ImageDecoding.h"
 #include "platform/DecodeBudget.h"
+#include "platform/ImageDecoding.h"
 #include "support/JpegTestFiles.h"
 #include "support/TestSupport.h"
 

@@ -1,5 +1,5 @@
-#include "CompressionTestSupport.h"
 #include "compression/ImageCompressionSession.h"
+#include "CompressionTestSupport.h"
 
 #include <QDir>
 #include <QSignalSpy>

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "platform/ImageDecoding.h"
 #include "model/MarkupViewModel.h"
 #include "model/NaturalOrder.h"
+#include "platform/ImageDecoding.h"
 #include "support/HugeImage.h"
 #include "support/TestSupport.h"
 

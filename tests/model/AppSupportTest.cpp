@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "model/AppTheme.h"
-#include "ui/FeedbackButton.h"
 #include "model/FileSupport.h"
+#include "ui/FeedbackButton.h"
 
 #include <QApplication>
 #include <QDir>

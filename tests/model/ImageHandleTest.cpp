@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "platform/ImageDecoding.h"
 #include "model/ImageHandle.h"
+#include "platform/ImageDecoding.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>

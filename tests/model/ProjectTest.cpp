@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "platform/ImageDecoding.h"
 #include "model/MarkupViewModel.h"
+#include "platform/ImageDecoding.h"
 #include "support/HugeImage.h"
 #include "support/TestSupport.h"
 

@@ -1,6 +1,6 @@
 #include "shell/AppHandlers.h"
-#include "ui/ShellDialogs.h"
 #include "shell/ShellRules.h"
+#include "ui/ShellDialogs.h"
 
 #include <QComboBox>
 #include <QLabel>

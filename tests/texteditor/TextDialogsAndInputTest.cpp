@@ -3,8 +3,8 @@
 #include "TextEditorWindowFixture.h"
 
 #include "model/AppFont.h"
-#include "texteditor/AnnotationNoteInput.h"
 #include "texteditor/AnnotationListRow.h"
+#include "texteditor/AnnotationNoteInput.h"
 #include "texteditor/SyncedOriginalTextView.h"
 
 #include <QApplication>

@@ -2,8 +2,8 @@
 
 #include "TextEditorWindowFixture.h"
 
-#include "texteditor/EditorTextRules.h"
 #include "texteditor/AnnotationListRow.h"
+#include "texteditor/EditorTextRules.h"
 
 #include <algorithm>
 

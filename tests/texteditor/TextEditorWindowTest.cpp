@@ -4,12 +4,12 @@
 #include "TextEditorWindowFixture.h"
 
 #include "support/NoteBubbleMeasure.h"
-#include "texteditor/AnnotationNoteInput.h"
-#include "texteditor/SyncedOriginalTextView.h"
 #include "texteditor/AnnotationListRow.h"
+#include "texteditor/AnnotationNoteInput.h"
 #include "texteditor/ChangeChip.h"
 #include "texteditor/RoundedPanel.h"
 #include "texteditor/SurfaceButton.h"
+#include "texteditor/SyncedOriginalTextView.h"
 
 #include <QLabel>
 #include <QLineEdit>

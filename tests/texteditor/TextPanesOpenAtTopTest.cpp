@@ -3,8 +3,8 @@
 #include "TextEditorWindowFixture.h"
 
 #include "shell/OpenProjectBridge.h"
-#include "texteditor/SyncedOriginalTextView.h"
 #include "texteditor/SurfaceButton.h"
+#include "texteditor/SyncedOriginalTextView.h"
 
 #include <QScrollBar>
 

@@ -1,8 +1,8 @@
 // The window's text commands: the empty state, the upload panel, project open and save panels,
 // Ctrl+S and the quit prompt.
 
-#include "TextEditorWindowFixture.h"
 #include "texteditor/SurfaceButton.h"
+#include "TextEditorWindowFixture.h"
 
 
 #include <QAbstractButton>

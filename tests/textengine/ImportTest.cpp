@@ -1,5 +1,5 @@
-#include "ZipFixtures.h"
 #include "textengine/TextComparisonImport.h"
+#include "ZipFixtures.h"
 
 #include <QFile>
 #include <QStringEncoder>

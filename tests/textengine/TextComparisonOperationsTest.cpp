@@ -1,6 +1,6 @@
-#include "ZipFixtures.h"
 #include "model/MarkupViewModel.h"
 #include "support/TestSupport.h"
+#include "ZipFixtures.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "ZipFixtures.h"
 #include "textengine/MinimalZipArchive.h"
 #include "textengine/TextComparisonWordExporter.h"
+#include "ZipFixtures.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 // The video session without a window: what the window must do reaches it only through the
 // session's signals.
 #include "FakeVideoMedia.h"
-#include "VideoTestMedia.h"
 #include "model/MarkupViewModel.h"
 #include "video/VideoFrameAnnotationSession.h"
+#include "VideoTestMedia.h"
 
 #include <QSemaphore>
 #include <QSettings>

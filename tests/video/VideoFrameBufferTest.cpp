@@ -1,6 +1,6 @@
-#include "VideoTestMedia.h"
 #include "platform/VideoAsset.h"
 #include "platform/VideoFrameConverter.h"
+#include "VideoTestMedia.h"
 
 #include <QFile>
 

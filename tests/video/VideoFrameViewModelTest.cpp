@@ -1,9 +1,9 @@
 #include "markup/AnnotationRenderer.h"
 #include "model/MarkupViewModel.h"
-#include "video/VideoFrameAnnotationSession.h"
 #include "support/TestSupport.h"
-#include "video/widgets/VideoFrameAnnotationWorkspace.h"
+#include "video/VideoFrameAnnotationSession.h"
 #include "video/VideoFrameSnapshot.h"
+#include "video/widgets/VideoFrameAnnotationWorkspace.h"
 #include "video/widgets/VideoScrubber.h"
 
 #include <QSettings>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "VideoTestMedia.h"
 #include "shell/ShellWindowFixture.h"
 #include "shell/VideoFrameAnnotationHookup.h"
 #include "support/TestSupport.h"
+#include "VideoTestMedia.h"
 
 #include <QDir>
 

@@ -1,6 +1,6 @@
-#include "VideoTestMedia.h"
 #include "support/TestSupport.h"
 #include "video/VideoFrameAnnotationStore.h"
+#include "VideoTestMedia.h"
 
 #include <QFile>
 

@@ -1,12 +1,12 @@
 #include "comparison/widgets/ComparisonPairList.h"
 
-#include "model/TypeScale.h"
-#include "ui/PanelChrome.h"
 #include "comparison/widgets/ComparisonPreview.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
+#include "model/TypeScale.h"
 #include "platform/SymbolIcons.h"
+#include "ui/PanelChrome.h"
 
 #include <QHelpEvent>
 #include <QMouseEvent>

@@ -1,14 +1,14 @@
 #include "comparison/widgets/ComparisonSheets.h"
 
-#include "model/TypeScale.h"
-#include "ui/PanelChrome.h"
-#include "ui/SymbolButton.h"
 #include "comparison/widgets/CurrentImageCard.h"
 #include "comparison/widgets/FolderSlot.h"
 #include "comparison/widgets/SheetButton.h"
 #include "comparison/widgets/UploadCard.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
+#include "model/TypeScale.h"
+#include "ui/PanelChrome.h"
+#include "ui/SymbolButton.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,12 +1,12 @@
 #include "comparison/widgets/ComparisonSurface.h"
 
-#include "model/TypeScale.h"
-#include "ui/CardShadow.h"
-#include "ui/PanelChrome.h"
 #include "comparison/ComparisonGeometry.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
+#include "model/TypeScale.h"
 #include "platform/SymbolIcons.h"
+#include "ui/CardShadow.h"
+#include "ui/PanelChrome.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>

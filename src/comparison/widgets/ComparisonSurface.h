@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/ImagePyramid.h"
 #include "model/ImageItems.h"
+#include "ui/ImagePyramid.h"
 
 #include <QPixmap>
 #include <QWidget>

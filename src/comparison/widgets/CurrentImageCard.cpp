@@ -4,8 +4,8 @@
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/TypeScale.h"
-#include "ui/PanelChrome.h"
 #include "ui/ControlPainting.h"
+#include "ui/PanelChrome.h"
 
 #include <QPainter>
 

@@ -1,14 +1,14 @@
 #include "comparison/widgets/ImageComparisonWorkspace.h"
 
-#include "model/TypeScale.h"
-#include "ui/ActionButton.h"
-#include "ui/PanelChrome.h"
-#include "ui/WorkspaceViewportEventLayer.h"
 #include "comparison/widgets/ComparisonPairList.h"
 #include "comparison/widgets/ComparisonSurface.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
+#include "model/TypeScale.h"
+#include "ui/ActionButton.h"
+#include "ui/PanelChrome.h"
+#include "ui/WorkspaceViewportEventLayer.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

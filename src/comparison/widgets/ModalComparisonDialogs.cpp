@@ -1,8 +1,8 @@
 #include "comparison/widgets/ModalComparisonDialogs.h"
 
-#include "ui/ShellDialogs.h"
 #include "platform/AlertSetup.h"
 #include "platform/FileDialogSetup.h"
+#include "ui/ShellDialogs.h"
 
 #include <QFileDialog>
 #include <QImageReader>

@@ -2,8 +2,8 @@
 
 #include "model/AppTheme.h"
 #include "ui/BusySpinner.h"
-#include "ui/PanelChrome.h"
 #include "ui/ControlPainting.h"
+#include "ui/PanelChrome.h"
 
 #include <QPainter>
 

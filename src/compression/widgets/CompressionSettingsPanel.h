@@ -1,7 +1,7 @@
 #pragma once
 
-#include "compression/widgets/CompressionSurface.h"
 #include "compression/ImageCompressionModel.h"
+#include "compression/widgets/CompressionSurface.h"
 #include "model/MarkupViewModelTypes.h"
 #include "ui/StyledButton.h"
 

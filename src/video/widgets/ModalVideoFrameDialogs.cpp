@@ -1,7 +1,7 @@
 #include "video/widgets/ModalVideoFrameDialogs.h"
 
-#include "ui/ImportAndConfirmDialogs.h"
 #include "platform/FileDialogSetup.h"
+#include "ui/ImportAndConfirmDialogs.h"
 
 #include <QFileDialog>
 
