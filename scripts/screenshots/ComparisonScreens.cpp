@@ -2,7 +2,7 @@
 
 #include "comparison/ComparisonTestSupport.h"
 
-#include "comparison/widgets/ComparisonSheets.h"
+#include "comparison/widgets/ComparisonSheet.h"
 #include "comparison/widgets/ModalComparisonDialogs.h"
 #include "shell/ImageComparisonHookup.h"
 #include "shell/ShellTestSupport.h"

@@ -1,6 +1,6 @@
 #include "shell/ImageComparisonHookup.h"
 
-#include "comparison/widgets/ComparisonSheets.h"
+#include "comparison/widgets/ComparisonSheet.h"
 #include "comparison/widgets/ImageComparisonWorkspace.h"
 #include "comparison/widgets/ModalComparisonDialogs.h"
 #include "model/AppFont.h"

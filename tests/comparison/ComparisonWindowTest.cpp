@@ -3,7 +3,7 @@
 #include "comparison/ComparisonDialogs.h"
 #include "comparison/ComparisonPairing.h"
 #include "comparison/widgets/ComparisonPairList.h"
-#include "comparison/widgets/ComparisonSheets.h"
+#include "comparison/widgets/ComparisonSheet.h"
 #include "comparison/widgets/ComparisonSurface.h"
 #include "comparison/widgets/CurrentImageCard.h"
 #include "comparison/widgets/FolderSlot.h"

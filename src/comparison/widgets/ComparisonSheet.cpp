@@ -1,4 +1,4 @@
-#include "comparison/widgets/ComparisonSheets.h"
+#include "comparison/widgets/ComparisonSheet.h"
 
 #include "comparison/widgets/CurrentImageCard.h"
 #include "comparison/widgets/FolderSlot.h"
