@@ -2,7 +2,8 @@
 
 #include "comparison/ComparisonTestSupport.h"
 
-#include "comparison/widgets/ComparisonSheet.h"
+#include "comparison/widgets/BatchComparisonSheet.h"
+#include "comparison/widgets/ComparisonSetupSheet.h"
 #include "comparison/widgets/ModalComparisonDialogs.h"
 #include "shell/ImageComparisonHookup.h"
 #include "shell/ShellTestSupport.h"

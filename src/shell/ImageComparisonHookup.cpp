@@ -1,6 +1,7 @@
 #include "shell/ImageComparisonHookup.h"
 
-#include "comparison/widgets/ComparisonSheet.h"
+#include "comparison/widgets/BatchComparisonSheet.h"
+#include "comparison/widgets/ComparisonSetupSheet.h"
 #include "comparison/widgets/ImageComparisonWorkspace.h"
 #include "comparison/widgets/ModalComparisonDialogs.h"
 #include "model/AppFont.h"
