@@ -4,12 +4,12 @@ ASAN_DIR ?= build-asan
 RELEASE_DIR ?= build-release
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
-# AUTOMOC in an existing build folder misses headers that gained Q_OBJECT since the last build;
-# dropping its timestamps makes it rescan (it still regenerates only what changed).
 # The test builds are for running the suite, not for stepping through in a debugger: line tables
 # only (-g1; failures and sanitizer stack traces keep their file:line) and the lld linker cut a cold
 # CI build by about a third. For a debugger, configure a Debug build of your own.
 TEST_CMAKE_FLAGS = -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DKIVORA_LINKER=lld
+# AUTOMOC in an existing build folder misses headers that gained Q_OBJECT since the last build;
+# dropping its timestamps makes it rescan (it still regenerates only what changed).
 RESCAN_MOC = find $(1) -maxdepth 3 -path '*_autogen/timestamp' -delete 2>/dev/null || true
 
 .PHONY: all deps build run check-layers test test-asan bench clean
