@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build ccache pkg-config
+    build-essential cmake ninja-build ccache pkg-config lld
     qt6-base-dev qt6-svg-dev qt6-image-formats-plugins qt6-l10n-tools qt6-translations-l10n libgl-dev
     libicu-dev
     libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
