@@ -275,9 +275,14 @@ TEST_F(CompressionHookupTest, DestroyingTheWindowStopsARunningBatchAfterItsCurre
     add(paths);
     chooser->folder = output.path();
     session->compressImages();
+    testing::internal::CaptureStderr();
     window.reset();
+    const std::string said = testing::internal::GetCapturedStderr();
     const QStringList written = outputFolderEntries();
     EXPECT_LT(written.size(), 6);
+    // Nobody is left to read a status: the stop is told on standard error, with the true count.
+    EXPECT_NE(said.find(QStringLiteral("压缩已停止：已写入 %1/6 张图片").arg(written.size()).toStdString()), std::string::npos)
+        << said;
     for (const QString &name : written)
         EXPECT_EQ(QImage(output.filePath(name)).size(), QSize(1600, 1200)) << name.toStdString();
     EXPECT_EQ(ourTemporaryFiles(), QStringList());
