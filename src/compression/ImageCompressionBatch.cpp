@@ -1,5 +1,6 @@
 #include "compression/ImageCompressionService.h"
 
+#include <algorithm>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -50,12 +51,16 @@ OutputTurn::~OutputTurn()
 OutputTurn *OutputTurn::current() { return heldTurn; }
 
 BatchOutcome compressBatch(const std::vector<ImageCompressionSource> &sources, const ImageCompressionSettings &settings,
-                           const QString &destinationDirectory, const std::atomic<bool> *stopping)
+                           const QString &destinationDirectory, const std::atomic<bool> *stopping,
+                           const BatchProgress &progress)
 {
     const int count = int(sources.size());
     std::vector<std::optional<ImageCompressionResult>> results(sources.size());
+    std::vector<QString> failures(sources.size());
     std::atomic<int> next { 0 };
     std::atomic<int> failed { 0 };
+    std::atomic<int> done { 0 };
+    std::atomic<int> written { 0 };
     OutputOrder order;
     // Every index is taken and finished, even once stopping, so no turn waits for a file that
     // nobody compresses.
@@ -64,11 +69,20 @@ BatchOutcome compressBatch(const std::vector<ImageCompressionSource> &sources, c
             const OutputTurn turn(order, i);
             if (stopping && stopping->load())
                 continue;
+            bool wrote = false;
             try {
                 results[size_t(i)] = compress(sources[size_t(i)], settings, destinationDirectory);
+                wrote = true;
+            } catch (const ImageCompressionServiceError &error) {
+                failures[size_t(i)] = error.description();
             } catch (...) {
-                ++failed;
             }
+            if (!wrote)
+                ++failed;
+            const int writtenNow = wrote ? ++written : written.load();
+            const int doneNow = ++done;
+            if (progress)
+                progress(doneNow, writtenNow);
         }
     };
     std::vector<std::thread> helpers;
@@ -88,6 +102,9 @@ BatchOutcome compressBatch(const std::vector<ImageCompressionSource> &sources, c
     for (std::optional<ImageCompressionResult> &result : results)
         if (result)
             outcome.results.push_back(std::move(*result));
+    const auto firstFailure = std::find_if(failures.begin(), failures.end(), [](const QString &why) { return !why.isEmpty(); });
+    if (firstFailure != failures.end())
+        outcome.firstFailure = *firstFailure;
     return outcome;
 }
 

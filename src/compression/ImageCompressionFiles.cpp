@@ -1,5 +1,7 @@
 #include "compression/ImageCompressionService.h"
 
+#include "compression/OutputFilePlacement.h"
+#include "compression/TempFileGuard.h"
 #include "model/TextRules.h"
 #include "model/UuidText.h"
 
@@ -8,6 +10,8 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QMimeDatabase>
+
+#include <cerrno>
 
 // Output names, temporary files, the copy into place and file sizes.
 namespace ImageCompressionService {
@@ -116,18 +120,23 @@ ImageCompressionResult deliverOutput(const ImageCompressionSource &source, const
 QString copyToFreeOutputName(const QString &fromPath, const QString &sourcePath,
                              const QString &destinationDirectory, const QString &fileExtension)
 {
+    // The bytes arrive under a hidden name first, so no output name ever shows a cut-short file.
+    TempFileGuard hidden(OutputFilePlacement::writeHiddenCopy(fromPath, destinationDirectory));
     const QDir folder(destinationDirectory);
     const QString base = outputBaseName(sourcePath);
     for (int number = 1;; ++number) {
         const QString candidate = folder.filePath(candidateName(base, number, fileExtension));
         if (isOccupied(candidate))
             continue;
-        // QFile::copy refuses an existing target and moves its finished copy into place without
-        // replacing anything, so a file that appears meanwhile is never overwritten.
-        if (QFile::copy(fromPath, candidate))
+        // Never replaces: should the name be taken meanwhile, the next one is tried.
+        const int failure = OutputFilePlacement::renameWithoutReplacing(hidden.path(), candidate);
+        if (failure == 0) {
+            hidden.release();
             return candidate;
-        if (!isOccupied(candidate))
-            throw ImageCompressionServiceError::cannotCopyOutput(candidate);
+        }
+        if (failure != EEXIST)
+            throw ImageCompressionServiceError::cannotWriteOutput(destinationDirectory,
+                                                                  OutputFilePlacement::failureReason(failure));
     }
 }
 

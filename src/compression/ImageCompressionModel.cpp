@@ -42,10 +42,12 @@ double ImageCompressionResult::savedRatio() const
     return 1.0 - static_cast<double>(compressedBytes) / static_cast<double>(originalBytes);
 }
 
-ImageCompressionServiceError::ImageCompressionServiceError(Kind kind, const QString &path, int frameIndex)
+ImageCompressionServiceError::ImageCompressionServiceError(Kind kind, const QString &path, int frameIndex,
+                                                           const QString &reason)
     : m_kind(kind)
     , m_path(path)
     , m_frameIndex(frameIndex)
+    , m_reason(reason)
     , m_utf8(description().toStdString())
 {
 }
@@ -75,8 +77,8 @@ QString ImageCompressionServiceError::description() const
         return QStringLiteral("无法写入压缩结果：") + m_path;
     case Kind::cannotReadFileSize:
         return QStringLiteral("无法读取文件大小：") + m_path;
-    case Kind::cannotCopyOutput:
-        return QStringLiteral("无法保存压缩结果：") + m_path;
+    case Kind::cannotWriteOutput:
+        return QStringLiteral("无法写入 ") + m_path + QStringLiteral("：") + m_reason;
     }
     return {};
 }

@@ -99,7 +99,7 @@ public:
         cannotResizeFrame,       // zero-based frame index; shows index + 1
         cannotFinalize,          // temporary output path; full path
         cannotReadFileSize,      // measured path; full path
-        cannotCopyOutput,        // destination path; full path (the file system refused the copy)
+        cannotWriteOutput,       // destination folder and the system's reason; both shown
     };
 
     static ImageCompressionServiceError noReadableImage(const QString &path) { return {Kind::noReadableImage, path}; }
@@ -112,24 +112,31 @@ public:
     static ImageCompressionServiceError cannotResizeFrame(int index) { return {Kind::cannotResizeFrame, {}, index}; }
     static ImageCompressionServiceError cannotFinalize(const QString &path) { return {Kind::cannotFinalize, path}; }
     static ImageCompressionServiceError cannotReadFileSize(const QString &path) { return {Kind::cannotReadFileSize, path}; }
-    static ImageCompressionServiceError cannotCopyOutput(const QString &path) { return {Kind::cannotCopyOutput, path}; }
+    static ImageCompressionServiceError cannotWriteOutput(const QString &folder, const QString &reason)
+    {
+        return {Kind::cannotWriteOutput, folder, 0, reason};
+    }
 
     Kind kind() const { return m_kind; }
     QString path() const { return m_path; }
     int frameIndex() const { return m_frameIndex; }
+    // Why the file system refused, for cannotWriteOutput ("权限不足"); empty for the other kinds.
+    QString reason() const { return m_reason; }
     QString description() const;
     const char *what() const noexcept override { return m_utf8.c_str(); }
 
     bool operator==(const ImageCompressionServiceError &other) const
     {
-        return m_kind == other.m_kind && m_path == other.m_path && m_frameIndex == other.m_frameIndex;
+        return m_kind == other.m_kind && m_path == other.m_path && m_frameIndex == other.m_frameIndex
+            && m_reason == other.m_reason;
     }
 
 private:
-    ImageCompressionServiceError(Kind kind, const QString &path, int frameIndex = 0);
+    ImageCompressionServiceError(Kind kind, const QString &path, int frameIndex = 0, const QString &reason = {});
 
     Kind m_kind;
     QString m_path;
     int m_frameIndex = 0;
+    QString m_reason;
     std::string m_utf8;
 };

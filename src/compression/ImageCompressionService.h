@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -60,14 +61,20 @@ ImageCompressionResult compressGIF(const ImageCompressionSource &source, const I
 struct BatchOutcome {
     std::vector<ImageCompressionResult> results; // in the order of the sources
     int failed = 0;
+    // Why the first source in list order that failed did so; empty when none failed.
+    QString firstFailure;
 };
+
+// Called on the batch's threads after each file: files done (written or failed) and written.
+using BatchProgress = std::function<void(int done, int written)>;
 
 // Compresses the sources into the folder two files at a time: one file's decoding and encoding
 // leave part of a second core idle, two keep both busy. The outputs take their names in the order
 // of the sources, exactly as one file after the other would name them. Once `stopping` is set, no
 // further file is started. Failures are counted, not thrown.
 BatchOutcome compressBatch(const std::vector<ImageCompressionSource> &sources, const ImageCompressionSettings &settings,
-                           const QString &destinationDirectory, const std::atomic<bool> *stopping = nullptr);
+                           const QString &destinationDirectory, const std::atomic<bool> *stopping = nullptr,
+                           const BatchProgress &progress = {});
 
 // The order in which compressions running at once take their output names.
 class OutputOrder {
@@ -127,8 +134,9 @@ QString outputURL(const QString &sourcePath, const QString &destinationDirectory
 // What outputs are named after: the source's path, or for a crop the name the list shows
 // ("DSC_0001-裁剪.jpg"), never the crop's temporary file name.
 QString outputNamePath(const ImageCompressionSource &source);
-// Copies the file to the first free output name and returns that path. The copy never replaces
-// anything: should a name be taken meanwhile, the next one is used. Throws cannotCopyOutput.
+// Copies the file to the first free output name and returns that path. The file appears whole
+// or not at all, and never replaces anything: should a name be taken meanwhile, the next one is
+// used. Throws cannotWriteOutput (the folder and the system's reason).
 QString copyToFreeOutputName(const QString &fromPath, const QString &sourcePath,
                              const QString &destinationDirectory, const QString &fileExtension);
 // What one compression produced: `chosenPath` (the original when it is kept, else the encoded

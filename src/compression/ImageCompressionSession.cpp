@@ -1,6 +1,7 @@
 #include "compression/ImageCompressionSession.h"
 
 #include "compression/ImageCompressionService.h"
+#include "model/FileSupport.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -9,6 +10,7 @@
 #include <QtConcurrent/QtConcurrent>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -17,6 +19,40 @@ namespace {
 constexpr qsizetype probeChunkSize = 4;
 
 QString listKey(const QString &path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
+
+// What one chunk of an add found, and its files that could not be read.
+struct SessionProbedChunk {
+    std::vector<ImageCompressionSource> found;
+    QStringList unreadable;
+};
+
+SessionProbedChunk sessionProbeChunk(const QStringList &chunk)
+{
+    SessionProbedChunk probed;
+    try {
+        probed.found = ImageCompressionService::sources(chunk);
+    } catch (...) {
+        probed.found.clear();
+    }
+    QSet<QString> read;
+    for (const ImageCompressionSource &source : probed.found)
+        read.insert(listKey(source.url));
+    for (const QString &path : chunk) {
+        if (!read.contains(listKey(path)))
+            probed.unreadable << path;
+    }
+    return probed;
+}
+
+// Raises the count to at least `value`, whichever thread's report arrives first.
+void sessionRaiseCount(std::atomic<int> &count, int value)
+{
+    int seen = count.load();
+    while (seen < value && !count.compare_exchange_weak(seen, value)) {
+    }
+}
+
+QString sessionProgressText(int done, int total) { return QStringLiteral("正在压缩 %1/%2…").arg(done).arg(total); }
 
 } // namespace
 
@@ -38,6 +74,11 @@ ImageCompressionSession::~ImageCompressionSession()
         pending->probing.cancel();
     m_batchPool.waitForDone();
     m_probePool.waitForDone();
+    // Nobody is left to see a status: the one place that can still say it is standard error.
+    if (m_isCompressing && m_batchCounts) {
+        const QString stopped = QStringLiteral("压缩已停止：已写入 %1/%2 张图片").arg(m_batchCounts->written.load()).arg(m_batchSize);
+        std::fprintf(stderr, "%s\n", stopped.toLocal8Bit().constData());
+    }
     for (const ImageCompressionSource &source : m_sources)
         ImageCompressionService::removeCropFile(source.url);
     for (const QString &path : std::as_const(m_deferredCropFiles))
@@ -144,18 +185,13 @@ void ImageCompressionSession::probeInBackground(const std::shared_ptr<PendingAdd
             applyFinishedAdds();
             return;
         }
-        QFuture<std::vector<ImageCompressionSource>> probing
-            = QtConcurrent::mapped(&m_probePool, chunks, [](const QStringList &chunk) {
-                  try {
-                      return ImageCompressionService::sources(chunk);
-                  } catch (...) {
-                      return std::vector<ImageCompressionSource>();
-                  }
-              });
+        QFuture<SessionProbedChunk> probing = QtConcurrent::mapped(&m_probePool, chunks, &sessionProbeChunk);
         pending->probing = QFuture<void>(probing);
-        probing.then(this, [this, pending](QFuture<std::vector<ImageCompressionSource>> probed) {
-            for (const std::vector<ImageCompressionSource> &part : probed.results())
-                pending->found.insert(pending->found.end(), part.begin(), part.end());
+        probing.then(this, [this, pending](QFuture<SessionProbedChunk> probed) {
+            for (const SessionProbedChunk &part : probed.results()) {
+                pending->found.insert(pending->found.end(), part.found.begin(), part.found.end());
+                pending->unreadable += part.unreadable;
+            }
             pending->done = true;
             applyFinishedAdds();
         });
@@ -171,10 +207,11 @@ void ImageCompressionSession::applyFinishedAdds()
         if (const std::shared_ptr<DropTally> &drop = pending->drop) {
             drop->found += int(pending->found.size());
             drop->added += appendNewSources(std::move(pending->found));
+            drop->unreadable += pending->unreadable;
             if (--drop->remaining == 0)
-                reportAdd(drop->found, drop->added);
+                reportAdd(drop->found, drop->added, drop->unreadable);
         } else {
-            applyAdd(std::move(pending->found));
+            applyAdd(std::move(pending->found), pending->unreadable);
         }
         applied = true;
     }
@@ -182,10 +219,10 @@ void ImageCompressionSession::applyFinishedAdds()
         Q_EMIT sourcesAdded();
 }
 
-void ImageCompressionSession::applyAdd(std::vector<ImageCompressionSource> found)
+void ImageCompressionSession::applyAdd(std::vector<ImageCompressionSource> found, const QStringList &unreadable)
 {
     const int foundCount = int(found.size());
-    reportAdd(foundCount, appendNewSources(std::move(found)));
+    reportAdd(foundCount, appendNewSources(std::move(found)), unreadable);
 }
 
 int ImageCompressionSession::appendNewSources(std::vector<ImageCompressionSource> found)
@@ -211,19 +248,21 @@ int ImageCompressionSession::appendNewSources(std::vector<ImageCompressionSource
     return count;
 }
 
-void ImageCompressionSession::reportAdd(int foundCount, int addedCount)
+void ImageCompressionSession::reportAdd(int foundCount, int addedCount, const QStringList &unreadable)
 {
     if (foundCount == 0) {
         setError(QStringLiteral("没有找到可压缩的图片"));
         return;
     }
+    // Files that looked like images but could not be read are named, not passed over in silence.
+    const QString note = FileSupport::unreadableFilesNote(unreadable);
     if (addedCount == 0) {
         if (!m_sources.empty())
             setSelectedCompressionSourceID(m_sources.front().id);
-        setStatus(QStringLiteral("图片已在压缩列表中"));
+        setStatus(QStringLiteral("图片已在压缩列表中") + note);
         return;
     }
-    setStatus(QStringLiteral("已添加 %1 张图片到压缩").arg(addedCount));
+    setStatus(QStringLiteral("已添加 %1 张图片到压缩").arg(addedCount) + note);
 }
 
 void ImageCompressionSession::presentCompressionImportPanel()
@@ -318,33 +357,60 @@ void ImageCompressionSession::compressImages()
     for (const ImageCompressionSource &source : sources)
         m_batchFiles << source.url;
 
+    m_batchCounts = std::make_shared<BatchCounts>();
+    m_batchSize = int(sources.size());
+    m_batchShownDone = 0;
+    setStatus(sessionProgressText(0, m_batchSize));
+
     std::atomic<bool> *stopping = &m_stopping;
-    QtConcurrent::run(&m_batchPool, [sources, settings, destination, stopping] {
+    const ImageCompressionService::BatchProgress progress = [this, counts = m_batchCounts](int done, int written) {
+        // Reports from the two threads may cross: the counts only ever go up.
+        sessionRaiseCount(counts->done, done);
+        sessionRaiseCount(counts->written, written);
+        QMetaObject::invokeMethod(this, [this] { showBatchProgress(); }, Qt::QueuedConnection);
+    };
+    QtConcurrent::run(&m_batchPool, [sources, settings, destination, stopping, progress] {
         try {
-            return ImageCompressionService::compressBatch(sources, settings, destination, stopping);
+            return ImageCompressionService::compressBatch(sources, settings, destination, stopping, progress);
         } catch (...) {
             ImageCompressionService::BatchOutcome nothing;
             nothing.failed = int(sources.size());
             return nothing;
         }
     }).then(this, [this](const ImageCompressionService::BatchOutcome &outcome) {
-        finishImageCompression(outcome.results, outcome.failed);
+        finishImageCompression(outcome.results, outcome.failed, outcome.firstFailure);
     });
 }
 
-void ImageCompressionSession::finishImageCompression(const std::vector<ImageCompressionResult> &results,
-                                                     int failedCount)
+void ImageCompressionSession::showBatchProgress()
 {
+    if (!m_isCompressing || !m_batchCounts)
+        return;
+    const int done = m_batchCounts->done;
+    if (done > m_batchShownDone) {
+        m_batchShownDone = done;
+        setStatus(sessionProgressText(done, m_batchSize));
+    }
+}
+
+void ImageCompressionSession::finishImageCompression(const std::vector<ImageCompressionResult> &results,
+                                                     int failedCount, const QString &firstFailure)
+{
+    m_batchCounts.reset();
     setResults(results);
-    setCompressing(false);
+    // The outcome's messages come before the busy flag clears, so a close waiting for the run
+    // finds them already reported.
     if (!results.empty()) {
         if (failedCount == 0)
             setStatus(QStringLiteral("已压缩 %1 张图片").arg(results.size()));
         else
             setStatus(QStringLiteral("已压缩 %1 张，%2 张失败").arg(results.size()).arg(failedCount));
     } else {
-        setError(QStringLiteral("压缩失败"));
+        // The count replaces the last run's, and the alert says why ("无法写入 …：权限不足").
+        setStatus(QStringLiteral("已压缩 0 张，%1 张失败").arg(failedCount));
+        setError(firstFailure.isEmpty() ? QStringLiteral("压缩失败") : QStringLiteral("压缩失败：") + firstFailure);
     }
+    setCompressing(false);
     m_batchFiles.clear();
     const QStringList deferred = std::exchange(m_deferredCropFiles, {});
     for (const QString &path : deferred) {

@@ -22,9 +22,12 @@
 // behind the workspace's buttons. Messages for the user go out as statusReported/errorReported.
 //
 // Adding probes the files on worker threads; the results are applied on the owner's thread strictly
-// in the order of the calls. A batch runs on its own worker, two images at a time with their outputs
-// named in list order, on a copy of the list, the settings and the folder, and publishes once at
-// the end. Destroying the session stops a running batch after the images under way.
+// in the order of the calls, and the status names the files that could not be read. A batch runs on
+// its own worker, two images at a time with their outputs named in list order, on a copy of the
+// list, the settings and the folder; the status counts its files ("正在压缩 3/24…") and it
+// publishes once at the end. Every output appears whole or not at all. Destroying the session
+// stops a running batch after the images under way and says on standard error how many were
+// written; a window that closes waits for the run instead (isCompressingImages).
 class ImageCompressionSession final : public QObject {
     Q_OBJECT
 
@@ -56,7 +59,9 @@ public:
     void removeCompressionSource(QUuid id);
     bool cropCompressionSource(QUuid id, QRectF cropUnitRect, CropAspectRatio ratio = CropAspectRatio::Free);
     void compressImages();
-    void finishImageCompression(const std::vector<ImageCompressionResult> &results, int failedCount);
+    // `firstFailure` says why the first failing image failed; shown when nothing was written.
+    void finishImageCompression(const std::vector<ImageCompressionResult> &results, int failedCount,
+                                const QString &firstFailure = {});
 
 Q_SIGNALS:
     void compressionSourcesChanged();
@@ -77,20 +82,24 @@ private:
         int remaining = 0;
         int found = 0;
         int added = 0;
+        QStringList unreadable;
     };
     struct PendingAdd {
         bool done = false;
         std::vector<ImageCompressionSource> found;
+        QStringList unreadable; // image files that could not be read, in list order
         QFuture<void> probing;
         std::shared_ptr<DropTally> drop; // set for the adds of a drop
     };
 
     void probeInBackground(const std::shared_ptr<PendingAdd> &pending, const QStringList &paths);
     void applyFinishedAdds();
-    void applyAdd(std::vector<ImageCompressionSource> found);
+    void applyAdd(std::vector<ImageCompressionSource> found, const QStringList &unreadable);
     // Puts the sources not yet listed at the end of the list; returns how many that were.
     int appendNewSources(std::vector<ImageCompressionSource> found);
-    void reportAdd(int foundCount, int addedCount);
+    void reportAdd(int foundCount, int addedCount, const QStringList &unreadable);
+    // The running batch's count, from its threads' reports (which may arrive out of order).
+    void showBatchProgress();
     void setSources(std::vector<ImageCompressionSource> sources);
     void setResults(std::vector<ImageCompressionResult> results);
     void setCompressing(bool compressing);
@@ -110,6 +119,14 @@ private:
     QStringList m_batchFiles; // the files the running batch reads
     QStringList m_deferredCropFiles; // crop files to delete once the batch has published
     std::atomic<bool> m_stopping { false };
+    // Files of the running batch done and written, counted by its threads.
+    struct BatchCounts {
+        std::atomic<int> done { 0 };
+        std::atomic<int> written { 0 };
+    };
+    std::shared_ptr<BatchCounts> m_batchCounts;
+    int m_batchSize = 0;
+    int m_batchShownDone = 0;
     QThreadPool m_probePool;
     QThreadPool m_batchPool;
 };

@@ -125,9 +125,13 @@ void MarkupViewModel::importImages(const QStringList &paths, bool replacing)
     });
 
     std::vector<ImageMarkupItem> imported;
-    for (std::optional<ImageMarkupItem> &item : built) {
-        if (!item)
+    QStringList unreadable;
+    for (size_t i = 0; i < built.size(); ++i) {
+        std::optional<ImageMarkupItem> &item = built[i];
+        if (!item) {
+            unreadable << files.at(qsizetype(i));
             continue;
+        }
         item->id = QUuid::createUuid();
         imported.push_back(std::move(*item));
     }
@@ -152,7 +156,8 @@ void MarkupViewModel::importImages(const QStringList &paths, bool replacing)
     for (qsizetype i = 0; i < qsizetype(m_items.size()); ++i)
         normalizeLegacyNumberedTexts(i);
     selectItem(firstID);
-    setStatusMessage(QStringLiteral("已导入 %1 张图片").arg(count));
+    // Files that looked like images but could not be read are named, not passed over in silence.
+    setStatusMessage(QStringLiteral("已导入 %1 张图片").arg(count) + FileSupport::unreadableFilesNote(unreadable));
 }
 
 void MarkupViewModel::importImage(const QString &path)

@@ -47,6 +47,20 @@ QStringList uniqueFileURLs(const QStringList &paths)
     return result;
 }
 
+QString unreadableFilesNote(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return {};
+    QString note = QStringLiteral("，%1 个文件无法读取").arg(paths.size());
+    // A few names help; a long list would not fit the status line anyway.
+    if (paths.size() > 3)
+        return note;
+    QStringList names;
+    for (const QString &path : paths)
+        names << QFileInfo(path).fileName();
+    return note + QStringLiteral("：") + names.join(QStringLiteral("、"));
+}
+
 QString exportTimestamp(const QDateTime &moment)
 {
     // QDateTime::toString formats with the C locale in Qt 6: ASCII digits whatever the system

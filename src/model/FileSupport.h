@@ -30,6 +30,11 @@ std::optional<QUrl> droppedURL(const QVariant &item);
 // The first occurrence wins.
 QStringList uniqueFileURLs(const QStringList &paths);
 
+// What an import adds to its status for the files that looked like images but could not be read:
+// "，2 个文件无法读取：a.jpg、b.png", naming them (by file name) when there are at most three;
+// empty when every file was read.
+QString unreadableFilesNote(const QStringList &paths);
+
 // "yyyyMMdd-HHmmss" of the moment, in local time with ASCII digits ("20260305-140709").
 QString exportTimestamp(const QDateTime &moment);
 QString exportTimestamp();

@@ -115,8 +115,12 @@ public:
     bool handleKeyCommand(const QString &name);
     void handleDeleteCommand();
     void handleEscapeShortcut();
-    // The close request: true lets the window close (only once quitting was decided).
+    // The close request: true lets the window close (only once quitting was decided). While a
+    // Desktop save or a compression run goes on, the close waits for it.
     bool shouldCloseWindow();
+    // A run that a close waits for has ended (after its outcome was reported): the close asked
+    // for meanwhile is asked again.
+    void resumeWaitingClose();
     void promptImageMarkupSaveBeforeQuit();
     void promptProjectSaveBeforeQuit();
     // Drops: the first local file, else the first decodable picture; handled after a queued hop.
@@ -211,7 +215,8 @@ private:
     bool m_isHeaderToolbarOrderEditorPresented = false;
     bool m_isUpdateAlertPresented = false;
     bool m_isErrorAlertScheduled = false;
-    // A close request came while images were being saved; it is made again once the save ends.
+    // A close request came while images were being saved or compressed; it is made again once
+    // the run ends.
     bool m_isCloseWaitingForSave = false;
     bool m_didRunStartupUpdateCheck = false;
     bool m_didShow = false;

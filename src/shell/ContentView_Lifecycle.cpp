@@ -33,12 +33,8 @@ void ContentView::connectLifecycle()
     });
     connect(m_updateManager, &AppUpdateManager::availableUpdateChanged, this, &ContentView::watchUpdateKey);
     connect(m_viewModel.get(), &MarkupViewModel::isSavingImagesToDesktopChanged, this, [this] {
-        if (m_viewModel->isSavingImagesToDesktop() || !m_isCloseWaitingForSave)
-            return;
-        m_isCloseWaitingForSave = false;
-        // The close is asked again after the save's outcome and its alerts, as the user's own.
-        QMetaObject::invokeMethod(
-            this, [this] { runWhenNoModalDialog([this] { window()->close(); }); }, Qt::QueuedConnection);
+        if (!m_viewModel->isSavingImagesToDesktop())
+            resumeWaitingClose();
     });
     connect(m_openProjectBridge, &OpenProjectBridge::pendingProjectURLChanged, this, [this] {
         // Before the window is shown, the start-up takes the pending project.
@@ -199,9 +195,10 @@ void ContentView::handleEscapeShortcut()
 
 bool ContentView::shouldCloseWindow()
 {
-    // The save finishes first, so its files are whole and its outcome is seen; the quit rules
-    // then apply to the window as the save left it.
-    if (!m_isTerminating && m_viewModel->isSavingImagesToDesktop()) {
+    // A Desktop save or a compression run finishes first, so its files are all written and its
+    // outcome is seen; the quit rules then apply to the window as the run left it.
+    const bool compressing = m_hooks.isCompressingImages && m_hooks.isCompressingImages();
+    if (!m_isTerminating && (m_viewModel->isSavingImagesToDesktop() || compressing)) {
         m_isCloseWaitingForSave = true;
         return false;
     }
@@ -220,6 +217,17 @@ bool ContentView::shouldCloseWindow()
         return false;
     }
     return false;
+}
+
+void ContentView::resumeWaitingClose()
+{
+    if (!m_isCloseWaitingForSave)
+        return;
+    m_isCloseWaitingForSave = false;
+    // The close is asked again after the run's outcome and its alerts, as the user's own; should
+    // another run still be going, it waits again.
+    QMetaObject::invokeMethod(
+        this, [this] { runWhenNoModalDialog([this] { window()->close(); }); }, Qt::QueuedConnection);
 }
 
 void ContentView::promptImageMarkupSaveBeforeQuit()

@@ -17,6 +17,10 @@ ImageCompressionHookup::ImageCompressionHookup(ContentView &view, std::unique_pt
             [this](const QString &message) { m_view.viewModel().setErrorMessage(message); });
     connect(&m_session, &ImageCompressionSession::sourcesChosen, this,
             [this] { m_view.setWorkspaceMode(WorkspaceMode::Compression); });
+    connect(&m_session, &ImageCompressionSession::isCompressingImagesChanged, this, [this] {
+        if (!m_session.isCompressingImages())
+            m_view.resumeWaitingClose();
+    });
 }
 
 void ImageCompressionHookup::install(ShellHooks &hooks)
@@ -26,6 +30,7 @@ void ImageCompressionHookup::install(ShellHooks &hooks)
     hooks.addDroppedCompressionSources = [this](const QStringList &paths) {
         m_session.addDroppedCompressionSources(paths);
     };
+    hooks.isCompressingImages = [this] { return m_session.isCompressingImages(); };
 }
 
 QWidget *ImageCompressionHookup::makeWorkspace()

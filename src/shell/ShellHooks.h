@@ -67,6 +67,9 @@ struct ShellHooks
     std::function<void(const QStringList &paths)> addCompressionSources;
     // The files of one drop, added in order and reported together.
     std::function<void(const QStringList &paths)> addDroppedCompressionSources;
+    // A compression run is writing its outputs: a close waits for it. The hookup calls
+    // ContentView::resumeWaitingClose() when it ends.
+    std::function<bool()> isCompressingImages;
 
     // ---- Video frame workspace ------------------------------------------------------------------
     std::function<QWidget *()> videoFrameWorkspace;

@@ -1,11 +1,15 @@
 #include "CompressionWindowFixture.h"
 
 #include "compression/ImageCompressionService.h"
+#include "platform/DecodeBudget.h"
 #include "support/TestSupport.h"
 
 #include <QRegularExpression>
 
 #include <QFileInfo>
+#include <QImage>
+
+#include <optional>
 
 namespace {
 
@@ -15,6 +19,11 @@ protected:
     QStringList ourTemporaryFiles() const
     {
         return temp.entries().filter(QRegularExpression(QStringLiteral("^kivo-compression")));
+    }
+    // Everything in the output folder, hidden files included.
+    QStringList outputFolderEntries() const
+    {
+        return QDir(output.path()).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     }
 };
 
@@ -194,15 +203,15 @@ TEST_F(CompressionHookupTest, BatchPublishesOnceWithCountsOrTheError)
     EXPECT_EQ(session->compressionResults().size(), 3u);
     EXPECT_EQ(status(), QStringLiteral("已压缩 3 张，1 张失败"));
 
-    // Nothing written: the error, the status untouched.
+    // Nothing written: the error says why the first image failed, the status counts this run.
     for (const ImageCompressionSource &source : session->compressionSources())
         QFile::remove(source.url);
     clearErrors();
     session->compressImages();
     ASSERT_TRUE(waitForBatch());
     EXPECT_TRUE(session->compressionResults().empty());
-    EXPECT_EQ(error(), QStringLiteral("压缩失败"));
-    EXPECT_EQ(status(), QStringLiteral("已压缩 3 张，1 张失败"));
+    EXPECT_EQ(error(), QStringLiteral("压缩失败：无法读取图片：1.jpg"));
+    EXPECT_EQ(status(), QStringLiteral("已压缩 0 张，4 张失败"));
 
     // An empty list opens no panel.
     session->clearCompressionSources();
@@ -258,7 +267,7 @@ TEST_F(CompressionHookupTest, CropFilesAreDeletedOnceNothingNeedsThem)
     EXPECT_EQ(ourTemporaryFiles(), QStringList());
 }
 
-TEST_F(CompressionHookupTest, ClosingTheWindowStopsARunningBatchAfterItsCurrentImage)
+TEST_F(CompressionHookupTest, DestroyingTheWindowStopsARunningBatchAfterItsCurrentImagesWhole)
 {
     QStringList paths;
     for (int index = 0; index < 6; ++index)
@@ -266,8 +275,45 @@ TEST_F(CompressionHookupTest, ClosingTheWindowStopsARunningBatchAfterItsCurrentI
     add(paths);
     chooser->folder = output.path();
     session->compressImages();
+    testing::internal::CaptureStderr();
     window.reset();
-    const int written = int(QDir(output.path()).entryList(QDir::Files).size());
-    EXPECT_LT(written, 6);
+    const std::string said = testing::internal::GetCapturedStderr();
+    const QStringList written = outputFolderEntries();
+    EXPECT_LT(written.size(), 6);
+    // Nobody is left to read a status: the stop is told on standard error, with the true count.
+    EXPECT_NE(said.find(QStringLiteral("压缩已停止：已写入 %1/6 张图片").arg(written.size()).toStdString()), std::string::npos)
+        << said;
+    for (const QString &name : written)
+        EXPECT_EQ(QImage(output.filePath(name)).size(), QSize(1600, 1200)) << name.toStdString();
     EXPECT_EQ(ourTemporaryFiles(), QStringList());
+}
+
+// Closing the window during a run waits for it, the status counting, with no question; once
+// every output is written whole the quit rules apply (nothing to ask about here: it quits).
+TEST_F(CompressionHookupTest, ClosingTheWindowDuringARunWaitsForEveryFileThenQuits)
+{
+    showWindow();
+    QStringList paths;
+    for (int index = 0; index < 6; ++index)
+        paths << image(QStringLiteral("p%1.jpg").arg(index), 800, 600);
+    add(paths);
+    chooser->folder = output.path();
+    // Holding the whole decode budget keeps the run at its first picture until the test lets go.
+    std::optional<DecodeBudget::Reservation> hold(std::in_place, DecodeBudget::limit());
+    session->compressImages();
+    EXPECT_EQ(view().statusLineText(), QStringLiteral("正在压缩 0/6…"));
+    EXPECT_FALSE(window->close());
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(quitRequests, 0);
+    EXPECT_FALSE(view().isTerminating());
+
+    hold.reset();
+    ASSERT_TRUE(waitUntil([this] { return quitRequests > 0; }));
+    EXPECT_EQ(quitRequests, 1) << "two closes, one quit";
+    EXPECT_TRUE(dialogs->quitPrompts.empty());
+    EXPECT_EQ(view().statusLineText(), QStringLiteral("已压缩 6 张图片"));
+    const QStringList written = outputFolderEntries();
+    ASSERT_EQ(written.size(), 6) << written.join(", ").toStdString();
+    for (const QString &name : written)
+        EXPECT_EQ(QImage(output.filePath(name)).size(), QSize(800, 600)) << name.toStdString();
 }

@@ -103,15 +103,15 @@ TEST_F(Import, AFolderTreeInNaturalOrderWithoutRepeatsOrHiddenFiles)
     // The same files again through a "./" and a ".." step, after the folder itself.
     model.importImages({root, root + QStringLiteral("/./a/1.png"), root + QStringLiteral("/b/../b/2.png")}, true);
 
-    // By name only, folders interleaved; equal names keep their walk order. The broken file,
-    // the huge one, the text file and everything hidden are passed over without a message.
+    // By name only, folders interleaved; equal names keep their walk order. The text file and
+    // everything hidden are passed over; the broken file and the huge one are named.
     const QStringList names = fileNames(model);
     EXPECT_EQ(names.size(), 7);
     EXPECT_EQ(names.mid(0, 3), (QStringList{"1.png", "2.png", "3.png"}));
     EXPECT_EQ(names.mid(3, 1), QStringList{"10.png"});
     EXPECT_EQ(names.mid(4, 1), QStringList{"Img1.png"});
     EXPECT_EQ(names.mid(5), (QStringList{"img2.png", "img2.png"}));
-    EXPECT_EQ(model.statusMessage(), QStringLiteral("已导入 7 张图片"));
+    EXPECT_EQ(model.statusMessage(), QStringLiteral("已导入 7 张图片，2 个文件无法读取：broken.png、huge.png"));
     EXPECT_FALSE(model.errorMessage());
 
     const ImageMarkupItem &first = model.items().front();
