@@ -439,13 +439,6 @@ CheckedDecode decodeScaledChecked(const QByteArray &bytes, const Layout &layout,
     return result;
 }
 
-std::optional<QImage> decodeScaled(const QByteArray &bytes, const Layout &layout, QSize scaledSize)
-{
-    if (!layout.iccProfile.isEmpty())
-        return std::nullopt;
-    return decodeScaledChecked(bytes, layout, scaledSize).image;
-}
-
 QImage withoutForeignProfile(QImage image)
 {
     const QByteArray profile = image.colorSpace().iccProfile();

@@ -64,14 +64,10 @@ bool isUndecodable(const Layout &layout);
 
 // The picture Qt's reader gives with `scaledSize` set, decoded straight from the bytes: reduced by
 // the same whole eighths inside the decoder, then smoothly to the size when that is not exact
-// (RGB32, or Grayscale8 for a grey file). Only for whole three-component or grey files without an
-// embedded profile; nothing for any other file or when decoding fails, and the caller reads it the
-// ordinary way then.
-std::optional<QImage> decodeScaled(const QByteArray &bytes, const Layout &layout, QSize scaledSize);
-
-// The same decode for a caller that must not take missing data for a picture: also for files with
-// an embedded profile (the caller attaches it), and telling a damaged file (scan data that ends
-// before the picture does, a file cut short, or an error) from one it does not take.
+// (RGB32, or Grayscale8 for a grey file). Only for three-component or grey files; an embedded
+// profile is left for the caller to attach. A damaged file (scan data that ends before the
+// picture does, a file cut short, or an error) gives no picture but says so; a file this decode
+// does not take gives neither, and the caller reads it the ordinary way then.
 struct CheckedDecode {
     std::optional<QImage> image;
     bool damaged = false;

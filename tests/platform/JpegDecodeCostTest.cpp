@@ -77,7 +77,7 @@ TEST(JpegDecodeCost, ScansAreCountedAndBoundedInTheDecoder)
     const JpegFile::Layout fine = layoutOf(some);
     EXPECT_EQ(fine.scans, 64);
     EXPECT_FALSE(JpegFile::isUndecodable(fine));
-    EXPECT_TRUE(JpegFile::decodeScaled(some, fine, { 120, 80 }));
+    EXPECT_TRUE(JpegFile::decodeScaledChecked(some, fine, { 120, 80 }).image);
 
     // Refined bit by bit: 1 + 63 × 5 scans, all in order.
     JpegTestFiles::Layout refined = spectral;
@@ -87,8 +87,8 @@ TEST(JpegDecodeCost, ScansAreCountedAndBoundedInTheDecoder)
     EXPECT_EQ(endless.scans, 1 + 63 * 5);
     ASSERT_GT(endless.scans, JpegLibrary::maxScans);
     EXPECT_TRUE(JpegFile::isUndecodable(endless));
-    EXPECT_FALSE(JpegFile::decodeScaled(many, endless, { 120, 80 }));
-    EXPECT_FALSE(JpegFile::decodeScaled(many, endless, { 15, 10 }));
+    EXPECT_TRUE(JpegFile::decodeScaledChecked(many, endless, { 120, 80 }).damaged);
+    EXPECT_TRUE(JpegFile::decodeScaledChecked(many, endless, { 15, 10 }).damaged);
 
     // A scan repeated over and over is counted the same way.
     JpegTestFiles::Layout progressive;
