@@ -11,6 +11,8 @@
 //        | jpeg-progressive thumbnail|import|probe|recode | jpeg-progressive-whole import|probe|recode [copies=8]
 //        | jpeg-scans probe|compress|import [scans=3000]
 //        | jpeg-nodata probe|compress
+//        | jpeg-crafted ff00|e9|ff00-scans|e9-scans|comments|arith|arith-baseline|sixth|cmyk-sixth|icc
+//                       import|probe|compress|recode|open
 // (one case per run: the peak is per process; gif-original keeps the screen's size)
 
 #include "comparison/widgets/ComparisonPairList.h"
@@ -33,6 +35,7 @@
 #include <vector>
 
 #include <jpeglib.h>
+#include <lcms2.h>
 #include <sys/resource.h>
 
 namespace {
@@ -209,8 +212,9 @@ int benchPairs()
 double cpuSeconds() { return double(std::clock()) / CLOCKS_PER_SEC; }
 
 // A flat grey side × side picture, encoded by the JPEG library (progressive when asked, 4:4:4 or
-// the defaults' 4:2:0), rows streamed so the crafting holds no picture.
-QByteArray flatJpeg(int side, bool progressive, bool fullChroma)
+// the defaults' 4:2:0, arithmetic-coded or CMYK when asked), rows streamed so the crafting holds
+// no picture.
+QByteArray flatJpeg(int side, bool progressive, bool fullChroma, bool arithmetic = false, bool cmyk = false)
 {
     jpeg_compress_struct info;
     jpeg_error_mgr error;
@@ -221,15 +225,16 @@ QByteArray flatJpeg(int side, bool progressive, bool fullChroma)
     jpeg_mem_dest(&info, &buffer, &size);
     info.image_width = JDIMENSION(side);
     info.image_height = JDIMENSION(side);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
+    info.input_components = cmyk ? 4 : 3;
+    info.in_color_space = cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&info);
     if (fullChroma)
         info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;
     if (progressive)
         jpeg_simple_progression(&info);
+    info.arith_code = arithmetic;
     jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> row(size_t(side) * 3, 128);
+    std::vector<JSAMPLE> row(size_t(side) * size_t(info.input_components), 128);
     while (info.next_scanline < info.image_height) {
         JSAMPROW rows[1] = { row.data() };
         jpeg_write_scanlines(&info, rows, 1);
@@ -280,7 +285,7 @@ QByteArray declaring(QByteArray bytes, int side)
 {
     for (qsizetype at = 2; at + 9 < bytes.size(); ++at) {
         const int marker = quint8(bytes[at + 1]);
-        if (quint8(bytes[at]) == 0xFF && (marker == 0xC0 || marker == 0xC1 || marker == 0xC2)) {
+        if (quint8(bytes[at]) == 0xFF && (marker == 0xC0 || marker == 0xC1 || marker == 0xC2 || marker == 0xC9 || marker == 0xCA)) {
             bytes[at + 5] = char(side >> 8);
             bytes[at + 6] = char(side & 0xFF);
             bytes[at + 7] = char(side >> 8);
@@ -443,6 +448,148 @@ int benchNoDataJpeg(const QString &what)
     return 0;
 }
 
+// The file with the first scan's data cut to `kept` of it, then the end marker: it looks whole.
+QByteArray withScanDataKept(const QByteArray &bytes, double kept)
+{
+    const std::vector<qsizetype> ends = scanDataEnds(bytes);
+    const qsizetype sos = bytes.indexOf(QByteArray("\xFF\xDA", 2));
+    if (ends.empty() || sos < 0)
+        return bytes;
+    const qsizetype start = sos + 2 + be16(bytes, sos + 2);
+    return bytes.left(start + qsizetype(double(ends.front() - start) * kept)) + QByteArray("\xFF\xD9", 2);
+}
+
+// A version 2 CMYK profile whose AToB0 grid (a 16-bit lut) declares 75 points on each side but
+// holds the data of 5: read as declared, the grid takes 75⁴ × 3 × 2 bytes, about 190 MB.
+QByteArray bogusCmykProfile()
+{
+    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetProfileVersion(profile, 2.1);
+    cmsSetDeviceClass(profile, cmsSigOutputClass);
+    cmsSetColorSpace(profile, cmsSigCmykData);
+    cmsSetPCS(profile, cmsSigLabData);
+    cmsPipeline *lut = cmsPipelineAlloc(nullptr, 4, 3);
+    cmsPipelineInsertStage(lut, cmsAT_END, cmsStageAllocCLut16bit(nullptr, 5, 4, 3, nullptr));
+    cmsWriteTag(profile, cmsSigAToB0Tag, lut);
+    cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    QByteArray bytes(qsizetype(size), '\0');
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsPipelineFree(lut);
+    cmsCloseProfile(profile);
+    const qsizetype table = bytes.indexOf("mft2");
+    if (table >= 0)
+        bytes[table + 10] = char(75);
+    return bytes;
+}
+
+// A flat CMYK side × side picture with `profile` embedded.
+QByteArray cmykJpegWithProfile(int side, const QByteArray &profile)
+{
+    jpeg_compress_struct info;
+    jpeg_error_mgr error;
+    info.err = jpeg_std_error(&error);
+    jpeg_create_compress(&info);
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = info.image_height = JDIMENSION(side);
+    info.input_components = 4;
+    info.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&info);
+    jpeg_start_compress(&info, TRUE);
+    jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET *>(profile.constData()), unsigned(profile.size()));
+    std::vector<JSAMPLE> row(size_t(side) * 4, 64);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW rows[1] = { row.data() };
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    const QByteArray bytes(reinterpret_cast<const char *>(buffer), qsizetype(size));
+    std::free(buffer);
+    return bytes;
+}
+
+// A project holding the JPEG `copies` times.
+QString projectHolding(const QTemporaryDir &dir, const QByteArray &jpeg, int side, int copies)
+{
+    MarkupProjectDocument document;
+    document.version = 1;
+    for (int i = 0; i < copies; ++i)
+        document.images.push_back({ QUuid::createUuid(), QStringLiteral("crafted%1.jpg").arg(i), std::nullopt, jpeg,
+                                    double(side), double(side), {}, std::nullopt });
+    return writeCrafted(dir, QStringLiteral("crafted.kivo"), std::get<QByteArray>(document.encode()));
+}
+
+// JPEGs that passed the checks before the decoders: a stuffed zero or a zero-length application
+// segment after the start marker (ff00, e9; with 400 more scans: ff00-scans, e9-scans), six 64 KB
+// comments in place of scan data (comments, 8 copies), arithmetic coding without data (arith,
+// arith-baseline), a sixth of the data (sixth: 14000², cmyk-sixth: CMYK 4000² without a profile)
+// and a CMYK file whose profile declares a 75-point grid (icc).
+int benchCraftedJpeg(const QString &kind, const QString &what)
+{
+    QByteArray bytes;
+    int side = 14000;
+    int copies = 1;
+    if (kind.startsWith(QLatin1String("ff00")) || kind.startsWith(QLatin1String("e9"))) {
+        bytes = declaring(flatJpeg(16, true, false), 14000);
+        if (kind.endsWith(QLatin1String("-scans")))
+            bytes = withScans(bytes, 400 + 10);
+        const QByteArray inserted = kind.startsWith(QLatin1String("ff00")) ? QByteArray("\xFF\x00", 2)
+                                                                            : QByteArray("\xFF\xE9\x00\x00", 4);
+        bytes = bytes.left(2) + inserted + bytes.mid(2);
+    } else if (kind == QLatin1String("comments")) {
+        const QByteArray empty = withoutScanData(declaring(flatJpeg(16, true, false), 14000));
+        QByteArray comment("\xFF\xFE\xFF\xFF", 4);
+        comment += QByteArray(0xFFFF - 2, 'c');
+        bytes = empty.chopped(2) + comment.repeated(6) + QByteArray("\xFF\xD9", 2);
+        copies = 8;
+    } else if (kind == QLatin1String("arith") || kind == QLatin1String("arith-baseline")) {
+        bytes = withoutScanData(declaring(flatJpeg(16, kind == QLatin1String("arith"), false, true), 14000));
+    } else if (kind == QLatin1String("sixth")) {
+        bytes = withScanDataKept(flatJpeg(14000, false, false), 1.0 / 6);
+    } else if (kind == QLatin1String("cmyk-sixth")) {
+        side = 4000;
+        bytes = withScanDataKept(flatJpeg(side, false, false, false, true), 1.0 / 6);
+    } else if (kind == QLatin1String("icc")) {
+        side = 160;
+        bytes = cmykJpegWithProfile(side, bogusCmykProfile());
+    } else {
+        std::fprintf(stderr, "unknown crafted JPEG: %s\n", qPrintable(kind));
+        return 1;
+    }
+    QTemporaryDir dir;
+    QStringList paths;
+    for (int i = 0; i < copies; ++i)
+        paths << writeCrafted(dir, QStringLiteral("crafted%1.jpg").arg(i), bytes);
+    const QString project = what == QLatin1String("open") ? projectHolding(dir, bytes, side, copies) : QString();
+    QTemporaryDir out;
+    QElapsedTimer timer;
+    timer.start();
+    const double cpu = cpuSeconds();
+    QString outcome;
+    if (what == QLatin1String("import")) {
+        outcome = importOutcome(paths, dir);
+    } else if (what == QLatin1String("probe")) {
+        outcome = probeOutcome(paths);
+    } else if (what == QLatin1String("recode")) {
+        const auto size = CompressionImageIO::recodeJpeg(paths.front(), 0, out.filePath(QStringLiteral("r.jpg")), 0.75);
+        outcome = size ? QStringLiteral("recoded") : QStringLiteral("left to the general path");
+    } else if (what == QLatin1String("open")) {
+        QSettings settings(dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
+        MarkupViewModel model(settings);
+        outcome = model.openProject(project) ? QStringLiteral("opened, %1 images").arg(model.items().size())
+                                             : QStringLiteral("not opened");
+    } else {
+        outcome = compressOutcome(unprobedSource(paths.front(), side), out.path());
+    }
+    reportJpeg(qPrintable(QStringLiteral("jpeg-crafted %1").arg(kind)), bytes.size(), what, outcome, timer.elapsed(),
+               cpuSeconds() - cpu);
+    return 0;
+}
+
 // ---- Headers claiming huge pictures --------------------------------------------------------------
 
 quint32 pngCrc(const QByteArray &bytes)
@@ -520,6 +667,8 @@ int main(int argc, char **argv)
         return benchScansJpeg(what, argc > 3 ? std::max(1, std::atoi(argv[3])) : 3000);
     if (which == QLatin1String("jpeg-nodata"))
         return benchNoDataJpeg(what);
+    if (which == QLatin1String("jpeg-crafted"))
+        return benchCraftedJpeg(what, argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("compress"));
     const int gifFrames = argc > 2 ? std::atoi(argv[2]) : 3;
     if (which == QLatin1String("gif-original"))
         return benchGif(gifFrames, ImageCompressionMaxDimension::original);

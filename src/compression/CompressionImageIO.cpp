@@ -52,27 +52,6 @@ QSize fittedSize(QSize size, int longEdgeLimit)
     return QSize(std::max<long>(std::lround(w), 1), std::max<long>(std::lround(h), 1));
 }
 
-namespace {
-
-// What Qt's reader attaches to a JPEG's picture, for a picture decoded here instead: its text
-// entries, its density in dots per metre and its embedded profile.
-void attachReaderMetadata(QImage &image, const QImageReader &reader, const JpegFile::Layout &layout)
-{
-    for (const QString &key : reader.textKeys())
-        image.setText(key, reader.text(key));
-    if (layout.densityUnit == 1 || layout.densityUnit == 2) {
-        const double perMetre = layout.densityUnit == 1 ? 100. / 2.54 : 100.;
-        if (layout.xDensity > 0)
-            image.setDotsPerMeterX(int(perMetre * layout.xDensity));
-        if (layout.yDensity > 0)
-            image.setDotsPerMeterY(int(perMetre * layout.yDensity));
-    }
-    if (!layout.iccProfile.isEmpty())
-        image.setColorSpace(QColorSpace::fromIccProfile(layout.iccProfile));
-}
-
-} // namespace
-
 UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFrames, bool /*pixelsOnly*/)
 {
     QImageReader reader(path);
@@ -124,10 +103,20 @@ UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFr
     const QSize decoded = reduced.isValid() ? reduced : stored;
     const DecodeBudget::Reservation held(
         (decoded.isValid() ? DecodeBudget::pixelBytes(decoded.width(), decoded.height(), 32, 4) : 0)
-        + (jpeg ? JpegFile::coefficientBufferBytes(*jpeg) : 0));
-    if (jpeg && jpeg->components == 4 && !jpeg->iccProfile.isEmpty()) {
-        if (std::optional<QImage> converted = JpegFile::decodeCmykWithProfile(jpegBytes, *jpeg, reduced))
-            result.image = std::move(*converted);
+        + (jpeg ? JpegFile::decoderHeldBytes(*jpeg) : 0));
+    if (jpeg && jpeg->components == 4) {
+        // Through its own profile when it has a usable one, otherwise converted as Qt's reader
+        // converts CMYK; either way a picture whose data ends early is refused.
+        JpegFile::CheckedDecode checked = JpegFile::decodeCmykWithProfile(jpegBytes, *jpeg, reduced);
+        if (!checked.image && !checked.damaged) {
+            checked = JpegFile::decodeCmykAsReader(jpegBytes, *jpeg, reduced);
+            if (checked.image)
+                JpegFile::attachReaderMetadata(*checked.image, reader, *jpeg);
+        }
+        if (checked.damaged)
+            return {};
+        if (checked.image)
+            result.image = std::move(*checked.image);
     } else if (jpeg && stored.isValid()) {
         // Decoded here rather than by Qt's reader, which passes scan data that ends early off as
         // a picture.
@@ -136,7 +125,7 @@ UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFr
             return {};
         if (checked.image) {
             result.image = std::move(*checked.image);
-            attachReaderMetadata(result.image, reader, *jpeg);
+            JpegFile::attachReaderMetadata(result.image, reader, *jpeg);
         }
     }
     jpegBytes.clear();

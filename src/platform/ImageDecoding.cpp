@@ -72,7 +72,7 @@ DecodeBudget::Reservation reserveDecode(const QImageReader &reader, QSize size, 
     const QImage::Format format = size.isValid() ? reader.imageFormat() : QImage::Format_Invalid;
     const bool known = format > QImage::Format_Invalid && format < QImage::NImageFormats;
     const int bits = known ? QImage::toPixelFormat(format).bitsPerPixel() : 32;
-    const qint64 decoderBytes = jpeg.layout ? JpegFile::coefficientBufferBytes(*jpeg.layout) : 0;
+    const qint64 decoderBytes = jpeg.layout ? JpegFile::decoderHeldBytes(*jpeg.layout) : 0;
     return DecodeBudget::Reservation(
         DecodeBudget::pixelBytes(size.width(), size.height(), bits, extraBytesPerPixel) + decoderBytes);
 }
@@ -92,22 +92,42 @@ JpegSource jpegSource(const QImageReader &reader, const Contents &contents)
     return jpeg;
 }
 
-// The picture as stored. A CMYK JPEG with its own profile is converted through it by the colour
-// management library (Qt's reader ignores the profile and guesses); with a valid `scaledSize` a
-// JPEG is decoded reduced, to about that size. A JPEG no decoder should work through gives nothing.
+// A JPEG decoded here, where scan data that ends early is seen (Qt's reader fills the rest with
+// grey and only warns): the picture, or damaged, or neither when this decoder does not take the
+// file. A CMYK file goes through its own profile when it has a usable one, otherwise it is
+// converted as Qt's reader converts it; with a valid `scaledSize` it is decoded reduced, to about
+// that size.
+JpegFile::CheckedDecode decodeJpeg(const QImageReader &reader, const JpegSource &jpeg, QSize scaledSize)
+{
+    const JpegFile::Layout &layout = *jpeg.layout;
+    JpegFile::CheckedDecode decoded;
+    if (layout.components == 4) {
+        // Converted through the profile, the picture is in sRGB and carries nothing else.
+        decoded = JpegFile::decodeCmykWithProfile(jpeg.bytes, layout, scaledSize);
+        if (decoded.image || decoded.damaged)
+            return decoded;
+        decoded = JpegFile::decodeCmykAsReader(jpeg.bytes, layout, scaledSize);
+    } else {
+        decoded = JpegFile::decodeScaledChecked(jpeg.bytes, layout,
+                                                scaledSize.isValid() ? scaledSize : QSize(layout.width, layout.height));
+    }
+    if (decoded.image)
+        JpegFile::attachReaderMetadata(*decoded.image, reader, layout);
+    return decoded;
+}
+
+// The picture as stored; with a valid `scaledSize` a JPEG is decoded reduced, to about that size.
+// A JPEG no decoder should work through, or whose data ends before the picture does, gives nothing.
 QImage readStored(QImageReader &reader, const JpegSource &jpeg, QSize scaledSize = QSize())
 {
-    if (const std::optional<JpegFile::Layout> &layout = jpeg.layout) {
-        if (JpegFile::isUndecodable(*layout))
+    if (jpeg.layout) {
+        if (JpegFile::isUndecodable(*jpeg.layout))
             return QImage();
-        const bool cmykWithProfile = layout->components == 4 && !layout->iccProfile.isEmpty();
-        std::optional<QImage> decoded;
-        if (cmykWithProfile)
-            decoded = JpegFile::decodeCmykWithProfile(jpeg.bytes, *layout, scaledSize);
-        else if (scaledSize.isValid())
-            decoded = JpegFile::decodeScaled(jpeg.bytes, *layout, scaledSize);
-        if (decoded)
-            return std::move(*decoded);
+        JpegFile::CheckedDecode decoded = decodeJpeg(reader, jpeg, scaledSize);
+        if (decoded.damaged)
+            return QImage();
+        if (decoded.image)
+            return std::move(*decoded.image);
     }
     if (scaledSize.isValid())
         reader.setScaledSize(scaledSize);

@@ -1,12 +1,15 @@
 #include "platform/JpegFile.h"
 
+#include "platform/IccProfileTables.h"
 #include "platform/JpegLibrary.h"
 
 #include <QColorSpace>
+#include <QImageReader>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <map>
 
 #include <lcms2.h>
@@ -17,30 +20,59 @@ namespace {
 
 int be16(const QByteArray &bytes, qsizetype at) { return (quint8(bytes[at]) << 8) | quint8(bytes[at + 1]); }
 
-bool isFrameHeader(int marker)
-{
-    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-}
-
 using JpegLibrary::ErrorExit;
 
-// Start-of-scan markers from `from` on. Scan data never holds FF DA (an FF in it is followed by 00
-// or a restart marker), so every one found starts a scan.
-int countLaterScans(const QByteArray &bytes, qsizetype from)
+// The next marker from `at` on, as the decoder's marker reader finds it: bytes other than FF are
+// skipped, and so are fill bytes (FF FF …) and stuffed zeros (FF 00) found outside scan data.
+// `at` is left after the marker; -1 when the bytes end first.
+int nextMarker(const QByteArray &bytes, qsizetype &at)
 {
-    int count = 0;
-    const char *data = bytes.constData();
-    const char *end = data + bytes.size();
-    for (const char *at = data + from; at + 1 < end;) {
-        const auto *found = static_cast<const char *>(std::memchr(at, 0xFF, size_t(end - at - 1)));
-        if (!found)
-            break;
-        if (quint8(found[1]) == 0xDA)
-            ++count;
-        at = found + 1;
+    const qsizetype size = bytes.size();
+    for (;;) {
+        while (at < size && quint8(bytes[at]) != 0xFF)
+            ++at;
+        while (at < size && quint8(bytes[at]) == 0xFF)
+            ++at;
+        if (at >= size)
+            return -1;
+        const int marker = quint8(bytes[at++]);
+        if (marker != 0)
+            return marker;
     }
-    return count;
 }
+
+// Where the entropy-coded data that starts at `at` ends: at the first marker other than a restart
+// marker (in the data an FF is followed by 00, after any fill bytes), or at the end of the bytes.
+qsizetype entropyDataEnd(const QByteArray &bytes, qsizetype at)
+{
+    const char *data = bytes.constData();
+    const qsizetype size = bytes.size();
+    while (at < size) {
+        const auto *found = static_cast<const char *>(std::memchr(data + at, 0xFF, size_t(size - at)));
+        if (!found)
+            return size;
+        const qsizetype marker = found - data;
+        qsizetype next = marker + 1;
+        while (next < size && quint8(data[next]) == 0xFF)
+            ++next;
+        if (next >= size)
+            return size;
+        const int code = quint8(data[next]);
+        if (code != 0 && (code < 0xD0 || code > 0xD7))
+            return marker;
+        at = next + 1;
+    }
+    return size;
+}
+
+// Frame headers the decoder reads: baseline, extended and progressive, Huffman or arithmetic.
+bool isDecodedFrame(int marker) { return marker == 0xC0 || marker == 0xC1 || marker == 0xC2 || marker == 0xC9 || marker == 0xCA; }
+
+// Segments whose length the decoder takes as it comes: one below 2 skips nothing past the length.
+bool skipsBySegmentLength(int marker) { return (marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE || marker == 0xDC; }
+
+// Segments the decoder reads and then requires to end exactly where their length says.
+bool isTableSegment(int marker) { return marker == 0xC4 || marker == 0xCC || marker == 0xDB || marker == 0xDD; }
 
 qint64 roundedUp(qint64 value, qint64 step) { return (value + step - 1) / step * step; }
 
@@ -62,7 +94,8 @@ qint64 coefficientBytes(qint64 width, qint64 height, const std::vector<Layout::S
     return bytes;
 }
 
-// Owns the profiles and the transform from CMYK to sRGB.
+// Owns the profiles and the transform from CMYK to sRGB. A profile whose tables declare more than
+// it holds is not handed to the library, which would allocate them as declared first.
 struct CmykTransform {
     cmsHPROFILE input = nullptr;
     cmsHPROFILE output = nullptr;
@@ -70,6 +103,8 @@ struct CmykTransform {
 
     CmykTransform(const QByteArray &profile, bool inverted)
     {
+        if (!IccProfileTables::workingBytes(profile))
+            return;
         input = cmsOpenProfileFromMem(profile.constData(), cmsUInt32Number(profile.size()));
         if (!input || cmsGetColorSpace(input) != cmsSigCmykData)
             return;
@@ -93,15 +128,23 @@ struct CmykTransform {
     CmykTransform &operator=(const CmykTransform &) = delete;
 };
 
-// Decodes into `image` (allocated here once the size is known) through `transform`. The image and
-// the row buffer live with the caller, so the decoder's work holds nothing that needs destroying.
-bool decodeInto(const QByteArray &bytes, QSize atLeast, cmsHTRANSFORM transform, QImage &image,
-                std::vector<JSAMPLE> &row)
+enum class DecodeOutcome { decoded, notTaken, damaged };
+
+// Turns a row of CMYK samples (as the decoder gives them) into RGB32 pixels.
+using CmykRowConversion = std::function<void(const JSAMPLE *cmyk, uchar *pixels, unsigned width)>;
+
+// Decodes a four-component file into `image` (allocated here once the size is known) through
+// `convert`, at the smallest eighth that still covers `atLeast`. The image and the row buffer live
+// with the caller, so the decoder's work holds nothing that needs destroying.
+DecodeOutcome decodeCmykInto(const QByteArray &bytes, QSize atLeast, const CmykRowConversion &convert, QImage &image,
+                             std::vector<JSAMPLE> &row)
 {
-    bool whole = false;
+    DecodeOutcome outcome = DecodeOutcome::damaged;
     const bool ran = JpegLibrary::decompress(bytes, [&](jpeg_decompress_struct &info, const ErrorExit &error) {
-        if (info.num_components != 4)
+        if (info.num_components != 4) {
+            outcome = DecodeOutcome::notTaken;
             return;
+        }
         info.out_color_space = JCS_CMYK;
         info.scale_num = 1;
         info.scale_denom = 1;
@@ -116,35 +159,51 @@ bool decodeInto(const QByteArray &bytes, QSize atLeast, cmsHTRANSFORM transform,
         }
         jpeg_start_decompress(&info);
         image = QImage(int(info.output_width), int(info.output_height), QImage::Format_RGB32);
-        if (image.isNull())
+        if (image.isNull()) {
+            outcome = DecodeOutcome::notTaken;
             return;
-        image.fill(0xFFFFFFFF); // the transform leaves the alpha bytes as they are
+        }
+        image.fill(0xFFFFFFFF); // the conversion may leave the alpha bytes as they are
         row.resize(size_t(info.output_width) * 4);
         while (info.output_scanline < info.output_height) {
             JSAMPROW rows[1] = { row.data() };
             const int y = int(info.output_scanline);
             if (jpeg_read_scanlines(&info, rows, 1) != 1)
                 break;
-            cmsDoTransform(transform, row.data(), image.scanLine(y), info.output_width);
+            convert(row.data(), image.scanLine(y), info.output_width);
         }
         // Data that ends early is filled in by the decoder with a warning; such a picture is refused.
         const bool complete = info.output_scanline == info.output_height && error.manager.num_warnings == 0;
         jpeg_finish_decompress(&info);
-        whole = complete;
+        outcome = complete ? DecodeOutcome::decoded : DecodeOutcome::damaged;
     });
-    return ran && whole;
+    return ran ? outcome : DecodeOutcome::damaged;
 }
 
-enum class EighthsOutcome { decoded, notTaken, damaged };
+CheckedDecode checkedCmyk(const QByteArray &bytes, const Layout &layout, QSize atLeast, const CmykRowConversion &convert)
+{
+    CheckedDecode result;
+    if (!layout.complete) {
+        result.damaged = true;
+        return result;
+    }
+    QImage image;
+    std::vector<JSAMPLE> row;
+    const DecodeOutcome outcome = decodeCmykInto(bytes, atLeast, convert, image, row);
+    result.damaged = outcome == DecodeOutcome::damaged;
+    if (outcome == DecodeOutcome::decoded)
+        result.image = std::move(image);
+    return result;
+}
 
 // Decodes at scaleEighths / 8 into `image` (RGB32 or Grayscale8, allocated here; it lives with the
 // caller, so the decoder's work holds nothing that needs destroying).
-EighthsOutcome decodeEighths(const QByteArray &bytes, int scaleEighths, QImage &image)
+DecodeOutcome decodeEighths(const QByteArray &bytes, int scaleEighths, QImage &image)
 {
-    EighthsOutcome outcome = EighthsOutcome::damaged;
+    DecodeOutcome outcome = DecodeOutcome::damaged;
     const bool ran = JpegLibrary::decompress(bytes, [&](jpeg_decompress_struct &info, const ErrorExit &error) {
         if (info.out_color_space != JCS_RGB && info.out_color_space != JCS_GRAYSCALE) {
-            outcome = EighthsOutcome::notTaken;
+            outcome = DecodeOutcome::notTaken;
             return;
         }
         const bool grey = info.out_color_space == JCS_GRAYSCALE;
@@ -157,7 +216,7 @@ EighthsOutcome decodeEighths(const QByteArray &bytes, int scaleEighths, QImage &
         image = QImage(int(info.output_width), int(info.output_height),
                        grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
         if (image.isNull()) {
-            outcome = EighthsOutcome::notTaken;
+            outcome = DecodeOutcome::notTaken;
             return;
         }
         while (info.output_scanline < info.output_height) {
@@ -168,9 +227,9 @@ EighthsOutcome decodeEighths(const QByteArray &bytes, int scaleEighths, QImage &
         const bool whole = info.output_scanline == info.output_height;
         if (whole)
             jpeg_finish_decompress(&info);
-        outcome = whole && !error.dataEndedEarly ? EighthsOutcome::decoded : EighthsOutcome::damaged;
+        outcome = whole && !error.dataEndedEarly ? DecodeOutcome::decoded : DecodeOutcome::damaged;
     });
-    return ran ? outcome : EighthsOutcome::damaged;
+    return ran ? outcome : DecodeOutcome::damaged;
 }
 
 // The reader's choice of scale for `scaledSize`: the smallest whole eighth, at least 1/8, that is
@@ -190,39 +249,71 @@ std::optional<Layout> layout(const QByteArray &bytes)
         return std::nullopt;
     Layout result;
     std::map<int, QByteArray> profileChunks;
+    bool frame = false;
+    bool followed = true;
     qsizetype at = 2;
-    while (at + 1 < bytes.size()) {
-        if (quint8(bytes[at]) != 0xFF) {
-            ++at; // stray bytes between segments are skipped, as decoders do
-            continue;
-        }
-        const int marker = quint8(bytes[at + 1]);
-        at += 2;
-        if (marker == 0xFF) {
-            --at; // fill byte
-            continue;
-        }
-        if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
-            continue;
-        if (marker == 0xD9 || at + 2 > bytes.size())
+    // The markers as the decoder reads them, up to the end marker. A segment the decoder stops on
+    // (an unknown or unsupported marker, a second frame header, a scan before the frame, a
+    // length that does not fit) ends the walk; before the first scan it leaves the file unread.
+    while (followed) {
+        const int marker = nextMarker(bytes, at);
+        if (marker < 0)
             break;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
+            continue; // no segment follows
+        if (marker == 0xD9) {
+            result.complete = result.scans > 0;
+            break;
+        }
+        const bool frameHeader = marker >= 0xC0 && marker <= 0xCF && !isTableSegment(marker);
+        if (!(frameHeader || marker == 0xDA || isTableSegment(marker) || skipsBySegmentLength(marker))
+            || at + 2 > bytes.size()) {
+            followed = false;
+            break;
+        }
         const int length = be16(bytes, at);
-        if (length < 2 || at + length > bytes.size())
+        if (length < 2 && skipsBySegmentLength(marker)) {
+            at += 2;
+            continue;
+        }
+        if (length < 2 || at + length > bytes.size()) {
+            followed = false;
             break;
+        }
         const QByteArray segment = bytes.mid(at + 2, length - 2);
-        if (isFrameHeader(marker) && segment.size() >= 6) {
+        at += length;
+        if (frameHeader) {
+            const int components = segment.size() >= 6 ? quint8(segment[5]) : 0;
+            if (frame || !isDecodedFrame(marker) || components == 0 || length != 8 + 3 * components
+                || be16(segment, 1) == 0 || be16(segment, 3) == 0) {
+                followed = false;
+                break;
+            }
+            frame = true;
             result.height = be16(segment, 1);
             result.width = be16(segment, 3);
-            result.components = quint8(segment[5]);
-            result.progressive = marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
+            result.components = components;
+            result.progressive = marker == 0xC2 || marker == 0xCA;
             result.arithmetic = marker >= 0xC9;
-            result.sampling.clear();
-            for (int c = 0; c < result.components && 6 + 3 * c + 2 < segment.size(); ++c) {
+            for (int c = 0; c < components; ++c) {
                 const int factors = quint8(segment[6 + 3 * c + 1]);
                 result.sampling.push_back({ std::max(factors >> 4, 1), std::max(factors & 15, 1) });
             }
-        } else if (marker == 0xDA && !segment.isEmpty()) {
-            result.firstScanComponents = quint8(segment[0]);
+        } else if (marker == 0xDA) {
+            const int components = segment.isEmpty() ? 0 : quint8(segment[0]);
+            if (!frame || components < 1 || components > 4 || length != 6 + 2 * components) {
+                followed = false;
+                break;
+            }
+            if (result.scans++ == 0)
+                result.firstScanComponents = components;
+            const qsizetype end = entropyDataEnd(bytes, at);
+            result.scanBytes += end - at;
+            at = end;
+        } else if (marker == 0xDD && length != 4) {
+            followed = false;
+        } else if (result.scans > 0) {
+            continue; // what the header says is read before the first scan
         } else if (marker == 0xE0 && segment.size() >= 12 && segment.startsWith(QByteArray("JFIF\0", 5))) {
             result.densityUnit = quint8(segment[7]);
             result.xDensity = be16(segment, 8);
@@ -232,18 +323,8 @@ std::optional<Layout> layout(const QByteArray &bytes)
         } else if (marker == 0xE2 && segment.size() > 14 && segment.startsWith(QByteArray("ICC_PROFILE\0", 12))) {
             profileChunks[quint8(segment[12])] = segment.mid(14);
         }
-        at += length;
-        if (marker == 0xDA) {
-            // Entropy-coded data never holds FF D9 (an FF in it is followed by 00 or a restart
-            // marker), so the end marker is found only when the data is all there. Looked for
-            // from the end, where a whole file has it.
-            const qsizetype end = bytes.lastIndexOf(QByteArray("\xFF\xD9", 2));
-            result.complete = end >= at;
-            result.scanBytes = (result.complete ? end : bytes.size()) - at;
-            result.scans = 1 + countLaterScans(bytes, at);
-            break;
-        }
     }
+    result.readable = result.scans > 0;
     for (const auto &chunk : profileChunks)
         result.iccProfile += chunk.second;
     return result;
@@ -256,6 +337,14 @@ qint64 coefficientBufferBytes(const Layout &layout)
     return coefficientBytes(layout.width, layout.height, layout.sampling);
 }
 
+qint64 decoderHeldBytes(const Layout &layout)
+{
+    qint64 bytes = coefficientBufferBytes(layout);
+    if (layout.components == 4 && !layout.iccProfile.isEmpty())
+        bytes += IccProfileTables::workingBytes(layout.iccProfile).value_or(0);
+    return bytes;
+}
+
 qint64 optimisingEncoderBytes(QSize size, bool grey)
 {
     if (grey)
@@ -265,8 +354,8 @@ qint64 optimisingEncoderBytes(QSize size, bool grey)
 
 bool isUndecodable(const Layout &layout)
 {
-    if (layout.sampling.empty())
-        return layout.scans > JpegLibrary::maxScans;
+    if (!layout.readable || layout.sampling.empty())
+        return true;
     int maxH = 1, maxV = 1;
     for (const Layout::Sampling &s : layout.sampling) {
         maxH = std::max(maxH, s.horizontal);
@@ -282,47 +371,72 @@ bool isUndecodable(const Layout &layout)
     if (layout.scans > JpegLibrary::scanLimit(blocks))
         return true;
     // The first component's blocks, each coded at least once.
-    return !layout.arithmetic && layout.scanBytes * 8 < blocksOf(layout.sampling.front());
+    return layout.scanBytes * 8 < blocksOf(layout.sampling.front());
 }
 
-std::optional<QImage> decodeCmykWithProfile(const QByteArray &bytes, const Layout &layout, QSize atLeast)
+CheckedDecode decodeCmykWithProfile(const QByteArray &bytes, const Layout &layout, QSize atLeast)
 {
     if (layout.components != 4 || layout.iccProfile.isEmpty())
-        return std::nullopt;
+        return {};
     const CmykTransform cmyk(layout.iccProfile, layout.adobeMarker);
     if (!cmyk.transform)
-        return std::nullopt;
-    QImage image;
-    std::vector<JSAMPLE> row;
-    if (!decodeInto(bytes, atLeast, cmyk.transform, image, row))
-        return std::nullopt;
-    image.setColorSpace(QColorSpace(QColorSpace::SRgb));
-    return image;
+        return {};
+    CheckedDecode result = checkedCmyk(bytes, layout, atLeast, [&](const JSAMPLE *cmykRow, uchar *pixels, unsigned width) {
+        cmsDoTransform(cmyk.transform, cmykRow, pixels, width);
+    });
+    if (result.image)
+        result.image->setColorSpace(QColorSpace(QColorSpace::SRgb));
+    return result;
+}
+
+CheckedDecode decodeCmykAsReader(const QByteArray &bytes, const Layout &layout, QSize atLeast)
+{
+    if (layout.components != 4)
+        return {};
+    return checkedCmyk(bytes, layout, atLeast, [](const JSAMPLE *cmyk, uchar *pixels, unsigned width) {
+        auto *out = reinterpret_cast<QRgb *>(pixels);
+        for (unsigned x = 0; x < width; ++x, cmyk += 4) {
+            const int k = cmyk[3];
+            out[x] = qRgb(k * cmyk[0] / 255, k * cmyk[1] / 255, k * cmyk[2] / 255);
+        }
+    });
+}
+
+void attachReaderMetadata(QImage &image, const QImageReader &reader, const Layout &layout)
+{
+    for (const QString &key : reader.textKeys())
+        image.setText(key, reader.text(key));
+    if (layout.densityUnit == 1 || layout.densityUnit == 2) {
+        const double perMetre = layout.densityUnit == 1 ? 100. / 2.54 : 100.;
+        if (layout.xDensity > 0)
+            image.setDotsPerMeterX(int(perMetre * layout.xDensity));
+        if (layout.yDensity > 0)
+            image.setDotsPerMeterY(int(perMetre * layout.yDensity));
+    }
+    if (!layout.iccProfile.isEmpty() && layout.components != 4)
+        image.setColorSpace(QColorSpace::fromIccProfile(layout.iccProfile));
 }
 
 CheckedDecode decodeScaledChecked(const QByteArray &bytes, const Layout &layout, QSize scaledSize)
 {
     CheckedDecode result;
-    if (!layout.complete || (layout.components != 1 && layout.components != 3) || scaledSize.isEmpty()
-        || layout.width <= 0 || layout.height <= 0)
+    if ((layout.components != 1 && layout.components != 3) || scaledSize.isEmpty() || layout.width <= 0
+        || layout.height <= 0)
+        return result;
+    // A file cut short, without its end marker.
+    result.damaged = !layout.complete;
+    if (result.damaged)
         return result;
     QImage image;
-    const EighthsOutcome outcome = decodeEighths(bytes, readerEighths(layout, scaledSize), image);
-    result.damaged = outcome == EighthsOutcome::damaged;
-    if (outcome != EighthsOutcome::decoded)
+    const DecodeOutcome outcome = decodeEighths(bytes, readerEighths(layout, scaledSize), image);
+    result.damaged = outcome == DecodeOutcome::damaged;
+    if (outcome != DecodeOutcome::decoded)
         return result;
     if (image.size() != scaledSize)
         image = image.scaled(scaledSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (!image.isNull())
         result.image = std::move(image);
     return result;
-}
-
-std::optional<QImage> decodeScaled(const QByteArray &bytes, const Layout &layout, QSize scaledSize)
-{
-    if (!layout.iccProfile.isEmpty())
-        return std::nullopt;
-    return decodeScaledChecked(bytes, layout, scaledSize).image;
 }
 
 QImage withoutForeignProfile(QImage image)

@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+class QImageReader;
+
 // What Qt's JPEG reader does not do for us: telling a file that was cut short from a whole one,
 // and decoding CMYK pictures through their embedded profile.
 namespace JpegFile {
@@ -27,11 +29,16 @@ struct Layout {
     };
     std::vector<Sampling> sampling;
     int firstScanComponents = 0; // components in the first scan (fewer than all: one scan each)
-    int scans = 0; // start-of-scan markers among the bytes given
-    qint64 scanBytes = 0; // bytes from the first scan's data to the end marker (or to the end)
+    int scans = 0; // scans among the bytes given
+    qint64 scanBytes = 0; // entropy-coded bytes of those scans (segments between them not counted)
+    // The markers lead the decoder to a frame and its first scan. A file the decoder would stop on
+    // before it (an unknown marker, a segment that does not fit) is no picture.
+    bool readable = false;
 };
 
-// Nothing when the bytes are not a JPEG.
+// Nothing when the bytes are not a JPEG. The markers are read as the decoder reads them: bytes
+// between segments, fill bytes and stuffed zeros are skipped, a comment or application segment
+// whose length is below 2 ends at its length field, and the walk ends at the end marker.
 std::optional<Layout> layout(const QByteArray &bytes);
 
 // Bytes the decoder holds on top of its output rows: a file in several scans (progressive, or one
@@ -39,37 +46,47 @@ std::optional<Layout> layout(const QByteArray &bytes);
 // scale it is decoded at. Nothing for a file in one interleaved scan.
 qint64 coefficientBufferBytes(const Layout &layout);
 
+// Bytes a decode holds on top of its output rows: the coefficients above and, for a CMYK file
+// converted through its profile, the colour management library's tables.
+qint64 decoderHeldBytes(const Layout &layout);
+
 // Bytes an optimising encoder holds for a picture of this size: it keeps every coefficient for
 // its second pass (the defaults' 2 × 2 subsampled colour, or grey).
 qint64 optimisingEncoderBytes(QSize size, bool grey);
 
-// Whether the file is no picture to decode: more scans than a decode goes through (see
-// JpegLibrary::scanLimit), or less scan data than its size needs (in a Huffman-coded file every
-// block of the picture takes at least one bit). Such a file would have the decoder work through a huge picture only to give grey. Give
+// Whether the file is no picture to decode: markers the decoder cannot follow to a scan, more
+// scans than a decode goes through (see JpegLibrary::scanLimit), or less entropy-coded data than
+// its size needs (in a Huffman-coded file every block of the picture takes at least one bit; an
+// arithmetic-coded one is held to the same, as its decoder pads missing data without a word).
+// Such a file would have the decoder work through a huge picture only to give grey or noise. Give
 // all of the file's bytes: a layout read from the first part only sees the scans in that part.
 bool isUndecodable(const Layout &layout);
 
-// A CMYK JPEG with an embedded CMYK profile, converted through that profile to sRGB (RGB32, with
-// the sRGB colour space set). Decoded at the smallest of 1/8, 1/4, 1/2 or full scale that still
-// covers `atLeast` (in stored orientation; an empty size asks for full scale). Nothing when the
-// file is not such a JPEG or cannot be decoded; the caller reads it the ordinary way then.
-std::optional<QImage> decodeCmykWithProfile(const QByteArray &bytes, const Layout &layout, QSize atLeast = QSize());
-
 // The picture Qt's reader gives with `scaledSize` set, decoded straight from the bytes: reduced by
 // the same whole eighths inside the decoder, then smoothly to the size when that is not exact
-// (RGB32, or Grayscale8 for a grey file). Only for whole three-component or grey files without an
-// embedded profile; nothing for any other file or when decoding fails, and the caller reads it the
-// ordinary way then.
-std::optional<QImage> decodeScaled(const QByteArray &bytes, const Layout &layout, QSize scaledSize);
-
-// The same decode for a caller that must not take missing data for a picture: also for files with
-// an embedded profile (the caller attaches it), and telling a damaged file (scan data that ends
-// before the picture does, or an error) from one it does not take.
+// (RGB32, or Grayscale8 for a grey file). Only for three-component or grey files; an embedded
+// profile is left for the caller to attach. A damaged file (scan data that ends before the
+// picture does, a file cut short, or an error) gives no picture but says so; a file this decode
+// does not take gives neither, and the caller reads it the ordinary way then.
 struct CheckedDecode {
     std::optional<QImage> image;
     bool damaged = false;
 };
 CheckedDecode decodeScaledChecked(const QByteArray &bytes, const Layout &layout, QSize scaledSize);
+
+// A CMYK JPEG with an embedded CMYK profile, converted through that profile to sRGB (RGB32, with
+// the sRGB colour space set). Decoded at the smallest of 1/8, 1/4, 1/2 or full scale that still
+// covers `atLeast` (in stored orientation; an empty size asks for full scale). Neither picture nor
+// damage when the file is no such JPEG or its profile is unusable (the caller reads it without).
+CheckedDecode decodeCmykWithProfile(const QByteArray &bytes, const Layout &layout, QSize atLeast = QSize());
+
+// A CMYK JPEG converted as Qt's reader converts one, ignoring any profile (RGB32, each channel
+// black × ink / 255), at the same scales; damaged when its data ends early.
+CheckedDecode decodeCmykAsReader(const QByteArray &bytes, const Layout &layout, QSize atLeast = QSize());
+
+// What Qt's reader attaches to a JPEG's picture, for a picture decoded here instead: its text
+// entries, its density in dots per metre and, for RGB or grey pixels, its embedded profile.
+void attachReaderMetadata(QImage &image, const QImageReader &reader, const Layout &layout);
 
 // The image without its colour space when that space's profile is not for RGB pixels: Qt's reader
 // converts a CMYK picture to RGB on its own but keeps the CMYK profile, which no writer may copy

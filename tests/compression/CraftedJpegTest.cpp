@@ -4,6 +4,8 @@
 #include "compression/ImageCompressionService.h"
 #include "platform/DecodeBudget.h"
 #include "platform/ImageDecoding.h"
+#include "platform/JpegFile.h"
+#include "support/ColourTestFiles.h"
 #include "support/JpegTestFiles.h"
 #include "support/TestSupport.h"
 
@@ -189,5 +191,80 @@ TEST(CraftedJpeg, DecodedAsQtsReaderDecodes)
             EXPECT_EQ(ours.textKeys(), qts.textKeys()) << index << " " << limit;
             EXPECT_EQ(ours.colorSpace(), qts.colorSpace()) << index << " " << limit;
         }
+    }
+}
+
+namespace {
+
+// Whether every reader of image files refuses the file: markup import (thumbnail and picture),
+// project open and comparison (both go through the list preview), and compression.
+void expectUnreadableEverywhere(const QString &path, QSize size, const char *what)
+{
+    EXPECT_FALSE(ImageDecoding::makeThumbnail(path, 160)) << what;
+    EXPECT_FALSE(ImageDecoding::loadOrientedImage(path)) << what;
+    EXPECT_FALSE(ImageDecoding::previewImageData(TestSupport::readFile(path), 160)) << what;
+    expectUnreadableForCompression(path, size, what);
+}
+
+} // namespace
+
+// A file whose scan data ends early, behind an end marker that makes it look whole, is unreadable
+// wherever it is read: Qt's reader would fill the rest with grey. A CMYK file without a profile is
+// decoded here as Qt's reader decodes it, so that its damage is seen too.
+TEST(CraftedJpeg, MissingDataIsUnreadableEverywhere)
+{
+    QTemporaryDir dir;
+    const QSize size(1000, 800);
+    JpegTestFiles::Layout progressive;
+    progressive.progressive = true;
+    JpegTestFiles::Layout cmyk;
+    cmyk.cmyk = true;
+    JpegTestFiles::Layout cmykProfiled = cmyk;
+    cmykProfiled.iccProfile = ColourTestFiles::warmCmykProfile();
+    for (const auto &[name, layout] : { std::pair("baseline", JpegTestFiles::Layout()), std::pair("progressive", progressive),
+                                        std::pair("cmyk", cmyk), std::pair("cmyk-profiled", cmykProfiled) }) {
+        const QByteArray whole = JpegTestFiles::encoded(photoLike(size.width(), size.height()), layout);
+        const QString wholePath = TestSupport::writeFile(dir.filePath(QString::fromLatin1(name) + ".jpg"), whole);
+        ASSERT_TRUE(ImageDecoding::makeThumbnail(wholePath, 160)) << name;
+        ASSERT_TRUE(source(wholePath)) << name;
+        const QString path = TestSupport::writeFile(dir.filePath(QString::fromLatin1(name) + "-sixth.jpg"),
+                                                    JpegTestFiles::withScanDataCut(whole, 1.0 / 6));
+        expectUnreadableEverywhere(path, size, name);
+    }
+
+    // Whole, the CMYK file without a profile gives Qt's reader's pixels, full size and reduced.
+    const QString plain = dir.filePath("cmyk.jpg");
+    const std::optional<QImage> ours = ImageDecoding::loadOrientedImage(plain);
+    ASSERT_TRUE(ours);
+    EXPECT_EQ(TestSupport::maxChannelDifference(*ours, QImage(plain).convertToFormat(QImage::Format_RGB32)), 0);
+    QImageReader reader(plain);
+    reader.setScaledSize(QSize(250, 200));
+    EXPECT_EQ(TestSupport::maxChannelDifference(CompressionImageIO::loadUprightImage(plain, 250).image, reader.read()), 0);
+}
+
+// Arithmetic-coded files decode as any other, and one without its scan data is refused like a
+// Huffman-coded one (the arithmetic decoder pads missing data without a warning).
+TEST(CraftedJpeg, ArithmeticCodedFiles)
+{
+    QTemporaryDir dir;
+    const QSize size(600, 400);
+    JpegTestFiles::Layout arithmetic;
+    arithmetic.arithmetic = true;
+    JpegTestFiles::Layout progressive = arithmetic;
+    progressive.progressive = true;
+    for (const auto &[name, layout] : { std::pair("arithmetic", arithmetic), std::pair("arithmetic-progressive", progressive) }) {
+        const QByteArray whole = JpegTestFiles::encoded(photoLike(size.width(), size.height()), layout);
+        ASSERT_TRUE(JpegFile::layout(whole)->arithmetic) << name;
+        const QString path = TestSupport::writeFile(dir.filePath(QString::fromLatin1(name) + ".jpg"), whole);
+        const std::optional<QImage> decoded = ImageDecoding::loadOrientedImage(path);
+        ASSERT_TRUE(decoded) << name;
+        EXPECT_EQ(TestSupport::maxChannelDifference(*decoded, QImage(path)), 0) << name;
+        EXPECT_TRUE(source(path)) << name;
+        QTemporaryDir out;
+        EXPECT_NO_THROW(compress(unprobed(path, size), ImageCompressionSettings(), out.path())) << name;
+
+        const QString empty = TestSupport::writeFile(dir.filePath(QString::fromLatin1(name) + "-empty.jpg"),
+                                                     JpegTestFiles::withScanDataCut(whole, 0));
+        expectUnreadableEverywhere(empty, size, name);
     }
 }

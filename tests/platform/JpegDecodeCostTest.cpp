@@ -4,6 +4,9 @@
 
 #include <QImage>
 
+#include <array>
+#include <optional>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -74,7 +77,7 @@ TEST(JpegDecodeCost, ScansAreCountedAndBoundedInTheDecoder)
     const JpegFile::Layout fine = layoutOf(some);
     EXPECT_EQ(fine.scans, 64);
     EXPECT_FALSE(JpegFile::isUndecodable(fine));
-    EXPECT_TRUE(JpegFile::decodeScaled(some, fine, { 120, 80 }));
+    EXPECT_TRUE(JpegFile::decodeScaledChecked(some, fine, { 120, 80 }).image);
 
     // Refined bit by bit: 1 + 63 × 5 scans, all in order.
     JpegTestFiles::Layout refined = spectral;
@@ -84,8 +87,8 @@ TEST(JpegDecodeCost, ScansAreCountedAndBoundedInTheDecoder)
     EXPECT_EQ(endless.scans, 1 + 63 * 5);
     ASSERT_GT(endless.scans, JpegLibrary::maxScans);
     EXPECT_TRUE(JpegFile::isUndecodable(endless));
-    EXPECT_FALSE(JpegFile::decodeScaled(many, endless, { 120, 80 }));
-    EXPECT_FALSE(JpegFile::decodeScaled(many, endless, { 15, 10 }));
+    EXPECT_TRUE(JpegFile::decodeScaledChecked(many, endless, { 120, 80 }).damaged);
+    EXPECT_TRUE(JpegFile::decodeScaledChecked(many, endless, { 15, 10 }).damaged);
 
     // A scan repeated over and over is counted the same way.
     JpegTestFiles::Layout progressive;
@@ -133,4 +136,82 @@ TEST(JpegDecodeCost, MissingScanData)
         EXPECT_TRUE(cut.damaged);
         EXPECT_FALSE(cut.image);
     }
+}
+
+namespace {
+
+// What the decoder reads from the header: size and components, or nothing when it stops there.
+std::optional<std::array<int, 3>> decoderHeader(const QByteArray &bytes)
+{
+    std::array<int, 3> header {};
+    if (!JpegLibrary::decompress(bytes, [&](jpeg_decompress_struct &info, const JpegLibrary::ErrorExit &) {
+            header = { int(info.image_width), int(info.image_height), info.num_components };
+        }))
+        return std::nullopt;
+    return header;
+}
+
+QByteArray afterStartMarker(const QByteArray &bytes, const QByteArray &inserted)
+{
+    return bytes.left(2) + inserted + bytes.mid(2);
+}
+
+} // namespace
+
+// The pre-scan follows the markers the decoder follows: stuffed zeros, fill and stray bytes and
+// short comment or application lengths lead both to the same frame and the same scan count (so a
+// file of too many scans is still seen); markers the decoder stops on leave the file unread.
+TEST(JpegDecodeCost, MarkersAreReadAsTheDecoderReadsThem)
+{
+    JpegTestFiles::Layout progressive;
+    progressive.progressive = true;
+    const QByteArray small = JpegTestFiles::encoded(gradient({ 24, 16 }), progressive);
+    const QByteArray manyScans = JpegTestFiles::withScans(small, 400);
+    const int scans = layoutOf(small).scans;
+    for (const QByteArray &inserted : { QByteArray("\xFF\x00", 2), QByteArray("\xFF\xE9\x00\x00", 4),
+                                        QByteArray("\xFF\xFF\xFF\xFE\x00\x01", 6), QByteArray("\x12\x34\xFF\x00\x00", 5) }) {
+        const QByteArray bytes = afterStartMarker(small, inserted);
+        const JpegFile::Layout layout = layoutOf(bytes);
+        const auto decoded = decoderHeader(bytes);
+        ASSERT_TRUE(decoded) << inserted.toHex().constData();
+        EXPECT_EQ((std::array<int, 3> { layout.width, layout.height, layout.components }), *decoded) << inserted.toHex().constData();
+        EXPECT_EQ(layout.scans, scans) << inserted.toHex().constData();
+        EXPECT_FALSE(JpegFile::isUndecodable(layout)) << inserted.toHex().constData();
+        const QByteArray endless = afterStartMarker(manyScans, inserted);
+        EXPECT_EQ(layoutOf(endless).scans, 400) << inserted.toHex().constData();
+        EXPECT_TRUE(JpegFile::isUndecodable(layoutOf(endless))) << inserted.toHex().constData();
+    }
+    // An unknown marker, a table of length 0, a second start marker: the decoder gives up.
+    for (const QByteArray &inserted : { QByteArray("\xFF\x02\x00\x04\x00\x00", 6), QByteArray("\xFF\xC4\x00\x00", 4),
+                                        QByteArray("\xFF\xD8", 2) }) {
+        const QByteArray bytes = afterStartMarker(small, inserted);
+        EXPECT_FALSE(decoderHeader(bytes)) << inserted.toHex().constData();
+        EXPECT_TRUE(JpegFile::isUndecodable(layoutOf(bytes))) << inserted.toHex().constData();
+    }
+}
+
+// Only entropy-coded data counts as scan data: comment segments between scans do not make up for
+// missing data, and bytes after the end marker (as some cameras append) hold no scans.
+TEST(JpegDecodeCost, OnlyEntropyCodedDataCounts)
+{
+    JpegTestFiles::Layout progressive;
+    progressive.progressive = true;
+    const QByteArray whole = JpegTestFiles::encoded(gradient({ 640, 480 }), progressive);
+    const QByteArray empty = JpegTestFiles::withScanDataCut(whole, 0);
+    QByteArray comment("\xFF\xFE\xFF\xFF", 4);
+    comment += QByteArray(0xFFFF - 2, 'c');
+    const QByteArray commented = empty.chopped(2) + comment + comment + QByteArray("\xFF\xD9", 2);
+    const JpegFile::Layout padded = layoutOf(commented);
+    EXPECT_TRUE(padded.complete);
+    EXPECT_EQ(padded.scanBytes, 0);
+    EXPECT_TRUE(JpegFile::isUndecodable(padded));
+
+    const JpegFile::Layout wholeLayout = layoutOf(whole);
+    QByteArray trailing;
+    for (int i = 0; i < 400; ++i)
+        trailing += QByteArray("\xFF\xDA\x00\x08\x01\x01\x00\x00\x3F\x00", 10);
+    const JpegFile::Layout appended = layoutOf(whole + trailing);
+    EXPECT_EQ(appended.scans, wholeLayout.scans);
+    EXPECT_EQ(appended.scanBytes, wholeLayout.scanBytes);
+    EXPECT_FALSE(JpegFile::isUndecodable(appended));
 }

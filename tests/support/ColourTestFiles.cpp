@@ -31,7 +31,7 @@ cmsInt32Number warmSampler(const cmsUInt16Number in[], cmsUInt16Number out[], vo
 
 } // namespace
 
-QByteArray warmCmykProfile()
+QByteArray warmCmykProfile(double version)
 {
     cmsHPROFILE srgb = cmsCreate_sRGBProfile();
     cmsHPROFILE labProfile = cmsCreateLab4Profile(nullptr);
@@ -39,7 +39,7 @@ QByteArray warmCmykProfile()
                                             0) };
 
     cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
-    cmsSetProfileVersion(profile, 4.3);
+    cmsSetProfileVersion(profile, version);
     cmsSetDeviceClass(profile, cmsSigOutputClass);
     cmsSetColorSpace(profile, cmsSigCmykData);
     cmsSetPCS(profile, cmsSigLabData);

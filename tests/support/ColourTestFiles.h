@@ -8,8 +8,9 @@
 namespace ColourTestFiles {
 
 // A CMYK output profile whose inks print warm: half black (k = 128) is (127, 102, 76) in sRGB,
-// where a reader that ignores the profile shows grey. Made with the colour management library.
-QByteArray warmCmykProfile();
+// where a reader that ignores the profile shows grey. Made with the colour management library; a
+// version 4 profile stores its grid in an A-to-B table ('mAB '), a version 2 one in a 16-bit lut.
+QByteArray warmCmykProfile(double version = 4.3);
 
 // A CMYK JPEG of one ink mix (each 0…255, as printed), stored inverted with an Adobe segment as
 // image programs write it, with `profile` embedded when it is not empty.

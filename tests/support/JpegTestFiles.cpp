@@ -34,6 +34,7 @@ QByteArray encoded(const QImage &picture, const Layout &layout)
     info.Y_density = UINT16(layout.yDensity);
     if (layout.progressive)
         jpeg_simple_progression(&info);
+    info.arith_code = layout.arithmetic;
     std::vector<jpeg_scan_info> script;
     if (const std::optional<int> steps = layout.coefficientScansRefinedIn) {
         jpeg_scan_info dc {};

@@ -15,6 +15,7 @@ struct Layout {
     bool grey = false;
     bool cmyk = false; // the inverted RGB values as C, M, Y, with a little black
     bool progressive = false;
+    bool arithmetic = false; // arithmetic-coded rather than Huffman-coded
     // Progressive with a scan for every AC coefficient of every component, each refined bit by bit
     // in this many further scans: 1 + components × 63 × (steps + 1) scans, all in order.
     std::optional<int> coefficientScansRefinedIn;
