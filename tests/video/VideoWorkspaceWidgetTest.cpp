@@ -145,7 +145,10 @@ TEST_F(VideoWorkspaceWidget, TransportFollowsTheStore)
     EXPECT_FALSE(store().isPlaying());
     const int expected = int(VideoScrubber::positionAt(middle.x(), scrubber->width(), 0, 299));
     EXPECT_EQ(store().currentFrameIndex(), expected);
+    // The annotated frame is left only after the question, answered 不保存 here.
+    frameAnswer = FrameLeavingAnswer::DontSave;
     ASSERT_TRUE(finish([&] { ShellInput::mouse(scrubber, QEvent::MouseButtonRelease, middle); }));
+    EXPECT_EQ(frameQuestions, 1);
     EXPECT_EQ(stripeNumber(video().image().image()), expected);
     EXPECT_TRUE(video().annotations().empty());
 }
