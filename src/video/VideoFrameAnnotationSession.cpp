@@ -213,7 +213,6 @@ void VideoFrameAnnotationSession::saveCurrentVideoFrame()
             return;
         if (generation != self->m_generation) {
             // A newer import took the frame away: nothing is saved, and the import reports.
-            self->m_afterSave = nullptr;
             self->endSave();
             return;
         }

@@ -192,6 +192,37 @@ TEST_F(VideoSession, AStepAwayFromUnsavedAnnotationsAsksFirst)
     EXPECT_EQ(loadedFrame(), 2);
 }
 
+// 保存当前帧 while a Ctrl+S save of the same annotations runs waits for that save rather than being
+// dropped; a change made meanwhile is asked about again.
+TEST_F(VideoSession, SaveFrameDuringARunningSaveGoesOnWhenItIsWritten)
+{
+    ASSERT_TRUE(finish([&] { session.importVideo(QStringLiteral("/v/clip.mov")); }));
+    auto started = std::make_shared<QSemaphore>();
+    auto release = std::make_shared<QSemaphore>();
+    session.setFrameWriter([started, release, writes = writes](const VideoFrameSave::Job &job) {
+        ++*writes;
+        started->release();
+        release->acquire();
+        return VideoFrameSave::Outcome{QStringLiteral("/nowhere/") + job.fileName, std::nullopt};
+    });
+    draw();
+    session.saveCurrentVideoFrame();
+    ASSERT_TRUE(waitUntil([&] { return started->tryAcquire(); }, 30000));
+    question.answer = FrameLeavingAnswer::SaveFrame;
+    session.stepVideoFrame(1);
+    EXPECT_EQ(question.asked, 1);
+    draw(); // changed while the save runs
+    release->release();
+    ASSERT_TRUE(waitUntil([&] { return question.asked == 2; }, 30000));
+    // Asked again and answered 保存当前帧: the second save writes the change, then the step goes on.
+    ASSERT_TRUE(waitUntil([&] { return started->tryAcquire(); }, 30000));
+    EXPECT_EQ(loadedFrame(), 0);
+    release->release();
+    ASSERT_TRUE(waitUntil([&] { return loadedFrame() == 1; }, 30000));
+    EXPECT_EQ(writes->load(), 2);
+    EXPECT_EQ(question.asked, 2);
+}
+
 TEST_F(VideoSession, AFailedSaveKeepsTheFrameAndSaysWhy)
 {
     ASSERT_TRUE(finish([&] { session.importVideo(QStringLiteral("/v/clip.mov")); }));
