@@ -223,22 +223,6 @@ TEST_F(VideoSession, SaveFrameDuringARunningSaveGoesOnWhenItIsWritten)
     EXPECT_EQ(question.asked, 2);
 }
 
-TEST_F(VideoSession, AFailedSaveKeepsTheFrameAndSaysWhy)
-{
-    ASSERT_TRUE(finish([&] { session.importVideo(QStringLiteral("/v/clip.mov")); }));
-    writeFramesSucceeding(false);
-    draw();
-    question.answer = FrameLeavingAnswer::SaveFrame;
-    ASSERT_TRUE(finish([&] { session.stepVideoFrame(1); })); // the save's outcome
-    EXPECT_FALSE(session.store().isLoading()); // no step was started
-    EXPECT_EQ(loadedFrame(), 0);
-    EXPECT_EQ(video.annotations().size(), 1u);
-    ASSERT_TRUE(main.errorMessage());
-    EXPECT_TRUE(main.errorMessage()->startsWith("无法写入文件："));
-    EXPECT_EQ(main.statusMessage(), main.errorMessage());
-    EXPECT_TRUE(session.hasUnsavedFrameAnnotations());
-}
-
 // The scrubber's preview moves only the picture; letting go elsewhere asks, and 取消 brings the
 // picture back under the annotations. Letting go on the loaded frame asks nothing.
 TEST_F(VideoSession, ASeekAwayAsksAndCancelReturnsToTheAnnotatedFrame)
