@@ -525,8 +525,13 @@ public:
     // Requests a write of the open project 0.5 s from now, replacing any pending request;
     // nothing without an open project.
     void scheduleProjectAutosave();
-    // Forgets the open project and the image undo histories; a pending autosave is written first.
+    // Forgets the image undo histories and, unless it holds the text comparison on screen, the
+    // open project (a pending autosave is written first). A text kept in its project file stays
+    // there and keeps autosaving.
     void resetProjectSession();
+    // Writes the autosave that is due, if any, now; false only when that write failed (the error
+    // is set). The project file stays open.
+    bool writePendingAutosave();
     // Leaves the project file without forgetting anything else: a pending autosave is written
     // first, then projectURL is none, so later changes go to no file until the next save. When
     // that write fails (the error is set) the file is not left and the answer is false.

@@ -324,15 +324,21 @@ void MarkupViewModel::scheduleProjectAutosave()
     m_autosaveTimer->start();
 }
 
-bool MarkupViewModel::leaveProjectFile()
+bool MarkupViewModel::writePendingAutosave()
 {
-    // The pending autosave belongs to the file being left: written, not dropped.
+    // The pending autosave belongs to the open file: written, not dropped.
     bool written = true;
     if (m_autosaveTimer->isActive()) {
         m_autosaveTimer->stop();
         written = writeAutosave(*this, m_autosaveProjectURL);
     }
     m_autosaveProjectURL.reset();
+    return written;
+}
+
+bool MarkupViewModel::leaveProjectFile()
+{
+    const bool written = writePendingAutosave();
     if (written)
         setProjectURL(std::nullopt);
     return written;
@@ -365,11 +371,16 @@ bool MarkupViewModel::hasUnsavedImages() const
 
 void MarkupViewModel::resetProjectSession()
 {
+    m_undoSnapshotsByItemID.clear();
+    m_redoSnapshotsByItemID.clear();
+    // A text comparison that lives in its project file stays in it and keeps autosaving: the file
+    // holds the text, and its image records are written back as they were, so replacing the image
+    // list has nothing to reset there.
+    if (m_projectURL && m_textComparison)
+        return;
     // The images that reset are replaced whatever the autosave's outcome, which its error shows.
     leaveProjectFile();
     setProjectURL(std::nullopt);
-    m_undoSnapshotsByItemID.clear();
-    m_redoSnapshotsByItemID.clear();
     m_projectSessionImages.clear();
     m_projectSessionPairs.clear();
 }

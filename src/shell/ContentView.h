@@ -121,8 +121,6 @@ public:
     // A run that a close waits for has ended (after its outcome was reported): the close asked
     // for meanwhile is asked again.
     void resumeWaitingClose();
-    void promptImageMarkupSaveBeforeQuit();
-    void promptProjectSaveBeforeQuit();
     // Drops: the first local file, else the first decodable picture; handled after a queued hop.
     bool handleDrop(const QMimeData *mimeData);
     void handleDroppedFile(const QString &path);
@@ -133,8 +131,8 @@ public:
     // Asks before the opened project replaces unsaved work (see confirmReplacingWork).
     bool openProject(const QString &path);
     // Before a project open (replacesImages true) or a new text source (false) replaces work that
-    // no project file holds: the window comes to the front and asks the quit rules' question for
-    // that content, with the same answers. True when the caller may go on: the work was saved,
+    // no project file holds: the window comes to the front and asks the quit rules' questions for
+    // that content, in the same order, with the same answers. True when the caller may go on: the work was saved,
     // was not to be saved, or there was nothing to ask about (a pending autosave of the open
     // project is then written by the view model as the open or the new source leaves it).
     bool confirmReplacingWork(bool replacesImages);
@@ -187,6 +185,12 @@ private:
     void presentErrorAlertIfNeeded();
     void watchUpdateKey();
     void presentUpdateAlert();
+    // The quit decision: asks about each kind of unsaved work in turn, then quits. Anything a close
+    // must wait for comes before it (see shouldCloseWindow).
+    void applyQuitRules();
+    // Asks the questions in their order and calls `proceed` once every one went on: at once, or
+    // after the video frame's save was written. Never after 取消 or a failed save.
+    void askAboutUnsavedWork(std::vector<ShellRules::UnsavedWork> questions, std::function<void()> proceed);
     // The quit rules' save question; true when the caller may go on (saved, or 不保存).
     bool askToSave(QuitPrompt prompt);
     // The saves behind the questions' first button; true only when everything was written.

@@ -202,20 +202,9 @@ bool ContentView::shouldCloseWindow()
         m_isCloseWaitingForSave = true;
         return false;
     }
-    switch (ShellRules::decideQuit(m_isTerminating, !m_viewModel->items().empty(), !m_viewModel->comparisonPairs().empty(),
-                                   m_viewModel->textComparison().has_value())) {
-    case ShellRules::QuitDecision::AllowClose:
+    if (m_isTerminating)
         return true;
-    case ShellRules::QuitDecision::QuitNow:
-        terminate();
-        return false;
-    case ShellRules::QuitDecision::AskImageSave:
-        promptImageMarkupSaveBeforeQuit();
-        return false;
-    case ShellRules::QuitDecision::AskProjectSave:
-        promptProjectSaveBeforeQuit();
-        return false;
-    }
+    applyQuitRules();
     return false;
 }
 
@@ -230,16 +219,44 @@ void ContentView::resumeWaitingClose()
         this, [this] { runWhenNoModalDialog([this] { window()->close(); }); }, Qt::QueuedConnection);
 }
 
-void ContentView::promptImageMarkupSaveBeforeQuit()
+void ContentView::applyQuitRules()
 {
-    if (askToSave(QuitPrompt::ImageSave))
-        terminate();
+    const bool videoFrame = m_hooks.hasUnsavedVideoFrame && m_hooks.hasUnsavedVideoFrame();
+    const std::vector<ShellRules::UnsavedWork> questions = ShellRules::unsavedWorkQuestions(
+        m_viewModel->hasUnsavedTextComparison(), m_viewModel->hasUnsavedImages(), videoFrame);
+    askAboutUnsavedWork(questions, [this] {
+        // A text kept in its project file was not asked about: its last edits are written now.
+        // When they cannot be, the window stays with the error.
+        if (m_viewModel->writePendingAutosave())
+            terminate();
+    });
 }
 
-void ContentView::promptProjectSaveBeforeQuit()
+void ContentView::askAboutUnsavedWork(std::vector<ShellRules::UnsavedWork> questions, std::function<void()> proceed)
 {
-    if (askToSave(QuitPrompt::ProjectSave))
-        terminate();
+    for (size_t index = 0; index < questions.size(); ++index) {
+        switch (questions[index]) {
+        case ShellRules::UnsavedWork::TextComparison:
+            if (!askToSave(QuitPrompt::ProjectSave))
+                return;
+            break;
+        case ShellRules::UnsavedWork::Images:
+            if (!askToSave(QuitPrompt::ImageSave))
+                return;
+            break;
+        case ShellRules::UnsavedWork::VideoFrame: {
+            if (!m_hooks.confirmLeavingVideoFrame)
+                break;
+            // The frame is saved off the window: what follows waits for its file.
+            std::vector<ShellRules::UnsavedWork> rest(questions.begin() + qsizetype(index) + 1, questions.end());
+            m_hooks.confirmLeavingVideoFrame([this, rest = std::move(rest), proceed = std::move(proceed)] {
+                askAboutUnsavedWork(rest, proceed);
+            });
+            return;
+        }
+        }
+    }
+    proceed();
 }
 
 bool ContentView::askToSave(QuitPrompt prompt)
@@ -471,17 +488,16 @@ bool ContentView::openProject(const QString &path)
 
 bool ContentView::confirmReplacingWork(bool replacesImages)
 {
-    // A new source replaces only the text; a project replaces everything. Comparison pairs are
-    // not asked about, as on quitting.
-    const bool askProject = m_viewModel->hasUnsavedTextComparison();
-    const bool askImages = replacesImages && m_viewModel->hasUnsavedImages();
-    if (!askProject && !askImages)
+    // A new source replaces only the text; a project replaces the text and the images. Neither
+    // touches the video frame, so the questions all answer before this returns.
+    const std::vector<ShellRules::UnsavedWork> questions = ShellRules::unsavedWorkQuestions(
+        m_viewModel->hasUnsavedTextComparison(), replacesImages && m_viewModel->hasUnsavedImages(), false);
+    if (questions.empty())
         return true;
     bringWindowToFront();
-    if (askProject && !askToSave(QuitPrompt::ProjectSave))
-        return false;
-    // The project question saves the text only; images that no project file holds get their own.
-    return !askImages || askToSave(QuitPrompt::ImageSave);
+    bool goOn = false;
+    askAboutUnsavedWork(questions, [&goOn] { goOn = true; });
+    return goOn;
 }
 
 void ContentView::bringWindowToFront()

@@ -83,6 +83,11 @@ struct ShellHooks
     // Escape in the video workspace: pauses the preview (the store's isPlaying becomes false).
     std::function<void()> pauseVideoPlayback;
     std::function<bool(MarkupViewModel &, const QString &name)> handleVideoFrameShortcut;
+    // The quit's question about the frame on screen: whether its annotations were drawn or
+    // changed since its last save, and the question itself, which calls `proceed` when the quit
+    // may go on (at once, or once the frame's save is written), never on 取消 or a failed save.
+    std::function<bool()> hasUnsavedVideoFrame;
+    std::function<void(std::function<void()> proceed)> confirmLeavingVideoFrame;
 };
 
 class ContentView;

@@ -158,16 +158,16 @@ bool isVideoFile(const QString &path)
     return type.isValid() && type.name().startsWith(QLatin1String("video/"));
 }
 
-QuitDecision decideQuit(bool isTerminating, bool hasImages, bool hasPairs, bool hasTextComparison)
+std::vector<UnsavedWork> unsavedWorkQuestions(bool textComparison, bool images, bool videoFrame)
 {
-    if (isTerminating)
-        return QuitDecision::AllowClose;
-    if (hasTextComparison)
-        return QuitDecision::AskProjectSave;
-    if (hasImages)
-        return QuitDecision::AskImageSave;
-    (void)hasPairs; // pairs alone (or nothing at all) are not asked about
-    return QuitDecision::QuitNow;
+    std::vector<UnsavedWork> questions;
+    if (textComparison)
+        questions.push_back(UnsavedWork::TextComparison);
+    if (images)
+        questions.push_back(UnsavedWork::Images);
+    if (videoFrame)
+        questions.push_back(UnsavedWork::VideoFrame);
+    return questions;
 }
 
 } // namespace ShellRules

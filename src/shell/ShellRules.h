@@ -56,11 +56,14 @@ DropRoute routeDrop(DroppedKind kind, bool isVideo, WorkspaceMode mode);
 // Extension mp4, mov or m4v (any case), else a video MIME type by name or content.
 bool isVideoFile(const QString &path);
 
-// ---- Quit -------------------------------------------------------------------------------------
+// ---- Unsaved work -----------------------------------------------------------------------------
 
-enum class QuitDecision { AllowClose, QuitNow, AskImageSave, AskProjectSave };
-// What a close request leads to. Images without a text comparison always get the image prompt,
-// even when comparison pairs exist; only pairs alone quit without asking.
-QuitDecision decideQuit(bool isTerminating, bool hasImages, bool hasPairs, bool hasTextComparison);
+// Work that no file holds. Before it would be lost each kind gets its own save question, in this
+// order: the text comparison, the annotated images, the annotated video frame.
+enum class UnsavedWork { TextComparison, Images, VideoFrame };
+// The questions, in the order they are asked, for the work that is there and would be lost: the
+// quit passes everything, a project open or a new source only what it replaces. Comparison pairs
+// are never asked about: no file the program writes holds them.
+std::vector<UnsavedWork> unsavedWorkQuestions(bool textComparison, bool images, bool videoFrame);
 
 } // namespace ShellRules

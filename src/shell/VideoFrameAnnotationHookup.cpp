@@ -43,6 +43,10 @@ void VideoFrameAnnotationHookup::install(ShellHooks &hooks)
     hooks.deleteVideoFrameSelection = [session] { return session->deleteVideoFrameSelection(); };
     hooks.fitVideoFrameCanvas = [session] { session->fitVideoFrameCanvas(); };
     hooks.pauseVideoPlayback = [session] { session->pauseVideoPlayback(); };
+    hooks.hasUnsavedVideoFrame = [session] { return session->hasUnsavedFrameAnnotations(); };
+    hooks.confirmLeavingVideoFrame = [session](std::function<void()> proceed) {
+        session->confirmLeavingFrame(std::move(proceed));
+    };
     hooks.handleVideoFrameShortcut = [](MarkupViewModel &model, const QString &name) {
         return model.handleVideoFrameShortcut(name);
     };

@@ -7,6 +7,9 @@
 #include <QFileInfo>
 #include <QPointer>
 
+#include <cmath>
+#include <utility>
+
 VideoFrameAnnotationSession::VideoFrameAnnotationSession(MarkupViewModel &main, MarkupViewModel &video,
                                                          std::unique_ptr<VideoFrameConfirmer> confirmer,
                                                          std::unique_ptr<VideoFileChooser> chooser,
@@ -38,15 +41,65 @@ void VideoFrameAnnotationSession::pauseVideoPlayback()
 
 bool VideoFrameAnnotationSession::loadFrame(const VideoFrameSnapshot &snapshot, bool keepAnnotations)
 {
-    if (m_frameLoader(m_video, snapshot, keepAnnotations))
+    if (m_frameLoader(m_video, snapshot, keepAnnotations)) {
+        m_loadedFrameIndex = snapshot.frameIndex;
         return true;
-    m_main.setErrorMessage(m_video.errorMessage().value_or(QStringLiteral("视频帧无法解析")));
+    }
+    reportFailure(m_video.errorMessage().value_or(QStringLiteral("视频帧无法解析")));
     return false;
+}
+
+void VideoFrameAnnotationSession::reportFailure(const QString &message)
+{
+    m_main.setErrorMessage(message);
+    m_main.setStatusMessage(message);
+}
+
+bool VideoFrameAnnotationSession::hasUnsavedFrameAnnotations() const
+{
+    const std::optional<ImageMarkupItem> item = m_video.selectedItem();
+    if (!item || item->annotations.empty())
+        return false;
+    return !m_savedFrame || m_savedFrame->fileName != item->fileName || m_savedFrame->annotations != item->annotations;
+}
+
+bool VideoFrameAnnotationSession::confirmLeavingFrame(std::function<void()> proceed)
+{
+    if (!hasUnsavedFrameAnnotations()) {
+        proceed();
+        return true;
+    }
+    switch (m_confirmer->askToSaveFrame()) {
+    case FrameLeavingAnswer::Cancel:
+        return false;
+    case FrameLeavingAnswer::DontSave:
+        proceed();
+        return true;
+    case FrameLeavingAnswer::SaveFrame:
+        break;
+    }
+    // Goes on after the save under way, or the one begun here, has written the file.
+    m_afterSave = std::move(proceed);
+    saveCurrentVideoFrame();
+    return true;
+}
+
+void VideoFrameAnnotationSession::showLoadedFrame()
+{
+    if (m_loadedFrameIndex && std::lround(m_store->currentFrameIndex()) != *m_loadedFrameIndex)
+        m_store->previewFrame(*m_loadedFrameIndex);
 }
 
 void VideoFrameAnnotationSession::importVideo(const QString &path)
 {
+    confirmLeavingFrame([this, path] { startImport(path); });
+}
+
+void VideoFrameAnnotationSession::startImport(const QString &path)
+{
     Q_EMIT importStarted();
+    m_savedFrame.reset();
+    m_loadedFrameIndex.reset();
 
     MarkupViewModel &model = m_video;
     model.setItems({});
@@ -65,7 +118,7 @@ void VideoFrameAnnotationSession::importVideo(const QString &path)
         if (!self || generation != self->m_generation)
             return;
         if (!snapshot)
-            self->m_main.setErrorMessage(self->m_store->statusText());
+            self->reportFailure(self->m_store->statusText());
         else if (self->loadFrame(*snapshot, false))
             self->m_main.setStatusMessage(QStringLiteral("已导入视频：") + fileName);
         Q_EMIT self->actionFinished();
@@ -83,7 +136,7 @@ void VideoFrameAnnotationSession::finishMove(quint64 generation, const std::opti
     if (generation != m_generation)
         return;
     if (!snapshot)
-        m_main.setErrorMessage(m_store->statusText());
+        reportFailure(m_store->statusText());
     else if (loadFrame(*snapshot, false))
         Q_EMIT panOffsetResetRequested();
     Q_EMIT actionFinished();
@@ -95,6 +148,15 @@ void VideoFrameAnnotationSession::seekVideoFrame(int frameIndex)
         m_main.setStatusMessage(QStringLiteral("请先导入视频"));
         return;
     }
+    // Back on the frame already loaded (a scrubber let go where it was), its annotations stay.
+    if (frameIndex == m_loadedFrameIndex)
+        return startSeek(frameIndex);
+    if (!confirmLeavingFrame([this, frameIndex] { startSeek(frameIndex); }))
+        showLoadedFrame();
+}
+
+void VideoFrameAnnotationSession::startSeek(int frameIndex)
+{
     QPointer<VideoFrameAnnotationSession> self(this);
     const quint64 generation = m_generation;
     m_store->seek(frameIndex, [self, generation](std::optional<VideoFrameSnapshot> snapshot) {
@@ -114,6 +176,14 @@ void VideoFrameAnnotationSession::stepVideoFrame(int delta)
         m_main.setStatusMessage(QStringLiteral("请先导入视频"));
         return;
     }
+    pauseVideoPlayback();
+    if (!confirmLeavingFrame([this, delta] { startStep(delta); }))
+        showLoadedFrame();
+}
+
+void VideoFrameAnnotationSession::startStep(int delta)
+{
+    // Paused again: the preview may have been started while a save held the step back.
     pauseVideoPlayback();
     QPointer<VideoFrameAnnotationSession> self(this);
     const quint64 generation = m_generation;
@@ -157,7 +227,7 @@ void VideoFrameAnnotationSession::saveCurrentVideoFrame()
         std::optional<VideoFrameSave::Job> job = VideoFrameSave::prepare(self->m_video, self->m_store->currentTimecode());
         if (!job) {
             if (self->m_video.errorMessage())
-                self->m_main.setErrorMessage(self->m_video.errorMessage());
+                self->reportFailure(*self->m_video.errorMessage());
             self->endSave();
             Q_EMIT self->actionFinished();
             return;
@@ -203,16 +273,29 @@ void VideoFrameAnnotationSession::finishSave(const VideoFrameSave::Job &job, con
 {
     // Whatever was pressed meanwhile, the result is the last word in the status line.
     MarkupViewModel &model = m_video;
-    if (const std::optional<QString> path = VideoFrameSave::finish(model, job, outcome))
+    std::function<void()> next;
+    if (const std::optional<QString> path = VideoFrameSave::finish(model, job, outcome)) {
         m_main.setStatusMessage(QStringLiteral("当前帧已保存：") + QFileInfo(*path).fileName());
-    else if (model.errorMessage())
-        m_main.setErrorMessage(model.errorMessage());
+        for (const ImageMarkupItem &item : model.items()) {
+            if (item.id == job.itemID)
+                m_savedFrame = SavedFrame{item.fileName, job.annotations};
+        }
+        next = std::exchange(m_afterSave, nullptr);
+    } else {
+        reportFailure(model.errorMessage().value_or(QStringLiteral("无法生成当前帧图片")));
+    }
     endSave();
     Q_EMIT actionFinished();
+    // What the save was asked for goes on, unless the annotations changed while it ran: then the
+    // question comes again.
+    if (next)
+        confirmLeavingFrame(std::move(next));
 }
 
 void VideoFrameAnnotationSession::endSave()
 {
+    // A failed or dropped save stops what was waiting for it.
+    m_afterSave = nullptr;
     m_store->setSavingFrame(false);
     if (!m_closeAfterSave)
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/MarkupAnnotation.h"
 #include "video/VideoFrameAnnotationStore.h"
 #include "video/VideoFrameDialogs.h"
 #include "video/VideoFrameSave.h"
@@ -11,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class MarkupViewModel;
 struct VideoFrameSnapshot;
@@ -23,6 +25,10 @@ struct VideoFrameSnapshot;
 //
 // The store answers asynchronously. Every import starts a new generation; an import, seek, step or
 // save begun before the latest import changes nothing when it completes.
+//
+// The frame on screen is never replaced behind the user's back: a step, a seek, another import or
+// the quit first asks about annotations drawn or changed since the frame's last save
+// (confirmLeavingFrame). Playback and the scrubber's preview only move the picture under them.
 //
 // A save renders, encodes and writes on a worker. While it runs the status line says so and the
 // save action does nothing; its result is the last status it leaves. A close of the window asked
@@ -66,6 +72,15 @@ public:
     void fitVideoFrameCanvas();
     void pauseVideoPlayback();
 
+    // Whether the frame on screen carries annotations that were drawn or changed since its last
+    // successful save.
+    bool hasUnsavedFrameAnnotations() const;
+    // Before the frame on screen is replaced: with unsaved annotations, asks whether to save it.
+    // Calls `proceed` at once when there is nothing to ask or on 不保存, and on 保存当前帧 once the
+    // save has written the file (asking again if the annotations changed meanwhile); never on 取消
+    // or a failed save. False only for 取消.
+    bool confirmLeavingFrame(std::function<void()> proceed);
+
     // Whether a close of the window must wait for the save under way; when it must, the close is
     // remembered and closeReleasedAfterSave follows once the save has reported.
     bool holdCloseForSave();
@@ -88,7 +103,14 @@ Q_SIGNALS:
 private:
     // Loads a frame and copies a failure to the main view model; false when it failed.
     bool loadFrame(const VideoFrameSnapshot &snapshot, bool keepAnnotations);
+    void startImport(const QString &path);
+    void startSeek(int frameIndex);
+    void startStep(int delta);
+    // After 取消: the player goes back to the annotated frame when a preview moved it away.
+    void showLoadedFrame();
     void finishMove(quint64 generation, const std::optional<VideoFrameSnapshot> &snapshot);
+    // A failure the user must see: the error alert, and the status line's last word.
+    void reportFailure(const QString &message);
     // Whether the video view model holds exactly this picture already.
     bool holdsFrame(const VideoFrameSnapshot &snapshot) const;
     void beginSave();
@@ -105,6 +127,16 @@ private:
     FrameWriter m_frameWriter = VideoFrameSave::write;
     quint64 m_generation = 0;
     bool m_closeAfterSave = false;
+    // The frame (its snapshot name) and the annotations the last successful save wrote.
+    struct SavedFrame {
+        QString fileName;
+        std::vector<MarkupAnnotation> annotations;
+    };
+    std::optional<SavedFrame> m_savedFrame;
+    // The index of the frame loaded into the video view model.
+    std::optional<int> m_loadedFrameIndex;
+    // What a 保存当前帧 answer goes on with once the save has written the file.
+    std::function<void()> m_afterSave;
     // Declared last so it is destroyed first: a frame being written is finished before the rest goes.
     QThreadPool m_savePool;
 };

@@ -17,11 +17,16 @@ struct VideoFrameConfirmation {
     bool operator==(const VideoFrameConfirmation &) const = default;
 };
 
-// Answers a destructive command's question.
+// The answers to the question before a frame with unsaved annotations is left.
+enum class FrameLeavingAnswer { SaveFrame, DontSave, Cancel };
+
+// Answers a destructive command's question, and the question before a frame whose annotations
+// were drawn or changed since its last save is replaced ("保存当前帧", "不保存", "取消").
 class VideoFrameConfirmer {
 public:
     virtual ~VideoFrameConfirmer() = default;
     virtual bool confirm(const VideoFrameConfirmation &request) = 0;
+    virtual FrameLeavingAnswer askToSaveFrame() = 0;
 };
 
 // Chooses the video to import; nothing when cancelled.

@@ -257,10 +257,11 @@ TEST_F(Project, OpeningAFullProject)
     EXPECT_EQ(resaved.images, document.images);
     EXPECT_EQ(resaved.comparisonPairs, std::vector{*document.comparisonPair});
     EXPECT_EQ(resaved.textComparison->editedText, QStringLiteral("改过"));
-    // Once the session is left, the writer has no records to keep.
+    // Replacing the image list leaves the file's text, and so its records, where they are.
     model.resetProjectSession();
+    EXPECT_EQ(model.projectURL(), path(QStringLiteral("x.json.kivo")));
     ASSERT_TRUE(model.saveProject(path(QStringLiteral("after"))));
-    EXPECT_TRUE(readDocument(path(QStringLiteral("after.kivo"))).images.empty());
+    EXPECT_EQ(readDocument(path(QStringLiteral("after.kivo"))).images, document.images);
 
     // A file with images only: opened, but no project to autosave into.
     MarkupProjectDocument imagesOnly;
@@ -368,22 +369,42 @@ TEST_F(Project, AutosaveWaitsForTheLastEditOfABurst)
     EXPECT_EQ(model.errorMessage(), QStringLiteral("无法写入文件：other.kivo"));
 }
 
+// An image import that replaces the list forgets the images' histories, not the project file of
+// the text: edits after it still reach the file, and 保存项目 still saves there.
+TEST_F(Project, EditsAfterAnImageImportReachTheOpenProjectFile)
+{
+    MarkupProjectDocument document;
+    document.textComparison = textState(QStringLiteral("原文"));
+    const QString project = writeDocument(path(QStringLiteral("proj1.kivo")), document);
+    ASSERT_TRUE(model.openProject(project));
+    model.updateEditedComparisonText(QStringLiteral("导入前的修改"));
+    const QString image = path(QStringLiteral("s3.png"));
+    ASSERT_TRUE(picture(6, 6, Qt::blue).save(image));
+    model.setItems({listItem(QStringLiteral("a.png"))});
+    model.setSelectedItemID(model.items()[0].id);
+    model.recordUndoSnapshot();
+    model.setItems({});
+
+    model.importImages({image}, true);
+    ASSERT_EQ(model.items().size(), 1u);
+    EXPECT_TRUE(model.undoSnapshotsByItemID().isEmpty());
+    EXPECT_EQ(model.projectURL(), project);
+    // The edit made before the import is still on its way to the file.
+    fireAutosave();
+    EXPECT_EQ(readDocument(project).textComparison->editedText, QStringLiteral("导入前的修改"));
+
+    model.updateEditedComparisonText(QStringLiteral("导入后的修改"));
+    fireAutosave();
+    EXPECT_EQ(readDocument(project).textComparison->editedText, QStringLiteral("导入后的修改"));
+    // The image is in no project file: the quit and a project open still ask about it.
+    EXPECT_TRUE(model.hasUnsavedImages());
+}
+
 TEST_F(Project, APendingAutosaveIsWrittenBeforeTheSessionIsReplaced)
 {
     model.setTextComparison(textState(QStringLiteral("开始")));
     ASSERT_TRUE(model.saveProject(path(QStringLiteral("p"))));
     const QString project = path(QStringLiteral("p.kivo"));
-
-    model.setTextComparison(textState(QStringLiteral("重置前的修改")));
-    model.scheduleProjectAutosave();
-    model.setItems({listItem(QStringLiteral("a.png"))});
-    model.setSelectedItemID(model.items()[0].id);
-    model.recordUndoSnapshot();
-    model.resetProjectSession();
-    EXPECT_EQ(readDocument(project).textComparison->editedText, QStringLiteral("重置前的修改"));
-    EXPECT_FALSE(model.projectURL());
-    EXPECT_FALSE(model.autosaveTimer()->isActive());
-    EXPECT_TRUE(model.undoSnapshotsByItemID().isEmpty());
 
     ASSERT_TRUE(model.openProject(project));
     model.setTextComparison(textState(QStringLiteral("打开前的修改")));

@@ -13,6 +13,7 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QMimeData>
+#include <QTimer>
 
 namespace {
 
@@ -130,38 +131,48 @@ TEST_F(ShellWindowTest, DontSaveQuitsAndPairsAloneQuitWithoutAsking)
     EXPECT_EQ(quitRequests, 2);
 }
 
-TEST_F(ShellWindowTest, TextComparisonAsksForTheProjectAndQuitsOnlyAfterASave)
+TEST_F(ShellWindowTest, AnEditedTextAsksForTheProjectAndQuitsOnlyAfterASave)
 {
-    QStringList savedTo;
-    bool saveSucceeds = false;
     int panels = 0;
-    view().hooks().saveProject = [&](MarkupViewModel &, const QString &path) {
-        savedTo.append(path);
-        return saveSucceeds;
-    };
+    bool panelSaves = false;
     view().hooks().presentSaveProjectPanel = [&] {
         ++panels;
-        return false; // cancelled
+        return panelSaves; // cancelled, or written
     };
-    addImages(1);
-    model().setTextComparison(TextComparisonState(QStringLiteral("a.txt"), QStringLiteral("原文"), std::nullopt, {}));
+    model().setTextComparison(QStringLiteral("a.txt"), QStringLiteral("原文"));
+    model().updateEditedComparisonText(QStringLiteral("原文改过"));
     showWindow();
 
     dialogs->quitAnswer = QuitAnswer::Save;
     window->close();
     EXPECT_EQ(dialogs->quitPrompts, (std::vector<QuitPrompt>{QuitPrompt::ProjectSave}));
     EXPECT_EQ(panels, 1);
-    EXPECT_TRUE(savedTo.isEmpty());
     EXPECT_EQ(quitRequests, 0);
-
-    model().setProjectURL(QStringLiteral("/tmp/work.kivo"));
-    window->close();
-    EXPECT_EQ(savedTo, (QStringList{"/tmp/work.kivo"}));
-    EXPECT_EQ(quitRequests, 0);
-    saveSucceeds = true;
+    panelSaves = true;
     window->close();
     EXPECT_EQ(quitRequests, 1);
-    EXPECT_EQ(panels, 1);
+}
+
+// A text kept in its project file is not asked about: its last edit, still waiting for the
+// autosave, is written before the program quits.
+TEST_F(ShellWindowTest, ATextInItsProjectFileQuitsWithItsLastEditWritten)
+{
+    const QString project = directory.filePath(QStringLiteral("p.kivo"));
+    model().setTextComparison(QStringLiteral("a.txt"), QStringLiteral("原文"));
+    ASSERT_TRUE(model().saveProject(project));
+    model().autosaveTimer()->setInterval(3600 * 1000); // due only when the quit writes it
+    model().updateEditedComparisonText(QStringLiteral("最后的修改"));
+    showWindow();
+    ASSERT_TRUE(model().autosaveTimer()->isActive());
+
+    window->close();
+    EXPECT_TRUE(dialogs->quitPrompts.empty());
+    EXPECT_EQ(quitRequests, 1);
+    QFile file(project);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const auto decoded = MarkupProjectDocument::decode(file.readAll());
+    ASSERT_TRUE(std::holds_alternative<MarkupProjectDocument>(decoded));
+    EXPECT_EQ(std::get<MarkupProjectDocument>(decoded).textComparison->editedText, QStringLiteral("最后的修改"));
 }
 
 // ---- Drops --------------------------------------------------------------------------------------

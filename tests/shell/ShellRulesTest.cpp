@@ -169,18 +169,6 @@ TEST(ShellRules, DropRoutesByKindVideoAndWorkspace)
     EXPECT_FALSE(isVideoFile(directory.path()));
 }
 
-TEST(ShellRules, QuitAsksForImagesEvenWithPairsAndQuitsForPairsAlone)
-{
-    using D = QuitDecision;
-    EXPECT_EQ(decideQuit(true, true, true, true), D::AllowClose);
-    EXPECT_EQ(decideQuit(false, false, false, false), D::QuitNow);
-    EXPECT_EQ(decideQuit(false, true, false, false), D::AskImageSave);
-    EXPECT_EQ(decideQuit(false, true, true, false), D::AskImageSave);
-    EXPECT_EQ(decideQuit(false, false, true, false), D::QuitNow);
-    EXPECT_EQ(decideQuit(false, true, true, true), D::AskProjectSave);
-    EXPECT_EQ(decideQuit(false, false, false, true), D::AskProjectSave);
-}
-
 TEST(ShellDialogs, QuitPromptsKeepTheirButtonOrderAndEscapeCancels)
 {
     auto box = ShellDialogs::makeQuitPrompt(QuitPrompt::ImageSave, nullptr);

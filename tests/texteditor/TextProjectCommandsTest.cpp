@@ -140,7 +140,7 @@ TEST_F(TextEditorWindowTest, CtrlSWithoutATextDocumentSavesTheSelectedImages)
 
 TEST_F(TextEditorWindowTest, QuitPromptSaveUsesThePanelWithoutAProjectFile)
 {
-    openDocument(QStringLiteral("要保存的文字"));
+    openDocument(QStringLiteral("要保存的文字"), QStringLiteral("原文")); // edited: no file holds it
     dialogs->quitAnswer = QuitAnswer::Save;
     // A cancelled panel keeps the window.
     EXPECT_FALSE(view().shouldCloseWindow());

@@ -60,6 +60,7 @@ TEST_F(VideoHookupTest, AudioOnlyFileShowsTheStoresReason)
     ASSERT_TRUE(shownError());
     EXPECT_EQ(*shownError(), store().statusText());
     EXPECT_FALSE(store().statusText().isEmpty());
+    EXPECT_EQ(view().statusLineText(), store().statusText());
     EXPECT_TRUE(video().items().empty());
 }
 
@@ -166,7 +167,8 @@ TEST_F(VideoHookupTest, AFrameThatCannotBeLoadedIsReportedNotCelebrated)
     });
     ASSERT_TRUE(importAndWait(stripes("broken.mp4", "25", 1)));
     EXPECT_EQ(shownError(), std::optional<QString>(QStringLiteral("视频帧无法解析")));
-    EXPECT_EQ(model().statusMessage(), "正在导入视频");
+    // The status line does not go on saying "正在导入视频".
+    EXPECT_EQ(model().statusMessage(), "视频帧无法解析");
 }
 
 TEST_F(VideoHookupTest, AnOvertakenImportReportsNothing)

@@ -13,21 +13,32 @@
     if (!VideoTestMedia::hasFfmpeg())                                                                        \
     GTEST_SKIP() << "the ffmpeg tool is not installed"
 
-// Answers the clear question from a script and counts the questions.
+// Answers the clear question and the question before an annotated frame is left from a script,
+// and counts them.
 class ScriptedConfirmer final : public VideoFrameConfirmer {
 public:
-    explicit ScriptedConfirmer(bool &answer, int &asked) : m_answer(answer), m_asked(asked) {}
+    ScriptedConfirmer(bool &answer, int &asked, FrameLeavingAnswer &frameAnswer, int &frameQuestions)
+        : m_answer(answer), m_asked(asked), m_frameAnswer(frameAnswer), m_frameQuestions(frameQuestions)
+    {
+    }
     bool confirm(const VideoFrameConfirmation &request) override
     {
         ++m_asked;
         last = request;
         return m_answer;
     }
+    FrameLeavingAnswer askToSaveFrame() override
+    {
+        ++m_frameQuestions;
+        return m_frameAnswer;
+    }
     VideoFrameConfirmation last;
 
 private:
     bool &m_answer;
     int &m_asked;
+    FrameLeavingAnswer &m_frameAnswer;
+    int &m_frameQuestions;
 };
 
 class ScriptedVideoChooser final : public VideoFileChooser {
@@ -51,9 +62,10 @@ protected:
     {
         temporaryHome.emplace(home.path());
         ShellWindowTest::SetUp();
-        hookup = new VideoFrameAnnotationHookup(view());
+        hookup = new VideoFrameAnnotationHookup(view(), makeStore());
         hookup->install(view().hooks());
-        hookup->session().setConfirmer(std::make_unique<ScriptedConfirmer>(confirmAnswer, confirmations));
+        hookup->session().setConfirmer(
+            std::make_unique<ScriptedConfirmer>(confirmAnswer, confirmations, frameAnswer, frameQuestions));
         hookup->session().setFileChooser(std::make_unique<ScriptedVideoChooser>(chosenPath));
         view().reloadWorkspace();
     }
@@ -63,6 +75,9 @@ protected:
         ShellWindowTest::TearDown();
         temporaryHome.reset();
     }
+
+    // The store the hookup is built with; none: the one that decodes real files.
+    virtual std::unique_ptr<VideoFrameAnnotationStore> makeStore() { return nullptr; }
 
     MarkupViewModel &video() { return view().videoFrameViewModel(); }
     VideoFrameAnnotationStore &store() { return hookup->session().store(); }
@@ -112,5 +127,7 @@ protected:
     VideoFrameAnnotationHookup *hookup = nullptr;
     bool confirmAnswer = false;
     int confirmations = 0;
+    FrameLeavingAnswer frameAnswer = FrameLeavingAnswer::Cancel;
+    int frameQuestions = 0;
     QString chosenPath;
 };

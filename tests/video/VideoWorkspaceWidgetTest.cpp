@@ -5,11 +5,14 @@
 #include "canvas/ToolColumn.h"
 #include "shell/ShellInput.h"
 #include "video/VideoFrameAnnotationStore.h"
+#include "video/widgets/ModalVideoFrameDialogs.h"
 #include "video/widgets/VideoFrameAnnotationWorkspace.h"
 #include "video/widgets/VideoScrubber.h"
 #include "video/widgets/VideoTransportPanel.h"
 
+#include <QAbstractButton>
 #include <QLabel>
+#include <QMessageBox>
 
 namespace {
 
@@ -145,7 +148,10 @@ TEST_F(VideoWorkspaceWidget, TransportFollowsTheStore)
     EXPECT_FALSE(store().isPlaying());
     const int expected = int(VideoScrubber::positionAt(middle.x(), scrubber->width(), 0, 299));
     EXPECT_EQ(store().currentFrameIndex(), expected);
+    // The annotated frame is left only after the question, answered 不保存 here.
+    frameAnswer = FrameLeavingAnswer::DontSave;
     ASSERT_TRUE(finish([&] { ShellInput::mouse(scrubber, QEvent::MouseButtonRelease, middle); }));
+    EXPECT_EQ(frameQuestions, 1);
     EXPECT_EQ(stripeNumber(video().image().image()), expected);
     EXPECT_TRUE(video().annotations().empty());
 }
@@ -171,6 +177,28 @@ TEST_F(VideoWorkspaceWidget, CanvasShowsThePausedPictureAgainAfterComingBack)
     EXPECT_GT(sample(4), 200);
     EXPECT_LT(sample(12), 60);
     EXPECT_GT(sample(20), 200);
+}
+
+// The question before an annotated frame is left: its buttons in order, each with its answer, and
+// Escape as 取消.
+TEST(ModalVideoFrameDialogs, TheFrameQuestionKeepsItsButtonsAndTheirAnswers)
+{
+    auto box = MessageBoxVideoFrameConfirmer::makeFrameLeavingPrompt(nullptr);
+    EXPECT_EQ(box->text(), "是否保存当前帧的标注？");
+    QStringList titles;
+    for (QAbstractButton *button : box->buttons())
+        titles.append(button->text());
+    ASSERT_EQ(titles, (QStringList{"保存当前帧", "不保存", "取消"}));
+    EXPECT_EQ(box->escapeButton(), box->buttons()[2]);
+    EXPECT_EQ(MessageBoxVideoFrameConfirmer::frameLeavingAnswer(*box), FrameLeavingAnswer::Cancel);
+    const std::vector<FrameLeavingAnswer> answers{FrameLeavingAnswer::SaveFrame, FrameLeavingAnswer::DontSave,
+                                                  FrameLeavingAnswer::Cancel};
+    for (int index = 0; index < 3; ++index) {
+        auto asked = MessageBoxVideoFrameConfirmer::makeFrameLeavingPrompt(nullptr);
+        QMetaObject::invokeMethod(asked.get(), [&asked, index] { asked->buttons()[index]->click(); }, Qt::QueuedConnection);
+        asked->exec();
+        EXPECT_EQ(MessageBoxVideoFrameConfirmer::frameLeavingAnswer(*asked), answers[size_t(index)]) << index;
+    }
 }
 
 } // namespace

@@ -5,11 +5,20 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
+
+class QMessageBox;
+
 // The application-modal warning alert of the image markup canvas, over `parent`.
 class MessageBoxVideoFrameConfirmer final : public VideoFrameConfirmer {
 public:
     explicit MessageBoxVideoFrameConfirmer(QWidget *parent = nullptr) : m_parent(parent) {}
     bool confirm(const VideoFrameConfirmation &request) override;
+    FrameLeavingAnswer askToSaveFrame() override;
+
+    // The question before an annotated frame is left, unopened; its buttons keep their order.
+    static std::unique_ptr<QMessageBox> makeFrameLeavingPrompt(QWidget *parent);
+    static FrameLeavingAnswer frameLeavingAnswer(const QMessageBox &box);
 
 private:
     QWidget *m_parent;
