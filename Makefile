@@ -14,7 +14,7 @@ TEST_CMAKE_FLAGS = -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DKIVORA_LINKER=lld
 # dropping its timestamps makes it rescan (it still regenerates only what changed).
 RESCAN_MOC = find $(1) -maxdepth 3 -path '*_autogen/timestamp' -delete 2>/dev/null || true
 
-.PHONY: all deps build run check-layers test test-asan bench clean
+.PHONY: all deps build run check-layers check-layers-selftest test test-asan bench clean
 
 all: build
 
@@ -39,7 +39,11 @@ run: build
 check-layers:
 	@bash scripts/check-layers.sh
 
-test: deps check-layers
+# Plants upward includes, one form at a time, in a copy of the tree and expects the check to fail.
+check-layers-selftest:
+	@bash scripts/check-layers-selftest.sh
+
+test: deps check-layers check-layers-selftest
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug $(TEST_CMAKE_FLAGS) $(CMAKE_FLAGS)
 	@$(call RESCAN_MOC,$(BUILD_DIR))
 	cmake --build $(BUILD_DIR) -j $(JOBS)
