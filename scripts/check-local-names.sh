@@ -187,7 +187,7 @@ awk '
     function declared(stop,    i, anon, isStatic, isInline, isConstexpr, isConst, isExtern, angle, j, name, t, function_, pos) {
         anon = inAnonymous()
         i = 1
-        # Leading template heads, attributes and specifiers.
+        # Leading template heads, attributes and keywords such as static or constexpr.
         while (i <= headCount) {
             if (head[i] == "template" && head[i + 1] == "<") i = skipBalanced(i + 1, "<", ">")
             else if (head[i] == "[" && head[i + 1] == "[") i = skipBalanced(i, "[", "]")
