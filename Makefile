@@ -14,7 +14,8 @@ TEST_CMAKE_FLAGS = -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DKIVORA_LINKER=lld
 # dropping its timestamps makes it rescan (it still regenerates only what changed).
 RESCAN_MOC = find $(1) -maxdepth 3 -path '*_autogen/timestamp' -delete 2>/dev/null || true
 
-.PHONY: all deps build run check-layers test test-asan bench clean
+.PHONY: all deps build run checks check-layers check-layers-selftest check-local-names check-local-names-selftest \
+	test test-asan bench clean
 
 all: build
 
@@ -39,13 +40,29 @@ run: build
 check-layers:
 	@bash scripts/check-layers.sh
 
-test: deps check-layers
+# Plants upward includes, one form at a time, in a copy of the tree and expects the check to fail.
+check-layers-selftest:
+	@bash scripts/check-layers-selftest.sh
+
+# No two sources of the library keep a helper of the same name to themselves: the sanitizer build
+# compiles them in unity batches, where such names clash (or quietly overload) across files.
+check-local-names:
+	@bash scripts/check-local-names.sh
+
+# Plants such pairs in a copy of the tree and expects the check to fail on each.
+check-local-names-selftest:
+	@bash scripts/check-local-names-selftest.sh
+
+# The checks that read the sources, run before anything is compiled.
+checks: check-layers check-layers-selftest check-local-names check-local-names-selftest
+
+test: deps checks
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug $(TEST_CMAKE_FLAGS) $(CMAKE_FLAGS)
 	@$(call RESCAN_MOC,$(BUILD_DIR))
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-test-asan: deps
+test-asan: deps check-local-names
 	cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKIVORA_SANITIZE=ON -DKIVORA_BUILD_BENCH=OFF \
 		-DKIVORA_UNITY_CORE=ON -DKIVORA_TEST_PCH=ON $(TEST_CMAKE_FLAGS) $(CMAKE_FLAGS)
 	@$(call RESCAN_MOC,$(ASAN_DIR))

@@ -1,6 +1,6 @@
 #include "ShotFolder.h"
 
-#include "video/VideoHookupFixture.h"
+#include "shell/VideoHookupFixture.h"
 
 #include "shell/ContentView.h"
 #include "video/VideoFrameAnnotationStore.h"

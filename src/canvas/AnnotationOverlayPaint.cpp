@@ -132,7 +132,7 @@ QPainterPath ownCopy(const QPainterPath &path)
 
 // The painter draws text up to this device pixel size from its glyph cache and larger text by
 // filling the glyph outlines (as it does, the limit can be changed from the environment).
-int maxCachedGlyphSize()
+int overlayMaxCachedGlyphSize()
 {
     static const int size = [] {
         const int fromEnvironment = qEnvironmentVariableIntValue("QT_MAX_CACHED_GLYPH_SIZE");
@@ -143,7 +143,7 @@ int maxCachedGlyphSize()
 
 bool drawsLabelAsOutlines(const MarkupLabelLayout &layout, double dpr)
 {
-    return layout.fontSize * dpr >= maxCachedGlyphSize();
+    return layout.fontSize * dpr >= overlayMaxCachedGlyphSize();
 }
 
 // The label's lines as outlines at their places, or nothing when a glyph has none (a bitmap glyph

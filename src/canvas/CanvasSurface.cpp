@@ -22,11 +22,11 @@
 
 namespace {
 
-constexpr double cornerRadius = 6;
+constexpr double canvasCornerRadius = 6;
 // The card's shadow: black at 0.12, blurred by 18 points, 10 points down.
-constexpr int shadowBlur = 18;
-constexpr double shadowOffsetY = 10;
-constexpr int shadowPad = 2 * shadowBlur;
+constexpr int canvasShadowBlur = 18;
+constexpr double canvasShadowOffsetY = 10;
+constexpr int shadowPad = 2 * canvasShadowBlur;
 // How long the wheel must rest before the annotations are drawn exactly at the new zoom.
 constexpr int transientZoomRestMs = 150;
 
@@ -337,13 +337,13 @@ void CanvasSurface::paintEvent(QPaintEvent *event)
         overlayWork.emplace([this, origin = card.topLeft(), visible, dpr] { m_overlay.prepare(origin, visible, dpr); });
 
     if (m_cardShadow.isNull()) {
-        m_cardShadow = QPixmap::fromImage(CardShadow::image(shadowBlur, cornerRadius));
+        m_cardShadow = QPixmap::fromImage(CardShadow::image(canvasShadowBlur, canvasCornerRadius));
         m_controlShadow = QPixmap::fromImage(CardShadow::image(8, 8));
     }
     if (!card.contains(QRectF(clip))) {
         painter.fillRect(clip, m_areaBackground);
-        if (card.adjusted(-shadowPad, -shadowPad, shadowPad, shadowPad + shadowOffsetY).intersects(QRectF(clip)))
-            CardShadow::paint(painter, card, m_cardShadow, shadowBlur, shadowOffsetY);
+        if (card.adjusted(-shadowPad, -shadowPad, shadowPad, shadowPad + canvasShadowOffsetY).intersects(QRectF(clip)))
+            CardShadow::paint(painter, card, m_cardShadow, canvasShadowBlur, canvasShadowOffsetY);
     }
 
     if (area.isEmpty())
@@ -351,7 +351,7 @@ void CanvasSurface::paintEvent(QPaintEvent *event)
 
     painter.save();
     // The rounded corners need a path clip, which is slow; take it only where a corner is repainted.
-    const double r = cornerRadius;
+    const double r = canvasCornerRadius;
     const QRectF corners[] = {QRectF(card.left(), card.top(), r, r), QRectF(card.right() - r, card.top(), r, r),
                               QRectF(card.left(), card.bottom() - r, r, r),
                               QRectF(card.right() - r, card.bottom() - r, r, r)};

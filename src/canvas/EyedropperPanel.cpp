@@ -14,7 +14,7 @@ namespace {
 
 constexpr double inset = 12;
 constexpr double headerHeight = 42;
-constexpr double rowHeight = 14;
+constexpr double eyedropperRowHeight = 14;
 constexpr double rowSpacing = 3;
 constexpr double buttonHeight = 24;
 constexpr double stackSpacing = 8;
@@ -29,7 +29,7 @@ int valueRowCount(const SampledImageColor &color)
 double contentHeight(const SampledImageColor &color)
 {
     const int rows = valueRowCount(color);
-    return headerHeight + stackSpacing + rows * rowHeight + (rows - 1) * rowSpacing + stackSpacing + buttonHeight;
+    return headerHeight + stackSpacing + rows * eyedropperRowHeight + (rows - 1) * rowSpacing + stackSpacing + buttonHeight;
 }
 
 } // namespace
@@ -130,13 +130,13 @@ void EyedropperPanel::paintEvent(QPaintEvent *event)
     auto row = [&](const QString &label, const QString &value) {
         painter.setFont(labelFont);
         painter.setPen(AppTheme::secondaryText());
-        painter.drawText(QRectF(inset, y, 38, rowHeight), Qt::AlignLeft | Qt::AlignVCenter, label);
+        painter.drawText(QRectF(inset, y, 38, eyedropperRowHeight), Qt::AlignLeft | Qt::AlignVCenter, label);
         painter.setFont(valueFont);
         painter.setPen(AppTheme::darkSlate());
-        const QRectF valueRect(inset + 38 + 6, y, width() - inset * 2 - 44, rowHeight);
+        const QRectF valueRect(inset + 38 + 6, y, width() - inset * 2 - 44, eyedropperRowHeight);
         painter.drawText(valueRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                          QFontMetricsF(valueFont).elidedText(value, Qt::ElideRight, valueRect.width()));
-        y += rowHeight + rowSpacing;
+        y += eyedropperRowHeight + rowSpacing;
     };
     row(QStringLiteral("RGB"), m_color.rgbText());
     row(QStringLiteral("CMYK"), m_color.cmykText());

@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr int rowHeight = 40;
+constexpr int toolOrderRowHeight = 40;
 
 } // namespace
 
@@ -39,7 +39,7 @@ ToolOrderRow::ToolOrderRow(ToolOrderEditor &editor, MarkupTool tool, QWidget *pa
     , m_handleIcon(SymbolIcons::icon(QStringLiteral("line.3.horizontal"), AppTheme::navy()))
     , m_toolIcon(SymbolIcons::icon(ToolPresentation::symbolName(tool), AppTheme::darkSlate()))
 {
-    setFixedHeight(rowHeight);
+    setFixedHeight(toolOrderRowHeight);
     setAcceptDrops(true);
     setToolTip(ToolPresentation::rowToolTip(tool));
     auto *layout = new QHBoxLayout(this);

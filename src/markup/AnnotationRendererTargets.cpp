@@ -25,7 +25,7 @@ constexpr double fillFlatness = 0.25;
 // The painter fills glyphs up to this size from its glyph cache (rasterised by the font engine,
 // snapped to its pixel grid) and larger ones as outlines; only the outlines are drawn here, the
 // cached sizes stay with the painter so small labels look exactly as before.
-int maxCachedGlyphSize()
+int rendererMaxCachedGlyphSize()
 {
     static const int size = [] {
         const int fromEnvironment = qEnvironmentVariableIntValue("QT_MAX_CACHED_GLYPH_SIZE");
@@ -282,7 +282,7 @@ void RasterDrawTarget::drawTextLine(const QRectF &rect, const QString &line, dou
 {
     const double deviceFontSize = fontSize * m_scale;
     std::optional<LabelFont::LineOutline> outline;
-    if (deviceFontSize > maxCachedGlyphSize())
+    if (deviceFontSize > rendererMaxCachedGlyphSize())
         outline = LabelFont::lineOutline(rect, line, fontSize);
     if (!outline) {
         // Drawn by the painter, after everything collected so far.

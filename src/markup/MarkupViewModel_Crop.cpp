@@ -17,14 +17,14 @@ constexpr double thumbnailMaxDimension = 96;
 // Smaller crops (in canvas points) are refused: too small to be a useful image of their own.
 constexpr double minimumCropPoints = 8;
 
-struct Extent {
+struct CropExtent {
     double width;
     double height;
 };
 
 // Shrinks one side so that width / height equals the ratio; never grows either side. A height
 // below 1 counts as 1 in the comparison, so a flat drag does not divide by (almost) zero.
-Extent fitToRatio(double width, double height, double ratio)
+CropExtent fitToRatio(double width, double height, double ratio)
 {
     const double comparedHeight = height < 1 ? 1 : height;
     if (ratio < width / comparedHeight)
@@ -51,7 +51,7 @@ Rect dragRect(QPointF s, QPointF c, QSizeF canvasSize, std::optional<double> rat
         return Rect::spanning(s, c);
     if (c == s)
         return {s.x(), s.y(), 0, 0};
-    const Extent fitted = fitToRatio(std::abs(c.x() - s.x()), std::abs(c.y() - s.y()), *ratio);
+    const CropExtent fitted = fitToRatio(std::abs(c.x() - s.x()), std::abs(c.y() - s.y()), *ratio);
     const double x = s.x() <= c.x() ? s.x() : s.x() - fitted.width;
     const double y = s.y() <= c.y() ? s.y() : s.y() - fitted.height;
     return Rect(x, y, fitted.width, fitted.height).intersected(canvasRect(canvasSize));
@@ -66,12 +66,12 @@ Rect fittedCropRect(const Rect &rect, double ratio, QSizeF canvasSize)
         return rect;
     const double mx = r.midX();
     const double my = r.midY();
-    const Extent fitted = fitToRatio(r.width, r.height, ratio);
+    const CropExtent fitted = fitToRatio(r.width, r.height, ratio);
     const double W = canvasSize.width();
     const double H = canvasSize.height();
     const double maxWidth = std::min({2 * (W - mx), 2 * mx, fitted.width, W});
     const double maxHeight = std::min({2 * (H - my), 2 * my, fitted.height, H});
-    const Extent limited = fitToRatio(maxWidth, maxHeight, ratio);
+    const CropExtent limited = fitToRatio(maxWidth, maxHeight, ratio);
     return Rect(mx - limited.width / 2, my - limited.height / 2, limited.width, limited.height).intersected(canvas);
 }
 

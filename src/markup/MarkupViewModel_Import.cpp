@@ -23,7 +23,7 @@
 
 namespace {
 
-constexpr double thumbnailDimension = 96;
+constexpr double importThumbnailDimension = 96;
 
 bool isImageType(const QMimeType &type)
 {
@@ -55,7 +55,7 @@ std::optional<ImageMarkupItem> itemFromFile(const QString &path)
     ImageHandle picture = ImageHandle::fromFile(path, *size);
     if (picture.isNull())
         return std::nullopt;
-    std::optional<QImage> thumbnail = ImageDecoding::makeThumbnail(path, thumbnailDimension);
+    std::optional<QImage> thumbnail = ImageDecoding::makeThumbnail(path, importThumbnailDimension);
     if (!thumbnail)
         return std::nullopt;
     const QFileInfo info(path);
@@ -175,7 +175,7 @@ void MarkupViewModel::importImage(const QImage &image, const QString &fileName)
     item.id = QUuid::createUuid();
     item.fileName = fileName;
     const QImage held = heldFormat(image);
-    item.thumbnail = ImageHandle(ImageDecoding::makeThumbnail(held, thumbnailDimension));
+    item.thumbnail = ImageHandle(ImageDecoding::makeThumbnail(held, importThumbnailDimension));
     item.pixelSize = QSizeF(held.size());
     item.image = ImageHandle(held);
     const QUuid id = item.id;

@@ -48,7 +48,7 @@ UnitPoint2D unitPoint(QPointF point, QSizeF canvasSize)
     return UnitPoint2D(point.x() / canvasSize.width(), point.y() / canvasSize.height());
 }
 
-struct Extent {
+struct SelectionExtent {
     double minX = std::numeric_limits<double>::infinity();
     double minY = std::numeric_limits<double>::infinity();
     double maxX = -std::numeric_limits<double>::infinity();
@@ -114,7 +114,7 @@ void MarkupViewModel::moveSelectedAnnotations(QSizeF by, QSizeF canvasSize, bool
     const std::vector<MarkupAnnotation> &current = m_items[size_t(*index)].annotations;
 
     // The group's extent; label positions do not count, so a label may leave with its shape.
-    Extent extent;
+    SelectionExtent extent;
     bool anyTarget = false;
     for (const MarkupAnnotation &annotation : current) {
         if (!targets.contains(annotation.id))
@@ -232,7 +232,7 @@ void MarkupViewModel::resizeBrushAnnotation(const QUuid &id, QPointF to, QSizeF 
     const std::vector<QPointF> points = MarkupGeometry::brushPoints(stroke, canvasSize);
     if (points.size() == 1)
         return;
-    Extent bounds;
+    SelectionExtent bounds;
     for (const QPointF &p : points)
         bounds.add(p.x(), p.y());
     if (bounds.maxX - bounds.minX <= 1 && bounds.maxY - bounds.minY <= 1)

@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr double thumbnailDimension = 96;
+constexpr double projectThumbnailDimension = 96;
 const QString defaultProjectBaseName = QStringLiteral("Kivora项目");
 
 // The extension of a file name as the save panel understands it: the text after the last dot,
@@ -281,7 +281,7 @@ std::variant<ImageMarkupItem, MarkupProjectError> MarkupViewModel::makeImageItem
 {
     // Only the thumbnail is kept: a project of many large pictures must not hold them all.
     const std::optional<ImageDecoding::Preview> decoded =
-        ImageDecoding::previewImageData(record.imageData, thumbnailDimension);
+        ImageDecoding::previewImageData(record.imageData, projectThumbnailDimension);
     if (!decoded)
         return MarkupProjectError::imageDecodingFailed(record.fileName);
     ImageMarkupItem item;

@@ -16,7 +16,7 @@ namespace TextComparisonRenderer {
 
 namespace {
 
-QColor hex(const QString &text)
+QColor annotationPageHex(const QString &text)
 {
     return HexColor::drawingColor(text);
 }
@@ -61,7 +61,7 @@ qreal measured(const TextBandLayout &layout, qreal minimum)
 
 void drawPill(QPainter *painter, const QString &text, const QString &colorHex, const QRectF &rect)
 {
-    QColor color = hex(colorHex);
+    QColor color = annotationPageHex(colorHex);
     QColor fill = color;
     fill.setAlphaF(0.14f);
     QColor stroke = color;
@@ -112,11 +112,11 @@ void drawAnnotationPage(QPainter *painter, const AnnotationPage &page)
 {
     const AnnotationPageModel &model = page.model;
     const qreal w = page.width;
-    painter->fillRect(QRectF(0, 0, w, page.height), hex(QStringLiteral("#F8FAFC")));
+    painter->fillRect(QRectF(0, 0, w, page.height), annotationPageHex(QStringLiteral("#F8FAFC")));
     PageOutput::drawTextAt(painter, QPointF(48, 38), model.title, PageOutput::font(30, QFont::Bold),
-                           hex(QStringLiteral("#0F172A")));
+                           annotationPageHex(QStringLiteral("#0F172A")));
     PageOutput::drawTextAt(painter, QPointF(50, 78), model.sourceName, PageOutput::font(14, QFont::DemiBold),
-                           hex(QStringLiteral("#64748B")));
+                           annotationPageHex(QStringLiteral("#64748B")));
     drawPill(painter, model.markerText, QStringLiteral("#DC2626"), QRectF(w - 180, 42, 132, 34));
     const qreal styleWidth
         = QFontMetricsF(PageOutput::font(14, QFont::DemiBold)).horizontalAdvance(model.styleSummary) + 34;
@@ -128,12 +128,12 @@ void drawAnnotationPage(QPainter *painter, const AnnotationPage &page)
         const Card &card = page.cards[k];
         const qreal textHeight = page.heights[k];
         const QRectF rect(48, y, w - 96, textHeight + 68);
-        painter->setPen(QPen(hex(QStringLiteral("#DDE3EA")), 1));
+        painter->setPen(QPen(annotationPageHex(QStringLiteral("#DDE3EA")), 1));
         painter->setBrush(Qt::white);
         painter->drawRoundedRect(rect, 12, 12);
         PageOutput::drawTextAt(painter, QPointF(rect.x() + 24, rect.y() + 20), card.label,
-                               PageOutput::font(16, QFont::Bold), hex(QStringLiteral("#0F172A")));
-        painter->fillRect(QRectF(rect.x() + 24, rect.y() + 48, 44, 3), hex(card.accent));
+                               PageOutput::font(16, QFont::Bold), annotationPageHex(QStringLiteral("#0F172A")));
+        painter->fillRect(QRectF(rect.x() + 24, rect.y() + 48, 44, 3), annotationPageHex(card.accent));
 
         const QPointF origin(rect.x() + 24, rect.y() + 64);
         const TextBandLayout &layout = *page.layouts[k];
@@ -147,19 +147,19 @@ void drawAnnotationPage(QPainter *painter, const AnnotationPage &page)
                 const auto runs = TextAnnotationCalloutLayout::visibleCharacterRanges(location, length, card.text);
                 if (!a.strikethrough && a.highlight && a.highlightColorHex != QLatin1String("none")) {
                     for (const auto &[start, count] : runs)
-                        decorations.setBackground(start, start + count, hex(a.highlightColorHex));
+                        decorations.setBackground(start, start + count, annotationPageHex(a.highlightColorHex));
                 }
                 if (a.underline)
-                    decorations.setUnderline(location, location + length, hex(a.underlineColorHex), 2);
+                    decorations.setUnderline(location, location + length, annotationPageHex(a.underlineColorHex), 2);
                 if (a.strikethrough) {
                     for (const auto &[start, count] : runs)
                         decorations.setBackground(start, start + count, std::nullopt);
-                    decorations.setStrike(location, location + length, hex(QStringLiteral("#DC2626")));
+                    decorations.setStrike(location, location + length, annotationPageHex(QStringLiteral("#DC2626")));
                 }
             }
         }
         decorations.drawBackgrounds(painter, layout, origin, limit);
-        painter->setPen(hex(QStringLiteral("#334155")));
+        painter->setPen(annotationPageHex(QStringLiteral("#334155")));
         layout.draw(painter, origin, limit);
         decorations.drawLines(painter, layout, card.font, origin, limit);
         y = rect.bottom() + 20;

@@ -20,7 +20,7 @@ namespace {
 constexpr qreal fullPageCap = 2400;
 constexpr qreal editedPageCap = 2600;
 
-QColor hex(const char *text)
+QColor rendererHex(const char *text)
 {
     return HexColor::drawingColor(QString::fromLatin1(text));
 }
@@ -143,7 +143,7 @@ void drawMarkupLines(QPainter *painter, const Column &column, const std::vector<
                     painter->drawLine(QPointF(x0, y), QPointF(x1, y));
                 }
                 if (annotation.strikethrough) {
-                    painter->setPen(QPen(hex("#DC2626"), 2.4, Qt::SolidLine, Qt::FlatCap));
+                    painter->setPen(QPen(rendererHex("#DC2626"), 2.4, Qt::SolidLine, Qt::FlatCap));
                     const qreal y = area.y() + rect.center().y();
                     painter->drawLine(QPointF(x0, y), QPointF(x1, y));
                 }
@@ -170,7 +170,7 @@ void drawChangeBadges(QPainter *painter, const Column &column, const std::vector
             continue;
         const QRectF circle(area.x() - 17, area.y() + line.textTop() + 1, 20, 20);
         painter->setPen(Qt::NoPen);
-        painter->setBrush(hex("#2563EB"));
+        painter->setBrush(rendererHex("#2563EB"));
         painter->drawEllipse(circle);
         const QString number = QString::number(change.sequenceNumber);
         const qreal w = metrics.horizontalAdvance(number);
@@ -220,11 +220,11 @@ void drawCallouts(QPainter *painter, const Column &column, const std::vector<Tex
 
 void drawColumn(QPainter *painter, const Column &column, const Page &page)
 {
-    painter->setPen(QPen(hex("#DDE3EA"), 1));
+    painter->setPen(QPen(rendererHex("#DDE3EA"), 1));
     painter->setBrush(Qt::white);
     painter->drawRoundedRect(column.card, 10, 10);
     PageOutput::drawTextAt(painter, QPointF(column.card.x() + 24, column.card.y() + 22), column.title,
-                           PageOutput::font(17, QFont::Bold), hex("#0F172A"));
+                           PageOutput::font(17, QFont::Bold), rendererHex("#0F172A"));
 
     const QRectF area = column.textRect();
     const TextBandLayout &layout = *column.layout;
@@ -235,8 +235,8 @@ void drawColumn(QPainter *painter, const Column &column, const Page &page)
             const auto [location, length] = change.nsRange(column.text);
             if (length < 1)
                 continue;
-            decorations.setBackground(location, location + length, hex("#FDE68A"));
-            decorations.setUnderline(location, location + length, hex("#D97706"));
+            decorations.setBackground(location, location + length, rendererHex("#FDE68A"));
+            decorations.setUnderline(location, location + length, rendererHex("#D97706"));
         }
         for (const TextMarkupAnnotation &annotation : page.annotations) {
             const auto range = annotation.nsRange(column.text);
@@ -257,7 +257,7 @@ void drawColumn(QPainter *painter, const Column &column, const Page &page)
         }
     }
     decorations.drawBackgrounds(painter, layout, area.topLeft(), area.height());
-    painter->setPen(hex("#334155"));
+    painter->setPen(rendererHex("#334155"));
     layout.draw(painter, area.topLeft(), area.height());
     decorations.drawLines(painter, layout, bodyFont(), area.topLeft(), area.height());
     if (column.decorated) {
@@ -267,16 +267,16 @@ void drawColumn(QPainter *painter, const Column &column, const Page &page)
     }
     if (column.isCut()) {
         PageOutput::drawTextAt(painter, QPointF(area.x(), area.bottom() + 4), truncationMarker,
-                               PageOutput::font(14, QFont::DemiBold), hex("#64748B"));
+                               PageOutput::font(14, QFont::DemiBold), rendererHex("#64748B"));
     }
 }
 
 void drawPage(QPainter *painter, const Page &page)
 {
-    painter->fillRect(QRectF(0, 0, page.width, page.height), hex("#F8FAFC"));
-    PageOutput::drawTextAt(painter, page.titleAt, page.title, PageOutput::font(28, QFont::Bold), hex("#0F172A"));
+    painter->fillRect(QRectF(0, 0, page.width, page.height), rendererHex("#F8FAFC"));
+    PageOutput::drawTextAt(painter, page.titleAt, page.title, PageOutput::font(28, QFont::Bold), rendererHex("#0F172A"));
     PageOutput::drawTextAt(painter, page.subtitleAt, page.subtitle, PageOutput::font(15, QFont::DemiBold),
-                           hex("#64748B"));
+                           rendererHex("#64748B"));
     for (const Column &column : page.columns)
         drawColumn(painter, column, page);
 }

@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QKeyEvent>
@@ -15,7 +14,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -23,17 +21,6 @@
 #include <functional>
 
 namespace {
-
-bool waitFor(const std::function<bool()> &condition, int timeoutMs = 30000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return condition();
-}
 
 // The import chooser driven as a person would: `drive` gets the open dialog, shown on `folder`
 // with its rows listed, and accepts or cancels it in its own way.
@@ -69,7 +56,7 @@ protected:
             QApplication::setActiveWindow(dialog);
             dialog->setDirectory(path(folder));
             auto *list = dialog->findChild<QAbstractItemView *>(QStringLiteral("listView"));
-            EXPECT_TRUE(waitFor([&] { return list->model()->rowCount(list->rootIndex()) > 0; }));
+            EXPECT_TRUE(TestSupport::waitUntil([&] { return list->model()->rowCount(list->rootIndex()) > 0; }));
             // A driver that failed to close the dialog fails its test instead of hanging it.
             QTimer::singleShot(8000, dialog, [dialog] {
                 if (dialog->isVisible())
@@ -112,14 +99,14 @@ protected:
         EXPECT_EQ(button->text(), QStringLiteral("导入"));
         // The folder list loads in the background; the dialog enables the button once it knows
         // the typed names exist.
-        EXPECT_TRUE(waitFor([button] { return button->isEnabled(); }));
+        EXPECT_TRUE(TestSupport::waitUntil([button] { return button->isEnabled(); }));
         button->click();
     }
 
     static void pressEnter(QFileDialog &dialog)
     {
         QPushButton *button = dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Open);
-        EXPECT_TRUE(waitFor([button] { return button->isEnabled(); }));
+        EXPECT_TRUE(TestSupport::waitUntil([button] { return button->isEnabled(); }));
         QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
         QApplication::sendEvent(field(dialog), &press);
     }
@@ -127,7 +114,7 @@ protected:
     static QModelIndex row(QFileDialog &dialog, const QString &filePath)
     {
         auto *model = dialog.findChild<QFileSystemModel *>(QStringLiteral("qt_filesystem_model"));
-        waitFor([&] { return model->index(filePath).isValid(); });
+        TestSupport::waitUntil([&] { return model->index(filePath).isValid(); });
         return dialog.findChild<QFileSystemModel *>(QStringLiteral("qt_filesystem_model"))->index(filePath);
     }
 

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "support/TestSupport.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QThread>
 #include <QWidget>
 
 #include <functional>
@@ -22,19 +23,7 @@ inline void pump(int milliseconds = 0)
     } while (timer.elapsed() < milliseconds);
 }
 
-// Runs the event loop until the condition holds or the time is up; returns the condition.
-inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 30000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
+using TestSupport::waitUntil;
 
 // Shows a top-level window and makes it the active one (keyboard focus needs that).
 inline bool showActive(QWidget &window)

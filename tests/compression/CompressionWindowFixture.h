@@ -6,11 +6,12 @@
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 
 #include <functional>
+
+using TestSupport::waitUntil;
 
 // Answers the compression panels from a script and counts the questions.
 class FakeCompressionChooser : public CompressionChooser {
@@ -52,15 +53,6 @@ protected:
     {
         ShellWindowTest::TearDown();
         m_temporaryHome.reset();
-    }
-
-    // Runs the event loop until the condition holds (or 20 s pass).
-    static bool waitUntil(const std::function<bool()> &condition)
-    {
-        QDeadlineTimer deadline(20000);
-        while (!condition() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        return condition();
     }
 
     void add(const QStringList &paths)

@@ -58,6 +58,9 @@ TEST_F(Preferences, HeaderOrderNormalisation)
 
 TEST_F(Preferences, StylePresetAndPointerFallbacks)
 {
+    // Without a stored preset a new model draws with the default preset, not its own initial width.
+    EXPECT_EQ(MarkupViewModel(settings).arrowLineWidth(), StylePreset().lineWidth);
+
     settings.setValue(presetKey, QByteArray(R"({"colorHex":"bogus","lineWidth":20,"fontSize":3,"labelWidth":-4})"));
     const StylePreset clamped = MarkupViewModel::loadStylePreset(settings);
     EXPECT_EQ(clamped.lineWidth, 8);

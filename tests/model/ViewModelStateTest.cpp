@@ -5,7 +5,6 @@
 
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QTimer>
 
 namespace {
 
@@ -40,22 +39,6 @@ ComparisonPairState makePair()
 } // namespace
 
 using ViewModelState = ViewModelFixture;
-
-TEST_F(ViewModelState, ConstructionDefaults)
-{
-    EXPECT_EQ(model.statusMessage(), QStringLiteral("就绪"));
-    EXPECT_EQ(model.zoom(), 1.0);
-    EXPECT_EQ(model.selectedTool(), MarkupTool::Arrow);
-    EXPECT_EQ(model.cropAspectRatio(), CropAspectRatio::Free);
-    EXPECT_EQ(model.selectedAnnotationPart(), AnnotationSelectionPart::Shape);
-    EXPECT_EQ(model.arrowLineWidth(), 4.0); // the default preset's width, not the initial 2.5
-    EXPECT_TRUE(model.items().empty() && model.comparisonPairs().empty() && model.selectedImageItemIDs().isEmpty());
-    EXPECT_FALSE(model.selectedItemID() || model.draftAnnotation() || model.errorMessage() || model.textComparison()
-                 || model.projectURL() || model.colorSamplePreview() || model.cropRect());
-    EXPECT_EQ(model.toolOrder(), MarkupTools::defaultOrder());
-    EXPECT_EQ(model.headerToolbarOrders().size(), 3u);
-    EXPECT_FALSE(model.autosaveTimer()->isActive());
-}
 
 TEST_F(ViewModelState, ChoosingAToolOtherThanTheEyedropperDropsTheSample)
 {

@@ -81,15 +81,6 @@ TEST_F(ScreenCapturePermissionTest, GrantedFromTheStartWritesNothing)
     EXPECT_EQ(status, ScreenCapturePermission::readyText);
 }
 
-TEST_F(ScreenCapturePermissionTest, NoSettingsPageIsEverOpened)
-{
-    EXPECT_TRUE(ScreenCapturePermission::settingsAddresses().isEmpty());
-    EXPECT_TRUE(ScreenCapturePermission::fallbackSettingsAddress().isEmpty());
-    auto window = launch(false, 0);
-    window->openSettings();
-    EXPECT_TRUE(fake->opened.isEmpty());
-}
-
 TEST_F(ScreenCapturePermissionTest, RefreshTakesBackOnlyTheHint)
 {
     auto window = launch(false);

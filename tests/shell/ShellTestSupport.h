@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/TestSupport.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -9,20 +11,7 @@
 
 namespace ShellTest {
 
-// Runs the event loop until the condition holds or the time is up; returns the condition. The
-// bound is generous: it is only reached on a real fault, never by a slow machine.
-inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 30000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return condition();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(1);
-    }
-    return true;
-}
+using TestSupport::waitUntil;
 
 // Delivers what is already queued (queued calls, zero-time timers, layout requests) and what that
 // queues in turn, for a fixed number of rounds: enough for work that finishes within the event loop

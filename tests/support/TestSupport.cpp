@@ -1,14 +1,31 @@
 #include "support/TestSupport.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdlib>
 
 namespace TestSupport {
+
+bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return condition();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        // processEvents returns at once when nothing is queued: yield to the threads being waited on.
+        QThread::msleep(1);
+    }
+    return true;
+}
 
 QImage solidImage(int width, int height, QColor color)
 {

@@ -6,7 +6,13 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
+
 namespace TestSupport {
+
+// Runs the event loop until the condition holds or the time is up; returns the condition. The
+// bound is generous: it is only reached on a real fault, never by a slow machine.
+bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 30000);
 
 // A solid image of the given size and colour (ARGB32).
 QImage solidImage(int width, int height, QColor color = Qt::white);

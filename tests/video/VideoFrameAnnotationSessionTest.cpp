@@ -2,8 +2,8 @@
 // session's signals.
 #include "FakeVideoMedia.h"
 #include "model/MarkupViewModel.h"
+#include "support/VideoTestMedia.h"
 #include "video/VideoFrameAnnotationSession.h"
-#include "VideoTestMedia.h"
 
 #include <QSemaphore>
 #include <QSettings>

@@ -1,6 +1,6 @@
 #include "platform/VideoAsset.h"
 #include "platform/VideoFrameConverter.h"
-#include "VideoTestMedia.h"
+#include "support/VideoTestMedia.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #include "support/TestSupport.h"
+#include "support/VideoTestMedia.h"
 #include "video/VideoFrameAnnotationStore.h"
-#include "VideoTestMedia.h"
 
 #include <QFile>
 

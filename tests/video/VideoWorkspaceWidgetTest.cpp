@@ -1,4 +1,4 @@
-#include "VideoHookupFixture.h"
+#include "shell/VideoHookupFixture.h"
 
 #include "canvas/CanvasFrameSource.h"
 #include "canvas/CanvasSurface.h"

@@ -18,9 +18,9 @@
 
 namespace {
 
-constexpr double cornerRadius = 6;
-constexpr int shadowBlur = 18;
-constexpr double shadowOffsetY = 10;
+constexpr double comparisonCornerRadius = 6;
+constexpr int comparisonShadowBlur = 18;
+constexpr double comparisonShadowOffsetY = 10;
 constexpr double lineWidth = 3;
 constexpr double handleDiameter = 36;
 // How far the line, the handle and their shadows reach either side of the divider.
@@ -132,8 +132,8 @@ void ComparisonSurface::paintEvent(QPaintEvent *event)
         painter.fillRect(clip, AppTheme::paleSlate());
         if (m_hasPair) {
             if (m_cardShadow.isNull())
-                m_cardShadow = QPixmap::fromImage(CardShadow::image(shadowBlur, cornerRadius));
-            CardShadow::paint(painter, canvas, m_cardShadow, shadowBlur, shadowOffsetY);
+                m_cardShadow = QPixmap::fromImage(CardShadow::image(comparisonShadowBlur, comparisonCornerRadius));
+            CardShadow::paint(painter, canvas, m_cardShadow, comparisonShadowBlur, comparisonShadowOffsetY);
         }
     }
     if (!m_hasPair)
@@ -153,7 +153,7 @@ void ComparisonSurface::paintEvent(QPaintEvent *event)
 
     // The rounded corners: the area colour over the corner wedges, then the border.
     painter.setRenderHint(QPainter::Antialiasing);
-    const double r = cornerRadius;
+    const double r = comparisonCornerRadius;
     const QRectF corners[] = {QRectF(canvas.left(), canvas.top(), r, r), QRectF(canvas.right() - r, canvas.top(), r, r),
                               QRectF(canvas.left(), canvas.bottom() - r, r, r),
                               QRectF(canvas.right() - r, canvas.bottom() - r, r, r)};

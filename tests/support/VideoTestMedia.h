@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/TestSupport.h"
+
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -28,8 +30,7 @@ QImage referenceFrame(const QString &video, int index);
 // Mean absolute difference per colour channel; -1 when the sizes differ.
 double meanAbsoluteDifference(const QImage &a, const QImage &b);
 
-// Processes events until `done` returns true or the time runs out; returns `done()`.
-bool waitUntil(const std::function<bool()> &done, int timeoutMs = 20000);
+using TestSupport::waitUntil;
 
 QString folder();
 

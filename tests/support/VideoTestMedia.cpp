@@ -1,12 +1,9 @@
-#include "VideoTestMedia.h"
+#include "support/VideoTestMedia.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <cmath>
 #include <cstdlib>
@@ -83,19 +80,6 @@ double meanAbsoluteDifference(const QImage &a, const QImage &b)
         }
     }
     return sum / (3.0 * x.width() * x.height());
-}
-
-bool waitUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
 }
 
 } // namespace VideoTestMedia

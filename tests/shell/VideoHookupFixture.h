@@ -3,7 +3,7 @@
 #include "shell/ShellWindowFixture.h"
 #include "shell/VideoFrameAnnotationHookup.h"
 #include "support/TestSupport.h"
-#include "VideoTestMedia.h"
+#include "support/VideoTestMedia.h"
 
 #include <QDir>
 

@@ -1,6 +1,5 @@
-#include "CompressionTestSupport.h"
-
 #include "platform/GifCodec.h"
+#include "support/GifTestFiles.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
@@ -10,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace CompressionTest;
+using namespace GifTestFiles;
 
 namespace {
 
