@@ -1,6 +1,6 @@
 // Quitting with an annotated video frame, through the real window over a video that needs no
 // decoding.
-#include "FakeVideoMedia.h"
+#include "video/FakeVideoMedia.h"
 #include "VideoHookupFixture.h"
 
 #include "video/VideoFrameAnnotationStore.h"
