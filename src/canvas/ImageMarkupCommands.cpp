@@ -9,6 +9,8 @@
 #include "model/TypeScale.h"
 #include "platform/SymbolIcons.h"
 #include "ui/FeedbackButton.h"
+#include "ui/ImportFileChooser.h"
+#include "ui/MessageBoxConfirmer.h"
 
 #include <QMenu>
 #include <QPainter>

@@ -2,7 +2,8 @@
 
 #include "canvas/ImageMarkupHost.h"
 #include "model/MarkupTools.h"
-#include "ui/ImportAndConfirmDialogs.h"
+#include "ui/Confirmer.h"
+#include "ui/FileChooser.h"
 
 #include <QObject>
 #include <QPointer>

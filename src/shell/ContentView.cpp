@@ -4,14 +4,14 @@
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
 #include "platform/ScreenCaptureAccess.h"
-#include "shell/AppHandlers.h"
 #include "shell/AppUpdateManager.h"
-#include "shell/ElidedLabel.h"
+#include "shell/KeyCommandMonitor.h"
 #include "shell/OpenProjectBridge.h"
 #include "shell/ScreenCapturePermission.h"
 #include "shell/WorkspaceArea.h"
 #include "ui/ShellDialogs.h"
 
+#include "ui/ElidedLabel.h"
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFrame>

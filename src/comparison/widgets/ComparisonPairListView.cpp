@@ -1,4 +1,4 @@
-#include "comparison/widgets/ComparisonPairList.h"
+#include "comparison/widgets/ComparisonPairListView.h"
 
 #include "comparison/widgets/ComparisonPreview.h"
 #include "model/AppFont.h"

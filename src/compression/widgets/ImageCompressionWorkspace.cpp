@@ -7,7 +7,7 @@
 #include "compression/widgets/CompressionPreview.h"
 #include "compression/widgets/CompressionResultBanner.h"
 #include "compression/widgets/CompressionSettingsPanel.h"
-#include "compression/widgets/CompressionSourceList.h"
+#include "compression/widgets/CompressionSourceColumn.h"
 #include "compression/widgets/CompressionSurface.h"
 #include "compression/widgets/CompressionTextLine.h"
 #include "model/AppFont.h"

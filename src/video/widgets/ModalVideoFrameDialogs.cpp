@@ -1,7 +1,7 @@
 #include "video/widgets/ModalVideoFrameDialogs.h"
 
 #include "platform/FileDialogSetup.h"
-#include "ui/ImportAndConfirmDialogs.h"
+#include "ui/MessageBoxConfirmer.h"
 
 #include <QFileDialog>
 
