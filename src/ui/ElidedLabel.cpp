@@ -1,17 +1,23 @@
 #include "ui/ElidedLabel.h"
 
-#include "model/AppFont.h"
-#include "model/AppTheme.h"
-#include "model/TypeScale.h"
-
 #include <QPainter>
 
-ElidedLabel::ElidedLabel(QWidget *parent)
+ElidedLabel::ElidedLabel(Look look, QWidget *parent)
     : QWidget(parent)
-    , m_color(AppTheme::secondaryText())
+    , m_look(std::move(look))
 {
-    setFont(AppFont::font(TypeScale::body));
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    setFont(m_look.font);
+    switch (m_look.sizeRule) {
+    case SizeRule::FillsRow:
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+        break;
+    case SizeRule::FitsText:
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        break;
+    case SizeRule::TakesAnyWidth:
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        break;
+    }
 }
 
 void ElidedLabel::setText(const QString &text)
@@ -19,25 +25,34 @@ void ElidedLabel::setText(const QString &text)
     if (text == m_text)
         return;
     m_text = text;
-    setToolTip(text);
+    if (m_look.fullTextToolTip)
+        setToolTip(text);
+    if (m_look.sizeRule == SizeRule::FitsText)
+        updateGeometry();
     update();
 }
 
-void ElidedLabel::setColor(const QColor &color)
+QString ElidedLabel::shownText() const { return fontMetrics().elidedText(m_text, m_look.elideMode, width()); }
+
+QSize ElidedLabel::sizeHint() const
 {
-    m_color = color;
-    update();
+    switch (m_look.sizeRule) {
+    case SizeRule::FillsRow:
+        return QSize(0, fontMetrics().height());
+    case SizeRule::FitsText:
+        return QSize(fontMetrics().horizontalAdvance(m_text) + 2, fontMetrics().height());
+    case SizeRule::TakesAnyWidth:
+        break;
+    }
+    return QSize(fontMetrics().horizontalAdvance(m_text), fontMetrics().height());
 }
 
-// No width of its own: the label takes the width its row gives it.
-QSize ElidedLabel::sizeHint() const { return QSize(0, fontMetrics().height()); }
 QSize ElidedLabel::minimumSizeHint() const { return QSize(0, fontMetrics().height()); }
 
 void ElidedLabel::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setFont(font());
-    painter.setPen(m_color);
-    const QString shown = fontMetrics().elidedText(m_text, Qt::ElideMiddle, width());
-    painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter, shown);
+    painter.setPen(m_look.color);
+    painter.drawText(rect(), m_look.alignment | Qt::AlignVCenter, shownText());
 }
