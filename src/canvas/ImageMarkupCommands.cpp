@@ -163,11 +163,6 @@ bool ImageMarkupCommands::deleteImageMarkupSelection()
     return true;
 }
 
-void ImageMarkupCommands::handleImageMarkupDeleteCommand()
-{
-    deleteImageMarkupSelection();
-}
-
 void ImageMarkupCommands::fitImageMarkupCanvas()
 {
     MarkupViewModel &model = m_host.viewModel();

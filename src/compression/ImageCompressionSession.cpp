@@ -44,11 +44,6 @@ ImageCompressionSession::~ImageCompressionSession()
         ImageCompressionService::removeCropFile(path);
 }
 
-void ImageCompressionSession::setChooser(std::unique_ptr<CompressionChooser> chooser)
-{
-    m_chooser = std::move(chooser);
-}
-
 // ---- State ------------------------------------------------------------------------------------
 
 void ImageCompressionSession::setSelectedCompressionSourceID(std::optional<QUuid> id)

@@ -111,11 +111,6 @@ QString ComparisonPairListModel::cardAccessibleName(int number)
     return QStringLiteral("第 %1 组图片对比").arg(number);
 }
 
-QString ComparisonPairListModel::deleteAccessibleName(int number)
-{
-    return QStringLiteral("删除第 %1 组图片对比").arg(number);
-}
-
 // ---- Delegate --------------------------------------------------------------------------------------
 
 QSize ComparisonPairDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
