@@ -218,7 +218,6 @@ public:
 
     // Zoom clamped into minimumZoom…maximumZoom.
     void setZoom(double zoom);
-    void adjustZoom(double step);
 
     // ---- Preferences and customisation (MarkupViewModel_Preferences.cpp) ------------------------
     static std::vector<MarkupTool> loadToolOrder(QSettings &defaults);
@@ -286,7 +285,6 @@ public:
     void updateSelectedFontSize(double size, bool recordsUndo);
     void updateDrawingLineWidth(double width, bool recordsUndo);
     void updateArrowFontSize(double size, bool recordsUndo);
-    void updateArrowLineWidth(double width, bool recordsUndo);
     // Puts `value` on the system pasteboard (platform/Pasteboard.h) as plain text.
     void copyToPasteboard(const QString &value, const QString &label);
     // Write into the selected annotation only: no undo, numbering or message.
@@ -355,8 +353,6 @@ public:
     // The image markup workspace's key commands: every tool of the tool order, and "delete" reaches
     // the selected images.
     bool handleToolShortcut(const QString &command);
-    // The tool at 1-based position n of the tool order for the number n, else none.
-    std::optional<MarkupTool> toolForShortcut(const QString &command) const;
     // The number command n chooses tools[n - 1] (drawing and rectangles dropped, "已切换工具："
     // reported); false for anything else.
     bool switchToolByNumber(const QString &command, const std::vector<MarkupTool> &tools);

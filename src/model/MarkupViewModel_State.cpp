@@ -214,8 +214,3 @@ void MarkupViewModel::setZoom(double zoom)
     const double clamped = std::min(std::max(zoom, minimumZoom), maximumZoom);
     assign(m_zoom, clamped, &MarkupViewModel::zoomChanged);
 }
-
-void MarkupViewModel::adjustZoom(double step)
-{
-    setZoom(m_zoom + step);
-}
