@@ -13,7 +13,7 @@
 #include "BenchSupport.h"
 
 #include "comparison/ComparisonPairing.h"
-#include "comparison/widgets/ComparisonPairList.h"
+#include "comparison/widgets/ComparisonPairListView.h"
 #include "comparison/widgets/ComparisonSurface.h"
 #include "comparison/widgets/ImageComparisonWorkspace.h"
 #include "comparison/widgets/ModalComparisonDialogs.h"

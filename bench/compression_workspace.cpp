@@ -6,7 +6,7 @@
 //   bench_compression_workspace [probe-files=100] [photos=30]
 #include "compression/ImageCompressionService.h"
 #include "compression/widgets/CompressionPreview.h"
-#include "compression/widgets/CompressionSourceList.h"
+#include "compression/widgets/CompressionSourceColumn.h"
 #include "compression/widgets/ImageCompressionWorkspace.h"
 #include "CompressionBenchSupport.h"
 #include "platform/ImageLimits.h"

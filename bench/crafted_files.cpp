@@ -15,7 +15,7 @@
 //                       import|probe|compress|recode|open
 // (one case per run: the peak is per process; gif-original keeps the screen's size)
 
-#include "comparison/widgets/ComparisonPairList.h"
+#include "comparison/widgets/ComparisonPairListView.h"
 #include "compression/ImageCompressionService.h"
 #include "model/MarkupViewModel.h"
 #include "platform/ImageDecoding.h"

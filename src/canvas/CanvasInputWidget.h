@@ -33,9 +33,6 @@ public:
     std::function<void()> onEscape;
     std::function<void()> onDelete;
 
-    // Whether a left press that began here is still down.
-    bool hasLeftPress() const { return m_leftStart.has_value(); }
-
 protected:
     bool event(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;

@@ -79,10 +79,6 @@ public:
 
     const Mode &mode() const { return m_mode; }
     QPointF dragStart() const { return m_dragStart; }
-    QPointF previousPoint() const { return m_previousPoint; }
-    bool hasRecordedMoveUndo() const { return m_hasRecordedMoveUndo; }
-    bool isDuplicatingMove() const { return m_isDuplicatingMove; }
-    bool hasDuplicatedForMove() const { return m_hasDuplicatedForMove; }
 
 private:
     QSizeF size() const { return m_canvasSize ? m_canvasSize() : QSizeF(0, 0); }

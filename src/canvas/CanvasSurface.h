@@ -70,7 +70,6 @@ public:
     void setCropping(bool cropping) { m_isCropping = cropping; }
 
     CanvasInputWidget *inputWidget() const { return m_input; }
-    CanvasPointerCoordinator *coordinator() const { return m_coordinator.get(); }
     AnnotationOverlay &overlay() { return m_overlay; }
 
     // The floating panels are made by their owners and placed in canvas points

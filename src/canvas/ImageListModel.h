@@ -45,7 +45,6 @@ public:
     bool isImportTile(int row) const;
     int rowOf(const QUuid &id) const;
 
-    std::optional<QUuid> hoveredID() const { return m_hoveredID; }
     void setHoveredID(std::optional<QUuid> id);
     std::optional<QUuid> draggingID() const { return m_draggingID; }
     void setDraggingID(std::optional<QUuid> id);

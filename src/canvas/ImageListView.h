@@ -49,7 +49,6 @@ public:
     static bool extendsSelection(Qt::KeyboardModifiers modifiers);
     // Starts the platform drag of a card and clears the drag state when it ends.
     void startDrag(const QUuid &id);
-    ImageThumbnailDropDelegate &dropDelegate() { return m_dropDelegate; }
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;

@@ -9,6 +9,8 @@
 #include "model/TypeScale.h"
 #include "platform/SymbolIcons.h"
 #include "ui/FeedbackButton.h"
+#include "ui/ImportFileChooser.h"
+#include "ui/MessageBoxConfirmer.h"
 
 #include <QMenu>
 #include <QPainter>
@@ -159,11 +161,6 @@ bool ImageMarkupCommands::deleteImageMarkupSelection()
         return false;
     model.setStatusMessage(QStringLiteral("已删除标注，可按 Ctrl+Z 撤销"));
     return true;
-}
-
-void ImageMarkupCommands::handleImageMarkupDeleteCommand()
-{
-    deleteImageMarkupSelection();
 }
 
 void ImageMarkupCommands::fitImageMarkupCanvas()

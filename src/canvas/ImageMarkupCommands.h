@@ -2,7 +2,8 @@
 
 #include "canvas/ImageMarkupHost.h"
 #include "model/MarkupTools.h"
-#include "ui/ImportAndConfirmDialogs.h"
+#include "ui/Confirmer.h"
+#include "ui/FileChooser.h"
 
 #include <QObject>
 #include <QPointer>
@@ -38,7 +39,6 @@ public:
     // The workspace's delete action and a side button's deleteSelection: the selected annotations,
     // else (after asking) the selected images. True when something was deleted.
     bool deleteImageMarkupSelection();
-    void handleImageMarkupDeleteCommand();
     void fitImageMarkupCanvas();
 
     bool confirmDeleteSelectedImageItems();

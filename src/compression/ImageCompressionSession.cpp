@@ -85,11 +85,6 @@ ImageCompressionSession::~ImageCompressionSession()
         ImageCompressionService::removeCropFile(path);
 }
 
-void ImageCompressionSession::setChooser(std::unique_ptr<CompressionChooser> chooser)
-{
-    m_chooser = std::move(chooser);
-}
-
 // ---- State ------------------------------------------------------------------------------------
 
 void ImageCompressionSession::setSelectedCompressionSourceID(std::optional<QUuid> id)

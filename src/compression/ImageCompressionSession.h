@@ -35,8 +35,6 @@ public:
     explicit ImageCompressionSession(std::unique_ptr<CompressionChooser> chooser, QObject *parent = nullptr);
     ~ImageCompressionSession() override;
 
-    void setChooser(std::unique_ptr<CompressionChooser> chooser);
-
     // ---- State ---------------------------------------------------------------------------------
     const std::vector<ImageCompressionSource> &compressionSources() const { return m_sources; }
     const std::optional<QUuid> &selectedCompressionSourceID() const { return m_selectedID; }

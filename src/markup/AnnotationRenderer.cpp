@@ -184,11 +184,6 @@ std::optional<QImage> renderedBitmap(const QImage &baseImage, const std::vector<
     return bitmap;
 }
 
-std::optional<QImage> renderedImage(const QImage &baseImage, const std::vector<MarkupAnnotation> &annotations)
-{
-    return renderedBitmap(baseImage, annotations);
-}
-
 void drawAnnotations(QPainter &painter, const std::vector<MarkupAnnotation> &annotations, QSizeF canvasSize)
 {
     withTarget(painter, [&](AnnotationDrawTarget &target) {
@@ -200,21 +195,6 @@ void drawAnnotations(QPainter &painter, const std::vector<MarkupAnnotation> &ann
 void drawArrow(QPainter &painter, const MarkupAnnotation &annotation, QSizeF canvasSize)
 {
     withTarget(painter, [&](AnnotationDrawTarget &target) { drawArrowOn(target, annotation, canvasSize); });
-}
-
-void drawRectangle(QPainter &painter, const MarkupAnnotation &annotation, QSizeF canvasSize)
-{
-    withTarget(painter, [&](AnnotationDrawTarget &target) { drawRectangleOn(target, annotation, canvasSize); });
-}
-
-void drawBrush(QPainter &painter, const MarkupAnnotation &annotation, QSizeF canvasSize)
-{
-    withTarget(painter, [&](AnnotationDrawTarget &target) { drawBrushOn(target, annotation, canvasSize); });
-}
-
-void drawLabel(QPainter &painter, const QString &text, const MarkupAnnotation &annotation, QSizeF canvasSize)
-{
-    withTarget(painter, [&](AnnotationDrawTarget &target) { drawLabelOn(target, text, annotation, canvasSize); });
 }
 
 } // namespace AnnotationRenderer

@@ -30,8 +30,6 @@ namespace AnnotationRenderer {
 // The image on an opaque white background (transparent areas come out white) with the annotations
 // drawn over it; nothing for an empty image or when the bitmap cannot be allocated.
 std::optional<QImage> renderedBitmap(const QImage &baseImage, const std::vector<MarkupAnnotation> &annotations);
-// The same picture, for callers that want an image rather than a bitmap to encode.
-std::optional<QImage> renderedImage(const QImage &baseImage, const std::vector<MarkupAnnotation> &annotations);
 
 std::optional<QByteArray> pngData(const QImage &baseImage, const std::vector<MarkupAnnotation> &annotations);
 // Quality is clamped to 0.1…1.0 (NaN reads as 0.1).
@@ -53,9 +51,5 @@ std::optional<QByteArray> pdfData(const std::vector<AnnotationRenderPage> &pages
 // Draws annotations in list order over whatever the painter holds, in canvas space of the given size.
 void drawAnnotations(QPainter &painter, const std::vector<MarkupAnnotation> &annotations, QSizeF canvasSize);
 void drawArrow(QPainter &painter, const MarkupAnnotation &annotation, QSizeF canvasSize);
-void drawRectangle(QPainter &painter, const MarkupAnnotation &annotation, QSizeF canvasSize);
-void drawBrush(QPainter &painter, const MarkupAnnotation &annotation, QSizeF canvasSize);
-// The label bubble with its lines; nothing when the text is blank or there is no layout.
-void drawLabel(QPainter &painter, const QString &text, const MarkupAnnotation &annotation, QSizeF canvasSize);
 
 } // namespace AnnotationRenderer

@@ -264,14 +264,6 @@ int MarkupViewModel::applyCurrentAnnotationsToSelectedImages(bool onlySelectedAn
     return int(targets.size());
 }
 
-std::optional<MarkupTool> MarkupViewModel::toolForShortcut(const QString &command) const
-{
-    const std::optional<qint64> n = TextRules::parseSignedAsciiDecimal(command);
-    if (!n || *n < 1 || *n > qint64(m_toolOrder.size()))
-        return std::nullopt;
-    return m_toolOrder[size_t(*n - 1)];
-}
-
 bool MarkupViewModel::handleShortcut(const QString &command, const ShortcutScope &scope)
 {
     if (command == u"undo")

@@ -42,12 +42,6 @@ bool writeSelectedPDF(MarkupViewModel &model, const std::vector<AnnotationRender
 
 } // namespace
 
-std::optional<QByteArray> MarkupViewModel::exportImageData(const ImageMarkupItem &item, ImageExportFormat format,
-                                                           double jpegQuality)
-{
-    return DesktopExport::encodedImage(item.image.image(), item.annotations, format, jpegQuality);
-}
-
 QStringList MarkupViewModel::saveSelectedImagesToDesktop()
 {
     return saveSelectedImagesToDesktop(desktopFormat.format, desktopFormat.jpegQuality);

@@ -100,11 +100,6 @@ bool MarkupViewModel::duplicateSelectedAnnotationsForDrag()
     return true;
 }
 
-void MarkupViewModel::prepareMoveUndoSnapshot()
-{
-    recordUndoSnapshot();
-}
-
 void MarkupViewModel::moveSelectedAnnotations(QSizeF by, QSizeF canvasSize, bool recordsUndo)
 {
     const std::optional<qsizetype> index = selectedIndex();

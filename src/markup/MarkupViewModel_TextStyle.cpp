@@ -150,18 +150,6 @@ void MarkupViewModel::updateArrowFontSize(double size, bool recordsUndo)
         setStatusMessage(QStringLiteral("文字大小：") + formatted("%.0f", s));
 }
 
-void MarkupViewModel::updateArrowLineWidth(double width, bool recordsUndo)
-{
-    if (std::isnan(width))
-        return;
-    const double w = clamped(width, minimumArrowLineWidth, maximumArrowLineWidth);
-    setArrowLineWidth(w);
-    m_stylePreset.lineWidth = w;
-    saveStylePreset();
-    if (rewriteSelectedStyle(*this, isArrow, &MarkupAnnotation::lineWidth, w, recordsUndo))
-        setStatusMessage(QStringLiteral("箭头大小：") + formatted("%.1f", w));
-}
-
 void MarkupViewModel::copyToPasteboard(const QString &value, const QString &label)
 {
     Pasteboard::current().setText(value);

@@ -23,9 +23,4 @@ QFont font(double pixelSize, QFont::Weight weight)
     return f;
 }
 
-bool isAvailable()
-{
-    return QFontDatabase::families().contains(family());
-}
-
 } // namespace AppFont

@@ -15,7 +15,4 @@ QString family();
 // metrics and rendered metrics identical whatever the screen's DPI).
 QFont font(double pixelSize, QFont::Weight weight = QFont::Normal);
 
-// Whether the family is installed; the program still runs without it, with a fallback face.
-bool isAvailable();
-
 } // namespace AppFont

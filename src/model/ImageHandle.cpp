@@ -311,11 +311,6 @@ bool ImageHandle::isLazy() const
     return m_data && m_data->source != Data::Source::Memory;
 }
 
-qint64 ImageHandle::cacheLimit()
-{
-    return DecodeCache::instance().limit();
-}
-
 void ImageHandle::setCacheLimit(qint64 bytes)
 {
     DecodeCache::instance().setLimit(bytes);

@@ -59,7 +59,6 @@ public:
     // dropped once the total exceeds the limit, but the most recently used one always stays, so
     // the current image survives even when it alone is larger than the limit.
     static constexpr qint64 defaultCacheLimit = qint64(512) << 20;
-    static qint64 cacheLimit();
     static void setCacheLimit(qint64 bytes);
     // Bytes of pixels the cache holds now.
     static qint64 cachedBytes();

@@ -203,13 +203,6 @@ ObjectReader ObjectReader::object(const QString &key) const
     return ObjectReader(required(key), pathOf(key));
 }
 
-std::optional<ObjectReader> ObjectReader::optionalObject(const QString &key) const
-{
-    if (!has(key))
-        return std::nullopt;
-    return ObjectReader(m_object.value(key), pathOf(key));
-}
-
 QJsonObject parseObject(const QByteArray &bytes)
 {
     QJsonParseError error;

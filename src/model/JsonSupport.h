@@ -93,7 +93,6 @@ public:
     std::optional<QUuid> optionalUuid(const QString &key) const;
     QByteArray base64(const QString &key) const;
     ObjectReader object(const QString &key) const;
-    std::optional<ObjectReader> optionalObject(const QString &key) const;
 
     // The elements of an array value, each read by `read`.
     template<typename Read>

@@ -74,7 +74,6 @@ struct MarkupAnnotation {
 
     // Whether the annotation takes part in numbering: visible text, or any text annotation.
     bool shouldNumber() const;
-    bool usesNumberedLabel() const { return true; }
     // The label as drawn, with its number in front.
     QString displayText() const;
     // "N." when numbered.

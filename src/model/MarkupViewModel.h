@@ -161,14 +161,11 @@ public:
     // ---- Stored state without notification (MarkupViewModel.cpp) --------------------------------
     // Per image (by item id) its undo and redo stacks, oldest first.
     const UndoStacks &undoSnapshotsByItemID() const { return m_undoSnapshotsByItemID; }
-    void setUndoSnapshotsByItemID(UndoStacks stacks) { m_undoSnapshotsByItemID = std::move(stacks); }
     const UndoStacks &redoSnapshotsByItemID() const { return m_redoSnapshotsByItemID; }
-    void setRedoSnapshotsByItemID(UndoStacks stacks) { m_redoSnapshotsByItemID = std::move(stacks); }
     // Earlier and undone versions of the text comparison's edited text.
     const QStringList &textComparisonUndoSnapshots() const { return m_textComparisonUndoSnapshots; }
     void setTextComparisonUndoSnapshots(QStringList snapshots) { m_textComparisonUndoSnapshots = std::move(snapshots); }
     const QStringList &textComparisonRedoSnapshots() const { return m_textComparisonRedoSnapshots; }
-    void setTextComparisonRedoSnapshots(QStringList snapshots) { m_textComparisonRedoSnapshots = std::move(snapshots); }
     // True only while a text comparison undo or redo writes the document.
     bool isApplyingTextComparisonHistory() const { return m_isApplyingTextComparisonHistory; }
     void setApplyingTextComparisonHistory(bool applying) { m_isApplyingTextComparisonHistory = applying; }
@@ -179,7 +176,6 @@ public:
     // it cancels the autosave; it dies with the view model), and the project path it was
     // scheduled for.
     QTimer *autosaveTimer() const { return m_autosaveTimer; }
-    const std::optional<QString> &autosaveProjectURL() const { return m_autosaveProjectURL; }
     // Where every preference is read and written.
     QSettings &defaults() const { return m_defaults; }
     // The style given to new annotations.
@@ -197,9 +193,6 @@ public:
     std::optional<ImageDocumentState> document() const;
     std::optional<MarkupAnnotation> selectedAnnotation() const;
     qsizetype selectedAnnotationCount() const;
-    bool isEditingText() const;
-    MarkupTool activeTool() const;
-    std::optional<QRectF> activeCropRect() const;
     // Values shown by the style controls; they look only at the primary selection.
     double effectiveSelectedFontSize() const;
     double effectiveArrowLineWidth() const;
@@ -225,7 +218,6 @@ public:
 
     // Zoom clamped into minimumZoom…maximumZoom.
     void setZoom(double zoom);
-    void adjustZoom(double step);
 
     // ---- Preferences and customisation (MarkupViewModel_Preferences.cpp) ------------------------
     static std::vector<MarkupTool> loadToolOrder(QSettings &defaults);
@@ -293,7 +285,6 @@ public:
     void updateSelectedFontSize(double size, bool recordsUndo);
     void updateDrawingLineWidth(double width, bool recordsUndo);
     void updateArrowFontSize(double size, bool recordsUndo);
-    void updateArrowLineWidth(double width, bool recordsUndo);
     // Puts `value` on the system pasteboard (platform/Pasteboard.h) as plain text.
     void copyToPasteboard(const QString &value, const QString &label);
     // Write into the selected annotation only: no undo, numbering or message.
@@ -320,7 +311,6 @@ public:
     void beginTextEditing(QPointF at, QSizeF canvasSize);
     // Alt-drag: copies the selected annotations (one undo step) and selects the copies.
     bool duplicateSelectedAnnotationsForDrag();
-    void prepareMoveUndoSnapshot();
     // Moves the selection by a step, stopping the group as a whole at the image border.
     void moveSelectedAnnotations(QSizeF by, QSizeF canvasSize, bool recordsUndo);
     void moveAnnotationLabel(const QUuid &id, QSizeF by, QSizeF canvasSize, bool recordsUndo);
@@ -363,8 +353,6 @@ public:
     // The image markup workspace's key commands: every tool of the tool order, and "delete" reaches
     // the selected images.
     bool handleToolShortcut(const QString &command);
-    // The tool at 1-based position n of the tool order for the number n, else none.
-    std::optional<MarkupTool> toolForShortcut(const QString &command) const;
     // The number command n chooses tools[n - 1] (drawing and rectangles dropped, "已切换工具："
     // reported); false for anything else.
     bool switchToolByNumber(const QString &command, const std::vector<MarkupTool> &tools);
@@ -429,9 +417,6 @@ public:
     QString suggestedPDFOutputFileName() const;
     QString suggestedOutputFileName() const;
     QString suggestedOutputFileName(const QString &pathExtension) const;
-    // The annotated image encoded as PNG or JPEG; nothing for PDF or when it cannot be made.
-    static std::optional<QByteArray> exportImageData(const ImageMarkupItem &item, ImageExportFormat format,
-                                                     double jpegQuality);
 
     // Per-image undo and redo (MarkupViewModel_Undo.cpp).
     static constexpr qsizetype undoHistoryLimit = 80;
@@ -504,8 +489,6 @@ public:
                                                             const std::optional<QString> &title = std::nullopt);
     std::optional<QString> saveTextComparisonWordToDesktop(TextComparisonExportKind kind,
                                                            const std::optional<QString> &title = std::nullopt);
-    // Markups cut to the current edited text, then normalised.
-    void clampTextMarkupAnnotationsToEditedText();
     // The document a project brings (or none): line ends and markups brought into the document's
     // rules, both histories emptied so that an undo cannot write the previous document's text
     // into this one. No status, no autosave.

@@ -92,6 +92,5 @@ struct ComparisonBatchImportResult {
     QStringList unmatchedBefore;
     QStringList unmatchedAfter;
 
-    qsizetype matchedCount() const { return qsizetype(pairs.size()); }
     bool operator==(const ComparisonBatchImportResult &) const = default;
 };

@@ -73,21 +73,6 @@ qsizetype MarkupViewModel::selectedAnnotationCount() const
     return m_selectedAnnotationID ? 1 : 0;
 }
 
-bool MarkupViewModel::isEditingText() const
-{
-    return m_editingTextAnnotationID.has_value();
-}
-
-MarkupTool MarkupViewModel::activeTool() const
-{
-    return m_selectedTool;
-}
-
-std::optional<QRectF> MarkupViewModel::activeCropRect() const
-{
-    return m_cropRect;
-}
-
 double MarkupViewModel::effectiveSelectedFontSize() const
 {
     const std::optional<MarkupAnnotation> annotation = selectedAnnotation();
@@ -228,9 +213,4 @@ void MarkupViewModel::setZoom(double zoom)
     // Lower bound first, then the upper one.
     const double clamped = std::min(std::max(zoom, minimumZoom), maximumZoom);
     assign(m_zoom, clamped, &MarkupViewModel::zoomChanged);
-}
-
-void MarkupViewModel::adjustZoom(double step)
-{
-    setZoom(m_zoom + step);
 }

@@ -135,7 +135,6 @@ VideoFrameSource::Status VideoDecoder::seekBefore(double seconds, const AbortChe
     if (readable && listed >= 0 && readable != avformat_index_get_entry(stream, listed))
         timestamp = std::min(timestamp, readable->timestamp);
     for (int attempt = 0; attempt < 4; ++attempt) {
-        ++m_seekCount;
         int result = av_seek_frame(m_format, m_stream, timestamp, AVSEEK_FLAG_BACKWARD);
         if (result < 0) {
             // Nothing indexed before the target: start from the beginning.

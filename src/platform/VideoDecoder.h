@@ -29,10 +29,6 @@ public:
     Status frameAt(double seconds, Match match, const AbortCheck &abort, Frame *out) override;
     Status frameAfter(double seconds, const AbortCheck &abort, Frame *out) override;
 
-    // How many times the demuxer was asked to seek (lets the benchmark check that stepping forward
-    // decodes on instead of seeking).
-    int seekCount() const { return m_seekCount; }
-
 private:
     struct Held {
         AVFrame *frame = nullptr;
@@ -71,6 +67,5 @@ private:
     double m_previousTime = 0;
     bool m_flushing = false; // the null packet was sent; only buffered frames remain
     bool m_ended = false;    // the decoder has given its last frame
-    int m_seekCount = 0;
     std::deque<Delivered> m_cache;
 };

@@ -25,9 +25,6 @@ public:
     // A null image when the frame is empty, larger than `maxSide` on a side or cannot be converted.
     QImage convert(const AVFrame *frame);
 
-    // Clockwise quarter turns applied after an optional horizontal mirror.
-    int clockwiseDegrees() const { return m_clockwiseDegrees; }
-
     static constexpr int maxSide = 8192;
 
 private:

@@ -1,17 +1,20 @@
 #include "shell/ContentView.h"
 
 #include "canvas/ImageMarkupSidebar.h"
+#include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
+#include "model/TypeScale.h"
 #include "platform/ScreenCaptureAccess.h"
-#include "shell/AppHandlers.h"
 #include "shell/AppUpdateManager.h"
-#include "shell/ElidedLabel.h"
+#include "shell/KeyCommandMonitor.h"
 #include "shell/OpenProjectBridge.h"
 #include "shell/ScreenCapturePermission.h"
 #include "shell/WorkspaceArea.h"
+#include "ui/ElidedLabel.h"
 #include "ui/ShellDialogs.h"
 
+#include "ui/ElidedLabel.h"
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFrame>
@@ -122,7 +125,7 @@ QWidget *ContentView::makeStatusStrip()
     fillBackground(strip, AppTheme::paleGray());
     auto *layout = new QHBoxLayout(strip);
     layout->setContentsMargins(16, 0, 16, 0);
-    m_statusLabel = new ElidedLabel(strip);
+    m_statusLabel = new ElidedLabel({AppFont::font(TypeScale::body), AppTheme::secondaryText()}, strip);
     m_statusLabel->setObjectName(QStringLiteral("statusLine"));
     m_statusLabel->setText(m_viewModel->statusMessage());
     layout->addWidget(m_statusLabel, 1);

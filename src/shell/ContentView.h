@@ -113,7 +113,6 @@ public:
 
     // ---- Lifecycle (ContentView_Lifecycle.cpp) -------------------------------------------------
     bool handleKeyCommand(const QString &name);
-    void handleDeleteCommand();
     void handleEscapeShortcut();
     // The close request: true lets the window close (only once quitting was decided). While a
     // Desktop save or a compression run goes on, the close waits for it.

@@ -3,13 +3,13 @@
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
 #include "shell/AppUpdateManager.h"
-#include "shell/ElidedLabel.h"
 #include "shell/HeaderToolbarOrderEditor.h"
 #include "shell/SwitcherButton.h"
 #include "shell/UpdateCheckButton.h"
 #include "shell/ZoomControls.h"
 #include "ui/ActionButton.h"
 #include "ui/ControlPainting.h"
+#include "ui/ElidedLabel.h"
 #include "ui/SymbolButton.h"
 
 #include <QGraphicsOpacityEffect>

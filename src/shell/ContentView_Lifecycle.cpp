@@ -167,14 +167,6 @@ bool ContentView::handleKeyCommand(const QString &name)
     return false;
 }
 
-void ContentView::handleDeleteCommand()
-{
-    if (m_workspaceMode == WorkspaceMode::ImageMarkup && m_hooks.handleImageMarkupDeleteCommand)
-        m_hooks.handleImageMarkupDeleteCommand();
-    else if (m_workspaceMode == WorkspaceMode::VideoFrameAnnotation && m_hooks.deleteVideoFrameSelection)
-        m_hooks.deleteVideoFrameSelection();
-}
-
 void ContentView::handleEscapeShortcut()
 {
     m_cancelSignal += 1;

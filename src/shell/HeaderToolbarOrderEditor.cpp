@@ -4,7 +4,7 @@
 #include "model/AppTheme.h"
 #include "model/MarkupViewModel.h"
 #include "model/TypeScale.h"
-#include "shell/AppHandlers.h"
+#include "shell/PopoverDismisser.h"
 #include "ui/ActionButton.h"
 #include "ui/ControlPainting.h"
 #include "ui/StyledButton.h"

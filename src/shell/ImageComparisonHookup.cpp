@@ -155,7 +155,7 @@ void ImageComparisonHookup::refreshSetupSheet()
 {
     if (m_setupSheet)
         m_setupSheet->refresh({m_session->comparisonSetupUsesCurrentImageAsBefore(), m_session->comparisonDraftBefore(),
-                               m_session->comparisonDraftAfter()});
+                               m_session->comparisonDraftAfter(), m_session->canCommitComparisonSetup()});
 }
 
 void ImageComparisonHookup::batchPresentedChanged(bool presented)
@@ -179,5 +179,5 @@ void ImageComparisonHookup::refreshBatchSheet()
 {
     if (m_batchSheet)
         m_batchSheet->refresh({m_session->batchComparisonBeforeFolder(), m_session->batchComparisonAfterFolder(),
-                               m_session->isRunningBatchComparison()});
+                               m_session->isRunningBatchComparison(), m_session->canRunBatchComparison()});
 }

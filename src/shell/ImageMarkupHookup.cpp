@@ -48,7 +48,6 @@ void ImageMarkupHookup::install(ShellHooks &hooks)
     hooks.startSavingSelectedImagesToDesktop = [this] { m_commands.saveSelectedImagesToDesktopAction(); };
     hooks.presentImageImportPanel = [this] { m_commands.presentImageImportPanel(); };
     hooks.deleteImageMarkupSelection = [this] { return m_commands.deleteImageMarkupSelection(); };
-    hooks.handleImageMarkupDeleteCommand = [this] { m_commands.handleImageMarkupDeleteCommand(); };
     hooks.fitImageMarkupCanvas = [this] { m_commands.fitImageMarkupCanvas(); };
     hooks.imageMarkupSidebar = [this] { return makeSidebar(); };
 }

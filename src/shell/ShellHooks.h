@@ -47,7 +47,6 @@ struct ShellHooks
     std::function<void()> presentImageImportPanel;
     // Deletes the selected annotations, or asks before deleting the selected images.
     std::function<bool()> deleteImageMarkupSelection;
-    std::function<void()> handleImageMarkupDeleteCommand;
     std::function<void()> fitImageMarkupCanvas;
 
     // ---- Image comparison workspace -------------------------------------------------------------

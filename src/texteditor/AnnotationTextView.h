@@ -33,7 +33,6 @@ public:
     ~AnnotationTextView() override;
 
     void setTextAnnotations(std::vector<TextMarkupAnnotation> annotations);
-    const std::vector<TextMarkupAnnotation> &textAnnotations() const { return m_annotations; }
     TextPaneDocumentLayout *paneLayout() const;
 
     // The bubbles in document coordinates (the scroll offset not applied).

@@ -12,7 +12,6 @@ public:
     MarkupToolButton(const QString &title, const QString &symbolName, const QString &shortcutKey,
                      const QString &badgeColorHex, QWidget *parent = nullptr);
     void setHighlighted(bool highlighted);
-    bool isHighlighted() const { return m_highlighted; }
 
 protected:
     void paintContent(QPainter &painter, const QRectF &rect) override;

@@ -7,7 +7,6 @@
 #include "platform/SymbolIcons.h"
 #include "texteditor/AnnotationNoteInput.h"
 #include "texteditor/AnnotationTextView.h"
-#include "texteditor/ColorSwatch.h"
 #include "texteditor/HighlightedTextEditor.h"
 #include "texteditor/MarkupLegend.h"
 #include "texteditor/MarkupToolButton.h"
@@ -19,6 +18,7 @@
 #include "texteditor/TextExportDialogs.h"
 #include "textengine/TextComparisonDiff.h"
 #include "textengine/TextComparisonSummary.h"
+#include "ui/ColorSwatchButton.h"
 #include "ui/PanelChrome.h"
 
 #include <QApplication>
@@ -204,7 +204,7 @@ void TextComparisonSurface::buildHeader(QVBoxLayout *card)
     auto *swatchRow = new QHBoxLayout;
     swatchRow->setSpacing(5);
     for (const auto &option : markupColorOptions()) {
-        auto *swatch = new ColorSwatch(option.first, option.second, tools);
+        auto *swatch = new ColorSwatchButton(option.first, option.second, ColorSwatchButton::Style::Toolbar, tools);
         const QString value = option.second;
         connect(swatch, &QAbstractButton::clicked, this, [this, value] { selectMarkupColor(value); });
         swatchRow->addWidget(swatch);
@@ -531,8 +531,8 @@ void TextComparisonSurface::refreshDocument()
 void TextComparisonSurface::refreshChrome()
 {
     m_tools.front()->setHighlighted(m_state.isNotePopoverPresented);
-    for (ColorSwatch *swatch : m_swatches)
-        swatch->setChosen(swatch->hex() == m_state.selectedMarkupColorHex);
+    for (ColorSwatchButton *swatch : m_swatches)
+        swatch->setSelectedSwatch(swatch->hex() == m_state.selectedMarkupColorHex);
     m_listToggle->setTitle(m_state.showAnnotationList ? QStringLiteral("隐藏列表") : QStringLiteral("批注列表"));
     m_listToggle->setToolTip(m_state.showAnnotationList ? QStringLiteral("隐藏右侧批注列表，留出更多编辑空间")
                                                         : QStringLiteral("显示所有批注，点击序号可跳到对应文字"));

@@ -18,7 +18,7 @@
 class AnnotationListRow;
 class AnnotationNoteInput;
 class ChangeChip;
-class ColorSwatch;
+class ColorSwatchButton;
 class HighlightedTextEditor;
 class MarkupToolButton;
 class QHBoxLayout;
@@ -147,8 +147,7 @@ public:
     QLabel *stripEmptyLabel() const { return m_stripEmpty; }
     QLabel *summaryLabel() const { return m_summary; }
     QLabel *annotationCountLabel() const { return m_listCount; }
-    MarkupToolButton *toolButton(TextComparisonMarkupTool tool) const;
-    std::vector<ColorSwatch *> swatches() const { return m_swatches; }
+    std::vector<ColorSwatchButton *> swatches() const { return m_swatches; }
     std::vector<SurfaceButton *> quickNoteButtons() const { return m_quickNotes; }
     SurfaceButton *listToggleButton() const { return m_listToggle; }
     SurfaceButton *uploadButton() const { return m_upload; }
@@ -196,7 +195,7 @@ private:
     QLabel *m_summary = nullptr;
     SurfaceButton *m_upload = nullptr;
     std::vector<MarkupToolButton *> m_tools;
-    std::vector<ColorSwatch *> m_swatches;
+    std::vector<ColorSwatchButton *> m_swatches;
     SurfaceButton *m_save = nullptr;
     SurfaceButton *m_export = nullptr;
     QMenu *m_exportMenu = nullptr;

@@ -231,12 +231,6 @@ std::optional<QString> MarkupViewModel::saveTextComparisonWordToDesktop(TextComp
     return exportToDesktop(*this, kind, TextComparisonExportFormat::Docx, title);
 }
 
-void MarkupViewModel::clampTextMarkupAnnotationsToEditedText()
-{
-    if (m_textComparison)
-        setTextComparison(TextComparisonRules::clampedToEditedText(*m_textComparison));
-}
-
 void MarkupViewModel::restoreTextComparisonFromProject(std::optional<TextComparisonState> state)
 {
     if (state)

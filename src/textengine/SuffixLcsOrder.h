@@ -28,8 +28,6 @@ public:
     // Negative when t(i + 1, j) < t(i, j + 1), zero when equal, positive when greater; i < n, j < m.
     int compare(std::size_t i, std::size_t j);
 
-    bool usesTable() const { return m_table != nullptr; }
-
 private:
     SuffixLcsTable &table();
 

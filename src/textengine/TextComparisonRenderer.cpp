@@ -11,6 +11,7 @@
 #include <QPainter>
 
 #include <cmath>
+#include <map>
 #include <memory>
 
 namespace TextComparisonRenderer {
@@ -347,37 +348,6 @@ PageGeometry fullPageGeometry(const TextComparisonState &state, qreal width)
 PageGeometry editedPageGeometry(const TextComparisonState &state, qreal width)
 {
     return geometry(editedPage(state, QString(), width));
-}
-
-std::map<qsizetype, qreal> paragraphCalloutSpacing(const QString &text,
-                                                   const std::vector<TextMarkupAnnotation> &annotations, qreal width)
-{
-    std::map<qsizetype, std::vector<TextMarkupAnnotation>> groups;
-    for (const TextMarkupAnnotation &annotation : annotations) {
-        if (!TextAnnotationCalloutLayout::getsBubble(annotation, text))
-            continue;
-        // The paragraph that holds the start of the markup's range.
-        qsizetype start = qsizetype(annotation.location);
-        while (start > 0) {
-            const char16_t c = text.at(start - 1).unicode();
-            if (c == u'\n' || c == u'\r' || c == 0x2029)
-                break;
-            --start;
-        }
-        groups[start].push_back(annotation);
-    }
-    std::map<qsizetype, qreal> spacing;
-    for (const auto &[start, group] : groups)
-        spacing[start] = TextAnnotationCalloutLayout::groupSpacing(group, width);
-    return spacing;
-}
-
-qreal totalCalloutSpacing(const QString &text, const std::vector<TextMarkupAnnotation> &annotations, qreal width)
-{
-    qreal total = 0;
-    for (const auto &entry : paragraphCalloutSpacing(text, annotations, width))
-        total += entry.second;
-    return total;
 }
 
 } // namespace TextComparisonRenderer

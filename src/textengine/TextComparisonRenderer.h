@@ -11,7 +11,6 @@
 #include <QStringList>
 #include <QUuid>
 
-#include <map>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -46,11 +45,6 @@ PageGeometry fullPageGeometry(const TextComparisonState &state, qreal width);
 PageGeometry editedPageGeometry(const TextComparisonState &state, qreal width);
 
 QFont bodyFont();
-
-// The renderer's estimate of bubble space grouped per paragraph, and its sum.
-std::map<qsizetype, qreal> paragraphCalloutSpacing(const QString &text,
-                                                   const std::vector<TextMarkupAnnotation> &annotations, qreal width);
-qreal totalCalloutSpacing(const QString &text, const std::vector<TextMarkupAnnotation> &annotations, qreal width);
 
 // A page for one markup: its number, its kinds of marking, its note, and excerpts around it
 // from the aligned original and from the edited text. Nothing when no markup has the id.

@@ -12,10 +12,16 @@ ColorSwatchButton::ColorSwatchButton(const QString &name, const QString &hex, St
     , m_color(HexColor::uiColor(hex))
     , m_style(style)
 {
+    setAccessibleName(name);
+    if (style == Style::Toolbar) {
+        setFixedSize(24, 28);
+        setToolTip(name);
+        setCursor(Qt::PointingHandCursor);
+        return;
+    }
     const int frame = style == Style::Small ? 25 : 44;
     setFixedSize(frame, frame);
     setCornerRadius(style == Style::Small ? 8 : 22);
-    setAccessibleName(name);
     setCursor(Qt::ArrowCursor);
 }
 
@@ -29,6 +35,8 @@ void ColorSwatchButton::setSelectedSwatch(bool selected)
 
 bool ColorSwatchButton::hitButton(const QPoint &pos) const
 {
+    if (m_style == Style::Toolbar)
+        return FeedbackButton::hitButton(pos);
     const QPointF centre = QRectF(rect()).center();
     const double radius = width() / 2.0;
     const QPointF d = QPointF(pos) - centre;
@@ -37,6 +45,10 @@ bool ColorSwatchButton::hitButton(const QPoint &pos) const
 
 void ColorSwatchButton::paintContent(QPainter &painter, const QRectF &rect)
 {
+    if (m_style == Style::Toolbar) {
+        paintToolbarSwatch(painter, rect);
+        return;
+    }
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     const double d = m_style == Style::Small ? 18 : 30;
@@ -60,4 +72,20 @@ void ColorSwatchButton::paintContent(QPainter &painter, const QRectF &rect)
         }
     }
     painter.restore();
+}
+
+void ColorSwatchButton::paintToolbarSwatch(QPainter &painter, const QRectF &rect) const
+{
+    const QRectF circle(rect.center().x() - 9, rect.center().y() - 9, 18, 18);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, 26));
+    painter.drawEllipse(circle.translated(0, 1).adjusted(-1, -1, 1, 1));
+    painter.setBrush(m_color);
+    painter.drawEllipse(circle);
+    painter.setBrush(Qt::NoBrush);
+    if (m_selected)
+        painter.setPen(QPen(AppTheme::primaryText(), 2.2));
+    else
+        painter.setPen(QPen(Qt::white, 1));
+    painter.drawEllipse(circle);
 }

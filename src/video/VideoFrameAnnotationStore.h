@@ -51,8 +51,6 @@ public:
     VideoPlayer *player() const { return m_player.get(); }
     // Whether a video is loaded for preview and playback.
     bool hasAsset() const { return m_asset.has_value(); }
-    // Whether a video is loaded for seeking and snapshots.
-    bool hasImageGenerator() const { return m_generator != nullptr; }
     const VideoFrameGenerator *imageGenerator() const { return m_generator.get(); }
 
     // The size in device pixels the canvas shows the player's pictures at, kept for later players.

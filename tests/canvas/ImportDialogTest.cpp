@@ -1,4 +1,4 @@
-#include "ui/ImportAndConfirmDialogs.h"
+#include "ui/ImportFileChooser.h"
 
 #include "support/TestSupport.h"
 

@@ -6,6 +6,7 @@
 #include "canvas/ImageMarkupWorkspace.h"
 #include "markup/MarkupGeometry.h"
 #include "ui/FeedbackButton.h"
+#include "ui/MessageBoxConfirmer.h"
 #include "ui/WorkspaceViewportEventLayer.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 #include "comparison/ComparisonDialogs.h"
 #include "comparison/ComparisonPairing.h"
 #include "comparison/widgets/BatchComparisonSheet.h"
-#include "comparison/widgets/ComparisonPairList.h"
+#include "comparison/widgets/ComparisonPairListView.h"
 #include "comparison/widgets/ComparisonSetupSheet.h"
 #include "comparison/widgets/ComparisonSurface.h"
 #include "comparison/widgets/CurrentImageCard.h"

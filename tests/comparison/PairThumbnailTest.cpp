@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "comparison/ComparisonPairing.h"
-#include "comparison/widgets/ComparisonPairList.h"
+#include "comparison/widgets/ComparisonPairListView.h"
 #include "model/MarkupViewModel.h"
 #include "platform/ImageDecoding.h"
 #include "support/JpegTestFiles.h"

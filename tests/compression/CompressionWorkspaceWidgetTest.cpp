@@ -4,7 +4,7 @@
 #include "compression/widgets/CompressionPreview.h"
 #include "compression/widgets/CompressionResultBanner.h"
 #include "compression/widgets/CompressionSettingsPanel.h"
-#include "compression/widgets/CompressionSourceList.h"
+#include "compression/widgets/CompressionSourceColumn.h"
 #include "compression/widgets/ImageCompressionWorkspace.h"
 #include "model/AppTheme.h"
 #include "shell/ShellTestSupport.h"

@@ -95,19 +95,10 @@ TEST_F(TextStyle, LineWidthsFollowTheKind)
     EXPECT_EQ(current(textID).lineWidth, 4);
     EXPECT_EQ(model.statusMessage(), "x");
 
-    // The arrow-only setter leaves a brush alone.
-    model.setSelectedAnnotationID(brushID);
-    model.updateArrowLineWidth(3, true);
-    EXPECT_EQ(current(brushID).lineWidth, 6.25);
-    model.setSelectedAnnotationID(arrowID);
-    model.updateArrowLineWidth(9, true);
-    EXPECT_EQ(current(arrowID).lineWidth, 8);
-    EXPECT_EQ(model.statusMessage(), "箭头大小：8.0");
-
     // A missing number is ignored instead of poisoning the stored preset.
     model.updateDrawingLineWidth(std::nan(""), true);
-    EXPECT_EQ(model.arrowLineWidth(), 8);
-    EXPECT_EQ(storedPreset().lineWidth, 8);
+    EXPECT_EQ(model.arrowLineWidth(), 7);
+    EXPECT_EQ(storedPreset().lineWidth, 7);
 }
 
 TEST_F(TextStyle, TextEditsRenumberAndUndo)

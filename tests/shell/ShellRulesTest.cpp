@@ -1,4 +1,4 @@
-#include "shell/AppHandlers.h"
+#include "shell/KeyCommandMonitor.h"
 #include "shell/ShellRules.h"
 #include "ui/ShellDialogs.h"
 

@@ -50,7 +50,7 @@ void BatchComparisonSheet::refresh(const State &state)
     m_afterSlot->setFolder(state.afterFolder);
     m_run->setBusy(state.isRunning);
     // While a run decodes, the sheet takes no other input.
-    m_run->setEnabled(state.isRunning || (state.beforeFolder && state.afterFolder));
+    m_run->setEnabled(state.isRunning || state.canRun);
     m_run->setAttribute(Qt::WA_TransparentForMouseEvents, state.isRunning);
     for (QAbstractButton *button : findChildren<QAbstractButton *>()) {
         if (button != m_run)

@@ -20,6 +20,7 @@ public:
         std::optional<QString> beforeFolder;
         std::optional<QString> afterFolder;
         bool isRunning = false;
+        bool canRun = false;
     };
 
     explicit BatchComparisonSheet(QWidget *parent = nullptr);

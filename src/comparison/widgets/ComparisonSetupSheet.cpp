@@ -68,7 +68,7 @@ void ComparisonSetupSheet::refresh(const State &state)
     m_afterCard->setImage(state.after);
     m_currentAfterCard->setImage(state.after);
     m_currentCard->setImage(state.before);
-    m_confirm->setEnabled(state.before.has_value() && state.after.has_value());
+    m_confirm->setEnabled(state.canCommit);
 }
 
 QString ComparisonSetupSheet::hintText() const

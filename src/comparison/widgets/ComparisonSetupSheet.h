@@ -22,6 +22,7 @@ public:
         bool usesCurrentImageAsBefore = false;
         std::optional<ComparisonImageState> before;
         std::optional<ComparisonImageState> after;
+        bool canCommit = false;
     };
 
     explicit ComparisonSetupSheet(QWidget *parent = nullptr);

@@ -1,6 +1,6 @@
 #include "comparison/widgets/ImageComparisonWorkspace.h"
 
-#include "comparison/widgets/ComparisonPairList.h"
+#include "comparison/widgets/ComparisonPairListView.h"
 #include "comparison/widgets/ComparisonSurface.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"

@@ -4,42 +4,57 @@
 #include "model/AppTheme.h"
 #include "model/TypeScale.h"
 #include "ui/ControlPainting.h"
+#include "ui/ElidedLabel.h"
 
 #include <QPainter>
 
 #include <algorithm>
 
+namespace {
+
+// The check symbol's square, 11 in from the left; the text starts 10 after it and stops 11 short
+// of the right edge.
+constexpr int bannerSymbolLeft = 11;
+constexpr int bannerSymbolSize = 18;
+constexpr int bannerTextGap = 10;
+constexpr int bannerTextRight = 11;
+constexpr int bannerTextLeft = bannerSymbolLeft + bannerSymbolSize + bannerTextGap;
+
+} // namespace
+
 CompressionResultBanner::CompressionResultBanner(QWidget *parent)
     : QWidget(parent)
 {
-    setFont(AppFont::font(TypeScale::body, QFont::Bold));
+    const QFont font = AppFont::font(TypeScale::body, QFont::Bold);
+    setFont(font);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    m_line = new ElidedLabel({font, AppTheme::darkSlate(), Qt::ElideRight, Qt::AlignLeft,
+                              ElidedLabel::SizeRule::TakesAnyWidth, false},
+                             this);
 }
 
-void CompressionResultBanner::setText(const QString &text)
-{
-    if (m_text == text)
-        return;
-    m_text = text;
-    update();
-}
+void CompressionResultBanner::setText(const QString &text) { m_line->setText(text); }
+
+QString CompressionResultBanner::text() const { return m_line->text(); }
 
 QSize CompressionResultBanner::sizeHint() const
 {
-    return { 11 + 18 + 10 + fontMetrics().horizontalAdvance(m_text) + 11, std::max(18, fontMetrics().height()) + 22 };
+    return {bannerTextLeft + fontMetrics().horizontalAdvance(text()) + bannerTextRight,
+            std::max(bannerSymbolSize, fontMetrics().height()) + 22};
 }
 
 QSize CompressionResultBanner::minimumSizeHint() const { return { 0, sizeHint().height() }; }
+
+void CompressionResultBanner::resizeEvent(QResizeEvent *)
+{
+    m_line->setGeometry(bannerTextLeft, 0, std::max(0, width() - bannerTextLeft - bannerTextRight), height());
+}
 
 void CompressionResultBanner::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     ControlPainting::roundedPanel(painter, rect(), 8, AppTheme::paleGreen(), QColor());
-    const QRectF symbolRect(11, (height() - 18) / 2.0, 18, 18);
+    const QRectF symbolRect(bannerSymbolLeft, (height() - bannerSymbolSize) / 2.0, bannerSymbolSize, bannerSymbolSize);
     ControlPainting::symbol(painter, QStringLiteral("checkmark.circle.fill"), AppTheme::green(), symbolRect, 16);
-    painter.setPen(AppTheme::darkSlate());
-    const QRectF textRect(symbolRect.right() + 10, 0, width() - symbolRect.right() - 21, height());
-    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
-                     fontMetrics().elidedText(m_text, Qt::ElideRight, int(textRect.width())));
 }

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+class ElidedLabel;
+
 // The green line under the preview that sums up the last batch.
 class CompressionResultBanner : public QWidget {
     Q_OBJECT
@@ -9,13 +11,14 @@ class CompressionResultBanner : public QWidget {
 public:
     explicit CompressionResultBanner(QWidget *parent = nullptr);
     void setText(const QString &text);
-    QString text() const { return m_text; }
+    QString text() const;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
-    QString m_text;
+    ElidedLabel *m_line = nullptr;
 };

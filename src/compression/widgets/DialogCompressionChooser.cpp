@@ -1,7 +1,7 @@
 #include "compression/widgets/DialogCompressionChooser.h"
 
 #include "platform/FileDialogSetup.h"
-#include "ui/ImportAndConfirmDialogs.h"
+#include "ui/ImportFileChooser.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -7,12 +7,12 @@
 #include "compression/widgets/CompressionPreview.h"
 #include "compression/widgets/CompressionResultBanner.h"
 #include "compression/widgets/CompressionSettingsPanel.h"
-#include "compression/widgets/CompressionSourceList.h"
+#include "compression/widgets/CompressionSourceColumn.h"
 #include "compression/widgets/CompressionSurface.h"
-#include "compression/widgets/CompressionTextLine.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
 #include "model/TypeScale.h"
+#include "ui/ElidedLabel.h"
 #include "ui/EmptyStateColumn.h"
 #include "ui/StyledButton.h"
 
@@ -259,7 +259,9 @@ QWidget *ImageCompressionWorkspace::makeSelectedLayout()
     auto *details = new QVBoxLayout(m_details);
     details->setContentsMargins(0, 0, 0, 0);
     details->setSpacing(8);
-    m_name = new CompressionTextLine(15, QFont::Bold, AppTheme::primaryText(), Qt::ElideMiddle, m_details);
+    m_name = new ElidedLabel({AppFont::font(15, QFont::Bold), AppTheme::primaryText(), Qt::ElideMiddle, Qt::AlignLeft,
+                              ElidedLabel::SizeRule::TakesAnyWidth, false},
+                             m_details);
     details->addWidget(m_name);
     m_badges = new QHBoxLayout;
     m_badges->setSpacing(10);

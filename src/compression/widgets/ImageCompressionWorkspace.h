@@ -17,7 +17,7 @@ class CompressionPreview;
 class CompressionResultBanner;
 class CompressionSettingsPanel;
 class CompressionSourceColumn;
-class CompressionTextLine;
+class ElidedLabel;
 class QHBoxLayout;
 class QStackedWidget;
 
@@ -110,7 +110,7 @@ private:
     QWidget *m_previewBox = nullptr;
     CompressionPreview *m_preview = nullptr;
     QWidget *m_details = nullptr;
-    CompressionTextLine *m_name = nullptr;
+    ElidedLabel *m_name = nullptr;
     QHBoxLayout *m_badges = nullptr;
     CompressionResultBanner *m_banner = nullptr;
     CompressionSettingsPanel *m_panel = nullptr;

@@ -2,7 +2,7 @@
 
 #include "platform/AlertSetup.h"
 #include "platform/FileDialogSetup.h"
-#include "ui/ImportAndConfirmDialogs.h"
+#include "ui/MessageBoxConfirmer.h"
 
 #include <QAbstractButton>
 #include <QFileDialog>

@@ -50,12 +50,10 @@ public:
     std::vector<ToolColumnButton *> toolButtons() const;
     CanvasSurface *surface() const { return m_surface; }
     WorkspaceViewportEventLayer *viewportLayer() const { return m_viewport; }
-    QWidget *viewportArea() const { return m_viewportArea; }
     FeedbackButton *fitButton() const { return m_fitButton; }
     FeedbackButton *emptyStateButton() const { return m_emptyButton; }
     QWidget *emptyState() const { return m_emptyState; }
     VideoTransportPanel *transportPanel() const { return m_transport; }
-    QWidget *canvasArea() const { return m_area; }
     bool hasCanvas() const;
     WorkspaceCanvasGeometry canvasGeometry() const;
 

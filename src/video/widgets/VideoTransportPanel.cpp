@@ -79,8 +79,13 @@ VideoTransportPanel::VideoTransportPanel(VideoFrameAnnotationStore *store, Marku
     for (QWidget *item : std::initializer_list<QWidget *>{m_counter, m_spinner, m_clear, m_save})
         controls->addWidget(item);
 
-    m_fileName = new OneLineLabel(Qt::AlignLeft, this);
-    m_status = new OneLineLabel(Qt::AlignRight, this);
+    const QFont captionFont = AppFont::font(TypeScale::caption, QFont::DemiBold);
+    m_fileName = new ElidedLabel({captionFont, AppTheme::secondaryText(), Qt::ElideRight, Qt::AlignLeft,
+                                  ElidedLabel::SizeRule::FitsText},
+                                 this);
+    m_status = new ElidedLabel({captionFont, AppTheme::secondaryText(), Qt::ElideRight, Qt::AlignRight,
+                                ElidedLabel::SizeRule::FitsText},
+                               this);
     statusRow->addWidget(m_fileName);
     statusRow->addStretch(1);
     statusRow->addWidget(m_status);

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "model/MarkupTools.h"
+#include "ui/ElidedLabel.h"
 #include "video/widgets/LoadingSpinner.h"
-#include "video/widgets/OneLineLabel.h"
 #include "video/widgets/TransportButton.h"
 
 #include <QPointer>
@@ -50,8 +50,8 @@ public:
     VideoScrubber *scrubber() const { return m_scrubber; }
     QLabel *counter() const { return m_counter; }
     LoadingSpinner *spinner() const { return m_spinner; }
-    OneLineLabel *fileNameLabel() const { return m_fileName; }
-    OneLineLabel *statusLabel() const { return m_status; }
+    ElidedLabel *fileNameLabel() const { return m_fileName; }
+    ElidedLabel *statusLabel() const { return m_status; }
 
     // Re-reads everything shown from the store and the view model.
     void refresh();
@@ -74,6 +74,6 @@ private:
     LoadingSpinner *m_spinner = nullptr;
     TransportButton *m_clear = nullptr;
     TransportButton *m_save = nullptr;
-    OneLineLabel *m_fileName = nullptr;
-    OneLineLabel *m_status = nullptr;
+    ElidedLabel *m_fileName = nullptr;
+    ElidedLabel *m_status = nullptr;
 };

@@ -12,8 +12,8 @@ class QKeyEvent;
 class QWidget;
 class QWindow;
 
-// The window-level handlers that sit behind the root view: the key-command monitor and the
-// closing of popover windows.
+// The window's key commands: how a key press is named, whether the window takes it, and the
+// monitor that hands it to the root view.
 namespace KeyCommands {
 
 // The command name of a key press: "undo", "redo", "openProject", "saveProject", "copy", "paste",
@@ -59,23 +59,4 @@ private:
 
     Handler m_handler;
     QPointer<QWindow> m_window;
-};
-
-// Closes a popover window on Escape, on a mouse press outside it, and when its owner window is no
-// longer the active one (another application came to the front). Lives as a child of the popover.
-class PopoverDismisser : public QObject
-{
-    Q_OBJECT
-
-public:
-    PopoverDismisser(QWidget *popover, QWidget *anchor, std::function<void()> close);
-    ~PopoverDismisser() override;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    QPointer<QWidget> m_popover;
-    QPointer<QWidget> m_anchor;
-    std::function<void()> m_close;
 };

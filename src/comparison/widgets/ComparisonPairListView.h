@@ -46,7 +46,6 @@ public:
     // "点击切换到第 N 组图片对比", "第 N 组图片对比" and "删除第 N 组图片对比".
     static QString cardToolTip(int number);
     static QString cardAccessibleName(int number);
-    static QString deleteAccessibleName(int number);
 
 private:
     void pairsChanged();

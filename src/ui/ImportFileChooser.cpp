@@ -1,8 +1,9 @@
-#include "ui/ImportAndConfirmDialogs.h"
+#include "ui/ImportFileChooser.h"
 
-#include <QAbstractItemView>
 #include "platform/AlertSetup.h"
 #include "platform/FileDialogSetup.h"
+
+#include <QAbstractItemView>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
@@ -15,23 +16,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTreeView>
-
-bool MessageBoxConfirmer::confirm(const ConfirmationRequest &request)
-{
-    QMessageBox box(m_parent);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.setIcon(QMessageBox::Warning);
-    box.setText(request.message);
-    box.setInformativeText(request.informativeText);
-    // Both as action buttons, so no desktop style reorders them: the confirming one comes first.
-    QPushButton *confirm = box.addButton(request.confirmTitle, QMessageBox::ActionRole);
-    QPushButton *cancel = box.addButton(QStringLiteral("取消"), QMessageBox::ActionRole);
-    box.setDefaultButton(confirm);
-    box.setEscapeButton(cancel);
-    AlertSetup::fitWidth(box);
-    box.exec();
-    return box.clickedButton() == confirm;
-}
 
 namespace {
 

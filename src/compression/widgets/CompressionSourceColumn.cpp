@@ -1,4 +1,4 @@
-#include "compression/widgets/CompressionSourceList.h"
+#include "compression/widgets/CompressionSourceColumn.h"
 
 #include "compression/ImageCompressionRules.h"
 #include "model/AppFont.h"

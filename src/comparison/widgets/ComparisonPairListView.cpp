@@ -1,4 +1,4 @@
-#include "comparison/widgets/ComparisonPairList.h"
+#include "comparison/widgets/ComparisonPairListView.h"
 
 #include "comparison/widgets/ComparisonPreview.h"
 #include "model/AppFont.h"
@@ -109,11 +109,6 @@ QString ComparisonPairListModel::cardToolTip(int number)
 QString ComparisonPairListModel::cardAccessibleName(int number)
 {
     return QStringLiteral("第 %1 组图片对比").arg(number);
-}
-
-QString ComparisonPairListModel::deleteAccessibleName(int number)
-{
-    return QStringLiteral("删除第 %1 组图片对比").arg(number);
 }
 
 // ---- Delegate --------------------------------------------------------------------------------------
