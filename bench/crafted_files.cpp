@@ -14,7 +14,7 @@
 //        | jpeg-progressive thumbnail|import|probe|recode | jpeg-progressive-whole import|probe|recode [copies=8]
 //        | jpeg-scans probe|compress|import [scans=3000]
 //        | jpeg-nodata probe|compress
-//        | gif-tiny [frames] | gif-wide [frames] | project-arrays [MB=40] | docx-deep [parts=4]
+//        | gif-tiny [frames] | gif-wide [frames] | project-arrays [MB=40] | docx-deep|docx-flat [parts=4]
 // (one case per run: the peak is per process; gif-original keeps the screen's size)
 
 #include "comparison/widgets/ComparisonPairList.h"
@@ -318,8 +318,9 @@ int benchArrayProject(int megabytes)
 }
 
 // A DOCX of `parts` text parts (the document, headers, footers), each about 57 MB of XML nested
-// 1.3 million elements deep around one word, deflated to a few hundred KB in all.
-int benchDeepDocx(int parts)
+// 1.3 million elements deep around one word (or, flat, the same elements one after another, each
+// holding a word), deflated to a few hundred KB in all.
+int benchDeepDocx(int parts, bool flat)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("deep.docx"));
@@ -328,9 +329,9 @@ int benchDeepDocx(int parts)
         QByteArray xml("<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:body>");
         xml.reserve(qsizetype(depth) * 43 + 256);
         for (int i = 0; i < depth; ++i)
-            xml.append("<w:smartTag w:element=\"abcd\">");
+            xml.append(flat ? "<w:p><w:r><w:t>word</w:t></w:r></w:p><w:x/>" : "<w:smartTag w:element=\"abcd\">");
         xml.append("<w:p><w:r><w:t>deep</w:t></w:r></w:p>");
-        for (int i = 0; i < depth; ++i)
+        for (int i = 0; i < depth && !flat; ++i)
             xml.append("</w:smartTag>");
         xml.append("</w:body></w:document>");
         int error = 0;
@@ -352,9 +353,9 @@ int benchDeepDocx(int parts)
     timer.start();
     const double cpu = processCpuSeconds();
     const TextComparisonImport::ImportResult result = TextComparisonImport::importFile(path);
-    std::printf("docx-deep: %d parts, %lld bytes, %s, %lld ms, %.2f s CPU, peak %lld MB (goal: within 3 s or "
+    std::printf("docx-%s: %d parts, %lld bytes, %s, %lld ms, %.2f s CPU, peak %lld MB (goal: within 3 s or "
                 "refused)\n",
-                std::min(parts, 6), static_cast<long long>(QFileInfo(path).size()),
+                flat ? "flat" : "deep", std::min(parts, 6), static_cast<long long>(QFileInfo(path).size()),
                 result.text ? qPrintable(QStringLiteral("imported, %1 characters").arg(result.text->size()))
                             : qPrintable(QStringLiteral("refused: ") + result.errorMessage),
                 static_cast<long long>(timer.elapsed()), processCpuSeconds() - cpu, peakMegabytes());
@@ -679,8 +680,8 @@ int main(int argc, char **argv)
         return benchNoDataJpeg(what);
     if (which == QLatin1String("project-arrays"))
         return benchArrayProject(argc > 2 ? std::max(1, std::atoi(argv[2])) : 40);
-    if (which == QLatin1String("docx-deep"))
-        return benchDeepDocx(argc > 2 ? std::max(1, std::atoi(argv[2])) : 4);
+    if (which == QLatin1String("docx-deep") || which == QLatin1String("docx-flat"))
+        return benchDeepDocx(argc > 2 ? std::max(1, std::atoi(argv[2])) : 4, which == QLatin1String("docx-flat"));
     const int gifFrames = argc > 2 ? std::atoi(argv[2]) : 3;
     if (which == QLatin1String("gif-tiny"))
         return benchGif(craftedGif(gifFrames, 1), gifFrames, ImageCompressionMaxDimension::original);
