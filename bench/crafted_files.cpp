@@ -14,7 +14,7 @@
 //        | jpeg-progressive thumbnail|import|probe|recode | jpeg-progressive-whole import|probe|recode [copies=8]
 //        | jpeg-scans probe|compress|import [scans=3000]
 //        | jpeg-nodata probe|compress
-//        | gif-tiny [frames] | gif-wide [frames] | project-arrays [MB=40] | docx-deep|docx-flat [parts=4]
+//        | gif-tiny [frames] | gif-wide [frames] | project-arrays [MB=40] | docx-deep|docx-flat [parts=4] [depth=1300000]
 // (one case per run: the peak is per process; gif-original keeps the screen's size)
 
 #include "comparison/widgets/ComparisonPairList.h"
@@ -318,14 +318,13 @@ int benchArrayProject(int megabytes)
 }
 
 // A DOCX of `parts` text parts (the document, headers, footers), each about 57 MB of XML nested
-// 1.3 million elements deep around one word (or, flat, the same elements one after another, each
+// 1.3 million elements deep (or `depth`) around one word (or, flat, the same elements one after another, each
 // holding a word), deflated to a few hundred KB in all.
-int benchDeepDocx(int parts, bool flat)
+int benchDeepDocx(int parts, bool flat, int depth)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("deep.docx"));
     {
-        constexpr int depth = 1'300'000;
         QByteArray xml("<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:body>");
         xml.reserve(qsizetype(depth) * 43 + 256);
         for (int i = 0; i < depth; ++i)
@@ -681,7 +680,8 @@ int main(int argc, char **argv)
     if (which == QLatin1String("project-arrays"))
         return benchArrayProject(argc > 2 ? std::max(1, std::atoi(argv[2])) : 40);
     if (which == QLatin1String("docx-deep") || which == QLatin1String("docx-flat"))
-        return benchDeepDocx(argc > 2 ? std::max(1, std::atoi(argv[2])) : 4, which == QLatin1String("docx-flat"));
+        return benchDeepDocx(argc > 2 ? std::max(1, std::atoi(argv[2])) : 4, which == QLatin1String("docx-flat"),
+                             argc > 3 ? std::max(1, std::atoi(argv[3])) : 1'300'000);
     const int gifFrames = argc > 2 ? std::atoi(argv[2]) : 3;
     if (which == QLatin1String("gif-tiny"))
         return benchGif(craftedGif(gifFrames, 1), gifFrames, ImageCompressionMaxDimension::original);
