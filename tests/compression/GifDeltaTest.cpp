@@ -87,7 +87,7 @@ std::vector<QImage> decodedByGiflib(const QString &path)
             for (int y = rect.top(); y <= rect.bottom(); ++y)
                 for (int x = rect.left(); x <= rect.right(); ++x) {
                     const int index = image.RasterBits[(y - desc.Top) * desc.Width + (x - desc.Left)];
-                    if (index != gcb.TransparentColor && index < map->ColorCount)
+                    if (map && index != gcb.TransparentColor && index < map->ColorCount)
                         canvas.setPixel(x, y, qRgb(map->Colors[index].Red, map->Colors[index].Green, map->Colors[index].Blue));
                 }
             frames.push_back(canvas.copy());
