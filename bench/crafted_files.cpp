@@ -7,12 +7,16 @@
 // an 8000 × 8000 file of 3000 scans, and a 14000 × 14000 file without scan data but with its end
 // marker.
 //
+// Hostile GIFs and documents: a 1 × 1 screen with many frames, frames of 65535 × 3051 on a
+// 16 × 16 screen, a project of millions of tiny arrays and a DOCX nested a million elements deep.
+//
 // Usage: bench_crafted_files gif [frames] | gif-original [frames] | project | pairs | probe-bombs
 //        | jpeg-progressive thumbnail|import|probe|recode | jpeg-progressive-whole import|probe|recode [copies=8]
 //        | jpeg-scans probe|compress|import [scans=3000]
 //        | jpeg-nodata probe|compress
 //        | jpeg-crafted ff00|e9|ff00-scans|e9-scans|comments|arith|arith-baseline|sixth|cmyk-sixth|icc
 //                       import|probe|compress|recode|open
+//        | gif-tiny [frames] | gif-wide [frames] | project-arrays [MB=40] | docx-deep|docx-flat [parts=4] [depth=1300000]
 // (one case per run: the peak is per process; gif-original keeps the screen's size)
 
 #include "comparison/widgets/ComparisonPairListView.h"
@@ -20,6 +24,7 @@
 #include "model/MarkupViewModel.h"
 #include "platform/ImageDecoding.h"
 #include "platform/ImageLimits.h"
+#include "textengine/TextComparisonImport.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -37,6 +42,7 @@
 #include <jpeglib.h>
 #include <lcms2.h>
 #include <sys/resource.h>
+#include <zip.h>
 
 namespace {
 
@@ -50,18 +56,83 @@ long long peakMegabytes()
     return match.hasMatch() ? match.captured(1).toLongLong() / 1024 : -1;
 }
 
-// GIF89a, a 14000 × 14000 screen with a two-colour palette, and `frames` 1 × 1 frames with
+// GIF89a, a side × side screen with a two-colour palette, and `frames` 1 × 1 frames with
 // disposal 3, each one LZW-coded pixel.
-QByteArray craftedGif(int frames)
+QByteArray craftedGif(int frames, int side = 14000)
 {
     QByteArray gif("GIF89a", 6);
-    gif.append(char(14000 & 0xFF)).append(char(14000 >> 8)).append(char(14000 & 0xFF)).append(char(14000 >> 8));
+    gif.append(char(side & 0xFF)).append(char(side >> 8)).append(char(side & 0xFF)).append(char(side >> 8));
     gif.append(char(0x80)).append('\0').append('\0');
     gif.append("\xFF\0\0\0\0\xFF", 6);
     for (int i = 0; i < frames; ++i) {
         gif.append("\x21\xF9\x04\x0C\x0A\0\0\0", 8); // disposal 3, 10 cs
         gif.append("\x2C\0\0\0\0\x01\0\x01\0\0", 10); // 1 × 1 at the origin
         gif.append("\x02\x02\x4C\x01\0", 5); // clear, index 1, end
+    }
+    gif.append('\x3B');
+    return gif;
+}
+
+// The LZW data (minimum code size 2, sub-blocks) of `pixels` pixels of index 0, coded as tightly as
+// LZW allows: each new code one pixel longer than the one before, then the longest one repeated.
+QByteArray tightestLzwData(qint64 pixels)
+{
+    QByteArray bytes;
+    quint32 bits = 0;
+    int bitCount = 0;
+    int size = 3;
+    int next = 6;
+    bool first = true;
+    auto put = [&](int code) {
+        bits |= quint32(code) << bitCount;
+        bitCount += size;
+        while (bitCount >= 8) {
+            bytes.append(char(bits & 0xFF));
+            bits >>= 8;
+            bitCount -= 8;
+        }
+        if (!first && next < 4096)
+            ++next;
+        first = false;
+        if (next >= (1 << size) && size < 12)
+            ++size;
+    };
+    put(4); // clear
+    first = true;
+    put(0);
+    qint64 done = 1;
+    int length = 1;
+    while (done < pixels) {
+        const int code = next < 4096 ? next : 4095;
+        if (next < 4096)
+            ++length;
+        put(code);
+        done += length;
+    }
+    put(5); // end
+    if (bitCount > 0)
+        bytes.append(char(bits & 0xFF));
+    QByteArray blocks;
+    blocks.append('\x02');
+    for (qsizetype at = 0; at < bytes.size(); at += 255) {
+        const QByteArray chunk = bytes.mid(at, 255);
+        blocks.append(char(chunk.size())).append(chunk);
+    }
+    blocks.append('\0');
+    return blocks;
+}
+
+// A 16 × 16 screen and `frames` frames of 65535 × 3051 at its corner, each of one colour and
+// coded as tightly as LZW allows (about 76 KB a frame for 200 million pixels).
+QByteArray craftedWideGif(int frames)
+{
+    QByteArray gif("GIF89a\x10\0\x10\0\x81\0\0", 13);
+    gif.append("\xFF\0\0\0\0\xFF\0\x80\0\0\0\xFF", 12);
+    const QByteArray data = tightestLzwData(65535LL * 3051);
+    for (int i = 0; i < frames; ++i) {
+        gif.append("\x21\xF9\x04\x04\x0A\0\0\0", 8); // disposal 1, 10 cs
+        gif.append("\x2C\0\0\0\0\xFF\xFF\xEB\x0B\0", 10); // 65535 × 3051 at the origin
+        gif.append(data);
     }
     gif.append('\x3B');
     return gif;
@@ -76,14 +147,14 @@ long long cpuMilliseconds()
         + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
 }
 
-int benchGif(int frames, ImageCompressionMaxDimension maxDimension)
+int benchGif(const QByteArray &bytes, int frames, ImageCompressionMaxDimension maxDimension)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("crafted.gif"));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return 1;
-    file.write(craftedGif(frames));
+    file.write(bytes);
     file.close();
     QElapsedTimer timer;
     timer.start();
@@ -205,6 +276,92 @@ int benchPairs()
                 model.comparisonPairs().size(), static_cast<long long>(openMs), openCpu, openPeak, drawn,
                 static_cast<long long>(timer.elapsed()), processCpuSeconds() - cpuStart, peakMegabytes());
     return opened ? 0 : 1;
+}
+
+// ---- Crafted documents -------------------------------------------------------------------------
+
+// Starts the peak (VmHWM) afresh, so it measures what follows and not the crafting before.
+void resetPeak()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+// A project whose only content is `megabytes` MB of "[0]," under a key the program does not know.
+int benchArrayProject(int megabytes)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("arrays.kivo"));
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            return 1;
+        file.write("{\"version\":1,\"images\":[],\"extra\":[");
+        QByteArray chunk;
+        for (int i = 0; i < 1 << 18; ++i)
+            chunk.append("[0],");
+        for (qint64 written = 0; written < qint64(megabytes) << 20; written += chunk.size())
+            file.write(chunk);
+        file.write("[0]]}");
+    }
+    QSettings settings(dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
+    MarkupViewModel model(settings);
+    resetPeak();
+    QElapsedTimer timer;
+    timer.start();
+    const double cpu = processCpuSeconds();
+    const bool opened = model.openProject(path);
+    std::printf("project-arrays: %lld bytes, %s, %lld ms, %.2f s CPU, peak %lld MB (goal: refused, peak well "
+                "below 1700 MB)\n",
+                static_cast<long long>(QFileInfo(path).size()),
+                opened ? "opened" : qPrintable(QStringLiteral("refused: ") + model.errorMessage().value_or(QString())),
+                static_cast<long long>(timer.elapsed()), processCpuSeconds() - cpu, peakMegabytes());
+    return 0;
+}
+
+// A DOCX of `parts` text parts (the document, headers, footers), each about 57 MB of XML nested
+// 1.3 million elements deep (or `depth`) around one word (or, flat, the same elements one after another, each
+// holding a word), deflated to a few hundred KB in all.
+int benchDeepDocx(int parts, bool flat, int depth)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("deep.docx"));
+    {
+        QByteArray xml("<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:body>");
+        xml.reserve(qsizetype(depth) * 43 + 256);
+        for (int i = 0; i < depth; ++i)
+            xml.append(flat ? "<w:p><w:r><w:t>word</w:t></w:r></w:p><w:x/>" : "<w:smartTag w:element=\"abcd\">");
+        xml.append("<w:p><w:r><w:t>deep</w:t></w:r></w:p>");
+        for (int i = 0; i < depth && !flat; ++i)
+            xml.append("</w:smartTag>");
+        xml.append("</w:body></w:document>");
+        int error = 0;
+        zip_t *archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+        if (!archive)
+            return 1;
+        const char *names[] = {"word/document.xml", "word/header1.xml", "word/header2.xml", "word/footer1.xml",
+                               "word/footer2.xml", "word/header3.xml"};
+        for (int k = 0; k < std::min(parts, 6); ++k) {
+            zip_source_t *source = zip_source_buffer(archive, xml.constData(), zip_uint64_t(xml.size()), 0);
+            if (!source || zip_file_add(archive, names[k], source, ZIP_FL_OVERWRITE) < 0)
+                return 1;
+        }
+        if (zip_close(archive) != 0)
+            return 1;
+    }
+    resetPeak();
+    QElapsedTimer timer;
+    timer.start();
+    const double cpu = processCpuSeconds();
+    const TextComparisonImport::ImportResult result = TextComparisonImport::importFile(path);
+    std::printf("docx-%s: %d parts, %lld bytes, %s, %lld ms, %.2f s CPU, peak %lld MB (goal: within 3 s or "
+                "refused)\n",
+                flat ? "flat" : "deep", std::min(parts, 6), static_cast<long long>(QFileInfo(path).size()),
+                result.text ? qPrintable(QStringLiteral("imported, %1 characters").arg(result.text->size()))
+                            : qPrintable(QStringLiteral("refused: ") + result.errorMessage),
+                static_cast<long long>(timer.elapsed()), processCpuSeconds() - cpu, peakMegabytes());
+    return 0;
 }
 
 // ---- Crafted JPEGs ----------------------------------------------------------------------------
@@ -669,8 +826,17 @@ int main(int argc, char **argv)
         return benchNoDataJpeg(what);
     if (which == QLatin1String("jpeg-crafted"))
         return benchCraftedJpeg(what, argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("compress"));
+    if (which == QLatin1String("project-arrays"))
+        return benchArrayProject(argc > 2 ? std::max(1, std::atoi(argv[2])) : 40);
+    if (which == QLatin1String("docx-deep") || which == QLatin1String("docx-flat"))
+        return benchDeepDocx(argc > 2 ? std::max(1, std::atoi(argv[2])) : 4, which == QLatin1String("docx-flat"),
+                             argc > 3 ? std::max(1, std::atoi(argv[3])) : 1'300'000);
     const int gifFrames = argc > 2 ? std::atoi(argv[2]) : 3;
+    if (which == QLatin1String("gif-tiny"))
+        return benchGif(craftedGif(gifFrames, 1), gifFrames, ImageCompressionMaxDimension::original);
+    if (which == QLatin1String("gif-wide"))
+        return benchGif(craftedWideGif(gifFrames), gifFrames, ImageCompressionMaxDimension::original);
     if (which == QLatin1String("gif-original"))
-        return benchGif(gifFrames, ImageCompressionMaxDimension::original);
-    return benchGif(gifFrames, ImageCompressionMaxDimension::longEdge800);
+        return benchGif(craftedGif(gifFrames), gifFrames, ImageCompressionMaxDimension::original);
+    return benchGif(craftedGif(gifFrames), gifFrames, ImageCompressionMaxDimension::longEdge800);
 }

@@ -6,6 +6,7 @@
 #include <QJsonParseError>
 
 #include <cmath>
+#include <cstring>
 
 namespace Json {
 
@@ -203,8 +204,53 @@ ObjectReader ObjectReader::object(const QString &key) const
     return ObjectReader(required(key), pathOf(key));
 }
 
+qint64 parsedStructureBytes(const QByteArray &bytes)
+{
+    qint64 containers = 0;
+    qint64 values = 0;
+    const char *at = bytes.constData();
+    const char *end = at + bytes.size();
+    while (at < end) {
+        switch (*at) {
+        case '"': {
+            // To the closing quote: one not escaped by an odd run of backslashes. Strings (pictures'
+            // base64, long texts) are most of a project, so they are crossed with memchr.
+            const char *from = at + 1;
+            for (;;) {
+                const auto *quote = static_cast<const char *>(std::memchr(from, '"', size_t(end - from)));
+                if (!quote)
+                    return containers * 160 + values * 16;
+                const char *slash = quote;
+                while (slash > at + 1 && slash[-1] == '\\')
+                    --slash;
+                from = quote + 1;
+                if ((quote - slash) % 2 == 0)
+                    break;
+            }
+            at = from;
+            continue;
+        }
+        case '[':
+        case '{':
+            ++containers;
+            ++values;
+            break;
+        case ',':
+        case ':':
+            ++values;
+            break;
+        default:
+            break;
+        }
+        ++at;
+    }
+    return containers * 160 + values * 16;
+}
+
 QJsonObject parseObject(const QByteArray &bytes)
 {
+    if (parsedStructureBytes(bytes) > maxParsedStructureBytes)
+        throw DecodeError(QString(), QStringLiteral("too many values to read"));
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError)

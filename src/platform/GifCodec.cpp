@@ -56,9 +56,26 @@ bool hasGifSignature(const QByteArray &head)
     return head.startsWith("GIF87a") || head.startsWith("GIF89a");
 }
 
+qint64 decodedPixels(const FrameInfo &frame, QSize canvas)
+{
+    const QRect visible = frame.rect & QRect(QPoint(0, 0), canvas);
+    if (visible.isEmpty())
+        return 0;
+    const qint64 rows = frame.interlaced ? frame.rect.height() : visible.bottom() - frame.rect.top() + 1;
+    return rows * frame.rect.width();
+}
+
 bool exceedsWorkLimit(const FileInfo &info)
 {
-    return qint64(info.canvas.width()) * info.canvas.height() * qint64(info.frames.size()) > maxCanvasPixelFrames;
+    const qint64 canvasPixels = qint64(info.canvas.width()) * info.canvas.height();
+    qint64 work = 0;
+    for (const FrameInfo &frame : info.frames) {
+        // A frame's own rows are decoded while the canvas is drawn on: the larger of the two counts.
+        work += std::max(canvasPixels, decodedPixels(frame, info.canvas)) + pixelsPerFrame;
+        if (work > maxCanvasPixelFrames)
+            return true;
+    }
+    return false;
 }
 
 int effectiveDelayCs(const FrameInfo &frame)
@@ -111,7 +128,8 @@ std::optional<FileInfo> scan(const QString &path)
             const auto *d = reinterpret_cast<const unsigned char *>(desc.constData());
             // The frame counts from its descriptor on: a frame whose data is damaged or cut short
             // is still a frame of the file, and fails only when it is decoded.
-            info.frames.push_back({QRect(le16(d), le16(d + 2), le16(d + 4), le16(d + 6)), pendingDelay});
+            info.frames.push_back(
+                {QRect(le16(d), le16(d + 2), le16(d + 4), le16(d + 6)), pendingDelay, (d[8] & 0x40) != 0});
             pendingDelay.reset();
             char minimumCodeSize = 0;
             if (!skipColorTable(file, d[8]) || !file.getChar(&minimumCodeSize)
@@ -136,6 +154,7 @@ struct FrameDecoder::State {
     QRect changed;          // what the last nextFrame() changed of the canvas
     bool finished = false;
     std::vector<GifPixelType> line;
+    qint64 decoded = 0;     // pixels LZW-decoded so far
 
     ~State()
     {
@@ -208,12 +227,19 @@ struct FrameDecoder::State {
         }
         line.resize(desc.Width);
         GifLzwDecoder pixels(gif);
+        // Once every row on the screen is drawn, the rest of the data is skipped undecoded: a frame
+        // may declare thousands of rows below a small screen.
+        int rowsToDraw = visible.height();
         for (const int row : rowOrder) {
+            if (rowsToDraw == 0)
+                break;
             if (!pixels.readRow(line.data(), desc.Width))
                 return false;
+            decoded += desc.Width;
             const int y = desc.Top + row;
             if (y < visible.top() || y > visible.bottom())
                 continue;
+            --rowsToDraw;
             auto *out = reinterpret_cast<QRgb *>(canvas.scanLine(y)) + visible.left();
             const GifPixelType *indices = line.data() + (visible.left() - desc.Left);
             for (int x = 0; x < visible.width(); ++x) {
@@ -265,6 +291,11 @@ QSize FrameDecoder::canvasSize() const
 QRect FrameDecoder::changedRect() const
 {
     return d->changed;
+}
+
+qint64 FrameDecoder::decodedPixels() const
+{
+    return d->decoded;
 }
 
 QImage FrameDecoder::nextFrame()

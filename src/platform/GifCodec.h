@@ -20,6 +20,7 @@ bool hasGifSignature(const QByteArray &head);
 struct FrameInfo {
     QRect rect;                   // as declared by the image descriptor (not clipped)
     std::optional<int> delayCs;   // the graphics control block's delay, when there is one
+    bool interlaced = false;
 
     bool operator==(const FrameInfo &) const = default;
 };
@@ -39,9 +40,16 @@ std::optional<FileInfo> scan(const QString &path);
 
 // Every frame is composited onto the whole logical screen, so decoding costs canvas pixels ×
 // frames whatever the file's size: a file of a few kilobytes can declare a huge screen and a
-// thousand frames. Above this many canvas pixels in all, a GIF is not worked on (a 1000-frame
-// 1920 × 1080 animation still passes).
-constexpr qint64 maxCanvasPixelFrames = 2'100'000'000;
+// thousand frames. A frame also costs the rows of its own rectangle that are decoded, which may
+// reach far beyond a small screen, and a fixed amount besides its pixels (its blocks, handing it
+// from the decoder to the writer), counted as `pixelsPerFrame`: a file of a million one-pixel
+// frames is as much work as a large screen. Above this much work in all, a GIF is not worked on
+// (a 1000-frame 1920 × 1080 animation still passes).
+constexpr qint64 maxCanvasPixelFrames = 2'150'000'000;
+constexpr qint64 pixelsPerFrame = 32'768;
+// The pixels the decoder reads of a frame's own rectangle: its rows down to the screen's last one
+// (all of them when interlaced, whose rows arrive out of order), none when nothing of it shows.
+qint64 decodedPixels(const FrameInfo &frame, QSize canvas);
 bool exceedsWorkLimit(const FileInfo &info);
 
 // Writing a frame costs every pixel of the canvas written (compared, indexed and coded), however
@@ -76,6 +84,9 @@ public:
     // before and the new frame's rectangle); for the first frame, what it drew over the
     // transparent canvas.
     QRect changedRect() const;
+    // The pixels decoded so far: the rows of each frame's rectangle as far as they reach the
+    // screen (a frame's rows below the screen are skipped without decoding).
+    qint64 decodedPixels() const;
 
 private:
     struct State;
@@ -85,7 +96,7 @@ private:
 // Writes a GIF frame by frame. A frame with at most 255 colours (256 without transparency) gets its
 // exact palette, only richer frames are quantized. Pixels with alpha below 128 become the frame's
 // one transparent index. An opaque frame after the first is written as the rectangle that changed,
-// its unchanged pixels transparent; decoded, every frame shows the pixels it was given (or, when
+// its unchanged pixels transparent (or, when its changed pixels use all 256 colours, opaque); decoded, every frame shows the pixels it was given (or, when
 // quantized, their palette colours, the unchanged ones keeping those of the frame before).
 class Writer {
 public:

@@ -280,7 +280,8 @@ std::vector<char> transparentPixels(const QImage &argb)
 
 std::optional<EncodedFrame> encodeRect(const QImage &argb, QRect rect, const std::vector<char> &isClear,
                                        const std::vector<QRgb> &hint, std::vector<QRgb> *shows,
-                                       const std::vector<GifColorType> &global, bool withTransparentIndex)
+                                       const std::vector<GifColorType> &global, bool withTransparentIndex,
+                                       bool exactOnly)
 {
     EncodedFrame out;
     out.rect = rect;
@@ -325,6 +326,8 @@ std::optional<EncodedFrame> encodeRect(const QImage &argb, QRect rect, const std
             row[x] = static_cast<GifByteType>(lastIndex);
         }
     }
+    if (!exact && exactOnly)
+        return std::nullopt;
     bool mapped = exact;
     out.exactColors = exact;
     if (exact) {

@@ -41,10 +41,11 @@ std::vector<char> transparentPixels(const QImage &argb);
 // it; else their exact colours when at most 255 of them (256 without a clear pixel) are used;
 // else the nearest colours of `hint` (indices into `global` when that is the hint); else giflib's
 // median cut. When the colours are not the pixels' own (exactColors false), the colour each pixel
-// of the rectangle shows (0 for clear ones) goes to `shows`.
+// of the rectangle shows (0 for clear ones) goes to `shows`. With `exactOnly`, nothing when the
+// pixels cannot keep their own colours.
 std::optional<EncodedFrame> encodeRect(const QImage &argb, QRect rect, const std::vector<char> &isClear,
                                        const std::vector<QRgb> &hint, std::vector<QRgb> *shows,
                                        const std::vector<GifColorType> &global = {},
-                                       bool withTransparentIndex = false);
+                                       bool withTransparentIndex = false, bool exactOnly = false);
 
 } // namespace GifCodec::FrameEncoding

@@ -188,7 +188,18 @@ struct Writer::State {
         for (int y = 0; y < rect.height(); ++y)
             unchangedRow(rect.y() + y, rect.x(), rect.width(), unchanged.data() + static_cast<size_t>(y) * rect.width());
         std::vector<QRgb> shows;
-        auto encoded = encodeRect(frame, rect, unchanged, hint, &shows, global);
+        // Unchanged pixels made transparent take a colour entry of their own: a rectangle whose
+        // changed pixels use all 256 would lose its exact colours. Written whole and opaque, it
+        // keeps them whenever the frame has no more than 256.
+        auto encoded = encodeRect(frame, rect, unchanged, hint, &shows, global, false, true);
+        if (!encoded) {
+            std::vector<char> none(unchanged.size(), 0);
+            encoded = encodeRect(frame, rect, none, hint, &shows, global, false, true);
+            if (encoded)
+                unchanged = std::move(none);
+            else
+                encoded = encodeRect(frame, rect, unchanged, hint, &shows, global);
+        }
         if (!encoded)
             return std::nullopt;
         encoded->coversCanvas = rect == whole();

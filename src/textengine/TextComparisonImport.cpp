@@ -184,19 +184,22 @@ std::optional<QString> decodedText(const QByteArray &bytes)
     return candidates[best].text;
 }
 
-QString docxPartText(const QByteArray &xml)
+std::optional<QString> docxPartText(const QByteArray &xml)
 {
     QStringList paragraphs;
     QString currentParagraph;
     QString currentText;
     bool collecting = false;
     int fallbackDepth = 0;
+    int depth = 0;
 
     QXmlStreamReader reader(xml);
     reader.setNamespaceProcessing(false);
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
         if (token == QXmlStreamReader::StartElement) {
+            if (++depth > maxDocxDepth)
+                return std::nullopt;
             const QStringView name = reader.qualifiedName();
             if (name == u"mc:Fallback") {
                 ++fallbackDepth;
@@ -215,6 +218,7 @@ QString docxPartText(const QByteArray &xml)
                 currentParagraph += u'\n';
             }
         } else if (token == QXmlStreamReader::EndElement) {
+            --depth;
             const QStringView name = reader.qualifiedName();
             if (name == u"mc:Fallback") {
                 fallbackDepth = std::max(0, fallbackDepth - 1);
@@ -262,7 +266,7 @@ bool isTextPartName(const QString &name)
 
 // The part's bytes, read in memory and only up to its declared size; an entry that declares
 // too much, delivers more or less than it declares, is encrypted or fails its CRC gives nothing.
-std::optional<QByteArray> readPart(zip_t *archive, zip_uint64_t index, qint64 &totalBytes)
+std::optional<QByteArray> readPart(zip_t *archive, zip_uint64_t index)
 {
     zip_stat_t stat;
     zip_stat_init(&stat);
@@ -270,12 +274,9 @@ std::optional<QByteArray> readPart(zip_t *archive, zip_uint64_t index, qint64 &t
         return std::nullopt;
     if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE)
         return std::nullopt;
-    if (stat.size > zip_uint64_t(maxDocxPartBytes))
+    if (stat.size > zip_uint64_t(maxDocxTotalBytes))
         return std::nullopt;
     const qint64 size = qint64(stat.size);
-    if (size > maxDocxTotalBytes - totalBytes)
-        return std::nullopt;
-    totalBytes += size;
 
     std::unique_ptr<zip_file_t, ZipFileCloser> file(zip_fopen_index(archive, index, 0));
     if (!file)
@@ -319,17 +320,28 @@ DocxResult docxText(const QString &path)
         result.error = TextComparisonImportError::docxArchiveUnreadable;
         return result;
     }
-    QStringList texts;
+    // The parts' sizes together, as declared, before any of them is inflated and read.
     qint64 totalBytes = 0;
     for (const zip_uint64_t index : parts) {
-        const std::optional<QByteArray> bytes = readPart(archive.get(), index, totalBytes);
-        if (!bytes) {
+        zip_stat_t stat;
+        zip_stat_init(&stat);
+        if (zip_stat_index(archive.get(), index, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE)
+            || stat.size > zip_uint64_t(maxDocxTotalBytes - totalBytes)) {
             result.error = TextComparisonImportError::docxArchiveUnreadable;
             return result;
         }
-        const QString text = docxPartText(*bytes);
-        if (!text.trimmed().isEmpty())
-            texts.append(text);
+        totalBytes += qint64(stat.size);
+    }
+    QStringList texts;
+    for (const zip_uint64_t index : parts) {
+        const std::optional<QByteArray> bytes = readPart(archive.get(), index);
+        const std::optional<QString> text = bytes ? docxPartText(*bytes) : std::nullopt;
+        if (!text) {
+            result.error = TextComparisonImportError::docxArchiveUnreadable;
+            return result;
+        }
+        if (!text->trimmed().isEmpty())
+            texts.append(*text);
     }
     result.text = texts.join(u'\n').trimmed();
     if (result.text.isEmpty())

@@ -20,9 +20,13 @@ namespace TextComparisonImport {
 
 // Text files above this size are refused before they are read.
 inline constexpr qint64 maxTextFileBytes = qint64(32) << 20;
-// A DOCX part may declare at most this many bytes, and all parts read together at most the total.
-inline constexpr qint64 maxDocxPartBytes = qint64(64) << 20;
-inline constexpr qint64 maxDocxTotalBytes = qint64(256) << 20;
+// The text parts of a DOCX may declare at most this many bytes together: their XML is read at some
+// 25 MB a second, and a package of a few hundred KB can inflate to hundreds of MB. Checked on the
+// declared sizes before any part is read.
+inline constexpr qint64 maxDocxTotalBytes = qint64(48) << 20;
+// Elements nested deeper than this make a part unreadable: each level is held while it is open,
+// and no document nests anywhere near this deep.
+inline constexpr int maxDocxDepth = 1000;
 
 // The most plausible decoding of the bytes, or nothing when no candidate decodes.
 // A byte-order mark decides the encoding alone (UTF-8, or UTF-16 in its byte order); without
@@ -42,8 +46,9 @@ qint64 decodingPenalty(const QString &text, Reading reading);
 
 // The visible text of one WordprocessingML part: w:t runs, w:tab as a tab, w:noBreakHyphen as
 // U+2011, w:br and w:cr as line breaks, paragraphs trimmed and joined by "\n". Text under mc:Fallback is skipped (it repeats the
-// mc:Choice content). A part that breaks off with an XML error gives the text read so far.
-QString docxPartText(const QByteArray &xml);
+// mc:Choice content). A part that breaks off with an XML error gives the text read so far; one
+// nested deeper than maxDocxDepth gives nothing.
+std::optional<QString> docxPartText(const QByteArray &xml);
 
 struct DocxResult {
     QString text;

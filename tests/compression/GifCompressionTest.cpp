@@ -2,6 +2,7 @@
 
 #include "compression/CompressionImageIO.h"
 #include "compression/ImageCompressionService.h"
+#include "platform/GifCodec.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -308,6 +309,104 @@ TEST(GifCompression, HugeScreensAreBoundedInWorkAndStillCompress)
     const ParsedGif parsed = parsedOutput(result);
     EXPECT_EQ(parsed.canvas, QSize(800, 400));
     EXPECT_EQ(parsed.rects.size(), 3u);
+}
+
+namespace {
+
+// The LZW data (minimum code size 2, in sub-blocks) of `pixels` pixels of index 1, coded as tightly
+// as LZW allows: each new code one pixel longer than the last, then the longest one repeated.
+QByteArray tightestLzw(qint64 pixels)
+{
+    QByteArray bytes;
+    quint32 bits = 0;
+    int bitCount = 0, size = 3, next = 6;
+    bool afterClear = true;
+    auto put = [&](int code) {
+        for (bits |= quint32(code) << bitCount, bitCount += size; bitCount >= 8; bits >>= 8, bitCount -= 8)
+            bytes.append(char(bits & 0xFF));
+        if (!afterClear && next < 4096)
+            ++next;
+        afterClear = code == 4;
+        if (next >= (1 << size) && size < 12)
+            ++size;
+    };
+    put(4);
+    put(1);
+    for (qint64 done = 1, length = 1; done < pixels; done += length) {
+        length += next < 4096;
+        put(std::min(next, 4095));
+    }
+    put(5);
+    bytes.append(char(bits & 0xFF));
+    QByteArray blocks("\x02", 1);
+    for (qsizetype at = 0; at < bytes.size(); at += 255)
+        blocks.append(char(std::min<qsizetype>(255, bytes.size() - at))).append(bytes.mid(at, 255));
+    return blocks.append('\0');
+}
+
+// A GIF on a `side` × `side` screen (red and blue) of `count` red frames of `frame` size at its
+// corner, all with the same pixel data.
+QByteArray framesOnASmallScreen(int side, int count, QSize frame, bool interlaced, const QByteArray &data)
+{
+    QByteArray gif("GIF89a", 6);
+    auto le16 = [&](int value) { gif.append(char(value & 0xFF)).append(char(value >> 8)); };
+    le16(side);
+    le16(side);
+    gif.append("\x80\0\0\x00\0\xFF\xFF\0\0", 9);
+    for (int i = 0; i < count; ++i) {
+        gif.append("\x21\xF9\x04\x04\x0A\0\0\0\x2C\0\0\0\0", 13);
+        le16(frame.width());
+        le16(frame.height());
+        gif.append(interlaced ? '\x40' : '\0').append(data);
+    }
+    return gif.append(';');
+}
+
+} // namespace
+
+TEST(GifCompression, FramesAndTheRowsTheyDeclareCountInTheWork)
+{
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    // Frames of 200 million pixels on a 16 × 16 screen: only the rows down to the screen's last
+    // one are decoded, the rest of each frame's data is skipped.
+    const QSize wide(65535, 3051);
+    const QByteArray data = tightestLzw(qint64(wide.width()) * wide.height());
+    const QString onScreen = TestSupport::writeFile(dir.filePath("wide.gif"), framesOnASmallScreen(16, 3, wide, false, data));
+    GifCodec::FrameDecoder decoder;
+    ASSERT_TRUE(decoder.open(onScreen));
+    for (int i = 0; i < 3; ++i) {
+        const QImage frame = decoder.nextFrame();
+        ASSERT_EQ(frame.size(), QSize(16, 16)) << i;
+        EXPECT_EQ(frame.pixel(15, 15), qRgb(255, 0, 0)) << i;
+    }
+    EXPECT_TRUE(decoder.nextFrame().isNull());
+    EXPECT_EQ(decoder.decodedPixels(), 3 * 16 * qint64(wide.width()));
+    const ImageCompressionResult result = compressGIF(probe(onScreen), ImageCompressionSettings {}, out.path());
+    EXPECT_EQ(result.outputFrameCount, 3);
+
+    // Interlaced, the rows arrive in any order and all of them count: eleven such frames are
+    // beyond the limit, however small the screen; so are some 66,000 frames of one pixel.
+    const QString interlaced = TestSupport::writeFile(dir.filePath("interlaced.gif"),
+                                                      framesOnASmallScreen(16, 11, wide, true, data));
+    const QString manyFrames = TestSupport::writeFile(
+        dir.filePath("frames.gif"),
+        framesOnASmallScreen(1, int(GifCodec::maxCanvasPixelFrames / GifCodec::pixelsPerFrame) + 1, QSize(1, 1),
+                             false, QByteArray("\x02\x02\x4C\x01\0", 5)));
+    for (const QString &bomb : {interlaced, manyFrames}) {
+        EXPECT_FALSE(source(bomb)) << bomb.toStdString();
+        ImageCompressionSource forged;
+        forged.url = bomb;
+        forged.isGIF = true;
+        forged.pixelSize = QSizeF(16, 16);
+        forged.originalBytes = QFileInfo(bomb).size();
+        EXPECT_THROW(compressGIF(forged, ImageCompressionSettings {}, out.path()), ImageCompressionServiceError);
+    }
+    // A thousand full frames of 1920 × 1080 are still worked on.
+    GifCodec::FileInfo longClip;
+    longClip.canvas = QSize(1920, 1080);
+    longClip.frames.assign(1000, {QRect(0, 0, 1920, 1080), 4});
+    EXPECT_FALSE(GifCodec::exceedsWorkLimit(longClip));
 }
 
 TEST(GifCompression, SmallFramesOnALargeScreenAreShrunkWhereTheyDraw)

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <gif_lib.h>
 #include <gtest/gtest.h>
 
 using namespace CompressionTest;
@@ -37,6 +38,21 @@ std::optional<ParsedGif> parsedFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? parseGif(file.readAll()) : std::nullopt;
 }
 
+QImage canvasOf(QRgb color)
+{
+    QImage image(120, 90, QImage::Format_ARGB32);
+    image.fill(color);
+    return image;
+}
+
+QImage withSquare(QImage image, QRect square, QRgb color)
+{
+    for (int y = square.top(); y <= square.bottom(); ++y)
+        for (int x = square.left(); x <= square.right(); ++x)
+            image.setPixel(x, y, color);
+    return image;
+}
+
 std::vector<QImage> decodedByUs(const QString &path)
 {
     std::vector<QImage> frames;
@@ -45,6 +61,43 @@ std::vector<QImage> decodedByUs(const QString &path)
         return frames;
     for (QImage frame = decoder.nextFrame(); !frame.isNull(); frame = decoder.nextFrame())
         frames.push_back(frame);
+    return frames;
+}
+
+// Frames as giflib reads them, composited here: each frame's disposal applied before the next,
+// transparent indices left out.
+std::vector<QImage> decodedByGiflib(const QString &path)
+{
+    std::vector<QImage> frames;
+    int error = 0;
+    GifFileType *gif = DGifOpenFileName(QFile::encodeName(path).constData(), &error);
+    if (!gif)
+        return frames;
+    if (DGifSlurp(gif) == GIF_OK) {
+        QImage canvas(gif->SWidth, gif->SHeight, QImage::Format_ARGB32);
+        canvas.fill(0);
+        for (int i = 0; i < gif->ImageCount; ++i) {
+            const SavedImage &image = gif->SavedImages[i];
+            const GifImageDesc &desc = image.ImageDesc;
+            GraphicsControlBlock gcb;
+            DGifSavedExtensionToGCB(gif, i, &gcb);
+            const ColorMapObject *map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
+            const QImage before = canvas.copy();
+            const QRect rect = QRect(desc.Left, desc.Top, desc.Width, desc.Height) & canvas.rect();
+            for (int y = rect.top(); y <= rect.bottom(); ++y)
+                for (int x = rect.left(); x <= rect.right(); ++x) {
+                    const int index = image.RasterBits[(y - desc.Top) * desc.Width + (x - desc.Left)];
+                    if (map && index != gcb.TransparentColor && index < map->ColorCount)
+                        canvas.setPixel(x, y, qRgb(map->Colors[index].Red, map->Colors[index].Green, map->Colors[index].Blue));
+                }
+            frames.push_back(canvas.copy());
+            if (gcb.DisposalMode == DISPOSE_BACKGROUND)
+                canvas = withSquare(canvas, rect, 0);
+            else if (gcb.DisposalMode == DISPOSE_PREVIOUS)
+                canvas = before;
+        }
+    }
+    DGifCloseFile(gif, &error);
     return frames;
 }
 
@@ -73,21 +126,6 @@ void expectDecodedAs(const QString &path, const std::vector<QImage> &expected, b
         for (size_t i = 0; i < expected.size(); ++i)
             EXPECT_EQ(differingPixels(decoded[i], expected[i]), 0) << name << " decoder, frame " << i;
     }
-}
-
-QImage canvasOf(QRgb color)
-{
-    QImage image(120, 90, QImage::Format_ARGB32);
-    image.fill(color);
-    return image;
-}
-
-QImage withSquare(QImage image, QRect square, QRgb color)
-{
-    for (int y = square.top(); y <= square.bottom(); ++y)
-        for (int x = square.left(); x <= square.right(); ++x)
-            image.setPixel(x, y, color);
-    return image;
 }
 
 } // namespace
@@ -173,6 +211,38 @@ TEST(GifDelta, FullPaletteFramesStayExactBeforeTransparentOnes)
     const QString loopPath = written(dir.filePath("looped.gif"), looped);
     ASSERT_FALSE(loopPath.isEmpty());
     expectDecodedAs(loopPath, looped, false);
+}
+
+TEST(GifDelta, FullPaletteFramesAfterTheFirstKeepEveryColour)
+{
+    // Every frame has 256 colours, and the changed pixels of the later ones use all of them while
+    // others stay as they were: no entry is left to make those transparent, yet the frames must
+    // keep their exact colours, with or without the colours given as the file's palette.
+    QTemporaryDir dir;
+    auto colourOf = [](int k) { return qRgb(k, (k * 37) % 256, 255 - k); };
+    auto blocks = [&](int shift, bool keepLeftHalves) {
+        QImage image(128, 64, QImage::Format_ARGB32);
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 128; ++x) {
+                const int k = (y / 4) * 16 + x / 8; // 256 blocks of 8 × 4
+                image.setPixel(x, y, colourOf(keepLeftHalves && x % 8 < 4 ? k : (k + shift) % 256));
+            }
+        return image;
+    };
+    const std::vector<QImage> frames{blocks(0, false), blocks(1, true), blocks(7, true), blocks(7, false)};
+    std::vector<QRgb> palette;
+    for (int k = 0; k < 256; ++k)
+        palette.push_back(colourOf(k));
+    for (const bool withPalette : {false, true}) {
+        const QString path = written(dir.filePath(withPalette ? "palette.gif" : "own.gif"), frames,
+                                     withPalette ? palette : std::vector<QRgb>());
+        ASSERT_FALSE(path.isEmpty());
+        const std::vector<QImage> decoded = decodedByGiflib(path);
+        ASSERT_EQ(decoded.size(), frames.size()) << withPalette;
+        for (size_t i = 0; i < frames.size(); ++i)
+            EXPECT_EQ(differingPixels(decoded[i], frames[i]), 0) << "frame " << i << ", palette " << withPalette;
+        expectDecodedAs(path, frames);
+    }
 }
 
 TEST(GifDelta, RichFramesMapToThePaletteAndKeepUnchangedPixels)

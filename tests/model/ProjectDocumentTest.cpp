@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "model/JsonSupport.h"
 #include "model/MarkupProjectDocument.h"
 
 #include <QJsonDocument>
@@ -189,4 +190,28 @@ TEST(MarkupProjectError, ChineseDescriptions)
     EXPECT_EQ(MarkupProjectError::imageDecodingFailed("a.png").description(), QStringLiteral("无法读取项目中的图片：a.png"));
     EXPECT_EQ(MarkupProjectError::fileReadFailed("p.kivo").description(), QStringLiteral("无法读取文件：p.kivo"));
     EXPECT_EQ(MarkupProjectError::fileWriteFailed("p.kivo").description(), QStringLiteral("无法写入文件：p.kivo"));
+}
+
+TEST(MarkupProjectDocument, StructureTooLargeToHoldIsRefusedBeforeParsing)
+{
+    // Millions of tiny arrays under a key nobody reads would take some 44 bytes a byte to parse.
+    QByteArray arrays = "{\"version\": 1, \"images\": [], \"extra\": [";
+    const qint64 count = Json::maxParsedStructureBytes / 160;
+    arrays.reserve(arrays.size() + count * 4 + 8);
+    for (qint64 k = 0; k < count; ++k)
+        arrays += "[0],";
+    arrays += "[0]]}";
+    MarkupProjectError error;
+    EXPECT_FALSE(read(arrays, &error));
+    EXPECT_EQ(error.description(), QStringLiteral("未能读取数据，因为它的格式不正确。"));
+    arrays.clear();
+
+    // Strings of any length and content are not structure: escaped quotes and backslashes inside
+    // them, and brackets by the million.
+    const QByteArray brackets(count, '[');
+    const auto large = read("{\"images\": [" + imageJson(R"(, "annotations": [], "savedPath": "a\\\"b\\\\", "sourcePath": ")"
+                                                         + brackets + "\"") + "]}");
+    ASSERT_TRUE(large);
+    EXPECT_EQ(large->images[0].savedPath, QStringLiteral(R"(a\"b\\)"));
+    EXPECT_EQ(large->images[0].sourcePath->size(), count);
 }

@@ -227,6 +227,25 @@ TEST(TextComparisonImport, RefusesHostilePackagesAndHugeFiles)
         EXPECT_EQ(TextComparisonImport::importFile(encrypted).errorMessage, unreadable);
     }
 
+    // Parts that together declare more than the limit, though each alone would pass, are refused
+    // before any is read; so is a part nested deeper than any document, while one a little less
+    // deep is read.
+    QByteArray large = body;
+    large.replace("</w:body>", QByteArray(TextComparisonImport::maxDocxTotalBytes / 4, ' ') + "</w:body>");
+    const QString fourParts = dir.filePath("four.docx");
+    ASSERT_TRUE(ZipFixtures::write(fourParts, {{"word/document.xml", large}, {"word/header1.xml", large},
+                                               {"word/header2.xml", large}, {"word/footer1.xml", large}}));
+    EXPECT_EQ(TextComparisonImport::importFile(fourParts).errorMessage, unreadable);
+    auto nested = [&](int depth) {
+        QString xml = para("<w:r><w:t>深</w:t></w:r>");
+        for (int level = 2; level < depth - 3; ++level) // within w:document, w:body, w:p, w:r, w:t
+            xml = QStringLiteral("<w:smartTag>") + xml + QStringLiteral("</w:smartTag>");
+        const QString path = dir.filePath(QStringLiteral("nested%1.docx").arg(depth));
+        return ZipFixtures::write(path, {{"word/document.xml", ZipFixtures::documentXml(xml)}}) ? path : QString();
+    };
+    EXPECT_EQ(TextComparisonImport::importFile(nested(TextComparisonImport::maxDocxDepth)).text, QStringLiteral("深"));
+    EXPECT_EQ(TextComparisonImport::importFile(nested(TextComparisonImport::maxDocxDepth + 1)).errorMessage, unreadable);
+
     // Text files above 32 MiB are refused without being decoded; unreadable files say so.
     const QString big = dir.filePath("big.txt");
     QFile bigFile(big);
