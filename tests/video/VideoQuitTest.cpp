@@ -1,7 +1,7 @@
 // Quitting with an annotated video frame, through the real window over a video that needs no
 // decoding.
 #include "FakeVideoMedia.h"
-#include "VideoHookupFixture.h"
+#include "shell/VideoHookupFixture.h"
 
 #include "video/VideoFrameAnnotationStore.h"
 
