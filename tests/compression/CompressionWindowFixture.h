@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CompressionTestSupport.h"
+#include "FakeCompressionChooser.h"
 #include "shell/ImageCompressionHookup.h"
 #include "shell/ShellWindowFixture.h"
 #include "support/TestSupport.h"
@@ -12,26 +13,6 @@
 #include <functional>
 
 using TestSupport::waitUntil;
-
-// Answers the compression panels from a script and counts the questions.
-class FakeCompressionChooser : public CompressionChooser {
-public:
-    std::optional<QStringList> sources;
-    std::optional<QString> folder;
-    int sourceQuestions = 0;
-    int folderQuestions = 0;
-
-    std::optional<QStringList> chooseSources() override
-    {
-        ++sourceQuestions;
-        return sources;
-    }
-    std::optional<QString> chooseDestinationFolder() override
-    {
-        ++folderQuestions;
-        return folder;
-    }
-};
 
 // The real window with the compression hookup and its session over scripted panels; the temporary
 // folder (where crops go) and the home folder are fresh for every test.
@@ -88,11 +69,6 @@ protected:
         if (model().errorMessage())
             return *model().errorMessage();
         return dialogs->errors.isEmpty() ? QString() : dialogs->errors.constLast();
-    }
-    void clearErrors()
-    {
-        model().setErrorMessage(std::nullopt);
-        dialogs->errors.clear();
     }
     QStringList names() const
     {

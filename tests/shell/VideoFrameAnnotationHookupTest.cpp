@@ -100,40 +100,6 @@ TEST_F(VideoHookupTest, SeekStepAndSaveWithTheAnnotationsBurntIn)
     EXPECT_FALSE(shownError());
 }
 
-TEST_F(VideoHookupTest, SaveWithoutVideoAsksForOne)
-{
-    hookup->session().saveCurrentVideoFrame();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(shownError(), std::optional<QString>(QStringLiteral("请先导入视频并选择画面")));
-}
-
-TEST_F(VideoHookupTest, ClearAsksOnlyWithAnnotationsAndDeleteReportsToTheWindow)
-{
-    REQUIRE_FFMPEG();
-    ASSERT_TRUE(importAndWait(stripes("clear.mp4", "25", 1)));
-    hookup->session().confirmClearVideoFrameAnnotations();
-    EXPECT_EQ(confirmations, 0);
-    EXPECT_EQ(model().statusMessage(), "当前图片没有标注");
-
-    addRectangle();
-    confirmAnswer = false;
-    hookup->session().confirmClearVideoFrameAnnotations();
-    EXPECT_EQ(confirmations, 1);
-    EXPECT_EQ(video().annotations().size(), 1u);
-    confirmAnswer = true;
-    hookup->session().confirmClearVideoFrameAnnotations();
-    EXPECT_TRUE(video().annotations().empty());
-    EXPECT_EQ(model().statusMessage(), video().statusMessage());
-
-    EXPECT_TRUE(hookup->session().deleteVideoFrameSelection());
-    EXPECT_EQ(model().statusMessage(), "请先选中要删除的标注");
-    addRectangle();
-    video().setSelectedAnnotationID(video().annotations().front().id);
-    EXPECT_TRUE(hookup->session().deleteVideoFrameSelection());
-    EXPECT_TRUE(video().annotations().empty());
-    EXPECT_EQ(model().statusMessage(), video().statusMessage());
-}
-
 // Playback moves the picture, not the annotated item: the save writes the picture on screen with
 // the annotations on screen.
 TEST_F(VideoHookupTest, SaveAfterPlaybackKeepsTheAnnotationsOnScreen)
@@ -155,20 +121,6 @@ TEST_F(VideoHookupTest, SaveAfterPlaybackKeepsTheAnnotationsOnScreen)
     EXPECT_TRUE(isRed(saved.pixel(int(0.1 * 96), 24)));
     EXPECT_EQ(stripeNumber(video().image().image()), shown);
     EXPECT_EQ(video().annotations().size(), 1u);
-}
-
-TEST_F(VideoHookupTest, AFrameThatCannotBeLoadedIsReportedNotCelebrated)
-{
-    REQUIRE_FFMPEG();
-    hookup->session().setFrameLoader([](MarkupViewModel &model, const VideoFrameSnapshot &snapshot, bool keep) {
-        VideoFrameSnapshot broken = snapshot;
-        broken.image = QImage();
-        return model.loadVideoFrame(broken, keep);
-    });
-    ASSERT_TRUE(importAndWait(stripes("broken.mp4", "25", 1)));
-    EXPECT_EQ(shownError(), std::optional<QString>(QStringLiteral("视频帧无法解析")));
-    // The status line does not go on saying "正在导入视频".
-    EXPECT_EQ(model().statusMessage(), "视频帧无法解析");
 }
 
 TEST_F(VideoHookupTest, AnOvertakenImportReportsNothing)

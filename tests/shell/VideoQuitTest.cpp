@@ -1,7 +1,7 @@
 // Quitting with an annotated video frame, through the real window over a video that needs no
 // decoding.
-#include "video/FakeVideoMedia.h"
 #include "VideoHookupFixture.h"
+#include "video/FakeVideoMedia.h"
 
 #include "video/VideoFrameAnnotationStore.h"
 

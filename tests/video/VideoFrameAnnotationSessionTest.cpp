@@ -5,6 +5,7 @@
 #include "support/VideoTestMedia.h"
 #include "video/VideoFrameAnnotationSession.h"
 
+#include <QImage>
 #include <QSemaphore>
 #include <QSettings>
 #include <QSignalSpy>
@@ -16,16 +17,25 @@ namespace {
 
 using VideoTestMedia::waitUntil;
 
-// The answer to the question before an annotated frame is left, and how often it was asked.
-struct FrameQuestion {
+// The answer to the question before an annotated frame is left and to the confirmations (清空),
+// and how often each was asked.
+struct ScriptedQuestions {
     FrameLeavingAnswer answer = FrameLeavingAnswer::Cancel;
     int asked = 0;
+    bool confirmAnswer = false;
+    int confirmations = 0;
 };
 
 class NoDialogs final : public VideoFrameConfirmer, public VideoFileChooser {
 public:
-    explicit NoDialogs(FrameQuestion *question = nullptr) : m_question(question) {}
-    bool confirm(const VideoFrameConfirmation &) override { return false; }
+    explicit NoDialogs(ScriptedQuestions *question = nullptr) : m_question(question) {}
+    bool confirm(const VideoFrameConfirmation &) override
+    {
+        if (!m_question)
+            return false;
+        ++m_question->confirmations;
+        return m_question->confirmAnswer;
+    }
     FrameLeavingAnswer askToSaveFrame() override
     {
         if (!m_question)
@@ -36,7 +46,7 @@ public:
     std::optional<QString> chooseVideo() override { return std::nullopt; }
 
 private:
-    FrameQuestion *m_question;
+    ScriptedQuestions *m_question;
 };
 
 class VideoSession : public ::testing::Test {
@@ -85,7 +95,7 @@ protected:
         });
     }
 
-    FrameQuestion question;
+    ScriptedQuestions question;
     std::shared_ptr<std::atomic<int>> writes = std::make_shared<std::atomic<int>>(0);
     std::shared_ptr<FakeFrameSource> source = std::make_shared<FakeFrameSource>(25, 100);
     QTemporaryDir directory;
@@ -268,6 +278,52 @@ TEST_F(VideoSession, AnotherImportAsksAndSavesTheFrameFirst)
     EXPECT_EQ(writes->load(), 1);
     EXPECT_EQ(started.size(), 2);
     EXPECT_TRUE(video.annotations().empty());
+}
+
+TEST_F(VideoSession, SaveWithoutVideoAsksForOne)
+{
+    ASSERT_TRUE(finish([&] { session.saveCurrentVideoFrame(); }));
+    EXPECT_EQ(main.errorMessage(), std::optional<QString>(QStringLiteral("请先导入视频并选择画面")));
+    EXPECT_FALSE(session.store().isSavingFrame());
+}
+
+// The status line does not go on saying "正在导入视频".
+TEST_F(VideoSession, AFrameThatCannotBeLoadedIsReportedNotCelebrated)
+{
+    session.setFrameLoader([](MarkupViewModel &model, const VideoFrameSnapshot &snapshot, bool keep) {
+        VideoFrameSnapshot broken = snapshot;
+        broken.image = QImage();
+        return model.loadVideoFrame(broken, keep);
+    });
+    ASSERT_TRUE(finish([&] { session.importVideo(QStringLiteral("/v/clip.mov")); }));
+    EXPECT_EQ(main.errorMessage(), std::optional<QString>(QStringLiteral("视频帧无法解析")));
+    EXPECT_EQ(main.statusMessage(), "视频帧无法解析");
+}
+
+// 清空 asks only when there is something to clear; both it and 删除 report in the window's status.
+TEST_F(VideoSession, ClearAsksOnlyWithAnnotationsAndDeleteReportsToTheWindow)
+{
+    ASSERT_TRUE(finish([&] { session.importVideo(QStringLiteral("/v/clip.mov")); }));
+    session.confirmClearVideoFrameAnnotations();
+    EXPECT_EQ(question.confirmations, 0);
+    EXPECT_EQ(main.statusMessage(), "当前图片没有标注");
+
+    draw();
+    session.confirmClearVideoFrameAnnotations();
+    EXPECT_EQ(question.confirmations, 1);
+    EXPECT_EQ(video.annotations().size(), 1u);
+    question.confirmAnswer = true;
+    session.confirmClearVideoFrameAnnotations();
+    EXPECT_TRUE(video.annotations().empty());
+    EXPECT_EQ(main.statusMessage(), video.statusMessage());
+
+    EXPECT_TRUE(session.deleteVideoFrameSelection());
+    EXPECT_EQ(main.statusMessage(), "请先选中要删除的标注");
+    draw();
+    video.setSelectedAnnotationID(video.annotations().front().id);
+    EXPECT_TRUE(session.deleteVideoFrameSelection());
+    EXPECT_TRUE(video.annotations().empty());
+    EXPECT_EQ(main.statusMessage(), video.statusMessage());
 }
 
 } // namespace
