@@ -74,6 +74,36 @@ inline double peerMillis(const QString &program, const QStringList &files,
     return ok ? elapsed : -1;
 }
 
+// Times a peer that takes many files at once, as its strongest setup on two cores runs it: the
+// files split in two halves, one process each, both at the same time (no process started per
+// file, both cores busy). A negative value when the tool is missing or fails.
+inline double peerMillisInTwoProcesses(const QString &program, const QStringList &files,
+                                       const std::function<QStringList(const QStringList &)> &arguments)
+{
+    if (!has(program))
+        return -1;
+    const qsizetype half = (files.size() + 1) / 2;
+    const QStringList halves[2] = {files.mid(0, half), files.mid(half)};
+    bool ok = true;
+    const double elapsed = millis([&] {
+        QProcess processes[2];
+        for (int k = 0; k < 2; ++k) {
+            if (halves[k].isEmpty())
+                continue;
+            processes[k].setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            processes[k].setStandardOutputFile(QProcess::nullDevice());
+            processes[k].start(program, arguments(halves[k]));
+        }
+        for (int k = 0; k < 2; ++k) {
+            if (halves[k].isEmpty())
+                continue;
+            ok = processes[k].waitForFinished(-1) && processes[k].exitStatus() == QProcess::NormalExit
+              && processes[k].exitCode() == 0 && ok;
+        }
+    });
+    return ok ? elapsed : -1;
+}
+
 // `count` distinct camera-like photos (4000 × 3000, quality about 92) in the folder, named
 // `<stem><i>.jpg`: successive frames of ffmpeg's testsrc2 with strong grain (noise=alls=25, new
 // noise every frame), which entropy-code like real photos. Without ffmpeg, photoLike pictures

@@ -4,6 +4,11 @@
 // per operation, ours, the tool's and the ratio as minimum / median over the rounds: once pinned to
 // cores 6 and 7, once on all cores.
 //
+// Frame moves are compared cold with cold: each measured round of ours imports the video afresh
+// (a new store, nothing decoded) and is timed from the import through the move to its frame, against
+// a fresh process of the tool for the same frame (whose time includes starting it). The same moves
+// in the video already open are printed as ours alone.
+//
 //   bench_video_workspace [rounds=3]
 //
 // Every wait sleeps in a QEventLoop that the completion quits, so the GUI thread leaves the cores to
@@ -33,6 +38,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <set>
 #include <vector>
 
 namespace {
@@ -207,20 +213,42 @@ int runBench(int argc, char **argv, const QString &video, int rounds)
 
     VideoFrameAnnotationStore &store = hookup->session().store();
     VideoTransportPanel *panel = workspace()->transportPanel();
-    std::vector<double> nexts, toolNexts, previouses, toolPreviouses, releases, toolReleases;
+    const int near = std::min(120, store.totalFrameCount() - 2);
+    auto importAnew = [&] { return timeAction([&] { hookup->session().importVideo(video); }); };
+    auto seekTo = [&](int frame) { return timeAction([&] { hookup->session().seekVideoFrame(frame); }); };
+    VideoScrubber *scrubber = panel->scrubber();
+    const int y = scrubber->height() / 2;
+    std::vector<double> coldNexts, toolNexts, coldPreviouses, toolPreviouses, coldClicks, toolClicks;
+    for (int round = 0; round < rounds; ++round) {
+        coldNexts.push_back(importAnew() + seekTo(near) + timeAction([&] { panel->nextButton()->click(); }));
+        toolNexts.push_back(frameAt(video, store.seconds(near + 1)));
+        coldPreviouses.push_back(importAnew() + seekTo(near + 1)
+                                 + timeAction([&] { panel->previousButton()->click(); }));
+        toolPreviouses.push_back(frameAt(video, store.seconds(near)));
+        // A click on the scrubber: a seek through the control.
+        const int x = scrubber->width() / 2 + 7 * round;
+        const double requested = VideoScrubber::positionAt(x, scrubber->width(), 0, store.totalFrameCount() - 1);
+        coldClicks.push_back(importAnew() + timeAction([&] {
+                                 mouse(scrubber, QEvent::MouseButtonPress, QPoint(x, y));
+                                 mouse(scrubber, QEvent::MouseButtonRelease, QPoint(x, y));
+                             }));
+        toolClicks.push_back(frameAt(video, store.seconds(int(requested))));
+    }
+    std::printf("cold: imported afresh, from the import to the frame\n");
+    FfmpegPeer::row("seek, next frame (tool: that frame)", coldNexts, toolNexts, "<= 1.0");
+    FfmpegPeer::row("seek, previous frame (tool: that frame)", coldPreviouses, toolPreviouses, "<= 1.2");
+    FfmpegPeer::row("scrubber click (tool: that frame)", coldClicks, toolClicks, "<= 1.3");
+
+    std::vector<double> nexts, previouses, releases;
     int previews = 0;
     for (int round = 0; round < rounds; ++round) {
-        timeAction([&] { hookup->session().seekVideoFrame(120); });
+        seekTo(near);
         nexts.push_back(timeAction([&] { panel->nextButton()->click(); }));
-        toolNexts.push_back(frameAt(video, store.seconds(121)));
         previouses.push_back(timeAction([&] { panel->previousButton()->click(); }));
-        toolPreviouses.push_back(frameAt(video, store.seconds(120)));
 
         // A scrub through the real control: 60 moves 16 ms apart, then the release.
-        VideoScrubber *scrubber = panel->scrubber();
         const QMetaObject::Connection shown =
             QObject::connect(hookup->frameSource(), &CanvasFrameSource::frameChanged, [&] { ++previews; });
-        const int y = scrubber->height() / 2;
         mouse(scrubber, QEvent::MouseButtonPress, QPoint(20, y));
         int x = 20;
         for (int i = 0; i < 60; ++i) {
@@ -228,34 +256,37 @@ int runBench(int argc, char **argv, const QString &video, int rounds)
             x = 20 + i * (scrubber->width() - 60) / 60 + round;
             mouse(scrubber, QEvent::MouseMove, QPoint(x, y));
         }
-        const double requested = VideoScrubber::positionAt(x, scrubber->width(), 0, store.totalFrameCount() - 1);
         releases.push_back(timeAction([&] { mouse(scrubber, QEvent::MouseButtonRelease, QPoint(x, y)); }));
         QObject::disconnect(shown);
-        toolReleases.push_back(frameAt(video, store.seconds(int(requested))));
     }
-    FfmpegPeer::row("next frame (+1 in the group of pictures)", nexts, toolNexts, "<= 0.3");
-    FfmpegPeer::row("previous frame", previouses, toolPreviouses, "<= 1.2");
-    FfmpegPeer::row("scrub: exact frame after release", releases, toolReleases, "<= 1.3");
+    std::printf("warm: the video already open (ours alone)\n");
+    FfmpegPeer::ownRow("next frame (+1 in the group of pictures)", nexts, "-");
+    FfmpegPeer::ownRow("previous frame", previouses, "-");
+    FfmpegPeer::ownRow("scrub: exact frame after release", releases, "-");
     std::printf("    %d previews shown during %d drags\n", previews, rounds);
 
     // Playback with 30 annotations on top: the median paint of each round.
     MarkupViewModel &model = view.videoFrameViewModel();
     CanvasSurface *surface = workspace()->surface();
     std::vector<double> paintMedians;
-    int frames = 0;
-    int dropped = 0;
+    // Every frame of the video is due once per round; one that never reaches the canvas is dropped.
+    std::set<double> shownTimes;
+    int shown = 0;
+    int due = 0;
     int layerBuilds = 0;
     int pictureBuilds = 0;
-    QObject::connect(hookup->frameSource(), &CanvasFrameSource::frameChanged, [&] { ++frames; });
+    QObject::connect(hookup->frameSource(), &CanvasFrameSource::frameChanged,
+                     [&] { shownTimes.insert(store.player()->currentFrameTime()); });
     for (int round = 0; round < rounds; ++round) {
-        timeAction([&] { hookup->session().seekVideoFrame(0); });
+        seekTo(0);
         addAnnotations(model);
         spin(100);
         PaintTimer paints;
         surface->installEventFilter(&paints);
         const int layers = surface->overlay().layerBuildCount();
         const int pictures = surface->overlay().pictureBuildCount();
-        frames = 0;
+        // The first frame is on the canvas when playback starts.
+        shownTimes = {store.player()->currentFrameTime()};
         QEventLoop playback;
         const QMetaObject::Connection ended =
             QObject::connect(&store, &VideoFrameAnnotationStore::isPlayingChanged, &playback, [&] {
@@ -268,14 +299,18 @@ int runBench(int argc, char **argv, const QString &video, int rounds)
         QObject::disconnect(ended);
         surface->removeEventFilter(&paints);
         paintMedians.push_back(median(paints.paints));
-        dropped += store.player()->droppedFrameCount();
+        shown += int(shownTimes.size());
+        due += store.totalFrameCount();
         layerBuilds += surface->overlay().layerBuildCount() - layers;
         pictureBuilds += surface->overlay().pictureBuildCount() - pictures;
-        std::printf("    round %d: %d frames shown, %zu paints\n", round + 1, frames, paints.paints.size());
+        std::printf("    round %d: %zu of %d frames shown, %zu paints\n", round + 1, shownTimes.size(),
+                    store.totalFrameCount(), paints.paints.size());
     }
     FfmpegPeer::ownRow("canvas repaint per player frame, median", paintMedians, "<= 8 ms");
-    std::printf("%-44s %d dropped over %d rounds; overlay rebuilt %d layers, %d pictures (goal 0)\n",
-                "playback 1080p30 with 30 annotations", dropped, rounds, layerBuilds, pictureBuilds);
+    std::printf("%-44s %d of %d frames dropped (%.2f %%) over %d rounds; overlay rebuilt %d layers, %d pictures "
+                "(goal 0)\n",
+                "playback with 30 annotations", std::max(due - shown, 0), due,
+                100.0 * std::max(due - shown, 0) / std::max(due, 1), rounds, layerBuilds, pictureBuilds);
 
     // Save of a 1080p frame with 30 annotations, and how long the window stood still meanwhile.
     std::vector<double> saves, stalls;

@@ -70,6 +70,15 @@ GlyphOutlineCache &glyphOutlines()
     return cache;
 }
 
+// Whether a run's glyphs come from a font file. Characters of a script no installed font shapes
+// are given to a stand-in that only draws empty boxes; its raw font says it is valid but describes
+// no face (asking it for its family name reads an empty list), so it is never asked anything
+// more: such a line is drawn by the painter, which draws those boxes itself.
+bool labelFontRunHasFaceFile(const QRawFont &font)
+{
+    return font.isValid() && !font.fontTable("head").isEmpty();
+}
+
 } // namespace
 
 QFont referenceFont()
@@ -128,7 +137,7 @@ namespace {
 // A line laid out at the reference size: its glyphs at their places and its box. It does not
 // depend on the size the line is drawn at, so one layout serves every zoom.
 struct ReferenceLine {
-    // Nothing when a glyph has no outline.
+    // Nothing when a glyph has no outline or a run no font file.
     std::optional<std::vector<LineOutline::Glyph>> glyphs;
     double naturalWidth = 0;
     double height = 0;
@@ -163,6 +172,8 @@ ReferenceLine layOutLine(const QString &line)
     const QList<QGlyphRun> runs = layout.glyphRuns();
     for (const QGlyphRun &run : runs) {
         const QRawFont font = run.rawFont();
+        if (!labelFontRunHasFaceFile(font))
+            return {std::nullopt, 0, 0};
         const int face = glyphOutlines().faceId(font);
         const QList<quint32> indexes = run.glyphIndexes();
         const QList<QPointF> positions = run.positions();

@@ -59,7 +59,8 @@ struct LineOutline {
     bool clipped = false;
 };
 // Nothing when drawLine would draw nothing, or when a glyph has no outline (a bitmap glyph such
-// as a colour emoji), which only the painter can draw.
+// as a colour emoji) or comes from no font (the boxes shown for a script no installed font
+// shapes), which only the painter can draw.
 std::optional<LineOutline> lineOutline(const QRectF &rect, const QString &line, double fontSize);
 
 } // namespace LabelFont

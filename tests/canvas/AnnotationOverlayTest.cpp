@@ -186,3 +186,33 @@ TEST(AnnotationOverlay, LayersGiveTheSamePictureAndOnlyChangedAreasAreDamaged)
     EXPECT_TRUE(overlay.update(annotations, decorations, QSizeF(size)).everything);
     EXPECT_TRUE(overlay.update(annotations, decorations, QSizeF(size)).isEmpty());
 }
+
+TEST(AnnotationOverlay, LabelsInScriptsNoFontShapesAreDrawnAtEveryZoom)
+{
+    // No installed font shapes these scripts. Small on screen the painter draws the labels; zoomed
+    // in, the overlay fills their outlines, which such labels do not have: the painter draws them
+    // too, as boxes, as the export does.
+    std::vector<MarkupAnnotation> annotations;
+    double y = 0.05;
+    for (const char *text : {"ತ", "हिन्दी", "தமிழ்", "বাংলা", "ខ្មែរ"}) {
+        annotations.push_back(make(AnnotationKind::Text, {0.1, y}, {0.1, y}, QString::fromUtf8(text)));
+        y += 0.18;
+    }
+    for (const QSize size : {QSize(400, 300), QSize(3000, 2250)}) {
+        const QImage image = overlayImage(annotations, {}, size);
+        const auto [count, largest] = compare(image, rendererImage(annotations, size), 48);
+        EXPECT_LT(count, size.width() * size.height() / 500) << size.width() << " largest difference " << largest;
+        if (size.width() < 3000)
+            continue;
+        for (const MarkupAnnotation &a : annotations) {
+            const auto layout = MarkupGeometry::labelLayout(a, QSizeF(size));
+            ASSERT_TRUE(layout);
+            const QRect text = layout->textRect.toQRectF().toAlignedRect() & image.rect();
+            int ink = 0;
+            for (int row = text.top(); row <= text.bottom(); ++row)
+                for (int x = text.left(); x <= text.right(); ++x)
+                    ink += isInk(image.pixel(x, row));
+            EXPECT_GT(ink, 0) << a.text.toStdString();
+        }
+    }
+}

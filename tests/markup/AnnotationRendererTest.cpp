@@ -187,3 +187,34 @@ TEST(AnnotationRenderer, JpegQualityIsClamped)
     EXPECT_LT(low->size(), high->size());
     EXPECT_EQ(decode(*high).size(), QSize(200, 200));
 }
+
+TEST(AnnotationRenderer, LabelsInScriptsNoFontShapesAreDrawn)
+{
+    // No installed font shapes these scripts. On large pictures the default label size is past the
+    // size the painter caches glyphs for, where labels are filled as outlines; small pictures take
+    // the painter's own path. Either way the label shows (as boxes) and nothing else breaks.
+    std::vector<MarkupAnnotation> scene;
+    double y = 0.05;
+    for (const char *text : {"ತ", "हिन्दी", "தமிழ்", "বাংলা", "ខ្មែរ"}) {
+        MarkupAnnotation a = makeAnnotation(AnnotationKind::Text, {0.1, y}, {0.1, y}, QString::fromUtf8(text));
+        a.fontSize = 26;
+        scene.push_back(a);
+        y += 0.18;
+    }
+    for (const int width : {3200, 800}) {
+        const QSizeF size(width, width * 3 / 4);
+        const QImage base = TestSupport::solidImage(int(size.width()), int(size.height()), Qt::white);
+        const auto bitmap = AnnotationRenderer::renderedBitmap(base, scene);
+        ASSERT_TRUE(bitmap) << width;
+        for (const MarkupAnnotation &a : scene) {
+            const auto layout = MarkupGeometry::labelLayout(a, size);
+            ASSERT_TRUE(layout);
+            const QRect text = layout->textRect.toQRectF().toAlignedRect();
+            int ink = 0;
+            for (int x = text.left(); x <= text.right(); ++x)
+                ink += redRun(*bitmap, x, text.top(), text.bottom());
+            EXPECT_GT(ink, 0) << width << " " << a.text.toStdString();
+        }
+        EXPECT_TRUE(AnnotationRenderer::pdfData({{ImageHandle(base), scene}})) << width;
+    }
+}
