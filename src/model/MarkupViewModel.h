@@ -97,7 +97,6 @@ public:
     const PointerInteractionSettings &pointerInteractionSettings() const { return m_pointerInteractionSettings; }
     void setPointerInteractionSettings(const PointerInteractionSettings &settings);
     // The header button order per workspace.
-    const HeaderToolbarOrders &headerToolbarOrders() const { return m_headerToolbarOrders; }
     void setHeaderToolbarOrders(HeaderToolbarOrders orders);
     // The primary selected annotation of the current image.
     const std::optional<QUuid> &selectedAnnotationID() const { return m_selectedAnnotationID; }
