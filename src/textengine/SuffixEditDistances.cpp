@@ -22,6 +22,26 @@ SuffixEditDistances::SuffixEditDistances(const std::vector<int> &a, const std::v
     , m_windowBudget(numberBudget / 3)
     , m_checkpointBudget(numberBudget / 3)
 {
+    // A lower bound of the distance: the common subsequence holds no more of a token than the
+    // fewer of its counts on the two sides (exact when the edits bring new lines). The walks from
+    // (0, 0) stay near its diagonal, a step aside for each level they descend, so with a distance
+    // D only the diagonals within D - d (and a margin) of it are needed at level d. The levels are
+    // made on that band for the bound and a margin; a question outside it makes every level anew
+    // on all diagonals.
+    int symbols = 0;
+    for (int s : a)
+        symbols = std::max(symbols, s + 1);
+    for (int s : b)
+        symbols = std::max(symbols, s + 1);
+    std::vector<std::int32_t> balance(std::size_t(symbols), 0);
+    for (int s : a)
+        ++balance[std::size_t(s)];
+    for (int s : b)
+        --balance[std::size_t(s)];
+    std::size_t bound = 0;
+    for (std::int32_t count : balance)
+        bound += std::size_t(count < 0 ? -std::int64_t(count) : std::int64_t(count));
+    m_reach = bound + bound / 16 + 16;
 }
 
 std::size_t SuffixEditDistances::numbersHeld() const
@@ -46,6 +66,13 @@ void SuffixEditDistances::makeLevel(std::size_t d, const Level *previous, const 
     if ((lowK + level) % 2 != 0)
         ++lowK;
     std::int64_t highK = std::min(level, m_n);
+    if (m_reach != allDiagonals) {
+        const std::int64_t halfWidth = std::int64_t(m_reach) - level;
+        lowK = std::max(lowK, m_n - m_m - halfWidth);
+        highK = std::min(highK, m_n - m_m + halfWidth);
+        if ((lowK + level) % 2 != 0)
+            ++lowK;
+    }
     if ((highK + level) % 2 != 0)
         --highK;
     const int *a = m_a.data();
@@ -241,6 +268,25 @@ const SuffixEditDistances::Level &SuffixEditDistances::level(std::size_t d)
     else if (m_window.empty() || d < m_windowBase || above)
         rebuildAround(d, above);
     return m_window[d - m_windowBase];
+}
+
+bool SuffixEditDistances::within(std::int64_t x, std::int64_t k, std::size_t d)
+{
+    while (true) {
+        const Level &values = level(d);
+        const std::int64_t aside = std::abs(k - (m_n - m_m));
+        if (m_reach == allDiagonals || (d <= m_reach && aside <= std::int64_t(m_reach - d)))
+            return values[std::size_t((k + std::int64_t(d)) / 2)] >= x;
+        // Outside the band: every level again, on all diagonals.
+        m_reach = allDiagonals;
+        m_started = false;
+        m_top.clear();
+        m_belowTop.clear();
+        clearWindow();
+        m_checkpoints.clear();
+        m_checkpointNumbers = 0;
+        m_spacing = 16;
+    }
 }
 
 std::int64_t SuffixEditDistances::distance(std::size_t i, std::size_t j)

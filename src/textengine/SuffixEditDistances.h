@@ -54,7 +54,7 @@ private:
     void pushWindow(std::size_t d, const Level &values);
     void clearWindow();
     bool addCheckpoint(std::size_t d, const Level &previous, const Level &current);
-    bool within(std::int64_t x, std::int64_t k, std::size_t d) { return level(d)[std::size_t((k + std::int64_t(d)) / 2)] >= x; }
+    bool within(std::int64_t x, std::int64_t k, std::size_t d);
     void noteHeld();
 
     const std::vector<int> &m_a;
@@ -64,6 +64,9 @@ private:
     std::size_t m_windowBudget = 0;
     std::size_t m_checkpointBudget = 0;
     std::size_t m_hint = 0;
+    // Level d holds the diagonals within m_reach - d of the diagonal of (0, 0), or all of them.
+    static constexpr std::size_t allDiagonals = SIZE_MAX;
+    std::size_t m_reach = allDiagonals;
     std::size_t m_levelsMade = 0;
     std::size_t m_mostNumbersHeld = 0;
 
