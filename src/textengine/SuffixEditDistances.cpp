@@ -13,8 +13,7 @@ constexpr std::size_t suffixDistancesHeadroom = 4;
 
 } // namespace
 
-SuffixEditDistances::SuffixEditDistances(const std::vector<int> &a, const std::vector<int> &b,
-                                         std::size_t numberBudget)
+SuffixEditDistances::SuffixEditDistances(std::span<const int> a, std::span<const int> b, std::size_t numberBudget)
     : m_a(a)
     , m_b(b)
     , m_n(std::int64_t(a.size()))

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -30,8 +31,7 @@ public:
     static constexpr std::size_t defaultNumberBudget = std::size_t(6) << 20;
 
     // The sequences must outlive the distances. A small budget trades time for memory only.
-    SuffixEditDistances(const std::vector<int> &a, const std::vector<int> &b,
-                        std::size_t numberBudget = defaultNumberBudget);
+    SuffixEditDistances(std::span<const int> a, std::span<const int> b, std::size_t numberBudget = defaultNumberBudget);
 
     // Exact for any point; cheapest when successive points lie close together, as on a walk.
     std::int64_t distance(std::size_t i, std::size_t j);
@@ -57,8 +57,8 @@ private:
     bool within(std::int64_t x, std::int64_t k, std::size_t d);
     void noteHeld();
 
-    const std::vector<int> &m_a;
-    const std::vector<int> &m_b;
+    std::span<const int> m_a;
+    std::span<const int> m_b;
     std::int64_t m_n = 0;
     std::int64_t m_m = 0;
     std::size_t m_windowBudget = 0;

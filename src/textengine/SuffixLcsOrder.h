@@ -3,7 +3,7 @@
 #include "textengine/SuffixEditDistances.h"
 
 #include <cstddef>
-#include <vector>
+#include <span>
 
 // The question each step of the diff's walks asks of the suffix LCS table t of a and b: how
 // t(i + 1, j) compares with t(i, j + 1). Both have the same number of tokens left, so the
@@ -12,7 +12,7 @@
 class SuffixLcsOrder {
 public:
     // The sequences must outlive the order. A small budget exercises the remaking of levels.
-    SuffixLcsOrder(const std::vector<int> &a, const std::vector<int> &b,
+    SuffixLcsOrder(std::span<const int> a, std::span<const int> b,
                    std::size_t numberBudget = SuffixEditDistances::defaultNumberBudget)
         : m_distances(a, b, numberBudget)
     {
