@@ -58,7 +58,6 @@ void SuffixEditDistances::noteHeld()
 // diagonal outside the grid.
 void SuffixEditDistances::makeLevel(std::size_t d, const Level *previous, const Level *beforePrevious, Level &out)
 {
-    ++m_levelsMade;
     const std::int64_t level = std::int64_t(d);
     out.assign(d + 1, -1);
     std::int64_t lowK = std::max(-level, -m_m);

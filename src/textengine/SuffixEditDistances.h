@@ -24,7 +24,8 @@
 // with checkpoints (pairs of neighbouring levels) from which the levels below the window are made
 // again when the walk reaches them. Checkpoints are spread over the levels of the first pass and
 // added halfway into long gaps, within a budget of numbers; the memory is the budget and a few
-// levels, whatever the distance, and a walk costs about two or three searches.
+// levels, whatever the distance, and a walk costs about two or three searches. The levels are
+// made only on the band of diagonals a walk from (0, 0) can reach (see the constructor).
 class SuffixEditDistances {
 public:
     // Numbers (4 bytes each) kept in the window and the checkpoints together: 24 MiB.
@@ -35,9 +36,6 @@ public:
 
     // Exact for any point; cheapest when successive points lie close together, as on a walk.
     std::int64_t distance(std::size_t i, std::size_t j);
-
-    // Levels made so far, counting those made again (a measure of the work).
-    std::size_t levelsMade() const { return m_levelsMade; }
 
     // Numbers held now, and the most held at once.
     std::size_t numbersHeld() const;
@@ -67,7 +65,6 @@ private:
     // Level d holds the diagonals within m_reach - d of the diagonal of (0, 0), or all of them.
     static constexpr std::size_t allDiagonals = SIZE_MAX;
     std::size_t m_reach = allDiagonals;
-    std::size_t m_levelsMade = 0;
     std::size_t m_mostNumbersHeld = 0;
 
     // The two highest levels made so far, from which the search goes on upwards.
