@@ -95,9 +95,15 @@ void SuffixEditDistances::makeLevel(std::size_t d, const Level *previous, const 
                 if (from >= 0)
                     x = std::max(x, std::min(from + 1, m_n));
             }
-            // Whatever lay within d - 2 lies within d.
-            if (std::abs(k) <= level - 2)
-                x = std::max<std::int64_t>(x, (*beforePrevious)[slot - 1]);
+            // Whatever lay within d - 2 lies within d. A point that level reached already ends
+            // its snake there: no tokens to compare.
+            if (std::abs(k) <= level - 2) {
+                const std::int64_t reached = (*beforePrevious)[slot - 1];
+                if (reached >= x) {
+                    out[slot] = std::int32_t(reached);
+                    continue;
+                }
+            }
         }
         // Every diagonal inside the grid has a point within |k| <= d steps of the end.
         std::int64_t y = x - k;
