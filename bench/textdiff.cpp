@@ -3,9 +3,14 @@
 // 100,000-line text (625 edits) against GNU diff and `git diff --no-index` on the same files,
 // each peer started as a plain process (posix_spawn, so its start is not inflated by copying
 // this process), ours and the peers alternating in every round, min and median over the
-// rounds, on cores 6 and 7 and on all cores; then the exports and DOCX import.
+// rounds, on cores 6 and 7 and on all cores; then the exports and DOCX import. The headline
+// ratio is like for like: ours reading and decoding both files, then the diff, against the
+// peers, which read their files too.
 //
 //   bench_textdiff [rows] [rounds]    (rows: stop after the comparison with the peers)
+//   bench_textdiff large [rounds]     (10,000 to 1,000,000 lines, one line in a hundred replaced,
+//                                      on cores 0 and 1: time and peak memory of the diff and of
+//                                      the aligned original, against GNU diff)
 #include "textengine/TextComparisonDiff.h"
 #include "textengine/TextComparisonImport.h"
 #include "textengine/TextComparisonRenderer.h"
@@ -27,6 +32,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sched.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -216,11 +222,71 @@ void compareWithPeers(const char *label, int lines, int edits, int rounds, const
     const Spread files = spread(filesMs);
     const Spread diff = spread(diffMs);
     const Spread git = spread(gitMs);
-    std::printf("%-26s %-10s ours %7.1f / %7.1f ms (%zu changes; from the files %7.1f / %7.1f; with aligned %7.1f / %7.1f) | "
-                "GNU diff %6.1f / %6.1f | git %6.1f / %6.1f | ours/diff %5.2f / %5.2f | ours/git %5.2f / %5.2f\n",
-                label, cores, ours.min, ours.median, count, files.min, files.median, both.min, both.median, diff.min, diff.median,
-                git.min, git.median, ours.min / diff.min, ours.median / diff.median, ours.min / git.min,
-                ours.median / git.median);
+    std::printf("%-26s %-10s from the files: ours/diff %5.2f / %5.2f, ours/git %5.2f / %5.2f | ours %7.1f / %7.1f ms "
+                "(%zu changes; in memory %7.1f / %7.1f; with aligned %7.1f / %7.1f) | GNU diff %6.1f / %6.1f | "
+                "git %6.1f / %6.1f\n",
+                label, cores, files.min / diff.min, files.median / diff.median, files.min / git.min,
+                files.median / git.median, files.min, files.median, count, ours.min, ours.median, both.min, both.median,
+                diff.min, diff.median, git.min, git.median);
+    std::fflush(stdout);
+}
+
+// One row of the large table: the diff and the aligned original each timed on their own (min
+// over the rounds, caches cleared), the peak memory each adds beyond the two texts, and GNU diff
+// on the same files; ours also from the files, as GNU diff starts.
+void largeRow(int lines, int edits, int rounds)
+{
+    auto [original, edited] = linePair(lines, edits, 42);
+    QTemporaryDir dir;
+    const QString pathA = dir.filePath("a.txt");
+    const QString pathB = dir.filePath("b.txt");
+    for (const auto &[path, text] : {std::pair{pathA, original}, std::pair{pathB, edited}}) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            return;
+        file.write(text.toUtf8());
+    }
+    std::size_t count = 0;
+    std::vector<double> changesMs, alignedMs, filesMs, diffMs;
+    long changesPeak = 0;
+    long alignedPeak = 0;
+    long resultKiB = 0;
+    for (int r = 0; r < rounds; ++r) {
+        // Freed memory goes back to the system first, so that the peak counts what each call takes.
+        TextComparisonDiff::clearCache();
+        malloc_trim(0);
+        long before = currentKiB();
+        resetPeak();
+        changesMs.push_back(timeMs([&] { count = TextComparisonDiff::changes(original, edited).size(); }));
+        changesPeak = std::max(changesPeak, peakKiB() - before);
+        TextComparisonDiff::clearCache();
+        malloc_trim(0);
+        before = currentKiB();
+        resetPeak();
+        alignedMs.push_back(timeMs([&] {
+            resultKiB = long(TextComparisonDisplay::alignedOriginalText(original, edited).size() * 2 / 1024);
+        }));
+        alignedPeak = std::max(alignedPeak, peakKiB() - before);
+        TextComparisonDiff::clearCache();
+        filesMs.push_back(timeMs([&] {
+            QFile fileA(pathA);
+            QFile fileB(pathB);
+            if (!fileA.open(QIODevice::ReadOnly) || !fileB.open(QIODevice::ReadOnly))
+                return;
+            TextComparisonDiff::changes(QString::fromUtf8(fileA.readAll()), QString::fromUtf8(fileB.readAll()));
+        }));
+        diffMs.push_back(spawnMs({"diff", pathA.toStdString(), pathB.toStdString()}));
+    }
+    TextComparisonDiff::clearCache();
+    const double diff = spread(diffMs).min;
+    const double changes = spread(changesMs).min;
+    const double aligned = spread(alignedMs).min;
+    const double files = spread(filesMs).min;
+    std::printf("%9d lines %6d edits | diff %8.1f ms +%6.1f MB | aligned %8.1f ms +%6.1f MB (the result itself %6.1f MB) | "
+                "from the files %8.1f ms | GNU diff %7.1f ms | from the files/diff %6.2f, diff/diff %6.2f, "
+                "aligned/diff %6.2f (%zu changes)\n",
+                lines, edits, changes, changesPeak / 1024.0, aligned, alignedPeak / 1024.0, resultKiB / 1024.0, files,
+                diff, files / diff, changes / diff, aligned / diff, count);
     std::fflush(stdout);
 }
 
@@ -241,6 +307,18 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+
+    if (argc > 1 && qstrcmp(argv[1], "large") == 0) {
+        const int rounds = argc > 2 ? std::max(1, QByteArray(argv[2]).toInt()) : 3;
+        useCores({0, 1});
+        std::printf("-- cores 0,1, min over %d rounds (load average before: %s); goals: at most 3 x GNU diff, "
+                    "at most 64 MB\n",
+                    rounds, qPrintable(loadAverage()));
+        for (const auto &[lines, edits] : {std::pair{10000, 100}, {100000, 1000}, {300000, 3000}, {1000000, 10000}})
+            largeRow(lines, edits, rounds);
+        std::printf("   (load average after: %s)\n", qPrintable(loadAverage()));
+        return 0;
+    }
 
     // Contract-sized pair compared per character: changes + aligned + summary.
     {

@@ -17,6 +17,7 @@
 #include "texteditor/TextComparisonScrollSync.h"
 #include "texteditor/TextExportDialogs.h"
 #include "textengine/TextComparisonDiff.h"
+#include "textengine/TextComparisonRules.h"
 #include "textengine/TextComparisonSummary.h"
 #include "ui/ColorSwatchButton.h"
 #include "ui/PanelChrome.h"
@@ -31,6 +32,7 @@
 #include <QPainterPath>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QThreadPool>
 #include <QVBoxLayout>
 
 namespace {
@@ -133,7 +135,16 @@ TextComparisonSurface::TextComparisonSurface(const TextComparisonState &comparis
     startAtFirstLine();
 }
 
-TextComparisonSurface::~TextComparisonSurface() = default;
+TextComparisonSurface::~TextComparisonSurface()
+{
+    // A comparison still running posts its answer to this surface: let it finish first (the
+    // answer is then dropped with the surface's pending events).
+    if (m_diffThread) {
+        m_diffRequest = 0;
+        m_diffThread->clear();
+        m_diffThread->waitForDone();
+    }
+}
 
 void TextComparisonSurface::buildHeader(QVBoxLayout *card)
 {
@@ -513,10 +524,51 @@ void TextComparisonSurface::setCancelSignal(int signal)
 // from the live texts, handed to the panes, the header and the strip.
 void TextComparisonSurface::refreshDocument()
 {
+    const QString original = m_comparison.originalText;
+    const QString edited = m_comparison.editedText;
+    const quint64 request = ++m_diffRequest;
+    if (original.size() + edited.size() < backgroundDiffCodeUnits) {
+        applyDocument(TextComparisonDiff::changes(original, edited),
+                      TextComparisonDisplay::alignedOriginalText(original, edited));
+        return;
+    }
+    // A long comparison may take seconds: the window goes on at once with the new texts and
+    // what is known of them (the changes found last while the original is the same), and the
+    // answer follows.
+    if (original == m_alignedFrom)
+        applyDocument(m_changes, m_aligned);
+    else
+        applyDocument({}, TextComparisonRules::normalizedLineEnds(original));
+    if (!m_diffThread) {
+        m_diffThread = std::make_unique<QThreadPool>();
+        m_diffThread->setMaxThreadCount(1);
+    }
+    m_diffThread->start([this, request, original, edited] {
+        if (m_diffRequest != request)
+            return; // typing went on: a newer request follows
+        try {
+            std::vector<TextComparisonChange> changes = TextComparisonDiff::changes(original, edited);
+            QString aligned = TextComparisonDisplay::alignedOriginalText(original, edited);
+            QMetaObject::invokeMethod(
+                this,
+                [this, request, changes = std::move(changes), aligned = std::move(aligned)]() mutable {
+                    if (m_diffRequest == request)
+                        applyDocument(std::move(changes), aligned);
+                },
+                Qt::QueuedConnection);
+        } catch (...) {
+            // Out of memory: the panes keep what they show.
+        }
+    });
+}
+
+void TextComparisonSurface::applyDocument(std::vector<TextComparisonChange> changes, const QString &aligned)
+{
     const QString &original = m_comparison.originalText;
     const QString &edited = m_comparison.editedText;
-    m_changes = TextComparisonDiff::changes(original, edited);
-    const QString aligned = TextComparisonDisplay::alignedOriginalText(original, edited);
+    m_changes = std::move(changes);
+    m_aligned = aligned;
+    m_alignedFrom = original;
     m_summary->setText(
         TextComparisonSummaryBuilder::summary(qint64(m_changes.size()), m_comparison.annotations).displayText());
     m_originalView->setVisible(!aligned.isEmpty());

@@ -9,6 +9,7 @@
 #include <QUuid>
 #include <QWidget>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -26,6 +27,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QScrollArea;
+class QThreadPool;
 class QVBoxLayout;
 class RoundedPanel;
 class SurfaceButton;
@@ -105,6 +107,9 @@ public:
     const State &state() const { return m_state; }
     const TextComparisonState &comparison() const { return m_comparison; }
     const std::vector<TextComparisonChange> &changes() const { return m_changes; }
+    // Texts of at least this many code units together are compared off the window's thread:
+    // until the answer comes, the panes show the new texts with the changes found last.
+    static constexpr qsizetype backgroundDiffCodeUnits = 512 * 1024;
     std::optional<TextRange> markupTargetRange() const;
     std::optional<QRectF> markupTargetRect() const;
 
@@ -169,6 +174,7 @@ private:
     void buildStrip(QVBoxLayout *card);
 
     void refreshDocument();
+    void applyDocument(std::vector<TextComparisonChange> changes, const QString &aligned);
     // Both panes at their first line with the caret at the start: how a new document opens.
     void startAtFirstLine();
     void refreshChrome();
@@ -189,6 +195,12 @@ private:
     State m_state;
     int m_cancelSignal = 0;
     std::vector<TextComparisonChange> m_changes;
+    // The aligned original shown, and the original it was made from.
+    QString m_aligned;
+    QString m_alignedFrom;
+    // Long texts are compared on a thread of their own; only the newest request is answered.
+    std::unique_ptr<QThreadPool> m_diffThread;
+    std::atomic<quint64> m_diffRequest = 0;
     bool m_popoverShown = false;
 
     // Widgets.

@@ -2,7 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
+#include <deque>
+#include <map>
+#include <span>
+#include <utility>
 #include <vector>
 
 // Insert/delete distances between the suffixes a[i..n) and b[j..m) of two sequences of token
@@ -11,36 +14,72 @@
 //
 // Level d of the search holds, for each diagonal k = (n - i) - (m - j) with |k| <= d and the
 // parity of d, the largest n - i whose point on that diagonal lies within distance d of the end.
-// Along a diagonal the distance never grows towards the end, so d(i, j) is the first level whose
-// entry reaches the point: a binary search over the levels. Two texts that differ by D edits
-// need about D levels, O((n + m) D) time at worst and D² / 2 numbers, instead of the n × m of a
-// full table; levels are added lazily when a walk strays further from the common subsequence.
+// Along a diagonal the distance never grows towards the end, so d(i, j) <= d exactly when the
+// entry of level d reaches the point. Two texts that differ by D edits need about D levels of
+// at most D + 1 numbers: O((n + m) D) time at worst.
 //
-// The search gives up (distance() returns nothing) once it has done more than `workBudget` steps
-// or would hold more than `levelBudget` levels; callers then fall back to the table.
+// The walks of the diff ask for the levels from the top down (the distance left shrinks as they
+// go, and grows again only by a step at a time), while the search makes them from the bottom up.
+// All D levels would be D² / 2 numbers; instead only a window of consecutive levels is kept,
+// with checkpoints (pairs of neighbouring levels) from which the levels below the window are made
+// again when the walk reaches them. Checkpoints are spread over the levels of the first pass and
+// added halfway into long gaps, within a budget of numbers; the memory is the budget and a few
+// levels, whatever the distance, and a walk costs about two or three searches. The levels are
+// made only on the band of diagonals a walk from (0, 0) can reach (see the constructor).
 class SuffixEditDistances {
 public:
-    SuffixEditDistances(const std::vector<int> &a, const std::vector<int> &b, std::size_t workBudget,
-                        std::size_t levelBudget);
+    // Numbers (4 bytes each) kept in the window and the checkpoints together: 24 MiB.
+    static constexpr std::size_t defaultNumberBudget = std::size_t(6) << 20;
 
-    std::optional<std::int64_t> distance(std::size_t i, std::size_t j);
+    // The sequences must outlive the distances. A small budget trades time for memory only.
+    SuffixEditDistances(std::span<const int> a, std::span<const int> b, std::size_t numberBudget = defaultNumberBudget);
 
-    std::size_t levels() const { return m_levels; }
+    // Exact for any point; cheapest when successive points lie close together, as on a walk.
+    std::int64_t distance(std::size_t i, std::size_t j);
+
+    // Numbers held now, and the most held at once.
+    std::size_t numbersHeld() const;
+    std::size_t mostNumbersHeld() const { return m_mostNumbersHeld; }
 
 private:
-    bool addLevel();
-    std::int32_t furthest(std::size_t level, std::int64_t diagonal) const;
+    using Level = std::vector<std::int32_t>;
 
-    const std::vector<int> &m_a;
-    const std::vector<int> &m_b;
+    void makeLevel(std::size_t d, const Level *previous, const Level *beforePrevious, Level &out);
+    const Level &level(std::size_t d);
+    void extendTo(std::size_t d);
+    void rebuildAround(std::size_t d, bool ascending);
+    void raiseWindow(std::size_t d);
+    void pushWindow(std::size_t d, const Level &values);
+    void clearWindow();
+    bool addCheckpoint(std::size_t d, const Level &previous, const Level &current);
+    bool within(std::int64_t x, std::int64_t k, std::size_t d);
+    void noteHeld();
+
+    std::span<const int> m_a;
+    std::span<const int> m_b;
     std::int64_t m_n = 0;
     std::int64_t m_m = 0;
-    std::size_t m_workBudget = 0;
-    std::size_t m_levelBudget = 0;
-    std::size_t m_work = 0;
-    std::size_t m_levels = 0;
-    bool m_gaveUp = false;
-    // Level d starts at d(d + 1) / 2; diagonal k sits at (k + d) / 2 within it. -1 marks a
-    // diagonal that lies outside the grid.
-    std::vector<std::int32_t> m_furthest;
+    std::size_t m_windowBudget = 0;
+    std::size_t m_checkpointBudget = 0;
+    std::size_t m_hint = 0;
+    // Level d holds the diagonals within m_reach - d of the diagonal of (0, 0), or all of them.
+    static constexpr std::size_t allDiagonals = SIZE_MAX;
+    std::size_t m_reach = allDiagonals;
+    std::size_t m_mostNumbersHeld = 0;
+
+    // The two highest levels made so far, from which the search goes on upwards.
+    bool m_started = false;
+    std::size_t m_highest = 0;
+    Level m_top;
+    Level m_belowTop;
+
+    // Consecutive levels [m_windowBase, m_windowBase + size).
+    std::deque<Level> m_window;
+    std::size_t m_windowBase = 0;
+    std::size_t m_windowNumbers = 0;
+
+    // Level d - 1 and level d, by d; level 0 is always there.
+    std::map<std::size_t, std::pair<Level, Level>> m_checkpoints;
+    std::size_t m_checkpointNumbers = 0;
+    std::size_t m_spacing = 16;
 };

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <span>
 
 namespace {
 
@@ -90,8 +91,8 @@ std::vector<char> matchedFlags(const std::vector<int> &a, const std::vector<int>
     }
     // The common prefix is exactly what the walk matches first. The common suffix is not
     // skipped: the walk's tie rule would pair it differently ("x" against "zxx").
-    const std::vector<int> restA(a.begin() + std::ptrdiff_t(prefix), a.end());
-    const std::vector<int> restB(b.begin() + std::ptrdiff_t(prefix), b.end());
+    const std::span<const int> restA(a.data() + prefix, a.size() - prefix);
+    const std::span<const int> restB(b.data() + prefix, b.size() - prefix);
     if (restA.empty() || restB.empty())
         return matched;
     SuffixLcsOrder order(restA, restB);
@@ -224,8 +225,8 @@ QString computeAlignedOriginal(const QString &originalText, const QString &edite
         row(&a[prefix]);
         ++prefix;
     }
-    const std::vector<int> restA(ia.begin() + std::ptrdiff_t(prefix), ia.end());
-    const std::vector<int> restB(ib.begin() + std::ptrdiff_t(prefix), ib.end());
+    const std::span<const int> restA(ia.data() + prefix, ia.size() - prefix);
+    const std::span<const int> restB(ib.data() + prefix, ib.size() - prefix);
     SuffixLcsOrder order(restA, restB);
     std::size_t i = 0;
     std::size_t j = 0;

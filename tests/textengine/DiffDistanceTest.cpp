@@ -1,7 +1,6 @@
 #include "textengine/LineTokenCache.h"
 #include "textengine/SuffixEditDistances.h"
 #include "textengine/SuffixLcsOrder.h"
-#include "textengine/SuffixLcsTable.h"
 #include "textengine/TextComparisonDiff.h"
 
 #include <QHash>
@@ -11,15 +10,35 @@
 #include <algorithm>
 #include <functional>
 
-// The diff answers its walks from edit distances and falls back to the bit-parallel table. The
-// walks over the full table are kept here as the reference: the changes and the aligned
-// original must come out identical for any texts.
+// The diff answers its walks from edit distances, remaking the levels it no longer holds. The
+// walks over a plain suffix LCS table are kept here as the reference: the changes and the
+// aligned original must come out identical for any texts.
 namespace {
 
 using Ids = std::vector<int>;
 using Compare = std::function<int(std::size_t, std::size_t)>;
 
-Compare tableCompare(SuffixLcsTable &table)
+// t(i, j) = LCS length of a[i..n) and b[j..m), every value held.
+class PlainSuffixLcs {
+public:
+    PlainSuffixLcs(const Ids &a, const Ids &b)
+        : m_columns(b.size() + 1)
+        , m_values((a.size() + 1) * (b.size() + 1), 0)
+    {
+        for (std::size_t i = a.size(); i-- > 0;) {
+            for (std::size_t j = b.size(); j-- > 0;)
+                m_values[i * m_columns + j] = a[i] == b[j] ? value(i + 1, j + 1) + 1
+                                                           : std::max(value(i + 1, j), value(i, j + 1));
+        }
+    }
+    std::int32_t value(std::size_t i, std::size_t j) const { return m_values[i * m_columns + j]; }
+
+private:
+    std::size_t m_columns;
+    std::vector<std::int32_t> m_values;
+};
+
+Compare tableCompare(const PlainSuffixLcs &table)
 {
     return [&table](std::size_t i, std::size_t j) {
         const auto below = table.value(i + 1, j);
@@ -190,7 +209,7 @@ std::vector<std::pair<qsizetype, qsizetype>> referenceChanges(const QString &ori
     for (const TextToken &t : tokensB)
         b << t.value;
     const Interned ids = intern(a, b, false);
-    SuffixLcsTable table(ids.a, ids.b, SIZE_MAX);
+    const PlainSuffixLcs table(ids.a, ids.b);
     std::vector<std::pair<qsizetype, qsizetype>> ranges;
     std::size_t next = 0;
     const auto matched = matchWalk(ids.a, ids.b, tableCompare(table));
@@ -214,7 +233,7 @@ QString referenceAligned(QString original, QString edited)
     const QStringList a = original.split(u'\n');
     const QStringList b = edited.split(u'\n');
     const Interned ids = intern(a, b, true);
-    SuffixLcsTable table(ids.a, ids.b, SIZE_MAX);
+    const PlainSuffixLcs table(ids.a, ids.b);
     QStringList out;
     for (int row : alignWalk(ids.a, ids.b, tableCompare(table)))
         out << (row < 0 ? QString() : a[row]);
@@ -234,46 +253,44 @@ std::vector<std::pair<qsizetype, qsizetype>> ranges(const std::vector<TextCompar
 TEST(SuffixEditDistances, EqualTheTableAtEveryPointInAnyOrder)
 {
     QRandomGenerator rng(31);
-    for (int round = 0; round < 400; ++round) {
+    for (int round = 0; round < 150; ++round) {
         const int alphabet = 1 + int(rng.bounded(5));
         const Ids a = randomIds(rng, rng.bounded(60), alphabet);
         const Ids b = rng.bounded(2) ? editedCopy(rng, a, int(rng.bounded(8)), alphabet)
                                      : randomIds(rng, rng.bounded(60), alphabet);
-        SuffixLcsTable table(a, b, SIZE_MAX);
+        const PlainSuffixLcs table(a, b);
         std::vector<std::pair<std::size_t, std::size_t>> points;
         for (std::size_t i = 0; i <= a.size(); ++i) {
             for (std::size_t j = 0; j <= b.size(); ++j)
                 points.emplace_back(i, j);
         }
         std::shuffle(points.begin(), points.end(), rng);
-        // Unlimited, and tightly limited: an answer, when there is one, is exact.
-        SuffixEditDistances unlimited(a, b, SIZE_MAX, SIZE_MAX);
-        SuffixEditDistances limited(a, b, 40, 6);
+        // All levels held, and so few that nearly every answer remakes levels from a checkpoint.
+        SuffixEditDistances roomy(a, b);
+        SuffixEditDistances tight(a, b, 30);
         for (auto [i, j] : points) {
             const std::int64_t expected = std::int64_t(a.size() - i + b.size() - j) - 2 * table.value(i, j);
-            ASSERT_EQ(unlimited.distance(i, j), expected) << round << " at " << i << ", " << j;
-            const auto bounded = limited.distance(i, j);
-            if (bounded) {
-                ASSERT_EQ(*bounded, expected) << round << " at " << i << ", " << j;
-            }
+            ASSERT_EQ(roomy.distance(i, j), expected) << round << " at " << i << ", " << j;
+            ASSERT_EQ(tight.distance(i, j), expected) << round << " at " << i << ", " << j;
         }
-        EXPECT_LE(limited.levels(), 6u);
     }
 }
 
 TEST(SuffixLcsOrder, WalksLikeTheFullTableWhateverTheBudget)
 {
-    // Small budgets make the order hand over to the table at the start or in the middle of a walk.
+    // Small budgets make the walks remake their levels from sparse checkpoints, halfway ones included.
     QRandomGenerator rng(47);
-    for (int round = 0; round < 300; ++round) {
+    for (int round = 0; round < 150; ++round) {
         const int alphabet = 2 + int(rng.bounded(30));
         const Ids a = randomIds(rng, rng.bounded(500), alphabet);
         const Ids b = rng.bounded(5) ? editedCopy(rng, a, int(rng.bounded(40)), alphabet)
                                      : randomIds(rng, rng.bounded(500), alphabet);
-        SuffixLcsTable table(a, b, SIZE_MAX);
+        const PlainSuffixLcs table(a, b);
         const auto expectedMatches = matchWalk(a, b, tableCompare(table));
         const auto expectedRows = alignWalk(a, b, tableCompare(table));
-        for (std::size_t budget : {SuffixLcsOrder::distanceLevelBudget, std::size_t(1), std::size_t(8), std::size_t(30)}) {
+        // Room for a few dozen levels, for about ten, and for the least window only.
+        for (std::size_t budget : {SuffixEditDistances::defaultNumberBudget, 20 * (a.size() + b.size()),
+                                   4 * (a.size() + b.size()), std::size_t(1)}) {
             SuffixLcsOrder forMatches(a, b, budget);
             ASSERT_EQ(matchWalk(a, b, [&](std::size_t i, std::size_t j) { return forMatches.compare(i, j); }),
                       expectedMatches)
@@ -282,6 +299,37 @@ TEST(SuffixLcsOrder, WalksLikeTheFullTableWhateverTheBudget)
             ASSERT_EQ(alignWalk(a, b, [&](std::size_t i, std::size_t j) { return forRows.compare(i, j); }),
                       expectedRows)
                 << round << " budget " << budget;
+        }
+    }
+}
+
+TEST(SuffixLcsOrder, WalksFarApartSequencesInBoundedMemory)
+{
+    // Distances of several thousand (where a table once took over), with the default budget and
+    // with one that holds a few dozen levels: the same walks as the plain table, and never more
+    // numbers held than the budget and the few levels a window and a search need.
+    QRandomGenerator rng(2029);
+    for (int round = 0; round < 2; ++round) {
+        const int alphabet = round % 2 == 0 ? 40 : 4000;
+        const Ids a = randomIds(rng, 3000 + rng.bounded(1500), alphabet);
+        const Ids b = editedCopy(rng, a, 1800 + int(rng.bounded(600)), alphabet);
+        const PlainSuffixLcs table(a, b);
+        const std::int64_t distance = std::int64_t(a.size() + b.size()) - 2 * table.value(0, 0);
+        ASSERT_GT(distance, 2900) << round;
+        const auto expectedMatches = matchWalk(a, b, tableCompare(table));
+        const auto expectedRows = alignWalk(a, b, tableCompare(table));
+        for (std::size_t budget : {SuffixEditDistances::defaultNumberBudget, std::size_t(200000)}) {
+            SuffixLcsOrder forMatches(a, b, budget);
+            ASSERT_EQ(matchWalk(a, b, [&](std::size_t i, std::size_t j) { return forMatches.compare(i, j); }),
+                      expectedMatches)
+                << round << " budget " << budget;
+            SuffixLcsOrder forRows(a, b, budget);
+            ASSERT_EQ(alignWalk(a, b, [&](std::size_t i, std::size_t j) { return forRows.compare(i, j); }),
+                      expectedRows)
+                << round << " budget " << budget;
+            const std::size_t fewLevels = 12 * std::size_t(distance + 2);
+            EXPECT_LE(forMatches.distances().mostNumbersHeld(), budget + fewLevels) << round;
+            EXPECT_LE(forRows.distances().mostNumbersHeld(), budget + fewLevels) << round;
         }
     }
 }

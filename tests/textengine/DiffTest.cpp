@@ -1,4 +1,3 @@
-#include "textengine/SuffixLcsTable.h"
 #include "textengine/TextComparisonDiff.h"
 
 #include <QRandomGenerator>
@@ -213,36 +212,6 @@ TEST(TextComparisonDiff, MatchesTheNaiveReferenceOnRandomPairs)
             << round;
         ASSERT_EQ(TextComparisonDisplay::alignedOriginalText(original, edited), naiveAligned(original, edited))
             << round;
-    }
-}
-
-TEST(TextComparisonDiff, CheckpointedTableEqualsTheFullTable)
-{
-    QRandomGenerator rng(7);
-    for (int round = 0; round < 300; ++round) {
-        std::vector<int> a(rng.bounded(150));
-        std::vector<int> b(rng.bounded(150));
-        for (int &s : a)
-            s = int(rng.bounded(4));
-        for (int &s : b)
-            s = int(rng.bounded(4));
-        SuffixLcsTable full(a, b, SIZE_MAX);
-        SuffixLcsTable sparse(a, b, 0);
-        ASSERT_TRUE(full.keepsEveryRow());
-        QStringList sa;
-        QStringList sb;
-        for (int s : a)
-            sa << QString::number(s);
-        for (int s : b)
-            sb << QString::number(s);
-        const auto t = naiveTable(sa, sb);
-        // Walk downwards like the diff does, sampling every column.
-        for (std::size_t i = 0; i <= a.size(); ++i) {
-            for (std::size_t j = 0; j <= b.size(); j += 7) {
-                ASSERT_EQ(full.value(i, j), t[i][j]);
-                ASSERT_EQ(sparse.value(i, j), t[i][j]);
-            }
-        }
     }
 }
 
