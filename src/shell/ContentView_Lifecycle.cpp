@@ -290,6 +290,16 @@ bool ContentView::saveSelectedImagesAsAsked()
 {
     if (!m_hooks.saveSelectedImagesToDesktop)
         return false;
+    // The question is about the annotated images: any that are not selected (the last import
+    // selects the new picture) join the selection, so the save that lets the window go never
+    // leaves a drawn-on image behind.
+    QSet<QUuid> ids = m_viewModel->effectiveSelectedImageItemIDs();
+    for (const ImageMarkupItem &item : m_viewModel->items()) {
+        if (!item.annotations.empty())
+            ids.insert(item.id);
+    }
+    if (ids != m_viewModel->effectiveSelectedImageItemIDs())
+        m_viewModel->setSelectedImageItemIDs(ids);
     // Go on only when every selected image was written and nothing failed; after a partial save
     // the window stays so that the error alert is seen and nothing is lost silently.
     const size_t expected = m_viewModel->selectedImageItems().size();

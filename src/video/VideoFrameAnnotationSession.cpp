@@ -65,6 +65,11 @@ bool VideoFrameAnnotationSession::hasUnsavedFrameAnnotations() const
 
 bool VideoFrameAnnotationSession::confirmLeavingFrame(std::function<void()> proceed)
 {
+    return confirmLeaving(std::move(proceed), false);
+}
+
+bool VideoFrameAnnotationSession::confirmLeaving(std::function<void()> proceed, bool saveLoadedFrame)
+{
     if (!hasUnsavedFrameAnnotations()) {
         proceed();
         return true;
@@ -80,7 +85,7 @@ bool VideoFrameAnnotationSession::confirmLeavingFrame(std::function<void()> proc
     }
     // Goes on after the save under way, or the one begun here, has written the file.
     m_afterSave = std::move(proceed);
-    saveCurrentVideoFrame();
+    saveFrame(saveLoadedFrame);
     return true;
 }
 
@@ -151,7 +156,12 @@ void VideoFrameAnnotationSession::seekVideoFrame(int frameIndex)
     // Back on the frame already loaded (a scrubber let go where it was), its annotations stay.
     if (frameIndex == m_loadedFrameIndex)
         return startSeek(frameIndex);
-    if (!confirmLeavingFrame([this, frameIndex] { startSeek(frameIndex); }))
+    // The scrubber's preview is not the current frame: the question, and the save it may lead to,
+    // are about the frame the annotations were drawn on, so the picture goes back to it first.
+    const bool asking = hasUnsavedFrameAnnotations();
+    if (asking)
+        showLoadedFrame();
+    if (!confirmLeaving([this, frameIndex] { startSeek(frameIndex); }, asking))
         showLoadedFrame();
 }
 
@@ -201,6 +211,11 @@ void VideoFrameAnnotationSession::toggleVideoPlayback()
 
 void VideoFrameAnnotationSession::saveCurrentVideoFrame()
 {
+    saveFrame(false);
+}
+
+void VideoFrameAnnotationSession::saveFrame(bool loadedFrame)
+{
     // The save control stays off until the save under way has reported.
     if (m_store->isSavingFrame())
         return;
@@ -208,7 +223,7 @@ void VideoFrameAnnotationSession::saveCurrentVideoFrame()
     beginSave();
     QPointer<VideoFrameAnnotationSession> self(this);
     const quint64 generation = m_generation;
-    m_store->currentFrameSnapshot([self, generation](std::optional<VideoFrameSnapshot> snapshot) {
+    m_store->currentFrameSnapshot([self, generation, loadedFrame](std::optional<VideoFrameSnapshot> snapshot) {
         if (!self)
             return;
         if (generation != self->m_generation) {
@@ -219,7 +234,8 @@ void VideoFrameAnnotationSession::saveCurrentVideoFrame()
         // Playback moves the picture under the annotations without loading a frame: what is shown
         // (this picture with these annotations) is what gets saved. Only a picture that moved is
         // loaded again; the one already loaded is saved as it is.
-        if (snapshot && !self->holdsFrame(*snapshot) && !self->loadFrame(*snapshot, true)) {
+        // The frame being left is saved as loaded, whatever picture the player is still showing.
+        if (snapshot && !loadedFrame && !self->holdsFrame(*snapshot) && !self->loadFrame(*snapshot, true)) {
             self->endSave();
             Q_EMIT self->actionFinished();
             return;

@@ -108,6 +108,12 @@ private:
     void startStep(int delta);
     // After 取消: the player goes back to the annotated frame when a preview moved it away.
     void showLoadedFrame();
+    // confirmLeavingFrame, whose save writes the loaded frame rather than the picture on screen
+    // when `saveLoadedFrame` is set.
+    bool confirmLeaving(std::function<void()> proceed, bool saveLoadedFrame);
+    // Ctrl+S saves the picture on screen under the annotations; the frame being left is saved as
+    // it was loaded (`loadedFrame`).
+    void saveFrame(bool loadedFrame);
     void finishMove(quint64 generation, const std::optional<VideoFrameSnapshot> &snapshot);
     // A failure the user must see: the error alert, and the status line's last word.
     void reportFailure(const QString &message);

@@ -92,6 +92,32 @@ TEST_F(ShellWindowTest, ImagesAskBeforeQuittingAndOnlyAFullSaveQuits)
     EXPECT_TRUE(view().isTerminating());
 }
 
+TEST_F(ShellWindowTest, TheQuitSaveTakesAnAnnotatedImageThatIsNotSelected)
+{
+    // Image 1 is drawn on, image 2 was imported after it and is the one selected: saving only the
+    // selection would quit with image 1's annotations written nowhere.
+    std::vector<QSet<QUuid>> savedSelections;
+    view().hooks().saveSelectedImagesToDesktop = [&](MarkupViewModel &model, ImageExportFormat, double) {
+        savedSelections.push_back(model.effectiveSelectedImageItemIDs());
+        QStringList written;
+        for (qsizetype index = 0; index < savedSelections.back().size(); ++index)
+            written << QStringLiteral("/tmp/%1.png").arg(index);
+        return written;
+    };
+    addImages(3);
+    std::vector<ImageMarkupItem> items = model().items();
+    items[0].annotations = {MarkupAnnotation::defaultText(UnitPoint2D(0.5, 0.5), QStringLiteral("门"), 1)};
+    model().setItems(items);
+    model().setSelectedItemID(items[1].id);
+    showWindow();
+
+    dialogs->quitAnswer = QuitAnswer::Save;
+    EXPECT_FALSE(window->close());
+    ASSERT_EQ(savedSelections.size(), 1u);
+    EXPECT_EQ(savedSelections.front(), (QSet<QUuid>{items[0].id, items[1].id}));
+    EXPECT_EQ(quitRequests, 1);
+}
+
 TEST_F(ShellWindowTest, AnErrorShownBeforeTheQuitSaveDoesNotKeepTheWindow)
 {
     // The save reports only its own failures: an alert left from earlier work does not count,

@@ -257,6 +257,22 @@ TEST_F(VideoSession, ASeekAwayAsksAndCancelReturnsToTheAnnotatedFrame)
     EXPECT_EQ(question.asked, 2);
     EXPECT_EQ(loadedFrame(), 10);
     EXPECT_TRUE(video.annotations().empty());
+
+    // 保存当前帧 writes the frame the annotations were drawn on, not the preview the scrubber
+    // was let go on, and then the seek goes on without them.
+    std::vector<int> writtenFrames;
+    session.setFrameWriter([&writtenFrames](const VideoFrameSave::Job &job) {
+        writtenFrames.push_back(FakeFrameSource::numberOf(job.image));
+        return VideoFrameSave::Outcome{QStringLiteral("/nowhere/") + job.fileName, std::nullopt};
+    });
+    draw();
+    session.previewVideoFrame(30);
+    ASSERT_TRUE(waitUntil([&] { return std::lround(session.store().player()->currentFrameTime() * 25) == 30; }, 30000));
+    question.answer = FrameLeavingAnswer::SaveFrame;
+    session.seekVideoFrame(30);
+    ASSERT_TRUE(waitUntil([&] { return loadedFrame() == 30; }, 30000));
+    EXPECT_EQ(writtenFrames, std::vector<int>{10});
+    EXPECT_TRUE(video.annotations().empty());
 }
 
 TEST_F(VideoSession, AnotherImportAsksAndSavesTheFrameFirst)
