@@ -78,6 +78,19 @@ QString saveImage(const QImage &image, const QString &path, const char *format, 
     return writer.write(image) ? path : QString();
 }
 
+QString writePhoto(const QString &folder, const QString &name, int width, int height, const char *format)
+{
+    return saveImage(photoLike(width, height), QDir(folder).filePath(name), format,
+                     format == QByteArray("JPEG") ? 92 : -1);
+}
+
+QString writeAnimation(const QString &folder, const QString &name)
+{
+    const QString path = QDir(folder).filePath(name);
+    writeGif(path, simpleAnimation(QSize(60, 40), 3));
+    return path;
+}
+
 QImage photoLike(int width, int height)
 {
     QImage image(width, height, QImage::Format_RGB32);

@@ -41,6 +41,11 @@ QString saveImage(const QImage &image, const QString &path, const char *format =
 // A picture with smooth gradients and some detail, like a photo (compresses like one).
 QImage photoLike(int width, int height);
 
+// A photo-like picture saved as `name` in `folder` (JPEG at quality 92 unless another format is
+// named), and a three-frame 60 × 40 animation; both return the path.
+QString writePhoto(const QString &folder, const QString &name, int width, int height, const char *format = "JPEG");
+QString writeAnimation(const QString &folder, const QString &name);
+
 // Runs a tool; true on exit code 0.
 bool run(const QString &program, const QStringList &arguments);
 bool hasTool(const QString &program);

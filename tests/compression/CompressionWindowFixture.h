@@ -49,18 +49,9 @@ protected:
 
     QString image(const QString &name, int width, int height, const char *format = "JPEG")
     {
-        const QString path = QDir(files.path()).filePath(name);
-        CompressionTest::saveImage(CompressionTest::photoLike(width, height), path, format,
-                                   format == QByteArray("JPEG") ? 92 : -1);
-        return path;
+        return CompressionTest::writePhoto(files.path(), name, width, height, format);
     }
-
-    QString gif(const QString &name)
-    {
-        const QString path = QDir(files.path()).filePath(name);
-        CompressionTest::writeGif(path, CompressionTest::simpleAnimation(QSize(60, 40), 3));
-        return path;
-    }
+    QString gif(const QString &name) { return CompressionTest::writeAnimation(files.path(), name); }
 
     QString status() { return model().statusMessage(); }
     // The error on the model, or the last one the window's alert has shown (and cleared).
