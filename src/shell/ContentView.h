@@ -8,11 +8,14 @@
 #include "shell/ShellRules.h"
 #include "ui/ShellDialogs.h"
 
+#include <QByteArray>
+#include <QImage>
 #include <QPointer>
 #include <QSizeF>
 #include <QUrl>
 #include <QWidget>
 
+#include <deque>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -125,7 +128,10 @@ public:
     void handleDroppedFile(const QString &path);
     // Every file of a drop on the compression workspace.
     void handleDroppedFiles(const QStringList &paths);
+    // Picture bytes are decoded off the window's thread and imported when done; a picture that
+    // does not decode is dropped without a word.
     void handleDroppedImageData(const QByteArray &data);
+    bool isDecodingDroppedPicture() const { return !m_droppedPictures.empty(); }
     void openPendingProject();
     // Asks before the opened project replaces unsaved work (see confirmReplacingWork).
     bool openProject(const QString &path);
@@ -184,6 +190,10 @@ private:
     void presentErrorAlertIfNeeded();
     void watchUpdateKey();
     void presentUpdateAlert();
+    // The front of the dropped pictures, decoded on a pool thread; then imported (when it gave a
+    // picture) on the window's thread.
+    void decodeNextDroppedPicture();
+    void importDroppedPicture(const std::optional<QImage> &image);
     // The quit decision: asks about each kind of unsaved work in turn, then quits. Anything a close
     // must wait for comes before it (see shouldCloseWindow).
     void applyQuitRules();
@@ -224,6 +234,8 @@ private:
     bool m_didRunStartupUpdateCheck = false;
     bool m_didShow = false;
     QString m_previousUpdateKey;
+    // Dropped picture bytes, oldest first: the front one is being decoded, the others wait.
+    std::deque<QByteArray> m_droppedPictures;
 
     // Widgets.
     QBoxLayout *m_bodyLayout = nullptr;

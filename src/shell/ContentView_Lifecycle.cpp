@@ -2,8 +2,8 @@
 
 #include "markup/DesktopImageSave.h"
 #include "model/MarkupViewModel.h"
+#include "platform/ImageDecoding.h"
 #include "platform/ImageLimits.h"
-#include "platform/JpegFile.h"
 #include "shell/AppUpdateManager.h"
 #include "shell/OpenProjectBridge.h"
 #include "shell/ScreenCapturePermission.h"
@@ -11,11 +11,13 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFutureWatcher>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QMimeData>
 #include <QUrl>
 #include <QWindow>
+#include <QtConcurrent/QtConcurrentRun>
 
 using DesktopImageSave::desktopFormat;
 
@@ -443,24 +445,50 @@ void ContentView::handleDroppedImageData(const QByteArray &data)
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAutoTransform(true);
-    // A format that cannot tell its size up front answers an invalid size; the reader's own
-    // allocation limit bounds that decode.
+    // A format that cannot tell its size up front answers an invalid size; the decode's own limits
+    // bound it.
     const QSize size = reader.size();
     if (size.isValid() && !ImageLimits::isAcceptableSize(size.width(), size.height()))
         return;
-    // A JPEG is looked at before Qt's reader works through it: too many scans or too little data
-    // for its size make it no picture. (No share of the decode budget is taken here: the GUI
-    // thread must not wait for background decodes.)
-    if (reader.format() == "jpeg") {
-        if (const std::optional<JpegFile::Layout> jpeg = JpegFile::layout(data); jpeg && JpegFile::isUndecodable(*jpeg))
-            return;
-    }
-    const QImage image = reader.read();
-    if (image.isNull() || !m_hooks.importImage)
+    // One decode at a time, so drops are imported in the order they came.
+    m_droppedPictures.push_back(data);
+    if (m_droppedPictures.size() == 1)
+        decodeNextDroppedPicture();
+}
+
+void ContentView::decodeNextDroppedPicture()
+{
+    // The decode imported files get: a damaged JPEG is refused rather than filled with grey. It
+    // waits for its share of the decode budget, so it runs off the window's thread; the watcher
+    // is a child of this view, so a window closed meanwhile is never called back.
+    using Decoded = std::optional<QImage>;
+    auto *watcher = new QFutureWatcher<Decoded>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        const Decoded image = watcher->result();
+        watcher->deleteLater();
+        m_droppedPictures.pop_front();
+        if (!m_droppedPictures.empty())
+            decodeNextDroppedPicture();
+        importDroppedPicture(image);
+    });
+    watcher->setFuture(QtConcurrent::run([data = m_droppedPictures.front()]() -> Decoded {
+        try {
+            return ImageDecoding::loadOrientedImageData(data);
+        } catch (...) {
+            // Too large to decode now, or unreadable in some other way: no picture, like bytes
+            // that do not decode.
+            return std::nullopt;
+        }
+    }));
+}
+
+void ContentView::importDroppedPicture(const std::optional<QImage> &image)
+{
+    if (!image || image->isNull() || !m_hooks.importImage)
         return;
     setWorkspaceMode(WorkspaceMode::ImageMarkup);
     setPanOffset(QSizeF(0, 0));
-    m_hooks.importImage(*m_viewModel, image, QStringLiteral("拖入图片"));
+    m_hooks.importImage(*m_viewModel, *image, QStringLiteral("拖入图片"));
 }
 
 // ---- Open documents ---------------------------------------------------------------------------

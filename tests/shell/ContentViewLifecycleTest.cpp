@@ -6,6 +6,8 @@
 #include "shell/HeaderToolbarOrderEditor.h"
 #include "shell/OpenProjectBridge.h"
 #include "shell/ScreenCapturePermission.h"
+#include "support/HeldWorkers.h"
+#include "support/JpegTestFiles.h"
 
 #include <QAbstractButton>
 
@@ -13,6 +15,7 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QMimeData>
+#include <QThreadPool>
 #include <QTimer>
 
 namespace {
@@ -38,6 +41,19 @@ QByteArray pngBytes(int width, int height)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return bytes;
+}
+
+// A picture whose JPEG data is spread over the whole file (a flat one would be almost all headers).
+QImage lifecycleNoisyPicture(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int noise = int((unsigned(x) * 7919u + unsigned(y) * 104729u) % 61u);
+            image.setPixel(x, y, qRgb((x + noise) % 256, (y * 3 + noise) % 256, (x + y) % 256));
+        }
+    }
+    return image;
 }
 
 } // namespace
@@ -261,6 +277,8 @@ TEST_F(ShellWindowTest, DropsRouteTheFirstFileOrPictureAfterAQueuedHop)
     QMimeData picture;
     picture.setData(QStringLiteral("image/png"), pngBytes(12, 9));
     EXPECT_TRUE(drop(picture));
+    const auto decoded = [&] { return !view().isDecodingDroppedPicture(); };
+    ASSERT_TRUE(ShellTest::waitUntil(decoded));
     EXPECT_EQ(pictures, (QStringList{"拖入图片 12x9"}));
     EXPECT_EQ(view().workspaceMode(), WorkspaceMode::ImageMarkup);
     EXPECT_EQ(view().panOffset(), QSizeF(0, 0));
@@ -270,6 +288,7 @@ TEST_F(ShellWindowTest, DropsRouteTheFirstFileOrPictureAfterAQueuedHop)
     QMimeData junk;
     junk.setData(QStringLiteral("image/png"), QByteArray("not a picture"));
     drop(junk);
+    ASSERT_TRUE(ShellTest::waitUntil(decoded));
     EXPECT_EQ(pictures.size(), 1);
     EXPECT_EQ(view().workspaceMode(), WorkspaceMode::Compression);
 
@@ -290,6 +309,56 @@ TEST_F(ShellWindowTest, DropsRouteTheFirstFileOrPictureAfterAQueuedHop)
     drop(another);
     EXPECT_EQ(replacing, (std::vector<bool>{true, false}));
     EXPECT_EQ(view().workspaceMode(), WorkspaceMode::ImageMarkup);
+}
+
+// Dropped bytes get the decode imported files get, off the window's thread: a JPEG whose data
+// ends a sixth of the way through is no picture (a lenient reader fills the rest with grey), a whole
+// one comes upright at its size, and drops are imported in the order they came.
+TEST_F(ShellWindowTest, DroppedPictureBytesAreDecodedAsFilesAreAndInOrder)
+{
+    QStringList pictures;
+    view().hooks().importImage = [&](MarkupViewModel &, const QImage &image, const QString &name) {
+        pictures.append(name + QStringLiteral(" %1x%2").arg(image.width()).arg(image.height()));
+    };
+    showWindow();
+    JpegTestFiles::Layout sideways;
+    sideways.app1 = JpegTestFiles::exifOrientation(6);
+    const QByteArray whole = JpegTestFiles::encoded(lifecycleNoisyPicture(640, 480), sideways);
+    const QByteArray cut = JpegTestFiles::withScanDataCut(whole, 1.0 / 6);
+    const auto decoded = [&] { return !view().isDecodingDroppedPicture(); };
+
+    view().setWorkspaceMode(WorkspaceMode::Compression);
+    view().handleDroppedImageData(cut);
+    ASSERT_TRUE(ShellTest::waitUntil(decoded));
+    EXPECT_TRUE(pictures.isEmpty());
+    EXPECT_EQ(view().workspaceMode(), WorkspaceMode::Compression);
+
+    view().handleDroppedImageData(whole);
+    view().handleDroppedImageData(cut);
+    view().handleDroppedImageData(pngBytes(3, 2));
+    ASSERT_TRUE(ShellTest::waitUntil(decoded));
+    EXPECT_EQ(pictures, (QStringList{"拖入图片 480x640", "拖入图片 3x2"}));
+    EXPECT_EQ(view().workspaceMode(), WorkspaceMode::ImageMarkup);
+}
+
+// A window closed while its dropped picture is still being decoded is never called back.
+TEST_F(ShellWindowTest, ClosingTheWindowDuringADroppedPictureDecodeTouchesNothing)
+{
+    QStringList pictures;
+    view().hooks().importImage = [&](MarkupViewModel &, const QImage &, const QString &name) { pictures.append(name); };
+    showWindow();
+    {
+        HeldWorkers held; // the decode cannot start before the window is gone
+        ASSERT_TRUE(held.holding());
+        view().handleDroppedImageData(pngBytes(12, 9));
+        ShellTest::settle();
+        EXPECT_TRUE(view().isDecodingDroppedPicture());
+        window.reset();
+        EXPECT_TRUE(held.release());
+    }
+    QThreadPool::globalInstance()->waitForDone();
+    ShellTest::settle();
+    EXPECT_TRUE(pictures.isEmpty());
 }
 
 // ---- Alerts -------------------------------------------------------------------------------------
