@@ -47,6 +47,43 @@ std::vector<int> lineTokenCacheIds(LineInterner &interner, const QString &text, 
     return ids;
 }
 
+// The edited text's ids. Most lines of an edited text stand where they stood in the original,
+// give or take the lines inserted or removed before them: each line is first compared with the
+// original line at the offset the last line found, and only looked up when that one differs.
+// Equal code units have one id, so the ids are the lookup's; a lookup that lands on an original
+// line's id moves the offset to that id's first line.
+std::vector<int> lineTokenCacheEditedIds(LineInterner &interner, const QString &original, const LineSpans &originalSpans,
+                                         const std::vector<int> &originalIds, const QString &edited,
+                                         const LineSpans &editedSpans)
+{
+    const int originalIdCount = interner.size();
+    std::vector<std::int32_t> firstLine(std::size_t(originalIdCount), -1);
+    for (std::size_t i = originalIds.size(); i-- > 0;)
+        firstLine[std::size_t(originalIds[i])] = std::int32_t(i);
+    interner.readFrom(&edited);
+    std::vector<int> ids;
+    ids.reserve(editedSpans.size());
+    std::int64_t offset = 0;
+    const auto originalCount = std::int64_t(originalSpans.size());
+    for (std::size_t j = 0; j < editedSpans.size(); ++j) {
+        const TokenSpan span = editedSpans[j];
+        const QStringView line = QStringView(edited).mid(span.start, span.end - span.start);
+        const std::int64_t i = std::int64_t(j) + offset;
+        if (i >= 0 && i < originalCount) {
+            const TokenSpan there = originalSpans[std::size_t(i)];
+            if (QStringView(original).mid(there.start, there.end - there.start) == line) {
+                ids.push_back(originalIds[std::size_t(i)]);
+                continue;
+            }
+        }
+        const int id = interner.id(span.start, span.end - span.start);
+        if (id < originalIdCount)
+            offset = std::int64_t(firstLine[std::size_t(id)]) - std::int64_t(j);
+        ids.push_back(id);
+    }
+    return ids;
+}
+
 // The first index in [low, high) whose span fails the test (the test holds on a prefix).
 template<typename Test>
 std::size_t lineTokenCachePartition(const LineSpans &spans, std::size_t low, std::size_t high, Test &&test)
@@ -101,7 +138,8 @@ void LineTokenCache::rebuild(const QString &original, const QString &edited)
     const std::size_t expected = std::max(m_tokens.originalSpans.size(), m_tokens.editedSpans.size());
     m_interned = std::make_unique<Interned>(original, edited, m_tokens.decomposed, expected);
     m_tokens.originalIds = lineTokenCacheIds(m_interned->interner, m_interned->original, m_tokens.originalSpans);
-    m_tokens.editedIds = lineTokenCacheIds(m_interned->interner, m_interned->firstEdited, m_tokens.editedSpans);
+    m_tokens.editedIds = lineTokenCacheEditedIds(m_interned->interner, m_interned->original, m_tokens.originalSpans,
+                                                 m_tokens.originalIds, m_interned->firstEdited, m_tokens.editedSpans);
     m_valid = true;
 }
 
