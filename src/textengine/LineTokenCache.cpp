@@ -49,17 +49,15 @@ std::vector<int> lineTokenCacheIds(LineInterner &interner, const QString &text, 
 
 // The edited text's ids. Most lines of an edited text stand where they stood in the original,
 // give or take the lines inserted or removed before them: each line is first compared with the
-// original line at the offset the last line found, and only looked up when that one differs.
-// Equal code units have one id, so the ids are the lookup's; a lookup that lands on an original
-// line's id moves the offset to that id's first line.
+// original line at the offset the last lines kept, and only looked up when that one differs.
+// Equal code units have one id, so the ids are the lookup's. A looked-up line that the original
+// holds close to where the offset puts it moves the offset there.
 std::vector<int> lineTokenCacheEditedIds(LineInterner &interner, const QString &original, const LineSpans &originalSpans,
                                          const std::vector<int> &originalIds, const QString &edited,
                                          const LineSpans &editedSpans)
 {
+    constexpr std::int64_t resyncReach = 64;
     const int originalIdCount = interner.size();
-    std::vector<std::int32_t> firstLine(std::size_t(originalIdCount), -1);
-    for (std::size_t i = originalIds.size(); i-- > 0;)
-        firstLine[std::size_t(originalIds[i])] = std::int32_t(i);
     interner.readFrom(&edited);
     std::vector<int> ids;
     ids.reserve(editedSpans.size());
@@ -77,8 +75,16 @@ std::vector<int> lineTokenCacheEditedIds(LineInterner &interner, const QString &
             }
         }
         const int id = interner.id(span.start, span.end - span.start);
-        if (id < originalIdCount)
-            offset = std::int64_t(firstLine[std::size_t(id)]) - std::int64_t(j);
+        if (id < originalIdCount) {
+            const std::int64_t from = std::clamp<std::int64_t>(i - resyncReach, 0, originalCount);
+            const std::int64_t to = std::clamp<std::int64_t>(i + resyncReach + 1, 0, originalCount);
+            for (std::int64_t at = from; at < to; ++at) {
+                if (originalIds[std::size_t(at)] == id) {
+                    offset = at - std::int64_t(j);
+                    break;
+                }
+            }
+        }
         ids.push_back(id);
     }
     return ids;
