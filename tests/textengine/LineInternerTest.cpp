@@ -1,4 +1,5 @@
 #include "textengine/LineInterner.h"
+#include "textengine/OffsetColumn.h"
 
 #include <QHash>
 #include <QRandomGenerator>
@@ -56,4 +57,15 @@ TEST(LineInterner, LinesWhoseHashesCollideKeepTheirOwnIds)
             EXPECT_EQ(interner.size(), idOf.size());
         }
     }
+}
+
+TEST(OffsetColumn, KeepsOffsetsBeyondFourBytesAndThoseBefore)
+{
+    OffsetColumn column;
+    const std::vector<qsizetype> values{0, 7, 0xFFFFFFFF, qsizetype(1) << 32, 3, (qsizetype(5) << 32) + 9, 12};
+    for (qsizetype value : values)
+        column.push_back(value);
+    ASSERT_EQ(column.size(), values.size());
+    for (std::size_t k = 0; k < values.size(); ++k)
+        EXPECT_EQ(column[k], values[k]) << k;
 }
