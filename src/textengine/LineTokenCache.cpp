@@ -35,13 +35,73 @@ qsizetype commonSuffix(QStringView a, QStringView b, qsizetype limit)
     return k;
 }
 
-std::vector<int> intern(TokenInterner &interner, QStringView text, const std::vector<TokenSpan> &spans)
+std::vector<int> lineTokenCacheIds(LineInterner &interner, const QString &text, const LineSpans &spans)
 {
+    interner.readFrom(&text);
     std::vector<int> ids;
     ids.reserve(spans.size());
-    for (const TokenSpan &span : spans)
-        ids.push_back(interner.id(text.mid(span.start, span.end - span.start)));
+    for (std::size_t k = 0; k < spans.size(); ++k) {
+        const TokenSpan span = spans[k];
+        ids.push_back(interner.id(span.start, span.end - span.start));
+    }
     return ids;
+}
+
+// The edited text's ids. Most lines of an edited text stand where they stood in the original,
+// give or take the lines inserted or removed before them: each line is first compared with the
+// original line at the offset the last lines kept, and only looked up when that one differs.
+// Equal code units have one id, so the ids are the lookup's. A looked-up line that the original
+// holds close to where the offset puts it moves the offset there.
+std::vector<int> lineTokenCacheEditedIds(LineInterner &interner, const QString &original, const LineSpans &originalSpans,
+                                         const std::vector<int> &originalIds, const QString &edited,
+                                         const LineSpans &editedSpans)
+{
+    constexpr std::int64_t resyncReach = 64;
+    const int originalIdCount = interner.size();
+    interner.readFrom(&edited);
+    std::vector<int> ids;
+    ids.reserve(editedSpans.size());
+    std::int64_t offset = 0;
+    const auto originalCount = std::int64_t(originalSpans.size());
+    for (std::size_t j = 0; j < editedSpans.size(); ++j) {
+        const TokenSpan span = editedSpans[j];
+        const QStringView line = QStringView(edited).mid(span.start, span.end - span.start);
+        const std::int64_t i = std::int64_t(j) + offset;
+        if (i >= 0 && i < originalCount) {
+            const TokenSpan there = originalSpans[std::size_t(i)];
+            if (QStringView(original).mid(there.start, there.end - there.start) == line) {
+                ids.push_back(originalIds[std::size_t(i)]);
+                continue;
+            }
+        }
+        const int id = interner.id(span.start, span.end - span.start);
+        if (id < originalIdCount) {
+            const std::int64_t from = std::clamp<std::int64_t>(i - resyncReach, 0, originalCount);
+            const std::int64_t to = std::clamp<std::int64_t>(i + resyncReach + 1, 0, originalCount);
+            for (std::int64_t at = from; at < to; ++at) {
+                if (originalIds[std::size_t(at)] == id) {
+                    offset = at - std::int64_t(j);
+                    break;
+                }
+            }
+        }
+        ids.push_back(id);
+    }
+    return ids;
+}
+
+// The first index in [low, high) whose span fails the test (the test holds on a prefix).
+template<typename Test>
+std::size_t lineTokenCachePartition(const LineSpans &spans, std::size_t low, std::size_t high, Test &&test)
+{
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        if (test(spans[middle]))
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
 }
 
 } // namespace
@@ -49,46 +109,23 @@ std::vector<int> intern(TokenInterner &interner, QStringView text, const std::ve
 std::vector<TokenSpan> splitLines(QStringView text, LineSplit split, qsizetype offset)
 {
     std::vector<TokenSpan> spans;
-    const qsizetype length = text.size();
-    if (split == LineSplit::AtSeparators) {
-        qsizetype start = 0;
-        for (qsizetype next = text.indexOf(u'\n'); next >= 0; next = text.indexOf(u'\n', start)) {
-            spans.push_back({offset + start, offset + next});
-            start = next + 1;
-        }
-        spans.push_back({offset + start, offset + length});
-        return spans;
+    forEachLineStart(text, split, offset, [&spans](qsizetype start) {
+        if (!spans.empty())
+            spans.back().end = start;
+        spans.push_back({start, start});
+    });
+    for (std::size_t k = 0; k + 1 < spans.size(); ++k) {
+        if (split == LineSplit::AtSeparators)
+            --spans[k].end;
     }
-    // Control characters always stand alone as grapheme clusters (or as the pair "\r\n"), so
-    // the line ends can be found on code units.
-    qsizetype start = 0;
-    if (!text.contains(u'\r')) {
-        // Most texts: only "\n" ends lines, found by the library's vectorised search.
-        for (qsizetype next = text.indexOf(u'\n'); next >= 0; next = text.indexOf(u'\n', start)) {
-            spans.push_back({offset + start, offset + next + 1});
-            start = next + 1;
-        }
-        if (start < length)
-            spans.push_back({offset + start, offset + length});
-        return spans;
-    }
-    for (qsizetype i = 0; i < length; ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (c == u'\r' && i + 1 < length && text.at(i + 1) == u'\n')
-            continue;
-        if (c == u'\n' || c == u'\r') {
-            spans.push_back({offset + start, offset + i + 1});
-            start = i + 1;
-        }
-    }
-    if (start < length)
-        spans.push_back({offset + start, offset + length});
+    if (!spans.empty())
+        spans.back().end = offset + text.size();
     return spans;
 }
 
 const LineTokenCache::Tokens &LineTokenCache::tokens(const QString &original, const QString &edited)
 {
-    const bool reusable = m_valid && m_copiedUnits <= copiedUnitLimit && original == m_original;
+    const bool reusable = m_valid && m_interned->lineCopies.size() <= copiedUnitLimit && original == m_interned->original;
     if (!reusable || !update(edited))
         rebuild(original, edited);
     return m_tokens;
@@ -96,18 +133,19 @@ const LineTokenCache::Tokens &LineTokenCache::tokens(const QString &original, co
 
 void LineTokenCache::rebuild(const QString &original, const QString &edited)
 {
-    m_original = original;
-    m_firstEdited = edited;
+    // What the last texts held goes before the new cut is made, so that the two never add up.
+    m_valid = false;
+    m_interned.reset();
+    m_tokens = Tokens();
     m_edited = edited;
-    m_lineCopies.clear();
-    m_copiedUnits = 0;
     m_tokens.decomposed = TokenInterner::isTriviallyDecomposed(original) && TokenInterner::isTriviallyDecomposed(edited);
-    m_tokens.originalSpans = splitLines(m_original, m_split);
-    m_tokens.editedSpans = splitLines(m_firstEdited, m_split);
-    m_interner = std::make_unique<TokenInterner>(
-        m_tokens.decomposed, qsizetype(m_tokens.originalSpans.size() + m_tokens.editedSpans.size()));
-    m_tokens.originalIds = intern(*m_interner, m_original, m_tokens.originalSpans);
-    m_tokens.editedIds = intern(*m_interner, m_firstEdited, m_tokens.editedSpans);
+    m_tokens.originalSpans = LineSpans(original, m_split);
+    m_tokens.editedSpans = LineSpans(edited, m_split);
+    const std::size_t expected = std::max(m_tokens.originalSpans.size(), m_tokens.editedSpans.size());
+    m_interned = std::make_unique<Interned>(original, edited, m_tokens.decomposed, expected);
+    m_tokens.originalIds = lineTokenCacheIds(m_interned->interner, m_interned->original, m_tokens.originalSpans);
+    m_tokens.editedIds = lineTokenCacheEditedIds(m_interned->interner, m_interned->original, m_tokens.originalSpans,
+                                                 m_tokens.originalIds, m_interned->firstEdited, m_tokens.editedSpans);
     m_valid = true;
 }
 
@@ -124,37 +162,33 @@ bool LineTokenCache::update(const QString &edited)
     const qsizetype head = commonPrefix(m_edited, edited);
     const qsizetype tail = commonSuffix(m_edited, edited, std::min(oldLength, newLength) - head);
     const qsizetype shift = newLength - oldLength;
-    std::vector<TokenSpan> &spans = m_tokens.editedSpans;
+    LineSpans &spans = m_tokens.editedSpans;
     std::vector<int> &ids = m_tokens.editedIds;
 
-    const auto keptHeadEnd = std::partition_point(spans.begin(), spans.end(),
-                                                  [&](const TokenSpan &s) { return s.end + 1 <= head; });
-    const auto keptTailBegin = std::partition_point(keptHeadEnd, spans.end(),
-                                                    [&](const TokenSpan &s) { return s.start - 1 < oldLength - tail; });
-    const std::size_t front = std::size_t(keptHeadEnd - spans.begin());
-    const std::size_t back = std::size_t(keptTailBegin - spans.begin());
+    const std::size_t count = spans.size();
+    const std::size_t front = lineTokenCachePartition(spans, 0, count, [&](const TokenSpan &s) { return s.end + 1 <= head; });
+    const std::size_t back = lineTokenCachePartition(spans, front, count,
+                                                     [&](const TokenSpan &s) { return s.start - 1 < oldLength - tail; });
     const bool breaksIncluded = m_split == LineSplit::KeepingBreaks;
     const qsizetype cutFrom = front == 0 ? 0 : spans[front - 1].end + (breaksIncluded ? 0 : 1);
-    const qsizetype cutTo = back == spans.size() ? newLength : spans[back].start + shift - (breaksIncluded ? 0 : 1);
+    const qsizetype cutTo = back == count ? newLength : spans[back].start + shift - (breaksIncluded ? 0 : 1);
     const QStringView cut = QStringView(edited).mid(cutFrom, cutTo - cutFrom);
     if (m_tokens.decomposed && !TokenInterner::isTriviallyDecomposed(cut))
         return false;
 
-    std::vector<TokenSpan> middle = splitLines(cut, m_split, cutFrom);
+    spans.replace(front, back, edited, cutFrom, cutTo, shift);
+    const std::size_t added = spans.size() - (count - (back - front));
     std::vector<int> middleIds;
-    middleIds.reserve(middle.size());
-    for (const TokenSpan &span : middle) {
-        // The interner keeps views: each new line is kept as its own copy.
-        m_lineCopies.push_back(edited.mid(span.start, span.end - span.start));
-        m_copiedUnits += m_lineCopies.back().size();
-        middleIds.push_back(m_interner->id(m_lineCopies.back()));
+    middleIds.reserve(added);
+    // The interner keeps where its lines lie: each new line is kept as its own copy.
+    QString &copies = m_interned->lineCopies;
+    m_interned->interner.readFrom(&copies);
+    for (std::size_t k = front; k < front + added; ++k) {
+        const TokenSpan span = spans[k];
+        const qsizetype at = copies.size();
+        copies.append(QStringView(edited).mid(span.start, span.end - span.start));
+        middleIds.push_back(m_interned->interner.id(at, span.end - span.start));
     }
-    for (std::size_t k = back; k < spans.size(); ++k) {
-        spans[k].start += shift;
-        spans[k].end += shift;
-    }
-    spans.erase(spans.begin() + std::ptrdiff_t(front), spans.begin() + std::ptrdiff_t(back));
-    spans.insert(spans.begin() + std::ptrdiff_t(front), middle.begin(), middle.end());
     ids.erase(ids.begin() + std::ptrdiff_t(front), ids.begin() + std::ptrdiff_t(back));
     ids.insert(ids.begin() + std::ptrdiff_t(front), middleIds.begin(), middleIds.end());
     m_edited = edited;

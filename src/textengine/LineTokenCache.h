@@ -1,24 +1,14 @@
 #pragma once
 
+#include "textengine/LineInterner.h"
+#include "textengine/LineSpans.h"
 #include "textengine/TokenInterner.h"
 
 #include <QString>
 #include <QStringView>
 
-#include <deque>
 #include <memory>
 #include <vector>
-
-// A token of a text: code units [start, end).
-struct TokenSpan {
-    qsizetype start = 0;
-    qsizetype end = 0;
-};
-
-// How a text is cut into lines: with each line's break included (lines end after "\n", "\r\n"
-// and a lone "\r"; a final break yields no empty line), or between "\n" separators (the empty
-// lines included; "" is one empty line).
-enum class LineSplit { KeepingBreaks, AtSeparators };
 
 std::vector<TokenSpan> splitLines(QStringView text, LineSplit split, qsizetype offset = 0);
 
@@ -36,8 +26,8 @@ public:
     }
 
     struct Tokens {
-        std::vector<TokenSpan> originalSpans;
-        std::vector<TokenSpan> editedSpans;
+        LineSpans originalSpans;
+        LineSpans editedSpans;
         std::vector<int> originalIds;
         std::vector<int> editedIds;
         // Both texts are in NFD already, so canonical equivalence is identity of code units.
@@ -52,12 +42,21 @@ private:
 
     LineSplit m_split;
     bool m_valid = false;
-    // The interner's keys view these texts and the copies of the lines cut since.
-    QString m_original;
-    QString m_firstEdited;
-    std::deque<QString> m_lineCopies;
-    qsizetype m_copiedUnits = 0;
+    // The interner's entries lie in the texts beside it (kept in one place, so that moving the
+    // cache leaves them where they are): both texts as first cut, and the lines cut since.
+    struct Interned {
+        Interned(const QString &original, const QString &edited, bool decomposed, std::size_t expectedLines)
+            : original(original)
+            , firstEdited(edited)
+            , interner(decomposed, expectedLines)
+        {
+        }
+        QString original;
+        QString firstEdited;
+        QString lineCopies;
+        LineInterner interner;
+    };
+    std::unique_ptr<Interned> m_interned;
     QString m_edited;
-    std::unique_ptr<TokenInterner> m_interner;
     Tokens m_tokens;
 };

@@ -53,13 +53,9 @@ void SuffixEditDistances::noteHeld()
     m_mostNumbersHeld = std::max(m_mostNumbersHeld, numbersHeld());
 }
 
-// Positions are counted from the ends: x tokens of a and y tokens of b lie behind the point, and
-// the point (x, y) is (i, j) = (n - x, m - y). Diagonal k = x - y runs over [-m, n]; -1 marks a
-// diagonal outside the grid.
-void SuffixEditDistances::makeLevel(std::size_t d, const Level *previous, const Level *beforePrevious, Level &out)
+std::pair<std::int64_t, std::int64_t> SuffixEditDistances::band(std::size_t d) const
 {
     const std::int64_t level = std::int64_t(d);
-    out.assign(d + 1, -1);
     std::int64_t lowK = std::max(-level, -m_m);
     if ((lowK + level) % 2 != 0)
         ++lowK;
@@ -73,6 +69,24 @@ void SuffixEditDistances::makeLevel(std::size_t d, const Level *previous, const 
     }
     if ((highK + level) % 2 != 0)
         --highK;
+    return {lowK, highK};
+}
+
+std::size_t SuffixEditDistances::bandNumbers(std::size_t d) const
+{
+    const auto [lowK, highK] = band(d);
+    return lowK > highK ? 0 : std::size_t((highK - lowK) / 2 + 1);
+}
+
+// Positions are counted from the ends: x tokens of a and y tokens of b lie behind the point, and
+// the point (x, y) is (i, j) = (n - x, m - y). Diagonal k = x - y runs over [-m, n]; -1 marks a
+// diagonal outside the grid. Only the band is stored: every entry in it is written below.
+void SuffixEditDistances::makeLevel(std::size_t d, const Level *previous, const Level *beforePrevious, Level &out)
+{
+    const std::int64_t level = std::int64_t(d);
+    const auto [lowK, highK] = band(d);
+    out.first = lowK > highK ? 0 : std::size_t((lowK + level) / 2);
+    out.values.resize(lowK > highK ? 0 : std::size_t((highK - lowK) / 2 + 1));
     const int *a = m_a.data();
     const int *b = m_b.data();
     for (std::int64_t k = lowK; k <= highK; k += 2) {
@@ -85,22 +99,22 @@ void SuffixEditDistances::makeLevel(std::size_t d, const Level *previous, const 
             // furthest point already stands on the last row, the point one before it (no farther
             // from the end, so no farther in distance) makes the step instead.
             if (k + 1 <= level - 1) {
-                const std::int64_t from = (*previous)[slot];
+                const std::int64_t from = previous->at(slot);
                 if (from >= 0)
                     x = std::max(x, std::min(from, m_m + k));
             }
             // A step that consumes one token of a, from diagonal k - 1; the same at the last column.
             if (k - 1 >= -(level - 1)) {
-                const std::int64_t from = (*previous)[slot - 1];
+                const std::int64_t from = previous->at(slot - 1);
                 if (from >= 0)
                     x = std::max(x, std::min(from + 1, m_n));
             }
             // Whatever lay within d - 2 lies within d. A point that level reached already ends
             // its snake there: no tokens to compare.
             if (std::abs(k) <= level - 2) {
-                const std::int64_t reached = (*beforePrevious)[slot - 1];
+                const std::int64_t reached = beforePrevious->at(slot - 1);
                 if (reached >= x) {
-                    out[slot] = std::int32_t(reached);
+                    out.values[slot - out.first] = std::int32_t(reached);
                     continue;
                 }
             }
@@ -111,7 +125,7 @@ void SuffixEditDistances::makeLevel(std::size_t d, const Level *previous, const 
             ++x;
             ++y;
         }
-        out[slot] = std::int32_t(x);
+        out.values[slot - out.first] = std::int32_t(x);
     }
 }
 
@@ -184,16 +198,24 @@ void SuffixEditDistances::extendTo(std::size_t d)
 // start closer, while a second budget allows.
 void SuffixEditDistances::rebuildAround(std::size_t d, bool ascending)
 {
-    // Level e holds e + 1 numbers. Upwards: a few levels, or half the budget for a walk going up;
+    // Level e holds its band. Upwards: a few levels, or half the budget for a walk going up;
     // then downwards from there as far as the budget allows.
     std::size_t high = d;
-    std::size_t numbers = d + 1;
+    std::size_t numbers = bandNumbers(d);
     while (high < m_highest
-           && (high - d < suffixDistancesHeadroom || (ascending && numbers + high + 2 <= m_windowBudget / 4))) {
+           && (high - d < suffixDistancesHeadroom
+               || (ascending && numbers + bandNumbers(high + 1) <= m_windowBudget / 4))) {
         ++high;
-        numbers += high + 1;
+        numbers += bandNumbers(high);
     }
-    const std::size_t windowLevels = std::max(suffixDistancesLeastWindow, m_windowBudget / (high + 1));
+    std::size_t lowest = high;
+    while (lowest > 0
+           && (lowest > d || high - lowest + 1 < suffixDistancesLeastWindow
+               || numbers + bandNumbers(lowest - 1) <= m_windowBudget)) {
+        --lowest;
+        numbers += bandNumbers(lowest);
+    }
+    const std::size_t windowLevels = high - lowest + 1;
     // Halfway checkpoints above the new window have served the walk: drop them.
     if (!ascending) {
         for (auto it = m_checkpoints.upper_bound(high + windowLevels); it != m_checkpoints.end();) {
@@ -207,12 +229,7 @@ void SuffixEditDistances::rebuildAround(std::size_t d, bool ascending)
     }
     auto from = std::prev(m_checkpoints.upper_bound(d));
     const std::size_t start = from->first;
-    std::size_t low = high;
-    while (low > start
-           && (low > d || high - low + 1 < suffixDistancesLeastWindow || numbers + low <= m_windowBudget)) {
-        --low;
-        numbers += low + 1;
-    }
+    const std::size_t low = std::max(lowest, start);
     clearWindow();
     Level previous = from->second.first;
     Level current = from->second.second;
@@ -280,7 +297,7 @@ bool SuffixEditDistances::within(std::int64_t x, std::int64_t k, std::size_t d)
         const Level &values = level(d);
         const std::int64_t aside = std::abs(k - (m_n - m_m));
         if (m_reach == allDiagonals || (d <= m_reach && aside <= std::int64_t(m_reach - d)))
-            return values[std::size_t((k + std::int64_t(d)) / 2)] >= x;
+            return values.at(std::size_t((k + std::int64_t(d)) / 2)) >= x;
         // Outside the band: every level again, on all diagonals.
         m_reach = allDiagonals;
         m_started = false;

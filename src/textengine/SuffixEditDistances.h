@@ -42,8 +42,23 @@ public:
     std::size_t mostNumbersHeld() const { return m_mostNumbersHeld; }
 
 private:
-    using Level = std::vector<std::int32_t>;
+    // The entries of a level on its band of diagonals: slot s (diagonal 2s - d) at values[s - first];
+    // every slot outside the band reads -1, as a diagonal off the grid.
+    struct Level {
+        std::size_t first = 0;
+        std::vector<std::int32_t> values;
 
+        std::int32_t at(std::size_t slot) const
+        {
+            return slot - first < values.size() ? values[slot - first] : -1;
+        }
+        std::size_t size() const { return values.size(); }
+        void clear() { values.clear(); }
+    };
+
+    // The band of level d: its lowest and highest diagonal (of d's parity), empty when low > high.
+    std::pair<std::int64_t, std::int64_t> band(std::size_t d) const;
+    std::size_t bandNumbers(std::size_t d) const;
     void makeLevel(std::size_t d, const Level *previous, const Level *beforePrevious, Level &out);
     const Level &level(std::size_t d);
     void extendTo(std::size_t d);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <optional>
 #include <span>
 
 namespace {
@@ -138,14 +139,18 @@ LineCaches &lineCaches()
     return instance;
 }
 
+// The spans are a std::vector<TokenSpan> or LineSpans.
+template<typename Spans>
 std::vector<std::pair<qsizetype, qsizetype>> unmatchedRanges(const std::vector<int> &a, const std::vector<int> &b,
-                                                             const std::vector<TokenSpan> &editedSpans)
+                                                             const Spans &editedSpans)
 {
     const std::vector<char> matched = matchedFlags(a, b);
     std::vector<std::pair<qsizetype, qsizetype>> ranges;
     for (std::size_t k = 0; k < b.size(); ++k) {
-        if (!matched[k])
-            ranges.emplace_back(editedSpans[k].start, editedSpans[k].end);
+        if (!matched[k]) {
+            const TokenSpan span = editedSpans[k];
+            ranges.emplace_back(span.start, span.end);
+        }
     }
     return ranges;
 }
@@ -202,8 +207,8 @@ QString computeAlignedOriginal(const QString &originalText, const QString &edite
     const LineTokenCache::Tokens &tokens = (lock.owns_lock() ? caches.separated : uncached).tokens(original, edited);
     if (!tokens.decomposed && TextComparisonDiff::canonicallyEqual(original, edited))
         return original;
-    const std::vector<TokenSpan> &a = tokens.originalSpans;
-    const std::vector<TokenSpan> &b = tokens.editedSpans;
+    const LineSpans &a = tokens.originalSpans;
+    const LineSpans &b = tokens.editedSpans;
     const std::vector<int> &ia = tokens.originalIds;
     const std::vector<int> &ib = tokens.editedIds;
 
@@ -213,7 +218,7 @@ QString computeAlignedOriginal(const QString &originalText, const QString &edite
     QString output;
     output.reserve(original.size() + qsizetype(m) + 1);
     bool firstRow = true;
-    auto row = [&](const TokenSpan *line) {
+    auto row = [&](std::optional<TokenSpan> line) {
         if (!firstRow)
             output.append(u'\n');
         firstRow = false;
@@ -222,7 +227,7 @@ QString computeAlignedOriginal(const QString &originalText, const QString &edite
     };
     std::size_t prefix = 0;
     while (prefix < n && prefix < m && ia[prefix] == ib[prefix]) {
-        row(&a[prefix]);
+        row(a[prefix]);
         ++prefix;
     }
     const std::span<const int> restA(ia.data() + prefix, ia.size() - prefix);
@@ -233,7 +238,7 @@ QString computeAlignedOriginal(const QString &originalText, const QString &edite
     const std::size_t rn = restA.size();
     const std::size_t rm = restB.size();
     while (i < rn) {
-        const TokenSpan *line = &a[prefix + i];
+        const TokenSpan line = a[prefix + i];
         if (j < rm && restA[i] == restB[j]) {
             row(line);
             ++i;
@@ -241,13 +246,13 @@ QString computeAlignedOriginal(const QString &originalText, const QString &edite
         } else if (j >= rm) {
             row(line);
             ++i;
-        } else if (b[prefix + j].start == b[prefix + j].end) {
-            row(nullptr);
+        } else if (const TokenSpan next = b[prefix + j]; next.start == next.end) {
+            row(std::nullopt);
             ++j;
         } else {
             const int step = order.compare(i, j);
             if (step < 0) {
-                row(nullptr);
+                row(std::nullopt);
                 ++j;
             } else if (step == 0) {
                 row(line);
@@ -260,7 +265,7 @@ QString computeAlignedOriginal(const QString &originalText, const QString &edite
         }
     }
     for (; j < rm; ++j)
-        row(nullptr);
+        row(std::nullopt);
     return output;
 }
 
