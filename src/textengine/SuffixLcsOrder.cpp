@@ -44,7 +44,10 @@ SuffixLcsOrder::SuffixLcsOrder(std::span<const int> a, std::span<const int> b, s
     const std::span<const int> keptB = m_keptB.ranks ? std::span<const int>(m_keptB.tokens) : b;
     m_n = std::int64_t(keptA.size());
     m_m = std::int64_t(keptB.size());
-    m_distances.emplace(keptA, keptB, numberBudget);
+    // The copies count against the budget (up to half of it), so that leaving tokens out never
+    // takes more memory than searching over all of them would.
+    const std::size_t copied = m_keptA.tokens.size() + m_keptB.tokens.size();
+    m_distances.emplace(keptA, keptB, numberBudget - std::min(copied, numberBudget / 2));
 }
 
 std::int64_t SuffixLcsOrder::doubledLcs(std::size_t i, std::size_t j)
