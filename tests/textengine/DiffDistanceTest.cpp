@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <span>
 
 // The diff answers its walks from edit distances, remaking the levels it no longer holds. The
 // walks over a plain suffix LCS table are kept here as the reference: the changes and the
@@ -303,6 +304,49 @@ TEST(SuffixLcsOrder, WalksLikeTheFullTableWhateverTheBudget)
     }
 }
 
+TEST(SuffixLcsOrder, WalksLikeTheFullTableWhenManyTokensOccurOnOneSideOnly)
+{
+    // Tokens found on one side only are left out of the search; the walks still step over them
+    // as the table does. Runs of such tokens on either side or on both at once, shared tokens
+    // repeated, id 0 (an empty line to the alignment) shared or on one side only, and sides that
+    // share nothing at all.
+    QRandomGenerator rng(1207);
+    for (int round = 0; round < 300; ++round) {
+        const int alphabet = 1 + int(rng.bounded(12));
+        const int sharedPercent = int(rng.bounded(5)) == 0 ? 0 : 20 + int(rng.bounded(81));
+        int nextOwn = alphabet;
+        auto side = [&](std::size_t length, std::span<const int> from) {
+            Ids ids;
+            for (std::size_t k = 0; k < length; ++k) {
+                if (int(rng.bounded(100)) >= sharedPercent) {
+                    for (int run = 1 + int(rng.bounded(4)); run > 0; --run)
+                        ids.push_back(nextOwn++);
+                } else if (!from.empty() && rng.bounded(2)) {
+                    ids.push_back(from[rng.bounded(quint32(from.size()))]);
+                } else {
+                    ids.push_back(int(rng.bounded(alphabet)));
+                }
+            }
+            return ids;
+        };
+        const Ids a = side(rng.bounded(150), {});
+        const Ids b = side(rng.bounded(150), a);
+        const PlainSuffixLcs table(a, b);
+        const auto expectedMatches = matchWalk(a, b, tableCompare(table));
+        const auto expectedRows = alignWalk(a, b, tableCompare(table));
+        for (std::size_t budget : {SuffixEditDistances::defaultNumberBudget, std::size_t(1)}) {
+            SuffixLcsOrder forMatches(a, b, budget);
+            ASSERT_EQ(matchWalk(a, b, [&](std::size_t i, std::size_t j) { return forMatches.compare(i, j); }),
+                      expectedMatches)
+                << round << " budget " << budget;
+            SuffixLcsOrder forRows(a, b, budget);
+            ASSERT_EQ(alignWalk(a, b, [&](std::size_t i, std::size_t j) { return forRows.compare(i, j); }),
+                      expectedRows)
+                << round << " budget " << budget;
+        }
+    }
+}
+
 TEST(SuffixLcsOrder, WalksFarApartSequencesInBoundedMemory)
 {
     // Distances of several thousand (where a table once took over), with the default budget and
@@ -351,6 +395,34 @@ TEST(TextComparisonDiff, ChangesAndAlignmentEqualTheTableWalkOnEditedTexts)
             << "round " << round;
         ASSERT_EQ(TextComparisonDisplay::alignedOriginalText(original, edited), referenceAligned(original, edited))
             << "round " << round;
+    }
+}
+
+TEST(TextComparisonDiff, ChangesAndAlignmentEqualTheTableWalkWithNewLinesOnBothSides)
+{
+    // Long texts whose edits mostly bring lines the other text lacks (numbered, so each occurs
+    // once), on the edited side, the original side or both, among repeated and empty lines.
+    QRandomGenerator rng(29);
+    const QStringList pool{"天地玄黄", "", "x", "a b", "x\r"};
+    for (int round = 0; round < 30; ++round) {
+        const int lines = 1500 + int(rng.bounded(1500));
+        const int mode = round % 3;
+        QStringList original;
+        QStringList edited;
+        for (int k = 0; k < lines; ++k) {
+            const QString line = rng.bounded(4) ? QStringLiteral("第%1行").arg(k) : pool[int(rng.bounded(int(pool.size())))];
+            const bool replaced = rng.bounded(100) < 15;
+            original << (replaced && mode != 0 ? QStringLiteral("原%1").arg(k) : line);
+            if (!(replaced && rng.bounded(3) == 0))
+                edited << (replaced && mode != 1 ? QStringLiteral("新%1").arg(k) : line);
+            if (rng.bounded(50) == 0)
+                edited << pool[int(rng.bounded(int(pool.size())))];
+        }
+        const QString a = original.join(u'\n');
+        const QString b = edited.join(u'\n');
+        TextComparisonDiff::clearCache();
+        ASSERT_EQ(ranges(TextComparisonDiff::changes(a, b)), referenceChanges(a, b)) << "round " << round;
+        ASSERT_EQ(TextComparisonDisplay::alignedOriginalText(a, b), referenceAligned(a, b)) << "round " << round;
     }
 }
 
