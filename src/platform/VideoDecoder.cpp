@@ -34,6 +34,7 @@ VideoDecoder::VideoDecoder(AVFormatContext *format, AVCodecContext *codec, int s
     : m_format(format), m_codec(codec), m_stream(streamIndex)
 {
     m_packet = av_packet_alloc();
+    m_previous.frame = av_frame_alloc();
     m_current.frame = av_frame_alloc();
     m_ahead.frame = av_frame_alloc();
     m_timeBase = av_q2d(format->streams[streamIndex]->time_base);
@@ -43,6 +44,7 @@ VideoDecoder::VideoDecoder(AVFormatContext *format, AVCodecContext *codec, int s
 
 VideoDecoder::~VideoDecoder()
 {
+    av_frame_free(&m_previous.frame);
     av_frame_free(&m_current.frame);
     av_frame_free(&m_ahead.frame);
     av_packet_free(&m_packet);
@@ -58,6 +60,12 @@ VideoFrameSource::Status VideoDecoder::frameAt(double seconds, Match match, cons
         *out = Frame{hit->time, hit->image};
         return Status::ok;
     }
+    if (const Held *held = heldAnswer(seconds, match)) {
+        if (held == &m_previous)
+            return deliver(m_previous.time, unknownTime, m_current.time, m_previous.frame, out);
+        const double next = m_ahead.valid ? m_ahead.time : (m_ended ? infinity : unknownTime);
+        return deliver(m_current.time, m_previousTime, next, m_current.frame, out);
+    }
     const Status status = positionAt(seconds, abort);
     if (status != Status::ok)
         return status;
@@ -72,7 +80,17 @@ VideoFrameSource::Status VideoDecoder::frameAfter(double seconds, const AbortChe
 {
     if (!std::isfinite(seconds))
         return Status::failed;
-    if (!(m_current.valid && std::abs(m_current.time - seconds) <= timeSlack)) {
+    const bool atCurrent = m_current.valid && std::abs(m_current.time - seconds) <= timeSlack;
+    // After a step back to the kept previous picture, the frame after it is the current one.
+    if (!atCurrent && m_previous.valid && std::abs(m_previous.time - seconds) <= timeSlack
+        && m_previous.time < m_current.time) {
+        QImage image = m_converter->convert(m_current.frame);
+        if (image.isNull())
+            return Status::failed;
+        *out = Frame{m_current.time, std::move(image)};
+        return Status::ok;
+    }
+    if (!atCurrent) {
         const Status status = positionAt(seconds, abort);
         if (status != Status::ok)
             return status;
@@ -227,8 +245,13 @@ VideoDecoder::Pull VideoDecoder::fillAhead(const AbortCheck &abort)
 
 void VideoDecoder::advance()
 {
-    if (m_current.valid)
+    // The current picture becomes the previous one: its reference moves, no pixels are copied.
+    av_frame_unref(m_previous.frame);
+    m_previous.valid = false;
+    if (m_current.valid) {
         m_previousTime = m_current.time;
+        std::swap(m_previous, m_current);
+    }
     std::swap(m_current, m_ahead);
     av_frame_unref(m_ahead.frame);
     m_ahead.valid = false;
@@ -236,6 +259,8 @@ void VideoDecoder::advance()
 
 void VideoDecoder::clearPosition()
 {
+    av_frame_unref(m_previous.frame);
+    m_previous.valid = false;
     av_frame_unref(m_current.frame);
     av_frame_unref(m_ahead.frame);
     m_current.valid = false;
@@ -288,6 +313,20 @@ const VideoDecoder::Delivered *VideoDecoder::cached(double seconds, Match match)
         }
     }
     return nullptr;
+}
+
+const VideoDecoder::Held *VideoDecoder::heldAnswer(double seconds, Match match) const
+{
+    // Between the previous picture and the current one, a decode from the keyframe would stop at the
+    // previous picture and have the current one ahead: both are already here, decoded in the same order.
+    if (!(m_previous.valid && m_current.valid))
+        return nullptr;
+    const double target = seconds + timeSlack;
+    if (!(m_previous.time <= target && target < m_current.time))
+        return nullptr;
+    if (match == Match::nearest && m_current.time - seconds < std::abs(seconds - m_previous.time))
+        return &m_current;
+    return &m_previous;
 }
 
 VideoFrameSource::Status VideoDecoder::deliver(double time, double previous, double next, AVFrame *frame, Frame *out)
