@@ -80,6 +80,12 @@ VideoFrameSource::Status VideoDecoder::frameAfter(double seconds, const AbortChe
 {
     if (!std::isfinite(seconds))
         return Status::failed;
+    // A step forward from a frame shown before, after the decoder has moved elsewhere (a scrub, a
+    // seek back to that frame answered from the delivered pictures), needs no decode from the keyframe.
+    if (const Delivered *hit = cachedAfter(seconds)) {
+        *out = Frame{hit->time, hit->image};
+        return Status::ok;
+    }
     const bool atCurrent = m_current.valid && std::abs(m_current.time - seconds) <= timeSlack;
     // After a step back to the kept previous picture, the frame after it is the current one.
     if (!atCurrent && m_previous.valid && std::abs(m_previous.time - seconds) <= timeSlack
@@ -327,6 +333,23 @@ const VideoDecoder::Held *VideoDecoder::heldAnswer(double seconds, Match match) 
     if (match == Match::nearest && m_current.time - seconds < std::abs(seconds - m_previous.time))
         return &m_current;
     return &m_previous;
+}
+
+const VideoDecoder::Delivered *VideoDecoder::cachedAfter(double seconds) const
+{
+    // The frame after the one presented at `seconds` is the successor of the last picture at or
+    // before it: a delivered picture whose known successor lies beyond that time, and which is in
+    // turn recorded as the predecessor of a delivered picture at the successor's time.
+    const double target = seconds + timeSlack;
+    for (const Delivered &shown : m_cache) {
+        if (!(std::abs(shown.time - seconds) <= timeSlack && shown.next > target && std::isfinite(shown.next)))
+            continue;
+        for (const Delivered &after : m_cache) {
+            if (std::abs(after.time - shown.next) <= timeSlack && std::abs(after.previous - shown.time) <= timeSlack)
+                return &after;
+        }
+    }
+    return nullptr;
 }
 
 VideoFrameSource::Status VideoDecoder::deliver(double time, double previous, double next, AVFrame *frame, Frame *out)

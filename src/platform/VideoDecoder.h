@@ -55,6 +55,9 @@ private:
     // The last keyframe of the index at or before `timestamp` whose data lies inside the file.
     const AVIndexEntry *readableKeyframeAtOrBefore(int64_t timestamp);
     const Delivered *cached(double seconds, Match match) const;
+    // The delivered picture that directly follows the delivered picture at `seconds`, when both are
+    // still at hand.
+    const Delivered *cachedAfter(double seconds) const;
     // The kept previous picture or the current one when either is the answer for the time; null when
     // neither is at hand.
     const Held *heldAnswer(double seconds, Match match) const;
