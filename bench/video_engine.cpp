@@ -204,7 +204,7 @@ int runBench(const QString &video, int rounds)
     FfmpegPeer::ownRow("exact seek + extraction, random frames", warmSeeks, "-");
     FfmpegPeer::ownRow("step +1 (same group of pictures)", warmForward, "-");
     FfmpegPeer::ownRow("step -1 (back to the frame just shown)", back, "-");
-    FfmpegPeer::ownRow("step -1 (decoded again from the keyframe)", warmBackFar, "-");
+    FfmpegPeer::ownRow("step -1 (far from the keyframe)", warmBackFar, "-");
     FfmpegPeer::ownRow("scrub burst, exact frame after release", releases, "-");
 
     // Real-time playback from the start: every frame of the video is due once; a frame that never

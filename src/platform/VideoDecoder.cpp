@@ -34,6 +34,7 @@ VideoDecoder::VideoDecoder(AVFormatContext *format, AVCodecContext *codec, int s
     : m_format(format), m_codec(codec), m_stream(streamIndex)
 {
     m_packet = av_packet_alloc();
+    m_previous.frame = av_frame_alloc();
     m_current.frame = av_frame_alloc();
     m_ahead.frame = av_frame_alloc();
     m_timeBase = av_q2d(format->streams[streamIndex]->time_base);
@@ -43,6 +44,7 @@ VideoDecoder::VideoDecoder(AVFormatContext *format, AVCodecContext *codec, int s
 
 VideoDecoder::~VideoDecoder()
 {
+    av_frame_free(&m_previous.frame);
     av_frame_free(&m_current.frame);
     av_frame_free(&m_ahead.frame);
     av_packet_free(&m_packet);
@@ -58,6 +60,12 @@ VideoFrameSource::Status VideoDecoder::frameAt(double seconds, Match match, cons
         *out = Frame{hit->time, hit->image};
         return Status::ok;
     }
+    if (const Held *held = heldAnswer(seconds, match)) {
+        if (held == &m_previous)
+            return deliver(m_previous.time, unknownTime, m_current.time, m_previous.frame, out);
+        const double next = m_ahead.valid ? m_ahead.time : (m_ended ? infinity : unknownTime);
+        return deliver(m_current.time, m_previousTime, next, m_current.frame, out);
+    }
     const Status status = positionAt(seconds, abort);
     if (status != Status::ok)
         return status;
@@ -72,7 +80,23 @@ VideoFrameSource::Status VideoDecoder::frameAfter(double seconds, const AbortChe
 {
     if (!std::isfinite(seconds))
         return Status::failed;
-    if (!(m_current.valid && std::abs(m_current.time - seconds) <= timeSlack)) {
+    // A step forward from a frame shown before, after the decoder has moved elsewhere (a scrub, a
+    // seek back to that frame answered from the delivered pictures), needs no decode from the keyframe.
+    if (const Delivered *hit = cachedAfter(seconds)) {
+        *out = Frame{hit->time, hit->image};
+        return Status::ok;
+    }
+    const bool atCurrent = m_current.valid && std::abs(m_current.time - seconds) <= timeSlack;
+    // After a step back to the kept previous picture, the frame after it is the current one.
+    if (!atCurrent && m_previous.valid && std::abs(m_previous.time - seconds) <= timeSlack
+        && m_previous.time < m_current.time) {
+        QImage image = m_converter->convert(m_current.frame);
+        if (image.isNull())
+            return Status::failed;
+        *out = Frame{m_current.time, std::move(image)};
+        return Status::ok;
+    }
+    if (!atCurrent) {
         const Status status = positionAt(seconds, abort);
         if (status != Status::ok)
             return status;
@@ -227,8 +251,13 @@ VideoDecoder::Pull VideoDecoder::fillAhead(const AbortCheck &abort)
 
 void VideoDecoder::advance()
 {
-    if (m_current.valid)
+    // The current picture becomes the previous one: its reference moves, no pixels are copied.
+    av_frame_unref(m_previous.frame);
+    m_previous.valid = false;
+    if (m_current.valid) {
         m_previousTime = m_current.time;
+        std::swap(m_previous, m_current);
+    }
     std::swap(m_current, m_ahead);
     av_frame_unref(m_ahead.frame);
     m_ahead.valid = false;
@@ -236,6 +265,8 @@ void VideoDecoder::advance()
 
 void VideoDecoder::clearPosition()
 {
+    av_frame_unref(m_previous.frame);
+    m_previous.valid = false;
     av_frame_unref(m_current.frame);
     av_frame_unref(m_ahead.frame);
     m_current.valid = false;
@@ -285,6 +316,37 @@ const VideoDecoder::Delivered *VideoDecoder::cached(double seconds, Match match)
                 return &d;
         } else if (d.time - seconds < seconds - d.previous) {
             return &d;
+        }
+    }
+    return nullptr;
+}
+
+const VideoDecoder::Held *VideoDecoder::heldAnswer(double seconds, Match match) const
+{
+    // Between the previous picture and the current one, a decode from the keyframe would stop at the
+    // previous picture and have the current one ahead: both are already here, decoded in the same order.
+    if (!(m_previous.valid && m_current.valid))
+        return nullptr;
+    const double target = seconds + timeSlack;
+    if (!(m_previous.time <= target && target < m_current.time))
+        return nullptr;
+    if (match == Match::nearest && m_current.time - seconds < std::abs(seconds - m_previous.time))
+        return &m_current;
+    return &m_previous;
+}
+
+const VideoDecoder::Delivered *VideoDecoder::cachedAfter(double seconds) const
+{
+    // The frame after the one presented at `seconds` is the successor of the last picture at or
+    // before it: a delivered picture whose known successor lies beyond that time, and which is in
+    // turn recorded as the predecessor of a delivered picture at the successor's time.
+    const double target = seconds + timeSlack;
+    for (const Delivered &shown : m_cache) {
+        if (!(std::abs(shown.time - seconds) <= timeSlack && shown.next > target && std::isfinite(shown.next)))
+            continue;
+        for (const Delivered &after : m_cache) {
+            if (std::abs(after.time - shown.next) <= timeSlack && std::abs(after.previous - shown.time) <= timeSlack)
+                return &after;
         }
     }
     return nullptr;

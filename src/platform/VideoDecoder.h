@@ -18,8 +18,10 @@ class VideoFrameConverter;
 
 // The one long-lived FFmpeg decoder of an open video. It keeps its place in the stream between
 // requests: a target that lies ahead in the current group of pictures is reached by decoding on,
-// without seeking again, which keeps stepping forward cheap. A few recently delivered pictures are
-// kept so that the frame generator can take the frame the player has just decoded.
+// without seeking again, which keeps stepping forward cheap. The picture decoded before the current
+// one is kept too, unconverted, so that a step back by one frame needs no second decode from the
+// keyframe. A few recently delivered pictures are kept so that the frame generator can take the frame
+// the player has just decoded.
 class VideoDecoder final : public VideoFrameSource {
 public:
     // Takes ownership of an opened format context and codec context for the given stream.
@@ -53,6 +55,12 @@ private:
     // The last keyframe of the index at or before `timestamp` whose data lies inside the file.
     const AVIndexEntry *readableKeyframeAtOrBefore(int64_t timestamp);
     const Delivered *cached(double seconds, Match match) const;
+    // The delivered picture that directly follows the delivered picture at `seconds`, when both are
+    // still at hand.
+    const Delivered *cachedAfter(double seconds) const;
+    // The kept previous picture or the current one when either is the answer for the time; null when
+    // neither is at hand.
+    const Held *heldAnswer(double seconds, Match match) const;
     Status deliver(double time, double previous, double next, AVFrame *frame, Frame *out);
 
     AVFormatContext *m_format = nullptr;
@@ -62,6 +70,7 @@ private:
     double m_timeBase = 0;
     std::unique_ptr<VideoFrameConverter> m_converter;
 
+    Held m_previous; // valid only while it directly precedes a valid m_current
     Held m_current;
     Held m_ahead;
     double m_previousTime = 0;

@@ -132,6 +132,15 @@ TEST(VideoStoreMedia, ExactFramesWhileSeekingAndStepping)
         ASSERT_TRUE(snap);
         EXPECT_EQ(stripeNumber(snap->image), last - 1);
         EXPECT_EQ(store.currentFrameIndex(), last - 1);
+        // Back and forth by single frames from the middle of a group of pictures.
+        ASSERT_TRUE(seekTo(store, 40));
+        int position = 40;
+        for (int delta : {-1, 1, 1, -1, -1, -1, 1}) {
+            position += delta;
+            snap = step(store, delta);
+            ASSERT_TRUE(snap);
+            EXPECT_EQ(stripeNumber(snap->image), position) << name.toStdString();
+        }
     }
 }
 
@@ -404,6 +413,23 @@ TEST_F(UnevenlySpacedVideo, StepsVisitEveryFrameOnce)
     expectStepTo(-1, 0);
     // A longer step never stays on the picture it started from either.
     expectStepTo(3, 3);
+}
+
+TEST_F(UnevenlySpacedVideo, SeekingBackwardsFindsThePicturesSeekingForwardsFinds)
+{
+    const int count = store.totalFrameCount();
+    std::vector<int> forwards;
+    for (int index = 0; index < count; ++index) {
+        const auto snap = seekTo(store, index);
+        ASSERT_TRUE(snap) << "frame " << index;
+        forwards.push_back(stripeNumber(snap->image));
+    }
+    for (int index = count - 1; index >= 0; --index) {
+        const auto snap = seekTo(store, index);
+        ASSERT_TRUE(snap) << "frame " << index;
+        EXPECT_EQ(stripeNumber(snap->image), forwards[std::size_t(index)]) << "frame " << index;
+        EXPECT_EQ(stripeNumber(shown), forwards[std::size_t(index)]) << "frame " << index;
+    }
 }
 
 TEST_F(UnevenlySpacedVideo, PlayerAndSnapshotShowTheSamePicture)
