@@ -1,6 +1,6 @@
 // Speed of the video engine against the ffmpeg command-line tool on the same file, in the same run.
-// Makes a 6 s 1920×1080 30 fps camera-like H.264 video (test pattern under moving noise, one long group
-// of pictures) and prints, per operation, ours, the tool's and the ratio as minimum / median over the
+// Makes a 6 s 1920×1080 30 fps camera-like H.264 video (test pattern under moving noise, long groups
+// of pictures; the encoder may still start one at a scene cut) and prints, per operation, ours, the tool's and the ratio as minimum / median over the
 // rounds: once pinned to cores 6 and 7, once on all cores. The tool runs as a plain process with two
 // decoding threads; its times include starting it, as a user's would.
 //
@@ -150,8 +150,8 @@ int runBench(const QString &video, int rounds)
     std::uniform_int_distribution<int> frames(0, store.totalFrameCount() - 1);
     std::vector<double> loads, toolLoads, seeks, toolSeeks, forward, toolForward, backFar, toolBackFar;
     const auto index = [](int frame) { return QString::number(frame); };
-    // Within the group of pictures that starts the video, the second far from its keyframe (on a
-    // shorter video, the last frames).
+    // Two frames after the same keyframe, the second far from it (on the bench's own video the
+    // encoder puts a keyframe at frame 111; on a shorter video, the last frames).
     const int near = std::min(120, store.totalFrameCount() - 2);
     const int far = std::min(150, store.totalFrameCount() - 1);
     for (int round = 0; round < rounds; ++round) {
