@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <span>
 
 // The diff answers its walks from edit distances, remaking the levels it no longer holds. The
@@ -126,6 +127,37 @@ Ids editedCopy(QRandomGenerator &rng, Ids ids, int edits, int alphabet)
         }
     }
     return ids;
+}
+
+// What the two walks make of a and b over the plain table, and the orders that must walk alike.
+struct TableWalks {
+    std::vector<std::size_t> matches;
+    std::vector<int> rows;
+};
+
+TableWalks tableWalks(const Ids &a, const Ids &b, const PlainSuffixLcs &table)
+{
+    return {matchWalk(a, b, tableCompare(table)), alignWalk(a, b, tableCompare(table))};
+}
+
+struct WalkedOrders {
+    std::unique_ptr<SuffixLcsOrder> forMatches;
+    std::unique_ptr<SuffixLcsOrder> forRows;
+};
+
+// Each walk over a fresh SuffixLcsOrder with `budget` equals the table's; the orders are handed
+// back for what a test checks of their memory.
+WalkedOrders expectWalksLikeTheTable(const TableWalks &expected, const Ids &a, const Ids &b, std::size_t budget,
+                                     int round)
+{
+    WalkedOrders orders{std::make_unique<SuffixLcsOrder>(a, b, budget), std::make_unique<SuffixLcsOrder>(a, b, budget)};
+    EXPECT_EQ(matchWalk(a, b, [&](std::size_t i, std::size_t j) { return orders.forMatches->compare(i, j); }),
+              expected.matches)
+        << round << " budget " << budget;
+    EXPECT_EQ(alignWalk(a, b, [&](std::size_t i, std::size_t j) { return orders.forRows->compare(i, j); }),
+              expected.rows)
+        << round << " budget " << budget;
+    return orders;
 }
 
 Ids randomIds(QRandomGenerator &rng, std::size_t length, int alphabet)
@@ -287,19 +319,11 @@ TEST(SuffixLcsOrder, WalksLikeTheFullTableWhateverTheBudget)
         const Ids b = rng.bounded(5) ? editedCopy(rng, a, int(rng.bounded(40)), alphabet)
                                      : randomIds(rng, rng.bounded(500), alphabet);
         const PlainSuffixLcs table(a, b);
-        const auto expectedMatches = matchWalk(a, b, tableCompare(table));
-        const auto expectedRows = alignWalk(a, b, tableCompare(table));
+        const TableWalks expected = tableWalks(a, b, table);
         // Room for a few dozen levels, for about ten, and for the least window only.
         for (std::size_t budget : {SuffixEditDistances::defaultNumberBudget, 20 * (a.size() + b.size()),
                                    4 * (a.size() + b.size()), std::size_t(1)}) {
-            SuffixLcsOrder forMatches(a, b, budget);
-            ASSERT_EQ(matchWalk(a, b, [&](std::size_t i, std::size_t j) { return forMatches.compare(i, j); }),
-                      expectedMatches)
-                << round << " budget " << budget;
-            SuffixLcsOrder forRows(a, b, budget);
-            ASSERT_EQ(alignWalk(a, b, [&](std::size_t i, std::size_t j) { return forRows.compare(i, j); }),
-                      expectedRows)
-                << round << " budget " << budget;
+            expectWalksLikeTheTable(expected, a, b, budget, round);
         }
     }
 }
@@ -332,17 +356,9 @@ TEST(SuffixLcsOrder, WalksLikeTheFullTableWhenManyTokensOccurOnOneSideOnly)
         const Ids a = side(rng.bounded(150), {});
         const Ids b = side(rng.bounded(150), a);
         const PlainSuffixLcs table(a, b);
-        const auto expectedMatches = matchWalk(a, b, tableCompare(table));
-        const auto expectedRows = alignWalk(a, b, tableCompare(table));
+        const TableWalks expected = tableWalks(a, b, table);
         for (std::size_t budget : {SuffixEditDistances::defaultNumberBudget, std::size_t(1)}) {
-            SuffixLcsOrder forMatches(a, b, budget);
-            ASSERT_EQ(matchWalk(a, b, [&](std::size_t i, std::size_t j) { return forMatches.compare(i, j); }),
-                      expectedMatches)
-                << round << " budget " << budget;
-            SuffixLcsOrder forRows(a, b, budget);
-            ASSERT_EQ(alignWalk(a, b, [&](std::size_t i, std::size_t j) { return forRows.compare(i, j); }),
-                      expectedRows)
-                << round << " budget " << budget;
+            expectWalksLikeTheTable(expected, a, b, budget, round);
         }
     }
 }
@@ -360,20 +376,12 @@ TEST(SuffixLcsOrder, WalksFarApartSequencesInBoundedMemory)
         const PlainSuffixLcs table(a, b);
         const std::int64_t distance = std::int64_t(a.size() + b.size()) - 2 * table.value(0, 0);
         ASSERT_GT(distance, 2900) << round;
-        const auto expectedMatches = matchWalk(a, b, tableCompare(table));
-        const auto expectedRows = alignWalk(a, b, tableCompare(table));
+        const TableWalks expected = tableWalks(a, b, table);
         for (std::size_t budget : {SuffixEditDistances::defaultNumberBudget, std::size_t(200000)}) {
-            SuffixLcsOrder forMatches(a, b, budget);
-            ASSERT_EQ(matchWalk(a, b, [&](std::size_t i, std::size_t j) { return forMatches.compare(i, j); }),
-                      expectedMatches)
-                << round << " budget " << budget;
-            SuffixLcsOrder forRows(a, b, budget);
-            ASSERT_EQ(alignWalk(a, b, [&](std::size_t i, std::size_t j) { return forRows.compare(i, j); }),
-                      expectedRows)
-                << round << " budget " << budget;
+            const WalkedOrders orders = expectWalksLikeTheTable(expected, a, b, budget, round);
             const std::size_t fewLevels = 12 * std::size_t(distance + 2);
-            EXPECT_LE(forMatches.distances().mostNumbersHeld(), budget + fewLevels) << round;
-            EXPECT_LE(forRows.distances().mostNumbersHeld(), budget + fewLevels) << round;
+            EXPECT_LE(orders.forMatches->distances().mostNumbersHeld(), budget + fewLevels) << round;
+            EXPECT_LE(orders.forRows->distances().mostNumbersHeld(), budget + fewLevels) << round;
         }
     }
 }
