@@ -317,6 +317,22 @@ std::vector<TextComparisonChange> changes(const QString &original, const QString
     return result;
 }
 
+std::optional<TextComparisonResult> compare(
+    const QString &original, const QString &edited, const std::atomic<bool> *cancelled)
+{
+    const auto wanted = [cancelled] { return !cancelled || !cancelled->load(std::memory_order_relaxed); };
+    if (!wanted())
+        return std::nullopt;
+    TextComparisonResult result;
+    result.changes = changes(original, edited);
+    if (!wanted())
+        return std::nullopt;
+    result.alignedOriginal = TextComparisonDisplay::alignedOriginalText(original, edited);
+    if (!wanted())
+        return std::nullopt;
+    return result;
+}
+
 std::vector<TextToken> characterTokens(const QString &text)
 {
     std::vector<TextToken> tokens;

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "textengine/TextComparisonChange.h"
+#include "textengine/TextComparisonResult.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -18,6 +21,12 @@ namespace TextComparisonDiff {
 inline constexpr qsizetype characterModeLimit = 1401;
 
 std::vector<TextComparisonChange> changes(const QString &original, const QString &edited);
+
+// The changes and the aligned original of one text version. Runs on any thread; returns nullopt
+// as soon as it sees `cancelled` raised (the answer is no longer wanted), so a caller can drop a
+// search without waiting for it.
+std::optional<TextComparisonResult> compare(
+    const QString &original, const QString &edited, const std::atomic<bool> *cancelled = nullptr);
 
 std::vector<TextToken> characterTokens(const QString &text);
 
