@@ -53,6 +53,7 @@ void VideoPlayer::play()
     if (m_playing)
         return;
     m_playing = true;
+    rebaseObservers(m_currentTime);
     m_playStartMedia = m_currentTime;
     m_playStartClock = m_clock->now();
     {
@@ -81,6 +82,7 @@ void VideoPlayer::seek(double seconds, SeekCompletion completion, VideoFrameSour
     if (completion)
         m_completions[id] = std::move(completion);
     m_currentTime = time;
+    rebaseObservers(time);
     if (m_playing) {
         m_playStartMedia = time;
         m_playStartClock = m_clock->now();
@@ -179,6 +181,14 @@ int VideoPlayer::addPeriodicTimeObserver(double interval, TimeObserver observer)
     const int token = m_nextObserverToken++;
     m_observers.push_back(Observer{token, step, (std::floor(currentTime() / step) + 1) * step, std::move(observer)});
     return token;
+}
+
+void VideoPlayer::rebaseObservers(double time)
+{
+    // After a jump (back to the start, or to a frame stepped or scrubbed to) each observer is next
+    // due one interval on from the new position, not where playback had got to before.
+    for (Observer &observer : m_observers)
+        observer.nextTime = (std::floor(time / observer.interval) + 1) * observer.interval;
 }
 
 void VideoPlayer::removeTimeObserver(int token)

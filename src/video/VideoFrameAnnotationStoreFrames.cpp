@@ -153,3 +153,17 @@ void VideoFrameAnnotationStore::currentFrameSnapshot(SnapshotHandler done)
         return snapshotAt(shown, shown, std::move(done));
     snapshot(wholeCurrentIndex(), std::move(done));
 }
+
+std::optional<VideoFrameSnapshot> VideoFrameAnnotationStore::shownFrameSnapshot()
+{
+    if (!m_player || !m_asset)
+        return std::nullopt;
+    const double time = m_player->currentFrameTime();
+    const QImage image = m_player->currentFrame();
+    if (!std::isfinite(time) || image.isNull())
+        return std::nullopt;
+    const int index = clampedIndex(frameIndex(time, m_frameRate));
+    setCurrentFrameIndex(index);
+    const QString code = timecode(index, m_frameRate);
+    return VideoFrameSnapshot{image, snapshotFileName(code, index), seconds(index), code, index};
+}

@@ -235,13 +235,23 @@ void VideoFrameAnnotationStore::handlePlaybackTime(double seconds)
 {
     if (!m_isPlaying || !std::isfinite(seconds))
         return;
-    const int index = clampedIndex(frameIndex(seconds, m_frameRate));
+    // The counter and the status follow the picture on screen; the clock, which runs ahead of the
+    // pictures on a busy machine, only tells when the end is reached.
+    const int reached = clampedIndex(frameIndex(seconds, m_frameRate));
+    const double shown = m_player ? m_player->currentFrameTime() : std::numeric_limits<double>::quiet_NaN();
+    const int index = std::isfinite(shown) ? clampedIndex(frameIndex(shown, m_frameRate)) : reached;
     setCurrentFrameIndex(index);
     setStatusText(QStringLiteral("播放中：") + timecode(index, m_frameRate));
-    if (index >= m_totalFrameCount - 1) {
+    if (reached >= m_totalFrameCount - 1) {
         if (m_player)
             m_player->pause();
         setPlaying(false);
         setStatusText(QStringLiteral("已到视频末尾"));
     }
+}
+
+void VideoFrameAnnotationStore::followPlayedPicture(double frameTime)
+{
+    if (m_isPlaying && std::isfinite(frameTime))
+        setCurrentFrameIndex(clampedIndex(frameIndex(frameTime, m_frameRate)));
 }
