@@ -287,8 +287,13 @@ void VideoPlayer::postCompletion(quint64 id, bool finished, std::optional<VideoF
 
 void VideoPlayer::finishSeek(quint64 id, bool finished, const std::optional<VideoFrameSource::Frame> &frame)
 {
-    if (frame && id == m_newestSeekId)
+    if (frame && id == m_newestSeekId) {
         showFrame(*frame);
+        // Paused, the position is the picture's own time (a seek asked for the nearest picture may
+        // have found it a little before or after), so playback goes on from that picture.
+        if (!m_playing)
+            m_currentTime = frame->time;
+    }
     auto it = m_completions.find(id);
     if (it == m_completions.end())
         return;

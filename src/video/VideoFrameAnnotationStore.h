@@ -105,6 +105,10 @@ public:
     static double halfFrameTolerance(double frameRate);
     // Seconds rounded to whole units of 1/60000 s, the resolution of player and generator times.
     static double mediaTime(double seconds);
+    // The time the player and the generator are asked for to find the picture of an index.
+    double requestTime(int clampedIndex) const;
+    // In frames: how far below the half a picture's time may land and still count for the later index.
+    static constexpr double frameTieMargin = 0.01;
 
     static constexpr double timeObserverInterval = 40.0 / 600.0;
 
