@@ -77,6 +77,7 @@ void VideoFrameAnnotationStore::loadVideo(const QString &path, SnapshotHandler d
 {
     // The open video is replaced only once the new one is known to work: a file that cannot be read
     // must not take the user's video, its position and its frame with it.
+    pausePlayback();
     setLoading(true);
     setStatusText(QStringLiteral("正在读取视频"));
     const quint64 serial = ++m_loadSerial;
