@@ -257,7 +257,8 @@ void VideoFrameAnnotationSession::startPlayback()
             each.annotations.clear();
         m_video.setItems(std::move(items));
         // Loaded afresh, so that undo cannot bring them back onto another picture.
-        VideoFrameSnapshot frame{item->image.image(), item->fileName, 0, QString(), m_loadedFrameIndex.value_or(0)};
+        const int index = m_loadedFrameIndex.value_or(int(std::lround(m_store->currentFrameIndex())));
+        VideoFrameSnapshot frame{item->image.image(), item->fileName, m_store->seconds(index), loadedTimecode(), index};
         loadFrame(frame, false);
     }
     m_frameLeftForPlayback = true;
