@@ -91,7 +91,8 @@ public:
     // The picture the player shows (the current index's frame when it shows none).
     void currentFrameSnapshot(SnapshotHandler done);
     // The picture the player shows, at once, as a snapshot of its own frame index (which becomes the
-    // current index); nothing without a video or before the player has shown a picture.
+    // current index, and the status "当前帧：…"); nothing without a video or before the player has
+    // shown a picture.
     std::optional<VideoFrameSnapshot> shownFrameSnapshot();
     QString currentTimecode() const;
     QString frameCounterText() const;

@@ -178,5 +178,6 @@ std::optional<VideoFrameSnapshot> VideoFrameAnnotationStore::shownFrameSnapshot(
     const int index = clampedIndex(frameIndex(time, m_frameRate));
     setCurrentFrameIndex(index);
     const QString code = timecode(index, m_frameRate);
+    setStatusText(QStringLiteral("当前帧：") + code);
     return VideoFrameSnapshot{image, snapshotFileName(code, index), seconds(index), code, index};
 }

@@ -259,6 +259,9 @@ void VideoFrameAnnotationStore::handlePlaybackTime(double seconds)
 
 void VideoFrameAnnotationStore::followPlayedPicture(double frameTime)
 {
-    if (m_isPlaying && std::isfinite(frameTime))
-        setCurrentFrameIndex(clampedIndex(frameIndex(frameTime, m_frameRate)));
+    if (!m_isPlaying || !std::isfinite(frameTime))
+        return;
+    const int index = clampedIndex(frameIndex(frameTime, m_frameRate));
+    setCurrentFrameIndex(index);
+    setStatusText(QStringLiteral("播放中：") + timecode(index, m_frameRate));
 }

@@ -259,6 +259,33 @@ TEST(VideoStorePlayback, PlayerPresentsQueuedFramesAndDropsLateOnes)
     EXPECT_NEAR(player.currentTime(), 0.24, 1e-9);
 }
 
+// The periodic observer ticks on after playback jumps back (to the start, or to a frame stepped to):
+// it is next due one interval after the new place, not where playback had got to.
+TEST(VideoStorePlayback, TimeObserversTickAgainAfterAJumpBack)
+{
+    auto source = std::make_shared<FakeFrameSource>(25, 100);
+    auto clock = std::make_shared<ManualClock>();
+    VideoPlayer player(source, 4.0, clock);
+    std::vector<double> ticks;
+    player.addPeriodicTimeObserver(0.1, [&](double time) { ticks.push_back(time); });
+    player.play();
+    clock->time += 2.0;
+    player.presentDueFrames();
+    ASSERT_EQ(ticks.size(), 1u);
+    player.seek(0.5);
+    clock->time += 0.15;
+    player.presentDueFrames();
+    ASSERT_EQ(ticks.size(), 2u);
+    EXPECT_NEAR(ticks.back(), 0.65, 1e-9);
+    player.pause();
+    player.seek(0.2);
+    player.play();
+    clock->time += 0.1;
+    player.presentDueFrames();
+    ASSERT_EQ(ticks.size(), 3u);
+    EXPECT_NEAR(ticks.back(), 0.3, 1e-9);
+}
+
 TEST(VideoStorePlayback, ResetForgetsTheVideoAndIgnoresStaleWork)
 {
     FakeStore fake;
