@@ -53,6 +53,7 @@ void VideoPlayer::play()
     if (m_playing)
         return;
     m_playing = true;
+    rebaseObservers(m_currentTime);
     m_playStartMedia = m_currentTime;
     m_playStartClock = m_clock->now();
     {
@@ -81,6 +82,7 @@ void VideoPlayer::seek(double seconds, SeekCompletion completion, VideoFrameSour
     if (completion)
         m_completions[id] = std::move(completion);
     m_currentTime = time;
+    rebaseObservers(time);
     if (m_playing) {
         m_playStartMedia = time;
         m_playStartClock = m_clock->now();
@@ -181,6 +183,14 @@ int VideoPlayer::addPeriodicTimeObserver(double interval, TimeObserver observer)
     return token;
 }
 
+void VideoPlayer::rebaseObservers(double time)
+{
+    // After a jump (back to the start, or to a frame stepped or scrubbed to) each observer is next
+    // due one interval on from the new position, not where playback had got to before.
+    for (Observer &observer : m_observers)
+        observer.nextTime = (std::floor(time / observer.interval) + 1) * observer.interval;
+}
+
 void VideoPlayer::removeTimeObserver(int token)
 {
     std::erase_if(m_observers, [token](const Observer &observer) { return observer.token == token; });
@@ -277,8 +287,13 @@ void VideoPlayer::postCompletion(quint64 id, bool finished, std::optional<VideoF
 
 void VideoPlayer::finishSeek(quint64 id, bool finished, const std::optional<VideoFrameSource::Frame> &frame)
 {
-    if (frame && id == m_newestSeekId)
+    if (frame && id == m_newestSeekId) {
         showFrame(*frame);
+        // Paused, the position is the picture's own time (a seek asked for the nearest picture may
+        // have found it a little before or after), so playback goes on from that picture.
+        if (!m_playing)
+            m_currentTime = frame->time;
+    }
     auto it = m_completions.find(id);
     if (it == m_completions.end())
         return;

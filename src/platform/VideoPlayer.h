@@ -112,6 +112,7 @@ private:
     void finishSeek(quint64 id, bool finished, const std::optional<VideoFrameSource::Frame> &frame);
     void showFrame(const VideoFrameSource::Frame &frame);
     void notifyObservers(double time, bool always);
+    void rebaseObservers(double time);
 
     std::shared_ptr<VideoFrameSource> m_source;
     double m_duration = 0;

@@ -25,6 +25,12 @@ VideoFrameAnnotationSession::VideoFrameAnnotationSession(MarkupViewModel &main, 
         return model.loadVideoFrame(snapshot, keep);
     })
 {
+    // However playback stops (pause, Escape, the end of the video, a drag on the timeline, a step),
+    // the picture it stopped on becomes the frame to annotate.
+    connect(m_store.get(), &VideoFrameAnnotationStore::isPlayingChanged, this, [this] {
+        if (!m_store->isPlaying() && m_frameLeftForPlayback)
+            takePlayedFrame();
+    });
 }
 
 VideoFrameAnnotationSession::~VideoFrameAnnotationSession()
@@ -65,11 +71,8 @@ bool VideoFrameAnnotationSession::hasUnsavedFrameAnnotations() const
 
 bool VideoFrameAnnotationSession::confirmLeavingFrame(std::function<void()> proceed)
 {
-    return confirmLeaving(std::move(proceed), false);
-}
-
-bool VideoFrameAnnotationSession::confirmLeaving(std::function<void()> proceed, bool saveLoadedFrame)
-{
+    // The question is about a frame that stands still.
+    pauseVideoPlayback();
     if (!hasUnsavedFrameAnnotations()) {
         proceed();
         return true;
@@ -85,7 +88,7 @@ bool VideoFrameAnnotationSession::confirmLeaving(std::function<void()> proceed, 
     }
     // Goes on after the save under way, or the one begun here, has written the file.
     m_afterSave = std::move(proceed);
-    saveFrame(saveLoadedFrame);
+    saveFrame();
     return true;
 }
 
@@ -103,9 +106,34 @@ void VideoFrameAnnotationSession::importVideo(const QString &path)
 void VideoFrameAnnotationSession::startImport(const QString &path)
 {
     Q_EMIT importStarted();
+    m_video.setStatusMessage(QStringLiteral("正在导入视频"));
+    m_main.setStatusMessage(QStringLiteral("正在导入视频"));
+
+    // The open video, its frame and the annotations on it stay until the new video has loaded: a
+    // file that cannot be opened leaves them as they were.
+    const quint64 generation = ++m_generation;
+    const QString fileName = QFileInfo(path).fileName();
+    QPointer<VideoFrameAnnotationSession> self(this);
+    m_store->loadVideo(path, [self, generation, fileName](std::optional<VideoFrameSnapshot> snapshot) {
+        if (!self || generation != self->m_generation)
+            return;
+        if (!snapshot) {
+            self->reportFailure(self->m_store->statusText());
+        } else {
+            self->forgetFrame();
+            if (self->loadFrame(*snapshot, false))
+                self->m_main.setStatusMessage(QStringLiteral("已导入视频：") + fileName);
+        }
+        Q_EMIT self->actionFinished();
+    });
+}
+
+void VideoFrameAnnotationSession::forgetFrame()
+{
+    // Nothing of the video before carries over to the new one's first frame, whatever its name.
     m_savedFrame.reset();
     m_loadedFrameIndex.reset();
-
+    m_frameLeftForPlayback = false;
     MarkupViewModel &model = m_video;
     model.setItems({});
     model.setSelectedItemID(std::nullopt);
@@ -113,21 +141,6 @@ void VideoFrameAnnotationSession::startImport(const QString &path)
     model.setSelectedAnnotationID(std::nullopt);
     model.setSelectedAnnotationIDs({});
     model.setErrorMessage(std::nullopt);
-    model.setStatusMessage(QStringLiteral("正在导入视频"));
-    m_main.setStatusMessage(QStringLiteral("正在导入视频"));
-
-    const quint64 generation = ++m_generation;
-    const QString fileName = QFileInfo(path).fileName();
-    QPointer<VideoFrameAnnotationSession> self(this);
-    m_store->loadVideo(path, [self, generation, fileName](std::optional<VideoFrameSnapshot> snapshot) {
-        if (!self || generation != self->m_generation)
-            return;
-        if (!snapshot)
-            self->reportFailure(self->m_store->statusText());
-        else if (self->loadFrame(*snapshot, false))
-            self->m_main.setStatusMessage(QStringLiteral("已导入视频：") + fileName);
-        Q_EMIT self->actionFinished();
-    });
 }
 
 void VideoFrameAnnotationSession::presentVideoImportPanel()
@@ -153,15 +166,18 @@ void VideoFrameAnnotationSession::seekVideoFrame(int frameIndex)
         m_main.setStatusMessage(QStringLiteral("请先导入视频"));
         return;
     }
+    // An action already waits for a save the user asked for: that answer stands, and the picture goes
+    // back to the frame being saved.
+    if (m_afterSave)
+        return showLoadedFrame();
     // Back on the frame already loaded (a scrubber let go where it was), its annotations stay.
     if (frameIndex == m_loadedFrameIndex)
         return startSeek(frameIndex);
     // The scrubber's preview is not the current frame: the question, and the save it may lead to,
     // are about the frame the annotations were drawn on, so the picture goes back to it first.
-    const bool asking = hasUnsavedFrameAnnotations();
-    if (asking)
+    if (hasUnsavedFrameAnnotations())
         showLoadedFrame();
-    if (!confirmLeaving([this, frameIndex] { startSeek(frameIndex); }, asking))
+    if (!confirmLeavingFrame([this, frameIndex] { startSeek(frameIndex); }))
         showLoadedFrame();
 }
 
@@ -187,8 +203,22 @@ void VideoFrameAnnotationSession::stepVideoFrame(int delta)
         return;
     }
     pauseVideoPlayback();
-    if (!confirmLeavingFrame([this, delta] { startStep(delta); }))
+    // Pressed again while the step before waits for the save its question asked for: this press
+    // joins that step, so each press moves one frame and the question is not asked twice.
+    if (m_pendingStepDelta) {
+        *m_pendingStepDelta += delta;
+        return;
+    }
+    m_pendingStepDelta = delta;
+    const bool going = confirmLeavingFrame([this] {
+        const int steps = std::exchange(m_pendingStepDelta, std::nullopt).value_or(0);
+        if (steps != 0)
+            startStep(steps);
+    });
+    if (!going) {
+        m_pendingStepDelta.reset();
         showLoadedFrame();
+    }
 }
 
 void VideoFrameAnnotationSession::startStep(int delta)
@@ -206,59 +236,75 @@ void VideoFrameAnnotationSession::startStep(int delta)
 void VideoFrameAnnotationSession::toggleVideoPlayback()
 {
     m_video.cancelCurrentOperation();
+    if (!m_store->hasAsset() || m_store->isPlaying())
+        return m_store->togglePlayback();
+    // An action already waits for a save the user asked for; playing now would ask a second time.
+    if (m_afterSave)
+        return;
+    // Playback leaves the frame as a step does: unsaved annotations are asked about first.
+    confirmLeavingFrame([this] { startPlayback(); });
+}
+
+void VideoFrameAnnotationSession::startPlayback()
+{
+    if (m_store->isPlaying())
+        return;
+    // The annotations stay with the frame they were drawn on (saved, or dropped on 不保存); the
+    // pictures that play have none. Whatever is drawn while it plays belongs to the picture it stops on.
+    if (const std::optional<ImageMarkupItem> item = m_video.selectedItem()) {
+        std::vector<ImageMarkupItem> items = m_video.items();
+        for (ImageMarkupItem &each : items)
+            each.annotations.clear();
+        m_video.setItems(std::move(items));
+        // Loaded afresh, so that undo cannot bring them back onto another picture.
+        const int index = m_loadedFrameIndex.value_or(int(std::lround(m_store->currentFrameIndex())));
+        VideoFrameSnapshot frame{item->image.image(), item->fileName, m_store->seconds(index), loadedTimecode(), index};
+        loadFrame(frame, false);
+    }
+    m_frameLeftForPlayback = true;
     m_store->togglePlayback();
+}
+
+void VideoFrameAnnotationSession::takePlayedFrame()
+{
+    m_frameLeftForPlayback = false;
+    // Kept: what was drawn while the video played, over the picture it stopped on.
+    if (const std::optional<VideoFrameSnapshot> shown = m_store->shownFrameSnapshot())
+        loadFrame(*shown, true);
 }
 
 void VideoFrameAnnotationSession::saveCurrentVideoFrame()
 {
-    saveFrame(false);
+    saveFrame();
 }
 
-void VideoFrameAnnotationSession::saveFrame(bool loadedFrame)
+QString VideoFrameAnnotationSession::loadedTimecode() const
+{
+    if (m_loadedFrameIndex)
+        return VideoFrameAnnotationStore::timecode(*m_loadedFrameIndex, m_store->frameRate());
+    return m_store->currentTimecode();
+}
+
+void VideoFrameAnnotationSession::saveFrame()
 {
     // The save control stays off until the save under way has reported.
     if (m_store->isSavingFrame())
         return;
+    // Every save (the button, Ctrl+S, 保存当前帧 of a question, the quit) writes the frame the
+    // annotations were drawn on, as it was loaded; a picture still playing stops first and becomes
+    // that frame, and a picture the scrubber moved away goes back to it.
     pauseVideoPlayback();
+    showLoadedFrame();
     beginSave();
-    QPointer<VideoFrameAnnotationSession> self(this);
-    const quint64 generation = m_generation;
-    m_store->currentFrameSnapshot([self, generation, loadedFrame](std::optional<VideoFrameSnapshot> snapshot) {
-        if (!self)
-            return;
-        if (generation != self->m_generation) {
-            // A newer import took the frame away: nothing is saved, and the import reports.
-            self->endSave();
-            return;
-        }
-        // Playback moves the picture under the annotations without loading a frame: what is shown
-        // (this picture with these annotations) is what gets saved. Only a picture that moved is
-        // loaded again; the one already loaded is saved as it is.
-        // The frame being left is saved as loaded, whatever picture the player is still showing.
-        if (snapshot && !loadedFrame && !self->holdsFrame(*snapshot) && !self->loadFrame(*snapshot, true)) {
-            self->endSave();
-            Q_EMIT self->actionFinished();
-            return;
-        }
-        std::optional<VideoFrameSave::Job> job = VideoFrameSave::prepare(self->m_video, self->m_store->currentTimecode());
-        if (!job) {
-            if (self->m_video.errorMessage())
-                self->reportFailure(*self->m_video.errorMessage());
-            self->endSave();
-            Q_EMIT self->actionFinished();
-            return;
-        }
-        self->writeOnWorker(std::move(*job));
-    });
-}
-
-bool VideoFrameAnnotationSession::holdsFrame(const VideoFrameSnapshot &snapshot) const
-{
-    const std::optional<ImageMarkupItem> item = m_video.selectedItem();
-    if (!item || item->fileName != snapshot.fileName)
-        return false;
-    const QImage loaded = item->image.image();
-    return loaded.cacheKey() == snapshot.image.cacheKey() || loaded == snapshot.image;
+    std::optional<VideoFrameSave::Job> job = VideoFrameSave::prepare(m_video, loadedTimecode());
+    if (!job) {
+        if (m_video.errorMessage())
+            reportFailure(*m_video.errorMessage());
+        endSave();
+        Q_EMIT actionFinished();
+        return;
+    }
+    writeOnWorker(std::move(*job));
 }
 
 void VideoFrameAnnotationSession::beginSave()
@@ -304,14 +350,17 @@ void VideoFrameAnnotationSession::finishSave(const VideoFrameSave::Job &job, con
     Q_EMIT actionFinished();
     // What the save was asked for goes on, unless the annotations changed while it ran: then the
     // question comes again.
-    if (next)
-        confirmLeavingFrame(std::move(next));
+    if (next && !confirmLeavingFrame(std::move(next)))
+        m_pendingStepDelta.reset();
 }
 
 void VideoFrameAnnotationSession::endSave()
 {
     // A failed or dropped save stops what was waiting for it.
-    m_afterSave = nullptr;
+    if (m_afterSave) {
+        m_afterSave = nullptr;
+        m_pendingStepDelta.reset();
+    }
     m_store->setSavingFrame(false);
     if (!m_closeAfterSave)
         return;

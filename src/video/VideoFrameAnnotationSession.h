@@ -26,9 +26,11 @@ struct VideoFrameSnapshot;
 // The store answers asynchronously. Every import starts a new generation; an import, seek, step or
 // save begun before the latest import changes nothing when it completes.
 //
-// The frame on screen is never replaced behind the user's back: a step, a seek, another import or
-// the quit first asks about annotations drawn or changed since the frame's last save
-// (confirmLeavingFrame). Playback and the scrubber's preview only move the picture under them.
+// The frame on screen is never replaced behind the user's back: a step, a seek, playback, another
+// import or the quit first asks about annotations drawn or changed since the frame's last save
+// (confirmLeavingFrame). Annotations belong to the frame loaded for them: playback starts without
+// them and the picture it stops on becomes the frame, and every save writes the loaded frame. The
+// scrubber's preview only moves the picture until it is let go.
 //
 // A save renders, encodes and writes on a worker. While it runs the status line says so and the
 // save action does nothing; its result is the last status it leaves. A close of the window asked
@@ -75,7 +77,8 @@ public:
     // Whether the frame on screen carries annotations that were drawn or changed since its last
     // successful save.
     bool hasUnsavedFrameAnnotations() const;
-    // Before the frame on screen is replaced: with unsaved annotations, asks whether to save it.
+    // Before the frame on screen is replaced (playback is paused first): with unsaved annotations,
+    // asks whether to save it.
     // Calls `proceed` at once when there is nothing to ask or on 不保存, and on 保存当前帧 once the
     // save has written the file (asking again if the annotations changed meanwhile); never on 取消
     // or a failed save. False only for 取消.
@@ -106,19 +109,19 @@ private:
     void startImport(const QString &path);
     void startSeek(int frameIndex);
     void startStep(int delta);
-    // After 取消: the player goes back to the annotated frame when a preview moved it away.
+    // The player goes back to the annotated frame when a preview moved it away.
     void showLoadedFrame();
-    // confirmLeavingFrame, whose save writes the loaded frame rather than the picture on screen
-    // when `saveLoadedFrame` is set.
-    bool confirmLeaving(std::function<void()> proceed, bool saveLoadedFrame);
-    // Ctrl+S saves the picture on screen under the annotations; the frame being left is saved as
-    // it was loaded (`loadedFrame`).
-    void saveFrame(bool loadedFrame);
+    // Empties the video view model and what is known of its frame, for a new video.
+    void forgetFrame();
+    void startPlayback();
+    // Playback stopped: the picture on screen becomes the loaded frame.
+    void takePlayedFrame();
+    // Writes the loaded frame with its annotations.
+    void saveFrame();
+    QString loadedTimecode() const;
     void finishMove(quint64 generation, const std::optional<VideoFrameSnapshot> &snapshot);
     // A failure the user must see: the error alert, and the status line's last word.
     void reportFailure(const QString &message);
-    // Whether the video view model holds exactly this picture already.
-    bool holdsFrame(const VideoFrameSnapshot &snapshot) const;
     void beginSave();
     void writeOnWorker(VideoFrameSave::Job job);
     void finishSave(const VideoFrameSave::Job &job, const VideoFrameSave::Outcome &outcome);
@@ -143,6 +146,10 @@ private:
     std::optional<int> m_loadedFrameIndex;
     // What a 保存当前帧 answer goes on with once the save has written the file.
     std::function<void()> m_afterSave;
+    // The frames a step waiting for its save will move (further presses add theirs).
+    std::optional<int> m_pendingStepDelta;
+    // Playback left the loaded frame; the picture it stops on is loaded in its place.
+    bool m_frameLeftForPlayback = false;
     // Declared last so it is destroyed first: a frame being written is finished before the rest goes.
     QThreadPool m_savePool;
 };

@@ -58,6 +58,7 @@ void VideoFrameAnnotationStore::reset()
         m_generator->abandon();
     m_generator.reset();
     ++m_loadGeneration;
+    ++m_loadSerial;
 
     setVideoURL(std::nullopt);
     setVideoFileName(QString());
@@ -74,27 +75,36 @@ void VideoFrameAnnotationStore::reset()
 
 void VideoFrameAnnotationStore::loadVideo(const QString &path, SnapshotHandler done)
 {
-    reset();
+    // The open video is replaced only once the new one is known to work: a file that cannot be read
+    // must not take the user's video, its position and its frame with it.
+    pausePlayback();
     setLoading(true);
     setStatusText(QStringLiteral("正在读取视频"));
-    const quint64 generation = m_loadGeneration;
-    m_loadPool.start([this, loader = m_loader, path, generation, done = std::move(done)]() mutable {
+    const quint64 serial = ++m_loadSerial;
+    m_loadPool.start([this, loader = m_loader, path, serial, done = std::move(done)]() mutable {
         std::optional<VideoAsset> asset = loader(path);
+        // A file that opens but yields no picture (its data cut off or damaged) fails here too.
+        bool hasFirstPicture = false;
+        if (asset && asset->hasVideoTrack && asset->frameSource) {
+            VideoFrameGenerator probe(asset->frameSource);
+            double time = 0;
+            hasFirstPicture = !probe.copyImage(0, &time).isNull();
+        }
         // The store outlives this job (its destructor waits for the pool); a result that arrives
         // after the store is gone is dropped by the event loop.
         QMetaObject::invokeMethod(
             this,
-            [this, generation, path, asset = std::move(asset), done = std::move(done)]() mutable {
-                finishLoad(generation, path, std::move(asset), std::move(done));
+            [this, serial, path, asset = std::move(asset), hasFirstPicture, done = std::move(done)]() mutable {
+                finishLoad(serial, path, std::move(asset), hasFirstPicture, std::move(done));
             },
             Qt::QueuedConnection);
     });
 }
 
-void VideoFrameAnnotationStore::finishLoad(quint64 generation, const QString &path, std::optional<VideoAsset> asset,
-                                           SnapshotHandler done)
+void VideoFrameAnnotationStore::finishLoad(quint64 serial, const QString &path, std::optional<VideoAsset> asset,
+                                           bool hasFirstPicture, SnapshotHandler done)
 {
-    if (generation != m_loadGeneration) {
+    if (serial != m_loadSerial) {
         if (done)
             done(std::nullopt);
         return;
@@ -111,13 +121,18 @@ void VideoFrameAnnotationStore::finishLoad(quint64 generation, const QString &pa
     const std::optional<int> count = frameCount(seconds, rate);
     if (!count)
         return failLoad(localizedDescription(VideoFrameAnnotationError::invalidDuration), done);
+    if (!hasFirstPicture)
+        return failLoad(VideoFrameAnnotationText::frameUnreadable(), done);
 
+    reset();
     auto player = std::make_unique<VideoPlayer>(asset->frameSource, seconds, m_clock);
     player->setPreviewSize(m_previewSize);
     VideoPlayer *playerPointer = player.get();
     connect(playerPointer, &VideoPlayer::currentFrameChanged, this, [this, playerPointer](const QImage &frame) {
-        if (m_player.get() == playerPointer)
-            Q_EMIT currentFrameImageChanged(frame);
+        if (m_player.get() != playerPointer)
+            return;
+        followPlayedPicture(playerPointer->currentFrameTime());
+        Q_EMIT currentFrameImageChanged(frame);
     });
     auto generator = std::make_shared<VideoFrameGenerator>(asset->frameSource);
     const double tolerance = halfFrameTolerance(rate);
@@ -142,7 +157,8 @@ void VideoFrameAnnotationStore::finishLoad(quint64 generation, const QString &pa
 
 void VideoFrameAnnotationStore::failLoad(const QString &message, const SnapshotHandler &done)
 {
-    reset();
+    // The video that was open (if any) stays as it was; the status line says why the new one did not.
+    setLoading(false);
     setStatusText(message);
     if (done)
         done(std::nullopt);

@@ -64,7 +64,9 @@ public:
     void pausePlayback();
     void setSavingFrame(bool saving);
 
-    // Loading (the newest load wins; an older one publishes nothing).
+    // Loading (the newest load wins; an older one publishes nothing). The open video stays until the
+    // new one has opened and given its first picture; a file that fails keeps it, and only the status
+    // line says why.
     void loadVideo(const QString &path, SnapshotHandler done = {});
     void reset();
 
@@ -88,6 +90,10 @@ public:
     void snapshot(int frameIndex, SnapshotHandler done);
     // The picture the player shows (the current index's frame when it shows none).
     void currentFrameSnapshot(SnapshotHandler done);
+    // The picture the player shows, at once, as a snapshot of its own frame index (which becomes the
+    // current index, and the status "当前帧：…"); nothing without a video or before the player has
+    // shown a picture.
+    std::optional<VideoFrameSnapshot> shownFrameSnapshot();
     QString currentTimecode() const;
     QString frameCounterText() const;
     QString snapshotFileName(const QString &timecode, int frameIndex) const;
@@ -100,6 +106,10 @@ public:
     static double halfFrameTolerance(double frameRate);
     // Seconds rounded to whole units of 1/60000 s, the resolution of player and generator times.
     static double mediaTime(double seconds);
+    // The time the player and the generator are asked for to find the picture of an index.
+    double requestTime(int clampedIndex) const;
+    // In frames: how far below the half a picture's time may land and still count for the later index.
+    static constexpr double frameTieMargin = 0.01;
 
     static constexpr double timeObserverInterval = 40.0 / 600.0;
 
@@ -120,8 +130,11 @@ Q_SIGNALS:
 
 private:
     void snapshotAt(double time, double requested, SnapshotHandler done);
-    void finishLoad(quint64 generation, const QString &path, std::optional<VideoAsset> asset, SnapshotHandler done);
+    void finishLoad(quint64 serial, const QString &path, std::optional<VideoAsset> asset, bool hasFirstPicture,
+                    SnapshotHandler done);
     void failLoad(const QString &message, const SnapshotHandler &done);
+    // While playing, the index follows the picture on screen.
+    void followPlayedPicture(double frameTime);
     static QImage steppedFrameImage(VideoFrameGenerator &generator, double from, int delta, double targetTime,
                                     double *actualTime);
     void finishStep(quint64 generation, double frameTime, const QImage &image, SnapshotHandler done);
@@ -162,6 +175,8 @@ private:
     std::optional<int> m_lastPreviewFrameIndex;
     // Raised by every reset, so a load or extraction begun for another video publishes nothing.
     quint64 m_loadGeneration = 0;
+    // Raised by every load and reset, so only the newest load replaces the open video.
+    quint64 m_loadSerial = 0;
 
     // Declared last so they are destroyed first, waiting for their jobs while the store is whole.
     QThreadPool m_loadPool;

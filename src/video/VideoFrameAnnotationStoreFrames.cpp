@@ -27,7 +27,9 @@ int VideoFrameAnnotationStore::frameIndex(double seconds, double frameRate)
     if (!(std::isfinite(seconds) && seconds > 0))
         return 0;
     const double rate = std::isnan(frameRate) ? 1.0 : std::max(frameRate, 1.0);
-    const double index = std::round(seconds * rate);
+    // A picture half a frame from two indices belongs to the later one (halves away from zero), also
+    // when its time lands a hair below the half; requestTime asks a hair early to agree with this.
+    const double index = std::round(seconds * rate + frameTieMargin);
     if (!(index > 0))
         return 0;
     return index >= double(INT_MAX) ? INT_MAX : int(index);
@@ -99,8 +101,19 @@ void VideoFrameAnnotationStore::snapshot(int frameIndex, SnapshotHandler done)
             done(std::nullopt);
         return;
     }
-    const double requested = seconds(clampedIndex(frameIndex));
-    snapshotAt(mediaTime(requested), requested, std::move(done));
+    const int clamped = clampedIndex(frameIndex);
+    snapshotAt(requestTime(clamped), seconds(clamped), std::move(done));
+}
+
+double VideoFrameAnnotationStore::requestTime(int clampedIndex) const
+{
+    // The player and the generator take the picture nearest to the time asked for. Asked exactly at
+    // the index's time, two pictures half a frame either side are equally near and the arithmetic
+    // picks one at random, so the scrubber's preview and the exact seek of one position could show
+    // neighbouring pictures under different numbers. Asked a hair early, the nearest picture is
+    // always the one whose own time gives back this index.
+    const double rate = std::isnan(m_frameRate) ? 1.0 : std::max(m_frameRate, 1.0);
+    return mediaTime(std::max(seconds(clampedIndex) - frameTieMargin / rate, 0.0));
 }
 
 void VideoFrameAnnotationStore::snapshotAt(double time, double requested, SnapshotHandler done)
@@ -152,4 +165,19 @@ void VideoFrameAnnotationStore::currentFrameSnapshot(SnapshotHandler done)
     if (m_generator && std::isfinite(shown))
         return snapshotAt(shown, shown, std::move(done));
     snapshot(wholeCurrentIndex(), std::move(done));
+}
+
+std::optional<VideoFrameSnapshot> VideoFrameAnnotationStore::shownFrameSnapshot()
+{
+    if (!m_player || !m_asset)
+        return std::nullopt;
+    const double time = m_player->currentFrameTime();
+    const QImage image = m_player->currentFrame();
+    if (!std::isfinite(time) || image.isNull())
+        return std::nullopt;
+    const int index = clampedIndex(frameIndex(time, m_frameRate));
+    setCurrentFrameIndex(index);
+    const QString code = timecode(index, m_frameRate);
+    setStatusText(QStringLiteral("当前帧：") + code);
+    return VideoFrameSnapshot{image, snapshotFileName(code, index), seconds(index), code, index};
 }

@@ -32,7 +32,7 @@ void VideoFrameAnnotationStore::seek(int frameIndex, SnapshotHandler done)
     }
     setLoading(true);
     const int clamped = clampedIndex(frameIndex);
-    const double time = mediaTime(seconds(clamped));
+    const double time = requestTime(clamped);
     if (m_player)
         m_player->pause();
     setPlaying(false);
@@ -61,7 +61,7 @@ void VideoFrameAnnotationStore::stepFrame(int delta, SnapshotHandler done)
     if (!m_generator || delta == 0 || !std::isfinite(from))
         return seek(target, std::move(done));
     setLoading(true);
-    const double targetTime = mediaTime(seconds(clampedIndex(target)));
+    const double targetTime = requestTime(clampedIndex(target));
     if (m_player)
         m_player->pause();
     setPlaying(false);
@@ -155,7 +155,7 @@ void VideoFrameAnnotationStore::previewFrame(int frameIndex)
     if (!m_asset)
         return;
     const int clamped = clampedIndex(frameIndex);
-    const double time = mediaTime(seconds(clamped));
+    const double time = requestTime(clamped);
     if (m_player)
         m_player->pause();
     setPlaying(false);
@@ -176,8 +176,15 @@ void VideoFrameAnnotationStore::previewFrame(int frameIndex)
             // A newer preview, an exact seek or a reset came in between: this seek no longer counts.
             if (!self || self->m_previewSeekSerial != serial)
                 return;
-            if (finished)
-                self->setCurrentFrameIndex(clamped);
+            // The index is that of the picture found, by the rule the exact seek numbers its frame
+            // by: where no picture has the index asked for (unevenly spaced pictures, an index
+            // past the last picture), the preview and the landing still agree.
+            if (finished) {
+                const double shown = self->m_player ? self->m_player->currentFrameTime()
+                                                    : std::numeric_limits<double>::quiet_NaN();
+                self->setCurrentFrameIndex(
+                    std::isfinite(shown) ? self->clampedIndex(self->frameIndex(shown, self->m_frameRate)) : clamped);
+            }
             else if (self->m_lastPreviewFrameIndex == clamped)
                 self->m_lastPreviewFrameIndex.reset(); // previewing this frame again seeks again
         },
@@ -235,13 +242,26 @@ void VideoFrameAnnotationStore::handlePlaybackTime(double seconds)
 {
     if (!m_isPlaying || !std::isfinite(seconds))
         return;
-    const int index = clampedIndex(frameIndex(seconds, m_frameRate));
+    // The counter and the status follow the picture on screen; the clock, which runs ahead of the
+    // pictures on a busy machine, only tells when the end is reached.
+    const int reached = clampedIndex(frameIndex(seconds, m_frameRate));
+    const double shown = m_player ? m_player->currentFrameTime() : std::numeric_limits<double>::quiet_NaN();
+    const int index = std::isfinite(shown) ? clampedIndex(frameIndex(shown, m_frameRate)) : reached;
     setCurrentFrameIndex(index);
     setStatusText(QStringLiteral("播放中：") + timecode(index, m_frameRate));
-    if (index >= m_totalFrameCount - 1) {
+    if (reached >= m_totalFrameCount - 1) {
         if (m_player)
             m_player->pause();
         setPlaying(false);
         setStatusText(QStringLiteral("已到视频末尾"));
     }
+}
+
+void VideoFrameAnnotationStore::followPlayedPicture(double frameTime)
+{
+    if (!m_isPlaying || !std::isfinite(frameTime))
+        return;
+    const int index = clampedIndex(frameIndex(frameTime, m_frameRate));
+    setCurrentFrameIndex(index);
+    setStatusText(QStringLiteral("播放中：") + timecode(index, m_frameRate));
 }

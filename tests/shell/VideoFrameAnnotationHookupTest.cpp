@@ -39,15 +39,19 @@ TEST_F(VideoHookupTest, ImportsByPanelAndByDropFromAnyWorkspace)
     ASSERT_EQ(video().items().size(), 1u);
     EXPECT_EQ(stripeNumber(video().image().image()), 0);
 
-    // A drop while compressing still goes to the video workspace; the old frame is gone at once.
+    // A drop while compressing still goes to the video workspace; the old frame stays until the new
+    // video has loaded.
     const QString other = stripes("other.mov", "25", 2);
     view().setWorkspaceMode(WorkspaceMode::Compression);
+    const QUuid before = video().selectedItem()->id;
     ASSERT_TRUE(finish([&] {
         view().handleDroppedFile(other);
         EXPECT_EQ(view().workspaceMode(), WorkspaceMode::VideoFrameAnnotation);
-        EXPECT_TRUE(video().items().empty());
+        EXPECT_EQ(video().selectedItem()->id, before);
     }));
     EXPECT_EQ(model().statusMessage(), "已导入视频：other.mov");
+    ASSERT_EQ(video().items().size(), 1u);
+    EXPECT_TRUE(video().items().front().fileName.startsWith("other-"));
     EXPECT_FALSE(shownError());
 }
 
@@ -100,18 +104,33 @@ TEST_F(VideoHookupTest, SeekStepAndSaveWithTheAnnotationsBurntIn)
     EXPECT_FALSE(shownError());
 }
 
-// Playback moves the picture, not the annotated item: the save writes the picture on screen with
-// the annotations on screen.
-TEST_F(VideoHookupTest, SaveAfterPlaybackKeepsTheAnnotationsOnScreen)
+// Playback leaves the annotated frame: asked first, 保存当前帧 writes that frame with its drawing,
+// and the pictures play without it. Paused with Escape, the picture on screen is the frame: what is
+// drawn then is saved on it.
+TEST_F(VideoHookupTest, PlaybackSavesTheAnnotatedFrameFirstAndStopsOnAFrameOfItsOwn)
 {
     REQUIRE_FFMPEG();
     ASSERT_TRUE(importAndWait(stripes("played.mp4", "25", 4)));
     addRectangle();
-    store().togglePlayback();
+    frameAnswer = FrameLeavingAnswer::SaveFrame;
+    hookup->session().toggleVideoPlayback();
+    EXPECT_EQ(frameQuestions, 1);
+    ASSERT_TRUE(waitUntil([&] { return store().isPlaying(); }));
+    ASSERT_TRUE(model().statusMessage().startsWith("当前帧已保存：")) << model().statusMessage().toStdString();
+    const QString first = model().statusMessage().mid(QStringLiteral("当前帧已保存：").size());
+    EXPECT_TRUE(first.startsWith("played-00-00-00-00-0-标注")) << first.toStdString();
+    const QImage firstSaved(QDir(desktop()).filePath(first));
+    ASSERT_FALSE(firstSaved.isNull());
+    EXPECT_EQ(stripeNumber(firstSaved), 0);
+    EXPECT_TRUE(isRed(firstSaved.pixel(int(0.1 * 96), 24)));
+    EXPECT_TRUE(video().annotations().empty());
+
     ASSERT_TRUE(waitUntil([&] { return store().currentFrameIndex() >= 8; }));
     view().handleEscapeShortcut();
     EXPECT_FALSE(store().isPlaying());
     const int shown = int(store().currentFrameIndex());
+    EXPECT_EQ(stripeNumber(video().image().image()), shown);
+    addRectangle();
     ASSERT_TRUE(finish([&] { hookup->session().saveCurrentVideoFrame(); }));
     ASSERT_TRUE(model().statusMessage().startsWith("当前帧已保存：")) << model().statusMessage().toStdString();
     const QString name = model().statusMessage().mid(QStringLiteral("当前帧已保存：").size());

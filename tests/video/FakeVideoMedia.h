@@ -25,7 +25,8 @@ public:
     Status frameAt(double seconds, Match match, const AbortCheck &abort, Frame *out) override
     {
         ++frameAtCalls;
-        if (std::abs(seconds - blockAt.load()) < 1e-6) {
+        // Any request for the frame at that time (requests come a hair early).
+        if (std::abs(seconds - blockAt.load()) < 0.25 / m_rate) {
             while (!release) {
                 if (abort && abort())
                     return Status::aborted;

@@ -233,6 +233,58 @@ TEST_F(VideoSession, SaveFrameDuringARunningSaveGoesOnWhenItIsWritten)
     EXPECT_EQ(question.asked, 2);
 }
 
+// Next pressed again while the save its question asked for runs: no second question and no step
+// before the file is written; then one frame for each press. A save that fails takes both presses
+// back, and the next press steps on its own.
+TEST_F(VideoSession, AStepPressedAgainDuringItsSaveJoinsIt)
+{
+    ASSERT_TRUE(finish([&] { session.importVideo(QStringLiteral("/v/clip.mov")); }));
+    auto started = std::make_shared<QSemaphore>();
+    auto release = std::make_shared<QSemaphore>();
+    auto succeed = std::make_shared<std::atomic<bool>>(true);
+    session.setFrameWriter([started, release, succeed, writes = writes](const VideoFrameSave::Job &job) {
+        ++*writes;
+        started->release();
+        release->acquire();
+        if (!*succeed)
+            return VideoFrameSave::Outcome{std::nullopt, QStringLiteral("无法写入文件：") + job.fileName};
+        return VideoFrameSave::Outcome{QStringLiteral("/nowhere/") + job.fileName, std::nullopt};
+    });
+
+    draw();
+    question.answer = FrameLeavingAnswer::SaveFrame;
+    session.stepVideoFrame(1);
+    ASSERT_TRUE(waitUntil([&] { return started->tryAcquire(); }, 30000));
+    question.answer = FrameLeavingAnswer::DontSave; // would step at once if it were asked
+    session.stepVideoFrame(1);
+    EXPECT_EQ(question.asked, 1);
+    EXPECT_FALSE(session.store().isLoading());
+    EXPECT_EQ(loadedFrame(), 0);
+    release->release();
+    ASSERT_TRUE(waitUntil([&] { return loadedFrame() == 2; }, 30000));
+    EXPECT_EQ(question.asked, 1);
+    EXPECT_EQ(writes->load(), 1);
+    ASSERT_TRUE(waitUntil([&] { return !session.store().isLoading(); }, 30000));
+    EXPECT_EQ(loadedFrame(), 2);
+
+    draw();
+    *succeed = false;
+    question.answer = FrameLeavingAnswer::SaveFrame;
+    session.stepVideoFrame(1);
+    ASSERT_TRUE(waitUntil([&] { return started->tryAcquire(); }, 30000));
+    session.stepVideoFrame(-1);
+    QSignalSpy finished(&session, &VideoFrameAnnotationSession::actionFinished);
+    release->release();
+    ASSERT_TRUE(waitUntil([&] { return !finished.isEmpty(); }, 30000));
+    EXPECT_FALSE(session.store().isLoading());
+    EXPECT_EQ(loadedFrame(), 2);
+    EXPECT_EQ(video.annotations().size(), 1u);
+    question.answer = FrameLeavingAnswer::DontSave;
+    ASSERT_TRUE(finish([&] { session.stepVideoFrame(1); }));
+    EXPECT_EQ(loadedFrame(), 3);
+    EXPECT_EQ(question.asked, 3);
+}
+
 // The scrubber's preview moves only the picture; letting go elsewhere asks, and 取消 brings the
 // picture back under the annotations. Letting go on the loaded frame asks nothing.
 TEST_F(VideoSession, ASeekAwayAsksAndCancelReturnsToTheAnnotatedFrame)

@@ -2,6 +2,7 @@
 #include "support/VideoTestMedia.h"
 #include "video/VideoFrameAnnotationStore.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -318,13 +319,16 @@ TEST(VideoStoreMedia, DamagedPicturesNeverCrash)
         waitUntil([] { return false; }, 200);
     }
 
-    // A picture wider than 8192 pixels is refused when a frame is read.
+    // A picture wider than 8192 pixels is refused when a frame is read: the file is not taken, and the
+    // video before it (paused by the load) stays.
     const QString wide = make("wide.mov", {"-f", "lavfi", "-i", "color=c=gray:s=8200x16:r=1", "-frames:v", "1", "-c:v",
                                            "png"});
     ASSERT_FALSE(wide.isEmpty());
+    const std::optional<QString> before = store.videoURL();
     const Outcome outcome = loadInto(store, wide);
     EXPECT_FALSE(outcome.snapshot);
-    EXPECT_TRUE(store.hasAsset());
+    EXPECT_EQ(store.videoURL(), before);
+    EXPECT_FALSE(store.isPlaying());
     EXPECT_EQ(store.statusText(), QStringLiteral("当前帧无法读取"));
 }
 
@@ -481,6 +485,48 @@ TEST(VideoStoreMedia, SeekPastTheReadableEndOfACutFileAnswersTheSameEveryTime)
     }
     EXPECT_GT(*answer, 25);
     EXPECT_LT(*answer, 99);
+}
+
+} // namespace
+
+namespace {
+
+// The scrubber's preview of a position and the exact seek of that position show the same picture
+// under the same number, for every position: pictures exactly half a frame off the frame grid (a
+// stream that starts 0.02 s late at 25 fps), and a frame count that runs one past the last picture.
+TEST(VideoStoreMedia, PreviewAndExactSeekOfAPositionShowTheSameFrame)
+{
+    REQUIRE_FFMPEG();
+    const QStringList clips = {stripes("halfframe.mp4", "25", 6, {"-output_ts_offset", "0.02"}),
+                               stripes("film.mov", "24000/1001", 6)};
+    for (const QString &clip : clips) {
+        ASSERT_FALSE(clip.isEmpty());
+        VideoFrameAnnotationStore store;
+        QImage shown;
+        QObject::connect(&store, &VideoFrameAnnotationStore::currentFrameImageChanged,
+                         [&](const QImage &frame) { shown = frame; });
+        ASSERT_TRUE(loadInto(store, clip).snapshot);
+        for (int index = 0; index < store.totalFrameCount(); ++index) {
+            // From another place, as a drag comes to it.
+            store.previewFrame(index == 0 ? 1 : 0);
+            store.previewFrame(index);
+            // The preview's number is that of the picture it found, once the player has it.
+            ASSERT_TRUE(waitUntil([&] { return store.player()->waitUntilIdle(0); }));
+            QCoreApplication::processEvents();
+            const int previewNumber = int(store.currentFrameIndex());
+            const int previewPicture = stripeNumber(shown);
+            const auto landing = seekTo(store, index);
+            ASSERT_TRUE(landing) << clip.toStdString() << " frame " << index;
+            EXPECT_EQ(landing->frameIndex, previewNumber) << clip.toStdString() << " frame " << index;
+            EXPECT_EQ(stripeNumber(landing->image), previewPicture) << clip.toStdString() << " frame " << index;
+            // Evenly spaced pictures: each position has its own picture under its own number, so the
+            // thumb stays where it was let go. Half a frame late, the first picture counts as frame 1.
+            if (clip == clips.front() && index > 0) {
+                EXPECT_EQ(previewNumber, index);
+                EXPECT_EQ(previewPicture, index - 1);
+            }
+        }
+    }
 }
 
 } // namespace

@@ -133,28 +133,55 @@ TEST(VideoStorePlayback, ExactSeekSupersedesPendingPreview)
     EXPECT_EQ(fake.store.currentFrameIndex(), 20);
 }
 
-TEST(VideoStorePlayback, TicksFollowTheClockAndPauseAtTheEnd)
+// Driven picture by picture as the decoder delivers them: the counter is that of the picture on
+// screen, also after playback starts again from an earlier place, and playback stops at the end.
+TEST(VideoStorePlayback, CounterFollowsThePicturesAndPlaybackPausesAtTheEnd)
 {
     FakeStore fake;
     ASSERT_TRUE(fake.load());
     VideoPlayer *player = fake.store.player();
+    QImage shown;
+    QObject::connect(&fake.store, &VideoFrameAnnotationStore::currentFrameImageChanged,
+                     [&](const QImage &frame) { shown = frame; });
+    const auto playFrames = [&](int count) {
+        for (int i = 0; i < count && fake.store.isPlaying(); ++i) {
+            ASSERT_TRUE(player->waitUntilIdle(5000));
+            fake.clock->time += 0.04;
+            player->presentDueFrames();
+            ASSERT_EQ(fake.store.currentFrameIndex(), FakeFrameSource::numberOf(shown));
+        }
+    };
 
     fake.store.togglePlayback();
     EXPECT_TRUE(fake.store.isPlaying());
     EXPECT_TRUE(player->isPlaying());
     EXPECT_EQ(fake.store.statusText(), QStringLiteral("正在播放预览"));
+    playFrames(60);
+    EXPECT_EQ(FakeFrameSource::numberOf(shown), 60);
+    EXPECT_EQ(fake.store.statusText(), QStringLiteral("播放中：00:00:02:10"));
 
-    fake.clock->time += 0.5;
+    // The clock runs ahead of the pictures the decoder has ready (six queued): the counter stays with
+    // the picture.
+    ASSERT_TRUE(player->waitUntilIdle(5000));
+    fake.clock->time += 0.4;
     player->presentDueFrames();
-    EXPECT_EQ(fake.store.currentFrameIndex(), 13); // 12.5 rounds away from zero
-    EXPECT_EQ(fake.store.statusText(), QStringLiteral("播放中：00:00:00:13"));
+    EXPECT_EQ(FakeFrameSource::numberOf(shown), 66);
+    EXPECT_EQ(fake.store.currentFrameIndex(), 66);
 
-    // Half a frame before the end rounds to the last frame: playback stops there.
-    fake.clock->time += 3.98 - 0.5;
-    player->presentDueFrames();
-    EXPECT_EQ(fake.store.currentFrameIndex(), 99);
+    // Played again from an earlier frame, the counter and the status move on from there.
+    fake.store.togglePlayback();
+    fake.store.previewFrame(10);
+    fake.settle();
+    fake.store.togglePlayback();
+    playFrames(10);
+    EXPECT_EQ(FakeFrameSource::numberOf(shown), 20);
+    EXPECT_EQ(fake.store.statusText(), QStringLiteral("播放中：00:00:00:20"));
+
+    // To the end: playback stops on the last picture.
+    playFrames(200);
     EXPECT_FALSE(fake.store.isPlaying());
     EXPECT_FALSE(player->isPlaying());
+    EXPECT_EQ(fake.store.currentFrameIndex(), 99);
     EXPECT_EQ(fake.store.statusText(), QStringLiteral("已到视频末尾"));
 
     // Ticks while paused change nothing.
@@ -196,7 +223,7 @@ TEST(VideoStorePlayback, PausingKeepsTheIndexOfThePictureOnScreen)
     ASSERT_EQ(FakeFrameSource::numberOf(shown), 5);
     // On a busy machine the clock's tick runs ahead of the pictures the decoder has delivered.
     fake.store.handlePlaybackTime(0.4);
-    EXPECT_EQ(fake.store.currentFrameIndex(), 10);
+    EXPECT_EQ(fake.store.currentFrameIndex(), 5);
     fake.store.pausePlayback();
     EXPECT_FALSE(fake.store.isPlaying());
     EXPECT_EQ(fake.store.currentFrameIndex(), 5);
@@ -230,6 +257,33 @@ TEST(VideoStorePlayback, PlayerPresentsQueuedFramesAndDropsLateOnes)
     EXPECT_EQ(player.droppedFrameCount(), 5);
     player.pause();
     EXPECT_NEAR(player.currentTime(), 0.24, 1e-9);
+}
+
+// The periodic observer ticks on after playback jumps back (to the start, or to a frame stepped to):
+// it is next due one interval after the new place, not where playback had got to.
+TEST(VideoStorePlayback, TimeObserversTickAgainAfterAJumpBack)
+{
+    auto source = std::make_shared<FakeFrameSource>(25, 100);
+    auto clock = std::make_shared<ManualClock>();
+    VideoPlayer player(source, 4.0, clock);
+    std::vector<double> ticks;
+    player.addPeriodicTimeObserver(0.1, [&](double time) { ticks.push_back(time); });
+    player.play();
+    clock->time += 2.0;
+    player.presentDueFrames();
+    ASSERT_EQ(ticks.size(), 1u);
+    player.seek(0.5);
+    clock->time += 0.15;
+    player.presentDueFrames();
+    ASSERT_EQ(ticks.size(), 2u);
+    EXPECT_NEAR(ticks.back(), 0.65, 1e-9);
+    player.pause();
+    player.seek(0.2);
+    player.play();
+    clock->time += 0.1;
+    player.presentDueFrames();
+    ASSERT_EQ(ticks.size(), 3u);
+    EXPECT_NEAR(ticks.back(), 0.3, 1e-9);
 }
 
 TEST(VideoStorePlayback, ResetForgetsTheVideoAndIgnoresStaleWork)

@@ -137,10 +137,20 @@ TEST_F(VideoWorkspaceWidget, TransportFollowsTheStore)
     addRectangle();
     EXPECT_TRUE(p->clearButton()->isEnabled());
 
+    // Play leaves the annotated frame: asked first, and 取消 stays on it.
     p->playButton()->click();
+    EXPECT_EQ(frameQuestions, 1);
+    EXPECT_FALSE(store().isPlaying());
+    EXPECT_EQ(video().annotations().size(), 1u);
+    // 不保存: the pictures play without the annotations.
+    frameAnswer = FrameLeavingAnswer::DontSave;
+    p->playButton()->click();
+    EXPECT_EQ(frameQuestions, 2);
     EXPECT_TRUE(store().isPlaying());
+    EXPECT_TRUE(video().annotations().empty());
     EXPECT_EQ(p->playButton()->face().symbol, "pause.fill");
     EXPECT_EQ(p->playButton()->toolTip(), "暂停预览");
+    addRectangle(); // drawn while it plays
     // A press on the timeline pauses and previews that place; the release seeks it exactly.
     VideoScrubber *scrubber = p->scrubber();
     const QPoint middle(scrubber->width() / 2, 17);
@@ -148,10 +158,9 @@ TEST_F(VideoWorkspaceWidget, TransportFollowsTheStore)
     EXPECT_FALSE(store().isPlaying());
     const int expected = int(VideoScrubber::positionAt(middle.x(), scrubber->width(), 0, 299));
     EXPECT_EQ(store().currentFrameIndex(), expected);
-    // The annotated frame is left only after the question, answered 不保存 here.
-    frameAnswer = FrameLeavingAnswer::DontSave;
+    // What was drawn while it played is on the picture it stopped on, so the release asks about it.
     ASSERT_TRUE(finish([&] { ShellInput::mouse(scrubber, QEvent::MouseButtonRelease, middle); }));
-    EXPECT_EQ(frameQuestions, 1);
+    EXPECT_EQ(frameQuestions, 3);
     EXPECT_EQ(stripeNumber(video().image().image()), expected);
     EXPECT_TRUE(video().annotations().empty());
 }
