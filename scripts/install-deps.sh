@@ -9,7 +9,10 @@ packages=(
     libicu-dev
     libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
     libzip-dev libgif-dev liblcms2-dev libjpeg-dev libspng-dev zlib1g-dev
-    fonts-noto-cjk
+    fonts-noto-cjk fonts-dejavu-core
+    # Test-time only: the label tests run a second time with these fonts, which shape Devanagari,
+    # Tamil, Bengali, Kannada and Khmer (tests/support/TestFonts.h).
+    fonts-noto-core
     libgtest-dev
     xvfb xauth ffmpeg poppler-utils qpdf unzip
 )

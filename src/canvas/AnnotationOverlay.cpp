@@ -6,7 +6,6 @@
 #include "model/TextRules.h"
 #include "platform/ParallelWork.h"
 
-#include <QFontMetricsF>
 #include <QPainter>
 
 #include <algorithm>
@@ -84,11 +83,7 @@ std::vector<QPointF> simplifiedPolyline(const std::vector<QPointF> &points, doub
 
 } // namespace
 
-AnnotationOverlay::AnnotationOverlay()
-{
-    m_font = LabelFont::referenceFont();
-    m_fontAscent = QFontMetricsF(m_font).ascent();
-}
+AnnotationOverlay::AnnotationOverlay() = default;
 
 AnnotationOverlay::~AnnotationOverlay() = default;
 

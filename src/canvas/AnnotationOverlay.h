@@ -4,7 +4,6 @@
 #include "model/MarkupAnnotation.h"
 #include "platform/Rect.h"
 
-#include <QFont>
 #include <QHash>
 #include <QImage>
 #include <QPainterPath>
@@ -123,9 +122,6 @@ public:
         std::optional<MarkupLabelLayout> label;
         Rect shapeBounds = Rect::null();
         Rect paintBounds = Rect::null();
-        // The label's lines as glyph outlines in canvas points, made when first drawn at a size
-        // the painter would fill as outlines anyway; empty when some glyph has no outline.
-        mutable std::shared_ptr<const std::vector<QPainterPath>> labelOutlines;
     };
 
 private:
@@ -152,8 +148,8 @@ private:
 
     static Entry makeEntry(const MarkupAnnotation &source, bool selected, bool editing, bool draft, QSizeF size);
     // With a raster target, strokes and fills go through it; the rest (and everything without
-    // one) through the painter. `font` is the label face of the calling thread.
-    void drawEntry(QPainter &painter, const Entry &entry, RasterDrawTarget *raster, const QFont &font) const;
+    // one) through the painter.
+    void drawEntry(QPainter &painter, const Entry &entry, RasterDrawTarget *raster) const;
     void drawDecorationsAbove(QPainter &painter, const QRectF &canvasClip) const;
     // Draws the annotations from…to−1 into the device pixels `pixels` of a bitmap placed as given,
     // after clearing them, in bands on several threads when the area is large.
@@ -168,8 +164,6 @@ private:
     QHash<QUuid, Entry> m_entries;
     std::optional<Entry> m_draft;
     AnnotationOverlayDecorations m_decorations;
-    QFont m_font;
-    double m_fontAscent = 0;
     // The index range of annotations drawn live while the others come from the layers.
     std::optional<std::pair<int, int>> m_liveRange;
     Layers m_layers;

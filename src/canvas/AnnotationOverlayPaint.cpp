@@ -130,51 +130,9 @@ QPainterPath ownCopy(const QPainterPath &path)
     return copy;
 }
 
-// The painter draws text up to this device pixel size from its glyph cache and larger text by
-// filling the glyph outlines (as it does, the limit can be changed from the environment).
-int overlayMaxCachedGlyphSize()
-{
-    static const int size = [] {
-        const int fromEnvironment = qEnvironmentVariableIntValue("QT_MAX_CACHED_GLYPH_SIZE");
-        return fromEnvironment > 0 ? fromEnvironment : 64;
-    }();
-    return size;
-}
-
-bool drawsLabelAsOutlines(const MarkupLabelLayout &layout, double dpr)
-{
-    return layout.fontSize * dpr >= overlayMaxCachedGlyphSize();
-}
-
-// The label's lines as outlines at their places, or nothing when a glyph has none (a bitmap glyph
-// such as a colour emoji, which only the painter draws).
-std::vector<QPainterPath> labelOutlines(const MarkupLabelLayout &layout)
-{
-    std::vector<QPainterPath> lines;
-    const Rect textRect = layout.textRect;
-    for (qsizetype i = 0; i < layout.lines.size(); ++i) {
-        const QRectF rect(textRect.minX(), textRect.minY() + double(i) * layout.lineHeight, textRect.width,
-                          layout.lineHeight);
-        const std::optional<LabelFont::LineOutline> outline = LabelFont::lineOutline(rect, layout.lines.at(i),
-                                                                                     layout.fontSize);
-        if (!outline)
-            return {};
-        QPainterPath line;
-        for (const LabelFont::LineOutline::Glyph &glyph : outline->glyphs) {
-            const QTransform place(outline->scale, 0, 0, outline->scale,
-                                   outline->origin.x() + glyph.position.x() * outline->scale,
-                                   outline->origin.y() + glyph.position.y() * outline->scale);
-            line.addPath(place.map(glyph.outline));
-        }
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 } // namespace
 
-void AnnotationOverlay::drawEntry(QPainter &painter, const Entry &entry, RasterDrawTarget *raster,
-                                  const QFont &font) const
+void AnnotationOverlay::drawEntry(QPainter &painter, const Entry &entry, RasterDrawTarget *raster) const
 {
     const MarkupAnnotation &a = entry.drawn;
     const double sw = entry.strokeWidth;
@@ -232,27 +190,13 @@ void AnnotationOverlay::drawEntry(QPainter &painter, const Entry &entry, RasterD
             painter.strokePath(bubble, pen(border, 1, Qt::FlatCap, Qt::MiterJoin));
         }
 
-        // The label face is built at a reference size and scaled, as the geometry measured it.
-        const double scale = layout.fontSize / LabelFont::referencePixelSize;
-        const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-        if (raster && entry.labelOutlines && !entry.labelOutlines->empty() && drawsLabelAsOutlines(layout, dpr)) {
-            // Large text is filled as outlines by the painter too; here they are made once and
-            // filled by the raster path in every band the label crosses.
-            for (const QPainterPath &line : *entry.labelOutlines)
-                raster->fillPath(line, color);
-        } else if (scale > 0 && std::isfinite(scale)) {
-            painterNext();
-            painter.save();
-            painter.setFont(font);
-            painter.setPen(color);
-            for (qsizetype i = 0; i < layout.lines.size(); ++i) {
-                painter.save();
-                painter.translate(layout.textRect.minX(), layout.textRect.minY() + double(i) * layout.lineHeight);
-                painter.scale(scale, scale);
-                painter.drawText(QPointF(0, m_fontAscent), layout.lines.at(i));
-                painter.restore();
-            }
-            painter.restore();
+        // The text as the export draws it: the raster path fills large glyphs as outlines and
+        // hands small ones to the painter, between its own shapes.
+        if (raster) {
+            drawLabelText(*raster, layout, color);
+        } else {
+            PainterDrawTarget direct(painter);
+            drawLabelText(direct, layout, color);
         }
     }
 
@@ -291,7 +235,7 @@ void AnnotationOverlay::drawEntry(QPainter &painter, const Entry &entry, RasterD
 void AnnotationOverlay::drawDecorationsAbove(QPainter &painter, const QRectF &canvasClip) const
 {
     if (m_draft && (m_draft->paintBounds.isNull() || m_draft->paintBounds.intersects(Rect::fromQRectF(canvasClip))))
-        drawEntry(painter, *m_draft, nullptr, m_font);
+        drawEntry(painter, *m_draft, nullptr);
     if (m_decorations.selectionRect)
         drawSelectionRect(painter, *m_decorations.selectionRect);
     if (m_decorations.cropRect)
@@ -316,9 +260,13 @@ void AnnotationOverlay::renderEntries(QImage &image, const Placement &placement,
         if (it == m_entries.constEnd() || it->paintBounds.isNull() || !it->paintBounds.intersects(areaInCanvas))
             continue;
         entries.push_back(&*it);
-        // Glyph outlines come from the font, which this thread only asks.
-        if (it->label && !it->labelOutlines && drawsLabelAsOutlines(*it->label, dpr))
-            it->labelOutlines = std::make_shared<const std::vector<QPainterPath>>(labelOutlines(*it->label));
+        // Lines are laid out once for every size and kept; laid out here, on the calling thread,
+        // the bands find them ready instead of all waiting on the font engine at once.
+        if (it->label) {
+            const MarkupLabelLayout &layout = *it->label;
+            for (const QString &line : layout.lines)
+                LabelFont::lineOutline(QRectF(0, 0, layout.textRect.width, layout.lineHeight), line, layout.fontSize);
+        }
     }
 
     const qsizetype bytesPerLine = image.bytesPerLine();
@@ -338,7 +286,6 @@ void AnnotationOverlay::renderEntries(QImage &image, const Placement &placement,
         band.fill(Qt::transparent);
         const QPointF bandOrigin(area.x() / dpr, top / dpr);
         const Rect clip = Rect::fromQRectF(QRectF(bandOrigin, QSizeF(area.width() / dpr, height / dpr)).translated(-offset));
-        const QFont font = LabelFont::referenceFont();
         QPainter painter(&band);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setRenderHint(QPainter::TextAntialiasing);
@@ -346,7 +293,7 @@ void AnnotationOverlay::renderEntries(QImage &image, const Placement &placement,
         std::unique_ptr<RasterDrawTarget> raster = RasterDrawTarget::create(painter);
         for (const Entry *entry : entries) {
             if (entry->paintBounds.intersects(clip))
-                drawEntry(painter, *entry, raster.get(), font);
+                drawEntry(painter, *entry, raster.get());
         }
         if (raster)
             raster->finish();

@@ -114,12 +114,7 @@ void drawLabelOn(AnnotationDrawTarget &target, const QString &text, const Markup
         target.strokePath(path, QPen(border, std::max(0.28 * sw, 1.0)));
     }
 
-    const Rect textRect = layout->textRect;
-    for (qsizetype i = 0; i < layout->lines.size(); ++i) {
-        const QRectF lineRect(textRect.minX(), textRect.minY() + double(i) * layout->lineHeight, textRect.width,
-                              layout->lineHeight);
-        target.drawTextLine(lineRect, layout->lines.at(i), layout->fontSize, color);
-    }
+    drawLabelText(target, *layout, color);
 }
 
 void drawAnnotation(AnnotationDrawTarget &target, const MarkupAnnotation &annotation, QSizeF canvasSize)

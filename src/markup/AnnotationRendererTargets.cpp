@@ -326,6 +326,16 @@ void RasterDrawTarget::drawTextLine(const QRectF &rect, const QString &line, dou
         m_shapes.push_back(std::move(shape));
 }
 
+void drawLabelText(AnnotationDrawTarget &target, const MarkupLabelLayout &layout, const QColor &color)
+{
+    const Rect textRect = layout.textRect;
+    for (qsizetype i = 0; i < layout.lines.size(); ++i) {
+        const QRectF lineRect(textRect.minX(), textRect.minY() + double(i) * layout.lineHeight, textRect.width,
+                              layout.lineHeight);
+        target.drawTextLine(lineRect, layout.lines.at(i), layout.fontSize, color);
+    }
+}
+
 void RasterDrawTarget::finish()
 {
     if (m_shapes.empty())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "markup/AnnotationRendererRaster.h"
+#include "markup/MarkupLabelLayout.h"
 
 #include <QColor>
 #include <QPen>
@@ -71,3 +72,8 @@ private:
     // same glyphs, and cutting curves is most of the cost of placing them.
     std::map<std::tuple<quint64, double, double>, std::vector<AnnotationRaster::Segment>> m_glyphLines;
 };
+
+// A label's lines, top to bottom, each in its line of the text rectangle, in the colour. The
+// export and the canvas both draw label text through this, so a label stands at the same place
+// on screen and in the saved file whichever fonts shape it.
+void drawLabelText(AnnotationDrawTarget &target, const MarkupLabelLayout &layout, const QColor &color);

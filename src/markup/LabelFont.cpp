@@ -107,85 +107,91 @@ double advance(const QString &text, double fontSize)
     return referenceAdvance(referenceMetrics(), text) * (fontSize / referencePixelSize);
 }
 
-double naturalLineHeight(double fontSize)
-{
-    // A plain number, so keeping it is safe; every label asks for it after each zoom step.
-    static const double referenceHeight = [] {
-        const QFontMetricsF m = referenceMetrics();
-        return m.ascent() + m.descent() + m.leading();
-    }();
-    return referenceHeight * (fontSize / referencePixelSize);
-}
-
-void drawLine(QPainter &painter, const QRectF &rect, const QString &line, double fontSize)
-{
-    const double scale = fontSize / referencePixelSize;
-    if (!(scale > 0) || !std::isfinite(scale) || rect.isEmpty())
-        return;
-    painter.save();
-    painter.translate(rect.topLeft());
-    painter.scale(scale, scale);
-    painter.setFont(referenceFont());
-    // Clipped rather than wrapped: the line was already broken by the layout.
-    painter.drawText(QRectF(0, 0, rect.width() / scale, rect.height() / scale),
-                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, line);
-    painter.restore();
-}
-
 namespace {
 
-// A line laid out at the reference size: its glyphs at their places and its box. It does not
+// Ascent and descent of the label face at the reference size. Plain numbers, so keeping them is
+// safe; every label asks for them after each zoom step.
+struct ReferenceFrame {
+    double ascent = 0;
+    double descent = 0;
+    double leading = 0;
+};
+
+const ReferenceFrame &referenceFrame()
+{
+    static const ReferenceFrame frame = [] {
+        const QFontMetricsF m = referenceMetrics();
+        return ReferenceFrame{m.ascent(), m.descent(), m.leading()};
+    }();
+    return frame;
+}
+
+// The text a line shows: it is one line, so the characters that would break it show as spaces.
+QString labelFontDisplayedLine(const QString &line)
+{
+    QString text = line;
+    for (QChar &c : text)
+        if (c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = u' ';
+    return text;
+}
+
+// A line laid out at the reference size: its glyphs at their places and its width. It does not
 // depend on the size the line is drawn at, so one layout serves every zoom.
 struct ReferenceLine {
     // Nothing when a glyph has no outline or a run no font file.
     std::optional<std::vector<LineOutline::Glyph>> glyphs;
     double naturalWidth = 0;
-    double height = 0;
     // False when the layout made no line at all (then nothing is drawn, at no place).
     bool hasLine = true;
 };
 
 ReferenceLine layOutLine(const QString &line)
 {
-    // Laid out as QPainter::drawText lays out a single, unwrapped line at the top left of its
-    // rectangle: first line at y = 0, a line width that never wraps, trailing spaces kept.
-    QString text = line;
-    for (QChar &c : text)
-        if (c == u'\n' || c == u'\r')
-            c = u' ';
-    QTextLayout layout(text, referenceFont());
+    // One unwrapped line, left to right from the left edge whatever its script (as the painter
+    // draws it), trailing spaces kept.
+    QTextLayout layout(labelFontDisplayedLine(line), referenceFont());
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
     option.setFlags(QTextOption::IncludeTrailingSpaces);
+    option.setTextDirection(Qt::LeftToRight);
+    option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
     layout.setTextOption(option);
     layout.beginLayout();
     QTextLine textLine = layout.createLine();
     if (!textLine.isValid()) {
         layout.endLayout();
-        return {std::vector<LineOutline::Glyph>{}, 0, 0, false};
+        return {std::vector<LineOutline::Glyph>{}, 0, false};
     }
     textLine.setLineWidth(0x01000000);
     textLine.setPosition(QPointF(0, 0));
     layout.endLayout();
 
+    ReferenceLine result;
+    result.naturalWidth = textLine.naturalTextWidth();
+    // The layout puts the baseline at the ascent of the fonts the line uses; the label's is that
+    // of the label face.
+    const QPointF toBaseline(0, referenceFrame().ascent - textLine.ascent());
     std::vector<LineOutline::Glyph> glyphs;
     const QList<QGlyphRun> runs = layout.glyphRuns();
     for (const QGlyphRun &run : runs) {
         const QRawFont font = run.rawFont();
         if (!labelFontRunHasFaceFile(font))
-            return {std::nullopt, 0, 0};
+            return result;
         const int face = glyphOutlines().faceId(font);
         const QList<quint32> indexes = run.glyphIndexes();
         const QList<QPointF> positions = run.positions();
         for (qsizetype i = 0; i < indexes.size() && i < positions.size(); ++i) {
             std::optional<QPainterPath> outline = glyphOutlines().outline(font, face, indexes.at(i));
             if (!outline)
-                return {std::nullopt, 0, 0};
+                return result;
             if (!outline->isEmpty())
-                glyphs.push_back({std::move(*outline), positions.at(i), (quint64(quint32(face)) << 32) | indexes.at(i)});
+                glyphs.push_back({std::move(*outline), positions.at(i) + toBaseline,
+                                  (quint64(quint32(face)) << 32) | indexes.at(i)});
         }
     }
-    return {std::move(glyphs), textLine.naturalTextWidth(), textLine.height()};
+    result.glyphs = std::move(glyphs);
+    return result;
 }
 
 // Reference layouts by line text. Laying a line out asks the font engine under a lock every
@@ -221,7 +227,47 @@ ReferenceLineCache &referenceLines()
     return cache;
 }
 
+// Whether a laid-out line overflows its rectangle (in reference units), as the painter judges a
+// text box: by the line's width and the label face's height.
+bool labelFontLineOverflows(const ReferenceLine &line, QSizeF box)
+{
+    const ReferenceFrame &frame = referenceFrame();
+    return line.naturalWidth > box.width() || frame.ascent + frame.descent > box.height();
+}
+
 } // namespace
+
+double naturalLineHeight(double fontSize)
+{
+    const ReferenceFrame &frame = referenceFrame();
+    return (frame.ascent + frame.descent + frame.leading) * (fontSize / referencePixelSize);
+}
+
+double baseline(double fontSize)
+{
+    return referenceFrame().ascent * (fontSize / referencePixelSize);
+}
+
+void drawLine(QPainter &painter, const QRectF &rect, const QString &line, double fontSize)
+{
+    const double scale = fontSize / referencePixelSize;
+    if (!(scale > 0) || !std::isfinite(scale) || rect.isEmpty())
+        return;
+    const std::shared_ptr<const ReferenceLine> laidOut = referenceLines().line(line);
+    if (!laidOut->hasLine)
+        return;
+    const QRectF box(0, 0, rect.width() / scale, rect.height() / scale);
+    painter.save();
+    painter.translate(rect.topLeft());
+    painter.scale(scale, scale);
+    // Clipped rather than wrapped: the line was already broken by the layout.
+    if (labelFontLineOverflows(*laidOut, box.size()))
+        painter.setClipRect(box, Qt::IntersectClip);
+    painter.setLayoutDirection(Qt::LeftToRight);
+    painter.setFont(referenceFont());
+    painter.drawText(QPointF(0, referenceFrame().ascent), labelFontDisplayedLine(line));
+    painter.restore();
+}
 
 std::optional<LineOutline> lineOutline(const QRectF &rect, const QString &line, double fontSize)
 {
@@ -229,14 +275,13 @@ std::optional<LineOutline> lineOutline(const QRectF &rect, const QString &line, 
     if (!(scale > 0) || !std::isfinite(scale) || rect.isEmpty())
         return std::nullopt;
     const std::shared_ptr<const ReferenceLine> laidOut = referenceLines().line(line);
-    if (!laidOut->glyphs)
-        return std::nullopt;
     if (!laidOut->hasLine)
         return LineOutline{};
+    if (!laidOut->glyphs)
+        return std::nullopt;
     LineOutline result;
     result.glyphs = *laidOut->glyphs;
-    const QRectF box(0, 0, rect.width() / scale, rect.height() / scale);
-    result.clipped = !box.contains(QRectF(0, 0, laidOut->naturalWidth, laidOut->height));
+    result.clipped = labelFontLineOverflows(*laidOut, QSizeF(rect.width() / scale, rect.height() / scale));
     result.scale = scale;
     result.origin = rect.topLeft();
     return result;

@@ -38,7 +38,17 @@ double advance(const QString &text, double fontSize);
 // Ascent + descent + leading at a font size (descent counted positive).
 double naturalLineHeight(double fontSize);
 
-// Draws one line into a rectangle, aligned top-left and clipped to the rectangle.
+// Where a line's text stands in its rectangle: every line's baseline lies the label face's
+// ascent below the rectangle's top, whichever fonts shape its characters, so a line keeps its
+// place when a character of another script is typed into it and sits in the line height the
+// layout measured with the label face. A font that fills in for another script has an ascent of
+// its own; laying out by it would lift a line written only in that script above the others.
+double baseline(double fontSize);
+
+// Draws one line into a rectangle, aligned left on the baseline above, clipped to the rectangle
+// when it does not fit there (wider than the rectangle, or the label face taller). The canvas
+// and the export draw every label line through this or through the outlines of lineOutline,
+// which place every glyph at the same spot.
 void drawLine(QPainter &painter, const QRectF &rect, const QString &line, double fontSize);
 
 // The glyph outlines drawLine fills for a line, each at its place, and whether drawLine clips
@@ -47,7 +57,8 @@ struct LineOutline {
     struct Glyph {
         // At the reference size, origin on the baseline.
         QPainterPath outline;
-        // Where the origin goes, in reference units from the rectangle's top left.
+        // Where the origin goes, in reference units from the rectangle's top left (its y is the
+        // baseline, the same for every glyph).
         QPointF position;
         // The same number for the same glyph of the same face, for callers that cache per glyph.
         quint64 id = 0;

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include "markup/AnnotationRenderer.h"
+#include "markup/LabelFont.h"
 #include "markup/MarkupGeometry.h"
 #include "markup/MarkupTestSupport.h"
+#include "support/TestFonts.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>
 #include <QImageReader>
+#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -188,11 +191,12 @@ TEST(AnnotationRenderer, JpegQualityIsClamped)
     EXPECT_EQ(decode(*high).size(), QSize(200, 200));
 }
 
-TEST(AnnotationRenderer, LabelsInScriptsNoFontShapesAreDrawn)
+TEST(AnnotationRenderer, LabelsInScriptsOfFallbackFontsAreDrawn)
 {
-    // No installed font shapes these scripts. On large pictures the default label size is past the
+    // With the project's fonts nothing shapes these scripts (boxes, which have no outlines); with
+    // the script fonts a fallback face does. On large pictures the default label size is past the
     // size the painter caches glyphs for, where labels are filled as outlines; small pictures take
-    // the painter's own path. Either way the label shows (as boxes) and nothing else breaks.
+    // the painter's own path. Either way the label shows and nothing else breaks.
     std::vector<MarkupAnnotation> scene;
     double y = 0.05;
     for (const char *text : {"ತ", "हिन्दी", "தமிழ்", "বাংলা", "ខ្មែរ"}) {
@@ -216,5 +220,59 @@ TEST(AnnotationRenderer, LabelsInScriptsNoFontShapesAreDrawn)
             EXPECT_GT(ink, 0) << width << " " << a.text.toStdString();
         }
         EXPECT_TRUE(AnnotationRenderer::pdfData({{ImageHandle(base), scene}})) << width;
+    }
+}
+
+TEST(AnnotationRenderer, EveryLineStandsOnTheLabelFacesBaseline)
+{
+    // A fallback face has an ascent of its own; laid out by it, a line written only in its script
+    // would ride higher in its bubble than a Latin line, and move when a digit is typed into it.
+    // Outlines (large text) and painted glyphs (small text) both stand on the label face's baseline.
+    const double fontSize = 100;
+    const QRectF rect(0, 0, 2000, 200);
+    const bool shaped = TestFonts::current() == TestFonts::Set::WithScriptFonts;
+    for (const char *text : {"Label 1", "标注", "தமிழ்", "हिन्दी", "ខ្មែរ", "தமிழ் 12"}) {
+        const std::optional<LabelFont::LineOutline> outline = LabelFont::lineOutline(rect, QString::fromUtf8(text), fontSize);
+        // Boxes (no font for the script) have no outlines: only the painter draws them.
+        ASSERT_EQ(outline.has_value(), shaped || std::string(text) == "Label 1" || std::string(text) == "标注") << text;
+        if (!outline)
+            continue;
+        ASSERT_FALSE(outline->glyphs.empty()) << text;
+        // The first glyph: marks after it may be set above or below the baseline.
+        EXPECT_DOUBLE_EQ(outline->glyphs.front().position.y() * outline->scale, LabelFont::baseline(fontSize)) << text;
+
+        // The painter puts its glyphs where the outlines are.
+        QImage painted(rect.size().toSize(), QImage::Format_ARGB32_Premultiplied);
+        painted.fill(Qt::white);
+        QImage filled = painted;
+        {
+            QPainter painter(&painted);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setRenderHint(QPainter::TextAntialiasing);
+            painter.setPen(Qt::black);
+            LabelFont::drawLine(painter, rect, QString::fromUtf8(text), fontSize);
+        }
+        {
+            QPainter painter(&filled);
+            painter.setRenderHint(QPainter::Antialiasing);
+            for (const LabelFont::LineOutline::Glyph &glyph : outline->glyphs)
+                painter.fillPath(QTransform::fromTranslate(glyph.position.x(), glyph.position.y()).map(glyph.outline),
+                                 Qt::black);
+        }
+        auto inkRows = [](const QImage &image) {
+            int top = -1, bottom = -1;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (qGray(image.pixel(x, y)) < 128) {
+                        top = top < 0 ? y : top;
+                        bottom = y;
+                    }
+            return std::make_pair(top, bottom);
+        };
+        const auto [paintedTop, paintedBottom] = inkRows(painted);
+        const auto [filledTop, filledBottom] = inkRows(filled);
+        ASSERT_GE(filledTop, 0) << text;
+        EXPECT_NEAR(paintedTop, filledTop, 1) << text;
+        EXPECT_NEAR(paintedBottom, filledBottom, 1) << text;
     }
 }
