@@ -97,9 +97,10 @@ TEST(JpegDecodeCost, ScansAreCountedAndBoundedInTheDecoder)
     EXPECT_EQ(layoutOf(repeated).scans, 3000);
     EXPECT_TRUE(JpegFile::isUndecodable(layoutOf(repeated)));
 
-    // A large picture goes through fewer: each scan is a pass over all of its blocks.
-    EXPECT_EQ(JpegLibrary::scanLimit(1000), JpegLibrary::maxScans);
-    EXPECT_EQ(JpegLibrary::scanLimit(qint64(10) << 20), JpegLibrary::minScanLimit);
+    // A large picture goes through fewer: each scan is a pass over the blocks of its components.
+    EXPECT_TRUE(JpegLibrary::isWithinScanWork(JpegLibrary::maxScans, qint64(1000) * JpegLibrary::maxScans));
+    EXPECT_FALSE(JpegLibrary::isWithinScanWork(JpegLibrary::maxScans + 1, 0));
+    EXPECT_TRUE(JpegLibrary::isWithinScanWork(JpegLibrary::minScans, qint64(10) << 30));
     JpegTestFiles::Layout greyProgressive;
     greyProgressive.grey = true;
     greyProgressive.progressive = true;
@@ -107,7 +108,8 @@ TEST(JpegDecodeCost, ScansAreCountedAndBoundedInTheDecoder)
     flat.fill(Qt::gray);
     const JpegFile::Layout large = layoutOf(JpegTestFiles::withScans(JpegTestFiles::encoded(flat, greyProgressive), 290));
     EXPECT_EQ(large.scans, 290);
-    EXPECT_LT(JpegLibrary::scanLimit(600 * 600), 290);
+    EXPECT_EQ(large.scanBlocks, qint64(290) * 600 * 600);
+    EXPECT_FALSE(JpegLibrary::isWithinScanWork(290, large.scanBlocks));
     EXPECT_TRUE(JpegFile::isUndecodable(large));
     EXPECT_FALSE(JpegFile::isUndecodable(layoutOf(JpegTestFiles::withScans(JpegTestFiles::encoded(gradient({ 48, 48 }), greyProgressive), 290))));
 }
