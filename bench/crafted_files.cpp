@@ -16,7 +16,8 @@
 //        | jpeg-nodata probe|compress
 //        | jpeg-crafted ff00|e9|ff00-scans|e9-scans|comments|arith|arith-baseline|sixth|cmyk-sixth|icc
 //                       |arith-a4|arith-line|arith-white|arith-slide|arith-restarts|arith-emptied
-//                       |arith-random|progressive-first|cmyk-padded|no-eoi|scans64
+//                       |arith-random|arith-flat|arith-flat-420|arith-flat-444|progressive-first
+//                       |cmyk-padded|no-eoi|scans64
 //                       import|probe|compress|recode|open|load
 //        | gif-tiny [frames] | gif-wide [frames] | project-arrays [MB=40] | docx-deep|docx-flat [parts=4] [depth=1300000]
 // (one case per run: the peak is per process; gif-original keeps the screen's size)
@@ -811,7 +812,9 @@ struct CraftedJpeg {
 // arith-line: 1600 × 1200 white with one line, arith-white: white 8000², arith-slide: a flat
 // 1920 × 1080 slide) and damaged ones (arith-restarts: 14000² 4:4:4 whose one scan is nothing but
 // restart markers, arith-emptied: a progressive photo with 9 of its 10 scans emptied,
-// arith-random: 14000² of random bytes, one bit a block); a progressive 14000² 4:4:4 file with
+// arith-random: 14000² of random bytes, one bit a block), genuine ones that declare the largest
+// pictures in a few hundred bytes (arith-flat: white 14000², arith-flat-420 and arith-flat-444:
+// the same in progressive scans); a progressive 14000² 4:4:4 file with
 // only its first scan (progressive-first); genuine files with a harmless fault (cmyk-padded: 4
 // bytes before a table, no-eoi: no end marker) and an 8000² photo in 64 scans (scans64).
 std::optional<CraftedJpeg> decoderJudgedJpeg(const QString &kind)
@@ -834,6 +837,13 @@ std::optional<CraftedJpeg> decoderJudgedJpeg(const QString &kind)
             }
         };
         return CraftedJpeg { streamedJpeg(1920, 1080, arithmetic, slide), 1920 };
+    }
+    if (kind == QLatin1String("arith-flat") || kind == QLatin1String("arith-flat-420")
+        || kind == QLatin1String("arith-flat-444")) {
+        StreamedJpegSettings flat = arithmetic;
+        flat.progressive = kind != QLatin1String("arith-flat");
+        flat.fullChroma = kind == QLatin1String("arith-flat-444");
+        return CraftedJpeg { streamedJpeg(14000, 14000, flat, page(14000, {})), 14000 };
     }
     if (kind == QLatin1String("arith-restarts")) {
         StreamedJpegSettings restarts = arithmetic;

@@ -111,10 +111,10 @@ qint64 blocksOfComponent(const Layout &layout, const Layout::Sampling &component
         * ((qint64(layout.height) * component.vertical + maxV * 8 - 1) / (maxV * 8));
 }
 
-// What one arithmetic-coded picture's decode may hold at full size: its coefficients and its
-// pixels. A file of a few bytes can declare the largest picture the pixel cap lets through, in
-// several scans of full-resolution colour, whose decode would take about 2 GB.
-constexpr qint64 largestArithmeticDecode = qint64(1600) << 20;
+// What the decode at full size of an arithmetic-coded picture with little data may hold: its
+// coefficients and its pixels. A few bytes can declare the largest picture the pixel cap lets
+// through, in several scans of full-resolution colour, whose decode would take about 2 GB.
+constexpr qint64 largestSparseArithmeticDecode = qint64(1600) << 20;
 
 // Bytes of whole-picture coefficient arrays, as the library sizes them: each component's blocks,
 // rounded up to whole groups of its sampling factors, 64 coefficients of 2 bytes each.
@@ -406,8 +406,15 @@ bool isUndecodable(const Layout &layout)
         return true;
     if (!JpegLibrary::isWithinScanWork(layout.scans, layout.scanBlocks) || layout.emptyPieces > 0)
         return true;
-    if (layout.arithmetic)
-        return coefficientBufferBytes(layout) + qint64(layout.width) * layout.height * 4 > largestArithmeticDecode;
+    if (layout.arithmetic) {
+        // The library's own progressive scans refine every block's DC at a bit a block; a file
+        // with less data than that for its largest decodes is refused.
+        qint64 blocks = 0;
+        for (const Layout::Sampling &s : layout.sampling)
+            blocks += blocksOfComponent(layout, s);
+        return coefficientBufferBytes(layout) + qint64(layout.width) * layout.height * 4 > largestSparseArithmeticDecode
+            && layout.scanBytes * 8 < blocks;
+    }
     // The first component's blocks, each coded at least once.
     return layout.scanBytes * 8 < blocksOfComponent(layout, layout.sampling.front());
 }

@@ -66,9 +66,9 @@ qint64 optimisingEncoderBytes(QSize size, bool grey);
 // picture only to give grey or noise. Arithmetic coding codes a flat block in well under a bit, so
 // there what the decoder finds while reading judges the data (see JpegLibrary::decompress). An
 // arithmetic-coded file in several scans whose decode at full size, coefficients and pixels,
-// would not fit in what one picture may take is refused too: a few bytes of it declare a huge
-// picture. Give all of the file's bytes: a layout read from the first part only sees the scans in
-// that part.
+// would not fit in what one picture may take is refused too when it holds less than a bit for
+// each block of all its components: a few bytes of it declare a huge picture. Give all of the
+// file's bytes: a layout read from the first part only sees the scans in that part.
 bool isUndecodable(const Layout &layout);
 
 // Whether the file may have lost data at its end: it has no end marker, and it is not a
