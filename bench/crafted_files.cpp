@@ -16,8 +16,8 @@
 //        | jpeg-nodata probe|compress
 //        | jpeg-crafted ff00|e9|ff00-scans|e9-scans|comments|arith|arith-baseline|sixth|cmyk-sixth|icc
 //                       |arith-a4|arith-line|arith-white|arith-slide|arith-restarts|arith-emptied
-//                       |arith-random|arith-flat|arith-flat-420|arith-flat-444|progressive-first
-//                       |cmyk-padded|no-eoi|scans64
+//                       |arith-random|arith-flat|arith-flat-420|arith-flat-444|arith-sparse-444
+//                       |progressive-first|cmyk-padded|no-eoi|scans64
 //                       import|probe|compress|recode|open|load
 //        | gif-tiny [frames] | gif-wide [frames] | project-arrays [MB=40] | docx-deep|docx-flat [parts=4] [depth=1300000]
 // (one case per run: the peak is per process; gif-original keeps the screen's size)
@@ -812,11 +812,12 @@ struct CraftedJpeg {
 // arith-line: 1600 × 1200 white with one line, arith-white: white 8000², arith-slide: a flat
 // 1920 × 1080 slide) and damaged ones (arith-restarts: 14000² 4:4:4 whose one scan is nothing but
 // restart markers, arith-emptied: a progressive photo with 9 of its 10 scans emptied,
-// arith-random: 14000² of random bytes, one bit a block), genuine ones that declare the largest
-// pictures in a few hundred bytes (arith-flat: white 14000², arith-flat-420 and arith-flat-444:
-// the same in progressive scans); a progressive 14000² 4:4:4 file with
-// only its first scan (progressive-first); genuine files with a harmless fault (cmyk-padded: 4
-// bytes before a table, no-eoi: no end marker) and an 8000² photo in 64 scans (scans64).
+// arith-random: 14000² of random bytes, one bit a block), genuine ones of the largest pictures
+// (arith-flat: white 14000² in a few hundred bytes, arith-flat-420 and arith-flat-444: the same
+// in the library's progressive scans, arith-sparse-444: in four scans without DC refinement, a
+// few hundred bytes again); a progressive 14000² 4:4:4 file with only its first scan
+// (progressive-first); genuine files with a harmless fault (cmyk-padded: 4 bytes before a table,
+// no-eoi: no end marker) and an 8000² photo in 64 scans (scans64).
 std::optional<CraftedJpeg> decoderJudgedJpeg(const QString &kind)
 {
     StreamedJpegSettings arithmetic;
@@ -844,6 +845,25 @@ std::optional<CraftedJpeg> decoderJudgedJpeg(const QString &kind)
         flat.progressive = kind != QLatin1String("arith-flat");
         flat.fullChroma = kind == QLatin1String("arith-flat-444");
         return CraftedJpeg { streamedJpeg(14000, 14000, flat, page(14000, {})), 14000 };
+    }
+    if (kind == QLatin1String("arith-sparse-444")) {
+        // In scans, without the refinement of the DC that the library's own progression codes.
+        StreamedJpegSettings sparse = arithmetic;
+        sparse.fullChroma = true;
+        jpeg_scan_info dc {};
+        dc.comps_in_scan = 3;
+        dc.component_index[1] = 1;
+        dc.component_index[2] = 2;
+        sparse.script.push_back(dc);
+        for (int c = 0; c < 3; ++c) {
+            jpeg_scan_info ac {};
+            ac.comps_in_scan = 1;
+            ac.component_index[0] = c;
+            ac.Ss = 1;
+            ac.Se = 63;
+            sparse.script.push_back(ac);
+        }
+        return CraftedJpeg { streamedJpeg(14000, 14000, sparse, page(14000, {})), 14000 };
     }
     if (kind == QLatin1String("arith-restarts")) {
         StreamedJpegSettings restarts = arithmetic;
