@@ -17,7 +17,7 @@
 //        | jpeg-crafted ff00|e9|ff00-scans|e9-scans|comments|arith|arith-baseline|sixth|cmyk-sixth|icc
 //                       |arith-a4|arith-line|arith-white|arith-slide|arith-restarts|arith-emptied
 //                       |arith-random|arith-flat|arith-flat-420|arith-flat-444|arith-sparse-444
-//                       |progressive-first|cmyk-padded|no-eoi|scans64
+//                       |progressive-first|progressive-first-byte|cmyk-padded|no-eoi|scans64
 //                       import|probe|compress|recode|open|load
 //        | gif-tiny [frames] | gif-wide [frames] | project-arrays [MB=40] | docx-deep|docx-flat [parts=4] [depth=1300000]
 // (one case per run: the peak is per process; gif-original keeps the screen's size)
@@ -816,7 +816,7 @@ struct CraftedJpeg {
 // (arith-flat: white 14000² in a few hundred bytes, arith-flat-420 and arith-flat-444: the same
 // in the library's progressive scans, arith-sparse-444: in four scans without DC refinement, a
 // few hundred bytes again); a progressive 14000² 4:4:4 file with only its first scan
-// (progressive-first); genuine files with a harmless fault (cmyk-padded: 4 bytes before a table,
+// (progressive-first; progressive-first-byte: one byte left in each later scan); genuine files with a harmless fault (cmyk-padded: 4 bytes before a table,
 // no-eoi: no end marker) and an 8000² photo in 64 scans (scans64).
 std::optional<CraftedJpeg> decoderJudgedJpeg(const QString &kind)
 {
@@ -899,12 +899,13 @@ std::optional<CraftedJpeg> decoderJudgedJpeg(const QString &kind)
         }
         return CraftedJpeg { withScanData(small, [&](int) { return random; }), 14000 };
     }
-    if (kind == QLatin1String("progressive-first")) {
+    if (kind == QLatin1String("progressive-first") || kind == QLatin1String("progressive-first-byte")) {
         // A flat grey picture's first scan codes every block's DC difference, zero, in one bit.
         const QByteArray small = declaring(flatJpeg(16, true, true), 14000);
         QByteArray first(qsizetype((qint64(1750) * 1750 * 3 + 7) / 8), '\0');
         first.back() = char(0x0F); // the last four bits pad
-        return CraftedJpeg { withScanData(small, [&](int scan) { return scan == 0 ? first : QByteArray(); }), 14000 };
+        const QByteArray later = kind == QLatin1String("progressive-first") ? QByteArray() : QByteArray(1, '\0');
+        return CraftedJpeg { withScanData(small, [&](int scan) { return scan == 0 ? first : later; }), 14000 };
     }
     if (kind == QLatin1String("cmyk-padded")) {
         StreamedJpegSettings cmyk;
