@@ -15,7 +15,10 @@
 //        | jpeg-scans probe|compress|import [scans=3000]
 //        | jpeg-nodata probe|compress
 //        | jpeg-crafted ff00|e9|ff00-scans|e9-scans|comments|arith|arith-baseline|sixth|cmyk-sixth|icc
-//                       import|probe|compress|recode|open
+//                       |arith-a4|arith-line|arith-white|arith-slide|arith-restarts|arith-emptied
+//                       |arith-random|arith-flat|arith-flat-420|arith-flat-444|arith-sparse-444
+//                       |progressive-first|progressive-first-byte|cmyk-padded|no-eoi|scans64
+//                       import|probe|compress|recode|open|load
 //        | gif-tiny [frames] | gif-wide [frames] | project-arrays [MB=40] | docx-deep|docx-flat [parts=4] [depth=1300000]
 // (one case per run: the peak is per process; gif-original keeps the screen's size)
 
@@ -34,9 +37,14 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include <jpeglib.h>
@@ -523,12 +531,17 @@ int benchProgressiveJpeg(const QString &what)
     for (int i = 0; i < 8; ++i)
         paths << writeCrafted(dir, QStringLiteral("progressive%1.jpg").arg(i), bytes);
     QTemporaryDir out;
+    resetPeak();
     QElapsedTimer timer;
     timer.start();
     const double cpu = cpuSeconds();
     QString outcome;
     if (what == QLatin1String("import")) {
         outcome = importOutcome(paths, dir);
+    } else if (what == QLatin1String("load")) {
+        const std::optional<QImage> image = ImageDecoding::loadOrientedImage(paths.front());
+        outcome = image ? QStringLiteral("loaded, %1 × %2").arg(image->width()).arg(image->height())
+                        : QStringLiteral("refused");
     } else if (what == QLatin1String("probe")) {
         outcome = probeOutcome(paths);
     } else if (what == QLatin1String("recode")) {
@@ -680,6 +693,265 @@ QString projectHolding(const QTemporaryDir &dir, const QByteArray &jpeg, int sid
     return writeCrafted(dir, QStringLiteral("crafted.kivo"), std::get<QByteArray>(document.encode()));
 }
 
+// ---- JPEGs judged by what their decoder reads ----
+
+// Encoder settings for the pictures below (the library's defaults otherwise: quality 75, 4:2:0).
+struct StreamedJpegSettings {
+    bool progressive = false;
+    bool fullChroma = false;
+    bool arithmetic = false;
+    bool cmyk = false;
+    int restartInterval = 0; // MCUs
+    std::vector<jpeg_scan_info> script;
+};
+
+// A width × height picture whose rows (RGB, or CMYK) `fill` writes, rows streamed so the crafting
+// holds no picture.
+QByteArray streamedJpeg(int width, int height, const StreamedJpegSettings &settings,
+                        const std::function<void(int y, JSAMPLE *row)> &fill)
+{
+    jpeg_compress_struct info;
+    jpeg_error_mgr error;
+    info.err = jpeg_std_error(&error);
+    jpeg_create_compress(&info);
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = JDIMENSION(width);
+    info.image_height = JDIMENSION(height);
+    info.input_components = settings.cmyk ? 4 : 3;
+    info.in_color_space = settings.cmyk ? JCS_CMYK : JCS_RGB;
+    jpeg_set_defaults(&info);
+    if (settings.fullChroma)
+        info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;
+    if (settings.progressive)
+        jpeg_simple_progression(&info);
+    if (!settings.script.empty()) {
+        info.scan_info = settings.script.data();
+        info.num_scans = int(settings.script.size());
+    }
+    info.arith_code = settings.arithmetic;
+    info.restart_interval = unsigned(settings.restartInterval);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<JSAMPLE> row(size_t(width) * size_t(info.input_components));
+    while (info.next_scanline < info.image_height) {
+        fill(int(info.next_scanline), row.data());
+        JSAMPROW rows[1] = { row.data() };
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    const QByteArray bytes(reinterpret_cast<const char *>(buffer), qsizetype(size));
+    std::free(buffer);
+    return bytes;
+}
+
+// A white page with dark bars where the letters of `lines` (top, height, left, right) would be.
+std::function<void(int, JSAMPLE *)> page(int width, std::vector<std::array<int, 4>> lines)
+{
+    return [width, lines](int y, JSAMPLE *row) {
+        std::fill(row, row + size_t(width) * 3, JSAMPLE(255));
+        for (const auto &[top, height, left, right] : lines) {
+            if (y < top || y >= top + height)
+                continue;
+            for (int x = left; x < right; ++x)
+                if ((x / 24) % 2 == 0)
+                    std::fill(row + size_t(x) * 3, row + size_t(x) * 3 + 3, JSAMPLE(20));
+        }
+    };
+}
+
+// A photograph's worth of detail: gradients under a little deterministic noise.
+std::function<void(int, JSAMPLE *)> photo(int width)
+{
+    return [width](int y, JSAMPLE *row) {
+        quint32 seed = quint32(y) * 2654435761u;
+        for (int x = 0; x < width; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int noise = int(seed >> 28) - 8;
+            row[size_t(x) * 3] = JSAMPLE(std::clamp((x * 255) / width + noise, 0, 255));
+            row[size_t(x) * 3 + 1] = JSAMPLE(std::clamp(128 + int(60 * std::sin(x / 37.0 + y / 53.0)) + noise, 0, 255));
+            row[size_t(x) * 3 + 2] = JSAMPLE(std::clamp((y * 7) % 256 / 2 + 60 + noise, 0, 255));
+        }
+    };
+}
+
+// Where each scan's entropy-coded data starts and ends.
+std::vector<std::pair<qsizetype, qsizetype>> scanDataRanges(const QByteArray &bytes)
+{
+    std::vector<std::pair<qsizetype, qsizetype>> ranges;
+    const std::vector<qsizetype> ends = scanDataEnds(bytes);
+    for (const qsizetype end : ends) {
+        const qsizetype sos = bytes.lastIndexOf(QByteArray("\xFF\xDA", 2), end - 1);
+        ranges.emplace_back(sos + 2 + be16(bytes, sos + 2), end);
+    }
+    return ranges;
+}
+
+// The file with each scan's data replaced by what `data(index)` gives.
+QByteArray withScanData(const QByteArray &bytes, const std::function<QByteArray(int scan)> &data)
+{
+    const auto ranges = scanDataRanges(bytes);
+    QByteArray crafted;
+    qsizetype at = 0;
+    for (int i = 0; i < int(ranges.size()); ++i) {
+        crafted += bytes.mid(at, ranges[size_t(i)].first - at);
+        crafted += data(i);
+        at = ranges[size_t(i)].second;
+    }
+    return crafted + bytes.mid(at);
+}
+
+// One kind of the jpeg-crafted bench: the file and the side used for its list entry.
+struct CraftedJpeg {
+    QByteArray bytes;
+    int side = 0;
+};
+
+// Genuine arithmetic-coded flat pictures (arith-a4: an A4 page at 300 dpi with a title,
+// arith-line: 1600 × 1200 white with one line, arith-white: white 8000², arith-slide: a flat
+// 1920 × 1080 slide) and damaged ones (arith-restarts: 14000² 4:4:4 whose one scan is nothing but
+// restart markers, arith-emptied: a progressive photo with 9 of its 10 scans emptied,
+// arith-random: 14000² of random bytes, one bit a block), genuine ones of the largest pictures
+// (arith-flat: white 14000² in a few hundred bytes, arith-flat-420 and arith-flat-444: the same
+// in the library's progressive scans, arith-sparse-444: in four scans without DC refinement, a
+// few hundred bytes again); a progressive 14000² 4:4:4 file with only its first scan
+// (progressive-first; progressive-first-byte: one byte left in each later scan); genuine files with a harmless fault (cmyk-padded: 4 bytes before a table,
+// no-eoi: no end marker) and an 8000² photo in 64 scans (scans64).
+std::optional<CraftedJpeg> decoderJudgedJpeg(const QString &kind)
+{
+    StreamedJpegSettings arithmetic;
+    arithmetic.arithmetic = true;
+    if (kind == QLatin1String("arith-a4"))
+        return CraftedJpeg { streamedJpeg(2480, 3508, arithmetic, page(2480, { { 304, 64, 640, 1840 } })), 3508 };
+    if (kind == QLatin1String("arith-line"))
+        return CraftedJpeg { streamedJpeg(1600, 1200, arithmetic, page(1600, { { 200, 16, 120, 1480 } })), 1600 };
+    if (kind == QLatin1String("arith-white"))
+        return CraftedJpeg { streamedJpeg(8000, 8000, arithmetic, page(8000, {})), 8000 };
+    if (kind == QLatin1String("arith-slide")) {
+        const auto slide = [](int y, JSAMPLE *row) {
+            for (int x = 0; x < 1920; ++x) {
+                const bool band = y >= 80 && y < 200;
+                row[x * 3] = band ? 240 : 30;
+                row[x * 3 + 1] = band ? 240 : 60;
+                row[x * 3 + 2] = band ? 240 : 120;
+            }
+        };
+        return CraftedJpeg { streamedJpeg(1920, 1080, arithmetic, slide), 1920 };
+    }
+    if (kind == QLatin1String("arith-flat") || kind == QLatin1String("arith-flat-420")
+        || kind == QLatin1String("arith-flat-444")) {
+        StreamedJpegSettings flat = arithmetic;
+        flat.progressive = kind != QLatin1String("arith-flat");
+        flat.fullChroma = kind == QLatin1String("arith-flat-444");
+        return CraftedJpeg { streamedJpeg(14000, 14000, flat, page(14000, {})), 14000 };
+    }
+    if (kind == QLatin1String("arith-sparse-444")) {
+        // In scans, without the refinement of the DC that the library's own progression codes.
+        StreamedJpegSettings sparse = arithmetic;
+        sparse.fullChroma = true;
+        jpeg_scan_info dc {};
+        dc.comps_in_scan = 3;
+        dc.component_index[1] = 1;
+        dc.component_index[2] = 2;
+        sparse.script.push_back(dc);
+        for (int c = 0; c < 3; ++c) {
+            jpeg_scan_info ac {};
+            ac.comps_in_scan = 1;
+            ac.component_index[0] = c;
+            ac.Ss = 1;
+            ac.Se = 63;
+            sparse.script.push_back(ac);
+        }
+        return CraftedJpeg { streamedJpeg(14000, 14000, sparse, page(14000, {})), 14000 };
+    }
+    if (kind == QLatin1String("arith-restarts")) {
+        StreamedJpegSettings restarts = arithmetic;
+        restarts.fullChroma = true;
+        restarts.restartInterval = 15;
+        const QByteArray small = declaring(streamedJpeg(16, 16, restarts, page(16, {})), 14000);
+        const int intervals = int((qint64(1750) * 1750 + 14) / 15);
+        return CraftedJpeg { withScanData(small, [&](int) {
+                                 QByteArray markers;
+                                 for (int i = 0; i + 1 < intervals; ++i)
+                                     markers += QByteArray("\xFF", 1) + char(0xD0 + i % 8);
+                                 return markers;
+                             }),
+                             14000 };
+    }
+    if (kind == QLatin1String("arith-emptied")) {
+        StreamedJpegSettings progressive = arithmetic;
+        progressive.progressive = true;
+        const QByteArray whole = streamedJpeg(1600, 1200, progressive, photo(1600));
+        return CraftedJpeg { withScanData(whole, [&](int scan) {
+                                 const auto range = scanDataRanges(whole)[size_t(scan)];
+                                 return scan == 0 ? whole.mid(range.first, range.second - range.first) : QByteArray();
+                             }),
+                             1600 };
+    }
+    if (kind == QLatin1String("arith-random")) {
+        const QByteArray small = declaring(streamedJpeg(16, 16, arithmetic, page(16, {})), 14000);
+        quint32 seed = 12345;
+        QByteArray random(qsizetype((qint64(1750) * 1750 + 7) / 8), '\0');
+        for (char &byte : random) {
+            seed = seed * 1664525u + 1013904223u;
+            byte = char(std::min<quint32>(seed >> 24, 0xFE)); // no marker among them
+        }
+        return CraftedJpeg { withScanData(small, [&](int) { return random; }), 14000 };
+    }
+    if (kind == QLatin1String("progressive-first") || kind == QLatin1String("progressive-first-byte")) {
+        // A flat grey picture's first scan codes every block's DC difference, zero, in one bit.
+        const QByteArray small = declaring(flatJpeg(16, true, true), 14000);
+        QByteArray first(qsizetype((qint64(1750) * 1750 * 3 + 7) / 8), '\0');
+        first.back() = char(0x0F); // the last four bits pad
+        const QByteArray later = kind == QLatin1String("progressive-first") ? QByteArray() : QByteArray(1, '\0');
+        return CraftedJpeg { withScanData(small, [&](int scan) { return scan == 0 ? first : later; }), 14000 };
+    }
+    if (kind == QLatin1String("cmyk-padded")) {
+        StreamedJpegSettings cmyk;
+        cmyk.cmyk = true;
+        const auto inks = [](int y, JSAMPLE *row) {
+            for (int x = 0; x < 1200; ++x) {
+                row[x * 4] = JSAMPLE(x % 256);
+                row[x * 4 + 1] = JSAMPLE(y % 256);
+                row[x * 4 + 2] = JSAMPLE((x + y) % 256);
+                row[x * 4 + 3] = 30;
+            }
+        };
+        QByteArray bytes = streamedJpeg(1200, 900, cmyk, inks);
+        bytes.insert(bytes.indexOf(QByteArray("\xFF\xDB", 2)), QByteArray(4, '\0'));
+        return CraftedJpeg { bytes, 1200 };
+    }
+    if (kind == QLatin1String("no-eoi"))
+        return CraftedJpeg { streamedJpeg(1600, 1200, {}, photo(1600)).chopped(2), 1600 };
+    if (kind == QLatin1String("scans64")) {
+        // The colours' DC in one scan, each chroma component's AC in one, and the luma's AC in 61.
+        StreamedJpegSettings spectral;
+        jpeg_scan_info dc {};
+        dc.comps_in_scan = 3;
+        dc.component_index[1] = 1;
+        dc.component_index[2] = 2;
+        spectral.script.push_back(dc);
+        for (int c = 1; c <= 2; ++c) {
+            jpeg_scan_info ac {};
+            ac.comps_in_scan = 1;
+            ac.component_index[0] = c;
+            ac.Ss = 1;
+            ac.Se = 63;
+            spectral.script.push_back(ac);
+        }
+        for (int k = 1; k <= 61; ++k) {
+            jpeg_scan_info ac {};
+            ac.comps_in_scan = 1;
+            ac.Ss = k;
+            ac.Se = k == 61 ? 63 : k;
+            spectral.script.push_back(ac);
+        }
+        return CraftedJpeg { streamedJpeg(8000, 8000, spectral, photo(8000)), 8000 };
+    }
+    return std::nullopt;
+}
+
 // JPEGs that passed the checks before the decoders: a stuffed zero or a zero-length application
 // segment after the start marker (ff00, e9; with 400 more scans: ff00-scans, e9-scans), six 64 KB
 // comments in place of scan data (comments, 8 copies), arithmetic coding without data (arith,
@@ -690,7 +962,10 @@ int benchCraftedJpeg(const QString &kind, const QString &what)
     QByteArray bytes;
     int side = 14000;
     int copies = 1;
-    if (kind.startsWith(QLatin1String("ff00")) || kind.startsWith(QLatin1String("e9"))) {
+    if (const std::optional<CraftedJpeg> crafted = decoderJudgedJpeg(kind)) {
+        bytes = crafted->bytes;
+        side = crafted->side;
+    } else if (kind.startsWith(QLatin1String("ff00")) || kind.startsWith(QLatin1String("e9"))) {
         bytes = declaring(flatJpeg(16, true, false), 14000);
         if (kind.endsWith(QLatin1String("-scans")))
             bytes = withScans(bytes, 400 + 10);
@@ -723,12 +998,17 @@ int benchCraftedJpeg(const QString &kind, const QString &what)
         paths << writeCrafted(dir, QStringLiteral("crafted%1.jpg").arg(i), bytes);
     const QString project = what == QLatin1String("open") ? projectHolding(dir, bytes, side, copies) : QString();
     QTemporaryDir out;
+    resetPeak();
     QElapsedTimer timer;
     timer.start();
     const double cpu = cpuSeconds();
     QString outcome;
     if (what == QLatin1String("import")) {
         outcome = importOutcome(paths, dir);
+    } else if (what == QLatin1String("load")) {
+        const std::optional<QImage> image = ImageDecoding::loadOrientedImage(paths.front());
+        outcome = image ? QStringLiteral("loaded, %1 × %2").arg(image->width()).arg(image->height())
+                        : QStringLiteral("refused");
     } else if (what == QLatin1String("probe")) {
         outcome = probeOutcome(paths);
     } else if (what == QLatin1String("recode")) {

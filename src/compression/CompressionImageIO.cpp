@@ -80,7 +80,7 @@ UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFr
         if (file.open(QIODevice::ReadOnly))
             jpegBytes = file.readAll();
         jpeg = JpegFile::layout(jpegBytes);
-        if (!jpeg || !jpeg->complete || JpegFile::isUndecodable(*jpeg))
+        if (!jpeg || JpegFile::endsEarly(*jpeg) || JpegFile::isUndecodable(*jpeg))
             return {};
     }
 

@@ -105,12 +105,12 @@ private:
 };
 
 // Decodes the picture into the ring, band by band, with the decoder's defaults (the ones Qt's
-// reader keeps); false when it fails or its scan data ends before the picture does. The ring lives
-// with the caller, so the decoder's work holds nothing that needs destroying.
+// reader keeps); false when it fails or cannot read its data whole. The ring lives with the
+// caller, so the decoder's work holds nothing that needs destroying.
 bool decodeIntoRing(const QByteArray &bytes, RowRing &ring)
 {
     bool whole = false;
-    const bool ran = JpegLibrary::decompress(bytes, [&](jpeg_decompress_struct &info, const ErrorExit &error) {
+    const bool ran = JpegLibrary::decompress(bytes, [&](jpeg_decompress_struct &info, const ErrorExit &) {
         jpeg_start_decompress(&info);
         while (info.output_scanline < info.output_height) {
             const int band = ring.acquireFree();
@@ -126,7 +126,7 @@ bool decodeIntoRing(const QByteArray &bytes, RowRing &ring)
             ring.publish(rows);
         }
         jpeg_finish_decompress(&info);
-        whole = !error.dataEndedEarly;
+        whole = true;
     });
     return ran && whole;
 }
@@ -285,7 +285,7 @@ std::optional<QSize> recodeJpeg(const QString &path, int fitLongEdge, const QStr
     file.close();
     // Cut-short files, CMYK and embedded profiles take the general path.
     const std::optional<JpegFile::Layout> layout = JpegFile::layout(bytes);
-    if (!layout || !layout->complete || !layout->iccProfile.isEmpty()
+    if (!layout || JpegFile::endsEarly(*layout) || !layout->iccProfile.isEmpty()
         || (layout->components != 1 && layout->components != 3) || JpegFile::isUndecodable(*layout))
         return std::nullopt;
 

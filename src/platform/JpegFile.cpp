@@ -41,28 +41,51 @@ int nextMarker(const QByteArray &bytes, qsizetype &at)
     }
 }
 
-// Where the entropy-coded data that starts at `at` ends: at the first marker other than a restart
-// marker (in the data an FF is followed by 00, after any fill bytes), or at the end of the bytes.
-qsizetype entropyDataEnd(const QByteArray &bytes, qsizetype at)
+// The entropy-coded data that starts at a scan's header.
+struct EntropyData {
+    qsizetype end = 0; // the first marker other than a restart marker, or the end of the bytes
+    int emptyPieces = 0; // pieces (before and between restart markers) that hold no data
+};
+
+// Reads the entropy-coded data from `at` as the decoder finds it: in the data an FF is followed by
+// 00 (after any fill bytes), or by a restart marker that ends a piece. A piece is empty when a
+// marker comes first or, with `zerosAreEmpty`, when it holds only zero bytes. An empty piece after
+// the last restart marker is not counted: some encoders end a scan with a restart marker.
+EntropyData entropyData(const QByteArray &bytes, qsizetype at, bool zerosAreEmpty)
 {
     const char *data = bytes.constData();
     const qsizetype size = bytes.size();
+    const qsizetype start = at;
+    qsizetype piece = at;
+    const auto isEmpty = [&](qsizetype end) {
+        return zerosAreEmpty ? std::all_of(data + piece, data + end, [](char byte) { return byte == 0; }) : end == piece;
+    };
+    EntropyData result;
+    result.end = size;
     while (at < size) {
         const auto *found = static_cast<const char *>(std::memchr(data + at, 0xFF, size_t(size - at)));
         if (!found)
-            return size;
+            break;
         const qsizetype marker = found - data;
         qsizetype next = marker + 1;
         while (next < size && quint8(data[next]) == 0xFF)
             ++next;
         if (next >= size)
-            return size;
+            break;
         const int code = quint8(data[next]);
-        if (code != 0 && (code < 0xD0 || code > 0xD7))
-            return marker;
+        if (code != 0 && (code < 0xD0 || code > 0xD7)) {
+            result.end = marker;
+            break;
+        }
+        if (code != 0) {
+            result.emptyPieces += isEmpty(marker);
+            piece = next + 1;
+        }
         at = next + 1;
     }
-    return size;
+    if (piece == start)
+        result.emptyPieces += isEmpty(result.end);
+    return result;
 }
 
 // Frame headers the decoder reads: baseline, extended and progressive, Huffman or arithmetic.
@@ -75,6 +98,23 @@ bool skipsBySegmentLength(int marker) { return (marker >= 0xE0 && marker <= 0xEF
 bool isTableSegment(int marker) { return marker == 0xC4 || marker == 0xCC || marker == 0xDB || marker == 0xDD; }
 
 qint64 roundedUp(qint64 value, qint64 step) { return (value + step - 1) / step * step; }
+
+// Blocks of one component of the frame, as the decoder counts them for a scan of it alone.
+qint64 blocksOfComponent(const Layout &layout, const Layout::Sampling &component)
+{
+    int maxH = 1, maxV = 1;
+    for (const Layout::Sampling &s : layout.sampling) {
+        maxH = std::max(maxH, s.horizontal);
+        maxV = std::max(maxV, s.vertical);
+    }
+    return ((qint64(layout.width) * component.horizontal + maxH * 8 - 1) / (maxH * 8))
+        * ((qint64(layout.height) * component.vertical + maxV * 8 - 1) / (maxV * 8));
+}
+
+// What the decode at full size of an arithmetic-coded picture with little data may hold: its
+// coefficients and its pixels. A few bytes can declare the largest picture the pixel cap lets
+// through, in several scans of full-resolution colour, whose decode would take about 2 GB.
+constexpr qint64 largestSparseArithmeticDecode = qint64(1600) << 20;
 
 // Bytes of whole-picture coefficient arrays, as the library sizes them: each component's blocks,
 // rounded up to whole groups of its sampling factors, 64 coefficients of 2 bytes each.
@@ -140,7 +180,7 @@ DecodeOutcome decodeCmykInto(const QByteArray &bytes, QSize atLeast, const CmykR
                              std::vector<JSAMPLE> &row)
 {
     DecodeOutcome outcome = DecodeOutcome::damaged;
-    const bool ran = JpegLibrary::decompress(bytes, [&](jpeg_decompress_struct &info, const ErrorExit &error) {
+    const bool ran = JpegLibrary::decompress(bytes, [&](jpeg_decompress_struct &info, const ErrorExit &) {
         if (info.num_components != 4) {
             outcome = DecodeOutcome::notTaken;
             return;
@@ -172,8 +212,8 @@ DecodeOutcome decodeCmykInto(const QByteArray &bytes, QSize atLeast, const CmykR
                 break;
             convert(row.data(), image.scanLine(y), info.output_width);
         }
-        // Data that ends early is filled in by the decoder with a warning; such a picture is refused.
-        const bool complete = info.output_scanline == info.output_height && error.manager.num_warnings == 0;
+        // Data the decoder cannot read whole stops it (see JpegLibrary::decompress).
+        const bool complete = info.output_scanline == info.output_height;
         jpeg_finish_decompress(&info);
         outcome = complete ? DecodeOutcome::decoded : DecodeOutcome::damaged;
     });
@@ -183,7 +223,7 @@ DecodeOutcome decodeCmykInto(const QByteArray &bytes, QSize atLeast, const CmykR
 CheckedDecode checkedCmyk(const QByteArray &bytes, const Layout &layout, QSize atLeast, const CmykRowConversion &convert)
 {
     CheckedDecode result;
-    if (!layout.complete) {
+    if (endsEarly(layout)) {
         result.damaged = true;
         return result;
     }
@@ -201,7 +241,7 @@ CheckedDecode checkedCmyk(const QByteArray &bytes, const Layout &layout, QSize a
 DecodeOutcome decodeEighths(const QByteArray &bytes, int scaleEighths, QImage &image)
 {
     DecodeOutcome outcome = DecodeOutcome::damaged;
-    const bool ran = JpegLibrary::decompress(bytes, [&](jpeg_decompress_struct &info, const ErrorExit &error) {
+    const bool ran = JpegLibrary::decompress(bytes, [&](jpeg_decompress_struct &info, const ErrorExit &) {
         if (info.out_color_space != JCS_RGB && info.out_color_space != JCS_GRAYSCALE) {
             outcome = DecodeOutcome::notTaken;
             return;
@@ -227,7 +267,7 @@ DecodeOutcome decodeEighths(const QByteArray &bytes, int scaleEighths, QImage &i
         const bool whole = info.output_scanline == info.output_height;
         if (whole)
             jpeg_finish_decompress(&info);
-        outcome = whole && !error.dataEndedEarly ? DecodeOutcome::decoded : DecodeOutcome::damaged;
+        outcome = whole ? DecodeOutcome::decoded : DecodeOutcome::damaged;
     });
     return ran ? outcome : DecodeOutcome::damaged;
 }
@@ -251,6 +291,7 @@ std::optional<Layout> layout(const QByteArray &bytes)
     std::map<int, QByteArray> profileChunks;
     bool frame = false;
     bool followed = true;
+    std::vector<int> componentIds; // in frame order
     qsizetype at = 2;
     // The markers as the decoder reads them, up to the end marker. A segment the decoder stops on
     // (an unknown or unsupported marker, a second frame header, a scan before the frame, a
@@ -298,6 +339,7 @@ std::optional<Layout> layout(const QByteArray &bytes)
             for (int c = 0; c < components; ++c) {
                 const int factors = quint8(segment[6 + 3 * c + 1]);
                 result.sampling.push_back({ std::max(factors >> 4, 1), std::max(factors & 15, 1) });
+                componentIds.push_back(quint8(segment[6 + 3 * c]));
             }
         } else if (marker == 0xDA) {
             const int components = segment.isEmpty() ? 0 : quint8(segment[0]);
@@ -307,9 +349,15 @@ std::optional<Layout> layout(const QByteArray &bytes)
             }
             if (result.scans++ == 0)
                 result.firstScanComponents = components;
-            const qsizetype end = entropyDataEnd(bytes, at);
-            result.scanBytes += end - at;
-            at = end;
+            for (int c = 0; c < components; ++c) {
+                const auto id = std::find(componentIds.begin(), componentIds.end(), quint8(segment[1 + 2 * c]));
+                if (id != componentIds.end())
+                    result.scanBlocks += blocksOfComponent(result, result.sampling[size_t(id - componentIds.begin())]);
+            }
+            const EntropyData entropy = entropyData(bytes, at, result.arithmetic);
+            result.scanBytes += entropy.end - at;
+            result.emptyPieces += entropy.emptyPieces;
+            at = entropy.end;
         } else if (marker == 0xDD && length != 4) {
             followed = false;
         } else if (result.scans > 0) {
@@ -356,22 +404,25 @@ bool isUndecodable(const Layout &layout)
 {
     if (!layout.readable || layout.sampling.empty())
         return true;
-    int maxH = 1, maxV = 1;
-    for (const Layout::Sampling &s : layout.sampling) {
-        maxH = std::max(maxH, s.horizontal);
-        maxV = std::max(maxV, s.vertical);
-    }
-    const auto blocksOf = [&](const Layout::Sampling &s) {
-        return ((qint64(layout.width) * s.horizontal + maxH * 8 - 1) / (maxH * 8))
-            * ((qint64(layout.height) * s.vertical + maxV * 8 - 1) / (maxV * 8));
-    };
-    qint64 blocks = 0;
-    for (const Layout::Sampling &s : layout.sampling)
-        blocks += blocksOf(s);
-    if (layout.scans > JpegLibrary::scanLimit(blocks))
+    if (!JpegLibrary::isWithinScanWork(layout.scans, layout.scanBlocks) || layout.emptyPieces > 0)
         return true;
+    if (layout.arithmetic) {
+        // The library's own progressive scans refine every block's DC at a bit a block; a file
+        // with less data than that for its largest decodes is refused.
+        qint64 blocks = 0;
+        for (const Layout::Sampling &s : layout.sampling)
+            blocks += blocksOfComponent(layout, s);
+        return coefficientBufferBytes(layout) + qint64(layout.width) * layout.height * 4 > largestSparseArithmeticDecode
+            && layout.scanBytes * 8 < blocks;
+    }
     // The first component's blocks, each coded at least once.
-    return layout.scanBytes * 8 < blocksOf(layout.sampling.front());
+    return layout.scanBytes * 8 < blocksOfComponent(layout, layout.sampling.front());
+}
+
+bool endsEarly(const Layout &layout)
+{
+    return !layout.complete
+        && (layout.arithmetic || layout.progressive || layout.scans != 1 || layout.firstScanComponents < layout.components);
 }
 
 CheckedDecode decodeCmykWithProfile(const QByteArray &bytes, const Layout &layout, QSize atLeast)
@@ -423,8 +474,8 @@ CheckedDecode decodeScaledChecked(const QByteArray &bytes, const Layout &layout,
     if ((layout.components != 1 && layout.components != 3) || scaledSize.isEmpty() || layout.width <= 0
         || layout.height <= 0)
         return result;
-    // A file cut short, without its end marker.
-    result.damaged = !layout.complete;
+    // A file that may be cut short, without its end marker.
+    result.damaged = endsEarly(layout);
     if (result.damaged)
         return result;
     QImage image;

@@ -31,6 +31,11 @@ struct Layout {
     int firstScanComponents = 0; // components in the first scan (fewer than all: one scan each)
     int scans = 0; // scans among the bytes given
     qint64 scanBytes = 0; // entropy-coded bytes of those scans (segments between them not counted)
+    qint64 scanBlocks = 0; // blocks of the components each scan codes, summed over the scans
+    // Scans and restart intervals that start without any entropy-coded data: a marker or the end
+    // comes first (for arithmetic coding, also when only zero bytes come before it, which its
+    // decoder reads as it reads missing data). An encoder writes none for a real picture.
+    int emptyPieces = 0;
     // The markers lead the decoder to a frame and its first scan. A file the decoder would stop on
     // before it (an unknown marker, a segment that does not fit) is no picture.
     bool readable = false;
@@ -55,12 +60,22 @@ qint64 decoderHeldBytes(const Layout &layout);
 qint64 optimisingEncoderBytes(QSize size, bool grey);
 
 // Whether the file is no picture to decode: markers the decoder cannot follow to a scan, more
-// scans than a decode goes through (see JpegLibrary::scanLimit), or less entropy-coded data than
-// its size needs (in a Huffman-coded file every block of the picture takes at least one bit; an
-// arithmetic-coded one is held to the same, as its decoder pads missing data without a word).
-// Such a file would have the decoder work through a huge picture only to give grey or noise. Give
-// all of the file's bytes: a layout read from the first part only sees the scans in that part.
+// scans than a decode goes through (see JpegLibrary::isWithinScanWork), a scan or restart interval
+// without data, or, for Huffman coding, less entropy-coded data than its size needs (every block
+// of the picture takes at least one bit). Such a file would have the decoder work through a huge
+// picture only to give grey or noise. Arithmetic coding codes a flat block in well under a bit, so
+// there what the decoder finds while reading judges the data (see JpegLibrary::decompress). An
+// arithmetic-coded file in several scans whose decode at full size, coefficients and pixels,
+// would not fit in what one picture may take is refused too when it holds less than a bit for
+// each block of all its components: a few bytes of it declare a huge picture. Give all of the
+// file's bytes: a layout read from the first part only sees the scans in that part.
 bool isUndecodable(const Layout &layout);
+
+// Whether the file may have lost data at its end: it has no end marker, and it is not a
+// Huffman-coded file in one interleaved scan in sequence, whose decoder tells by itself whether
+// its data was whole. (Later scans may be missing, and the arithmetic decoder reads the end of
+// the file as it reads data that ends where the encoder left off.)
+bool endsEarly(const Layout &layout);
 
 // The picture Qt's reader gives with `scaledSize` set, decoded straight from the bytes: reduced by
 // the same whole eighths inside the decoder, then smoothly to the size when that is not exact

@@ -4,8 +4,6 @@
 
 #include <jerror.h>
 
-#include <algorithm>
-
 namespace JpegLibrary {
 
 namespace {
@@ -16,15 +14,31 @@ void quietMessage(j_common_ptr) { }
 
 ErrorExit &errorOf(j_common_ptr info) { return *reinterpret_cast<ErrorExit *>(info->err); }
 
-// Counts warnings as the library's own handler does, and notes the ones that mean missing data.
+// Whether the file ending where the decoder wanted more is data missing. The memory source then
+// gives the decoder an end marker. The Huffman decoder of a file in one interleaved scan in
+// sequence warns on its own when that leaves it short of data (JWRN_HIT_MARKER); otherwise the end
+// may have come before later scans, or (arithmetic coding reads a marker as zeros) in the data.
+bool endOfFileLosesData(j_common_ptr info)
+{
+    if (!info->is_decompressor)
+        return true;
+    const auto *decompress = reinterpret_cast<j_decompress_ptr>(info);
+    return decompress->arith_code || decompress->progressive_mode
+        || decompress->comps_in_scan < decompress->num_components;
+}
+
+// Counts warnings as the library's own handler does, and stops the decode at the ones that mean
+// data it could not read whole: the rest of the picture would be grey or noise.
 void noteMessage(j_common_ptr info, int level)
 {
     if (level >= 0)
         return;
     ErrorExit &error = errorOf(info);
     ++error.manager.num_warnings;
-    if (error.manager.msg_code == JWRN_JPEG_EOF || error.manager.msg_code == JWRN_HIT_MARKER)
-        error.dataEndedEarly = true;
+    const int code = error.manager.msg_code;
+    if (code == JWRN_HIT_MARKER || code == JWRN_MUST_RESYNC || code == JWRN_ARITH_BAD_CODE
+        || (code == JWRN_JPEG_EOF && endOfFileLosesData(info)))
+        errorExit(info);
 }
 
 void limitScans(j_common_ptr info)
@@ -32,12 +46,15 @@ void limitScans(j_common_ptr info)
     if (!info->is_decompressor)
         return;
     const auto *decompress = reinterpret_cast<j_decompress_ptr>(info);
-    if (decompress->input_scan_number <= minScanLimit)
+    ErrorExit &error = errorOf(info);
+    if (decompress->input_scan_number == error.countedScan)
         return;
-    qint64 blocks = 0;
-    for (int c = 0; c < decompress->num_components; ++c)
-        blocks += qint64(decompress->comp_info[c].width_in_blocks) * decompress->comp_info[c].height_in_blocks;
-    if (decompress->input_scan_number > scanLimit(blocks))
+    error.countedScan = decompress->input_scan_number;
+    for (int c = 0; c < decompress->comps_in_scan; ++c) {
+        const jpeg_component_info *component = decompress->cur_comp_info[c];
+        error.scanBlocks += qint64(component->width_in_blocks) * component->height_in_blocks;
+    }
+    if (!isWithinScanWork(decompress->input_scan_number, error.scanBlocks))
         errorExit(info);
 }
 
@@ -48,7 +65,8 @@ jpeg_error_mgr *quietErrors(ErrorExit &error)
     error.manager.error_exit = errorExit;
     error.manager.output_message = quietMessage;
     error.manager.emit_message = noteMessage;
-    error.dataEndedEarly = false;
+    error.scanBlocks = 0;
+    error.countedScan = 0;
     error.progress = {};
     error.progress.progress_monitor = limitScans;
     return &error.manager;
@@ -56,9 +74,9 @@ jpeg_error_mgr *quietErrors(ErrorExit &error)
 
 } // namespace
 
-int scanLimit(qint64 blocks)
+bool isWithinScanWork(int scans, qint64 scanBlocks)
 {
-    return int(std::clamp<qint64>(scanWorkLimit / std::max<qint64>(blocks, 1), minScanLimit, maxScans));
+    return scans <= maxScans && (scans <= minScans || scanBlocks <= scanWorkLimit);
 }
 
 // Only plain C objects live in this function between setjmp and the library's calls; `info` and

@@ -268,3 +268,166 @@ TEST(CraftedJpeg, ArithmeticCodedFiles)
         expectUnreadableEverywhere(empty, size, name);
     }
 }
+
+namespace {
+
+// A flat picture with a bar of another colour where a title or a line of text would be.
+QImage flatWithBar(QSize size, QRgb background, QRect bar, QRgb ink)
+{
+    QImage picture(size, QImage::Format_RGB32);
+    picture.fill(background);
+    for (int y = bar.top(); y <= bar.bottom(); ++y)
+        for (int x = bar.left(); x <= bar.right(); ++x)
+            if ((x / 32) % 2 == 0)
+                picture.setPixel(x, y, ink);
+    return picture;
+}
+
+// Whether markup import, the list preview (project open, comparison) and compression read the
+// file, the full-size picture being the one Qt's reader gives.
+void expectReadEverywhere(const QString &path, QSize size, const char *what)
+{
+    EXPECT_TRUE(ImageDecoding::makeThumbnail(path, 160)) << what;
+    const std::optional<QImage> loaded = ImageDecoding::loadOrientedImage(path);
+    ASSERT_TRUE(loaded) << what;
+    EXPECT_EQ(TestSupport::maxChannelDifference(*loaded, QImage(path).convertToFormat(QImage::Format_RGB32)), 0) << what;
+    EXPECT_TRUE(ImageDecoding::previewImageData(TestSupport::readFile(path), 160)) << what;
+    EXPECT_TRUE(source(path)) << what;
+    QTemporaryDir out;
+    for (const auto maxDimension : { ImageCompressionMaxDimension::original, ImageCompressionMaxDimension::longEdge800 })
+        EXPECT_NO_THROW(compress(unprobed(path, size), ImageCompressionSettings(0.75, maxDimension), out.path())) << what;
+}
+
+// The entropy-coded data with each piece between restart markers replaced by `piece(data)`.
+QByteArray withEachPiece(const QByteArray &data, const std::function<QByteArray(const QByteArray &)> &piece)
+{
+    QByteArray crafted;
+    qsizetype start = 0;
+    for (qsizetype at = 0; at + 1 < data.size(); ++at) {
+        const int next = quint8(data[at + 1]);
+        if (quint8(data[at]) == 0xFF && next >= 0xD0 && next <= 0xD7) {
+            crafted += piece(data.mid(start, at - start)) + data.mid(at, 2);
+            start = at + 2;
+        }
+    }
+    return crafted + piece(data.mid(start));
+}
+
+} // namespace
+
+// The arithmetic coder codes a flat block in well under a bit: pages, slides and blank pictures it
+// wrote are read everywhere, though their data is far below a bit a block.
+TEST(CraftedJpeg, ArithmeticCodedFlatPicturesAreRead)
+{
+    QTemporaryDir dir;
+    JpegTestFiles::Layout arithmetic;
+    arithmetic.arithmetic = true;
+    const QRgb white = qRgb(255, 255, 255);
+    const QRgb ink = qRgb(20, 20, 20);
+    const std::vector<std::pair<const char *, QImage>> pictures {
+        { "page with a title", flatWithBar({ 1240, 1754 }, white, QRect(320, 152, 600, 32), ink) },
+        { "page with a line", flatWithBar({ 1600, 1200 }, white, QRect(120, 200, 1360, 16), ink) },
+        { "white", flatWithBar({ 2000, 2000 }, white, QRect(), ink) },
+        { "slide", flatWithBar({ 1920, 1080 }, qRgb(30, 60, 120), QRect(0, 80, 1920, 128), white) },
+    };
+    for (const auto &[name, picture] : pictures) {
+        const QByteArray bytes = JpegTestFiles::encoded(picture, arithmetic);
+        const JpegFile::Layout layout = *JpegFile::layout(bytes);
+        const qint64 lumaBlocks = qint64(picture.width() + 7) / 8 * ((picture.height() + 7) / 8);
+        ASSERT_LT(layout.scanBytes * 8, lumaBlocks) << name;
+        expectReadEverywhere(TestSupport::writeFile(dir.filePath(QString::fromLatin1(name) + ".jpg"), bytes),
+                             picture.size(), name);
+    }
+}
+
+// What an arithmetic-coded file lacks is seen by what its decoder finds: scans or restart
+// intervals without data (only markers, or only zeros, which the decoder reads as it reads missing
+// data), restart markers out of place, data it cannot follow. Each would decode flat, blocky or in
+// part grey without a word from the decoder.
+TEST(CraftedJpeg, ArithmeticCodedDataThatIsMissingIsUnreadableEverywhere)
+{
+    QTemporaryDir dir;
+    const QSize size(640, 480);
+    const QImage photo = photoLike(size.width(), size.height());
+    JpegTestFiles::Layout restarts;
+    restarts.arithmetic = true;
+    restarts.lumaH = restarts.lumaV = 1;
+    restarts.restartRows = 1;
+    JpegTestFiles::Layout progressive;
+    progressive.arithmetic = true;
+    progressive.progressive = true;
+    const QByteArray withRestarts = JpegTestFiles::encoded(photo, restarts);
+    const QByteArray inScans = JpegTestFiles::encoded(photo, progressive);
+    ASSERT_TRUE(ImageDecoding::makeThumbnail(TestSupport::writeFile(dir.filePath("restarts.jpg"), withRestarts), 160));
+    ASSERT_TRUE(ImageDecoding::makeThumbnail(TestSupport::writeFile(dir.filePath("scans.jpg"), inScans), 160));
+    ASSERT_GT(JpegFile::layout(inScans)->scans, 2);
+
+    quint32 seed = 7;
+    QByteArray noise(40000, '\0');
+    for (char &byte : noise) {
+        seed = seed * 1664525u + 1013904223u;
+        byte = char(std::min<quint32>(seed >> 24, 0xFE));
+    }
+    using Pieces = std::function<QByteArray(const QByteArray &)>;
+    const auto eachPiece = [&](const Pieces &piece) {
+        return JpegTestFiles::withScanDataReplaced(withRestarts, [&](int, const QByteArray &data) { return withEachPiece(data, piece); });
+    };
+    const std::vector<std::pair<const char *, QByteArray>> damaged {
+        { "only restart markers", eachPiece([](const QByteArray &) { return QByteArray(); }) },
+        { "only zeros", eachPiece([](const QByteArray &) { return QByteArray(3, '\0'); }) },
+        { "every other interval empty",
+          eachPiece([n = 0](const QByteArray &data) mutable { return n++ % 2 ? QByteArray() : data; }) },
+        { "restart markers missing", eachPiece([](const QByteArray &data) { return data; }).replace(QByteArray("\xFF\xD0", 2), QByteArray()) },
+        { "later scans emptied", JpegTestFiles::withScanDataReplaced(inScans, [](int scan, const QByteArray &data) {
+              return scan == 0 ? data : QByteArray();
+          }) },
+        { "noise", JpegTestFiles::withScanDataReplaced(JpegTestFiles::encoded(photo, progressive), [&](int scan, const QByteArray &data) {
+              return scan == 0 ? noise : data;
+          }) },
+    };
+    for (const auto &[name, bytes] : damaged)
+        expectUnreadableEverywhere(TestSupport::writeFile(dir.filePath(QString::fromLatin1(name) + ".jpg"), bytes), size, name);
+}
+
+// Faults that lose nothing are read as the decoder reads the data whole: bytes before a table
+// marker (CMYK as RGB), a missing end marker after a file's one interleaved scan. A missing end
+// marker where later scans or more data could have followed is still refused.
+TEST(CraftedJpeg, HarmlessFaultsAreReadWhatMayHaveLostDataIsNot)
+{
+    QTemporaryDir dir;
+    const QSize size(800, 600);
+    const QImage photo = photoLike(size.width(), size.height());
+    const auto padded = [](QByteArray bytes) {
+        return bytes.insert(bytes.indexOf(QByteArray("\xFF\xDB", 2)), QByteArray(4, '\0'));
+    };
+    JpegTestFiles::Layout cmyk;
+    cmyk.cmyk = true;
+    JpegTestFiles::Layout cmykProfiled = cmyk;
+    cmykProfiled.iccProfile = ColourTestFiles::warmCmykProfile();
+    JpegTestFiles::Layout grey;
+    grey.grey = true;
+    JpegTestFiles::Layout progressive;
+    progressive.progressive = true;
+    JpegTestFiles::Layout arithmetic;
+    arithmetic.arithmetic = true;
+    const QByteArray baseline = JpegTestFiles::encoded(photo, {});
+    const std::vector<std::pair<const char *, QByteArray>> harmless {
+        { "padded rgb", padded(baseline) },
+        { "padded cmyk", padded(JpegTestFiles::encoded(photo, cmyk)) },
+        { "no end marker", baseline.chopped(2) },
+        { "grey without end marker", JpegTestFiles::encoded(photo, grey).chopped(2) },
+    };
+    for (const auto &[name, bytes] : harmless)
+        expectReadEverywhere(TestSupport::writeFile(dir.filePath(QString::fromLatin1(name) + ".jpg"), bytes), size, name);
+    const QString profiled = TestSupport::writeFile(dir.filePath("padded-profiled.jpg"), padded(JpegTestFiles::encoded(photo, cmykProfiled)));
+    EXPECT_TRUE(ImageDecoding::loadOrientedImage(profiled));
+    EXPECT_TRUE(source(profiled));
+
+    const std::vector<std::pair<const char *, QByteArray>> cut {
+        { "cut without end marker", baseline.left(baseline.size() * 2 / 3) },
+        { "progressive without end marker", JpegTestFiles::encoded(photo, progressive).chopped(2) },
+        { "arithmetic without end marker", JpegTestFiles::encoded(photo, arithmetic).chopped(2) },
+    };
+    for (const auto &[name, bytes] : cut)
+        expectUnreadableEverywhere(TestSupport::writeFile(dir.filePath(QString::fromLatin1(name) + ".jpg"), bytes), size, name);
+}

@@ -97,9 +97,10 @@ TEST(JpegDecodeCost, ScansAreCountedAndBoundedInTheDecoder)
     EXPECT_EQ(layoutOf(repeated).scans, 3000);
     EXPECT_TRUE(JpegFile::isUndecodable(layoutOf(repeated)));
 
-    // A large picture goes through fewer: each scan is a pass over all of its blocks.
-    EXPECT_EQ(JpegLibrary::scanLimit(1000), JpegLibrary::maxScans);
-    EXPECT_EQ(JpegLibrary::scanLimit(qint64(10) << 20), JpegLibrary::minScanLimit);
+    // A large picture goes through fewer: each scan is a pass over the blocks of its components.
+    EXPECT_TRUE(JpegLibrary::isWithinScanWork(JpegLibrary::maxScans, qint64(1000) * JpegLibrary::maxScans));
+    EXPECT_FALSE(JpegLibrary::isWithinScanWork(JpegLibrary::maxScans + 1, 0));
+    EXPECT_TRUE(JpegLibrary::isWithinScanWork(JpegLibrary::minScans, qint64(10) << 30));
     JpegTestFiles::Layout greyProgressive;
     greyProgressive.grey = true;
     greyProgressive.progressive = true;
@@ -107,7 +108,8 @@ TEST(JpegDecodeCost, ScansAreCountedAndBoundedInTheDecoder)
     flat.fill(Qt::gray);
     const JpegFile::Layout large = layoutOf(JpegTestFiles::withScans(JpegTestFiles::encoded(flat, greyProgressive), 290));
     EXPECT_EQ(large.scans, 290);
-    EXPECT_LT(JpegLibrary::scanLimit(600 * 600), 290);
+    EXPECT_EQ(large.scanBlocks, qint64(290) * 600 * 600);
+    EXPECT_FALSE(JpegLibrary::isWithinScanWork(290, large.scanBlocks));
     EXPECT_TRUE(JpegFile::isUndecodable(large));
     EXPECT_FALSE(JpegFile::isUndecodable(layoutOf(JpegTestFiles::withScans(JpegTestFiles::encoded(gradient({ 48, 48 }), greyProgressive), 290))));
 }
@@ -214,4 +216,89 @@ TEST(JpegDecodeCost, OnlyEntropyCodedDataCounts)
     EXPECT_EQ(appended.scans, wholeLayout.scans);
     EXPECT_EQ(appended.scanBytes, wholeLayout.scanBytes);
     EXPECT_FALSE(JpegFile::isUndecodable(appended));
+}
+
+namespace {
+
+// The file's frame header made to declare width × height.
+QByteArray declaring(QByteArray bytes, int width, int height)
+{
+    for (qsizetype at = 2; at + 9 < bytes.size(); ++at) {
+        const int marker = quint8(bytes[at + 1]);
+        if (quint8(bytes[at]) == 0xFF && marker >= 0xC0 && marker <= 0xCA && marker != 0xC4 && marker != 0xC8) {
+            bytes[at + 5] = char(height >> 8);
+            bytes[at + 6] = char(height & 0xFF);
+            bytes[at + 7] = char(width >> 8);
+            bytes[at + 8] = char(width & 0xFF);
+            break;
+        }
+    }
+    return bytes;
+}
+
+} // namespace
+
+// Each scan is a pass over the blocks of the components it codes, not over the whole picture: the
+// markers and the decoder count alike, 64 × the picture's blocks for 190 single-coefficient scans.
+TEST(JpegDecodeCost, ScansCountTheBlocksOfTheirOwnComponents)
+{
+    JpegTestFiles::Layout spectral;
+    spectral.coefficientScansRefinedIn = 0;
+    const QByteArray bytes = JpegTestFiles::encoded(gradient({ 640, 480 }), spectral);
+    const JpegFile::Layout layout = layoutOf(bytes);
+    const qint64 pictureBlocks = 80 * 60 + 2 * 40 * 30;
+    EXPECT_EQ(layout.scans, 1 + 3 * 63);
+    EXPECT_EQ(layout.scanBlocks, 64 * pictureBlocks);
+    qint64 decoderCount = 0;
+    EXPECT_TRUE(JpegLibrary::decompress(bytes, [&](jpeg_decompress_struct &info, const JpegLibrary::ErrorExit &error) {
+        jpeg_start_decompress(&info);
+        decoderCount = error.scanBlocks;
+    }));
+    EXPECT_EQ(decoderCount, layout.scanBlocks);
+}
+
+// A scan without data is missing data whatever the coding, and is seen from the markers before
+// anything is decoded; with a byte left in each, the decoder finds it.
+TEST(JpegDecodeCost, EmptyScansAreSeenBeforeTheDecode)
+{
+    JpegTestFiles::Layout progressive;
+    progressive.progressive = true;
+    const QByteArray whole = JpegTestFiles::encoded(gradient({ 640, 480 }), progressive);
+    EXPECT_EQ(layoutOf(whole).emptyPieces, 0);
+    const QByteArray emptied = JpegTestFiles::withScanDataReplaced(whole, [](int scan, const QByteArray &data) {
+        return scan == 0 ? data : QByteArray();
+    });
+    EXPECT_EQ(layoutOf(emptied).emptyPieces, layoutOf(whole).scans - 1);
+    EXPECT_TRUE(JpegFile::isUndecodable(layoutOf(emptied)));
+    const QByteArray aByteEach = JpegTestFiles::withScanDataReplaced(whole, [](int scan, const QByteArray &data) {
+        return scan == 0 ? data : data.left(1);
+    });
+    const JpegFile::Layout sparse = layoutOf(aByteEach);
+    EXPECT_FALSE(JpegFile::isUndecodable(sparse));
+    EXPECT_TRUE(JpegFile::decodeScaledChecked(aByteEach, sparse, { 640, 480 }).damaged);
+    EXPECT_TRUE(JpegFile::decodeScaledChecked(aByteEach, sparse, { 80, 60 }).damaged);
+}
+
+// An arithmetic-coded file needs no bytes to speak of for a huge flat picture: in several scans
+// of full-resolution colour, one near the pixel cap would hold about 2 GB at full size, and is
+// refused unless it holds a bit for each block, as the library's own progressive scans do; at
+// the usual subsampled colour it fits.
+TEST(JpegDecodeCost, ArithmeticCodedPicturesInScansAreBoundedByWhatTheirDecodeHolds)
+{
+    JpegTestFiles::Layout progressive;
+    progressive.arithmetic = true;
+    progressive.progressive = true;
+    JpegTestFiles::Layout fullColour = progressive;
+    fullColour.lumaH = fullColour.lumaV = 1;
+    QImage flat(64, 64, QImage::Format_RGB32);
+    flat.fill(qRgb(250, 250, 250));
+    const JpegFile::Layout subsampled = layoutOf(declaring(JpegTestFiles::encoded(flat, progressive), 14000, 14000));
+    const JpegFile::Layout full = layoutOf(declaring(JpegTestFiles::encoded(flat, fullColour), 14000, 14000));
+    ASSERT_EQ(full.width, 14000);
+    EXPECT_FALSE(JpegFile::isUndecodable(subsampled));
+    EXPECT_TRUE(JpegFile::isUndecodable(full));
+    JpegFile::Layout fullWithData = full;
+    fullWithData.scanBytes = (qint64(1750) * 1750 * 3 + 7) / 8;
+    EXPECT_FALSE(JpegFile::isUndecodable(fullWithData));
+    EXPECT_FALSE(JpegFile::isUndecodable(layoutOf(declaring(JpegTestFiles::encoded(flat, fullColour), 8000, 8000))));
 }

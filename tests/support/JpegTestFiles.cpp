@@ -150,4 +150,17 @@ QByteArray withScanDataCut(const QByteArray &bytes, double keptFraction)
     return bytes.left(data.front().first + kept) + QByteArray("\xFF\xD9", 2);
 }
 
+QByteArray withScanDataReplaced(const QByteArray &bytes,
+                                const std::function<QByteArray(int scan, const QByteArray &data)> &replaced)
+{
+    QByteArray crafted;
+    qsizetype at = 0;
+    int scan = 0;
+    for (const auto &[start, end] : scanData(bytes)) {
+        crafted += bytes.mid(at, start - at) + replaced(scan++, bytes.mid(start, end - start));
+        at = end;
+    }
+    return crafted + bytes.mid(at);
+}
+
 } // namespace JpegTestFiles

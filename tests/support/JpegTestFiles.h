@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QSize>
 
+#include <functional>
 #include <optional>
 
 // JPEGs in layouts Qt's writer never makes (other subsampling, grey, CMYK, progressive, restart
@@ -39,5 +40,10 @@ QByteArray withScans(const QByteArray &bytes, int scans);
 // A file the library wrote, keeping `keptFraction` of its scan data and then its end marker: the
 // data ends before the picture does, but the file looks whole.
 QByteArray withScanDataCut(const QByteArray &bytes, double keptFraction);
+
+// A file the library wrote, with each scan's entropy-coded data (restart markers included)
+// replaced by what `replaced` makes of it.
+QByteArray withScanDataReplaced(const QByteArray &bytes,
+                                const std::function<QByteArray(int scan, const QByteArray &data)> &replaced);
 
 } // namespace JpegTestFiles
