@@ -10,7 +10,6 @@
 #include <QLocale>
 #include <QMimeDatabase>
 
-
 // Output names, temporary files, the copy into place and file sizes.
 namespace ImageCompressionService {
 
