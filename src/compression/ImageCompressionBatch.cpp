@@ -1,5 +1,7 @@
 #include "compression/ImageCompressionService.h"
 
+#include "compression/OutputFilePlacement.h"
+
 #include <algorithm>
 #include <system_error>
 #include <thread>
@@ -54,9 +56,12 @@ BatchOutcome compressBatch(const std::vector<ImageCompressionSource> &sources, c
                            const QString &destinationDirectory, const std::atomic<bool> *stopping,
                            const BatchProgress &progress)
 {
+    // The part files that a killed run left here go before this run writes its own.
+    OutputFilePlacement::removeStaleParts(destinationDirectory);
     const int count = int(sources.size());
     std::vector<std::optional<ImageCompressionResult>> results(sources.size());
     std::vector<QString> failures(sources.size());
+    std::vector<char> failedAt(sources.size(), 0);
     std::atomic<int> next { 0 };
     std::atomic<int> failed { 0 };
     std::atomic<int> done { 0 };
@@ -77,8 +82,10 @@ BatchOutcome compressBatch(const std::vector<ImageCompressionSource> &sources, c
                 failures[size_t(i)] = error.description();
             } catch (...) {
             }
-            if (!wrote)
+            if (!wrote) {
+                failedAt[size_t(i)] = 1;
                 ++failed;
+            }
             const int writtenNow = wrote ? ++written : written.load();
             const int doneNow = ++done;
             if (progress)
@@ -99,9 +106,12 @@ BatchOutcome compressBatch(const std::vector<ImageCompressionSource> &sources, c
 
     BatchOutcome outcome;
     outcome.failed = failed;
-    for (std::optional<ImageCompressionResult> &result : results)
-        if (result)
-            outcome.results.push_back(std::move(*result));
+    for (size_t i = 0; i < results.size(); ++i) {
+        if (results[i])
+            outcome.results.push_back(std::move(*results[i]));
+        else if (failedAt[i])
+            outcome.failedSourceIDs.push_back(sources[i].id);
+    }
     const auto firstFailure = std::find_if(failures.begin(), failures.end(), [](const QString &why) { return !why.isEmpty(); });
     if (firstFailure != failures.end())
         outcome.firstFailure = *firstFailure;

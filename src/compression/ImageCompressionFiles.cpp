@@ -1,7 +1,6 @@
 #include "compression/ImageCompressionService.h"
 
 #include "compression/OutputFilePlacement.h"
-#include "compression/TempFileGuard.h"
 #include "model/TextRules.h"
 #include "model/UuidText.h"
 
@@ -10,8 +9,6 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QMimeDatabase>
-
-#include <cerrno>
 
 // Output names, temporary files, the copy into place and file sizes.
 namespace ImageCompressionService {
@@ -114,30 +111,20 @@ ImageCompressionResult deliverOutput(const ImageCompressionSource &source, const
     result.originalFrameCount = output.originalFrameCount;
     result.outputFrameCount = output.outputFrameCount;
     result.usedOriginalCopy = usedOriginalCopy;
+    result.tookNumberedName = QFileInfo(finalPath).fileName()
+        != candidateName(outputBaseName(outputNamePath(source)), 1, fileExtension);
     return result;
 }
 
 QString copyToFreeOutputName(const QString &fromPath, const QString &sourcePath,
                              const QString &destinationDirectory, const QString &fileExtension)
 {
-    // The bytes arrive under a hidden name first, so no output name ever shows a cut-short file.
-    TempFileGuard hidden(OutputFilePlacement::writeHiddenCopy(fromPath, destinationDirectory));
-    const QDir folder(destinationDirectory);
+    // The bytes arrive under a hidden name first, so no output name ever shows a cut-short file;
+    // should a name be taken meanwhile, the next one is tried.
     const QString base = outputBaseName(sourcePath);
-    for (int number = 1;; ++number) {
-        const QString candidate = folder.filePath(candidateName(base, number, fileExtension));
-        if (isOccupied(candidate))
-            continue;
-        // Never replaces: should the name be taken meanwhile, the next one is tried.
-        const int failure = OutputFilePlacement::renameWithoutReplacing(hidden.path(), candidate);
-        if (failure == 0) {
-            hidden.release();
-            return candidate;
-        }
-        if (failure != EEXIST)
-            throw ImageCompressionServiceError::cannotWriteOutput(destinationDirectory,
-                                                                  OutputFilePlacement::failureReason(failure));
-    }
+    return OutputFilePlacement::placeCopy(fromPath, destinationDirectory, [base, fileExtension](int number) {
+        return candidateName(base, number, fileExtension);
+    });
 }
 
 qint64 fileSize(const QString &path)

@@ -78,6 +78,8 @@ struct ImageCompressionResult {
     int originalFrameCount = 1;
     int outputFrameCount = 1;
     bool usedOriginalCopy = false;
+    // The output's own name was taken, so it was written under a numbered one ("…-压缩-2.jpg").
+    bool tookNumberedName = false;
 
     // 1 − compressed ÷ original; 0 when the original size is below 1; negative when the output grew.
     double savedRatio() const;

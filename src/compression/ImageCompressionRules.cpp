@@ -1,6 +1,7 @@
 #include "compression/ImageCompressionRules.h"
 
 #include "compression/ImageCompressionService.h"
+#include "model/FileSupport.h"
 
 #include <algorithm>
 #include <cmath>
@@ -70,25 +71,47 @@ int keptOriginalCount(const std::vector<ImageCompressionResult> &results)
                              [](const ImageCompressionResult &result) { return result.usedOriginalCopy; }));
 }
 
-qint64 savedBytes(const std::vector<ImageCompressionSource> &sources,
-                  const std::vector<ImageCompressionResult> &results)
+int numberedNameCount(const std::vector<ImageCompressionResult> &results)
 {
-    return std::max<qint64>(0, totalOriginalBytes(sources) - totalCompressedBytes(results));
+    return int(std::count_if(results.begin(), results.end(),
+                             [](const ImageCompressionResult &result) { return result.tookNumberedName; }));
 }
 
-QString summaryText(const std::vector<ImageCompressionSource> &sources,
-                    const std::vector<ImageCompressionResult> &results)
+qint64 savedBytes(const std::vector<ImageCompressionResult> &results)
+{
+    qint64 saved = 0;
+    for (const ImageCompressionResult &result : results)
+        saved += result.originalBytes - result.compressedBytes;
+    return std::max<qint64>(0, saved);
+}
+
+QString summaryText(const std::vector<ImageCompressionResult> &results, int failedCount)
 {
     const int count = int(results.size());
     const int kept = keptOriginalCount(results);
-    const QString head = QStringLiteral("已导出 %1 张，").arg(count);
+    const int numbered = numberedNameCount(results);
+    QString text = QStringLiteral("已导出 %1 张，").arg(count);
     if (kept == count)
-        return head + QStringLiteral("原图已足够小，已保留原文件");
-    const QString saved
-        = QStringLiteral("节省 ") + ImageCompressionService::humanReadableByteCount(savedBytes(sources, results));
-    if (kept < 1)
-        return head + saved;
-    return head + saved + QStringLiteral("，%1 张已保留原图").arg(kept);
+        text += QStringLiteral("原图已足够小，已保留原文件");
+    else
+        text += QStringLiteral("节省 ") + ImageCompressionService::humanReadableByteCount(savedBytes(results));
+    if (kept >= 1 && kept < count)
+        text += QStringLiteral("，%1 张已保留原图").arg(kept);
+    if (numbered > 0)
+        text += QStringLiteral("，%1 张因重名另存为新文件名").arg(numbered);
+    if (failedCount > 0)
+        text += QStringLiteral("，%1 张失败").arg(failedCount);
+    return text;
+}
+
+QString numberedNamesNote(const std::vector<ImageCompressionResult> &results)
+{
+    QStringList numbered;
+    for (const ImageCompressionResult &result : results) {
+        if (result.tookNumberedName)
+            numbered << result.outputURL;
+    }
+    return FileSupport::numberedNamesNote(numbered);
 }
 
 bool hasGIF(const std::vector<ImageCompressionSource> &sources)

@@ -28,12 +28,17 @@ QString qualityText(double jpegQuality);
 qint64 totalOriginalBytes(const std::vector<ImageCompressionSource> &sources);
 qint64 totalCompressedBytes(const std::vector<ImageCompressionResult> &results);
 int keptOriginalCount(const std::vector<ImageCompressionResult> &results);
-// The original sizes of the listed images minus the results' sizes, never below 0.
-qint64 savedBytes(const std::vector<ImageCompressionSource> &sources,
-                  const std::vector<ImageCompressionResult> &results);
-// The sentence of the results banner.
-QString summaryText(const std::vector<ImageCompressionSource> &sources,
-                    const std::vector<ImageCompressionResult> &results);
+// Outputs written under a numbered name because their own was taken.
+int numberedNameCount(const std::vector<ImageCompressionResult> &results);
+// What the written files saved: the sum of each one's source size minus its size, never below 0.
+// Images that failed, or that left the list, count nothing.
+qint64 savedBytes(const std::vector<ImageCompressionResult> &results);
+// The sentence of the results banner, with the outputs that took a numbered name and the
+// images that failed at its end.
+QString summaryText(const std::vector<ImageCompressionResult> &results, int failedCount = 0);
+// What a finished run adds to its status for the outputs that took a numbered name:
+// "，1 张因重名另存为 a-压缩-2.jpg", "，3 张因重名另存为 a-压缩-2.jpg 等"; empty when none did.
+QString numberedNamesNote(const std::vector<ImageCompressionResult> &results);
 bool hasGIF(const std::vector<ImageCompressionSource> &sources);
 
 // The original size, then each preset strictly smaller than the largest long edge of the list.

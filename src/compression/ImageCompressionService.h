@@ -61,6 +61,8 @@ ImageCompressionResult compressGIF(const ImageCompressionSource &source, const I
 struct BatchOutcome {
     std::vector<ImageCompressionResult> results; // in the order of the sources
     int failed = 0;
+    // The ids of the sources that failed, in list order.
+    std::vector<QUuid> failedSourceIDs;
     // Why the first source in list order that failed did so; empty when none failed.
     QString firstFailure;
 };

@@ -1,5 +1,6 @@
 #include "compression/ImageCompressionSession.h"
 
+#include "compression/ImageCompressionRules.h"
 #include "compression/ImageCompressionService.h"
 #include "model/FileSupport.h"
 
@@ -110,12 +111,22 @@ void ImageCompressionSession::setSources(std::vector<ImageCompressionSource> sou
     Q_EMIT compressionSourcesChanged();
 }
 
-void ImageCompressionSession::setResults(std::vector<ImageCompressionResult> results)
+void ImageCompressionSession::setResults(std::vector<ImageCompressionResult> results, std::vector<QUuid> failedIDs)
 {
-    if (m_results == results)
+    if (m_results == results && m_failedIDs == failedIDs)
         return;
     m_results = std::move(results);
+    m_failedIDs = std::move(failedIDs);
     Q_EMIT compressionResultsChanged();
+}
+
+void ImageCompressionSession::dropResultsOf(const QUuid &id)
+{
+    std::vector<ImageCompressionResult> results = m_results;
+    std::erase_if(results, [&](const ImageCompressionResult &result) { return result.sourceID == id; });
+    std::vector<QUuid> failedIDs = m_failedIDs;
+    std::erase(failedIDs, id);
+    setResults(std::move(results), std::move(failedIDs));
 }
 
 void ImageCompressionSession::setCompressing(bool compressing)
@@ -293,9 +304,7 @@ void ImageCompressionSession::removeCompressionSource(QUuid id)
     std::erase_if(sources, [&](const ImageCompressionSource &source) { return source.id == id; });
     if (!leaving.isEmpty())
         setSources(std::move(sources));
-    std::vector<ImageCompressionResult> results = m_results;
-    std::erase_if(results, [&](const ImageCompressionResult &result) { return result.sourceID == id; });
-    setResults(std::move(results));
+    dropResultsOf(id);
     if (m_selectedID == id)
         setSelectedCompressionSourceID(m_sources.empty() ? std::nullopt : std::optional<QUuid>(m_sources.front().id));
     setStatus(m_sources.empty() ? QStringLiteral("已清空压缩列表") : QStringLiteral("已移除图片"));
@@ -325,9 +334,7 @@ bool ImageCompressionSession::cropCompressionSource(QUuid id, QRectF cropUnitRec
     sources[size_t(index)] = replacement;
     setSources(std::move(sources));
     setSelectedCompressionSourceID(replacement.id);
-    std::vector<ImageCompressionResult> results = m_results;
-    std::erase_if(results, [&](const ImageCompressionResult &result) { return result.sourceID == replacement.id; });
-    setResults(std::move(results));
+    dropResultsOf(replacement.id);
     setStatus(QStringLiteral("已裁剪：") + replacement.fileName);
     releaseCropFile(before.url);
     return true;
@@ -370,10 +377,12 @@ void ImageCompressionSession::compressImages()
         } catch (...) {
             ImageCompressionService::BatchOutcome nothing;
             nothing.failed = int(sources.size());
+            for (const ImageCompressionSource &source : sources)
+                nothing.failedSourceIDs.push_back(source.id);
             return nothing;
         }
     }).then(this, [this](const ImageCompressionService::BatchOutcome &outcome) {
-        finishImageCompression(outcome.results, outcome.failed, outcome.firstFailure);
+        finishImageCompression(outcome.results, outcome.failedSourceIDs, outcome.firstFailure);
     });
 }
 
@@ -389,17 +398,20 @@ void ImageCompressionSession::showBatchProgress()
 }
 
 void ImageCompressionSession::finishImageCompression(const std::vector<ImageCompressionResult> &results,
-                                                     int failedCount, const QString &firstFailure)
+                                                     const std::vector<QUuid> &failedSourceIDs,
+                                                     const QString &firstFailure)
 {
     m_batchCounts.reset();
-    setResults(results);
+    setResults(results, failedSourceIDs);
+    const int failedCount = int(failedSourceIDs.size());
     // The outcome's messages come before the busy flag clears, so a close waiting for the run
     // finds them already reported.
     if (!results.empty()) {
+        const QString numbered = ImageCompressionRules::numberedNamesNote(results);
         if (failedCount == 0)
-            setStatus(QStringLiteral("已压缩 %1 张图片").arg(results.size()));
+            setStatus(QStringLiteral("已压缩 %1 张图片").arg(results.size()) + numbered);
         else
-            setStatus(QStringLiteral("已压缩 %1 张，%2 张失败").arg(results.size()).arg(failedCount));
+            setStatus(QStringLiteral("已压缩 %1 张，%2 张失败").arg(results.size()).arg(failedCount) + numbered);
     } else {
         // The count replaces the last run's, and the alert says why ("无法写入 …：权限不足").
         setStatus(QStringLiteral("已压缩 0 张，%1 张失败").arg(failedCount));

@@ -40,6 +40,9 @@ public:
     const std::optional<QUuid> &selectedCompressionSourceID() const { return m_selectedID; }
     void setSelectedCompressionSourceID(std::optional<QUuid> id);
     const std::vector<ImageCompressionResult> &compressionResults() const { return m_results; }
+    // The images of the last batch that could not be written (ids of the list); they change with
+    // the results, and a removed or cropped image takes its failure along.
+    const std::vector<QUuid> &compressionFailedSourceIDs() const { return m_failedIDs; }
     const ImageCompressionSettings &compressionSettings() const { return m_settings; }
     void setCompressionSettings(const ImageCompressionSettings &settings);
     bool isCompressingImages() const { return m_isCompressing; }
@@ -58,8 +61,8 @@ public:
     bool cropCompressionSource(QUuid id, QRectF cropUnitRect, CropAspectRatio ratio = CropAspectRatio::Free);
     void compressImages();
     // `firstFailure` says why the first failing image failed; shown when nothing was written.
-    void finishImageCompression(const std::vector<ImageCompressionResult> &results, int failedCount,
-                                const QString &firstFailure = {});
+    void finishImageCompression(const std::vector<ImageCompressionResult> &results,
+                                const std::vector<QUuid> &failedSourceIDs, const QString &firstFailure = {});
 
 Q_SIGNALS:
     void compressionSourcesChanged();
@@ -99,7 +102,9 @@ private:
     // The running batch's count, from its threads' reports (which may arrive out of order).
     void showBatchProgress();
     void setSources(std::vector<ImageCompressionSource> sources);
-    void setResults(std::vector<ImageCompressionResult> results);
+    void setResults(std::vector<ImageCompressionResult> results, std::vector<QUuid> failedIDs = {});
+    // The results and failures without those of the image with this id.
+    void dropResultsOf(const QUuid &id);
     void setCompressing(bool compressing);
     // The messages for the user, sent out as statusReported and errorReported.
     void setStatus(const QString &message);
@@ -111,6 +116,7 @@ private:
     std::vector<ImageCompressionSource> m_sources;
     std::optional<QUuid> m_selectedID;
     std::vector<ImageCompressionResult> m_results;
+    std::vector<QUuid> m_failedIDs;
     ImageCompressionSettings m_settings;
     bool m_isCompressing = false;
     std::deque<std::shared_ptr<PendingAdd>> m_pendingAdds;

@@ -1,15 +1,10 @@
 #include "compression/OutputFilePlacement.h"
 
 #include "compression/ImageCompressionModel.h"
-#include "model/UuidText.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QUuid>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -33,12 +28,6 @@ public:
     PlacementDescriptor(const PlacementDescriptor &) = delete;
     PlacementDescriptor &operator=(const PlacementDescriptor &) = delete;
     int get() const { return m_fd; }
-    // Closes now; the error number when closing reported a failed write, else 0.
-    int close()
-    {
-        const int fd = std::exchange(m_fd, -1);
-        return fd >= 0 && ::close(fd) != 0 ? errno : 0;
-    }
 
 private:
     int m_fd;
@@ -72,50 +61,28 @@ int placementCopyBytes(int from, int to)
 
 } // namespace
 
-QString writeHiddenCopy(const QString &from, const QString &folder)
+QString placeCopy(const QString &from, const QString &folder, const NewFile::Naming &naming)
 {
     const PlacementDescriptor source(::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC));
     if (source.get() < 0)
         throw ImageCompressionServiceError::cannotFinalize(from);
-    const QString hidden = QDir(folder).filePath(QStringLiteral(".kivo-compression-")
-                                                 + UuidText::toString(QUuid::createUuid()) + QStringLiteral(".part"));
-    const QByteArray hiddenName = QFile::encodeName(hidden);
-    PlacementDescriptor target(::open(hiddenName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (target.get() < 0)
-        throw ImageCompressionServiceError::cannotWriteOutput(folder, failureReason(errno));
-    int failure = placementCopyBytes(source.get(), target.get());
-    if (failure == 0)
-        failure = target.close();
-    if (failure == 0)
-        return hidden;
-    target.close();
-    ::unlink(hiddenName.constData());
-    if (failure < 0)
-        throw ImageCompressionServiceError::cannotFinalize(from);
-    throw ImageCompressionServiceError::cannotWriteOutput(folder, failureReason(failure));
+    NewFile output(folder, naming, hiddenPrefix);
+    if (!output.open())
+        throw ImageCompressionServiceError::cannotWriteOutput(folder, failureReason(output.errorNumber()));
+    const int failure = placementCopyBytes(source.get(), output.device().handle());
+    if (failure != 0) {
+        output.cancel();
+        if (failure < 0)
+            throw ImageCompressionServiceError::cannotFinalize(from);
+        throw ImageCompressionServiceError::cannotWriteOutput(folder, failureReason(failure));
+    }
+    const std::optional<QString> placed = output.commit();
+    if (!placed)
+        throw ImageCompressionServiceError::cannotWriteOutput(folder, failureReason(output.errorNumber()));
+    return *placed;
 }
 
-int renameWithoutReplacing(const QString &from, const QString &to)
-{
-    const QByteArray fromName = QFile::encodeName(from);
-    const QByteArray toName = QFile::encodeName(to);
-    if (::renameat2(AT_FDCWD, fromName.constData(), AT_FDCWD, toName.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return errno;
-    // A file system without that kind of rename: a second link never replaces anything either.
-    if (::link(fromName.constData(), toName.constData()) == 0) {
-        ::unlink(fromName.constData());
-        return 0;
-    }
-    if (errno == EEXIST)
-        return EEXIST;
-    // Nor links (a FAT stick, say): look, then rename.
-    const QFileInfo there(to);
-    if (there.exists() || there.isSymLink())
-        return EEXIST;
-    return ::rename(fromName.constData(), toName.constData()) == 0 ? 0 : errno;
-}
+int removeStaleParts(const QString &folder) { return NewFiles::removeStaleParts(folder, hiddenPrefix); }
 
 QString failureReason(int errorNumber)
 {

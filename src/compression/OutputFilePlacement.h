@@ -1,19 +1,26 @@
 #pragma once
 
+#include "platform/NewFile.h"
+
 #include <QString>
 
-// Output files that appear whole or not at all: the bytes go to a hidden file in the destination
-// folder first, which then takes its name in one step and never replaces anything there. A run
-// that stops, or a disk that fills, leaves no cut-short file under an output's name.
+// Output files that appear whole or not at all: the bytes go to a hidden part file in the
+// destination folder first, reach the disk, and then take their name in one step that never
+// replaces anything there. A run that stops, or a disk that fills, leaves no cut-short file under
+// an output's name; the part files of a run that was killed are removed by the next run.
 namespace OutputFilePlacement {
 
-// A copy of the file at `from` under a hidden temporary name in `folder`, returned. On failure
-// nothing is left behind and ImageCompressionServiceError::cannotWriteOutput names the folder and
-// the reason (a source that cannot be read throws cannotFinalize with its path).
-QString writeHiddenCopy(const QString &from, const QString &folder);
-// Gives the file at `from` the name `to` unless something stands there: 0 when done, EEXIST when
-// the name is taken, else the system's error number.
-int renameWithoutReplacing(const QString &from, const QString &to);
+// The hidden part files of outputs being written: this, an upper-case UUID, ".part".
+inline const QString hiddenPrefix = QStringLiteral(".kivo-compression-");
+
+// Copies the file at `from` into `folder` under the first free name that `naming` gives, and
+// returns that path. On failure nothing is left behind and ImageCompressionServiceError::
+// cannotWriteOutput names the folder and the reason (a source that cannot be read throws
+// cannotFinalize with its path).
+QString placeCopy(const QString &from, const QString &folder, const NewFile::Naming &naming);
+// Removes the part files that a killed run left in the folder (only names of that exact shape,
+// and none that a running write holds).
+int removeStaleParts(const QString &folder);
 // Why a write failed, in the program's words where one fits ("权限不足"), else the system's text.
 QString failureReason(int errorNumber);
 

@@ -2,11 +2,11 @@
 
 #include "markup/AnnotationRenderer.h"
 #include "markup/ExportPipeline.h"
+#include "platform/NewFile.h"
 #include "platform/SystemMemory.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 
@@ -23,7 +23,9 @@ JobResult runJob(QImage image, const std::vector<MarkupAnnotation> &annotations,
     if (!data)
         return result;
     result.rendered = true;
-    result.writeError = writeFileAtomically(path, *data);
+    const Written written = writeNewFile(path, *data);
+    result.writeError = written.error;
+    result.path = written.path.value_or(QString());
     return result;
 }
 
@@ -36,6 +38,8 @@ std::optional<QString> desktopFolder()
         folder = QDir::home().filePath(QStringLiteral("Desktop"));
     if (!QDir().mkpath(folder))
         return std::nullopt;
+    // Every Desktop save passes here first: the part files of a save that was killed go now.
+    NewFiles::removeStaleParts(folder, NewFile::defaultHiddenPrefix());
     return folder;
 }
 
@@ -44,18 +48,11 @@ QString writeFailureText(const QString &path)
     return QStringLiteral("无法写入文件：") + QFileInfo(path).fileName();
 }
 
-std::optional<QString> writeFileAtomically(const QString &path, const QByteArray &data)
+Written writeNewFile(const QString &wantedPath, const QByteArray &data)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return writeFailureText(path);
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        return writeFailureText(path);
-    }
-    if (!file.commit())
-        return writeFailureText(path);
-    return std::nullopt;
+    if (std::optional<QString> path = NewFiles::write(wantedPath, data))
+        return {std::move(path), std::nullopt};
+    return {std::nullopt, writeFailureText(wantedPath)};
 }
 
 std::optional<QByteArray> encodedImage(const QImage &image, const std::vector<MarkupAnnotation> &annotations,

@@ -22,9 +22,16 @@ std::optional<QString> desktopFolder();
 // "无法写入文件：" + the file's name.
 QString writeFailureText(const QString &path);
 
-// Writes through a QSaveFile, so a failed write leaves any earlier file of that name intact.
-// Returns the failure text, or nothing on success.
-std::optional<QString> writeFileAtomically(const QString &path, const QByteArray &data);
+// What a write of a new file gave: the path it took, or the failure text.
+struct Written {
+    std::optional<QString> path;
+    std::optional<QString> error;
+};
+
+// Writes the bytes as a new file: whole or not at all, on disk before it takes its name, and
+// never over an existing file. A taken name gets the next free one ("a-标注-….png" → "…-2.png"),
+// so two saves within one second both stay.
+Written writeNewFile(const QString &wantedPath, const QByteArray &data);
 
 // The annotated image encoded as PNG or JPEG (quality clamped to 0.1…1.0); nothing for PDF, for
 // an empty image or when rendering or encoding fails.
@@ -43,6 +50,8 @@ struct JobResult {
     bool rendered = false;
     // The write failure text; nothing when written (or not rendered).
     std::optional<QString> writeError;
+    // The file written: the job's path, or the next free name when that was taken.
+    QString path;
 
     bool written() const { return rendered && !writeError; }
 };

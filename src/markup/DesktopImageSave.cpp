@@ -115,7 +115,7 @@ std::vector<DesktopExport::JobResult> makeFiles(const Plan &plan, const std::fun
     // Nothing can be written: every image that exists fails at its write, unrendered.
     std::vector<DesktopExport::JobResult> results;
     for (const DesktopExport::ImageJob &job : plan.jobs) {
-        results.push_back({!job.path.isEmpty(), DesktopExport::writeFailureText(job.path)});
+        results.push_back({!job.path.isEmpty(), DesktopExport::writeFailureText(job.path), QString()});
         if (finished)
             finished(results.size());
     }
@@ -125,6 +125,7 @@ std::vector<DesktopExport::JobResult> makeFiles(const Plan &plan, const std::fun
 QStringList applyOutcome(MarkupViewModel &model, const Plan &plan, const std::vector<DesktopExport::JobResult> &results)
 {
     QStringList written;
+    QStringList numbered; // files whose own name was taken
     std::vector<ImageMarkupItem> items = model.items();
     for (size_t i = 0; i < plan.ids.size() && i < results.size(); ++i) {
         const DesktopExport::JobResult &result = results[i];
@@ -138,14 +139,17 @@ QStringList applyOutcome(MarkupViewModel &model, const Plan &plan, const std::ve
         }
         for (ImageMarkupItem &item : items) {
             if (item.id == plan.ids[i]) {
-                item.savedURL = plan.jobs[i].path;
+                item.savedURL = result.path;
                 break;
             }
         }
-        written << plan.jobs[i].path;
+        written << result.path;
+        if (result.path != plan.jobs[i].path)
+            numbered << result.path;
     }
     model.setItems(std::move(items));
-    model.setStatusMessage(written.isEmpty() ? plan.nothingSavedText : plan.successText.arg(written.size()));
+    model.setStatusMessage(written.isEmpty() ? plan.nothingSavedText
+                                             : plan.successText.arg(written.size()) + FileSupport::numberedNamesNote(numbered));
     return written;
 }
 

@@ -7,10 +7,11 @@
 #include "markup/DesktopImageSave.h"
 #include "markup/ExportFileNames.h"
 #include "model/FileSupport.h"
+#include "platform/NewFile.h"
 
 #include <QBuffer>
 #include <QDir>
-#include <QSaveFile>
+#include <QFileInfo>
 
 using DesktopImageSave::desktopFormat;
 
@@ -99,23 +100,25 @@ std::optional<QString> MarkupViewModel::saveSelectedImagesPDFToDesktop()
         setErrorMessage(DesktopExport::writeFailureText(path));
         return std::nullopt;
     }
-    // The document streams into the file page by page; nothing replaces an earlier file of the
-    // name unless the whole document was written.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // The document streams into a new file page by page, which takes its name only once whole;
+    // an earlier file of the name (a save within the same second) stays, and this one takes the
+    // next free name.
+    NewFile file(path);
+    if (!file.open()) {
         setErrorMessage(DesktopExport::writeFailureText(path));
         return std::nullopt;
     }
-    if (!writeSelectedPDF(*this, pages, file)) {
-        file.cancelWriting();
+    if (!writeSelectedPDF(*this, pages, file.device())) {
+        file.cancel();
         return std::nullopt;
     }
-    if (!file.commit()) {
+    const std::optional<QString> written = file.commit();
+    if (!written) {
         setErrorMessage(DesktopExport::writeFailureText(path));
         return std::nullopt;
     }
-    setStatusMessage(QStringLiteral("PDF 已保存：") + name);
-    return path;
+    setStatusMessage(QStringLiteral("PDF 已保存：") + QFileInfo(*written).fileName());
+    return written;
 }
 
 QString MarkupViewModel::suggestedPDFOutputFileName() const

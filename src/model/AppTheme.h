@@ -18,6 +18,7 @@ const QColor &accent();        // #2563EB, the pressed overlay of FeedbackButton
 const QColor &green();         // #059669
 const QColor &paleGreen();     // #DDF8EC
 const QColor &red();           // #DC2626
+const QColor &paleRed();       // #FDECEC, behind a summary that reports failures
 const QColor &paleSlate();     // #E6EBF2
 
 } // namespace AppTheme

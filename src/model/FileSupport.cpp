@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <mutex>
+
 namespace FileSupport {
 
 std::optional<QUrl> droppedURL(const QVariant &item)
@@ -61,6 +63,14 @@ QString unreadableFilesNote(const QStringList &paths)
     return note + QStringLiteral("：") + names.join(QStringLiteral("、"));
 }
 
+QString numberedNamesNote(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return {};
+    return QStringLiteral("，%1 张因重名另存为 ").arg(paths.size()) + QFileInfo(paths.front()).fileName()
+        + (paths.size() > 1 ? QStringLiteral(" 等") : QString());
+}
+
 QString exportTimestamp(const QDateTime &moment)
 {
     // QDateTime::toString formats with the C locale in Qt 6: ASCII digits whatever the system
@@ -68,9 +78,33 @@ QString exportTimestamp(const QDateTime &moment)
     return moment.toLocalTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
 }
 
+namespace {
+
+std::mutex fileSupportMomentMutex;
+std::optional<QDateTime> fileSupportFixedMoment;
+
+} // namespace
+
 QString exportTimestamp()
 {
+    {
+        const std::lock_guard lock(fileSupportMomentMutex);
+        if (fileSupportFixedMoment)
+            return exportTimestamp(*fileSupportFixedMoment);
+    }
     return exportTimestamp(QDateTime::currentDateTime());
+}
+
+FixedExportMoment::FixedExportMoment(const QDateTime &moment)
+{
+    const std::lock_guard lock(fileSupportMomentMutex);
+    fileSupportFixedMoment = moment;
+}
+
+FixedExportMoment::~FixedExportMoment()
+{
+    const std::lock_guard lock(fileSupportMomentMutex);
+    fileSupportFixedMoment.reset();
 }
 
 } // namespace FileSupport

@@ -35,8 +35,23 @@ QStringList uniqueFileURLs(const QStringList &paths);
 // empty when every file was read.
 QString unreadableFilesNote(const QStringList &paths);
 
+// What a save adds to its status for the files written under a numbered name because their own
+// was taken: "，1 张因重名另存为 a-压缩-2.jpg", naming the first ("… 等" when there are several);
+// empty when there are none.
+QString numberedNamesNote(const QStringList &paths);
+
 // "yyyyMMdd-HHmmss" of the moment, in local time with ASCII digits ("20260305-140709").
 QString exportTimestamp(const QDateTime &moment);
 QString exportTimestamp();
+
+// While it lives, exportTimestamp() reads this moment instead of the clock: exports made within
+// one second, on demand (tests). One at a time.
+class FixedExportMoment {
+public:
+    explicit FixedExportMoment(const QDateTime &moment);
+    ~FixedExportMoment();
+    FixedExportMoment(const FixedExportMoment &) = delete;
+    FixedExportMoment &operator=(const FixedExportMoment &) = delete;
+};
 
 } // namespace FileSupport

@@ -52,13 +52,16 @@ QWidget *ImageCompressionHookup::makeWorkspace()
     auto *workspace = new ImageCompressionWorkspace(std::move(actions));
     workspace->setInputs(session->compressionSources(), session->selectedCompressionSourceID(),
                          session->compressionResults(), session->compressionSettings(),
-                         session->isCompressingImages());
+                         session->isCompressingImages(), int(session->compressionFailedSourceIDs().size()));
     connect(session, &ImageCompressionSession::compressionSourcesChanged, workspace,
             [session, workspace] { workspace->setSources(session->compressionSources()); });
     connect(session, &ImageCompressionSession::selectedCompressionSourceIDChanged, workspace,
             [session, workspace] { workspace->setSelectedSourceID(session->selectedCompressionSourceID()); });
     connect(session, &ImageCompressionSession::compressionResultsChanged, workspace,
-            [session, workspace] { workspace->setResults(session->compressionResults()); });
+            [session, workspace] {
+                workspace->setResults(session->compressionResults(),
+                                      int(session->compressionFailedSourceIDs().size()));
+            });
     connect(session, &ImageCompressionSession::compressionSettingsChanged, workspace,
             [session, workspace] { workspace->setSettings(session->compressionSettings()); });
     connect(session, &ImageCompressionSession::isCompressingImagesChanged, workspace,

@@ -65,14 +65,16 @@ std::optional<QString> exportToDesktop(MarkupViewModel &model, TextComparisonExp
         model.setErrorMessage(QStringLiteral("无法写入文件：") + fileName);
         return std::nullopt;
     }
-    const QString path = QDir(folder).filePath(fileName);
-    if (const auto error = TextComparisonRules::writeFileAtomically(path, rendered->data)) {
-        model.setErrorMessage(*error);
+    const TextComparisonRules::WrittenExport written
+        = TextComparisonRules::writeNewFile(QDir(folder).filePath(fileName), rendered->data);
+    if (!written.path) {
+        model.setErrorMessage(written.error);
         return std::nullopt;
     }
-    model.setStatusMessage(texts.successText + fileName
+    // The name written, which differs from the wanted one when an export of this second holds it.
+    model.setStatusMessage(texts.successText + QFileInfo(*written.path).fileName()
                            + (rendered->truncated ? TextComparisonRules::truncatedNote : QString()));
-    return path;
+    return written.path;
 }
 
 } // namespace

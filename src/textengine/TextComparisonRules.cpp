@@ -1,12 +1,12 @@
 #include "textengine/TextComparisonRules.h"
 
 #include "model/TextRules.h"
+#include "platform/NewFile.h"
 #include "textengine/TextComparisonRenderer.h"
 #include "textengine/TextComparisonWordExporter.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTextBoundaryFinder>
 
@@ -244,21 +244,16 @@ QString desktopFolder()
         folder = QDir::home().filePath(QStringLiteral("Desktop"));
     if (!QDir().mkpath(folder))
         return QString();
+    // The part files of an export that was killed go before the next one writes.
+    NewFiles::removeStaleParts(folder, NewFile::defaultHiddenPrefix());
     return folder;
 }
 
-std::optional<QString> writeFileAtomically(const QString &path, const QByteArray &data)
+WrittenExport writeNewFile(const QString &wantedPath, const QByteArray &data)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("无法写入文件：") + QFileInfo(path).fileName();
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        return QStringLiteral("无法写入文件：") + QFileInfo(path).fileName();
-    }
-    if (!file.commit())
-        return QStringLiteral("无法写入文件：") + QFileInfo(path).fileName();
-    return std::nullopt;
+    if (std::optional<QString> path = NewFiles::write(wantedPath, data))
+        return {std::move(path), QString()};
+    return {std::nullopt, QStringLiteral("无法写入文件：") + QFileInfo(wantedPath).fileName()};
 }
 
 } // namespace TextComparisonRules

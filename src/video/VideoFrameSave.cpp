@@ -6,6 +6,7 @@
 #include "platform/PngBandEncoder.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace VideoFrameSave {
 
@@ -39,10 +40,9 @@ Outcome write(const Job &job)
         return Outcome{std::nullopt, QStringLiteral("无法生成当前帧图片")};
     if (!job.folder)
         return Outcome{std::nullopt, DesktopExport::writeFailureText(job.fileName)};
-    const QString path = QDir(*job.folder).filePath(job.fileName);
-    if (const std::optional<QString> failure = DesktopExport::writeFileAtomically(path, *data))
-        return Outcome{std::nullopt, *failure};
-    return Outcome{path, std::nullopt};
+    // A frame saved twice within one second keeps both files: the second takes the next free name.
+    const DesktopExport::Written written = DesktopExport::writeNewFile(QDir(*job.folder).filePath(job.fileName), *data);
+    return Outcome{written.path, written.error};
 }
 
 std::optional<QString> finish(MarkupViewModel &model, const Job &job, const Outcome &outcome)
@@ -59,7 +59,7 @@ std::optional<QString> finish(MarkupViewModel &model, const Job &job, const Outc
             break;
         }
     }
-    model.setStatusMessage(QStringLiteral("当前帧已保存到桌面：") + job.fileName);
+    model.setStatusMessage(QStringLiteral("当前帧已保存到桌面：") + QFileInfo(*outcome.path).fileName());
     return outcome.path;
 }
 

@@ -1,5 +1,6 @@
 #include "CompressionTestSupport.h"
 
+#include "compression/ImageCompressionRules.h"
 #include "compression/ImageCompressionService.h"
 #include "support/TestSupport.h"
 
@@ -55,4 +56,57 @@ TEST(CompressionBatch, NamesOutputsInListOrderAndCountsFailures)
     EXPECT_TRUE(stopped.results.empty());
     EXPECT_EQ(stopped.failed, 0);
     EXPECT_TRUE(QDir(none.path()).entryList(QDir::Files).isEmpty());
+}
+
+// The folder goes away once two files are done: the files still running and every later one fail,
+// the written ones keep their bytes where the folder went, and the saving is theirs alone.
+TEST(CompressionBatch, AFolderThatGoesAwayHalfwayFailsTheRestAndSavesOnlyWhatWasWritten)
+{
+    QTemporaryDir dir;
+    QTemporaryDir parent;
+    const QString out = parent.filePath("out");
+    const QString movedAway = parent.filePath("moved");
+    ASSERT_TRUE(QDir().mkpath(out));
+    std::vector<ImageCompressionSource> list;
+    for (int i = 0; i < 7; ++i) {
+        const auto probed = source(saveImage(photoLike(800, 600), dir.filePath(QStringLiteral("p%1.jpg").arg(i)), "jpeg", 95));
+        ASSERT_TRUE(probed);
+        list.push_back(*probed);
+    }
+    std::atomic<bool> moved { false };
+    const BatchProgress progress = [&](int done, int) {
+        if (done >= 2 && !moved.exchange(true)) {
+            EXPECT_TRUE(QDir().rename(out, movedAway));
+        }
+    };
+    const BatchOutcome outcome = compressBatch(list, ImageCompressionSettings(0.5, ImageCompressionMaxDimension::original),
+                                               out, nullptr, progress);
+    // Two done before the move, at most one more under way while it happened.
+    EXPECT_GE(outcome.results.size(), 2u);
+    EXPECT_LE(outcome.results.size(), 3u);
+    EXPECT_EQ(int(outcome.results.size()) + outcome.failed, 7);
+    EXPECT_EQ(int(outcome.failedSourceIDs.size()), outcome.failed);
+    EXPECT_EQ(outcome.failedSourceIDs.back(), list.back().id);
+    EXPECT_TRUE(outcome.firstFailure.startsWith("无法写入 " + out)) << outcome.firstFailure.toStdString();
+
+    qint64 saved = 0;
+    for (const ImageCompressionResult &result : outcome.results) {
+        const QFileInfo written(QDir(movedAway).filePath(QFileInfo(result.outputURL).fileName()));
+        ASSERT_TRUE(written.exists()) << result.outputURL.toStdString();
+        EXPECT_EQ(result.compressedBytes, written.size());
+        const auto from = std::find_if(list.begin(), list.end(), [&](const auto &s) { return s.id == result.sourceID; });
+        saved += from->originalBytes - written.size();
+    }
+    EXPECT_GT(saved, 0);
+    EXPECT_EQ(ImageCompressionRules::savedBytes(outcome.results), saved);
+    // No output name shows a file cut short. The file under way when the folder moved may have left
+    // its hidden part file behind, which the next run into that folder removes.
+    const QStringList hidden = QDir(movedAway).entryList({ ".*" }, QDir::Files | QDir::Hidden);
+    EXPECT_LE(hidden.size(), 1) << hidden.join(", ").toStdString();
+    for (const QString &name : hidden)
+        EXPECT_TRUE(name.startsWith(".kivo-compression-") && name.endsWith(".part")) << name.toStdString();
+    EXPECT_EQ(QDir(movedAway).entryList(QDir::Files).size(), int(outcome.results.size()));
+    const BatchOutcome again = compressBatch({ list.front() }, ImageCompressionSettings(), movedAway);
+    EXPECT_EQ(again.results.size(), 1u);
+    EXPECT_EQ(QDir(movedAway).entryList({ ".*" }, QDir::Files | QDir::Hidden), QStringList());
 }

@@ -12,9 +12,13 @@
 #include "ui/StyledButton.h"
 
 #include <QDragEnterEvent>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QSlider>
 #include <QTest>
+#include <QUuid>
+
+#include <algorithm>
 
 namespace {
 
@@ -369,4 +373,113 @@ TEST_F(CompressionWorkspaceTest, DropsAddEveryFileInOrderAndVideosOpenTheirWorks
     view().setWorkspaceMode(WorkspaceMode::ImageMarkup);
     ASSERT_TRUE(dropOnWindow({ QUrl::fromLocalFile(three[0]), QUrl::fromLocalFile(three[1]) }));
     EXPECT_EQ(imported, QStringList { three[0] });
+}
+
+// The banner sums up what was written: the saving of the files that exist, each against its own
+// source, and the images that failed beside it, in red rather than as a plain success.
+TEST_F(CompressionWorkspaceTest, ARunWithVanishedImagesSavesOnlyWhatItWroteAndShowsItsFailures)
+{
+    QStringList paths;
+    for (int index = 0; index < 6; ++index)
+        paths << image(QStringLiteral("p%1.jpg").arg(index), 900, 600);
+    add(paths);
+    const std::vector<ImageCompressionSource> listed = session->compressionSources();
+    for (int index : { 0, 2, 3, 5 })
+        ASSERT_TRUE(QFile::remove(paths[index]));
+
+    chooser->folder = output.path();
+    click(panel()->compressButton());
+    ASSERT_TRUE(waitForBatch());
+    ASSERT_EQ(session->compressionResults().size(), 2u);
+    qint64 saved = 0;
+    for (const ImageCompressionResult &result : session->compressionResults()) {
+        const auto from = std::find_if(listed.begin(), listed.end(),
+                                       [&](const ImageCompressionSource &source) { return source.id == result.sourceID; });
+        ASSERT_NE(from, listed.end());
+        saved += from->originalBytes - QFileInfo(result.outputURL).size();
+    }
+    ASSERT_GT(saved, 0);
+    EXPECT_EQ(status(), QStringLiteral("已压缩 2 张，4 张失败"));
+    EXPECT_TRUE(workspace()->banner()->isVisible());
+    EXPECT_EQ(workspace()->banner()->text(),
+              QStringLiteral("已导出 2 张，节省 ") + ImageCompressionService::humanReadableByteCount(saved)
+                  + QStringLiteral("，4 张失败"));
+    EXPECT_TRUE(workspace()->banner()->reportsFailures());
+
+    // A failed image that leaves the list takes its failure along; new images empty the summary.
+    session->removeCompressionSource(listed[0].id);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(workspace()->banner()->text().endsWith(QStringLiteral("，3 张失败")));
+    add({ image(QStringLiteral("new.jpg"), 300, 200) });
+    EXPECT_FALSE(workspace()->banner()->isVisible());
+}
+
+// An output whose name is taken goes under the next free one, and the result says so; what stood
+// there is untouched. The hidden part files of a killed run go, and nothing else that is hidden.
+TEST_F(CompressionWorkspaceTest, RenamedOutputsAreNamedAndAKilledRunsPartFilesGo)
+{
+    const QString planted = TestSupport::writeFile(output.filePath(QStringLiteral("a-压缩.jpg")), "the user's own file");
+    const QString stale = QStringLiteral(".kivo-compression-%1.part")
+                              .arg(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    TestSupport::writeFile(output.filePath(stale), "cut short by a killed run");
+    TestSupport::writeFile(output.filePath(QStringLiteral(".kivo-compression-notes.part")), "the user's");
+    add({ image(QStringLiteral("a.jpg"), 600, 400), image(QStringLiteral("b.jpg"), 600, 400) });
+
+    chooser->folder = output.path();
+    click(panel()->compressButton());
+    ASSERT_TRUE(waitForBatch());
+    EXPECT_EQ(status(), QStringLiteral("已压缩 2 张图片，1 张因重名另存为 a-压缩-2.jpg"));
+    EXPECT_TRUE(workspace()->banner()->text().endsWith(QStringLiteral("，1 张因重名另存为新文件名")))
+        << workspace()->banner()->text().toStdString();
+    EXPECT_FALSE(workspace()->banner()->reportsFailures());
+    EXPECT_EQ(TestSupport::readFile(planted), "the user's own file");
+    EXPECT_EQ(QDir(output.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList { QStringLiteral(".kivo-compression-notes.part"), QStringLiteral("a-压缩-2.jpg"),
+                             QStringLiteral("a-压缩.jpg"), QStringLiteral("b-压缩.jpg") }));
+    EXPECT_EQ(QImage(output.filePath(QStringLiteral("a-压缩-2.jpg"))).size(), QSize(600, 400));
+}
+
+// A crop frame on screen is either confirmed or cancelled before a run: until then the run
+// cannot start, and the panel says why.
+TEST_F(CompressionWorkspaceTest, APendingCropHoldsTheRunUntilConfirmedOrCancelled)
+{
+    add({ image(QStringLiteral("a.jpg"), 1600, 1200), image(QStringLiteral("b.jpg"), 800, 600) });
+    chooser->folder = output.path();
+    StyledButton *compress = panel()->compressButton();
+    EXPECT_EQ(panel()->compressBlockedText(), QString());
+
+    click(panel()->cropStartButton());
+    click(panel()->cropRatioButton(CropAspectRatio::Wide));
+    EXPECT_FALSE(compress->isEnabled());
+    EXPECT_EQ(panel()->compressBlockedText(),
+              QStringLiteral("裁剪尚未确认：请先点“确认”应用裁剪，或点“取消”放弃，再开始压缩。"));
+    QTest::mouseClick(compress, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(chooser->folderQuestions, 0);
+    EXPECT_FALSE(session->isCompressingImages());
+
+    // Cancelled: the run may start.
+    click(panel()->cancelCropButton());
+    EXPECT_TRUE(compress->isEnabled());
+    EXPECT_EQ(panel()->compressBlockedText(), QString());
+    // Selecting another image closes the editor as well.
+    click(panel()->cropStartButton());
+    EXPECT_FALSE(compress->isEnabled());
+    session->setSelectedCompressionSourceID(session->compressionSources()[1].id);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(compress->isEnabled());
+
+    // Confirmed: the run writes the crop.
+    session->setSelectedCompressionSourceID(session->compressionSources()[0].id);
+    QCoreApplication::processEvents();
+    click(panel()->cropStartButton());
+    click(panel()->cropRatioButton(CropAspectRatio::Wide));
+    click(panel()->confirmCropButton());
+    EXPECT_TRUE(compress->isEnabled());
+    click(compress);
+    ASSERT_TRUE(waitForBatch());
+    ASSERT_EQ(session->compressionResults().size(), 2u);
+    const QSize written = QImage(session->compressionResults()[0].outputURL).size();
+    EXPECT_EQ(written.width() * 9, written.height() * 16) << written.width() << "×" << written.height();
+    EXPECT_LT(written.width(), 1600);
 }

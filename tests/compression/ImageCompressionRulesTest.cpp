@@ -19,12 +19,15 @@ ImageCompressionSource source(double width, double height, qint64 bytes = 1000, 
     return made;
 }
 
-ImageCompressionResult result(qint64 compressed, bool keptOriginal)
+ImageCompressionResult result(qint64 original, qint64 compressed, bool keptOriginal, bool numbered = false)
 {
     ImageCompressionResult made;
     made.id = QUuid::createUuid();
+    made.outputURL = QStringLiteral("/out/a-压缩-%1.jpg").arg(compressed);
+    made.originalBytes = original;
     made.compressedBytes = compressed;
     made.usedOriginalCopy = keptOriginal;
+    made.tookNumberedName = numbered;
     return made;
 }
 
@@ -79,18 +82,35 @@ TEST(ImageCompressionRules, QualityAndSizeTexts)
     EXPECT_EQ(factsText(source(4032, 3024, 3145728)), QStringLiteral("4032×3024 · ") + bytes(3145728));
 }
 
-TEST(ImageCompressionRules, BannerFormsAreTestedInOrder)
+// The saving is what the written files saved, each against its own source: images that failed,
+// were never written or left the list count nothing.
+TEST(ImageCompressionRules, BannerCountsWhatWasWrittenAndSaysWhatFailedOrWasRenamed)
 {
-    const std::vector<ImageCompressionSource> sources { source(10, 10, 5000), source(10, 10, 3000) };
-    // K == N wins over the saved amount, also for zero results kept.
-    EXPECT_EQ(summaryText(sources, { result(100, true), result(200, true) }),
+    // K == N wins over the saved amount.
+    EXPECT_EQ(summaryText({ result(100, 100, true), result(200, 200, true) }),
               QStringLiteral("已导出 2 张，原图已足够小，已保留原文件"));
-    EXPECT_EQ(summaryText(sources, { result(1000, false) }), QStringLiteral("已导出 1 张，节省 ") + bytes(7000));
-    EXPECT_EQ(summaryText(sources, { result(1000, false), result(3000, true) }),
+    EXPECT_EQ(summaryText({ result(5000, 1000, false) }), QStringLiteral("已导出 1 张，节省 ") + bytes(4000));
+    EXPECT_EQ(summaryText({ result(5000, 1000, false), result(3000, 3000, true) }),
               QStringLiteral("已导出 2 张，节省 ") + bytes(4000) + QStringLiteral("，1 张已保留原图"));
-    // More output than input: the saved amount is floored at 0.
-    EXPECT_EQ(savedBytes(sources, { result(9000, false) }), 0);
-    EXPECT_EQ(summaryText(sources, { result(9000, false) }), QStringLiteral("已导出 1 张，节省 ") + bytes(0));
+    // An output larger than its source (a resize) takes from the others' saving, floored at 0.
+    EXPECT_EQ(savedBytes({ result(5000, 1000, false), result(2000, 3000, false) }), 3000);
+    EXPECT_EQ(savedBytes({ result(1000, 9000, false) }), 0);
+    EXPECT_EQ(summaryText({ result(1000, 9000, false) }), QStringLiteral("已导出 1 张，节省 ") + bytes(0));
+
+    // Two written of six, four failed: their sizes are in no figure, and the failures are said.
+    EXPECT_EQ(summaryText({ result(3'000'000, 1'000'000, false), result(3'000'000, 2'000'000, false) }, 4),
+              QStringLiteral("已导出 2 张，节省 ") + bytes(3'000'000) + QStringLiteral("，4 张失败"));
+    EXPECT_EQ(summaryText({ result(100, 100, true) }, 2),
+              QStringLiteral("已导出 1 张，原图已足够小，已保留原文件，2 张失败"));
+
+    // Outputs that took a numbered name are counted in the banner and named in the status.
+    const std::vector<ImageCompressionResult> renamed { result(900, 300, false), result(900, 400, false, true),
+                                                        result(900, 500, true, true) };
+    EXPECT_EQ(summaryText(renamed, 1), QStringLiteral("已导出 3 张，节省 ") + bytes(1500)
+                                          + QStringLiteral("，1 张已保留原图，2 张因重名另存为新文件名，1 张失败"));
+    EXPECT_EQ(numberedNamesNote(renamed), QStringLiteral("，2 张因重名另存为 a-压缩-400.jpg 等"));
+    EXPECT_EQ(numberedNamesNote({ renamed[1] }), QStringLiteral("，1 张因重名另存为 a-压缩-400.jpg"));
+    EXPECT_EQ(numberedNamesNote({ renamed[0] }), QString());
 }
 
 TEST(ImageCompressionRules, SelectedSourceFallsBackToTheFirst)

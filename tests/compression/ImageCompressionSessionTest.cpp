@@ -153,7 +153,7 @@ TEST_F(CompressionSession, AddingAppendsNewFilesAndReportsDuplicatesAndNothingUs
 
     // A mix: only the new file is appended, the selection stays, the results are emptied.
     session->setSelectedCompressionSourceID(session->compressionSources()[1].id);
-    session->finishImageCompression({ ImageCompressionResult {} }, 0);
+    session->finishImageCompression({ ImageCompressionResult {} }, {});
     add({ a1, a2 });
     EXPECT_EQ(names(), (QStringList { QStringLiteral("a1.jpg"), QStringLiteral("a10.jpg"), QStringLiteral("a2.png") }));
     EXPECT_EQ(session->selectedCompressionSourceID(), session->compressionSources()[1].id);
@@ -161,7 +161,7 @@ TEST_F(CompressionSession, AddingAppendsNewFilesAndReportsDuplicatesAndNothingUs
     EXPECT_EQ(status(), QStringLiteral("已添加 1 张图片到压缩"));
 
     // The same folder again: nothing new, the first entry is selected, the results stay.
-    session->finishImageCompression({ ImageCompressionResult {} }, 0);
+    session->finishImageCompression({ ImageCompressionResult {} }, {});
     add({ files.path() });
     EXPECT_EQ(names().size(), 3);
     EXPECT_EQ(status(), QStringLiteral("图片已在压缩列表中"));
@@ -232,7 +232,7 @@ TEST_F(CompressionSession, RemoveAndClearFollowTheListAndLeaveOtherResults)
     ImageCompressionResult first, second;
     first.sourceID = sources[0].id;
     second.sourceID = sources[1].id;
-    session->finishImageCompression({ first, second }, 0);
+    session->finishImageCompression({ first, second }, {});
     session->setSelectedCompressionSourceID(sources[1].id);
 
     session->removeCompressionSource(sources[1].id);
@@ -269,7 +269,7 @@ TEST_F(CompressionSession, CropReplacesTheEntryInPlaceOrReportsTheRefusal)
     ImageCompressionResult ofB, ofA;
     ofA.sourceID = sources[0].id;
     ofB.sourceID = sources[1].id;
-    session->finishImageCompression({ ofA, ofB }, 0);
+    session->finishImageCompression({ ofA, ofB }, {});
 
     EXPECT_FALSE(session->cropCompressionSource(QUuid::createUuid(), QRectF(0, 0, 0.5, 0.5)));
     ASSERT_TRUE(session->cropCompressionSource(sources[1].id, QRectF(0.1, 0.1, 0.5, 0.5)));
@@ -322,7 +322,7 @@ TEST_F(CompressionSession, BatchPublishesOnceWithCountsOrTheError)
     QObject::connect(session.get(), &ImageCompressionSession::isCompressingImagesChanged, [&] { ++busyChanges; });
 
     // Cancelling the folder panel changes nothing.
-    session->finishImageCompression({ ImageCompressionResult {} }, 0);
+    session->finishImageCompression({ ImageCompressionResult {} }, {});
     resultChanges = 0;
     session->compressImages();
     EXPECT_EQ(chooser->folderQuestions, 1);
@@ -342,12 +342,14 @@ TEST_F(CompressionSession, BatchPublishesOnceWithCountsOrTheError)
     EXPECT_EQ(busyChanges, 2);
     EXPECT_EQ(QDir(output.path()).entryList(QDir::Files).size(), 4);
 
-    // One file vanished: counted as a failure, the others published.
+    // One file vanished: counted as a failure, the others published. The first run's files keep
+    // their names, and the status says where this run's went.
     QFile::remove(session->compressionSources()[2].url);
     session->compressImages();
     ASSERT_TRUE(waitForBatch());
     EXPECT_EQ(session->compressionResults().size(), 3u);
-    EXPECT_EQ(status(), QStringLiteral("已压缩 3 张，1 张失败"));
+    EXPECT_EQ(session->compressionFailedSourceIDs(), std::vector<QUuid> { session->compressionSources()[2].id });
+    EXPECT_EQ(status(), QStringLiteral("已压缩 3 张，1 张失败，3 张因重名另存为 1-压缩-2.jpg 等"));
 
     // Nothing written: the error says why the first image failed, the status counts this run.
     for (const ImageCompressionSource &source : session->compressionSources())

@@ -2,9 +2,11 @@
 
 #include "markup/ExportFileNames.h"
 #include "markup/MarkupTestSupport.h"
+#include "model/FileSupport.h"
 #include "model/MarkupViewModel.h"
 #include "support/TestSupport.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
@@ -128,7 +130,8 @@ TEST_F(Export, PngAndJpegNamesShareOneTimestampAndCreateTheDesktop)
     const QStringList all = model->saveAllToDesktop();
     ASSERT_EQ(all.size(), 3);
     EXPECT_TRUE(QFileInfo(all[1]).fileName().startsWith("标注图片-02-标注-")) << all[1].toStdString();
-    EXPECT_EQ(model->statusMessage(), "已批量保存 3 张图片到桌面");
+    // Within the first save's second, the first file takes the next free name.
+    EXPECT_TRUE(model->statusMessage().startsWith("已批量保存 3 张图片到桌面")) << model->statusMessage().toStdString();
     for (const QString &path : all)
         EXPECT_EQ(QFileInfo(path).absolutePath(), desktop);
 
@@ -254,4 +257,37 @@ TEST_F(Export, ExportedPixelsCarryTheAnnotations)
     ASSERT_EQ(page.size(), QSize(600, 400));
     EXPECT_EQ(page.pixelColor(590, 390), QColor(30, 120, 200));
     EXPECT_GT(page.pixelColor(330, 120).red(), 180);
+}
+
+// Two saves within one second (a double press, the hour that repeats when summer time ends) never
+// replace each other: the second file takes the next free name, and the status and the image's
+// savedURL name the file written.
+TEST_F(Export, ASaveWithinTheSameSecondKeepsTheEarlierFile)
+{
+    const FileSupport::FixedExportMoment moment(QDateTime(QDate(2026, 10, 25), QTime(14, 30, 5)));
+    model->setItems({exportItem("beach.jpg", {60, 40}), exportItem("dune.jpg", {50, 30})});
+    model->selectAllImageItems();
+    const QStringList first = model->saveSelectedImagesToDesktop();
+    ASSERT_EQ(first, (QStringList{desktop + "/beach-01-标注-20261025-143005.png", desktop + "/dune-02-标注-20261025-143005.png"}));
+    const QByteArray firstBytes = TestSupport::readFile(first[0]);
+
+    const QStringList second = model->saveSelectedImagesToDesktop();
+    ASSERT_EQ(second, (QStringList{desktop + "/beach-01-标注-20261025-143005-2.png", desktop + "/dune-02-标注-20261025-143005-2.png"}));
+    EXPECT_EQ(TestSupport::readFile(first[0]), firstBytes);
+    EXPECT_EQ(model->statusMessage(), "已保存 2 张图片到桌面，2 张因重名另存为 beach-01-标注-20261025-143005-2.png 等");
+    EXPECT_EQ(model->items()[0].savedURL, second[0]);
+    EXPECT_EQ(QImage(second[1]).size(), QSize(50, 30));
+
+    // The PDF: a file planted under its name stays, the new one is named in the status.
+    model->selectItem(model->items()[0].id);
+    model->setSelectedImageItemIDs({model->items()[0].id});
+    const QString planted = TestSupport::writeFile(desktop + "/beach-20261025-143005.pdf", "the user's own PDF");
+    const std::optional<QString> pdf = model->saveSelectedImagesPDFToDesktop();
+    ASSERT_TRUE(pdf);
+    EXPECT_EQ(*pdf, desktop + "/beach-20261025-143005-2.pdf");
+    EXPECT_EQ(model->statusMessage(), "PDF 已保存：beach-20261025-143005-2.pdf");
+    EXPECT_EQ(TestSupport::readFile(planted), "the user's own PDF");
+    EXPECT_TRUE(TestSupport::readFile(*pdf).startsWith("%PDF"));
+    // No hidden file is left behind.
+    EXPECT_TRUE(QDir(desktop).entryList({".*"}, QDir::Files | QDir::Hidden).isEmpty());
 }

@@ -100,9 +100,9 @@ TEST(TextComparisonRules, ExportNamesAndWrites)
     EXPECT_TRUE(rendered->data.startsWith("PK"));
 
     QTemporaryDir dir;
-    EXPECT_FALSE(writeFileAtomically(dir.filePath("out.docx"), rendered->data));
+    EXPECT_EQ(writeNewFile(dir.filePath("out.docx"), rendered->data).path, dir.filePath("out.docx"));
     EXPECT_TRUE(QFile::exists(dir.filePath("out.docx")));
-    EXPECT_TRUE(writeFileAtomically(dir.filePath("missing/out.docx"), rendered->data));
+    EXPECT_EQ(writeNewFile(dir.filePath("missing/out.docx"), rendered->data).error, "无法写入文件：out.docx");
 
     QString desktop;
     {

@@ -1,7 +1,9 @@
+#include "model/FileSupport.h"
 #include "model/MarkupViewModel.h"
 #include "support/TestSupport.h"
 #include "ZipFixtures.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,8 +12,10 @@
 #include <QSettings>
 #include <QStringEncoder>
 #include <QTemporaryDir>
+#include <QUuid>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -389,4 +393,51 @@ TEST(TextComparisonOperations, ExportsSayWhenAPageIsCutAndWhenTheyCannotWrite)
     EXPECT_TRUE(model.errorMessage()->startsWith("无法写入文件：T-文案对比-"));
     EXPECT_EQ(model.statusMessage(), "x");
     EXPECT_TRUE(QDir::current().entryList({"T-文案对比-*"}).isEmpty());
+}
+
+// An export never replaces a file: with the name of this second taken (a planted file, or the
+// export just before), each format writes the next free name and says which. A killed export's
+// hidden part file on the Desktop is removed by the next one.
+TEST(TextComparisonOperations, AnExportNeverReplacesAFileOfTheSameName)
+{
+    Fixture f;
+    MarkupViewModel &model = *f.model;
+    const TemporaryHome home(f.dir.filePath("home"));
+    const QString desktop = f.dir.filePath("home/Desktop");
+    ASSERT_TRUE(QDir().mkpath(desktop));
+    const FileSupport::FixedExportMoment moment(QDateTime(QDate(2026, 12, 8), QTime(9, 41, 7)));
+    model.setTextComparison("周报.txt", "第一段\n第二段");
+    model.updateEditedComparisonText("第一段改\n第二段");
+    const QString stale = ".kivo-export-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + ".part";
+    f.write("home/Desktop/" + stale, "cut short");
+    using K = TextComparisonExportKind;
+
+    struct Export {
+        std::function<std::optional<QString>()> save;
+        QString name;
+        QString successText;
+    };
+    const std::vector<Export> exports{
+        {[&] { return model.saveTextComparisonToDesktop(K::Full, QString("周报")); }, "周报-文案对比-20261208-094107.png",
+         "文案对比已保存到桌面："},
+        {[&] { return model.saveEditedComparisonPDFToDesktop(K::EditedPage, QString("周报")); },
+         "周报-修改文案页-20261208-094107.pdf", "修改文案页 PDF 已保存："},
+        {[&] { return model.saveTextComparisonWordToDesktop(K::Full, QString("周报")); }, "周报-文案对比-20261208-094107.docx",
+         "Word 已保存："},
+    };
+    for (const Export &exported : exports) {
+        const QString planted = f.write("home/Desktop/" + exported.name, "the user's own file");
+        const QString stem = exported.name.left(exported.name.lastIndexOf('.'));
+        const QString extension = exported.name.mid(exported.name.lastIndexOf('.'));
+        for (int number : {2, 3}) {
+            const std::optional<QString> path = exported.save();
+            const QString expected = stem + "-" + QString::number(number) + extension;
+            ASSERT_EQ(path, QDir(desktop).filePath(expected)) << qPrintable(exported.name);
+            EXPECT_EQ(model.statusMessage(), exported.successText + expected);
+            EXPECT_GT(QFileInfo(*path).size(), 100);
+        }
+        EXPECT_EQ(TestSupport::readFile(planted), "the user's own file");
+    }
+    EXPECT_FALSE(model.errorMessage());
+    EXPECT_TRUE(QDir(desktop).entryList({".*"}, QDir::Files | QDir::Hidden).isEmpty()) << "the stale part file went";
 }

@@ -1,4 +1,5 @@
 #include "markup/AnnotationRenderer.h"
+#include "model/FileSupport.h"
 #include "model/MarkupViewModel.h"
 #include "support/TestSupport.h"
 #include "video/VideoFrameAnnotationSession.h"
@@ -6,6 +7,8 @@
 #include "video/widgets/VideoFrameAnnotationWorkspace.h"
 #include "video/widgets/VideoScrubber.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -227,3 +230,25 @@ TEST(VideoCanvasGeometryTest, FitZoomIsOneForAnyFrameAndThirtyForNone)
 }
 
 } // namespace
+
+// The same frame saved twice within one second keeps both files: the second takes the next free
+// name, which the status and the frame's savedURL name.
+TEST_F(VideoFrameModel, ASecondSaveWithinTheSecondTakesTheNextFreeName)
+{
+    QTemporaryDir home;
+    TestSupport::TemporaryHome temporaryHome(home.path());
+    const FileSupport::FixedExportMoment moment(QDateTime(QDate(2026, 12, 8), QTime(9, 41, 7)));
+    ASSERT_TRUE(model.loadVideoFrame(frame(QStringLiteral("clip-00-00-01-05-35.png"))));
+    annotate();
+    const std::optional<QString> first = model.saveAnnotatedVideoFrame(QStringLiteral("00:00:01:05"));
+    ASSERT_TRUE(first);
+    const QByteArray firstBytes = TestSupport::readFile(*first);
+    const QString stem = first->left(first->size() - 4);
+
+    const std::optional<QString> second = model.saveAnnotatedVideoFrame(QStringLiteral("00:00:01:05"));
+    ASSERT_EQ(second, stem + QStringLiteral("-2.png"));
+    EXPECT_EQ(TestSupport::readFile(*first), firstBytes);
+    EXPECT_EQ(QImage(*second).size(), QSize(64, 36));
+    EXPECT_EQ(model.statusMessage(), QStringLiteral("当前帧已保存到桌面：") + QFileInfo(*second).fileName());
+    EXPECT_EQ(model.selectedItem()->savedURL, second);
+}

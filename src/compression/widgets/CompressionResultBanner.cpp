@@ -33,7 +33,16 @@ CompressionResultBanner::CompressionResultBanner(QWidget *parent)
                              this);
 }
 
-void CompressionResultBanner::setText(const QString &text) { m_line->setText(text); }
+void CompressionResultBanner::setSummary(const QString &text, bool reportsFailures)
+{
+    m_line->setText(text);
+    // The whole sentence stays at hand when the line is cut short.
+    setToolTip(text);
+    if (m_reportsFailures != reportsFailures) {
+        m_reportsFailures = reportsFailures;
+        update();
+    }
+}
 
 QString CompressionResultBanner::text() const { return m_line->text(); }
 
@@ -54,7 +63,11 @@ void CompressionResultBanner::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    ControlPainting::roundedPanel(painter, rect(), 8, AppTheme::paleGreen(), QColor());
+    ControlPainting::roundedPanel(painter, rect(), 8, m_reportsFailures ? AppTheme::paleRed() : AppTheme::paleGreen(),
+                                  QColor());
     const QRectF symbolRect(bannerSymbolLeft, (height() - bannerSymbolSize) / 2.0, bannerSymbolSize, bannerSymbolSize);
-    ControlPainting::symbol(painter, QStringLiteral("checkmark.circle.fill"), AppTheme::green(), symbolRect, 16);
+    if (m_reportsFailures)
+        ControlPainting::symbol(painter, QStringLiteral("exclamationmark.circle.fill"), AppTheme::red(), symbolRect, 16);
+    else
+        ControlPainting::symbol(painter, QStringLiteral("checkmark.circle.fill"), AppTheme::green(), symbolRect, 16);
 }

@@ -4,14 +4,15 @@
 
 class ElidedLabel;
 
-// The green line under the preview that sums up the last batch.
+// The line under the preview that sums up the last batch: green, or red when images failed.
 class CompressionResultBanner : public QWidget {
     Q_OBJECT
 
 public:
     explicit CompressionResultBanner(QWidget *parent = nullptr);
-    void setText(const QString &text);
+    void setSummary(const QString &text, bool reportsFailures);
     QString text() const;
+    bool reportsFailures() const { return m_reportsFailures; }
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
@@ -21,4 +22,5 @@ protected:
 
 private:
     ElidedLabel *m_line = nullptr;
+    bool m_reportsFailures = false;
 };

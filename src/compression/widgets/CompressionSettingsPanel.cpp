@@ -228,6 +228,11 @@ CompressionSettingsPanel::CompressionSettingsPanel(Actions actions, QWidget *par
             m_actions.compress();
     });
     column->addWidget(m_compress);
+    m_compressBlocked = textLabel(QStringLiteral("裁剪尚未确认：请先点“确认”应用裁剪，或点“取消”放弃，再开始压缩。"),
+                                  11.5, QFont::DemiBold, "#DC2626", this, true);
+    m_compressBlocked->setObjectName(QStringLiteral("compressionBlockedNote"));
+    m_compressBlocked->hide();
+    column->addWidget(m_compressBlocked);
     column->addStretch(1);
 
     setSettings(m_settings);
@@ -275,6 +280,19 @@ void CompressionSettingsPanel::setCompressing(bool compressing)
 {
     m_compressing = compressing;
     refreshCompressButton();
+}
+
+void CompressionSettingsPanel::setCropPending(bool pending)
+{
+    if (m_cropPending == pending)
+        return;
+    m_cropPending = pending;
+    refreshCompressButton();
+}
+
+QString CompressionSettingsPanel::compressBlockedText() const
+{
+    return m_compressBlocked->isVisibleTo(this) ? m_compressBlocked->text() : QString();
 }
 
 void CompressionSettingsPanel::setCropForm(CropForm form, CropAspectRatio ratio)
@@ -373,7 +391,8 @@ void CompressionSettingsPanel::refreshFigures()
 
 void CompressionSettingsPanel::refreshCompressButton()
 {
-    m_compress->setEnabled(!m_sources.empty() && !m_compressing);
+    m_compress->setEnabled(!m_sources.empty() && !m_compressing && !m_cropPending);
+    m_compressBlocked->setVisible(m_cropPending && !m_compressing);
     m_compress->setBusy(m_compressing);
     m_compress->setText(m_compressing ? QStringLiteral("压缩中") : QStringLiteral("开始压缩"));
 }

@@ -37,6 +37,8 @@ public:
     void setResults(const std::vector<ImageCompressionResult> &results);
     void setCompressing(bool compressing);
     void setCropForm(CropForm form, CropAspectRatio ratio);
+    // While a crop frame waits for 确认 or 取消, the run cannot start, and the panel says so.
+    void setCropPending(bool pending);
 
     QSlider *qualitySlider() const { return m_slider; }
     QString qualityText() const;
@@ -52,6 +54,8 @@ public:
     // The value of a figure row; empty when the row is hidden.
     QString statValue(const QString &title) const;
     StyledButton *compressButton() const { return m_compress; }
+    // The line under the button that says why it cannot be pressed; empty when hidden.
+    QString compressBlockedText() const;
 
 private:
     void rebuildMaxDimensions(const std::vector<ImageCompressionMaxDimension> &offered);
@@ -65,6 +69,7 @@ private:
     std::vector<ImageCompressionResult> m_results;
     std::vector<ImageCompressionMaxDimension> m_offered;
     bool m_compressing = false;
+    bool m_cropPending = false;
     CropForm m_cropForm = CropForm::Hidden;
     CropAspectRatio m_cropRatio = CropAspectRatio::Free;
 
@@ -84,4 +89,5 @@ private:
     std::vector<std::pair<QString, QLabel *>> m_statValues;
     QWidget *m_compressedRow = nullptr;
     StyledButton *m_compress = nullptr;
+    QLabel *m_compressBlocked = nullptr;
 };

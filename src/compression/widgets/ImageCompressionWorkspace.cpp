@@ -117,11 +117,12 @@ ImageCompressionWorkspace::ImageCompressionWorkspace(Actions actions, QWidget *p
 void ImageCompressionWorkspace::setInputs(const std::vector<ImageCompressionSource> &sources,
                                           const std::optional<QUuid> &selectedID,
                                           const std::vector<ImageCompressionResult> &results,
-                                          const ImageCompressionSettings &settings, bool compressing)
+                                          const ImageCompressionSettings &settings, bool compressing, int failedCount)
 {
     m_sources = sources;
     m_selectedID = selectedID;
     m_results = results;
+    m_failedCount = failedCount;
     m_settings = settings;
     m_compressing = compressing;
     m_column->setSources(sources);
@@ -155,9 +156,10 @@ void ImageCompressionWorkspace::setSelectedSourceID(const std::optional<QUuid> &
     refreshMain();
 }
 
-void ImageCompressionWorkspace::setResults(const std::vector<ImageCompressionResult> &results)
+void ImageCompressionWorkspace::setResults(const std::vector<ImageCompressionResult> &results, int failedCount)
 {
     m_results = results;
+    m_failedCount = failedCount;
     m_panel->setResults(results);
     refreshMain();
 }
@@ -338,7 +340,7 @@ void ImageCompressionWorkspace::refreshMain()
         m_badges->insertWidget(index, new CompressionInfoBadge(badges[index], m_details));
 
     m_banner->setVisible(!m_results.empty());
-    m_banner->setText(ImageCompressionRules::summaryText(m_sources, m_results));
+    m_banner->setSummary(ImageCompressionRules::summaryText(m_results, m_failedCount), m_failedCount > 0);
     refreshCrop();
 }
 
@@ -348,11 +350,15 @@ void ImageCompressionWorkspace::refreshCrop()
     using Form = CompressionSettingsPanel::CropForm;
     if (!source) {
         m_panel->setCropForm(Form::Hidden, m_crop.aspectRatio);
+        m_panel->setCropPending(false);
         return;
     }
     const bool cropping = isCropping(*source);
     const Form form = source->isGIF ? Form::GifNote : cropping ? Form::Editing : Form::StartButton;
     m_panel->setCropForm(form, m_crop.aspectRatio);
+    // A crop frame on screen that was neither confirmed nor cancelled would be passed over by a
+    // run: the run waits for the user's word on it.
+    m_panel->setCropPending(cropping);
     m_preview->setCropRect(cropping ? m_crop.rect : std::nullopt);
 }
 

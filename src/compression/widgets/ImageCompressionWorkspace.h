@@ -55,10 +55,11 @@ public:
     // The first values, set without running the change handlers.
     void setInputs(const std::vector<ImageCompressionSource> &sources, const std::optional<QUuid> &selectedID,
                    const std::vector<ImageCompressionResult> &results, const ImageCompressionSettings &settings,
-                   bool compressing);
+                   bool compressing, int failedCount = 0);
     void setSources(const std::vector<ImageCompressionSource> &sources);
     void setSelectedSourceID(const std::optional<QUuid> &id);
-    void setResults(const std::vector<ImageCompressionResult> &results);
+    // The last batch's outputs and how many of its images failed.
+    void setResults(const std::vector<ImageCompressionResult> &results, int failedCount = 0);
     void setSettings(const ImageCompressionSettings &settings);
     void setCompressing(bool compressing);
 
@@ -99,6 +100,7 @@ private:
     std::vector<ImageCompressionSource> m_sources;
     std::optional<QUuid> m_selectedID;
     std::vector<ImageCompressionResult> m_results;
+    int m_failedCount = 0;
     ImageCompressionSettings m_settings;
     bool m_compressing = false;
     CropState m_crop;

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// A file written under a hidden name in its folder and then given a name that nothing holds: it
+// appears whole or not at all, reaches the disk before it takes its name, and never replaces
+// what stands there. When the wanted name is taken, the next free one is used ("name-2.png").
+//
+// While it is written, the hidden file ("<prefix><UUID>.part") is locked, so that
+// removeStaleParts() can tell it from the part files of a run that was killed.
+class NewFile {
+public:
+    // The file name for the n-th try, n counting from 1.
+    using Naming = std::function<QString(int number)>;
+
+    // Names from numberedName() of the wanted path's file name, in the wanted path's folder.
+    explicit NewFile(const QString &wantedPath, const QString &hiddenPrefix = defaultHiddenPrefix());
+    NewFile(QString folder, Naming naming, QString hiddenPrefix);
+    ~NewFile(); // a file neither committed nor given away is removed
+    NewFile(const NewFile &) = delete;
+    NewFile &operator=(const NewFile &) = delete;
+
+    // Creates the hidden file; false (errorNumber() says why) when it cannot be made.
+    bool open();
+    // The hidden file, open for writing.
+    QFile &device() { return m_file; }
+    // Writes the file to disk, names it and writes the folder's entry to disk. The path it took;
+    // nothing when a write, the sync or the naming failed (errorNumber()), and then no file is left.
+    std::optional<QString> commit();
+    // Removes the hidden file.
+    void cancel();
+    // The system's error number of the last failure (EIO when it gave none).
+    int errorNumber() const { return m_error; }
+
+    static QString defaultHiddenPrefix() { return QStringLiteral(".kivo-export-"); }
+
+private:
+    bool fail(int errorNumber);
+
+    QString m_folder;
+    Naming m_naming;
+    QString m_hiddenPrefix;
+    QFile m_file; // opened on the hidden file's descriptor: it knows no name
+    QString m_hiddenPath;
+    bool m_open = false;
+    int m_error = 0;
+};
+
+namespace NewFiles {
+
+// "name.ext" for 1, else "name-2.ext", "name-3.ext", …; the name before the number is cut at a
+// character boundary so that the whole stays within 255 UTF-8 bytes. A name without an
+// extension takes the number at its end.
+QString numberedName(const QString &fileName, int number);
+
+// The bytes as a new file at the wanted path or the next free name: the path written, or
+// nothing with the system's error number in `errorNumber`.
+std::optional<QString> write(const QString &wantedPath, const QByteArray &data, int *errorNumber = nullptr);
+
+// Gives the file at `from` the name `to` unless something stands there: 0 when done, EEXIST when
+// the name is taken, else the system's error number.
+int renameWithoutReplacing(const QString &from, const QString &to);
+
+// Anything at the path blocks a name: a file, a folder, or a symbolic link even when broken.
+bool isTaken(const QString &path);
+
+// Removes the part files that a killed run left in the folder: regular files named exactly
+// `hiddenPrefix` + an upper-case UUID + ".part" that no writer holds. Nothing else is touched.
+// Returns how many were removed.
+int removeStaleParts(const QString &folder, const QString &hiddenPrefix);
+
+} // namespace NewFiles
