@@ -3,6 +3,7 @@
 #include "compression/ImageCompressionModel.h"
 #include "platform/DecodeBudget.h"
 #include "platform/GifCodec.h"
+#include "platform/GreyProfile.h"
 #include "platform/ImageLimits.h"
 #include "platform/ImageOrientation.h"
 #include "platform/ImageReduction.h"
@@ -138,6 +139,20 @@ UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFr
         return {};
     if (!ImageLimits::isAcceptableSize(result.image.width(), result.image.height()))
         return {};
+    // A grey picture's grey profile, which Qt's reader drops, is applied here: its levels become
+    // sRGB's, and it carries no profile on (none that would fit grey pixels).
+    if (result.image.format() == QImage::Format_Grayscale8 || result.image.format() == QImage::Format_Grayscale16) {
+        QByteArray profile;
+        if (jpeg) {
+            profile = jpeg->iccProfile;
+        } else { // a PNG, by its signature
+            QFile file(path);
+            if (file.open(QIODevice::ReadOnly))
+                profile = GreyProfile::pngProfile(file.read(qint64(4) << 20));
+        }
+        if (GreyProfile::toSrgb(result.image, profile))
+            result.image.setColorSpace(QColorSpace());
+    }
     result.image = ImageOrientation::upright(std::move(result.image), transformation);
     if (!result.fullSize.isValid() || !reduced.isValid())
         result.fullSize = result.image.size();

@@ -1,6 +1,7 @@
 #include "platform/ImageDecoding.h"
 
 #include "platform/DecodeBudget.h"
+#include "platform/GreyProfile.h"
 #include "platform/ImageLimits.h"
 #include "platform/ImageOrientation.h"
 #include "platform/ImageReduction.h"
@@ -134,6 +135,20 @@ QImage readStored(QImageReader &reader, const JpegSource &jpeg, QSize scaledSize
     return reader.read();
 }
 
+// How much of a PNG is read for its profile, which comes before the image data.
+constexpr qint64 pngProfileHeadBytes = qint64(4) << 20;
+
+// A grey picture whose file carries a grey profile, its levels brought through that profile to
+// sRGB's: Qt's reader takes RGB profiles only and would show the levels as they are.
+void applyGreyProfile(QImage &image, const JpegSource &jpeg, const Contents &contents)
+{
+    if (image.format() != QImage::Format_Grayscale8 && image.format() != QImage::Format_Grayscale16)
+        return;
+    // Any other file is looked at as a PNG, by its signature: the reader's format is gone once it
+    // has read.
+    GreyProfile::toSrgb(image, jpeg.layout ? jpeg.layout->iccProfile : GreyProfile::pngProfile(contents(pngProfileHeadBytes)));
+}
+
 Contents fileContents(const QString &path)
 {
     return [path](qint64 limit) {
@@ -161,6 +176,7 @@ std::optional<QImage> decodeOriented(QImageReader &reader, const Contents &conte
     QImage image = readStored(reader, jpeg);
     if (image.isNull() || !ImageLimits::isAcceptableSize(image.width(), image.height()))
         return std::nullopt;
+    applyGreyProfile(image, jpeg, contents);
     return ImageOrientation::upright(normalized(std::move(image)), transformation);
 }
 
@@ -191,9 +207,10 @@ std::optional<Preview> decodePreview(QImageReader &reader, const Contents &conte
         if (target.width() * 2 < upright.width() && target.height() * 2 < upright.height()) {
             const QSize reduced = swapped ? (target * 2).transposed() : target * 2;
             const DecodeBudget::Reservation held = reserveDecode(reader, reduced, 4, jpeg);
-            const QImage image = readStored(reader, jpeg, reduced);
+            QImage image = readStored(reader, jpeg, reduced);
             if (image.isNull())
                 return std::nullopt;
+            applyGreyProfile(image, jpeg, contents);
             const QSize storedTarget = swapped ? target.transposed() : target;
             return finish(image.scaled(storedTarget, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), stored);
         }
@@ -202,6 +219,7 @@ std::optional<Preview> decodePreview(QImageReader &reader, const Contents &conte
     QImage image = readStored(reader, jpeg);
     if (image.isNull() || !ImageLimits::isAcceptableSize(image.width(), image.height()))
         return std::nullopt;
+    applyGreyProfile(image, jpeg, contents);
     if (maxDimension <= 0)
         return finish(QImage(), image.size());
     const QSize target = thumbnailSize(swapped ? image.size().transposed() : image.size(), maxDimension);

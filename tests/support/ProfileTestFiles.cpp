@@ -4,8 +4,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <QColor>
+
+#include <cmath>
+
+#include <jpeglib.h>
 #include <lcms2.h>
 #include <lcms2_plugin.h>
+#include <zlib.h>
 
 namespace ProfileTestFiles {
 
@@ -206,6 +212,95 @@ QByteArray withExtraTags(const QByteArray &profile, int extra)
     for (int shift = 24, at = 0; shift >= 0; shift -= 8, ++at)
         result[at] = char((quint32(result.size()) >> shift) & 0xFF);
     return result;
+}
+
+QByteArray greyJpeg(const QImage &grey, const QByteArray &profile)
+{
+    jpeg_compress_struct info;
+    jpeg_error_mgr error;
+    info.err = jpeg_std_error(&error);
+    jpeg_create_compress(&info);
+    unsigned char *buffer = nullptr;
+    unsigned long length = 0;
+    jpeg_mem_dest(&info, &buffer, &length);
+    info.image_width = JDIMENSION(grey.width());
+    info.image_height = JDIMENSION(grey.height());
+    info.input_components = 1;
+    info.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 100, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET *>(profile.constData()), unsigned(profile.size()));
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW rows[1] = { const_cast<JSAMPLE *>(grey.constScanLine(int(info.next_scanline))) };
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    QByteArray bytes(reinterpret_cast<const char *>(buffer), qsizetype(length));
+    jpeg_destroy_compress(&info);
+    std::free(buffer);
+    return bytes;
+}
+
+QByteArray greyPng(const QImage &grey, const QByteArray &profile)
+{
+    const auto appendWord = [](QByteArray &out, quint32 value) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out.append(char((value >> shift) & 0xFF));
+    };
+    const auto zlibbed = [](const QByteArray &data) {
+        return qCompress(data).mid(4); // qCompress puts the length before the zlib stream
+    };
+    QByteArray png("\x89PNG\r\n\x1A\n", 8);
+    const auto chunk = [&](const char *type, const QByteArray &data) {
+        appendWord(png, quint32(data.size()));
+        const QByteArray typed = QByteArray(type) + data;
+        png += typed;
+        appendWord(png, quint32(crc32(0, reinterpret_cast<const Bytef *>(typed.constData()), uInt(typed.size()))));
+    };
+    QByteArray header;
+    appendWord(header, quint32(grey.width()));
+    appendWord(header, quint32(grey.height()));
+    header.append("\x08\x00\x00\x00\x00", 5); // 8-bit grey, no interlacing
+    chunk("IHDR", header);
+    chunk("iCCP", QByteArray("grey\0\0", 6) + zlibbed(profile));
+    QByteArray rows;
+    for (int y = 0; y < grey.height(); ++y)
+        rows.append('\0').append(reinterpret_cast<const char *>(grey.constScanLine(y)), grey.width());
+    chunk("IDAT", zlibbed(rows));
+    chunk("IEND", QByteArray());
+    return png;
+}
+
+QImage librarySrgb(const QImage &grey, const QByteArray &profile)
+{
+    cmsHPROFILE input = cmsOpenProfileFromMem(profile.constData(), cmsUInt32Number(profile.size()));
+    cmsHPROFILE output = cmsCreate_sRGBProfile();
+    cmsHTRANSFORM transform = cmsCreateTransform(input, TYPE_GRAY_8, output, TYPE_BGRA_8, INTENT_PERCEPTUAL, 0);
+    QImage image(grey.size(), QImage::Format_RGB32);
+    image.fill(0xFFFFFFFF);
+    for (int y = 0; transform && y < image.height(); ++y)
+        cmsDoTransform(transform, grey.constScanLine(y), image.scanLine(y), cmsUInt32Number(image.width()));
+    if (transform)
+        cmsDeleteTransform(transform);
+    cmsCloseProfile(output);
+    cmsCloseProfile(input);
+    return image;
+}
+
+double meanDifference(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size() || a.isNull())
+        return 255;
+    const QImage first = a.convertToFormat(QImage::Format_RGB32), second = b.convertToFormat(QImage::Format_RGB32);
+    double sum = 0;
+    for (int y = 0; y < first.height(); ++y) {
+        for (int x = 0; x < first.width(); ++x) {
+            const QRgb p = first.pixel(x, y), q = second.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+        }
+    }
+    return sum / (3.0 * first.width() * first.height());
 }
 
 } // namespace ProfileTestFiles

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
 
 // Colour profiles of the sizes and forms the colour management library writes, built with it at
 // test time, and what the library holds while it reads one.
@@ -27,5 +28,15 @@ qint64 libraryPeakBytes(const QByteArray &profile, bool cmyk);
 // The profile with `extra` more entries in its tag directory (each naming a tag of its own, all
 // pointing at the first tag's data).
 QByteArray withExtraTags(const QByteArray &profile, int extra);
+
+// A grey picture (Grayscale8) as a JPEG at quality 100 and as a PNG, with `profile` embedded.
+QByteArray greyJpeg(const QImage &grey, const QByteArray &profile);
+QByteArray greyPng(const QImage &grey, const QByteArray &profile);
+
+// What the library makes of each pixel of a grey picture through the profile, in sRGB (RGB32).
+QImage librarySrgb(const QImage &grey, const QByteArray &profile);
+
+// The mean difference of two pictures of one size, over every colour channel of every pixel.
+double meanDifference(const QImage &a, const QImage &b);
 
 } // namespace ProfileTestFiles
