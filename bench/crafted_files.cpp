@@ -17,6 +17,7 @@
 //        | jpeg-crafted ff00|e9|ff00-scans|e9-scans|comments|arith|arith-baseline|sixth|cmyk-sixth|icc
 //                       import|probe|compress|recode|open
 //        | gif-tiny [frames] | gif-wide [frames] | project-arrays [MB=40] | docx-deep|docx-flat [parts=4] [depth=1300000]
+//        | gif-screen WxH [frames=64] [opaque] | gif-real WxH [frames=64] (ffmpeg's test pattern)
 // (one case per run: the peak is per process; gif-original keeps the screen's size)
 
 #include "comparison/widgets/ComparisonPairListView.h"
@@ -36,6 +37,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -56,21 +58,38 @@ long long peakMegabytes()
     return match.hasMatch() ? match.captured(1).toLongLong() / 1024 : -1;
 }
 
-// GIF89a, a side × side screen with a two-colour palette, and `frames` 1 × 1 frames with
-// disposal 3, each one LZW-coded pixel.
-QByteArray craftedGif(int frames, int side = 14000)
+QByteArray tightestLzwData(qint64 pixels);
+
+// GIF89a, a screen of `screen` with a two-colour palette, and `frames` 1 × 1 frames with
+// disposal 3, each one LZW-coded pixel; with `opaque`, the first frame covers the screen.
+QByteArray craftedScreenGif(int frames, QSize screen, bool opaque = false)
 {
     QByteArray gif("GIF89a", 6);
-    gif.append(char(side & 0xFF)).append(char(side >> 8)).append(char(side & 0xFF)).append(char(side >> 8));
+    for (const int side : { screen.width(), screen.height() })
+        gif.append(char(side & 0xFF)).append(char(side >> 8));
     gif.append(char(0x80)).append('\0').append('\0');
     gif.append("\xFF\0\0\0\0\xFF", 6);
     for (int i = 0; i < frames; ++i) {
+        if (i == 0 && opaque) {
+            gif.append("\x21\xF9\x04\x04\x0A\0\0\0", 8); // disposal 1, 10 cs
+            gif.append("\x2C\0\0\0\0", 5);
+            for (const int side : { screen.width(), screen.height() })
+                gif.append(char(side & 0xFF)).append(char(side >> 8));
+            gif.append('\0');
+            gif.append(tightestLzwData(qint64(screen.width()) * screen.height()));
+            continue;
+        }
         gif.append("\x21\xF9\x04\x0C\x0A\0\0\0", 8); // disposal 3, 10 cs
         gif.append("\x2C\0\0\0\0\x01\0\x01\0\0", 10); // 1 × 1 at the origin
         gif.append("\x02\x02\x4C\x01\0", 5); // clear, index 1, end
     }
     gif.append('\x3B');
     return gif;
+}
+
+QByteArray craftedGif(int frames, int side = 14000)
+{
+    return craftedScreenGif(frames, QSize(side, side));
 }
 
 // The LZW data (minimum code size 2, sub-blocks) of `pixels` pixels of index 0, coded as tightly as
@@ -147,15 +166,8 @@ long long cpuMilliseconds()
         + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
 }
 
-int benchGif(const QByteArray &bytes, int frames, ImageCompressionMaxDimension maxDimension)
+int benchGifFile(const QTemporaryDir &dir, const QString &path, int frames, ImageCompressionMaxDimension maxDimension)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("crafted.gif"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return 1;
-    file.write(bytes);
-    file.close();
     QElapsedTimer timer;
     timer.start();
     const long long cpuBefore = cpuMilliseconds();
@@ -177,6 +189,42 @@ int benchGif(const QByteArray &bytes, int frames, ImageCompressionMaxDimension m
                 qPrintable(outcome), static_cast<long long>(timer.elapsed()), cpuMilliseconds() - cpuBefore,
                 peakMegabytes());
     return 0;
+}
+
+int benchGif(const QByteArray &bytes, int frames, ImageCompressionMaxDimension maxDimension)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("crafted.gif"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return 1;
+    file.write(bytes);
+    file.close();
+    return benchGifFile(dir, path, frames, maxDimension);
+}
+
+// "WxH" as a size; an empty size when it is not one.
+QSize parsedSize(const QString &text)
+{
+    const QStringList sides = text.split(QLatin1Char('x'));
+    return sides.size() == 2 ? QSize(sides[0].toInt(), sides[1].toInt()) : QSize();
+}
+
+// A genuine animation of `frames` frames of ffmpeg's moving test pattern, compressed at its size.
+int benchRealGif(QSize size, int frames)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("real.gif"));
+    const QString source = QStringLiteral("testsrc2=size=%1x%2:rate=25").arg(size.width()).arg(size.height());
+    const QString command = QStringLiteral("ffmpeg -hide_banner -loglevel error -f lavfi -i %1 -frames:v %2 -loop 0 -y %3")
+                                .arg(source)
+                                .arg(frames)
+                                .arg(path);
+    if (std::system(qPrintable(command)) != 0) {
+        std::fprintf(stderr, "ffmpeg is needed to make the animation\n");
+        return 1;
+    }
+    return benchGifFile(dir, path, frames, ImageCompressionMaxDimension::original);
 }
 
 int benchProject()
@@ -831,6 +879,17 @@ int main(int argc, char **argv)
     if (which == QLatin1String("docx-deep") || which == QLatin1String("docx-flat"))
         return benchDeepDocx(argc > 2 ? std::max(1, std::atoi(argv[2])) : 4, which == QLatin1String("docx-flat"),
                              argc > 3 ? std::max(1, std::atoi(argv[3])) : 1'300'000);
+    // A screen of the given size with one-pixel frames, and a genuine animation, at original size.
+    if (which == QLatin1String("gif-screen") || which == QLatin1String("gif-real")) {
+        const QSize size = parsedSize(what);
+        const int frames = argc > 3 ? std::max(1, std::atoi(argv[3])) : 64;
+        if (size.isEmpty())
+            return 1;
+        return which == QLatin1String("gif-real") ? benchRealGif(size, frames)
+                                                  : benchGif(craftedScreenGif(frames, size,
+                                                                              argc > 4 && !std::strcmp(argv[4], "opaque")),
+                                                             frames, ImageCompressionMaxDimension::original);
+    }
     const int gifFrames = argc > 2 ? std::atoi(argv[2]) : 3;
     if (which == QLatin1String("gif-tiny"))
         return benchGif(craftedGif(gifFrames, 1), gifFrames, ImageCompressionMaxDimension::original);
