@@ -214,7 +214,6 @@ ImageCompressionResult compressGIF(const ImageCompressionSource &source, const I
 
     int written = 0;
     QSize lastFrameSize;
-    qint64 writeWork = 0;
     // Decoding and writing each take about half the work: side by side they take the time of the
     // longer one.
     FramePreparer preparer(frames, target, step);
@@ -228,10 +227,6 @@ ImageCompressionResult compressGIF(const ImageCompressionSource &source, const I
         if (!writer.addFrame(prepared->image, std::min(delay, 65535),
                              prepared->inPalette ? frames.palette() : std::vector<QRgb>()))
             throw ImageCompressionServiceError::cannotFinalize(temporary.path());
-        // The blocks only told whether the screen may be transparent; the frames tell whether it is.
-        writeWork += GifCodec::writtenFrameWork(target, writer.lastFrameHadTransparency());
-        if (frames.isGif() && writeWork > GifCodec::maxWrittenPixelFrames)
-            throw ImageCompressionServiceError::noReadableImage(source.url);
         lastFrameSize = prepared->image.size();
         ++written;
     }

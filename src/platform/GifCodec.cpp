@@ -41,6 +41,19 @@ bool readSubBlocks(QFile &file, Visitor &&visit)
     }
 }
 
+// Entries of the colour table a packed field declares; none when it declares none.
+int colourTableEntries(unsigned char packed)
+{
+    return (packed & 0x80) ? 1 << ((packed & 0x07) + 1) : 0;
+}
+
+// The work of writing one frame of `written` size (see maxWrittenPixelFrames).
+qint64 gifWrittenFrameWork(QSize written, bool transparent)
+{
+    const qint64 pixels = qint64(std::max(written.width(), 0)) * std::max(written.height(), 0);
+    return pixels * (pixels * 4 > (qint64(32) << 20) ? 2 : 1) * (transparent ? 3 : 1);
+}
+
 bool skipColorTable(QFile &file, unsigned char packed)
 {
     if (!(packed & 0x80))
@@ -76,12 +89,6 @@ qint64 decodeWork(const FileInfo &info)
     return work;
 }
 
-qint64 writtenFrameWork(QSize written, bool transparent)
-{
-    const qint64 pixels = qint64(std::max(written.width(), 0)) * std::max(written.height(), 0);
-    return pixels * (pixels * 4 > (qint64(32) << 20) ? 2 : 1) * (transparent ? 3 : 1);
-}
-
 qint64 writeWork(const FileInfo &info, QSize written)
 {
     const QRect screen(QPoint(0, 0), info.canvas);
@@ -92,10 +99,10 @@ qint64 writeWork(const FileInfo &info, QSize written)
     for (int i = 0; i < count && work <= maxWrittenPixelFrames; ++i) {
         const FrameInfo &frame = info.frames[size_t(i)];
         const bool opaqueBefore = opaque;
-        if (!frame.transparentIndex && frame.rect.contains(screen))
+        if (!frame.transparentIndex && !frame.indicesBeyondColours && frame.rect.contains(screen))
             opaque = true;
         if (i % step == 0)
-            work += writtenFrameWork(written, !opaque);
+            work += gifWrittenFrameWork(written, !opaque);
         // Once shown, cleared to the background (transparent where it was) or to what was before.
         if (frame.disposal == 2 && !(frame.rect & screen).isEmpty())
             opaque = false;
@@ -130,6 +137,7 @@ std::optional<FileInfo> scan(const QString &path)
     info.canvas = QSize(le16(h + 6), le16(h + 8));
     if (!skipColorTable(file, h[10]))
         return info;
+    const int globalColours = colourTableEntries(h[10]);
 
     std::optional<int> pendingDelay;
     int pendingDisposal = 0;
@@ -166,13 +174,17 @@ std::optional<FileInfo> scan(const QString &path)
             // The frame counts from its descriptor on: a frame whose data is damaged or cut short
             // is still a frame of the file, and fails only when it is decoded.
             info.frames.push_back({QRect(le16(d), le16(d + 2), le16(d + 4), le16(d + 6)), pendingDelay,
-                                   (d[8] & 0x40) != 0, pendingDisposal, pendingTransparent});
+                                   (d[8] & 0x40) != 0, pendingDisposal, pendingTransparent, true});
             pendingDelay.reset();
             pendingDisposal = 0;
             pendingTransparent = false;
             char minimumCodeSize = 0;
-            if (!skipColorTable(file, d[8]) || !file.getChar(&minimumCodeSize)
-                || !readSubBlocks(file, [](int, const QByteArray &) {}))
+            if (!skipColorTable(file, d[8]) || !file.getChar(&minimumCodeSize))
+                break;
+            // Pixel values run below 2 to the code size; those without a colour are left undrawn.
+            const int colours = (d[8] & 0x80) ? colourTableEntries(d[8]) : globalColours;
+            info.frames.back().indicesBeyondColours = (1 << std::clamp(int(uchar(minimumCodeSize)), 0, 12)) > colours;
+            if (!readSubBlocks(file, [](int, const QByteArray &) {}))
                 break;
         } else {
             break;

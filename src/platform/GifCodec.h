@@ -23,6 +23,7 @@ struct FrameInfo {
     bool interlaced = false;
     int disposal = 0;             // the graphics control block's disposal method
     bool transparentIndex = false; // the graphics control block names a transparent index
+    bool indicesBeyondColours = false; // its code size allows indices its colour table has no entry for
 
     bool operator==(const FrameInfo &) const = default;
 };
@@ -56,15 +57,12 @@ qint64 decodeWork(const FileInfo &info);
 
 // Writing: every written frame (every second one beyond 8 frames) is a whole canvas of the written
 // size, copied, compared with the one before and indexed, however little of it changed. While
-// the screen may still hold transparent pixels (no frame without a transparent index has covered
-// it yet, or a frame was cleared to the background since), each frame is encoded whole and the one
+// the screen may still hold transparent pixels (no frame has covered it yet with a colour for
+// every pixel, or a frame was cleared to the background since), each frame is encoded whole and the one
 // before it again: three times the work. A canvas above 32 MB comes fresh from the system for
 // every copy (the allocator keeps no blocks that large): twice the work again. The weights are
 // those measured; a thousand frames of 1920 × 1080 stay within the limit (about 3 s of CPU).
-// The blocks tell only whether the screen may still be transparent (a frame that covers it may
-// leave pixels undrawn), so the writing is counted again, frame by frame, as it is done.
 constexpr qint64 maxWrittenPixelFrames = 1'100'000'000;
-qint64 writtenFrameWork(QSize written, bool transparent);
 qint64 writeWork(const FileInfo &info, QSize written);
 
 // Whether decoding the file and writing it at `written` (its frames scaled to that size) is more
@@ -136,8 +134,6 @@ public:
     static bool paletteHolds(const std::vector<QRgb> &palette, const QImage &image);
     // The same for the image's pixels within `area`.
     static bool paletteHolds(const std::vector<QRgb> &palette, const QImage &image, QRect area);
-    // Whether the last frame added had transparent pixels.
-    bool lastFrameHadTransparency() const;
     // Writes the trailer and closes the file; false when anything could not be written.
     bool finish();
 

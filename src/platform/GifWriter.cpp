@@ -34,7 +34,6 @@ struct Writer::State {
     std::unique_ptr<ParallelWork::Background> writing; // the frame before `pending`, being written
     bool written = true;                               // whether every frame handed over was written
     bool firstHasTransparency = false;
-    bool lastHasTransparency = false;
     std::optional<int> loopCount;
     bool headerWritten = false;
     std::vector<GifColorType> global; // the first frame's colours, used by every frame they suffice for
@@ -262,7 +261,6 @@ bool Writer::addFrame(const QImage &frame, int delayCs, const std::vector<QRgb> 
         const auto *row = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
         hasTransparency = std::find(row, row + argb.width(), 0u) != row + argb.width();
     }
-    d->lastHasTransparency = hasTransparency;
     const std::vector<QRgb> hint = palette.size() <= 256 ? palette : std::vector<QRgb>();
 
     const bool overPrevious = d->pending.has_value() && !hasTransparency;
@@ -310,11 +308,6 @@ bool Writer::addFrame(const QImage &frame, int delayCs, const std::vector<QRgb> 
     d->previous = argb;
     d->previousHint = hint;
     return true;
-}
-
-bool Writer::lastFrameHadTransparency() const
-{
-    return d->lastHasTransparency;
 }
 
 bool Writer::finish()

@@ -241,7 +241,7 @@ GifCodec::FileInfo genuineAnimation(QSize screen, int count)
 } // namespace
 
 // Writing a frame costs its whole canvas at the written size, three times as much while the
-// screen may still be transparent and twice again for a canvas above 32 MB: a few kilobytes of
+// screen may still be transparent (no frame has covered it with a colour for every value) and twice again for a canvas above 32 MB: a few kilobytes of
 // one-pixel frames on a large screen are refused at that size (they took some ten seconds), and
 // are little work written small. Genuine long animations stay within the limit.
 TEST(GifCodec, WorkCountsWritingTheScreenAtTheWrittenSize)
@@ -255,6 +255,7 @@ TEST(GifCodec, WorkCountsWritingTheScreenAtTheWrittenSize)
         ASSERT_TRUE(info);
         EXPECT_EQ(info->frames[1].disposal, 3);
         EXPECT_FALSE(info->frames[1].transparentIndex);
+        EXPECT_TRUE(info->frames[1].indicesBeyondColours); // two colours, values up to 3
         EXPECT_LT(GifCodec::decodeWork(*info), GifCodec::maxDecodedPixels / 100);
         EXPECT_TRUE(GifCodec::exceedsWorkLimit(*info, screen)) << count;
         EXPECT_FALSE(GifCodec::exceedsWorkLimit(*info, QSize(800, 450))) << count;
@@ -262,6 +263,13 @@ TEST(GifCodec, WorkCountsWritingTheScreenAtTheWrittenSize)
         info->frames.front() = {QRect(QPoint(0, 0), screen), 10, false, 1, false};
         EXPECT_TRUE(GifCodec::exceedsWorkLimit(*info, screen)) << count;
     }
+
+    // A frame whose colour table holds every value its code allows draws every pixel it covers.
+    const QString fourColours = dir.filePath(QStringLiteral("four.gif"));
+    ASSERT_TRUE(writeGif(fourColours, simpleAnimation(QSize(8, 8), 2)));
+    const std::optional<GifCodec::FileInfo> drawn = GifCodec::scan(fourColours);
+    ASSERT_TRUE(drawn);
+    EXPECT_FALSE(drawn->frames[0].indicesBeyondColours);
 
     for (const auto &[screen, count] : {std::pair {QSize(480, 270), 3000}, std::pair {QSize(1920, 1080), 1000}}) {
         GifCodec::FileInfo genuine = genuineAnimation(screen, count);
@@ -271,6 +279,9 @@ TEST(GifCodec, WorkCountsWritingTheScreenAtTheWrittenSize)
     // early on, are encoded whole twice each.
     GifCodec::FileInfo uncovered = genuineAnimation(QSize(1920, 1080), 1000);
     uncovered.frames.front().transparentIndex = true;
+    EXPECT_TRUE(GifCodec::exceedsWorkLimit(uncovered, uncovered.canvas));
+    uncovered = genuineAnimation(QSize(1920, 1080), 1000);
+    uncovered.frames.front().indicesBeyondColours = true;
     EXPECT_TRUE(GifCodec::exceedsWorkLimit(uncovered, uncovered.canvas));
     GifCodec::FileInfo cleared = genuineAnimation(QSize(1920, 1080), 1000);
     cleared.frames[1].disposal = 2;
