@@ -14,7 +14,7 @@
 //        | jpeg-progressive thumbnail|import|probe|recode | jpeg-progressive-whole import|probe|recode [copies=8]
 //        | jpeg-scans probe|compress|import [scans=3000]
 //        | jpeg-nodata probe|compress
-//        | jpeg-crafted ff00|e9|ff00-scans|e9-scans|comments|arith|arith-baseline|sixth|cmyk-sixth|icc
+//        | jpeg-crafted ff00|e9|ff00-scans|e9-scans|comments|arith|arith-baseline|sixth|cmyk-sixth|icc|icc40|icc48|icc-float
 //                       import|probe|compress|recode|open
 //        | gif-tiny [frames] | gif-wide [frames] | project-arrays [MB=40] | docx-deep|docx-flat [parts=4] [depth=1300000]
 //        | gif-screen WxH [frames=64] [opaque] | gif-real WxH [frames=64] (ffmpeg's test pattern)
@@ -25,6 +25,7 @@
 #include "model/MarkupViewModel.h"
 #include "platform/ImageDecoding.h"
 #include "platform/ImageLimits.h"
+#include "platform/JpegFile.h"
 #include "textengine/TextComparisonImport.h"
 
 #include <QApplication>
@@ -689,6 +690,66 @@ QByteArray bogusCmykProfile()
     return bytes;
 }
 
+// CMYK ink to Lab for the grids below.
+cmsInt32Number benchInks(const cmsUInt16Number in[], cmsUInt16Number out[], void *)
+{
+    const double c = in[0] / 65535.0, m = in[1] / 65535.0, y = in[2] / 65535.0, k = in[3] / 65535.0;
+    cmsCIELab lab { 100 * (1 - k) * (1 - 0.3 * c), 60 * (m - c), 60 * (y - 0.5 * m) };
+    cmsFloat2LabEncoded(out, &lab);
+    return 1;
+}
+
+cmsInt32Number benchFloatInks(const cmsFloat32Number in[], cmsFloat32Number out[], void *)
+{
+    out[0] = (1 - in[3]) * (1 - 0.3f * in[0]);
+    out[1] = (60 * (in[1] - in[0]) + 128) / 255;
+    out[2] = (60 * (in[2] - 0.5f * in[1]) + 128) / 255;
+    return 1;
+}
+
+// A CMYK profile written by the colour library whose grid has `points` on each side: a version 2
+// 8-bit lut, or (with `floats`) version 4 float elements with segmented curves.
+QByteArray gridCmykProfile(int points, bool floats)
+{
+    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetProfileVersion(profile, floats ? 4.3 : 2.1);
+    cmsSetDeviceClass(profile, cmsSigOutputClass);
+    cmsSetColorSpace(profile, cmsSigCmykData);
+    cmsSetPCS(profile, cmsSigLabData);
+    cmsPipeline *lut = cmsPipelineAlloc(nullptr, 4, 3);
+    if (floats) {
+        static const cmsFloat32Number samples[] = { 0, 0.5f, 1 };
+        cmsCurveSegment segments[3] {};
+        segments[0] = { -1e22f, 0, 6, { 1, 1, 0, 0 }, 0, nullptr };
+        segments[1] = { 0, 1, 0, {}, 3, const_cast<cmsFloat32Number *>(samples) };
+        segments[2] = { 1, 1e22f, 6, { 1, 1, 0, 0 }, 0, nullptr };
+        cmsToneCurve *curve = cmsBuildSegmentedToneCurve(nullptr, 3, segments);
+        cmsToneCurve *curves[4] = { curve, curve, curve, curve };
+        cmsStage *grid = cmsStageAllocCLutFloat(nullptr, cmsUInt32Number(points), 4, 3, nullptr);
+        cmsStageSampleCLutFloat(grid, benchFloatInks, nullptr, 0);
+        cmsPipelineInsertStage(lut, cmsAT_END, cmsStageAllocToneCurves(nullptr, 4, curves));
+        cmsPipelineInsertStage(lut, cmsAT_END, grid);
+        cmsWriteTag(profile, cmsSigDToB0Tag, lut);
+        cmsFreeToneCurve(curve);
+    } else {
+        cmsStage *grid = cmsStageAllocCLut16bit(nullptr, cmsUInt32Number(points), 4, 3, nullptr);
+        cmsStageSampleCLut16bit(grid, benchInks, nullptr, 0);
+        cmsPipelineInsertStage(lut, cmsAT_END, cmsStageAllocToneCurves(nullptr, 4, nullptr));
+        cmsPipelineInsertStage(lut, cmsAT_END, grid);
+        cmsPipelineInsertStage(lut, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
+        cmsPipelineSetSaveAs8bitsFlag(lut, TRUE);
+        cmsWriteTag(profile, cmsSigAToB0Tag, lut);
+    }
+    cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    QByteArray bytes(qsizetype(size), '\0');
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsPipelineFree(lut);
+    cmsCloseProfile(profile);
+    return bytes;
+}
+
 // A flat CMYK side × side picture with `profile` embedded.
 QByteArray cmykJpegWithProfile(int side, const QByteArray &profile)
 {
@@ -732,7 +793,8 @@ QString projectHolding(const QTemporaryDir &dir, const QByteArray &jpeg, int sid
 // segment after the start marker (ff00, e9; with 400 more scans: ff00-scans, e9-scans), six 64 KB
 // comments in place of scan data (comments, 8 copies), arithmetic coding without data (arith,
 // arith-baseline), a sixth of the data (sixth: 14000², cmyk-sixth: CMYK 4000² without a profile)
-// and a CMYK file whose profile declares a 75-point grid (icc).
+// and a CMYK file whose profile declares a 75-point grid (icc); sound profiles the colour library
+// writes: 8-bit luts of 40 and 48 points (icc40, icc48), float elements of 25 points (icc-float).
 int benchCraftedJpeg(const QString &kind, const QString &what)
 {
     QByteArray bytes;
@@ -761,6 +823,17 @@ int benchCraftedJpeg(const QString &kind, const QString &what)
     } else if (kind == QLatin1String("icc")) {
         side = 160;
         bytes = cmykJpegWithProfile(side, bogusCmykProfile());
+    } else if (kind == QLatin1String("icc40") || kind == QLatin1String("icc48") || kind == QLatin1String("icc-float")) {
+        side = 40;
+        bytes = cmykJpegWithProfile(side, kind == QLatin1String("icc-float") ? gridCmykProfile(25, true)
+                                                                             : gridCmykProfile(kind.mid(3).toInt(), false));
+        const auto layout = JpegFile::layout(bytes);
+        std::printf("%s: profile of %lld bytes, %lld MB reserved for the decoder\n", qPrintable(kind),
+                    static_cast<long long>(layout ? layout->iccProfile.size() : 0),
+                    static_cast<long long>(layout ? JpegFile::decoderHeldBytes(*layout) >> 20 : 0));
+        if (kind == QLatin1String("icc-float") && layout)
+            std::printf("icc-float: %s\n", JpegFile::decodeCmykWithProfile(bytes, *layout).image ? "converted through its profile"
+                                                                                                : "read without its profile");
     } else {
         std::fprintf(stderr, "unknown crafted JPEG: %s\n", qPrintable(kind));
         return 1;
