@@ -156,3 +156,17 @@ TEST(CompressionColour, GreyPicturesAreCompressedThroughTheirGreyProfile)
     ASSERT_TRUE(layout);
     EXPECT_TRUE(layout->iccProfile.isEmpty() || layout->iccProfile.mid(16, 4) == "GRAY");
 }
+
+// A CMYK TIFF with a CMYK profile is compressed in the colours its profile gives it.
+TEST(CompressionColour, CmykTiffsAreCompressedThroughTheirProfile)
+{
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    const QSize size(64, 32);
+    const std::vector<uchar> ink = ProfileTestFiles::cmykPatches(size);
+    const QByteArray profile = ColourTestFiles::warmCmykProfile();
+    const QString path = TestSupport::writeFile(dir.filePath(QStringLiteral("print.tif")),
+                                                ProfileTestFiles::cmykTiff(size, ink, profile));
+    const QImage output = storedOutput(compressed(path, out.path()));
+    EXPECT_LT(ProfileTestFiles::meanDifference(output, ProfileTestFiles::librarySrgb(size, ink, profile)), 4);
+}

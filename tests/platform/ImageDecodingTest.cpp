@@ -268,3 +268,34 @@ TEST(ImageDecoding, GreyPicturesGoThroughTheirGreyProfile)
         EXPECT_LT(ProfileTestFiles::meanDifference(preview->thumbnail, expectedThumbnail), 6) << isPng;
     }
 }
+
+// A CMYK TIFF with a CMYK profile of its own comes out as the colour management library converts
+// it (Qt's reader alone mixes the ink without any profile), in the full-size decode and in the
+// thumbnail; a profile whose tables declare more than it holds is not used.
+TEST(ImageDecoding, CmykTiffsGoThroughTheirProfile)
+{
+    const QSize size(64, 32);
+    const std::vector<uchar> ink = ProfileTestFiles::cmykPatches(size);
+    for (const double version : { 4.3, 2.1 }) {
+        const QByteArray profile = ColourTestFiles::warmCmykProfile(version);
+        const QByteArray tiff = ProfileTestFiles::cmykTiff(size, ink, profile);
+        ASSERT_FALSE(tiff.isEmpty());
+        const QImage expected = ProfileTestFiles::librarySrgb(size, ink, profile);
+        const std::optional<QImage> decoded = ImageDecoding::loadOrientedImageData(tiff);
+        ASSERT_TRUE(decoded) << version;
+        EXPECT_LT(ProfileTestFiles::meanDifference(*decoded, expected), 3) << version;
+        const auto preview = ImageDecoding::previewImageData(tiff, 16);
+        ASSERT_TRUE(preview) << version;
+        EXPECT_LT(ProfileTestFiles::meanDifference(
+                      preview->thumbnail,
+                      expected.scaled(preview->thumbnail.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)),
+                  6)
+            << version;
+    }
+    // Grid points declared far beyond the data: the picture is still read, without the profile.
+    QByteArray bogus = ColourTestFiles::warmCmykProfile(2.1);
+    const qsizetype table = bogus.indexOf("mft2");
+    ASSERT_GT(table, 0);
+    bogus[table + 10] = char(75);
+    EXPECT_TRUE(ImageDecoding::loadOrientedImageData(ProfileTestFiles::cmykTiff(size, ink, bogus)));
+}

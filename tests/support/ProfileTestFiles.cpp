@@ -5,12 +5,15 @@
 #include <cstring>
 
 #include <QColor>
+#include <QTemporaryDir>
+#include <QFile>
 
 #include <cmath>
 
 #include <jpeglib.h>
 #include <lcms2.h>
 #include <lcms2_plugin.h>
+#include <tiffio.h>
 #include <zlib.h>
 
 namespace ProfileTestFiles {
@@ -281,6 +284,65 @@ QImage librarySrgb(const QImage &grey, const QByteArray &profile)
     image.fill(0xFFFFFFFF);
     for (int y = 0; transform && y < image.height(); ++y)
         cmsDoTransform(transform, grey.constScanLine(y), image.scanLine(y), cmsUInt32Number(image.width()));
+    if (transform)
+        cmsDeleteTransform(transform);
+    cmsCloseProfile(output);
+    cmsCloseProfile(input);
+    return image;
+}
+
+std::vector<uchar> cmykPatches(QSize size)
+{
+    std::vector<uchar> ink(size_t(size.width()) * size.height() * 4);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            const int patch = (x / 16) + 4 * (y / 16);
+            uchar *pixel = ink.data() + (size_t(y) * size.width() + x) * 4;
+            pixel[0] = uchar((patch * 37) % 256);
+            pixel[1] = uchar((patch * 71) % 256);
+            pixel[2] = uchar((patch * 113) % 256);
+            pixel[3] = uchar((patch * 29) % 200);
+        }
+    }
+    return ink;
+}
+
+QByteArray cmykTiff(QSize size, const std::vector<uchar> &ink, const QByteArray &profile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("cmyk.tif"));
+    TIFF *tiff = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    if (!tiff)
+        return {};
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(size.width()));
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(size.height()));
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(4));
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_SEPARATED));
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG));
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, uint16_t(COMPRESSION_LZW));
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(8));
+    TIFFSetField(tiff, TIFFTAG_ICCPROFILE, uint32_t(profile.size()), profile.constData());
+    std::vector<uchar> row(size_t(size.width()) * 4);
+    for (int y = 0; y < size.height(); ++y) {
+        std::copy_n(ink.data() + size_t(y) * row.size(), row.size(), row.data());
+        TIFFWriteScanline(tiff, row.data(), uint32_t(y), 0);
+    }
+    TIFFClose(tiff);
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QImage librarySrgb(QSize size, const std::vector<uchar> &ink, const QByteArray &profile)
+{
+    cmsHPROFILE input = cmsOpenProfileFromMem(profile.constData(), cmsUInt32Number(profile.size()));
+    cmsHPROFILE output = cmsCreate_sRGBProfile();
+    cmsHTRANSFORM transform = cmsCreateTransform(input, TYPE_CMYK_8, output, TYPE_BGRA_8, INTENT_PERCEPTUAL, 0);
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(0xFFFFFFFF);
+    for (int y = 0; transform && y < image.height(); ++y)
+        cmsDoTransform(transform, ink.data() + size_t(y) * size.width() * 4, image.scanLine(y),
+                       cmsUInt32Number(image.width()));
     if (transform)
         cmsDeleteTransform(transform);
     cmsCloseProfile(output);

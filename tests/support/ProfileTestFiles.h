@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QImage>
 
+#include <vector>
+
 // Colour profiles of the sizes and forms the colour management library writes, built with it at
 // test time, and what the library holds while it reads one.
 namespace ProfileTestFiles {
@@ -35,6 +37,13 @@ QByteArray greyPng(const QImage &grey, const QByteArray &profile);
 
 // What the library makes of each pixel of a grey picture through the profile, in sRGB (RGB32).
 QImage librarySrgb(const QImage &grey, const QByteArray &profile);
+
+// CMYK ink (four bytes a pixel, 0 none … 255 full, row by row) of patches of several mixes.
+std::vector<uchar> cmykPatches(QSize size);
+// The ink as an LZW-compressed CMYK TIFF (strips of 8 rows) with `profile` embedded.
+QByteArray cmykTiff(QSize size, const std::vector<uchar> &ink, const QByteArray &profile);
+// What the library makes of the ink through the profile, in sRGB (RGB32).
+QImage librarySrgb(QSize size, const std::vector<uchar> &ink, const QByteArray &profile);
 
 // The mean difference of two pictures of one size, over every colour channel of every pixel.
 double meanDifference(const QImage &a, const QImage &b);
