@@ -18,6 +18,7 @@
 //                       import|probe|compress|recode|open
 //        | gif-tiny [frames] | gif-wide [frames] | project-arrays [MB=40] | docx-deep|docx-flat [parts=4] [depth=1300000]
 //        | gif-screen WxH [frames=64] [opaque] | gif-real WxH [frames=64] (ffmpeg's test pattern)
+//        | profile cmyk-tiff|grey-jpeg|grey-png
 // (one case per run: the peak is per process; gif-original keeps the screen's size)
 
 #include "comparison/widgets/ComparisonPairListView.h"
@@ -45,6 +46,7 @@
 #include <jpeglib.h>
 #include <lcms2.h>
 #include <sys/resource.h>
+#include <tiffio.h>
 #include <zip.h>
 
 namespace {
@@ -922,6 +924,131 @@ int benchProbeBombs()
     return 0;
 }
 
+// ---- Pictures whose colours come from a profile Qt does not take -------------------------------
+
+// The mean difference of a decoded picture from the colour library's own conversion of the same
+// samples (`format` TYPE_CMYK_8 or TYPE_GRAY_8, `channels` bytes a pixel), over every channel.
+double benchProfileDifference(const QImage &decoded, const std::vector<uchar> &samples, int channels,
+                              cmsUInt32Number format, const QByteArray &profile)
+{
+    cmsHPROFILE input = cmsOpenProfileFromMem(profile.constData(), cmsUInt32Number(profile.size()));
+    cmsHPROFILE output = cmsCreate_sRGBProfile();
+    cmsHTRANSFORM transform = cmsCreateTransform(input, format, output, TYPE_BGRA_8, INTENT_PERCEPTUAL, 0);
+    const QImage picture = decoded.convertToFormat(QImage::Format_RGB32);
+    std::vector<QRgb> row(size_t(picture.width()));
+    double sum = 0;
+    for (int y = 0; transform && y < picture.height(); ++y) {
+        cmsDoTransform(transform, samples.data() + size_t(y) * picture.width() * channels, row.data(),
+                       cmsUInt32Number(picture.width()));
+        const auto *pixels = reinterpret_cast<const QRgb *>(picture.constScanLine(y));
+        for (int x = 0; x < picture.width(); ++x)
+            sum += std::abs(qRed(pixels[x]) - qRed(row[size_t(x)])) + std::abs(qGreen(pixels[x]) - qGreen(row[size_t(x)]))
+                + std::abs(qBlue(pixels[x]) - qBlue(row[size_t(x)]));
+    }
+    if (transform)
+        cmsDeleteTransform(transform);
+    cmsCloseProfile(output);
+    cmsCloseProfile(input);
+    return sum / (3.0 * picture.width() * picture.height());
+}
+
+// A 2000 × 1500 picture imported whole: a CMYK TIFF (LZW) with a 17-point CMYK profile, or a grey
+// JPEG or PNG with a linear grey profile; how far its colours are from the colour library's.
+int benchProfileFile(const QString &kind)
+{
+    const QSize size(2000, 1500);
+    const bool cmyk = kind == QLatin1String("cmyk-tiff");
+    const int channels = cmyk ? 4 : 1;
+    std::vector<uchar> samples(size_t(size.width()) * size.height() * channels);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = uchar((i / channels % size_t(size.width()) / 125 * 16 + i % channels * 50 + i / channels / size_t(size.width()) / 100 * 8) % 256);
+    QByteArray profile;
+    if (cmyk) {
+        profile = gridCmykProfile(17, false);
+    } else {
+        cmsToneCurve *linear = cmsBuildGamma(nullptr, 1.0);
+        cmsHPROFILE grey = cmsCreateGrayProfile(cmsD50_xyY(), linear);
+        cmsUInt32Number bytes = 0;
+        cmsSaveProfileToMem(grey, nullptr, &bytes);
+        profile.resize(qsizetype(bytes));
+        cmsSaveProfileToMem(grey, profile.data(), &bytes);
+        cmsCloseProfile(grey);
+        cmsFreeToneCurve(linear);
+    }
+    QTemporaryDir dir;
+    QString path;
+    if (cmyk) {
+        path = dir.filePath(QStringLiteral("print.tif"));
+        TIFF *tiff = TIFFOpen(QFile::encodeName(path).constData(), "w");
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(size.width()));
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(size.height()));
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(4));
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_SEPARATED));
+        TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG));
+        TIFFSetField(tiff, TIFFTAG_COMPRESSION, uint16_t(COMPRESSION_LZW));
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(16));
+        TIFFSetField(tiff, TIFFTAG_ICCPROFILE, uint32_t(profile.size()), profile.constData());
+        for (int y = 0; y < size.height(); ++y)
+            TIFFWriteScanline(tiff, samples.data() + size_t(y) * size.width() * 4, uint32_t(y), 0);
+        TIFFClose(tiff);
+    } else if (kind == QLatin1String("grey-jpeg")) {
+        jpeg_compress_struct info;
+        jpeg_error_mgr error;
+        info.err = jpeg_std_error(&error);
+        jpeg_create_compress(&info);
+        unsigned char *buffer = nullptr;
+        unsigned long length = 0;
+        jpeg_mem_dest(&info, &buffer, &length);
+        info.image_width = JDIMENSION(size.width());
+        info.image_height = JDIMENSION(size.height());
+        info.input_components = 1;
+        info.in_color_space = JCS_GRAYSCALE;
+        jpeg_set_defaults(&info);
+        jpeg_set_quality(&info, 100, TRUE);
+        jpeg_start_compress(&info, TRUE);
+        jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET *>(profile.constData()), unsigned(profile.size()));
+        while (info.next_scanline < info.image_height) {
+            JSAMPROW rows[1] = { samples.data() + size_t(info.next_scanline) * size.width() };
+            jpeg_write_scanlines(&info, rows, 1);
+        }
+        jpeg_finish_compress(&info);
+        path = writeCrafted(dir, QStringLiteral("grey.jpg"), QByteArray(reinterpret_cast<const char *>(buffer), qsizetype(length)));
+        jpeg_destroy_compress(&info);
+        std::free(buffer);
+    } else if (kind == QLatin1String("grey-png")) {
+        QByteArray png("\x89PNG\r\n\x1A\n", 8);
+        QByteArray header;
+        for (const quint32 side : { quint32(size.width()), quint32(size.height()) })
+            for (int shift = 24; shift >= 0; shift -= 8)
+                header.append(char((side >> shift) & 0xFF));
+        header.append("\x08\0\0\0\0", 5);
+        appendPngChunk(png, "IHDR", header);
+        appendPngChunk(png, "iCCP", QByteArray("grey\0\0", 6) + qCompress(profile).mid(4));
+        QByteArray rows;
+        for (int y = 0; y < size.height(); ++y)
+            rows.append('\0').append(reinterpret_cast<const char *>(samples.data()) + size_t(y) * size.width(), size.width());
+        appendPngChunk(png, "IDAT", qCompress(rows).mid(4));
+        appendPngChunk(png, "IEND", QByteArray());
+        path = writeCrafted(dir, QStringLiteral("grey.png"), png);
+    } else {
+        std::fprintf(stderr, "unknown profile file: %s\n", qPrintable(kind));
+        return 1;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    const double cpu = cpuSeconds();
+    const std::optional<QImage> decoded = ImageDecoding::loadOrientedImage(path);
+    const double seconds = cpuSeconds() - cpu;
+    const qint64 ms = timer.elapsed();
+    std::printf("profile %s: %lld bytes: %s, mean difference from the colour library %.2f levels, %lld ms, %.2f s CPU, "
+                "peak %lld MB\n",
+                qPrintable(kind), static_cast<long long>(QFileInfo(path).size()), decoded ? "decoded" : "not decoded",
+                decoded ? benchProfileDifference(*decoded, samples, channels, cmyk ? TYPE_CMYK_8 : TYPE_GRAY_8, profile) : -1.0,
+                static_cast<long long>(ms), seconds, peakMegabytes());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -947,6 +1074,8 @@ int main(int argc, char **argv)
         return benchNoDataJpeg(what);
     if (which == QLatin1String("jpeg-crafted"))
         return benchCraftedJpeg(what, argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("compress"));
+    if (which == QLatin1String("profile"))
+        return benchProfileFile(what);
     if (which == QLatin1String("project-arrays"))
         return benchArrayProject(argc > 2 ? std::max(1, std::atoi(argv[2])) : 40);
     if (which == QLatin1String("docx-deep") || which == QLatin1String("docx-flat"))
