@@ -158,11 +158,11 @@ std::optional<FileInfo> scan(const QString &path)
                     pendingDelay = le16(b + 1);
                     pendingDisposal = (b[0] >> 2) & 7;
                     pendingTransparent = (b[0] & 1) != 0;
-                }
-                else if (code == 0xFF && index == 0)
+                } else if (code == 0xFF && index == 0) {
                     isNetscape = block == "NETSCAPE2.0" || block == "ANIMEXTS1.0";
-                else if (code == 0xFF && isNetscape && block.size() >= 3 && b[0] == 1)
+                } else if (code == 0xFF && isNetscape && block.size() >= 3 && b[0] == 1) {
                     info.loopCount = le16(b + 1);
+                }
             });
             if (!complete)
                 break;
