@@ -14,12 +14,14 @@
 //        | jpeg-progressive thumbnail|import|probe|recode | jpeg-progressive-whole import|probe|recode [copies=8]
 //        | jpeg-scans probe|compress|import [scans=3000]
 //        | jpeg-nodata probe|compress
-//        | jpeg-crafted ff00|e9|ff00-scans|e9-scans|comments|arith|arith-baseline|sixth|cmyk-sixth|icc
+//        | jpeg-crafted ff00|e9|ff00-scans|e9-scans|comments|arith|arith-baseline|sixth|cmyk-sixth|icc|icc40|icc48|icc-float
 //                       |arith-a4|arith-line|arith-white|arith-slide|arith-restarts|arith-emptied
 //                       |arith-random|arith-flat|arith-flat-420|arith-flat-444|arith-sparse-444
 //                       |progressive-first|progressive-first-byte|cmyk-padded|no-eoi|scans64
 //                       import|probe|compress|recode|open|load
 //        | gif-tiny [frames] | gif-wide [frames] | project-arrays [MB=40] | docx-deep|docx-flat [parts=4] [depth=1300000]
+//        | gif-screen WxH [frames=64] [opaque] | gif-real WxH [frames=64] (ffmpeg's test pattern)
+//        | profile cmyk-tiff|grey-jpeg|grey-png
 // (one case per run: the peak is per process; gif-original keeps the screen's size)
 
 #include "comparison/widgets/ComparisonPairListView.h"
@@ -27,6 +29,7 @@
 #include "model/MarkupViewModel.h"
 #include "platform/ImageDecoding.h"
 #include "platform/ImageLimits.h"
+#include "platform/JpegFile.h"
 #include "textengine/TextComparisonImport.h"
 
 #include <QApplication>
@@ -42,6 +45,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <functional>
 #include <optional>
@@ -50,6 +54,7 @@
 #include <jpeglib.h>
 #include <lcms2.h>
 #include <sys/resource.h>
+#include <tiffio.h>
 #include <zip.h>
 
 namespace {
@@ -64,21 +69,38 @@ long long peakMegabytes()
     return match.hasMatch() ? match.captured(1).toLongLong() / 1024 : -1;
 }
 
-// GIF89a, a side × side screen with a two-colour palette, and `frames` 1 × 1 frames with
-// disposal 3, each one LZW-coded pixel.
-QByteArray craftedGif(int frames, int side = 14000)
+QByteArray tightestLzwData(qint64 pixels);
+
+// GIF89a, a screen of `screen` with a two-colour palette, and `frames` 1 × 1 frames with
+// disposal 3, each one LZW-coded pixel; with `opaque`, the first frame covers the screen.
+QByteArray craftedScreenGif(int frames, QSize screen, bool opaque = false)
 {
     QByteArray gif("GIF89a", 6);
-    gif.append(char(side & 0xFF)).append(char(side >> 8)).append(char(side & 0xFF)).append(char(side >> 8));
+    for (const int side : { screen.width(), screen.height() })
+        gif.append(char(side & 0xFF)).append(char(side >> 8));
     gif.append(char(0x80)).append('\0').append('\0');
     gif.append("\xFF\0\0\0\0\xFF", 6);
     for (int i = 0; i < frames; ++i) {
+        if (i == 0 && opaque) {
+            gif.append("\x21\xF9\x04\x04\x0A\0\0\0", 8); // disposal 1, 10 cs
+            gif.append("\x2C\0\0\0\0", 5);
+            for (const int side : { screen.width(), screen.height() })
+                gif.append(char(side & 0xFF)).append(char(side >> 8));
+            gif.append('\0');
+            gif.append(tightestLzwData(qint64(screen.width()) * screen.height()));
+            continue;
+        }
         gif.append("\x21\xF9\x04\x0C\x0A\0\0\0", 8); // disposal 3, 10 cs
         gif.append("\x2C\0\0\0\0\x01\0\x01\0\0", 10); // 1 × 1 at the origin
         gif.append("\x02\x02\x4C\x01\0", 5); // clear, index 1, end
     }
     gif.append('\x3B');
     return gif;
+}
+
+QByteArray craftedGif(int frames, int side = 14000)
+{
+    return craftedScreenGif(frames, QSize(side, side));
 }
 
 // The LZW data (minimum code size 2, sub-blocks) of `pixels` pixels of index 0, coded as tightly as
@@ -155,15 +177,8 @@ long long cpuMilliseconds()
         + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
 }
 
-int benchGif(const QByteArray &bytes, int frames, ImageCompressionMaxDimension maxDimension)
+int benchGifFile(const QTemporaryDir &dir, const QString &path, int frames, ImageCompressionMaxDimension maxDimension)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("crafted.gif"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return 1;
-    file.write(bytes);
-    file.close();
     QElapsedTimer timer;
     timer.start();
     const long long cpuBefore = cpuMilliseconds();
@@ -185,6 +200,42 @@ int benchGif(const QByteArray &bytes, int frames, ImageCompressionMaxDimension m
                 qPrintable(outcome), static_cast<long long>(timer.elapsed()), cpuMilliseconds() - cpuBefore,
                 peakMegabytes());
     return 0;
+}
+
+int benchGif(const QByteArray &bytes, int frames, ImageCompressionMaxDimension maxDimension)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("crafted.gif"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return 1;
+    file.write(bytes);
+    file.close();
+    return benchGifFile(dir, path, frames, maxDimension);
+}
+
+// "WxH" as a size; an empty size when it is not one.
+QSize parsedSize(const QString &text)
+{
+    const QStringList sides = text.split(QLatin1Char('x'));
+    return sides.size() == 2 ? QSize(sides[0].toInt(), sides[1].toInt()) : QSize();
+}
+
+// A genuine animation of `frames` frames of ffmpeg's moving test pattern, compressed at its size.
+int benchRealGif(QSize size, int frames)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("real.gif"));
+    const QString source = QStringLiteral("testsrc2=size=%1x%2:rate=25").arg(size.width()).arg(size.height());
+    const QString command = QStringLiteral("ffmpeg -hide_banner -loglevel error -f lavfi -i %1 -frames:v %2 -loop 0 -y %3")
+                                .arg(source)
+                                .arg(frames)
+                                .arg(path);
+    if (std::system(qPrintable(command)) != 0) {
+        std::fprintf(stderr, "ffmpeg is needed to make the animation\n");
+        return 1;
+    }
+    return benchGifFile(dir, path, frames, ImageCompressionMaxDimension::original);
 }
 
 int benchProject()
@@ -654,6 +705,66 @@ QByteArray bogusCmykProfile()
     return bytes;
 }
 
+// CMYK ink to Lab for the grids below.
+cmsInt32Number benchInks(const cmsUInt16Number in[], cmsUInt16Number out[], void *)
+{
+    const double c = in[0] / 65535.0, m = in[1] / 65535.0, y = in[2] / 65535.0, k = in[3] / 65535.0;
+    cmsCIELab lab { 100 * (1 - k) * (1 - 0.3 * c), 60 * (m - c), 60 * (y - 0.5 * m) };
+    cmsFloat2LabEncoded(out, &lab);
+    return 1;
+}
+
+cmsInt32Number benchFloatInks(const cmsFloat32Number in[], cmsFloat32Number out[], void *)
+{
+    out[0] = (1 - in[3]) * (1 - 0.3f * in[0]);
+    out[1] = (60 * (in[1] - in[0]) + 128) / 255;
+    out[2] = (60 * (in[2] - 0.5f * in[1]) + 128) / 255;
+    return 1;
+}
+
+// A CMYK profile written by the colour library whose grid has `points` on each side: a version 2
+// 8-bit lut, or (with `floats`) version 4 float elements with segmented curves.
+QByteArray gridCmykProfile(int points, bool floats)
+{
+    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetProfileVersion(profile, floats ? 4.3 : 2.1);
+    cmsSetDeviceClass(profile, cmsSigOutputClass);
+    cmsSetColorSpace(profile, cmsSigCmykData);
+    cmsSetPCS(profile, cmsSigLabData);
+    cmsPipeline *lut = cmsPipelineAlloc(nullptr, 4, 3);
+    if (floats) {
+        static const cmsFloat32Number samples[] = { 0, 0.5f, 1 };
+        cmsCurveSegment segments[3] {};
+        segments[0] = { -1e22f, 0, 6, { 1, 1, 0, 0 }, 0, nullptr };
+        segments[1] = { 0, 1, 0, {}, 3, const_cast<cmsFloat32Number *>(samples) };
+        segments[2] = { 1, 1e22f, 6, { 1, 1, 0, 0 }, 0, nullptr };
+        cmsToneCurve *curve = cmsBuildSegmentedToneCurve(nullptr, 3, segments);
+        cmsToneCurve *curves[4] = { curve, curve, curve, curve };
+        cmsStage *grid = cmsStageAllocCLutFloat(nullptr, cmsUInt32Number(points), 4, 3, nullptr);
+        cmsStageSampleCLutFloat(grid, benchFloatInks, nullptr, 0);
+        cmsPipelineInsertStage(lut, cmsAT_END, cmsStageAllocToneCurves(nullptr, 4, curves));
+        cmsPipelineInsertStage(lut, cmsAT_END, grid);
+        cmsWriteTag(profile, cmsSigDToB0Tag, lut);
+        cmsFreeToneCurve(curve);
+    } else {
+        cmsStage *grid = cmsStageAllocCLut16bit(nullptr, cmsUInt32Number(points), 4, 3, nullptr);
+        cmsStageSampleCLut16bit(grid, benchInks, nullptr, 0);
+        cmsPipelineInsertStage(lut, cmsAT_END, cmsStageAllocToneCurves(nullptr, 4, nullptr));
+        cmsPipelineInsertStage(lut, cmsAT_END, grid);
+        cmsPipelineInsertStage(lut, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
+        cmsPipelineSetSaveAs8bitsFlag(lut, TRUE);
+        cmsWriteTag(profile, cmsSigAToB0Tag, lut);
+    }
+    cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    QByteArray bytes(qsizetype(size), '\0');
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsPipelineFree(lut);
+    cmsCloseProfile(profile);
+    return bytes;
+}
+
 // A flat CMYK side × side picture with `profile` embedded.
 QByteArray cmykJpegWithProfile(int side, const QByteArray &profile)
 {
@@ -956,7 +1067,8 @@ std::optional<CraftedJpeg> decoderJudgedJpeg(const QString &kind)
 // segment after the start marker (ff00, e9; with 400 more scans: ff00-scans, e9-scans), six 64 KB
 // comments in place of scan data (comments, 8 copies), arithmetic coding without data (arith,
 // arith-baseline), a sixth of the data (sixth: 14000², cmyk-sixth: CMYK 4000² without a profile)
-// and a CMYK file whose profile declares a 75-point grid (icc).
+// and a CMYK file whose profile declares a 75-point grid (icc); sound profiles the colour library
+// writes: 8-bit luts of 40 and 48 points (icc40, icc48), float elements of 25 points (icc-float).
 int benchCraftedJpeg(const QString &kind, const QString &what)
 {
     QByteArray bytes;
@@ -988,6 +1100,17 @@ int benchCraftedJpeg(const QString &kind, const QString &what)
     } else if (kind == QLatin1String("icc")) {
         side = 160;
         bytes = cmykJpegWithProfile(side, bogusCmykProfile());
+    } else if (kind == QLatin1String("icc40") || kind == QLatin1String("icc48") || kind == QLatin1String("icc-float")) {
+        side = 40;
+        bytes = cmykJpegWithProfile(side, kind == QLatin1String("icc-float") ? gridCmykProfile(25, true)
+                                                                             : gridCmykProfile(kind.mid(3).toInt(), false));
+        const auto layout = JpegFile::layout(bytes);
+        std::printf("%s: profile of %lld bytes, %lld MB reserved for the decoder\n", qPrintable(kind),
+                    static_cast<long long>(layout ? layout->iccProfile.size() : 0),
+                    static_cast<long long>(layout ? JpegFile::decoderHeldBytes(*layout) >> 20 : 0));
+        if (kind == QLatin1String("icc-float") && layout)
+            std::printf("icc-float: %s\n", JpegFile::decodeCmykWithProfile(bytes, *layout).image ? "converted through its profile"
+                                                                                                : "read without its profile");
     } else {
         std::fprintf(stderr, "unknown crafted JPEG: %s\n", qPrintable(kind));
         return 1;
@@ -1081,6 +1204,131 @@ int benchProbeBombs()
     return 0;
 }
 
+// ---- Pictures whose colours come from a profile Qt does not take -------------------------------
+
+// The mean difference of a decoded picture from the colour library's own conversion of the same
+// samples (`format` TYPE_CMYK_8 or TYPE_GRAY_8, `channels` bytes a pixel), over every channel.
+double benchProfileDifference(const QImage &decoded, const std::vector<uchar> &samples, int channels,
+                              cmsUInt32Number format, const QByteArray &profile)
+{
+    cmsHPROFILE input = cmsOpenProfileFromMem(profile.constData(), cmsUInt32Number(profile.size()));
+    cmsHPROFILE output = cmsCreate_sRGBProfile();
+    cmsHTRANSFORM transform = cmsCreateTransform(input, format, output, TYPE_BGRA_8, INTENT_PERCEPTUAL, 0);
+    const QImage picture = decoded.convertToFormat(QImage::Format_RGB32);
+    std::vector<QRgb> row(size_t(picture.width()));
+    double sum = 0;
+    for (int y = 0; transform && y < picture.height(); ++y) {
+        cmsDoTransform(transform, samples.data() + size_t(y) * picture.width() * channels, row.data(),
+                       cmsUInt32Number(picture.width()));
+        const auto *pixels = reinterpret_cast<const QRgb *>(picture.constScanLine(y));
+        for (int x = 0; x < picture.width(); ++x)
+            sum += std::abs(qRed(pixels[x]) - qRed(row[size_t(x)])) + std::abs(qGreen(pixels[x]) - qGreen(row[size_t(x)]))
+                + std::abs(qBlue(pixels[x]) - qBlue(row[size_t(x)]));
+    }
+    if (transform)
+        cmsDeleteTransform(transform);
+    cmsCloseProfile(output);
+    cmsCloseProfile(input);
+    return sum / (3.0 * picture.width() * picture.height());
+}
+
+// A 2000 × 1500 picture imported whole: a CMYK TIFF (LZW) with a 17-point CMYK profile, or a grey
+// JPEG or PNG with a linear grey profile; how far its colours are from the colour library's.
+int benchProfileFile(const QString &kind)
+{
+    const QSize size(2000, 1500);
+    const bool cmyk = kind == QLatin1String("cmyk-tiff");
+    const int channels = cmyk ? 4 : 1;
+    std::vector<uchar> samples(size_t(size.width()) * size.height() * channels);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = uchar((i / channels % size_t(size.width()) / 125 * 16 + i % channels * 50 + i / channels / size_t(size.width()) / 100 * 8) % 256);
+    QByteArray profile;
+    if (cmyk) {
+        profile = gridCmykProfile(17, false);
+    } else {
+        cmsToneCurve *linear = cmsBuildGamma(nullptr, 1.0);
+        cmsHPROFILE grey = cmsCreateGrayProfile(cmsD50_xyY(), linear);
+        cmsUInt32Number bytes = 0;
+        cmsSaveProfileToMem(grey, nullptr, &bytes);
+        profile.resize(qsizetype(bytes));
+        cmsSaveProfileToMem(grey, profile.data(), &bytes);
+        cmsCloseProfile(grey);
+        cmsFreeToneCurve(linear);
+    }
+    QTemporaryDir dir;
+    QString path;
+    if (cmyk) {
+        path = dir.filePath(QStringLiteral("print.tif"));
+        TIFF *tiff = TIFFOpen(QFile::encodeName(path).constData(), "w");
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(size.width()));
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(size.height()));
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(4));
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_SEPARATED));
+        TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG));
+        TIFFSetField(tiff, TIFFTAG_COMPRESSION, uint16_t(COMPRESSION_LZW));
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(16));
+        TIFFSetField(tiff, TIFFTAG_ICCPROFILE, uint32_t(profile.size()), profile.constData());
+        for (int y = 0; y < size.height(); ++y)
+            TIFFWriteScanline(tiff, samples.data() + size_t(y) * size.width() * 4, uint32_t(y), 0);
+        TIFFClose(tiff);
+    } else if (kind == QLatin1String("grey-jpeg")) {
+        jpeg_compress_struct info;
+        jpeg_error_mgr error;
+        info.err = jpeg_std_error(&error);
+        jpeg_create_compress(&info);
+        unsigned char *buffer = nullptr;
+        unsigned long length = 0;
+        jpeg_mem_dest(&info, &buffer, &length);
+        info.image_width = JDIMENSION(size.width());
+        info.image_height = JDIMENSION(size.height());
+        info.input_components = 1;
+        info.in_color_space = JCS_GRAYSCALE;
+        jpeg_set_defaults(&info);
+        jpeg_set_quality(&info, 100, TRUE);
+        jpeg_start_compress(&info, TRUE);
+        jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET *>(profile.constData()), unsigned(profile.size()));
+        while (info.next_scanline < info.image_height) {
+            JSAMPROW rows[1] = { samples.data() + size_t(info.next_scanline) * size.width() };
+            jpeg_write_scanlines(&info, rows, 1);
+        }
+        jpeg_finish_compress(&info);
+        path = writeCrafted(dir, QStringLiteral("grey.jpg"), QByteArray(reinterpret_cast<const char *>(buffer), qsizetype(length)));
+        jpeg_destroy_compress(&info);
+        std::free(buffer);
+    } else if (kind == QLatin1String("grey-png")) {
+        QByteArray png("\x89PNG\r\n\x1A\n", 8);
+        QByteArray header;
+        for (const quint32 side : { quint32(size.width()), quint32(size.height()) })
+            for (int shift = 24; shift >= 0; shift -= 8)
+                header.append(char((side >> shift) & 0xFF));
+        header.append("\x08\0\0\0\0", 5);
+        appendPngChunk(png, "IHDR", header);
+        appendPngChunk(png, "iCCP", QByteArray("grey\0\0", 6) + qCompress(profile).mid(4));
+        QByteArray rows;
+        for (int y = 0; y < size.height(); ++y)
+            rows.append('\0').append(reinterpret_cast<const char *>(samples.data()) + size_t(y) * size.width(), size.width());
+        appendPngChunk(png, "IDAT", qCompress(rows).mid(4));
+        appendPngChunk(png, "IEND", QByteArray());
+        path = writeCrafted(dir, QStringLiteral("grey.png"), png);
+    } else {
+        std::fprintf(stderr, "unknown profile file: %s\n", qPrintable(kind));
+        return 1;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    const double cpu = cpuSeconds();
+    const std::optional<QImage> decoded = ImageDecoding::loadOrientedImage(path);
+    const double seconds = cpuSeconds() - cpu;
+    const qint64 ms = timer.elapsed();
+    std::printf("profile %s: %lld bytes: %s, mean difference from the colour library %.2f levels, %lld ms, %.2f s CPU, "
+                "peak %lld MB\n",
+                qPrintable(kind), static_cast<long long>(QFileInfo(path).size()), decoded ? "decoded" : "not decoded",
+                decoded ? benchProfileDifference(*decoded, samples, channels, cmyk ? TYPE_CMYK_8 : TYPE_GRAY_8, profile) : -1.0,
+                static_cast<long long>(ms), seconds, peakMegabytes());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -1106,11 +1354,24 @@ int main(int argc, char **argv)
         return benchNoDataJpeg(what);
     if (which == QLatin1String("jpeg-crafted"))
         return benchCraftedJpeg(what, argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("compress"));
+    if (which == QLatin1String("profile"))
+        return benchProfileFile(what);
     if (which == QLatin1String("project-arrays"))
         return benchArrayProject(argc > 2 ? std::max(1, std::atoi(argv[2])) : 40);
     if (which == QLatin1String("docx-deep") || which == QLatin1String("docx-flat"))
         return benchDeepDocx(argc > 2 ? std::max(1, std::atoi(argv[2])) : 4, which == QLatin1String("docx-flat"),
                              argc > 3 ? std::max(1, std::atoi(argv[3])) : 1'300'000);
+    // A screen of the given size with one-pixel frames, and a genuine animation, at original size.
+    if (which == QLatin1String("gif-screen") || which == QLatin1String("gif-real")) {
+        const QSize size = parsedSize(what);
+        const int frames = argc > 3 ? std::max(1, std::atoi(argv[3])) : 64;
+        if (size.isEmpty())
+            return 1;
+        return which == QLatin1String("gif-real") ? benchRealGif(size, frames)
+                                                  : benchGif(craftedScreenGif(frames, size,
+                                                                              argc > 4 && !std::strcmp(argv[4], "opaque")),
+                                                             frames, ImageCompressionMaxDimension::original);
+    }
     const int gifFrames = argc > 2 ? std::atoi(argv[2]) : 3;
     if (which == QLatin1String("gif-tiny"))
         return benchGif(craftedGif(gifFrames, 1), gifFrames, ImageCompressionMaxDimension::original);

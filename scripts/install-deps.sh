@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-svg-dev qt6-image-formats-plugins qt6-l10n-tools qt6-translations-l10n libgl-dev
     libicu-dev
     libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
-    libzip-dev libgif-dev liblcms2-dev libjpeg-dev libspng-dev zlib1g-dev
+    libzip-dev libgif-dev liblcms2-dev libjpeg-dev libspng-dev libtiff-dev zlib1g-dev
     fonts-noto-cjk fonts-dejavu-core
     # Test-time only: the label tests run a second time with these fonts, which shape Devanagari,
     # Tamil, Bengali, Kannada and Khmer (tests/support/TestFonts.h).

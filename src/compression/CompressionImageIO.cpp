@@ -1,8 +1,10 @@
 #include "compression/CompressionImageIO.h"
 
 #include "compression/ImageCompressionModel.h"
+#include "platform/CmykTiff.h"
 #include "platform/DecodeBudget.h"
 #include "platform/GifCodec.h"
+#include "platform/GreyProfile.h"
 #include "platform/ImageLimits.h"
 #include "platform/ImageOrientation.h"
 #include "platform/ImageReduction.h"
@@ -98,12 +100,22 @@ UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFr
         }
     }
 
-    // The decoded picture and its upright copy, and what the JPEG decoder holds besides, within
-    // the budget shared with other decodes.
+    // A CMYK TIFF with its own profile goes through the colour management library too.
+    QByteArray tiffBytes;
+    std::optional<CmykTiff::Layout> tiff;
+    if (reader.format() == "tiff") {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            tiffBytes = file.readAll();
+        tiff = CmykTiff::layout(tiffBytes);
+    }
+
+    // The decoded picture and its upright copy, and what the JPEG decoder or the colour management
+    // library holds besides, within the budget shared with other decodes.
     const QSize decoded = reduced.isValid() ? reduced : stored;
     const DecodeBudget::Reservation held(
         (decoded.isValid() ? DecodeBudget::pixelBytes(decoded.width(), decoded.height(), 32, 4) : 0)
-        + (jpeg ? JpegFile::decoderHeldBytes(*jpeg) : 0));
+        + (jpeg ? JpegFile::decoderHeldBytes(*jpeg) : 0) + (tiff ? CmykTiff::heldBytes(*tiff) : 0));
     if (jpeg && jpeg->components == 4) {
         // Through its own profile when it has a usable one, otherwise converted as Qt's reader
         // converts CMYK; either way a picture whose data ends early is refused.
@@ -127,8 +139,15 @@ UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFr
             result.image = std::move(*checked.image);
             JpegFile::attachReaderMetadata(result.image, reader, *jpeg);
         }
+    } else if (tiff) {
+        CmykTiff::Decoded checked = CmykTiff::decode(tiffBytes, *tiff);
+        if (checked.damaged)
+            return {};
+        if (checked.image)
+            result.image = std::move(*checked.image);
     }
     jpegBytes.clear();
+    tiffBytes.clear();
     if (result.image.isNull()) {
         if (reduced.isValid())
             reader.setScaledSize(reduced);
@@ -138,6 +157,20 @@ UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFr
         return {};
     if (!ImageLimits::isAcceptableSize(result.image.width(), result.image.height()))
         return {};
+    // A grey picture's grey profile, which Qt's reader drops, is applied here: its levels become
+    // sRGB's, and it carries no profile on (none that would fit grey pixels).
+    if (result.image.format() == QImage::Format_Grayscale8 || result.image.format() == QImage::Format_Grayscale16) {
+        QByteArray profile;
+        if (jpeg) {
+            profile = jpeg->iccProfile;
+        } else { // a PNG, by its signature
+            QFile file(path);
+            if (file.open(QIODevice::ReadOnly))
+                profile = GreyProfile::pngProfile(file.read(qint64(4) << 20));
+        }
+        if (GreyProfile::toSrgb(result.image, profile))
+            result.image.setColorSpace(QColorSpace());
+    }
     result.image = ImageOrientation::upright(std::move(result.image), transformation);
     if (!result.fullSize.isValid() || !reduced.isValid())
         result.fullSize = result.image.size();

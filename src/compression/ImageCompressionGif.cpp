@@ -21,7 +21,9 @@ namespace {
 // file on the GIF path (a PNG named .gif, say) is read as its one picture.
 class FrameSource {
 public:
-    explicit FrameSource(const QString &path)
+    // A GIF whose decoding, or whose writing at the size `maxDimension` gives it, is more work
+    // than the limits allow is not opened.
+    FrameSource(const QString &path, ImageCompressionMaxDimension maxDimension)
     {
         QFile file(path);
         const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(13 + 3 * 256) : QByteArray();
@@ -29,7 +31,8 @@ public:
         if (m_isGif) {
             m_palette = globalColorTable(head);
             if (auto scanned = GifCodec::scan(path);
-                scanned && !GifCodec::exceedsWorkLimit(*scanned) && m_decoder.open(path)) {
+                scanned && !GifCodec::exceedsWorkLimit(*scanned, resizedSize(scanned->canvas, maxDimension))
+                && m_decoder.open(path)) {
                 m_info = std::move(*scanned);
                 m_first = m_decoder.nextFrame();
                 m_firstChange = m_decoder.changedRect();
@@ -185,7 +188,7 @@ int gifFrameStep(int frameCount)
 ImageCompressionResult compressGIF(const ImageCompressionSource &source, const ImageCompressionSettings &settings,
                                    const QString &destinationDirectory)
 {
-    FrameSource frames(source.url);
+    FrameSource frames(source.url, settings.maxDimension);
     if (!frames.hasFirstFrame())
         throw ImageCompressionServiceError::noReadableImage(source.url);
     const int count = static_cast<int>(frames.info().frames.size());

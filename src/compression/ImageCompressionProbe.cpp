@@ -173,7 +173,11 @@ std::optional<ImageCompressionSource> source(const QString &path)
         // of the blocks.
         const auto gifInfo = GifCodec::scan(path);
         GifCodec::FrameDecoder decoder;
-        if (!gifInfo || GifCodec::exceedsWorkLimit(*gifInfo) || !decoder.open(path))
+        // Listed when it can be compressed at the smallest size offered; each size is checked
+        // again when it is chosen.
+        if (!gifInfo
+            || GifCodec::exceedsWorkLimit(*gifInfo, resizedSize(gifInfo->canvas, ImageCompressionMaxDimension::longEdge800))
+            || !decoder.open(path))
             return std::nullopt;
         const QImage firstFrame = decoder.nextFrame();
         if (firstFrame.isNull())

@@ -41,6 +41,19 @@ bool readSubBlocks(QFile &file, Visitor &&visit)
     }
 }
 
+// Entries of the colour table a packed field declares; none when it declares none.
+int colourTableEntries(unsigned char packed)
+{
+    return (packed & 0x80) ? 1 << ((packed & 0x07) + 1) : 0;
+}
+
+// The work of writing one frame of `written` size (see maxWrittenPixelFrames).
+qint64 gifWrittenFrameWork(QSize written, bool transparent)
+{
+    const qint64 pixels = qint64(std::max(written.width(), 0)) * std::max(written.height(), 0);
+    return pixels * (pixels * 4 > (qint64(32) << 20) ? 2 : 1) * (transparent ? 3 : 1);
+}
+
 bool skipColorTable(QFile &file, unsigned char packed)
 {
     if (!(packed & 0x80))
@@ -65,17 +78,43 @@ qint64 decodedPixels(const FrameInfo &frame, QSize canvas)
     return rows * frame.rect.width();
 }
 
-bool exceedsWorkLimit(const FileInfo &info)
+qint64 decodeWork(const FileInfo &info)
 {
-    const qint64 canvasPixels = qint64(info.canvas.width()) * info.canvas.height();
     qint64 work = 0;
     for (const FrameInfo &frame : info.frames) {
-        // A frame's own rows are decoded while the canvas is drawn on: the larger of the two counts.
-        work += std::max(canvasPixels, decodedPixels(frame, info.canvas)) + pixelsPerFrame;
-        if (work > maxCanvasPixelFrames)
-            return true;
+        work += decodedPixels(frame, info.canvas) + pixelsPerFrame;
+        if (work > maxDecodedPixels)
+            break; // far enough: no sum can overflow
     }
-    return false;
+    return work;
+}
+
+qint64 writeWork(const FileInfo &info, QSize written)
+{
+    const QRect screen(QPoint(0, 0), info.canvas);
+    const int count = int(info.frames.size());
+    const int step = count <= 8 ? 1 : 2;
+    bool opaque = false; // whether every pixel of the screen is drawn
+    qint64 work = 0;
+    for (int i = 0; i < count && work <= maxWrittenPixelFrames; ++i) {
+        const FrameInfo &frame = info.frames[size_t(i)];
+        const bool opaqueBefore = opaque;
+        if (!frame.transparentIndex && !frame.indicesBeyondColours && frame.rect.contains(screen))
+            opaque = true;
+        if (i % step == 0)
+            work += gifWrittenFrameWork(written, !opaque);
+        // Once shown, cleared to the background (transparent where it was) or to what was before.
+        if (frame.disposal == 2 && !(frame.rect & screen).isEmpty())
+            opaque = false;
+        else if (frame.disposal == 3)
+            opaque = opaqueBefore;
+    }
+    return work;
+}
+
+bool exceedsWorkLimit(const FileInfo &info, QSize written)
+{
+    return decodeWork(info) > maxDecodedPixels || writeWork(info, written) > maxWrittenPixelFrames;
 }
 
 int effectiveDelayCs(const FrameInfo &frame)
@@ -98,8 +137,11 @@ std::optional<FileInfo> scan(const QString &path)
     info.canvas = QSize(le16(h + 6), le16(h + 8));
     if (!skipColorTable(file, h[10]))
         return info;
+    const int globalColours = colourTableEntries(h[10]);
 
     std::optional<int> pendingDelay;
+    int pendingDisposal = 0;
+    bool pendingTransparent = false;
     for (;;) {
         char introducer = 0;
         if (!file.getChar(&introducer) || introducer == 0x3B)
@@ -112,12 +154,15 @@ std::optional<FileInfo> scan(const QString &path)
             bool isNetscape = false;
             const bool complete = readSubBlocks(file, [&](int index, const QByteArray &block) {
                 const auto *b = reinterpret_cast<const unsigned char *>(block.constData());
-                if (code == 0xF9 && index == 0 && block.size() >= 4)
+                if (code == 0xF9 && index == 0 && block.size() >= 4) {
                     pendingDelay = le16(b + 1);
-                else if (code == 0xFF && index == 0)
+                    pendingDisposal = (b[0] >> 2) & 7;
+                    pendingTransparent = (b[0] & 1) != 0;
+                } else if (code == 0xFF && index == 0) {
                     isNetscape = block == "NETSCAPE2.0" || block == "ANIMEXTS1.0";
-                else if (code == 0xFF && isNetscape && block.size() >= 3 && b[0] == 1)
+                } else if (code == 0xFF && isNetscape && block.size() >= 3 && b[0] == 1) {
                     info.loopCount = le16(b + 1);
+                }
             });
             if (!complete)
                 break;
@@ -128,12 +173,18 @@ std::optional<FileInfo> scan(const QString &path)
             const auto *d = reinterpret_cast<const unsigned char *>(desc.constData());
             // The frame counts from its descriptor on: a frame whose data is damaged or cut short
             // is still a frame of the file, and fails only when it is decoded.
-            info.frames.push_back(
-                {QRect(le16(d), le16(d + 2), le16(d + 4), le16(d + 6)), pendingDelay, (d[8] & 0x40) != 0});
+            info.frames.push_back({QRect(le16(d), le16(d + 2), le16(d + 4), le16(d + 6)), pendingDelay,
+                                   (d[8] & 0x40) != 0, pendingDisposal, pendingTransparent, true});
             pendingDelay.reset();
+            pendingDisposal = 0;
+            pendingTransparent = false;
             char minimumCodeSize = 0;
-            if (!skipColorTable(file, d[8]) || !file.getChar(&minimumCodeSize)
-                || !readSubBlocks(file, [](int, const QByteArray &) {}))
+            if (!skipColorTable(file, d[8]) || !file.getChar(&minimumCodeSize))
+                break;
+            // Pixel values run below 2 to the code size; those without a colour are left undrawn.
+            const int colours = (d[8] & 0x80) ? colourTableEntries(d[8]) : globalColours;
+            info.frames.back().indicesBeyondColours = (1 << std::clamp(int(uchar(minimumCodeSize)), 0, 12)) > colours;
+            if (!readSubBlocks(file, [](int, const QByteArray &) {}))
                 break;
         } else {
             break;

@@ -21,6 +21,9 @@ struct FrameInfo {
     QRect rect;                   // as declared by the image descriptor (not clipped)
     std::optional<int> delayCs;   // the graphics control block's delay, when there is one
     bool interlaced = false;
+    int disposal = 0;             // the graphics control block's disposal method
+    bool transparentIndex = false; // the graphics control block names a transparent index
+    bool indicesBeyondColours = false; // its code size allows indices its colour table has no entry for
 
     bool operator==(const FrameInfo &) const = default;
 };
@@ -38,19 +41,33 @@ struct FileInfo {
 // when the file is not a GIF or its header is cut short.
 std::optional<FileInfo> scan(const QString &path);
 
-// Every frame is composited onto the whole logical screen, so decoding costs canvas pixels ×
-// frames whatever the file's size: a file of a few kilobytes can declare a huge screen and a
-// thousand frames. A frame also costs the rows of its own rectangle that are decoded, which may
-// reach far beyond a small screen, and a fixed amount besides its pixels (its blocks, handing it
-// from the decoder to the writer), counted as `pixelsPerFrame`: a file of a million one-pixel
-// frames is as much work as a large screen. Above this much work in all, a GIF is not worked on
-// (a 1000-frame 1920 × 1080 animation still passes).
-constexpr qint64 maxCanvasPixelFrames = 2'150'000'000;
+// A file of a few kilobytes can declare a huge screen and thousands of frames, so the work a GIF
+// asks for is counted from its blocks before any of it is done, in two parts.
+//
+// Decoding: the rows of each frame's own rectangle that are decoded (which may reach far beyond a
+// small screen) and a fixed amount besides its pixels (its blocks, handing it from the decoder to
+// the writer), counted as `pixelsPerFrame`, so that a file of a million one-pixel frames is as
+// much work as a large picture. Drawing a frame onto the screen touches no more than those rows.
+constexpr qint64 maxDecodedPixels = 2'150'000'000;
 constexpr qint64 pixelsPerFrame = 32'768;
 // The pixels the decoder reads of a frame's own rectangle: its rows down to the screen's last one
 // (all of them when interlaced, whose rows arrive out of order), none when nothing of it shows.
 qint64 decodedPixels(const FrameInfo &frame, QSize canvas);
-bool exceedsWorkLimit(const FileInfo &info);
+qint64 decodeWork(const FileInfo &info);
+
+// Writing: every written frame (every second one beyond 8 frames) is a whole canvas of the written
+// size, copied, compared with the one before and indexed, however little of it changed. While
+// the screen may still hold transparent pixels (no frame has covered it yet with a colour for
+// every pixel, or a frame was cleared to the background since), each frame is encoded whole and the one
+// before it again: three times the work. A canvas above 32 MB comes fresh from the system for
+// every copy (the allocator keeps no blocks that large): twice the work again. The weights are
+// those measured; a thousand frames of 1920 × 1080 stay within the limit (about 3 s of CPU).
+constexpr qint64 maxWrittenPixelFrames = 1'100'000'000;
+qint64 writeWork(const FileInfo &info, QSize written);
+
+// Whether decoding the file and writing it at `written` (its frames scaled to that size) is more
+// work than the limits above allow.
+bool exceedsWorkLimit(const FileInfo &info, QSize written);
 
 // Writing a frame costs every pixel of the canvas written (compared, indexed and coded), however
 // little of it changes, so a few-byte file with a huge screen would take seconds a frame. Larger

@@ -12,6 +12,11 @@ constexpr qint64 iccSizeCap = qint64(1) << 40;
 // The transform's own grid, computed from the profile (17 points on each of four inputs, three
 // 16-bit outputs: about 0.5 MB), with room for the rest of its state.
 constexpr qint64 iccTransformBytes = qint64(1) << 20;
+// Copies of a table the library holds at once while it builds a transform from it (measured with
+// a counting allocator): the one it keeps with the profile, the pipeline the transform takes from
+// it and the ones its optimisation works on. A 'mft1'/'mft2' table takes one more than the others.
+constexpr qint64 iccLutCopies = 4;
+constexpr qint64 iccTableCopies = 3;
 // Curves given by a formula or by segments are evaluated into 16-bit tables of this many entries.
 constexpr qint64 iccCurveEntries = 4096;
 // The most channels the library reads a table for.
@@ -33,10 +38,12 @@ qint64 iccProduct(qint64 a, qint64 b)
 }
 
 // The bytes of one tag (or one element inside a tag): every read is checked against its length.
+// `end` is where the profile the library reads ends.
 struct IccSpan {
     const QByteArray &bytes;
     qint64 start = 0;
     qint64 size = 0;
+    qint64 end = 0;
 
     bool has(qint64 offset, qint64 length) const
     {
@@ -45,8 +52,27 @@ struct IccSpan {
     int byte(qint64 offset) const { return quint8(bytes[start + offset]); }
     int u16(qint64 offset) const { return (byte(offset) << 8) | byte(offset + 1); }
     qint64 u32(qint64 offset) const { return (qint64(u16(offset)) << 16) | u16(offset + 2); }
-    IccSpan inner(qint64 offset, qint64 length) const { return { bytes, start + offset, length }; }
+    IccSpan inner(qint64 offset, qint64 length) const { return { bytes, start + offset, length, end }; }
+    // From `offset` to the end of the profile: the library reads a part that a position table
+    // points at as far as the part itself declares, whatever size the table gives it.
+    IccSpan rest(qint64 offset) const
+    {
+        const qint64 from = std::clamp<qint64>(start + offset, start, end);
+        return { bytes, from, end - from, end };
+    }
 };
+
+// What a table costs the library: one copy widened to 16 bits or floats, kept with the profile,
+// and the further copies made of it while a transform is built.
+struct IccTableBytes {
+    qint64 held = 0;
+    qint64 building = 0;
+};
+
+IccTableBytes iccTable(qint64 bytes, qint64 copies)
+{
+    return { bytes, std::min(bytes * (copies - 1), iccSizeCap) };
+}
 
 // A curve ('curv' or 'para') at `offset`; moves `offset` past it, to the next four-byte boundary.
 std::optional<qint64> measureCurve(const IccSpan &span, qint64 &offset)
@@ -99,7 +125,7 @@ qint64 gridEntries(int inputs, int outputs, Points points)
 }
 
 // 'mft1' and 'mft2': input tables, one grid with the same points on every side, output tables.
-std::optional<qint64> measureLut(const IccSpan &span, bool sixteenBits)
+std::optional<IccTableBytes> measureLut(const IccSpan &span, bool sixteenBits)
 {
     const qint64 header = sixteenBits ? 52 : 48;
     if (!span.has(0, header))
@@ -115,11 +141,14 @@ std::optional<qint64> measureLut(const IccSpan &span, bool sixteenBits)
     const qint64 curves = inEntries * inputs + outEntries * outputs;
     if (!span.has(header, iccProduct(grid + curves, sixteenBits ? 2 : 1)))
         return std::nullopt;
-    return iccProduct(grid + std::max(inEntries, iccCurveEntries) * inputs + std::max(outEntries, iccCurveEntries) * outputs, 2);
+    return iccTable(iccProduct(grid + std::max(inEntries, iccCurveEntries) * inputs
+                                   + std::max(outEntries, iccCurveEntries) * outputs,
+                               2),
+                    iccLutCopies);
 }
 
 // 'mAB ' and 'mBA ': up to three sets of curves, a matrix and a grid, each where an offset says.
-std::optional<qint64> measureLutAB(const IccSpan &span, bool aToB)
+std::optional<IccTableBytes> measureLutAB(const IccSpan &span, bool aToB)
 {
     if (!span.has(0, 32))
         return std::nullopt;
@@ -152,7 +181,7 @@ std::optional<qint64> measureLutAB(const IccSpan &span, bool aToB)
             return std::nullopt;
         bytes += iccProduct(entries, 2);
     }
-    return bytes;
+    return iccTable(bytes, iccTableCopies);
 }
 
 // A segmented curve ('sngf') of a multi-process element: formula and sampled segments in turn.
@@ -212,10 +241,7 @@ std::optional<qint64> measureElement(const IccSpan &span)
             return std::nullopt;
         qint64 bytes = 0;
         for (int i = 0; i < inputs; ++i) {
-            const qint64 offset = span.u32(12 + 8 * i), size = span.u32(16 + 8 * i);
-            if (!span.has(offset, size))
-                return std::nullopt;
-            const std::optional<qint64> curve = measureSegmentedCurve(span.inner(offset, size));
+            const std::optional<qint64> curve = measureSegmentedCurve(span.rest(span.u32(12 + 8 * i)));
             if (!curve)
                 return std::nullopt;
             bytes += *curve;
@@ -225,8 +251,9 @@ std::optional<qint64> measureElement(const IccSpan &span)
     return std::nullopt;
 }
 
-// 'mpet': a chain of elements, each where the position table says.
-std::optional<qint64> measureMultiProcess(const IccSpan &span)
+// 'mpet': a chain of elements, each where the position table says. The sizes the table gives are
+// not relied on: the library writes them without each element's 8-byte header, and reads them so.
+std::optional<IccTableBytes> measureMultiProcess(const IccSpan &span)
 {
     if (!span.has(0, 16))
         return std::nullopt;
@@ -235,21 +262,18 @@ std::optional<qint64> measureMultiProcess(const IccSpan &span)
         return std::nullopt;
     qint64 bytes = 0;
     for (qint64 i = 0; i < elements; ++i) {
-        const qint64 offset = span.u32(16 + 8 * i), size = span.u32(20 + 8 * i);
-        if (!span.has(offset, size))
-            return std::nullopt;
-        const std::optional<qint64> element = measureElement(span.inner(offset, size));
+        const std::optional<qint64> element = measureElement(span.rest(span.u32(16 + 8 * i)));
         if (!element)
             return std::nullopt;
         bytes = std::min(bytes + *element, iccSizeCap);
     }
-    return bytes;
+    return iccTable(bytes, iccTableCopies);
 }
 
-std::optional<qint64> measureTag(const IccSpan &span)
+std::optional<IccTableBytes> measureTag(const IccSpan &span)
 {
     if (!span.has(0, 4))
-        return 0;
+        return IccTableBytes {};
     switch (quint32(span.u32(0))) {
     case iccSignature("mft1"):
         return measureLut(span, false);
@@ -264,10 +288,11 @@ std::optional<qint64> measureTag(const IccSpan &span)
     case iccSignature("curv"):
     case iccSignature("para"): {
         qint64 offset = 0;
-        return measureCurve(span, offset);
+        const std::optional<qint64> curve = measureCurve(span, offset);
+        return curve ? std::optional<IccTableBytes>(iccTable(*curve, iccTableCopies)) : std::nullopt;
     }
     default:
-        return 0; // no table the library widens
+        return IccTableBytes {}; // no table the library widens
     }
 }
 
@@ -275,25 +300,31 @@ std::optional<qint64> measureTag(const IccSpan &span)
 
 std::optional<qint64> workingBytes(const QByteArray &profile)
 {
-    const IccSpan whole { profile, 0, profile.size() };
+    const IccSpan whole { profile, 0, profile.size(), profile.size() };
     if (!whole.has(0, 132))
         return std::nullopt;
     // The library reads no further than the size the header gives, nor past the bytes it has.
-    const IccSpan header { profile, 0, std::min<qint64>(whole.u32(0), profile.size()) };
-    const qint64 tags = header.u32(128);
-    if (tags > iccMaxTags || !header.has(132, tags * 12))
+    const qint64 end = std::min<qint64>(whole.u32(0), profile.size());
+    const IccSpan header { profile, 0, end, end };
+    // Of a longer directory the library reads no more than its limit, if it reads the profile at all.
+    const qint64 tags = std::min(header.u32(128), iccMaxTags);
+    if (!header.has(132, tags * 12))
         return std::nullopt;
-    qint64 bytes = iccTransformBytes;
+    // The library keeps its own copy of the profile's bytes.
+    qint64 bytes = iccTransformBytes + profile.size();
+    qint64 building = 0;
     for (qint64 i = 0; i < tags; ++i) {
         const qint64 offset = header.u32(136 + 12 * i), size = header.u32(140 + 12 * i);
         if (!header.has(offset, size))
             continue; // the library skips a tag that lies outside the profile
-        const std::optional<qint64> tag = measureTag(header.inner(offset, size));
+        const std::optional<IccTableBytes> tag = measureTag(header.inner(offset, size));
         if (!tag)
             return std::nullopt;
-        bytes = std::min(bytes + *tag, iccSizeCap);
+        bytes = std::min(bytes + tag->held, iccSizeCap);
+        // A transform is built from one table at a time.
+        building = std::max(building, tag->building);
     }
-    return bytes;
+    return std::min(bytes + building, iccSizeCap);
 }
 
 } // namespace IccProfileTables

@@ -10,10 +10,11 @@
 // some 190 MB before the read fails.
 namespace IccProfileTables {
 
-// Bytes the colour management library holds for the profile's tables once read (grids and curves
-// widened to 16 bits or floats, with the transform's own precomputed grid). Nothing when a table
-// declares more data than the profile holds, or is of a form the library would refuse: such a
-// profile is not handed to the library.
+// Bytes the colour management library holds at most while it reads the profile and builds a
+// transform from it: its copy of the profile, every table widened to 16 bits or floats, the
+// further copies of the largest table made while the transform is built, and the transform's own
+// precomputed grid. Nothing when a table declares more data than the profile holds, or is of a
+// form the library would refuse: such a profile is not handed to the library.
 std::optional<qint64> workingBytes(const QByteArray &profile);
 
 } // namespace IccProfileTables

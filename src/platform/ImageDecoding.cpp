@@ -1,6 +1,8 @@
 #include "platform/ImageDecoding.h"
 
+#include "platform/CmykTiff.h"
 #include "platform/DecodeBudget.h"
+#include "platform/GreyProfile.h"
 #include "platform/ImageLimits.h"
 #include "platform/ImageOrientation.h"
 #include "platform/ImageReduction.h"
@@ -62,17 +64,25 @@ struct JpegSource {
     std::optional<JpegFile::Layout> layout;
 };
 
+// A CMYK TIFF's bytes and what its tags say, when it carries a CMYK profile.
+struct TiffSource {
+    QByteArray bytes;
+    std::optional<CmykTiff::Layout> layout;
+};
+
 // The share of the decode budget for reading `size` pixels in the reader's own format, plus
-// `extraBytesPerPixel` for the copies made from them, plus what the JPEG decoder holds besides.
+// `extraBytesPerPixel` for the copies made from them, plus what the JPEG decoder or the colour
+// management library holds besides.
 DecodeBudget::Reservation reserveDecode(const QImageReader &reader, QSize size, int extraBytesPerPixel,
-                                        const JpegSource &jpeg)
+                                        const JpegSource &jpeg, const TiffSource &tiff = {})
 {
     // Asked only of a header that gave a size: for a damaged one, Qt's JPEG reader answers with
     // an uninitialised value.
     const QImage::Format format = size.isValid() ? reader.imageFormat() : QImage::Format_Invalid;
     const bool known = format > QImage::Format_Invalid && format < QImage::NImageFormats;
     const int bits = known ? QImage::toPixelFormat(format).bitsPerPixel() : 32;
-    const qint64 decoderBytes = jpeg.layout ? JpegFile::decoderHeldBytes(*jpeg.layout) : 0;
+    const qint64 decoderBytes = (jpeg.layout ? JpegFile::decoderHeldBytes(*jpeg.layout) : 0)
+        + (tiff.layout ? CmykTiff::heldBytes(*tiff.layout) : 0);
     return DecodeBudget::Reservation(
         DecodeBudget::pixelBytes(size.width(), size.height(), bits, extraBytesPerPixel) + decoderBytes);
 }
@@ -90,6 +100,19 @@ JpegSource jpegSource(const QImageReader &reader, const Contents &contents)
     jpeg.bytes = contents(-1);
     jpeg.layout = JpegFile::layout(jpeg.bytes);
     return jpeg;
+}
+
+// A TIFF's bytes when its first page is CMYK ink with a CMYK profile (none otherwise).
+TiffSource tiffSource(const QImageReader &reader, const Contents &contents)
+{
+    TiffSource tiff;
+    if (reader.format() != "tiff")
+        return tiff;
+    tiff.bytes = contents(-1);
+    tiff.layout = CmykTiff::layout(tiff.bytes);
+    if (!tiff.layout)
+        tiff.bytes.clear();
+    return tiff;
 }
 
 // A JPEG decoded here, where scan data that ends early is seen (Qt's reader fills the rest with
@@ -118,8 +141,16 @@ JpegFile::CheckedDecode decodeJpeg(const QImageReader &reader, const JpegSource 
 
 // The picture as stored; with a valid `scaledSize` a JPEG is decoded reduced, to about that size.
 // A JPEG no decoder should work through, or whose data ends before the picture does, gives nothing.
-QImage readStored(QImageReader &reader, const JpegSource &jpeg, QSize scaledSize = QSize())
+QImage readStored(QImageReader &reader, const JpegSource &jpeg, QSize scaledSize = QSize(), const TiffSource &tiff = {})
 {
+    if (tiff.layout) {
+        // A CMYK page goes through its profile; when that cannot be used, Qt's reader converts it.
+        CmykTiff::Decoded decoded = CmykTiff::decode(tiff.bytes, *tiff.layout);
+        if (decoded.damaged)
+            return QImage();
+        if (decoded.image)
+            return std::move(*decoded.image);
+    }
     if (jpeg.layout) {
         if (JpegFile::isUndecodable(*jpeg.layout))
             return QImage();
@@ -132,6 +163,20 @@ QImage readStored(QImageReader &reader, const JpegSource &jpeg, QSize scaledSize
     if (scaledSize.isValid())
         reader.setScaledSize(scaledSize);
     return reader.read();
+}
+
+// How much of a PNG is read for its profile, which comes before the image data.
+constexpr qint64 pngProfileHeadBytes = qint64(4) << 20;
+
+// A grey picture whose file carries a grey profile, its levels brought through that profile to
+// sRGB's: Qt's reader takes RGB profiles only and would show the levels as they are.
+void applyGreyProfile(QImage &image, const JpegSource &jpeg, const Contents &contents)
+{
+    if (image.format() != QImage::Format_Grayscale8 && image.format() != QImage::Format_Grayscale16)
+        return;
+    // Any other file is looked at as a PNG, by its signature: the reader's format is gone once it
+    // has read.
+    GreyProfile::toSrgb(image, jpeg.layout ? jpeg.layout->iccProfile : GreyProfile::pngProfile(contents(pngProfileHeadBytes)));
 }
 
 Contents fileContents(const QString &path)
@@ -155,12 +200,14 @@ std::optional<QImage> decodeOriented(QImageReader &reader, const Contents &conte
         return std::nullopt;
     const QImageIOHandler::Transformations transformation = reader.transformation();
     const JpegSource jpeg = jpegSource(reader, contents);
+    const TiffSource tiff = tiffSource(reader, contents);
     // The normalised copy, and a turned one.
     const DecodeBudget::Reservation held =
-        reserveDecode(reader, reader.size(), swapsSides(transformation) ? 8 : 4, jpeg);
-    QImage image = readStored(reader, jpeg);
+        reserveDecode(reader, reader.size(), swapsSides(transformation) ? 8 : 4, jpeg, tiff);
+    QImage image = readStored(reader, jpeg, QSize(), tiff);
     if (image.isNull() || !ImageLimits::isAcceptableSize(image.width(), image.height()))
         return std::nullopt;
+    applyGreyProfile(image, jpeg, contents);
     return ImageOrientation::upright(normalized(std::move(image)), transformation);
 }
 
@@ -191,17 +238,20 @@ std::optional<Preview> decodePreview(QImageReader &reader, const Contents &conte
         if (target.width() * 2 < upright.width() && target.height() * 2 < upright.height()) {
             const QSize reduced = swapped ? (target * 2).transposed() : target * 2;
             const DecodeBudget::Reservation held = reserveDecode(reader, reduced, 4, jpeg);
-            const QImage image = readStored(reader, jpeg, reduced);
+            QImage image = readStored(reader, jpeg, reduced);
             if (image.isNull())
                 return std::nullopt;
+            applyGreyProfile(image, jpeg, contents);
             const QSize storedTarget = swapped ? target.transposed() : target;
             return finish(image.scaled(storedTarget, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), stored);
         }
     }
-    const DecodeBudget::Reservation held = reserveDecode(reader, stored, 0, jpeg);
-    QImage image = readStored(reader, jpeg);
+    const TiffSource tiff = tiffSource(reader, contents);
+    const DecodeBudget::Reservation held = reserveDecode(reader, stored, 0, jpeg, tiff);
+    QImage image = readStored(reader, jpeg, QSize(), tiff);
     if (image.isNull() || !ImageLimits::isAcceptableSize(image.width(), image.height()))
         return std::nullopt;
+    applyGreyProfile(image, jpeg, contents);
     if (maxDimension <= 0)
         return finish(QImage(), image.size());
     const QSize target = thumbnailSize(swapped ? image.size().transposed() : image.size(), maxDimension);

@@ -3,6 +3,7 @@
 #include "compression/ImageCompressionService.h"
 #include "platform/JpegFile.h"
 #include "support/ColourTestFiles.h"
+#include "support/ProfileTestFiles.h"
 #include "support/TestSupport.h"
 
 #include <QColorSpace>
@@ -132,4 +133,40 @@ TEST(CompressionColour, HalfTransparentPixelsAreFlattenedInThePicturesOwnColourS
         const auto over = [](int channel) { return (channel * 128 + 255 * 127 + 127) / 255; };
         EXPECT_LE(channelDistance(flattened.pixelColor(300, 200), QColor(over(200), over(40), over(90))), 3) << format;
     }
+}
+
+// A grey JPEG with a grey profile of its own (linear here, far from sRGB's curve) is compressed in
+// the colours the profile gives it, without a profile that would not fit its pixels.
+TEST(CompressionColour, GreyPicturesAreCompressedThroughTheirGreyProfile)
+{
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    QImage grey(QSize(256, 64), QImage::Format_Grayscale8);
+    for (int y = 0; y < grey.height(); ++y)
+        for (int x = 0; x < grey.width(); ++x)
+            grey.scanLine(y)[x] = uchar(x / 16 * 16); // flat 16-pixel columns
+    const QByteArray profile = ProfileTestFiles::linearGreyProfile();
+    const QString path = TestSupport::writeFile(dir.filePath(QStringLiteral("grey.jpg")),
+                                                ProfileTestFiles::greyJpeg(grey, profile));
+    const ImageCompressionResult result = compressed(path, out.path());
+    ASSERT_FALSE(result.usedOriginalCopy);
+    const QImage output = storedOutput(result);
+    EXPECT_LT(ProfileTestFiles::meanDifference(output, ProfileTestFiles::librarySrgb(grey, profile)), 3);
+    const auto layout = JpegFile::layout(TestSupport::readFile(result.outputURL));
+    ASSERT_TRUE(layout);
+    EXPECT_TRUE(layout->iccProfile.isEmpty() || layout->iccProfile.mid(16, 4) == "GRAY");
+}
+
+// A CMYK TIFF with a CMYK profile is compressed in the colours its profile gives it.
+TEST(CompressionColour, CmykTiffsAreCompressedThroughTheirProfile)
+{
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    const QSize size(64, 32);
+    const std::vector<uchar> ink = ProfileTestFiles::cmykPatches(size);
+    const QByteArray profile = ColourTestFiles::warmCmykProfile();
+    const QString path = TestSupport::writeFile(dir.filePath(QStringLiteral("print.tif")),
+                                                ProfileTestFiles::cmykTiff(size, ink, profile));
+    const QImage output = storedOutput(compressed(path, out.path()));
+    EXPECT_LT(ProfileTestFiles::meanDifference(output, ProfileTestFiles::librarySrgb(size, ink, profile)), 4);
 }

@@ -266,33 +266,33 @@ TEST(GifCompression, HugeScreensAreBoundedInWorkAndStillCompress)
 {
     QTemporaryDir dir;
     QTemporaryDir out;
-    // Canvas pixels × frames above the limit: refused by the probe and by compression alike,
-    // before any canvas is made.
+    // Writing a huge screen at its own size, frame after frame, is more work than the limit
+    // allows: refused by compression before any canvas is made. Written small it is little work,
+    // so the file is listed and compresses at a reduced size.
     const QString bomb = dir.filePath("bomb.gif");
     ASSERT_TRUE(writeGif(bomb, tinyFramesOnAHugeScreen(QSize(14000, 14000), 13)));
     EXPECT_LT(QFileInfo(bomb).size(), 1000);
-    EXPECT_FALSE(source(bomb));
-    ImageCompressionSource forged;
-    forged.url = bomb;
-    forged.isGIF = true;
-    forged.pixelSize = QSizeF(14000, 14000);
-    forged.originalBytes = QFileInfo(bomb).size();
+    const std::optional<ImageCompressionSource> listed = source(bomb);
+    ASSERT_TRUE(listed);
     try {
-        compressGIF(forged, ImageCompressionSettings {}, out.path());
+        compressGIF(*listed, ImageCompressionSettings {}, out.path());
         ADD_FAILURE() << "a GIF above the work limit was compressed";
     } catch (const ImageCompressionServiceError &error) {
         EXPECT_EQ(error.kind(), ImageCompressionServiceError::Kind::noReadableImage);
     }
     EXPECT_TRUE(QDir(out.path()).isEmpty());
+    ImageCompressionSettings small;
+    small.maxDimension = ImageCompressionMaxDimension::longEdge800;
+    EXPECT_EQ(compressGIF(*listed, small, out.path()).outputFrameCount, 7);
 
     // An ordinary long animation stays well inside it.
     GifCodec::FileInfo longClip;
     longClip.canvas = QSize(480, 270);
     longClip.frames.resize(1000);
-    EXPECT_FALSE(GifCodec::exceedsWorkLimit(longClip));
+    EXPECT_FALSE(GifCodec::exceedsWorkLimit(longClip, longClip.canvas));
     longClip.canvas = QSize(14000, 14000);
     longClip.frames.resize(11);
-    EXPECT_TRUE(GifCodec::exceedsWorkLimit(longClip));
+    EXPECT_TRUE(GifCodec::exceedsWorkLimit(longClip, longClip.canvas));
 
     // A large screen within the limit is probed and compressed, its tiny frames composited and
     // restored where they were drawn.
@@ -391,7 +391,7 @@ TEST(GifCompression, FramesAndTheRowsTheyDeclareCountInTheWork)
                                                       framesOnASmallScreen(16, 11, wide, true, data));
     const QString manyFrames = TestSupport::writeFile(
         dir.filePath("frames.gif"),
-        framesOnASmallScreen(1, int(GifCodec::maxCanvasPixelFrames / GifCodec::pixelsPerFrame) + 1, QSize(1, 1),
+        framesOnASmallScreen(1, int(GifCodec::maxDecodedPixels / GifCodec::pixelsPerFrame) + 1, QSize(1, 1),
                              false, QByteArray("\x02\x02\x4C\x01\0", 5)));
     for (const QString &bomb : {interlaced, manyFrames}) {
         EXPECT_FALSE(source(bomb)) << bomb.toStdString();
@@ -406,7 +406,7 @@ TEST(GifCompression, FramesAndTheRowsTheyDeclareCountInTheWork)
     GifCodec::FileInfo longClip;
     longClip.canvas = QSize(1920, 1080);
     longClip.frames.assign(1000, {QRect(0, 0, 1920, 1080), 4});
-    EXPECT_FALSE(GifCodec::exceedsWorkLimit(longClip));
+    EXPECT_FALSE(GifCodec::exceedsWorkLimit(longClip, longClip.canvas));
 }
 
 TEST(GifCompression, SmallFramesOnALargeScreenAreShrunkWhereTheyDraw)

@@ -3,6 +3,7 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <random>
@@ -207,4 +208,84 @@ TEST(GifCodec, DecoderGivesBackEveryIndexGiflibCoded)
         }
         EXPECT_TRUE(decoder.nextFrame().isNull());
     }
+}
+
+namespace {
+
+// `count` one-pixel frames ("restore to previous") on a screen of `screen`: a few kilobytes.
+GifRecipe onePixelFramesOn(QSize screen, int count)
+{
+    GifRecipe recipe;
+    recipe.canvas = screen;
+    recipe.globalPalette = {qRgb(255, 0, 0), qRgb(0, 0, 255)};
+    for (int i = 0; i < count; ++i) {
+        GifFrameRecipe frame = solidFrame(QRect(i, 0, 1, 1), 1);
+        frame.disposal = 3;
+        recipe.frames.push_back(frame);
+    }
+    return recipe;
+}
+
+// The blocks of a genuine animation: a first frame covering the screen, then the changed part of
+// each frame, its unchanged pixels transparent.
+GifCodec::FileInfo genuineAnimation(QSize screen, int count)
+{
+    GifCodec::FileInfo info;
+    info.canvas = screen;
+    info.frames.assign(size_t(count), {QRect(0, screen.height() / 10, screen.width(), screen.height() * 9 / 10), 4,
+                                       false, 1, true});
+    info.frames.front() = {QRect(QPoint(0, 0), screen), 4, false, 1, false};
+    return info;
+}
+
+} // namespace
+
+// Writing a frame costs its whole canvas at the written size, three times as much while the
+// screen may still be transparent (no frame has covered it with a colour for every value) and twice again for a canvas above 32 MB: a few kilobytes of
+// one-pixel frames on a large screen are refused at that size (they took some ten seconds), and
+// are little work written small. Genuine long animations stay within the limit.
+TEST(GifCodec, WorkCountsWritingTheScreenAtTheWrittenSize)
+{
+    QTemporaryDir dir;
+    for (const auto &[screen, count] : {std::pair {QSize(7680, 4320), 64}, std::pair {QSize(4096, 4096), 127}}) {
+        const QString path = dir.filePath(QStringLiteral("screen%1.gif").arg(count));
+        ASSERT_TRUE(writeGif(path, onePixelFramesOn(screen, count)));
+        EXPECT_LT(QFileInfo(path).size(), 4000);
+        std::optional<GifCodec::FileInfo> info = GifCodec::scan(path);
+        ASSERT_TRUE(info);
+        EXPECT_EQ(info->frames[1].disposal, 3);
+        EXPECT_FALSE(info->frames[1].transparentIndex);
+        EXPECT_TRUE(info->frames[1].indicesBeyondColours); // two colours, values up to 3
+        EXPECT_LT(GifCodec::decodeWork(*info), GifCodec::maxDecodedPixels / 100);
+        EXPECT_TRUE(GifCodec::exceedsWorkLimit(*info, screen)) << count;
+        EXPECT_FALSE(GifCodec::exceedsWorkLimit(*info, QSize(800, 450))) << count;
+        // A first frame that covers the screen spares the frames' second encoding, not the canvas.
+        info->frames.front() = {QRect(QPoint(0, 0), screen), 10, false, 1, false};
+        EXPECT_TRUE(GifCodec::exceedsWorkLimit(*info, screen)) << count;
+    }
+
+    // A frame whose colour table holds every value its code allows draws every pixel it covers.
+    const QString fourColours = dir.filePath(QStringLiteral("four.gif"));
+    ASSERT_TRUE(writeGif(fourColours, simpleAnimation(QSize(8, 8), 2)));
+    const std::optional<GifCodec::FileInfo> drawn = GifCodec::scan(fourColours);
+    ASSERT_TRUE(drawn);
+    EXPECT_FALSE(drawn->frames[0].indicesBeyondColours);
+
+    for (const auto &[screen, count] : {std::pair {QSize(480, 270), 3000}, std::pair {QSize(1920, 1080), 1000}}) {
+        GifCodec::FileInfo genuine = genuineAnimation(screen, count);
+        EXPECT_FALSE(GifCodec::exceedsWorkLimit(genuine, screen)) << count;
+    }
+    // The same 1080p frames on a screen nothing has covered, or one cleared to the background
+    // early on, are encoded whole twice each.
+    GifCodec::FileInfo uncovered = genuineAnimation(QSize(1920, 1080), 1000);
+    uncovered.frames.front().transparentIndex = true;
+    EXPECT_TRUE(GifCodec::exceedsWorkLimit(uncovered, uncovered.canvas));
+    uncovered = genuineAnimation(QSize(1920, 1080), 1000);
+    uncovered.frames.front().indicesBeyondColours = true;
+    EXPECT_TRUE(GifCodec::exceedsWorkLimit(uncovered, uncovered.canvas));
+    GifCodec::FileInfo cleared = genuineAnimation(QSize(1920, 1080), 1000);
+    cleared.frames[1].disposal = 2;
+    EXPECT_TRUE(GifCodec::exceedsWorkLimit(cleared, cleared.canvas));
+    cleared.frames[1].disposal = 3; // back to the covered screen
+    EXPECT_FALSE(GifCodec::exceedsWorkLimit(cleared, cleared.canvas));
 }

@@ -2,6 +2,7 @@
 #include "platform/JpegFile.h"
 #include "support/ColourTestFiles.h"
 #include "support/JpegTestFiles.h"
+#include "support/ProfileTestFiles.h"
 
 #include <QImage>
 
@@ -76,4 +77,53 @@ TEST(IccProfileTables, DeclaredTablesMustFitTheProfile)
     const JpegFile::CheckedDecode withProfile = JpegFile::decodeCmykWithProfile(bogus, *bogusLayout);
     EXPECT_FALSE(withProfile.image || withProfile.damaged);
     EXPECT_TRUE(JpegFile::decodeCmykAsReader(bogus, *bogusLayout).image);
+}
+
+// What is reserved for a profile covers what the colour management library holds while it reads
+// the profile and builds its transform (its copy of the profile and several widened copies of the
+// grid, about 9 bytes an entry for an 8-bit lut), without reserving far more than that.
+TEST(IccProfileTables, EstimateCoversWhatTheLibraryHolds)
+{
+    using ProfileTestFiles::GridTable;
+    const std::pair<int, GridTable> profiles[] = { { 40, GridTable::lut8 }, { 48, GridTable::lut8 },
+                                                   { 40, GridTable::aToB8 }, { 25, GridTable::floatStages } };
+    for (const auto &[points, table] : profiles) {
+        const QByteArray profile = ProfileTestFiles::cmykGridProfile(points, table);
+        const qint64 held = ProfileTestFiles::libraryPeakBytes(profile, true);
+        const std::optional<qint64> estimate = IccProfileTables::workingBytes(profile);
+        const QString which = QStringLiteral("%1 points, table %2").arg(points).arg(int(table));
+        ASSERT_GT(held, 0) << qPrintable(which);
+        ASSERT_TRUE(estimate) << qPrintable(which);
+        EXPECT_GE(*estimate, held) << qPrintable(which);
+        EXPECT_LE(double(*estimate), 1.25 * double(held)) << qPrintable(which);
+    }
+}
+
+// The checker refuses no profile the library reads: float elements whose position table gives
+// their sizes without their headers (as the library writes them), and a directory longer than the
+// library's limit, of which it would read the first entries.
+TEST(IccProfileTables, ProfilesTheLibraryReadsAreMeasured)
+{
+    const QByteArray floats = ProfileTestFiles::cmykGridProfile(9, ProfileTestFiles::GridTable::floatStages);
+    ASSERT_GT(ProfileTestFiles::libraryPeakBytes(floats, true), 0);
+    EXPECT_TRUE(IccProfileTables::workingBytes(floats));
+    // ... and a picture with it goes through it.
+    const QByteArray jpeg = ColourTestFiles::cmykJpeg(QSize(32, 16), 0, 0, 0, 128, floats);
+    const auto layout = JpegFile::layout(jpeg);
+    ASSERT_TRUE(layout);
+    EXPECT_TRUE(JpegFile::decodeCmykWithProfile(jpeg, *layout).image);
+    // A grid that declares more than the elements hold is still refused.
+    QByteArray bogus = floats;
+    const qsizetype grid = bogus.indexOf("clut");
+    ASSERT_GT(grid, 0);
+    for (int i = 0; i < 4; ++i)
+        bogus[grid + 12 + i] = char(60);
+    EXPECT_FALSE(IccProfileTables::workingBytes(bogus));
+
+    const QByteArray longDirectory = ProfileTestFiles::withExtraTags(ColourTestFiles::warmCmykProfile(), 120);
+    if (ProfileTestFiles::libraryPeakBytes(longDirectory, true) > 0) {
+        EXPECT_TRUE(IccProfileTables::workingBytes(longDirectory));
+    }
+    EXPECT_GE(IccProfileTables::workingBytes(longDirectory).value_or(0),
+              IccProfileTables::workingBytes(ColourTestFiles::warmCmykProfile()).value_or(1));
 }

@@ -2,6 +2,7 @@
 
 #include "platform/ImageDecoding.h"
 #include "support/ColourTestFiles.h"
+#include "support/ProfileTestFiles.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>
@@ -242,4 +243,59 @@ TEST(ImageDecoding, ProfilesSurviveOrientationAndCmykGoesThroughItsProfile)
     const auto grey = ImageDecoding::loadOrientedImage(bare);
     ASSERT_TRUE(grey);
     EXPECT_LE(channelDistance(grey->pixelColor(20, 20), QColor(127, 127, 127)), 2);
+}
+
+// A grey picture with a grey profile of its own (here a linear one, far from sRGB's curve) comes
+// out as the colour management library converts it, from a JPEG and from a PNG alike, in the
+// full-size decode and in the thumbnail; Qt's reader alone drops such a profile.
+TEST(ImageDecoding, GreyPicturesGoThroughTheirGreyProfile)
+{
+    QImage grey(QSize(128, 64), QImage::Format_Grayscale8);
+    for (int y = 0; y < grey.height(); ++y)
+        for (int x = 0; x < grey.width(); ++x)
+            grey.scanLine(y)[x] = uchar((x / 16 + 8 * (y / 32)) * 16); // flat 16 × 32 patches
+    const QByteArray profile = ProfileTestFiles::linearGreyProfile();
+    const QImage expected = ProfileTestFiles::librarySrgb(grey, profile);
+    ASSERT_GT(ProfileTestFiles::meanDifference(expected, grey), 20); // the profile matters
+    for (const QByteArray &file : { ProfileTestFiles::greyJpeg(grey, profile), ProfileTestFiles::greyPng(grey, profile) }) {
+        const bool isPng = file.startsWith("\x89PNG");
+        const std::optional<QImage> decoded = ImageDecoding::loadOrientedImageData(file);
+        ASSERT_TRUE(decoded) << isPng;
+        EXPECT_LT(ProfileTestFiles::meanDifference(*decoded, expected), 3) << isPng;
+        const auto preview = ImageDecoding::previewImageData(file, 32);
+        ASSERT_TRUE(preview) << isPng;
+        const QImage expectedThumbnail = expected.scaled(preview->thumbnail.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        EXPECT_LT(ProfileTestFiles::meanDifference(preview->thumbnail, expectedThumbnail), 6) << isPng;
+    }
+}
+
+// A CMYK TIFF with a CMYK profile of its own comes out as the colour management library converts
+// it (Qt's reader alone mixes the ink without any profile), in the full-size decode and in the
+// thumbnail; a profile whose tables declare more than it holds is not used.
+TEST(ImageDecoding, CmykTiffsGoThroughTheirProfile)
+{
+    const QSize size(64, 32);
+    const std::vector<uchar> ink = ProfileTestFiles::cmykPatches(size);
+    for (const double version : { 4.3, 2.1 }) {
+        const QByteArray profile = ColourTestFiles::warmCmykProfile(version);
+        const QByteArray tiff = ProfileTestFiles::cmykTiff(size, ink, profile);
+        ASSERT_FALSE(tiff.isEmpty());
+        const QImage expected = ProfileTestFiles::librarySrgb(size, ink, profile);
+        const std::optional<QImage> decoded = ImageDecoding::loadOrientedImageData(tiff);
+        ASSERT_TRUE(decoded) << version;
+        EXPECT_LT(ProfileTestFiles::meanDifference(*decoded, expected), 3) << version;
+        const auto preview = ImageDecoding::previewImageData(tiff, 16);
+        ASSERT_TRUE(preview) << version;
+        EXPECT_LT(ProfileTestFiles::meanDifference(
+                      preview->thumbnail,
+                      expected.scaled(preview->thumbnail.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)),
+                  6)
+            << version;
+    }
+    // Grid points declared far beyond the data: the picture is still read, without the profile.
+    QByteArray bogus = ColourTestFiles::warmCmykProfile(2.1);
+    const qsizetype table = bogus.indexOf("mft2");
+    ASSERT_GT(table, 0);
+    bogus[table + 10] = char(75);
+    EXPECT_TRUE(ImageDecoding::loadOrientedImageData(ProfileTestFiles::cmykTiff(size, ink, bogus)));
 }
