@@ -59,6 +59,10 @@ protected:
 private:
     void documentEdited();
     void applyHighlights();
+    void applyShownHighlights();
+    // The whole blocks shown, widened by the margin above and below.
+    TextRange shownStretch(qreal margin) const;
+    bool highlightsCoverShownText() const;
     void updateAnnotationRects();
     void reportSelection();
 
@@ -75,6 +79,8 @@ private:
     std::vector<TextComparisonChange> m_renderedChanges;
     std::vector<TextMarkupAnnotation> m_renderedAnnotations;
     qreal m_renderedWidth = 0;
+    // The stretch whose highlights are applied.
+    TextRange m_highlightStretch;
     int m_appliedCancelSignal = 0;
     std::optional<TextRange> m_appliedFocusRange;
     bool m_applyingModelText = false;

@@ -7,6 +7,7 @@
 #include "platform/SymbolIcons.h"
 #include "texteditor/AnnotationNoteInput.h"
 #include "texteditor/AnnotationTextView.h"
+#include "texteditor/ChangeStrip.h"
 #include "texteditor/HighlightedTextEditor.h"
 #include "texteditor/MarkupLegend.h"
 #include "texteditor/MarkupToolButton.h"
@@ -466,23 +467,11 @@ void TextComparisonSurface::buildListPanel()
 
 void TextComparisonSurface::buildStrip(QVBoxLayout *card)
 {
-    auto *scroll = new QScrollArea(this);
-    scroll->setFixedHeight(52);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setWidgetResizable(true);
-    auto *content = new FilledArea(Qt::white, scroll);
-    m_stripRow = new QHBoxLayout(content);
-    m_stripRow->setContentsMargins(18, 0, 18, 0);
-    m_stripRow->setSpacing(8);
-    m_stripEmpty
-        = label(QStringLiteral("暂无修改"), AppFont::font(TypeScale::body, QFont::DemiBold), AppTheme::secondaryText(), content);
-    m_stripRow->addWidget(m_stripEmpty);
-    m_stripRow->addStretch(1);
-    scroll->setWidget(content);
-    card->addWidget(scroll);
+    m_strip = new ChangeStrip(this);
+    card->addWidget(m_strip);
 }
+
+QLabel *TextComparisonSurface::stripEmptyLabel() const { return m_strip->emptyLabel(); }
 
 // ---- Updates ------------------------------------------------------------------------------------
 

@@ -18,7 +18,7 @@
 
 class AnnotationListRow;
 class AnnotationNoteInput;
-class ChangeChip;
+class ChangeStrip;
 class ColorSwatchButton;
 class HighlightedTextEditor;
 class MarkupToolButton;
@@ -148,8 +148,8 @@ public:
     QLineEdit *searchField() const { return m_searchField; }
     QWidget *annotationListPanel() const { return m_listPanel; }
     std::vector<AnnotationListRow *> annotationListRows() const;
-    std::vector<ChangeChip *> changeChips() const;
-    QLabel *stripEmptyLabel() const { return m_stripEmpty; }
+    ChangeStrip *changeStrip() const { return m_strip; }
+    QLabel *stripEmptyLabel() const;
     QLabel *summaryLabel() const { return m_summary; }
     QLabel *annotationCountLabel() const { return m_listCount; }
     std::vector<ColorSwatchButton *> swatches() const { return m_swatches; }
@@ -225,8 +225,6 @@ private:
     QLabel *m_listCount = nullptr;
     QVBoxLayout *m_listRows = nullptr;
     QString m_listSignature;
-    QHBoxLayout *m_stripRow = nullptr;
-    QLabel *m_stripEmpty = nullptr;
-    std::vector<ChangeChip *> m_chips;
+    ChangeStrip *m_strip = nullptr;
     QHBoxLayout *m_workingRow = nullptr;
 };
