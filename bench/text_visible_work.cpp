@@ -7,6 +7,7 @@
 #include "BenchSupport.h"
 
 #include "model/MarkupViewModel.h"
+#include "texteditor/AnnotationTextView.h"
 #include "texteditor/ChangeStrip.h"
 #include "texteditor/EditorTextRules.h"
 #include "texteditor/HighlightedTextEditor.h"

@@ -57,18 +57,7 @@ HighlightedTextEditor::HighlightedTextEditor(std::shared_ptr<TextComparisonScrol
     m_view->redoEditAction = m_callbacks.redo;
     m_scrollSync->editedScrollView = m_view;
 
-    QTextDocument *document = m_view->document();
-    // contentsChange names real edits; the write happens once the layout has caught up.
-    connect(document, &QTextDocument::contentsChange, this, [this](int, int removed, int added) {
-        if (!m_applyingModelText && (removed > 0 || added > 0))
-            m_textEditedPending = true;
-    });
-    connect(document, &QTextDocument::contentsChanged, this, [this] {
-        if (m_textEditedPending && !m_applyingModelText) {
-            m_textEditedPending = false;
-            documentEdited();
-        }
-    });
+    connectDocument();
     connect(m_view, &QTextEdit::cursorPositionChanged, this, [this] { reportSelection(); });
     connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
         m_scrollSync->sync(m_view);
@@ -83,6 +72,32 @@ HighlightedTextEditor::HighlightedTextEditor(std::shared_ptr<TextComparisonScrol
     });
     m_view->installEventFilter(this);
     m_view->viewport()->installEventFilter(this);
+}
+
+void HighlightedTextEditor::connectDocument()
+{
+    QTextDocument *document = m_view->document();
+    // contentsChange names real edits; the write happens once the layout has caught up.
+    connect(document, &QTextDocument::contentsChange, this, [this](int, int removed, int added) {
+        if (!m_applyingModelText && (removed > 0 || added > 0))
+            m_textEditedPending = true;
+    });
+    connect(document, &QTextDocument::contentsChanged, this, [this] {
+        if (m_textEditedPending && !m_applyingModelText) {
+            m_textEditedPending = false;
+            documentEdited();
+        }
+    });
+}
+
+void HighlightedTextEditor::adoptDocument(QTextDocument *adopted)
+{
+    disconnect(m_view->document(), nullptr, this, nullptr);
+    m_view->adoptDocument(adopted);
+    connectDocument();
+    // The next render reads the text the document holds and repaints in full.
+    m_text.clear();
+    m_renderedText.reset();
 }
 
 HighlightedTextEditor::~HighlightedTextEditor()

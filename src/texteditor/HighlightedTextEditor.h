@@ -15,6 +15,7 @@
 #include <vector>
 
 class AnnotationTextView;
+class QTextDocument;
 class TextComparisonScrollSync;
 
 // The edited pane: shows the edited text, writes every edit back at once, paints the changes
@@ -46,6 +47,8 @@ public:
 
     void render(const QString &text, const QString &originalText, const std::vector<TextComparisonChange> &changes,
                 const std::vector<TextMarkupAnnotation> &annotations);
+    // Shows a document another edited pane laid out, before the first render.
+    void adoptDocument(QTextDocument *adopted);
     void applyCancelSignal(int signal);
     void applyFocusRange(const std::optional<TextRange> &range);
 
@@ -57,6 +60,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void connectDocument();
     void documentEdited();
     void applyHighlights();
     void applyShownHighlights();

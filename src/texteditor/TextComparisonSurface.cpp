@@ -17,6 +17,7 @@
 #include "texteditor/SyncedOriginalTextView.h"
 #include "texteditor/TextComparisonScrollSync.h"
 #include "texteditor/TextExportDialogs.h"
+#include "texteditor/TextPaneDocuments.h"
 #include "textengine/TextComparisonDiff.h"
 #include "textengine/TextComparisonRules.h"
 #include "textengine/TextComparisonSummary.h"
@@ -113,12 +114,14 @@ const std::vector<std::pair<QString, QString>> &TextComparisonSurface::markupCol
 }
 
 TextComparisonSurface::TextComparisonSurface(const TextComparisonState &comparison, TextComparisonActions actions,
-                                             TextExportDialogs &dialogs, QWidget *parent)
+                                             TextExportDialogs &dialogs, QWidget *parent,
+                                             std::shared_ptr<TextPaneDocuments> paneDocuments)
     : QWidget(parent)
     , m_comparison(comparison)
     , m_actions(std::move(actions))
     , m_dialogs(dialogs)
     , m_scrollSync(std::make_shared<TextComparisonScrollSync>())
+    , m_paneDocuments(std::move(paneDocuments))
 {
     setObjectName(QStringLiteral("textComparisonSurface"));
     auto *outer = new QVBoxLayout(this);
@@ -131,6 +134,16 @@ TextComparisonSurface::TextComparisonSurface(const TextComparisonState &comparis
     buildHeader(cardLayout);
     buildWorkingRow(cardLayout);
     buildStrip(cardLayout);
+    // Entering the workspace again: the panes show the documents laid out last time, and the
+    // comparison they showed stands until this surface's own answers.
+    if (m_paneDocuments) {
+        if (std::optional<TextPaneDocuments::Shown> shown
+            = m_paneDocuments->lend(m_originalView, m_editor, m_comparison.originalText)) {
+            m_changes = std::move(shown->changes);
+            m_aligned = std::move(shown->alignedOriginal);
+            m_alignedFrom = std::move(shown->originalText);
+        }
+    }
     refreshDocument();
     refreshChrome();
     startAtFirstLine();
@@ -138,6 +151,8 @@ TextComparisonSurface::TextComparisonSurface(const TextComparisonState &comparis
 
 TextComparisonSurface::~TextComparisonSurface()
 {
+    if (m_paneDocuments)
+        m_paneDocuments->keep(m_originalView, m_editor, { m_alignedFrom, m_changes, m_aligned });
     // A comparison still running posts its answer to this surface: let it finish first (the
     // answer is then dropped with the surface's pending events).
     if (m_diffThread) {

@@ -34,6 +34,7 @@ class SurfaceButton;
 class SyncedOriginalTextView;
 class TextComparisonScrollSync;
 class TextExportDialogs;
+class TextPaneDocuments;
 
 // What the comparison surface can ask of the document; each ends in one view-model operation.
 struct TextComparisonActions {
@@ -97,8 +98,11 @@ public:
     // (name, hex) of the six swatches.
     static const std::vector<std::pair<QString, QString>> &markupColorOptions();
 
+    // `paneDocuments`: where the panes' documents wait while the workspace is away; a surface
+    // takes them when it starts and leaves its own there when it goes.
     TextComparisonSurface(const TextComparisonState &comparison, TextComparisonActions actions,
-                          TextExportDialogs &dialogs, QWidget *parent = nullptr);
+                          TextExportDialogs &dialogs, QWidget *parent = nullptr,
+                          std::shared_ptr<TextPaneDocuments> paneDocuments = {});
     ~TextComparisonSurface() override;
 
     void setComparison(const TextComparisonState &comparison);
@@ -192,6 +196,7 @@ private:
     TextComparisonActions m_actions;
     TextExportDialogs &m_dialogs;
     std::shared_ptr<TextComparisonScrollSync> m_scrollSync;
+    std::shared_ptr<TextPaneDocuments> m_paneDocuments;
     State m_state;
     int m_cancelSignal = 0;
     std::vector<TextComparisonChange> m_changes;
