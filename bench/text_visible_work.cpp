@@ -1,9 +1,10 @@
 // Per-change work of the text comparison editor, with the changes given directly (no diff): the
 // highlight runs of a whole text, the strip of changes filled and refilled after a keystroke, the
-// edited pane rendering a keystroke's new text, and the workspace entered again. Texts have every
-// other line edited, so each edited line is a change of its own.
+// edited pane rendering a keystroke's new text, and the workspace entered again. Most texts have every
+// other line edited, so each edited line is a change of its own; the surface's text has one line in
+// fifty edited.
 //
-//   bench_text_visible_work [rounds]
+//   bench_text_visible_work [rounds [keys]]      (keys: only the edited pane's keystrokes)
 #include "BenchSupport.h"
 
 #include "model/MarkupViewModel.h"
@@ -12,10 +13,14 @@
 #include "texteditor/EditorTextRules.h"
 #include "texteditor/HighlightedTextEditor.h"
 #include "texteditor/TextComparisonScrollSync.h"
+#include "texteditor/TextComparisonSurface.h"
+#include "texteditor/TextExportDialogs.h"
+#include "texteditor/TextPaneDocuments.h"
 
 #include <QApplication>
 #include <QScrollBar>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -122,6 +127,48 @@ void keystrokes(int rounds)
     }
 }
 
+// A long text with one line in fifty edited, as the window's surface shows it: built for a first
+// entry, then built again after the last surface went (its panes' documents kept).
+void reentry(int rounds)
+{
+    QStringList lines;
+    for (int k = 0; k < 8000; ++k)
+        lines << QStringLiteral("第 %1 行：天地玄黄宇宙洪荒日月盈昃辰宿列张寒来暑往秋收冬藏").arg(k);
+    const QString original = lines.join(u'\n');
+    for (int k = 0; k < 8000; k += 50)
+        lines[k] += QStringLiteral("（改）");
+    TextComparisonState state;
+    state.sourceName = QStringLiteral("long.txt");
+    state.originalText = original;
+    state.editedText = lines.join(u'\n');
+    std::printf("-- surface over %lld code units\n", qint64(state.originalText.size() + state.editedText.size()));
+    ModalTextExportDialogs dialogs;
+    auto documents = std::make_shared<TextPaneDocuments>();
+    auto enter = [&](std::shared_ptr<TextPaneDocuments> kept) {
+        auto surface = std::make_unique<TextComparisonSurface>(state, TextComparisonActions {}, dialogs, nullptr, kept);
+        surface->resize(1280, 760);
+        surface->show();
+        QCoreApplication::processEvents();
+        surface->repaint();
+        return surface;
+    };
+    // Only the entry is timed: a surface going waits for a comparison still running.
+    auto timed = [&](const char *name, const std::shared_ptr<TextPaneDocuments> &kept) {
+        std::vector<double> times;
+        for (int round = 0; round < rounds; ++round) {
+            const auto start = BenchSupport::Clock::now();
+            auto surface = enter(kept);
+            times.push_back(BenchSupport::ms(start));
+            surface.reset();
+        }
+        std::sort(times.begin(), times.end());
+        std::printf("%-46s median %7.3f ms  min %7.3f ms\n", name, times[times.size() / 2], times.front());
+    };
+    timed("enter the workspace (panes built)", nullptr);
+    enter(documents).reset();
+    timed("enter it again (panes' documents kept)", documents);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -130,8 +177,13 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(3, QByteArray(argv[1]).toInt()) : 5;
+    if (argc > 2 && QByteArray(argv[2]) == "keys") {
+        keystrokes(rounds);
+        return 0;
+    }
     highlightRuns(rounds);
     strip(rounds);
     keystrokes(rounds);
+    reentry(rounds);
     return 0;
 }
