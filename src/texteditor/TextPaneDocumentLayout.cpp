@@ -84,8 +84,8 @@ void TextPaneMetrics::adoptDocument(QTextEdit *edit, QTextDocument *document)
 {
     auto *layout = static_cast<TextPaneDocumentLayout *>(document->documentLayout());
     const bool shown = edit->viewport()->isVisible();
-    if (!shown)
-        layout->setWidthHeld(true);
+    // A document kept from a pane that was never shown may still be held.
+    layout->setWidthHeld(!shown);
     document->setParent(edit);
     edit->setDocument(document);
     if (!shown)
