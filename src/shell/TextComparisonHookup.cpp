@@ -8,6 +8,7 @@
 #include "shell/ShellHooks.h"
 #include "texteditor/TextComparisonWorkspace.h"
 #include "texteditor/TextExportDialogs.h"
+#include "texteditor/TextPaneDocuments.h"
 #include "texteditor/TextProjectPanels.h"
 #include "ui/ActionButton.h"
 #include "ui/EmptyStateColumn.h"
@@ -39,6 +40,7 @@ TextComparisonHookup::TextComparisonHookup(ContentView &view)
     , m_view(view)
     , m_panels(std::make_unique<FileDialogTextProjectPanels>())
     , m_exportDialogs(std::make_shared<ModalTextExportDialogs>())
+    , m_paneDocuments(std::make_shared<TextPaneDocuments>())
 {
     setObjectName(QStringLiteral("textComparisonHookup"));
 }
@@ -140,6 +142,7 @@ QWidget *TextComparisonHookup::makeWorkspace()
 
     auto *workspace
         = new TextComparisonWorkspace(makeEmptyState(), actions, cancel, m_exportDialogs, m_view.cancelSignal());
+    workspace->setPaneDocuments(m_paneDocuments);
     workspace->setComparison(model.textComparison());
     connect(&model, &MarkupViewModel::textComparisonChanged, workspace,
             [workspace, &model] { workspace->setComparison(model.textComparison()); });

@@ -34,6 +34,11 @@ AnnotationTextView::AnnotationTextView(QWidget *parent)
     : QTextEdit(parent)
 {
     TextPaneMetrics::setUpPane(this);
+    connectDocument();
+}
+
+void AnnotationTextView::connectDocument()
+{
     connect(document(), &QTextDocument::contentsChanged, this, [this] {
         m_placementsDirty = true;
         m_documentTextDirty = true;
@@ -41,6 +46,16 @@ AnnotationTextView::AnnotationTextView(QWidget *parent)
     connect(paneLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
             [this] { m_placementsDirty = true; });
     connect(paneLayout(), &QAbstractTextDocumentLayout::update, this, [this] { m_placementsDirty = true; });
+}
+
+void AnnotationTextView::adoptDocument(QTextDocument *adopted)
+{
+    disconnect(document(), nullptr, this, nullptr);
+    disconnect(paneLayout(), nullptr, this, nullptr);
+    TextPaneMetrics::adoptDocument(this, adopted);
+    connectDocument();
+    m_documentTextDirty = true;
+    m_placementsDirty = true;
 }
 
 AnnotationTextView::~AnnotationTextView()

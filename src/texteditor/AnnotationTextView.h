@@ -33,6 +33,8 @@ public:
     ~AnnotationTextView() override;
 
     void setTextAnnotations(std::vector<TextMarkupAnnotation> annotations);
+    // Shows a document another edited pane laid out (TextPaneMetrics::adoptDocument).
+    void adoptDocument(QTextDocument *adopted);
     TextPaneDocumentLayout *paneLayout() const;
 
     // The bubbles in document coordinates (the scroll offset not applied).
@@ -55,6 +57,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void connectDocument();
     void drawMarkupLines(QPainter &painter) const;
     void drawCallouts(QPainter &painter) const;
     static void drawDeleteButton(QPainter &painter, const QRectF &button);

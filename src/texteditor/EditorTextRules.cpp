@@ -6,7 +6,7 @@
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
-#include <set>
+#include <map>
 
 namespace EditorTextRules {
 
@@ -40,85 +40,149 @@ std::optional<TextRange> trimmedSelection(const QString &text, qint64 location, 
 
 namespace {
 
-enum class Op { Change, Highlight, Underline, Strike };
+// What one interval does to the characters it covers, in the order the editor applies them:
+// every change first, then each markup's highlight, underline and strike in markup order.
+enum class EditorRulesEffect : quint8 { Change, Underline, Background };
 
-struct Interval {
+struct EditorRulesInterval {
     int start;
     int end;
-    Op op;
+    EditorRulesEffect effect;
+    // For Background: the markup's place in the list (later markups win) and its colour; an
+    // invalid colour clears the background (a strike).
+    int order = 0;
     QColor color;
 };
 
-} // namespace
-
-std::vector<HighlightRun> highlightRuns(const QString &text, const std::vector<TextComparisonChange> &changes,
-                                        const std::vector<TextMarkupAnnotation> &annotations)
+// Gathers the intervals of the changes and markups that reach into [from, to), cut to it.
+// `changesInOrder`: the changes are sorted and do not overlap (as the diff gives them), so the
+// ones that matter are found by binary search; otherwise every change is looked at.
+std::vector<EditorRulesInterval> editorRulesIntervals(const QString &text,
+                                                      const std::vector<TextComparisonChange> &changes,
+                                                      const std::vector<TextMarkupAnnotation> &annotations,
+                                                      qint64 from, qint64 to, bool changesInOrder)
 {
     const qint64 textLength = text.size();
-    std::vector<Interval> intervals;
-    const QColor changeColor(0xFD, 0xE6, 0x8A);
-    for (const TextComparisonChange &change : changes) {
+    std::vector<EditorRulesInterval> intervals;
+    auto first = changes.begin();
+    if (changesInOrder)
+        first = std::partition_point(changes.begin(), changes.end(),
+                                     [from](const TextComparisonChange &change) { return change.end <= from; });
+    for (auto it = first; it != changes.end(); ++it) {
+        const TextComparisonChange &change = *it;
+        if (changesInOrder && change.start >= to)
+            break;
+        // A change that does not lie inside the text is dropped whole, never cut into place.
         if (change.start < 0 || change.end > textLength || change.end <= change.start)
             continue;
-        intervals.push_back({ int(change.start), int(change.end), Op::Change, changeColor });
+        const qint64 start = std::max<qint64>(change.start, from);
+        const qint64 end = std::min<qint64>(change.end, to);
+        if (start < end)
+            intervals.push_back({ int(start), int(end), EditorRulesEffect::Change, 0, QColor() });
     }
-    for (const TextMarkupAnnotation &annotation : annotations) {
+    for (std::size_t index = 0; index < annotations.size(); ++index) {
+        const TextMarkupAnnotation &annotation = annotations[index];
         const std::optional<TextRange> range = clippedRange(annotation.location, annotation.length, textLength);
         if (!range)
             continue;
-        const auto runs = TextAnnotationCalloutLayout::visibleCharacterRanges(range->location, range->length, text);
-        if (annotation.highlight && annotation.highlightColorHex != QLatin1String("none")) {
-            const QColor color = HexColor::drawingColor(annotation.highlightColorHex);
-            for (const auto &run : runs)
-                intervals.push_back({ int(run.first), int(run.first + run.second), Op::Highlight, color });
-        }
+        const qint64 start = std::max(range->location, from);
+        const qint64 end = std::min(range->end(), to);
+        if (start >= end)
+            continue;
         if (annotation.underline)
-            intervals.push_back({ int(range->location), int(range->end()), Op::Underline, QColor() });
-        if (annotation.strikethrough) {
-            for (const auto &run : runs)
-                intervals.push_back({ int(run.first), int(run.first + run.second), Op::Strike, QColor() });
-        }
+            intervals.push_back({ int(start), int(end), EditorRulesEffect::Underline, 0, QColor() });
+        // The strike comes after the highlight within one markup, so it decides alone.
+        const bool paints = annotation.highlight && annotation.highlightColorHex != QLatin1String("none");
+        if (!paints && !annotation.strikethrough)
+            continue;
+        const QColor color
+            = annotation.strikethrough ? QColor() : HexColor::drawingColor(annotation.highlightColorHex);
+        // Visible runs of a stretch are those of the whole range cut to it: blanks are per unit.
+        for (const auto &run : TextAnnotationCalloutLayout::visibleCharacterRanges(start, end - start, text))
+            intervals.push_back({ int(run.first), int(run.first + run.second), EditorRulesEffect::Background,
+                                  int(index), color });
     }
-    std::set<int> bounds;
-    for (const Interval &interval : intervals) {
-        bounds.insert(interval.start);
-        bounds.insert(interval.end);
+    return intervals;
+}
+
+// One sweep over the sorted ends of the intervals: between two ends the set of covering intervals
+// is fixed, so the run there follows from the number of changes and underlines covering it and
+// from the last markup in order whose background covers it.
+std::vector<HighlightRun> editorRulesSweep(const std::vector<EditorRulesInterval> &intervals)
+{
+    struct Event {
+        int position;
+        int delta; // +1 opens, -1 closes
+        const EditorRulesInterval *interval;
+    };
+    std::vector<Event> events;
+    events.reserve(intervals.size() * 2);
+    for (const EditorRulesInterval &interval : intervals) {
+        events.push_back({ interval.start, +1, &interval });
+        events.push_back({ interval.end, -1, &interval });
     }
+    std::sort(events.begin(), events.end(),
+              [](const Event &a, const Event &b) { return a.position < b.position; });
+    const QColor changeColor(0xFD, 0xE6, 0x8A);
+    int changes = 0;
+    int underlines = 0;
+    std::map<int, QColor> backgrounds; // by markup order
     std::vector<HighlightRun> runs;
-    if (bounds.size() < 2)
-        return runs;
-    for (auto it = bounds.begin(); std::next(it) != bounds.end(); ++it) {
-        const int start = *it;
-        const int end = *std::next(it);
-        HighlightRun run { start, end, std::nullopt, false };
-        for (const Interval &interval : intervals) {
-            if (interval.start > start || interval.end < end)
-                continue;
-            switch (interval.op) {
-            case Op::Change:
-                run.background = interval.color;
-                run.changeUnderline = true;
+    for (std::size_t at = 0; at < events.size();) {
+        const int position = events[at].position;
+        for (; at < events.size() && events[at].position == position; ++at) {
+            const Event &event = events[at];
+            switch (event.interval->effect) {
+            case EditorRulesEffect::Change:
+                changes += event.delta;
                 break;
-            case Op::Highlight:
-                run.background = interval.color;
+            case EditorRulesEffect::Underline:
+                underlines += event.delta;
                 break;
-            case Op::Underline:
-                run.changeUnderline = false;
-                break;
-            case Op::Strike:
-                run.background.reset();
+            case EditorRulesEffect::Background:
+                if (event.delta > 0)
+                    backgrounds[event.interval->order] = event.interval->color;
+                else
+                    backgrounds.erase(event.interval->order);
                 break;
             }
         }
+        if (at == events.size())
+            break;
+        const int end = events[at].position;
+        HighlightRun run { position, end, std::nullopt, changes > 0 && underlines == 0 };
+        if (!backgrounds.empty()) {
+            const QColor &last = backgrounds.rbegin()->second;
+            if (last.isValid())
+                run.background = last;
+        } else if (changes > 0) {
+            run.background = changeColor;
+        }
         if (!run.background && !run.changeUnderline)
             continue;
-        if (!runs.empty() && runs.back().end == start && runs.back().background == run.background
+        if (!runs.empty() && runs.back().end == position && runs.back().background == run.background
             && runs.back().changeUnderline == run.changeUnderline)
             runs.back().end = end;
         else
             runs.push_back(run);
     }
     return runs;
+}
+
+} // namespace
+
+std::vector<HighlightRun> highlightRuns(const QString &text, const std::vector<TextComparisonChange> &changes,
+                                        const std::vector<TextMarkupAnnotation> &annotations)
+{
+    return editorRulesSweep(editorRulesIntervals(text, changes, annotations, 0, text.size(), false));
+}
+
+std::vector<HighlightRun> highlightRuns(const QString &text, const std::vector<TextComparisonChange> &changes,
+                                        const std::vector<TextMarkupAnnotation> &annotations, TextRange stretch)
+{
+    const qint64 from = std::clamp<qint64>(stretch.location, 0, text.size());
+    const qint64 to = std::clamp<qint64>(stretch.end(), from, text.size());
+    return editorRulesSweep(editorRulesIntervals(text, changes, annotations, from, to, true));
 }
 
 QString flattened(const QString &text)

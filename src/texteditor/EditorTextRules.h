@@ -40,8 +40,13 @@ struct HighlightRun {
 
     bool operator==(const HighlightRun &) const = default;
 };
+// One sweep over the sorted interval ends: O((k + m) log(k + m)) for k changes and m markup runs.
 std::vector<HighlightRun> highlightRuns(const QString &text, const std::vector<TextComparisonChange> &changes,
                                         const std::vector<TextMarkupAnnotation> &annotations);
+// The same runs cut to a stretch of the text (what a pane shows), found without looking at the
+// changes outside it: they must be in text order and not overlap, as the diff gives them.
+std::vector<HighlightRun> highlightRuns(const QString &text, const std::vector<TextComparisonChange> &changes,
+                                        const std::vector<TextMarkupAnnotation> &annotations, TextRange stretch);
 
 // Line breaks made spaces, then trimmed.
 QString flattened(const QString &text);

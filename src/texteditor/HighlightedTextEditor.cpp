@@ -57,6 +57,25 @@ HighlightedTextEditor::HighlightedTextEditor(std::shared_ptr<TextComparisonScrol
     m_view->redoEditAction = m_callbacks.redo;
     m_scrollSync->editedScrollView = m_view;
 
+    connectDocument();
+    connect(m_view, &QTextEdit::cursorPositionChanged, this, [this] { reportSelection(); });
+    connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        m_scrollSync->sync(m_view);
+        if (!highlightsCoverShownText())
+            applyShownHighlights();
+        const bool anyNote = std::any_of(m_annotations.begin(), m_annotations.end(),
+                                         [](const TextMarkupAnnotation &a) { return !a.note.trimmed().isEmpty(); });
+        if (anyNote)
+            updateAnnotationRects();
+        if (m_view->textCursor().hasSelection())
+            reportSelection();
+    });
+    m_view->installEventFilter(this);
+    m_view->viewport()->installEventFilter(this);
+}
+
+void HighlightedTextEditor::connectDocument()
+{
     QTextDocument *document = m_view->document();
     // contentsChange names real edits; the write happens once the layout has caught up.
     connect(document, &QTextDocument::contentsChange, this, [this](int, int removed, int added) {
@@ -69,18 +88,16 @@ HighlightedTextEditor::HighlightedTextEditor(std::shared_ptr<TextComparisonScrol
             documentEdited();
         }
     });
-    connect(m_view, &QTextEdit::cursorPositionChanged, this, [this] { reportSelection(); });
-    connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
-        m_scrollSync->sync(m_view);
-        const bool anyNote = std::any_of(m_annotations.begin(), m_annotations.end(),
-                                         [](const TextMarkupAnnotation &a) { return !a.note.trimmed().isEmpty(); });
-        if (anyNote)
-            updateAnnotationRects();
-        if (m_view->textCursor().hasSelection())
-            reportSelection();
-    });
-    m_view->installEventFilter(this);
-    m_view->viewport()->installEventFilter(this);
+}
+
+void HighlightedTextEditor::adoptDocument(QTextDocument *adopted)
+{
+    disconnect(m_view->document(), nullptr, this, nullptr);
+    m_view->adoptDocument(adopted);
+    connectDocument();
+    // The next render reads the text the document holds and repaints in full.
+    m_text.clear();
+    m_renderedText.reset();
 }
 
 HighlightedTextEditor::~HighlightedTextEditor()
@@ -101,6 +118,8 @@ bool HighlightedTextEditor::eventFilter(QObject *watched, QEvent *event)
             m_renderedWidth = width;
             applyHighlights();
             updateAnnotationRects();
+        } else if (m_renderedText && !highlightsCoverShownText()) {
+            applyShownHighlights();
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -156,9 +175,46 @@ void HighlightedTextEditor::documentEdited()
 
 void HighlightedTextEditor::applyHighlights()
 {
+    // The bands first: they move the lines, and with them the stretch that is shown.
+    const qreal width = m_view->paneLayout()->textWidth();
+    m_view->paneLayout()->setSpacing(TextAnnotationCalloutLayout::calloutSpacing(m_text, m_annotations, width));
+    applyShownHighlights();
+    m_view->viewport()->update();
+}
+
+TextRange HighlightedTextEditor::shownStretch(qreal margin) const
+{
+    const TextPaneDocumentLayout *layout = m_view->paneLayout();
+    const QTextDocument *document = m_view->document();
+    const qreal top = m_view->scrollOffset().y();
+    const qreal bottom = top + m_view->viewport()->height();
+    const int first = layout->hitTest(QPointF(0, top - margin), Qt::FuzzyHit);
+    const int last = layout->hitTest(QPointF(0, bottom + margin), Qt::FuzzyHit);
+    if (first < 0 || last < 0)
+        return TextRange { 0, m_text.size() };
+    // Whole blocks: a line's extra selections are drawn block by block.
+    const QTextBlock from = document->findBlock(first);
+    const QTextBlock to = document->findBlock(last);
+    const qint64 start = from.isValid() ? from.position() : 0;
+    const qint64 end = to.isValid() ? std::min<qint64>(to.position() + to.length(), m_text.size()) : m_text.size();
+    return TextRange { start, std::max<qint64>(end - start, 0) };
+}
+
+bool HighlightedTextEditor::highlightsCoverShownText() const
+{
+    const TextRange shown = shownStretch(0);
+    return shown.location >= m_highlightStretch.location && shown.end() <= m_highlightStretch.end();
+}
+
+// Only the runs of the lines shown, and a screen's height above and below, become selections:
+// what a repaint and an edit cost then follows the screen, not the number of changes.
+void HighlightedTextEditor::applyShownHighlights()
+{
+    const TextRange stretch = shownStretch(std::max(m_view->viewport()->height(), 200));
     QList<QTextEdit::ExtraSelection> selections;
     const QColor underline = HexColor::drawingColor(QStringLiteral("#D97706"));
-    for (const EditorTextRules::HighlightRun &run : EditorTextRules::highlightRuns(m_text, m_changes, m_annotations)) {
+    for (const EditorTextRules::HighlightRun &run :
+         EditorTextRules::highlightRuns(m_text, m_changes, m_annotations, stretch)) {
         QTextEdit::ExtraSelection selection;
         selection.cursor = QTextCursor(m_view->document());
         selection.cursor.setPosition(run.start);
@@ -172,9 +228,7 @@ void HighlightedTextEditor::applyHighlights()
         selections.append(selection);
     }
     m_view->setExtraSelections(selections);
-    const qreal width = m_view->paneLayout()->textWidth();
-    m_view->paneLayout()->setSpacing(TextAnnotationCalloutLayout::calloutSpacing(m_text, m_annotations, width));
-    m_view->viewport()->update();
+    m_highlightStretch = stretch;
 }
 
 void HighlightedTextEditor::updateAnnotationRects()

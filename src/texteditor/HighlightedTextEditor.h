@@ -15,6 +15,7 @@
 #include <vector>
 
 class AnnotationTextView;
+class QTextDocument;
 class TextComparisonScrollSync;
 
 // The edited pane: shows the edited text, writes every edit back at once, paints the changes
@@ -46,6 +47,8 @@ public:
 
     void render(const QString &text, const QString &originalText, const std::vector<TextComparisonChange> &changes,
                 const std::vector<TextMarkupAnnotation> &annotations);
+    // Shows a document another edited pane laid out, before the first render.
+    void adoptDocument(QTextDocument *adopted);
     void applyCancelSignal(int signal);
     void applyFocusRange(const std::optional<TextRange> &range);
 
@@ -57,8 +60,13 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void connectDocument();
     void documentEdited();
     void applyHighlights();
+    void applyShownHighlights();
+    // The whole blocks shown, widened by the margin above and below.
+    TextRange shownStretch(qreal margin) const;
+    bool highlightsCoverShownText() const;
     void updateAnnotationRects();
     void reportSelection();
 
@@ -75,6 +83,8 @@ private:
     std::vector<TextComparisonChange> m_renderedChanges;
     std::vector<TextMarkupAnnotation> m_renderedAnnotations;
     qreal m_renderedWidth = 0;
+    // The stretch whose highlights are applied.
+    TextRange m_highlightStretch;
     int m_appliedCancelSignal = 0;
     std::optional<TextRange> m_appliedFocusRange;
     bool m_applyingModelText = false;

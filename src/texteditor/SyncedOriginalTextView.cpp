@@ -60,6 +60,12 @@ SyncedOriginalTextView::~SyncedOriginalTextView()
     disconnect(verticalScrollBar(), nullptr, this, nullptr);
 }
 
+void SyncedOriginalTextView::adoptDocument(QTextDocument *adopted)
+{
+    TextPaneMetrics::adoptDocument(this, adopted);
+    m_renderedText.reset();
+}
+
 TextPaneDocumentLayout *SyncedOriginalTextView::paneLayout() const
 {
     return static_cast<TextPaneDocumentLayout *>(document()->documentLayout());

@@ -22,6 +22,8 @@ public:
 
     // Replaces only the differing middle of the shown text.
     void render(const QString &text, const std::vector<TextMarkupAnnotation> &annotations);
+    // Shows a document another original pane laid out, before the first render.
+    void adoptDocument(QTextDocument *adopted);
     TextPaneDocumentLayout *paneLayout() const;
 
 protected:

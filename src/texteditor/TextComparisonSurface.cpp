@@ -7,6 +7,7 @@
 #include "platform/SymbolIcons.h"
 #include "texteditor/AnnotationNoteInput.h"
 #include "texteditor/AnnotationTextView.h"
+#include "texteditor/ChangeStrip.h"
 #include "texteditor/HighlightedTextEditor.h"
 #include "texteditor/MarkupLegend.h"
 #include "texteditor/MarkupToolButton.h"
@@ -16,6 +17,7 @@
 #include "texteditor/SyncedOriginalTextView.h"
 #include "texteditor/TextComparisonScrollSync.h"
 #include "texteditor/TextExportDialogs.h"
+#include "texteditor/TextPaneDocuments.h"
 #include "textengine/TextComparisonDiff.h"
 #include "textengine/TextComparisonRules.h"
 #include "textengine/TextComparisonSummary.h"
@@ -112,12 +114,14 @@ const std::vector<std::pair<QString, QString>> &TextComparisonSurface::markupCol
 }
 
 TextComparisonSurface::TextComparisonSurface(const TextComparisonState &comparison, TextComparisonActions actions,
-                                             TextExportDialogs &dialogs, QWidget *parent)
+                                             TextExportDialogs &dialogs, QWidget *parent,
+                                             std::shared_ptr<TextPaneDocuments> paneDocuments)
     : QWidget(parent)
     , m_comparison(comparison)
     , m_actions(std::move(actions))
     , m_dialogs(dialogs)
     , m_scrollSync(std::make_shared<TextComparisonScrollSync>())
+    , m_paneDocuments(std::move(paneDocuments))
 {
     setObjectName(QStringLiteral("textComparisonSurface"));
     auto *outer = new QVBoxLayout(this);
@@ -130,6 +134,16 @@ TextComparisonSurface::TextComparisonSurface(const TextComparisonState &comparis
     buildHeader(cardLayout);
     buildWorkingRow(cardLayout);
     buildStrip(cardLayout);
+    // Entering the workspace again: the panes show the documents laid out last time, and the
+    // comparison they showed stands until this surface's own answers.
+    if (m_paneDocuments) {
+        if (std::optional<TextPaneDocuments::Shown> shown
+            = m_paneDocuments->lend(m_originalView, m_editor, m_comparison.originalText)) {
+            m_changes = std::move(shown->changes);
+            m_aligned = std::move(shown->alignedOriginal);
+            m_alignedFrom = std::move(shown->originalText);
+        }
+    }
     refreshDocument();
     refreshChrome();
     startAtFirstLine();
@@ -137,6 +151,8 @@ TextComparisonSurface::TextComparisonSurface(const TextComparisonState &comparis
 
 TextComparisonSurface::~TextComparisonSurface()
 {
+    if (m_paneDocuments)
+        m_paneDocuments->keep(m_originalView, m_editor, { m_alignedFrom, m_changes, m_aligned });
     // A comparison still running posts its answer to this surface: let it finish first (the
     // answer is then dropped with the surface's pending events).
     if (m_diffThread) {
@@ -466,23 +482,11 @@ void TextComparisonSurface::buildListPanel()
 
 void TextComparisonSurface::buildStrip(QVBoxLayout *card)
 {
-    auto *scroll = new QScrollArea(this);
-    scroll->setFixedHeight(52);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setWidgetResizable(true);
-    auto *content = new FilledArea(Qt::white, scroll);
-    m_stripRow = new QHBoxLayout(content);
-    m_stripRow->setContentsMargins(18, 0, 18, 0);
-    m_stripRow->setSpacing(8);
-    m_stripEmpty
-        = label(QStringLiteral("暂无修改"), AppFont::font(TypeScale::body, QFont::DemiBold), AppTheme::secondaryText(), content);
-    m_stripRow->addWidget(m_stripEmpty);
-    m_stripRow->addStretch(1);
-    scroll->setWidget(content);
-    card->addWidget(scroll);
+    m_strip = new ChangeStrip(this);
+    card->addWidget(m_strip);
 }
+
+QLabel *TextComparisonSurface::stripEmptyLabel() const { return m_strip->emptyLabel(); }
 
 // ---- Updates ------------------------------------------------------------------------------------
 

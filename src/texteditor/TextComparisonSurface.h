@@ -18,7 +18,7 @@
 
 class AnnotationListRow;
 class AnnotationNoteInput;
-class ChangeChip;
+class ChangeStrip;
 class ColorSwatchButton;
 class HighlightedTextEditor;
 class MarkupToolButton;
@@ -34,6 +34,7 @@ class SurfaceButton;
 class SyncedOriginalTextView;
 class TextComparisonScrollSync;
 class TextExportDialogs;
+class TextPaneDocuments;
 
 // What the comparison surface can ask of the document; each ends in one view-model operation.
 struct TextComparisonActions {
@@ -97,8 +98,11 @@ public:
     // (name, hex) of the six swatches.
     static const std::vector<std::pair<QString, QString>> &markupColorOptions();
 
+    // `paneDocuments`: where the panes' documents wait while the workspace is away; a surface
+    // takes them when it starts and leaves its own there when it goes.
     TextComparisonSurface(const TextComparisonState &comparison, TextComparisonActions actions,
-                          TextExportDialogs &dialogs, QWidget *parent = nullptr);
+                          TextExportDialogs &dialogs, QWidget *parent = nullptr,
+                          std::shared_ptr<TextPaneDocuments> paneDocuments = {});
     ~TextComparisonSurface() override;
 
     void setComparison(const TextComparisonState &comparison);
@@ -148,8 +152,8 @@ public:
     QLineEdit *searchField() const { return m_searchField; }
     QWidget *annotationListPanel() const { return m_listPanel; }
     std::vector<AnnotationListRow *> annotationListRows() const;
-    std::vector<ChangeChip *> changeChips() const;
-    QLabel *stripEmptyLabel() const { return m_stripEmpty; }
+    ChangeStrip *changeStrip() const { return m_strip; }
+    QLabel *stripEmptyLabel() const;
     QLabel *summaryLabel() const { return m_summary; }
     QLabel *annotationCountLabel() const { return m_listCount; }
     std::vector<ColorSwatchButton *> swatches() const { return m_swatches; }
@@ -192,6 +196,7 @@ private:
     TextComparisonActions m_actions;
     TextExportDialogs &m_dialogs;
     std::shared_ptr<TextComparisonScrollSync> m_scrollSync;
+    std::shared_ptr<TextPaneDocuments> m_paneDocuments;
     State m_state;
     int m_cancelSignal = 0;
     std::vector<TextComparisonChange> m_changes;
@@ -225,8 +230,6 @@ private:
     QLabel *m_listCount = nullptr;
     QVBoxLayout *m_listRows = nullptr;
     QString m_listSignature;
-    QHBoxLayout *m_stripRow = nullptr;
-    QLabel *m_stripEmpty = nullptr;
-    std::vector<ChangeChip *> m_chips;
+    ChangeStrip *m_strip = nullptr;
     QHBoxLayout *m_workingRow = nullptr;
 };

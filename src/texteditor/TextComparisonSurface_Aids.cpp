@@ -1,7 +1,7 @@
 // Search, the list of notes, the strip of changes and the export questions.
 
 #include "texteditor/AnnotationListRow.h"
-#include "texteditor/ChangeChip.h"
+#include "texteditor/ChangeStrip.h"
 #include "texteditor/EditorTextRules.h"
 #include "texteditor/TextComparisonSurface.h"
 #include "texteditor/TextExportDialogs.h"
@@ -87,31 +87,7 @@ void TextComparisonSurface::refreshList()
     }
 }
 
-std::vector<ChangeChip *> TextComparisonSurface::changeChips() const { return m_chips; }
-
-void TextComparisonSurface::refreshStrip()
-{
-    const QString &edited = m_comparison.editedText;
-    m_stripEmpty->setVisible(m_changes.empty());
-    while (m_chips.size() > m_changes.size()) {
-        ChangeChip *chip = m_chips.back();
-        m_chips.pop_back();
-        m_stripRow->removeWidget(chip);
-        delete chip;
-    }
-    for (std::size_t index = 0; index < m_changes.size(); ++index) {
-        const TextComparisonChange &change = m_changes[index];
-        const auto range = change.nsRange(edited);
-        const QString text = EditorTextRules::chipSnippet(edited.mid(qsizetype(range.first), qsizetype(range.second)));
-        if (index < m_chips.size()) {
-            m_chips[index]->setContent(change.sequenceNumber, text);
-            continue;
-        }
-        auto *chip = new ChangeChip(change.sequenceNumber, text, m_stripRow->parentWidget());
-        m_stripRow->insertWidget(int(index) + 1, chip);
-        m_chips.push_back(chip);
-    }
-}
+void TextComparisonSurface::refreshStrip() { m_strip->setChanges(m_comparison.editedText, m_changes); }
 
 void TextComparisonSurface::confirmExportScope(ExportTarget target)
 {

@@ -30,7 +30,7 @@ void TextComparisonWorkspace::setComparison(const std::optional<TextComparisonSt
         return;
     }
     if (comparison) {
-        m_surface = new TextComparisonSurface(*comparison, m_actions, *m_dialogs, this);
+        m_surface = new TextComparisonSurface(*comparison, m_actions, *m_dialogs, this, m_paneDocuments);
         m_surface->setCancelSignal(m_cancelSignal);
         layout()->addWidget(m_surface);
         m_emptyState->hide();

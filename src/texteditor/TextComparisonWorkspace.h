@@ -10,6 +10,7 @@
 #include <optional>
 
 class TextExportDialogs;
+class TextPaneDocuments;
 
 // The text comparison workspace: the empty state while there is no document, else the surface.
 // It holds no document state; the surface keeps its editor state while a document stays open,
@@ -22,6 +23,8 @@ public:
     TextComparisonWorkspace(QWidget *emptyState, TextComparisonActions actions, std::function<void()> cancelAction,
                             std::shared_ptr<TextExportDialogs> dialogs, int cancelSignal, QWidget *parent = nullptr);
 
+    // Where the surfaces leave their panes' documents for the next entry (before setComparison).
+    void setPaneDocuments(std::shared_ptr<TextPaneDocuments> documents) { m_paneDocuments = std::move(documents); }
     void setComparison(const std::optional<TextComparisonState> &comparison);
     void setCancelSignal(int signal);
 
@@ -35,6 +38,7 @@ private:
     TextComparisonActions m_actions;
     std::function<void()> m_cancelAction;
     std::shared_ptr<TextExportDialogs> m_dialogs;
+    std::shared_ptr<TextPaneDocuments> m_paneDocuments;
     int m_cancelSignal;
     QWidget *m_emptyState;
     QPointer<TextComparisonSurface> m_surface;

@@ -5,7 +5,9 @@
 #include "model/TypeScale.h"
 #include "textengine/TextBandLayout.h"
 
+#include <QEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -48,6 +50,47 @@ void setUpPane(QTextEdit *edit)
 }
 
 } // namespace TextPaneMetrics
+
+namespace {
+
+// Releases a held layout when the viewport it serves is first shown, at its real size.
+class PaneLayoutWidthRelease final : public QObject {
+public:
+    PaneLayoutWidthRelease(TextPaneDocumentLayout *layout, QWidget *viewport)
+        : QObject(viewport)
+        , m_layout(layout)
+    {
+        viewport->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show) {
+            watched->removeEventFilter(this);
+            if (m_layout)
+                m_layout->setWidthHeld(false);
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    QPointer<TextPaneDocumentLayout> m_layout;
+};
+
+} // namespace
+
+void TextPaneMetrics::adoptDocument(QTextEdit *edit, QTextDocument *document)
+{
+    auto *layout = static_cast<TextPaneDocumentLayout *>(document->documentLayout());
+    const bool shown = edit->viewport()->isVisible();
+    // A document kept from a pane that was never shown may still be held.
+    layout->setWidthHeld(!shown);
+    document->setParent(edit);
+    edit->setDocument(document);
+    if (!shown)
+        new PaneLayoutWidthRelease(layout, edit->viewport());
+}
 
 using namespace TextPaneMetrics;
 
@@ -150,17 +193,28 @@ void TextPaneDocumentLayout::layoutAll()
     publish(0);
 }
 
+void TextPaneDocumentLayout::setWidthHeld(bool held)
+{
+    if (held == m_widthHeld)
+        return;
+    m_widthHeld = held;
+    if (!held)
+        documentChanged(0, 0, document()->characterCount());
+}
+
 void TextPaneDocumentLayout::documentChanged(int from, int charsRemoved, int charsAdded)
 {
     QTextDocument *doc = document();
-    const qreal pageWidth = doc->pageSize().width();
-    const qreal textWidth = availableWidth(std::max<qreal>(pageWidth, 0));
-    const bool widthChanged = std::abs(textWidth - m_textWidth) > 0.01 || m_heights.empty();
-    m_pageWidth = pageWidth;
-    if (widthChanged) {
-        m_textWidth = textWidth;
-        layoutAll();
-        return;
+    if (!m_widthHeld || m_heights.empty()) {
+        const qreal pageWidth = doc->pageSize().width();
+        const qreal textWidth = availableWidth(std::max<qreal>(pageWidth, 0));
+        const bool widthChanged = std::abs(textWidth - m_textWidth) > 0.01 || m_heights.empty();
+        m_pageWidth = pageWidth;
+        if (widthChanged) {
+            m_textWidth = textWidth;
+            layoutAll();
+            return;
+        }
     }
     // A page size set again without an edit announces the whole text unchanged.
     if (from == 0 && charsRemoved == 0 && charsAdded == doc->characterCount()

@@ -21,6 +21,9 @@ QFont font();
 qreal availableWidth(qreal viewportWidth);
 // Configures a text edit as a pane: plain text, our layout and font, no frame, no drops.
 void setUpPane(QTextEdit *edit);
+// Shows in a pane a document set up and laid out by another pane (and makes the pane its owner).
+// Its width is held until the pane's viewport is first shown.
+void adoptDocument(QTextEdit *edit, QTextDocument *document);
 } // namespace TextPaneMetrics
 
 // The document layout of the panes: one QTextLayout per block, lines placed with the pane's line
@@ -34,6 +37,13 @@ class TextPaneDocumentLayout final : public QAbstractTextDocumentLayout {
 
 public:
     explicit TextPaneDocumentLayout(QTextDocument *document);
+
+    // While held, a new page width is not applied: the lines keep the width they were made at.
+    // A document laid out in one pane is held while it moves to another that has not been shown
+    // yet, whose provisional size would otherwise lay the whole text out at a width never seen.
+    // Releasing applies the page width of that moment (nothing when it is the same).
+    void setWidthHeld(bool held);
+    bool isWidthHeld() const { return m_widthHeld; }
 
     // Band heights keyed by character location.
     void setSpacing(std::map<qsizetype, qreal> spacing);
@@ -83,4 +93,5 @@ private:
     int m_characterCount = 0;
     QSizeF m_lastSize; // invalid until the first size is published, so that one always goes out
     int m_shapedBlocks = 0;
+    bool m_widthHeld = false;
 };

@@ -6,7 +6,7 @@
 #include "support/NoteBubbleMeasure.h"
 #include "texteditor/AnnotationListRow.h"
 #include "texteditor/AnnotationNoteInput.h"
-#include "texteditor/ChangeChip.h"
+#include "texteditor/ChangeStrip.h"
 #include "texteditor/RoundedPanel.h"
 #include "texteditor/SurfaceButton.h"
 #include "texteditor/SyncedOriginalTextView.h"
@@ -24,7 +24,7 @@ TEST_F(TextEditorWindowTest, TypingWritesEachKeystrokeAndTheChangesFollow)
 {
     openDocument(QStringLiteral("春眠不觉晓\n处处闻啼鸟"));
     ASSERT_TRUE(surface());
-    EXPECT_EQ(surface()->changeChips().size(), 0u);
+    EXPECT_EQ(surface()->changeStrip()->chipCount(), 0);
     EXPECT_TRUE(surface()->stripEmptyLabel()->isVisible());
     EXPECT_EQ(surface()->editorBox()->border(), AppTheme::lightSlate());
     select(5, 5);
@@ -36,8 +36,8 @@ TEST_F(TextEditorWindowTest, TypingWritesEachKeystrokeAndTheChangesFollow)
     // The change is painted, counted, listed in the strip and outlines the editor in blue.
     EXPECT_FALSE(textView()->extraSelections().isEmpty());
     EXPECT_TRUE(surface()->summaryLabel()->text().startsWith(QStringLiteral("1 处修改")));
-    ASSERT_EQ(surface()->changeChips().size(), 1u);
-    EXPECT_EQ(surface()->changeChips().front()->text(), QStringLiteral("!?"));
+    ASSERT_EQ(surface()->changeStrip()->chipCount(), 1);
+    EXPECT_EQ(surface()->changeStrip()->chipText(0), QStringLiteral("!?"));
     EXPECT_NE(surface()->editorBox()->border(), AppTheme::lightSlate());
     // The original pane keeps the aligned original.
     EXPECT_EQ(PaneText::rawText(surface()->originalView()->document()), QStringLiteral("春眠不觉晓\n处处闻啼鸟"));

@@ -1,0 +1,40 @@
+#include "texteditor/TextPaneDocuments.h"
+
+#include "texteditor/AnnotationTextView.h"
+#include "texteditor/HighlightedTextEditor.h"
+#include "texteditor/SyncedOriginalTextView.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QTextDocument>
+
+TextPaneDocuments::TextPaneDocuments() = default;
+TextPaneDocuments::~TextPaneDocuments() = default;
+
+void TextPaneDocuments::keep(SyncedOriginalTextView *original, HighlightedTextEditor *edited, Shown shown)
+{
+    // The panes go right after this; their documents no longer go with them.
+    QTextDocument *originalDocument = original->document();
+    QTextDocument *editedDocument = edited->textView()->document();
+    for (QTextDocument *document : { originalDocument, editedDocument }) {
+        document->setParent(nullptr);
+        document->documentLayout()->setPaintDevice(nullptr);
+    }
+    m_original.reset(originalDocument);
+    m_edited.reset(editedDocument);
+    m_shown = std::move(shown);
+}
+
+std::optional<TextPaneDocuments::Shown> TextPaneDocuments::lend(SyncedOriginalTextView *original,
+                                                                HighlightedTextEditor *edited,
+                                                                const QString &originalText)
+{
+    if (!m_original || !m_edited)
+        return std::nullopt;
+    original->adoptDocument(m_original.release());
+    edited->adoptDocument(m_edited.release());
+    std::optional<Shown> shown = std::move(m_shown);
+    m_shown.reset();
+    if (shown && shown->originalText != originalText)
+        return std::nullopt;
+    return shown;
+}
