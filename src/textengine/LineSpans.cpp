@@ -21,3 +21,20 @@ void LineSpans::replace(std::size_t front, std::size_t back, QStringView newText
     m_starts = std::move(starts);
     m_end = newText.size();
 }
+
+std::vector<TokenSpan> splitLines(QStringView text, LineSplit split, qsizetype offset)
+{
+    std::vector<TokenSpan> spans;
+    forEachLineStart(text, split, offset, [&spans](qsizetype start) {
+        if (!spans.empty())
+            spans.back().end = start;
+        spans.push_back({start, start});
+    });
+    for (std::size_t k = 0; k + 1 < spans.size(); ++k) {
+        if (split == LineSplit::AtSeparators)
+            --spans[k].end;
+    }
+    if (!spans.empty())
+        spans.back().end = offset + text.size();
+    return spans;
+}

@@ -4,6 +4,8 @@
 
 #include <QStringView>
 
+#include <vector>
+
 // A token of a text: code units [start, end).
 struct TokenSpan {
     qsizetype start = 0;
@@ -77,3 +79,6 @@ private:
     qsizetype m_end = 0;
     LineSplit m_split;
 };
+
+// The lines of a text as spans, start counted from offset.
+std::vector<TokenSpan> splitLines(QStringView text, LineSplit split, qsizetype offset = 0);

@@ -1,0 +1,125 @@
+#include "textengine/ComparedLines.h"
+
+#include "textengine/LineInterner.h"
+#include "textengine/TokenInterner.h"
+
+#include <algorithm>
+
+namespace {
+
+// The cancel flag is looked at every this many lines.
+constexpr std::size_t comparedLinesLookEvery = 4096;
+
+bool comparedLinesCancelled(const std::atomic<bool> *cancelled)
+{
+    return cancelled && cancelled->load(std::memory_order_relaxed);
+}
+
+std::uint8_t comparedLinesKinds(QStringView text, const LineSpans &lines)
+{
+    std::uint8_t kinds = 0;
+    if (!text.contains(u'\r'))
+        return lines.size() > 1 || text.endsWith(u'\n') ? 1 : 0;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        const int kind = lineBreakKind(text, lines[k]);
+        if (kind > 0)
+            kinds |= std::uint8_t(1u << (kind - 1));
+    }
+    return kinds;
+}
+
+bool comparedLinesEndsWithBreak(QStringView text)
+{
+    return text.isEmpty() || text.endsWith(u'\n') || text.endsWith(u'\r');
+}
+
+// The edited text's ids. Most lines of an edited text stand where they stood in the original,
+// give or take the lines inserted or removed before them: each line is first compared with the
+// original line at the offset the last lines kept, and only looked up when that one differs.
+// Equal code units have one id, so the ids are the lookup's. A looked-up line that the original
+// holds close to where the offset puts it moves the offset there.
+bool comparedLinesEditedIds(LineInterner &interner, const QString &original, const ComparedLines::Side &originalSide,
+                            const QString &edited, ComparedLines::Side &editedSide, const std::atomic<bool> *cancelled)
+{
+    constexpr std::int64_t resyncReach = 64;
+    const int originalIdCount = interner.size();
+    interner.readFrom(&edited);
+    const LineSpans &originalSpans = originalSide.lines;
+    const std::vector<int> &originalIds = originalSide.ids;
+    const auto originalCount = std::int64_t(originalSpans.size());
+    std::int64_t offset = 0;
+    for (std::size_t j = 0; j < editedSide.lines.size(); ++j) {
+        if (j % comparedLinesLookEvery == 0 && comparedLinesCancelled(cancelled))
+            return false;
+        const QStringView line = lineContent(edited, editedSide.lines[j]);
+        const std::int64_t i = std::int64_t(j) + offset;
+        if (i >= 0 && i < originalCount && lineContent(original, originalSpans[std::size_t(i)]) == line) {
+            editedSide.ids.push_back(originalIds[std::size_t(i)]);
+            continue;
+        }
+        const int id = interner.id(line.data() - edited.constData(), line.size());
+        if (id < originalIdCount) {
+            const std::int64_t from = std::clamp<std::int64_t>(i - resyncReach, 0, originalCount);
+            const std::int64_t to = std::clamp<std::int64_t>(i + resyncReach + 1, 0, originalCount);
+            for (std::int64_t at = from; at < to; ++at) {
+                if (originalIds[std::size_t(at)] == id) {
+                    offset = at - std::int64_t(j);
+                    break;
+                }
+            }
+        }
+        editedSide.ids.push_back(id);
+    }
+    return true;
+}
+
+} // namespace
+
+int lineBreakKind(QStringView text, TokenSpan line)
+{
+    if (line.end <= line.start)
+        return 0;
+    const char16_t last = text.at(line.end - 1).unicode();
+    if (last == u'\r')
+        return 3;
+    if (last != u'\n')
+        return 0;
+    return line.end - line.start >= 2 && text.at(line.end - 2) == u'\r' ? 2 : 1;
+}
+
+std::optional<ComparedLines> compareLines(const QString &original, const QString &edited,
+                                          const std::atomic<bool> *cancelled)
+{
+    ComparedLines result;
+    result.original.lines = LineSpans(original, LineSplit::KeepingBreaks);
+    if (comparedLinesCancelled(cancelled))
+        return std::nullopt;
+    result.edited.lines = LineSpans(edited, LineSplit::KeepingBreaks);
+    if (comparedLinesCancelled(cancelled))
+        return std::nullopt;
+    result.original.breakKinds = comparedLinesKinds(original, result.original.lines);
+    result.edited.breakKinds = comparedLinesKinds(edited, result.edited.lines);
+
+    const bool decomposed = TokenInterner::isTriviallyDecomposed(original) && TokenInterner::isTriviallyDecomposed(edited);
+    const std::size_t expected = std::max(result.original.lines.size(), result.edited.lines.size());
+    LineInterner interner(decomposed, expected);
+    interner.readFrom(&original);
+    std::vector<int> &originalIds = result.original.ids;
+    originalIds.reserve(result.original.lines.size() + 1);
+    for (std::size_t k = 0; k < result.original.lines.size(); ++k) {
+        if (k % comparedLinesLookEvery == 0 && comparedLinesCancelled(cancelled))
+            return std::nullopt;
+        const QStringView line = lineContent(original, result.original.lines[k]);
+        originalIds.push_back(interner.id(line.data() - original.constData(), line.size()));
+    }
+    result.edited.ids.reserve(result.edited.lines.size() + 1);
+    if (!comparedLinesEditedIds(interner, original, result.original, edited, result.edited, cancelled))
+        return std::nullopt;
+    result.emptyId = interner.id(0, 0);
+    if (comparedLinesEndsWithBreak(original))
+        originalIds.push_back(result.emptyId);
+    if (comparedLinesEndsWithBreak(edited))
+        result.edited.ids.push_back(result.emptyId);
+    result.idCount = interner.size();
+    return result;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "textengine/LineSpans.h"
+
+#include <QString>
+#include <QStringView>
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// The lines of an original and an edited text, cut once for both the diff and the alignment.
+// Each line keeps its break (lines end after "\n", "\r\n" and a lone "\r", as the diff counts
+// them) and gets the id of its text without the break, equal for canonically equivalent lines
+// (as the alignment compares them once every break is "\n").
+struct ComparedLines {
+    struct Side {
+        LineSpans lines { LineSplit::KeepingBreaks };
+        // One id per line, and one more, the empty line's, when the text is empty or ends with a
+        // break: the alignment sees that empty last line, the diff does not.
+        std::vector<int> ids;
+        // The kinds of break the text holds, one bit per kind (see lineBreakKind).
+        std::uint8_t breakKinds = 0;
+
+        std::size_t diffCount() const { return lines.size(); }
+        std::size_t rowCount() const { return ids.size(); }
+        bool endsWithBreak() const { return ids.size() > lines.size(); }
+    };
+    Side original;
+    Side edited;
+    int idCount = 0;
+    int emptyId = 0;
+};
+
+// 0 for no break (the last line), 1 for "\n", 2 for "\r\n", 3 for a lone "\r".
+int lineBreakKind(QStringView text, TokenSpan line);
+
+// The line's text without its break.
+inline QStringView lineContent(QStringView text, TokenSpan line)
+{
+    const int kind = lineBreakKind(text, line);
+    const qsizetype breakLength = kind == 0 ? 0 : (kind == 2 ? 2 : 1);
+    return text.mid(line.start, line.end - line.start - breakLength);
+}
+
+// Nothing once `cancelled` is raised.
+std::optional<ComparedLines> compareLines(const QString &original, const QString &edited,
+                                          const std::atomic<bool> *cancelled);
