@@ -2,6 +2,8 @@
 
 #include "textengine/SuffixLcsOrder.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <limits>
 
@@ -27,7 +29,6 @@ public:
         , m_countA(std::size_t(idCount), 0)
         , m_countB(std::size_t(idCount), 0)
         , m_placeB(std::size_t(idCount), 0)
-        , m_localId(std::size_t(idCount), -1)
         , m_cancelled(cancelled)
         , m_workLimit(64 * (a.size() + b.size()) + (std::size_t(1) << 20))
     {
@@ -103,21 +104,12 @@ private:
     {
         std::vector<int> a;
         std::vector<int> b;
-        std::vector<int> touched;
-        auto local = [&](int id) {
-            int &slot = m_localId[std::size_t(id)];
-            if (slot < 0) {
-                slot = int(touched.size());
-                touched.push_back(id);
-            }
-            return slot;
-        };
+        QHash<int, int> localIds;
+        auto local = [&](int id) { return *localIds.insert(id, localIds.value(id, int(localIds.size()))); };
         for (std::uint32_t i = part.a0; i < part.a1; ++i)
             a.push_back(local(m_a[i]));
         for (std::uint32_t j = part.b0; j < part.b1; ++j)
             b.push_back(local(m_b[j]));
-        for (int id : touched)
-            m_localId[std::size_t(id)] = -1;
         const std::size_t limit = 32 * (a.size() + b.size()) + 16384;
         SuffixLcsOrder order(a, b);
         order.setLimits(limit, m_cancelled);
@@ -150,10 +142,14 @@ private:
     // increasing on both sides. False once cancelled.
     bool uniqueAnchors(const AnchoredPart &part, std::vector<std::pair<std::uint32_t, std::uint32_t>> &anchors)
     {
-        for (std::uint32_t i = part.a0; i < part.a1; ++i)
-            ++m_countA[std::size_t(m_a[i])];
+        // Counts stop at 255: enough to tell once from more, and the rarest among the rest.
+        for (std::uint32_t i = part.a0; i < part.a1; ++i) {
+            std::uint8_t &count = m_countA[std::size_t(m_a[i])];
+            count = std::uint8_t(count + (count < 255));
+        }
         for (std::uint32_t j = part.b0; j < part.b1; ++j) {
-            ++m_countB[std::size_t(m_b[j])];
+            std::uint8_t &count = m_countB[std::size_t(m_b[j])];
+            count = std::uint8_t(count + (count < 255));
             m_placeB[std::size_t(m_b[j])] = j;
         }
         std::vector<std::pair<std::uint32_t, std::uint32_t>> candidates;
@@ -238,10 +234,9 @@ private:
 
     std::span<const int> m_a;
     std::span<const int> m_b;
-    std::vector<std::uint32_t> m_countA;
-    std::vector<std::uint32_t> m_countB;
+    std::vector<std::uint8_t> m_countA;
+    std::vector<std::uint8_t> m_countB;
     std::vector<std::uint32_t> m_placeB;
-    std::vector<int> m_localId;
     bool m_countsHeld = false;
     const std::atomic<bool> *m_cancelled;
     std::size_t m_work = 0;

@@ -38,29 +38,55 @@ std::vector<int> lineComparisonDiffIds(const QString &text, const ComparedLines:
     return ids;
 }
 
-// Appends the aligned rows: an original line, or an empty row.
+// Appends the aligned rows: an original line, or an empty row. Lines that follow each other in
+// an original whose breaks are all "\n" are copied as one run.
 class AlignedRows {
 public:
     AlignedRows(const QString &original, const ComparedLines::Side &side)
         : m_original(original)
         , m_side(side)
+        , m_plain((side.breakKinds & ~1u) == 0)
     {
         m_text.reserve(original.size() + qsizetype(side.rowCount()) + 16);
     }
 
     void line(std::size_t k)
     {
+        if (k >= m_side.diffCount()) {
+            empty();
+            return;
+        }
+        const TokenSpan span = m_side.lines[k];
+        const QStringView content = lineContent(m_original, span);
+        const qsizetype contentEnd = span.start + content.size();
+        if (m_plain && m_pending && k == m_pendingLine + 1) {
+            m_pendingEnd = contentEnd;
+            m_pendingLine = k;
+            return;
+        }
+        flush();
         separate();
-        if (k < m_side.diffCount())
-            m_text.append(lineContent(m_original, m_side.lines[k]));
+        m_pending = true;
+        m_pendingStart = span.start;
+        m_pendingEnd = contentEnd;
+        m_pendingLine = k;
     }
-    void empty() { separate(); }
+    void empty()
+    {
+        flush();
+        separate();
+    }
     void clear()
     {
         m_text.clear();
         m_first = true;
+        m_pending = false;
     }
-    QString take() { return std::move(m_text); }
+    QString take()
+    {
+        flush();
+        return std::move(m_text);
+    }
 
 private:
     void separate()
@@ -69,11 +95,22 @@ private:
             m_text.append(u'\n');
         m_first = false;
     }
+    void flush()
+    {
+        if (m_pending)
+            m_text.append(QStringView(m_original).mid(m_pendingStart, m_pendingEnd - m_pendingStart));
+        m_pending = false;
+    }
 
     const QString &m_original;
     const ComparedLines::Side &m_side;
+    const bool m_plain;
     QString m_text;
     bool m_first = true;
+    bool m_pending = false;
+    qsizetype m_pendingStart = 0;
+    qsizetype m_pendingEnd = 0;
+    std::size_t m_pendingLine = 0;
 };
 
 } // namespace
@@ -251,14 +288,34 @@ std::optional<LineComparison> compareByLines(const QString &original, const QStr
         // Both answers from one common subsequence that anchors on lines found once a side.
         if (options.reached)
             options.reached(LineComparisonStage::Anchoring);
-        if (diffA.empty())
-            makeDiffIds();
-        std::optional<AnchoredPairs> pairs = anchoredMatches(diffA, diffB, diffIdCount, cancelled);
+        std::optional<AnchoredPairs> pairs;
+        if (diffA.empty()) {
+            // One kind of break: the diff's ids are the lines' but for a last line without a
+            // break, which gets an id of its own (the same on both sides for the same line).
+            std::vector<int> &a = cut->original.ids;
+            std::vector<int> &b = cut->edited.ids;
+            const int keptA = nd > 0 ? a[nd - 1] : 0;
+            const int keptB = md > 0 ? b[md - 1] : 0;
+            const int ownA = cut->idCount;
+            const int ownB = sameLastLine ? ownA : ownA + 1;
+            if (nd > 0 && lastWithoutBreakA(nd - 1))
+                a[nd - 1] = ownA;
+            if (md > 0 && lastWithoutBreakB(md - 1))
+                b[md - 1] = ownB;
+            pairs = anchoredMatches(std::span<const int>(a.data(), nd), std::span<const int>(b.data(), md),
+                                    ownA + 2, cancelled);
+            if (nd > 0)
+                a[nd - 1] = keptA;
+            if (md > 0)
+                b[md - 1] = keptB;
+        } else {
+            pairs = anchoredMatches(diffA, diffB, diffIdCount, cancelled);
+            diffA = {};
+            diffB = {};
+        }
         if (!pairs)
             return std::nullopt;
         result.anchored = true;
-        diffA = {};
-        diffB = {};
         if (walkDiff) {
             std::fill(matched.begin(), matched.end(), 0);
             for (const auto &pair : *pairs)

@@ -63,6 +63,8 @@ void SuffixEditDistances::noteWork(std::size_t units)
     if (m_work < m_nextLook)
         return;
     m_nextLook = m_work + suffixDistancesLookEvery;
+    if (m_workLimit < m_nextLook)
+        m_nextLook = m_work < m_workLimit ? m_workLimit + 1 : m_work;
     if (m_work > m_workLimit || (m_cancelled && m_cancelled->load(std::memory_order_relaxed)))
         m_stopped = true;
 }
