@@ -15,7 +15,8 @@
 //                                     (texts whose lines moved: sorted, reversed, shuffled, halves
 //                                      swapped, shuffled code, blank-heavy; one compare() from the
 //                                      files against GNU diff, and the memory it takes beyond the
-//                                      texts and its result. Rows by number, all by default.)
+//                                      texts and its result. Rows by number, all by default;
+//                                      row 11: how soon compare() stops once its flag is raised.)
 #include "textengine/TextComparisonDiff.h"
 #include "textengine/TextComparisonImport.h"
 #include "textengine/TextComparisonRenderer.h"
@@ -34,6 +35,8 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 #include <fcntl.h>
@@ -465,6 +468,47 @@ void movedRow(int row, int rounds)
     std::fflush(stdout);
 }
 
+// How long compare() takes to give up once its flag is raised, at moments spread over its run,
+// on the largest moved pair and on the largest pair with edits in place.
+void cancelLatencyRow()
+{
+    for (int shape = 0; shape < 2; ++shape) {
+        QString original;
+        QString edited;
+        QString label;
+        if (shape == 0) {
+            MovedPair pair = movedPair(8);
+            original = std::move(pair.original);
+            edited = std::move(pair.edited);
+            label = QString::fromUtf8(pair.label);
+        } else {
+            std::tie(original, edited) = linePair(1000000, 10000, 42);
+            label = QStringLiteral("1,000,000 lines, 10,000 edits");
+        }
+        double whole = timeMs([&] { TextComparisonDiff::compare(original, edited); });
+        std::printf("cancel %-32s whole compare %7.1f ms; flag raised after", qPrintable(label), whole);
+        double worst = 0;
+        for (double fraction : {0.01, 0.05, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 0.95}) {
+            std::atomic<bool> cancelled{false};
+            std::atomic<bool> finished{false};
+            std::thread worker([&] {
+                TextComparisonDiff::compare(original, edited, &cancelled);
+                finished = true;
+            });
+            std::this_thread::sleep_for(std::chrono::microseconds(qint64(whole * fraction * 1000)));
+            QElapsedTimer timer;
+            timer.start();
+            cancelled = true;
+            worker.join();
+            const double latency = double(timer.nsecsElapsed()) / 1e6;
+            worst = std::max(worst, latency);
+            std::printf(" %.0f%%: %.1f ms", fraction * 100, latency);
+        }
+        std::printf(" | worst %.1f ms (goal well under 100 ms)\n", worst);
+        std::fflush(stdout);
+    }
+}
+
 void compareRows(int rounds, const std::vector<int> &cores, const char *label)
 {
     useCores(cores);
@@ -500,13 +544,17 @@ int main(int argc, char **argv)
         for (int k = 3; k < argc; ++k)
             rows.push_back(QByteArray(argv[k]).toInt());
         if (rows.empty())
-            rows = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+            rows = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
         useCores({6, 7});
         std::printf("-- cores 6,7, min over %d rounds (load average before: %s); goals: at most 3 x GNU diff, "
                     "at most 64 MB\n",
                     rounds, qPrintable(loadAverage()));
-        for (int row : rows)
-            movedRow(row, rounds);
+        for (int row : rows) {
+            if (row == 11)
+                cancelLatencyRow();
+            else
+                movedRow(row, rounds);
+        }
         std::printf("   (load average after: %s)\n", qPrintable(loadAverage()));
         return 0;
     }

@@ -43,7 +43,18 @@ public:
             if (!split(part, pairs, parts))
                 return false;
         }
-        std::sort(pairs.begin(), pairs.end());
+        // Into the order of the sequences: each token of b has at most one partner.
+        constexpr std::uint32_t none = std::numeric_limits<std::uint32_t>::max();
+        std::vector<std::uint32_t> partner(m_b.size(), none);
+        for (const auto &[i, j] : pairs)
+            partner[j] = i;
+        pairs.clear();
+        for (std::uint32_t j = 0; j < partner.size(); ++j) {
+            if (j % anchoredLookEvery == 0 && !wanted(anchoredLookEvery))
+                return false;
+            if (partner[j] != none)
+                pairs.emplace_back(partner[j], j);
+        }
         return true;
     }
 
@@ -162,19 +173,23 @@ private:
             return false;
         // Counts stay for rarestAnchors, which clears them.
         m_countsHeld = true;
-        longestChain(candidates, anchors);
+        if (!longestChain(candidates, anchors))
+            return false;
         if (!anchors.empty())
             clearCounts(part);
-        return wanted(candidates.size());
+        return true;
     }
 
     // The longest chain of candidates (in increasing i) with increasing j: patience sorting.
-    static void longestChain(const std::vector<std::pair<std::uint32_t, std::uint32_t>> &candidates,
-                             std::vector<std::pair<std::uint32_t, std::uint32_t>> &chain)
+    // False once cancelled.
+    bool longestChain(const std::vector<std::pair<std::uint32_t, std::uint32_t>> &candidates,
+                      std::vector<std::pair<std::uint32_t, std::uint32_t>> &chain)
     {
         std::vector<std::uint32_t> tails;
         std::vector<std::uint32_t> previous(candidates.size(), std::numeric_limits<std::uint32_t>::max());
         for (std::uint32_t k = 0; k < candidates.size(); ++k) {
+            if (k % 4096 == 0 && !wanted(4096))
+                return false;
             const std::uint32_t j = candidates[k].second;
             const auto at = std::lower_bound(tails.begin(), tails.end(), j, [&](std::uint32_t tail, std::uint32_t value) {
                 return candidates[tail].second < value;
@@ -187,10 +202,11 @@ private:
                 *at = k;
         }
         if (tails.empty())
-            return;
+            return true;
         for (std::uint32_t k = tails.back(); k != std::numeric_limits<std::uint32_t>::max(); k = previous[k])
             chain.push_back(candidates[k]);
         std::reverse(chain.begin(), chain.end());
+        return true;
     }
 
     // No token occurs once on each side: the rarest token found on both sides anchors its

@@ -15,17 +15,31 @@ bool comparedLinesCancelled(const std::atomic<bool> *cancelled)
     return cancelled && cancelled->load(std::memory_order_relaxed);
 }
 
-std::uint8_t comparedLinesKinds(QStringView text, const LineSpans &lines)
+std::optional<std::uint8_t> comparedLinesKinds(QStringView text, const LineSpans &lines,
+                                               const std::atomic<bool> *cancelled)
 {
     std::uint8_t kinds = 0;
-    if (!text.contains(u'\r'))
-        return lines.size() > 1 || text.endsWith(u'\n') ? 1 : 0;
     for (std::size_t k = 0; k < lines.size(); ++k) {
+        if (k % comparedLinesLookEvery == 0 && comparedLinesCancelled(cancelled))
+            return std::nullopt;
         const int kind = lineBreakKind(text, lines[k]);
         if (kind > 0)
             kinds |= std::uint8_t(1u << (kind - 1));
     }
     return kinds;
+}
+
+// Whether the text is in NFD already (TokenInterner::isTriviallyDecomposed), a piece at a time.
+std::optional<bool> comparedLinesDecomposed(QStringView text, const std::atomic<bool> *cancelled)
+{
+    constexpr qsizetype piece = qsizetype(1) << 20;
+    for (qsizetype at = 0; at < text.size(); at += piece) {
+        if (comparedLinesCancelled(cancelled))
+            return std::nullopt;
+        if (!TokenInterner::isTriviallyDecomposed(text.mid(at, std::min(piece, text.size() - at))))
+            return false;
+    }
+    return true;
 }
 
 bool comparedLinesEndsWithBreak(QStringView text)
@@ -91,26 +105,54 @@ std::optional<ComparedLines> compareLines(const QString &original, const QString
                                           const std::atomic<bool> *cancelled)
 {
     ComparedLines result;
-    result.original.lines = LineSpans(original, LineSplit::KeepingBreaks);
-    if (comparedLinesCancelled(cancelled))
+    std::optional<LineSpans> originalLines = LineSpans::cut(original, LineSplit::KeepingBreaks, cancelled);
+    if (!originalLines)
         return std::nullopt;
-    result.edited.lines = LineSpans(edited, LineSplit::KeepingBreaks);
-    if (comparedLinesCancelled(cancelled))
+    result.original.lines = std::move(*originalLines);
+    std::optional<LineSpans> editedLines = LineSpans::cut(edited, LineSplit::KeepingBreaks, cancelled);
+    if (!editedLines)
         return std::nullopt;
-    result.original.breakKinds = comparedLinesKinds(original, result.original.lines);
-    result.edited.breakKinds = comparedLinesKinds(edited, result.edited.lines);
+    result.edited.lines = std::move(*editedLines);
+    const std::optional<std::uint8_t> originalKinds = comparedLinesKinds(original, result.original.lines, cancelled);
+    const std::optional<std::uint8_t> editedKinds = comparedLinesKinds(edited, result.edited.lines, cancelled);
+    if (!originalKinds || !editedKinds)
+        return std::nullopt;
+    result.original.breakKinds = *originalKinds;
+    result.edited.breakKinds = *editedKinds;
 
-    const bool decomposed = TokenInterner::isTriviallyDecomposed(original) && TokenInterner::isTriviallyDecomposed(edited);
+    const std::optional<bool> originalDecomposed = comparedLinesDecomposed(original, cancelled);
+    if (!originalDecomposed)
+        return std::nullopt;
+    const std::optional<bool> editedDecomposed = *originalDecomposed ? comparedLinesDecomposed(edited, cancelled)
+                                                                     : std::optional<bool>(false);
+    if (!editedDecomposed)
+        return std::nullopt;
+    const bool decomposed = *originalDecomposed && *editedDecomposed;
     const std::size_t expected = std::max(result.original.lines.size(), result.edited.lines.size());
     LineInterner interner(decomposed, expected);
     interner.readFrom(&original);
     std::vector<int> &originalIds = result.original.ids;
     originalIds.reserve(result.original.lines.size() + 1);
-    for (std::size_t k = 0; k < result.original.lines.size(); ++k) {
+    // The hashes of the next lines are taken ahead and their slots fetched.
+    constexpr std::size_t ahead = 8;
+    const std::size_t originalCount = result.original.lines.size();
+    std::size_t hashes[ahead] = {};
+    auto hashAt = [&](std::size_t k) {
+        const QStringView line = lineContent(original, result.original.lines[k]);
+        const std::size_t hash = interner.hashOf(line.data() - original.constData(), line.size());
+        interner.prefetch(hash);
+        hashes[k % ahead] = hash;
+    };
+    for (std::size_t k = 0; k < std::min(ahead, originalCount); ++k)
+        hashAt(k);
+    for (std::size_t k = 0; k < originalCount; ++k) {
         if (k % comparedLinesLookEvery == 0 && comparedLinesCancelled(cancelled))
             return std::nullopt;
         const QStringView line = lineContent(original, result.original.lines[k]);
-        originalIds.push_back(interner.id(line.data() - original.constData(), line.size()));
+        const std::size_t hash = hashes[k % ahead];
+        if (k + ahead < originalCount)
+            hashAt(k + ahead);
+        originalIds.push_back(interner.id(line.data() - original.constData(), line.size(), hash));
     }
     result.edited.ids.reserve(result.edited.lines.size() + 1);
     if (!comparedLinesEditedIds(interner, original, result.original, edited, result.edited, cancelled))

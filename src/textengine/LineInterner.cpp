@@ -108,10 +108,24 @@ void LineInterner::grow()
     m_slots = std::move(slots);
 }
 
+std::size_t LineInterner::hashOf(qsizetype start, qsizetype length) const
+{
+    return m_hash(QStringView(*m_sources[m_reading]).mid(start, length));
+}
+
+void LineInterner::prefetch(std::size_t hash) const
+{
+    __builtin_prefetch(m_slots.data() + lineInternerHome(lineInternerFold(hash), m_slots.size()));
+}
+
 int LineInterner::id(qsizetype start, qsizetype length)
 {
+    return id(start, length, hashOf(start, length));
+}
+
+int LineInterner::id(qsizetype start, qsizetype length, std::size_t hash)
+{
     const QStringView line = QStringView(*m_sources[m_reading]).mid(start, length);
-    const std::size_t hash = m_hash(line);
     const std::int64_t known = find(line, hash);
     if (known >= 0)
         return m_allDecomposed ? int(known) : m_ids[std::size_t(known)];

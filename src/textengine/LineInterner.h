@@ -30,6 +30,12 @@ public:
 
     // The id of the line text[start, start + length) of the text read from.
     int id(qsizetype start, qsizetype length);
+
+    // For a run of lookups: the line's hash, and a hint to fetch its slot ahead of id(); the
+    // lookups of a long text then wait for memory together instead of one after another.
+    std::size_t hashOf(qsizetype start, qsizetype length) const;
+    void prefetch(std::size_t hash) const;
+    int id(qsizetype start, qsizetype length, std::size_t hash);
     int size() const { return m_nextId; }
 
 private:

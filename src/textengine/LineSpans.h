@@ -4,6 +4,8 @@
 
 #include <QStringView>
 
+#include <atomic>
+#include <optional>
 #include <vector>
 
 // A token of a text: code units [start, end).
@@ -58,6 +60,10 @@ public:
     {
     }
     LineSpans(QStringView text, LineSplit split);
+
+    // The same lines, cut a piece of the text at a time with a look at `cancelled` in between
+    // (a long text takes tens of milliseconds); nothing once it is raised.
+    static std::optional<LineSpans> cut(QStringView text, LineSplit split, const std::atomic<bool> *cancelled);
 
     std::size_t size() const { return m_starts.size(); }
     bool empty() const { return m_starts.empty(); }

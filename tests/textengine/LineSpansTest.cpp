@@ -1,0 +1,40 @@
+#include "textengine/LineSpans.h"
+
+#include <QRandomGenerator>
+#include <QString>
+#include <QStringList>
+#include <gtest/gtest.h>
+
+TEST(LineSpans, CutPieceByPieceEqualsTheWholeCut)
+{
+    // Texts long enough to span several pieces, with breaks of every kind, "\r\n" split across
+    // a piece boundary among them, and pieces without any "\r".
+    QRandomGenerator rng(404);
+    const QStringList breaks{"\n", "\r\n", "\r", "\n\n"};
+    for (int round = 0; round < 6; ++round) {
+        QString text;
+        const bool plain = round % 3 == 0;
+        while (text.size() < 700000) {
+            text += QString(int(rng.bounded(40)), u'字');
+            text += plain ? QStringLiteral("\n") : breaks[int(rng.bounded(4))];
+        }
+        for (qsizetype boundary : {qsizetype(1) << 18, qsizetype(2) << 18}) {
+            if (!plain)
+                text.replace(boundary - 1, 2, QStringLiteral("\r\n"));
+        }
+        if (round % 2)
+            text.chop(1);
+        for (LineSplit split : {LineSplit::KeepingBreaks, LineSplit::AtSeparators}) {
+            const LineSpans whole(text, split);
+            const std::optional<LineSpans> pieces = LineSpans::cut(text, split, nullptr);
+            ASSERT_TRUE(pieces);
+            ASSERT_EQ(pieces->size(), whole.size()) << round;
+            for (std::size_t k = 0; k < whole.size(); ++k) {
+                ASSERT_EQ((*pieces)[k].start, whole[k].start) << round << " line " << k;
+                ASSERT_EQ((*pieces)[k].end, whole[k].end) << round << " line " << k;
+            }
+        }
+    }
+    std::atomic<bool> cancelled{true};
+    EXPECT_FALSE(LineSpans::cut(QStringLiteral("a\nb"), LineSplit::KeepingBreaks, &cancelled));
+}
