@@ -579,6 +579,22 @@ int main(int argc, char **argv)
             });
         }
         std::printf("1400-character pair: changes + aligned + summary %.2f ms (goal 5 ms)\n", total / rounds);
+
+        // The worst the character diff meets: 1400 characters on each side, always searched
+        // exactly: two letters in random order, and 1400 distinct characters shuffled.
+        QString twoLetters[2];
+        for (QString &text : twoLetters) {
+            for (int k = 0; k < 1400; ++k)
+                text += rng.bounded(2) ? u'a' : u'b';
+        }
+        QString distinct;
+        for (int k = 0; k < 1400; ++k)
+            distinct += QChar(char16_t(0x4E00 + k));
+        QString shuffled = distinct;
+        std::shuffle(shuffled.begin(), shuffled.end(), rng);
+        std::printf("worst 1400-character pairs, compare(): two letters %.1f ms, distinct characters shuffled %.1f ms\n",
+                    timeMs([&] { TextComparisonDiff::compare(twoLetters[0], twoLetters[1]); }),
+                    timeMs([&] { TextComparisonDiff::compare(distinct, shuffled); }));
     }
 
     // Memory before anything larger has grown the heap: the rows in increasing size, then a pair
