@@ -15,18 +15,21 @@ bool comparedLinesCancelled(const std::atomic<bool> *cancelled)
     return cancelled && cancelled->load(std::memory_order_relaxed);
 }
 
-std::optional<std::uint8_t> comparedLinesKinds(QStringView text, const LineSpans &lines,
-                                               const std::atomic<bool> *cancelled)
+// The side's breaks and break kinds; false once cancelled.
+bool comparedLinesBreaks(QStringView text, ComparedLines::Side &side, const std::atomic<bool> *cancelled)
 {
+    side.breaks.resize(side.lines.size());
     std::uint8_t kinds = 0;
-    for (std::size_t k = 0; k < lines.size(); ++k) {
+    for (std::size_t k = 0; k < side.lines.size(); ++k) {
         if (k % comparedLinesLookEvery == 0 && comparedLinesCancelled(cancelled))
-            return std::nullopt;
-        const int kind = lineBreakKind(text, lines[k]);
+            return false;
+        const int kind = lineBreakKind(text, side.lines[k]);
+        side.breaks[k] = std::uint8_t(kind);
         if (kind > 0)
             kinds |= std::uint8_t(1u << (kind - 1));
     }
-    return kinds;
+    side.breakKinds = kinds;
+    return true;
 }
 
 // Whether the text is in NFD already (TokenInterner::isTriviallyDecomposed), a piece at a time.
@@ -65,9 +68,9 @@ bool comparedLinesEditedIds(LineInterner &interner, const QString &original, con
     for (std::size_t j = 0; j < editedSide.lines.size(); ++j) {
         if (j % comparedLinesLookEvery == 0 && comparedLinesCancelled(cancelled))
             return false;
-        const QStringView line = lineContent(edited, editedSide.lines[j]);
+        const QStringView line = editedSide.content(edited, j);
         const std::int64_t i = std::int64_t(j) + offset;
-        if (i >= 0 && i < originalCount && lineContent(original, originalSpans[std::size_t(i)]) == line) {
+        if (i >= 0 && i < originalCount && originalSide.content(original, std::size_t(i)) == line) {
             editedSide.ids.push_back(originalIds[std::size_t(i)]);
             continue;
         }
@@ -113,12 +116,9 @@ std::optional<ComparedLines> compareLines(const QString &original, const QString
     if (!editedLines)
         return std::nullopt;
     result.edited.lines = std::move(*editedLines);
-    const std::optional<std::uint8_t> originalKinds = comparedLinesKinds(original, result.original.lines, cancelled);
-    const std::optional<std::uint8_t> editedKinds = comparedLinesKinds(edited, result.edited.lines, cancelled);
-    if (!originalKinds || !editedKinds)
+    if (!comparedLinesBreaks(original, result.original, cancelled)
+        || !comparedLinesBreaks(edited, result.edited, cancelled))
         return std::nullopt;
-    result.original.breakKinds = *originalKinds;
-    result.edited.breakKinds = *editedKinds;
 
     const std::optional<bool> originalDecomposed = comparedLinesDecomposed(original, cancelled);
     if (!originalDecomposed)
@@ -138,7 +138,7 @@ std::optional<ComparedLines> compareLines(const QString &original, const QString
     const std::size_t originalCount = result.original.lines.size();
     std::size_t hashes[ahead] = {};
     auto hashAt = [&](std::size_t k) {
-        const QStringView line = lineContent(original, result.original.lines[k]);
+        const QStringView line = result.original.content(original, k);
         const std::size_t hash = interner.hashOf(line.data() - original.constData(), line.size());
         interner.prefetch(hash);
         hashes[k % ahead] = hash;
@@ -148,7 +148,7 @@ std::optional<ComparedLines> compareLines(const QString &original, const QString
     for (std::size_t k = 0; k < originalCount; ++k) {
         if (k % comparedLinesLookEvery == 0 && comparedLinesCancelled(cancelled))
             return std::nullopt;
-        const QStringView line = lineContent(original, result.original.lines[k]);
+        const QStringView line = result.original.content(original, k);
         const std::size_t hash = hashes[k % ahead];
         if (k + ahead < originalCount)
             hashAt(k + ahead);

@@ -20,9 +20,18 @@ struct ComparedLines {
         // One id per line, and one more, the empty line's, when the text is empty or ends with a
         // break: the alignment sees that empty last line, the diff does not.
         std::vector<int> ids;
-        // The kinds of break the text holds, one bit per kind (see lineBreakKind).
+        // Per line the kind of its break (see lineBreakKind), and the kinds the text holds, one
+        // bit per kind.
+        std::vector<std::uint8_t> breaks;
         std::uint8_t breakKinds = 0;
 
+        // The line's text without its break.
+        QStringView content(QStringView text, std::size_t k) const
+        {
+            const TokenSpan span = lines[k];
+            const std::uint8_t kind = breaks[k];
+            return text.mid(span.start, span.end - span.start - (kind == 0 ? 0 : (kind == 2 ? 2 : 1)));
+        }
         std::size_t diffCount() const { return lines.size(); }
         std::size_t rowCount() const { return ids.size(); }
         bool endsWithBreak() const { return ids.size() > lines.size(); }
@@ -35,14 +44,6 @@ struct ComparedLines {
 
 // 0 for no break (the last line), 1 for "\n", 2 for "\r\n", 3 for a lone "\r".
 int lineBreakKind(QStringView text, TokenSpan line);
-
-// The line's text without its break.
-inline QStringView lineContent(QStringView text, TokenSpan line)
-{
-    const int kind = lineBreakKind(text, line);
-    const qsizetype breakLength = kind == 0 ? 0 : (kind == 2 ? 2 : 1);
-    return text.mid(line.start, line.end - line.start - breakLength);
-}
 
 // Nothing once `cancelled` is raised.
 std::optional<ComparedLines> compareLines(const QString &original, const QString &edited,

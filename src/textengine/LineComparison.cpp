@@ -21,12 +21,12 @@ bool lineComparisonCancelled(const std::atomic<bool> *cancelled)
 
 // The ids of the diff's tokens, a line with its break: the line's id while its break is of the
 // most common kind, else an id of its own for each line text and kind of break.
-std::vector<int> lineComparisonDiffIds(const QString &text, const ComparedLines::Side &side, int usualKind,
+std::vector<int> lineComparisonDiffIds(const ComparedLines::Side &side, int usualKind,
                                        QHash<std::pair<int, int>, int> &others, int &nextId)
 {
     std::vector<int> ids(side.ids.begin(), side.ids.begin() + std::ptrdiff_t(side.diffCount()));
     for (std::size_t k = 0; k < ids.size(); ++k) {
-        const int kind = lineBreakKind(text, side.lines[k]);
+        const int kind = side.breaks[k];
         if (kind == usualKind)
             continue;
         const auto key = std::pair{ids[k], kind};
@@ -56,9 +56,9 @@ public:
             empty();
             return;
         }
-        const TokenSpan span = m_side.lines[k];
-        const QStringView content = lineContent(m_original, span);
-        const qsizetype contentEnd = span.start + content.size();
+        const QStringView content = m_side.content(m_original, k);
+        const qsizetype start = content.data() - m_original.constData();
+        const qsizetype contentEnd = start + content.size();
         if (m_plain && m_pending && k == m_pendingLine + 1) {
             m_pendingEnd = contentEnd;
             m_pendingLine = k;
@@ -67,7 +67,7 @@ public:
         flush();
         separate();
         m_pending = true;
-        m_pendingStart = span.start;
+        m_pendingStart = start;
         m_pendingEnd = contentEnd;
         m_pendingLine = k;
     }
@@ -147,8 +147,8 @@ std::optional<LineComparison> compareByLines(const QString &original, const QStr
     int diffIdCount = cut->idCount;
     auto makeDiffIds = [&] {
         QHash<std::pair<int, int>, int> others;
-        diffA = lineComparisonDiffIds(original, sideA, usualKind, others, diffIdCount);
-        diffB = lineComparisonDiffIds(edited, sideB, usualKind, others, diffIdCount);
+        diffA = lineComparisonDiffIds(sideA, usualKind, others, diffIdCount);
+        diffB = lineComparisonDiffIds(sideB, usualKind, others, diffIdCount);
     };
     if (!oneKind)
         makeDiffIds();
@@ -321,16 +321,19 @@ std::optional<LineComparison> compareByLines(const QString &original, const QStr
             for (const auto &pair : *pairs)
                 matched[pair.second] = 1;
         }
-        if (walkRows)
+        if (!walkRows)
+            pairs->clear();
+        else
             rows.clear();
-        if (bothEndWithBreak)
+        if (walkRows && bothEndWithBreak)
             pairs->emplace_back(std::uint32_t(ns - 1), std::uint32_t(ms - 1));
-        pairs->emplace_back(std::uint32_t(ns), std::uint32_t(ms));
+        if (walkRows)
+            pairs->emplace_back(std::uint32_t(ns), std::uint32_t(ms));
         // Between two pairs the edited lines stand opposite the original lines in turn, an
         // empty edited line opposite an empty row; what is left of either side gets rows of its own.
         std::size_t i = 0;
         std::size_t j = 0;
-        for (const auto &[pi, pj] : walkRows ? *pairs : AnchoredPairs()) {
+        for (const auto &[pi, pj] : *pairs) {
             if (lineComparisonCancelled(cancelled))
                 return std::nullopt;
             for (; j < pj; ++j) {
