@@ -27,9 +27,10 @@ inline constexpr qsizetype characterModeLimit = 1401;
 std::vector<TextComparisonChange> changes(const QString &original, const QString &edited);
 
 // The changes and the aligned original of one text version, from one cut of the texts into
-// lines and one search. Runs on any thread; returns nullopt as soon as it sees `cancelled`
-// raised (the answer is no longer wanted), within milliseconds whatever the texts, so a caller
-// can drop a search without waiting for it.
+// lines and one search (two when the texts mix kinds of line break or end differently). Runs on
+// any thread; returns nullopt once it sees `cancelled` raised (the answer is no longer wanted),
+// within a few tens of milliseconds whatever the texts, so a caller can drop a search without
+// waiting for it.
 std::optional<TextComparisonResult> compare(
     const QString &original, const QString &edited, const std::atomic<bool> *cancelled = nullptr);
 
