@@ -5,10 +5,10 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
-TEST(LineSpans, CutPieceByPieceEqualsTheWholeCut)
+TEST(LineSpans, CutEightUnitsAtATimeEqualsTheLineByLineCut)
 {
-    // Texts long enough to span several pieces, with breaks of every kind, "\r\n" split across
-    // a piece boundary among them, and pieces without any "\r".
+    // Long texts with breaks of every kind ("\r\n" across the edges of the blocks the cut reads
+    // at once among them), texts without any "\r", with and without a final break.
     QRandomGenerator rng(404);
     const QStringList breaks{"\n", "\r\n", "\r", "\n\n"};
     for (int round = 0; round < 6; ++round) {
