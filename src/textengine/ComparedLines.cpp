@@ -15,32 +15,23 @@ bool comparedLinesCancelled(const std::atomic<bool> *cancelled)
     return cancelled && cancelled->load(std::memory_order_relaxed);
 }
 
-// The side's breaks and break kinds; false once cancelled.
-bool comparedLinesBreaks(QStringView text, ComparedLines::Side &side, const std::atomic<bool> *cancelled)
+// Cuts the side's lines, notes their breaks, and tells whether the text is in NFD (checked on
+// each piece while the cut holds it in the cache). False once cancelled.
+bool comparedLinesCut(const QString &text, ComparedLines::Side &side, bool &decomposed,
+                      const std::atomic<bool> *cancelled)
 {
-    side.breaks.resize(side.lines.size());
-    std::uint8_t kinds = 0;
-    for (std::size_t k = 0; k < side.lines.size(); ++k) {
-        if (k % comparedLinesLookEvery == 0 && comparedLinesCancelled(cancelled))
-            return false;
-        const int kind = lineBreakKind(text, side.lines[k]);
-        side.breaks[k] = std::uint8_t(kind);
+    LineCutExtras extras;
+    extras.breaks = &side.breaks;
+    extras.piece = [&decomposed](QStringView piece) {
+        decomposed = decomposed && TokenInterner::isTriviallyDecomposed(piece);
+    };
+    std::optional<LineSpans> lines = LineSpans::cut(text, LineSplit::KeepingBreaks, cancelled, extras);
+    if (!lines)
+        return false;
+    side.lines = std::move(*lines);
+    for (std::uint8_t kind : side.breaks) {
         if (kind > 0)
-            kinds |= std::uint8_t(1u << (kind - 1));
-    }
-    side.breakKinds = kinds;
-    return true;
-}
-
-// Whether the text is in NFD already (TokenInterner::isTriviallyDecomposed), a piece at a time.
-std::optional<bool> comparedLinesDecomposed(QStringView text, const std::atomic<bool> *cancelled)
-{
-    constexpr qsizetype piece = qsizetype(1) << 20;
-    for (qsizetype at = 0; at < text.size(); at += piece) {
-        if (comparedLinesCancelled(cancelled))
-            return std::nullopt;
-        if (!TokenInterner::isTriviallyDecomposed(text.mid(at, std::min(piece, text.size() - at))))
-            return false;
+            side.breakKinds |= std::uint8_t(1u << (kind - 1));
     }
     return true;
 }
@@ -92,42 +83,14 @@ bool comparedLinesEditedIds(LineInterner &interner, const QString &original, con
 
 } // namespace
 
-int lineBreakKind(QStringView text, TokenSpan line)
-{
-    if (line.end <= line.start)
-        return 0;
-    const char16_t last = text.at(line.end - 1).unicode();
-    if (last == u'\r')
-        return 3;
-    if (last != u'\n')
-        return 0;
-    return line.end - line.start >= 2 && text.at(line.end - 2) == u'\r' ? 2 : 1;
-}
-
 std::optional<ComparedLines> compareLines(const QString &original, const QString &edited,
                                           const std::atomic<bool> *cancelled)
 {
     ComparedLines result;
-    std::optional<LineSpans> originalLines = LineSpans::cut(original, LineSplit::KeepingBreaks, cancelled);
-    if (!originalLines)
+    bool decomposed = true;
+    if (!comparedLinesCut(original, result.original, decomposed, cancelled)
+        || !comparedLinesCut(edited, result.edited, decomposed, cancelled))
         return std::nullopt;
-    result.original.lines = std::move(*originalLines);
-    std::optional<LineSpans> editedLines = LineSpans::cut(edited, LineSplit::KeepingBreaks, cancelled);
-    if (!editedLines)
-        return std::nullopt;
-    result.edited.lines = std::move(*editedLines);
-    if (!comparedLinesBreaks(original, result.original, cancelled)
-        || !comparedLinesBreaks(edited, result.edited, cancelled))
-        return std::nullopt;
-
-    const std::optional<bool> originalDecomposed = comparedLinesDecomposed(original, cancelled);
-    if (!originalDecomposed)
-        return std::nullopt;
-    const std::optional<bool> editedDecomposed = *originalDecomposed ? comparedLinesDecomposed(edited, cancelled)
-                                                                     : std::optional<bool>(false);
-    if (!editedDecomposed)
-        return std::nullopt;
-    const bool decomposed = *originalDecomposed && *editedDecomposed;
     const std::size_t expected = std::max(result.original.lines.size(), result.edited.lines.size());
     LineInterner interner(decomposed, expected);
     interner.readFrom(&original);

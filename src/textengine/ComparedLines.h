@@ -20,8 +20,8 @@ struct ComparedLines {
         // One id per line, and one more, the empty line's, when the text is empty or ends with a
         // break: the alignment sees that empty last line, the diff does not.
         std::vector<int> ids;
-        // Per line the kind of its break (see lineBreakKind), and the kinds the text holds, one
-        // bit per kind.
+        // Per line the kind of its break (0 none, 1 "\n", 2 "\r\n", 3 "\r"), and the kinds the
+        // text holds, one bit per kind.
         std::vector<std::uint8_t> breaks;
         std::uint8_t breakKinds = 0;
 
@@ -41,9 +41,6 @@ struct ComparedLines {
     int idCount = 0;
     int emptyId = 0;
 };
-
-// 0 for no break (the last line), 1 for "\n", 2 for "\r\n", 3 for a lone "\r".
-int lineBreakKind(QStringView text, TokenSpan line);
 
 // Nothing once `cancelled` is raised.
 std::optional<ComparedLines> compareLines(const QString &original, const QString &edited,

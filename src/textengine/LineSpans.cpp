@@ -45,32 +45,49 @@ LineSpans::LineSpans(QStringView text, LineSplit split)
     forEachLineStart(text, split, 0, [this](qsizetype start) { m_starts.push_back(start); });
 }
 
-std::optional<LineSpans> LineSpans::cut(QStringView text, LineSplit split, const std::atomic<bool> *cancelled)
+std::optional<LineSpans> LineSpans::cut(QStringView text, LineSplit split, const std::atomic<bool> *cancelled,
+                                        const LineCutExtras &extras)
 {
     LineSpans spans(split);
     const qsizetype length = text.size();
     spans.m_end = length;
     if (split == LineSplit::AtSeparators || length > 0)
         spans.m_starts.push_back(0);
+    std::vector<std::uint8_t> *breaks = extras.breaks;
+    if (breaks)
+        breaks->clear();
     const char16_t *units = text.utf16();
     // As forEachLineStart: a "\n" ends a line; when keeping breaks, so does a "\r" that no "\n"
     // follows, and a break at the very end starts no line.
     auto found = [&](qsizetype at) {
         const char16_t unit = units[at];
         if (split == LineSplit::AtSeparators) {
-            if (unit == u'\n')
+            if (unit == u'\n') {
                 spans.m_starts.push_back(at + 1);
+                if (breaks)
+                    breaks->push_back(1);
+            }
             return;
         }
-        if (at + 1 < length && (unit == u'\n' || units[at + 1] != u'\n'))
+        if (unit == u'\r' && at + 1 < length && units[at + 1] == u'\n')
+            return;
+        if (breaks)
+            breaks->push_back(unit == u'\r' ? 3 : (at > 0 && units[at - 1] == u'\r' ? 2 : 1));
+        if (at + 1 < length)
             spans.m_starts.push_back(at + 1);
     };
-    constexpr qsizetype piece = qsizetype(1) << 22;
+    constexpr qsizetype piece = qsizetype(1) << 16;
     for (qsizetype from = 0; from < length; from += piece) {
-        if (cancelled && cancelled->load(std::memory_order_relaxed))
+        if ((from / piece) % 64 == 0 && cancelled && cancelled->load(std::memory_order_relaxed))
             return std::nullopt;
-        lineSpansEachBreak(units, from, std::min(length, from + piece), found);
+        const qsizetype to = std::min(length, from + piece);
+        lineSpansEachBreak(units, from, to, found);
+        if (extras.piece)
+            extras.piece(text.mid(from, to - from));
     }
+    // The last line has no break of its own unless the text ends with one.
+    if (breaks && breaks->size() < spans.size())
+        breaks->push_back(0);
     return spans;
 }
 

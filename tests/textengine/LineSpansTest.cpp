@@ -26,12 +26,28 @@ TEST(LineSpans, CutEightUnitsAtATimeEqualsTheLineByLineCut)
             text.chop(1);
         for (LineSplit split : {LineSplit::KeepingBreaks, LineSplit::AtSeparators}) {
             const LineSpans whole(text, split);
-            const std::optional<LineSpans> pieces = LineSpans::cut(text, split, nullptr);
+            std::vector<std::uint8_t> breaks;
+            QString seen;
+            LineCutExtras extras;
+            extras.breaks = &breaks;
+            extras.piece = [&seen](QStringView piece) { seen += piece; };
+            const std::optional<LineSpans> pieces = LineSpans::cut(text, split, nullptr, extras);
             ASSERT_TRUE(pieces);
+            EXPECT_EQ(seen, text);
             ASSERT_EQ(pieces->size(), whole.size()) << round;
+            ASSERT_EQ(breaks.size(), whole.size()) << round;
             for (std::size_t k = 0; k < whole.size(); ++k) {
                 ASSERT_EQ((*pieces)[k].start, whole[k].start) << round << " line " << k;
                 ASSERT_EQ((*pieces)[k].end, whole[k].end) << round << " line " << k;
+                // The break that ends the line, as the text holds it.
+                const QStringView after = QStringView(text).mid(whole[k].end, 1);
+                const QStringView line = QStringView(text).mid(whole[k].start, whole[k].end - whole[k].start);
+                const int expected = split == LineSplit::AtSeparators ? (k + 1 < whole.size() && after == u"\n" ? 1 : 0)
+                                     : line.endsWith(u"\r\n")      ? 2
+                                     : line.endsWith(u'\n')         ? 1
+                                     : line.endsWith(u'\r')         ? 3
+                                                                    : 0;
+                ASSERT_EQ(int(breaks[k]), expected) << round << " line " << k;
             }
         }
     }
