@@ -9,8 +9,14 @@
 //
 //   bench_textdiff [rows] [rounds]    (rows: stop after the comparison with the peers)
 //   bench_textdiff large [rounds]     (10,000 to 1,000,000 lines, one line in a hundred replaced,
-//                                      on cores 0 and 1: time and peak memory of the diff and of
+//                                      on cores 6 and 7: time and peak memory of the diff and of
 //                                      the aligned original, against GNU diff)
+//   bench_textdiff moved [rounds] [row...]
+//                                     (texts whose lines moved: sorted, reversed, shuffled, halves
+//                                      swapped, shuffled code, blank-heavy; one compare() from the
+//                                      files against GNU diff, and the memory it takes beyond the
+//                                      texts and its result. Rows by number, all by default;
+//                                      row 11: how soon compare() stops once its flag is raised.)
 #include "textengine/TextComparisonDiff.h"
 #include "textengine/TextComparisonImport.h"
 #include "textengine/TextComparisonRenderer.h"
@@ -29,6 +35,8 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 #include <fcntl.h>
@@ -116,7 +124,6 @@ void useCores(const std::vector<int> &cores)
 void measureLinePair(const char *label, int lines, int edits)
 {
     auto [original, edited] = linePair(lines, edits, 42);
-    TextComparisonDiff::clearCache();
     long before = currentKiB();
     resetPeak();
     std::size_t count = 0;
@@ -204,19 +211,15 @@ void compareWithPeers(const char *label, int lines, int edits, int rounds, const
     };
     std::vector<double> changesMs, filesMs, bothMs, diffMs, gitMs;
     for (int r = 0; r < rounds; ++r) {
-        TextComparisonDiff::clearCache();
         changesMs.push_back(timeMs([&] { count = TextComparisonDiff::changes(original, edited).size(); }));
-        TextComparisonDiff::clearCache();
         filesMs.push_back(timeMs(fromFiles));
         diffMs.push_back(spawnMs({"diff", pathA, pathB}));
-        TextComparisonDiff::clearCache();
         bothMs.push_back(timeMs([&] {
             TextComparisonDiff::changes(original, edited);
             TextComparisonDisplay::alignedOriginalText(original, edited);
         }));
         gitMs.push_back(spawnMs({"git", "diff", "--no-index", "--no-color", pathA, pathB}));
     }
-    TextComparisonDiff::clearCache();
     const Spread ours = spread(changesMs);
     const Spread both = spread(bothMs);
     const Spread files = spread(filesMs);
@@ -247,19 +250,18 @@ void largeRow(int lines, int edits, int rounds)
         file.write(text.toUtf8());
     }
     std::size_t count = 0;
-    std::vector<double> changesMs, alignedMs, filesMs, diffMs;
+    std::vector<double> changesMs, alignedMs, compareMs, filesMs, diffMs;
     long changesPeak = 0;
     long alignedPeak = 0;
+    long comparePeak = 0;
     long resultKiB = 0;
     for (int r = 0; r < rounds; ++r) {
         // Freed memory goes back to the system first, so that the peak counts what each call takes.
-        TextComparisonDiff::clearCache();
         malloc_trim(0);
         long before = currentKiB();
         resetPeak();
         changesMs.push_back(timeMs([&] { count = TextComparisonDiff::changes(original, edited).size(); }));
         changesPeak = std::max(changesPeak, peakKiB() - before);
-        TextComparisonDiff::clearCache();
         malloc_trim(0);
         before = currentKiB();
         resetPeak();
@@ -267,27 +269,244 @@ void largeRow(int lines, int edits, int rounds)
             resultKiB = long(TextComparisonDisplay::alignedOriginalText(original, edited).size() * 2 / 1024);
         }));
         alignedPeak = std::max(alignedPeak, peakKiB() - before);
-        TextComparisonDiff::clearCache();
+        malloc_trim(0);
+        before = currentKiB();
+        resetPeak();
+        long compareResultKiB = 0;
+        compareMs.push_back(timeMs([&] {
+            const auto result = TextComparisonDiff::compare(original, edited);
+            compareResultKiB = long((result->alignedOriginal.size() * 2
+                                     + qsizetype(result->changes.capacity() * sizeof(TextComparisonChange)))
+                                    / 1024);
+        }));
+        comparePeak = std::max(comparePeak, peakKiB() - before - compareResultKiB);
         filesMs.push_back(timeMs([&] {
             QFile fileA(pathA);
             QFile fileB(pathB);
             if (!fileA.open(QIODevice::ReadOnly) || !fileB.open(QIODevice::ReadOnly))
                 return;
-            TextComparisonDiff::changes(QString::fromUtf8(fileA.readAll()), QString::fromUtf8(fileB.readAll()));
+            TextComparisonDiff::compare(QString::fromUtf8(fileA.readAll()), QString::fromUtf8(fileB.readAll()));
         }));
         diffMs.push_back(spawnMs({"diff", pathA.toStdString(), pathB.toStdString()}));
     }
-    TextComparisonDiff::clearCache();
     const double diff = spread(diffMs).min;
     const double changes = spread(changesMs).min;
     const double aligned = spread(alignedMs).min;
+    const double both = spread(compareMs).min;
     const double files = spread(filesMs).min;
-    std::printf("%9d lines %6d edits | diff %8.1f ms +%6.1f MB | aligned %8.1f ms +%6.1f MB (the result itself %6.1f MB) | "
-                "from the files %8.1f ms | GNU diff %7.1f ms | from the files/diff %6.2f, diff/diff %6.2f, "
-                "aligned/diff %6.2f (%zu changes)\n",
-                lines, edits, changes, changesPeak / 1024.0, aligned, alignedPeak / 1024.0, resultKiB / 1024.0, files,
-                diff, files / diff, changes / diff, aligned / diff, count);
+    std::printf("%9d lines %6d edits | compare %8.1f ms, beyond the result +%6.1f MB | (diff alone %8.1f ms +%6.1f MB, "
+                "aligned alone %8.1f ms +%6.1f MB, the aligned text itself %6.1f MB) | compare from the files %8.1f ms | "
+                "GNU diff %7.1f ms | from the files/diff %6.2f, compare/diff %6.2f (%zu changes)\n",
+                lines, edits, both, comparePeak / 1024.0, changes, changesPeak / 1024.0, aligned, alignedPeak / 1024.0,
+                resultKiB / 1024.0, files, diff, files / diff, both / diff, count);
     std::fflush(stdout);
+}
+
+// Texts whose lines moved, each line real-looking and (but for the code's braces and blanks)
+// distinct: the shapes on which the exact search grows with the square of the text.
+struct MovedPair {
+    const char *label;
+    QString original;
+    QString edited;
+};
+
+QString movedIdLine(QRandomGenerator &rng)
+{
+    QString line = QStringLiteral("CN2025");
+    for (int k = 0; k < 13; ++k)
+        line += QChar(u'0' + char16_t(rng.bounded(10)));
+    return line;
+}
+
+QString movedShortLine(QRandomGenerator &rng)
+{
+    static const QString pool = QStringLiteral("天地玄黄宇宙洪荒日月盈昃辰宿列张寒来暑往秋收冬藏闰余成岁律吕调阳云腾致雨露结为霜，。");
+    QString line;
+    const int length = 18 + int(rng.bounded(18));
+    for (int k = 0; k < length; ++k)
+        line += pool.at(int(rng.bounded(int(pool.size()))));
+    return line;
+}
+
+// A C function of seven lines on average: three of them "{", "}" and the blank after it.
+QStringList movedFunction(QRandomGenerator &rng, int index)
+{
+    QStringList lines{QStringLiteral("static int helper%1(int value, int scale)").arg(index), QStringLiteral("{")};
+    const int body = 2 + int(rng.bounded(3));
+    for (int k = 0; k < body; ++k)
+        lines << QStringLiteral("    value = value * %1 + scale - %2;").arg(rng.bounded(1000)).arg(rng.bounded(100000));
+    lines << QStringLiteral("    return value;") << QStringLiteral("}") << QString();
+    return lines;
+}
+
+MovedPair movedPair(int row)
+{
+    QRandomGenerator rng(quint32(700 + row));
+    auto shuffledLines = [&](const char *label, int count) {
+        QStringList lines;
+        for (int k = 0; k < count; ++k)
+            lines << novelLine(rng);
+        QStringList shuffled = lines;
+        std::shuffle(shuffled.begin(), shuffled.end(), rng);
+        return MovedPair{label, lines.join(u'\n'), shuffled.join(u'\n')};
+    };
+    switch (row) {
+    case 1: {
+        QStringList ids;
+        for (int k = 0; k < 23000; ++k)
+            ids << movedIdLine(rng);
+        QStringList sorted = ids;
+        sorted.sort();
+        return {"23,000 IDs, unsorted vs sorted", ids.join(u'\n'), sorted.join(u'\n')};
+    }
+    case 2: {
+        QStringList lines;
+        for (int k = 0; k < 10000; ++k)
+            lines << movedShortLine(rng);
+        QStringList reversed(lines.rbegin(), lines.rend());
+        return {"10,000 lines reversed", lines.join(u'\n'), reversed.join(u'\n')};
+    }
+    case 3:
+        return shuffledLines("11,000 shuffled lines", 11000);
+    case 4:
+        return shuffledLines("20,000 shuffled lines", 20000);
+    case 5:
+        return shuffledLines("36,000 shuffled lines", 36000);
+    case 6:
+        return shuffledLines("50,000 shuffled lines", 50000);
+    case 7:
+        return shuffledLines("200,000 shuffled lines", 200000);
+    case 8: {
+        QStringList lines;
+        for (int k = 0; k < 1000000; ++k)
+            lines << novelLine(rng);
+        QStringList swapped = lines.mid(500000) + lines.mid(0, 500000);
+        return {"1,000,000 lines, halves swapped", lines.join(u'\n'), swapped.join(u'\n')};
+    }
+    case 9: {
+        std::vector<QStringList> functions;
+        for (int k = 0; k < 30000; ++k)
+            functions.push_back(movedFunction(rng, k));
+        QStringList original;
+        for (const QStringList &function : functions)
+            original += function;
+        std::shuffle(functions.begin(), functions.end(), rng);
+        QStringList edited;
+        for (const QStringList &function : functions)
+            edited += function;
+        return {"30,000 shuffled code functions", original.join(u'\n'), edited.join(u'\n')};
+    }
+    default: {
+        // Three lines in five blank, one written line in a hundred replaced.
+        QStringList lines;
+        for (int k = 0; k < 200000; ++k)
+            lines << (rng.bounded(5) < 3 ? QString() : movedShortLine(rng));
+        QStringList edited = lines;
+        for (int k = 0; k < 2000; ++k) {
+            const int at = int(rng.bounded(200000));
+            if (!edited[at].isEmpty())
+                edited[at] = movedShortLine(rng);
+        }
+        return {"200,000 blank-heavy lines", lines.join(u'\n'), edited.join(u'\n')};
+    }
+    }
+}
+
+// One row: compare() from the files (read, decode, compare) against GNU diff from the same files,
+// alternating, min over the rounds; and the peak memory of compare() beyond the two texts and
+// its result.
+void movedRow(int row, int rounds)
+{
+    QString label;
+    QString pathA;
+    QString pathB;
+    QTemporaryDir dir;
+    long units = 0;
+    {
+        const MovedPair pair = movedPair(row);
+        label = QString::fromUtf8(pair.label);
+        units = long(pair.original.size() + pair.edited.size());
+        pathA = dir.filePath("a.txt");
+        pathB = dir.filePath("b.txt");
+        for (const auto &[path, text] : {std::pair{pathA, pair.original}, std::pair{pathB, pair.edited}}) {
+            QFile file(path);
+            if (!file.open(QIODevice::WriteOnly))
+                return;
+            file.write(text.toUtf8());
+        }
+    }
+    auto read = [](const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    std::vector<double> oursMs, diffMs;
+    std::size_t count = 0;
+    for (int r = 0; r < rounds; ++r) {
+        oursMs.push_back(timeMs([&] {
+            const auto result = TextComparisonDiff::compare(read(pathA), read(pathB));
+            count = result ? result->changes.size() : 0;
+        }));
+        diffMs.push_back(spawnMs({"diff", pathA.toStdString(), pathB.toStdString()}));
+    }
+    const QString original = read(pathA);
+    const QString edited = read(pathB);
+    malloc_trim(0);
+    const long before = currentKiB();
+    resetPeak();
+    const auto result = TextComparisonDiff::compare(original, edited);
+    const long resultKiB = result ? long((result->alignedOriginal.size() * 2
+                                          + qsizetype(result->changes.capacity() * sizeof(TextComparisonChange)))
+                                         / 1024)
+                                  : 0;
+    const long beyond = peakKiB() - before - resultKiB;
+    const double ours = spread(oursMs).min;
+    const double diff = spread(diffMs).min;
+    std::printf("%d %-32s %5.2f M units | ours %8.1f ms | GNU diff %8.1f ms | ours/diff %6.2f | memory beyond texts "
+                "and result %6.1f MB (result %5.1f MB) | %zu changes\n",
+                row, qPrintable(label), units / 1e6, ours, diff, ours / diff, beyond / 1024.0, resultKiB / 1024.0,
+                count);
+    std::fflush(stdout);
+}
+
+// How long compare() takes to give up once its flag is raised, at moments spread over its run,
+// on the largest moved pair and on the largest pair with edits in place.
+void cancelLatencyRow()
+{
+    for (int shape = 0; shape < 2; ++shape) {
+        QString original;
+        QString edited;
+        QString label;
+        if (shape == 0) {
+            MovedPair pair = movedPair(8);
+            original = std::move(pair.original);
+            edited = std::move(pair.edited);
+            label = QString::fromUtf8(pair.label);
+        } else {
+            std::tie(original, edited) = linePair(1000000, 10000, 42);
+            label = QStringLiteral("1,000,000 lines, 10,000 edits");
+        }
+        double whole = timeMs([&] { TextComparisonDiff::compare(original, edited); });
+        std::printf("cancel %-32s whole compare %7.1f ms; flag raised after", qPrintable(label), whole);
+        double worst = 0;
+        for (double fraction : {0.01, 0.05, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 0.95}) {
+            std::atomic<bool> cancelled{false};
+            std::atomic<bool> finished{false};
+            std::thread worker([&] {
+                TextComparisonDiff::compare(original, edited, &cancelled);
+                finished = true;
+            });
+            std::this_thread::sleep_for(std::chrono::microseconds(qint64(whole * fraction * 1000)));
+            QElapsedTimer timer;
+            timer.start();
+            cancelled = true;
+            worker.join();
+            const double latency = double(timer.nsecsElapsed()) / 1e6;
+            worst = std::max(worst, latency);
+            std::printf(" %.0f%%: %.1f ms", fraction * 100, latency);
+        }
+        std::printf(" | worst %.1f ms (goal well under 100 ms)\n", worst);
+        std::fflush(stdout);
+    }
 }
 
 void compareRows(int rounds, const std::vector<int> &cores, const char *label)
@@ -310,12 +529,32 @@ int main(int argc, char **argv)
 
     if (argc > 1 && qstrcmp(argv[1], "large") == 0) {
         const int rounds = argc > 2 ? std::max(1, QByteArray(argv[2]).toInt()) : 3;
-        useCores({0, 1});
-        std::printf("-- cores 0,1, min over %d rounds (load average before: %s); goals: at most 3 x GNU diff, "
+        useCores({6, 7});
+        std::printf("-- cores 6,7, min over %d rounds (load average before: %s); goals: at most 3 x GNU diff, "
                     "at most 64 MB\n",
                     rounds, qPrintable(loadAverage()));
         for (const auto &[lines, edits] : {std::pair{10000, 100}, {100000, 1000}, {300000, 3000}, {1000000, 10000}})
             largeRow(lines, edits, rounds);
+        std::printf("   (load average after: %s)\n", qPrintable(loadAverage()));
+        return 0;
+    }
+    if (argc > 1 && qstrcmp(argv[1], "moved") == 0) {
+        const int rounds = argc > 2 ? std::max(1, QByteArray(argv[2]).toInt()) : 3;
+        std::vector<int> rows;
+        for (int k = 3; k < argc; ++k)
+            rows.push_back(QByteArray(argv[k]).toInt());
+        if (rows.empty())
+            rows = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+        useCores({6, 7});
+        std::printf("-- cores 6,7, min over %d rounds (load average before: %s); goals: at most 3 x GNU diff, "
+                    "at most 64 MB\n",
+                    rounds, qPrintable(loadAverage()));
+        for (int row : rows) {
+            if (row == 11)
+                cancelLatencyRow();
+            else
+                movedRow(row, rounds);
+        }
         std::printf("   (load average after: %s)\n", qPrintable(loadAverage()));
         return 0;
     }
@@ -333,15 +572,29 @@ int main(int argc, char **argv)
             QString edited = original;
             for (int k = 0; k < 30; ++k)
                 edited[qsizetype(rng.bounded(1400))] = u'改';
-            TextComparisonDiff::clearCache();
             total += timeMs([&] {
                 TextComparisonDiff::changes(original, edited);
                 TextComparisonDisplay::alignedOriginalText(original, edited);
-                TextComparisonDiff::clearCache();
                 TextComparisonSummaryBuilder::summary(TextComparisonState("s", original, edited, {}));
             });
         }
         std::printf("1400-character pair: changes + aligned + summary %.2f ms (goal 5 ms)\n", total / rounds);
+
+        // The worst the character diff meets: 1400 characters on each side, always searched
+        // exactly: two letters in random order, and 1400 distinct characters shuffled.
+        QString twoLetters[2];
+        for (QString &text : twoLetters) {
+            for (int k = 0; k < 1400; ++k)
+                text += rng.bounded(2) ? u'a' : u'b';
+        }
+        QString distinct;
+        for (int k = 0; k < 1400; ++k)
+            distinct += QChar(char16_t(0x4E00 + k));
+        QString shuffled = distinct;
+        std::shuffle(shuffled.begin(), shuffled.end(), rng);
+        std::printf("worst 1400-character pairs, compare(): two letters %.1f ms, distinct characters shuffled %.1f ms\n",
+                    timeMs([&] { TextComparisonDiff::compare(twoLetters[0], twoLetters[1]); }),
+                    timeMs([&] { TextComparisonDiff::compare(distinct, shuffled); }));
     }
 
     // Memory before anything larger has grown the heap: the rows in increasing size, then a pair
@@ -360,11 +613,8 @@ int main(int argc, char **argv)
     {
         auto [original, edited] = linePair(8000, 50, 42);
         TextComparisonState state("novel.txt", original, edited, {});
-        TextComparisonDiff::clearCache();
         std::printf("novel DOCX export %.0f ms, ", timeMs([&] { TextComparisonWordExporter::docxData(state, "T", false); }));
-        TextComparisonDiff::clearCache();
         std::printf("PNG %.0f ms, ", timeMs([&] { TextComparisonRenderer::pngData(state, "T", 1600, 2); }));
-        TextComparisonDiff::clearCache();
         std::printf("PDF %.0f ms (goals 1000/1500/1500)\n", timeMs([&] { TextComparisonRenderer::pdfData(state, "T", 1600); }));
     }
 

@@ -40,7 +40,6 @@ LineInterner::LineInterner(bool allDecomposed, std::size_t expectedLines, Hash h
     m_starts.reserve(entries);
     m_lengths.reserve(entries);
     m_entrySources.reserve(entries);
-    m_hashes.reserve(entries);
     if (!allDecomposed)
         m_ids.reserve(entries);
 }
@@ -67,51 +66,66 @@ std::int64_t LineInterner::find(QStringView line, std::size_t hash) const
     const std::uint32_t folded = lineInternerFold(hash);
     const std::size_t mask = m_slots.size() - 1;
     for (std::size_t slot = lineInternerHome(folded, m_slots.size());; slot = (slot + 1) & mask) {
-        const std::uint32_t held = m_slots[slot];
+        const std::uint64_t held = m_slots[slot];
         if (held == 0)
             return -1;
-        const std::uint32_t entry = held - 1;
-        if (m_hashes[entry] == folded && entryText(entry) == line)
+        const auto entry = std::uint32_t(held) - 1;
+        if (std::uint32_t(held >> 32) == folded && entryText(entry) == line)
             return entry;
     }
 }
 
 void LineInterner::add(std::uint8_t source, qsizetype start, qsizetype length, std::size_t hash, int id)
 {
-    if (2 * (m_hashes.size() + 1) > m_slots.size())
+    if (2 * (m_entrySources.size() + 1) > m_slots.size())
         grow();
-    const auto entry = std::uint32_t(m_hashes.size());
+    const auto entry = std::uint32_t(m_entrySources.size());
     const std::uint32_t folded = lineInternerFold(hash);
     m_starts.push_back(start);
     m_lengths.push_back(length);
     m_entrySources.push_back(source);
-    m_hashes.push_back(folded);
     if (!m_allDecomposed)
         m_ids.push_back(id);
     const std::size_t mask = m_slots.size() - 1;
     std::size_t slot = lineInternerHome(folded, m_slots.size());
     while (m_slots[slot] != 0)
         slot = (slot + 1) & mask;
-    m_slots[slot] = entry + 1;
+    m_slots[slot] = (std::uint64_t(folded) << 32) | (entry + 1);
 }
 
 void LineInterner::grow()
 {
-    std::vector<std::uint32_t> slots(2 * m_slots.size(), 0);
+    std::vector<std::uint64_t> slots(2 * m_slots.size(), 0);
     const std::size_t mask = slots.size() - 1;
-    for (std::uint32_t entry = 0; entry < m_hashes.size(); ++entry) {
-        std::size_t slot = lineInternerHome(m_hashes[entry], slots.size());
+    for (const std::uint64_t held : m_slots) {
+        if (held == 0)
+            continue;
+        std::size_t slot = lineInternerHome(std::uint32_t(held >> 32), slots.size());
         while (slots[slot] != 0)
             slot = (slot + 1) & mask;
-        slots[slot] = entry + 1;
+        slots[slot] = held;
     }
     m_slots = std::move(slots);
 }
 
+std::size_t LineInterner::hashOf(qsizetype start, qsizetype length) const
+{
+    return m_hash(QStringView(*m_sources[m_reading]).mid(start, length));
+}
+
+void LineInterner::prefetch(std::size_t hash) const
+{
+    __builtin_prefetch(m_slots.data() + lineInternerHome(lineInternerFold(hash), m_slots.size()));
+}
+
 int LineInterner::id(qsizetype start, qsizetype length)
 {
+    return id(start, length, hashOf(start, length));
+}
+
+int LineInterner::id(qsizetype start, qsizetype length, std::size_t hash)
+{
     const QStringView line = QStringView(*m_sources[m_reading]).mid(start, length);
-    const std::size_t hash = m_hash(line);
     const std::int64_t known = find(line, hash);
     if (known >= 0)
         return m_allDecomposed ? int(known) : m_ids[std::size_t(known)];

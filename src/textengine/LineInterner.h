@@ -30,6 +30,12 @@ public:
 
     // The id of the line text[start, start + length) of the text read from.
     int id(qsizetype start, qsizetype length);
+
+    // For a run of lookups: the line's hash, and a hint to fetch its slot ahead of id(); the
+    // lookups of a long text then wait for memory together instead of one after another.
+    std::size_t hashOf(qsizetype start, qsizetype length) const;
+    void prefetch(std::size_t hash) const;
+    int id(qsizetype start, qsizetype length, std::size_t hash);
     int size() const { return m_nextId; }
 
 private:
@@ -43,15 +49,16 @@ private:
     bool m_allDecomposed;
     std::vector<const QString *> m_sources;
     std::uint8_t m_reading = 0;
-    // Per entry: where its code units lie, its hash (the low half), and its id (the entry's
-    // index while every text is in NFD: then no two entries share an id).
+    // Per entry: where its code units lie, and its id (the entry's index while every text is
+    // in NFD: then no two entries share an id).
     OffsetColumn m_starts;
     OffsetColumn m_lengths;
     std::vector<std::uint8_t> m_entrySources;
-    std::vector<std::uint32_t> m_hashes;
     std::vector<int> m_ids;
-    // Entry index + 1 per slot, 0 for a free slot; a power of two, at most half full.
-    std::vector<std::uint32_t> m_slots;
+    // Per slot the entry's folded hash (high half) and its index + 1 (low half), 0 for a free
+    // slot, so that a probe reads no entry but the one whose hash matches; a power of two, at
+    // most half full.
+    std::vector<std::uint64_t> m_slots;
     // The NFD forms of lines not in NFD, the source of their entries.
     QString m_decompositions;
     int m_nextId = 0;

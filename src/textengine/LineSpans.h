@@ -4,6 +4,12 @@
 
 #include <QStringView>
 
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
 // A token of a text: code units [start, end).
 struct TokenSpan {
     qsizetype start = 0;
@@ -46,6 +52,15 @@ void forEachLineStart(QStringView text, LineSplit split, qsizetype offset, Found
     }
 }
 
+// What LineSpans::cut reports besides the lines.
+struct LineCutExtras {
+    // When set, filled with the kind of each line's break: 0 none, 1 "\n", 2 "\r\n", 3 "\r".
+    std::vector<std::uint8_t> *breaks = nullptr;
+    // When set, called with each piece of the text in order, once its lines are found (while the
+    // piece is still in the cache, for another pass over the text).
+    std::function<void(QStringView piece)> piece;
+};
+
 // The lines of a text, kept as the offsets where they start (four bytes a line): a line ends
 // where the next one starts, less the separator when cut at separators; the last one at the end
 // of the text.
@@ -56,6 +71,11 @@ public:
     {
     }
     LineSpans(QStringView text, LineSplit split);
+
+    // The same lines, cut a piece of the text at a time with a look at `cancelled` in between
+    // (a long text takes tens of milliseconds); nothing once it is raised.
+    static std::optional<LineSpans> cut(QStringView text, LineSplit split, const std::atomic<bool> *cancelled,
+                                        const LineCutExtras &extras = {});
 
     std::size_t size() const { return m_starts.size(); }
     bool empty() const { return m_starts.empty(); }
@@ -77,3 +97,6 @@ private:
     qsizetype m_end = 0;
     LineSplit m_split;
 };
+
+// The lines of a text as spans, start counted from offset.
+std::vector<TokenSpan> splitLines(QStringView text, LineSplit split, qsizetype offset = 0);

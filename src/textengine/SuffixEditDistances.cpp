@@ -10,6 +10,8 @@ namespace {
 constexpr std::size_t suffixDistancesLeastWindow = 8;
 // A window made for a walk that goes down reaches this far above the level asked for.
 constexpr std::size_t suffixDistancesHeadroom = 4;
+// The cancel flag is looked at after this much work (well under a millisecond).
+constexpr std::size_t suffixDistancesLookEvery = std::size_t(1) << 16;
 
 } // namespace
 
@@ -46,6 +48,25 @@ SuffixEditDistances::SuffixEditDistances(std::span<const int> a, std::span<const
 std::size_t SuffixEditDistances::numbersHeld() const
 {
     return m_windowNumbers + m_checkpointNumbers + m_top.size() + m_belowTop.size();
+}
+
+void SuffixEditDistances::setLimits(std::size_t work, const std::atomic<bool> *cancelled)
+{
+    m_workLimit = work;
+    m_cancelled = cancelled;
+    m_nextLook = m_work;
+}
+
+void SuffixEditDistances::noteWork(std::size_t units)
+{
+    m_work += units;
+    if (m_work < m_nextLook)
+        return;
+    m_nextLook = m_work + suffixDistancesLookEvery;
+    if (m_workLimit < m_nextLook)
+        m_nextLook = m_work < m_workLimit ? m_workLimit + 1 : m_work;
+    if (m_work > m_workLimit || (m_cancelled && m_cancelled->load(std::memory_order_relaxed)))
+        m_stopped = true;
 }
 
 void SuffixEditDistances::noteHeld()
@@ -89,7 +110,8 @@ void SuffixEditDistances::makeLevel(std::size_t d, const Level *previous, const 
     out.values.resize(lowK > highK ? 0 : std::size_t((highK - lowK) / 2 + 1));
     const int *a = m_a.data();
     const int *b = m_b.data();
-    for (std::int64_t k = lowK; k <= highK; k += 2) {
+    noteWork(out.values.size());
+    for (std::int64_t k = lowK; k <= highK && !m_stopped; k += 2) {
         const std::size_t slot = std::size_t((k + level) / 2);
         std::int64_t x = -1;
         if (d == 0) {
@@ -121,11 +143,14 @@ void SuffixEditDistances::makeLevel(std::size_t d, const Level *previous, const 
         }
         // Every diagonal inside the grid has a point within |k| <= d steps of the end.
         std::int64_t y = x - k;
+        const std::int64_t from = x;
         while (x < m_n && y < m_m && a[m_n - 1 - x] == b[m_m - 1 - y]) {
             ++x;
             ++y;
         }
         out.values[slot - out.first] = std::int32_t(x);
+        if (x - from > 64)
+            noteWork(std::size_t(x - from));
     }
 }
 
@@ -161,7 +186,7 @@ void SuffixEditDistances::extendTo(std::size_t d)
 {
     if (m_started && (m_window.empty() || m_windowBase + m_window.size() != m_highest + 1))
         clearWindow();
-    while (!m_started || m_highest < d) {
+    while ((!m_started || m_highest < d) && !m_stopped) {
         const std::size_t next = m_started ? m_highest + 1 : 0;
         Level out;
         makeLevel(next, m_started ? &m_top : nullptr, next >= 2 ? &m_belowTop : nullptr, out);
@@ -239,7 +264,7 @@ void SuffixEditDistances::rebuildAround(std::size_t d, bool ascending)
         return low - level > windowLevels ? level + (low - level) / 2 : SIZE_MAX;
     };
     std::size_t halfway = halfwayAfter(start);
-    for (std::size_t e = start + 1; e <= high; ++e) {
+    for (std::size_t e = start + 1; e <= high && !m_stopped; ++e) {
         Level next;
         makeLevel(e, &current, e >= 2 ? &previous : nullptr, next);
         previous = std::move(current);
@@ -260,7 +285,7 @@ void SuffixEditDistances::rebuildAround(std::size_t d, bool ascending)
 void SuffixEditDistances::raiseWindow(std::size_t d)
 {
     const std::size_t high = std::min(m_highest, d + suffixDistancesHeadroom);
-    for (std::size_t e = m_windowBase + m_window.size(); e <= high; ++e) {
+    for (std::size_t e = m_windowBase + m_window.size(); e <= high && !m_stopped; ++e) {
         Level next;
         makeLevel(e, &m_window.back(), &m_window[m_window.size() - 2], next);
         m_windowNumbers += next.size();
@@ -279,7 +304,7 @@ const SuffixEditDistances::Level &SuffixEditDistances::level(std::size_t d)
 {
     if (!m_started || d > m_highest)
         extendTo(d);
-    if (d == m_highest)
+    if (m_stopped || d == m_highest)
         return m_top;
     if (d + 1 == m_highest)
         return m_belowTop;
@@ -288,6 +313,8 @@ const SuffixEditDistances::Level &SuffixEditDistances::level(std::size_t d)
         raiseWindow(d);
     else if (m_window.empty() || d < m_windowBase || above)
         rebuildAround(d, above);
+    if (m_stopped)
+        return m_top;
     return m_window[d - m_windowBase];
 }
 
@@ -295,6 +322,8 @@ bool SuffixEditDistances::within(std::int64_t x, std::int64_t k, std::size_t d)
 {
     while (true) {
         const Level &values = level(d);
+        if (m_stopped)
+            return true;
         const std::int64_t aside = std::abs(k - (m_n - m_m));
         if (m_reach == allDiagonals || (d <= m_reach && aside <= std::int64_t(m_reach - d)))
             return values.at(std::size_t((k + std::int64_t(d)) / 2)) >= x;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -37,6 +38,12 @@ public:
     // Exact for any point; cheapest when successive points lie close together, as on a walk.
     std::int64_t distance(std::size_t i, std::size_t j);
 
+    // Stops the search once it has visited `work` diagonal entries and snake steps in all (a
+    // bound on its time) or once `cancelled` is raised. A stopped search answers anything at once
+    // and meaninglessly: whoever set the limits asks stopped() after each answer.
+    void setLimits(std::size_t work, const std::atomic<bool> *cancelled);
+    bool stopped() const { return m_stopped; }
+
     // Numbers held now, and the most held at once.
     std::size_t numbersHeld() const;
     std::size_t mostNumbersHeld() const { return m_mostNumbersHeld; }
@@ -69,6 +76,7 @@ private:
     bool addCheckpoint(std::size_t d, const Level &previous, const Level &current);
     bool within(std::int64_t x, std::int64_t k, std::size_t d);
     void noteHeld();
+    void noteWork(std::size_t units);
 
     std::span<const int> m_a;
     std::span<const int> m_b;
@@ -81,6 +89,13 @@ private:
     static constexpr std::size_t allDiagonals = SIZE_MAX;
     std::size_t m_reach = allDiagonals;
     std::size_t m_mostNumbersHeld = 0;
+
+    // The limits: work done, the work allowed, and when the flag is looked at next.
+    std::size_t m_work = 0;
+    std::size_t m_workLimit = SIZE_MAX;
+    std::size_t m_nextLook = 0;
+    const std::atomic<bool> *m_cancelled = nullptr;
+    bool m_stopped = false;
 
     // The two highest levels made so far, from which the search goes on upwards.
     bool m_started = false;

@@ -30,6 +30,10 @@ public:
 
     const SuffixEditDistances &distances() const { return *m_distances; }
 
+    // See SuffixEditDistances::setLimits: after a stop, compare() answers meaninglessly.
+    void setLimits(std::size_t work, const std::atomic<bool> *cancelled) { m_distances->setLimits(work, cancelled); }
+    bool stopped() const { return m_distances->stopped(); }
+
 private:
     // A side's tokens that occur on the other side too, and the ranks of their positions; both
     // empty when every token of the side is kept.

@@ -1,6 +1,7 @@
 #include "textengine/TextComparisonDiff.h"
 
-#include "textengine/LineTokenCache.h"
+#include "textengine/LineComparison.h"
+#include "textengine/LineSpans.h"
 #include "textengine/SuffixLcsOrder.h"
 #include "textengine/TextComparisonRules.h"
 #include "textengine/TokenInterner.h"
@@ -8,7 +9,6 @@
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
-#include <mutex>
 #include <optional>
 #include <span>
 
@@ -119,172 +119,25 @@ bool bothTriviallyDecomposed(const QString &a, const QString &b)
     return TokenInterner::isTriviallyDecomposed(a) && TokenInterner::isTriviallyDecomposed(b);
 }
 
-bool equivalent(const QString &a, const QString &b, bool decomposed)
+// The edited characters outside the common subsequence, for texts of at most 1400 characters:
+// always the exact walk, whose table is small.
+std::vector<std::pair<qsizetype, qsizetype>> characterRanges(const QString &original, const QString &edited)
 {
-    return decomposed ? a == b : TextComparisonDiff::canonicallyEqual(a, b);
-}
-
-// The line caches of the diff and of the alignment, kept across calls for typing in long texts.
-// A call that finds its cache busy (another thread) cuts its lines afresh.
-struct LineCaches {
-    std::mutex linesMutex;
-    LineTokenCache lines { LineSplit::KeepingBreaks };
-    std::mutex separatedMutex;
-    LineTokenCache separated { LineSplit::AtSeparators };
-};
-
-LineCaches &lineCaches()
-{
-    static LineCaches instance;
-    return instance;
-}
-
-// The spans are a std::vector<TokenSpan> or LineSpans.
-template<typename Spans>
-std::vector<std::pair<qsizetype, qsizetype>> unmatchedRanges(const std::vector<int> &a, const std::vector<int> &b,
-                                                             const Spans &editedSpans)
-{
+    const bool decomposed = bothTriviallyDecomposed(original, edited);
+    if (decomposed ? original == edited : TextComparisonDiff::canonicallyEqual(original, edited))
+        return {};
+    const std::vector<TokenSpan> originalSpans = graphemeSpans(original);
+    const std::vector<TokenSpan> editedSpans = graphemeSpans(edited);
+    TokenInterner interner(decomposed, qsizetype(originalSpans.size() + editedSpans.size()));
+    const std::vector<int> a = internSpans(interner, original, originalSpans);
+    const std::vector<int> b = internSpans(interner, edited, editedSpans);
     const std::vector<char> matched = matchedFlags(a, b);
     std::vector<std::pair<qsizetype, qsizetype>> ranges;
     for (std::size_t k = 0; k < b.size(); ++k) {
-        if (!matched[k]) {
-            const TokenSpan span = editedSpans[k];
-            ranges.emplace_back(span.start, span.end);
-        }
+        if (!matched[k])
+            ranges.emplace_back(editedSpans[k].start, editedSpans[k].end);
     }
     return ranges;
-}
-
-std::vector<TextComparisonChange> computeChanges(const QString &original, const QString &edited)
-{
-    // Identical texts first; canonical equivalence of differing ones is settled below, where
-    // long texts already know from their line cache whether both are in NFD.
-    if (edited.isEmpty() || original == edited)
-        return {};
-    const qsizetype limit = TextComparisonDiff::characterModeLimit;
-    const bool characterMode = graphemeCountUpTo(original, limit) < limit && graphemeCountUpTo(edited, limit) < limit;
-    if (original.isEmpty())
-        return {TextComparisonChange{1, 0, edited.size()}};
-
-    std::vector<std::pair<qsizetype, qsizetype>> ranges;
-    if (characterMode) {
-        const bool decomposed = bothTriviallyDecomposed(original, edited);
-        if (equivalent(original, edited, decomposed))
-            return {};
-        const std::vector<TokenSpan> originalSpans = graphemeSpans(original);
-        const std::vector<TokenSpan> editedSpans = graphemeSpans(edited);
-        TokenInterner interner(decomposed, qsizetype(originalSpans.size() + editedSpans.size()));
-        const std::vector<int> a = internSpans(interner, original, originalSpans);
-        const std::vector<int> b = internSpans(interner, edited, editedSpans);
-        ranges = unmatchedRanges(a, b, editedSpans);
-    } else {
-        LineCaches &caches = lineCaches();
-        std::unique_lock lock(caches.linesMutex, std::try_to_lock);
-        LineTokenCache uncached(LineSplit::KeepingBreaks);
-        const LineTokenCache::Tokens &tokens = (lock.owns_lock() ? caches.lines : uncached).tokens(original, edited);
-        if (!tokens.decomposed && TextComparisonDiff::canonicallyEqual(original, edited))
-            return {};
-        ranges = unmatchedRanges(tokens.originalIds, tokens.editedIds, tokens.editedSpans);
-    }
-    const auto merged = TextComparisonDiff::mergedChangeRanges(ranges, edited);
-    std::vector<TextComparisonChange> result;
-    result.reserve(merged.size());
-    for (std::size_t k = 0; k < merged.size(); ++k)
-        result.push_back({qint64(k) + 1, merged[k].first, merged[k].second});
-    return result;
-}
-
-QString computeAlignedOriginal(const QString &originalText, const QString &editedText)
-{
-    const QString original = TextComparisonRules::normalizedLineEnds(originalText);
-    const QString edited = TextComparisonRules::normalizedLineEnds(editedText);
-    if (original == edited)
-        return original;
-
-    LineCaches &caches = lineCaches();
-    std::unique_lock lock(caches.separatedMutex, std::try_to_lock);
-    LineTokenCache uncached(LineSplit::AtSeparators);
-    const LineTokenCache::Tokens &tokens = (lock.owns_lock() ? caches.separated : uncached).tokens(original, edited);
-    if (!tokens.decomposed && TextComparisonDiff::canonicallyEqual(original, edited))
-        return original;
-    const LineSpans &a = tokens.originalSpans;
-    const LineSpans &b = tokens.editedSpans;
-    const std::vector<int> &ia = tokens.originalIds;
-    const std::vector<int> &ib = tokens.editedIds;
-
-    // The rows are joined with "\n": an original line, or an empty row opposite an edited line.
-    const std::size_t n = ia.size();
-    const std::size_t m = ib.size();
-    QString output;
-    output.reserve(original.size() + qsizetype(m) + 1);
-    bool firstRow = true;
-    auto row = [&](std::optional<TokenSpan> line) {
-        if (!firstRow)
-            output.append(u'\n');
-        firstRow = false;
-        if (line)
-            output.append(QStringView(original).mid(line->start, line->end - line->start));
-    };
-    std::size_t prefix = 0;
-    while (prefix < n && prefix < m && ia[prefix] == ib[prefix]) {
-        row(a[prefix]);
-        ++prefix;
-    }
-    const std::span<const int> restA(ia.data() + prefix, ia.size() - prefix);
-    const std::span<const int> restB(ib.data() + prefix, ib.size() - prefix);
-    SuffixLcsOrder order(restA, restB);
-    std::size_t i = 0;
-    std::size_t j = 0;
-    const std::size_t rn = restA.size();
-    const std::size_t rm = restB.size();
-    while (i < rn) {
-        const TokenSpan line = a[prefix + i];
-        if (j < rm && restA[i] == restB[j]) {
-            row(line);
-            ++i;
-            ++j;
-        } else if (j >= rm) {
-            row(line);
-            ++i;
-        } else if (const TokenSpan next = b[prefix + j]; next.start == next.end) {
-            row(std::nullopt);
-            ++j;
-        } else {
-            const int step = order.compare(i, j);
-            if (step < 0) {
-                row(std::nullopt);
-                ++j;
-            } else if (step == 0) {
-                row(line);
-                ++i;
-                ++j;
-            } else {
-                row(line);
-                ++i;
-            }
-        }
-    }
-    for (; j < rm; ++j)
-        row(std::nullopt);
-    return output;
-}
-
-struct ResultCache {
-    std::mutex mutex;
-    bool hasChanges = false;
-    QString changesOriginal;
-    QString changesEdited;
-    std::vector<TextComparisonChange> changes;
-    bool hasAligned = false;
-    QString alignedOriginal;
-    QString alignedEdited;
-    QString aligned;
-};
-
-ResultCache &cache()
-{
-    static ResultCache instance;
-    return instance;
 }
 
 } // namespace
@@ -302,19 +155,7 @@ bool canonicallyEqual(const QString &a, const QString &b)
 
 std::vector<TextComparisonChange> changes(const QString &original, const QString &edited)
 {
-    ResultCache &c = cache();
-    {
-        std::lock_guard lock(c.mutex);
-        if (c.hasChanges && c.changesOriginal == original && c.changesEdited == edited)
-            return c.changes;
-    }
-    std::vector<TextComparisonChange> result = computeChanges(original, edited);
-    std::lock_guard lock(c.mutex);
-    c.hasChanges = true;
-    c.changesOriginal = original;
-    c.changesEdited = edited;
-    c.changes = result;
-    return result;
+    return compare(original, edited)->changes;
 }
 
 std::optional<TextComparisonResult> compare(
@@ -324,10 +165,29 @@ std::optional<TextComparisonResult> compare(
     if (!wanted())
         return std::nullopt;
     TextComparisonResult result;
-    result.changes = changes(original, edited);
-    if (!wanted())
+    if (original == edited) {
+        result.alignedOriginal = TextComparisonRules::normalizedLineEnds(original);
+        return result;
+    }
+    const qsizetype limit = characterModeLimit;
+    const bool characterMode = graphemeCountUpTo(original, limit) < limit && graphemeCountUpTo(edited, limit) < limit;
+    // Removed text is not marked: an empty copy has no changes, a copy of nothing is all new.
+    const bool wantChanges = !edited.isEmpty() && !original.isEmpty();
+    std::vector<std::pair<qsizetype, qsizetype>> ranges;
+    if (characterMode && wantChanges)
+        ranges = characterRanges(original, edited);
+    std::optional<LineComparison> lines = compareByLines(original, edited, wantChanges && !characterMode, cancelled);
+    if (!lines)
         return std::nullopt;
-    result.alignedOriginal = TextComparisonDisplay::alignedOriginalText(original, edited);
+    if (!characterMode)
+        ranges = std::move(lines->changedRanges);
+    if (original.isEmpty() && !edited.isEmpty())
+        ranges = {{0, edited.size()}};
+    result.alignedOriginal = std::move(lines->alignedOriginal);
+    const auto merged = mergedChangeRanges(ranges, edited);
+    result.changes.reserve(merged.size());
+    for (std::size_t k = 0; k < merged.size(); ++k)
+        result.changes.push_back({qint64(k) + 1, merged[k].first, merged[k].second});
     if (!wanted())
         return std::nullopt;
     return result;
@@ -390,46 +250,13 @@ std::vector<std::pair<qsizetype, qsizetype>> mergedChangeRanges(
     return result;
 }
 
-void clearCache()
-{
-    ResultCache &c = cache();
-    std::lock_guard lock(c.mutex);
-    c.hasChanges = false;
-    c.changesOriginal.clear();
-    c.changesEdited.clear();
-    c.changes.clear();
-    c.hasAligned = false;
-    c.alignedOriginal.clear();
-    c.alignedEdited.clear();
-    c.aligned.clear();
-    LineCaches &lines = lineCaches();
-    {
-        std::lock_guard linesLock(lines.linesMutex);
-        lines.lines = LineTokenCache(LineSplit::KeepingBreaks);
-    }
-    std::lock_guard separatedLock(lines.separatedMutex);
-    lines.separated = LineTokenCache(LineSplit::AtSeparators);
-}
-
 } // namespace TextComparisonDiff
 
 namespace TextComparisonDisplay {
 
 QString alignedOriginalText(const QString &original, const QString &edited)
 {
-    ResultCache &c = cache();
-    {
-        std::lock_guard lock(c.mutex);
-        if (c.hasAligned && c.alignedOriginal == original && c.alignedEdited == edited)
-            return c.aligned;
-    }
-    QString result = computeAlignedOriginal(original, edited);
-    std::lock_guard lock(c.mutex);
-    c.hasAligned = true;
-    c.alignedOriginal = original;
-    c.alignedEdited = edited;
-    c.aligned = result;
-    return result;
+    return TextComparisonDiff::compare(original, edited)->alignedOriginal;
 }
 
 } // namespace TextComparisonDisplay

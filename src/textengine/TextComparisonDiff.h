@@ -15,16 +15,22 @@
 // longest common subsequence that the walk picks, joined across white space, numbered from 1.
 // Removed text is not marked. Tokens are characters (grapheme clusters) while both texts have
 // at most 1400 of them, else lines. Equality of texts and tokens is canonical equivalence.
+// Lines that moved so much that the search for the longest common subsequence would take too
+// long are compared by anchoring on lines found once on each side instead (LineComparison.h):
+// still a correct diff, no longer the longest. Nothing is kept between calls.
 namespace TextComparisonDiff {
 
 // Both sides are compared character by character below this many characters.
 inline constexpr qsizetype characterModeLimit = 1401;
 
+// compare(original, edited)->changes.
 std::vector<TextComparisonChange> changes(const QString &original, const QString &edited);
 
-// The changes and the aligned original of one text version. Runs on any thread; returns nullopt
-// as soon as it sees `cancelled` raised (the answer is no longer wanted), so a caller can drop a
-// search without waiting for it.
+// The changes and the aligned original of one text version, from one cut of the texts into
+// lines and one search (two when the texts mix kinds of line break or end differently). Runs on
+// any thread; returns nullopt once it sees `cancelled` raised (the answer is no longer wanted),
+// within a few tens of milliseconds whatever the texts, so a caller can drop a search without
+// waiting for it.
 std::optional<TextComparisonResult> compare(
     const QString &original, const QString &edited, const std::atomic<bool> *cancelled = nullptr);
 
@@ -44,17 +50,13 @@ std::vector<std::pair<qsizetype, qsizetype>> mergedChangeRanges(
 // Canonical equivalence of two texts (identical code units are equal without normalising).
 bool canonicallyEqual(const QString &a, const QString &b);
 
-// The last result of changes() and of alignedOriginalText() is kept for the next call with the
-// same texts (the editor, the summary and the strip ask for it several times per keystroke).
-// Benchmarks clear it to time the computation itself.
-void clearCache();
-
 } // namespace TextComparisonDiff
 
 namespace TextComparisonDisplay {
 
 // The original with empty lines inserted so that its lines stand on the rows of the
 // corresponding edited lines. Line ends of both texts are made "\n" first.
+// TextComparisonDiff::compare(original, edited)->alignedOriginal.
 QString alignedOriginalText(const QString &original, const QString &edited);
 
 } // namespace TextComparisonDisplay

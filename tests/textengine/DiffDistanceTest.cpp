@@ -1,4 +1,3 @@
-#include "textengine/LineTokenCache.h"
 #include "textengine/SuffixEditDistances.h"
 #include "textengine/SuffixLcsOrder.h"
 #include "textengine/TextComparisonDiff.h"
@@ -398,7 +397,6 @@ TEST(TextComparisonDiff, ChangesAndAlignmentEqualTheTableWalkOnEditedTexts)
         const int kind = int(rng.bounded(8));
         const QString edited = kind == 0 ? randomLines(rng, int(rng.bounded(2500)), pool)
                                          : editedLines(rng, original, int(rng.bounded(kind == 1 ? 400 : 40)), pool);
-        TextComparisonDiff::clearCache();
         ASSERT_EQ(ranges(TextComparisonDiff::changes(original, edited)), referenceChanges(original, edited))
             << "round " << round;
         ASSERT_EQ(TextComparisonDisplay::alignedOriginalText(original, edited), referenceAligned(original, edited))
@@ -428,58 +426,15 @@ TEST(TextComparisonDiff, ChangesAndAlignmentEqualTheTableWalkWithNewLinesOnBothS
         }
         const QString a = original.join(u'\n');
         const QString b = edited.join(u'\n');
-        TextComparisonDiff::clearCache();
         ASSERT_EQ(ranges(TextComparisonDiff::changes(a, b)), referenceChanges(a, b)) << "round " << round;
         ASSERT_EQ(TextComparisonDisplay::alignedOriginalText(a, b), referenceAligned(a, b)) << "round " << round;
     }
 }
 
-TEST(LineTokenCache, KeepsTheTokensOfAFreshCutWhileTyping)
-{
-    // Keystrokes anywhere, line breaks of every kind included: after each one the cached spans
-    // equal a fresh cut and equal ids stand for equal lines, in both ways of cutting.
-    QRandomGenerator rng(5);
-    const QStringList typed{"a", "b", "天", "\n", "\r", "\r\n", " ", "é"};
-    for (LineSplit split : {LineSplit::KeepingBreaks, LineSplit::AtSeparators}) {
-        for (int session = 0; session < 40; ++session) {
-            const QString original = randomLines(rng, int(rng.bounded(60)), {"ab", "a", "", "天地", "\r", "b\r"});
-            QString edited = editedLines(rng, original, 5, {"ab", "x", ""});
-            LineTokenCache cache(split);
-            for (int key = 0; key < 60; ++key) {
-                const qsizetype at = rng.bounded(quint32(edited.size() + 1));
-                if (rng.bounded(3) == 0 && at < edited.size())
-                    edited.remove(at, 1 + qsizetype(rng.bounded(3)));
-                else
-                    edited.insert(at, typed[int(rng.bounded(int(typed.size())))]);
-                const LineTokenCache::Tokens &tokens = cache.tokens(original, edited);
-                const auto expectedOriginal = splitLines(original, split);
-                const auto expectedEdited = splitLines(edited, split);
-                ASSERT_EQ(tokens.originalSpans.size(), expectedOriginal.size());
-                ASSERT_EQ(tokens.editedSpans.size(), expectedEdited.size()) << session << " key " << key;
-                QHash<int, QString> textOf;
-                QHash<QString, int> idOf;
-                auto check = [&](const QString &text, const TokenSpan &span, const TokenSpan &expected, int id) {
-                    ASSERT_EQ(span.start, expected.start);
-                    ASSERT_EQ(span.end, expected.end);
-                    const QString line = text.mid(span.start, span.end - span.start);
-                    ASSERT_EQ(textOf.value(id, line), line);
-                    ASSERT_EQ(idOf.value(line, id), id);
-                    textOf.insert(id, line);
-                    idOf.insert(line, id);
-                };
-                for (std::size_t k = 0; k < expectedOriginal.size(); ++k)
-                    check(original, tokens.originalSpans[k], expectedOriginal[k], tokens.originalIds[k]);
-                for (std::size_t k = 0; k < expectedEdited.size(); ++k)
-                    check(edited, tokens.editedSpans[k], expectedEdited[k], tokens.editedIds[k]);
-            }
-        }
-    }
-}
-
 TEST(TextComparisonDiff, TypingInALongTextKeepsTheTableWalksResults)
 {
-    // The diff and the alignment keep their line cuts between calls: keystrokes in a long text,
-    // without clearing anything, give what the table walk gives on the whole texts.
+    // Keystrokes in a long text, one call after another, give what the table walk gives on the
+    // whole texts.
     QRandomGenerator rng(77);
     const QStringList pool{"天地玄黄宇宙洪荒", "日月盈昃", "", "辰宿列张", "a b", "x\r"};
     const QString original = randomLines(rng, 400, pool);
