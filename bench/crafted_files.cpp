@@ -73,7 +73,8 @@ QByteArray tightestLzwData(qint64 pixels, int value = 0);
 
 // GIF89a, a screen of `screen` with a two-colour palette, and `frames` 1 × 1 frames with
 // disposal 3, each one LZW-coded pixel; with `coverValue`, the first frame covers the screen in
-// that value (0 is red; 3 has no colour, which leaves the screen transparent).
+// that value (0 is red; 3 has no colour, which leaves the screen transparent, and then every
+// frame is in that value: on a 1 × 1 screen each one covers it and leaves it transparent).
 QByteArray craftedScreenGif(int frames, QSize screen, std::optional<int> coverValue = std::nullopt)
 {
     QByteArray gif("GIF89a", 6);
@@ -93,7 +94,8 @@ QByteArray craftedScreenGif(int frames, QSize screen, std::optional<int> coverVa
         }
         gif.append("\x21\xF9\x04\x0C\x0A\0\0\0", 8); // disposal 3, 10 cs
         gif.append("\x2C\0\0\0\0\x01\0\x01\0\0", 10); // 1 × 1 at the origin
-        gif.append("\x02\x02\x4C\x01\0", 5); // clear, index 1, end
+        // clear, index 1 (or 3), end
+        gif.append(coverValue == 3 ? QByteArray("\x02\x02\x5C\x01\0", 5) : QByteArray("\x02\x02\x4C\x01\0", 5));
     }
     gif.append('\x3B');
     return gif;

@@ -122,11 +122,16 @@ bool exceedsWorkLimitOnceDecoded(FileInfo &info, int index, bool leftTransparent
 {
     if (index < 0 || index >= int(info.frames.size()))
         return false;
-    FrameInfo &frame = info.frames[size_t(index)];
     // Only a frame counted as covering the screen changes the count; others left it as it was.
-    const bool recount = leftTransparent && !frame.leavesTransparentPixels && gifFrameMayCoverScreen(frame, info.canvas);
-    frame.leavesTransparentPixels = leftTransparent;
-    return recount && writeWork(info, written) > maxWrittenPixelFrames;
+    if (!leftTransparent || info.frames[size_t(index)].leavesTransparentPixels
+        || !gifFrameMayCoverScreen(info.frames[size_t(index)], info.canvas))
+        return false;
+    // A file that had one such frame is not trusted with the rest: later frames covering the
+    // screen are counted as leaving it transparent too, so the count is made again once at most
+    // (a count per frame would cost frames × frames).
+    for (size_t i = size_t(index); i < info.frames.size(); ++i)
+        info.frames[i].leavesTransparentPixels = true;
+    return writeWork(info, written) > maxWrittenPixelFrames;
 }
 
 int effectiveDelayCs(const FrameInfo &frame)

@@ -23,9 +23,9 @@ struct FrameInfo {
     bool interlaced = false;
     int disposal = 0;             // the graphics control block's disposal method
     bool transparentIndex = false; // the graphics control block names a transparent index
-    // Whether the frame left transparent pixels in its part of the screen (where nothing was drawn
+    // Whether the frame leaves transparent pixels in its part of the screen (where nothing was drawn
     // before, values without a colour or its transparent index). Only decoding tells; the scan,
-    // reading no pixels, leaves it false.
+    // reading no pixels, leaves it false (see exceedsWorkLimitOnceDecoded).
     bool leavesTransparentPixels = false;
 
     bool operator==(const FrameInfo &) const = default;
@@ -73,10 +73,11 @@ qint64 writeWork(const FileInfo &info, QSize written);
 // work than the limits above allow.
 bool exceedsWorkLimit(const FileInfo &info, QSize written);
 // Before decoding, a frame that covers the screen without a transparent index is counted as
-// drawing all of it; its decode tells whether it did. Records whether frame `index` left
-// transparent pixels (`leftTransparent`, as FrameDecoder::leftTransparentPixels() tells) and
-// whether the writing, counted again with it, is now more work than the limit allows. Checked as
-// each frame is decoded, before it is written, the work done never exceeds the limit.
+// drawing all of it; its decode tells whether it did. Records that frame `index` left transparent
+// pixels (`leftTransparent`, as FrameDecoder::leftTransparentPixels() tells), and then counts
+// every later frame as leaving them too; whether the writing, counted again, is now more work
+// than the limit allows. Checked as each frame is decoded, before it is written, the work done
+// never exceeds the limit.
 bool exceedsWorkLimitOnceDecoded(FileInfo &info, int index, bool leftTransparent, QSize written);
 
 // Writing a frame costs every pixel of the canvas written (compared, indexed and coded), however

@@ -310,6 +310,13 @@ TEST(GifCodec, WorkCountsWritingTheScreenAtTheWrittenSize)
     EXPECT_TRUE(GifCodec::exceedsWorkLimitOnceDecoded(uncovered, 0, true, uncovered.canvas));
     EXPECT_TRUE(uncovered.frames.front().leavesTransparentPixels);
     EXPECT_TRUE(GifCodec::exceedsWorkLimit(uncovered, uncovered.canvas));
+    // After one such frame the later ones covering the screen are not trusted either: counting
+    // again at every one of them would cost frames × frames (seconds for 60,000 frames of a pixel).
+    GifCodec::FileInfo allCovering;
+    allCovering.canvas = QSize(1920, 1080);
+    allCovering.frames.assign(1000, {QRect(0, 0, 1920, 1080), 4});
+    EXPECT_FALSE(GifCodec::exceedsWorkLimit(allCovering, allCovering.canvas));
+    EXPECT_TRUE(GifCodec::exceedsWorkLimitOnceDecoded(allCovering, 0, true, allCovering.canvas));
     GifCodec::FileInfo cleared = genuineAnimation(QSize(1920, 1080), 1000);
     cleared.frames[1].disposal = 2;
     EXPECT_TRUE(GifCodec::exceedsWorkLimit(cleared, cleared.canvas));
