@@ -20,7 +20,7 @@
 //                       |progressive-first|progressive-first-byte|cmyk-padded|no-eoi|scans64
 //                       import|probe|compress|recode|open|load
 //        | gif-tiny [frames] | gif-wide [frames] | project-arrays [MB=40] | docx-deep|docx-flat [parts=4] [depth=1300000]
-//        | gif-screen WxH [frames=64] [opaque] | gif-real WxH [frames=64] (ffmpeg's test pattern)
+//        | gif-screen WxH [frames=64] [opaque|uncovered] | gif-real WxH [frames=64] (ffmpeg's test pattern)
 //        | profile cmyk-tiff|grey-jpeg|grey-png
 // (one case per run: the peak is per process; gif-original keeps the screen's size)
 
@@ -69,11 +69,13 @@ long long peakMegabytes()
     return match.hasMatch() ? match.captured(1).toLongLong() / 1024 : -1;
 }
 
-QByteArray tightestLzwData(qint64 pixels);
+QByteArray tightestLzwData(qint64 pixels, int value = 0);
 
 // GIF89a, a screen of `screen` with a two-colour palette, and `frames` 1 × 1 frames with
-// disposal 3, each one LZW-coded pixel; with `opaque`, the first frame covers the screen.
-QByteArray craftedScreenGif(int frames, QSize screen, bool opaque = false)
+// disposal 3, each one LZW-coded pixel; with `coverValue`, the first frame covers the screen in
+// that value (0 is red; 3 has no colour, which leaves the screen transparent, and then every
+// frame is in that value: on a 1 × 1 screen each one covers it and leaves it transparent).
+QByteArray craftedScreenGif(int frames, QSize screen, std::optional<int> coverValue = std::nullopt)
 {
     QByteArray gif("GIF89a", 6);
     for (const int side : { screen.width(), screen.height() })
@@ -81,18 +83,19 @@ QByteArray craftedScreenGif(int frames, QSize screen, bool opaque = false)
     gif.append(char(0x80)).append('\0').append('\0');
     gif.append("\xFF\0\0\0\0\xFF", 6);
     for (int i = 0; i < frames; ++i) {
-        if (i == 0 && opaque) {
+        if (i == 0 && coverValue) {
             gif.append("\x21\xF9\x04\x04\x0A\0\0\0", 8); // disposal 1, 10 cs
             gif.append("\x2C\0\0\0\0", 5);
             for (const int side : { screen.width(), screen.height() })
                 gif.append(char(side & 0xFF)).append(char(side >> 8));
             gif.append('\0');
-            gif.append(tightestLzwData(qint64(screen.width()) * screen.height()));
+            gif.append(tightestLzwData(qint64(screen.width()) * screen.height(), *coverValue));
             continue;
         }
         gif.append("\x21\xF9\x04\x0C\x0A\0\0\0", 8); // disposal 3, 10 cs
         gif.append("\x2C\0\0\0\0\x01\0\x01\0\0", 10); // 1 × 1 at the origin
-        gif.append("\x02\x02\x4C\x01\0", 5); // clear, index 1, end
+        // clear, index 1 (or 3), end
+        gif.append(coverValue == 3 ? QByteArray("\x02\x02\x5C\x01\0", 5) : QByteArray("\x02\x02\x4C\x01\0", 5));
     }
     gif.append('\x3B');
     return gif;
@@ -103,9 +106,10 @@ QByteArray craftedGif(int frames, int side = 14000)
     return craftedScreenGif(frames, QSize(side, side));
 }
 
-// The LZW data (minimum code size 2, sub-blocks) of `pixels` pixels of index 0, coded as tightly as
-// LZW allows: each new code one pixel longer than the one before, then the longest one repeated.
-QByteArray tightestLzwData(qint64 pixels)
+// The LZW data (minimum code size 2, sub-blocks) of `pixels` pixels of index `value`, coded as
+// tightly as LZW allows: each new code one pixel longer than the one before, then the longest one
+// repeated.
+QByteArray tightestLzwData(qint64 pixels, int value)
 {
     QByteArray bytes;
     quint32 bits = 0;
@@ -129,7 +133,7 @@ QByteArray tightestLzwData(qint64 pixels)
     };
     put(4); // clear
     first = true;
-    put(0);
+    put(value);
     qint64 done = 1;
     int length = 1;
     while (done < pixels) {
@@ -1367,10 +1371,12 @@ int main(int argc, char **argv)
         const int frames = argc > 3 ? std::max(1, std::atoi(argv[3])) : 64;
         if (size.isEmpty())
             return 1;
-        return which == QLatin1String("gif-real") ? benchRealGif(size, frames)
-                                                  : benchGif(craftedScreenGif(frames, size,
-                                                                              argc > 4 && !std::strcmp(argv[4], "opaque")),
-                                                             frames, ImageCompressionMaxDimension::original);
+        std::optional<int> coverValue;
+        if (argc > 4)
+            coverValue = !std::strcmp(argv[4], "uncovered") ? 3 : 0;
+        return which == QLatin1String("gif-real")
+            ? benchRealGif(size, frames)
+            : benchGif(craftedScreenGif(frames, size, coverValue), frames, ImageCompressionMaxDimension::original);
     }
     const int gifFrames = argc > 2 ? std::atoi(argv[2]) : 3;
     if (which == QLatin1String("gif-tiny"))

@@ -22,20 +22,24 @@ namespace {
 class FrameSource {
 public:
     // A GIF whose decoding, or whose writing at the size `maxDimension` gives it, is more work
-    // than the limits allow is not opened.
-    FrameSource(const QString &path, ImageCompressionMaxDimension maxDimension)
+    // than the limits allow is not opened, nor one whose first frame shows that it is.
+    FrameSource(const QString &path, ImageCompressionMaxDimension maxDimension) : m_path(path)
     {
         QFile file(path);
         const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(13 + 3 * 256) : QByteArray();
         m_isGif = GifCodec::hasGifSignature(head);
         if (m_isGif) {
             m_palette = globalColorTable(head);
-            if (auto scanned = GifCodec::scan(path);
-                scanned && !GifCodec::exceedsWorkLimit(*scanned, resizedSize(scanned->canvas, maxDimension))
-                && m_decoder.open(path)) {
+            std::optional<GifCodec::FileInfo> scanned = GifCodec::scan(path);
+            if (scanned)
+                m_written = resizedSize(scanned->canvas, maxDimension);
+            if (scanned && !GifCodec::exceedsWorkLimit(*scanned, m_written) && m_decoder.open(path)) {
                 m_info = std::move(*scanned);
                 m_first = m_decoder.nextFrame();
                 m_firstChange = m_decoder.changedRect();
+                if (!m_first.isNull()
+                    && GifCodec::exceedsWorkLimitOnceDecoded(m_info, 0, m_decoder.leftTransparentPixels(), m_written))
+                    m_first = QImage();
             }
         } else {
             m_first = CompressionImageIO::loadUprightImage(path).image;
@@ -48,20 +52,28 @@ public:
     bool isGif() const { return m_isGif; }
     bool hasFirstFrame() const { return !m_firstSize.isEmpty() || !m_first.isNull(); }
     QSize firstFrameSize() const { return m_first.isNull() ? m_firstSize : m_first.size(); }
+    // The file's blocks, and what decoding showed of the frames decoded so far.
     const GifCodec::FileInfo &info() const { return m_info; }
     // The file's global colour table; empty when it has none.
     const std::vector<QRgb> &palette() const { return m_palette; }
 
     // Frame `index` (the first one is already decoded); a null image when it cannot be decoded.
     // The first frame is handed over rather than kept: it shares the decoder's canvas, and a copy
-    // held here would make the next frame copy the whole canvas.
+    // held here would make the next frame copy the whole canvas. Throws when the frame shows that
+    // writing the file is more work than the limits allow, before it is written.
     QImage frame(int index)
     {
         if (index == 0) {
             m_firstSize = m_first.size();
             return std::exchange(m_first, QImage());
         }
-        return m_isGif ? m_decoder.nextFrame() : QImage();
+        if (!m_isGif)
+            return {};
+        QImage decoded = m_decoder.nextFrame();
+        if (!decoded.isNull()
+            && GifCodec::exceedsWorkLimitOnceDecoded(m_info, index, m_decoder.leftTransparentPixels(), m_written))
+            throw ImageCompressionServiceError::noReadableImage(m_path);
+        return decoded;
     }
 
     // What frame `index`, just returned by frame(), changed of the one before (of a transparent
@@ -69,6 +81,8 @@ public:
     QRect changedRect(int index) const { return index == 0 ? m_firstChange : m_decoder.changedRect(); }
 
 private:
+    QString m_path;
+    QSize m_written; // the size the frames are written at
     bool m_isGif = false;
     GifCodec::FrameDecoder m_decoder;
     GifCodec::FileInfo m_info;

@@ -171,16 +171,16 @@ std::optional<ImageCompressionSource> source(const QString &path)
     if (gifContent) {
         // A GIF is decoded only as far as its first frame; the frame count comes from a scan
         // of the blocks.
-        const auto gifInfo = GifCodec::scan(path);
+        auto gifInfo = GifCodec::scan(path);
         GifCodec::FrameDecoder decoder;
-        // Listed when it can be compressed at the smallest size offered; each size is checked
-        // again when it is chosen.
-        if (!gifInfo
-            || GifCodec::exceedsWorkLimit(*gifInfo, resizedSize(gifInfo->canvas, ImageCompressionMaxDimension::longEdge800))
-            || !decoder.open(path))
+        // Listed when it can be compressed at the smallest size offered (as far as its first frame
+        // shows); each size is checked again when it is chosen.
+        const QSize smallest = gifInfo ? resizedSize(gifInfo->canvas, ImageCompressionMaxDimension::longEdge800) : QSize();
+        if (!gifInfo || GifCodec::exceedsWorkLimit(*gifInfo, smallest) || !decoder.open(path))
             return std::nullopt;
         const QImage firstFrame = decoder.nextFrame();
-        if (firstFrame.isNull())
+        if (firstFrame.isNull()
+            || GifCodec::exceedsWorkLimitOnceDecoded(*gifInfo, 0, decoder.leftTransparentPixels(), smallest))
             return std::nullopt;
         probed = gifSource(*gifInfo, firstFrame, decoder.changedRect());
     } else {

@@ -41,17 +41,18 @@ bool readSubBlocks(QFile &file, Visitor &&visit)
     }
 }
 
-// Entries of the colour table a packed field declares; none when it declares none.
-int colourTableEntries(unsigned char packed)
-{
-    return (packed & 0x80) ? 1 << ((packed & 0x07) + 1) : 0;
-}
-
 // The work of writing one frame of `written` size (see maxWrittenPixelFrames).
 qint64 gifWrittenFrameWork(QSize written, bool transparent)
 {
     const qint64 pixels = qint64(std::max(written.width(), 0)) * std::max(written.height(), 0);
     return pixels * (pixels * 4 > (qint64(32) << 20) ? 2 : 1) * (transparent ? 3 : 1);
+}
+
+// Whether the frame's rectangle covers the screen and none of its values is declared transparent:
+// then it draws every pixel of the screen, unless its decode finds values without a colour.
+bool gifFrameMayCoverScreen(const FrameInfo &frame, QSize canvas)
+{
+    return !frame.transparentIndex && frame.rect.contains(QRect(QPoint(0, 0), canvas));
 }
 
 bool skipColorTable(QFile &file, unsigned char packed)
@@ -99,7 +100,7 @@ qint64 writeWork(const FileInfo &info, QSize written)
     for (int i = 0; i < count && work <= maxWrittenPixelFrames; ++i) {
         const FrameInfo &frame = info.frames[size_t(i)];
         const bool opaqueBefore = opaque;
-        if (!frame.transparentIndex && !frame.indicesBeyondColours && frame.rect.contains(screen))
+        if (gifFrameMayCoverScreen(frame, info.canvas) && !frame.leavesTransparentPixels)
             opaque = true;
         if (i % step == 0)
             work += gifWrittenFrameWork(written, !opaque);
@@ -115,6 +116,22 @@ qint64 writeWork(const FileInfo &info, QSize written)
 bool exceedsWorkLimit(const FileInfo &info, QSize written)
 {
     return decodeWork(info) > maxDecodedPixels || writeWork(info, written) > maxWrittenPixelFrames;
+}
+
+bool exceedsWorkLimitOnceDecoded(FileInfo &info, int index, bool leftTransparent, QSize written)
+{
+    if (index < 0 || index >= int(info.frames.size()))
+        return false;
+    // Only a frame counted as covering the screen changes the count; others left it as it was.
+    if (!leftTransparent || info.frames[size_t(index)].leavesTransparentPixels
+        || !gifFrameMayCoverScreen(info.frames[size_t(index)], info.canvas))
+        return false;
+    // A file that had one such frame is not trusted with the rest: later frames covering the
+    // screen are counted as leaving it transparent too, so the count is made again once at most
+    // (a count per frame would cost frames × frames).
+    for (size_t i = size_t(index); i < info.frames.size(); ++i)
+        info.frames[i].leavesTransparentPixels = true;
+    return writeWork(info, written) > maxWrittenPixelFrames;
 }
 
 int effectiveDelayCs(const FrameInfo &frame)
@@ -137,7 +154,6 @@ std::optional<FileInfo> scan(const QString &path)
     info.canvas = QSize(le16(h + 6), le16(h + 8));
     if (!skipColorTable(file, h[10]))
         return info;
-    const int globalColours = colourTableEntries(h[10]);
 
     std::optional<int> pendingDelay;
     int pendingDisposal = 0;
@@ -174,17 +190,13 @@ std::optional<FileInfo> scan(const QString &path)
             // The frame counts from its descriptor on: a frame whose data is damaged or cut short
             // is still a frame of the file, and fails only when it is decoded.
             info.frames.push_back({QRect(le16(d), le16(d + 2), le16(d + 4), le16(d + 6)), pendingDelay,
-                                   (d[8] & 0x40) != 0, pendingDisposal, pendingTransparent, true});
+                                   (d[8] & 0x40) != 0, pendingDisposal, pendingTransparent});
             pendingDelay.reset();
             pendingDisposal = 0;
             pendingTransparent = false;
             char minimumCodeSize = 0;
-            if (!skipColorTable(file, d[8]) || !file.getChar(&minimumCodeSize))
-                break;
-            // Pixel values run below 2 to the code size; those without a colour are left undrawn.
-            const int colours = (d[8] & 0x80) ? colourTableEntries(d[8]) : globalColours;
-            info.frames.back().indicesBeyondColours = (1 << std::clamp(int(uchar(minimumCodeSize)), 0, 12)) > colours;
-            if (!readSubBlocks(file, [](int, const QByteArray &) {}))
+            if (!skipColorTable(file, d[8]) || !file.getChar(&minimumCodeSize)
+                || !readSubBlocks(file, [](int, const QByteArray &) {}))
                 break;
         } else {
             break;
@@ -206,6 +218,7 @@ struct FrameDecoder::State {
     bool finished = false;
     std::vector<GifPixelType> line;
     qint64 decoded = 0;     // pixels LZW-decoded so far
+    bool leftTransparent = false; // whether the last frame left transparent pixels in its part of the screen
 
     ~State()
     {
@@ -281,6 +294,7 @@ struct FrameDecoder::State {
         // Once every row on the screen is drawn, the rest of the data is skipped undecoded: a frame
         // may declare thousands of rows below a small screen.
         int rowsToDraw = visible.height();
+        bool transparent = false;
         for (const int row : rowOrder) {
             if (rowsToDraw == 0)
                 break;
@@ -296,10 +310,13 @@ struct FrameDecoder::State {
             for (int x = 0; x < visible.width(); ++x) {
                 if (const QRgb pixel = colours[indices[x]])
                     out[x] = pixel;
+                else if (out[x] == 0)
+                    transparent = true;
             }
         }
         if (!pixels.finish())
             return false;
+        leftTransparent = transparent;
         lastDisposal = disposal;
         lastRect = visible;
         changed |= visible;
@@ -347,6 +364,11 @@ QRect FrameDecoder::changedRect() const
 qint64 FrameDecoder::decodedPixels() const
 {
     return d->decoded;
+}
+
+bool FrameDecoder::leftTransparentPixels() const
+{
+    return d->leftTransparent;
 }
 
 QImage FrameDecoder::nextFrame()

@@ -23,7 +23,10 @@ struct FrameInfo {
     bool interlaced = false;
     int disposal = 0;             // the graphics control block's disposal method
     bool transparentIndex = false; // the graphics control block names a transparent index
-    bool indicesBeyondColours = false; // its code size allows indices its colour table has no entry for
+    // Whether the frame leaves transparent pixels in its part of the screen (where nothing was drawn
+    // before, values without a colour or its transparent index). Only decoding tells; the scan,
+    // reading no pixels, leaves it false (see exceedsWorkLimitOnceDecoded).
+    bool leavesTransparentPixels = false;
 
     bool operator==(const FrameInfo &) const = default;
 };
@@ -57,17 +60,25 @@ qint64 decodeWork(const FileInfo &info);
 
 // Writing: every written frame (every second one beyond 8 frames) is a whole canvas of the written
 // size, copied, compared with the one before and indexed, however little of it changed. While
-// the screen may still hold transparent pixels (no frame has covered it yet with a colour for
-// every pixel, or a frame was cleared to the background since), each frame is encoded whole and the one
-// before it again: three times the work. A canvas above 32 MB comes fresh from the system for
-// every copy (the allocator keeps no blocks that large): twice the work again. The weights are
-// those measured; a thousand frames of 1920 × 1080 stay within the limit (about 3 s of CPU).
+// the screen may still hold transparent pixels (no frame without a transparent index has covered
+// it yet, or one that did left transparent pixels, or a frame was cleared to the background since),
+// each frame is encoded whole and the one before it again: three times the work. A canvas above
+// 32 MB comes fresh from the system for every copy (the allocator keeps no blocks that large):
+// twice the work again. The weights are those measured; a thousand frames of 1920 × 1080 stay
+// within the limit (about 3 s of CPU).
 constexpr qint64 maxWrittenPixelFrames = 1'100'000'000;
 qint64 writeWork(const FileInfo &info, QSize written);
 
 // Whether decoding the file and writing it at `written` (its frames scaled to that size) is more
 // work than the limits above allow.
 bool exceedsWorkLimit(const FileInfo &info, QSize written);
+// Before decoding, a frame that covers the screen without a transparent index is counted as
+// drawing all of it; its decode tells whether it did. Records that frame `index` left transparent
+// pixels (`leftTransparent`, as FrameDecoder::leftTransparentPixels() tells), and then counts
+// every later frame as leaving them too; whether the writing, counted again, is now more work
+// than the limit allows. Checked as each frame is decoded, before it is written, the work done
+// never exceeds the limit.
+bool exceedsWorkLimitOnceDecoded(FileInfo &info, int index, bool leftTransparent, QSize written);
 
 // Writing a frame costs every pixel of the canvas written (compared, indexed and coded), however
 // little of it changes, so a few-byte file with a huge screen would take seconds a frame. Larger
@@ -104,6 +115,9 @@ public:
     // The pixels decoded so far: the rows of each frame's rectangle as far as they reach the
     // screen (a frame's rows below the screen are skipped without decoding).
     qint64 decodedPixels() const;
+    // Whether the last frame left transparent pixels in its part of the screen: pixels of its
+    // transparent index, or of values its colours have no entry for, where nothing was drawn.
+    bool leftTransparentPixels() const;
 
 private:
     struct State;

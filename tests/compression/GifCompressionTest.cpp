@@ -483,3 +483,66 @@ TEST(GifCompression, ScreensTooLargeToWriteAreRefusedAtTheirSize)
         = compressGIF(probed, ImageCompressionSettings(0.75, ImageCompressionMaxDimension::longEdge800), out.path());
     EXPECT_EQ(parsedOutput(reduced).canvas, QSize(800, 686));
 }
+
+namespace {
+
+// A 1920 × 1080 animation of `count` frames in a table of two colours, a few kilobytes: a first
+// frame covering the screen, then one-pixel frames restored after they are shown. With `holed`,
+// that frame covers the screen with one value past its colours where the screen is transparent
+// (frame 0's is empty; before a later one, the frame before it is cleared to the background).
+GifRecipe twoColourFullHdClip(int count, std::optional<int> holed)
+{
+    GifRecipe recipe;
+    recipe.canvas = QSize(1920, 1080);
+    recipe.globalPalette = {qRgb(255, 0, 0), qRgb(0, 0, 255)};
+    recipe.loopCount = 0;
+    for (int i = 0; i < count; ++i) {
+        const bool covers = i == 0 || i == holed;
+        GifFrameRecipe frame = covers ? solidFrame(QRect(QPoint(0, 0), recipe.canvas), 0)
+                                      : solidFrame(QRect(i % 1920, 0, 1, 1), 1);
+        frame.disposal = covers ? 1 : (holed && i + 1 == *holed) ? 2 : 3;
+        if (i == holed)
+            frame.indices[size_t(holed == 0 ? 1920 * 540 + 960 : i - 1)] = 3;
+        recipe.frames.push_back(frame);
+    }
+    return recipe;
+}
+
+} // namespace
+
+// Values a table of two colours holds draw every pixel, however many values the frame's code
+// allows: a thousand such 1080p frames are written at their size. A frame covering the screen
+// with a value past its colours leaves it transparent, which makes writing three times the work:
+// refused when that frame is decoded, before it is written. Frame 5 cannot be decoded, so a file
+// that gets as far fails there, by its number.
+TEST(GifCompression, ScreensCountAsTransparentWhenTheirFramesLeaveThemSo)
+{
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    for (const std::optional<int> holed : {std::optional<int>(), std::optional<int>(0), std::optional<int>(2)}) {
+        const QString path = dir.filePath(QStringLiteral("clip%1.gif").arg(holed.value_or(-1)));
+        ASSERT_TRUE(writeGif(path, twoColourFullHdClip(1000, holed)));
+        EXPECT_LT(QFileInfo(path).size(), 40'000);
+        ASSERT_TRUE(damageFrame(path, 5));
+        const std::optional<ImageCompressionSource> listed = source(path);
+        ASSERT_TRUE(listed) << holed.value_or(-1);
+        try {
+            compressGIF(*listed, ImageCompressionSettings {}, out.path());
+            ADD_FAILURE() << "the damaged frame was written";
+        } catch (const ImageCompressionServiceError &error) {
+            EXPECT_EQ(error.kind(), holed ? ImageCompressionServiceError::Kind::noReadableImage
+                                          : ImageCompressionServiceError::Kind::cannotReadFrame)
+                << holed.value_or(-1);
+            EXPECT_EQ(error.frameIndex(), holed ? 0 : 5);
+        }
+        EXPECT_TRUE(QDir(out.path()).isEmpty());
+    }
+
+    // The list shows a GIF that can be written at the smallest size: 2400 such frames can, unless
+    // the first one leaves the screen transparent.
+    for (const bool holed : {false, true}) {
+        const QString path = dir.filePath(QStringLiteral("long%1.gif").arg(holed));
+        ASSERT_TRUE(writeGif(path, twoColourFullHdClip(2400, holed ? std::optional<int>(0) : std::nullopt)));
+        EXPECT_EQ(source(path).has_value(), !holed);
+    }
+}

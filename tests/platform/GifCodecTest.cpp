@@ -80,6 +80,28 @@ TEST(GifCodec, DecoderCompositesDisposalInterlaceClippingAndBadIndices)
             if (i < 2 || p.x() >= 8) {
                 EXPECT_EQ(reference[i].pixel(p), ours[i].pixel(p)) << i << " " << p.x() << "," << p.y();
             }
+
+    // Whether a frame leaves transparent pixels where it draws: a value past a table of two
+    // colours on the empty screen does, not over what is drawn; its transparent index does on a
+    // screen cleared to the background.
+    GifRecipe holes;
+    holes.canvas = QSize(8, 8);
+    holes.globalPalette = {red, blue};
+    for (int i = 0; i < 4; ++i) {
+        GifFrameRecipe frame = solidFrame(QRect(0, 0, 8, 8), 1);
+        frame.indices[9] = i == 1 ? 0 : 3;
+        frame.disposal = i == 2 ? 2 : 1;
+        frame.transparentIndex = i == 3 ? 3 : -1;
+        holes.frames.push_back(frame);
+    }
+    const QString holesPath = dir.filePath("holes.gif");
+    ASSERT_TRUE(writeGif(holesPath, holes));
+    GifCodec::FrameDecoder holesDecoder;
+    ASSERT_TRUE(holesDecoder.open(holesPath));
+    std::vector<bool> transparent;
+    while (!holesDecoder.nextFrame().isNull())
+        transparent.push_back(holesDecoder.leftTransparentPixels());
+    EXPECT_EQ(transparent, std::vector<bool>({true, false, false, true}));
 }
 
 TEST(GifCodec, ScanCountsDescriptorsWithoutDecoding)
@@ -241,7 +263,7 @@ GifCodec::FileInfo genuineAnimation(QSize screen, int count)
 } // namespace
 
 // Writing a frame costs its whole canvas at the written size, three times as much while the
-// screen may still be transparent (no frame has covered it with a colour for every value) and twice again for a canvas above 32 MB: a few kilobytes of
+// screen may still be transparent and twice again for a canvas above 32 MB: a few kilobytes of
 // one-pixel frames on a large screen are refused at that size (they took some ten seconds), and
 // are little work written small. Genuine long animations stay within the limit.
 TEST(GifCodec, WorkCountsWritingTheScreenAtTheWrittenSize)
@@ -255,7 +277,7 @@ TEST(GifCodec, WorkCountsWritingTheScreenAtTheWrittenSize)
         ASSERT_TRUE(info);
         EXPECT_EQ(info->frames[1].disposal, 3);
         EXPECT_FALSE(info->frames[1].transparentIndex);
-        EXPECT_TRUE(info->frames[1].indicesBeyondColours); // two colours, values up to 3
+        EXPECT_FALSE(info->frames[1].leavesTransparentPixels); // two colours: only decoding tells
         EXPECT_LT(GifCodec::decodeWork(*info), GifCodec::maxDecodedPixels / 100);
         EXPECT_TRUE(GifCodec::exceedsWorkLimit(*info, screen)) << count;
         EXPECT_FALSE(GifCodec::exceedsWorkLimit(*info, QSize(800, 450))) << count;
@@ -269,7 +291,7 @@ TEST(GifCodec, WorkCountsWritingTheScreenAtTheWrittenSize)
     ASSERT_TRUE(writeGif(fourColours, simpleAnimation(QSize(8, 8), 2)));
     const std::optional<GifCodec::FileInfo> drawn = GifCodec::scan(fourColours);
     ASSERT_TRUE(drawn);
-    EXPECT_FALSE(drawn->frames[0].indicesBeyondColours);
+    EXPECT_FALSE(drawn->frames[0].leavesTransparentPixels);
 
     for (const auto &[screen, count] : {std::pair {QSize(480, 270), 3000}, std::pair {QSize(1920, 1080), 1000}}) {
         GifCodec::FileInfo genuine = genuineAnimation(screen, count);
@@ -280,9 +302,21 @@ TEST(GifCodec, WorkCountsWritingTheScreenAtTheWrittenSize)
     GifCodec::FileInfo uncovered = genuineAnimation(QSize(1920, 1080), 1000);
     uncovered.frames.front().transparentIndex = true;
     EXPECT_TRUE(GifCodec::exceedsWorkLimit(uncovered, uncovered.canvas));
+    // A first frame that covers the screen but, decoded, left transparent pixels: the screen stays
+    // transparent. Frames that were not counted as covering it change nothing.
     uncovered = genuineAnimation(QSize(1920, 1080), 1000);
-    uncovered.frames.front().indicesBeyondColours = true;
+    EXPECT_FALSE(GifCodec::exceedsWorkLimitOnceDecoded(uncovered, 1, true, uncovered.canvas));
+    EXPECT_FALSE(GifCodec::exceedsWorkLimitOnceDecoded(uncovered, 0, false, uncovered.canvas));
+    EXPECT_TRUE(GifCodec::exceedsWorkLimitOnceDecoded(uncovered, 0, true, uncovered.canvas));
+    EXPECT_TRUE(uncovered.frames.front().leavesTransparentPixels);
     EXPECT_TRUE(GifCodec::exceedsWorkLimit(uncovered, uncovered.canvas));
+    // After one such frame the later ones covering the screen are not trusted either: counting
+    // again at every one of them would cost frames × frames (seconds for 60,000 frames of a pixel).
+    GifCodec::FileInfo allCovering;
+    allCovering.canvas = QSize(1920, 1080);
+    allCovering.frames.assign(1000, {QRect(0, 0, 1920, 1080), 4});
+    EXPECT_FALSE(GifCodec::exceedsWorkLimit(allCovering, allCovering.canvas));
+    EXPECT_TRUE(GifCodec::exceedsWorkLimitOnceDecoded(allCovering, 0, true, allCovering.canvas));
     GifCodec::FileInfo cleared = genuineAnimation(QSize(1920, 1080), 1000);
     cleared.frames[1].disposal = 2;
     EXPECT_TRUE(GifCodec::exceedsWorkLimit(cleared, cleared.canvas));
