@@ -11,6 +11,8 @@
 #include "texteditor/SyncedOriginalTextView.h"
 #include "texteditor/TextComparisonSurface.h"
 #include "texteditor/TextExportDialogs.h"
+#include "textengine/TextComparisonExecutor.h"
+#include "textengine/TextComparisonSession.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -136,6 +138,7 @@ struct Editor {
     QTemporaryDir directory;
     QSettings settings { directory.filePath(QStringLiteral("p.ini")), QSettings::IniFormat };
     MarkupViewModel model { settings };
+    TextComparisonSession session { model, TextComparisonExecutors::threaded() };
     ModalTextExportDialogs dialogs;
     std::unique_ptr<TextComparisonSurface> surface;
     PaintCounter editedPaints, originalPaints;
@@ -156,7 +159,8 @@ struct Editor {
         actions.redo = [this] { return model.redoTextComparisonEdit(); };
         QElapsedTimer timer;
         timer.start();
-        surface = std::make_unique<TextComparisonSurface>(*model.textComparison(), actions, dialogs);
+        session.setActive(true);
+        surface = std::make_unique<TextComparisonSurface>(*model.textComparison(), session, actions, dialogs);
         QObject::connect(&model, &MarkupViewModel::textComparisonChanged, surface.get(),
                          [this] { surface->setComparison(*model.textComparison()); });
         view()->viewport()->installEventFilter(&editedPaints);

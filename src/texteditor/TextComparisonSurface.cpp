@@ -6,6 +6,7 @@
 #include "model/TypeScale.h"
 #include "platform/SymbolIcons.h"
 #include "texteditor/AnnotationNoteInput.h"
+#include "texteditor/ComparisonBusyMark.h"
 #include "texteditor/AnnotationTextView.h"
 #include "texteditor/HighlightedTextEditor.h"
 #include "texteditor/MarkupLegend.h"
@@ -16,8 +17,8 @@
 #include "texteditor/SyncedOriginalTextView.h"
 #include "texteditor/TextComparisonScrollSync.h"
 #include "texteditor/TextExportDialogs.h"
-#include "textengine/TextComparisonDiff.h"
 #include "textengine/TextComparisonRules.h"
+#include "textengine/TextComparisonSession.h"
 #include "textengine/TextComparisonSummary.h"
 #include "ui/ColorSwatchButton.h"
 #include "ui/PanelChrome.h"
@@ -32,7 +33,7 @@
 #include <QPainterPath>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QThreadPool>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -111,14 +112,24 @@ const std::vector<std::pair<QString, QString>> &TextComparisonSurface::markupCol
     return options;
 }
 
-TextComparisonSurface::TextComparisonSurface(const TextComparisonState &comparison, TextComparisonActions actions,
-                                             TextExportDialogs &dialogs, QWidget *parent)
+TextComparisonSurface::TextComparisonSurface(const TextComparisonState &comparison, TextComparisonSession &session,
+                                             TextComparisonActions actions, TextExportDialogs &dialogs, QWidget *parent)
     : QWidget(parent)
     , m_comparison(comparison)
     , m_actions(std::move(actions))
     , m_dialogs(dialogs)
     , m_scrollSync(std::make_shared<TextComparisonScrollSync>())
+    , m_session(&session)
+    , m_busyTimer(new QTimer(this))
 {
+    m_busyTimer->setSingleShot(true);
+    m_busyTimer->setInterval(busyMarkDelayMs);
+    connect(m_busyTimer, &QTimer::timeout, this, [this] {
+        if (m_comparisonPending && m_session && m_session->isComparing())
+            m_busyMark->show();
+    });
+    connect(&session, &TextComparisonSession::resultChanged, this, [this] { comparisonArrived(); });
+    connect(&session, &TextComparisonSession::comparingChanged, this, [this] { refreshBusyMark(); });
     setObjectName(QStringLiteral("textComparisonSurface"));
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(24, 24, 24, 24);
@@ -135,16 +146,8 @@ TextComparisonSurface::TextComparisonSurface(const TextComparisonState &comparis
     startAtFirstLine();
 }
 
-TextComparisonSurface::~TextComparisonSurface()
-{
-    // A comparison still running posts its answer to this surface: let it finish first (the
-    // answer is then dropped with the surface's pending events).
-    if (m_diffThread) {
-        m_diffRequest = 0;
-        m_diffThread->clear();
-        m_diffThread->waitForDone();
-    }
-}
+// Nothing to wait for: the comparison belongs to the session, which drops answers nobody wants.
+TextComparisonSurface::~TextComparisonSurface() = default;
 
 void TextComparisonSurface::buildHeader(QVBoxLayout *card)
 {
@@ -160,7 +163,14 @@ void TextComparisonSurface::buildHeader(QVBoxLayout *card)
         label(QStringLiteral("文案对比"), AppFont::font(TypeScale::title, QFont::Bold), AppTheme::primaryText(), header));
     m_summary = label(QString(), AppFont::font(TypeScale::caption, QFont::Medium), AppTheme::secondaryText(), header);
     m_summary->setObjectName(QStringLiteral("textComparisonSummary"));
-    titles->addWidget(m_summary);
+    auto *summaryRow = new QHBoxLayout;
+    summaryRow->setSpacing(10);
+    summaryRow->addWidget(m_summary);
+    m_busyMark = new ComparisonBusyMark(header);
+    m_busyMark->hide();
+    summaryRow->addWidget(m_busyMark);
+    summaryRow->addStretch(1);
+    titles->addLayout(summaryRow);
     titles->addStretch(1);
     row->addLayout(titles);
     row->addStretch(1);
@@ -520,46 +530,44 @@ void TextComparisonSurface::setCancelSignal(int signal)
     resetTransientState();
 }
 
-// What follows every change of the document: the diff, the aligned original and the summary
-// from the live texts, handed to the panes, the header and the strip.
+// What follows every change of the document: the changes, the aligned original and the summary
+// of the texts shown, handed to the panes, the header and the strip. They come from the session's
+// comparison; while that runs, the panes go on at once with the new texts and what is known of
+// them (the changes found last while the original is the same), and the answer follows.
 void TextComparisonSurface::refreshDocument()
 {
-    const QString original = m_comparison.originalText;
-    const QString edited = m_comparison.editedText;
-    const quint64 request = ++m_diffRequest;
-    if (original.size() + edited.size() < backgroundDiffCodeUnits) {
-        applyDocument(TextComparisonDiff::changes(original, edited),
-                      TextComparisonDisplay::alignedOriginalText(original, edited));
-        return;
-    }
-    // A long comparison may take seconds: the window goes on at once with the new texts and
-    // what is known of them (the changes found last while the original is the same), and the
-    // answer follows.
-    if (original == m_alignedFrom)
+    const QString &original = m_comparison.originalText;
+    const std::shared_ptr<const TextComparisonResult> result
+        = m_session ? m_session->resultFor(original, m_comparison.editedText) : nullptr;
+    m_comparisonPending = !result;
+    if (result)
+        applyDocument(result->changes, result->alignedOriginal);
+    else if (original == m_alignedFrom)
         applyDocument(m_changes, m_aligned);
     else
         applyDocument({}, TextComparisonRules::normalizedLineEnds(original));
-    if (!m_diffThread) {
-        m_diffThread = std::make_unique<QThreadPool>();
-        m_diffThread->setMaxThreadCount(1);
+    refreshBusyMark();
+}
+
+void TextComparisonSurface::comparisonArrived()
+{
+    if (!m_comparisonPending || !m_session
+        || !m_session->resultFor(m_comparison.originalText, m_comparison.editedText))
+        return;
+    refreshDocument();
+}
+
+void TextComparisonSurface::refreshBusyMark()
+{
+    const bool waiting = m_comparisonPending && m_session && m_session->isComparing();
+    if (!waiting) {
+        m_busyTimer->stop();
+        m_busyMark->hide();
+        return;
     }
-    m_diffThread->start([this, request, original, edited] {
-        if (m_diffRequest != request)
-            return; // typing went on: a newer request follows
-        try {
-            std::vector<TextComparisonChange> changes = TextComparisonDiff::changes(original, edited);
-            QString aligned = TextComparisonDisplay::alignedOriginalText(original, edited);
-            QMetaObject::invokeMethod(
-                this,
-                [this, request, changes = std::move(changes), aligned = std::move(aligned)]() mutable {
-                    if (m_diffRequest == request)
-                        applyDocument(std::move(changes), aligned);
-                },
-                Qt::QueuedConnection);
-        } catch (...) {
-            // Out of memory: the panes keep what they show.
-        }
-    });
+    // A comparison that answers within a moment shows no mark, so typing does not make it flicker.
+    if (!m_busyMark->isVisibleTo(this) && !m_busyTimer->isActive())
+        m_busyTimer->start();
 }
 
 void TextComparisonSurface::applyDocument(std::vector<TextComparisonChange> changes, const QString &aligned)

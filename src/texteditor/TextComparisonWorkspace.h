@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+class TextComparisonSession;
 class TextExportDialogs;
 
 // The text comparison workspace: the empty state while there is no document, else the surface.
@@ -19,8 +20,10 @@ class TextComparisonWorkspace final : public QWidget {
 
 public:
     // `cancelSignal` is the root view's counter as it stands now; later changes call `cancelAction`.
-    TextComparisonWorkspace(QWidget *emptyState, TextComparisonActions actions, std::function<void()> cancelAction,
-                            std::shared_ptr<TextExportDialogs> dialogs, int cancelSignal, QWidget *parent = nullptr);
+    // `session` compares the document's texts for the surface; it outlives the workspace.
+    TextComparisonWorkspace(QWidget *emptyState, TextComparisonSession &session, TextComparisonActions actions,
+                            std::function<void()> cancelAction, std::shared_ptr<TextExportDialogs> dialogs,
+                            int cancelSignal, QWidget *parent = nullptr);
 
     void setComparison(const std::optional<TextComparisonState> &comparison);
     void setCancelSignal(int signal);
@@ -32,6 +35,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    TextComparisonSession &m_session;
     TextComparisonActions m_actions;
     std::function<void()> m_cancelAction;
     std::shared_ptr<TextExportDialogs> m_dialogs;
