@@ -90,10 +90,12 @@ void TextComparisonSession::documentChanged()
     m_hasDocument = document.has_value();
     m_original = document ? document->originalText : QString();
     m_edited = document ? document->editedText : QString();
-    if (m_hasDocument && (m_active || !m_waiting.empty()))
+    if (m_hasDocument && m_known && m_original == m_knownOriginal && m_edited == m_knownEdited)
+        m_result = m_known;
+    else if (m_hasDocument && (m_active || !m_waiting.empty()))
         startSearch();
     Q_EMIT resultChanged();
-    if (!m_hasDocument)
+    if (!m_hasDocument || m_result)
         runWaiting();
 }
 
@@ -164,6 +166,9 @@ void TextComparisonSession::answer(quint64 version, std::shared_ptr<const TextCo
         return;
     }
     m_result = std::move(result);
+    m_known = m_result;
+    m_knownOriginal = m_original;
+    m_knownEdited = m_edited;
     Q_EMIT resultChanged();
     runWaiting();
 }

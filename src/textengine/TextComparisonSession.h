@@ -20,7 +20,8 @@ class TextComparisonExecutor;
 //
 // Every change of the original or the edited text (a keystroke, undo, redo, a new upload, a
 // project open) raises the running search's cancel flag and starts a search of the new texts;
-// markup changes keep the result. Leaving the workspace and closing the window cancel the search
+// markup changes keep the result, and so does a return to the texts of the last result (an undo
+// right after a keystroke). Leaving the workspace and closing the window cancel the search
 // too. Nothing waits for a search: it holds its texts by value and posts its answer, which is
 // dropped unless it is the answer for the texts of now. Lives on the window's thread.
 class TextComparisonSession final : public QObject {
@@ -81,6 +82,10 @@ private:
     QString m_edited;
     quint64 m_version = 0;
     std::shared_ptr<const TextComparisonResult> m_result;
+    // The last result that arrived, with its texts: an undo back to them needs no search.
+    std::shared_ptr<const TextComparisonResult> m_known;
+    QString m_knownOriginal;
+    QString m_knownEdited;
     // The cancel flag of the running search of the current version; null when none runs.
     std::shared_ptr<std::atomic<bool>> m_flag;
     std::vector<std::function<void(const TextComparisonResult &)>> m_waiting;

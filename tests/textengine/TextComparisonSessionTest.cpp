@@ -1,6 +1,9 @@
 #include "model/MarkupViewModel.h"
 #include "support/ComparisonExecutors.h"
+#include "textengine/TextComparisonExecutor.h"
 #include "textengine/TextComparisonSession.h"
+
+#include <QSemaphore>
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -85,4 +88,42 @@ TEST(TextComparisonSession, AFailedSearchOrAVanishedDocumentEndsTheWait)
     EXPECT_EQ(received, TextComparisonResult{});
     f.held->runAll();
     EXPECT_FALSE(f.session.isComparing());
+}
+
+TEST(TextComparisonSession, UndoingBackToTheLastComparedTextsSearchesNothing)
+{
+    SessionFixture f;
+    f.session.setActive(true);
+    f.model.setTextComparison(QStringLiteral("s.txt"), QStringLiteral("很长的原文"));
+    f.held->runAll();
+    const auto compared = f.session.result();
+    ASSERT_TRUE(compared);
+    f.model.updateEditedComparisonText(QStringLiteral("很长的原文改"));
+    EXPECT_FALSE(f.session.result());
+    ASSERT_EQ(f.held->held(), 1u);
+    f.model.undoTextComparisonEdit();
+    // The keystroke's search is moot and the earlier result stands at once.
+    EXPECT_EQ(f.session.result(), compared);
+    EXPECT_FALSE(f.session.isComparing());
+    f.held->runAll();
+    EXPECT_EQ(f.session.result(), compared);
+}
+
+TEST(TextComparisonExecutors, AShortSearchNeverQueuesBehindOneStillWindingDown)
+{
+    // The first job stands for a long search that has not yet seen its flag; the second must
+    // finish meanwhile. The bounds are only reached on a fault.
+    const auto executor = TextComparisonExecutors::threaded();
+    QSemaphore longStarted, longGate, shortDone, longDone;
+    executor->start([&] {
+        longStarted.release();
+        longGate.tryAcquire(1, 30000);
+        longDone.release();
+    });
+    ASSERT_TRUE(longStarted.tryAcquire(1, 30000));
+    executor->start([&] { shortDone.release(); });
+    EXPECT_TRUE(shortDone.tryAcquire(1, 30000));
+    EXPECT_EQ(longDone.available(), 0);
+    longGate.release();
+    ASSERT_TRUE(longDone.tryAcquire(1, 30000));
 }
