@@ -11,7 +11,7 @@
 // the window's event loop from the first keystroke until the last comparison is shown; then how
 // long the window takes to answer a switch of workspace and a close during a long comparison.
 //
-//   bench_text_editor window [keystrokes]
+//   bench_text_editor window [keystrokes] [ids|reversed|20k|100k|switch]   (all cases without a name)
 #include "model/MarkupViewModel.h"
 #include "shell/MainWindow.h"
 #include "texteditor/AnnotationTextView.h"
@@ -26,6 +26,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QRandomGenerator>
@@ -538,43 +539,63 @@ void measureTyping(const TextPair &pair, int keystrokes)
     view->viewport()->removeEventFilter(&paints);
 }
 
+// Runs the window's own event loop for a while (deferred deletions included), as the program's
+// loop would after an action.
+void runLoopFor(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 // How long the window's thread is held by a switch of workspace, and by a close (the window is
-// closed and destroyed, as at the end of the program), while a long comparison runs.
+// closed and destroyed, as at the end of the program), while a long comparison runs: the longest
+// stall of the window's loop from the action until a second later.
 void measureSwitchAndClose(const TextPair &pair)
 {
     auto w = std::make_unique<Window>();
     w->open(pair);
-    loopUntil([] { return false; }, 300);
+    runLoopFor(300);
     const bool running = !comparisonShown(w->surface());
-    QElapsedTimer timer;
-    timer.start();
+    StallWatch stalls;
+    stalls.start();
     w->view().switchWorkspace(WorkspaceMode::ImageMarkup, false);
-    QCoreApplication::processEvents();
-    const double switchMs = double(timer.nsecsElapsed()) / 1e6;
+    runLoopFor(1000);
+    stalls.stop();
+    const double switchMs = stalls.longest;
     w->view().switchWorkspace(WorkspaceMode::TextComparison, false);
-    loopUntil([] { return false; }, 300);
+    runLoopFor(300);
     const bool runningAgain = !comparisonShown(w->surface());
-    timer.restart();
+    stalls.start();
     w->window->close();
-    QCoreApplication::processEvents();
+    runLoopFor(200);
     w.reset();
-    const double closeMs = double(timer.nsecsElapsed()) / 1e6;
-    std::printf("%-38s %4lld K units | switching away during the comparison %s: %8.1f ms | closing %s: %8.1f ms\n",
+    runLoopFor(800);
+    stalls.stop();
+    const double closeMs = stalls.longest;
+    std::printf("%-38s %4lld K units | window's longest stall: switching away during the comparison %s %8.1f ms, "
+                "closing and destroying the window %s %8.1f ms\n",
                 pair.name, (long long)((pair.original.size() + pair.edited.size()) / 1000),
                 running ? "(running)" : "(ALREADY DONE)", switchMs, runningAgain ? "(running)" : "(ALREADY DONE)",
                 closeMs);
     std::fflush(stdout);
 }
 
-void measureWindow(int keystrokes)
+void measureWindow(int keystrokes, const QByteArray &only)
 {
     std::printf("-- the window's thread, cores 6,7, %d keystrokes each (load average before: %s)\n", keystrokes,
                 qPrintable(loadAverage()));
-    measureTyping(sortedIds(), keystrokes);
-    measureTyping(reversedLines(), keystrokes);
-    measureTyping(everyOtherLineEdited(20000, "20,000 lines, every other edited"), keystrokes);
-    measureTyping(everyOtherLineEdited(100000, "100,000 lines, every other edited"), keystrokes);
-    measureSwitchAndClose(shuffledLines(36000));
+    const auto wanted = [&only](const char *name) { return only.isEmpty() || only == name; };
+    if (wanted("ids"))
+        measureTyping(sortedIds(), keystrokes);
+    if (wanted("reversed"))
+        measureTyping(reversedLines(), keystrokes);
+    if (wanted("20k"))
+        measureTyping(everyOtherLineEdited(20000, "20,000 lines, every other edited"), keystrokes);
+    if (wanted("100k"))
+        measureTyping(everyOtherLineEdited(100000, "100,000 lines, every other edited"), keystrokes);
+    if (wanted("switch"))
+        measureSwitchAndClose(shuffledLines(36000));
     std::printf("   (load average after: %s)\n", qPrintable(loadAverage()));
 }
 
@@ -588,7 +609,7 @@ int main(int argc, char **argv)
 
     if (argc > 1 && qstrcmp(argv[1], "window") == 0) {
         useCores({ 6, 7 });
-        measureWindow(argc > 2 ? std::max(1, QByteArray(argv[2]).toInt()) : 20);
+        measureWindow(argc > 2 ? std::max(1, QByteArray(argv[2]).toInt()) : 20, argc > 3 ? QByteArray(argv[3]) : QByteArray());
         return 0;
     }
     const int rounds = argc > 1 ? std::max(3, QByteArray(argv[1]).toInt()) : 3;

@@ -17,6 +17,7 @@
 #include "texteditor/SyncedOriginalTextView.h"
 #include "texteditor/TextComparisonScrollSync.h"
 #include "texteditor/TextExportDialogs.h"
+#include "textengine/CarriedChanges.h"
 #include "textengine/TextComparisonRules.h"
 #include "textengine/TextComparisonSession.h"
 #include "textengine/TextComparisonSummary.h"
@@ -533,7 +534,8 @@ void TextComparisonSurface::setCancelSignal(int signal)
 // What follows every change of the document: the changes, the aligned original and the summary
 // of the texts shown, handed to the panes, the header and the strip. They come from the session's
 // comparison; while that runs, the panes go on at once with the new texts and what is known of
-// them (the changes found last while the original is the same), and the answer follows.
+// them (the changes found last, carried over the edit, while the original is the same), and the
+// answer follows.
 void TextComparisonSurface::refreshDocument()
 {
     const QString &original = m_comparison.originalText;
@@ -543,7 +545,7 @@ void TextComparisonSurface::refreshDocument()
     if (result)
         applyDocument(result->changes, result->alignedOriginal);
     else if (original == m_alignedFrom)
-        applyDocument(m_changes, m_aligned);
+        applyDocument(CarriedChanges::carriedOver(m_changes, m_changesFor, m_comparison.editedText), m_aligned);
     else
         applyDocument({}, TextComparisonRules::normalizedLineEnds(original));
     refreshBusyMark();
@@ -577,6 +579,7 @@ void TextComparisonSurface::applyDocument(std::vector<TextComparisonChange> chan
     m_changes = std::move(changes);
     m_aligned = aligned;
     m_alignedFrom = original;
+    m_changesFor = edited;
     m_summary->setText(
         TextComparisonSummaryBuilder::summary(qint64(m_changes.size()), m_comparison.annotations).displayText());
     m_originalView->setVisible(!aligned.isEmpty());

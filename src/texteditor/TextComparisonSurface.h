@@ -208,6 +208,8 @@ private:
     // The aligned original shown, and the original it was made from.
     QString m_aligned;
     QString m_alignedFrom;
+    // The edited text the changes shown belong to.
+    QString m_changesFor;
     QPointer<TextComparisonSession> m_session;
     // The changes and the aligned original shown are not yet those of the texts shown.
     bool m_comparisonPending = false;

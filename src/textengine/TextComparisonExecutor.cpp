@@ -49,12 +49,16 @@ public:
             ++count.running;
         }
         try {
-            std::thread([job = std::move(job), &count] {
+            std::thread([job = std::move(job), &count]() mutable {
                 ThreadPriority::lowerForBackgroundWork();
-                try {
-                    job();
-                } catch (...) {
-                    // The job reports its own failures; nothing may leave a thread.
+                {
+                    // Everything the job holds goes before the thread signs off.
+                    const std::function<void()> work = std::move(job);
+                    try {
+                        work();
+                    } catch (...) {
+                        // The job reports its own failures; nothing may leave a thread.
+                    }
                 }
                 const std::lock_guard lock(count.mutex);
                 --count.running;
