@@ -6,8 +6,8 @@
 #include "model/TypeScale.h"
 #include "platform/SymbolIcons.h"
 #include "texteditor/AnnotationNoteInput.h"
-#include "texteditor/ComparisonBusyMark.h"
 #include "texteditor/AnnotationTextView.h"
+#include "texteditor/ComparisonBusyMark.h"
 #include "texteditor/HighlightedTextEditor.h"
 #include "texteditor/MarkupLegend.h"
 #include "texteditor/MarkupToolButton.h"
@@ -126,8 +126,11 @@ TextComparisonSurface::TextComparisonSurface(const TextComparisonState &comparis
     m_busyTimer->setSingleShot(true);
     m_busyTimer->setInterval(busyMarkDelayMs);
     connect(m_busyTimer, &QTimer::timeout, this, [this] {
-        if (m_comparisonPending && m_session && m_session->isComparing())
+        if (m_comparisonPending && m_session && m_session->isComparing()) {
             m_busyMark->show();
+            // "暂无修改" would be a claim about texts not yet compared.
+            m_stripEmpty->setText(QStringLiteral("正在对比…"));
+        }
     });
     connect(&session, &TextComparisonSession::resultChanged, this, [this] { comparisonArrived(); });
     connect(&session, &TextComparisonSession::comparingChanged, this, [this] { refreshBusyMark(); });
@@ -565,6 +568,7 @@ void TextComparisonSurface::refreshBusyMark()
     if (!waiting) {
         m_busyTimer->stop();
         m_busyMark->hide();
+        m_stripEmpty->setText(QStringLiteral("暂无修改"));
         return;
     }
     // A comparison that answers within a moment shows no mark, so typing does not make it flicker.

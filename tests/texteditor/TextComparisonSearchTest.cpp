@@ -244,6 +244,8 @@ TEST_F(TextComparisonSearchTest, AComparisonThatTakesAWhileShowsTheBusyMark)
     // Not at once: a quick answer never makes the mark flicker.
     EXPECT_FALSE(surface()->busyMark()->isVisible());
     ASSERT_TRUE(TestSupport::waitUntil([this] { return surface()->busyMark()->isVisible(); }));
+    // The strip does not claim "no changes" for texts not yet compared.
+    EXPECT_EQ(surface()->stripEmptyLabel()->text(), QStringLiteral("正在对比…"));
     shot(QStringLiteral("surface-comparing"));
     held->runAll();
     EXPECT_FALSE(surface()->busyMark()->isVisible());
