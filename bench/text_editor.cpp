@@ -5,21 +5,35 @@
 // ours, the peer and the ratio, on cores 6 and 7 and on all cores.
 //
 //   bench_text_editor [rounds]
+//
+// The window's own thread in the real window (cores 6 and 7), on texts whose comparison is long:
+// each keystroke's time to the repaint of the edited pane (p95 and max) and the longest stall of
+// the window's event loop from the first keystroke until the last comparison is shown; then how
+// long the window takes to answer a switch of workspace and a close during a long comparison.
+//
+//   bench_text_editor window [keystrokes] [ids|reversed|20k|100k|switch]   (all cases without a name)
 #include "model/MarkupViewModel.h"
+#include "shell/MainWindow.h"
 #include "texteditor/AnnotationTextView.h"
 #include "texteditor/HighlightedTextEditor.h"
 #include "texteditor/SyncedOriginalTextView.h"
 #include "texteditor/TextComparisonSurface.h"
+#include "texteditor/TextComparisonWorkspace.h"
 #include "texteditor/TextExportDialogs.h"
+#include "textengine/TextComparisonExecutor.h"
+#include "textengine/TextComparisonSession.h"
+#include "ui/ShellDialogs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <QFile>
 
@@ -136,6 +150,7 @@ struct Editor {
     QTemporaryDir directory;
     QSettings settings { directory.filePath(QStringLiteral("p.ini")), QSettings::IniFormat };
     MarkupViewModel model { settings };
+    TextComparisonSession session { model, TextComparisonExecutors::threaded() };
     ModalTextExportDialogs dialogs;
     std::unique_ptr<TextComparisonSurface> surface;
     PaintCounter editedPaints, originalPaints;
@@ -156,7 +171,8 @@ struct Editor {
         actions.redo = [this] { return model.redoTextComparisonEdit(); };
         QElapsedTimer timer;
         timer.start();
-        surface = std::make_unique<TextComparisonSurface>(*model.textComparison(), actions, dialogs);
+        session.setActive(true);
+        surface = std::make_unique<TextComparisonSurface>(*model.textComparison(), session, actions, dialogs);
         QObject::connect(&model, &MarkupViewModel::textComparisonChanged, surface.get(),
                          [this] { surface->setComparison(*model.textComparison()); });
         view()->viewport()->installEventFilter(&editedPaints);
@@ -319,6 +335,270 @@ void measure(int rounds, const char *label)
     std::printf("   (load average after: %s)\n", qPrintable(loadAverage()));
 }
 
+
+// ---- The window's thread in the real window ---------------------------------------------------
+
+// Answers the quit question with 不保存 and the errors silently.
+class QuietDialogs : public ShellDialogs {
+public:
+    QuitAnswer askBeforeQuit(QuitPrompt, QWidget *) override { return QuitAnswer::DontSave; }
+    void showError(const QString &, QWidget *) override {}
+    bool askToDownloadUpdate(const QString &, QWidget *) override { return false; }
+};
+
+// The longest gap between two turns of the window's event loop, seen by a timer that fires
+// whenever the loop is free.
+class StallWatch : public QObject {
+public:
+    StallWatch()
+    {
+        m_timer.setInterval(0);
+        QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            longest = std::max(longest, double(now - m_last) / 1e6);
+            m_last = now;
+        });
+    }
+    void start()
+    {
+        longest = 0;
+        m_clock.start();
+        m_last = 0;
+        m_timer.start();
+    }
+    void stop() { m_timer.stop(); }
+    double longest = 0;
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+};
+
+struct TextPair {
+    const char *name;
+    QString original;
+    QString edited;
+};
+
+QString randomId(QRandomGenerator &rng)
+{
+    static const char alphabet[] = "ABCDEFGHJKLMNPQRSTUVWXYZ0123456789";
+    QString id;
+    for (int k = 0; k < 9; ++k)
+        id += QLatin1Char(alphabet[rng.bounded(int(sizeof(alphabet) - 1))]);
+    return id;
+}
+
+TextPair sortedIds()
+{
+    QRandomGenerator rng(23);
+    QStringList ids;
+    for (int k = 0; k < 23000; ++k)
+        ids << randomId(rng);
+    TextPair pair{"23,000 IDs, unsorted vs sorted", ids.join(u'\n') + u'\n', QString()};
+    std::sort(ids.begin(), ids.end());
+    pair.edited = ids.join(u'\n') + u'\n';
+    return pair;
+}
+
+QStringList numberedLines(int count, QRandomGenerator &rng)
+{
+    QStringList lines;
+    for (int k = 0; k < count; ++k)
+        lines << QStringLiteral("%1 %2").arg(k, 5, 10, QLatin1Char('0')).arg(randomId(rng).left(7));
+    return lines;
+}
+
+TextPair reversedLines()
+{
+    QRandomGenerator rng(10);
+    QStringList lines = numberedLines(10000, rng);
+    TextPair pair{"10,000 lines reversed", lines.join(u'\n') + u'\n', QString()};
+    std::reverse(lines.begin(), lines.end());
+    pair.edited = lines.join(u'\n') + u'\n';
+    return pair;
+}
+
+TextPair everyOtherLineEdited(int count, const char *name)
+{
+    QRandomGenerator rng { quint32(count) };
+    QStringList lines = numberedLines(count, rng);
+    TextPair pair{name, lines.join(u'\n') + u'\n', QString()};
+    for (int k = 1; k < count; k += 2)
+        lines[k] += QStringLiteral("改");
+    pair.edited = lines.join(u'\n') + u'\n';
+    return pair;
+}
+
+TextPair shuffledLines(int count)
+{
+    QRandomGenerator rng(36);
+    QStringList lines = numberedLines(count, rng);
+    TextPair pair{"36,000 shuffled lines", lines.join(u'\n') + u'\n', QString()};
+    for (qsizetype k = lines.size() - 1; k > 0; --k)
+        lines.swapItemsAt(k, qsizetype(rng.bounded(quint32(k + 1))));
+    pair.edited = lines.join(u'\n') + u'\n';
+    return pair;
+}
+
+struct Window {
+    QTemporaryDir directory;
+    QSettings settings{directory.filePath(QStringLiteral("p.ini")), QSettings::IniFormat};
+    std::unique_ptr<MainWindow> window;
+
+    Window()
+    {
+        ContentViewOptions options;
+        options.useDefaultUpdateURL = false;
+        options.dialogs = std::make_unique<QuietDialogs>();
+        options.quitApplication = [] {};
+        window = std::make_unique<MainWindow>(settings, std::move(options));
+        window->resize(1280, 800);
+        window->show();
+        QCoreApplication::processEvents();
+    }
+    ContentView &view() { return window->contentView(); }
+    MarkupViewModel &model() { return view().viewModel(); }
+    TextComparisonSurface *surface()
+    {
+        QWidget *content = view().workspaceContentWidget();
+        auto *workspace = qobject_cast<TextComparisonWorkspace *>(content);
+        if (!workspace && content)
+            workspace = content->findChild<TextComparisonWorkspace *>();
+        return workspace ? workspace->surface() : nullptr;
+    }
+    // The texts as a paste brings them: the original uploaded, the edited text replaced whole.
+    void open(const TextPair &pair)
+    {
+        model().setTextComparison(QStringLiteral("bench.txt"), pair.original);
+        view().switchWorkspace(WorkspaceMode::TextComparison, false);
+        model().updateEditedComparisonText(pair.edited);
+        QCoreApplication::processEvents();
+    }
+};
+
+// Whether the changes shown are those of the texts shown.
+bool comparisonShown(TextComparisonSurface *surface)
+{
+    return surface && surface->isShowingCurrentComparison();
+}
+
+// Runs the loop until the condition holds or `limitMs` has passed; false when it did not hold.
+bool loopUntil(const std::function<bool()> &condition, int limitMs)
+{
+    QElapsedTimer guard;
+    guard.start();
+    while (!condition()) {
+        if (guard.elapsed() > limitMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+void measureTyping(const TextPair &pair, int keystrokes)
+{
+    Window w;
+    w.open(pair);
+    QElapsedTimer shown;
+    shown.start();
+    const bool first = loopUntil([&] { return comparisonShown(w.surface()); }, 600000);
+    const double firstMs = double(shown.nsecsElapsed()) / 1e6;
+    TextComparisonSurface *surface = w.surface();
+    AnnotationTextView *view = surface->editor()->textView();
+    PaintCounter paints;
+    view->viewport()->installEventFilter(&paints);
+    view->setFocus();
+    placeCaretMidView(view);
+    StallWatch stalls;
+    stalls.start();
+    std::vector<double> keys;
+    for (int k = 0; k < keystrokes; ++k) {
+        QElapsedTimer timer;
+        timer.start();
+        typeKey(view);
+        waitForPaint({&paints});
+        keys.push_back(double(timer.nsecsElapsed()) / 1e6);
+        // Typing at about 12 characters a second.
+        loopUntil([] { return false; }, 80);
+    }
+    QElapsedTimer answer;
+    answer.start();
+    const bool last = loopUntil([&] { return comparisonShown(w.surface()); }, 600000);
+    const double answerMs = double(answer.nsecsElapsed()) / 1e6;
+    loopUntil([] { return false; }, 100);
+    stalls.stop();
+    std::sort(keys.begin(), keys.end());
+    const double p95 = keys[std::min(keys.size() - 1, std::size_t(double(keys.size()) * 0.95))];
+    std::printf("%-38s %4lld K units | first comparison shown %s %8.0f ms | keystroke to repaint p95 %8.1f ms, max "
+                "%8.1f ms | longest stall %8.1f ms | last answer %s %8.0f ms after the last key\n",
+                pair.name, (long long)((pair.original.size() + pair.edited.size()) / 1000), first ? "in" : "NOT in",
+                firstMs, p95, keys.back(), stalls.longest, last ? "in" : "NOT in", answerMs);
+    std::fflush(stdout);
+    view->viewport()->removeEventFilter(&paints);
+}
+
+// Runs the window's own event loop for a while (deferred deletions included), as the program's
+// loop would after an action.
+void runLoopFor(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// How long the window's thread is held by a switch of workspace, and by a close (the window is
+// closed and destroyed, as at the end of the program), while a long comparison runs: the longest
+// stall of the window's loop from the action until a second later.
+void measureSwitchAndClose(const TextPair &pair)
+{
+    auto w = std::make_unique<Window>();
+    w->open(pair);
+    runLoopFor(300);
+    const bool running = !comparisonShown(w->surface());
+    StallWatch stalls;
+    stalls.start();
+    w->view().switchWorkspace(WorkspaceMode::ImageMarkup, false);
+    runLoopFor(1000);
+    stalls.stop();
+    const double switchMs = stalls.longest;
+    w->view().switchWorkspace(WorkspaceMode::TextComparison, false);
+    runLoopFor(300);
+    const bool runningAgain = !comparisonShown(w->surface());
+    stalls.start();
+    w->window->close();
+    runLoopFor(200);
+    w.reset();
+    runLoopFor(800);
+    stalls.stop();
+    const double closeMs = stalls.longest;
+    std::printf("%-38s %4lld K units | window's longest stall: switching away during the comparison %s %8.1f ms, "
+                "closing and destroying the window %s %8.1f ms\n",
+                pair.name, (long long)((pair.original.size() + pair.edited.size()) / 1000),
+                running ? "(running)" : "(ALREADY DONE)", switchMs, runningAgain ? "(running)" : "(ALREADY DONE)",
+                closeMs);
+    std::fflush(stdout);
+}
+
+void measureWindow(int keystrokes, const QByteArray &only)
+{
+    std::printf("-- the window's thread, cores 6,7, %d keystrokes each (load average before: %s)\n", keystrokes,
+                qPrintable(loadAverage()));
+    const auto wanted = [&only](const char *name) { return only.isEmpty() || only == name; };
+    if (wanted("ids"))
+        measureTyping(sortedIds(), keystrokes);
+    if (wanted("reversed"))
+        measureTyping(reversedLines(), keystrokes);
+    if (wanted("20k"))
+        measureTyping(everyOtherLineEdited(20000, "20,000 lines, every other edited"), keystrokes);
+    if (wanted("100k"))
+        measureTyping(everyOtherLineEdited(100000, "100,000 lines, every other edited"), keystrokes);
+    if (wanted("switch"))
+        measureSwitchAndClose(shuffledLines(36000));
+    std::printf("   (load average after: %s)\n", qPrintable(loadAverage()));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -327,6 +607,11 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
+    if (argc > 1 && qstrcmp(argv[1], "window") == 0) {
+        useCores({ 6, 7 });
+        measureWindow(argc > 2 ? std::max(1, QByteArray(argv[2]).toInt()) : 20, argc > 3 ? QByteArray(argv[3]) : QByteArray());
+        return 0;
+    }
     const int rounds = argc > 1 ? std::max(3, QByteArray(argv[1]).toInt()) : 3;
     useCores({ 6, 7 });
     measure(rounds, "cores 6,7");

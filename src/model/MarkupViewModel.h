@@ -25,6 +25,7 @@
 
 class QSettings;
 class QTimer;
+struct TextComparisonResult;
 struct VideoFrameSnapshot;
 
 // The one object that holds the mutable state of a window: the image list with its selections,
@@ -481,12 +482,16 @@ public:
                                     std::optional<bool> strikethrough);
     void deleteTextMarkupAnnotation(const QUuid &id);
     // PNG, PDF and DOCX of the comparison or of the edited page, written to the Desktop; the
-    // written file's path, or nothing on failure.
+    // written file's path, or nothing on failure. `comparison` is the result of the document's
+    // texts (the one the editor shows); the exports never compare the texts themselves.
     std::optional<QString> saveTextComparisonToDesktop(TextComparisonExportKind kind,
+                                                       const TextComparisonResult &comparison,
                                                        const std::optional<QString> &title = std::nullopt);
     std::optional<QString> saveEditedComparisonPDFToDesktop(TextComparisonExportKind kind,
+                                                            const TextComparisonResult &comparison,
                                                             const std::optional<QString> &title = std::nullopt);
     std::optional<QString> saveTextComparisonWordToDesktop(TextComparisonExportKind kind,
+                                                           const TextComparisonResult &comparison,
                                                            const std::optional<QString> &title = std::nullopt);
     // The document a project brings (or none): line ends and markups brought into the document's
     // rules, both histories emptied so that an undo cannot write the previous document's text

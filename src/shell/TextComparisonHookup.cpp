@@ -10,6 +10,8 @@
 #include "texteditor/TextExportDialogs.h"
 #include "texteditor/TextPaneDocuments.h"
 #include "texteditor/TextProjectPanels.h"
+#include "textengine/TextComparisonExecutor.h"
+#include "textengine/TextComparisonSession.h"
 #include "ui/ActionButton.h"
 #include "ui/EmptyStateColumn.h"
 #include "ui/PanelChrome.h"
@@ -43,6 +45,13 @@ TextComparisonHookup::TextComparisonHookup(ContentView &view)
     , m_paneDocuments(std::make_shared<TextPaneDocuments>())
 {
     setObjectName(QStringLiteral("textComparisonHookup"));
+    m_session = new TextComparisonSession(view.viewModel(), TextComparisonExecutors::threaded(), this);
+    // The texts are compared while the workspace shows; leaving it or closing the window stops
+    // the search at once (an export still waiting keeps it going after a switch).
+    m_session->setActive(view.workspaceMode() == WorkspaceMode::TextComparison);
+    connect(&view, &ContentView::workspaceModeChanged, m_session,
+            [this](WorkspaceMode mode) { m_session->setActive(mode == WorkspaceMode::TextComparison); });
+    connect(&view, &ContentView::terminationRequested, m_session, [this] { m_session->cancel(); });
 }
 
 TextComparisonHookup::~TextComparisonHookup() = default;
@@ -118,14 +127,20 @@ QWidget *TextComparisonHookup::makeWorkspace()
     TextComparisonActions actions;
     actions.editText = [&model](const QString &text) { model.updateEditedComparisonText(text); };
     actions.open = [this] { presentTextImportPanel(); };
-    actions.save = [&model](bool editedPageOnly, const QString &title) {
-        model.saveTextComparisonToDesktop(exportKind(editedPageOnly), title);
+    actions.save = [this, &model](bool editedPageOnly, const QString &title) {
+        exportWhenCompared([&model, editedPageOnly, title](const TextComparisonResult &comparison) {
+            model.saveTextComparisonToDesktop(exportKind(editedPageOnly), comparison, title);
+        });
     };
-    actions.downloadPDF = [&model](bool editedPageOnly, const QString &title) {
-        model.saveEditedComparisonPDFToDesktop(exportKind(editedPageOnly), title);
+    actions.downloadPDF = [this, &model](bool editedPageOnly, const QString &title) {
+        exportWhenCompared([&model, editedPageOnly, title](const TextComparisonResult &comparison) {
+            model.saveEditedComparisonPDFToDesktop(exportKind(editedPageOnly), comparison, title);
+        });
     };
-    actions.exportWord = [&model](bool editedPageOnly, const QString &title) {
-        model.saveTextComparisonWordToDesktop(exportKind(editedPageOnly), title);
+    actions.exportWord = [this, &model](bool editedPageOnly, const QString &title) {
+        exportWhenCompared([&model, editedPageOnly, title](const TextComparisonResult &comparison) {
+            model.saveTextComparisonWordToDesktop(exportKind(editedPageOnly), comparison, title);
+        });
     };
     actions.addAnnotation
         = [&model](TextRange range) { return model.addTextMarkupAnnotation(range.location, range.length); };
@@ -140,12 +155,20 @@ QWidget *TextComparisonHookup::makeWorkspace()
     actions.redo = [&model] { return model.redoTextComparisonEdit(); };
     auto cancel = [&model] { model.cancelCurrentOperation(); };
 
-    auto *workspace
-        = new TextComparisonWorkspace(makeEmptyState(), actions, cancel, m_exportDialogs, m_view.cancelSignal());
+    auto *workspace = new TextComparisonWorkspace(makeEmptyState(), *m_session, actions, cancel, m_exportDialogs,
+                                                  m_view.cancelSignal());
     workspace->setPaneDocuments(m_paneDocuments);
     workspace->setComparison(model.textComparison());
     connect(&model, &MarkupViewModel::textComparisonChanged, workspace,
             [workspace, &model] { workspace->setComparison(model.textComparison()); });
     connect(&m_view, &ContentView::cancelSignalChanged, workspace, &TextComparisonWorkspace::setCancelSignal);
     return workspace;
+}
+
+void TextComparisonHookup::exportWhenCompared(std::function<void(const TextComparisonResult &)> save)
+{
+    // The file holds exactly what the editor shows: the result of the texts as they stand when
+    // it is written. Typing on meanwhile makes the export wait for the newer texts.
+    if (!m_session->whenCompared(std::move(save)))
+        m_view.viewModel().setStatusMessage(QStringLiteral("正在对比文案，完成后导出…"));
 }

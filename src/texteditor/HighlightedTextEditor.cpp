@@ -6,7 +6,6 @@
 #include "texteditor/TextComparisonScrollSync.h"
 #include "texteditor/TextPaneDocumentLayout.h"
 #include "textengine/TextAnnotationCalloutLayout.h"
-#include "textengine/TextComparisonDiff.h"
 
 #include <QEvent>
 #include <QScrollBar>
@@ -163,14 +162,10 @@ void HighlightedTextEditor::documentEdited()
     // The view's copy of the text serves its bubbles too; as PaneText::rawText, line ends as "\n".
     m_text = m_view->documentText();
     m_text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    // The surface answers with a render of the new text; its changes follow once the comparison
+    // of the new text arrives (never computed here, so a keystroke never waits for one).
     if (m_callbacks.textEdited)
         m_callbacks.textEdited(m_text);
-    // Without a model answer (no document), the pane still shows its own changes.
-    if (!m_renderedText || *m_renderedText != m_text) {
-        m_changes = TextComparisonDiff::changes(m_originalText, m_text);
-        applyHighlights();
-        updateAnnotationRects();
-    }
 }
 
 void HighlightedTextEditor::applyHighlights()

@@ -8,6 +8,7 @@
 #include "texteditor/AnnotationNoteInput.h"
 #include "texteditor/AnnotationTextView.h"
 #include "texteditor/ChangeStrip.h"
+#include "texteditor/ComparisonBusyMark.h"
 #include "texteditor/HighlightedTextEditor.h"
 #include "texteditor/MarkupLegend.h"
 #include "texteditor/MarkupToolButton.h"
@@ -18,8 +19,9 @@
 #include "texteditor/TextComparisonScrollSync.h"
 #include "texteditor/TextExportDialogs.h"
 #include "texteditor/TextPaneDocuments.h"
-#include "textengine/TextComparisonDiff.h"
+#include "textengine/CarriedChanges.h"
 #include "textengine/TextComparisonRules.h"
+#include "textengine/TextComparisonSession.h"
 #include "textengine/TextComparisonSummary.h"
 #include "ui/ColorSwatchButton.h"
 #include "ui/PanelChrome.h"
@@ -34,7 +36,7 @@
 #include <QPainterPath>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QThreadPool>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -113,8 +115,8 @@ const std::vector<std::pair<QString, QString>> &TextComparisonSurface::markupCol
     return options;
 }
 
-TextComparisonSurface::TextComparisonSurface(const TextComparisonState &comparison, TextComparisonActions actions,
-                                             TextExportDialogs &dialogs, QWidget *parent,
+TextComparisonSurface::TextComparisonSurface(const TextComparisonState &comparison, TextComparisonSession &session,
+                                             TextComparisonActions actions, TextExportDialogs &dialogs, QWidget *parent,
                                              std::shared_ptr<TextPaneDocuments> paneDocuments)
     : QWidget(parent)
     , m_comparison(comparison)
@@ -122,7 +124,20 @@ TextComparisonSurface::TextComparisonSurface(const TextComparisonState &comparis
     , m_dialogs(dialogs)
     , m_scrollSync(std::make_shared<TextComparisonScrollSync>())
     , m_paneDocuments(std::move(paneDocuments))
+    , m_session(&session)
+    , m_busyTimer(new QTimer(this))
 {
+    m_busyTimer->setSingleShot(true);
+    m_busyTimer->setInterval(busyMarkDelayMs);
+    connect(m_busyTimer, &QTimer::timeout, this, [this] {
+        if (m_comparisonPending && m_session && m_session->isComparing()) {
+            m_busyMark->show();
+            // "暂无修改" would be a claim about texts not yet compared.
+            stripEmptyLabel()->setText(QStringLiteral("正在对比…"));
+        }
+    });
+    connect(&session, &TextComparisonSession::resultChanged, this, [this] { comparisonArrived(); });
+    connect(&session, &TextComparisonSession::comparingChanged, this, [this] { refreshBusyMark(); });
     setObjectName(QStringLiteral("textComparisonSurface"));
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(24, 24, 24, 24);
@@ -142,6 +157,7 @@ TextComparisonSurface::TextComparisonSurface(const TextComparisonState &comparis
             m_changes = std::move(shown->changes);
             m_aligned = std::move(shown->alignedOriginal);
             m_alignedFrom = std::move(shown->originalText);
+            m_changesFor = std::move(shown->editedText);
         }
     }
     refreshDocument();
@@ -149,17 +165,12 @@ TextComparisonSurface::TextComparisonSurface(const TextComparisonState &comparis
     startAtFirstLine();
 }
 
+// Nothing to wait for: the comparison belongs to the session, which drops answers nobody wants.
+// The panes' documents stay behind for the next entry.
 TextComparisonSurface::~TextComparisonSurface()
 {
     if (m_paneDocuments)
-        m_paneDocuments->keep(m_originalView, m_editor, { m_alignedFrom, m_changes, m_aligned });
-    // A comparison still running posts its answer to this surface: let it finish first (the
-    // answer is then dropped with the surface's pending events).
-    if (m_diffThread) {
-        m_diffRequest = 0;
-        m_diffThread->clear();
-        m_diffThread->waitForDone();
-    }
+        m_paneDocuments->keep(m_originalView, m_editor, { m_alignedFrom, m_changes, m_aligned, m_changesFor });
 }
 
 void TextComparisonSurface::buildHeader(QVBoxLayout *card)
@@ -176,7 +187,14 @@ void TextComparisonSurface::buildHeader(QVBoxLayout *card)
         label(QStringLiteral("文案对比"), AppFont::font(TypeScale::title, QFont::Bold), AppTheme::primaryText(), header));
     m_summary = label(QString(), AppFont::font(TypeScale::caption, QFont::Medium), AppTheme::secondaryText(), header);
     m_summary->setObjectName(QStringLiteral("textComparisonSummary"));
-    titles->addWidget(m_summary);
+    auto *summaryRow = new QHBoxLayout;
+    summaryRow->setSpacing(10);
+    summaryRow->addWidget(m_summary);
+    m_busyMark = new ComparisonBusyMark(header);
+    m_busyMark->hide();
+    summaryRow->addWidget(m_busyMark);
+    summaryRow->addStretch(1);
+    titles->addLayout(summaryRow);
     titles->addStretch(1);
     row->addLayout(titles);
     row->addStretch(1);
@@ -524,46 +542,46 @@ void TextComparisonSurface::setCancelSignal(int signal)
     resetTransientState();
 }
 
-// What follows every change of the document: the diff, the aligned original and the summary
-// from the live texts, handed to the panes, the header and the strip.
+// What follows every change of the document: the changes, the aligned original and the summary
+// of the texts shown, handed to the panes, the header and the strip. They come from the session's
+// comparison; while that runs, the panes go on at once with the new texts and what is known of
+// them (the changes found last, carried over the edit, while the original is the same), and the
+// answer follows.
 void TextComparisonSurface::refreshDocument()
 {
-    const QString original = m_comparison.originalText;
-    const QString edited = m_comparison.editedText;
-    const quint64 request = ++m_diffRequest;
-    if (original.size() + edited.size() < backgroundDiffCodeUnits) {
-        applyDocument(TextComparisonDiff::changes(original, edited),
-                      TextComparisonDisplay::alignedOriginalText(original, edited));
-        return;
-    }
-    // A long comparison may take seconds: the window goes on at once with the new texts and
-    // what is known of them (the changes found last while the original is the same), and the
-    // answer follows.
-    if (original == m_alignedFrom)
-        applyDocument(m_changes, m_aligned);
+    const QString &original = m_comparison.originalText;
+    const std::shared_ptr<const TextComparisonResult> result
+        = m_session ? m_session->resultFor(original, m_comparison.editedText) : nullptr;
+    m_comparisonPending = !result;
+    if (result)
+        applyDocument(result->changes, result->alignedOriginal);
+    else if (original == m_alignedFrom)
+        applyDocument(CarriedChanges::carriedOver(m_changes, m_changesFor, m_comparison.editedText), m_aligned);
     else
         applyDocument({}, TextComparisonRules::normalizedLineEnds(original));
-    if (!m_diffThread) {
-        m_diffThread = std::make_unique<QThreadPool>();
-        m_diffThread->setMaxThreadCount(1);
+    refreshBusyMark();
+}
+
+void TextComparisonSurface::comparisonArrived()
+{
+    if (!m_comparisonPending || !m_session
+        || !m_session->resultFor(m_comparison.originalText, m_comparison.editedText))
+        return;
+    refreshDocument();
+}
+
+void TextComparisonSurface::refreshBusyMark()
+{
+    const bool waiting = m_comparisonPending && m_session && m_session->isComparing();
+    if (!waiting) {
+        m_busyTimer->stop();
+        m_busyMark->hide();
+        stripEmptyLabel()->setText(QStringLiteral("暂无修改"));
+        return;
     }
-    m_diffThread->start([this, request, original, edited] {
-        if (m_diffRequest != request)
-            return; // typing went on: a newer request follows
-        try {
-            std::vector<TextComparisonChange> changes = TextComparisonDiff::changes(original, edited);
-            QString aligned = TextComparisonDisplay::alignedOriginalText(original, edited);
-            QMetaObject::invokeMethod(
-                this,
-                [this, request, changes = std::move(changes), aligned = std::move(aligned)]() mutable {
-                    if (m_diffRequest == request)
-                        applyDocument(std::move(changes), aligned);
-                },
-                Qt::QueuedConnection);
-        } catch (...) {
-            // Out of memory: the panes keep what they show.
-        }
-    });
+    // A comparison that answers within a moment shows no mark, so typing does not make it flicker.
+    if (!m_busyMark->isVisibleTo(this) && !m_busyTimer->isActive())
+        m_busyTimer->start();
 }
 
 void TextComparisonSurface::applyDocument(std::vector<TextComparisonChange> changes, const QString &aligned)
@@ -573,6 +591,7 @@ void TextComparisonSurface::applyDocument(std::vector<TextComparisonChange> chan
     m_changes = std::move(changes);
     m_aligned = aligned;
     m_alignedFrom = original;
+    m_changesFor = edited;
     m_summary->setText(
         TextComparisonSummaryBuilder::summary(qint64(m_changes.size()), m_comparison.annotations).displayText());
     m_originalView->setVisible(!aligned.isEmpty());

@@ -9,7 +9,6 @@
 #include <QUuid>
 #include <QWidget>
 
-#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -27,12 +26,13 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QScrollArea;
-class QThreadPool;
+class QTimer;
 class QVBoxLayout;
 class RoundedPanel;
 class SurfaceButton;
 class SyncedOriginalTextView;
 class TextComparisonScrollSync;
+class TextComparisonSession;
 class TextExportDialogs;
 class TextPaneDocuments;
 
@@ -59,7 +59,10 @@ enum class TextComparisonMarkupTool { Note, Underline, Strikethrough };
 // The comparison editor: header with summary, upload, markup tools, save and export; the original
 // and edited panes with the tool strip (search, quick notes, legend, list toggle); the list of
 // notes; the strip of changes. It never changes the document itself: everything goes through its
-// actions, and the new document comes back through setComparison().
+// actions, and the new document comes back through setComparison(). It never compares the texts
+// either: the changes and the aligned original are the session's result for the texts shown;
+// until that arrives the panes show the new texts with the changes found last, and a busy mark
+// appears in the header when the wait is longer than a moment.
 class TextComparisonSurface final : public QWidget {
     Q_OBJECT
 
@@ -98,10 +101,13 @@ public:
     // (name, hex) of the six swatches.
     static const std::vector<std::pair<QString, QString>> &markupColorOptions();
 
+    // How long a comparison may take before the header says that it is running.
+    static constexpr int busyMarkDelayMs = 250;
+
     // `paneDocuments`: where the panes' documents wait while the workspace is away; a surface
     // takes them when it starts and leaves its own there when it goes.
-    TextComparisonSurface(const TextComparisonState &comparison, TextComparisonActions actions,
-                          TextExportDialogs &dialogs, QWidget *parent = nullptr,
+    TextComparisonSurface(const TextComparisonState &comparison, TextComparisonSession &session,
+                          TextComparisonActions actions, TextExportDialogs &dialogs, QWidget *parent = nullptr,
                           std::shared_ptr<TextPaneDocuments> paneDocuments = {});
     ~TextComparisonSurface() override;
 
@@ -111,9 +117,8 @@ public:
     const State &state() const { return m_state; }
     const TextComparisonState &comparison() const { return m_comparison; }
     const std::vector<TextComparisonChange> &changes() const { return m_changes; }
-    // Texts of at least this many code units together are compared off the window's thread:
-    // until the answer comes, the panes show the new texts with the changes found last.
-    static constexpr qsizetype backgroundDiffCodeUnits = 512 * 1024;
+    // The changes shown are those of the texts shown (the comparison's answer has arrived).
+    bool isShowingCurrentComparison() const { return !m_comparisonPending; }
     std::optional<TextRange> markupTargetRange() const;
     std::optional<QRectF> markupTargetRect() const;
 
@@ -155,6 +160,8 @@ public:
     ChangeStrip *changeStrip() const { return m_strip; }
     QLabel *stripEmptyLabel() const;
     QLabel *summaryLabel() const { return m_summary; }
+    // "正在对比…" with its spinner, beside the summary while a comparison keeps the window waiting.
+    QWidget *busyMark() const { return m_busyMark; }
     QLabel *annotationCountLabel() const { return m_listCount; }
     std::vector<ColorSwatchButton *> swatches() const { return m_swatches; }
     std::vector<SurfaceButton *> quickNoteButtons() const { return m_quickNotes; }
@@ -179,6 +186,9 @@ private:
 
     void refreshDocument();
     void applyDocument(std::vector<TextComparisonChange> changes, const QString &aligned);
+    // A result arrived: taken when it is the one of the texts shown.
+    void comparisonArrived();
+    void refreshBusyMark();
     // Both panes at their first line with the caret at the start: how a new document opens.
     void startAtFirstLine();
     void refreshChrome();
@@ -203,13 +213,17 @@ private:
     // The aligned original shown, and the original it was made from.
     QString m_aligned;
     QString m_alignedFrom;
-    // Long texts are compared on a thread of their own; only the newest request is answered.
-    std::unique_ptr<QThreadPool> m_diffThread;
-    std::atomic<quint64> m_diffRequest = 0;
+    // The edited text the changes shown belong to.
+    QString m_changesFor;
+    QPointer<TextComparisonSession> m_session;
+    // The changes and the aligned original shown are not yet those of the texts shown.
+    bool m_comparisonPending = false;
+    QTimer *m_busyTimer = nullptr;
     bool m_popoverShown = false;
 
     // Widgets.
     QLabel *m_summary = nullptr;
+    QWidget *m_busyMark = nullptr;
     SurfaceButton *m_upload = nullptr;
     std::vector<MarkupToolButton *> m_tools;
     std::vector<ColorSwatchButton *> m_swatches;

@@ -5,11 +5,12 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
-TextComparisonWorkspace::TextComparisonWorkspace(QWidget *emptyState, TextComparisonActions actions,
-                                                 std::function<void()> cancelAction,
-                                                 std::shared_ptr<TextExportDialogs> dialogs,
-                                                 int cancelSignal, QWidget *parent)
+TextComparisonWorkspace::TextComparisonWorkspace(QWidget *emptyState, TextComparisonSession &session,
+                                                 TextComparisonActions actions, std::function<void()> cancelAction,
+                                                 std::shared_ptr<TextExportDialogs> dialogs, int cancelSignal,
+                                                 QWidget *parent)
     : QWidget(parent)
+    , m_session(session)
     , m_actions(std::move(actions))
     , m_cancelAction(std::move(cancelAction))
     , m_dialogs(std::move(dialogs))
@@ -30,7 +31,7 @@ void TextComparisonWorkspace::setComparison(const std::optional<TextComparisonSt
         return;
     }
     if (comparison) {
-        m_surface = new TextComparisonSurface(*comparison, m_actions, *m_dialogs, this, m_paneDocuments);
+        m_surface = new TextComparisonSurface(*comparison, m_session, m_actions, *m_dialogs, this, m_paneDocuments);
         m_surface->setCancelSignal(m_cancelSignal);
         layout()->addWidget(m_surface);
         m_emptyState->hide();

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+class TextComparisonSession;
 class TextExportDialogs;
 class TextPaneDocuments;
 
@@ -20,8 +21,10 @@ class TextComparisonWorkspace final : public QWidget {
 
 public:
     // `cancelSignal` is the root view's counter as it stands now; later changes call `cancelAction`.
-    TextComparisonWorkspace(QWidget *emptyState, TextComparisonActions actions, std::function<void()> cancelAction,
-                            std::shared_ptr<TextExportDialogs> dialogs, int cancelSignal, QWidget *parent = nullptr);
+    // `session` compares the document's texts for the surface; it outlives the workspace.
+    TextComparisonWorkspace(QWidget *emptyState, TextComparisonSession &session, TextComparisonActions actions,
+                            std::function<void()> cancelAction, std::shared_ptr<TextExportDialogs> dialogs,
+                            int cancelSignal, QWidget *parent = nullptr);
 
     // Where the surfaces leave their panes' documents for the next entry (before setComparison).
     void setPaneDocuments(std::shared_ptr<TextPaneDocuments> documents) { m_paneDocuments = std::move(documents); }
@@ -35,6 +38,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    TextComparisonSession &m_session;
     TextComparisonActions m_actions;
     std::function<void()> m_cancelAction;
     std::shared_ptr<TextExportDialogs> m_dialogs;

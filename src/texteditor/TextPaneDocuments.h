@@ -22,6 +22,7 @@ public:
         QString originalText; // the original the aligned text was made from
         std::vector<TextComparisonChange> changes;
         QString alignedOriginal;
+        QString editedText; // the edited text the changes were found in
     };
 
     TextPaneDocuments();

@@ -43,7 +43,8 @@ private:
 };
 
 std::optional<QString> exportToDesktop(MarkupViewModel &model, TextComparisonExportKind kind,
-                                       TextComparisonExportFormat format, const std::optional<QString> &givenTitle)
+                                       TextComparisonExportFormat format, const TextComparisonResult &comparison,
+                                       const std::optional<QString> &givenTitle)
 {
     const TextComparisonRules::ExportTexts texts = TextComparisonRules::exportTexts(kind, format);
     const QString title = TextComparisonRules::exportTitle(givenTitle, kind);
@@ -52,7 +53,7 @@ std::optional<QString> exportToDesktop(MarkupViewModel &model, TextComparisonExp
         return std::nullopt;
     }
     const TextComparisonState &state = *model.textComparison();
-    const auto rendered = TextComparisonRules::renderExport(state, kind, format, title);
+    const auto rendered = TextComparisonRules::renderExport(state, comparison, kind, format, title);
     if (!rendered) {
         model.setErrorMessage(texts.failureText);
         return std::nullopt;
@@ -216,21 +217,24 @@ void MarkupViewModel::deleteTextMarkupAnnotation(const QUuid &id)
 }
 
 std::optional<QString> MarkupViewModel::saveTextComparisonToDesktop(TextComparisonExportKind kind,
+                                                                    const TextComparisonResult &comparison,
                                                                     const std::optional<QString> &title)
 {
-    return exportToDesktop(*this, kind, TextComparisonExportFormat::Png, title);
+    return exportToDesktop(*this, kind, TextComparisonExportFormat::Png, comparison, title);
 }
 
 std::optional<QString> MarkupViewModel::saveEditedComparisonPDFToDesktop(TextComparisonExportKind kind,
+                                                                         const TextComparisonResult &comparison,
                                                                          const std::optional<QString> &title)
 {
-    return exportToDesktop(*this, kind, TextComparisonExportFormat::Pdf, title);
+    return exportToDesktop(*this, kind, TextComparisonExportFormat::Pdf, comparison, title);
 }
 
 std::optional<QString> MarkupViewModel::saveTextComparisonWordToDesktop(TextComparisonExportKind kind,
+                                                                        const TextComparisonResult &comparison,
                                                                         const std::optional<QString> &title)
 {
-    return exportToDesktop(*this, kind, TextComparisonExportFormat::Docx, title);
+    return exportToDesktop(*this, kind, TextComparisonExportFormat::Docx, comparison, title);
 }
 
 void MarkupViewModel::restoreTextComparisonFromProject(std::optional<TextComparisonState> state)

@@ -5,7 +5,6 @@
 #include "textengine/PageOutput.h"
 #include "textengine/TextAnnotationCalloutLayout.h"
 #include "textengine/TextBandLayout.h"
-#include "textengine/TextComparisonDiff.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -218,9 +217,10 @@ AnnotationSnippet makeAnnotationSnippet(const QString &text, const TextMarkupAnn
     return snippet;
 }
 
-AnnotationPageModel makeAnnotationPageModel(const TextComparisonState &state, const TextMarkupAnnotation &annotation)
+AnnotationPageModel makeAnnotationPageModel(const TextComparisonState &state, const TextComparisonResult &result,
+                                            const TextMarkupAnnotation &annotation)
 {
-    const QString aligned = TextComparisonDisplay::alignedOriginalText(state.originalText, state.editedText);
+    const QString &aligned = result.alignedOriginal;
     const QStringList styles = annotationStyleNames(annotation);
     AnnotationPageModel model;
     model.title = QStringLiteral("单独批注页");
@@ -240,24 +240,24 @@ QSizeF annotationPageSize(const AnnotationPageModel &model, qreal width)
     return QSizeF(width, page.height);
 }
 
-std::optional<QByteArray> annotationPagePNGData(const TextComparisonState &state, const QUuid &annotationID,
-                                                qreal width, qreal scale)
+std::optional<QByteArray> annotationPagePNGData(const TextComparisonState &state, const TextComparisonResult &result,
+                                                const QUuid &annotationID, qreal width, qreal scale)
 {
     const TextMarkupAnnotation *annotation = findAnnotation(state, annotationID);
     if (!annotation)
         return std::nullopt;
-    const AnnotationPage page = buildPage(makeAnnotationPageModel(state, *annotation), width);
+    const AnnotationPage page = buildPage(makeAnnotationPageModel(state, result, *annotation), width);
     return PageOutput::png(QSizeF(width, page.height), scale,
                            [&page](QPainter *painter) { drawAnnotationPage(painter, page); });
 }
 
-std::optional<QByteArray> annotationPagePDFData(const TextComparisonState &state, const QUuid &annotationID,
-                                                qreal width)
+std::optional<QByteArray> annotationPagePDFData(const TextComparisonState &state, const TextComparisonResult &result,
+                                                const QUuid &annotationID, qreal width)
 {
     const TextMarkupAnnotation *annotation = findAnnotation(state, annotationID);
     if (!annotation)
         return std::nullopt;
-    const AnnotationPage page = buildPage(makeAnnotationPageModel(state, *annotation), width);
+    const AnnotationPage page = buildPage(makeAnnotationPageModel(state, result, *annotation), width);
     return PageOutput::pdf(QSizeF(width, page.height),
                            [&page](QPainter *painter) { drawAnnotationPage(painter, page); });
 }

@@ -4,7 +4,6 @@
 #include "textengine/PageOutput.h"
 #include "textengine/TextAnnotationCalloutLayout.h"
 #include "textengine/TextBandLayout.h"
-#include "textengine/TextComparisonDiff.h"
 #include "textengine/TextComparisonSummary.h"
 
 #include <QFontMetricsF>
@@ -76,13 +75,13 @@ struct Page {
     std::vector<TextMarkupAnnotation> annotations;
 };
 
-Page fullPage(const TextComparisonState &state, const QString &title, qreal width)
+Page fullPage(const TextComparisonState &state, const TextComparisonResult &result, const QString &title, qreal width)
 {
     Page page;
     page.width = width;
-    page.changes = TextComparisonDiff::changes(state.originalText, state.editedText);
+    page.changes = result.changes;
     page.annotations = state.annotations;
-    const QString aligned = TextComparisonDisplay::alignedOriginalText(state.originalText, state.editedText);
+    const QString &aligned = result.alignedOriginal;
     const qreal column = (width - 88 - 24) * 0.5;
     const qreal textWidth = column - 60;
     Column left{QRectF(), QStringLiteral("原文"), aligned, false,
@@ -103,11 +102,11 @@ Page fullPage(const TextComparisonState &state, const QString &title, qreal widt
     return page;
 }
 
-Page editedPage(const TextComparisonState &state, const QString &title, qreal width)
+Page editedPage(const TextComparisonState &state, const TextComparisonResult &result, const QString &title, qreal width)
 {
     Page page;
     page.width = width;
-    page.changes = TextComparisonDiff::changes(state.originalText, state.editedText);
+    page.changes = result.changes;
     page.annotations = state.annotations;
     const qreal cardWidth = width - 96;
     Column card{QRectF(), QStringLiteral("修改文案"), state.editedText, true,
@@ -317,37 +316,38 @@ QFont bodyFont()
     return PageOutput::font(20);
 }
 
-std::optional<QByteArray> pngData(const TextComparisonState &state, const QString &title, qreal width, qreal scale,
-                                  bool *truncated)
+std::optional<QByteArray> pngData(const TextComparisonState &state, const TextComparisonResult &result,
+                                  const QString &title, qreal width, qreal scale, bool *truncated)
 {
-    return render(fullPage(state, title, width), scale, truncated);
+    return render(fullPage(state, result, title, width), scale, truncated);
 }
 
-std::optional<QByteArray> pdfData(const TextComparisonState &state, const QString &title, qreal width, bool *truncated)
+std::optional<QByteArray> pdfData(const TextComparisonState &state, const TextComparisonResult &result,
+                                  const QString &title, qreal width, bool *truncated)
 {
-    return render(fullPage(state, title, width), std::nullopt, truncated);
+    return render(fullPage(state, result, title, width), std::nullopt, truncated);
 }
 
-std::optional<QByteArray> editedPagePNGData(const TextComparisonState &state, const QString &title, qreal width,
-                                            qreal scale, bool *truncated)
+std::optional<QByteArray> editedPagePNGData(const TextComparisonState &state, const TextComparisonResult &result,
+                                            const QString &title, qreal width, qreal scale, bool *truncated)
 {
-    return render(editedPage(state, title, width), scale, truncated);
+    return render(editedPage(state, result, title, width), scale, truncated);
 }
 
-std::optional<QByteArray> editedPagePDFData(const TextComparisonState &state, const QString &title, qreal width,
-                                            bool *truncated)
+std::optional<QByteArray> editedPagePDFData(const TextComparisonState &state, const TextComparisonResult &result,
+                                            const QString &title, qreal width, bool *truncated)
 {
-    return render(editedPage(state, title, width), std::nullopt, truncated);
+    return render(editedPage(state, result, title, width), std::nullopt, truncated);
 }
 
-PageGeometry fullPageGeometry(const TextComparisonState &state, qreal width)
+PageGeometry fullPageGeometry(const TextComparisonState &state, const TextComparisonResult &result, qreal width)
 {
-    return geometry(fullPage(state, QString(), width));
+    return geometry(fullPage(state, result, QString(), width));
 }
 
-PageGeometry editedPageGeometry(const TextComparisonState &state, qreal width)
+PageGeometry editedPageGeometry(const TextComparisonState &state, const TextComparisonResult &result, qreal width)
 {
-    return geometry(editedPage(state, QString(), width));
+    return geometry(editedPage(state, result, QString(), width));
 }
 
 } // namespace TextComparisonRenderer

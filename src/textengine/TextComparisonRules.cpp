@@ -212,23 +212,24 @@ QString exportFileName(const QString &title, const QString &sourceName, TextComp
     return cut + tail;
 }
 
-std::optional<RenderedExport> renderExport(const TextComparisonState &state, TextComparisonExportKind kind,
-                                           TextComparisonExportFormat format, const QString &title)
+std::optional<RenderedExport> renderExport(const TextComparisonState &state, const TextComparisonResult &comparison,
+                                           TextComparisonExportKind kind, TextComparisonExportFormat format,
+                                           const QString &title)
 {
     const bool full = kind == TextComparisonExportKind::Full;
     RenderedExport result;
     std::optional<QByteArray> data;
     switch (format) {
     case TextComparisonExportFormat::Png:
-        data = full ? TextComparisonRenderer::pngData(state, title, 1600, 2, &result.truncated)
-                    : TextComparisonRenderer::editedPagePNGData(state, title, 1100, 2, &result.truncated);
+        data = full ? TextComparisonRenderer::pngData(state, comparison, title, 1600, 2, &result.truncated)
+                    : TextComparisonRenderer::editedPagePNGData(state, comparison, title, 1100, 2, &result.truncated);
         break;
     case TextComparisonExportFormat::Pdf:
-        data = full ? TextComparisonRenderer::pdfData(state, title, 1600, &result.truncated)
-                    : TextComparisonRenderer::editedPagePDFData(state, title, 1100, &result.truncated);
+        data = full ? TextComparisonRenderer::pdfData(state, comparison, title, 1600, &result.truncated)
+                    : TextComparisonRenderer::editedPagePDFData(state, comparison, title, 1100, &result.truncated);
         break;
     case TextComparisonExportFormat::Docx:
-        data = TextComparisonWordExporter::docxData(state, title, !full);
+        data = TextComparisonWordExporter::docxData(state, comparison, title, !full);
         break;
     }
     if (!data)

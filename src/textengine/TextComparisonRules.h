@@ -2,6 +2,7 @@
 
 #include "model/MarkupViewModelTypes.h"
 #include "model/TextComparisonState.h"
+#include "textengine/TextComparisonResult.h"
 
 #include <QByteArray>
 #include <QString>
@@ -70,9 +71,11 @@ struct RenderedExport {
     QByteArray data;
     bool truncated = false; // a page was cut at its height cap
 };
-// Renders the page (PNG at scale 2, PDF) or writes the DOCX for the kind; nothing on failure.
-std::optional<RenderedExport> renderExport(const TextComparisonState &state, TextComparisonExportKind kind,
-                                           TextComparisonExportFormat format, const QString &title);
+// Renders the page (PNG at scale 2, PDF) or writes the DOCX for the kind, with `comparison` (the
+// result of the state's texts); nothing on failure.
+std::optional<RenderedExport> renderExport(const TextComparisonState &state, const TextComparisonResult &comparison,
+                                           TextComparisonExportKind kind, TextComparisonExportFormat format,
+                                           const QString &title);
 
 // Appended to the success text when a page was cut.
 inline const QString truncatedNote = QStringLiteral("（内容过长，已截断）");

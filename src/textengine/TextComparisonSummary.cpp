@@ -1,7 +1,6 @@
 #include "textengine/TextComparisonSummary.h"
 
 #include "model/TextRules.h"
-#include "textengine/TextComparisonDiff.h"
 
 QString TextComparisonSummary::displayText() const
 {
@@ -28,10 +27,9 @@ TextComparisonSummary summary(qint64 changeCount, const std::vector<TextMarkupAn
     return result;
 }
 
-TextComparisonSummary summary(const TextComparisonState &state)
+TextComparisonSummary summary(const TextComparisonState &state, const TextComparisonResult &result)
 {
-    const qint64 changes = qint64(TextComparisonDiff::changes(state.originalText, state.editedText).size());
-    return summary(changes, state.annotations);
+    return summary(qint64(result.changes.size()), state.annotations);
 }
 
 } // namespace TextComparisonSummaryBuilder

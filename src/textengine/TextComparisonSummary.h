@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/TextComparisonState.h"
+#include "textengine/TextComparisonResult.h"
 
 #include <QString>
 
@@ -19,9 +20,10 @@ struct TextComparisonSummary {
 
 namespace TextComparisonSummaryBuilder {
 
-TextComparisonSummary summary(const TextComparisonState &state);
+// The counts of the state's markups and of the result's changes (the comparison of its texts).
+TextComparisonSummary summary(const TextComparisonState &state, const TextComparisonResult &result);
 
-// The counts for changes already computed (the renderer has them at hand).
+// The counts for a number of changes.
 TextComparisonSummary summary(qint64 changeCount, const std::vector<TextMarkupAnnotation> &annotations);
 
 } // namespace TextComparisonSummaryBuilder

@@ -4,7 +4,6 @@
 #include "model/TextRules.h"
 #include "textengine/MinimalZipArchive.h"
 #include "textengine/TextAnnotationCalloutLayout.h"
-#include "textengine/TextComparisonDiff.h"
 #include "textengine/TextComparisonSummary.h"
 
 #include <QDateTime>
@@ -280,9 +279,10 @@ QStringList noteParagraphs(const TextComparisonState &state)
     return paragraphs;
 }
 
-QString documentXML(const TextComparisonState &state, const QString &title, bool editedPageOnly)
+QString documentXML(const TextComparisonState &state, const TextComparisonResult &result, const QString &title,
+                    bool editedPageOnly)
 {
-    const auto changes = TextComparisonDiff::changes(state.originalText, state.editedText);
+    const std::vector<TextComparisonChange> &changes = result.changes;
     const TextComparisonSummary summary = TextComparisonSummaryBuilder::summary(qint64(changes.size()), state.annotations);
     QStringList paragraphs;
     paragraphs << paragraphXML(runXML(title, titleStyle), 80);
@@ -291,7 +291,7 @@ QString documentXML(const TextComparisonState &state, const QString &title, bool
     if (!editedPageOnly) {
         paragraphs << paragraphXML(runXML(QStringLiteral("原文"), headingStyle), 120);
         paragraphs << paragraphXML(
-            runXML(TextComparisonDisplay::alignedOriginalText(state.originalText, state.editedText), bodyStyle), 240);
+            runXML(result.alignedOriginal, bodyStyle), 240);
     }
     paragraphs << paragraphXML(runXML(QStringLiteral("修改文案"), headingStyle), 120);
     paragraphs << paragraphXML(editedRunsXML(state.editedText, changes, state.annotations), 240);
@@ -371,8 +371,8 @@ QString corePropertiesXML(const QString &title, const QString &timestamp)
               .arg(xmlEscaped(timestamp));
 }
 
-std::optional<QByteArray> docxData(const TextComparisonState &state, const QString &title, bool editedPageOnly,
-                                   const QString &timestamp)
+std::optional<QByteArray> docxData(const TextComparisonState &state, const TextComparisonResult &result,
+                                   const QString &title, bool editedPageOnly, const QString &timestamp)
 {
     const QString time = timestamp.isEmpty() ? QDateTime::currentDateTimeUtc().toString(Qt::ISODate) : timestamp;
     MinimalZipArchive archive;
@@ -381,7 +381,7 @@ std::optional<QByteArray> docxData(const TextComparisonState &state, const QStri
         {QStringLiteral("_rels/.rels"), relationshipsXML().toUtf8()},
         {QStringLiteral("docProps/core.xml"), corePropertiesXML(title, time).toUtf8()},
         {QStringLiteral("docProps/app.xml"), appPropertiesXML().toUtf8()},
-        {QStringLiteral("word/document.xml"), documentXML(state, title, editedPageOnly).toUtf8()},
+        {QStringLiteral("word/document.xml"), documentXML(state, result, title, editedPageOnly).toUtf8()},
     };
     return archive.archiveData();
 }

@@ -2,6 +2,7 @@
 
 #include "model/TextComparisonState.h"
 #include "textengine/TextComparisonChange.h"
+#include "textengine/TextComparisonResult.h"
 
 #include <QByteArray>
 #include <QString>
@@ -34,11 +35,14 @@ struct StyledRange {
 };
 
 // The DOCX bytes, or nothing when the package cannot be written (see MinimalZipArchive).
-// timestamp is the ISO 8601 UTC time written into the core properties; empty means now.
-std::optional<QByteArray> docxData(const TextComparisonState &state, const QString &title, bool editedPageOnly,
-                                   const QString &timestamp = QString());
+// timestamp is the ISO 8601 UTC time written into the core properties; empty means now. The
+// changes, the aligned original and the change count come from `result`, the comparison of the
+// state's texts that the editor shows.
+std::optional<QByteArray> docxData(const TextComparisonState &state, const TextComparisonResult &result,
+                                   const QString &title, bool editedPageOnly, const QString &timestamp = QString());
 
-QString documentXML(const TextComparisonState &state, const QString &title, bool editedPageOnly);
+QString documentXML(const TextComparisonState &state, const TextComparisonResult &result, const QString &title,
+                    bool editedPageOnly);
 QString paragraphXML(const QString &runs, int spacingAfter);
 QString runXML(const QString &text, const WordRunStyle &style);
 QString editedRunsXML(const QString &text, const std::vector<TextComparisonChange> &changes,

@@ -5,6 +5,7 @@
 #include "shell/ShellTestSupport.h"
 #include "shell/ShellWindowFixture.h"
 #include "shell/TextComparisonHookup.h"
+#include "support/ComparisonExecutors.h"
 #include "support/TestSupport.h"
 #include "texteditor/AnnotationTextView.h"
 #include "texteditor/HighlightedTextEditor.h"
@@ -12,6 +13,7 @@
 #include "texteditor/TextComparisonWorkspace.h"
 #include "texteditor/TextExportDialogs.h"
 #include "texteditor/TextProjectPanels.h"
+#include "textengine/TextComparisonSession.h"
 
 #include <QDir>
 #include <QFile>
@@ -89,7 +91,19 @@ protected:
         auto dialogsOwned = std::make_unique<ScriptedExportDialogs>();
         exportDialogs = dialogsOwned.get();
         hookup->setExportDialogs(std::move(dialogsOwned));
+        // Comparisons answer at once unless a test holds them.
+        session().setExecutor(std::make_shared<InlineComparisonExecutor>());
         view().reloadWorkspace();
+    }
+
+    TextComparisonSession &session() { return view().findChild<TextComparisonHookup *>()->comparisonSession(); }
+    // From now on searches wait until the test runs them.
+    HeldComparisonExecutor &holdComparisons()
+    {
+        auto executor = std::make_shared<HeldComparisonExecutor>();
+        session().setExecutor(executor);
+        held = executor;
+        return *executor;
     }
 
     // Opens the workspace on a document of the text.
@@ -160,5 +174,6 @@ protected:
     }
 
     ScriptedPanels *panels = nullptr;
+    std::shared_ptr<HeldComparisonExecutor> held;
     ScriptedExportDialogs *exportDialogs = nullptr;
 };

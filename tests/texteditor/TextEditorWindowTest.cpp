@@ -371,31 +371,3 @@ TEST_F(TextEditorWindowTest, AShortNoteIsOneLineInItsBubble)
     EXPECT_EQ(NoteBubbleMeasure::noteLineCount(pane, *drawn, scale), 1);
     shot(QStringLiteral("surface-short-note"));
 }
-
-TEST_F(TextEditorWindowTest, ALongComparisonIsAnsweredOffTheWindowsThread)
-{
-    // Texts past the background limit: an edit shows the new text at once with the changes
-    // found last, and the diff's answer for the newest text follows through the event loop.
-    QStringList lines;
-    for (int k = 0; k < 7500; ++k)
-        lines << QStringLiteral("第%1行：一段用来比较的文字，长得足以让两份文本越过后台比较的界限。").arg(k);
-    const QString original = lines.join(u'\n');
-    lines[10] = QStringLiteral("改过的一行");
-    const QString edited = lines.join(u'\n');
-    ASSERT_GE(original.size() + edited.size(), TextComparisonSurface::backgroundDiffCodeUnits);
-    openDocument(edited, original);
-    const auto first = TextComparisonDiff::changes(original, edited);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return surface()->changes() == first; }, 60000));
-
-    lines[4000] += QStringLiteral("又改");
-    const QString second = lines.join(u'\n');
-    const QString third = second + QStringLiteral("\n新的一行");
-    model().updateEditedComparisonText(second);
-    model().updateEditedComparisonText(third);
-    EXPECT_EQ(surface()->comparison().editedText, third);
-    EXPECT_EQ(surface()->changes(), first);
-    const auto expected = TextComparisonDiff::changes(original, third);
-    ASSERT_EQ(expected.size(), 3u);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return surface()->changes() == expected; }, 60000));
-    EXPECT_EQ(surface()->originalView()->toPlainText(), TextComparisonDisplay::alignedOriginalText(original, third));
-}

@@ -2,6 +2,7 @@
 #include "textengine/TextAnnotationCalloutLayout.h"
 #include "textengine/TextBandLayout.h"
 #include "textengine/TextComparisonRenderer.h"
+#include "support/ComparisonExecutors.h"
 
 #include <QFile>
 #include <QFontMetricsF>
@@ -67,7 +68,7 @@ TEST(NoteBubbleLines, ExportsShowAShortNoteOnOneLine)
     for (const auto &[text, oneLine] : { std::pair { kShort, true }, std::pair { kLong, false } }) {
         SCOPED_TRACE(text.toStdString());
         const TextComparisonState state = stateWithNote(text);
-        const auto png = TextComparisonRenderer::editedPagePNGData(state, "批注", 1100, 1);
+        const auto png = TextComparisonRenderer::editedPagePNGData(state, comparisonOf(state), "批注", 1100, 1);
         ASSERT_TRUE(png);
         const QImage image = QImage::fromData(*png, "PNG");
         const std::optional<QRect> bubble = NoteBubbleMeasure::bubbleRect(image);
@@ -80,7 +81,7 @@ TEST(NoteBubbleLines, ExportsShowAShortNoteOnOneLine)
 
         if (QStandardPaths::findExecutable("pdftoppm").isEmpty())
             continue;
-        const auto pdf = TextComparisonRenderer::editedPagePDFData(state, "批注", 1100);
+        const auto pdf = TextComparisonRenderer::editedPagePDFData(state, comparisonOf(state), "批注", 1100);
         ASSERT_TRUE(pdf);
         QTemporaryDir dir;
         QFile file(dir.filePath("page.pdf"));

@@ -2,6 +2,7 @@
 #include "textengine/TextAnnotationCalloutLayout.h"
 #include "textengine/TextBandLayout.h"
 #include "textengine/TextComparisonRenderer.h"
+#include "support/ComparisonExecutors.h"
 
 #include <QFile>
 #include <QImage>
@@ -140,15 +141,15 @@ TEST(TextAnnotationCalloutLayout, StacksBubblesOfALineAndSplitsVisibleRuns)
 TEST(TextComparisonRenderer, RendersPagesAtTheirGeometry)
 {
     const TextComparisonState state = sampleState();
-    const auto geometry = TextComparisonRenderer::fullPageGeometry(state, 1600);
+    const auto geometry = TextComparisonRenderer::fullPageGeometry(state, comparisonOf(state), 1600);
     EXPECT_EQ(geometry.pageSize, QSizeF(1600, 714));
     ASSERT_EQ(geometry.cards.size(), 2u);
     EXPECT_EQ(geometry.cards[0], QRectF(44, 110, 744, 560));
     EXPECT_EQ(geometry.cards[1], QRectF(812, 110, 744, 560));
-    EXPECT_EQ(TextComparisonRenderer::editedPageGeometry(state, 1100).cards[0], QRectF(48, 110, 1004, 560));
+    EXPECT_EQ(TextComparisonRenderer::editedPageGeometry(state, comparisonOf(state), 1100).cards[0], QRectF(48, 110, 1004, 560));
 
     bool truncated = true;
-    const auto png = TextComparisonRenderer::pngData(state, "合同对比", 1600, 0.5, &truncated);
+    const auto png = TextComparisonRenderer::pngData(state, comparisonOf(state), "合同对比", 1600, 0.5, &truncated);
     ASSERT_TRUE(png);
     EXPECT_FALSE(truncated);
     const QImage image = QImage::fromData(*png, "PNG");
@@ -160,7 +161,7 @@ TEST(TextComparisonRenderer, RendersPagesAtTheirGeometry)
     EXPECT_TRUE(hasColor(image, QRect(812, 120, 744, 300), 0xFBBF24));  // a note bubble
     EXPECT_TRUE(hasColor(image, QRect(812, 120, 744, 400), 0x2563EB));  // badges and the blue underline
 
-    const auto scaled = TextComparisonRenderer::editedPagePNGData(state, "", 1100, 2);
+    const auto scaled = TextComparisonRenderer::editedPagePNGData(state, comparisonOf(state), "", 1100, 2);
     ASSERT_TRUE(scaled);
     EXPECT_EQ(QImage::fromData(*scaled, "PNG").size(), QSize(2200, 1428));
 
@@ -169,9 +170,9 @@ TEST(TextComparisonRenderer, RendersPagesAtTheirGeometry)
     QFile(out + "/full.png").remove();
     QFile pngFile(out + "/full.png");
     ASSERT_TRUE(pngFile.open(QIODevice::WriteOnly));
-    pngFile.write(*TextComparisonRenderer::pngData(state, "合同对比", 1600, 2));
+    pngFile.write(*TextComparisonRenderer::pngData(state, comparisonOf(state), "合同对比", 1600, 2));
     pngFile.close();
-    const auto pdf = TextComparisonRenderer::pdfData(state, "合同对比", 1600);
+    const auto pdf = TextComparisonRenderer::pdfData(state, comparisonOf(state), "合同对比", 1600);
     ASSERT_TRUE(pdf);
     EXPECT_TRUE(pdf->startsWith("%PDF"));
     QFile pdfFile(out + "/full.pdf");
@@ -205,8 +206,8 @@ TEST(TextComparisonRenderer, PdfTextLayerGivesTheCharactersDrawn)
     state.annotations = {markup(1, 0, 2, QStringLiteral("网行批注"))};
     QTemporaryDir dir;
     for (bool editedOnly : {false, true}) {
-        const auto pdf = editedOnly ? TextComparisonRenderer::editedPagePDFData(state, "文案对比", 1100)
-                                    : TextComparisonRenderer::pdfData(state, "文案对比", 1600);
+        const auto pdf = editedOnly ? TextComparisonRenderer::editedPagePDFData(state, comparisonOf(state), "文案对比", 1100)
+                                    : TextComparisonRenderer::pdfData(state, comparisonOf(state), "文案对比", 1600);
         ASSERT_TRUE(pdf);
         const QString path = dir.filePath(editedOnly ? "edited.pdf" : "full.pdf");
         QFile file(path);
@@ -230,11 +231,11 @@ TEST(TextComparisonRenderer, CutsLongTextsAtTheCapAndSaysSo)
         longText += QStringLiteral("第%1行 内容内容内容\n").arg(k);
     TextComparisonState state("长.txt", longText, std::nullopt, {});
     state.editedText = longText + "新增一行";
-    const auto geometry = TextComparisonRenderer::fullPageGeometry(state, 1600);
+    const auto geometry = TextComparisonRenderer::fullPageGeometry(state, comparisonOf(state), 1600);
     EXPECT_EQ(geometry.pageSize.height(), 2400 + 154);
     EXPECT_TRUE(geometry.truncated);
     bool truncated = false;
-    const auto png = TextComparisonRenderer::editedPagePNGData(state, "长", 1100, 1, &truncated);
+    const auto png = TextComparisonRenderer::editedPagePNGData(state, comparisonOf(state), "长", 1100, 1, &truncated);
     ASSERT_TRUE(png);
     EXPECT_TRUE(truncated);
     EXPECT_EQ(QImage::fromData(*png, "PNG").height(), 2600 + 154);
@@ -243,8 +244,9 @@ TEST(TextComparisonRenderer, CutsLongTextsAtTheCapAndSaysSo)
     TextComparisonState banded("b", "a\nb\nc\nd", std::nullopt, {});
     banded.editedText = "a\nb";
     banded.annotations = {markup(1, 0, 1, "注")};
-    const auto plain = TextComparisonRenderer::fullPageGeometry(TextComparisonState("b", "a\nb\nc\nd", "a\nb", {}), 1600);
-    EXPECT_EQ(TextComparisonRenderer::fullPageGeometry(banded, 1600).pageSize.height(), plain.pageSize.height());
+    const TextComparisonState unbanded("b", "a\nb\nc\nd", "a\nb", {});
+    const auto plain = TextComparisonRenderer::fullPageGeometry(unbanded, comparisonOf(unbanded), 1600);
+    EXPECT_EQ(TextComparisonRenderer::fullPageGeometry(banded, comparisonOf(banded), 1600).pageSize.height(), plain.pageSize.height());
 }
 
 TEST(TextComparisonRenderer, AnnotationPagesShowExcerptsAroundTheMarkup)
@@ -265,32 +267,33 @@ TEST(TextComparisonRenderer, AnnotationPagesShowExcerptsAroundTheMarkup)
     EXPECT_EQ(snippet.annotationRange, std::make_pair(qsizetype(0), qsizetype(1)));
 
     auto plain = markup(0, 0, 1, "");
-    EXPECT_EQ(TextComparisonRenderer::makeAnnotationPageModel(TextComparisonState("s", "a", std::nullopt, {plain}), plain)
+    const TextComparisonState single("s", "a", std::nullopt, {plain});
+    EXPECT_EQ(TextComparisonRenderer::makeAnnotationPageModel(single, comparisonOf(single), plain)
                   .styleSummary,
               "批注");
     TextComparisonState state = sampleState();
-    const auto model = TextComparisonRenderer::makeAnnotationPageModel(state, state.annotations[2]);
+    const auto model = TextComparisonRenderer::makeAnnotationPageModel(state, comparisonOf(state), state.annotations[2]);
     EXPECT_EQ(model.markerText, "批注 2");
     EXPECT_EQ(model.styleSummary, "批注 / 划掉");
 
     // A long note makes the page taller so the third card is not cut.
     state.annotations[2].note = QString(3000, u'长');
     const QSizeF size = TextComparisonRenderer::annotationPageSize(
-        TextComparisonRenderer::makeAnnotationPageModel(state, state.annotations[2]), 900);
+        TextComparisonRenderer::makeAnnotationPageModel(state, comparisonOf(state), state.annotations[2]), 900);
     EXPECT_GT(size.height(), 1000);
-    const auto png = TextComparisonRenderer::annotationPagePNGData(state, state.annotations[2].id, 900, 1);
+    const auto png = TextComparisonRenderer::annotationPagePNGData(state, comparisonOf(state), state.annotations[2].id, 900, 1);
     ASSERT_TRUE(png);
     const QImage image = QImage::fromData(*png, "PNG");
     EXPECT_EQ(image.height(), int(size.height()));
     // The last card's bottom border lies above the page's bottom margin.
     EXPECT_EQ(image.pixel(450, image.height() - 30) & 0xFFFFFF, 0xF8FAFCu);
-    EXPECT_FALSE(TextComparisonRenderer::annotationPagePDFData(state, QUuid::createUuid(), 900));
+    EXPECT_FALSE(TextComparisonRenderer::annotationPagePDFData(state, comparisonOf(state), QUuid::createUuid(), 900));
 
     const QString out = qEnvironmentVariable("KIVORA_RENDER_OUT");
     if (!out.isEmpty()) {
         QFile file(out + "/context.png");
         const TextComparisonState sample = sampleState();
-        const auto page = TextComparisonRenderer::annotationPagePNGData(sample, sample.annotations[0].id, 900, 2);
+        const auto page = TextComparisonRenderer::annotationPagePNGData(sample, comparisonOf(sample), sample.annotations[0].id, 900, 2);
         ASSERT_TRUE(page);
         if (file.open(QIODevice::WriteOnly))
             file.write(*page);

@@ -1,6 +1,7 @@
 #include "textengine/TextComparisonRules.h"
 
 #include "support/TestSupport.h"
+#include "support/ComparisonExecutors.h"
 
 #include <QDir>
 #include <QFile>
@@ -95,7 +96,7 @@ TEST(TextComparisonRules, ExportNamesAndWrites)
 
     TextComparisonState state("s.txt", "甲", std::nullopt, {});
     state.editedText = "乙";
-    const auto rendered = renderExport(state, K::Full, F::Docx, "T");
+    const auto rendered = renderExport(state, comparisonOf(state), K::Full, F::Docx, "T");
     ASSERT_TRUE(rendered);
     EXPECT_TRUE(rendered->data.startsWith("PK"));
 

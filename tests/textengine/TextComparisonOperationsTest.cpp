@@ -2,6 +2,7 @@
 #include "model/MarkupViewModel.h"
 #include "support/TestSupport.h"
 #include "ZipFixtures.h"
+#include "support/ComparisonExecutors.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -310,13 +311,17 @@ TEST(TextComparisonOperations, ExportsGoToTheDesktopWithTimestampedNames)
     const TemporaryHome home(f.dir.filePath("home"));
     const QString desktop = f.dir.filePath("home/Desktop");
     using K = TextComparisonExportKind;
+    // The comparison of the document as it stands, as the window hands it to the exports.
+    const auto compared = [&model] {
+        return model.textComparison() ? comparisonOf(*model.textComparison()) : TextComparisonResult{};
+    };
 
     // Without a document every export names its failure.
-    EXPECT_FALSE(model.saveTextComparisonToDesktop(K::Full));
+    EXPECT_FALSE(model.saveTextComparisonToDesktop(K::Full, compared()));
     EXPECT_EQ(model.errorMessage(), "无法生成文案对比图片");
-    EXPECT_FALSE(model.saveEditedComparisonPDFToDesktop(K::EditedPage));
+    EXPECT_FALSE(model.saveEditedComparisonPDFToDesktop(K::EditedPage, compared()));
     EXPECT_EQ(model.errorMessage(), "无法生成修改文案页 PDF");
-    EXPECT_FALSE(model.saveTextComparisonWordToDesktop(K::Full));
+    EXPECT_FALSE(model.saveTextComparisonWordToDesktop(K::Full, compared()));
     EXPECT_EQ(model.errorMessage(), "无法生成文案 Word");
     model.setErrorMessage(std::nullopt);
 
@@ -327,7 +332,7 @@ TEST(TextComparisonOperations, ExportsGoToTheDesktopWithTimestampedNames)
     const TextComparisonState document = *model.textComparison();
 
     // The Desktop is created when missing; the name carries the title and the timestamp.
-    const auto png = model.saveTextComparisonToDesktop(K::Full, QString(" a/b:c "));
+    const auto png = model.saveTextComparisonToDesktop(K::Full, compared(), QString(" a/b:c "));
     ASSERT_TRUE(png);
     const QString pngName = QFileInfo(*png).fileName();
     EXPECT_EQ(QFileInfo(*png).absolutePath(), QDir(desktop).absolutePath());
@@ -336,18 +341,18 @@ TEST(TextComparisonOperations, ExportsGoToTheDesktopWithTimestampedNames)
     const QImage image(*png);
     EXPECT_EQ(image.width(), 3200);
 
-    const auto page = model.saveTextComparisonToDesktop(K::EditedPage);
+    const auto page = model.saveTextComparisonToDesktop(K::EditedPage, compared());
     ASSERT_TRUE(page);
     EXPECT_TRUE(QFileInfo(*page).fileName().startsWith("修改文案页-修改文案页-"));
     EXPECT_EQ(QImage(*page).width(), 2200);
 
-    const auto pdf = model.saveEditedComparisonPDFToDesktop(K::Full, QString("  "));
+    const auto pdf = model.saveEditedComparisonPDFToDesktop(K::Full, compared(), QString("  "));
     ASSERT_TRUE(pdf);
     EXPECT_TRUE(QFileInfo(*pdf).fileName().startsWith("文案对比-文案对比-"));
     EXPECT_TRUE(QFileInfo(*pdf).fileName().endsWith(".pdf"));
     EXPECT_EQ(model.statusMessage(), "文案对比 PDF 已保存：" + QFileInfo(*pdf).fileName());
 
-    const auto word = model.saveTextComparisonWordToDesktop(K::EditedPage, QString("合同"));
+    const auto word = model.saveTextComparisonWordToDesktop(K::EditedPage, compared(), QString("合同"));
     ASSERT_TRUE(word);
     EXPECT_TRUE(QFileInfo(*word).fileName().startsWith("合同-修改文案页-"));
     EXPECT_EQ(model.statusMessage(), "Word 已保存：" + QFileInfo(*word).fileName());
@@ -369,16 +374,20 @@ TEST(TextComparisonOperations, ExportsSayWhenAPageIsCutAndWhenTheyCannotWrite)
     MarkupViewModel &model = *f.model;
     const TemporaryHome home(f.dir.filePath("home"));
     using K = TextComparisonExportKind;
+    // The comparison of the document as it stands, as the window hands it to the exports.
+    const auto compared = [&model] {
+        return model.textComparison() ? comparisonOf(*model.textComparison()) : TextComparisonResult{};
+    };
 
     QString longText;
     for (int k = 0; k < 400; ++k)
         longText += QStringLiteral("第%1行 内容内容内容\n").arg(k);
     model.setTextComparison("长.txt", longText);
-    const auto cut = model.saveEditedComparisonPDFToDesktop(K::EditedPage, QString("长"));
+    const auto cut = model.saveEditedComparisonPDFToDesktop(K::EditedPage, compared(), QString("长"));
     ASSERT_TRUE(cut);
     EXPECT_EQ(model.statusMessage(), "修改文案页 PDF 已保存：" + QFileInfo(*cut).fileName() + "（内容过长，已截断）");
     // The Word file carries the whole text: no such note.
-    const auto word = model.saveTextComparisonWordToDesktop(K::Full);
+    const auto word = model.saveTextComparisonWordToDesktop(K::Full, compared());
     ASSERT_TRUE(word);
     EXPECT_FALSE(model.statusMessage().contains("截断"));
 
@@ -388,7 +397,7 @@ TEST(TextComparisonOperations, ExportsSayWhenAPageIsCutAndWhenTheyCannotWrite)
     f.write("blocked/Desktop", "a file, not a folder");
     const TemporaryHome blocked(otherHome);
     model.setStatusMessage("x");
-    EXPECT_FALSE(model.saveTextComparisonWordToDesktop(K::Full, QString("T")));
+    EXPECT_FALSE(model.saveTextComparisonWordToDesktop(K::Full, compared(), QString("T")));
     ASSERT_TRUE(model.errorMessage());
     EXPECT_TRUE(model.errorMessage()->startsWith("无法写入文件：T-文案对比-"));
     EXPECT_EQ(model.statusMessage(), "x");
@@ -418,11 +427,11 @@ TEST(TextComparisonOperations, AnExportNeverReplacesAFileOfTheSameName)
         QString successText;
     };
     const std::vector<Export> exports{
-        {[&] { return model.saveTextComparisonToDesktop(K::Full, QString("周报")); }, "周报-文案对比-20261208-094107.png",
+        {[&] { return model.saveTextComparisonToDesktop(K::Full, comparisonOf(*model.textComparison()), QString("周报")); }, "周报-文案对比-20261208-094107.png",
          "文案对比已保存到桌面："},
-        {[&] { return model.saveEditedComparisonPDFToDesktop(K::EditedPage, QString("周报")); },
+        {[&] { return model.saveEditedComparisonPDFToDesktop(K::EditedPage, comparisonOf(*model.textComparison()), QString("周报")); },
          "周报-修改文案页-20261208-094107.pdf", "修改文案页 PDF 已保存："},
-        {[&] { return model.saveTextComparisonWordToDesktop(K::Full, QString("周报")); }, "周报-文案对比-20261208-094107.docx",
+        {[&] { return model.saveTextComparisonWordToDesktop(K::Full, comparisonOf(*model.textComparison()), QString("周报")); }, "周报-文案对比-20261208-094107.docx",
          "Word 已保存："},
     };
     for (const Export &exported : exports) {

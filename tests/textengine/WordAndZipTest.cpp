@@ -1,6 +1,7 @@
 #include "textengine/MinimalZipArchive.h"
 #include "textengine/TextComparisonWordExporter.h"
 #include "ZipFixtures.h"
+#include "support/ComparisonExecutors.h"
 
 #include <QDir>
 #include <QFile>
@@ -124,7 +125,7 @@ TEST(TextComparisonWordExporter, BuildsTheDocumentAndPackage)
     state.editedText = QString::fromUtf16(u"甲方\u0007尽快付款");
     state.annotations = {markup(0, 0, 2, "  n\n"), markup(2, 50, 1, "越界")};
     const QString title = "T & \"Q\"";
-    const QString xml = documentXML(state, title, false);
+    const QString xml = documentXML(state, comparisonOf(state), title, false);
     EXPECT_TRUE(xml.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<w:document "));
     EXPECT_TRUE(xml.contains("\n  <w:body>\n    <w:p>\n  <w:pPr>\n    <w:spacing w:after=\"80\" w:line=\"360\" "
                              "w:lineRule=\"auto\"/>\n  </w:pPr>\n  <w:r>"));
@@ -136,7 +137,7 @@ TEST(TextComparisonWordExporter, BuildsTheDocumentAndPackage)
     EXPECT_TRUE(xml.contains(QStringLiteral("2. 越界</w:t><w:br/><w:t xml:space=\"preserve\">对应文字：未找到对应文字")));
     EXPECT_TRUE(xml.endsWith("</w:sectPr>\n  </w:body>\n</w:document>"));
     EXPECT_TRUE(parsesAsXml(xml.toUtf8()));
-    EXPECT_FALSE(documentXML(state, title, true).contains(">原文<"));
+    EXPECT_FALSE(documentXML(state, comparisonOf(state), title, true).contains(">原文<"));
 
     EXPECT_EQ(contentTypesXML().toUtf8().size(), 684);
     EXPECT_EQ(MinimalZipArchive::crc32(contentTypesXML().toUtf8()), 0x27E866DDu);
@@ -144,7 +145,7 @@ TEST(TextComparisonWordExporter, BuildsTheDocumentAndPackage)
     EXPECT_EQ(MinimalZipArchive::crc32(appPropertiesXML().toUtf8()), 0x7DBCE89Au);
     EXPECT_EQ(corePropertiesXML("T", "2026-01-31T08:05:09Z").toUtf8().size(), 642);
 
-    const auto docx = docxData(state, title, false, "2026-01-31T08:05:09Z");
+    const auto docx = docxData(state, comparisonOf(state), title, false, "2026-01-31T08:05:09Z");
     ASSERT_TRUE(docx);
     ZipFixtures::Entries entries;
     ASSERT_TRUE(ZipFixtures::readAll(*docx, &entries));
@@ -192,7 +193,7 @@ TEST(TextComparisonWordExporter, OpensInLibreOffice)
     const QString path = dir.filePath("doc.docx");
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(*docxData(state, "标题", false));
+    file.write(*docxData(state, comparisonOf(state), "标题", false));
     file.close();
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
