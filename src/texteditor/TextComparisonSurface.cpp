@@ -169,8 +169,14 @@ TextComparisonSurface::TextComparisonSurface(const TextComparisonState &comparis
 // The panes' documents stay behind for the next entry.
 TextComparisonSurface::~TextComparisonSurface()
 {
-    if (m_paneDocuments)
-        m_paneDocuments->keep(m_originalView, m_editor, { m_alignedFrom, m_changes, m_aligned, m_changesFor });
+    if (!m_paneDocuments)
+        return;
+    m_paneDocuments->keep(m_originalView, m_editor, { m_alignedFrom, m_changes, m_aligned, m_changesFor });
+    // The panes still point at those documents. They go now, while this surface's share keeps the
+    // documents alive: when the window closes, the hookup's share may be gone already, and the
+    // documents would go with this surface's members, before the child widgets.
+    delete m_editor;
+    delete m_originalView;
 }
 
 void TextComparisonSurface::buildHeader(QVBoxLayout *card)

@@ -8,6 +8,7 @@
 #include "texteditor/SyncedOriginalTextView.h"
 #include "texteditor/TextPaneDocumentLayout.h"
 
+#include <QPointer>
 #include <QScrollBar>
 #include <QTextBlock>
 
@@ -115,4 +116,21 @@ TEST_F(WorkspaceReentryTest, AnotherDocumentOpenedWhileAwayReplacesTheKeptText)
     EXPECT_EQ(PaneText::rawText(surface()->originalView()->document()), QStringLiteral("另一篇\n短文"));
     EXPECT_EQ(surface()->changeStrip()->chipCount(), 0);
     EXPECT_TRUE(textView()->extraSelections().isEmpty());
+}
+
+// The app installs its hookups before the window's body, so at a close the hookup (and its share of
+// the kept documents) goes before the workspace: the panes must not outlive their documents.
+TEST_F(WorkspaceReentryTest, ClosingTheWindowWithTheComparisonShownLeavesNoPaneWithoutItsDocument)
+{
+    withWorkspaces = true;
+    makeWindow();
+    model().setTextComparison(QStringLiteral("原文.txt"), lines(200, QStringLiteral("原")));
+    model().updateEditedComparisonText(lines(200, QStringLiteral("改")));
+    view().switchWorkspace(WorkspaceMode::TextComparison, false);
+    showWindow();
+    ShellTest::settle();
+    ASSERT_TRUE(surface());
+    QPointer<AnnotationTextView> pane = textView();
+    window.reset();
+    EXPECT_FALSE(pane);
 }
