@@ -147,7 +147,15 @@ void ContentView::setWorkspaceMode(WorkspaceMode mode)
         return;
     m_workspaceMode = mode;
     closeHeaderToolbarOrderEditor();
+    // The workspace being left goes before the frame around it changes: showing or hiding the
+    // sidebar resizes the workspace area at once, and a workspace still in it would lay its
+    // content out again (a long text: every line) at a width nobody will see.
+    m_workspaceArea->setContent(nullptr);
     rebuildSidebar();
+    // The new workspace is built at the size it is shown at, not resized (and laid out again)
+    // as soon as the sidebar's change reaches the layout.
+    if (layout())
+        layout()->activate();
     rebuildWorkspace();
     rebuildHeaderItems();
     Q_EMIT workspaceModeChanged(mode);

@@ -2,6 +2,7 @@
 
 #include "model/HexColor.h"
 #include "texteditor/EditorTextRules.h"
+#include "texteditor/SyncedOriginalTextView.h"
 #include "texteditor/TextPaneDocumentLayout.h"
 
 #include <QKeyEvent>
@@ -39,10 +40,13 @@ AnnotationTextView::AnnotationTextView(QWidget *parent)
 
 void AnnotationTextView::connectDocument()
 {
-    connect(document(), &QTextDocument::contentsChanged, this, [this] {
-        m_placementsDirty = true;
-        m_documentTextDirty = true;
+    // The copy of the text follows each edit by the stretch it touched.
+    connect(document(), &QTextDocument::contentsChange, this, [this](int from, int removed, int added) {
+        if (!m_documentTextDirty
+            && !PaneText::spliceEdit(m_documentText, document(), from, removed, added, QChar::ParagraphSeparator))
+            m_documentTextDirty = true;
     });
+    connect(document(), &QTextDocument::contentsChanged, this, [this] { m_placementsDirty = true; });
     connect(paneLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
             [this] { m_placementsDirty = true; });
     connect(paneLayout(), &QAbstractTextDocumentLayout::update, this, [this] { m_placementsDirty = true; });

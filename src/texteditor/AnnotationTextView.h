@@ -44,7 +44,7 @@ public:
     static QRectF deleteButtonRect(const QRectF &bubble);
     // The scroll offset between document and viewport coordinates.
     QPointF scrollOffset() const;
-    // The document's raw text, copied out once per change (a long text costs a copy per call).
+    // The document's raw text, copied out whole once and then kept up with each edit.
     const QString &documentText() const;
 
 protected:

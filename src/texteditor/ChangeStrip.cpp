@@ -103,33 +103,34 @@ void ChangeStrip::measure(Chip &chip)
 
 void ChangeStrip::setChanges(const QString &text, const std::vector<TextComparisonChange> &changes)
 {
-    std::vector<Chip> chips(changes.size());
-    for (std::size_t index = 0; index < changes.size(); ++index)
-        chips[index] = Chip { changes[index].sequenceNumber, changes[index].start, changes[index].end, {}, -1 };
     // An edit changes the chips of one stretch: those before it and after it keep their text, so
-    // they keep their measure (compared by their text, which is cheap beside measuring it).
+    // they keep their measure (compared by their text, which is cheap beside measuring it). The
+    // row is updated in place: a keystroke among many changes allocates nothing.
     const QStringView newText(text);
-    auto same = [&](const Chip &old, const Chip &chip) {
-        const qsizetype start = std::clamp<qsizetype>(chip.start, 0, newText.size());
-        const qsizetype end = std::clamp<qsizetype>(chip.end, start, newText.size());
+    auto same = [&](const Chip &old, const TextComparisonChange &change) {
+        const qsizetype start = std::clamp<qsizetype>(change.start, 0, newText.size());
+        const qsizetype end = std::clamp<qsizetype>(change.end, start, newText.size());
         return rawText(old) == newText.mid(start, end - start);
     };
-    const std::size_t common = std::min(chips.size(), m_chips.size());
+    const std::size_t common = std::min(changes.size(), m_chips.size());
     std::size_t prefix = 0;
-    for (; prefix < common && same(m_chips[prefix], chips[prefix]); ++prefix) {
-        chips[prefix].text = m_chips[prefix].text;
-        chips[prefix].width = m_chips[prefix].width;
-    }
-    for (std::size_t suffix = 1; suffix <= common - prefix; ++suffix) {
-        const Chip &old = m_chips[m_chips.size() - suffix];
-        Chip &chip = chips[chips.size() - suffix];
-        if (!same(old, chip))
-            break;
-        chip.text = old.text;
-        chip.width = old.width;
+    while (prefix < common && same(m_chips[prefix], changes[prefix]))
+        ++prefix;
+    std::size_t suffix = 0;
+    while (suffix < common - prefix
+           && same(m_chips[m_chips.size() - 1 - suffix], changes[changes.size() - 1 - suffix]))
+        ++suffix;
+    // The chips between are new: unmeasured, as many as the changes between.
+    const auto middle = m_chips.begin() + std::ptrdiff_t(prefix);
+    m_chips.erase(middle, m_chips.end() - std::ptrdiff_t(suffix));
+    m_chips.insert(m_chips.begin() + std::ptrdiff_t(prefix), changes.size() - prefix - suffix, Chip{});
+    for (std::size_t index = 0; index < changes.size(); ++index) {
+        Chip &chip = m_chips[index];
+        chip.number = changes[index].sequenceNumber;
+        chip.start = changes[index].start;
+        chip.end = changes[index].end;
     }
     m_text = text;
-    m_chips = std::move(chips);
     m_left.clear();
     m_empty->setVisible(m_chips.empty());
     // The row keeps its scroll position as far as the new row reaches.

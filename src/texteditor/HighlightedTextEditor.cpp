@@ -77,9 +77,15 @@ void HighlightedTextEditor::connectDocument()
 {
     QTextDocument *document = m_view->document();
     // contentsChange names real edits; the write happens once the layout has caught up.
-    connect(document, &QTextDocument::contentsChange, this, [this](int, int removed, int added) {
-        if (!m_applyingModelText && (removed > 0 || added > 0))
+    connect(document, &QTextDocument::contentsChange, this, [this](int from, int removed, int added) {
+        if (!m_applyingModelText && (removed > 0 || added > 0)) {
             m_textEditedPending = true;
+            // The text follows the edit by the stretch it touched; a report it cannot follow
+            // has the text read whole.
+            if (!m_textStale
+                && !PaneText::spliceEdit(m_text, m_view->document(), from, removed, added, QLatin1Char('\n')))
+                m_textStale = true;
+        }
     });
     connect(document, &QTextDocument::contentsChanged, this, [this] {
         if (m_textEditedPending && !m_applyingModelText) {
@@ -138,8 +144,10 @@ void HighlightedTextEditor::render(const QString &text, const QString &originalT
     m_originalText = originalText;
     m_changes = changes;
     m_annotations = annotations;
-    if (!m_renderedText && m_text.isEmpty())
+    if ((!m_renderedText && m_text.isEmpty()) || m_textStale) {
         m_text = PaneText::rawText(m_view->document());
+        m_textStale = false;
+    }
     if (m_text != text) {
         Guard guard(m_applyingModelText);
         const int scroll = m_view->verticalScrollBar()->value();
@@ -159,9 +167,11 @@ void HighlightedTextEditor::render(const QString &text, const QString &originalT
 
 void HighlightedTextEditor::documentEdited()
 {
-    // The view's copy of the text serves its bubbles too; as PaneText::rawText, line ends as "\n".
-    m_text = m_view->documentText();
-    m_text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    // As PaneText::rawText, line ends as "\n".
+    if (m_textStale) {
+        m_text = PaneText::rawText(m_view->document());
+        m_textStale = false;
+    }
     // The surface answers with a render of the new text; its changes follow once the comparison
     // of the new text arrives (never computed here, so a keystroke never waits for one).
     if (m_callbacks.textEdited)

@@ -89,5 +89,7 @@ private:
     std::optional<TextRange> m_appliedFocusRange;
     bool m_applyingModelText = false;
     bool m_textEditedPending = false;
+    // An edit's report could not be followed: m_text is read from the document again.
+    bool m_textStale = false;
     bool m_trimmingSelection = false;
 };

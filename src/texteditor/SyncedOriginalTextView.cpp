@@ -42,6 +42,24 @@ bool replaceDifferingMiddle(QTextDocument *document, const QString &current, con
     return true;
 }
 
+bool spliceEdit(QString &text, const QTextDocument *document, int from, int removed, int added, QChar lineEnd)
+{
+    // The document's text leaves out the end of its last block, which a report may count (a
+    // whole document replaced reports it removed and added).
+    const qsizetype length = document->characterCount() - 1;
+    if (from < 0 || removed < 0 || added < 0 || from > text.size() || from > length)
+        return false;
+    const qsizetype removedEnd = std::min<qsizetype>(qsizetype(from) + removed, text.size());
+    QTextCursor cursor(const_cast<QTextDocument *>(document));
+    cursor.setPosition(from);
+    cursor.setPosition(int(std::min<qsizetype>(qsizetype(from) + added, length)), QTextCursor::KeepAnchor);
+    QString piece = cursor.selectedText();
+    if (lineEnd != QChar::ParagraphSeparator)
+        piece.replace(QChar::ParagraphSeparator, lineEnd);
+    text.replace(from, removedEnd - from, piece);
+    return text.size() == length;
+}
+
 } // namespace PaneText
 
 SyncedOriginalTextView::SyncedOriginalTextView(std::shared_ptr<TextComparisonScrollSync> scrollSync, QWidget *parent)

@@ -43,4 +43,9 @@ namespace PaneText {
 QString rawText(const QTextDocument *document);
 // Makes the document hold `text` in one edit of its differing middle. False when nothing differed.
 bool replaceDifferingMiddle(QTextDocument *document, const QString &current, const QString &text);
+// Brings `text`, the document's text before an edit the document reported as (from, removed,
+// added), to its text after it, copying out of the document only what the edit added (a keystroke
+// in a long text costs no copy of the whole text). Block breaks are written as `lineEnd`. False
+// when the result cannot be the document's text (its length disagrees): then read it whole.
+bool spliceEdit(QString &text, const QTextDocument *document, int from, int removed, int added, QChar lineEnd);
 } // namespace PaneText

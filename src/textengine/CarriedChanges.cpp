@@ -1,6 +1,41 @@
 #include "textengine/CarriedChanges.h"
 
 #include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Whole blocks are compared with memcmp first: in a long text the scan runs over nearly all of it
+// at every keystroke, and a character at a time that costs milliseconds.
+constexpr qsizetype carriedChangesBlock = 512;
+
+qsizetype carriedChangesCommonPrefix(const QChar *a, const QChar *b, qsizetype length)
+{
+    qsizetype prefix = 0;
+    while (prefix + carriedChangesBlock <= length
+           && std::memcmp(a + prefix, b + prefix, sizeof(QChar) * carriedChangesBlock) == 0)
+        prefix += carriedChangesBlock;
+    while (prefix < length && a[prefix] == b[prefix])
+        ++prefix;
+    return prefix;
+}
+
+// The common suffix of a[0, aLength) and b[0, bLength), at most `limit` long.
+qsizetype carriedChangesCommonSuffix(const QChar *a, qsizetype aLength, const QChar *b, qsizetype bLength,
+                                     qsizetype limit)
+{
+    qsizetype suffix = 0;
+    while (suffix + carriedChangesBlock <= limit
+           && std::memcmp(a + aLength - suffix - carriedChangesBlock, b + bLength - suffix - carriedChangesBlock,
+                          sizeof(QChar) * carriedChangesBlock)
+               == 0)
+        suffix += carriedChangesBlock;
+    while (suffix < limit && a[aLength - 1 - suffix] == b[bLength - 1 - suffix])
+        ++suffix;
+    return suffix;
+}
+
+} // namespace
 
 namespace CarriedChanges {
 
@@ -12,12 +47,8 @@ std::vector<TextComparisonChange> carriedOver(const std::vector<TextComparisonCh
     const qsizetype shorter = std::min(fromLength, toLength);
     const QChar *a = from.constData();
     const QChar *b = to.constData();
-    qsizetype prefix = 0;
-    while (prefix < shorter && a[prefix] == b[prefix])
-        ++prefix;
-    qsizetype suffix = 0;
-    while (suffix < shorter - prefix && a[fromLength - 1 - suffix] == b[toLength - 1 - suffix])
-        ++suffix;
+    const qsizetype prefix = carriedChangesCommonPrefix(a, b, shorter);
+    const qsizetype suffix = carriedChangesCommonSuffix(a, fromLength, b, toLength, shorter - prefix);
     // The edit replaced [prefix, fromEnd) of the old text by [prefix, toEnd) of the new one.
     const qsizetype fromEnd = fromLength - suffix;
     const qsizetype toEnd = toLength - suffix;

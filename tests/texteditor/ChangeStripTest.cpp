@@ -116,6 +116,28 @@ TEST(ChangeStrip, AnyNumberOfChangesPaintsOnlyTheChipsInViewAndScrollsToTheLast)
     QTest::qWait(1);
     EXPECT_EQ(strip.measuredChipCount(), measured + 1);
     EXPECT_EQ(bar->value(), scrolled);
+
+    // A change that appears among them, the ones after it renumbered: only the new chip is
+    // measured, and every chip shows its own change.
+    const qsizetype line = edited.indexOf(u'\n', changes[48000].end) + 1; // an unchanged line
+    edited.insert(line, QStringLiteral("新"));
+    changes.insert(changes.begin() + 48001, TextComparisonChange { 48002, line, line + 1 });
+    for (std::size_t k = 48002; k < changes.size(); ++k) {
+        changes[k].sequenceNumber += 1;
+        changes[k].start += 1;
+        changes[k].end += 1;
+    }
+    strip.setChanges(edited, changes);
+    QTest::qWait(1);
+    ASSERT_EQ(strip.chipCount(), 50001);
+    EXPECT_EQ(strip.measuredChipCount(), measured + 2);
+    EXPECT_EQ(strip.chipText(48000), QStringLiteral("改%1").arg(2 * 48000 + 1));
+    EXPECT_EQ(strip.chipText(48001), QStringLiteral("新"));
+    EXPECT_EQ(strip.chipNumber(48001), 48002);
+    EXPECT_EQ(strip.chipText(48002), QStringLiteral("改%1").arg(2 * 48001 + 1));
+    EXPECT_EQ(strip.chipNumber(48002), 48003);
+    EXPECT_EQ(strip.chipNumber(50000), 50001);
+    EXPECT_EQ(strip.chipText(50000), QStringLiteral("改99999"));
 }
 
 TEST(HighlightedTextEditorShownLines, OnlyTheLinesInViewGetHighlightsAndScrollingBringsTheirs)

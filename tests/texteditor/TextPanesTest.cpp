@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
+#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -85,6 +86,53 @@ TEST(TextRoundTrip, PastedParagraphSeparatorsBecomeLineFeeds)
     harness.placeCaret(1);
     harness.view()->insertPlainText(QStringLiteral("1\u20292\r3"));
     EXPECT_EQ(harness.edited(), QStringLiteral("a1\n2\n3b"));
+}
+
+// The editor and its view keep copies of the text that follow each edit by the stretch it
+// touched; after any mix of edits they hold exactly what the document holds.
+TEST(TextRoundTrip, TheCopiesOfTheTextFollowEveryKindOfEdit)
+{
+    EditorHarness harness(QStringLiteral("第一行\n第二行 😀\n\n第四行\u00A0end"));
+    QTextDocument *document = harness.view()->document();
+    const QStringList pieces { QStringLiteral("x"), QStringLiteral("\n"), QStringLiteral("甲\n乙\n"),
+                               QStringLiteral("😀"), QStringLiteral("a\u2029b"), QString() };
+    QRandomGenerator random(33);
+    auto expectInStep = [&](int step) {
+        const QString held = PaneText::rawText(document);
+        ASSERT_EQ(harness.edited(), held) << "step " << step;
+        ASSERT_EQ(harness.editor->currentText(), held) << "step " << step;
+        ASSERT_EQ(harness.view()->documentText(), document->toRawText()) << "step " << step;
+    };
+    for (int step = 0; step < 300; ++step) {
+        const int length = document->characterCount() - 1;
+        const int kind = int(random.bounded(10));
+        if (kind == 0) {
+            ShellInput::keyClick(harness.view(), Qt::Key_Z, Qt::ControlModifier);
+        } else if (kind == 1) {
+            harness.placeCaret(int(random.bounded(length + 1)));
+            ShellInput::keyClick(harness.view(), random.bounded(2) ? Qt::Key_Return : Qt::Key_Backspace);
+        } else if (kind == 2) {
+            harness.view()->selectAll();
+            harness.view()->insertPlainText(QStringLiteral("全部换掉\n两行"));
+        } else {
+            // A stretch replaced, removed or inserted, across lines or not; never inside a pair.
+            int start = int(random.bounded(length + 1));
+            int end = std::min(length, start + int(random.bounded(12)));
+            const QString text = PaneText::rawText(document);
+            if (start > 0 && start < length && text.at(start).isLowSurrogate())
+                --start;
+            if (end > 0 && end < length && text.at(end).isLowSurrogate())
+                ++end;
+            QTextCursor cursor(document);
+            cursor.setPosition(start);
+            cursor.setPosition(end, QTextCursor::KeepAnchor);
+            cursor.insertText(pieces.at(int(random.bounded(int(pieces.size())))));
+        }
+        expectInStep(step);
+    }
+    // A document replaced whole.
+    harness.view()->setPlainText(QStringLiteral("新的\n全文"));
+    expectInStep(-1);
 }
 
 TEST(TextHistory, OneEntryPerEditAndUndoAppliesWithoutEcho)

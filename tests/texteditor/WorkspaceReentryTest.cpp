@@ -37,9 +37,9 @@ protected:
         ASSERT_TRUE(surface());
     }
 
-    void leaveAndComeBack(const std::function<void()> &whileAway = {})
+    void leaveAndComeBack(const std::function<void()> &whileAway = {}, WorkspaceMode away = WorkspaceMode::Launcher)
     {
-        view().switchWorkspace(WorkspaceMode::Launcher, false);
+        view().switchWorkspace(away, false);
         ShellTest::settle();
         // The window's event loop deletes the workspace it left; here that is done by hand.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -88,6 +88,30 @@ TEST_F(WorkspaceReentryTest, ComingBackShowsTheLaidOutDocumentsAsAFreshEntryWoul
     EXPECT_TRUE(edited().startsWith(QStringLiteral("甲第 1 行")));
     EXPECT_EQ(surface()->changeStrip()->chipCount(), chips + 1);
     EXPECT_TRUE(surface()->changeStrip()->chipText(0).startsWith(QStringLiteral("甲第 1 行原")));
+}
+
+// The image workspace brings a sidebar that narrows the workspace area: neither the workspace
+// being left nor the one coming back may lay the long text out at the width of the other.
+TEST_F(WorkspaceReentryTest, AWorkspaceWithASidebarInBetweenLaysNoLineOutAgain)
+{
+    openLongDocument();
+    QPointer<TextPaneDocumentLayout> edited = editedLayout();
+    QPointer<TextPaneDocumentLayout> original = originalLayout();
+    const qreal width = edited->textWidth();
+    edited->resetShapedBlockCount();
+    original->resetShapedBlockCount();
+
+    view().switchWorkspace(WorkspaceMode::ImageMarkup, false);
+    ASSERT_TRUE(edited && original);
+    EXPECT_EQ(edited->shapedBlockCount(), 0);
+    EXPECT_EQ(original->shapedBlockCount(), 0);
+
+    leaveAndComeBack({}, WorkspaceMode::ImageMarkup);
+    EXPECT_EQ(editedLayout(), edited.data());
+    EXPECT_EQ(edited->shapedBlockCount(), 0);
+    EXPECT_EQ(original->shapedBlockCount(), 0);
+    EXPECT_EQ(edited->textWidth(), width);
+    EXPECT_EQ(edited->textWidth(), TextPaneMetrics::availableWidth(textView()->viewport()->width()));
 }
 
 TEST_F(WorkspaceReentryTest, AWindowResizedWhileAwayLaysTheTextOutAtItsNewWidth)
