@@ -1,5 +1,6 @@
 #include "platform/CmykTiff.h"
 
+#include "platform/CmykProfileTransform.h"
 #include "platform/IccProfileTables.h"
 #include "platform/ImageLimits.h"
 
@@ -90,38 +91,6 @@ struct CmykTiffFile {
     CmykTiffFile &operator=(const CmykTiffFile &) = delete;
 };
 
-// Owns the profiles and the transform from CMYK ink to sRGB.
-struct CmykTiffTransform {
-    cmsHPROFILE input = nullptr;
-    cmsHPROFILE output = nullptr;
-    cmsHTRANSFORM transform = nullptr;
-
-    explicit CmykTiffTransform(const QByteArray &profile)
-    {
-        if (!IccProfileTables::workingBytes(profile))
-            return;
-        input = cmsOpenProfileFromMem(profile.constData(), cmsUInt32Number(profile.size()));
-        if (!input || cmsGetColorSpace(input) != cmsSigCmykData)
-            return;
-        output = cmsCreate_sRGBProfile();
-        if (!output)
-            return;
-        // TIFF ink is stored as printed (0 none, 255 full); the output rows are RGB32 pixels.
-        transform = cmsCreateTransform(input, TYPE_CMYK_8, output, TYPE_BGRA_8, INTENT_PERCEPTUAL, 0);
-    }
-    ~CmykTiffTransform()
-    {
-        if (transform)
-            cmsDeleteTransform(transform);
-        if (output)
-            cmsCloseProfile(output);
-        if (input)
-            cmsCloseProfile(input);
-    }
-    CmykTiffTransform(const CmykTiffTransform &) = delete;
-    CmykTiffTransform &operator=(const CmykTiffTransform &) = delete;
-};
-
 template<typename T>
 T cmykTiffField(TIFF *tiff, ttag_t tag, T fallback)
 {
@@ -171,7 +140,8 @@ Decoded decode(const QByteArray &bytes, const Layout &layout)
     Decoded result;
     if (!ImageLimits::isAcceptableSize(layout.size.width(), layout.size.height()))
         return result;
-    const CmykTiffTransform cmyk(layout.iccProfile);
+    // TIFF ink is stored as printed: 0 none, 255 full.
+    const CmykProfileTransform cmyk(layout.iccProfile, false);
     if (!cmyk.transform)
         return result;
     const CmykTiffFile file(bytes);

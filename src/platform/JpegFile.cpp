@@ -1,5 +1,6 @@
 #include "platform/JpegFile.h"
 
+#include "platform/CmykProfileTransform.h"
 #include "platform/IccProfileTables.h"
 #include "platform/JpegLibrary.h"
 
@@ -133,40 +134,6 @@ qint64 coefficientBytes(qint64 width, qint64 height, const std::vector<Layout::S
     }
     return bytes;
 }
-
-// Owns the profiles and the transform from CMYK to sRGB. A profile whose tables declare more than
-// it holds is not handed to the library, which would allocate them as declared first.
-struct CmykTransform {
-    cmsHPROFILE input = nullptr;
-    cmsHPROFILE output = nullptr;
-    cmsHTRANSFORM transform = nullptr;
-
-    CmykTransform(const QByteArray &profile, bool inverted)
-    {
-        if (!IccProfileTables::workingBytes(profile))
-            return;
-        input = cmsOpenProfileFromMem(profile.constData(), cmsUInt32Number(profile.size()));
-        if (!input || cmsGetColorSpace(input) != cmsSigCmykData)
-            return;
-        output = cmsCreate_sRGBProfile();
-        if (!output)
-            return;
-        // The output rows are QImage RGB32 pixels: bytes B, G, R, A in memory.
-        transform = cmsCreateTransform(input, inverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8, output, TYPE_BGRA_8,
-                                       INTENT_PERCEPTUAL, 0);
-    }
-    ~CmykTransform()
-    {
-        if (transform)
-            cmsDeleteTransform(transform);
-        if (output)
-            cmsCloseProfile(output);
-        if (input)
-            cmsCloseProfile(input);
-    }
-    CmykTransform(const CmykTransform &) = delete;
-    CmykTransform &operator=(const CmykTransform &) = delete;
-};
 
 enum class DecodeOutcome { decoded, notTaken, damaged };
 
@@ -429,7 +396,7 @@ CheckedDecode decodeCmykWithProfile(const QByteArray &bytes, const Layout &layou
 {
     if (layout.components != 4 || layout.iccProfile.isEmpty())
         return {};
-    const CmykTransform cmyk(layout.iccProfile, layout.adobeMarker);
+    const CmykProfileTransform cmyk(layout.iccProfile, layout.adobeMarker);
     if (!cmyk.transform)
         return {};
     CheckedDecode result = checkedCmyk(bytes, layout, atLeast, [&](const JSAMPLE *cmykRow, uchar *pixels, unsigned width) {
