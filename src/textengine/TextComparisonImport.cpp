@@ -1,5 +1,7 @@
 #include "textengine/TextComparisonImport.h"
 
+#include "textengine/RtfText.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -20,6 +22,10 @@ QString textComparisonImportErrorDescription(TextComparisonImportError error)
         return QStringLiteral("DOCX 文件无法读取");
     case TextComparisonImportError::docxTextMissing:
         return QStringLiteral("DOCX 中没有可解析的正文");
+    case TextComparisonImportError::rtfUnreadable:
+        return QStringLiteral("RTF 文件无法读取");
+    case TextComparisonImportError::rtfTextMissing:
+        return QStringLiteral("RTF 中没有可解析的正文");
     }
     return {};
 }
@@ -378,6 +384,14 @@ ImportResult importFile(const QString &path)
     }
     if (file.error() != QFileDevice::NoError) {
         result.errorMessage = QStringLiteral("无法读取文件：") + info.fileName();
+        return result;
+    }
+    if (info.suffix().toLower() == QLatin1String("rtf") && RtfText::startsAsRtf(bytes)) {
+        RtfText::Result rtf = RtfText::text(bytes);
+        if (rtf.error)
+            result.errorMessage = textComparisonImportErrorDescription(*rtf.error);
+        else
+            result.text = std::move(rtf.text);
         return result;
     }
     result.text = decodedText(bytes);

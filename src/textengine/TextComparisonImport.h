@@ -10,12 +10,14 @@ enum class TextComparisonImportError {
     unsupportedEncoding,   // "文案文件无法解析"
     docxArchiveUnreadable, // "DOCX 文件无法读取"
     docxTextMissing,       // "DOCX 中没有可解析的正文"
+    rtfUnreadable,         // "RTF 文件无法读取"
+    rtfTextMissing,        // "RTF 中没有可解析的正文"
 };
 
 QString textComparisonImportErrorDescription(TextComparisonImportError error);
 
-// Reading a source file into one text: TXT and RTF (as plain text, control words included) in
-// UTF-8, GB18030 or UTF-16, and DOCX packages read in memory.
+// Reading a source file into one text: text files in UTF-8, GB18030 or UTF-16, RTF documents as the
+// text they show (RtfText), and DOCX packages read in memory.
 namespace TextComparisonImport {
 
 // Text files above this size are refused before they are read.
@@ -63,8 +65,9 @@ struct ImportResult {
     QString errorMessage; // set when text is absent
 };
 
-// A file as the upload panel hands it over: "docx" (any case) is read as a package, everything
-// else as a text file.
+// A file as the upload panel hands it over: "docx" (any case) is read as a package, "rtf" (any
+// case) that opens as RTF ("{\rtf") as an RTF document, everything else as a text file. RTF and
+// text files share the size limit.
 ImportResult importFile(const QString &path);
 
 } // namespace TextComparisonImport
