@@ -227,3 +227,22 @@ TEST(StillCompression, FailuresLeaveNoTemporaryFiles)
         EXPECT_TRUE(QDir(out.path()).isEmpty());
     }
 }
+
+// A source whose name is near the file system's limit still gets its outputs: the name gives up
+// characters (never half of one) for "-压缩" and the number, and keeps its extension.
+TEST(StillCompression, SourcesWithLongNamesCompress)
+{
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    const QString stem = QString(82, u'长'); // 246 bytes; with ".jpg" the name has 250
+    const QString photo = saveImage(photoLike(64, 48), dir.filePath(stem + ".jpg"), "jpeg", 90);
+    ASSERT_FALSE(photo.isEmpty());
+    const auto source = probe(photo);
+    const auto first = compress(source, settings(ImageCompressionMaxDimension::original), out.path());
+    EXPECT_EQ(QFileInfo(first.outputURL).fileName().toStdString(), (QString(81, u'长') + "-压缩.jpg").toStdString());
+    EXPECT_FALSE(first.tookNumberedName);
+    const auto second = compress(source, settings(ImageCompressionMaxDimension::original), out.path());
+    EXPECT_EQ(QFileInfo(second.outputURL).fileName().toStdString(), (QString(80, u'长') + "-压缩-2.jpg").toStdString());
+    EXPECT_TRUE(second.tookNumberedName);
+    EXPECT_TRUE(QFileInfo(second.outputURL).isFile());
+}
