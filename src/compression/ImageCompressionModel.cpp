@@ -82,3 +82,32 @@ QString ImageCompressionServiceError::description() const
     }
     return {};
 }
+
+QString ImageCompressionServiceError::sharedReason() const
+{
+    switch (m_kind) {
+    case Kind::noReadableImage:
+        return QStringLiteral("无法读取图片");
+    case Kind::unsupportedImage:
+        return QStringLiteral("暂不支持该图片格式");
+    case Kind::cropUnsupported:
+        return QStringLiteral("GIF 暂不支持裁剪");
+    case Kind::cropTooSmall:
+        return QStringLiteral("裁剪区域太小");
+    case Kind::cropFailed:
+        return QStringLiteral("无法裁剪图片");
+    case Kind::cannotCreateDestination:
+        return QStringLiteral("无法创建输出文件");
+    case Kind::cannotReadFrame:
+        return QStringLiteral("无法读取 GIF 的帧");
+    case Kind::cannotResizeFrame:
+        return QStringLiteral("无法处理 GIF 的帧");
+    case Kind::cannotFinalize:
+        return QStringLiteral("无法写入压缩结果");
+    case Kind::cannotReadFileSize:
+        return QStringLiteral("无法读取文件大小");
+    case Kind::cannotWriteOutput:
+        return description();
+    }
+    return {};
+}
