@@ -265,8 +265,10 @@ std::optional<QString> desktopFolder(int *errorNumber)
     const QString folder = desktopLocation();
     errno = 0;
     if (!QDir().mkpath(folder)) {
+        // Something that is no folder standing in its place reads as a folder that is missing.
+        const int error = errno == 0 || errno == EEXIST ? ENOTDIR : errno;
         if (errorNumber)
-            *errorNumber = errno != 0 ? errno : EIO;
+            *errorNumber = error;
         return std::nullopt;
     }
     if (errorNumber)

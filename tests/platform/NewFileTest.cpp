@@ -1,4 +1,5 @@
 #include "platform/NewFile.h"
+#include "support/PlantedWriteFailure.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -126,32 +127,6 @@ TEST(NewFile, StalePartsGoAndNothingElse)
 
 namespace {
 
-// The error number the planted write call fails with.
-int newFilePlantedError = 0;
-
-ssize_t newFileFailingWrite(int, const void *, size_t)
-{
-    errno = newFilePlantedError;
-    return -1;
-}
-
-// Makes every write of new files fail with the error number for the scope, as a full disk or a
-// read-only file system would.
-class PlantedWriteFailure {
-public:
-    explicit PlantedWriteFailure(int errorNumber)
-    {
-        newFilePlantedError = errorNumber;
-        m_previous = NewFiles::replaceSystemWrite(&newFileFailingWrite);
-    }
-    ~PlantedWriteFailure() { NewFiles::replaceSystemWrite(m_previous); }
-    PlantedWriteFailure(const PlantedWriteFailure &) = delete;
-    PlantedWriteFailure &operator=(const PlantedWriteFailure &) = delete;
-
-private:
-    NewFiles::SystemWrite m_previous = nullptr;
-};
-
 bool hasLatinLetter(const QString &text)
 {
     return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isLetter() && c.unicode() < 0x80; });
@@ -166,7 +141,7 @@ TEST(NewFile, AFullDiskIsReportedAsSuchAndLeavesNothing)
     QTemporaryDir dir;
     const QString wanted = dir.filePath("beach-01-标注-20261208-094107.png");
     {
-        const PlantedWriteFailure full(ENOSPC);
+        const TestSupport::PlantedWriteFailure full(ENOSPC);
         int error = 0;
         EXPECT_FALSE(NewFiles::write(wanted, "picture", &error));
         EXPECT_EQ(error, ENOSPC);
@@ -200,7 +175,7 @@ TEST(NewFile, FailureTextsNameTheReasonAndTheFolderInChinese)
 
     // A read-only folder met at the write says so too.
     QTemporaryDir dir;
-    const PlantedWriteFailure readOnly(EROFS);
+    const TestSupport::PlantedWriteFailure readOnly(EROFS);
     const NewFiles::Written written = NewFiles::writeFile(dir.filePath("a.png"), "x");
     EXPECT_TRUE(written.failure.endsWith("：文件夹只读，无法写入）")) << written.failure.toStdString();
 }
