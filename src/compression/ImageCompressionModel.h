@@ -138,10 +138,17 @@ public:
     static ImageCompressionServiceError cropUnsupported(const QString &path) { return {Kind::cropUnsupported, path}; }
     static ImageCompressionServiceError cropTooSmall(const QString &path) { return {Kind::cropTooSmall, path}; }
     static ImageCompressionServiceError cropFailed(const QString &path) { return {Kind::cropFailed, path}; }
-    static ImageCompressionServiceError cannotCreateDestination(const QString &path) { return {Kind::cannotCreateDestination, path}; }
+    // With the system's error number, when known, the description says why ("磁盘空间不足").
+    static ImageCompressionServiceError cannotCreateDestination(const QString &path, int errorNumber = 0)
+    {
+        return {Kind::cannotCreateDestination, path, 0, reasonOf(errorNumber)};
+    }
     static ImageCompressionServiceError cannotReadFrame(int index) { return {Kind::cannotReadFrame, {}, index}; }
     static ImageCompressionServiceError cannotResizeFrame(int index) { return {Kind::cannotResizeFrame, {}, index}; }
-    static ImageCompressionServiceError cannotFinalize(const QString &path) { return {Kind::cannotFinalize, path}; }
+    static ImageCompressionServiceError cannotFinalize(const QString &path, int errorNumber = 0)
+    {
+        return {Kind::cannotFinalize, path, 0, reasonOf(errorNumber)};
+    }
     static ImageCompressionServiceError cannotReadFileSize(const QString &path) { return {Kind::cannotReadFileSize, path}; }
     static ImageCompressionServiceError cannotWriteOutput(const QString &folder, const QString &reason)
     {
@@ -151,7 +158,8 @@ public:
     Kind kind() const { return m_kind; }
     QString path() const { return m_path; }
     int frameIndex() const { return m_frameIndex; }
-    // Why the file system refused, for cannotWriteOutput ("权限不足"); empty for the other kinds.
+    // Why the file system refused, for cannotWriteOutput ("权限不足"), and for cannotCreateDestination
+    // and cannotFinalize when it is known; empty otherwise.
     QString reason() const { return m_reason; }
     QString description() const;
     // What several images can fail by alike: the description without the file it names
@@ -167,6 +175,8 @@ public:
 
 private:
     ImageCompressionServiceError(Kind kind, const QString &path, int frameIndex = 0, const QString &reason = {});
+    // The program's words for a system error number; empty for 0.
+    static QString reasonOf(int errorNumber);
 
     Kind m_kind;
     QString m_path;

@@ -57,9 +57,20 @@ void newFileSyncFolder(const QString &folder)
 
 } // namespace
 
-// ---- NewFileDevice ----------------------------------------------------------------------------
+// ---- ReasonedFile -----------------------------------------------------------------------------
 
-qint64 NewFileDevice::writeData(const char *data, qint64 size)
+bool ReasonedFile::open(OpenMode mode)
+{
+    errno = 0;
+    if (QFile::open(mode)) {
+        m_openError = 0;
+        return true;
+    }
+    m_openError = errno != 0 ? errno : EIO;
+    return false;
+}
+
+qint64 ReasonedFile::writeData(const char *data, qint64 size)
 {
     if (m_writeError != 0)
         return -1;

@@ -9,17 +9,24 @@
 
 #include <sys/types.h>
 
-// The hidden file of a NewFile. Its writes go straight to the system and keep the system's error
-// number when they fail (a full disk, a quota), which QFile would turn into text.
-class NewFileDevice final : public QFile {
+// A file whose failures keep the system's error number (a full disk, a quota, a read-only folder),
+// which QFile would only turn into text: the hidden file of a NewFile, and the temporary files the
+// encoders write. Its writes go straight to the system (NewFiles::replaceSystemWrite).
+class ReasonedFile final : public QFile {
 public:
+    using QFile::QFile;
+    bool open(OpenMode mode) override;
+    using QFile::open;
     // The error number of the first failed write; 0 while every write succeeded.
     int writeErrorNumber() const { return m_writeError; }
+    // Why opening or writing failed; 0 when neither did.
+    int errorNumber() const { return m_writeError != 0 ? m_writeError : m_openError; }
 
 protected:
     qint64 writeData(const char *data, qint64 size) override;
 
 private:
+    int m_openError = 0;
     int m_writeError = 0;
 };
 
@@ -65,7 +72,7 @@ private:
     QString m_folder;
     Naming m_naming;
     QString m_hiddenPrefix;
-    NewFileDevice m_file; // opened on the hidden file's descriptor: it knows no name
+    ReasonedFile m_file; // opened on the hidden file's descriptor: it knows no name
     QString m_hiddenPath;
     bool m_open = false;
     int m_error = 0;

@@ -1,6 +1,7 @@
 #include "CompressionTestSupport.h"
 
 #include "compression/ImageCompressionService.h"
+#include "support/PlantedWriteFailure.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -223,7 +224,26 @@ TEST(StillCompression, FailuresLeaveNoTemporaryFiles)
         } catch (const ImageCompressionServiceError &error) {
             EXPECT_EQ(error.kind(), ImageCompressionServiceError::Kind::cannotCreateDestination);
             EXPECT_TRUE(error.description().startsWith("无法创建输出文件：" + dir.filePath("missing-temp/kivo-compression-")));
+            EXPECT_TRUE(error.description().endsWith("（文件夹不存在）")) << error.description().toStdString();
         }
+        EXPECT_TRUE(QDir(out.path()).isEmpty());
+    }
+    {
+        // A full disk under the encoders (still, GIF) says so; nothing is left anywhere.
+        QTemporaryDir out;
+        const ScopedTempFolder temp;
+        const TestSupport::PlantedWriteFailure full(ENOSPC);
+        for (const ImageCompressionSource &source : { good, probe(writeAnimation(dir.path(), "moving.gif")) }) {
+            try {
+                compress(source, {}, out.path());
+                ADD_FAILURE() << "written on a full disk";
+            } catch (const ImageCompressionServiceError &error) {
+                EXPECT_EQ(error.kind(), ImageCompressionServiceError::Kind::cannotFinalize);
+                EXPECT_TRUE(error.description().endsWith("（磁盘空间不足）")) << error.description().toStdString();
+                EXPECT_EQ(error.sharedReason(), "无法写入压缩结果（磁盘空间不足）");
+            }
+        }
+        EXPECT_TRUE(temp.entries().isEmpty()) << temp.entries().join(",").toStdString();
         EXPECT_TRUE(QDir(out.path()).isEmpty());
     }
 }
