@@ -223,8 +223,9 @@ namespace NewFiles {
 QString fittedName(const QString &stem, const QString &tail)
 {
     const qsizetype tailBytes = tail.toUtf8().size();
-    if (tailBytes > maxNameBytes)
-        return newFileCutToBytes(tail, maxNameBytes);
+    // A tail that alone is too long is not cut: its write then fails with "文件名过长".
+    if (tailBytes >= maxNameBytes)
+        return tail;
     return newFileCutToBytes(stem, maxNameBytes - tailBytes) + tail;
 }
 

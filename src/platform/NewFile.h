@@ -85,7 +85,8 @@ constexpr qsizetype maxNameBytes = 255;
 
 // stem + tail, the stem cut at a character boundary (never inside a character or a combined
 // sequence) so that the whole fits in maxNameBytes. The tail (numbering, a label, the extension)
-// stays whole; it is cut only when it alone is longer than the limit.
+// stays whole; a tail that alone fills the limit comes back alone, and its write then reports
+// "文件名过长". The result always ends with the tail.
 QString fittedName(const QString &stem, const QString &tail);
 // The file name fitted to maxNameBytes, keeping its extension (from its last dot).
 QString fittedName(const QString &fileName);

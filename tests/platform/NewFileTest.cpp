@@ -200,6 +200,9 @@ TEST(NewFile, FittedNamesKeepTheirExtensionAndNumbering)
     EXPECT_EQ(NewFiles::numberedName(tooLong, 1), QString(83, u'长') + ".jpeg");
     EXPECT_EQ(NewFiles::numberedName(tooLong, 2), QString(82, u'长') + "-2.jpeg");
     EXPECT_EQ(NewFiles::fittedName("short.png"), "short.png");
+    // A tail that alone fills the limit is never cut: the write says the name is too long.
+    const QString longTail = "-" + QString(90, u'长') + ".png";
+    EXPECT_EQ(NewFiles::fittedName("stem", longTail), longTail);
 
     QTemporaryDir dir;
     const std::optional<QString> written = NewFiles::write(dir.filePath(tooLong), "x");
