@@ -9,6 +9,7 @@
 #include "platform/ImageOrientation.h"
 #include "platform/ImageReduction.h"
 #include "platform/JpegFile.h"
+#include "platform/NewFile.h"
 
 #include <QColorSpace>
 #include <QFile>
@@ -225,19 +226,19 @@ QImage withoutMetadata(const QImage &image)
 
 void writeImage(const QImage &image, const QString &path, OutputType type, double jpegQuality)
 {
-    QFile file(path);
+    ReasonedFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw ImageCompressionServiceError::cannotCreateDestination(path);
+        throw ImageCompressionServiceError::cannotCreateDestination(path, file.errorNumber());
     QImageWriter writer(&file, type == OutputType::png ? "png" : "jpeg");
     if (type == OutputType::jpeg) {
         writer.setQuality(static_cast<int>(std::lround(jpegQuality * 100)));
         writer.setOptimizedWrite(true);
     }
     if (!writer.write(withoutMetadata(JpegFile::withoutForeignProfile(image))) || !file.flush())
-        throw ImageCompressionServiceError::cannotFinalize(path);
+        throw ImageCompressionServiceError::cannotFinalize(path, file.errorNumber());
     file.close();
     if (file.error() != QFileDevice::NoError)
-        throw ImageCompressionServiceError::cannotFinalize(path);
+        throw ImageCompressionServiceError::cannotFinalize(path, file.errorNumber());
 }
 
 } // namespace CompressionImageIO

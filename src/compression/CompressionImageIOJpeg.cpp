@@ -5,6 +5,7 @@
 #include "platform/ImageLimits.h"
 #include "platform/JpegFile.h"
 #include "platform/JpegLibrary.h"
+#include "platform/NewFile.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -326,16 +327,16 @@ std::optional<QSize> recodeJpeg(const QString &path, int fitLongEdge, const QStr
     if (!written || !decoded)
         return std::nullopt;
 
-    QFile output(outputPath);
+    ReasonedFile output(outputPath);
     if (!output.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw ImageCompressionServiceError::cannotCreateDestination(outputPath);
+        throw ImageCompressionServiceError::cannotCreateDestination(outputPath, output.errorNumber());
     if (output.write(reinterpret_cast<const char *>(encoded.data()), qint64(destination.used))
             != qint64(destination.used)
         || !output.flush())
-        throw ImageCompressionServiceError::cannotFinalize(outputPath);
+        throw ImageCompressionServiceError::cannotFinalize(outputPath, output.errorNumber());
     output.close();
     if (output.error() != QFileDevice::NoError)
-        throw ImageCompressionServiceError::cannotFinalize(outputPath);
+        throw ImageCompressionServiceError::cannotFinalize(outputPath, output.errorNumber());
     return stored;
 }
 

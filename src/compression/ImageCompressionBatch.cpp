@@ -61,6 +61,7 @@ BatchOutcome compressBatch(const std::vector<ImageCompressionSource> &sources, c
     const int count = int(sources.size());
     std::vector<std::optional<ImageCompressionResult>> results(sources.size());
     std::vector<QString> failures(sources.size());
+    std::vector<QString> reasons(sources.size());
     std::vector<char> failedAt(sources.size(), 0);
     std::atomic<int> next { 0 };
     std::atomic<int> failed { 0 };
@@ -80,7 +81,9 @@ BatchOutcome compressBatch(const std::vector<ImageCompressionSource> &sources, c
                 wrote = true;
             } catch (const ImageCompressionServiceError &error) {
                 failures[size_t(i)] = error.description();
+                reasons[size_t(i)] = error.sharedReason();
             } catch (...) {
+                failures[size_t(i)] = reasons[size_t(i)] = QStringLiteral("未知错误");
             }
             if (!wrote) {
                 failedAt[size_t(i)] = 1;
@@ -113,8 +116,11 @@ BatchOutcome compressBatch(const std::vector<ImageCompressionSource> &sources, c
             outcome.failedSourceIDs.push_back(sources[i].id);
     }
     const auto firstFailure = std::find_if(failures.begin(), failures.end(), [](const QString &why) { return !why.isEmpty(); });
-    if (firstFailure != failures.end())
+    if (firstFailure != failures.end()) {
         outcome.firstFailure = *firstFailure;
+        outcome.firstFailureReason = reasons[size_t(firstFailure - failures.begin())];
+        outcome.firstFailureShare = int(std::count(reasons.begin(), reasons.end(), outcome.firstFailureReason));
+    }
     return outcome;
 }
 

@@ -24,18 +24,12 @@ QString removingLastExtension(const QString &fileName)
     return fileName.left(dot);
 }
 
+// base + "-压缩.jpg", "-压缩-2.jpg", …, the base shortened so that the name fits the file system:
+// a source whose own name is near the limit still gets its output.
 QString candidateName(const QString &base, int number, const QString &fileExtension)
 {
-    if (number == 1)
-        return base + QStringLiteral("-压缩.") + fileExtension;
-    return base + QStringLiteral("-压缩-") + QString::number(number) + QLatin1Char('.') + fileExtension;
-}
-
-// Anything at the path blocks the name: a file, a folder, or a symbolic link even when broken.
-bool isOccupied(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
+    const QString numbering = number == 1 ? QString() : QLatin1Char('-') + QString::number(number);
+    return NewFiles::fittedName(base, QStringLiteral("-压缩") + numbering + QLatin1Char('.') + fileExtension);
 }
 
 } // namespace
@@ -79,7 +73,7 @@ QString outputURL(const QString &sourcePath, const QString &destinationDirectory
     const QString base = outputBaseName(sourcePath);
     for (int number = 1;; ++number) {
         const QString candidate = folder.filePath(candidateName(base, number, fileExtension));
-        if (!isOccupied(candidate))
+        if (!NewFiles::isTaken(candidate))
             return candidate;
     }
 }

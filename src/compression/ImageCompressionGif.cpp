@@ -224,7 +224,7 @@ ImageCompressionResult compressGIF(const ImageCompressionSource &source, const I
 
     GifCodec::Writer writer;
     if (!writer.open(temporary.path(), target, loopCount))
-        throw ImageCompressionServiceError::cannotCreateDestination(temporary.path());
+        throw ImageCompressionServiceError::cannotCreateDestination(temporary.path(), writer.errorNumber());
 
     int written = 0;
     QSize lastFrameSize;
@@ -240,12 +240,12 @@ ImageCompressionResult compressGIF(const ImageCompressionSource &source, const I
             delay += delays[k];
         if (!writer.addFrame(prepared->image, std::min(delay, 65535),
                              prepared->inPalette ? frames.palette() : std::vector<QRgb>()))
-            throw ImageCompressionServiceError::cannotFinalize(temporary.path());
+            throw ImageCompressionServiceError::cannotFinalize(temporary.path(), writer.errorNumber());
         lastFrameSize = prepared->image.size();
         ++written;
     }
     if (!writer.finish())
-        throw ImageCompressionServiceError::cannotFinalize(temporary.path());
+        throw ImageCompressionServiceError::cannotFinalize(temporary.path(), writer.errorNumber());
     const qint64 encodedBytes = fileSize(temporary.path());
 
     const bool keepsOriginal = encodedBytes >= source.originalBytes && source.pixelSize == QSizeF(lastFrameSize)

@@ -1,5 +1,7 @@
 #include "compression/ImageCompressionModel.h"
 
+#include "platform/NewFile.h"
+
 #include <QFileInfo>
 
 #include <algorithm>
@@ -56,6 +58,7 @@ QString ImageCompressionServiceError::description() const
 {
     const QString fileName = QFileInfo(m_path).fileName();
     const QString frameNumber = QString::number(static_cast<qint64>(m_frameIndex) + 1);
+    const QString reasonNote = m_reason.isEmpty() ? QString() : QStringLiteral("（") + m_reason + QStringLiteral("）");
     switch (m_kind) {
     case Kind::noReadableImage:
         return QStringLiteral("无法读取图片：") + fileName;
@@ -68,17 +71,52 @@ QString ImageCompressionServiceError::description() const
     case Kind::cropFailed:
         return QStringLiteral("无法裁剪图片：") + fileName;
     case Kind::cannotCreateDestination:
-        return QStringLiteral("无法创建输出文件：") + m_path;
+        return QStringLiteral("无法创建输出文件：") + m_path + reasonNote;
     case Kind::cannotReadFrame:
         return QStringLiteral("无法读取 GIF 第 ") + frameNumber + QStringLiteral(" 帧");
     case Kind::cannotResizeFrame:
         return QStringLiteral("无法处理 GIF 第 ") + frameNumber + QStringLiteral(" 帧");
     case Kind::cannotFinalize:
-        return QStringLiteral("无法写入压缩结果：") + m_path;
+        return QStringLiteral("无法写入压缩结果：") + m_path + reasonNote;
     case Kind::cannotReadFileSize:
         return QStringLiteral("无法读取文件大小：") + m_path;
     case Kind::cannotWriteOutput:
         return QStringLiteral("无法写入 ") + m_path + QStringLiteral("：") + m_reason;
+    }
+    return {};
+}
+
+QString ImageCompressionServiceError::reasonOf(int errorNumber)
+{
+    return errorNumber != 0 ? NewFiles::failureReason(errorNumber) : QString();
+}
+
+QString ImageCompressionServiceError::sharedReason() const
+{
+    const QString reasonNote = m_reason.isEmpty() ? QString() : QStringLiteral("（") + m_reason + QStringLiteral("）");
+    switch (m_kind) {
+    case Kind::noReadableImage:
+        return QStringLiteral("无法读取图片");
+    case Kind::unsupportedImage:
+        return QStringLiteral("暂不支持该图片格式");
+    case Kind::cropUnsupported:
+        return QStringLiteral("GIF 暂不支持裁剪");
+    case Kind::cropTooSmall:
+        return QStringLiteral("裁剪区域太小");
+    case Kind::cropFailed:
+        return QStringLiteral("无法裁剪图片");
+    case Kind::cannotCreateDestination:
+        return QStringLiteral("无法创建输出文件") + reasonNote;
+    case Kind::cannotReadFrame:
+        return QStringLiteral("无法读取 GIF 的帧");
+    case Kind::cannotResizeFrame:
+        return QStringLiteral("无法处理 GIF 的帧");
+    case Kind::cannotFinalize:
+        return QStringLiteral("无法写入压缩结果") + reasonNote;
+    case Kind::cannotReadFileSize:
+        return QStringLiteral("无法读取文件大小");
+    case Kind::cannotWriteOutput:
+        return description();
     }
     return {};
 }

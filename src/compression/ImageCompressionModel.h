@@ -1,5 +1,8 @@
 #pragma once
 
+#include "model/MarkupViewModelTypes.h"
+#include "platform/Rect.h"
+
 #include <QImage>
 #include <QSizeF>
 #include <QString>
@@ -7,8 +10,10 @@
 
 #include <array>
 #include <exception>
+#include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The value types of image compression: the user's settings, the long-edge presets, one input
 // image, one output, and the errors with their Chinese texts. Paths are absolute local paths.
@@ -87,6 +92,30 @@ struct ImageCompressionResult {
     bool operator==(const ImageCompressionResult &) const = default;
 };
 
+// A crop frame drawn on an image of the list but neither confirmed nor cancelled, in the points of
+// the image's preview (whose size follows from the image's pixel size alone), with its ratio. Each
+// image keeps its own until the user confirms or cancels it; no run starts while one is pending.
+struct PendingCompressionCrop {
+    Rect rect;
+    CropAspectRatio aspectRatio = CropAspectRatio::Free;
+
+    bool operator==(const PendingCompressionCrop &) const = default;
+};
+using PendingCompressionCrops = std::map<QUuid, PendingCompressionCrop>;
+
+// What a finished run wrote and why its images failed. The results banner tells it until the next
+// run, or until new images or a cleared list withdraw it; a crop, a removal or a selection leave it
+// as it was, since the files it counts stay on disk.
+struct CompressionRunReport {
+    std::vector<ImageCompressionResult> results;
+    int failedCount = 0;
+    // The first failure's reason as several images share it, and how many failed by it.
+    QString firstFailureReason;
+    int firstFailureShare = 0;
+
+    bool operator==(const CompressionRunReport &) const = default;
+};
+
 // A failure of the compression service. description() is the text shown to the user.
 class ImageCompressionServiceError : public std::exception {
 public:
@@ -109,10 +138,17 @@ public:
     static ImageCompressionServiceError cropUnsupported(const QString &path) { return {Kind::cropUnsupported, path}; }
     static ImageCompressionServiceError cropTooSmall(const QString &path) { return {Kind::cropTooSmall, path}; }
     static ImageCompressionServiceError cropFailed(const QString &path) { return {Kind::cropFailed, path}; }
-    static ImageCompressionServiceError cannotCreateDestination(const QString &path) { return {Kind::cannotCreateDestination, path}; }
+    // With the system's error number, when known, the description says why ("磁盘空间不足").
+    static ImageCompressionServiceError cannotCreateDestination(const QString &path, int errorNumber = 0)
+    {
+        return {Kind::cannotCreateDestination, path, 0, reasonOf(errorNumber)};
+    }
     static ImageCompressionServiceError cannotReadFrame(int index) { return {Kind::cannotReadFrame, {}, index}; }
     static ImageCompressionServiceError cannotResizeFrame(int index) { return {Kind::cannotResizeFrame, {}, index}; }
-    static ImageCompressionServiceError cannotFinalize(const QString &path) { return {Kind::cannotFinalize, path}; }
+    static ImageCompressionServiceError cannotFinalize(const QString &path, int errorNumber = 0)
+    {
+        return {Kind::cannotFinalize, path, 0, reasonOf(errorNumber)};
+    }
     static ImageCompressionServiceError cannotReadFileSize(const QString &path) { return {Kind::cannotReadFileSize, path}; }
     static ImageCompressionServiceError cannotWriteOutput(const QString &folder, const QString &reason)
     {
@@ -122,9 +158,13 @@ public:
     Kind kind() const { return m_kind; }
     QString path() const { return m_path; }
     int frameIndex() const { return m_frameIndex; }
-    // Why the file system refused, for cannotWriteOutput ("权限不足"); empty for the other kinds.
+    // Why the file system refused, for cannotWriteOutput ("权限不足"), and for cannotCreateDestination
+    // and cannotFinalize when it is known; empty otherwise.
     QString reason() const { return m_reason; }
     QString description() const;
+    // What several images can fail by alike: the description without the file it names
+    // ("无法读取图片"), whole for a folder that refused the outputs ("无法写入 /out：文件夹不存在").
+    QString sharedReason() const;
     const char *what() const noexcept override { return m_utf8.c_str(); }
 
     bool operator==(const ImageCompressionServiceError &other) const
@@ -135,6 +175,8 @@ public:
 
 private:
     ImageCompressionServiceError(Kind kind, const QString &path, int frameIndex = 0, const QString &reason = {});
+    // The program's words for a system error number; empty for 0.
+    static QString reasonOf(int errorNumber);
 
     Kind m_kind;
     QString m_path;

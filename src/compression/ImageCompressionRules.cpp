@@ -99,9 +99,24 @@ QString summaryText(const std::vector<ImageCompressionResult> &results, int fail
         text += QStringLiteral("，%1 张已保留原图").arg(kept);
     if (numbered > 0)
         text += QStringLiteral("，%1 张因重名另存为新文件名").arg(numbered);
-    if (failedCount > 0)
-        text += QStringLiteral("，%1 张失败").arg(failedCount);
-    return text;
+    return text + failureNote(failedCount);
+}
+
+QString summaryText(const CompressionRunReport &report)
+{
+    return summaryText(report.results) + failureNote(report.failedCount, report.firstFailureReason, report.firstFailureShare);
+}
+
+QString failureNote(int failedCount, const QString &firstReason, int firstReasonShare)
+{
+    if (failedCount <= 0)
+        return QString();
+    QString note = QStringLiteral("，%1 张失败").arg(failedCount);
+    if (firstReason.isEmpty())
+        return note;
+    if (firstReasonShare >= failedCount)
+        return note + QStringLiteral("：") + firstReason;
+    return note + QStringLiteral("（其中 %1 张：").arg(std::max(firstReasonShare, 1)) + firstReason + QStringLiteral("）");
 }
 
 QString numberedNamesNote(const std::vector<ImageCompressionResult> &results)

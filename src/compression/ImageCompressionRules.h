@@ -36,6 +36,12 @@ qint64 savedBytes(const std::vector<ImageCompressionResult> &results);
 // The sentence of the results banner, with the outputs that took a numbered name and the
 // images that failed at its end.
 QString summaryText(const std::vector<ImageCompressionResult> &results, int failedCount = 0);
+// The banner's sentence for a finished run: summaryText() of what it wrote, with its failures and
+// their first reason.
+QString summaryText(const CompressionRunReport &report);
+// "，15 张失败：无法写入 /out：文件夹不存在" when every failed image shares the reason, else
+// "，15 张失败（其中 12 张：…）"; "，15 张失败" without a reason; empty when nothing failed.
+QString failureNote(int failedCount, const QString &firstReason = {}, int firstReasonShare = 0);
 // What a finished run adds to its status for the outputs that took a numbered name:
 // "，1 张因重名另存为 a-压缩-2.jpg", "，3 张因重名另存为 a-压缩-2.jpg 等"; empty when none did.
 QString numberedNamesNote(const std::vector<ImageCompressionResult> &results);

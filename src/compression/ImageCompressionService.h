@@ -65,6 +65,10 @@ struct BatchOutcome {
     std::vector<QUuid> failedSourceIDs;
     // Why the first source in list order that failed did so; empty when none failed.
     QString firstFailure;
+    // That reason as several images share it (ImageCompressionServiceError::sharedReason), and how
+    // many of the failed images failed by it.
+    QString firstFailureReason;
+    int firstFailureShare = 0;
 };
 
 // Called on the batch's threads after each file: files done (written or failed) and written.

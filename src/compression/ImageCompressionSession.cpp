@@ -109,6 +109,8 @@ void ImageCompressionSession::setSources(std::vector<ImageCompressionSource> sou
     // Equality ignores thumbnails, so a changed thumbnail alone still counts as a change here.
     m_sources = std::move(sources);
     Q_EMIT compressionSourcesChanged();
+    // A frame goes with its image when the image leaves the list.
+    setPendingCrops(m_pendingCrops);
 }
 
 void ImageCompressionSession::setResults(std::vector<ImageCompressionResult> results, std::vector<QUuid> failedIDs)
@@ -118,6 +120,27 @@ void ImageCompressionSession::setResults(std::vector<ImageCompressionResult> res
     m_results = std::move(results);
     m_failedIDs = std::move(failedIDs);
     Q_EMIT compressionResultsChanged();
+}
+
+void ImageCompressionSession::setPendingCrops(PendingCompressionCrops crops)
+{
+    // Only images of the list hold a frame.
+    std::erase_if(crops, [&](const auto &entry) {
+        return std::none_of(m_sources.begin(), m_sources.end(),
+                            [&](const ImageCompressionSource &source) { return source.id == entry.first; });
+    });
+    if (m_pendingCrops == crops)
+        return;
+    m_pendingCrops = std::move(crops);
+    Q_EMIT pendingCropsChanged();
+}
+
+void ImageCompressionSession::setLastRun(std::optional<CompressionRunReport> report)
+{
+    if (m_lastRun == report)
+        return;
+    m_lastRun = std::move(report);
+    Q_EMIT lastRunReportChanged();
 }
 
 void ImageCompressionSession::dropResultsOf(const QUuid &id)
@@ -251,6 +274,7 @@ int ImageCompressionSession::appendNewSources(std::vector<ImageCompressionSource
     if (!m_selectedID)
         setSelectedCompressionSourceID(firstNew);
     setResults({});
+    setLastRun(std::nullopt);
     return count;
 }
 
@@ -288,6 +312,7 @@ void ImageCompressionSession::clearCompressionSources()
     setSources({});
     setSelectedCompressionSourceID(std::nullopt);
     setResults({});
+    setLastRun(std::nullopt);
     setStatus(QStringLiteral("已清空压缩列表"));
     for (const ImageCompressionSource &source : leaving)
         releaseCropFile(source.url);
@@ -344,13 +369,15 @@ bool ImageCompressionSession::cropCompressionSource(QUuid id, QRectF cropUnitRec
 
 void ImageCompressionSession::compressImages()
 {
-    if (m_sources.empty() || m_isCompressing)
+    // A drawn crop is never passed over: the run waits for the user's word on it (the panel says so).
+    if (m_sources.empty() || m_isCompressing || !m_pendingCrops.empty())
         return;
     const std::optional<QString> folder = m_chooser->chooseDestinationFolder();
     if (!folder || folder->isEmpty())
         return;
     setCompressing(true);
     setResults({});
+    setLastRun(std::nullopt);
 
     const std::vector<ImageCompressionSource> sources = m_sources;
     const ImageCompressionSettings settings = m_settings;
@@ -382,7 +409,8 @@ void ImageCompressionSession::compressImages()
             return nothing;
         }
     }).then(this, [this](const ImageCompressionService::BatchOutcome &outcome) {
-        finishImageCompression(outcome.results, outcome.failedSourceIDs, outcome.firstFailure);
+        finishImageCompression(outcome.results, outcome.failedSourceIDs, outcome.firstFailure,
+                               outcome.firstFailureReason, outcome.firstFailureShare);
     });
 }
 
@@ -399,22 +427,29 @@ void ImageCompressionSession::showBatchProgress()
 
 void ImageCompressionSession::finishImageCompression(const std::vector<ImageCompressionResult> &results,
                                                      const std::vector<QUuid> &failedSourceIDs,
-                                                     const QString &firstFailure)
+                                                     const QString &firstFailure,
+                                                     const QString &firstFailureReason, int firstFailureShare)
 {
     m_batchCounts.reset();
     setResults(results, failedSourceIDs);
     const int failedCount = int(failedSourceIDs.size());
+    // The banner tells this run until the next one: a crop or a removal afterwards leaves it.
+    if (!results.empty())
+        setLastRun(CompressionRunReport { results, failedCount, firstFailureReason, firstFailureShare });
     // The outcome's messages come before the busy flag clears, so a close waiting for the run
-    // finds them already reported.
+    // finds them already reported. Failures say why: the first reason and how many share it.
     if (!results.empty()) {
         const QString numbered = ImageCompressionRules::numberedNamesNote(results);
         if (failedCount == 0)
             setStatus(QStringLiteral("已压缩 %1 张图片").arg(results.size()) + numbered);
         else
-            setStatus(QStringLiteral("已压缩 %1 张，%2 张失败").arg(results.size()).arg(failedCount) + numbered);
+            setStatus(QStringLiteral("已压缩 %1 张").arg(results.size())
+                      + ImageCompressionRules::failureNote(failedCount, firstFailureReason, firstFailureShare)
+                      + numbered);
     } else {
         // The count replaces the last run's, and the alert says why ("无法写入 …：权限不足").
-        setStatus(QStringLiteral("已压缩 0 张，%1 张失败").arg(failedCount));
+        setStatus(QStringLiteral("已压缩 0 张")
+                  + ImageCompressionRules::failureNote(failedCount, firstFailureReason, firstFailureShare));
         setError(firstFailure.isEmpty() ? QStringLiteral("压缩失败") : QStringLiteral("压缩失败：") + firstFailure);
     }
     setCompressing(false);

@@ -43,7 +43,13 @@ public:
     // The images of the last batch that could not be written (ids of the list); they change with
     // the results, and a removed or cropped image takes its failure along.
     const std::vector<QUuid> &compressionFailedSourceIDs() const { return m_failedIDs; }
+    // The last finished run that wrote files, as its banner tells it (see CompressionRunReport).
+    const std::optional<CompressionRunReport> &lastRunReport() const { return m_lastRun; }
     const ImageCompressionSettings &compressionSettings() const { return m_settings; }
+    // The crop frames drawn but not yet confirmed or cancelled, by image; the workspace keeps them
+    // here so that they outlive a change of image or of workspace.
+    const PendingCompressionCrops &pendingCrops() const { return m_pendingCrops; }
+    void setPendingCrops(PendingCompressionCrops crops);
     void setCompressionSettings(const ImageCompressionSettings &settings);
     bool isCompressingImages() const { return m_isCompressing; }
     // Whether added paths are still being probed.
@@ -60,14 +66,18 @@ public:
     void removeCompressionSource(QUuid id);
     bool cropCompressionSource(QUuid id, QRectF cropUnitRect, CropAspectRatio ratio = CropAspectRatio::Free);
     void compressImages();
-    // `firstFailure` says why the first failing image failed; shown when nothing was written.
+    // `firstFailure` says why the first failing image failed, shown when nothing was written;
+    // `firstFailureReason` is that reason as `firstFailureShare` of the failed images share it.
     void finishImageCompression(const std::vector<ImageCompressionResult> &results,
-                                const std::vector<QUuid> &failedSourceIDs, const QString &firstFailure = {});
+                                const std::vector<QUuid> &failedSourceIDs, const QString &firstFailure = {},
+                                const QString &firstFailureReason = {}, int firstFailureShare = 0);
 
 Q_SIGNALS:
     void compressionSourcesChanged();
     void selectedCompressionSourceIDChanged();
     void compressionResultsChanged();
+    void lastRunReportChanged();
+    void pendingCropsChanged();
     void compressionSettingsChanged();
     void isCompressingImagesChanged();
     // Every pending add has been applied.
@@ -103,6 +113,7 @@ private:
     void showBatchProgress();
     void setSources(std::vector<ImageCompressionSource> sources);
     void setResults(std::vector<ImageCompressionResult> results, std::vector<QUuid> failedIDs = {});
+    void setLastRun(std::optional<CompressionRunReport> report);
     // The results and failures without those of the image with this id.
     void dropResultsOf(const QUuid &id);
     void setCompressing(bool compressing);
@@ -117,6 +128,8 @@ private:
     std::optional<QUuid> m_selectedID;
     std::vector<ImageCompressionResult> m_results;
     std::vector<QUuid> m_failedIDs;
+    std::optional<CompressionRunReport> m_lastRun;
+    PendingCompressionCrops m_pendingCrops;
     ImageCompressionSettings m_settings;
     bool m_isCompressing = false;
     std::deque<std::shared_ptr<PendingAdd>> m_pendingAdds;

@@ -5,7 +5,6 @@
 #include <QFile>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -33,8 +32,9 @@ private:
     int m_fd;
 };
 
-// Copies everything; 0, or the error number of the failed write (a negative one for a read).
-int placementCopyBytes(int from, int to)
+// Copies everything into the new file; 0, -1 when the source cannot be read, or 1 when the new
+// file cannot take the bytes (its errorNumber() says why).
+int placementCopyBytes(int from, NewFile &to)
 {
     constexpr size_t chunk = size_t(256) << 10;
     std::unique_ptr<char[]> buffer(new char[chunk]);
@@ -45,17 +45,10 @@ int placementCopyBytes(int from, int to)
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            return -errno;
+            return -1;
         }
-        for (ssize_t written = 0; written < got;) {
-            const ssize_t put = ::write(to, buffer.get() + written, size_t(got - written));
-            if (put < 0) {
-                if (errno == EINTR)
-                    continue;
-                return errno;
-            }
-            written += put;
-        }
+        if (!to.write(buffer.get(), got))
+            return 1;
     }
 }
 
@@ -68,44 +61,20 @@ QString placeCopy(const QString &from, const QString &folder, const NewFile::Nam
         throw ImageCompressionServiceError::cannotFinalize(from);
     NewFile output(folder, naming, hiddenPrefix);
     if (!output.open())
-        throw ImageCompressionServiceError::cannotWriteOutput(folder, failureReason(output.errorNumber()));
-    const int failure = placementCopyBytes(source.get(), output.device().handle());
+        throw ImageCompressionServiceError::cannotWriteOutput(folder, NewFiles::failureReason(output.errorNumber()));
+    const int failure = placementCopyBytes(source.get(), output);
     if (failure != 0) {
         output.cancel();
         if (failure < 0)
             throw ImageCompressionServiceError::cannotFinalize(from);
-        throw ImageCompressionServiceError::cannotWriteOutput(folder, failureReason(failure));
+        throw ImageCompressionServiceError::cannotWriteOutput(folder, NewFiles::failureReason(output.errorNumber()));
     }
     const std::optional<QString> placed = output.commit();
     if (!placed)
-        throw ImageCompressionServiceError::cannotWriteOutput(folder, failureReason(output.errorNumber()));
+        throw ImageCompressionServiceError::cannotWriteOutput(folder, NewFiles::failureReason(output.errorNumber()));
     return *placed;
 }
 
 int removeStaleParts(const QString &folder) { return NewFiles::removeStaleParts(folder, hiddenPrefix); }
-
-QString failureReason(int errorNumber)
-{
-    switch (errorNumber) {
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("权限不足");
-    case ENOSPC:
-    case EDQUOT:
-        return QStringLiteral("磁盘空间不足");
-    case EROFS:
-        return QStringLiteral("磁盘只读");
-    case ENOENT:
-    case ENOTDIR:
-        return QStringLiteral("文件夹不存在");
-    case EFBIG:
-        return QStringLiteral("文件过大");
-    default:
-        break;
-    }
-    char buffer[256] = {};
-    // The GNU strerror_r: the text may be a static string rather than the buffer.
-    return QString::fromLocal8Bit(::strerror_r(errorNumber, buffer, sizeof buffer));
-}
 
 } // namespace OutputFilePlacement

@@ -21,7 +21,5 @@ QString placeCopy(const QString &from, const QString &folder, const NewFile::Nam
 // Removes the part files that a killed run left in the folder (only names of that exact shape,
 // and none that a running write holds).
 int removeStaleParts(const QString &folder);
-// Why a write failed, in the program's words where one fits ("权限不足"), else the system's text.
-QString failureReason(int errorNumber);
 
 } // namespace OutputFilePlacement

@@ -5,9 +5,6 @@
 #include "platform/NewFile.h"
 #include "platform/SystemMemory.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QStandardPaths>
 
 
 namespace DesktopExport {
@@ -23,37 +20,14 @@ JobResult runJob(QImage image, const std::vector<MarkupAnnotation> &annotations,
     if (!data)
         return result;
     result.rendered = true;
-    const Written written = writeNewFile(path, *data);
-    result.writeError = written.error;
+    const NewFiles::Written written = NewFiles::writeFile(path, *data);
+    if (!written.path)
+        result.writeError = written.failure;
     result.path = written.path.value_or(QString());
     return result;
 }
 
 } // namespace
-
-std::optional<QString> desktopFolder()
-{
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    if (folder.isEmpty())
-        folder = QDir::home().filePath(QStringLiteral("Desktop"));
-    if (!QDir().mkpath(folder))
-        return std::nullopt;
-    // Every Desktop save passes here first: the part files of a save that was killed go now.
-    NewFiles::removeStaleParts(folder, NewFile::defaultHiddenPrefix());
-    return folder;
-}
-
-QString writeFailureText(const QString &path)
-{
-    return QStringLiteral("无法写入文件：") + QFileInfo(path).fileName();
-}
-
-Written writeNewFile(const QString &wantedPath, const QByteArray &data)
-{
-    if (std::optional<QString> path = NewFiles::write(wantedPath, data))
-        return {std::move(path), std::nullopt};
-    return {std::nullopt, writeFailureText(wantedPath)};
-}
 
 std::optional<QByteArray> encodedImage(const QImage &image, const std::vector<MarkupAnnotation> &annotations,
                                        ImageExportFormat format, double jpegQuality)

@@ -11,27 +11,10 @@
 #include <optional>
 #include <vector>
 
-// The file side of the Desktop exports: where the Desktop is, atomic writes, and rendering,
-// encoding and writing several images while the caller waits.
+// The file side of the Desktop exports: rendering, encoding and writing several images while the
+// caller waits. The files are NewFiles: a taken name gets the next free one ("a-标注-….png" →
+// "…-2.png"), so two saves within one second both stay.
 namespace DesktopExport {
-
-// The Desktop folder (the XDG user directory, else ~/Desktop), created when missing: many Linux
-// installations have none. Nothing when it cannot be created.
-std::optional<QString> desktopFolder();
-
-// "无法写入文件：" + the file's name.
-QString writeFailureText(const QString &path);
-
-// What a write of a new file gave: the path it took, or the failure text.
-struct Written {
-    std::optional<QString> path;
-    std::optional<QString> error;
-};
-
-// Writes the bytes as a new file: whole or not at all, on disk before it takes its name, and
-// never over an existing file. A taken name gets the next free one ("a-标注-….png" → "…-2.png"),
-// so two saves within one second both stay.
-Written writeNewFile(const QString &wantedPath, const QByteArray &data);
 
 // The annotated image encoded as PNG or JPEG (quality clamped to 0.1…1.0); nothing for PDF, for
 // an empty image or when rendering or encoding fails.

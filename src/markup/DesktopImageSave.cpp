@@ -3,6 +3,7 @@
 #include "markup/ExportFileNames.h"
 #include "model/FileSupport.h"
 #include "model/MarkupViewModel.h"
+#include "platform/NewFile.h"
 
 #include <QDir>
 
@@ -42,8 +43,9 @@ Plan makePlan(const MarkupViewModel &model, std::vector<QUuid> ids, ImageExportF
     Plan plan;
     plan.format = format;
     plan.jpegQuality = jpegQuality;
-    const std::optional<QString> desktop = DesktopExport::desktopFolder();
+    const std::optional<QString> desktop = NewFiles::desktopFolder(&plan.desktopErrorNumber);
     plan.hasDesktop = desktop.has_value();
+    const QDir folder(desktop.value_or(NewFiles::desktopLocation()));
     const QString timestamp = FileSupport::exportTimestamp();
     for (size_t i = 0; i < ids.size(); ++i) {
         const auto item = std::find_if(model.items().begin(), model.items().end(),
@@ -55,8 +57,7 @@ Plan makePlan(const MarkupViewModel &model, std::vector<QUuid> ids, ImageExportF
             job.image = [handle = item->image] { return handle.imageForOneUse(); };
             job.annotations = item->annotations;
             // Without a Desktop the write fails and reports the file it could not write.
-            const QString name = imageFileName(item->fileName, qsizetype(i) + 1, timestamp, format);
-            job.path = desktop ? QDir(*desktop).filePath(name) : name;
+            job.path = folder.filePath(imageFileName(item->fileName, qsizetype(i) + 1, timestamp, format));
         } else {
             job.image = [] { return QImage(); };
         }
@@ -115,7 +116,7 @@ std::vector<DesktopExport::JobResult> makeFiles(const Plan &plan, const std::fun
     // Nothing can be written: every image that exists fails at its write, unrendered.
     std::vector<DesktopExport::JobResult> results;
     for (const DesktopExport::ImageJob &job : plan.jobs) {
-        results.push_back({!job.path.isEmpty(), DesktopExport::writeFailureText(job.path), QString()});
+        results.push_back({!job.path.isEmpty(), NewFiles::failureText(job.path, plan.desktopErrorNumber), QString()});
         if (finished)
             finished(results.size());
     }

@@ -39,8 +39,10 @@ struct Plan {
     std::vector<DesktopExport::ImageJob> jobs;
     ImageExportFormat format = ImageExportFormat::Png;
     double jpegQuality = 0.9;
-    // Without a Desktop folder nothing is written: every job fails at its write, unrendered.
+    // Without a Desktop folder nothing is written: every job fails at its write, unrendered, for
+    // the reason the folder could not be made.
     bool hasDesktop = false;
+    int desktopErrorNumber = 0;
     QString successText; // with %1 for the number of files written
     QString nothingSavedText;
 };

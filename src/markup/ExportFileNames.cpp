@@ -1,8 +1,6 @@
 #include "markup/ExportFileNames.h"
 
-#include "model/TextRules.h"
-
-#include <algorithm>
+#include "platform/NewFile.h"
 
 namespace ExportFileNames {
 
@@ -44,13 +42,10 @@ QString baseName(const QString &fileName)
 
 QString fittedFileName(const QString &base, const QString &tail)
 {
-    const qsizetype budget = std::max<qsizetype>(maxFileNameBytes - tail.toUtf8().size(), 0);
-    QString cut = TextRules::cutToUtf8Bytes(base, budget).trimmed();
+    const QString fitted = NewFiles::fittedName(base, tail);
     // A cut can leave a lone "." or ".." behind, which must not stand as a name of its own.
-    cut = safePathComponent(cut);
-    if (cut.isEmpty())
-        cut = TextRules::cutToUtf8Bytes(fallbackBase(), budget);
-    return cut + tail;
+    const QString cut = safePathComponent(fitted.chopped(tail.size()).trimmed());
+    return cut.isEmpty() ? NewFiles::fittedName(fallbackBase(), tail) : cut + tail;
 }
 
 } // namespace ExportFileNames

@@ -7,9 +7,6 @@
 // to one harmless path component that fits the usual 255-byte limit of Linux file systems.
 namespace ExportFileNames {
 
-// The longest file name, in UTF-8 bytes, that common Linux file systems accept.
-constexpr qsizetype maxFileNameBytes = 255;
-
 // The base name given to images whose own name leaves nothing usable.
 QString fallbackBase();
 
@@ -26,7 +23,8 @@ QString safePathComponent(const QString &name);
 QString baseName(const QString &fileName);
 
 // base + tail, with the base cut at a character boundary (and trimmed again) so the whole name
-// fits in maxFileNameBytes; the fallback base when the cut leaves nothing.
+// fits in the file system's limit (NewFiles::fittedName); the fallback base when the cut leaves
+// nothing.
 QString fittedFileName(const QString &base, const QString &tail);
 
 } // namespace ExportFileNames

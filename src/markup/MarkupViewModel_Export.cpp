@@ -93,11 +93,11 @@ std::optional<QString> MarkupViewModel::saveSelectedImagesPDFToDesktop()
         setErrorMessage(QStringLiteral("请先选择要另存为 PDF 的图片"));
         return std::nullopt;
     }
-    const std::optional<QString> desktop = DesktopExport::desktopFolder();
-    const QString name = suggestedPDFOutputFileName();
-    const QString path = desktop ? QDir(*desktop).filePath(name) : name;
+    int folderError = 0;
+    const std::optional<QString> desktop = NewFiles::desktopFolder(&folderError);
+    const QString path = QDir(desktop.value_or(NewFiles::desktopLocation())).filePath(suggestedPDFOutputFileName());
     if (!desktop) {
-        setErrorMessage(DesktopExport::writeFailureText(path));
+        setErrorMessage(NewFiles::failureText(path, folderError));
         return std::nullopt;
     }
     // The document streams into a new file page by page, which takes its name only once whole;
@@ -105,16 +105,18 @@ std::optional<QString> MarkupViewModel::saveSelectedImagesPDFToDesktop()
     // next free name.
     NewFile file(path);
     if (!file.open()) {
-        setErrorMessage(DesktopExport::writeFailureText(path));
+        setErrorMessage(NewFiles::failureText(path, file.errorNumber()));
         return std::nullopt;
     }
-    if (!writeSelectedPDF(*this, pages, file.device())) {
+    if (!writeSelectedPDF(*this, pages, file.device()) && !file.writeFailed()) {
         file.cancel();
         return std::nullopt;
     }
+    // A write the disk refused (a full disk) fails the commit and says why, rather than that the
+    // PDF could not be made.
     const std::optional<QString> written = file.commit();
     if (!written) {
-        setErrorMessage(DesktopExport::writeFailureText(path));
+        setErrorMessage(NewFiles::failureText(path, file.errorNumber()));
         return std::nullopt;
     }
     setStatusMessage(QStringLiteral("PDF 已保存：") + QFileInfo(*written).fileName());

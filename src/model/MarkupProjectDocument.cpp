@@ -4,20 +4,28 @@
 #include "model/MarkupAnnotationJson.h"
 #include "model/TextComparisonJson.h"
 #include "model/UuidText.h"
+#include "platform/NewFile.h"
+
+#include <QFileInfo>
 
 MarkupProjectError MarkupProjectError::imageDecodingFailed(const QString &fileName)
 {
-    return {Kind::ImageDecodingFailed, fileName, QString()};
+    return {Kind::ImageDecodingFailed, fileName, QString(), QString(), 0};
 }
 
 MarkupProjectError MarkupProjectError::fileReadFailed(const QString &fileName)
 {
-    return {Kind::FileReadFailed, fileName, QString()};
+    return {Kind::FileReadFailed, fileName, QString(), QString(), 0};
 }
 
 MarkupProjectError MarkupProjectError::fileWriteFailed(const QString &fileName)
 {
-    return {Kind::FileWriteFailed, fileName, QString()};
+    return {Kind::FileWriteFailed, fileName, QString(), QString(), 0};
+}
+
+MarkupProjectError MarkupProjectError::fileWriteFailed(const QString &path, int errorNumber)
+{
+    return {Kind::FileWriteFailed, QFileInfo(path).fileName(), QString(), path, errorNumber};
 }
 
 QString MarkupProjectError::description() const
@@ -28,6 +36,8 @@ QString MarkupProjectError::description() const
     case Kind::FileReadFailed:
         return QStringLiteral("无法读取文件：") + fileName;
     case Kind::FileWriteFailed:
+        if (errorNumber != 0)
+            return NewFiles::failureText(path, errorNumber);
         return QStringLiteral("无法写入文件：") + fileName;
     case Kind::UnreadableDocument:
         return QStringLiteral("未能读取数据，因为它的格式不正确。");
@@ -155,7 +165,7 @@ std::variant<QByteArray, MarkupProjectError> MarkupProjectDocument::encode() con
         // QJsonObject keeps its members sorted by key, so the pretty text has sorted keys.
         return Json::prettyText(root);
     } catch (const Json::EncodeError &error) {
-        return MarkupProjectError{MarkupProjectError::Kind::UnwritableDocument, QString(), error.path()};
+        return MarkupProjectError{MarkupProjectError::Kind::UnwritableDocument, QString(), error.path(), QString(), 0};
     }
 }
 
@@ -179,6 +189,6 @@ std::variant<MarkupProjectDocument, MarkupProjectError> MarkupProjectDocument::d
         return document;
     } catch (const Json::DecodeError &error) {
         const QString where = error.path().isEmpty() ? error.message() : error.path() + QStringLiteral(": ") + error.message();
-        return MarkupProjectError{MarkupProjectError::Kind::UnreadableDocument, QString(), where};
+        return MarkupProjectError{MarkupProjectError::Kind::UnreadableDocument, QString(), where, QString(), 0};
     }
 }

@@ -25,10 +25,15 @@ struct MarkupProjectError {
     QString fileName;
     // Where in the document the problem sits, for diagnostics; not shown to the user.
     QString detail;
+    // For FileWriteFailed: the whole path and the system's error number, so that the message
+    // names the folder and the reason; 0 when the reason is not known.
+    QString path;
+    int errorNumber = 0;
 
     static MarkupProjectError imageDecodingFailed(const QString &fileName);
     static MarkupProjectError fileReadFailed(const QString &fileName);
     static MarkupProjectError fileWriteFailed(const QString &fileName);
+    static MarkupProjectError fileWriteFailed(const QString &path, int errorNumber);
 
     QString description() const;
     bool operator==(const MarkupProjectError &) const = default;

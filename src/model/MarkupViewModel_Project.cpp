@@ -8,6 +8,7 @@
 #include "model/InteractionReset.h"
 
 #include "platform/ImageDecoding.h"
+#include "platform/NewFile.h"
 #include "platform/ParallelWork.h"
 #include "textengine/TextComparisonRules.h"
 
@@ -17,6 +18,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <new>
 
@@ -48,13 +50,7 @@ QString safeFileNameBase(QString name, const QString &suffix)
     name.replace(QChar(u'\0'), u'_');
     if (name == QLatin1String(".") || name == QLatin1String(".."))
         return QString();
-    const qsizetype budget = 255 - suffix.toUtf8().size();
-    while (name.toUtf8().size() > budget) {
-        name.chop(1);
-        if (!name.isEmpty() && name.back().isHighSurrogate())
-            name.chop(1);
-    }
-    return name;
+    return NewFiles::fittedName(name, suffix).chopped(suffix.size());
 }
 
 // The stored size when it is a real size; otherwise the decoded picture's.
@@ -111,16 +107,25 @@ std::variant<QString, MarkupProjectError> MarkupViewModel::writeProjectFile(cons
         : path + u'.' + MarkupProjectDocument::fileExtension;
     // The old file is either replaced whole or left as it was.
     QSaveFile file(target);
-    const auto failed = [&] {
+    // The failure says why (a full disk, a read-only folder) and where.
+    const auto failed = [&](int errorNumber) {
+        if (file.error() == QFileDevice::ResourceError)
+            errorNumber = ENOSPC;
+        else if (QFileInfo(target).isDir())
+            errorNumber = EISDIR;
         file.cancelWriting();
-        return MarkupProjectError::fileWriteFailed(QFileInfo(target).fileName());
+        return MarkupProjectError::fileWriteFailed(QFileInfo(target).absoluteFilePath(),
+                                                   errorNumber != 0 ? errorNumber : EIO);
     };
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly))
-        return failed();
+        return failed(errno);
+    errno = 0;
     if (file.write(bytes) != bytes.size())
-        return failed();
+        return failed(errno);
+    errno = 0;
     if (!file.commit())
-        return MarkupProjectError::fileWriteFailed(QFileInfo(target).fileName());
+        return failed(errno);
     return target;
 }
 

@@ -1,6 +1,5 @@
 #include "model/TextRules.h"
 
-#include <QTextBoundaryFinder>
 
 #include <unicode/uchar.h>
 
@@ -25,24 +24,6 @@ bool hasVisibleText(const QString &text)
 bool isNumericCharacter(char32_t codePoint)
 {
     return u_getIntPropertyValue(static_cast<UChar32>(codePoint), UCHAR_NUMERIC_TYPE) != U_NT_NONE;
-}
-
-QString cutToUtf8Bytes(const QString &text, qsizetype budget)
-{
-    if (text.toUtf8().size() <= budget)
-        return text;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype best = 0;
-    qsizetype bytes = 0;
-    qsizetype previous = 0;
-    for (qsizetype next = finder.toNextBoundary(); next > 0; next = finder.toNextBoundary()) {
-        bytes += QStringView(text).mid(previous, next - previous).toUtf8().size();
-        if (bytes > budget)
-            break;
-        best = next;
-        previous = next;
-    }
-    return text.left(best);
 }
 
 std::optional<qint64> parseAsciiDecimal(const QString &text)

@@ -17,10 +17,6 @@ bool hasVisibleText(const QString &text);
 // full-width digits and Han numerals count as well as ASCII digits.
 bool isNumericCharacter(char32_t codePoint);
 
-// The longest prefix, ending at a grapheme boundary, whose UTF-8 form fits the byte budget
-// (file names must stay within 255 bytes).
-QString cutToUtf8Bytes(const QString &text, qsizetype budget);
-
 // Reads ASCII decimal digits as a 64-bit integer; anything else, or an overflow, gives nothing.
 std::optional<qint64> parseAsciiDecimal(const QString &text);
 // The same with an optional leading "+" or "-".

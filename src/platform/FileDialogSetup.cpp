@@ -1,16 +1,17 @@
 #include "platform/FileDialogSetup.h"
 
+#include "platform/NewFile.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 namespace FileDialogSetup {
 
 QString startFolder()
 {
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    if (!desktop.isEmpty() && QFileInfo(desktop).isDir())
+    const QString desktop = NewFiles::desktopLocation();
+    if (QFileInfo(desktop).isDir())
         return desktop;
     return QDir::homePath();
 }

@@ -150,6 +150,9 @@ public:
     static bool paletteHolds(const std::vector<QRgb> &palette, const QImage &image, QRect area);
     // Writes the trailer and closes the file; false when anything could not be written.
     bool finish();
+    // Why the file could not be created or written (the system's error number); 0 when it could,
+    // or when the failure was not the file's.
+    int errorNumber() const;
 
 private:
     struct State;

@@ -1,5 +1,6 @@
 #include "platform/GifCodec.h"
 #include "platform/GifFrameEncoding.h"
+#include "platform/NewFile.h"
 #include "platform/ParallelWork.h"
 
 #include <QFile>
@@ -20,7 +21,7 @@ using namespace FrameEncoding;
 // rectangle is written, its unchanged pixels transparent. A frame with transparent pixels covers
 // the canvas and the frame before it is cleared, so those pixels show nothing of earlier frames.
 struct Writer::State {
-    QFile file;
+    ReasonedFile file;
     GifFileType *gif = nullptr;
     QSize canvas;
     bool failed = false;
@@ -60,7 +61,7 @@ struct Writer::State {
 
     static int writeToFile(GifFileType *gif, const GifByteType *bytes, int length)
     {
-        auto *file = static_cast<QFile *>(gif->UserData);
+        auto *file = static_cast<ReasonedFile *>(gif->UserData);
         return static_cast<int>(std::max<qint64>(file->write(reinterpret_cast<const char *>(bytes), length), 0));
     }
 
@@ -309,6 +310,8 @@ bool Writer::addFrame(const QImage &frame, int delayCs, const std::vector<QRgb> 
     d->previousHint = hint;
     return true;
 }
+
+int Writer::errorNumber() const { return d ? d->file.errorNumber() : 0; }
 
 bool Writer::finish()
 {

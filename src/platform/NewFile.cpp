@@ -3,8 +3,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTextBoundaryFinder>
 #include <QUuid>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -14,23 +17,31 @@
 
 namespace {
 
-constexpr qsizetype newFileNameBytes = 255;
+std::atomic<NewFiles::SystemWrite> newFileSystemWrite { &::write };
 
 QString newFileHiddenName(const QString &prefix)
 {
     return prefix + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".part");
 }
 
-// The text cut at a character boundary to at most `bytes` UTF-8 bytes.
+// The longest start of the text, ending at a character boundary (a letter with its combining
+// marks, an emoji sequence), whose UTF-8 form has at most `bytes` bytes.
 QString newFileCutToBytes(const QString &text, qsizetype bytes)
 {
-    QString cut = text;
-    while (!cut.isEmpty() && cut.toUtf8().size() > bytes) {
-        cut.chop(1);
-        if (!cut.isEmpty() && cut.back().isHighSurrogate())
-            cut.chop(1);
+    if (text.toUtf8().size() <= bytes)
+        return text;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype best = 0;
+    qsizetype used = 0;
+    qsizetype previous = 0;
+    for (qsizetype next = finder.toNextBoundary(); next > 0; next = finder.toNextBoundary()) {
+        used += QStringView(text).mid(previous, next - previous).toUtf8().size();
+        if (used > bytes)
+            break;
+        best = next;
+        previous = next;
     }
-    return cut;
+    return text.left(best);
 }
 
 // The file's entry in its folder reaches the disk. Only a wish: some file systems cannot sync a
@@ -45,6 +56,38 @@ void newFileSyncFolder(const QString &folder)
 }
 
 } // namespace
+
+// ---- ReasonedFile -----------------------------------------------------------------------------
+
+bool ReasonedFile::open(OpenMode mode)
+{
+    errno = 0;
+    if (QFile::open(mode)) {
+        m_openError = 0;
+        return true;
+    }
+    m_openError = errno != 0 ? errno : EIO;
+    return false;
+}
+
+qint64 ReasonedFile::writeData(const char *data, qint64 size)
+{
+    if (m_writeError != 0)
+        return -1;
+    const NewFiles::SystemWrite systemWrite = newFileSystemWrite.load();
+    qint64 written = 0;
+    while (written < size) {
+        const ssize_t put = systemWrite(handle(), data + written, size_t(size - written));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0) {
+            m_writeError = put < 0 && errno != 0 ? errno : EIO;
+            return -1;
+        }
+        written += put;
+    }
+    return written;
+}
 
 // ---- NewFile ----------------------------------------------------------------------------------
 
@@ -107,10 +150,25 @@ bool NewFile::open()
     return fail(EAGAIN);
 }
 
+bool NewFile::write(const char *data, qint64 size)
+{
+    if (!m_open)
+        return fail(m_error);
+    if (m_file.write(data, size) == size)
+        return true;
+    return fail(m_file.writeErrorNumber());
+}
+
 std::optional<QString> NewFile::commit()
 {
     if (!m_open) {
         fail(m_error);
+        return std::nullopt;
+    }
+    // A write that failed gave its reason (a full disk); the file is not finished.
+    if (m_file.writeErrorNumber() != 0) {
+        fail(m_file.writeErrorNumber());
+        cancel();
         return std::nullopt;
     }
     // What was written reaches the disk before the file takes its name: after a power cut the
@@ -162,31 +220,116 @@ void NewFile::cancel()
 
 namespace NewFiles {
 
+QString fittedName(const QString &stem, const QString &tail)
+{
+    const qsizetype tailBytes = tail.toUtf8().size();
+    // A tail that alone is too long is not cut: its write then fails with "文件名过长".
+    if (tailBytes >= maxNameBytes)
+        return tail;
+    return newFileCutToBytes(stem, maxNameBytes - tailBytes) + tail;
+}
+
+QString fittedName(const QString &fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    return dot > 0 ? fittedName(fileName.left(dot), fileName.mid(dot)) : fittedName(fileName, QString());
+}
+
 QString numberedName(const QString &fileName, int number)
 {
     if (number <= 1)
-        return fileName;
+        return fittedName(fileName);
     const qsizetype dot = fileName.lastIndexOf(u'.');
     const bool hasExtension = dot > 0;
     const QString stem = hasExtension ? fileName.left(dot) : fileName;
-    const QString tail = QStringLiteral("-%1").arg(number) + (hasExtension ? fileName.mid(dot) : QString());
-    return newFileCutToBytes(stem, newFileNameBytes - tail.toUtf8().size()) + tail;
+    return fittedName(stem, QStringLiteral("-%1").arg(number) + (hasExtension ? fileName.mid(dot) : QString()));
 }
 
 std::optional<QString> write(const QString &wantedPath, const QByteArray &data, int *errorNumber)
 {
     NewFile file(wantedPath);
     std::optional<QString> written;
-    if (file.open()) {
-        if (file.device().write(data) == data.size())
-            written = file.commit();
-        else
-            file.cancel();
-    }
+    if (file.open() && file.write(data.constData(), data.size()))
+        written = file.commit();
+    else
+        file.cancel();
     if (errorNumber)
         *errorNumber = written ? 0 : (file.errorNumber() != 0 ? file.errorNumber() : EIO);
     return written;
 }
+
+Written writeFile(const QString &wantedPath, const QByteArray &data)
+{
+    int errorNumber = 0;
+    if (std::optional<QString> path = write(wantedPath, data, &errorNumber))
+        return {std::move(path), QString()};
+    return {std::nullopt, failureText(wantedPath, errorNumber)};
+}
+
+QString desktopLocation()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    return folder.isEmpty() ? QDir::home().filePath(QStringLiteral("Desktop")) : folder;
+}
+
+std::optional<QString> desktopFolder(int *errorNumber)
+{
+    const QString folder = desktopLocation();
+    errno = 0;
+    if (!QDir().mkpath(folder)) {
+        // Something that is no folder standing in its place reads as a folder that is missing.
+        const int error = errno == 0 || errno == EEXIST ? ENOTDIR : errno;
+        if (errorNumber)
+            *errorNumber = error;
+        return std::nullopt;
+    }
+    if (errorNumber)
+        *errorNumber = 0;
+    // Every Desktop save passes here first: the part files of a save that was killed go now.
+    removeStaleParts(folder, NewFile::defaultHiddenPrefix());
+    return folder;
+}
+
+QString failureReason(int errorNumber)
+{
+    switch (errorNumber) {
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("磁盘空间不足");
+    case EROFS:
+        return QStringLiteral("文件夹只读，无法写入");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("文件夹不可写（权限不足）");
+    case ENAMETOOLONG:
+        return QStringLiteral("文件名过长");
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("文件夹不存在");
+    case EFBIG:
+        return QStringLiteral("文件过大");
+    case EISDIR:
+        return QStringLiteral("同名文件夹已存在");
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("同时打开的文件过多");
+    case EIO:
+        return QStringLiteral("磁盘读写出错");
+    default:
+        break;
+    }
+    // Never the system's own text: it is English on many desktops.
+    return QStringLiteral("系统错误 %1").arg(errorNumber);
+}
+
+QString failureText(const QString &wantedPath, int errorNumber)
+{
+    const QFileInfo info(wantedPath);
+    return QStringLiteral("无法写入文件：") + info.fileName() + QStringLiteral("（") + QDir::toNativeSeparators(info.absolutePath())
+        + QStringLiteral("：") + failureReason(errorNumber) + QStringLiteral("）");
+}
+
+SystemWrite replaceSystemWrite(SystemWrite write) { return newFileSystemWrite.exchange(write); }
 
 int renameWithoutReplacing(const QString &from, const QString &to)
 {

@@ -48,20 +48,20 @@ QWidget *ImageCompressionHookup::makeWorkspace()
     actions.setSettings = [session](const ImageCompressionSettings &settings) {
         session->setCompressionSettings(settings);
     };
+    actions.keepCrops = [session](const PendingCompressionCrops &crops) { session->setPendingCrops(crops); };
 
     auto *workspace = new ImageCompressionWorkspace(std::move(actions));
     workspace->setInputs(session->compressionSources(), session->selectedCompressionSourceID(),
                          session->compressionResults(), session->compressionSettings(),
-                         session->isCompressingImages(), int(session->compressionFailedSourceIDs().size()));
+                         session->isCompressingImages(), session->lastRunReport(), session->pendingCrops());
     connect(session, &ImageCompressionSession::compressionSourcesChanged, workspace,
             [session, workspace] { workspace->setSources(session->compressionSources()); });
     connect(session, &ImageCompressionSession::selectedCompressionSourceIDChanged, workspace,
             [session, workspace] { workspace->setSelectedSourceID(session->selectedCompressionSourceID()); });
     connect(session, &ImageCompressionSession::compressionResultsChanged, workspace,
-            [session, workspace] {
-                workspace->setResults(session->compressionResults(),
-                                      int(session->compressionFailedSourceIDs().size()));
-            });
+            [session, workspace] { workspace->setResults(session->compressionResults()); });
+    connect(session, &ImageCompressionSession::lastRunReportChanged, workspace,
+            [session, workspace] { workspace->setLastRunReport(session->lastRunReport()); });
     connect(session, &ImageCompressionSession::compressionSettingsChanged, workspace,
             [session, workspace] { workspace->setSettings(session->compressionSettings()); });
     connect(session, &ImageCompressionSession::isCompressingImagesChanged, workspace,

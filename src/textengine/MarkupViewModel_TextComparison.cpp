@@ -1,6 +1,7 @@
 #include "model/MarkupViewModel.h"
 
 #include "model/FileSupport.h"
+#include "platform/NewFile.h"
 #include "textengine/TextComparisonImport.h"
 #include "textengine/TextComparisonRules.h"
 
@@ -60,16 +61,17 @@ std::optional<QString> exportToDesktop(MarkupViewModel &model, TextComparisonExp
     }
     const QString fileName = TextComparisonRules::exportFileName(title, state.sourceName, kind, format,
                                                                  FileSupport::exportTimestamp());
-    const QString folder = TextComparisonRules::desktopFolder();
-    if (folder.isEmpty()) {
+    int folderError = 0;
+    const std::optional<QString> folder = NewFiles::desktopFolder(&folderError);
+    const QString path = QDir(folder.value_or(NewFiles::desktopLocation())).filePath(fileName);
+    if (!folder) {
         // Never fall back to a relative path: that would write into the working directory.
-        model.setErrorMessage(QStringLiteral("无法写入文件：") + fileName);
+        model.setErrorMessage(NewFiles::failureText(path, folderError));
         return std::nullopt;
     }
-    const TextComparisonRules::WrittenExport written
-        = TextComparisonRules::writeNewFile(QDir(folder).filePath(fileName), rendered->data);
+    const NewFiles::Written written = NewFiles::writeFile(path, rendered->data);
     if (!written.path) {
-        model.setErrorMessage(written.error);
+        model.setErrorMessage(written.failure);
         return std::nullopt;
     }
     // The name written, which differs from the wanted one when an export of this second holds it.

@@ -7,8 +7,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
-#include <QTextBoundaryFinder>
 
 #include <algorithm>
 
@@ -205,11 +203,9 @@ QString exportFileName(const QString &title, const QString &sourceName, TextComp
     if (base.isEmpty())
         base = QStringLiteral("文案导出");
     const QString tail = texts.label + timestamp + u'.' + texts.extension;
-    const qsizetype budget = 255 - tail.toUtf8().size();
-    QString cut = TextRules::cutToUtf8Bytes(base, std::max<qsizetype>(budget, 0)).trimmed();
-    if (cut.isEmpty())
-        cut = QStringLiteral("文案导出");
-    return cut + tail;
+    const QString fitted = NewFiles::fittedName(base, tail);
+    const QString cut = fitted.chopped(tail.size()).trimmed();
+    return cut.isEmpty() ? NewFiles::fittedName(QStringLiteral("文案导出"), tail) : cut + tail;
 }
 
 std::optional<RenderedExport> renderExport(const TextComparisonState &state, const TextComparisonResult &comparison,
@@ -236,25 +232,6 @@ std::optional<RenderedExport> renderExport(const TextComparisonState &state, con
         return std::nullopt;
     result.data = std::move(*data);
     return result;
-}
-
-QString desktopFolder()
-{
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    if (folder.isEmpty())
-        folder = QDir::home().filePath(QStringLiteral("Desktop"));
-    if (!QDir().mkpath(folder))
-        return QString();
-    // The part files of an export that was killed go before the next one writes.
-    NewFiles::removeStaleParts(folder, NewFile::defaultHiddenPrefix());
-    return folder;
-}
-
-WrittenExport writeNewFile(const QString &wantedPath, const QByteArray &data)
-{
-    if (std::optional<QString> path = NewFiles::write(wantedPath, data))
-        return {std::move(path), QString()};
-    return {std::nullopt, QStringLiteral("无法写入文件：") + QFileInfo(wantedPath).fileName()};
 }
 
 } // namespace TextComparisonRules

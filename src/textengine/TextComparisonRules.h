@@ -80,17 +80,4 @@ std::optional<RenderedExport> renderExport(const TextComparisonState &state, con
 // Appended to the success text when a page was cut.
 inline const QString truncatedNote = QStringLiteral("（内容过长，已截断）");
 
-// The Desktop folder (XDG user dirs, else ~/Desktop), created when missing; empty on failure.
-QString desktopFolder();
-
-// What writing an export gave: the path it took, or the failure text.
-struct WrittenExport {
-    std::optional<QString> path;
-    QString error;
-};
-// Writes the bytes as a new file: whole or not at all, on disk before it takes its name, and never
-// over an existing file; when the wanted name is taken (two exports within one second), the next
-// free one ("…-2.png").
-WrittenExport writeNewFile(const QString &wantedPath, const QByteArray &data);
-
 } // namespace TextComparisonRules

@@ -1,8 +1,8 @@
 #include "video/VideoFrameSave.h"
 
 #include "markup/AnnotationRenderer.h"
-#include "markup/DesktopExport.h"
 #include "model/MarkupViewModel.h"
+#include "platform/NewFile.h"
 #include "platform/PngBandEncoder.h"
 
 #include <QDir>
@@ -23,7 +23,7 @@ std::optional<Job> prepare(MarkupViewModel &model, const QString &timecode)
     job.image = item.image.image();
     job.annotations = item.annotations;
     job.fileName = MarkupViewModel::videoFrameExportFileName(item, timecode);
-    job.folder = DesktopExport::desktopFolder();
+    job.folder = NewFiles::desktopFolder(&job.folderErrorNumber);
     return job;
 }
 
@@ -38,11 +38,14 @@ Outcome write(const Job &job)
     }
     if (!data)
         return Outcome{std::nullopt, QStringLiteral("无法生成当前帧图片")};
+    const QString path = QDir(job.folder.value_or(NewFiles::desktopLocation())).filePath(job.fileName);
     if (!job.folder)
-        return Outcome{std::nullopt, DesktopExport::writeFailureText(job.fileName)};
+        return Outcome{std::nullopt, NewFiles::failureText(path, job.folderErrorNumber)};
     // A frame saved twice within one second keeps both files: the second takes the next free name.
-    const DesktopExport::Written written = DesktopExport::writeNewFile(QDir(*job.folder).filePath(job.fileName), *data);
-    return Outcome{written.path, written.error};
+    NewFiles::Written written = NewFiles::writeFile(path, *data);
+    if (!written.path)
+        return Outcome{std::nullopt, written.failure};
+    return Outcome{written.path, std::nullopt};
 }
 
 std::optional<QString> finish(MarkupViewModel &model, const Job &job, const Outcome &outcome)

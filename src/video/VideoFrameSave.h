@@ -24,6 +24,7 @@ struct Job {
     // The file's name, and the Desktop it goes to (none when there is no Desktop to write to).
     QString fileName;
     std::optional<QString> folder;
+    int folderErrorNumber = 0; // why there is no folder
 };
 
 // The written file, or the text of the failure.

@@ -88,6 +88,14 @@ TEST(CompressionBatch, AFolderThatGoesAwayHalfwayFailsTheRestAndSavesOnlyWhatWas
     EXPECT_EQ(int(outcome.failedSourceIDs.size()), outcome.failed);
     EXPECT_EQ(outcome.failedSourceIDs.back(), list.back().id);
     EXPECT_TRUE(outcome.firstFailure.startsWith("无法写入 " + out)) << outcome.firstFailure.toStdString();
+    // The failures say why, and that all of them failed alike.
+    EXPECT_EQ(outcome.firstFailureReason, "无法写入 " + out + "：文件夹不存在");
+    EXPECT_EQ(outcome.firstFailureShare, outcome.failed);
+    const CompressionRunReport report { outcome.results, outcome.failed, outcome.firstFailureReason,
+                                        outcome.firstFailureShare };
+    EXPECT_TRUE(ImageCompressionRules::summaryText(report).endsWith(
+        QStringLiteral("，%1 张失败：无法写入 ").arg(outcome.failed) + out + "：文件夹不存在"))
+        << ImageCompressionRules::summaryText(report).toStdString();
 
     qint64 saved = 0;
     for (const ImageCompressionResult &result : outcome.results) {

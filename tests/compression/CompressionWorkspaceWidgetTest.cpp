@@ -305,17 +305,31 @@ TEST_F(CompressionWorkspaceTest, CropSectionDrivenWithThePointer)
     EXPECT_EQ(workspace()->cropState(), ImageCompressionWorkspace::CropState());
 }
 
-TEST_F(CompressionWorkspaceTest, ReenteringStartsWithAClosedCropEditor)
+// A frame drawn and neither confirmed nor cancelled outlives leaving the workspace: the editor
+// opens again on it, and the run still waits for the user's word.
+TEST_F(CompressionWorkspaceTest, ReenteringBringsBackAPendingCrop)
 {
     add({ image(QStringLiteral("a.jpg"), 400, 300) });
     click(panel()->cropStartButton());
     click(panel()->cropRatioButton(CropAspectRatio::Square));
+    const ImageCompressionWorkspace::CropState drawn = workspace()->cropState();
+    ASSERT_TRUE(drawn.rect);
+    view().switchWorkspace(WorkspaceMode::Launcher, false);
+    view().switchWorkspace(WorkspaceMode::Compression, false);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(workspace()->cropState(), drawn);
+    EXPECT_EQ(panel()->cropForm(), CropForm::Editing);
+    EXPECT_FALSE(panel()->compressButton()->isEnabled());
+    EXPECT_EQ(names(), QStringList { QStringLiteral("a.jpg") });
+
+    // Cancelled, it is gone for good.
+    click(panel()->cancelCropButton());
     view().switchWorkspace(WorkspaceMode::Launcher, false);
     view().switchWorkspace(WorkspaceMode::Compression, false);
     QCoreApplication::processEvents();
     EXPECT_EQ(workspace()->cropState(), ImageCompressionWorkspace::CropState());
     EXPECT_EQ(panel()->cropForm(), CropForm::StartButton);
-    EXPECT_EQ(names(), QStringList { QStringLiteral("a.jpg") });
+    EXPECT_TRUE(session->pendingCrops().empty());
 }
 
 TEST_F(CompressionWorkspaceTest, ReenteringShowsTheChosenLongEdgeInNavy)
@@ -399,17 +413,22 @@ TEST_F(CompressionWorkspaceTest, ARunWithVanishedImagesSavesOnlyWhatItWroteAndSh
         saved += from->originalBytes - QFileInfo(result.outputURL).size();
     }
     ASSERT_GT(saved, 0);
-    EXPECT_EQ(status(), QStringLiteral("已压缩 2 张，4 张失败"));
+    // The failures say why, and how many share the reason.
+    EXPECT_EQ(status(), QStringLiteral("已压缩 2 张，4 张失败：无法读取图片"));
     EXPECT_TRUE(workspace()->banner()->isVisible());
-    EXPECT_EQ(workspace()->banner()->text(),
-              QStringLiteral("已导出 2 张，节省 ") + ImageCompressionService::humanReadableByteCount(saved)
-                  + QStringLiteral("，4 张失败"));
+    const QString banner = QStringLiteral("已导出 2 张，节省 ") + ImageCompressionService::humanReadableByteCount(saved)
+        + QStringLiteral("，4 张失败：无法读取图片");
+    EXPECT_EQ(workspace()->banner()->text(), banner);
     EXPECT_TRUE(workspace()->banner()->reportsFailures());
 
-    // A failed image that leaves the list takes its failure along; new images empty the summary.
+    // The banner tells this run until the next one: selecting, cropping or removing an image
+    // leaves it, since the files it counts stay on disk; new images withdraw it.
+    session->setSelectedCompressionSourceID(listed[4].id);
+    ASSERT_TRUE(session->cropCompressionSource(listed[1].id, QRectF(0, 0, 0.5, 0.5)));
     session->removeCompressionSource(listed[0].id);
     QCoreApplication::processEvents();
-    EXPECT_TRUE(workspace()->banner()->text().endsWith(QStringLiteral("，3 张失败")));
+    EXPECT_EQ(workspace()->banner()->text(), banner);
+    EXPECT_TRUE(workspace()->banner()->isVisible());
     add({ image(QStringLiteral("new.jpg"), 300, 200) });
     EXPECT_FALSE(workspace()->banner()->isVisible());
 }
@@ -462,18 +481,26 @@ TEST_F(CompressionWorkspaceTest, APendingCropHoldsTheRunUntilConfirmedOrCancelle
     click(panel()->cancelCropButton());
     EXPECT_TRUE(compress->isEnabled());
     EXPECT_EQ(panel()->compressBlockedText(), QString());
-    // Selecting another image closes the editor as well.
+    // Selecting another image keeps the frame with its image: the run still waits, the panel
+    // names the image, and selecting it again brings the frame back as it was.
     click(panel()->cropStartButton());
+    click(panel()->cropRatioButton(CropAspectRatio::Wide));
+    const ImageCompressionWorkspace::CropState drawn = workspace()->cropState();
     EXPECT_FALSE(compress->isEnabled());
     session->setSelectedCompressionSourceID(session->compressionSources()[1].id);
     QCoreApplication::processEvents();
-    EXPECT_TRUE(compress->isEnabled());
-
-    // Confirmed: the run writes the crop.
+    EXPECT_EQ(panel()->cropForm(), CropForm::StartButton);
+    EXPECT_FALSE(compress->isEnabled());
+    EXPECT_EQ(panel()->compressBlockedText(),
+              QStringLiteral("“a.jpg”的裁剪尚未确认：请选中后点“确认”应用裁剪，或点“取消”放弃，再开始压缩。"));
+    session->compressImages();
+    EXPECT_EQ(chooser->folderQuestions, 0);
     session->setSelectedCompressionSourceID(session->compressionSources()[0].id);
     QCoreApplication::processEvents();
-    click(panel()->cropStartButton());
-    click(panel()->cropRatioButton(CropAspectRatio::Wide));
+    EXPECT_EQ(workspace()->cropState(), drawn);
+    EXPECT_EQ(panel()->cropForm(), CropForm::Editing);
+
+    // Confirmed: the run writes the crop.
     click(panel()->confirmCropButton());
     EXPECT_TRUE(compress->isEnabled());
     click(compress);

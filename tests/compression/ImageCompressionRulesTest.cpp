@@ -108,6 +108,11 @@ TEST(ImageCompressionRules, BannerCountsWhatWasWrittenAndSaysWhatFailedOrWasRena
                                                         result(900, 500, true, true) };
     EXPECT_EQ(summaryText(renamed, 1), QStringLiteral("已导出 3 张，节省 ") + bytes(1500)
                                           + QStringLiteral("，1 张已保留原图，2 张因重名另存为新文件名，1 张失败"));
+    // The first failure's reason, and how many of the failures share it.
+    EXPECT_EQ(failureNote(15, "无法写入 /out：文件夹不存在", 15), "，15 张失败：无法写入 /out：文件夹不存在");
+    EXPECT_EQ(failureNote(15, "无法读取图片", 12), "，15 张失败（其中 12 张：无法读取图片）");
+    EXPECT_EQ(failureNote(2), "，2 张失败");
+    EXPECT_EQ(failureNote(0, "无法读取图片", 0), "");
     EXPECT_EQ(numberedNamesNote(renamed), QStringLiteral("，2 张因重名另存为 a-压缩-400.jpg 等"));
     EXPECT_EQ(numberedNamesNote({ renamed[1] }), QStringLiteral("，1 张因重名另存为 a-压缩-400.jpg"));
     EXPECT_EQ(numberedNamesNote({ renamed[0] }), QString());

@@ -349,7 +349,7 @@ TEST_F(CompressionSession, BatchPublishesOnceWithCountsOrTheError)
     ASSERT_TRUE(waitForBatch());
     EXPECT_EQ(session->compressionResults().size(), 3u);
     EXPECT_EQ(session->compressionFailedSourceIDs(), std::vector<QUuid> { session->compressionSources()[2].id });
-    EXPECT_EQ(status(), QStringLiteral("已压缩 3 张，1 张失败，3 张因重名另存为 1-压缩-2.jpg 等"));
+    EXPECT_EQ(status(), QStringLiteral("已压缩 3 张，1 张失败：无法读取图片，3 张因重名另存为 1-压缩-2.jpg 等"));
 
     // Nothing written: the error says why the first image failed, the status counts this run.
     for (const ImageCompressionSource &source : session->compressionSources())
@@ -359,7 +359,7 @@ TEST_F(CompressionSession, BatchPublishesOnceWithCountsOrTheError)
     ASSERT_TRUE(waitForBatch());
     EXPECT_TRUE(session->compressionResults().empty());
     EXPECT_EQ(error(), QStringLiteral("压缩失败：无法读取图片：1.jpg"));
-    EXPECT_EQ(status(), QStringLiteral("已压缩 0 张，4 张失败"));
+    EXPECT_EQ(status(), QStringLiteral("已压缩 0 张，4 张失败：无法读取图片"));
 
     // An empty list opens no panel.
     session->clearCompressionSources();
@@ -392,7 +392,7 @@ TEST_F(CompressionSession, ARunCountsItsFilesAndAFailedRunSaysWhereAndWhy)
             EXPECT_EQ(log->statuses.last(), "已压缩 3 张图片");
             EXPECT_TRUE(log->errors.isEmpty());
         } else {
-            EXPECT_EQ(log->statuses.last(), "已压缩 0 张，3 张失败");
+            EXPECT_EQ(log->statuses.last(), "已压缩 0 张，3 张失败：无法写入 " + underFile + "：文件夹不存在");
             EXPECT_EQ(log->errors, QStringList { "压缩失败：无法写入 " + underFile + "：文件夹不存在" });
         }
     }

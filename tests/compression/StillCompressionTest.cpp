@@ -1,6 +1,7 @@
 #include "CompressionTestSupport.h"
 
 #include "compression/ImageCompressionService.h"
+#include "support/PlantedWriteFailure.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -223,7 +224,45 @@ TEST(StillCompression, FailuresLeaveNoTemporaryFiles)
         } catch (const ImageCompressionServiceError &error) {
             EXPECT_EQ(error.kind(), ImageCompressionServiceError::Kind::cannotCreateDestination);
             EXPECT_TRUE(error.description().startsWith("无法创建输出文件：" + dir.filePath("missing-temp/kivo-compression-")));
+            EXPECT_TRUE(error.description().endsWith("（文件夹不存在）")) << error.description().toStdString();
         }
         EXPECT_TRUE(QDir(out.path()).isEmpty());
     }
+    {
+        // A full disk under the encoders (still, GIF) says so; nothing is left anywhere.
+        QTemporaryDir out;
+        const ScopedTempFolder temp;
+        const TestSupport::PlantedWriteFailure full(ENOSPC);
+        for (const ImageCompressionSource &source : { good, probe(writeAnimation(dir.path(), "moving.gif")) }) {
+            try {
+                compress(source, {}, out.path());
+                ADD_FAILURE() << "written on a full disk";
+            } catch (const ImageCompressionServiceError &error) {
+                EXPECT_EQ(error.kind(), ImageCompressionServiceError::Kind::cannotFinalize);
+                EXPECT_TRUE(error.description().endsWith("（磁盘空间不足）")) << error.description().toStdString();
+                EXPECT_EQ(error.sharedReason(), "无法写入压缩结果（磁盘空间不足）");
+            }
+        }
+        EXPECT_TRUE(temp.entries().isEmpty()) << temp.entries().join(",").toStdString();
+        EXPECT_TRUE(QDir(out.path()).isEmpty());
+    }
+}
+
+// A source whose name is near the file system's limit still gets its outputs: the name gives up
+// characters (never half of one) for "-压缩" and the number, and keeps its extension.
+TEST(StillCompression, SourcesWithLongNamesCompress)
+{
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    const QString stem = QString(82, u'长'); // 246 bytes; with ".jpg" the name has 250
+    const QString photo = saveImage(photoLike(64, 48), dir.filePath(stem + ".jpg"), "jpeg", 90);
+    ASSERT_FALSE(photo.isEmpty());
+    const auto source = probe(photo);
+    const auto first = compress(source, settings(ImageCompressionMaxDimension::original), out.path());
+    EXPECT_EQ(QFileInfo(first.outputURL).fileName().toStdString(), (QString(81, u'长') + "-压缩.jpg").toStdString());
+    EXPECT_FALSE(first.tookNumberedName);
+    const auto second = compress(source, settings(ImageCompressionMaxDimension::original), out.path());
+    EXPECT_EQ(QFileInfo(second.outputURL).fileName().toStdString(), (QString(80, u'长') + "-压缩-2.jpg").toStdString());
+    EXPECT_TRUE(second.tookNumberedName);
+    EXPECT_TRUE(QFileInfo(second.outputURL).isFile());
 }

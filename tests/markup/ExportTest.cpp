@@ -4,6 +4,7 @@
 #include "markup/MarkupTestSupport.h"
 #include "model/FileSupport.h"
 #include "model/MarkupViewModel.h"
+#include "support/PlantedWriteFailure.h"
 #include "support/TestSupport.h"
 
 #include <QDateTime>
@@ -175,8 +176,42 @@ TEST_F(Export, FailuresAreReportedAndTheRestIsSaved)
     ASSERT_TRUE(model->errorMessage());
     EXPECT_TRUE(model->errorMessage()->startsWith("无法写入文件：.._.._escape-03-标注-"))
         << model->errorMessage()->toStdString();
+    EXPECT_TRUE(model->errorMessage()->endsWith("（" + desktop + "：文件夹不存在）"))
+        << model->errorMessage()->toStdString();
     EXPECT_FALSE(model->items()[0].savedURL);
     EXPECT_FALSE(model->saveSelectedImagesPDFToDesktop());
+}
+
+// A disk that fills or a Desktop turned read-only says so, in Chinese, with the folder: for the
+// image files and for the PDF alike. Nothing is left on the Desktop.
+TEST_F(Export, AFullDiskOrAReadOnlyDesktopSaysWhyAndWhere)
+{
+    model->setItems({exportItem("a.png", {40, 30}), exportItem("b.png", {40, 30})});
+    model->selectAllImageItems();
+    {
+        const TestSupport::PlantedWriteFailure full(ENOSPC);
+        EXPECT_TRUE(model->saveSelectedImagesToDesktop().isEmpty());
+        ASSERT_TRUE(model->errorMessage());
+        EXPECT_TRUE(model->errorMessage()->startsWith("无法写入文件：b-02-标注-")) << model->errorMessage()->toStdString();
+        EXPECT_TRUE(model->errorMessage()->endsWith("（" + desktop + "：磁盘空间不足）"))
+            << model->errorMessage()->toStdString();
+        EXPECT_EQ(model->statusMessage(), "保存失败");
+
+        model->setErrorMessage(std::nullopt);
+        EXPECT_FALSE(model->saveSelectedImagesPDFToDesktop());
+        ASSERT_TRUE(model->errorMessage());
+        EXPECT_TRUE(model->errorMessage()->endsWith(".pdf（" + desktop + "：磁盘空间不足）"))
+            << model->errorMessage()->toStdString();
+    }
+    {
+        const TestSupport::PlantedWriteFailure readOnly(EROFS);
+        model->setErrorMessage(std::nullopt);
+        EXPECT_TRUE(model->saveAllToDesktop().isEmpty());
+        ASSERT_TRUE(model->errorMessage());
+        EXPECT_TRUE(model->errorMessage()->endsWith("（" + desktop + "：文件夹只读，无法写入）"))
+            << model->errorMessage()->toStdString();
+    }
+    EXPECT_EQ(desktopFiles(), QStringList());
 }
 
 TEST_F(Export, PdfOfTheSelectedImages)

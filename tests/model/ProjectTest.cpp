@@ -12,6 +12,7 @@
 #include <QThread>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -180,7 +181,7 @@ TEST_F(Project, SaveNamesAndSuggestedNames)
 
     // A failed write keeps the project and the status.
     EXPECT_FALSE(model.saveProject(path(QStringLiteral("no/such/folder/x"))));
-    EXPECT_EQ(model.errorMessage(), QStringLiteral("无法写入文件：x.kivo"));
+    EXPECT_EQ(model.errorMessage(), "无法写入文件：x.kivo（" + path(QStringLiteral("no/such/folder")) + "：文件夹不存在）");
     EXPECT_EQ(model.projectURL(), path(QStringLiteral("notes.json.kivo")));
     EXPECT_EQ(model.statusMessage(), QStringLiteral("项目已保存：notes.json.kivo"));
 
@@ -366,7 +367,7 @@ TEST_F(Project, AutosaveWaitsForTheLastEditOfABurst)
     ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("other.kivo")))); // a folder where the file goes
     model.scheduleProjectAutosave();
     fireAutosave();
-    EXPECT_EQ(model.errorMessage(), QStringLiteral("无法写入文件：other.kivo"));
+    EXPECT_EQ(model.errorMessage(), "无法写入文件：other.kivo（" + QFileInfo(path(QStringLiteral("other.kivo"))).absolutePath() + "：同名文件夹已存在）");
 }
 
 // An image import that replaces the list forgets the images' histories, not the project file of

@@ -1,5 +1,6 @@
 #include "textengine/TextComparisonRules.h"
 
+#include "platform/NewFile.h"
 #include "support/TestSupport.h"
 #include "support/ComparisonExecutors.h"
 
@@ -101,14 +102,15 @@ TEST(TextComparisonRules, ExportNamesAndWrites)
     EXPECT_TRUE(rendered->data.startsWith("PK"));
 
     QTemporaryDir dir;
-    EXPECT_EQ(writeNewFile(dir.filePath("out.docx"), rendered->data).path, dir.filePath("out.docx"));
+    EXPECT_EQ(NewFiles::writeFile(dir.filePath("out.docx"), rendered->data).path, dir.filePath("out.docx"));
     EXPECT_TRUE(QFile::exists(dir.filePath("out.docx")));
-    EXPECT_EQ(writeNewFile(dir.filePath("missing/out.docx"), rendered->data).error, "无法写入文件：out.docx");
+    EXPECT_EQ(NewFiles::writeFile(dir.filePath("missing/out.docx"), rendered->data).failure,
+              "无法写入文件：out.docx（" + dir.filePath("missing") + "：文件夹不存在）");
 
     QString desktop;
     {
         const TestSupport::TemporaryHome home(dir.path());
-        desktop = desktopFolder();
+        desktop = NewFiles::desktopFolder().value_or(QString());
     }
     EXPECT_TRUE(desktop.startsWith(dir.path()));
     EXPECT_TRUE(QDir(desktop).exists());

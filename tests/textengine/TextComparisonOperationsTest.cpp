@@ -1,5 +1,6 @@
 #include "model/FileSupport.h"
 #include "model/MarkupViewModel.h"
+#include "support/PlantedWriteFailure.h"
 #include "support/TestSupport.h"
 #include "ZipFixtures.h"
 #include "support/ComparisonExecutors.h"
@@ -400,8 +401,17 @@ TEST(TextComparisonOperations, ExportsSayWhenAPageIsCutAndWhenTheyCannotWrite)
     EXPECT_FALSE(model.saveTextComparisonWordToDesktop(K::Full, compared(), QString("T")));
     ASSERT_TRUE(model.errorMessage());
     EXPECT_TRUE(model.errorMessage()->startsWith("无法写入文件：T-文案对比-"));
+    EXPECT_TRUE(model.errorMessage()->endsWith("（" + otherHome + "/Desktop：文件夹不存在）")) << model.errorMessage()->toStdString();
     EXPECT_EQ(model.statusMessage(), "x");
     EXPECT_TRUE(QDir::current().entryList({"T-文案对比-*"}).isEmpty());
+
+    // A full disk says so, with the Desktop it could not write to.
+    const TemporaryHome roomy(f.dir.filePath("home"));
+    const TestSupport::PlantedWriteFailure full(ENOSPC);
+    EXPECT_FALSE(model.saveTextComparisonWordToDesktop(K::Full, compared(), QString("T")));
+    ASSERT_TRUE(model.errorMessage());
+    EXPECT_TRUE(model.errorMessage()->endsWith("（" + f.dir.filePath("home/Desktop") + "：磁盘空间不足）"))
+        << model.errorMessage()->toStdString();
 }
 
 // An export never replaces a file: with the name of this second taken (a planted file, or the

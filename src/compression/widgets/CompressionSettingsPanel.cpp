@@ -282,11 +282,13 @@ void CompressionSettingsPanel::setCompressing(bool compressing)
     refreshCompressButton();
 }
 
-void CompressionSettingsPanel::setCropPending(bool pending)
+void CompressionSettingsPanel::setCropPending(const QString &note)
 {
-    if (m_cropPending == pending)
+    if (m_cropPending == !note.isEmpty() && (note.isEmpty() || m_compressBlocked->text() == note))
         return;
-    m_cropPending = pending;
+    m_cropPending = !note.isEmpty();
+    if (m_cropPending)
+        m_compressBlocked->setText(note);
     refreshCompressButton();
 }
 

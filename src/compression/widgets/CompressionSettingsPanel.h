@@ -38,7 +38,8 @@ public:
     void setCompressing(bool compressing);
     void setCropForm(CropForm form, CropAspectRatio ratio);
     // While a crop frame waits for 确认 or 取消, the run cannot start, and the panel says so.
-    void setCropPending(bool pending);
+    // Why no run may start while crop frames wait for confirmation; empty when none does.
+    void setCropPending(const QString &note);
 
     QSlider *qualitySlider() const { return m_slider; }
     QString qualityText() const;

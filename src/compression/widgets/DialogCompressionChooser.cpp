@@ -3,22 +3,7 @@
 #include "platform/FileDialogSetup.h"
 #include "ui/ImportFileChooser.h"
 
-#include <QDir>
 #include <QFileDialog>
-#include <QStandardPaths>
-
-namespace {
-
-QString desktopFolder()
-{
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    if (desktop.isEmpty())
-        return QDir::homePath();
-    QDir().mkpath(desktop);
-    return desktop;
-}
-
-} // namespace
 
 std::optional<QStringList> DialogCompressionChooser::chooseSources()
 {
@@ -36,7 +21,7 @@ std::optional<QString> DialogCompressionChooser::chooseDestinationFolder()
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setLabelText(QFileDialog::Accept, QStringLiteral("保存到这里"));
     dialog.setWindowTitle(QStringLiteral("选择压缩图片保存位置。"));
-    dialog.setDirectory(desktopFolder());
+    dialog.setDirectory(FileDialogSetup::startFolder());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();

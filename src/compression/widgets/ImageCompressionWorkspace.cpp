@@ -23,6 +23,7 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace Geometry = CompressionCropGeometry;
@@ -117,12 +118,18 @@ ImageCompressionWorkspace::ImageCompressionWorkspace(Actions actions, QWidget *p
 void ImageCompressionWorkspace::setInputs(const std::vector<ImageCompressionSource> &sources,
                                           const std::optional<QUuid> &selectedID,
                                           const std::vector<ImageCompressionResult> &results,
-                                          const ImageCompressionSettings &settings, bool compressing, int failedCount)
+                                          const ImageCompressionSettings &settings, bool compressing,
+                                          const std::optional<CompressionRunReport> &lastRun,
+                                          const PendingCompressionCrops &pendingCrops)
 {
     m_sources = sources;
     m_selectedID = selectedID;
     m_results = results;
-    m_failedCount = failedCount;
+    m_lastRun = lastRun;
+    m_keptCrops = pendingCrops;
+    m_crop = CropState();
+    if (const ImageCompressionSource *source = selectedSource())
+        switchCropTo(source->id);
     m_settings = settings;
     m_compressing = compressing;
     m_column->setSources(sources);
@@ -139,6 +146,16 @@ void ImageCompressionWorkspace::setSources(const std::vector<ImageCompressionSou
     // Compared by value, thumbnails aside: a crop changes the entry, a thumbnail alone does not.
     const bool changed = sources != m_sources;
     m_sources = sources;
+    // A frame goes with its image when the image leaves the list.
+    const auto listed = [&](const QUuid &id) {
+        return std::any_of(sources.begin(), sources.end(), [&](const ImageCompressionSource &source) { return source.id == id; });
+    };
+    const PendingCompressionCrops before = pendingCrops();
+    std::erase_if(m_keptCrops, [&](const auto &entry) { return !listed(entry.first); });
+    if (m_crop.sourceID && !listed(*m_crop.sourceID))
+        m_crop = CropState();
+    if (pendingCrops() != before)
+        publishCrops();
     m_column->setSources(sources);
     m_panel->setSources(sources);
     refreshMain();
@@ -152,15 +169,22 @@ void ImageCompressionWorkspace::setSelectedSourceID(const std::optional<QUuid> &
         return;
     m_selectedID = id;
     m_column->setSelectedID(id);
-    closeCropEditor();
+    // The frame drawn on the image left behind waits for it; the new one's comes back.
+    const ImageCompressionSource *source = selectedSource();
+    switchCropTo(source ? std::optional<QUuid>(source->id) : std::nullopt);
     refreshMain();
 }
 
-void ImageCompressionWorkspace::setResults(const std::vector<ImageCompressionResult> &results, int failedCount)
+void ImageCompressionWorkspace::setResults(const std::vector<ImageCompressionResult> &results)
 {
     m_results = results;
-    m_failedCount = failedCount;
     m_panel->setResults(results);
+    refreshMain();
+}
+
+void ImageCompressionWorkspace::setLastRunReport(const std::optional<CompressionRunReport> &report)
+{
+    m_lastRun = report;
     refreshMain();
 }
 
@@ -339,8 +363,10 @@ void ImageCompressionWorkspace::refreshMain()
     for (int index = 0; index < badges.size(); ++index)
         m_badges->insertWidget(index, new CompressionInfoBadge(badges[index], m_details));
 
-    m_banner->setVisible(!m_results.empty());
-    m_banner->setSummary(ImageCompressionRules::summaryText(m_results, m_failedCount), m_failedCount > 0);
+    // The banner tells the run it belongs to, whatever happened to the list since.
+    m_banner->setVisible(m_lastRun.has_value());
+    if (m_lastRun)
+        m_banner->setSummary(ImageCompressionRules::summaryText(*m_lastRun), m_lastRun->failedCount > 0);
     refreshCrop();
 }
 
@@ -350,16 +376,66 @@ void ImageCompressionWorkspace::refreshCrop()
     using Form = CompressionSettingsPanel::CropForm;
     if (!source) {
         m_panel->setCropForm(Form::Hidden, m_crop.aspectRatio);
-        m_panel->setCropPending(false);
+        m_panel->setCropPending(QString());
         return;
     }
     const bool cropping = isCropping(*source);
     const Form form = source->isGIF ? Form::GifNote : cropping ? Form::Editing : Form::StartButton;
     m_panel->setCropForm(form, m_crop.aspectRatio);
-    // A crop frame on screen that was neither confirmed nor cancelled would be passed over by a
-    // run: the run waits for the user's word on it.
-    m_panel->setCropPending(cropping);
+    // A crop frame that was neither confirmed nor cancelled, on this image or another, would be
+    // passed over by a run: the run waits for the user's word on it.
+    m_panel->setCropPending(pendingCropNote());
     m_preview->setCropRect(cropping ? m_crop.rect : std::nullopt);
+}
+
+void ImageCompressionWorkspace::switchCropTo(const std::optional<QUuid> &id)
+{
+    if (m_crop.sourceID == id)
+        return;
+    if (m_crop.sourceID && m_crop.rect)
+        m_keptCrops[*m_crop.sourceID] = PendingCompressionCrop { *m_crop.rect, m_crop.aspectRatio };
+    m_crop = CropState();
+    if (id) {
+        const auto kept = m_keptCrops.find(*id);
+        if (kept != m_keptCrops.end()) {
+            m_crop.sourceID = *id;
+            m_crop.rect = kept->second.rect;
+            m_crop.aspectRatio = kept->second.aspectRatio;
+            m_keptCrops.erase(kept);
+        }
+    }
+    refreshCrop();
+}
+
+PendingCompressionCrops ImageCompressionWorkspace::pendingCrops() const
+{
+    PendingCompressionCrops crops = m_keptCrops;
+    if (m_crop.sourceID && m_crop.rect)
+        crops[*m_crop.sourceID] = PendingCompressionCrop { *m_crop.rect, m_crop.aspectRatio };
+    return crops;
+}
+
+void ImageCompressionWorkspace::publishCrops()
+{
+    if (m_actions.keepCrops)
+        m_actions.keepCrops(pendingCrops());
+}
+
+QString ImageCompressionWorkspace::pendingCropNote() const
+{
+    if (m_crop.sourceID)
+        return QStringLiteral("裁剪尚未确认：请先点“确认”应用裁剪，或点“取消”放弃，再开始压缩。");
+    QStringList names;
+    for (const ImageCompressionSource &source : m_sources) {
+        if (m_keptCrops.count(source.id))
+            names << source.fileName;
+    }
+    if (names.isEmpty())
+        return QString();
+    const QString which = names.size() == 1
+        ? QStringLiteral("“%1”").arg(names.front())
+        : QStringLiteral("“%1”等 %2 张图片").arg(names.front()).arg(names.size());
+    return which + QStringLiteral("的裁剪尚未确认：请选中后点“确认”应用裁剪，或点“取消”放弃，再开始压缩。");
 }
 
 bool ImageCompressionWorkspace::showsEmptyState() const { return m_main->currentIndex() == 0; }
@@ -395,12 +471,14 @@ void ImageCompressionWorkspace::beginCrop(const ImageCompressionSource &source)
     m_crop.resizeCorner.reset();
     m_crop.rect = Geometry::startRect(Geometry::previewSize(source.pixelSize));
     refreshCrop();
+    publishCrops();
 }
 
 void ImageCompressionWorkspace::closeCropEditor()
 {
     m_crop = CropState();
     refreshCrop();
+    publishCrops();
 }
 
 void ImageCompressionWorkspace::setCropAspectRatio(CropAspectRatio ratio, const ImageCompressionSource &source)
@@ -415,6 +493,7 @@ void ImageCompressionWorkspace::setCropAspectRatio(CropAspectRatio ratio, const 
         }
     }
     refreshCrop();
+    publishCrops();
 }
 
 std::optional<Rect> ImageCompressionWorkspace::dragRect(QPointF current, const ImageCompressionSource &source) const
@@ -448,6 +527,7 @@ void ImageCompressionWorkspace::endCropDrag(QPointF, QPointF current, const Imag
     m_crop.dragAnchor.reset();
     m_crop.resizeCorner.reset();
     refreshCrop();
+    publishCrops();
 }
 
 bool ImageCompressionWorkspace::applyCrop(const ImageCompressionSource &source)

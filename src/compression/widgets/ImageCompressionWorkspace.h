@@ -23,8 +23,10 @@ class QStackedWidget;
 
 // The compression workspace: the list column, and the selected image large with its details, the
 // results banner and the settings panel (or the empty state). Its inputs are the window's state,
-// pushed in by the hookup; its only state of its own is the crop editor's, which starts closed on
-// every entry and closes whenever the selected id changes.
+// pushed in by the hookup; its only state of its own is the crop editor's. A frame drawn on an
+// image stays with that image until it is confirmed or cancelled: selecting another image puts it
+// aside and selecting the image again brings it back, and the window keeps every pending frame
+// (keepCrops), so that leaving the workspace does not lose one either.
 class ImageCompressionWorkspace : public QWidget {
     Q_OBJECT
 
@@ -38,6 +40,8 @@ public:
         std::function<void()> compress;
         // The settings binding: the panel's edits go back to the window's state.
         std::function<void(const ImageCompressionSettings &)> setSettings;
+        // Every crop frame drawn and not yet confirmed or cancelled, after each change.
+        std::function<void(const PendingCompressionCrops &)> keepCrops;
     };
 
     struct CropState {
@@ -55,11 +59,14 @@ public:
     // The first values, set without running the change handlers.
     void setInputs(const std::vector<ImageCompressionSource> &sources, const std::optional<QUuid> &selectedID,
                    const std::vector<ImageCompressionResult> &results, const ImageCompressionSettings &settings,
-                   bool compressing, int failedCount = 0);
+                   bool compressing, const std::optional<CompressionRunReport> &lastRun = std::nullopt,
+                   const PendingCompressionCrops &pendingCrops = {});
     void setSources(const std::vector<ImageCompressionSource> &sources);
     void setSelectedSourceID(const std::optional<QUuid> &id);
-    // The last batch's outputs and how many of its images failed.
-    void setResults(const std::vector<ImageCompressionResult> &results, int failedCount = 0);
+    // The last batch's outputs of the images still listed (the panel's figures).
+    void setResults(const std::vector<ImageCompressionResult> &results);
+    // The last finished run, which the banner tells; none hides it.
+    void setLastRunReport(const std::optional<CompressionRunReport> &report);
     void setSettings(const ImageCompressionSettings &settings);
     void setCompressing(bool compressing);
 
@@ -95,15 +102,23 @@ private:
     void refreshCrop();
     void normalizeMaxDimensionSelection();
     std::optional<Rect> dragRect(QPointF current, const ImageCompressionSource &source) const;
+    // Puts the open frame aside and opens the one kept for the image with this id, if any.
+    void switchCropTo(const std::optional<QUuid> &id);
+    // Every pending frame: the open one and those put aside.
+    PendingCompressionCrops pendingCrops() const;
+    void publishCrops();
+    // Why no run may start now; empty when none is pending.
+    QString pendingCropNote() const;
 
     Actions m_actions;
     std::vector<ImageCompressionSource> m_sources;
     std::optional<QUuid> m_selectedID;
     std::vector<ImageCompressionResult> m_results;
-    int m_failedCount = 0;
+    std::optional<CompressionRunReport> m_lastRun;
     ImageCompressionSettings m_settings;
     bool m_compressing = false;
     CropState m_crop;
+    PendingCompressionCrops m_keptCrops; // frames of images not being edited
 
     CompressionSourceColumn *m_column = nullptr;
     QStackedWidget *m_main = nullptr;
