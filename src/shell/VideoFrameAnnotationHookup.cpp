@@ -47,8 +47,9 @@ void VideoFrameAnnotationHookup::install(ShellHooks &hooks)
     hooks.confirmLeavingVideoFrame = [session](std::function<void()> proceed) {
         session->confirmLeavingFrame(std::move(proceed));
     };
-    hooks.handleVideoFrameShortcut = [](MarkupViewModel &model, const QString &name) {
-        return model.handleVideoFrameShortcut(name);
+    // Only the video view model reaches this slot; the session asks before the frame is changed.
+    hooks.handleVideoFrameShortcut = [session](MarkupViewModel &, const QString &name) {
+        return session->handleVideoFrameShortcut(name);
     };
 }
 
@@ -101,9 +102,14 @@ QWidget *VideoFrameAnnotationHookup::makeWorkspace()
     actions.clearAnnotationsAction = [session] { session->confirmClearVideoFrameAnnotations(); };
     actions.deleteAction = [session] { return session->deleteVideoFrameSelection(); };
     actions.fitCanvasAction = [session] { session->fitVideoFrameCanvas(); };
-    actions.mouseButtonAction = [this](CanvasMouseButtonAction action) {
+    actions.mouseButtonAction = [this, session](CanvasMouseButtonAction action) {
+        const bool edits = action == CanvasMouseButtonAction::Undo || action == CanvasMouseButtonAction::Redo
+            || action == CanvasMouseButtonAction::DeleteSelection;
+        if (edits && !session->prepareToEditFrame())
+            return true;
         return m_view.handleVideoFrameMouseButton(action);
     };
+    actions.prepareEditAction = [session] { return session->prepareToEditFrame(); };
 
     auto *workspace = new VideoFrameAnnotationWorkspace(&m_session.store(), &m_view.videoFrameViewModel(),
                                                         m_frameSource, std::move(actions));

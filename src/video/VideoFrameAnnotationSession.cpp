@@ -5,6 +5,7 @@
 #include "video/VideoFrameSnapshot.h"
 
 #include <QFileInfo>
+#include <QStringList>
 #include <QPointer>
 
 #include <cmath>
@@ -43,6 +44,29 @@ VideoFrameAnnotationSession::~VideoFrameAnnotationSession()
 void VideoFrameAnnotationSession::pauseVideoPlayback()
 {
     m_store->pausePlayback();
+}
+
+bool VideoFrameAnnotationSession::prepareToEditFrame()
+{
+    // The frame a video load, a seek or a step fetches replaces the one on screen without asking
+    // again (the question came before): a drawing made meanwhile would be lost.
+    if (m_store->isLoading())
+        return false;
+    // Stopped here, the picture on screen becomes the frame (see takePlayedFrame) before the stroke
+    // begins: it lands on the picture it was made on, not on the one playback would reach.
+    if (m_store->isPlaying())
+        pauseVideoPlayback();
+    return true;
+}
+
+bool VideoFrameAnnotationSession::handleVideoFrameShortcut(const QString &command)
+{
+    static const QStringList editing{QStringLiteral("undo"), QStringLiteral("redo"), QStringLiteral("paste"),
+                                     QStringLiteral("delete")};
+    // Taken, and nothing changes, while the frame is being replaced.
+    if (editing.contains(command) && !prepareToEditFrame())
+        return true;
+    return m_video.handleVideoFrameShortcut(command);
 }
 
 bool VideoFrameAnnotationSession::loadFrame(const VideoFrameSnapshot &snapshot, bool keepAnnotations)
@@ -379,6 +403,8 @@ bool VideoFrameAnnotationSession::holdCloseForSave()
 
 void VideoFrameAnnotationSession::confirmClearVideoFrameAnnotations()
 {
+    if (!prepareToEditFrame())
+        return;
     MarkupViewModel &model = m_video;
     if (!model.annotations().empty()) {
         const VideoFrameConfirmation request{
@@ -394,6 +420,8 @@ void VideoFrameAnnotationSession::confirmClearVideoFrameAnnotations()
 
 bool VideoFrameAnnotationSession::deleteVideoFrameSelection()
 {
+    if (!prepareToEditFrame())
+        return true;
     MarkupViewModel &model = m_video;
     if (model.selectedAnnotationCount() >= 1) {
         if (!model.deleteSelectedAnnotations())

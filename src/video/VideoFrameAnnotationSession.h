@@ -32,6 +32,12 @@ struct VideoFrameSnapshot;
 // them and the picture it stops on becomes the frame, and every save writes the loaded frame. The
 // scrubber's preview only moves the picture until it is let go.
 //
+// An annotation belongs to one still picture. Whatever adds or changes one (a press on the canvas or
+// its editors with any tool, a label's text, a key command, a side button) first asks
+// prepareToEditFrame: while the video plays, playback stops and the picture on screen at that moment
+// becomes the frame drawn on; while a video or a frame is being fetched, whose arrival replaces the
+// frame, nothing is drawn.
+//
 // A save renders, encodes and writes on a worker. While it runs the status line says so and the
 // save action does nothing; its result is the last status it leaves. A close of the window asked
 // for meanwhile is held (holdCloseForSave) and let go once the save has reported.
@@ -73,6 +79,13 @@ public:
     bool deleteVideoFrameSelection();
     void fitVideoFrameCanvas();
     void pauseVideoPlayback();
+    // The video workspace's key commands (undo, redo, copy, paste, select all, delete, tool numbers).
+    bool handleVideoFrameShortcut(const QString &command);
+
+    // Before anything adds or changes an annotation: false while a video or a frame is being fetched
+    // (the frame on screen is about to be replaced); while the video plays, stops it on the picture
+    // shown, which becomes the frame drawn on. True when the frame may be drawn on.
+    bool prepareToEditFrame();
 
     // Whether the frame on screen carries annotations that were drawn or changed since its last
     // successful save.

@@ -12,7 +12,9 @@
 #include "video/VideoFrameAnnotationStore.h"
 #include "video/widgets/VideoTransportPanel.h"
 
+#include <QChildEvent>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -164,6 +166,7 @@ void VideoFrameAnnotationWorkspace::buildArea()
 
     m_surface = new CanvasSurface(m_viewModel, m_area);
     m_surface->setAreaBackground(AppTheme::paleSlate());
+    watchCanvasInput(m_surface);
     m_surface->setDeleteAction([this] { return m_actions.deleteAction ? m_actions.deleteAction() : false; });
 
     // Pan and zoom over the part of the area above the transport panel; clicks pass through.
@@ -284,10 +287,48 @@ void VideoFrameAnnotationWorkspace::relayout()
     }
 }
 
+void VideoFrameAnnotationWorkspace::watchCanvasInput(QObject *object)
+{
+    object->installEventFilter(this);
+    for (QWidget *child : object->findChildren<QWidget *>())
+        child->installEventFilter(this);
+}
+
+bool VideoFrameAnnotationWorkspace::isCanvasInput(QObject *object) const
+{
+    auto *widget = qobject_cast<QWidget *>(object);
+    return widget && m_surface && (widget == m_surface || m_surface->isAncestorOf(widget));
+}
+
 bool VideoFrameAnnotationWorkspace::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_area && event->type() == QEvent::Resize)
         relayout();
+    bool asks = false;
+    switch (event->type()) {
+    case QEvent::ChildAdded:
+        // Editors made later are watched too.
+        if (isCanvasInput(watched))
+            if (QObject *child = static_cast<QChildEvent *>(event)->child(); child && child->isWidgetType())
+                watchCanvasInput(child);
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        asks = static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
+        break;
+    case QEvent::KeyPress:
+    case QEvent::InputMethod:
+    case QEvent::TabletPress:
+    case QEvent::TouchBegin:
+        asks = true;
+        break;
+    default:
+        break;
+    }
+    if (asks && m_actions.prepareEditAction && isCanvasInput(watched) && !m_actions.prepareEditAction()) {
+        event->accept();
+        return true;
+    }
     return QWidget::eventFilter(watched, event);
 }
 
