@@ -6,6 +6,8 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <mutex>
 
 extern "C" {
@@ -33,6 +35,41 @@ int firstPictureStream(const AVFormatContext *format)
             return int(i);
     }
     return -1;
+}
+
+// The presentation time of the stream's last picture: the latest time among the packets from its
+// last keyframe (whose data lies inside the file) to the end. Reading packets decodes nothing; a
+// picture shown later than the last keyframe's is always decoded after it. Packets an edit list
+// leaves out are never shown and do not count. NaN when the file has no index or no such packet.
+double videoAssetLastPictureTime(AVFormatContext *format, int streamIndex)
+{
+    const double unknown = std::numeric_limits<double>::quiet_NaN();
+    AVStream *stream = format->streams[streamIndex];
+    const int64_t fileSize = format->pb ? avio_size(format->pb) : -1;
+    const AVIndexEntry *keyframe = nullptr;
+    for (int index = avformat_index_get_entries_count(stream) - 1; index >= 0 && !keyframe; --index) {
+        const AVIndexEntry *entry = avformat_index_get_entry(stream, index);
+        if (entry && (entry->flags & AVINDEX_KEYFRAME) && (fileSize <= 0 || entry->pos + entry->size <= fileSize))
+            keyframe = entry;
+    }
+    if (!keyframe || av_seek_frame(format, streamIndex, keyframe->timestamp, AVSEEK_FLAG_BACKWARD) < 0)
+        return unknown;
+    AVPacket *packet = av_packet_alloc();
+    if (!packet)
+        return unknown;
+    int64_t last = AV_NOPTS_VALUE;
+    while (av_read_frame(format, packet) >= 0) {
+        const int64_t time = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+        if (packet->stream_index == streamIndex && !(packet->flags & AV_PKT_FLAG_DISCARD) && time != AV_NOPTS_VALUE
+            && (last == AV_NOPTS_VALUE || time > last))
+            last = time;
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    // The decoder finds its own place before its first picture; the start is only the tidy place.
+    av_seek_frame(format, streamIndex, 0, AVSEEK_FLAG_BACKWARD);
+    const double seconds = last == AV_NOPTS_VALUE ? unknown : double(last) * av_q2d(stream->time_base);
+    return std::isfinite(seconds) && seconds >= 0 ? seconds : unknown;
 }
 
 } // namespace
@@ -96,6 +133,7 @@ std::optional<VideoAsset> VideoAsset::load(const QString &path)
         if (int(i) != streamIndex)
             format->streams[i]->discard = AVDISCARD_ALL;
     }
+    asset.lastPictureTime = videoAssetLastPictureTime(format.get(), streamIndex);
     asset.frameSource = std::make_shared<VideoDecoder>(format.release(), codec.release(), streamIndex);
     return asset;
 }
