@@ -62,6 +62,13 @@ void VideoFrameAnnotationHookup::connectSession()
     });
     connect(&m_session, &VideoFrameAnnotationSession::panOffsetResetRequested, this,
             [this] { m_view.setPanOffset(QSizeF(0, 0)); });
+    // The video statuses are about the frame on screen: a quit's questions, or leaving the
+    // workspace, end their moment.
+    connect(&m_view, &ContentView::quitQuestionsAsked, &m_session, &VideoFrameAnnotationSession::withdrawStatus);
+    connect(&m_view, &ContentView::workspaceModeChanged, &m_session, [this](WorkspaceMode mode) {
+        if (mode != WorkspaceMode::VideoFrameAnnotation)
+            m_session.withdrawStatus();
+    });
     // A close during the save waits for it (see eventFilter).
     connect(&m_session, &VideoFrameAnnotationSession::saveStarted, this, [this] {
         if (QWidget *window = m_view.window())

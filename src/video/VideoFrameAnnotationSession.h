@@ -97,6 +97,11 @@ public:
     // or a failed save. False only for 取消.
     bool confirmLeavingFrame(std::function<void()> proceed);
 
+    // The status line's word about one moment (an import, a save, a clear or delete, a failure, a
+    // hint) goes: it reads 就绪 unless something else was written there since. Also when the frame
+    // is drawn on afterwards, and before the question about leaving the frame.
+    void withdrawStatus();
+
     // Whether a close of the window must wait for the save under way; when it must, the close is
     // remembered and closeReleasedAfterSave follows once the save has reported.
     bool holdCloseForSave();
@@ -135,6 +140,11 @@ private:
     void finishMove(quint64 generation, const std::optional<VideoFrameSnapshot> &snapshot);
     // A failure the user must see: the error alert, and the status line's last word.
     void reportFailure(const QString &message);
+    // The main status line: a word about one moment, kept until withdrawStatus; or the progress of
+    // work under way, which its outcome replaces.
+    void report(const QString &text);
+    void reportProgress(const QString &text);
+    void withdrawStatusIfDrawnOn();
     void beginSave();
     void writeOnWorker(VideoFrameSave::Job job);
     void finishSave(const VideoFrameSave::Job &job, const VideoFrameSave::Outcome &outcome);
@@ -157,6 +167,15 @@ private:
     std::optional<SavedFrame> m_savedFrame;
     // The index of the frame loaded into the video view model.
     std::optional<int> m_loadedFrameIndex;
+    // The last word the session wrote in the main status line about one moment, and the annotations
+    // on screen then.
+    struct Report {
+        QString text;
+        std::vector<MarkupAnnotation> annotations;
+    };
+    std::optional<Report> m_report;
+    // True while the session itself puts a frame (or the played picture) in the video view model.
+    bool m_placingFrame = false;
     // What a 保存当前帧 answer goes on with once the save has written the file.
     std::function<void()> m_afterSave;
     // The frames a step waiting for its save will move (further presses add theirs).
