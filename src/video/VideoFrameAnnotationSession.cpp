@@ -5,9 +5,9 @@
 #include "video/VideoFrameSnapshot.h"
 
 #include <QFileInfo>
-#include <QStringList>
 #include <QPointer>
 #include <QScopedValueRollback>
+#include <QStringList>
 
 #include <cmath>
 #include <utility>
