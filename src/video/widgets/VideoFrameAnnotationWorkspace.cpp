@@ -14,9 +14,9 @@
 
 #include <QChildEvent>
 #include <QEvent>
-#include <QMouseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QVBoxLayout>
 
