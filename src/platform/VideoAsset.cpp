@@ -37,26 +37,20 @@ int firstPictureStream(const AVFormatContext *format)
     return -1;
 }
 
-// The presentation time of the stream's last picture: the latest time among the packets from its
-// last keyframe (whose data lies inside the file) to the end. Reading packets decodes nothing; a
-// picture shown later than the last keyframe's is always decoded after it. Packets an edit list
-// leaves out are never shown and do not count. NaN when the file has no index or no such packet.
-double videoAssetLastPictureTime(AVFormatContext *format, int streamIndex)
+// How many packets before the end of the stream its last picture (the one shown last) can be
+// decoded: pictures are reordered by at most 16 places in every codec the QuickTime family holds.
+constexpr int videoAssetReorderReach = 32;
+
+// The latest presentation time among the stream's packets from the index entry at `timestamp`
+// (`flags` as av_seek_frame takes them) to the end; packets an edit list leaves out are never shown
+// and do not count. AV_NOPTS_VALUE when there is none.
+int64_t videoAssetLatestTimeFrom(AVFormatContext *format, int streamIndex, int64_t timestamp, int flags)
 {
-    const double unknown = std::numeric_limits<double>::quiet_NaN();
-    AVStream *stream = format->streams[streamIndex];
-    const int64_t fileSize = format->pb ? avio_size(format->pb) : -1;
-    const AVIndexEntry *keyframe = nullptr;
-    for (int index = avformat_index_get_entries_count(stream) - 1; index >= 0 && !keyframe; --index) {
-        const AVIndexEntry *entry = avformat_index_get_entry(stream, index);
-        if (entry && (entry->flags & AVINDEX_KEYFRAME) && (fileSize <= 0 || entry->pos + entry->size <= fileSize))
-            keyframe = entry;
-    }
-    if (!keyframe || av_seek_frame(format, streamIndex, keyframe->timestamp, AVSEEK_FLAG_BACKWARD) < 0)
-        return unknown;
+    if (av_seek_frame(format, streamIndex, timestamp, flags) < 0)
+        return AV_NOPTS_VALUE;
     AVPacket *packet = av_packet_alloc();
     if (!packet)
-        return unknown;
+        return AV_NOPTS_VALUE;
     int64_t last = AV_NOPTS_VALUE;
     while (av_read_frame(format, packet) >= 0) {
         const int64_t time = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
@@ -66,6 +60,35 @@ double videoAssetLastPictureTime(AVFormatContext *format, int streamIndex)
         av_packet_unref(packet);
     }
     av_packet_free(&packet);
+    return last;
+}
+
+// The presentation time of the stream's last picture, read from the packets at the end of the
+// stream (nothing is decoded): the last few, or when an edit list leaves all of them out, those
+// from the last keyframe on. Only packets whose data lies inside the file count. NaN when the file
+// has no index or no such packet.
+double videoAssetLastPictureTime(AVFormatContext *format, int streamIndex)
+{
+    const double unknown = std::numeric_limits<double>::quiet_NaN();
+    AVStream *stream = format->streams[streamIndex];
+    const int64_t fileSize = format->pb ? avio_size(format->pb) : -1;
+    auto readable = [fileSize](const AVIndexEntry *entry) {
+        return entry && (fileSize <= 0 || entry->pos + entry->size <= fileSize);
+    };
+    int lastReadable = avformat_index_get_entries_count(stream) - 1;
+    while (lastReadable >= 0 && !readable(avformat_index_get_entry(stream, lastReadable)))
+        --lastReadable;
+    if (lastReadable < 0)
+        return unknown;
+    const AVIndexEntry *tail = avformat_index_get_entry(stream, std::max(lastReadable - videoAssetReorderReach, 0));
+    int64_t last = videoAssetLatestTimeFrom(format, streamIndex, tail->timestamp, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY);
+    for (int index = lastReadable; last == AV_NOPTS_VALUE && index >= 0; --index) {
+        const AVIndexEntry *entry = avformat_index_get_entry(stream, index);
+        if (readable(entry) && (entry->flags & AVINDEX_KEYFRAME)) {
+            last = videoAssetLatestTimeFrom(format, streamIndex, entry->timestamp, AVSEEK_FLAG_BACKWARD);
+            break;
+        }
+    }
     // The decoder finds its own place before its first picture; the start is only the tidy place.
     av_seek_frame(format, streamIndex, 0, AVSEEK_FLAG_BACKWARD);
     const double seconds = last == AV_NOPTS_VALUE ? unknown : double(last) * av_q2d(stream->time_base);
