@@ -15,6 +15,7 @@
 #include <QChildEvent>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -316,7 +317,13 @@ bool VideoFrameAnnotationWorkspace::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseButtonDblClick:
         asks = static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
         break;
-    case QEvent::KeyPress:
+    case QEvent::KeyPress: {
+        // A modifier alone, or Escape, changes no annotation (nor does it stop playback).
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        asks = key != Qt::Key_Escape && key != Qt::Key_Shift && key != Qt::Key_Control && key != Qt::Key_Meta
+            && key != Qt::Key_Alt && key != Qt::Key_AltGr && key != Qt::Key_CapsLock;
+        break;
+    }
     case QEvent::InputMethod:
     case QEvent::TabletPress:
     case QEvent::TouchBegin:
