@@ -341,7 +341,13 @@ TEST_F(VideoDrawing, NothingIsDrawnWhileAnotherVideoLoads)
     ShellInput::keyClick(labelEditor, Qt::Key_X);
     video().setSelectedTool(MarkupTool::Rectangle);
     dragOnCanvas({0.5, 0.5}, {0.9, 0.9});
+    video().setAnnotationClipboard(drawn);
     key(Qt::Key_V, Qt::ControlModifier);
+    // The commands themselves, whatever has the keyboard: taken, and nothing changes.
+    confirmAnswer = true;
+    for (const char *command : {"paste", "undo", "delete", "z"})
+        EXPECT_TRUE(view().handleKeyCommand(QString::fromLatin1(command))) << command;
+    EXPECT_EQ(confirmations, 0);
     EXPECT_EQ(video().annotations(), drawn);
     EXPECT_FALSE(video().draftAnnotation());
 
