@@ -6,6 +6,8 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <mutex>
 
 extern "C" {
@@ -33,6 +35,64 @@ int firstPictureStream(const AVFormatContext *format)
             return int(i);
     }
     return -1;
+}
+
+// How many packets before the end of the stream its last picture (the one shown last) can be
+// decoded: pictures are reordered by at most 16 places in every codec the QuickTime family holds.
+constexpr int videoAssetReorderReach = 32;
+
+// The latest presentation time among the stream's packets from the index entry at `timestamp`
+// (`flags` as av_seek_frame takes them) to the end; packets an edit list leaves out are never shown
+// and do not count. AV_NOPTS_VALUE when there is none.
+int64_t videoAssetLatestTimeFrom(AVFormatContext *format, int streamIndex, int64_t timestamp, int flags)
+{
+    if (av_seek_frame(format, streamIndex, timestamp, flags) < 0)
+        return AV_NOPTS_VALUE;
+    AVPacket *packet = av_packet_alloc();
+    if (!packet)
+        return AV_NOPTS_VALUE;
+    int64_t last = AV_NOPTS_VALUE;
+    while (av_read_frame(format, packet) >= 0) {
+        const int64_t time = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+        if (packet->stream_index == streamIndex && !(packet->flags & AV_PKT_FLAG_DISCARD) && time != AV_NOPTS_VALUE
+            && (last == AV_NOPTS_VALUE || time > last))
+            last = time;
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    return last;
+}
+
+// The presentation time of the stream's last picture, read from the packets at the end of the
+// stream (nothing is decoded): the last few, or when an edit list leaves all of them out, those
+// from the last keyframe on. Only packets whose data lies inside the file count. NaN when the file
+// has no index or no such packet.
+double videoAssetLastPictureTime(AVFormatContext *format, int streamIndex)
+{
+    const double unknown = std::numeric_limits<double>::quiet_NaN();
+    AVStream *stream = format->streams[streamIndex];
+    const int64_t fileSize = format->pb ? avio_size(format->pb) : -1;
+    auto readable = [fileSize](const AVIndexEntry *entry) {
+        return entry && (fileSize <= 0 || entry->pos + entry->size <= fileSize);
+    };
+    int lastReadable = avformat_index_get_entries_count(stream) - 1;
+    while (lastReadable >= 0 && !readable(avformat_index_get_entry(stream, lastReadable)))
+        --lastReadable;
+    if (lastReadable < 0)
+        return unknown;
+    const AVIndexEntry *tail = avformat_index_get_entry(stream, std::max(lastReadable - videoAssetReorderReach, 0));
+    int64_t last = videoAssetLatestTimeFrom(format, streamIndex, tail->timestamp, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY);
+    for (int index = lastReadable; last == AV_NOPTS_VALUE && index >= 0; --index) {
+        const AVIndexEntry *entry = avformat_index_get_entry(stream, index);
+        if (readable(entry) && (entry->flags & AVINDEX_KEYFRAME)) {
+            last = videoAssetLatestTimeFrom(format, streamIndex, entry->timestamp, AVSEEK_FLAG_BACKWARD);
+            break;
+        }
+    }
+    // The decoder finds its own place before its first picture; the start is only the tidy place.
+    av_seek_frame(format, streamIndex, 0, AVSEEK_FLAG_BACKWARD);
+    const double seconds = last == AV_NOPTS_VALUE ? unknown : double(last) * av_q2d(stream->time_base);
+    return std::isfinite(seconds) && seconds >= 0 ? seconds : unknown;
 }
 
 } // namespace
@@ -96,6 +156,7 @@ std::optional<VideoAsset> VideoAsset::load(const QString &path)
         if (int(i) != streamIndex)
             format->streams[i]->discard = AVDISCARD_ALL;
     }
+    asset.lastPictureTime = videoAssetLastPictureTime(format.get(), streamIndex);
     asset.frameSource = std::make_shared<VideoDecoder>(format.release(), codec.release(), streamIndex);
     return asset;
 }

@@ -21,6 +21,9 @@ struct VideoAsset {
     float nominalFrameRate = 0;
     // Seconds; NaN when unknown.
     double minFrameDuration = std::numeric_limits<double>::quiet_NaN();
+    // The presentation time in seconds of the track's last picture, as its packets tell (nothing is
+    // decoded); NaN when the file does not say.
+    double lastPictureTime = std::numeric_limits<double>::quiet_NaN();
     // The coded picture size (before rotation).
     QSize codedSize;
     // Set exactly when `hasVideoTrack` is.

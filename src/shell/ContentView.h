@@ -154,6 +154,9 @@ Q_SIGNALS:
     void dropTargetedChanged(bool targeted);
     // Quitting was decided; the application quit is queued.
     void terminationRequested();
+    // Quitting asks about unsaved work; a status about an earlier moment no longer stands, whatever
+    // the answers.
+    void quitQuestionsAsked();
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -218,6 +218,8 @@ void ContentView::applyQuitRules()
     const bool videoFrame = m_hooks.hasUnsavedVideoFrame && m_hooks.hasUnsavedVideoFrame();
     const std::vector<ShellRules::UnsavedWork> questions = ShellRules::unsavedWorkQuestions(
         m_viewModel->hasUnsavedTextComparison(), m_viewModel->hasUnsavedImages(), videoFrame);
+    if (!questions.empty())
+        Q_EMIT quitQuestionsAsked();
     askAboutUnsavedWork(questions, [this] {
         // A text kept in its project file was not asked about: its last edits are written now.
         // When they cannot be, the window stays with the error.

@@ -47,8 +47,9 @@ void VideoFrameAnnotationHookup::install(ShellHooks &hooks)
     hooks.confirmLeavingVideoFrame = [session](std::function<void()> proceed) {
         session->confirmLeavingFrame(std::move(proceed));
     };
-    hooks.handleVideoFrameShortcut = [](MarkupViewModel &model, const QString &name) {
-        return model.handleVideoFrameShortcut(name);
+    // Only the video view model reaches this slot; the session asks before the frame is changed.
+    hooks.handleVideoFrameShortcut = [session](MarkupViewModel &, const QString &name) {
+        return session->handleVideoFrameShortcut(name);
     };
 }
 
@@ -61,6 +62,13 @@ void VideoFrameAnnotationHookup::connectSession()
     });
     connect(&m_session, &VideoFrameAnnotationSession::panOffsetResetRequested, this,
             [this] { m_view.setPanOffset(QSizeF(0, 0)); });
+    // The video statuses are about the frame on screen: a quit's questions, or leaving the
+    // workspace, end their moment.
+    connect(&m_view, &ContentView::quitQuestionsAsked, &m_session, &VideoFrameAnnotationSession::withdrawStatus);
+    connect(&m_view, &ContentView::workspaceModeChanged, &m_session, [this](WorkspaceMode mode) {
+        if (mode != WorkspaceMode::VideoFrameAnnotation)
+            m_session.withdrawStatus();
+    });
     // A close during the save waits for it (see eventFilter).
     connect(&m_session, &VideoFrameAnnotationSession::saveStarted, this, [this] {
         if (QWidget *window = m_view.window())
@@ -101,9 +109,14 @@ QWidget *VideoFrameAnnotationHookup::makeWorkspace()
     actions.clearAnnotationsAction = [session] { session->confirmClearVideoFrameAnnotations(); };
     actions.deleteAction = [session] { return session->deleteVideoFrameSelection(); };
     actions.fitCanvasAction = [session] { session->fitVideoFrameCanvas(); };
-    actions.mouseButtonAction = [this](CanvasMouseButtonAction action) {
+    actions.mouseButtonAction = [this, session](CanvasMouseButtonAction action) {
+        const bool edits = action == CanvasMouseButtonAction::Undo || action == CanvasMouseButtonAction::Redo
+            || action == CanvasMouseButtonAction::DeleteSelection;
+        if (edits && !session->prepareToEditFrame())
+            return true;
         return m_view.handleVideoFrameMouseButton(action);
     };
+    actions.prepareEditAction = [session] { return session->prepareToEditFrame(); };
 
     auto *workspace = new VideoFrameAnnotationWorkspace(&m_session.store(), &m_view.videoFrameViewModel(),
                                                         m_frameSource, std::move(actions));

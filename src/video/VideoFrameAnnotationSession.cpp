@@ -6,6 +6,8 @@
 
 #include <QFileInfo>
 #include <QPointer>
+#include <QScopedValueRollback>
+#include <QStringList>
 
 #include <cmath>
 #include <utility>
@@ -31,6 +33,8 @@ VideoFrameAnnotationSession::VideoFrameAnnotationSession(MarkupViewModel &main, 
         if (!m_store->isPlaying() && m_frameLeftForPlayback)
             takePlayedFrame();
     });
+    // A status about the frame goes once the frame is drawn on.
+    connect(&m_video, &MarkupViewModel::itemsChanged, this, &VideoFrameAnnotationSession::withdrawStatusIfDrawnOn);
 }
 
 VideoFrameAnnotationSession::~VideoFrameAnnotationSession()
@@ -45,8 +49,32 @@ void VideoFrameAnnotationSession::pauseVideoPlayback()
     m_store->pausePlayback();
 }
 
+bool VideoFrameAnnotationSession::prepareToEditFrame()
+{
+    // The frame a video load, a seek or a step fetches replaces the one on screen without asking
+    // again (the question came before): a drawing made meanwhile would be lost.
+    if (m_store->isLoading())
+        return false;
+    // Stopped here, the picture on screen becomes the frame (see takePlayedFrame) before the stroke
+    // begins: it lands on the picture it was made on, not on the one playback would reach.
+    if (m_store->isPlaying())
+        pauseVideoPlayback();
+    return true;
+}
+
+bool VideoFrameAnnotationSession::handleVideoFrameShortcut(const QString &command)
+{
+    static const QStringList editing{QStringLiteral("undo"), QStringLiteral("redo"), QStringLiteral("paste"),
+                                     QStringLiteral("delete")};
+    // Taken, and nothing changes, while the frame is being replaced.
+    if (editing.contains(command) && !prepareToEditFrame())
+        return true;
+    return m_video.handleVideoFrameShortcut(command);
+}
+
 bool VideoFrameAnnotationSession::loadFrame(const VideoFrameSnapshot &snapshot, bool keepAnnotations)
 {
+    const QScopedValueRollback<bool> placing(m_placingFrame, true);
     if (m_frameLoader(m_video, snapshot, keepAnnotations)) {
         m_loadedFrameIndex = snapshot.frameIndex;
         return true;
@@ -58,7 +86,43 @@ bool VideoFrameAnnotationSession::loadFrame(const VideoFrameSnapshot &snapshot, 
 void VideoFrameAnnotationSession::reportFailure(const QString &message)
 {
     m_main.setErrorMessage(message);
-    m_main.setStatusMessage(message);
+    report(message);
+}
+
+void VideoFrameAnnotationSession::report(const QString &text)
+{
+    m_main.setStatusMessage(text);
+    m_report = Report{text, m_video.annotations()};
+}
+
+void VideoFrameAnnotationSession::reportProgress(const QString &text)
+{
+    m_report.reset();
+    m_main.setStatusMessage(text);
+}
+
+void VideoFrameAnnotationSession::withdrawStatus()
+{
+    if (!m_report)
+        return;
+    const QString text = std::exchange(m_report, std::nullopt)->text;
+    // Only the session's own word goes; whatever was written there since stays.
+    if (m_main.statusMessage() == text)
+        m_main.setStatusMessage(QStringLiteral("就绪"));
+}
+
+void VideoFrameAnnotationSession::withdrawStatusIfDrawnOn()
+{
+    if (!m_report)
+        return;
+    // A frame the session put on screen (the next one after a save, the first of a video, the
+    // picture playback stopped on) follows from what the status tells of; an annotation drawn,
+    // changed or removed since is a moment of its own.
+    std::vector<MarkupAnnotation> annotations = m_video.annotations();
+    if (m_placingFrame)
+        m_report->annotations = std::move(annotations);
+    else if (annotations != m_report->annotations)
+        withdrawStatus();
 }
 
 bool VideoFrameAnnotationSession::hasUnsavedFrameAnnotations() const
@@ -77,6 +141,8 @@ bool VideoFrameAnnotationSession::confirmLeavingFrame(std::function<void()> proc
         proceed();
         return true;
     }
+    // The question is a moment of its own: what the status line said before it is over.
+    withdrawStatus();
     switch (m_confirmer->askToSaveFrame()) {
     case FrameLeavingAnswer::Cancel:
         return false;
@@ -107,7 +173,7 @@ void VideoFrameAnnotationSession::startImport(const QString &path)
 {
     Q_EMIT importStarted();
     m_video.setStatusMessage(QStringLiteral("正在导入视频"));
-    m_main.setStatusMessage(QStringLiteral("正在导入视频"));
+    reportProgress(QStringLiteral("正在导入视频"));
 
     // The open video, its frame and the annotations on it stay until the new video has loaded: a
     // file that cannot be opened leaves them as they were.
@@ -122,7 +188,7 @@ void VideoFrameAnnotationSession::startImport(const QString &path)
         } else {
             self->forgetFrame();
             if (self->loadFrame(*snapshot, false))
-                self->m_main.setStatusMessage(QStringLiteral("已导入视频：") + fileName);
+                self->report(QStringLiteral("已导入视频：") + fileName);
         }
         Q_EMIT self->actionFinished();
     });
@@ -134,6 +200,7 @@ void VideoFrameAnnotationSession::forgetFrame()
     m_savedFrame.reset();
     m_loadedFrameIndex.reset();
     m_frameLeftForPlayback = false;
+    const QScopedValueRollback<bool> placing(m_placingFrame, true);
     MarkupViewModel &model = m_video;
     model.setItems({});
     model.setSelectedItemID(std::nullopt);
@@ -163,7 +230,7 @@ void VideoFrameAnnotationSession::finishMove(quint64 generation, const std::opti
 void VideoFrameAnnotationSession::seekVideoFrame(int frameIndex)
 {
     if (!m_store->hasAsset()) {
-        m_main.setStatusMessage(QStringLiteral("请先导入视频"));
+        report(QStringLiteral("请先导入视频"));
         return;
     }
     // An action already waits for a save the user asked for: that answer stands, and the picture goes
@@ -199,7 +266,7 @@ void VideoFrameAnnotationSession::previewVideoFrame(int frameIndex)
 void VideoFrameAnnotationSession::stepVideoFrame(int delta)
 {
     if (!m_store->hasAsset()) {
-        m_main.setStatusMessage(QStringLiteral("请先导入视频"));
+        report(QStringLiteral("请先导入视频"));
         return;
     }
     pauseVideoPlayback();
@@ -250,8 +317,9 @@ void VideoFrameAnnotationSession::startPlayback()
     if (m_store->isPlaying())
         return;
     // The annotations stay with the frame they were drawn on (saved, or dropped on 不保存); the
-    // pictures that play have none. Whatever is drawn while it plays belongs to the picture it stops on.
+    // pictures that play have none. A stroke begun while it plays stops it first (prepareToEditFrame).
     if (const std::optional<ImageMarkupItem> item = m_video.selectedItem()) {
+        const QScopedValueRollback<bool> placing(m_placingFrame, true);
         std::vector<ImageMarkupItem> items = m_video.items();
         for (ImageMarkupItem &each : items)
             each.annotations.clear();
@@ -310,7 +378,7 @@ void VideoFrameAnnotationSession::saveFrame()
 void VideoFrameAnnotationSession::beginSave()
 {
     m_store->setSavingFrame(true);
-    m_main.setStatusMessage(QStringLiteral("正在保存当前帧…"));
+    reportProgress(QStringLiteral("正在保存当前帧…"));
     // A close during the save waits for it (see holdCloseForSave).
     Q_EMIT saveStarted();
 }
@@ -337,7 +405,7 @@ void VideoFrameAnnotationSession::finishSave(const VideoFrameSave::Job &job, con
     MarkupViewModel &model = m_video;
     std::function<void()> next;
     if (const std::optional<QString> path = VideoFrameSave::finish(model, job, outcome)) {
-        m_main.setStatusMessage(QStringLiteral("当前帧已保存：") + QFileInfo(*path).fileName());
+        report(QStringLiteral("当前帧已保存：") + QFileInfo(*path).fileName());
         for (const ImageMarkupItem &item : model.items()) {
             if (item.id == job.itemID)
                 m_savedFrame = SavedFrame{item.fileName, job.annotations};
@@ -379,6 +447,8 @@ bool VideoFrameAnnotationSession::holdCloseForSave()
 
 void VideoFrameAnnotationSession::confirmClearVideoFrameAnnotations()
 {
+    if (!prepareToEditFrame())
+        return;
     MarkupViewModel &model = m_video;
     if (!model.annotations().empty()) {
         const VideoFrameConfirmation request{
@@ -389,11 +459,13 @@ void VideoFrameAnnotationSession::confirmClearVideoFrameAnnotations()
             return;
     }
     model.clearSelectedImageAnnotations();
-    m_main.setStatusMessage(model.statusMessage());
+    report(model.statusMessage());
 }
 
 bool VideoFrameAnnotationSession::deleteVideoFrameSelection()
 {
+    if (!prepareToEditFrame())
+        return true;
     MarkupViewModel &model = m_video;
     if (model.selectedAnnotationCount() >= 1) {
         if (!model.deleteSelectedAnnotations())
@@ -401,7 +473,7 @@ bool VideoFrameAnnotationSession::deleteVideoFrameSelection()
     } else {
         model.setStatusMessage(QStringLiteral("请先选中要删除的标注"));
     }
-    m_main.setStatusMessage(model.statusMessage());
+    report(model.statusMessage());
     return true;
 }
 

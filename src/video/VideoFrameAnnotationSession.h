@@ -32,6 +32,12 @@ struct VideoFrameSnapshot;
 // them and the picture it stops on becomes the frame, and every save writes the loaded frame. The
 // scrubber's preview only moves the picture until it is let go.
 //
+// An annotation belongs to one still picture. Whatever adds or changes one (a press on the canvas or
+// its editors with any tool, a label's text, a key command, a side button) first asks
+// prepareToEditFrame: while the video plays, playback stops and the picture on screen at that moment
+// becomes the frame drawn on; while a video or a frame is being fetched, whose arrival replaces the
+// frame, nothing is drawn.
+//
 // A save renders, encodes and writes on a worker. While it runs the status line says so and the
 // save action does nothing; its result is the last status it leaves. A close of the window asked
 // for meanwhile is held (holdCloseForSave) and let go once the save has reported.
@@ -73,6 +79,13 @@ public:
     bool deleteVideoFrameSelection();
     void fitVideoFrameCanvas();
     void pauseVideoPlayback();
+    // The video workspace's key commands (undo, redo, copy, paste, select all, delete, tool numbers).
+    bool handleVideoFrameShortcut(const QString &command);
+
+    // Before anything adds or changes an annotation: false while a video or a frame is being fetched
+    // (the frame on screen is about to be replaced); while the video plays, stops it on the picture
+    // shown, which becomes the frame drawn on. True when the frame may be drawn on.
+    bool prepareToEditFrame();
 
     // Whether the frame on screen carries annotations that were drawn or changed since its last
     // successful save.
@@ -83,6 +96,11 @@ public:
     // save has written the file (asking again if the annotations changed meanwhile); never on 取消
     // or a failed save. False only for 取消.
     bool confirmLeavingFrame(std::function<void()> proceed);
+
+    // The status line's word about one moment (an import, a save, a clear or delete, a failure, a
+    // hint) goes: it reads 就绪 unless something else was written there since. Also when the frame
+    // is drawn on afterwards, and before the question about leaving the frame.
+    void withdrawStatus();
 
     // Whether a close of the window must wait for the save under way; when it must, the close is
     // remembered and closeReleasedAfterSave follows once the save has reported.
@@ -122,6 +140,11 @@ private:
     void finishMove(quint64 generation, const std::optional<VideoFrameSnapshot> &snapshot);
     // A failure the user must see: the error alert, and the status line's last word.
     void reportFailure(const QString &message);
+    // The main status line: a word about one moment, kept until withdrawStatus; or the progress of
+    // work under way, which its outcome replaces.
+    void report(const QString &text);
+    void reportProgress(const QString &text);
+    void withdrawStatusIfDrawnOn();
     void beginSave();
     void writeOnWorker(VideoFrameSave::Job job);
     void finishSave(const VideoFrameSave::Job &job, const VideoFrameSave::Outcome &outcome);
@@ -144,6 +167,15 @@ private:
     std::optional<SavedFrame> m_savedFrame;
     // The index of the frame loaded into the video view model.
     std::optional<int> m_loadedFrameIndex;
+    // The last word the session wrote in the main status line about one moment, and the annotations
+    // on screen then.
+    struct Report {
+        QString text;
+        std::vector<MarkupAnnotation> annotations;
+    };
+    std::optional<Report> m_report;
+    // True while the session itself puts a frame (or the played picture) in the video view model.
+    bool m_placingFrame = false;
     // What a 保存当前帧 answer goes on with once the save has written the file.
     std::function<void()> m_afterSave;
     // The frames a step waiting for its save will move (further presses add theirs).

@@ -118,7 +118,7 @@ void VideoFrameAnnotationStore::finishLoad(quint64 serial, const QString &path, 
     if (!(std::isfinite(seconds) && seconds > 0))
         return failLoad(localizedDescription(VideoFrameAnnotationError::invalidDuration), done);
     const double rate = resolvedFrameRate(asset->nominalFrameRate, asset->minFrameDuration);
-    const std::optional<int> count = frameCount(seconds, rate);
+    const std::optional<int> count = frameCount(seconds, rate, asset->lastPictureTime);
     if (!count)
         return failLoad(localizedDescription(VideoFrameAnnotationError::invalidDuration), done);
     if (!hasFirstPicture)
@@ -174,8 +174,17 @@ double VideoFrameAnnotationStore::resolvedFrameRate(float nominalFrameRate, doub
     return 30;
 }
 
-std::optional<int> VideoFrameAnnotationStore::frameCount(double duration, double frameRate)
+std::optional<int> VideoFrameAnnotationStore::frameCount(double duration, double frameRate,
+                                                         double lastPictureTime)
 {
+    // duration × rate counts a frame too many wherever the product lands a hair above a whole number
+    // (10.01 s at 23.976 fps), and counts the length of a sound that runs on past the pictures.
+    if (std::isfinite(lastPictureTime) && std::isfinite(frameRate)) {
+        const int last = frameIndex(lastPictureTime, frameRate);
+        if (last >= INT_MAX)
+            return std::nullopt;
+        return last + 1;
+    }
     const double frames = std::ceil(duration * frameRate);
     if (std::isnan(frames))
         return std::nullopt;

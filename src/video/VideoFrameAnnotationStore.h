@@ -12,6 +12,7 @@
 #include <QThreadPool>
 
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -100,8 +101,11 @@ public:
 
     // Loading rules.
     static double resolvedFrameRate(float nominalFrameRate, double minFrameDuration);
-    // max(ceil(duration × rate), 1); nothing when that is not finite or does not fit an int.
-    static std::optional<int> frameCount(double duration, double frameRate);
+    // The frames the file holds, numbered by the rule every picture is numbered by (frameIndex): the
+    // index of its last picture plus one. When the file does not tell that picture's time,
+    // max(ceil(duration × rate), 1). Nothing when that is not finite or does not fit an int.
+    static std::optional<int> frameCount(double duration, double frameRate,
+                                         double lastPictureTime = std::numeric_limits<double>::quiet_NaN());
     // Half a frame, in whole units of 1/60000 s.
     static double halfFrameTolerance(double frameRate);
     // Seconds rounded to whole units of 1/60000 s, the resolution of player and generator times.

@@ -88,4 +88,45 @@ TEST_F(VideoQuitTest, SavingTheFrameAtQuitWritesItBeforeQuitting)
     EXPECT_EQ(QDir(desktop()).entryList(QDir::Files).size(), 1);
 }
 
+// A video status tells of one moment: a quit's questions, a change of the frame or its
+// annotations, the question before the frame is left and leaving the workspace end it. The status
+// line then reads 就绪, unless another part of the window has written there since.
+TEST_F(VideoQuitTest, VideoStatusesEndWithTheirMoment)
+{
+    model().setTextComparison(QStringLiteral("a.txt"), QStringLiteral("原文"));
+    model().updateEditedComparisonText(QStringLiteral("原文改过"));
+    showWindow();
+    ASSERT_TRUE(importAndWait(QStringLiteral("/v/clip.mov")));
+    EXPECT_EQ(view().statusLineText(), "已导入视频：clip.mov");
+    dialogs->quitAnswer = QuitAnswer::Cancel;
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(dialogs->quitPrompts, std::vector<QuitPrompt>{QuitPrompt::ProjectSave});
+    EXPECT_EQ(view().statusLineText(), "就绪");
+
+    // Saved, then drawn on again: the frame on screen is no longer the one saved.
+    addRectangle();
+    ASSERT_TRUE(finish([&] { hookup->session().saveCurrentVideoFrame(); }));
+    EXPECT_TRUE(view().statusLineText().startsWith(QStringLiteral("当前帧已保存：")));
+    addRectangle();
+    EXPECT_EQ(view().statusLineText(), "就绪");
+
+    // The question before the frame is left (取消 here).
+    EXPECT_TRUE(hookup->session().deleteVideoFrameSelection());
+    EXPECT_EQ(view().statusLineText(), "请先选中要删除的标注");
+    frameAnswer = FrameLeavingAnswer::Cancel;
+    hookup->session().stepVideoFrame(1);
+    EXPECT_EQ(frameQuestions, 1);
+    EXPECT_EQ(view().statusLineText(), "就绪");
+
+    // Leaving the workspace; what another part of the window wrote since stays.
+    hookup->session().deleteVideoFrameSelection();
+    view().setWorkspaceMode(WorkspaceMode::Launcher);
+    EXPECT_EQ(view().statusLineText(), "就绪");
+    view().setWorkspaceMode(WorkspaceMode::VideoFrameAnnotation);
+    hookup->session().deleteVideoFrameSelection();
+    model().setStatusMessage(QStringLiteral("已打开项目"));
+    view().setWorkspaceMode(WorkspaceMode::Launcher);
+    EXPECT_EQ(view().statusLineText(), "已打开项目");
+}
+
 } // namespace

@@ -69,6 +69,13 @@ TEST(VideoFrameMath, FrameRateAndCountRules)
     EXPECT_EQ(Store::frameCount(10.01, double(float(30000.0 / 1001))), 300);
     EXPECT_EQ(Store::frameCount(0.01, 30), 1);
     EXPECT_EQ(Store::frameCount(4, 25), 100);
+    // Where the file tells its last picture's time, that picture's index is the last: 240 pictures at
+    // 23.976 fps last 10.01 s, and 10.01 × 23.976 is a hair above 240. A sound that runs on adds none.
+    const double film = double(float(24000.0 / 1001));
+    EXPECT_EQ(Store::frameCount(10.01, film, 239 * 1001 / 24000.0), 240);
+    EXPECT_EQ(Store::frameCount(3, 25, 49 / 25.0), 50);
+    EXPECT_EQ(Store::frameCount(0.01, 30, 0), 1);
+    EXPECT_EQ(Store::frameCount(10, 30, 1e300), std::nullopt);
     // Counts that cannot be represented fail the load instead of overflowing.
     EXPECT_EQ(Store::frameCount(10, inf), std::nullopt);
     EXPECT_EQ(Store::frameCount(1e9, 30), std::nullopt);

@@ -100,6 +100,41 @@ TEST(VideoStoreMedia, LoadsFrameRateAndCount)
     EXPECT_EQ(store.totalFrameCount(), 100);
 }
 
+// The count is that of the pictures the file holds (as the ffmpeg tool counts them decoding every
+// one), at the broadcast rates whose duration × rate lands beside a whole number as at 25 fps: the
+// last index is the last picture's, and stepping ends on it.
+TEST(VideoStoreMedia, FrameCountsAreThoseOfThePicturesTheFileHolds)
+{
+    REQUIRE_FFMPEG();
+    const struct {
+        QString rate;
+        int pictures;
+    } clips[] = {{"24000/1001", 240}, {"30000/1001", 300}, {"60000/1001", 599}, {"25", 250}};
+    for (const auto &clip : clips) {
+        const QString path = stripes(QStringLiteral("count-%1.mp4").arg(QString(clip.rate).replace('/', '-')), clip.rate, 10);
+        ASSERT_FALSE(path.isEmpty());
+        const std::string name = clip.rate.toStdString();
+        VideoFrameAnnotationStore store;
+        ASSERT_TRUE(loadInto(store, path).snapshot) << name;
+        const int count = clip.pictures;
+        EXPECT_EQ(store.totalFrameCount(), count) << name;
+        const auto last = seekTo(store, count - 1);
+        ASSERT_TRUE(last) << name;
+        EXPECT_EQ(stripeNumber(last->image), count - 1) << name;
+        EXPECT_EQ(last->frameIndex, count - 1) << name;
+        const QString end = QStringLiteral("%1/%1 帧 · ").arg(count);
+        EXPECT_TRUE(store.frameCounterText().startsWith(end)) << store.frameCounterText().toStdString();
+        ASSERT_TRUE(seekTo(store, count - 2));
+        auto snap = step(store, 1);
+        ASSERT_TRUE(snap) << name;
+        EXPECT_EQ(stripeNumber(snap->image), count - 1) << name;
+        snap = step(store, 1);
+        ASSERT_TRUE(snap) << name;
+        EXPECT_EQ(snap->frameIndex, count - 1) << name;
+        EXPECT_TRUE(store.frameCounterText().startsWith(end)) << store.frameCounterText().toStdString();
+    }
+}
+
 TEST(VideoStoreMedia, ExactFramesWhileSeekingAndStepping)
 {
     REQUIRE_FFMPEG();
@@ -239,10 +274,10 @@ TEST(VideoStoreMedia, RetryTakesTheNearestFrameWhenNoneIsWithinHalfAFrame)
     ASSERT_FALSE(longer.isEmpty());
     VideoFrameAnnotationStore store;
     ASSERT_TRUE(loadInto(store, longer).snapshot);
-    EXPECT_EQ(store.totalFrameCount(), 75);
+    // The frames are the pictures', not the sound's.
+    EXPECT_EQ(store.totalFrameCount(), 50);
     const auto snap = seekTo(store, 70);
     ASSERT_TRUE(snap);
-    // Everything follows the frame actually delivered, the last picture (index 49).
     EXPECT_EQ(snap->frameIndex, 49);
     EXPECT_EQ(stripeNumber(snap->image), 49);
     EXPECT_EQ(snap->timecode, "00:00:01:24");
@@ -250,9 +285,20 @@ TEST(VideoStoreMedia, RetryTakesTheNearestFrameWhenNoneIsWithinHalfAFrame)
     EXPECT_DOUBLE_EQ(snap->time, 49 / 25.0);
     EXPECT_EQ(store.currentFrameIndex(), 49);
     EXPECT_EQ(store.statusText(), QStringLiteral("当前帧：00:00:01:24"));
-    // The half-frame tolerances are back after the unlimited retry.
-    EXPECT_DOUBLE_EQ(store.imageGenerator()->requestedTimeToleranceBefore(), 0.02);
-    EXPECT_DOUBLE_EQ(store.imageGenerator()->requestedTimeToleranceAfter(), 0.02);
+
+    // A time in the last second has no picture within half a frame: the retry takes the nearest, the
+    // last picture, and the half-frame tolerances are back afterwards.
+    const std::optional<VideoAsset> asset = VideoAsset::load(longer);
+    ASSERT_TRUE(asset && asset->frameSource);
+    VideoFrameGenerator generator(asset->frameSource);
+    generator.setRequestedTimeToleranceBefore(0.02);
+    generator.setRequestedTimeToleranceAfter(0.02);
+    double delivered = 0;
+    const QImage late = VideoFrameAnnotationStore::copyFrameImage(generator, 2.8, &delivered);
+    EXPECT_EQ(stripeNumber(late), 49);
+    EXPECT_DOUBLE_EQ(delivered, 49 / 25.0);
+    EXPECT_DOUBLE_EQ(generator.requestedTimeToleranceBefore(), 0.02);
+    EXPECT_DOUBLE_EQ(generator.requestedTimeToleranceAfter(), 0.02);
 }
 
 TEST(VideoStoreMedia, FilesWithoutPicturesOrDamagedFilesFailWithAMessage)

@@ -1,6 +1,10 @@
 #include "shell/VideoHookupFixture.h"
 
+#include "FakeVideoMedia.h"
+#include "markup/AnnotationRenderer.h"
+
 #include "canvas/CanvasFrameSource.h"
+#include "canvas/CanvasInputWidget.h"
 #include "canvas/CanvasSurface.h"
 #include "canvas/ToolColumn.h"
 #include "shell/ShellInput.h"
@@ -13,6 +17,9 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QSemaphore>
+#include <QSignalSpy>
 
 namespace {
 
@@ -186,6 +193,172 @@ TEST_F(VideoWorkspaceWidget, CanvasShowsThePausedPictureAgainAfterComingBack)
     EXPECT_GT(sample(4), 200);
     EXPECT_LT(sample(12), 60);
     EXPECT_GT(sample(20), 200);
+}
+
+// The real window over real clips, with the playback clock in the test's hand and the load of any
+// file named "held…" waiting until the test lets it go.
+class VideoDrawing : public VideoWorkspaceWidget {
+protected:
+    std::unique_ptr<VideoFrameAnnotationStore> makeStore() override
+    {
+        return std::make_unique<VideoFrameAnnotationStore>(
+            [gate = gate](const QString &path) {
+                if (QFileInfo(path).fileName().startsWith(QStringLiteral("held")))
+                    gate->tryAcquire(1, 30000);
+                return VideoAsset::load(path);
+            },
+            clock);
+    }
+
+    void TearDown() override
+    {
+        gate->release(100);
+        VideoWorkspaceWidget::TearDown();
+    }
+
+    // A drag on the canvas between two points given in units of the picture, as the mouse makes it.
+    void dragOnCanvas(QPointF from, QPointF to)
+    {
+        CanvasSurface *surface = workspace()->surface();
+        QWidget *input = surface->inputWidget();
+        const QSizeF size = surface->canvasSize();
+        auto at = [&](QPointF unit) {
+            const QPointF canvas(unit.x() * size.width(), unit.y() * size.height());
+            return input->mapFrom(surface, surface->widgetPoint(canvas).toPoint());
+        };
+        ShellInput::mouse(input, QEvent::MouseButtonPress, at(from));
+        for (int i = 1; i <= 4; ++i)
+            ShellInput::mouse(input, QEvent::MouseMove, at(from + (to - from) * (i / 4.0)));
+        ShellInput::mouse(input, QEvent::MouseButtonRelease, at(to));
+        QCoreApplication::processEvents();
+    }
+
+    // Playback goes on by `frames` pictures of a 25 fps clip, as the decoder delivers them.
+    void play(int frames)
+    {
+        VideoPlayer *player = store().player();
+        for (int i = 0; i < frames; ++i) {
+            ASSERT_TRUE(player->waitUntilIdle(5000));
+            clock->time += 0.04;
+            player->presentDueFrames();
+        }
+    }
+
+    // Frame `index` of the clip decoded on its own, with the annotations drawn over it.
+    static QImage expectedPicture(const QString &clip, int index, const std::vector<MarkupAnnotation> &annotations)
+    {
+        VideoFrameAnnotationStore alone;
+        std::optional<VideoFrameSnapshot> frame;
+        bool done = false;
+        alone.loadVideo(clip, [&](std::optional<VideoFrameSnapshot>) {
+            alone.seek(index, [&](std::optional<VideoFrameSnapshot> s) {
+                frame = std::move(s);
+                done = true;
+            });
+        });
+        EXPECT_TRUE(waitUntil([&] { return done; }));
+        if (!frame || frame->frameIndex != index)
+            return {};
+        return AnnotationRenderer::renderedBitmap(frame->image, annotations).value_or(QImage());
+    }
+
+    std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
+    std::shared_ptr<QSemaphore> gate = std::make_shared<QSemaphore>();
+};
+
+// A stroke begun while the video plays stops it on the picture shown, and that picture, with the
+// stroke, is what the save writes; a paste from the keyboard does the same.
+TEST_F(VideoDrawing, AStrokeDuringPlaybackStaysOnThePictureItWasMadeOn)
+{
+    REQUIRE_FFMPEG();
+    showWindow();
+    const QString clip = stripes("drawn-playing.mp4", "25", 4);
+    ASSERT_TRUE(importAndWait(clip));
+    hookup->session().toggleVideoPlayback();
+    ASSERT_TRUE(store().isPlaying());
+    play(10);
+    const int shown = stripeNumber(store().player()->currentFrame());
+    ASSERT_GT(shown, 0);
+
+    video().setSelectedTool(MarkupTool::Brush);
+    dragOnCanvas({0.1, 0.1}, {0.4, 0.3});
+    EXPECT_FALSE(store().isPlaying());
+    ASSERT_EQ(video().annotations().size(), 1u);
+    EXPECT_EQ(stripeNumber(video().image().image()), shown);
+    play(10); // a playing preview would move on here
+    EXPECT_EQ(stripeNumber(store().player()->currentFrame()), shown);
+
+    ASSERT_TRUE(finish([&] { hookup->session().saveCurrentVideoFrame(); }));
+    const QStringList saved = QDir(desktop()).entryList(QDir::Files);
+    ASSERT_EQ(saved.size(), 1);
+    const QString frameName = VideoFrameAnnotationStore::timecode(shown, 25).replace(':', '-') + QLatin1Char('-')
+        + QString::number(shown);
+    EXPECT_TRUE(saved[0].startsWith(QStringLiteral("drawn-playing-") + frameName + QStringLiteral("-标注-")))
+        << saved[0].toStdString();
+    const QImage expected = expectedPicture(clip, shown, video().annotations());
+    ASSERT_FALSE(expected.isNull());
+    EXPECT_EQ(meanAbsoluteDifference(QImage(QDir(desktop()).filePath(saved[0])), expected), 0.0);
+
+    // Copied, then pasted while the saved frame's pictures play on: the paste stops them first.
+    video().setAnnotationClipboard(video().annotations());
+    hookup->session().toggleVideoPlayback();
+    ASSERT_TRUE(store().isPlaying());
+    EXPECT_TRUE(video().annotations().empty());
+    play(5);
+    const int later = stripeNumber(store().player()->currentFrame());
+    ASSERT_GT(later, shown);
+    // A modifier pressed on the canvas on its own draws nothing, and the pictures play on.
+    ShellInput::keyClick(workspace()->surface()->inputWidget(), Qt::Key_Control);
+    EXPECT_TRUE(store().isPlaying());
+    key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_FALSE(store().isPlaying());
+    EXPECT_EQ(video().annotations().size(), 1u);
+    EXPECT_EQ(stripeNumber(video().image().image()), later);
+    EXPECT_EQ(frameQuestions, 0);
+}
+
+// While another video loads, the frame on screen is about to go: the canvas takes no stroke, no
+// label text and no paste, so nothing is drawn that the new video would drop without a word.
+TEST_F(VideoDrawing, NothingIsDrawnWhileAnotherVideoLoads)
+{
+    REQUIRE_FFMPEG();
+    showWindow();
+    ASSERT_TRUE(importAndWait(stripes("before-held.mp4", "25", 1)));
+    video().setSelectedTool(MarkupTool::Arrow);
+    dragOnCanvas({0.1, 0.1}, {0.4, 0.3});
+    ASSERT_EQ(video().annotations().size(), 1u);
+    const std::vector<MarkupAnnotation> drawn = video().annotations();
+    auto *labelEditor = workspace()->surface()->findChild<QPlainTextEdit *>();
+    ASSERT_TRUE(labelEditor);
+    ASSERT_TRUE(labelEditor->isVisible());
+
+    frameAnswer = FrameLeavingAnswer::DontSave;
+    QSignalSpy finished(&hookup->session(), &VideoFrameAnnotationSession::actionFinished);
+    hookup->session().importVideo(stripes("held.mp4", "25", 1));
+    EXPECT_EQ(frameQuestions, 1);
+    ASSERT_TRUE(store().isLoading());
+
+    ShellInput::keyClick(labelEditor, Qt::Key_X);
+    video().setSelectedTool(MarkupTool::Rectangle);
+    dragOnCanvas({0.5, 0.5}, {0.9, 0.9});
+    video().setAnnotationClipboard(drawn);
+    key(Qt::Key_V, Qt::ControlModifier);
+    // The commands themselves, whatever has the keyboard: taken, and nothing changes.
+    confirmAnswer = true;
+    for (const char *command : {"paste", "undo", "delete", "z"})
+        EXPECT_TRUE(view().handleKeyCommand(QString::fromLatin1(command))) << command;
+    EXPECT_EQ(confirmations, 0);
+    EXPECT_EQ(video().annotations(), drawn);
+    EXPECT_FALSE(video().draftAnnotation());
+
+    gate->release();
+    ASSERT_TRUE(waitUntil([&] { return !finished.isEmpty(); }));
+    EXPECT_EQ(store().videoFileName(), "held.mp4");
+    EXPECT_TRUE(video().annotations().empty());
+    EXPECT_EQ(frameQuestions, 1);
+    // The new frame takes strokes again.
+    dragOnCanvas({0.5, 0.5}, {0.9, 0.9});
+    EXPECT_EQ(video().annotations().size(), 1u);
 }
 
 // The question before an annotated frame is left: its buttons in order, each with its answer, and

@@ -12,9 +12,12 @@
 #include "video/VideoFrameAnnotationStore.h"
 #include "video/widgets/VideoTransportPanel.h"
 
+#include <QChildEvent>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QVBoxLayout>
 
@@ -164,6 +167,7 @@ void VideoFrameAnnotationWorkspace::buildArea()
 
     m_surface = new CanvasSurface(m_viewModel, m_area);
     m_surface->setAreaBackground(AppTheme::paleSlate());
+    watchCanvasInput(m_surface);
     m_surface->setDeleteAction([this] { return m_actions.deleteAction ? m_actions.deleteAction() : false; });
 
     // Pan and zoom over the part of the area above the transport panel; clicks pass through.
@@ -284,10 +288,54 @@ void VideoFrameAnnotationWorkspace::relayout()
     }
 }
 
+void VideoFrameAnnotationWorkspace::watchCanvasInput(QObject *object)
+{
+    object->installEventFilter(this);
+    for (QWidget *child : object->findChildren<QWidget *>())
+        child->installEventFilter(this);
+}
+
+bool VideoFrameAnnotationWorkspace::isCanvasInput(QObject *object) const
+{
+    auto *widget = qobject_cast<QWidget *>(object);
+    return widget && m_surface && (widget == m_surface || m_surface->isAncestorOf(widget));
+}
+
 bool VideoFrameAnnotationWorkspace::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_area && event->type() == QEvent::Resize)
         relayout();
+    bool asks = false;
+    switch (event->type()) {
+    case QEvent::ChildAdded:
+        // Editors made later are watched too.
+        if (isCanvasInput(watched))
+            if (QObject *child = static_cast<QChildEvent *>(event)->child(); child && child->isWidgetType())
+                watchCanvasInput(child);
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        asks = static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
+        break;
+    case QEvent::KeyPress: {
+        // A modifier alone, or Escape, changes no annotation (nor does it stop playback).
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        asks = key != Qt::Key_Escape && key != Qt::Key_Shift && key != Qt::Key_Control && key != Qt::Key_Meta
+            && key != Qt::Key_Alt && key != Qt::Key_AltGr && key != Qt::Key_CapsLock;
+        break;
+    }
+    case QEvent::InputMethod:
+    case QEvent::TabletPress:
+    case QEvent::TouchBegin:
+        asks = true;
+        break;
+    default:
+        break;
+    }
+    if (asks && m_actions.prepareEditAction && isCanvasInput(watched) && !m_actions.prepareEditAction()) {
+        event->accept();
+        return true;
+    }
     return QWidget::eventFilter(watched, event);
 }
 

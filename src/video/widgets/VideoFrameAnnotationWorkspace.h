@@ -31,6 +31,9 @@ WorkspaceCanvasGeometry compute(QSizeF area, QSizeF pixelSize, double zoom, QSiz
 // the floating transport panel. It keeps no document state: it reads the store and the video view
 // model and calls the owner's actions.
 //
+// Every press and key that reaches the canvas or its editors asks prepareEditAction first, so that
+// nothing is drawn on a picture that is playing or about to be replaced.
+//
 // The pan offset is the owner's: the workspace holds a copy, reports every change through
 // panOffsetChanged and takes the owner's value through setPanOffset.
 class VideoFrameAnnotationWorkspace final : public QWidget {
@@ -74,6 +77,9 @@ private:
     void ensureVideoToolSelected();
     void buildArea();
     void relayout();
+    // The canvas and every widget in it (its editors) pass their presses and keys by eventFilter.
+    void watchCanvasInput(QObject *object);
+    bool isCanvasInput(QObject *object) const;
 
     QPointer<VideoFrameAnnotationStore> m_store;
     QPointer<MarkupViewModel> m_viewModel;

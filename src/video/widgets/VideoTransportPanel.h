@@ -27,6 +27,9 @@ struct VideoWorkspaceActions {
     std::function<bool()> deleteAction;
     std::function<void()> fitCanvasAction;
     std::function<bool(CanvasMouseButtonAction)> mouseButtonAction;
+    // Asked before the canvas or one of its editors takes a press or a key (anything that may draw
+    // or change an annotation); false refuses it.
+    std::function<bool()> prepareEditAction;
 };
 
 // The floating panel at the bottom of the video workspace. Row 1: import, previous frame,
