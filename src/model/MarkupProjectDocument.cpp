@@ -20,6 +20,11 @@ MarkupProjectError MarkupProjectError::fileWriteFailed(const QString &fileName)
     return {Kind::FileWriteFailed, fileName, QString()};
 }
 
+MarkupProjectError MarkupProjectError::notAProject(const QString &fileName)
+{
+    return {Kind::NotAProject, fileName, QString()};
+}
+
 QString MarkupProjectError::description() const
 {
     switch (kind) {
@@ -33,6 +38,11 @@ QString MarkupProjectError::description() const
         return QStringLiteral("未能读取数据，因为它的格式不正确。");
     case Kind::UnwritableDocument:
         return QStringLiteral("未能写入数据，因为它的格式不正确。");
+    case Kind::FileTooLarge:
+        return QStringLiteral("项目文件过大，无法打开");
+    case Kind::NotAProject:
+        return fileName.isEmpty() ? QStringLiteral("这个文件不是Kivora项目文件，未打开。")
+                                  : QStringLiteral("“") + fileName + QStringLiteral("”不是Kivora项目文件，未打开。");
     }
     return QString();
 }
@@ -163,6 +173,11 @@ std::variant<MarkupProjectDocument, MarkupProjectError> MarkupProjectDocument::d
 {
     try {
         const Json::ObjectReader reader(Json::parseObject(bytes));
+        // The version alone says nothing: many programs' JSON carries one.
+        const bool holdsProjectContent = reader.has(QStringLiteral("images")) || reader.has(QStringLiteral("comparisonPairs"))
+            || reader.has(QStringLiteral("comparisonPair")) || reader.has(QStringLiteral("textComparison"));
+        if (!holdsProjectContent)
+            return MarkupProjectError::notAProject(QString());
         MarkupProjectDocument document;
         // Any integer is accepted; nothing depends on the version.
         document.version = reader.optionalInteger(QStringLiteral("version")).value_or(1);

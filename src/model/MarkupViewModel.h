@@ -509,6 +509,13 @@ public:
     // Reads a project file into the view model, all or nothing: any failure leaves the work as
     // it was. A pending autosave is written first; when it cannot be, nothing is opened.
     bool openProject(const QString &path);
+    // The two halves of openProject. readProjectFile reads and checks the file without touching
+    // any work, so another program's file is refused before anything is asked or replaced; the
+    // error names the file. openProject(path, document) then puts it in place (a pending autosave
+    // written first). The comparison pairs on screen stay: the document's own pairs, if any, are
+    // added after them, those already in the list not twice.
+    static std::variant<MarkupProjectDocument, MarkupProjectError> readProjectFile(const QString &path);
+    bool openProject(const QString &path, const MarkupProjectDocument &document);
     // Requests a write of the open project 0.5 s from now, replacing any pending request;
     // nothing without an open project.
     void scheduleProjectAutosave();

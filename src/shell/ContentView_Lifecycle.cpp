@@ -501,14 +501,24 @@ void ContentView::openPendingProject()
 
 bool ContentView::openProject(const QString &path)
 {
-    if (!m_hooks.openProject || !confirmReplacingWork(true) || !m_hooks.openProject(*m_viewModel, path))
+    if (!m_hooks.readProject || !m_hooks.openProject)
         return false;
+    // Another program's file, or a damaged one, is refused before anything is asked or replaced.
+    const auto read = m_hooks.readProject(path);
+    if (const auto *error = std::get_if<MarkupProjectError>(&read)) {
+        m_viewModel->setErrorMessage(error->description());
+        return false;
+    }
+    const MarkupProjectDocument &document = std::get<MarkupProjectDocument>(read);
+    if (!confirmReplacingWork(true) || !m_hooks.openProject(*m_viewModel, path, document))
+        return false;
+    // The workspace follows what the project holds, not the pairs that were already on screen.
     WorkspaceMode mode = WorkspaceMode::Launcher;
-    if (m_viewModel->textComparison())
+    if (document.textComparison)
         mode = WorkspaceMode::TextComparison;
-    else if (m_viewModel->canCompare())
+    else if (!document.pairsToRestore().empty())
         mode = WorkspaceMode::ImageComparison;
-    else if (!m_viewModel->items().empty())
+    else if (!document.images.empty())
         mode = WorkspaceMode::ImageMarkup;
     setWorkspaceMode(mode);
     setPanOffset(QSizeF(0, 0));

@@ -446,10 +446,14 @@ TEST_F(ShellWindowTest, PendingProjectOpensOnceAndChoosesTheWorkspace)
 {
     QStringList opened;
     bool succeed = true;
-    view().hooks().openProject = [&](MarkupViewModel &model, const QString &path) {
+    // A project of one image, read without a file; the open puts its image in place.
+    view().hooks().readProject = [](const QString &) {
+        MarkupProjectDocument document;
+        document.images.resize(1);
+        return std::variant<MarkupProjectDocument, MarkupProjectError>(document);
+    };
+    view().hooks().openProject = [&](MarkupViewModel &model, const QString &path, const MarkupProjectDocument &) {
         opened.append(path);
-        if (succeed)
-            model.setComparisonPairs({});
         if (succeed)
             model.setItems({item(QStringLiteral("x.png"))});
         return succeed;
