@@ -218,7 +218,7 @@ void ContentView::applyQuitRules()
     const bool videoFrame = m_hooks.hasUnsavedVideoFrame && m_hooks.hasUnsavedVideoFrame();
     const std::vector<ShellRules::UnsavedWork> questions = ShellRules::unsavedWorkQuestions(
         m_viewModel->hasUnsavedTextComparison(), m_viewModel->hasUnsavedImages(), videoFrame);
-    askAboutUnsavedWork(questions, [this] {
+    askAboutUnsavedWork(questions, SaveQuestionCause::Quit, [this] {
         // A text kept in its project file was not asked about: its last edits are written now.
         // When they cannot be, the window stays with the error.
         if (m_viewModel->writePendingAutosave())
@@ -226,16 +226,17 @@ void ContentView::applyQuitRules()
     });
 }
 
-void ContentView::askAboutUnsavedWork(std::vector<ShellRules::UnsavedWork> questions, std::function<void()> proceed)
+void ContentView::askAboutUnsavedWork(std::vector<ShellRules::UnsavedWork> questions, SaveQuestionCause cause,
+                                      std::function<void()> proceed)
 {
     for (size_t index = 0; index < questions.size(); ++index) {
         switch (questions[index]) {
         case ShellRules::UnsavedWork::TextComparison:
-            if (!askToSave(QuitPrompt::ProjectSave))
+            if (!askToSave(QuitPrompt::ProjectSave, cause))
                 return;
             break;
         case ShellRules::UnsavedWork::Images:
-            if (!askToSave(QuitPrompt::ImageSave))
+            if (!askToSave(QuitPrompt::ImageSave, cause))
                 return;
             break;
         case ShellRules::UnsavedWork::VideoFrame: {
@@ -243,8 +244,8 @@ void ContentView::askAboutUnsavedWork(std::vector<ShellRules::UnsavedWork> quest
                 break;
             // The frame is saved off the window: what follows waits for its file.
             std::vector<ShellRules::UnsavedWork> rest(questions.begin() + qsizetype(index) + 1, questions.end());
-            m_hooks.confirmLeavingVideoFrame([this, rest = std::move(rest), proceed = std::move(proceed)] {
-                askAboutUnsavedWork(rest, proceed);
+            m_hooks.confirmLeavingVideoFrame([this, rest = std::move(rest), cause, proceed = std::move(proceed)] {
+                askAboutUnsavedWork(rest, cause, proceed);
             });
             return;
         }
@@ -253,9 +254,9 @@ void ContentView::askAboutUnsavedWork(std::vector<ShellRules::UnsavedWork> quest
     proceed();
 }
 
-bool ContentView::askToSave(QuitPrompt prompt)
+bool ContentView::askToSave(QuitPrompt prompt, SaveQuestionCause cause)
 {
-    switch (m_dialogs->askBeforeQuit(prompt, this)) {
+    switch (m_dialogs->askBeforeQuit(prompt, cause, this)) {
     case QuitAnswer::DontSave:
         return true;
     case QuitAnswer::Cancel:
@@ -510,7 +511,7 @@ bool ContentView::openProject(const QString &path)
         return false;
     }
     const MarkupProjectDocument &document = std::get<MarkupProjectDocument>(read);
-    if (!confirmReplacingWork(true) || !m_hooks.openProject(*m_viewModel, path, document))
+    if (!confirmReplacingWork(SaveQuestionCause::OpenProject) || !m_hooks.openProject(*m_viewModel, path, document))
         return false;
     // The workspace follows what the project holds, not the pairs that were already on screen.
     WorkspaceMode mode = WorkspaceMode::Launcher;
@@ -526,17 +527,18 @@ bool ContentView::openProject(const QString &path)
     return true;
 }
 
-bool ContentView::confirmReplacingWork(bool replacesImages)
+bool ContentView::confirmReplacingWork(SaveQuestionCause cause)
 {
     // A new source replaces only the text; a project replaces the text and the images. Neither
     // touches the video frame, so the questions all answer before this returns.
+    const bool replacesImages = cause == SaveQuestionCause::OpenProject;
     const std::vector<ShellRules::UnsavedWork> questions = ShellRules::unsavedWorkQuestions(
         m_viewModel->hasUnsavedTextComparison(), replacesImages && m_viewModel->hasUnsavedImages(), false);
     if (questions.empty())
         return true;
     bringWindowToFront();
     bool goOn = false;
-    askAboutUnsavedWork(questions, [&goOn] { goOn = true; });
+    askAboutUnsavedWork(questions, cause, [&goOn] { goOn = true; });
     return goOn;
 }
 

@@ -88,6 +88,7 @@ TEST_F(ShellWindowTest, ImagesAskBeforeQuittingAndOnlyAFullSaveQuits)
     EXPECT_FALSE(window->close());
     EXPECT_FALSE(window->close());
     EXPECT_EQ(dialogs->quitPrompts, (std::vector<QuitPrompt>{QuitPrompt::ImageSave, QuitPrompt::ImageSave}));
+    EXPECT_EQ(dialogs->questionCauses, (std::vector<SaveQuestionCause>{SaveQuestionCause::Quit, SaveQuestionCause::Quit}));
     EXPECT_EQ(quitRequests, 0);
 
     // Nothing written, one of two written, or all written with an error: the window stays.

@@ -125,6 +125,8 @@ TEST_F(ReplacingUnsavedWorkTest, OpeningAProjectFromThePanelAsksForAnnotatedImag
     dialogs->quitAnswer = QuitAnswer::Cancel;
     openThroughPanel(project);
     EXPECT_EQ(dialogs->quitPrompts, std::vector<QuitPrompt>{QuitPrompt::ImageSave});
+    // Worded for the open ("打开项目前…"), not for quitting.
+    EXPECT_EQ(dialogs->questionCauses, std::vector<SaveQuestionCause>{SaveQuestionCause::OpenProject});
     EXPECT_TRUE(frontWhenAsked);
     EXPECT_EQ(model().items(), images);
     EXPECT_FALSE(model().textComparison());
@@ -213,6 +215,7 @@ TEST_F(ReplacingUnsavedWorkTest, AHandOverAsksFirstAndACancelDropsIt)
     dialogs->quitAnswer = QuitAnswer::Cancel;
     handOver(project);
     EXPECT_EQ(dialogs->quitPrompts, std::vector<QuitPrompt>{QuitPrompt::ProjectSave});
+    EXPECT_EQ(dialogs->questionCauses, std::vector<SaveQuestionCause>{SaveQuestionCause::OpenProject});
     EXPECT_TRUE(frontWhenAsked);
     EXPECT_EQ(model().textComparison(), unsaved);
     EXPECT_FALSE(view().openProjectBridge().pendingProjectURL()); // dropped, not kept for later
@@ -248,6 +251,7 @@ TEST_F(ReplacingUnsavedWorkTest, UploadingOverAnUnsavedTextAsksFirst)
     dialogs->quitAnswer = QuitAnswer::Cancel;
     upload(source);
     EXPECT_EQ(dialogs->quitPrompts, std::vector<QuitPrompt>{QuitPrompt::ProjectSave});
+    EXPECT_EQ(dialogs->questionCauses, std::vector<SaveQuestionCause>{SaveQuestionCause::NewSource});
     EXPECT_EQ(model().textComparison(), unsaved);
 
     // 保存 writes the old document under the chosen name, then the new source is a new document
