@@ -35,7 +35,8 @@ QString MarkupProjectError::description() const
     case Kind::FileWriteFailed:
         return QStringLiteral("无法写入文件：") + fileName;
     case Kind::UnreadableDocument:
-        return QStringLiteral("未能读取数据，因为它的格式不正确。");
+        return fileName.isEmpty() ? QStringLiteral("未能读取数据，因为它的格式不正确。")
+                                  : QStringLiteral("无法打开“") + fileName + QStringLiteral("”：它不是Kivora项目文件，或内容已损坏。");
     case Kind::UnwritableDocument:
         return QStringLiteral("未能写入数据，因为它的格式不正确。");
     case Kind::FileTooLarge:

@@ -17,7 +17,8 @@ struct MarkupProjectError {
         ImageDecodingFailed, // an image inside the project cannot be decoded (`fileName` names it)
         FileReadFailed,      // the project file cannot be read (`fileName` names it)
         FileWriteFailed,     // the project file cannot be written (`fileName` names it)
-        UnreadableDocument,  // the bytes are not a project document (`detail` holds the key path)
+        UnreadableDocument,  // the bytes are not a project document (`detail` holds the key path;
+                             // `fileName` names the file when it was read from one)
         UnwritableDocument,  // a number in the document is not finite (`detail` holds the key path)
         NotAProject,         // valid JSON of another program: none of a project's members (`fileName`)
         FileTooLarge,        // larger than a project is allowed to be; refused before it is read

@@ -173,7 +173,8 @@ std::variant<MarkupProjectDocument, MarkupProjectError> MarkupViewModel::readPro
     file.close();
 
     auto decoded = MarkupProjectDocument::decode(bytes);
-    if (auto *error = std::get_if<MarkupProjectError>(&decoded); error && error->kind == MarkupProjectError::Kind::NotAProject)
+    // The message names the file that was refused.
+    if (auto *error = std::get_if<MarkupProjectError>(&decoded))
         error->fileName = fileName;
     return decoded;
 }

@@ -302,7 +302,7 @@ TEST_F(Project, AFailedOpenLeavesTheWorkAsItWas)
 
     // Not a project, missing, and too large to read.
     EXPECT_FALSE(model.openProject(TestSupport::writeFile(path(QStringLiteral("junk.kivo")), "{\"version\": 1")));
-    EXPECT_EQ(model.errorMessage(), QStringLiteral("未能读取数据，因为它的格式不正确。"));
+    EXPECT_EQ(model.errorMessage(), QStringLiteral("无法打开“junk.kivo”：它不是Kivora项目文件，或内容已损坏。"));
     EXPECT_FALSE(model.openProject(path(QStringLiteral("missing.kivo"))));
     EXPECT_EQ(model.errorMessage(), QStringLiteral("无法读取文件：missing.kivo"));
     QFile large(path(QStringLiteral("large.kivo")));

@@ -343,6 +343,7 @@ TEST_F(ReplacingUnsavedWorkTest, AForeignFileIsRefusedBeforeAnyQuestion)
     EXPECT_EQ(dialogs->errors.last(), QStringLiteral("“other.json”不是Kivora项目文件，未打开。"));
     openThroughPanel(unknownKind);
     ASSERT_TRUE(ShellTest::waitUntil([&] { return dialogs->errors.size() == 2; }));
+    EXPECT_EQ(dialogs->errors.last(), QStringLiteral("无法打开“shapes.kivo”：它不是Kivora项目文件，或内容已损坏。"));
 
     OpenProjectBridge &bridge = view().openProjectBridge();
     ASSERT_TRUE(bridge.listen(directory.filePath(QStringLiteral("instance"))));
