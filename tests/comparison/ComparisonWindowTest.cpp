@@ -477,6 +477,8 @@ TEST_F(ComparisonBatch, OpeningAProjectKeepsThePairsABatchMade)
     view().openProjectBridge().handleOpenDocuments({project}, directory.path());
     // The hand-over waits for the sheet, a modal window, and opens once it is closed.
     ShellTest::settle();
+    EXPECT_FALSE(model().projectURL());
+    EXPECT_EQ(model().comparisonPairs(), pairs);
     hookup->session().closeBatchComparisonSheet();
     ASSERT_TRUE(ShellTest::waitUntil([&] { return model().projectURL() == project; }));
     EXPECT_EQ(model().comparisonPairs(), pairs);
