@@ -95,7 +95,7 @@ QStringList preparePhotos(const QString &given)
 // Nothing modal may open in a benchmark: errors are printed instead.
 class PrintingDialogs : public ShellDialogs {
 public:
-    QuitAnswer askBeforeQuit(QuitPrompt, QWidget *) override { return QuitAnswer::Cancel; }
+    QuitAnswer askBeforeQuit(QuitPrompt, SaveQuestionCause, QWidget *) override { return QuitAnswer::Cancel; }
     void showError(const QString &message, QWidget *) override
     {
         std::printf("error alert: %s\n", qPrintable(message));

@@ -349,7 +349,7 @@ void measure(int rounds, const char *label)
 // Answers the quit question with 不保存 and the errors silently.
 class QuietDialogs : public ShellDialogs {
 public:
-    QuitAnswer askBeforeQuit(QuitPrompt, QWidget *) override { return QuitAnswer::DontSave; }
+    QuitAnswer askBeforeQuit(QuitPrompt, SaveQuestionCause, QWidget *) override { return QuitAnswer::DontSave; }
     void showError(const QString &, QWidget *) override {}
     bool askToDownloadUpdate(const QString &, QWidget *) override { return false; }
 };

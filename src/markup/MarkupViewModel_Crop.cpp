@@ -202,7 +202,7 @@ void MarkupViewModel::setCropAspectRatio(CropAspectRatio ratio, std::optional<QS
                 setCropRect(storedRect(fittedCropRect(rect, *forced, *canvasSize)));
         }
     }
-    setStatusMessage(QStringLiteral("裁剪比例：") + CropAspectRatios::title(ratio));
+    setMomentStatusMessage(StatusMoment::Crop, QStringLiteral("裁剪比例：") + CropAspectRatios::title(ratio));
 }
 
 void MarkupViewModel::cancelCrop()
@@ -217,7 +217,7 @@ bool MarkupViewModel::confirmCrop(QSizeF canvasSize)
     const double W = canvasSize.width();
     const double H = canvasSize.height();
     if (!index || !m_cropRect || !(W > 0 && H > 0)) {
-        setStatusMessage(QStringLiteral("请先拖出裁剪区域"));
+        setMomentStatusMessage(StatusMoment::Crop, QStringLiteral("请先拖出裁剪区域"));
         return false;
     }
     const auto fail = [this] {

@@ -81,5 +81,6 @@ void MarkupViewModel::sampleColor(QPointF point, QSizeF canvasSize)
     const QString hex = sample->color.hex();
     m_stylePreset.colorHex = hex;
     saveStylePreset();
-    setStatusMessage(QStringLiteral("已取色 ") + hex + QStringLiteral("，点击 HEX、RGB 或 CMYK 可复制"));
+    setMomentStatusMessage(StatusMoment::ColorSample,
+                           QStringLiteral("已取色 ") + hex + QStringLiteral("，点击 HEX、RGB 或 CMYK 可复制"));
 }

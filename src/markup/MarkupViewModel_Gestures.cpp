@@ -132,5 +132,5 @@ void MarkupViewModel::addFinishedAnnotation(const MarkupAnnotation &annotation)
     setSelectedAnnotationIDs({annotation.id});
     setEditingTextAnnotationID(annotation.id);
     setPendingTextFocusID(annotation.id);
-    setStatusMessage(QStringLiteral("正在编辑标注文字"));
+    setMomentStatusMessage(StatusMoment::LabelEditing, QStringLiteral("正在编辑标注文字"));
 }

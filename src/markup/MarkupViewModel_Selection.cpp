@@ -112,5 +112,5 @@ void MarkupViewModel::beginTextEditing(QPointF at, QSizeF canvasSize)
     setSelectedAnnotationPart(AnnotationSelectionPart::Label);
     setEditingTextAnnotationID(target);
     setPendingTextFocusID(target);
-    setStatusMessage(QStringLiteral("正在编辑标注文字"));
+    setMomentStatusMessage(StatusMoment::LabelEditing, QStringLiteral("正在编辑标注文字"));
 }

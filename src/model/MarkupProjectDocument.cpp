@@ -28,6 +28,14 @@ MarkupProjectError MarkupProjectError::fileWriteFailed(const QString &path, int 
     return {Kind::FileWriteFailed, QFileInfo(path).fileName(), QString(), path, errorNumber};
 }
 
+MarkupProjectError MarkupProjectError::notAProject(const QString &fileName)
+{
+    MarkupProjectError error;
+    error.kind = Kind::NotAProject;
+    error.fileName = fileName;
+    return error;
+}
+
 QString MarkupProjectError::description() const
 {
     switch (kind) {
@@ -40,9 +48,15 @@ QString MarkupProjectError::description() const
             return NewFiles::failureText(path, errorNumber);
         return QStringLiteral("无法写入文件：") + fileName;
     case Kind::UnreadableDocument:
-        return QStringLiteral("未能读取数据，因为它的格式不正确。");
+        return fileName.isEmpty() ? QStringLiteral("未能读取数据，因为它的格式不正确。")
+                                  : QStringLiteral("无法打开“") + fileName + QStringLiteral("”：它不是Kivora项目文件，或内容已损坏。");
     case Kind::UnwritableDocument:
         return QStringLiteral("未能写入数据，因为它的格式不正确。");
+    case Kind::FileTooLarge:
+        return QStringLiteral("项目文件过大，无法打开");
+    case Kind::NotAProject:
+        return fileName.isEmpty() ? QStringLiteral("这个文件不是Kivora项目文件，未打开。")
+                                  : QStringLiteral("“") + fileName + QStringLiteral("”不是Kivora项目文件，未打开。");
     }
     return QString();
 }
@@ -173,6 +187,11 @@ std::variant<MarkupProjectDocument, MarkupProjectError> MarkupProjectDocument::d
 {
     try {
         const Json::ObjectReader reader(Json::parseObject(bytes));
+        // The version alone says nothing: many programs' JSON carries one.
+        const bool holdsProjectContent = reader.has(QStringLiteral("images")) || reader.has(QStringLiteral("comparisonPairs"))
+            || reader.has(QStringLiteral("comparisonPair")) || reader.has(QStringLiteral("textComparison"));
+        if (!holdsProjectContent)
+            return MarkupProjectError::notAProject(QString());
         MarkupProjectDocument document;
         // Any integer is accepted; nothing depends on the version.
         document.version = reader.optionalInteger(QStringLiteral("version")).value_or(1);

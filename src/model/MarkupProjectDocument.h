@@ -17,8 +17,11 @@ struct MarkupProjectError {
         ImageDecodingFailed, // an image inside the project cannot be decoded (`fileName` names it)
         FileReadFailed,      // the project file cannot be read (`fileName` names it)
         FileWriteFailed,     // the project file cannot be written (`fileName` names it)
-        UnreadableDocument,  // the bytes are not a project document (`detail` holds the key path)
+        UnreadableDocument,  // the bytes are not a project document (`detail` holds the key path;
+                             // `fileName` names the file when it was read from one)
         UnwritableDocument,  // a number in the document is not finite (`detail` holds the key path)
+        NotAProject,         // valid JSON of another program: none of a project's members (`fileName`)
+        FileTooLarge,        // larger than a project is allowed to be; refused before it is read
     };
 
     Kind kind = Kind::UnreadableDocument;
@@ -34,6 +37,7 @@ struct MarkupProjectError {
     static MarkupProjectError fileReadFailed(const QString &fileName);
     static MarkupProjectError fileWriteFailed(const QString &fileName);
     static MarkupProjectError fileWriteFailed(const QString &path, int errorNumber);
+    static MarkupProjectError notAProject(const QString &fileName);
 
     QString description() const;
     bool operator==(const MarkupProjectError &) const = default;
@@ -91,6 +95,8 @@ struct MarkupProjectDocument {
     // The file's bytes, or an UnwritableDocument error for a non-finite number.
     std::variant<QByteArray, MarkupProjectError> encode() const;
     // Reads a whole file; any missing required member, wrong type, bad UUID or bad Base64 makes
-    // the whole file unreadable (UnreadableDocument). Nothing is partially read.
+    // the whole file unreadable (UnreadableDocument). Nothing is partially read. A JSON object
+    // that holds none of a project's contents (images, pairs, a text comparison) is another
+    // program's file (NotAProject): every file this program writes has at least its two lists.
     static std::variant<MarkupProjectDocument, MarkupProjectError> decode(const QByteArray &bytes);
 };

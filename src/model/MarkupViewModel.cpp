@@ -47,6 +47,8 @@ void MarkupViewModel::setSelectedImageItemIDs(QSet<QUuid> ids)
 void MarkupViewModel::setSelectedTool(MarkupTool tool)
 {
     assign(m_selectedTool, tool, &MarkupViewModel::selectedToolChanged);
+    if (tool != MarkupTool::Crop)
+        endStatusMoment(StatusMoment::Crop);
     // Only the eyedropper keeps its sample; every other choice, the same tool again included,
     // drops it.
     if (tool != MarkupTool::Eyedropper) {
@@ -108,11 +110,16 @@ void MarkupViewModel::setColorSamplePreview(std::optional<ColorSamplePreview> pr
 void MarkupViewModel::setColorSampleLocked(bool locked)
 {
     assign(m_isColorSampleLocked, locked, &MarkupViewModel::isColorSampleLockedChanged);
+    // The sample's values are no longer there to be copied.
+    if (!locked)
+        endStatusMoment(StatusMoment::ColorSample);
 }
 
 void MarkupViewModel::setEditingTextAnnotationID(std::optional<QUuid> id)
 {
     assign(m_editingTextAnnotationID, id, &MarkupViewModel::editingTextAnnotationIDChanged);
+    if (!id)
+        endStatusMoment(StatusMoment::LabelEditing);
 }
 
 void MarkupViewModel::setArrowLineWidth(double width)
@@ -127,7 +134,26 @@ void MarkupViewModel::setCropAspectRatio(CropAspectRatio ratio)
 
 void MarkupViewModel::setStatusMessage(const QString &message)
 {
+    m_statusMoment.reset();
     assign(m_statusMessage, message, &MarkupViewModel::statusMessageChanged);
+}
+
+void MarkupViewModel::setMomentStatusMessage(StatusMoment moment, const QString &message)
+{
+    setStatusMessage(message);
+    m_statusMoment = moment;
+}
+
+void MarkupViewModel::endStatusMoment(StatusMoment moment)
+{
+    if (m_statusMoment == moment)
+        setStatusMessage(QStringLiteral("就绪"));
+}
+
+void MarkupViewModel::endStatusMoments()
+{
+    if (m_statusMoment)
+        setStatusMessage(QStringLiteral("就绪"));
 }
 
 void MarkupViewModel::setErrorMessage(std::optional<QString> message)

@@ -135,6 +135,15 @@ public:
     // The one status text of the window.
     const QString &statusMessage() const { return m_statusMessage; }
     void setStatusMessage(const QString &message);
+    // A status that tells of a state rather than of something done: a label being edited, the
+    // crop frame's ratio, a sample waiting to be copied. It goes ("就绪") when that state ends
+    // (the editor closes, the tool is left, the workspace is left), unless another status
+    // replaced it meanwhile.
+    enum class StatusMoment { LabelEditing, Crop, ColorSample };
+    void setMomentStatusMessage(StatusMoment moment, const QString &message);
+    void endStatusMoment(StatusMoment moment);
+    // Every moment ends: the workspace that showed them was left.
+    void endStatusMoments();
     // The last failure to show in the error alert; absent = no alert.
     const std::optional<QString> &errorMessage() const { return m_errorMessage; }
     void setErrorMessage(std::optional<QString> message);
@@ -509,6 +518,13 @@ public:
     // Reads a project file into the view model, all or nothing: any failure leaves the work as
     // it was. A pending autosave is written first; when it cannot be, nothing is opened.
     bool openProject(const QString &path);
+    // The two halves of openProject. readProjectFile reads and checks the file without touching
+    // any work, so another program's file is refused before anything is asked or replaced; the
+    // error names the file. openProject(path, document) then puts it in place (a pending autosave
+    // written first). The comparison pairs on screen stay: the document's own pairs, if any, are
+    // added after them, those already in the list not twice.
+    static std::variant<MarkupProjectDocument, MarkupProjectError> readProjectFile(const QString &path);
+    bool openProject(const QString &path, const MarkupProjectDocument &document);
     // Requests a write of the open project 0.5 s from now, replacing any pending request;
     // nothing without an open project.
     void scheduleProjectAutosave();
@@ -618,6 +634,8 @@ private:
     double m_arrowLineWidth = 2.5;
     CropAspectRatio m_cropAspectRatio = CropAspectRatio::Free;
     QString m_statusMessage = QStringLiteral("就绪");
+    // The state the status tells of, while it does.
+    std::optional<StatusMoment> m_statusMoment;
     std::optional<QString> m_errorMessage;
     bool m_isSavingImagesToDesktop = false;
     std::optional<QUuid> m_pendingTextFocusID;

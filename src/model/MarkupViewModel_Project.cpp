@@ -158,7 +158,46 @@ QString MarkupViewModel::suggestedProjectFileName() const
     return base + suffix;
 }
 
+std::variant<MarkupProjectDocument, MarkupProjectError> MarkupViewModel::readProjectFile(const QString &path)
+{
+    const QString fileName = QFileInfo(path).fileName();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return MarkupProjectError::fileReadFailed(fileName);
+    const auto tooLarge = [] {
+        MarkupProjectError error;
+        error.kind = MarkupProjectError::Kind::FileTooLarge;
+        return error;
+    };
+    if (file.size() > maximumProjectFileSize)
+        return tooLarge();
+    QByteArray bytes = file.readAll();
+    // Checked again: the file may have grown since its size was read.
+    if (bytes.size() > maximumProjectFileSize)
+        return tooLarge();
+    if (file.error() != QFileDevice::NoError)
+        return MarkupProjectError::fileReadFailed(fileName);
+    file.close();
+
+    auto decoded = MarkupProjectDocument::decode(bytes);
+    // The message names the file that was refused.
+    if (auto *error = std::get_if<MarkupProjectError>(&decoded))
+        error->fileName = fileName;
+    return decoded;
+}
+
 bool MarkupViewModel::openProject(const QString &path)
+{
+    auto read = readProjectFile(path);
+    if (const auto *error = std::get_if<MarkupProjectError>(&read)) {
+        // The pending autosave belongs to the session the open would have replaced; it stays due.
+        setErrorMessage(error->description());
+        return false;
+    }
+    return openProject(path, std::get<MarkupProjectDocument>(read));
+}
+
+bool MarkupViewModel::openProject(const QString &path, const MarkupProjectDocument &document)
 {
     // The pending autosave belongs to the session this open replaces: written, not dropped. When
     // it cannot be written the open stops, so the unwritten work stays on screen with the error.
@@ -171,35 +210,6 @@ bool MarkupViewModel::openProject(const QString &path)
     }
     m_autosaveProjectURL.reset();
 
-    const QString fileName = QFileInfo(path).fileName();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        setErrorMessage(MarkupProjectError::fileReadFailed(fileName).description());
-        return false;
-    }
-    if (file.size() > maximumProjectFileSize) {
-        setErrorMessage(QStringLiteral("项目文件过大，无法打开"));
-        return false;
-    }
-    QByteArray bytes = file.readAll();
-    // Checked again: the file may have grown since its size was read.
-    if (bytes.size() > maximumProjectFileSize) {
-        setErrorMessage(QStringLiteral("项目文件过大，无法打开"));
-        return false;
-    }
-    if (file.error() != QFileDevice::NoError) {
-        setErrorMessage(MarkupProjectError::fileReadFailed(fileName).description());
-        return false;
-    }
-    file.close();
-
-    auto decoded = MarkupProjectDocument::decode(bytes);
-    bytes.clear();
-    if (const auto *error = std::get_if<MarkupProjectError>(&decoded)) {
-        setErrorMessage(error->description());
-        return false;
-    }
-    const MarkupProjectDocument &document = std::get<MarkupProjectDocument>(decoded);
     if (const std::optional<MarkupProjectError> error = restoreProject(document)) {
         setErrorMessage(error->description());
         return false;
@@ -208,7 +218,7 @@ bool MarkupViewModel::openProject(const QString &path)
     QString message;
     if (document.textComparison) {
         setProjectURL(path);
-        message = QStringLiteral("项目已打开：") + fileName;
+        message = QStringLiteral("项目已打开：") + QFileInfo(path).fileName();
     } else {
         setProjectURL(std::nullopt);
         message = QStringLiteral("已打开图片标注内容，请使用“保存到桌面”导出图片");
@@ -269,8 +279,20 @@ std::optional<MarkupProjectError> MarkupViewModel::restoreProject(const MarkupPr
         allItemIDs.insert(item.id);
 
     setItems(std::move(newItems));
-    setComparisonPairs(std::move(newPairs));
-    setSelectedComparisonPairID(firstPairID);
+    // The pairs on screen are in no file, so an open never takes them away. A document's own
+    // pairs (older files hold some) join them, and the first of those is shown; a pair already in
+    // the list, opened before, is not added twice.
+    if (firstPairID) {
+        std::vector<ComparisonPairState> pairs = m_comparisonPairs;
+        for (ComparisonPairState &pair : newPairs) {
+            const bool listed = std::any_of(pairs.begin(), pairs.end(),
+                                            [&pair](const ComparisonPairState &shown) { return shown.id == pair.id; });
+            if (!listed)
+                pairs.push_back(std::move(pair));
+        }
+        setComparisonPairs(std::move(pairs));
+        setSelectedComparisonPairID(firstPairID);
+    }
     // Line ends normalised with the markups moved along, markups sorted and renumbered, and the
     // previous document's text histories dropped.
     restoreTextComparisonFromProject(document.textComparison);

@@ -7,18 +7,24 @@
 
 namespace QtTranslation {
 
+QLocale chineseLocale()
+{
+    return QLocale(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China);
+}
+
 QTranslator *install(QCoreApplication &app)
 {
+    const QLocale chinese = chineseLocale();
+    // File-type names and numbers in Qt's own widgets follow the window's language, also where
+    // the catalogue is missing.
+    QLocale::setDefault(chinese);
     auto *translator = new QTranslator(&app);
-    const QLocale chinese(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China);
     if (!translator->load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"),
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath))
         || !QCoreApplication::installTranslator(translator)) {
         delete translator;
         return nullptr;
     }
-    // Dates, sizes and file-type names in the file dialogs follow the same language.
-    QLocale::setDefault(chinese);
     return translator;
 }
 

@@ -146,6 +146,8 @@ void ContentView::setWorkspaceMode(WorkspaceMode mode)
     if (mode == m_workspaceMode)
         return;
     m_workspaceMode = mode;
+    // What the status said about the workspace being left (an editor, a tool) is over.
+    m_viewModel->endStatusMoments();
     closeHeaderToolbarOrderEditor();
     // The workspace being left goes before the frame around it changes: showing or hiding the
     // sidebar resizes the workspace area at once, and a workspace still in it would lay its

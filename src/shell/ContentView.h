@@ -135,12 +135,13 @@ public:
     void openPendingProject();
     // Asks before the opened project replaces unsaved work (see confirmReplacingWork).
     bool openProject(const QString &path);
-    // Before a project open (replacesImages true) or a new text source (false) replaces work that
-    // no project file holds: the window comes to the front and asks the quit rules' questions for
-    // that content, in the same order, with the same answers. True when the caller may go on: the work was saved,
+    // Before a project open (the text and the images) or a new text source (the text only)
+    // replaces work that no project file holds: the window comes to the front and asks the quit
+    // rules' questions for that content, in the same order, with the same answers, worded for
+    // the action. True when the caller may go on: the work was saved,
     // was not to be saved, or there was nothing to ask about (a pending autosave of the open
     // project is then written by the view model as the open or the new source leaves it).
-    bool confirmReplacingWork(bool replacesImages);
+    bool confirmReplacingWork(SaveQuestionCause cause);
     void saveProject();
     void runStartupTasks();
     void refreshScreenCaptureAccess();
@@ -202,9 +203,10 @@ private:
     void applyQuitRules();
     // Asks the questions in their order and calls `proceed` once every one went on: at once, or
     // after the video frame's save was written. Never after 取消 or a failed save.
-    void askAboutUnsavedWork(std::vector<ShellRules::UnsavedWork> questions, std::function<void()> proceed);
+    void askAboutUnsavedWork(std::vector<ShellRules::UnsavedWork> questions, SaveQuestionCause cause,
+                             std::function<void()> proceed);
     // The quit rules' save question; true when the caller may go on (saved, or 不保存).
-    bool askToSave(QuitPrompt prompt);
+    bool askToSave(QuitPrompt prompt, SaveQuestionCause cause);
     // The saves behind the questions' first button; true only when everything was written.
     bool saveSelectedImagesAsAsked();
     bool saveProjectAsAsked();

@@ -220,7 +220,7 @@ void ContentView::applyQuitRules()
         m_viewModel->hasUnsavedTextComparison(), m_viewModel->hasUnsavedImages(), videoFrame);
     if (!questions.empty())
         Q_EMIT quitQuestionsAsked();
-    askAboutUnsavedWork(questions, [this] {
+    askAboutUnsavedWork(questions, SaveQuestionCause::Quit, [this] {
         // A text kept in its project file was not asked about: its last edits are written now.
         // When they cannot be, the window stays with the error.
         if (m_viewModel->writePendingAutosave())
@@ -228,16 +228,17 @@ void ContentView::applyQuitRules()
     });
 }
 
-void ContentView::askAboutUnsavedWork(std::vector<ShellRules::UnsavedWork> questions, std::function<void()> proceed)
+void ContentView::askAboutUnsavedWork(std::vector<ShellRules::UnsavedWork> questions, SaveQuestionCause cause,
+                                      std::function<void()> proceed)
 {
     for (size_t index = 0; index < questions.size(); ++index) {
         switch (questions[index]) {
         case ShellRules::UnsavedWork::TextComparison:
-            if (!askToSave(QuitPrompt::ProjectSave))
+            if (!askToSave(QuitPrompt::ProjectSave, cause))
                 return;
             break;
         case ShellRules::UnsavedWork::Images:
-            if (!askToSave(QuitPrompt::ImageSave))
+            if (!askToSave(QuitPrompt::ImageSave, cause))
                 return;
             break;
         case ShellRules::UnsavedWork::VideoFrame: {
@@ -245,8 +246,8 @@ void ContentView::askAboutUnsavedWork(std::vector<ShellRules::UnsavedWork> quest
                 break;
             // The frame is saved off the window: what follows waits for its file.
             std::vector<ShellRules::UnsavedWork> rest(questions.begin() + qsizetype(index) + 1, questions.end());
-            m_hooks.confirmLeavingVideoFrame([this, rest = std::move(rest), proceed = std::move(proceed)] {
-                askAboutUnsavedWork(rest, proceed);
+            m_hooks.confirmLeavingVideoFrame([this, rest = std::move(rest), cause, proceed = std::move(proceed)] {
+                askAboutUnsavedWork(rest, cause, proceed);
             });
             return;
         }
@@ -255,9 +256,9 @@ void ContentView::askAboutUnsavedWork(std::vector<ShellRules::UnsavedWork> quest
     proceed();
 }
 
-bool ContentView::askToSave(QuitPrompt prompt)
+bool ContentView::askToSave(QuitPrompt prompt, SaveQuestionCause cause)
 {
-    switch (m_dialogs->askBeforeQuit(prompt, this)) {
+    switch (m_dialogs->askBeforeQuit(prompt, cause, this)) {
     case QuitAnswer::DontSave:
         return true;
     case QuitAnswer::Cancel:
@@ -503,14 +504,24 @@ void ContentView::openPendingProject()
 
 bool ContentView::openProject(const QString &path)
 {
-    if (!m_hooks.openProject || !confirmReplacingWork(true) || !m_hooks.openProject(*m_viewModel, path))
+    if (!m_hooks.readProject || !m_hooks.openProject)
         return false;
+    // Another program's file, or a damaged one, is refused before anything is asked or replaced.
+    const auto read = m_hooks.readProject(path);
+    if (const auto *error = std::get_if<MarkupProjectError>(&read)) {
+        m_viewModel->setErrorMessage(error->description());
+        return false;
+    }
+    const MarkupProjectDocument &document = std::get<MarkupProjectDocument>(read);
+    if (!confirmReplacingWork(SaveQuestionCause::OpenProject) || !m_hooks.openProject(*m_viewModel, path, document))
+        return false;
+    // The workspace follows what the project holds, not the pairs that were already on screen.
     WorkspaceMode mode = WorkspaceMode::Launcher;
-    if (m_viewModel->textComparison())
+    if (document.textComparison)
         mode = WorkspaceMode::TextComparison;
-    else if (m_viewModel->canCompare())
+    else if (!document.pairsToRestore().empty())
         mode = WorkspaceMode::ImageComparison;
-    else if (!m_viewModel->items().empty())
+    else if (!document.images.empty())
         mode = WorkspaceMode::ImageMarkup;
     setWorkspaceMode(mode);
     setPanOffset(QSizeF(0, 0));
@@ -518,17 +529,18 @@ bool ContentView::openProject(const QString &path)
     return true;
 }
 
-bool ContentView::confirmReplacingWork(bool replacesImages)
+bool ContentView::confirmReplacingWork(SaveQuestionCause cause)
 {
     // A new source replaces only the text; a project replaces the text and the images. Neither
     // touches the video frame, so the questions all answer before this returns.
+    const bool replacesImages = cause == SaveQuestionCause::OpenProject;
     const std::vector<ShellRules::UnsavedWork> questions = ShellRules::unsavedWorkQuestions(
         m_viewModel->hasUnsavedTextComparison(), replacesImages && m_viewModel->hasUnsavedImages(), false);
     if (questions.empty())
         return true;
     bringWindowToFront();
     bool goOn = false;
-    askAboutUnsavedWork(questions, [&goOn] { goOn = true; });
+    askAboutUnsavedWork(questions, cause, [&goOn] { goOn = true; });
     return goOn;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/MarkupProjectDocument.h"
 #include "model/MarkupViewModelTypes.h"
 
 #include <QImage>
@@ -8,6 +9,7 @@
 
 #include <functional>
 #include <optional>
+#include <variant>
 
 class MarkupViewModel;
 class QWidget;
@@ -30,7 +32,10 @@ struct ShellHooks
     std::function<void(MarkupViewModel &, const QImage &image, const QString &fileName)> importImage;
     // The written files; empty when nothing was written. Returns once the files are written.
     std::function<QStringList(MarkupViewModel &, ImageExportFormat format, double jpegQuality)> saveSelectedImagesToDesktop;
-    std::function<bool(MarkupViewModel &, const QString &path)> openProject;
+    // A project is read and checked first, before any question about the work it would replace;
+    // the document read is then put in place.
+    std::function<std::variant<MarkupProjectDocument, MarkupProjectError>(const QString &path)> readProject;
+    std::function<bool(MarkupViewModel &, const QString &path, const MarkupProjectDocument &)> openProject;
     std::function<bool(MarkupViewModel &, const QString &path)> saveProject;
 
     // ---- Image markup workspace ----------------------------------------------------------------

@@ -94,7 +94,7 @@ void TextComparisonHookup::presentTextImportPanel()
 {
     const std::optional<QString> path = m_panels->chooseSourceText(m_view.window());
     // Edits and markups that no project file holds are asked about before they are replaced.
-    if (!path || !m_view.confirmReplacingWork(false))
+    if (!path || !m_view.confirmReplacingWork(SaveQuestionCause::NewSource))
         return;
     // The workspace shows before the file is read, so a failed upload leaves it on screen.
     m_view.setWorkspaceMode(WorkspaceMode::TextComparison);

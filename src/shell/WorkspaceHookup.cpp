@@ -25,7 +25,10 @@ void installViewModelOperations(ShellHooks &hooks)
     hooks.saveSelectedImagesToDesktop = [](MarkupViewModel &model, ImageExportFormat format, double quality) {
         return model.saveSelectedImagesToDesktop(format, quality);
     };
-    hooks.openProject = [](MarkupViewModel &model, const QString &path) { return model.openProject(path); };
+    hooks.readProject = [](const QString &path) { return MarkupViewModel::readProjectFile(path); };
+    hooks.openProject = [](MarkupViewModel &model, const QString &path, const MarkupProjectDocument &document) {
+        return model.openProject(path, document);
+    };
     hooks.saveProject = [](MarkupViewModel &model, const QString &path) { return model.saveProject(path); };
 }
 

@@ -16,18 +16,36 @@ void setMinimumTextWidth(QMessageBox &box, int width)
     AlertSetup::fitWidth(box, width);
 }
 
+// The image question says before what the images can still be saved.
+QString shellDialogsImageQuestion(SaveQuestionCause cause)
+{
+    QString before;
+    switch (cause) {
+    case SaveQuestionCause::Quit:
+        before = QStringLiteral("退出前");
+        break;
+    case SaveQuestionCause::OpenProject:
+        before = QStringLiteral("打开项目前");
+        break;
+    case SaveQuestionCause::NewSource:
+        before = QStringLiteral("上传原文前");
+        break;
+    }
+    return QStringLiteral("图片标注不保存项目文件。") + before + QStringLiteral("可以把当前选中的标注图片保存到桌面。");
+}
+
 } // namespace
 
 ShellDialogs::~ShellDialogs() = default;
 
-std::unique_ptr<QMessageBox> ShellDialogs::makeQuitPrompt(QuitPrompt prompt, QWidget *parent)
+std::unique_ptr<QMessageBox> ShellDialogs::makeQuitPrompt(QuitPrompt prompt, QWidget *parent, SaveQuestionCause cause)
 {
     auto box = std::make_unique<QMessageBox>(parent);
     box->setIcon(QMessageBox::Warning);
     box->setWindowTitle(QStringLiteral("Kivora"));
     const bool image = prompt == QuitPrompt::ImageSave;
     box->setText(image ? QStringLiteral("是否保存标注图片？") : QStringLiteral("是否保存当前项目？"));
-    box->setInformativeText(image ? QStringLiteral("图片标注不保存项目文件。退出前可以把当前选中的标注图片保存到桌面。")
+    box->setInformativeText(image ? shellDialogsImageQuestion(cause)
                                   : QStringLiteral("项目文件用于继续编辑文案对比，不是最终导出的图片。"));
     QPushButton *save =
         box->addButton(image ? QStringLiteral("保存到桌面") : QStringLiteral("保存"), QMessageBox::ActionRole);
@@ -91,9 +109,9 @@ QWidget *ShellDialogs::alertParent(QWidget *fallback)
     return fallback ? fallback->window() : nullptr;
 }
 
-QuitAnswer ShellDialogs::askBeforeQuit(QuitPrompt prompt, QWidget *parent)
+QuitAnswer ShellDialogs::askBeforeQuit(QuitPrompt prompt, SaveQuestionCause cause, QWidget *parent)
 {
-    auto box = makeQuitPrompt(prompt, alertParent(parent));
+    auto box = makeQuitPrompt(prompt, alertParent(parent), cause);
     box->exec();
     return quitAnswer(*box);
 }

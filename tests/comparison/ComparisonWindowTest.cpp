@@ -11,7 +11,9 @@
 #include "comparison/widgets/ImageComparisonWorkspace.h"
 #include "comparison/widgets/SheetButton.h"
 #include "comparison/widgets/UploadCard.h"
+#include "model/MarkupProjectDocument.h"
 #include "shell/ImageComparisonHookup.h"
+#include "shell/OpenProjectBridge.h"
 #include "shell/ShellTestSupport.h"
 #include "shell/ShellWindowFixture.h"
 #include "support/TestSupport.h"
@@ -421,12 +423,70 @@ TEST_F(ComparisonWindow, AProjectWithPairsOpensIntoThisWorkspace)
     ASSERT_TRUE(std::holds_alternative<QByteArray>(encoded));
     TestSupport::writeFile(path, std::get<QByteArray>(encoded));
 
-    view().hooks().openProject = [](MarkupViewModel &m, const QString &file) { return m.openProject(file); };
+    view().hooks().readProject = [](const QString &file) { return MarkupViewModel::readProjectFile(file); };
+    view().hooks().openProject = [](MarkupViewModel &m, const QString &file, const MarkupProjectDocument &document) {
+        return m.openProject(file, document);
+    };
     ASSERT_TRUE(view().openProject(path)) << model().errorMessage().value_or(QString()).toStdString();
     EXPECT_EQ(view().workspaceMode(), WorkspaceMode::ImageComparison);
     ASSERT_TRUE(workspace());
     EXPECT_TRUE(workspace()->isShowingPair());
     EXPECT_EQ(model().comparisonPairs().at(0).before.fileName, QStringLiteral("b.png"));
+}
+
+} // namespace
+
+namespace {
+
+// Pairs made by 批量添加 are in no file: opening a project, from the panel or handed over by a
+// second launch, leaves them, also while the batch sheet is up again.
+TEST_F(ComparisonBatch, OpeningAProjectKeepsThePairsABatchMade)
+{
+    for (const char *name : {"1", "2", "3", "4"}) {
+        ComparisonTest::writeImage(folder(QStringLiteral("b/%1_old.png").arg(name)), 20, 20);
+        ComparisonTest::writeImage(folder(QStringLiteral("a/%1_new.png").arg(name)), 20, 20, Qt::blue);
+    }
+    hookup->session().presentBatchComparisonSheet();
+    chooser->folders = {folder(QStringLiteral("b")), folder(QStringLiteral("a"))};
+    hookup->batchSheet()->beforeSlot()->chooseButton()->click();
+    hookup->batchSheet()->afterSlot()->chooseButton()->click();
+    run(1);
+    const std::vector<ComparisonPairState> pairs = model().comparisonPairs();
+    ASSERT_EQ(pairs.size(), 4u);
+    model().selectComparisonPair(pairs[2].id);
+
+    MarkupProjectDocument document;
+    document.textComparison = TextComparisonState(QStringLiteral("合同.txt"), QStringLiteral("原文"), std::nullopt, {});
+    const QString project = TestSupport::writeFile(directory.filePath(QStringLiteral("合同.kivo")),
+                                                   std::get<QByteArray>(document.encode()));
+    view().hooks().readProject = [](const QString &file) { return MarkupViewModel::readProjectFile(file); };
+    view().hooks().openProject = [](MarkupViewModel &m, const QString &file, const MarkupProjectDocument &read) {
+        return m.openProject(file, read);
+    };
+
+    hookup->session().presentBatchComparisonSheet();
+    ASSERT_TRUE(view().openProject(project));
+    EXPECT_EQ(model().projectURL(), project);
+    EXPECT_EQ(view().workspaceMode(), WorkspaceMode::TextComparison);
+    EXPECT_EQ(model().comparisonPairs(), pairs);
+    EXPECT_EQ(model().selectedComparisonPairID(), pairs[2].id);
+
+    model().setProjectURL(std::nullopt);
+    view().setWorkspaceMode(WorkspaceMode::ImageComparison);
+    hookup->session().presentBatchComparisonSheet();
+    view().openProjectBridge().handleOpenDocuments({project}, directory.path());
+    // The hand-over waits for the sheet, a modal window, and opens once it is closed.
+    ShellTest::settle();
+    EXPECT_FALSE(model().projectURL());
+    EXPECT_EQ(model().comparisonPairs(), pairs);
+    hookup->session().closeBatchComparisonSheet();
+    ASSERT_TRUE(ShellTest::waitUntil([&] { return model().projectURL() == project; }));
+    EXPECT_EQ(model().comparisonPairs(), pairs);
+    EXPECT_EQ(model().selectedComparisonPairID(), pairs[2].id);
+    // Back in the comparison, the same pair is on the canvas.
+    view().setWorkspaceMode(WorkspaceMode::ImageComparison);
+    ASSERT_TRUE(workspace());
+    EXPECT_TRUE(workspace()->isShowingPair());
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "AnnotationOpsFixture.h"
 
 #include "markup/MarkupGeometry.h"
+#include "model/InteractionReset.h"
 
 namespace {
 
@@ -249,4 +250,44 @@ TEST_F(Selection, DragSelectionKeepsAMultipleSelection)
     model.selectAnnotationLabelForDrag(at(0).id);
     EXPECT_EQ(model.selectedAnnotationPart(), AnnotationSelectionPart::Label);
     EXPECT_EQ(model.hitShapeAnnotationID(QPointF(110, 110), canvas), at(2).id);
+}
+
+// A status that tells of an open editor or a tool's state goes when that ends by any way that
+// reports nothing of its own; one that something else replaced meanwhile stays.
+TEST_F(Selection, StatusesOfAnEditorOrAToolEndWithThem)
+{
+    place({annotation(AnnotationKind::Text, {0.7, 0.7}, {0.7, 0.7}, "T")});
+    model.beginTextEditing(QPointF(285, 215), canvas);
+    ASSERT_EQ(model.statusMessage(), "正在编辑标注文字");
+    InteractionReset::clear(model, InteractionReset::TextEditing);
+    EXPECT_EQ(model.statusMessage(), "就绪");
+
+    model.beginTextEditing(QPointF(285, 215), canvas);
+    model.setStatusMessage("已复制标注");
+    model.setEditingTextAnnotationID(std::nullopt);
+    EXPECT_EQ(model.statusMessage(), "已复制标注");
+
+    // The crop frame's ratio, and the hint to draw one, go with the crop tool.
+    model.setSelectedTool(MarkupTool::Crop);
+    model.setCropAspectRatio(CropAspectRatio::Free, canvas);
+    ASSERT_TRUE(model.statusMessage().startsWith("裁剪比例："));
+    model.setSelectedTool(MarkupTool::Arrow);
+    EXPECT_EQ(model.statusMessage(), "就绪");
+    model.setSelectedTool(MarkupTool::Crop);
+    EXPECT_FALSE(model.confirmCrop(canvas));
+    ASSERT_EQ(model.statusMessage(), "请先拖出裁剪区域");
+    model.setSelectedTool(MarkupTool::Select);
+    EXPECT_EQ(model.statusMessage(), "就绪");
+
+    // "点击 HEX、RGB 或 CMYK 可复制" lasts as long as the sample's panel does.
+    model.setSelectedTool(MarkupTool::Eyedropper);
+    model.sampleColor(QPointF(10, 10), canvas);
+    ASSERT_TRUE(model.statusMessage().endsWith("可复制"));
+    InteractionReset::clear(model, InteractionReset::ColorSample);
+    EXPECT_EQ(model.statusMessage(), "就绪");
+
+    // Leaving the workspace ends every such status at once.
+    model.beginTextEditing(QPointF(285, 215), canvas);
+    model.endStatusMoments();
+    EXPECT_EQ(model.statusMessage(), "就绪");
 }

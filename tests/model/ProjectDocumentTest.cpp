@@ -65,14 +65,31 @@ MarkupProjectDocument fullDocument()
 
 } // namespace
 
-TEST(MarkupProjectDocument, EmptyObjectReadsAsEmptyVersionOne)
+TEST(MarkupProjectDocument, OnlyAProjectsContentsMakeAProject)
 {
-    const auto document = read("{}");
-    ASSERT_TRUE(document);
-    EXPECT_EQ(document->version, 1);
-    EXPECT_TRUE(document->images.empty() && document->comparisonPairs.empty());
-    EXPECT_FALSE(document->comparisonPair || document->textComparison);
-    EXPECT_EQ(read(R"({"version": 7})")->version, 7);
+    // Another program's JSON, a version alone (many formats carry one) or only null members: not
+    // a project, whatever else the object holds.
+    for (const QByteArray &json : {QByteArray("{}"), QByteArray(R"({"name": "other"})"), QByteArray(R"({"version": 7})"),
+                                  QByteArray(R"({"version": 1, "name": "x", "images": null, "textComparison": null})")}) {
+        SCOPED_TRACE(json.toStdString());
+        MarkupProjectError error;
+        EXPECT_FALSE(read(json, &error));
+        EXPECT_EQ(error.kind, MarkupProjectError::Kind::NotAProject);
+    }
+    EXPECT_EQ(MarkupProjectError::notAProject(QStringLiteral("other.json")).description(),
+              QStringLiteral("“other.json”不是Kivora项目文件，未打开。"));
+
+    // Any one of the contents is enough: the saver's lists, a text comparison, a legacy pair.
+    const auto lists = read(R"({"version": 7, "images": [], "comparisonPairs": [], "name": "ignored"})");
+    ASSERT_TRUE(lists);
+    EXPECT_EQ(lists->version, 7);
+    EXPECT_TRUE(lists->images.empty() && lists->comparisonPairs.empty());
+    EXPECT_FALSE(lists->comparisonPair || lists->textComparison);
+    EXPECT_EQ(read(R"({"images": []})")->version, 1);
+    EXPECT_TRUE(read("{\"comparisonPair\": " + pairJson() + "}")->comparisonPair);
+    EXPECT_TRUE(read(R"({"textComparison": {"sourceName": "a.txt", "originalText": "", "editedText": "",
+                                            "annotations": []}})")->textComparison);
+    EXPECT_TRUE(read(write(MarkupProjectDocument())));
 }
 
 TEST(MarkupProjectDocument, RoundTripWithSortedKeysAndUpperCaseIds)

@@ -303,7 +303,7 @@ TEST_F(Project, AFailedOpenLeavesTheWorkAsItWas)
 
     // Not a project, missing, and too large to read.
     EXPECT_FALSE(model.openProject(TestSupport::writeFile(path(QStringLiteral("junk.kivo")), "{\"version\": 1")));
-    EXPECT_EQ(model.errorMessage(), QStringLiteral("未能读取数据，因为它的格式不正确。"));
+    EXPECT_EQ(model.errorMessage(), QStringLiteral("无法打开“junk.kivo”：它不是Kivora项目文件，或内容已损坏。"));
     EXPECT_FALSE(model.openProject(path(QStringLiteral("missing.kivo"))));
     EXPECT_EQ(model.errorMessage(), QStringLiteral("无法读取文件：missing.kivo"));
     QFile large(path(QStringLiteral("large.kivo")));
@@ -313,6 +313,49 @@ TEST_F(Project, AFailedOpenLeavesTheWorkAsItWas)
     EXPECT_FALSE(model.openProject(large.fileName()));
     EXPECT_EQ(model.errorMessage(), QStringLiteral("项目文件过大，无法打开"));
     expectWorkUnchanged();
+}
+
+TEST_F(Project, AnotherProgramsFileIsRefusedByNameAndLeavesTheWork)
+{
+    makeWork();
+    const QString other = TestSupport::writeFile(path(QStringLiteral("other.json")), R"({"name": "other"})");
+    const auto read = MarkupViewModel::readProjectFile(other);
+    ASSERT_TRUE(std::holds_alternative<MarkupProjectError>(read));
+    EXPECT_EQ(std::get<MarkupProjectError>(read).kind, MarkupProjectError::Kind::NotAProject);
+    EXPECT_FALSE(model.openProject(other));
+    EXPECT_EQ(model.errorMessage(), QStringLiteral("“other.json”不是Kivora项目文件，未打开。"));
+    expectWorkUnchanged();
+}
+
+TEST_F(Project, ThePairsOnScreenStayWhenAProjectOpens)
+{
+    std::vector<ComparisonPairState> shown(2);
+    for (ComparisonPairState &pair : shown) {
+        pair.id = QUuid::createUuid();
+        pair.before.fileName = QStringLiteral("前.png");
+        pair.after.fileName = QStringLiteral("后.png");
+    }
+    model.setComparisonPairs(shown);
+    model.setSelectedComparisonPairID(shown[1].id);
+
+    // A project of this program holds no pairs: the list and its selection stay as they were.
+    MarkupProjectDocument text;
+    text.textComparison = textState(QStringLiteral("正文"));
+    ASSERT_TRUE(model.openProject(writeDocument(path(QStringLiteral("text.kivo")), text)));
+    EXPECT_EQ(model.comparisonPairs(), shown);
+    EXPECT_EQ(model.selectedComparisonPairID(), shown[1].id);
+
+    // An older file's pair joins them and is shown; opened again, it is not added twice.
+    MarkupProjectDocument withPair;
+    withPair.comparisonPairs = {pairRecord(png(picture(10, 10, Qt::green)), png(picture(10, 10, Qt::black)))};
+    const QString file = writeDocument(path(QStringLiteral("pair.kivo")), withPair);
+    ASSERT_TRUE(model.openProject(file));
+    ASSERT_TRUE(model.openProject(file));
+    ASSERT_EQ(model.comparisonPairs().size(), 3u);
+    EXPECT_EQ(model.comparisonPairs()[0], shown[0]);
+    EXPECT_EQ(model.comparisonPairs()[1], shown[1]);
+    EXPECT_EQ(model.comparisonPairs()[2].id, withPair.comparisonPairs[0].id);
+    EXPECT_EQ(model.selectedComparisonPairID(), withPair.comparisonPairs[0].id);
 }
 
 TEST_F(Project, AutosaveWaitsForTheLastEditOfABurst)

@@ -55,8 +55,10 @@ TEST(AlertWidth, EveryAlertShowsItsTitleAndMessageWhole)
     EXPECT_TRUE(showsWhole(*none));
 
     EXPECT_TRUE(showsWhole(*ShellDialogs::makeErrorAlert(QStringLiteral("无法读取文件：照片.jpg"), nullptr)));
-    EXPECT_TRUE(showsWhole(*ShellDialogs::makeQuitPrompt(QuitPrompt::ImageSave, nullptr)));
-    EXPECT_TRUE(showsWhole(*ShellDialogs::makeQuitPrompt(QuitPrompt::ProjectSave, nullptr)));
+    for (SaveQuestionCause cause : {SaveQuestionCause::Quit, SaveQuestionCause::OpenProject, SaveQuestionCause::NewSource}) {
+        EXPECT_TRUE(showsWhole(*ShellDialogs::makeQuitPrompt(QuitPrompt::ImageSave, nullptr, cause)));
+        EXPECT_TRUE(showsWhole(*ShellDialogs::makeQuitPrompt(QuitPrompt::ProjectSave, nullptr, cause)));
+    }
     EXPECT_TRUE(showsWhole(*ShellDialogs::makeUpdateAlert(QStringLiteral("当前版本 v1.0.0，最新版本 v2.0.0。"), nullptr)));
 
     // A long window title widens the box beyond the floor.

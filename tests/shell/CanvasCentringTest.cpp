@@ -3,6 +3,7 @@
 #include "canvas/ImageMarkupWorkspace.h"
 #include "model/ImageHandle.h"
 #include "shell/SwitcherButton.h"
+#include "ui/ElidedLabel.h"
 
 #include <QImage>
 
@@ -67,4 +68,30 @@ TEST_F(CanvasCentring, EnteringEscapeAndTheSwitcherLeaveTheCanvasExactlyCentred)
     view().setPanOffset(QSizeF(3, -9));
     view().workspaceSwitcherButton(WorkspaceMode::ImageMarkup)->click();
     expectCentred("the header switcher");
+}
+
+// "正在编辑标注文字" is about the label editor on the canvas: leaving 图片标注 with the editor
+// open ends it in the status line too.
+TEST_F(CanvasCentring, LeavingImageMarkupEndsTheLabelEditorsStatus)
+{
+    view().switchWorkspace(WorkspaceMode::ImageMarkup, true);
+    model().setSelectedTool(MarkupTool::Text);
+    model().beginGesture(MarkupTool::Text, UnitPoint2D(0.5, 0.5));
+    model().finishGesture(UnitPoint2D(0.5, 0.5));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(model().editingTextAnnotationID());
+    auto *statusLine = view().findChild<ElidedLabel *>(QStringLiteral("statusLine"));
+    ASSERT_NE(statusLine, nullptr);
+    ASSERT_EQ(model().statusMessage(), QStringLiteral("正在编辑标注文字"));
+
+    view().switchWorkspace(WorkspaceMode::Launcher, false);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(model().statusMessage(), QStringLiteral("就绪"));
+    EXPECT_EQ(statusLine->text(), QStringLiteral("就绪"));
+
+    // A status of something done stays across the switch.
+    view().switchWorkspace(WorkspaceMode::ImageMarkup, false);
+    model().setStatusMessage(QStringLiteral("已复制标注"));
+    view().switchWorkspace(WorkspaceMode::ImageComparison, false);
+    EXPECT_EQ(model().statusMessage(), QStringLiteral("已复制标注"));
 }

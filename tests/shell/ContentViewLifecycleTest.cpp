@@ -88,6 +88,7 @@ TEST_F(ShellWindowTest, ImagesAskBeforeQuittingAndOnlyAFullSaveQuits)
     EXPECT_FALSE(window->close());
     EXPECT_FALSE(window->close());
     EXPECT_EQ(dialogs->quitPrompts, (std::vector<QuitPrompt>{QuitPrompt::ImageSave, QuitPrompt::ImageSave}));
+    EXPECT_EQ(dialogs->questionCauses, (std::vector<SaveQuestionCause>{SaveQuestionCause::Quit, SaveQuestionCause::Quit}));
     EXPECT_EQ(quitRequests, 0);
 
     // Nothing written, one of two written, or all written with an error: the window stays.
@@ -446,10 +447,14 @@ TEST_F(ShellWindowTest, PendingProjectOpensOnceAndChoosesTheWorkspace)
 {
     QStringList opened;
     bool succeed = true;
-    view().hooks().openProject = [&](MarkupViewModel &model, const QString &path) {
+    // A project of one image, read without a file; the open puts its image in place.
+    view().hooks().readProject = [](const QString &) {
+        MarkupProjectDocument document;
+        document.images.resize(1);
+        return std::variant<MarkupProjectDocument, MarkupProjectError>(document);
+    };
+    view().hooks().openProject = [&](MarkupViewModel &model, const QString &path, const MarkupProjectDocument &) {
         opened.append(path);
-        if (succeed)
-            model.setComparisonPairs({});
         if (succeed)
             model.setItems({item(QStringLiteral("x.png"))});
         return succeed;

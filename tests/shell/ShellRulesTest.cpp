@@ -184,6 +184,12 @@ TEST(ShellDialogs, QuitPromptsKeepTheirButtonOrderAndEscapeCancels)
     EXPECT_EQ(box->escapeButton()->text(), "取消");
     EXPECT_EQ(ShellDialogs::quitAnswer(*box), QuitAnswer::Cancel);
 
+    // The image question names the action that asked it.
+    EXPECT_EQ(ShellDialogs::makeQuitPrompt(QuitPrompt::ImageSave, nullptr, SaveQuestionCause::OpenProject)->informativeText(),
+              "图片标注不保存项目文件。打开项目前可以把当前选中的标注图片保存到桌面。");
+    EXPECT_EQ(ShellDialogs::makeQuitPrompt(QuitPrompt::ImageSave, nullptr, SaveQuestionCause::NewSource)->informativeText(),
+              "图片标注不保存项目文件。上传原文前可以把当前选中的标注图片保存到桌面。");
+
     auto project = ShellDialogs::makeQuitPrompt(QuitPrompt::ProjectSave, nullptr);
     EXPECT_EQ(project->text(), "是否保存当前项目？");
     EXPECT_EQ(project->informativeText(), "项目文件用于继续编辑文案对比，不是最终导出的图片。");

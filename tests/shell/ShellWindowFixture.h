@@ -22,6 +22,8 @@ class FakeShellDialogs : public ShellDialogs
 public:
     QuitAnswer quitAnswer = QuitAnswer::Cancel;
     std::vector<QuitPrompt> quitPrompts;
+    // What asked each question, in the same order.
+    std::vector<SaveQuestionCause> questionCauses;
     QStringList errors;
     std::function<void()> whileErrorShown;
     QStringList updateMessages;
@@ -29,9 +31,10 @@ public:
 
     std::function<void(QuitPrompt)> whileQuitPromptShown;
 
-    QuitAnswer askBeforeQuit(QuitPrompt prompt, QWidget *) override
+    QuitAnswer askBeforeQuit(QuitPrompt prompt, SaveQuestionCause cause, QWidget *) override
     {
         quitPrompts.push_back(prompt);
+        questionCauses.push_back(cause);
         if (whileQuitPromptShown)
             whileQuitPromptShown(prompt);
         return quitAnswer;

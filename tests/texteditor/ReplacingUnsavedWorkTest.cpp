@@ -125,6 +125,8 @@ TEST_F(ReplacingUnsavedWorkTest, OpeningAProjectFromThePanelAsksForAnnotatedImag
     dialogs->quitAnswer = QuitAnswer::Cancel;
     openThroughPanel(project);
     EXPECT_EQ(dialogs->quitPrompts, std::vector<QuitPrompt>{QuitPrompt::ImageSave});
+    // Worded for the open ("打开项目前…"), not for quitting.
+    EXPECT_EQ(dialogs->questionCauses, std::vector<SaveQuestionCause>{SaveQuestionCause::OpenProject});
     EXPECT_TRUE(frontWhenAsked);
     EXPECT_EQ(model().items(), images);
     EXPECT_FALSE(model().textComparison());
@@ -213,6 +215,7 @@ TEST_F(ReplacingUnsavedWorkTest, AHandOverAsksFirstAndACancelDropsIt)
     dialogs->quitAnswer = QuitAnswer::Cancel;
     handOver(project);
     EXPECT_EQ(dialogs->quitPrompts, std::vector<QuitPrompt>{QuitPrompt::ProjectSave});
+    EXPECT_EQ(dialogs->questionCauses, std::vector<SaveQuestionCause>{SaveQuestionCause::OpenProject});
     EXPECT_TRUE(frontWhenAsked);
     EXPECT_EQ(model().textComparison(), unsaved);
     EXPECT_FALSE(view().openProjectBridge().pendingProjectURL()); // dropped, not kept for later
@@ -248,6 +251,7 @@ TEST_F(ReplacingUnsavedWorkTest, UploadingOverAnUnsavedTextAsksFirst)
     dialogs->quitAnswer = QuitAnswer::Cancel;
     upload(source);
     EXPECT_EQ(dialogs->quitPrompts, std::vector<QuitPrompt>{QuitPrompt::ProjectSave});
+    EXPECT_EQ(dialogs->questionCauses, std::vector<SaveQuestionCause>{SaveQuestionCause::NewSource});
     EXPECT_EQ(model().textComparison(), unsaved);
 
     // 保存 writes the old document under the chosen name, then the new source is a new document
@@ -316,4 +320,42 @@ TEST_F(ReplacingUnsavedWorkTest, AProjectFileKeepsItsDocumentWithoutAQuestion)
     EXPECT_TRUE(dialogs->quitPrompts.empty());
     EXPECT_EQ(std::get<MarkupProjectDocument>(MarkupProjectDocument::decode(bytesOf(savedAs))).textComparison->editedText,
               QStringLiteral("交接前的修改"));
+}
+
+// Another program's JSON, or a file of unknown kinds of annotation, is refused by name before any
+// question: the images, the text, the pairs and the workspace stay, from the panel as from a
+// second launch.
+TEST_F(ReplacingUnsavedWorkTest, AForeignFileIsRefusedBeforeAnyQuestion)
+{
+    showAnnotatedImages();
+    addPair();
+    const std::vector<ImageMarkupItem> images = model().items();
+    const std::vector<ComparisonPairState> pairs = model().comparisonPairs();
+    dialogs->quitAnswer = QuitAnswer::DontSave;
+
+    const QString other = writeSource(QStringLiteral("other.json"), R"({"name": "other"})");
+    const QString unknownKind = writeSource(
+        QStringLiteral("shapes.kivo"),
+        R"({"images": [{"id": "E621E1F8-C36C-495A-93FC-0C247A3E6E5F", "fileName": "a.png", "imageData": "AAEC",
+                        "pixelWidth": 3, "pixelHeight": 2, "annotations": [{"kind": "ellipse"}]}]})");
+    openThroughPanel(other);
+    ASSERT_TRUE(ShellTest::waitUntil([&] { return dialogs->errors.size() == 1; }));
+    EXPECT_EQ(dialogs->errors.last(), QStringLiteral("“other.json”不是Kivora项目文件，未打开。"));
+    openThroughPanel(unknownKind);
+    ASSERT_TRUE(ShellTest::waitUntil([&] { return dialogs->errors.size() == 2; }));
+    EXPECT_EQ(dialogs->errors.last(), QStringLiteral("无法打开“shapes.kivo”：它不是Kivora项目文件，或内容已损坏。"));
+
+    OpenProjectBridge &bridge = view().openProjectBridge();
+    ASSERT_TRUE(bridge.listen(directory.filePath(QStringLiteral("instance"))));
+    // A second launch hands over only files named as projects: another program's JSON so named.
+    const QString disguised = writeSource(QStringLiteral("other.kivo"), R"({"name": "other"})");
+    ASSERT_TRUE(OpenProjectBridge::handOverToRunningInstance({disguised}, QStringLiteral("/"), bridge.serverName()));
+    ASSERT_TRUE(ShellTest::waitUntil([&] { return dialogs->errors.size() == 3; }));
+    EXPECT_EQ(dialogs->errors.last(), QStringLiteral("“other.kivo”不是Kivora项目文件，未打开。"));
+
+    EXPECT_TRUE(dialogs->quitPrompts.empty());
+    EXPECT_EQ(model().items(), images);
+    EXPECT_EQ(model().comparisonPairs(), pairs);
+    EXPECT_EQ(view().workspaceMode(), WorkspaceMode::ImageMarkup);
+    EXPECT_FALSE(model().projectURL());
 }
