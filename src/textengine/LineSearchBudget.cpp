@@ -7,10 +7,10 @@
 namespace {
 
 // Work per line where lines found once on each side abound, and where they do not.
-constexpr std::size_t lineSearchBudgetAnchoredPerLine = 16;
+constexpr std::size_t lineSearchBudgetAnchoredPerLine = 4;
 constexpr std::size_t lineSearchBudgetRepeatedPerLine = 2048;
-// Short texts always get this much (a millisecond or two).
-constexpr std::size_t lineSearchBudgetLeast = std::size_t(256) << 10;
+// Short texts always get this much (about a millisecond).
+constexpr std::size_t lineSearchBudgetLeast = std::size_t(128) << 10;
 // The repeated lines' allowance stops here (about a tenth of a second); longer texts still get
 // their share per line.
 constexpr std::size_t lineSearchBudgetMost = std::size_t(32) << 20;
