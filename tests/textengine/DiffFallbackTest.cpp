@@ -329,3 +329,37 @@ TEST(TextComparisonFallback, ReorderedAndRandomTextsGetDiffsWithTheDefaultBudget
         expectOriginalWithEmptyRows(a.join(u'\n'), result->alignedOriginal, "random");
     }
 }
+
+TEST(TextComparisonFallback, ReorderedFunctionsKeepTheirRepeatedLinesMatched)
+{
+    // Functions of a program in another order: the braces, blank lines and statements they
+    // repeat still stand in one order on both sides, and the anchored answer keeps them as the
+    // longest common subsequence does, not only the few functions that kept their order.
+    QRandomGenerator rng(19);
+    QStringList functions;
+    std::vector<QStringList> bodies;
+    for (int f = 0; f < 300; ++f) {
+        QStringList lines{QStringLiteral("static int helper%1(int value)").arg(f), "{"};
+        for (int k = 0, count = 2 + int(rng.bounded(3)); k < count; ++k)
+            lines << QStringLiteral("    value = value * %1 + %2;").arg(f).arg(k);
+        lines << "    return value;" << "}" << "";
+        bodies.push_back(lines);
+    }
+    QStringList original;
+    for (const QStringList &lines : bodies)
+        original += lines;
+    std::shuffle(bodies.begin(), bodies.end(), rng);
+    QStringList edited;
+    for (const QStringList &lines : bodies)
+        edited += lines;
+    LineComparisonOptions anchoredAtOnce;
+    anchoredAtOnce.workBudget = 0;
+    LineComparisonOptions unbounded;
+    unbounded.workBudget = SIZE_MAX;
+    const auto anchored = compareByLines(original.join(u'\n'), edited.join(u'\n'), true, nullptr, anchoredAtOnce);
+    const auto minimal = compareByLines(original.join(u'\n'), edited.join(u'\n'), true, nullptr, unbounded);
+    ASSERT_TRUE(anchored && minimal);
+    EXPECT_LE(double(anchored->changedRanges.size()), 1.2 * double(minimal->changedRanges.size()));
+    expectUnmarkedLinesInOriginal(original.join(u'\n'), edited.join(u'\n'), anchored->changedRanges, "functions");
+    expectOriginalWithEmptyRows(original.join(u'\n'), anchored->alignedOriginal, "functions");
+}
