@@ -43,7 +43,6 @@ public:
     // and meaninglessly: whoever set the limits asks stopped() after each answer.
     void setLimits(std::size_t work, const std::atomic<bool> *cancelled);
     bool stopped() const { return m_stopped; }
-    std::size_t workDone() const { return m_work; }
 
     // Numbers held now, and the most held at once.
     std::size_t numbersHeld() const;
