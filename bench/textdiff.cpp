@@ -16,7 +16,12 @@
 //                                      swapped, shuffled code, blank-heavy; one compare() from the
 //                                      files against GNU diff, and the memory it takes beyond the
 //                                      texts and its result. Rows by number, all by default;
-//                                      row 11: how soon compare() stops once its flag is raised.)
+//                                      row 11: how soon compare() stops once its flag is raised;
+//                                      rows 12-13: versions of one long text, 20,000 and 120,000
+//                                      lines, many scattered edits and a few blocks moved; rows
+//                                      14-19: 1,000 to 5,000 lines reversed and shuffled. Each row
+//                                      also counts the lines marked, ours and GNU diff's.)
+#include "textengine/LineComparison.h"
 #include "textengine/TextComparisonDiff.h"
 #include "textengine/TextComparisonImport.h"
 #include "textengine/TextComparisonRenderer.h"
@@ -138,8 +143,9 @@ void measureLinePair(const char *label, int lines, int edits)
                 label, lines, edits, changesMs, count, changesPeak / 1024.0, alignedMs, alignedPeak / 1024.0);
 }
 
-// Starts the program as a plain process with its output thrown away and waits for it.
-double spawnMs(const std::vector<std::string> &arguments)
+// Starts the program as a plain process with its output written to `output` (thrown away by
+// default) and waits for it.
+double spawnMs(const std::vector<std::string> &arguments, const char *output = "/dev/null")
 {
     std::vector<char *> argv;
     for (const std::string &argument : arguments)
@@ -147,7 +153,7 @@ double spawnMs(const std::vector<std::string> &arguments)
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, output, O_WRONLY | O_CREAT | O_TRUNC, 0600);
     QElapsedTimer timer;
     timer.start();
     pid_t pid = 0;
@@ -339,6 +345,72 @@ QStringList movedFunction(QRandomGenerator &rng, int index)
     return lines;
 }
 
+// One line of C-like source: mostly distinct statements, with the blank lines, braces and
+// short statements that real code repeats.
+QString versionLine(QRandomGenerator &rng, int &serial)
+{
+    static const QStringList repeated{QString(), QString(), QString(), QStringLiteral("{"), QStringLiteral("}"),
+                                      QStringLiteral("    }"), QStringLiteral("        break;"),
+                                      QStringLiteral("    return 0;"), QStringLiteral("#endif")};
+    static const QStringList names{"value", "count", "buffer", "length", "state", "index", "offset", "result"};
+    const quint32 kind = rng.bounded(100);
+    if (kind < 28)
+        return repeated[int(rng.bounded(int(repeated.size())))];
+    const QString &name = names[int(rng.bounded(int(names.size())))];
+    ++serial;
+    if (kind < 40)
+        return QStringLiteral("/* %1: step %2 of the %3 pass */").arg(serial).arg(rng.bounded(100)).arg(name);
+    if (kind < 50)
+        return QStringLiteral("static int helper_%1(int %2, int scale)").arg(serial).arg(name);
+    if (kind < 65)
+        return QStringLiteral("    if (%1 > %2)").arg(name).arg(rng.bounded(100000));
+    return QStringLiteral("    %1 = %1 * %2 + scale - %3; /* %4 */")
+        .arg(name)
+        .arg(rng.bounded(1000))
+        .arg(rng.bounded(100000))
+        .arg(serial);
+}
+
+// Two versions of one long text: the later one edited every twenty lines or so by changed,
+// removed or added runs of whole lines, and a few blocks moved elsewhere, as two releases of a
+// program's sources differ.
+MovedPair versionPair(const char *label, int count, quint32 seed)
+{
+    QRandomGenerator rng(seed);
+    int serial = 0;
+    QStringList original;
+    for (int k = 0; k < count; ++k)
+        original << versionLine(rng, serial);
+    QStringList edited;
+    for (int k = 0; k < count;) {
+        const quint32 dice = rng.bounded(100);
+        if (dice < 2) {
+            const int run = 1 + int(rng.bounded(5));
+            for (int r = 0; r < run; ++r)
+                edited << versionLine(rng, serial);
+            k += run;
+        } else if (dice < 3) {
+            k += 1 + int(rng.bounded(10));
+        } else if (dice < 5) {
+            const int run = 1 + int(rng.bounded(15));
+            for (int r = 0; r < run; ++r)
+                edited << versionLine(rng, serial);
+        } else {
+            edited << original[k++];
+        }
+    }
+    for (int moves = count / 4000 + 1; moves > 0; --moves) {
+        const int length = 30 + int(rng.bounded(300));
+        const int from = int(rng.bounded(quint32(edited.size() - length)));
+        const QStringList block = edited.mid(from, length);
+        edited.remove(from, length);
+        const int to = int(rng.bounded(quint32(edited.size())));
+        for (int k = 0; k < length; ++k)
+            edited.insert(to + k, block[k]);
+    }
+    return {label, original.join(u'\n') + u'\n', edited.join(u'\n') + u'\n'};
+}
+
 MovedPair movedPair(int row)
 {
     QRandomGenerator rng(quint32(700 + row));
@@ -383,6 +455,27 @@ MovedPair movedPair(int row)
         QStringList swapped = lines.mid(500000) + lines.mid(0, 500000);
         return {"1,000,000 lines, halves swapped", lines.join(u'\n'), swapped.join(u'\n')};
     }
+    case 12:
+        return versionPair("versions of 20,000 lines", 20000, 12);
+    case 13:
+        return versionPair("versions of 120,000 lines", 120000, 13);
+    case 14:
+    case 15:
+    case 16: {
+        static const int counts[] = {1000, 3000, 5000};
+        static const char *labels[] = {"1,000 lines reversed", "3,000 lines reversed", "5,000 lines reversed"};
+        QStringList lines;
+        for (int k = 0; k < counts[row - 14]; ++k)
+            lines << novelLine(rng);
+        QStringList reversed(lines.rbegin(), lines.rend());
+        return {labels[row - 14], lines.join(u'\n'), reversed.join(u'\n')};
+    }
+    case 17:
+        return shuffledLines("1,000 shuffled lines", 1000);
+    case 18:
+        return shuffledLines("3,000 shuffled lines", 3000);
+    case 19:
+        return shuffledLines("5,000 shuffled lines", 5000);
     case 9: {
         std::vector<QStringList> functions;
         for (int k = 0; k < 30000; ++k)
@@ -461,10 +554,25 @@ void movedRow(int row, int rounds)
     const long beyond = peakKiB() - before - resultKiB;
     const double ours = spread(oursMs).min;
     const double diff = spread(diffMs).min;
+    // The lines each marks: ours the edited lines outside the common subsequence, GNU diff's
+    // the lines its output adds.
+    const std::optional<LineComparison> lines = compareByLines(original, edited, true, nullptr);
+    const std::size_t ourLines = lines ? lines->changedRanges.size() : 0;
+    const QString diffOutput = dir.filePath("diff.out");
+    spawnMs({"diff", pathA.toStdString(), pathB.toStdString()}, qPrintable(diffOutput));
+    std::size_t diffLines = 0;
+    {
+        QFile file(diffOutput);
+        if (file.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &line : file.readAll().split('\n'))
+                diffLines += line.startsWith("> ") ? 1 : 0;
+        }
+    }
     std::printf("%d %-32s %5.2f M units | ours %8.1f ms | GNU diff %8.1f ms | ours/diff %6.2f | memory beyond texts "
-                "and result %6.1f MB (result %5.1f MB) | %zu changes\n",
+                "and result %6.1f MB (result %5.1f MB) | %zu changes | marked lines ours %zu, GNU diff %zu (%.2f)%s\n",
                 row, qPrintable(label), units / 1e6, ours, diff, ours / diff, beyond / 1024.0, resultKiB / 1024.0,
-                count);
+                count, ourLines, diffLines, diffLines ? double(ourLines) / double(diffLines) : 0.0,
+                lines && lines->anchored ? ", anchored" : "");
     std::fflush(stdout);
 }
 
@@ -544,7 +652,7 @@ int main(int argc, char **argv)
         for (int k = 3; k < argc; ++k)
             rows.push_back(QByteArray(argv[k]).toInt());
         if (rows.empty())
-            rows = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+            rows = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19};
         useCores({6, 7});
         std::printf("-- cores 6,7, min over %d rounds (load average before: %s); goals: at most 3 x GNU diff, "
                     "at most 64 MB\n",

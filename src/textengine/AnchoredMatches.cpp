@@ -260,6 +260,69 @@ private:
     std::size_t m_workLimit;
 };
 
+// Lines found once on each side that moved far apart (functions of a program reordered) leave
+// the anchoring few pairs, and each pair it keeps walls off the lines around it; the lines the
+// texts repeat (braces, blank lines, the same statements) may still stand in one order on both
+// sides. Those lines alone, walked exactly within work proportional to them: their pairs, or
+// nothing when the walk ran past its work; nullopt once cancelled.
+std::optional<AnchoredPairs> anchoredRepeatedMatches(std::span<const int> a, std::span<const int> b, int idCount,
+                                                     const std::atomic<bool> *cancelled)
+{
+    // Counts stop at 2: enough to tell once from more.
+    std::vector<std::uint8_t> countA(std::size_t(idCount), 0);
+    std::vector<std::uint8_t> countB(std::size_t(idCount), 0);
+    for (int id : a)
+        countA[std::size_t(id)] = std::uint8_t(std::min(countA[std::size_t(id)] + 1, 2));
+    for (int id : b)
+        countB[std::size_t(id)] = std::uint8_t(std::min(countB[std::size_t(id)] + 1, 2));
+    auto repeatedOnBoth = [&](int id) {
+        const auto k = std::size_t(id);
+        return countA[k] > 0 && countB[k] > 0 && countA[k] + countB[k] > 2;
+    };
+    std::vector<std::uint32_t> placesA;
+    std::vector<std::uint32_t> placesB;
+    std::vector<int> keptA;
+    std::vector<int> keptB;
+    for (std::uint32_t i = 0; i < a.size(); ++i) {
+        if (repeatedOnBoth(a[i])) {
+            placesA.push_back(i);
+            keptA.push_back(a[i]);
+        }
+    }
+    for (std::uint32_t j = 0; j < b.size(); ++j) {
+        if (repeatedOnBoth(b[j])) {
+            placesB.push_back(j);
+            keptB.push_back(b[j]);
+        }
+    }
+    countA = {};
+    countB = {};
+    AnchoredPairs pairs;
+    if (keptA.empty() || keptB.empty())
+        return pairs;
+    SuffixLcsOrder order(keptA, keptB);
+    order.setLimits(8 * (keptA.size() + keptB.size()) + (std::size_t(64) << 10), cancelled);
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < keptA.size() && j < keptB.size()) {
+        if (keptA[i] == keptB[j]) {
+            pairs.emplace_back(placesA[i++], placesB[j++]);
+            continue;
+        }
+        const int step = order.compare(i, j);
+        if (order.stopped()) {
+            if (cancelled && cancelled->load(std::memory_order_relaxed))
+                return std::nullopt;
+            return AnchoredPairs();
+        }
+        if (step < 0)
+            ++j;
+        else
+            ++i;
+    }
+    return pairs;
+}
+
 } // namespace
 
 std::optional<AnchoredPairs> anchoredMatches(std::span<const int> a, std::span<const int> b, int idCount,
@@ -272,5 +335,14 @@ std::optional<AnchoredPairs> anchoredMatches(std::span<const int> a, std::span<c
     AnchoredSearch search(a, b, idCount, cancelled);
     if (!search.run(pairs))
         return std::nullopt;
+    // Fewer pairs than half the shorter text: the lines that moved may have walled off the
+    // repeated ones.
+    if (2 * pairs.size() < std::min(a.size(), b.size())) {
+        std::optional<AnchoredPairs> repeated = anchoredRepeatedMatches(a, b, idCount, cancelled);
+        if (!repeated)
+            return std::nullopt;
+        if (repeated->size() > pairs.size())
+            pairs = std::move(*repeated);
+    }
     return pairs;
 }

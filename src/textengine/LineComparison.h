@@ -14,10 +14,12 @@
 // subsequence) and the alignment's walk (the original with empty rows opposite edited lines
 // that have no counterpart).
 //
-// The search is exact while its work stays within a budget proportional to the texts. Past it
-// (lines that moved: sorted, reversed, shuffled, swapped) both answers come from a common
-// subsequence found by anchoring on lines that occur once on each side (anchoredMatches), still
-// a correct diff, and the alignment is made from the same pairs.
+// In steps: the cut and the lines' ids (ComparedLines, LineDiffIds); the exact walks over the
+// longest common subsequence, within a budget of work proportional to the texts
+// (ExactLineWalks, LineSearchBudget); past it (lines that moved: sorted, reversed, shuffled,
+// swapped, or rewritten throughout) the fallback, a common subsequence found by anchoring on
+// lines that occur once on each side (AnchoredMatches), still a correct diff, and the alignment
+// made from the same pairs (AnchoredLineWalks); the aligned text itself (AlignedRows).
 struct LineComparison {
     // The edited lines outside the common subsequence, as code-unit ranges, not yet merged.
     std::vector<std::pair<qsizetype, qsizetype>> changedRanges;
@@ -29,15 +31,11 @@ struct LineComparison {
 enum class LineComparisonStage { Searching, Anchoring };
 
 struct LineComparisonOptions {
-    // Diagonal entries and snake steps the exact search may visit; lineComparisonWorkBudget by default.
+    // Diagonal entries and snake steps the exact search may visit; lineSearchBudget by default.
     std::optional<std::size_t> workBudget;
     // Told when a stage begins, on the comparing thread (tests raise the cancel flag here).
     std::function<void(LineComparisonStage)> reached;
 };
-
-// The default budget for texts of n and m lines: enough for every edit of a long text that keeps
-// its lines in place, about a tenth of a second of search at least.
-std::size_t lineComparisonWorkBudget(std::size_t n, std::size_t m);
 
 // Without `wantChanges` only the aligned original is made. Nothing once `cancelled` is raised.
 std::optional<LineComparison> compareByLines(const QString &original, const QString &edited, bool wantChanges,

@@ -15,9 +15,10 @@
 // longest common subsequence that the walk picks, joined across white space, numbered from 1.
 // Removed text is not marked. Tokens are characters (grapheme clusters) while both texts have
 // at most 1400 of them, else lines. Equality of texts and tokens is canonical equivalence.
-// Lines that moved so much that the search for the longest common subsequence would take too
-// long are compared by anchoring on lines found once on each side instead (LineComparison.h):
-// still a correct diff, no longer the longest. Nothing is kept between calls.
+// Texts whose search for the longest common subsequence would take more than work proportional
+// to them (lines that moved, texts edited throughout) are compared by anchoring on lines found
+// once on each side instead (LineComparison.h): still a correct diff, not always the longest.
+// Nothing is kept between calls.
 namespace TextComparisonDiff {
 
 // Both sides are compared character by character below this many characters.

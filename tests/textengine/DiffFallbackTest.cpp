@@ -226,3 +226,140 @@ TEST(TextComparisonFallback, TheSearchStopsAtItsBudgetAndNotBefore)
     EXPECT_EQ(roomy.distance(0, 0), 4000 - 2);
     EXPECT_FALSE(roomy.stopped());
 }
+
+namespace {
+
+// Two versions of a program's source: distinct statements among blank lines and braces, the
+// later one edited every twenty lines or so (runs of lines changed, removed or added) and with
+// a few blocks moved.
+std::pair<QString, QString> versionPair(QRandomGenerator &rng, int count)
+{
+    const QStringList repeated{"", "", "{", "}", "    return 0;", "        break;"};
+    int serial = 0;
+    auto line = [&] {
+        if (rng.bounded(100) < 28)
+            return repeated[int(rng.bounded(int(repeated.size())))];
+        return QStringLiteral("    value%1 = value * %2;").arg(++serial).arg(rng.bounded(1000));
+    };
+    QStringList original;
+    for (int k = 0; k < count; ++k)
+        original << line();
+    QStringList edited;
+    for (int k = 0; k < count;) {
+        const quint32 dice = rng.bounded(100);
+        if (dice < 2) {
+            const int run = 1 + int(rng.bounded(5));
+            for (int r = 0; r < run; ++r)
+                edited << line();
+            k += run;
+        } else if (dice < 3) {
+            k += 1 + int(rng.bounded(10));
+        } else if (dice < 5) {
+            for (int run = 1 + int(rng.bounded(15)); run > 0; --run)
+                edited << line();
+        } else {
+            edited << original[k++];
+        }
+    }
+    for (int moves = 0; moves < 3; ++moves) {
+        const int length = 30 + int(rng.bounded(200));
+        const int from = int(rng.bounded(quint32(edited.size() - length)));
+        const QStringList block = edited.mid(from, length);
+        edited.remove(from, length);
+        const int to = int(rng.bounded(quint32(edited.size())));
+        for (int k = 0; k < length; ++k)
+            edited.insert(to + k, block[k]);
+    }
+    return {original.join(u'\n') + u'\n', edited.join(u'\n') + u'\n'};
+}
+
+} // namespace
+
+TEST(TextComparisonFallback, VersionsOfAProgramAnchorSoonAndMarkNearlyTheFewestLines)
+{
+    // The search gives way to the anchoring after work proportional to the texts, and the
+    // anchored answer marks at most 2 % more lines than the longest common subsequence leaves.
+    QRandomGenerator rng(2026);
+    LineComparisonOptions unbounded;
+    unbounded.workBudget = SIZE_MAX;
+    for (int round = 0; round < 4; ++round) {
+        const auto [original, edited] = versionPair(rng, 3000 + 1000 * round);
+        const auto anchored = compareByLines(original, edited, true, nullptr);
+        const auto minimal = compareByLines(original, edited, true, nullptr, unbounded);
+        ASSERT_TRUE(anchored && minimal);
+        EXPECT_TRUE(anchored->anchored) << round;
+        EXPECT_FALSE(minimal->anchored) << round;
+        EXPECT_LE(double(anchored->changedRanges.size()), 1.02 * double(minimal->changedRanges.size())) << round;
+        expectUnmarkedLinesInOriginal(original, edited, anchored->changedRanges, "versions");
+        expectOriginalWithEmptyRows(original, anchored->alignedOriginal, "versions");
+    }
+}
+
+TEST(TextComparisonFallback, ReorderedAndRandomTextsGetDiffsWithTheDefaultBudget)
+{
+    // Reordered texts of distinct lines reach the anchoring at once, texts of repeated lines
+    // keep the exact search; whichever answers, the marked lines and the original's lines that
+    // stay turn the original into the copy.
+    QRandomGenerator rng(5);
+    for (int count : {1000, 3000}) {
+        const QStringList lines = distinctLines(rng, count);
+        QStringList shuffled = lines;
+        std::shuffle(shuffled.begin(), shuffled.end(), rng);
+        const QStringList reversed(lines.rbegin(), lines.rend());
+        for (const QStringList &moved : {shuffled, reversed}) {
+            const auto result = compareByLines(lines.join(u'\n'), moved.join(u'\n'), true, nullptr);
+            ASSERT_TRUE(result);
+            EXPECT_TRUE(result->anchored) << count;
+            expectUnmarkedLinesInOriginal(lines.join(u'\n'), moved.join(u'\n'), result->changedRanges, "moved");
+            expectOriginalWithEmptyRows(lines.join(u'\n'), result->alignedOriginal, "moved");
+        }
+    }
+    const QStringList pool{"{", "}", "", "x", "return 0;"};
+    for (int round = 0; round < 6; ++round) {
+        QStringList a;
+        QStringList b;
+        for (int k = 0; k < 1500; ++k) {
+            a << pool[int(rng.bounded(int(pool.size())))];
+            b << (rng.bounded(3) ? pool[int(rng.bounded(int(pool.size())))] : QStringLiteral("第%1行").arg(k));
+        }
+        const auto result = compareByLines(a.join(u'\n'), b.join(u'\n'), true, nullptr);
+        ASSERT_TRUE(result);
+        EXPECT_FALSE(result->anchored) << round;
+        expectUnmarkedLinesInOriginal(a.join(u'\n'), b.join(u'\n'), result->changedRanges, "random");
+        expectOriginalWithEmptyRows(a.join(u'\n'), result->alignedOriginal, "random");
+    }
+}
+
+TEST(TextComparisonFallback, ReorderedFunctionsKeepTheirRepeatedLinesMatched)
+{
+    // Functions of a program in another order: the braces, blank lines and statements they
+    // repeat still stand in one order on both sides, and the anchored answer keeps them as the
+    // longest common subsequence does, not only the few functions that kept their order.
+    QRandomGenerator rng(19);
+    QStringList functions;
+    std::vector<QStringList> bodies;
+    for (int f = 0; f < 300; ++f) {
+        QStringList lines{QStringLiteral("static int helper%1(int value)").arg(f), "{"};
+        for (int k = 0, count = 2 + int(rng.bounded(3)); k < count; ++k)
+            lines << QStringLiteral("    value = value * %1 + %2;").arg(f).arg(k);
+        lines << "    return value;" << "}" << "";
+        bodies.push_back(lines);
+    }
+    QStringList original;
+    for (const QStringList &lines : bodies)
+        original += lines;
+    std::shuffle(bodies.begin(), bodies.end(), rng);
+    QStringList edited;
+    for (const QStringList &lines : bodies)
+        edited += lines;
+    LineComparisonOptions anchoredAtOnce;
+    anchoredAtOnce.workBudget = 0;
+    LineComparisonOptions unbounded;
+    unbounded.workBudget = SIZE_MAX;
+    const auto anchored = compareByLines(original.join(u'\n'), edited.join(u'\n'), true, nullptr, anchoredAtOnce);
+    const auto minimal = compareByLines(original.join(u'\n'), edited.join(u'\n'), true, nullptr, unbounded);
+    ASSERT_TRUE(anchored && minimal);
+    EXPECT_LE(double(anchored->changedRanges.size()), 1.2 * double(minimal->changedRanges.size()));
+    expectUnmarkedLinesInOriginal(original.join(u'\n'), edited.join(u'\n'), anchored->changedRanges, "functions");
+    expectOriginalWithEmptyRows(original.join(u'\n'), anchored->alignedOriginal, "functions");
+}
