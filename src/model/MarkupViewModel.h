@@ -508,7 +508,20 @@ public:
     QString suggestedProjectFileName() const;
     // Reads a project file into the view model, all or nothing: any failure leaves the work as
     // it was. A pending autosave is written first; when it cannot be, nothing is opened.
+    // The same as readProjectFile then applyReadProject, all on the calling thread.
     bool openProject(const QString &path);
+    // A project file read and decoded but not yet the window's: the reading step of an open,
+    // which touches no view model and so runs off the window's thread.
+    struct ReadProject {
+        MarkupProjectDocument document;
+        std::vector<ImageMarkupItem> items;
+        std::vector<ComparisonPairState> pairs;
+    };
+    // The file read, its structure decoded and every picture decoded; else the error text.
+    static std::variant<ReadProject, QString> readProjectFile(const QString &path);
+    // Makes a read project the work on screen at once: the pending autosave of the open project
+    // written first (nothing changes when it cannot be), then everything assigned, the status set.
+    bool applyReadProject(const QString &path, ReadProject project);
     // Requests a write of the open project 0.5 s from now, replacing any pending request;
     // nothing without an open project.
     void scheduleProjectAutosave();
@@ -532,6 +545,8 @@ public:
     // appended unless the extension already is that, in any case).
     std::variant<QString, MarkupProjectError> writeProjectFile(const QString &path) const;
     std::optional<MarkupProjectError> restoreProject(const MarkupProjectDocument &document);
+    static std::optional<MarkupProjectError> decodeProjectPictures(ReadProject &project);
+    void assignProject(ReadProject &project);
     static std::variant<ImageMarkupItem, MarkupProjectError> makeImageItem(const MarkupProjectImage &record);
     static std::variant<ComparisonPairState, MarkupProjectError>
     makeComparisonPair(const MarkupProjectComparisonPair &record);

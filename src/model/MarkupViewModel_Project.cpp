@@ -155,55 +155,57 @@ QString MarkupViewModel::suggestedProjectFileName() const
 
 bool MarkupViewModel::openProject(const QString &path)
 {
-    // The pending autosave belongs to the session this open replaces: written, not dropped. When
-    // it cannot be written the open stops, so the unwritten work stays on screen with the error.
-    if (m_autosaveTimer->isActive()) {
-        m_autosaveTimer->stop();
-        const bool written = writeAutosave(*this, m_autosaveProjectURL);
-        m_autosaveProjectURL.reset();
-        if (!written)
-            return false;
+    // The pending autosave belongs to the session this open replaces: written, not dropped (and
+    // before the file is read, which may be the same file). When it cannot be written the open
+    // stops, so the unwritten work stays on screen with the error.
+    if (!writePendingAutosave())
+        return false;
+    std::variant<ReadProject, QString> read = readProjectFile(path);
+    if (const QString *error = std::get_if<QString>(&read)) {
+        setErrorMessage(*error);
+        return false;
     }
-    m_autosaveProjectURL.reset();
+    return applyReadProject(path, std::move(std::get<ReadProject>(read)));
+}
 
+std::variant<MarkupViewModel::ReadProject, QString> MarkupViewModel::readProjectFile(const QString &path)
+{
     const QString fileName = QFileInfo(path).fileName();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        setErrorMessage(MarkupProjectError::fileReadFailed(fileName).description());
-        return false;
-    }
-    if (file.size() > maximumProjectFileSize) {
-        setErrorMessage(QStringLiteral("项目文件过大，无法打开"));
-        return false;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return MarkupProjectError::fileReadFailed(fileName).description();
+    if (file.size() > maximumProjectFileSize)
+        return QStringLiteral("项目文件过大，无法打开");
     QByteArray bytes = file.readAll();
     // Checked again: the file may have grown since its size was read.
-    if (bytes.size() > maximumProjectFileSize) {
-        setErrorMessage(QStringLiteral("项目文件过大，无法打开"));
-        return false;
-    }
-    if (file.error() != QFileDevice::NoError) {
-        setErrorMessage(MarkupProjectError::fileReadFailed(fileName).description());
-        return false;
-    }
+    if (bytes.size() > maximumProjectFileSize)
+        return QStringLiteral("项目文件过大，无法打开");
+    if (file.error() != QFileDevice::NoError)
+        return MarkupProjectError::fileReadFailed(fileName).description();
     file.close();
 
     auto decoded = MarkupProjectDocument::decode(bytes);
     bytes.clear();
-    if (const auto *error = std::get_if<MarkupProjectError>(&decoded)) {
-        setErrorMessage(error->description());
-        return false;
-    }
-    const MarkupProjectDocument &document = std::get<MarkupProjectDocument>(decoded);
-    if (const std::optional<MarkupProjectError> error = restoreProject(document)) {
-        setErrorMessage(error->description());
-        return false;
-    }
+    if (const auto *error = std::get_if<MarkupProjectError>(&decoded))
+        return error->description();
+    ReadProject project;
+    project.document = std::move(std::get<MarkupProjectDocument>(decoded));
+    if (const std::optional<MarkupProjectError> error = decodeProjectPictures(project))
+        return error->description();
+    return project;
+}
 
+bool MarkupViewModel::applyReadProject(const QString &path, ReadProject project)
+{
+    // Written again: an edit made while the file was being read scheduled a new one.
+    if (!writePendingAutosave())
+        return false;
+    const MarkupProjectDocument &document = project.document;
+    assignProject(project);
     QString message;
     if (document.textComparison) {
         setProjectURL(path);
-        message = QStringLiteral("项目已打开：") + fileName;
+        message = QStringLiteral("项目已打开：") + QFileInfo(path).fileName();
     } else {
         setProjectURL(std::nullopt);
         message = QStringLiteral("已打开图片标注内容，请使用“保存到桌面”导出图片");
@@ -219,7 +221,18 @@ bool MarkupViewModel::openProject(const QString &path)
 
 std::optional<MarkupProjectError> MarkupViewModel::restoreProject(const MarkupProjectDocument &document)
 {
-    // Everything is decoded first, in parallel; nothing is assigned unless all of it decoded.
+    ReadProject project;
+    project.document = document;
+    if (const std::optional<MarkupProjectError> error = decodeProjectPictures(project))
+        return error;
+    assignProject(project);
+    return std::nullopt;
+}
+
+std::optional<MarkupProjectError> MarkupViewModel::decodeProjectPictures(ReadProject &project)
+{
+    // Everything is decoded first, in parallel; nothing is kept unless all of it decoded.
+    const MarkupProjectDocument &document = project.document;
     const std::vector<MarkupProjectImage> &records = document.images;
     const std::vector<MarkupProjectComparisonPair> pairRecords = document.pairsToRestore();
     const qsizetype imageCount = qsizetype(records.size());
@@ -256,7 +269,15 @@ std::optional<MarkupProjectError> MarkupViewModel::restoreProject(const MarkupPr
             return *error;
         newPairs.push_back(std::move(std::get<ComparisonPairState>(*result)));
     }
+    project.items = std::move(newItems);
+    project.pairs = std::move(newPairs);
+    return std::nullopt;
+}
 
+void MarkupViewModel::assignProject(ReadProject &project)
+{
+    std::vector<ImageMarkupItem> newItems = std::move(project.items);
+    std::vector<ComparisonPairState> newPairs = std::move(project.pairs);
     const std::optional<QUuid> firstItemID = newItems.empty() ? std::nullopt : std::optional(newItems.front().id);
     const std::optional<QUuid> firstPairID = newPairs.empty() ? std::nullopt : std::optional(newPairs.front().id);
     QSet<QUuid> allItemIDs;
@@ -268,13 +289,12 @@ std::optional<MarkupProjectError> MarkupViewModel::restoreProject(const MarkupPr
     setSelectedComparisonPairID(firstPairID);
     // Line ends normalised with the markups moved along, markups sorted and renumbered, and the
     // previous document's text histories dropped.
-    restoreTextComparisonFromProject(document.textComparison);
+    restoreTextComparisonFromProject(project.document.textComparison);
     setSelectedImageItemIDs(std::move(allItemIDs));
     setSelectedItemID(firstItemID);
     InteractionReset::clear(*this, InteractionReset::everything);
     for (qsizetype i = 0; i < qsizetype(m_items.size()); ++i)
         normalizeLegacyNumberedTexts(i);
-    return std::nullopt;
 }
 
 std::variant<ImageMarkupItem, MarkupProjectError> MarkupViewModel::makeImageItem(const MarkupProjectImage &record)

@@ -7,6 +7,7 @@
 #include "shell/AppUpdateManager.h"
 #include "shell/OpenProjectBridge.h"
 #include "shell/ScreenCapturePermission.h"
+#include "textengine/TextComparisonExecutor.h"
 #include "ui/ShellDialogs.h"
 
 #include <QBuffer>
@@ -15,6 +16,8 @@
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QMimeData>
+#include <QPointer>
+#include <QThread>
 #include <QUrl>
 #include <QWindow>
 #include <QtConcurrent/QtConcurrentRun>
@@ -501,8 +504,44 @@ void ContentView::openPendingProject()
 
 bool ContentView::openProject(const QString &path)
 {
-    if (!m_hooks.openProject || !confirmReplacingWork(true) || !m_hooks.openProject(*m_viewModel, path))
+    if (!confirmReplacingWork(true))
         return false;
+    if (!m_hooks.readProject) {
+        if (!m_hooks.openProject || !m_hooks.openProject(*m_viewModel, path))
+            return false;
+        showOpenedProject();
+        return true;
+    }
+    // The open project's pending autosave is written before the file is read: it may be the same
+    // file. When it cannot be written, nothing is opened and the work stays with the error.
+    if (!m_viewModel->writePendingAutosave())
+        return false;
+    // What the questions were answered about: should the work change while the file is read, it
+    // is asked about again before the project replaces it.
+    const std::optional<TextComparisonState> askedText = m_viewModel->textComparison();
+    const std::vector<ImageMarkupItem> askedImages = m_viewModel->items();
+    loadDocument([read = m_hooks.readProject, path, view = QPointer<ContentView>(this), askedText,
+                  askedImages]() -> std::function<void()> {
+        std::function<bool(MarkupViewModel &)> open = read(path);
+        return [view, open = std::move(open), askedText, askedImages] {
+            if (!view)
+                return;
+            MarkupViewModel &model = *view->m_viewModel;
+            if ((model.textComparison() != askedText || model.items() != askedImages)
+                && !view->confirmReplacingWork(true))
+                return;
+            Q_EMIT view->documentOpening();
+            const bool opened = open(model);
+            if (opened)
+                view->showOpenedProject();
+            Q_EMIT view->documentOpened();
+        };
+    });
+    return true;
+}
+
+void ContentView::showOpenedProject()
+{
     WorkspaceMode mode = WorkspaceMode::Launcher;
     if (m_viewModel->textComparison())
         mode = WorkspaceMode::TextComparison;
@@ -513,7 +552,60 @@ bool ContentView::openProject(const QString &path)
     setWorkspaceMode(mode);
     setPanOffset(QSizeF(0, 0));
     setDropTargeted(false);
-    return true;
+}
+
+void ContentView::setWorkerExecutor(std::shared_ptr<TextComparisonExecutor> executor)
+{
+    m_workers = std::move(executor);
+}
+
+void ContentView::cancelDocumentLoad()
+{
+    if (!m_documentLoad)
+        return;
+    m_documentLoad->store(true);
+    m_documentLoad.reset();
+}
+
+void ContentView::loadDocument(std::function<std::function<void()>()> read)
+{
+    cancelDocumentLoad();
+    auto flag = std::make_shared<std::atomic<bool>>(false);
+    m_documentLoad = flag;
+    m_viewModel->setStatusMessage(QStringLiteral("正在读取…"));
+    const QPointer<ContentView> receiver(this);
+    QThread *const home = thread();
+    auto job = [read = std::move(read), flag, receiver, home] {
+        std::function<void()> apply;
+        try {
+            apply = read();
+        } catch (...) {
+            // Out of memory: nothing to apply; the window keeps what it shows.
+        }
+        if (flag->load())
+            return; // a newer load or the window's close took its place
+        auto deliver = [receiver, flag, apply = std::move(apply)] {
+            if (!receiver || flag->load() || receiver->m_documentLoad != flag)
+                return;
+            receiver->m_documentLoad.reset();
+            if (!apply) {
+                receiver->m_viewModel->setErrorMessage(QStringLiteral("文件过大，无法读取"));
+                return;
+            }
+            apply();
+        };
+        // Inline and held workers run on the window's thread: the result is applied at once.
+        if (QThread::currentThread() == home)
+            deliver();
+        else
+            QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(deliver), Qt::QueuedConnection);
+    };
+    try {
+        m_workers->start(std::move(job));
+    } catch (...) {
+        m_documentLoad.reset();
+        m_viewModel->setErrorMessage(QStringLiteral("文件过大，无法读取"));
+    }
 }
 
 bool ContentView::confirmReplacingWork(bool replacesImages)

@@ -31,6 +31,11 @@ struct ShellHooks
     // The written files; empty when nothing was written. Returns once the files are written.
     std::function<QStringList(MarkupViewModel &, ImageExportFormat format, double jpegQuality)> saveSelectedImagesToDesktop;
     std::function<bool(MarkupViewModel &, const QString &path)> openProject;
+    // Opening a project in two steps, so that the window never waits for the file: reading and
+    // decoding it runs off the window's thread (it touches no view model) and gives the step that
+    // makes it the window's work, run on the window's thread (true when it opened). When empty,
+    // openProject does it all at once.
+    std::function<std::function<bool(MarkupViewModel &)>(const QString &path)> readProject;
     std::function<bool(MarkupViewModel &, const QString &path)> saveProject;
 
     // ---- Image markup workspace ----------------------------------------------------------------

@@ -7,6 +7,9 @@
 #include "shell/TextComparisonHookup.h"
 #include "shell/VideoFrameAnnotationHookup.h"
 
+#include <memory>
+#include <variant>
+
 namespace {
 
 // The view-model operations the root view routes keys, drops and prompts to.
@@ -26,6 +29,17 @@ void installViewModelOperations(ShellHooks &hooks)
         return model.saveSelectedImagesToDesktop(format, quality);
     };
     hooks.openProject = [](MarkupViewModel &model, const QString &path) { return model.openProject(path); };
+    hooks.readProject = [](const QString &path) -> std::function<bool(MarkupViewModel &)> {
+        auto read = std::make_shared<std::variant<MarkupViewModel::ReadProject, QString>>(
+            MarkupViewModel::readProjectFile(path));
+        return [read, path](MarkupViewModel &model) {
+            if (const QString *error = std::get_if<QString>(read.get())) {
+                model.setErrorMessage(*error);
+                return false;
+            }
+            return model.applyReadProject(path, std::move(std::get<MarkupViewModel::ReadProject>(*read)));
+        };
+    };
     hooks.saveProject = [](MarkupViewModel &model, const QString &path) { return model.saveProject(path); };
 }
 

@@ -46,35 +46,12 @@ std::optional<QString> exportToDesktop(MarkupViewModel &model, TextComparisonExp
                                        TextComparisonExportFormat format, const TextComparisonResult &comparison,
                                        const std::optional<QString> &givenTitle)
 {
-    const TextComparisonRules::ExportTexts texts = TextComparisonRules::exportTexts(kind, format);
-    const QString title = TextComparisonRules::exportTitle(givenTitle, kind);
-    if (!model.textComparison()) {
-        model.setErrorMessage(texts.failureText);
-        return std::nullopt;
-    }
-    const TextComparisonState &state = *model.textComparison();
-    const auto rendered = TextComparisonRules::renderExport(state, comparison, kind, format, title);
-    if (!rendered) {
-        model.setErrorMessage(texts.failureText);
-        return std::nullopt;
-    }
-    const QString fileName = TextComparisonRules::exportFileName(title, state.sourceName, kind, format,
-                                                                 FileSupport::exportTimestamp());
-    const QString folder = TextComparisonRules::desktopFolder();
-    if (folder.isEmpty()) {
-        // Never fall back to a relative path: that would write into the working directory.
-        model.setErrorMessage(QStringLiteral("无法写入文件：") + fileName);
-        return std::nullopt;
-    }
-    const TextComparisonRules::WrittenExport written
-        = TextComparisonRules::writeNewFile(QDir(folder).filePath(fileName), rendered->data);
-    if (!written.path) {
-        model.setErrorMessage(written.error);
-        return std::nullopt;
-    }
-    // The name written, which differs from the wanted one when an export of this second holds it.
-    model.setStatusMessage(texts.successText + QFileInfo(*written.path).fileName()
-                           + (rendered->truncated ? TextComparisonRules::truncatedNote : QString()));
+    const TextComparisonRules::DesktopExport written = TextComparisonRules::exportToDesktop(
+        model.textComparison(), comparison, kind, format, givenTitle, FileSupport::exportTimestamp());
+    if (!written.path)
+        model.setErrorMessage(written.message);
+    else
+        model.setStatusMessage(written.message);
     return written.path;
 }
 

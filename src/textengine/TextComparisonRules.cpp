@@ -257,4 +257,28 @@ WrittenExport writeNewFile(const QString &wantedPath, const QByteArray &data)
     return {std::nullopt, QStringLiteral("无法写入文件：") + QFileInfo(wantedPath).fileName()};
 }
 
+DesktopExport exportToDesktop(const std::optional<TextComparisonState> &state, const TextComparisonResult &comparison,
+                              TextComparisonExportKind kind, TextComparisonExportFormat format,
+                              const std::optional<QString> &givenTitle, const QString &timestamp)
+{
+    const ExportTexts texts = exportTexts(kind, format);
+    if (!state)
+        return {std::nullopt, texts.failureText};
+    const QString title = exportTitle(givenTitle, kind);
+    const std::optional<RenderedExport> rendered = renderExport(*state, comparison, kind, format, title);
+    if (!rendered)
+        return {std::nullopt, texts.failureText};
+    const QString fileName = exportFileName(title, state->sourceName, kind, format, timestamp);
+    const QString folder = desktopFolder();
+    // Never fall back to a relative path: that would write into the working directory.
+    if (folder.isEmpty())
+        return {std::nullopt, QStringLiteral("无法写入文件：") + fileName};
+    const WrittenExport written = writeNewFile(QDir(folder).filePath(fileName), rendered->data);
+    if (!written.path)
+        return {std::nullopt, written.error};
+    // The name written, which differs from the wanted one when an export of this second holds it.
+    return {written.path, texts.successText + QFileInfo(*written.path).fileName()
+                              + (rendered->truncated ? truncatedNote : QString())};
+}
+
 } // namespace TextComparisonRules

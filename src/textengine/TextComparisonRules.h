@@ -93,4 +93,14 @@ struct WrittenExport {
 // free one ("…-2.png").
 WrittenExport writeNewFile(const QString &wantedPath, const QByteArray &data);
 
+// A whole Desktop export of the document: rendered, named and written. Touches nothing shared, so
+// it runs off the window's thread. The message is the status to show when written, else the error.
+struct DesktopExport {
+    std::optional<QString> path;
+    QString message;
+};
+DesktopExport exportToDesktop(const std::optional<TextComparisonState> &state, const TextComparisonResult &comparison,
+                              TextComparisonExportKind kind, TextComparisonExportFormat format,
+                              const std::optional<QString> &givenTitle, const QString &timestamp);
+
 } // namespace TextComparisonRules
