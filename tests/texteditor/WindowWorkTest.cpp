@@ -188,3 +188,28 @@ TEST_F(WindowWorkTest, AnExportWaitingForItsComparisonNeverWritesAnotherDocument
     EXPECT_TRUE(bytes.contains(QStringLiteral("合同C的条款")));
     EXPECT_TRUE(bytes.contains(QStringLiteral("甲乙")));
 }
+TEST_F(WindowWorkTest, WhileTheTextsAreComparedTheHeaderShowsNoCountOfAnotherResult)
+{
+    openDocument(QStringLiteral("第一行\n第二行改\n第三行"), QStringLiteral("第一行\n第二行\n第三行"));
+    ASSERT_TRUE(surface()->summaryLabel()->text().startsWith(QStringLiteral("1 处修改")));
+    HeldComparisonExecutor &searches = holdComparisons();
+
+    // A paste over the whole text: the changes carried over stand only until the busy mark shows.
+    select(0, int(edited().size()));
+    typeText(QStringLiteral("全新的文案"));
+    ASSERT_TRUE(ShellTest::waitUntil([this] { return surface()->busyMark()->isVisible(); }));
+    EXPECT_FALSE(surface()->summaryLabel()->text().contains(QStringLiteral("处修改")));
+    EXPECT_EQ(surface()->summaryLabel()->text(), QStringLiteral("0 条批注 · 0 个下划线 · 0 个划掉"));
+    searches.runAll();
+    EXPECT_TRUE(surface()->summaryLabel()->text().contains(QStringLiteral("处修改")));
+    EXPECT_FALSE(surface()->busyMark()->isVisible());
+
+    // A new source: nothing is known of its texts, so no count shows at all until compared.
+    panels->sourceAnswers = {writeText(QStringLiteral("新.txt"), "新的原文\n")};
+    dialogs->quitAnswer = QuitAnswer::DontSave;
+    surface()->uploadButton()->click();
+    ASSERT_EQ(original(), QStringLiteral("新的原文"));
+    EXPECT_FALSE(surface()->summaryLabel()->text().contains(QStringLiteral("处修改")));
+    searches.runAll();
+    EXPECT_TRUE(surface()->summaryLabel()->text().startsWith(QStringLiteral("0 处修改")));
+}
