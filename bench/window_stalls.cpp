@@ -163,17 +163,27 @@ void runLoopFor(int milliseconds)
     loop.exec();
 }
 
-// Runs the loop until the condition holds; the milliseconds it took, or -1 past the limit.
+// Runs the loop until the condition holds; the milliseconds it took, or -1 past the limit. The
+// loop sleeps between events as the program's own does (a loop of processEvents would keep a
+// core busy and starve the workers, which run at a lower priority).
 double loopUntil(const std::function<bool()> &condition, int limitMs = 600000)
 {
     QElapsedTimer clock;
     clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > limitMs)
-            return -1;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return double(clock.nsecsElapsed()) / 1e6;
+    if (condition())
+        return double(clock.nsecsElapsed()) / 1e6;
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(2);
+    bool met = false;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        met = condition();
+        if (met || clock.elapsed() > limitMs)
+            loop.quit();
+    });
+    poll.start();
+    loop.exec();
+    return met ? double(clock.nsecsElapsed()) / 1e6 : -1;
 }
 
 struct Window {
