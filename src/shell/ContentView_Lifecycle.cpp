@@ -572,10 +572,14 @@ void ContentView::loadDocument(std::function<std::function<void()>()> read)
     cancelDocumentLoad();
     auto flag = std::make_shared<std::atomic<bool>>(false);
     m_documentLoad = flag;
-    m_viewModel->setStatusMessage(QStringLiteral("正在读取…"));
+    // A load that ends without a document of its own (an error, a question answered 取消) gives
+    // the status line back to what it said before.
+    const QString reading = QStringLiteral("正在读取…");
+    const QString before = m_viewModel->statusMessage() == reading ? QString() : m_viewModel->statusMessage();
+    m_viewModel->setStatusMessage(reading);
     const QPointer<ContentView> receiver(this);
     QThread *const home = thread();
-    auto job = [read = std::move(read), flag, receiver, home] {
+    auto job = [read = std::move(read), flag, receiver, home, reading, before] {
         std::function<void()> apply;
         try {
             apply = read();
@@ -584,15 +588,16 @@ void ContentView::loadDocument(std::function<std::function<void()>()> read)
         }
         if (flag->load())
             return; // a newer load or the window's close took its place
-        auto deliver = [receiver, flag, apply = std::move(apply)] {
+        auto deliver = [receiver, flag, apply = std::move(apply), reading, before] {
             if (!receiver || flag->load() || receiver->m_documentLoad != flag)
                 return;
             receiver->m_documentLoad.reset();
-            if (!apply) {
+            if (apply)
+                apply();
+            else
                 receiver->m_viewModel->setErrorMessage(QStringLiteral("文件过大，无法读取"));
-                return;
-            }
-            apply();
+            if (receiver && receiver->m_viewModel->statusMessage() == reading && !receiver->m_documentLoad)
+                receiver->m_viewModel->setStatusMessage(before);
         };
         // Inline and held workers run on the window's thread: the result is applied at once.
         if (QThread::currentThread() == home)
@@ -604,6 +609,7 @@ void ContentView::loadDocument(std::function<std::function<void()>()> read)
         m_workers->start(std::move(job));
     } catch (...) {
         m_documentLoad.reset();
+        m_viewModel->setStatusMessage(before);
         m_viewModel->setErrorMessage(QStringLiteral("文件过大，无法读取"));
     }
 }

@@ -68,6 +68,14 @@ TEST_F(WindowWorkTest, AnUploadIsReadOffTheWindowAndANewerUploadOrAProjectOpenDr
     EXPECT_EQ(original(), QStringLiteral("项目的原文"));
     EXPECT_EQ(model().projectURL(), project);
     EXPECT_EQ(model().statusMessage(), QStringLiteral("项目已打开：项目.kivo"));
+
+    // A file that cannot be read: its error, and the status line as it was.
+    panels->sourceAnswers = {writeText(QStringLiteral("坏.txt"), QByteArray("\xff\xfe\x00\xd8\x00\xd8", 6))};
+    surface()->uploadButton()->click();
+    workers.run(0);
+    EXPECT_EQ(original(), QStringLiteral("项目的原文"));
+    EXPECT_EQ(model().statusMessage(), QStringLiteral("项目已打开：项目.kivo"));
+    EXPECT_TRUE(model().errorMessage().has_value() || !dialogs->errors.isEmpty());
 }
 
 TEST_F(WindowWorkTest, AProjectIsReadOffTheWindowAndAskedAboutAgainWhenTheWorkChangedMeanwhile)
