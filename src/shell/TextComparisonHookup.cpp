@@ -2,8 +2,8 @@
 
 #include "markup/DesktopImageSave.h"
 #include "model/AppFont.h"
-#include "model/FileSupport.h"
 #include "model/AppTheme.h"
+#include "model/FileSupport.h"
 #include "model/MarkupViewModel.h"
 #include "shell/ContentView.h"
 #include "shell/ShellHooks.h"
