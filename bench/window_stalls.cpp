@@ -8,8 +8,8 @@
 // (about 3.3 MB) and a 1,000,000-line text. For each: launch with a project holding it (time to
 // the first paint of the window and to the texts shown), upload it as a source, paste an edited
 // version of it over the edited pane, type 20 characters, undo and redo 10 times each, every
-// export of the text comparison (PNG, PDF, Word), save the project, open it again, switch to
-// another workspace and back, and close the window.
+// export of the text comparison (PNG, PDF, Word), save the project, type in it (each pause
+// writes it), open another project, switch to another workspace and back, and close the window.
 //
 //   bench_window_stalls [60k|csv|1m]...      (all three without a name; pinned to cores 6 and 7)
 #include "BenchSupport.h"
@@ -449,6 +449,24 @@ void runInput(const Input &input, const QString &folder)
         step(meter, QStringLiteral("save project"), [&] { QTimer::singleShot(0, [&] { w.view().saveProject(); }); },
              [&] { return statusOf(w).startsWith(QStringLiteral("项目已保存")); },
              [&] { return statusOf(w) != before; }));
+
+    // Typing in a text kept in its project file: every pause writes the project (its autosave).
+    {
+        QTextCursor cursor = w.textView()->textCursor();
+        cursor.setPosition(int(w.model().textComparison()->editedText.size() / 3));
+        w.textView()->setTextCursor(cursor);
+        StepResult typing;
+        meter.begin(QStringLiteral("type in the project"));
+        QElapsedTimer clock;
+        clock.start();
+        for (int k = 0; k < 6; ++k) {
+            key(w.textView(), Qt::Key_Y, Qt::NoModifier, QStringLiteral("y"));
+            runLoopFor(700); // past the autosave's half second
+        }
+        typing.doneMs = double(clock.nsecsElapsed()) / 1e6;
+        meter.begin(QStringLiteral("between steps"));
+        row(meter, name, QStringLiteral("type in the project"), typing);
+    }
 
     w.panels->open = otherProjectPath;
     before = statusOf(w);
