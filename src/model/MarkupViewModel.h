@@ -517,14 +517,24 @@ public:
     QString suggestedProjectFileName() const;
     // Reads a project file into the view model, all or nothing: any failure leaves the work as
     // it was. A pending autosave is written first; when it cannot be, nothing is opened.
+    // The same as readProjectFile then applyReadProject, all on the calling thread.
     bool openProject(const QString &path);
-    // The two halves of openProject. readProjectFile reads and checks the file without touching
-    // any work, so another program's file is refused before anything is asked or replaced; the
-    // error names the file. openProject(path, document) then puts it in place (a pending autosave
-    // written first). The comparison pairs on screen stay: the document's own pairs, if any, are
-    // added after them, those already in the list not twice.
-    static std::variant<MarkupProjectDocument, MarkupProjectError> readProjectFile(const QString &path);
-    bool openProject(const QString &path, const MarkupProjectDocument &document);
+    // A project file read and decoded but not yet the window's: the reading step of an open,
+    // which touches no view model and so runs off the window's thread.
+    struct ReadProject {
+        MarkupProjectDocument document;
+        std::vector<ImageMarkupItem> items;
+        std::vector<ComparisonPairState> pairs;
+    };
+    // The file read, its structure checked and decoded, every picture decoded; else the error,
+    // which names the file. Another program's file is refused here, before anything is asked or
+    // replaced.
+    static std::variant<ReadProject, MarkupProjectError> readProjectFile(const QString &path);
+    // Makes a read project the work on screen at once: the pending autosave of the open project
+    // written first (nothing changes when it cannot be), then everything assigned, the status set.
+    // The comparison pairs on screen stay: the document's own pairs, if any, are added after
+    // them, those already in the list not twice.
+    bool applyReadProject(const QString &path, ReadProject project);
     // Requests a write of the open project 0.5 s from now, replacing any pending request;
     // nothing without an open project.
     void scheduleProjectAutosave();
@@ -547,7 +557,8 @@ public:
     // The steps of save and open. writeProjectFile gives the path actually written (".kivo"
     // appended unless the extension already is that, in any case).
     std::variant<QString, MarkupProjectError> writeProjectFile(const QString &path) const;
-    std::optional<MarkupProjectError> restoreProject(const MarkupProjectDocument &document);
+    static std::optional<MarkupProjectError> decodeProjectPictures(ReadProject &project);
+    void assignProject(ReadProject &project);
     static std::variant<ImageMarkupItem, MarkupProjectError> makeImageItem(const MarkupProjectImage &record);
     static std::variant<ComparisonPairState, MarkupProjectError>
     makeComparisonPair(const MarkupProjectComparisonPair &record);

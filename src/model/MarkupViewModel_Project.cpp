@@ -158,7 +158,22 @@ QString MarkupViewModel::suggestedProjectFileName() const
     return base + suffix;
 }
 
-std::variant<MarkupProjectDocument, MarkupProjectError> MarkupViewModel::readProjectFile(const QString &path)
+bool MarkupViewModel::openProject(const QString &path)
+{
+    // The pending autosave belongs to the session this open replaces: written, not dropped (and
+    // before the file is read, which may be the same file). When it cannot be written the open
+    // stops, so the unwritten work stays on screen with the error.
+    if (!writePendingAutosave())
+        return false;
+    std::variant<ReadProject, MarkupProjectError> read = readProjectFile(path);
+    if (const auto *error = std::get_if<MarkupProjectError>(&read)) {
+        setErrorMessage(error->description());
+        return false;
+    }
+    return applyReadProject(path, std::move(std::get<ReadProject>(read)));
+}
+
+std::variant<MarkupViewModel::ReadProject, MarkupProjectError> MarkupViewModel::readProjectFile(const QString &path)
 {
     const QString fileName = QFileInfo(path).fileName();
     QFile file(path);
@@ -180,41 +195,26 @@ std::variant<MarkupProjectDocument, MarkupProjectError> MarkupViewModel::readPro
     file.close();
 
     auto decoded = MarkupProjectDocument::decode(bytes);
+    bytes.clear();
     // The message names the file that was refused.
-    if (auto *error = std::get_if<MarkupProjectError>(&decoded))
+    if (auto *error = std::get_if<MarkupProjectError>(&decoded)) {
         error->fileName = fileName;
-    return decoded;
+        return *error;
+    }
+    ReadProject project;
+    project.document = std::move(std::get<MarkupProjectDocument>(decoded));
+    if (const std::optional<MarkupProjectError> error = decodeProjectPictures(project))
+        return *error;
+    return project;
 }
 
-bool MarkupViewModel::openProject(const QString &path)
+bool MarkupViewModel::applyReadProject(const QString &path, ReadProject project)
 {
-    auto read = readProjectFile(path);
-    if (const auto *error = std::get_if<MarkupProjectError>(&read)) {
-        // The pending autosave belongs to the session the open would have replaced; it stays due.
-        setErrorMessage(error->description());
+    // Written again: an edit made while the file was being read scheduled a new one.
+    if (!writePendingAutosave())
         return false;
-    }
-    return openProject(path, std::get<MarkupProjectDocument>(read));
-}
-
-bool MarkupViewModel::openProject(const QString &path, const MarkupProjectDocument &document)
-{
-    // The pending autosave belongs to the session this open replaces: written, not dropped. When
-    // it cannot be written the open stops, so the unwritten work stays on screen with the error.
-    if (m_autosaveTimer->isActive()) {
-        m_autosaveTimer->stop();
-        const bool written = writeAutosave(*this, m_autosaveProjectURL);
-        m_autosaveProjectURL.reset();
-        if (!written)
-            return false;
-    }
-    m_autosaveProjectURL.reset();
-
-    if (const std::optional<MarkupProjectError> error = restoreProject(document)) {
-        setErrorMessage(error->description());
-        return false;
-    }
-
+    const MarkupProjectDocument &document = project.document;
+    assignProject(project);
     QString message;
     if (document.textComparison) {
         setProjectURL(path);
@@ -232,9 +232,10 @@ bool MarkupViewModel::openProject(const QString &path, const MarkupProjectDocume
     return true;
 }
 
-std::optional<MarkupProjectError> MarkupViewModel::restoreProject(const MarkupProjectDocument &document)
+std::optional<MarkupProjectError> MarkupViewModel::decodeProjectPictures(ReadProject &project)
 {
-    // Everything is decoded first, in parallel; nothing is assigned unless all of it decoded.
+    // Everything is decoded first, in parallel; nothing is kept unless all of it decoded.
+    const MarkupProjectDocument &document = project.document;
     const std::vector<MarkupProjectImage> &records = document.images;
     const std::vector<MarkupProjectComparisonPair> pairRecords = document.pairsToRestore();
     const qsizetype imageCount = qsizetype(records.size());
@@ -271,7 +272,15 @@ std::optional<MarkupProjectError> MarkupViewModel::restoreProject(const MarkupPr
             return *error;
         newPairs.push_back(std::move(std::get<ComparisonPairState>(*result)));
     }
+    project.items = std::move(newItems);
+    project.pairs = std::move(newPairs);
+    return std::nullopt;
+}
 
+void MarkupViewModel::assignProject(ReadProject &project)
+{
+    std::vector<ImageMarkupItem> newItems = std::move(project.items);
+    std::vector<ComparisonPairState> newPairs = std::move(project.pairs);
     const std::optional<QUuid> firstItemID = newItems.empty() ? std::nullopt : std::optional(newItems.front().id);
     const std::optional<QUuid> firstPairID = newPairs.empty() ? std::nullopt : std::optional(newPairs.front().id);
     QSet<QUuid> allItemIDs;
@@ -295,13 +304,12 @@ std::optional<MarkupProjectError> MarkupViewModel::restoreProject(const MarkupPr
     }
     // Line ends normalised with the markups moved along, markups sorted and renumbered, and the
     // previous document's text histories dropped.
-    restoreTextComparisonFromProject(document.textComparison);
+    restoreTextComparisonFromProject(project.document.textComparison);
     setSelectedImageItemIDs(std::move(allItemIDs));
     setSelectedItemID(firstItemID);
     InteractionReset::clear(*this, InteractionReset::everything);
     for (qsizetype i = 0; i < qsizetype(m_items.size()); ++i)
         normalizeLegacyNumberedTexts(i);
-    return std::nullopt;
 }
 
 std::variant<ImageMarkupItem, MarkupProjectError> MarkupViewModel::makeImageItem(const MarkupProjectImage &record)

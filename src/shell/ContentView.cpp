@@ -11,6 +11,7 @@
 #include "shell/OpenProjectBridge.h"
 #include "shell/ScreenCapturePermission.h"
 #include "shell/WorkspaceArea.h"
+#include "textengine/TextComparisonExecutor.h"
 #include "ui/ElidedLabel.h"
 #include "ui/ShellDialogs.h"
 
@@ -60,6 +61,7 @@ ContentView::ContentView(QSettings &settings, ContentViewOptions options, QWidge
     , m_openProjectBridge(new OpenProjectBridge(this))
     , m_dialogs(options.dialogs ? std::move(options.dialogs) : std::make_unique<ShellDialogs>())
     , m_quitApplication(std::move(options.quitApplication))
+    , m_workers(TextComparisonExecutors::threaded())
 {
     setObjectName(QStringLiteral("contentView"));
     m_updateManager = new AppUpdateManager(
@@ -80,7 +82,10 @@ ContentView::ContentView(QSettings &settings, ContentViewOptions options, QWidge
     connectLifecycle();
 }
 
-ContentView::~ContentView() = default;
+ContentView::~ContentView()
+{
+    cancelDocumentLoad();
+}
 
 void ContentView::buildBody()
 {
@@ -194,6 +199,8 @@ void ContentView::terminate()
     // The flag comes first: quitting may send this window another close request, which must then
     // pass without a second question.
     m_isTerminating = true;
+    // A document still being read is not opened any more.
+    cancelDocumentLoad();
     Q_EMIT terminationRequested();
     if (m_quitApplication)
         m_quitApplication();

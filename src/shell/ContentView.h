@@ -15,7 +15,9 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <atomic>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -33,6 +35,7 @@ class ScreenCaptureAccess;
 class ScreenCapturePermission;
 class ShellDialogs;
 class SwitcherButton;
+class TextComparisonExecutor;
 class ElidedLabel;
 class WorkspaceArea;
 class ZoomControls;
@@ -133,8 +136,20 @@ public:
     void handleDroppedImageData(const QByteArray &data);
     bool isDecodingDroppedPicture() const { return !m_droppedPictures.empty(); }
     void openPendingProject();
-    // Asks before the opened project replaces unsaved work (see confirmReplacingWork).
+    // Asks before the opened project replaces unsaved work (see confirmReplacingWork), then reads
+    // it off the window's thread and opens it when read (see loadDocument). True when it was
+    // started (or, without the reading step, opened).
     bool openProject(const QString &path);
+    // Reading a document (a project, a source text) off the window's thread: `read` runs on a
+    // worker and gives what the window then runs with its result. The status says "正在读取…"
+    // meanwhile, and the window goes on answering. A newer load, or the window's close, drops the
+    // one before it: its reading ends on its own, its result is never applied.
+    void loadDocument(std::function<std::function<void()>()> read);
+    bool isLoadingDocument() const { return m_documentLoad != nullptr; }
+    void cancelDocumentLoad();
+    // Where documents are read; tests hold the reading or run it at once.
+    void setWorkerExecutor(std::shared_ptr<TextComparisonExecutor> executor);
+    const std::shared_ptr<TextComparisonExecutor> &workerExecutor() const { return m_workers; }
     // Before a project open (the text and the images) or a new text source (the text only)
     // replaces work that no project file holds: the window comes to the front and asks the quit
     // rules' questions for that content, in the same order, with the same answers, worded for
@@ -158,6 +173,9 @@ Q_SIGNALS:
     // Quitting asks about unsaved work; a status about an earlier moment no longer stands, whatever
     // the answers.
     void quitQuestionsAsked();
+    // A project read off the window's thread is about to replace the work on screen, and has.
+    void documentOpening();
+    void documentOpened();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -198,6 +216,9 @@ private:
     // picture) on the window's thread.
     void decodeNextDroppedPicture();
     void importDroppedPicture(const std::optional<QImage> &image);
+    // The workspace a project just opened shows.
+    static WorkspaceMode openedProjectWorkspace(const MarkupProjectDocument &document);
+    void showOpenedProject(WorkspaceMode mode);
     // The quit decision: asks about each kind of unsaved work in turn, then quits. Anything a close
     // must wait for comes before it (see shouldCloseWindow).
     void applyQuitRules();
@@ -239,6 +260,9 @@ private:
     bool m_didRunStartupUpdateCheck = false;
     bool m_didShow = false;
     QString m_previousUpdateKey;
+    // The workers documents are read on, and the cancel flag of the load under way (null when none).
+    std::shared_ptr<TextComparisonExecutor> m_workers;
+    std::shared_ptr<std::atomic<bool>> m_documentLoad;
     // Dropped picture bytes, oldest first: the front one is being decoded, the others wait.
     std::deque<QByteArray> m_droppedPictures;
 

@@ -7,6 +7,7 @@
 #include "shell/AppUpdateManager.h"
 #include "shell/OpenProjectBridge.h"
 #include "shell/ScreenCapturePermission.h"
+#include "textengine/TextComparisonExecutor.h"
 #include "ui/ShellDialogs.h"
 
 #include <QBuffer>
@@ -15,6 +16,8 @@
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QMimeData>
+#include <QPointer>
+#include <QThread>
 #include <QUrl>
 #include <QWindow>
 #include <QtConcurrent/QtConcurrentRun>
@@ -506,27 +509,113 @@ bool ContentView::openProject(const QString &path)
 {
     if (!m_hooks.readProject || !m_hooks.openProject)
         return false;
-    // Another program's file, or a damaged one, is refused before anything is asked or replaced.
-    const auto read = m_hooks.readProject(path);
-    if (const auto *error = std::get_if<MarkupProjectError>(&read)) {
-        m_viewModel->setErrorMessage(error->description());
+    // The open project's pending autosave is written before the file is read: it may be the same
+    // file. When it cannot be written, nothing is opened and the work stays with the error.
+    if (!m_viewModel->writePendingAutosave())
         return false;
-    }
-    const MarkupProjectDocument &document = std::get<MarkupProjectDocument>(read);
-    if (!confirmReplacingWork(SaveQuestionCause::OpenProject) || !m_hooks.openProject(*m_viewModel, path, document))
-        return false;
+    loadDocument([read = m_hooks.readProject, path, view = QPointer<ContentView>(this)]() -> std::function<void()> {
+        auto project = std::make_shared<std::variant<MarkupViewModel::ReadProject, MarkupProjectError>>(read(path));
+        return [view, project, path] {
+            if (!view)
+                return;
+            // Another program's file, or a damaged one, is refused before anything is asked or
+            // replaced. The questions come once the file is known to be a project, so they are
+            // about the work as it stands when it would be replaced.
+            if (const auto *error = std::get_if<MarkupProjectError>(project.get())) {
+                view->m_viewModel->setErrorMessage(error->description());
+                return;
+            }
+            if (!view->confirmReplacingWork(SaveQuestionCause::OpenProject) || !view)
+                return;
+            MarkupViewModel::ReadProject &read = std::get<MarkupViewModel::ReadProject>(*project);
+            const WorkspaceMode mode = openedProjectWorkspace(read.document);
+            Q_EMIT view->documentOpening();
+            const bool opened = view->m_hooks.openProject(*view->m_viewModel, path, std::move(read));
+            if (opened)
+                view->showOpenedProject(mode);
+            Q_EMIT view->documentOpened();
+        };
+    });
+    return true;
+}
+
+WorkspaceMode ContentView::openedProjectWorkspace(const MarkupProjectDocument &document)
+{
     // The workspace follows what the project holds, not the pairs that were already on screen.
-    WorkspaceMode mode = WorkspaceMode::Launcher;
     if (document.textComparison)
-        mode = WorkspaceMode::TextComparison;
-    else if (!document.pairsToRestore().empty())
-        mode = WorkspaceMode::ImageComparison;
-    else if (!document.images.empty())
-        mode = WorkspaceMode::ImageMarkup;
+        return WorkspaceMode::TextComparison;
+    if (!document.pairsToRestore().empty())
+        return WorkspaceMode::ImageComparison;
+    if (!document.images.empty())
+        return WorkspaceMode::ImageMarkup;
+    return WorkspaceMode::Launcher;
+}
+
+void ContentView::showOpenedProject(WorkspaceMode mode)
+{
     setWorkspaceMode(mode);
     setPanOffset(QSizeF(0, 0));
     setDropTargeted(false);
-    return true;
+}
+
+void ContentView::setWorkerExecutor(std::shared_ptr<TextComparisonExecutor> executor)
+{
+    m_workers = std::move(executor);
+}
+
+void ContentView::cancelDocumentLoad()
+{
+    if (!m_documentLoad)
+        return;
+    m_documentLoad->store(true);
+    m_documentLoad.reset();
+}
+
+void ContentView::loadDocument(std::function<std::function<void()>()> read)
+{
+    cancelDocumentLoad();
+    auto flag = std::make_shared<std::atomic<bool>>(false);
+    m_documentLoad = flag;
+    // A load that ends without a document of its own (an error, a question answered 取消) gives
+    // the status line back to what it said before.
+    const QString reading = QStringLiteral("正在读取…");
+    const QString before = m_viewModel->statusMessage() == reading ? QString() : m_viewModel->statusMessage();
+    m_viewModel->setStatusMessage(reading);
+    const QPointer<ContentView> receiver(this);
+    QThread *const home = thread();
+    auto job = [read = std::move(read), flag, receiver, home, reading, before] {
+        std::function<void()> apply;
+        try {
+            apply = read();
+        } catch (...) {
+            // Out of memory: nothing to apply; the window keeps what it shows.
+        }
+        if (flag->load())
+            return; // a newer load or the window's close took its place
+        auto deliver = [receiver, flag, apply = std::move(apply), reading, before] {
+            if (!receiver || flag->load() || receiver->m_documentLoad != flag)
+                return;
+            receiver->m_documentLoad.reset();
+            if (apply)
+                apply();
+            else
+                receiver->m_viewModel->setErrorMessage(QStringLiteral("文件过大，无法读取"));
+            if (receiver && receiver->m_viewModel->statusMessage() == reading && !receiver->m_documentLoad)
+                receiver->m_viewModel->setStatusMessage(before);
+        };
+        // Inline and held workers run on the window's thread: the result is applied at once.
+        if (QThread::currentThread() == home)
+            deliver();
+        else
+            QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(deliver), Qt::QueuedConnection);
+    };
+    try {
+        m_workers->start(std::move(job));
+    } catch (...) {
+        m_documentLoad.reset();
+        m_viewModel->setStatusMessage(before);
+        m_viewModel->setErrorMessage(QStringLiteral("文件过大，无法读取"));
+    }
 }
 
 bool ContentView::confirmReplacingWork(SaveQuestionCause cause)

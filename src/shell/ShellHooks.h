@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/MarkupProjectDocument.h"
+#include "model/MarkupViewModel.h"
 #include "model/MarkupViewModelTypes.h"
 
 #include <QImage>
@@ -11,7 +12,6 @@
 #include <optional>
 #include <variant>
 
-class MarkupViewModel;
 class QWidget;
 
 // Where the workspaces and the view-model operations of other subsystems plug into the window.
@@ -32,10 +32,12 @@ struct ShellHooks
     std::function<void(MarkupViewModel &, const QImage &image, const QString &fileName)> importImage;
     // The written files; empty when nothing was written. Returns once the files are written.
     std::function<QStringList(MarkupViewModel &, ImageExportFormat format, double jpegQuality)> saveSelectedImagesToDesktop;
-    // A project is read and checked first, before any question about the work it would replace;
-    // the document read is then put in place.
-    std::function<std::variant<MarkupProjectDocument, MarkupProjectError>(const QString &path)> readProject;
-    std::function<bool(MarkupViewModel &, const QString &path, const MarkupProjectDocument &)> openProject;
+    // Opening a project in two steps, so that the window never waits for the file and another
+    // program's file is refused before anything is asked: readProject reads, checks and decodes
+    // it off the window's thread (it touches no view model); openProject then makes it the
+    // window's work, on the window's thread (true when it opened).
+    std::function<std::variant<MarkupViewModel::ReadProject, MarkupProjectError>(const QString &path)> readProject;
+    std::function<bool(MarkupViewModel &, const QString &path, MarkupViewModel::ReadProject)> openProject;
     std::function<bool(MarkupViewModel &, const QString &path)> saveProject;
 
     // ---- Image markup workspace ----------------------------------------------------------------

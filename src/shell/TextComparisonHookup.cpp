@@ -3,6 +3,7 @@
 #include "markup/DesktopImageSave.h"
 #include "model/AppFont.h"
 #include "model/AppTheme.h"
+#include "model/FileSupport.h"
 #include "model/MarkupViewModel.h"
 #include "shell/ContentView.h"
 #include "shell/ShellHooks.h"
@@ -16,8 +17,14 @@
 #include "ui/EmptyStateColumn.h"
 #include "ui/PanelChrome.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QLabel>
+#include <QPointer>
+#include <QThread>
 #include <QVBoxLayout>
+
+#include <utility>
 
 using DesktopImageSave::desktopFormat;
 
@@ -29,6 +36,8 @@ QLabel *caption(const QString &text, double pixelSize, QWidget *parent)
     label->setAlignment(Qt::AlignCenter);
     return label;
 }
+
+const QString exportsDroppedStatus = QStringLiteral("文案已更换，等待中的导出已取消");
 
 TextComparisonExportKind exportKind(bool editedPageOnly)
 {
@@ -51,7 +60,16 @@ TextComparisonHookup::TextComparisonHookup(ContentView &view)
     m_session->setActive(view.workspaceMode() == WorkspaceMode::TextComparison);
     connect(&view, &ContentView::workspaceModeChanged, m_session,
             [this](WorkspaceMode mode) { m_session->setActive(mode == WorkspaceMode::TextComparison); });
-    connect(&view, &ContentView::terminationRequested, m_session, [this] { m_session->cancel(); });
+    connect(&view, &ContentView::terminationRequested, m_session, [this] {
+        m_session->cancel();
+        m_exportsCancelled->store(true);
+    });
+    // An export waiting for its comparison belongs to the document it was asked for.
+    connect(&view, &ContentView::documentOpening, this, [this] { m_projectDroppedExports = dropWaitingExports(); });
+    connect(&view, &ContentView::documentOpened, this, [this] {
+        if (std::exchange(m_projectDroppedExports, false))
+            m_view.viewModel().setStatusMessage(exportsDroppedStatus);
+    });
 }
 
 TextComparisonHookup::~TextComparisonHookup() = default;
@@ -99,7 +117,38 @@ void TextComparisonHookup::presentTextImportPanel()
     // The workspace shows before the file is read, so a failed upload leaves it on screen.
     m_view.setWorkspaceMode(WorkspaceMode::TextComparison);
     m_view.setPanOffset(QSizeF(0, 0));
-    m_view.viewModel().importTextComparison(*path);
+    // The file is read and decoded off the window's thread; the document it makes replaces the
+    // one the question was about, and is asked about again should that one change meanwhile.
+    const std::optional<TextComparisonState> asked = m_view.viewModel().textComparison();
+    m_view.loadDocument([path = *path, hookup = QPointer<TextComparisonHookup>(this), asked] {
+        auto read = std::make_shared<const TextComparisonImport::ImportResult>(TextComparisonImport::importFile(path));
+        return std::function<void()>([hookup, path, read, asked] {
+            if (hookup)
+                hookup->applyImport(path, *read, asked);
+        });
+    });
+}
+
+void TextComparisonHookup::applyImport(const QString &path, const TextComparisonImport::ImportResult &read,
+                                       const std::optional<TextComparisonState> &asked)
+{
+    MarkupViewModel &model = m_view.viewModel();
+    if (!read.text) {
+        model.setErrorMessage(read.errorMessage);
+        return;
+    }
+    if (model.textComparison() != asked && !m_view.confirmReplacingWork(SaveQuestionCause::NewSource))
+        return;
+    const bool exportsDropped = dropWaitingExports();
+    model.setTextComparison(QFileInfo(path).fileName(), *read.text);
+    if (exportsDropped)
+        model.setStatusMessage(exportsDroppedStatus);
+}
+
+bool TextComparisonHookup::dropWaitingExports()
+{
+    ++m_documentSerial;
+    return m_session->dropWaiting() > 0;
 }
 
 QWidget *TextComparisonHookup::makeEmptyState()
@@ -127,20 +176,14 @@ QWidget *TextComparisonHookup::makeWorkspace()
     TextComparisonActions actions;
     actions.editText = [&model](const QString &text) { model.updateEditedComparisonText(text); };
     actions.open = [this] { presentTextImportPanel(); };
-    actions.save = [this, &model](bool editedPageOnly, const QString &title) {
-        exportWhenCompared([&model, editedPageOnly, title](const TextComparisonResult &comparison) {
-            model.saveTextComparisonToDesktop(exportKind(editedPageOnly), comparison, title);
-        });
+    actions.save = [this](bool editedPageOnly, const QString &title) {
+        exportWhenCompared(exportKind(editedPageOnly), TextComparisonExportFormat::Png, title);
     };
-    actions.downloadPDF = [this, &model](bool editedPageOnly, const QString &title) {
-        exportWhenCompared([&model, editedPageOnly, title](const TextComparisonResult &comparison) {
-            model.saveEditedComparisonPDFToDesktop(exportKind(editedPageOnly), comparison, title);
-        });
+    actions.downloadPDF = [this](bool editedPageOnly, const QString &title) {
+        exportWhenCompared(exportKind(editedPageOnly), TextComparisonExportFormat::Pdf, title);
     };
-    actions.exportWord = [this, &model](bool editedPageOnly, const QString &title) {
-        exportWhenCompared([&model, editedPageOnly, title](const TextComparisonResult &comparison) {
-            model.saveTextComparisonWordToDesktop(exportKind(editedPageOnly), comparison, title);
-        });
+    actions.exportWord = [this](bool editedPageOnly, const QString &title) {
+        exportWhenCompared(exportKind(editedPageOnly), TextComparisonExportFormat::Docx, title);
     };
     actions.addAnnotation
         = [&model](TextRange range) { return model.addTextMarkupAnnotation(range.location, range.length); };
@@ -165,10 +208,74 @@ QWidget *TextComparisonHookup::makeWorkspace()
     return workspace;
 }
 
-void TextComparisonHookup::exportWhenCompared(std::function<void(const TextComparisonResult &)> save)
+void TextComparisonHookup::exportWhenCompared(TextComparisonExportKind kind, TextComparisonExportFormat format,
+                                              const QString &title)
 {
     // The file holds exactly what the editor shows: the result of the texts as they stand when
-    // it is written. Typing on meanwhile makes the export wait for the newer texts.
-    if (!m_session->whenCompared(std::move(save)))
-        m_view.viewModel().setStatusMessage(QStringLiteral("正在对比文案，完成后导出…"));
+    // it is written. Typing on meanwhile makes the export wait for the newer texts; another
+    // document (a new source, a project) drops it, so that no title is written over another
+    // document's texts.
+    MarkupViewModel &model = m_view.viewModel();
+    const std::optional<TextComparisonState> &asked = model.textComparison();
+    const std::optional<QString> askedSource = asked ? std::optional(asked->sourceName) : std::nullopt;
+    const QString askedOriginal = asked ? asked->originalText : QString();
+    const quint64 askedDocument = m_documentSerial;
+    const bool atOnce = m_session->whenCompared(
+        [this, &model, kind, format, title, askedSource, askedOriginal, askedDocument](const TextComparisonResult &comparison) {
+            const std::optional<TextComparisonState> &now = model.textComparison();
+            const std::optional<QString> nowSource = now ? std::optional(now->sourceName) : std::nullopt;
+            if (askedDocument != m_documentSerial || nowSource != askedSource
+                || (now && now->originalText != askedOriginal)) {
+                model.setStatusMessage(exportsDroppedStatus);
+                return;
+            }
+            writeExport(kind, format, title, comparison);
+        });
+    if (!atOnce)
+        model.setStatusMessage(QStringLiteral("正在对比文案，完成后导出…"));
+}
+
+void TextComparisonHookup::writeExport(TextComparisonExportKind kind, TextComparisonExportFormat format,
+                                       const QString &title, const TextComparisonResult &comparison)
+{
+    // Rendered, encoded and written off the window's thread, from copies of the texts and their
+    // comparison; the window's close stops an export not yet written.
+    MarkupViewModel &model = m_view.viewModel();
+    const std::optional<TextComparisonState> state = model.textComparison();
+    const QString timestamp = FileSupport::exportTimestamp();
+    auto written = std::make_shared<TextComparisonRules::DesktopExport>();
+    const QPointer<TextComparisonHookup> receiver(this);
+    QThread *const home = thread();
+    std::shared_ptr<std::atomic<bool>> cancelled = m_exportsCancelled;
+    model.setStatusMessage(QStringLiteral("正在导出…"));
+    auto job = [state, comparison, kind, format, title, timestamp, written, receiver, home, cancelled] {
+        try {
+            if (!cancelled->load())
+                *written = TextComparisonRules::exportToDesktop(state, comparison, kind, format, title, timestamp);
+        } catch (...) {
+            *written = {std::nullopt, TextComparisonRules::exportTexts(kind, format).failureText};
+        }
+        auto deliver = [receiver, written, cancelled] {
+            if (receiver && !cancelled->load())
+                receiver->exportWritten(*written);
+        };
+        if (QThread::currentThread() == home)
+            deliver();
+        else
+            QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(deliver), Qt::QueuedConnection);
+    };
+    try {
+        m_view.workerExecutor()->start(std::move(job));
+    } catch (...) {
+        exportWritten({std::nullopt, TextComparisonRules::exportTexts(kind, format).failureText});
+    }
+}
+
+void TextComparisonHookup::exportWritten(const TextComparisonRules::DesktopExport &written)
+{
+    MarkupViewModel &model = m_view.viewModel();
+    if (written.path)
+        model.setStatusMessage(written.message);
+    else if (!written.message.isEmpty())
+        model.setErrorMessage(written.message);
 }

@@ -1,9 +1,15 @@
 #pragma once
 
+#include "model/TextComparisonState.h"
+#include "textengine/TextComparisonImport.h"
+#include "textengine/TextComparisonRules.h"
+
 #include <QObject>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class ContentView;
 class QWidget;
@@ -41,8 +47,18 @@ public:
 private:
     QWidget *makeWorkspace();
     QWidget *makeEmptyState();
-    // Runs `save` with the document's comparison once it is known, without holding the window.
-    void exportWhenCompared(std::function<void(const TextComparisonResult &)> save);
+    // The source text read off the window's thread becomes the document (or its error shows).
+    void applyImport(const QString &path, const TextComparisonImport::ImportResult &read,
+                     const std::optional<TextComparisonState> &asked);
+    // Writes the export once the document's comparison is known, without holding the window;
+    // dropped, with a status that says so, when another document replaces this one meanwhile.
+    void exportWhenCompared(TextComparisonExportKind kind, TextComparisonExportFormat format, const QString &title);
+    void writeExport(TextComparisonExportKind kind, TextComparisonExportFormat format, const QString &title,
+                     const TextComparisonResult &comparison);
+    void exportWritten(const TextComparisonRules::DesktopExport &written);
+    // Another document is about to replace this one: the exports waiting for its comparison go.
+    // True when there were any.
+    bool dropWaitingExports();
 
     ContentView &m_view;
     TextComparisonSession *m_session = nullptr;
@@ -51,4 +67,10 @@ private:
     std::shared_ptr<TextExportDialogs> m_exportDialogs;
     // The panes' documents between two entries of the workspace.
     std::shared_ptr<TextPaneDocuments> m_paneDocuments;
+    // Counts the documents that replaced one another: an export asked for under one is not
+    // written under the next.
+    quint64 m_documentSerial = 0;
+    bool m_projectDroppedExports = false;
+    // Raised when the window closes: exports not yet written are not written.
+    std::shared_ptr<std::atomic<bool>> m_exportsCancelled = std::make_shared<std::atomic<bool>>(false);
 };

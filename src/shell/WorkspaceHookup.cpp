@@ -7,6 +7,9 @@
 #include "shell/TextComparisonHookup.h"
 #include "shell/VideoFrameAnnotationHookup.h"
 
+#include <memory>
+#include <variant>
+
 namespace {
 
 // The view-model operations the root view routes keys, drops and prompts to.
@@ -26,8 +29,8 @@ void installViewModelOperations(ShellHooks &hooks)
         return model.saveSelectedImagesToDesktop(format, quality);
     };
     hooks.readProject = [](const QString &path) { return MarkupViewModel::readProjectFile(path); };
-    hooks.openProject = [](MarkupViewModel &model, const QString &path, const MarkupProjectDocument &document) {
-        return model.openProject(path, document);
+    hooks.openProject = [](MarkupViewModel &model, const QString &path, MarkupViewModel::ReadProject project) {
+        return model.applyReadProject(path, std::move(project));
     };
     hooks.saveProject = [](MarkupViewModel &model, const QString &path) { return model.saveProject(path); };
 }

@@ -39,6 +39,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 using PanelChrome::label;
@@ -132,8 +134,10 @@ TextComparisonSurface::TextComparisonSurface(const TextComparisonState &comparis
     connect(m_busyTimer, &QTimer::timeout, this, [this] {
         if (m_comparisonPending && m_session && m_session->isComparing()) {
             m_busyMark->show();
-            // "暂无修改" would be a claim about texts not yet compared.
+            // "暂无修改" would be a claim about texts not yet compared, and so would a count.
             stripEmptyLabel()->setText(QStringLiteral("正在对比…"));
+            m_countWithheld = true;
+            refreshSummary();
         }
     });
     connect(&session, &TextComparisonSession::resultChanged, this, [this] { comparisonArrived(); });
@@ -559,12 +563,19 @@ void TextComparisonSurface::refreshDocument()
     const std::shared_ptr<const TextComparisonResult> result
         = m_session ? m_session->resultFor(original, m_comparison.editedText) : nullptr;
     m_comparisonPending = !result;
-    if (result)
+    // The count shown is a result's: the changes carried over an edit stand for a moment (the
+    // busy mark's delay); texts with nothing known of them show no count until they are compared.
+    const bool busyShown = m_busyMark->isVisibleTo(this);
+    if (result) {
+        m_countWithheld = false;
         applyDocument(result->changes, result->alignedOriginal);
-    else if (original == m_alignedFrom)
+    } else if (original == m_alignedFrom) {
+        m_countWithheld = busyShown;
         applyDocument(CarriedChanges::carriedOver(m_changes, m_changesFor, m_comparison.editedText), m_aligned);
-    else
+    } else {
+        m_countWithheld = true;
         applyDocument({}, TextComparisonRules::normalizedLineEnds(original));
+    }
     refreshBusyMark();
 }
 
@@ -583,6 +594,8 @@ void TextComparisonSurface::refreshBusyMark()
         m_busyTimer->stop();
         m_busyMark->hide();
         stripEmptyLabel()->setText(QStringLiteral("暂无修改"));
+        if (std::exchange(m_countWithheld, false))
+            refreshSummary();
         return;
     }
     // A comparison that answers within a moment shows no mark, so typing does not make it flicker.
@@ -598,8 +611,7 @@ void TextComparisonSurface::applyDocument(std::vector<TextComparisonChange> chan
     m_aligned = aligned;
     m_alignedFrom = original;
     m_changesFor = edited;
-    m_summary->setText(
-        TextComparisonSummaryBuilder::summary(qint64(m_changes.size()), m_comparison.annotations).displayText());
+    refreshSummary();
     m_originalView->setVisible(!aligned.isEmpty());
     m_originalEmpty->setVisible(aligned.isEmpty());
     m_originalView->render(aligned, m_comparison.annotations);
@@ -607,6 +619,17 @@ void TextComparisonSurface::applyDocument(std::vector<TextComparisonChange> chan
     m_editorBox->setBorder(m_changes.empty() ? AppTheme::lightSlate() : surfaceColor("#2563EB", 0.65), 1.2);
     refreshStrip();
     refreshList();
+}
+
+void TextComparisonSurface::refreshSummary()
+{
+    const QString counts
+        = TextComparisonSummaryBuilder::summary(qint64(m_changes.size()), m_comparison.annotations).displayText();
+    // While the texts are compared, the number of changes would be an older or an empty result's:
+    // it is left out (the busy mark beside says "正在对比…"), the markups' counts stay.
+    const QString separator = QStringLiteral(" \u00B7 ");
+    const qsizetype afterChanges = counts.indexOf(separator);
+    m_summary->setText(m_countWithheld && afterChanges >= 0 ? counts.mid(afterChanges + separator.size()) : counts);
 }
 
 void TextComparisonSurface::refreshChrome()

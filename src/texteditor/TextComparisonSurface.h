@@ -186,6 +186,8 @@ private:
 
     void refreshDocument();
     void applyDocument(std::vector<TextComparisonChange> changes, const QString &aligned);
+    // The header's counts, without the number of changes while it is withheld.
+    void refreshSummary();
     // A result arrived: taken when it is the one of the texts shown.
     void comparisonArrived();
     void refreshBusyMark();
@@ -218,6 +220,8 @@ private:
     QPointer<TextComparisonSession> m_session;
     // The changes and the aligned original shown are not yet those of the texts shown.
     bool m_comparisonPending = false;
+    // The header shows no number of changes: the texts shown are being compared.
+    bool m_countWithheld = false;
     QTimer *m_busyTimer = nullptr;
     bool m_popoverShown = false;
 

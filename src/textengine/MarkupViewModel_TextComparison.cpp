@@ -47,36 +47,12 @@ std::optional<QString> exportToDesktop(MarkupViewModel &model, TextComparisonExp
                                        TextComparisonExportFormat format, const TextComparisonResult &comparison,
                                        const std::optional<QString> &givenTitle)
 {
-    const TextComparisonRules::ExportTexts texts = TextComparisonRules::exportTexts(kind, format);
-    const QString title = TextComparisonRules::exportTitle(givenTitle, kind);
-    if (!model.textComparison()) {
-        model.setErrorMessage(texts.failureText);
-        return std::nullopt;
-    }
-    const TextComparisonState &state = *model.textComparison();
-    const auto rendered = TextComparisonRules::renderExport(state, comparison, kind, format, title);
-    if (!rendered) {
-        model.setErrorMessage(texts.failureText);
-        return std::nullopt;
-    }
-    const QString fileName = TextComparisonRules::exportFileName(title, state.sourceName, kind, format,
-                                                                 FileSupport::exportTimestamp());
-    int folderError = 0;
-    const std::optional<QString> folder = NewFiles::desktopFolder(&folderError);
-    const QString path = QDir(folder.value_or(NewFiles::desktopLocation())).filePath(fileName);
-    if (!folder) {
-        // Never fall back to a relative path: that would write into the working directory.
-        model.setErrorMessage(NewFiles::failureText(path, folderError));
-        return std::nullopt;
-    }
-    const NewFiles::Written written = NewFiles::writeFile(path, rendered->data);
-    if (!written.path) {
-        model.setErrorMessage(written.failure);
-        return std::nullopt;
-    }
-    // The name written, which differs from the wanted one when an export of this second holds it.
-    model.setStatusMessage(texts.successText + QFileInfo(*written.path).fileName()
-                           + (rendered->truncated ? TextComparisonRules::truncatedNote : QString()));
+    const TextComparisonRules::DesktopExport written = TextComparisonRules::exportToDesktop(
+        model.textComparison(), comparison, kind, format, givenTitle, FileSupport::exportTimestamp());
+    if (!written.path)
+        model.setErrorMessage(written.message);
+    else
+        model.setStatusMessage(written.message);
     return written.path;
 }
 

@@ -234,4 +234,30 @@ std::optional<RenderedExport> renderExport(const TextComparisonState &state, con
     return result;
 }
 
+DesktopExport exportToDesktop(const std::optional<TextComparisonState> &state, const TextComparisonResult &comparison,
+                              TextComparisonExportKind kind, TextComparisonExportFormat format,
+                              const std::optional<QString> &givenTitle, const QString &timestamp)
+{
+    const ExportTexts texts = exportTexts(kind, format);
+    if (!state)
+        return {std::nullopt, texts.failureText};
+    const QString title = exportTitle(givenTitle, kind);
+    const std::optional<RenderedExport> rendered = renderExport(*state, comparison, kind, format, title);
+    if (!rendered)
+        return {std::nullopt, texts.failureText};
+    const QString fileName = exportFileName(title, state->sourceName, kind, format, timestamp);
+    int folderError = 0;
+    const std::optional<QString> folder = NewFiles::desktopFolder(&folderError);
+    const QString path = QDir(folder.value_or(NewFiles::desktopLocation())).filePath(fileName);
+    // Never fall back to a relative path: that would write into the working directory.
+    if (!folder)
+        return {std::nullopt, NewFiles::failureText(path, folderError)};
+    const NewFiles::Written written = NewFiles::writeFile(path, rendered->data);
+    if (!written.path)
+        return {std::nullopt, written.failure};
+    // The name written, which differs from the wanted one when an export of this second holds it.
+    return {written.path, texts.successText + QFileInfo(*written.path).fileName()
+                              + (rendered->truncated ? truncatedNote : QString())};
+}
+
 } // namespace TextComparisonRules

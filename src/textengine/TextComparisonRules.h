@@ -80,4 +80,16 @@ std::optional<RenderedExport> renderExport(const TextComparisonState &state, con
 // Appended to the success text when a page was cut.
 inline const QString truncatedNote = QStringLiteral("（内容过长，已截断）");
 
+// A whole Desktop export of the document: rendered, named and written as a new file (never over
+// another, the next free name when the wanted one is taken). Touches nothing shared, so it runs off
+// the window's thread. The message is the status to show when written, else the error, which
+// names the folder and the reason.
+struct DesktopExport {
+    std::optional<QString> path;
+    QString message;
+};
+DesktopExport exportToDesktop(const std::optional<TextComparisonState> &state, const TextComparisonResult &comparison,
+                              TextComparisonExportKind kind, TextComparisonExportFormat format,
+                              const std::optional<QString> &givenTitle, const QString &timestamp);
+
 } // namespace TextComparisonRules

@@ -79,6 +79,15 @@ bool TextComparisonSession::whenCompared(std::function<void(const TextComparison
     return false;
 }
 
+std::size_t TextComparisonSession::dropWaiting()
+{
+    const std::size_t dropped = m_waiting.size();
+    m_waiting.clear();
+    if (dropped > 0 && !m_active)
+        stopSearch();
+    return dropped;
+}
+
 void TextComparisonSession::documentChanged()
 {
     const std::optional<TextComparisonState> &document = m_model.textComparison();

@@ -58,6 +58,8 @@ public:
     // ran at once. Without a document `done` gets an empty result (the exports then fail with
     // their own message).
     bool whenCompared(std::function<void(const TextComparisonResult &)> done);
+    // Forgets what waits for a result (another document replaces this one); how many there were.
+    std::size_t dropWaiting();
 
 Q_SIGNALS:
     // The result of the current document arrived, or the document's texts changed.

@@ -16,6 +16,7 @@
 #include "shell/OpenProjectBridge.h"
 #include "shell/ShellTestSupport.h"
 #include "shell/ShellWindowFixture.h"
+#include "support/ComparisonExecutors.h"
 #include "support/TestSupport.h"
 #include "ui/WorkspaceViewportEventLayer.h"
 
@@ -424,9 +425,10 @@ TEST_F(ComparisonWindow, AProjectWithPairsOpensIntoThisWorkspace)
     TestSupport::writeFile(path, std::get<QByteArray>(encoded));
 
     view().hooks().readProject = [](const QString &file) { return MarkupViewModel::readProjectFile(file); };
-    view().hooks().openProject = [](MarkupViewModel &m, const QString &file, const MarkupProjectDocument &document) {
-        return m.openProject(file, document);
+    view().hooks().openProject = [](MarkupViewModel &m, const QString &file, MarkupViewModel::ReadProject read) {
+        return m.applyReadProject(file, std::move(read));
     };
+    view().setWorkerExecutor(std::make_shared<InlineComparisonExecutor>());
     ASSERT_TRUE(view().openProject(path)) << model().errorMessage().value_or(QString()).toStdString();
     EXPECT_EQ(view().workspaceMode(), WorkspaceMode::ImageComparison);
     ASSERT_TRUE(workspace());
@@ -460,9 +462,10 @@ TEST_F(ComparisonBatch, OpeningAProjectKeepsThePairsABatchMade)
     const QString project = TestSupport::writeFile(directory.filePath(QStringLiteral("合同.kivo")),
                                                    std::get<QByteArray>(document.encode()));
     view().hooks().readProject = [](const QString &file) { return MarkupViewModel::readProjectFile(file); };
-    view().hooks().openProject = [](MarkupViewModel &m, const QString &file, const MarkupProjectDocument &read) {
-        return m.openProject(file, read);
+    view().hooks().openProject = [](MarkupViewModel &m, const QString &file, MarkupViewModel::ReadProject read) {
+        return m.applyReadProject(file, std::move(read));
     };
+    view().setWorkerExecutor(std::make_shared<InlineComparisonExecutor>());
 
     hookup->session().presentBatchComparisonSheet();
     ASSERT_TRUE(view().openProject(project));

@@ -449,11 +449,11 @@ TEST_F(ShellWindowTest, PendingProjectOpensOnceAndChoosesTheWorkspace)
     bool succeed = true;
     // A project of one image, read without a file; the open puts its image in place.
     view().hooks().readProject = [](const QString &) {
-        MarkupProjectDocument document;
-        document.images.resize(1);
-        return std::variant<MarkupProjectDocument, MarkupProjectError>(document);
+        MarkupViewModel::ReadProject project;
+        project.document.images.resize(1);
+        return std::variant<MarkupViewModel::ReadProject, MarkupProjectError>(project);
     };
-    view().hooks().openProject = [&](MarkupViewModel &model, const QString &path, const MarkupProjectDocument &) {
+    view().hooks().openProject = [&](MarkupViewModel &model, const QString &path, MarkupViewModel::ReadProject) {
         opened.append(path);
         if (succeed)
             model.setItems({item(QStringLiteral("x.png"))});

@@ -91,8 +91,10 @@ protected:
         auto dialogsOwned = std::make_unique<ScriptedExportDialogs>();
         exportDialogs = dialogsOwned.get();
         hookup->setExportDialogs(std::move(dialogsOwned));
-        // Comparisons answer at once unless a test holds them.
+        // Comparisons, reading a document and writing an export answer at once unless a test
+        // holds them.
         session().setExecutor(std::make_shared<InlineComparisonExecutor>());
+        view().setWorkerExecutor(std::make_shared<InlineComparisonExecutor>());
         view().reloadWorkspace();
     }
 
@@ -103,6 +105,15 @@ protected:
         auto executor = std::make_shared<HeldComparisonExecutor>();
         session().setExecutor(executor);
         held = executor;
+        return *executor;
+    }
+
+    // From now on documents are read, and exports written, when the test runs them.
+    HeldComparisonExecutor &holdWorkers()
+    {
+        auto executor = std::make_shared<HeldComparisonExecutor>();
+        view().setWorkerExecutor(executor);
+        heldWorkers = executor;
         return *executor;
     }
 
@@ -175,5 +186,6 @@ protected:
 
     ScriptedPanels *panels = nullptr;
     std::shared_ptr<HeldComparisonExecutor> held;
+    std::shared_ptr<HeldComparisonExecutor> heldWorkers;
     ScriptedExportDialogs *exportDialogs = nullptr;
 };
