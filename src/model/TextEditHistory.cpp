@@ -39,20 +39,30 @@ qsizetype textEditHistoryUnits(const TextEditHistory::Step &step)
     return step.removed.size() + step.inserted.size();
 }
 
+// `text` with `cut` code units at `position` replaced by `put`, written in one pass into a string
+// of the final size (a copy followed by a replace would move the tail a second time).
+QString textEditHistorySpliced(const QString &text, qsizetype position, qsizetype cut, const QString &put)
+{
+    QString result(text.size() - cut + put.size(), Qt::Uninitialized);
+    QChar *out = result.data();
+    const QChar *in = text.constData();
+    const qsizetype tail = text.size() - position - cut;
+    std::copy_n(in, position, out);
+    std::copy_n(put.constData(), put.size(), out + position);
+    std::copy_n(in + position + cut, tail, out + position + put.size());
+    return result;
+}
+
 // The older version from the newer one.
 QString textEditHistoryBackward(const QString &newer, const TextEditHistory::Step &step)
 {
-    QString older = newer;
-    older.replace(step.position, step.inserted.size(), step.removed);
-    return older;
+    return textEditHistorySpliced(newer, step.position, step.inserted.size(), step.removed);
 }
 
 // The newer version from the older one.
 QString textEditHistoryForward(const QString &older, const TextEditHistory::Step &step)
 {
-    QString newer = older;
-    newer.replace(step.position, step.removed.size(), step.inserted);
-    return newer;
+    return textEditHistorySpliced(older, step.position, step.removed.size(), step.inserted);
 }
 
 } // namespace
