@@ -66,7 +66,7 @@ std::vector<MarkupAnnotation> someAnnotations()
                                               : AnnotationKind::Text;
         annotations.emplace_back(QUuid::createUuid(), kind, UnitPoint2D(x, 0.2), UnitPoint2D(x + 0.1, 0.5),
                                  QStringLiteral("标注 %1").arg(i + 1), QStringLiteral("#DC2626"), 4, 26, std::nullopt,
-                                 std::nullopt, 1, i + 1, std::vector<UnitPoint2D>{});
+                                 std::nullopt, 1, i + 1, QList<UnitPoint2D>{});
     }
     return annotations;
 }

@@ -15,7 +15,14 @@
 // is timed from the paste of the edited text.
 //
 //   bench_text_editor window [keystrokes] [ids|reversed|20k|100k|switch]   (all cases without a name)
+//
+// The edited text's history: keystrokes typed into an 8,000,000-character text (their time on the
+// window's thread and to the repaint), then undone and redone, and the resident growth they leave.
+//
+//   bench_text_editor history [keystrokes]   (100 without a number)
+#include "BenchSupport.h"
 #include "model/MarkupViewModel.h"
+#include "platform/SystemMemory.h"
 #include "shell/MainWindow.h"
 #include "shell/TextComparisonHookup.h"
 #include "texteditor/AnnotationTextView.h"
@@ -635,6 +642,89 @@ void measureWindow(int keystrokes, const QByteArray &only)
     std::printf("   (load average after: %s)\n", qPrintable(loadAverage()));
 }
 
+// The edited text's history in the real window: 100 keystrokes typed into an 8,000,000-character
+// text, then as many undos and redos. Each key's time is its handling on the window's thread (the
+// editor, the document and its history) and the time to the repaint of the edited pane; the
+// resident growth is from before the first key until every comparison has been shown and the
+// window's loop has run its deferred work, so what stays is what the history and the result keep.
+void measureHistory(int keystrokes)
+{
+    QRandomGenerator rng(80);
+    QString text;
+    text.reserve(8'000'000 + 200);
+    while (text.size() < 8'000'000)
+        text += line(rng, 20, 60) + u'\n';
+    text.truncate(8'000'000);
+    std::printf("-- the edited text's history, cores 6,7: %d keystrokes in %lld characters (load average: %s)\n",
+                keystrokes, (long long)text.size(), qPrintable(loadAverage()));
+    Window w;
+    w.upload(TextPair{"history", text, QString()});
+    text.clear();
+    text.squeeze();
+    loopUntil([&] { return comparisonShown(w.surface()); }, 600000);
+    AnnotationTextView *view = w.surface()->editor()->textView();
+    PaintCounter paints;
+    view->viewport()->installEventFilter(&paints);
+    view->setFocus();
+    placeCaretMidView(view);
+    runLoopFor(500);
+    const double residentBefore = BenchSupport::statusMB("VmRSS:");
+    std::vector<double> handled;
+    std::vector<double> repainted;
+    for (int k = 0; k < keystrokes; ++k) {
+        QElapsedTimer timer;
+        timer.start();
+        typeKey(view);
+        handled.push_back(double(timer.nsecsElapsed()) / 1e6);
+        waitForPaint({&paints});
+        repainted.push_back(double(timer.nsecsElapsed()) / 1e6);
+        loopUntil([] { return false; }, 20);
+    }
+    loopUntil([&] { return comparisonShown(w.surface()); }, 600000);
+    runLoopFor(500);
+    const double residentAfter = BenchSupport::statusMB("VmRSS:");
+    // What of it is freed memory that the allocator's arenas keep mapped.
+    SystemMemory::returnFreedMemory();
+    const double residentTrimmed = BenchSupport::statusMB("VmRSS:");
+    const auto timeSteps = [&](bool back) {
+        std::vector<double> times;
+        for (int k = 0; k < keystrokes; ++k) {
+            QElapsedTimer timer;
+            timer.start();
+            if (back)
+                w.model().undoTextComparisonEdit();
+            else
+                w.model().redoTextComparisonEdit();
+            times.push_back(double(timer.nsecsElapsed()) / 1e6);
+            QCoreApplication::processEvents();
+        }
+        return times;
+    };
+    const std::vector<double> undos = timeSteps(true);
+    const std::vector<double> redos = timeSteps(false);
+    const auto median = [](std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    };
+    const auto longest = [](const std::vector<double> &values) { return *std::max_element(values.begin(), values.end()); };
+    const auto p95 = [](std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        return values[std::min(values.size() - 1, std::size_t(std::ceil(double(values.size()) * 0.95)) - 1)];
+    };
+    std::printf("keystroke handled on the window's thread: median %7.1f ms, p95 %7.1f ms, max %7.1f ms (the first "
+                "%7.1f ms) (goal 16 ms)\n",
+                median(handled), p95(handled), longest(handled), handled.front());
+    std::printf("keystroke to repaint:                     median %7.1f ms, p95 %7.1f ms, max %7.1f ms\n",
+                median(repainted), p95(repainted), longest(repainted));
+    std::printf("undo: median %7.1f ms, max %7.1f ms | redo: median %7.1f ms, max %7.1f ms\n", median(undos),
+                longest(undos), median(redos), longest(redos));
+    std::printf("resident: %7.0f MB before the first key, %7.0f MB after the last; growth %7.0f MB "
+                "(goal 64 MB beyond the text of 16 MB); %7.0f MB once freed memory is returned\n",
+                residentBefore, residentAfter, residentAfter - residentBefore, residentTrimmed - residentBefore);
+    std::fflush(stdout);
+    view->viewport()->removeEventFilter(&paints);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -643,6 +733,11 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
+    if (argc > 1 && qstrcmp(argv[1], "history") == 0) {
+        useCores({ 6, 7 });
+        measureHistory(argc > 2 ? std::max(1, QByteArray(argv[2]).toInt()) : 100);
+        return 0;
+    }
     if (argc > 1 && qstrcmp(argv[1], "window") == 0) {
         useCores({ 6, 7 });
         measureWindow(argc > 2 ? std::max(1, QByteArray(argv[2]).toInt()) : 20, argc > 3 ? QByteArray(argv[3]) : QByteArray());

@@ -21,7 +21,7 @@
 #include "shell/OpenProjectBridge.h"
 #include "shell/TextComparisonHookup.h"
 #include "texteditor/AnnotationTextView.h"
-#include "texteditor/ComparisonBusyMark.h"
+#include "ui/BusyMark.h"
 #include "texteditor/HighlightedTextEditor.h"
 #include "texteditor/TextComparisonSurface.h"
 #include "texteditor/TextComparisonWorkspace.h"

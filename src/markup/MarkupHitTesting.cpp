@@ -36,11 +36,11 @@ double squaredSegmentDistance(QPointF p, QPointF a, QPointF b)
 
 bool isBrushHit(const MarkupAnnotation &annotation, QPointF point, QSizeF size, double tolerance)
 {
-    const std::vector<UnitPoint2D> &stored = annotation.points;
+    const QList<UnitPoint2D> &stored = annotation.points;
     if (stored.empty())
         return distance(point, annotation.start.toPoint(size), annotation.end.toPoint(size)) <= tolerance;
     const double w = size.width(), h = size.height();
-    const auto at = [&](size_t i) { return QPointF(stored[i].x * w, stored[i].y * h); };
+    const auto at = [&](qsizetype i) { return QPointF(stored[i].x * w, stored[i].y * h); };
     if (stored.size() == 1)
         return pointDistance(at(0), point) <= tolerance;
 
@@ -57,7 +57,7 @@ bool isBrushHit(const MarkupAnnotation &annotation, QPointF point, QSizeF size, 
         return false;
     const double nearEnough = tolerance * tolerance * (1 + 1e-9) + 1e-12;
     QPointF previous = at(0);
-    for (size_t i = 1; i < stored.size(); ++i) {
+    for (qsizetype i = 1; i < stored.size(); ++i) {
         const QPointF current = at(i);
         if (squaredSegmentDistance(point, previous, current) <= nearEnough
             && distance(point, previous, current) <= tolerance)

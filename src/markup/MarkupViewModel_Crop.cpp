@@ -75,7 +75,7 @@ Rect fittedCropRect(const Rect &rect, double ratio, QSizeF canvasSize)
     return Rect(mx - limited.width / 2, my - limited.height / 2, limited.width, limited.height).intersected(canvas);
 }
 
-Rect boundingRect(const std::vector<UnitPoint2D> &points)
+Rect boundingRect(const QList<UnitPoint2D> &points)
 {
     Rect bounds = Rect::null();
     for (const UnitPoint2D &p : points)
@@ -94,8 +94,7 @@ std::optional<MarkupAnnotation> croppedAnnotation(const MarkupAnnotation &annota
     if (!(u.width > 0 && u.height > 0))
         return std::nullopt;
     const bool isStroke = annotation.kind == AnnotationKind::Brush && !annotation.points.empty();
-    const std::vector<UnitPoint2D> points = isStroke ? annotation.points
-                                                     : std::vector<UnitPoint2D>{annotation.start, annotation.end};
+    const QList<UnitPoint2D> points = isStroke ? annotation.points : QList<UnitPoint2D>{annotation.start, annotation.end};
     // A straight horizontal or vertical arrow has a bounding box without area; it still counts.
     const bool touches = boundingRect(points).intersects(u);
     const bool labelInside = annotation.labelPosition

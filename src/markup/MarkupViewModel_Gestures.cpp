@@ -51,7 +51,7 @@ void MarkupViewModel::beginGesture(MarkupTool tool, UnitPoint2D at)
                                 std::nullopt, m_stylePreset.labelWidth,
                                 kind == AnnotationKind::Arrow ? defaultArrowCurveDirection() : 1.0,
                                 isBrush ? std::nullopt : std::optional<qint64>(nextAnnotationSequenceNumber()),
-                                isBrush ? std::vector<UnitPoint2D>{at} : std::vector<UnitPoint2D>{});
+                                isBrush ? QList<UnitPoint2D>{at} : QList<UnitPoint2D>{});
     setDraftAnnotation(std::move(annotation));
 }
 

@@ -240,8 +240,8 @@ void MarkupViewModel::resizeBrushAnnotation(const QUuid &id, QPointF to, QSizeF 
     const double height = std::max(bounds.maxY - bounds.minY, 1.0);
     const double sx = clamped(std::max(to.x() - bounds.minX, 1.0) / width, minimumBrushScale, maximumBrushScale);
     const double sy = clamped(std::max(to.y() - bounds.minY, 1.0) / height, minimumBrushScale, maximumBrushScale);
-    std::vector<UnitPoint2D> scaled;
-    scaled.reserve(points.size());
+    QList<UnitPoint2D> scaled;
+    scaled.reserve(qsizetype(points.size()));
     for (const QPointF &p : points) {
         const double x = clamped(bounds.minX + sx * (p.x() - bounds.minX), 0, canvasSize.width());
         const double y = clamped(bounds.minY + sy * (p.y() - bounds.minY), 0, canvasSize.height());

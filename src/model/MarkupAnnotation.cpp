@@ -71,7 +71,7 @@ MarkupAnnotation::MarkupAnnotation(QUuid id, AnnotationKind kind, UnitPoint2D st
                                    QString colorHex, double lineWidth, double fontSize,
                                    std::optional<UnitPoint2D> labelPosition, std::optional<double> labelWidth,
                                    double curveDirection, std::optional<qint64> sequenceNumber,
-                                   std::vector<UnitPoint2D> points)
+                                   QList<UnitPoint2D> points)
     : id(id)
     , kind(kind)
     , start(start)

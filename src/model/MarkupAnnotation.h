@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QPointF>
 #include <QSizeF>
 #include <QString>
@@ -54,7 +55,9 @@ struct MarkupAnnotation {
     std::optional<double> labelWidth;
     double curveDirection = 1;
     std::optional<qint64> sequenceNumber;
-    std::vector<UnitPoint2D> points;
+    // A brush stroke's path. Shared between copies until one of them changes it, so an image's
+    // undo step, which copies the annotation list, does not copy every stroke drawn on it.
+    QList<UnitPoint2D> points;
 
     MarkupAnnotation() = default;
     // Stores every value unchanged except the curve direction, which becomes +1 for values ≥ 0 and
@@ -63,7 +66,7 @@ struct MarkupAnnotation {
                      QString colorHex, double lineWidth, double fontSize,
                      std::optional<UnitPoint2D> labelPosition, std::optional<double> labelWidth,
                      double curveDirection, std::optional<qint64> sequenceNumber,
-                     std::vector<UnitPoint2D> points);
+                     QList<UnitPoint2D> points);
 
     // A text label at a point with the default text style.
     static MarkupAnnotation defaultText(UnitPoint2D at, const QString &text,

@@ -43,8 +43,8 @@ QJsonObject toJson(const MarkupAnnotation &annotation, const QString &path)
     if (annotation.sequenceNumber)
         object.insert(QStringLiteral("sequenceNumber"), QJsonValue(*annotation.sequenceNumber));
     QJsonArray points;
-    for (size_t i = 0; i < annotation.points.size(); ++i)
-        points.append(toJson(annotation.points[i], Json::elementPath(at("points"), qsizetype(i))));
+    for (qsizetype i = 0; i < annotation.points.size(); ++i)
+        points.append(toJson(annotation.points[i], Json::elementPath(at("points"), i)));
     object.insert(QStringLiteral("points"), points);
     return object;
 }
@@ -71,7 +71,8 @@ MarkupAnnotation fromJson(const QJsonValue &value, const QString &path)
     // Stored as found: a direction of 0.3 stays 0.3 (only the initializer reduces it to ±1).
     annotation.curveDirection = reader.optionalNumber(QStringLiteral("curveDirection")).value_or(1.0);
     annotation.sequenceNumber = reader.optionalInteger(QStringLiteral("sequenceNumber"));
-    annotation.points = reader.optionalArray(QStringLiteral("points"), unitPointFromJson).value_or(std::vector<UnitPoint2D>{});
+    if (auto read = reader.optionalArray(QStringLiteral("points"), unitPointFromJson))
+        annotation.points = QList<UnitPoint2D>(read->begin(), read->end());
     return annotation;
 }
 

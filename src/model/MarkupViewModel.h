@@ -9,6 +9,7 @@
 #include "model/MarkupTools.h"
 #include "model/MarkupViewModelTypes.h"
 #include "model/TextComparisonState.h"
+#include "model/TextEditHistory.h"
 
 #include <QHash>
 #include <QObject>
@@ -171,10 +172,14 @@ public:
     // Per image (by item id) its undo and redo stacks, oldest first.
     const UndoStacks &undoSnapshotsByItemID() const { return m_undoSnapshotsByItemID; }
     const UndoStacks &redoSnapshotsByItemID() const { return m_redoSnapshotsByItemID; }
-    // Earlier and undone versions of the text comparison's edited text.
-    const QStringList &textComparisonUndoSnapshots() const { return m_textComparisonUndoSnapshots; }
-    void setTextComparisonUndoSnapshots(QStringList snapshots) { m_textComparisonUndoSnapshots = std::move(snapshots); }
-    const QStringList &textComparisonRedoSnapshots() const { return m_textComparisonRedoSnapshots; }
+    // The earlier and the undone versions of the text comparison's edited text, kept as the
+    // changes between them.
+    const TextEditHistory &textComparisonHistory() const { return m_textComparisonHistory; }
+    // Those versions rebuilt whole, oldest first: a copy of the text each, for checks only.
+    QStringList textComparisonUndoTexts() const;
+    QStringList textComparisonRedoTexts() const;
+    // The code units the history holds beside the text.
+    qsizetype textComparisonHistoryCodeUnits() const { return m_textComparisonHistory.heldCodeUnits(); }
     // True only while a text comparison undo or redo writes the document.
     bool isApplyingTextComparisonHistory() const { return m_isApplyingTextComparisonHistory; }
     void setApplyingTextComparisonHistory(bool applying) { m_isApplyingTextComparisonHistory = applying; }
@@ -465,7 +470,7 @@ public:
     // ---- Text comparison operations (src/textengine/) -------------------------------------------
     // MarkupViewModel_TextComparison.cpp. Successes write statusMessage, failures errorMessage;
     // nothing is thrown. Every change of the document requests the project autosave; exports do not.
-    // Each of the two edited-text histories keeps at most this many texts.
+    // Each side of the edited text's history (undo, redo) keeps at most this many steps.
     static constexpr qsizetype textComparisonHistoryLimit = 80;
     // True exactly when a text document is present.
     bool canExportTextComparison() const;
@@ -658,8 +663,7 @@ private:
     // Not published.
     UndoStacks m_undoSnapshotsByItemID;
     UndoStacks m_redoSnapshotsByItemID;
-    QStringList m_textComparisonUndoSnapshots;
-    QStringList m_textComparisonRedoSnapshots;
+    TextEditHistory m_textComparisonHistory{textComparisonHistoryLimit};
     bool m_isApplyingTextComparisonHistory = false;
     std::vector<MarkupAnnotation> m_annotationClipboard;
     QTimer *m_autosaveTimer = nullptr;

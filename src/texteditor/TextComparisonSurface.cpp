@@ -8,7 +8,6 @@
 #include "texteditor/AnnotationNoteInput.h"
 #include "texteditor/AnnotationTextView.h"
 #include "texteditor/ChangeStrip.h"
-#include "texteditor/ComparisonBusyMark.h"
 #include "texteditor/HighlightedTextEditor.h"
 #include "texteditor/MarkupLegend.h"
 #include "texteditor/MarkupToolButton.h"
@@ -23,6 +22,7 @@
 #include "textengine/TextComparisonRules.h"
 #include "textengine/TextComparisonSession.h"
 #include "textengine/TextComparisonSummary.h"
+#include "ui/BusyMark.h"
 #include "ui/ColorSwatchButton.h"
 #include "ui/PanelChrome.h"
 
@@ -200,7 +200,9 @@ void TextComparisonSurface::buildHeader(QVBoxLayout *card)
     auto *summaryRow = new QHBoxLayout;
     summaryRow->setSpacing(10);
     summaryRow->addWidget(m_summary);
-    m_busyMark = new ComparisonBusyMark(header);
+    m_busyMark = new BusyMark(BusyMark::Face::Ring, QStringLiteral("正在对比…"), header);
+    m_busyMark->setObjectName(QStringLiteral("comparisonBusyMark"));
+    m_busyMark->setToolTip(QStringLiteral("正在对比原文与修改文案，完成后更新高亮和修改列表"));
     m_busyMark->hide();
     summaryRow->addWidget(m_busyMark);
     summaryRow->addStretch(1);

@@ -17,15 +17,6 @@ void requestAutosave(MarkupViewModel &model)
     model.scheduleProjectAutosave();
 }
 
-// Appends to a history list, dropping the oldest entries beyond the limit.
-void pushLimited(QStringList &list, const QString &text)
-{
-    list.append(text);
-    const qsizetype excess = list.size() - MarkupViewModel::textComparisonHistoryLimit;
-    if (excess > 0)
-        list.remove(0, excess);
-}
-
 // Marks the view model as re-applying history for one scope, so that an edit the editor sends
 // back while it reacts to the published text records no history of its own.
 class HistoryApplication {
@@ -58,6 +49,16 @@ std::optional<QString> exportToDesktop(MarkupViewModel &model, TextComparisonExp
 
 } // namespace
 
+QStringList MarkupViewModel::textComparisonUndoTexts() const
+{
+    return m_textComparison ? m_textComparisonHistory.undoTexts(m_textComparison->editedText) : QStringList();
+}
+
+QStringList MarkupViewModel::textComparisonRedoTexts() const
+{
+    return m_textComparison ? m_textComparisonHistory.redoTexts(m_textComparison->editedText) : QStringList();
+}
+
 bool MarkupViewModel::canExportTextComparison() const
 {
     return m_textComparison.has_value();
@@ -72,8 +73,7 @@ void MarkupViewModel::setTextComparison(const QString &sourceName, const QString
         return;
     const QString content = TextComparisonRules::newDocumentText(text);
     setTextComparison(TextComparisonState(sourceName, content, std::nullopt, {}));
-    m_textComparisonUndoSnapshots.clear();
-    m_textComparisonRedoSnapshots.clear();
+    m_textComparisonHistory.clear();
     setStatusMessage(QStringLiteral("已载入文案：") + sourceName);
     requestAutosave(*this);
 }
@@ -95,10 +95,12 @@ void MarkupViewModel::updateEditedComparisonText(const QString &text)
     if (m_textComparison && m_textComparison->editedText == text)
         return;
     if (m_textComparison) {
-        if (!m_isApplyingTextComparisonHistory) {
-            pushLimited(m_textComparisonUndoSnapshots, m_textComparison->editedText);
-            m_textComparisonRedoSnapshots.clear();
-        }
+        // The step holds only what changed: a keystroke in a long text costs a code unit or two.
+        // The editor's answer to an undo or redo is no step of its own; the history follows it.
+        if (m_isApplyingTextComparisonHistory)
+            m_textComparisonHistory.follow(text);
+        else
+            m_textComparisonHistory.record(m_textComparison->editedText, text);
         TextComparisonState state = *m_textComparison;
         state.editedText = text;
         setTextComparison(TextComparisonRules::clampedToEditedText(std::move(state)));
@@ -109,13 +111,15 @@ void MarkupViewModel::updateEditedComparisonText(const QString &text)
 
 bool MarkupViewModel::undoTextComparisonEdit()
 {
-    if (!m_textComparison || m_textComparisonUndoSnapshots.isEmpty()) {
+    std::optional<QString> stepped;
+    if (m_textComparison)
+        stepped = m_textComparisonHistory.undo(m_textComparison->editedText);
+    if (!stepped) {
         setStatusMessage(QStringLiteral("没有可撤回的文案修改"));
         return true;
     }
     TextComparisonState state = *m_textComparison;
-    state.editedText = m_textComparisonUndoSnapshots.takeLast();
-    pushLimited(m_textComparisonRedoSnapshots, m_textComparison->editedText);
+    state.editedText = std::move(*stepped);
     {
         const HistoryApplication applying(*this);
         setTextComparison(TextComparisonRules::clampedToEditedText(std::move(state)));
@@ -127,13 +131,15 @@ bool MarkupViewModel::undoTextComparisonEdit()
 
 bool MarkupViewModel::redoTextComparisonEdit()
 {
-    if (!m_textComparison || m_textComparisonRedoSnapshots.isEmpty()) {
+    std::optional<QString> stepped;
+    if (m_textComparison)
+        stepped = m_textComparisonHistory.redo(m_textComparison->editedText);
+    if (!stepped) {
         setStatusMessage(QStringLiteral("没有可重做的文案修改"));
         return true;
     }
     TextComparisonState state = *m_textComparison;
-    state.editedText = m_textComparisonRedoSnapshots.takeLast();
-    pushLimited(m_textComparisonUndoSnapshots, m_textComparison->editedText);
+    state.editedText = std::move(*stepped);
     {
         const HistoryApplication applying(*this);
         setTextComparison(TextComparisonRules::clampedToEditedText(std::move(state)));
@@ -219,7 +225,6 @@ void MarkupViewModel::restoreTextComparisonFromProject(std::optional<TextCompari
 {
     if (state)
         state = TextComparisonRules::openedProjectState(std::move(*state));
-    m_textComparisonUndoSnapshots.clear();
-    m_textComparisonRedoSnapshots.clear();
+    m_textComparisonHistory.clear();
     setTextComparison(std::move(state));
 }

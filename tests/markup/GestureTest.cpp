@@ -46,7 +46,7 @@ TEST_F(Gestures, TextStaysAtPressAndBrushKeepsEveryPoint)
     EXPECT_FALSE(model.draftAnnotation()->sequenceNumber);
     model.finishGesture(p);
     const MarkupAnnotation click = model.annotations().back();
-    EXPECT_EQ(click.points, (std::vector<UnitPoint2D>{p, p}));
+    EXPECT_EQ(click.points, (QList<UnitPoint2D>{p, p}));
     EXPECT_EQ(click.end, p);
     EXPECT_EQ(click.labelPosition, p);
     EXPECT_EQ(click.text, "标注文字");

@@ -1,5 +1,8 @@
 #include "AnnotationOpsFixture.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 
 class UndoHistory : public AnnotationOps {
@@ -101,4 +104,33 @@ TEST_F(UndoHistory, LegacyTextsAreRepairedAndRenumbered)
     EXPECT_EQ(annotations[0].sequenceNumber, 1) << "renumbered after the repair";
     EXPECT_EQ(annotations[1].sequenceNumber, 2);
     EXPECT_EQ(annotations[2].sequenceNumber, std::nullopt);
+}
+
+// An undo step copies the image's list of annotations, not the strokes drawn on it: a long brush
+// stroke is held once however many steps are recorded, undone and redone around it.
+TEST_F(UndoHistory, StepsShareTheStrokesTheyDoNotChange)
+{
+    MarkupAnnotation stroke = annotation(AnnotationKind::Brush, UnitPoint2D(0, 0), UnitPoint2D(1, 1));
+    for (int k = 0; k < 100'000; ++k)
+        stroke.points.push_back(UnitPoint2D(k / 100'000.0, 0.5));
+    place({stroke});
+    const UnitPoint2D *held = std::as_const(model.annotations().front().points).data();
+    const auto sharesTheStroke = [held](const std::vector<ImageUndoSnapshot> &steps) {
+        return std::all_of(steps.begin(), steps.end(), [held](const ImageUndoSnapshot &step) {
+            return std::as_const(step.annotations.front().points).data() == held;
+        });
+    };
+
+    for (int i = 0; i < 80; ++i)
+        addAnnotation(QString::number(i));
+    for (int i = 0; i < 30; ++i)
+        model.undo();
+    for (int i = 0; i < 10; ++i)
+        model.redo();
+    const QUuid id = model.items()[0].id;
+    ASSERT_EQ(model.undoSnapshotsByItemID().value(id).size(), 60u);
+    ASSERT_EQ(model.redoSnapshotsByItemID().value(id).size(), 20u);
+    EXPECT_TRUE(sharesTheStroke(model.undoSnapshotsByItemID().value(id)));
+    EXPECT_TRUE(sharesTheStroke(model.redoSnapshotsByItemID().value(id)));
+    EXPECT_EQ(std::as_const(model.annotations().front().points).data(), held);
 }

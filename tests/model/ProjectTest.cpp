@@ -138,8 +138,8 @@ protected:
         model.setItems({listItem(QStringLiteral("work.png"))});
         model.setSelectedItemID(model.items()[0].id);
         model.recordUndoSnapshot();
-        model.setTextComparison(textState(QStringLiteral("正在编辑")));
-        model.setTextComparisonUndoSnapshots({QStringLiteral("旧")});
+        model.setTextComparison(textState(QStringLiteral("旧")));
+        model.updateEditedComparisonText(QStringLiteral("正在编辑"));
         model.setAnnotationClipboard({MarkupAnnotation::defaultText(UnitPoint2D(0.1, 0.1), QStringLiteral("x"), 1)});
         model.setZoom(2);
         model.setStatusMessage(QStringLiteral("当前图片：work.png"));
@@ -152,7 +152,7 @@ protected:
         EXPECT_EQ(model.selectedItemID(), model.items()[0].id);
         EXPECT_TRUE(model.comparisonPairs().empty());
         EXPECT_EQ(model.textComparison()->editedText, QStringLiteral("正在编辑"));
-        EXPECT_EQ(model.textComparisonUndoSnapshots(), QStringList{QStringLiteral("旧")});
+        EXPECT_EQ(model.textComparisonUndoTexts(), QStringList{QStringLiteral("旧")});
         EXPECT_EQ(model.undoSnapshotsByItemID().size(), 1);
         EXPECT_EQ(model.annotationClipboard().size(), 1u);
         EXPECT_EQ(model.zoom(), 2.0);
@@ -249,7 +249,7 @@ TEST_F(Project, OpeningAFullProject)
     EXPECT_TRUE(model.undoSnapshotsByItemID().isEmpty());
     EXPECT_TRUE(model.annotationClipboard().empty());
     // The previous document's text history cannot write into this one.
-    EXPECT_TRUE(model.textComparisonUndoSnapshots().isEmpty());
+    EXPECT_TRUE(model.textComparisonUndoTexts().isEmpty());
 
     // Saving during this session keeps the file's images and pair.
     model.setTextComparison(textState(QStringLiteral("改过")));

@@ -6,6 +6,7 @@
 #include "textengine/TextComparisonExecutor.h"
 
 #include "texteditor/SurfaceButton.h"
+#include "ui/BusyMark.h"
 
 #include <QLabel>
 #include <QSemaphore>
@@ -239,6 +240,9 @@ TEST_F(TextComparisonSearchTest, AnExportRightAfterAKeystrokeWaitsAndHoldsThatKe
 TEST_F(TextComparisonSearchTest, AComparisonThatTakesAWhileShowsTheBusyMark)
 {
     openHeld(heldOriginal, heldOriginal);
+    // The kit's one busy mark, with the workspace's words.
+    ASSERT_TRUE(surface()->busyMark()->inherits("BusyMark"));
+    EXPECT_EQ(static_cast<BusyMark *>(surface()->busyMark())->text(), QStringLiteral("正在对比…"));
     EXPECT_FALSE(surface()->busyMark()->isVisible());
     typeText(QStringLiteral("甲"));
     // Not at once: a quick answer never makes the mark flicker.

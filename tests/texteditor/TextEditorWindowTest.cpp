@@ -32,7 +32,7 @@ TEST_F(TextEditorWindowTest, TypingWritesEachKeystrokeAndTheChangesFollow)
     EXPECT_EQ(edited(), QStringLiteral("春眠不觉晓!\n处处闻啼鸟"));
     typeText(QStringLiteral("?"));
     EXPECT_EQ(edited(), QStringLiteral("春眠不觉晓!?\n处处闻啼鸟"));
-    EXPECT_EQ(model().textComparisonUndoSnapshots().size(), 2);
+    EXPECT_EQ(model().textComparisonUndoTexts().size(), 2);
     // The change is painted, counted, listed in the strip and outlines the editor in blue.
     EXPECT_FALSE(textView()->extraSelections().isEmpty());
     EXPECT_TRUE(surface()->summaryLabel()->text().startsWith(QStringLiteral("1 处修改")));
@@ -52,10 +52,10 @@ TEST_F(TextEditorWindowTest, TypingWritesEachKeystrokeAndTheChangesFollow)
     key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     key(Qt::Key_Z, Qt::MetaModifier | Qt::ShiftModifier);
     EXPECT_EQ(edited(), QStringLiteral("春眠不觉晓!?\n处处闻啼鸟"));
-    EXPECT_TRUE(model().textComparisonRedoSnapshots().isEmpty());
+    EXPECT_TRUE(model().textComparisonRedoTexts().isEmpty());
     key(Qt::Key_Z, Qt::AltModifier | Qt::ControlModifier);
     EXPECT_EQ(edited(), QStringLiteral("春眠不觉晓!?\n处处闻啼鸟"));
-    EXPECT_EQ(model().textComparisonUndoSnapshots().size(), 2);
+    EXPECT_EQ(model().textComparisonUndoTexts().size(), 2);
 }
 
 TEST_F(TextEditorWindowTest, DigitsApplyTheToolsOnlyToASelection)

@@ -142,15 +142,15 @@ TEST(TextHistory, OneEntryPerEditAndUndoAppliesWithoutEcho)
     ShellInput::keyClick(harness.view(), Qt::Key_A);
     ShellInput::keyClick(harness.view(), Qt::Key_B);
     EXPECT_EQ(harness.edited(), QStringLiteral("第一行\nab第二行\n第三行"));
-    EXPECT_EQ(harness.model.textComparisonUndoSnapshots().size(), 2);
+    EXPECT_EQ(harness.model.textComparisonUndoTexts().size(), 2);
 
     // Ctrl+Z reaches the comparison's history; the document follows in one edit, no new entry.
     harness.placeCaret(10);
     ShellInput::keyClick(harness.view(), Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(harness.edited(), QStringLiteral("第一行\na第二行\n第三行"));
     EXPECT_EQ(harness.editor->currentText(), harness.edited());
-    EXPECT_EQ(harness.model.textComparisonUndoSnapshots().size(), 1);
-    EXPECT_EQ(harness.model.textComparisonRedoSnapshots().size(), 1);
+    EXPECT_EQ(harness.model.textComparisonUndoTexts().size(), 1);
+    EXPECT_EQ(harness.model.textComparisonRedoTexts().size(), 1);
     // The caret, after the change, moved with the text.
     EXPECT_EQ(harness.view()->textCursor().position(), 9);
 
@@ -159,13 +159,13 @@ TEST(TextHistory, OneEntryPerEditAndUndoAppliesWithoutEcho)
     ShellInput::keyClick(harness.view(), Qt::Key_Z, Qt::MetaModifier);
     ShellInput::keyClick(harness.view(), Qt::Key_Z, Qt::MetaModifier | Qt::ShiftModifier);
     EXPECT_EQ(harness.edited(), QStringLiteral("第一行\nab第二行\n第三行"));
-    EXPECT_EQ(harness.model.textComparisonUndoSnapshots().size(), 2);
-    EXPECT_TRUE(harness.model.textComparisonRedoSnapshots().isEmpty());
+    EXPECT_EQ(harness.model.textComparisonUndoTexts().size(), 2);
+    EXPECT_TRUE(harness.model.textComparisonRedoTexts().isEmpty());
 
     // Alt+Z is no undo: it reaches the text view (which types nothing for it).
     ShellInput::keyClick(harness.view(), Qt::Key_Z, Qt::AltModifier);
     EXPECT_TRUE(harness.edited().contains(QStringLiteral("ab")));
-    EXPECT_TRUE(harness.model.textComparisonRedoSnapshots().isEmpty());
+    EXPECT_TRUE(harness.model.textComparisonRedoTexts().isEmpty());
 }
 
 TEST(TextPaneLayout, AnEditShapesOnlyTheBlocksItTouches)
@@ -184,7 +184,7 @@ TEST(TextPaneLayout, AnEditShapesOnlyTheBlocksItTouches)
     const QRectF after = layout->blockBoundingRect(harness.view()->document()->findBlockByNumber(3000));
     EXPECT_GT(after.top(), before.top());
     EXPECT_EQ(after.height(), before.height());
-    EXPECT_EQ(harness.model.textComparisonUndoSnapshots().size(), 1);
+    EXPECT_EQ(harness.model.textComparisonUndoTexts().size(), 1);
 }
 
 TEST(TextPaneLayout, NotedLinesGetTheSameBandInBothPanes)
@@ -259,7 +259,7 @@ TEST(TextHistory, ReplacingASelectionIsOneEntry)
     harness.view()->setTextCursor(cursor);
     ShellInput::keyClick(harness.view(), Qt::Key_X);
     EXPECT_EQ(harness.edited(), QStringLiteral("axgh"));
-    EXPECT_EQ(harness.model.textComparisonUndoSnapshots().size(), 1);
+    EXPECT_EQ(harness.model.textComparisonUndoTexts().size(), 1);
 
     cursor = harness.view()->textCursor();
     cursor.setPosition(0);
@@ -267,9 +267,9 @@ TEST(TextHistory, ReplacingASelectionIsOneEntry)
     harness.view()->setTextCursor(cursor);
     harness.view()->insertPlainText(QStringLiteral("新\n行"));
     EXPECT_EQ(harness.edited(), QStringLiteral("新\n行gh"));
-    EXPECT_EQ(harness.model.textComparisonUndoSnapshots().size(), 2);
+    EXPECT_EQ(harness.model.textComparisonUndoTexts().size(), 2);
     harness.model.undoTextComparisonEdit();
     EXPECT_EQ(harness.editor->currentText(), QStringLiteral("axgh"));
     EXPECT_EQ(PaneText::rawText(harness.view()->document()), QStringLiteral("axgh"));
-    EXPECT_EQ(harness.model.textComparisonUndoSnapshots().size(), 1);
+    EXPECT_EQ(harness.model.textComparisonUndoTexts().size(), 1);
 }

@@ -127,8 +127,8 @@ TEST(TextComparisonOperations, EditHistoryIsBoundedAndOneWay)
     model.setTextComparison("s", "v0");
     for (int k = 1; k <= 81; ++k)
         model.updateEditedComparisonText(QStringLiteral("v%1").arg(k));
-    EXPECT_EQ(model.textComparisonUndoSnapshots().size(), 80);
-    EXPECT_EQ(model.textComparisonUndoSnapshots().front(), "v1"); // "v0" fell off
+    EXPECT_EQ(model.textComparisonUndoTexts().size(), 80);
+    EXPECT_EQ(model.textComparisonUndoTexts().front(), "v1"); // "v0" fell off
     EXPECT_EQ(model.statusMessage(), "文案已修改");
     for (int k = 0; k < 80; ++k)
         ASSERT_TRUE(model.undoTextComparisonEdit());
@@ -137,32 +137,32 @@ TEST(TextComparisonOperations, EditHistoryIsBoundedAndOneWay)
     EXPECT_TRUE(model.undoTextComparisonEdit());
     EXPECT_EQ(model.statusMessage(), "没有可撤回的文案修改");
     EXPECT_EQ(model.textComparison()->editedText, "v1");
-    EXPECT_EQ(model.textComparisonRedoSnapshots().size(), 80);
+    EXPECT_EQ(model.textComparisonRedoTexts().size(), 80);
 
     ASSERT_TRUE(model.redoTextComparisonEdit());
     EXPECT_EQ(model.textComparison()->editedText, "v2");
     EXPECT_EQ(model.statusMessage(), "已重做文案修改");
-    EXPECT_EQ(model.textComparisonUndoSnapshots(), QStringList{"v1"});
+    EXPECT_EQ(model.textComparisonUndoTexts(), QStringList{"v1"});
 
     // A new edit forgets what was undone.
     model.updateEditedComparisonText("new");
-    EXPECT_TRUE(model.textComparisonRedoSnapshots().isEmpty());
+    EXPECT_TRUE(model.textComparisonRedoTexts().isEmpty());
     EXPECT_TRUE(model.redoTextComparisonEdit());
     EXPECT_EQ(model.statusMessage(), "没有可重做的文案修改");
     EXPECT_EQ(model.textComparison()->editedText, "new");
 
     // Loading another document empties both lists; so does restoring one from a project.
     model.undoTextComparisonEdit();
-    ASSERT_FALSE(model.textComparisonRedoSnapshots().isEmpty());
+    ASSERT_FALSE(model.textComparisonRedoTexts().isEmpty());
     model.setTextComparison("t", "other");
-    EXPECT_TRUE(model.textComparisonUndoSnapshots().isEmpty());
-    EXPECT_TRUE(model.textComparisonRedoSnapshots().isEmpty());
+    EXPECT_TRUE(model.textComparisonUndoTexts().isEmpty());
+    EXPECT_TRUE(model.textComparisonRedoTexts().isEmpty());
     model.updateEditedComparisonText("other 2");
     TextComparisonState fromProject("p.txt", "a\r\nb", std::nullopt, {});
     fromProject.annotations.push_back(TextMarkupAnnotation(QUuid::createUuid(), 7, 2, 2, "注", false, "#FDE047",
                                                            false, "#16A34A", false));
     model.restoreTextComparisonFromProject(fromProject);
-    EXPECT_TRUE(model.textComparisonUndoSnapshots().isEmpty());
+    EXPECT_TRUE(model.textComparisonUndoTexts().isEmpty());
     EXPECT_EQ(model.textComparison()->editedText, "a\nb");
     EXPECT_EQ(ranges(model), (Ranges{{1, 2}}));
     EXPECT_EQ(numbers(model), (std::vector<qint64>{1}));
@@ -201,12 +201,12 @@ TEST(TextComparisonOperations, EditsClampMarkupsAndCompareCodeUnits)
     model.updateEditedComparisonText("0123456789ABCDEF");
     EXPECT_EQ(model.statusMessage(), "x");
     EXPECT_EQ(published, 0);
-    EXPECT_TRUE(model.textComparisonUndoSnapshots().isEmpty());
+    EXPECT_TRUE(model.textComparisonUndoTexts().isEmpty());
     // A canonically equal text in other code units is stored, so the editor's offsets stay true.
     model.setTextComparison("s", QStringLiteral("caf\u00E9"));
     model.updateEditedComparisonText(QStringLiteral("cafe\u0301"));
     EXPECT_EQ(model.textComparison()->editedText, QStringLiteral("cafe\u0301"));
-    EXPECT_EQ(model.textComparisonUndoSnapshots(), QStringList{QStringLiteral("caf\u00E9")});
+    EXPECT_EQ(model.textComparisonUndoTexts(), QStringList{QStringLiteral("caf\u00E9")});
 }
 
 TEST(TextComparisonOperations, EditorEchoDuringUndoRecordsNoHistory)
@@ -229,8 +229,8 @@ TEST(TextComparisonOperations, EditorEchoDuringUndoRecordsNoHistory)
     EXPECT_TRUE(sawFlag);
     EXPECT_FALSE(model.isApplyingTextComparisonHistory());
     EXPECT_EQ(model.textComparison()->editedText, "ab!");
-    EXPECT_EQ(model.textComparisonUndoSnapshots(), QStringList{"a"});
-    EXPECT_EQ(model.textComparisonRedoSnapshots(), QStringList{"abc"});
+    EXPECT_EQ(model.textComparisonUndoTexts(), QStringList{"a"});
+    EXPECT_EQ(model.textComparisonRedoTexts(), QStringList{"abc"});
 }
 
 TEST(TextComparisonOperations, MarkupsAreAddedUpdatedAndDeletedInOrder)
@@ -365,7 +365,7 @@ TEST(TextComparisonOperations, ExportsGoToTheDesktopWithTimestampedNames)
 
     // Exports change neither the document nor the history, and raise no error.
     EXPECT_EQ(*model.textComparison(), document);
-    EXPECT_EQ(model.textComparisonUndoSnapshots().size(), 1);
+    EXPECT_EQ(model.textComparisonUndoTexts().size(), 1);
     EXPECT_FALSE(model.errorMessage());
 }
 

@@ -128,8 +128,10 @@ TEST_F(VideoWorkspaceWidget, TransportFollowsTheStore)
     const QString clip = stripes("counter.mp4", "30", 10);
     ASSERT_TRUE(finish([&] {
         hookup->session().importVideo(clip);
-        // The import rebuilt nothing: the same panel shows the loading state.
+        // The import rebuilt nothing: the same panel shows the loading state, with the kit's one
+        // busy mark.
         EXPECT_TRUE(panel()->spinner()->isVisible());
+        EXPECT_TRUE(panel()->spinner()->inherits("BusyMark"));
         EXPECT_FALSE(panel()->playButton()->isEnabled());
     }));
     p = panel();

@@ -58,7 +58,7 @@ VideoTransportPanel::VideoTransportPanel(VideoFrameAnnotationStore *store, Marku
     m_counter->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
     m_counter->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_counter->setStyleSheet(QStringLiteral("color: #334155;"));
-    m_spinner = new LoadingSpinner(this);
+    m_spinner = new BusyMark(BusyMark::Face::Spokes, QString(), this);
     m_clear = new TransportButton({QStringLiteral("trash"), QStringLiteral("清除标注"), AppTheme::darkSlate(),
                                    Qt::white, AppTheme::lightSlate(), QStringLiteral("Z")},
                                   this);

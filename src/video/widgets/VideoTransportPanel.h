@@ -1,8 +1,8 @@
 #pragma once
 
 #include "model/MarkupTools.h"
+#include "ui/BusyMark.h"
 #include "ui/ElidedLabel.h"
-#include "video/widgets/LoadingSpinner.h"
 #include "video/widgets/TransportButton.h"
 
 #include <QPointer>
@@ -52,7 +52,7 @@ public:
     TransportButton *saveButton() const { return m_save; }
     VideoScrubber *scrubber() const { return m_scrubber; }
     QLabel *counter() const { return m_counter; }
-    LoadingSpinner *spinner() const { return m_spinner; }
+    BusyMark *spinner() const { return m_spinner; }
     ElidedLabel *fileNameLabel() const { return m_fileName; }
     ElidedLabel *statusLabel() const { return m_status; }
 
@@ -74,7 +74,7 @@ private:
     TransportButton *m_next = nullptr;
     VideoScrubber *m_scrubber = nullptr;
     QLabel *m_counter = nullptr;
-    LoadingSpinner *m_spinner = nullptr;
+    BusyMark *m_spinner = nullptr;
     TransportButton *m_clear = nullptr;
     TransportButton *m_save = nullptr;
     ElidedLabel *m_fileName = nullptr;
