@@ -17,6 +17,7 @@
 //        | jpeg-crafted ff00|e9|ff00-scans|e9-scans|comments|arith|arith-baseline|sixth|cmyk-sixth|icc|icc40|icc48|icc-float
 //                       |arith-a4|arith-line|arith-white|arith-slide|arith-restarts|arith-emptied
 //                       |arith-random|arith-flat|arith-flat-420|arith-flat-444|arith-sparse-444
+//                       |arith-photo-r1|arith-photo-r3|arith-photo-r10
 //                       |progressive-first|progressive-first-byte|cmyk-padded|no-eoi|scans64
 //                       import|probe|compress|recode|open|load
 //        | gif-tiny [frames] | gif-wide [frames] | project-arrays [MB=40] | docx-deep|docx-flat [parts=4] [depth=1300000]
@@ -931,7 +932,9 @@ struct CraftedJpeg {
 // (arith-flat: white 14000² in a few hundred bytes, arith-flat-420 and arith-flat-444: the same
 // in the library's progressive scans, arith-sparse-444: in four scans without DC refinement, a
 // few hundred bytes again); a progressive 14000² 4:4:4 file with only its first scan
-// (progressive-first; progressive-first-byte: one byte left in each later scan); genuine files with a harmless fault (cmyk-padded: 4 bytes before a table,
+// (progressive-first; progressive-first-byte: one byte left in each later scan); arithmetic-coded
+// progressive 4000 × 3000 photos with a restart every 1, 3 or 10 MCUs, some intervals without
+// bytes (arith-photo-r1, -r3, -r10); genuine files with a harmless fault (cmyk-padded: 4 bytes before a table,
 // no-eoi: no end marker) and an 8000² photo in 64 scans (scans64).
 std::optional<CraftedJpeg> decoderJudgedJpeg(const QString &kind)
 {
@@ -993,6 +996,13 @@ std::optional<CraftedJpeg> decoderJudgedJpeg(const QString &kind)
                                  return markers;
                              }),
                              14000 };
+    }
+    if (kind.startsWith(QLatin1String("arith-photo-r"))) {
+        // Restart intervals short enough that the coder leaves some of them without bytes.
+        StreamedJpegSettings restarts = arithmetic;
+        restarts.progressive = true;
+        restarts.restartInterval = kind.mid(13).toInt();
+        return CraftedJpeg { streamedJpeg(4000, 3000, restarts, photo(4000)), 4000 };
     }
     if (kind == QLatin1String("arith-emptied")) {
         StreamedJpegSettings progressive = arithmetic;
