@@ -22,6 +22,7 @@
 //                       import|probe|compress|recode|open|load
 //        | gif-tiny [frames] | gif-wide [frames] | project-arrays [MB=40] | docx-deep|docx-flat [parts=4] [depth=1300000]
 //        | gif-screen WxH [frames=64] [opaque|uncovered] | gif-real WxH [frames=64] (ffmpeg's test pattern)
+//        | gif-flat WxH [frames=90] [original|1920] (frames filling the screen, each in one colour)
 //        | profile cmyk-tiff|grey-jpeg|grey-png
 // (one case per run: the peak is per process; gif-original keeps the screen's size)
 
@@ -97,6 +98,27 @@ QByteArray craftedScreenGif(int frames, QSize screen, std::optional<int> coverVa
         gif.append("\x2C\0\0\0\0\x01\0\x01\0\0", 10); // 1 × 1 at the origin
         // clear, index 1 (or 3), end
         gif.append(coverValue == 3 ? QByteArray("\x02\x02\x5C\x01\0", 5) : QByteArray("\x02\x02\x4C\x01\0", 5));
+    }
+    gif.append('\x3B');
+    return gif;
+}
+
+// `frames` frames that each fill the whole screen with one colour (alternating), as tightly coded
+// as LZW allows: a few kilobytes a frame of 12 megapixels.
+QByteArray flatScreenGif(int frames, QSize screen)
+{
+    QByteArray gif("GIF89a", 6);
+    for (const int side : { screen.width(), screen.height() })
+        gif.append(char(side & 0xFF)).append(char(side >> 8));
+    gif.append(char(0x81)).append('\0').append('\0');
+    gif.append("\xFF\0\0\0\0\xFF\0\xFF\0\xFF\xFF\0", 12);
+    for (int i = 0; i < frames; ++i) {
+        gif.append("\x21\xF9\x04\x04\x0A\0\0\0", 8); // disposal 1, 10 cs
+        gif.append("\x2C\0\0\0\0", 5);
+        for (const int side : { screen.width(), screen.height() })
+            gif.append(char(side & 0xFF)).append(char(side >> 8));
+        gif.append('\0');
+        gif.append(tightestLzwData(qint64(screen.width()) * screen.height(), i % 4));
     }
     gif.append('\x3B');
     return gif;
@@ -201,7 +223,9 @@ int benchGifFile(const QTemporaryDir &dir, const QString &path, int frames, Imag
     }
     std::printf("gif: %d frames, %lld bytes, %s: %s, %lld ms, CPU %lld ms, peak %lld MB\n", frames,
                 static_cast<long long>(QFileInfo(path).size()),
-                maxDimension == ImageCompressionMaxDimension::original ? "original size" : "800 long edge",
+                maxDimension == ImageCompressionMaxDimension::original     ? "original size"
+                : maxDimension == ImageCompressionMaxDimension::longEdge1920 ? "1920 long edge"
+                                                                             : "800 long edge",
                 qPrintable(outcome), static_cast<long long>(timer.elapsed()), cpuMilliseconds() - cpuBefore,
                 peakMegabytes());
     return 0;
@@ -1387,6 +1411,16 @@ int main(int argc, char **argv)
         return which == QLatin1String("gif-real")
             ? benchRealGif(size, frames)
             : benchGif(craftedScreenGif(frames, size, coverValue), frames, ImageCompressionMaxDimension::original);
+    }
+    // Frames that fill a screen of the given size, at original size or the 1920 long edge.
+    if (which == QLatin1String("gif-flat")) {
+        const QSize size = parsedSize(what);
+        const int frames = argc > 3 ? std::max(1, std::atoi(argv[3])) : 90;
+        if (size.isEmpty())
+            return 1;
+        const bool reduced = argc > 4 && !std::strcmp(argv[4], "1920");
+        return benchGif(flatScreenGif(frames, size), frames,
+                        reduced ? ImageCompressionMaxDimension::longEdge1920 : ImageCompressionMaxDimension::original);
     }
     const int gifFrames = argc > 2 ? std::atoi(argv[2]) : 3;
     if (which == QLatin1String("gif-tiny"))
