@@ -68,6 +68,9 @@ void readAsImage(const QByteArray &bytes, const QString &suffix)
     if (image) {
         require(!image->isNull() && ImageLimits::isAcceptableSize(image->width(), image->height()),
                 "a picture read is within the pixel cap");
+        if (size && image->size() != *size)
+            std::fprintf(stderr, "header %d × %d, picture %d × %d\n", size->width(), size->height(), image->width(),
+                         image->height());
         if (size)
             require(image->size() == *size, "a picture read has the size its header gives");
     }
