@@ -15,7 +15,7 @@ TEST_CMAKE_FLAGS = -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DKIVORA_LINKER=lld
 RESCAN_MOC = find $(1) -maxdepth 3 -path '*_autogen/timestamp' -delete 2>/dev/null || true
 
 .PHONY: all deps build run checks check-layers check-layers-selftest check-local-names check-local-names-selftest \
-	test test-asan bench clean
+	test test-asan bench fuzz clean
 
 all: build
 
@@ -77,5 +77,12 @@ bench: deps
 	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIVORA_BUILD_TESTS=OFF $(CMAKE_FLAGS)
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
 
+# Builds the fuzz targets of fuzz/ with clang and libFuzzer and runs each for FUZZ_SECONDS (three at
+# a time); `make test` replays their committed corpus with the ordinary build.
+FUZZ_SECONDS ?= 300
+fuzz:
+	@KIVORA_FUZZ=1 bash scripts/install-deps.sh
+	bash scripts/fuzz.sh $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(RELEASE_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(RELEASE_DIR) build-fuzz

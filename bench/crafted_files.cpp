@@ -17,10 +17,12 @@
 //        | jpeg-crafted ff00|e9|ff00-scans|e9-scans|comments|arith|arith-baseline|sixth|cmyk-sixth|icc|icc40|icc48|icc-float
 //                       |arith-a4|arith-line|arith-white|arith-slide|arith-restarts|arith-emptied
 //                       |arith-random|arith-flat|arith-flat-420|arith-flat-444|arith-sparse-444
+//                       |arith-photo-r1|arith-photo-r3|arith-photo-r10
 //                       |progressive-first|progressive-first-byte|cmyk-padded|no-eoi|scans64
 //                       import|probe|compress|recode|open|load
 //        | gif-tiny [frames] | gif-wide [frames] | project-arrays [MB=40] | docx-deep|docx-flat [parts=4] [depth=1300000]
 //        | gif-screen WxH [frames=64] [opaque|uncovered] | gif-real WxH [frames=64] (ffmpeg's test pattern)
+//        | gif-flat WxH [frames=90] [original|1920] (frames filling the screen, each in one colour)
 //        | profile cmyk-tiff|grey-jpeg|grey-png
 // (one case per run: the peak is per process; gif-original keeps the screen's size)
 
@@ -96,6 +98,27 @@ QByteArray craftedScreenGif(int frames, QSize screen, std::optional<int> coverVa
         gif.append("\x2C\0\0\0\0\x01\0\x01\0\0", 10); // 1 × 1 at the origin
         // clear, index 1 (or 3), end
         gif.append(coverValue == 3 ? QByteArray("\x02\x02\x5C\x01\0", 5) : QByteArray("\x02\x02\x4C\x01\0", 5));
+    }
+    gif.append('\x3B');
+    return gif;
+}
+
+// `frames` frames that each fill the whole screen with one colour (alternating), as tightly coded
+// as LZW allows: a few kilobytes a frame of 12 megapixels.
+QByteArray flatScreenGif(int frames, QSize screen)
+{
+    QByteArray gif("GIF89a", 6);
+    for (const int side : { screen.width(), screen.height() })
+        gif.append(char(side & 0xFF)).append(char(side >> 8));
+    gif.append(char(0x81)).append('\0').append('\0');
+    gif.append("\xFF\0\0\0\0\xFF\0\xFF\0\xFF\xFF\0", 12);
+    for (int i = 0; i < frames; ++i) {
+        gif.append("\x21\xF9\x04\x04\x0A\0\0\0", 8); // disposal 1, 10 cs
+        gif.append("\x2C\0\0\0\0", 5);
+        for (const int side : { screen.width(), screen.height() })
+            gif.append(char(side & 0xFF)).append(char(side >> 8));
+        gif.append('\0');
+        gif.append(tightestLzwData(qint64(screen.width()) * screen.height(), i % 4));
     }
     gif.append('\x3B');
     return gif;
@@ -200,7 +223,9 @@ int benchGifFile(const QTemporaryDir &dir, const QString &path, int frames, Imag
     }
     std::printf("gif: %d frames, %lld bytes, %s: %s, %lld ms, CPU %lld ms, peak %lld MB\n", frames,
                 static_cast<long long>(QFileInfo(path).size()),
-                maxDimension == ImageCompressionMaxDimension::original ? "original size" : "800 long edge",
+                maxDimension == ImageCompressionMaxDimension::original     ? "original size"
+                : maxDimension == ImageCompressionMaxDimension::longEdge1920 ? "1920 long edge"
+                                                                             : "800 long edge",
                 qPrintable(outcome), static_cast<long long>(timer.elapsed()), cpuMilliseconds() - cpuBefore,
                 peakMegabytes());
     return 0;
@@ -931,7 +956,9 @@ struct CraftedJpeg {
 // (arith-flat: white 14000² in a few hundred bytes, arith-flat-420 and arith-flat-444: the same
 // in the library's progressive scans, arith-sparse-444: in four scans without DC refinement, a
 // few hundred bytes again); a progressive 14000² 4:4:4 file with only its first scan
-// (progressive-first; progressive-first-byte: one byte left in each later scan); genuine files with a harmless fault (cmyk-padded: 4 bytes before a table,
+// (progressive-first; progressive-first-byte: one byte left in each later scan); arithmetic-coded
+// progressive 4000 × 3000 photos with a restart every 1, 3 or 10 MCUs, some intervals without
+// bytes (arith-photo-r1, -r3, -r10); genuine files with a harmless fault (cmyk-padded: 4 bytes before a table,
 // no-eoi: no end marker) and an 8000² photo in 64 scans (scans64).
 std::optional<CraftedJpeg> decoderJudgedJpeg(const QString &kind)
 {
@@ -993,6 +1020,13 @@ std::optional<CraftedJpeg> decoderJudgedJpeg(const QString &kind)
                                  return markers;
                              }),
                              14000 };
+    }
+    if (kind.startsWith(QLatin1String("arith-photo-r"))) {
+        // Restart intervals short enough that the coder leaves some of them without bytes.
+        StreamedJpegSettings restarts = arithmetic;
+        restarts.progressive = true;
+        restarts.restartInterval = kind.mid(13).toInt();
+        return CraftedJpeg { streamedJpeg(4000, 3000, restarts, photo(4000)), 4000 };
     }
     if (kind == QLatin1String("arith-emptied")) {
         StreamedJpegSettings progressive = arithmetic;
@@ -1377,6 +1411,16 @@ int main(int argc, char **argv)
         return which == QLatin1String("gif-real")
             ? benchRealGif(size, frames)
             : benchGif(craftedScreenGif(frames, size, coverValue), frames, ImageCompressionMaxDimension::original);
+    }
+    // Frames that fill a screen of the given size, at original size or the 1920 long edge.
+    if (which == QLatin1String("gif-flat")) {
+        const QSize size = parsedSize(what);
+        const int frames = argc > 3 ? std::max(1, std::atoi(argv[3])) : 90;
+        if (size.isEmpty())
+            return 1;
+        const bool reduced = argc > 4 && !std::strcmp(argv[4], "1920");
+        return benchGif(flatScreenGif(frames, size), frames,
+                        reduced ? ImageCompressionMaxDimension::longEdge1920 : ImageCompressionMaxDimension::original);
     }
     const int gifFrames = argc > 2 ? std::atoi(argv[2]) : 3;
     if (which == QLatin1String("gif-tiny"))

@@ -29,6 +29,12 @@ bench_peers=(imagemagick libvips-tools gifsicle libjpeg-turbo-progs)
 if [ "${KIVORA_BENCH_PEERS:-0}" = "1" ]; then
     packages+=("${bench_peers[@]}")
 fi
+# clang and its libFuzzer runtime build the fuzz targets (scripts/fuzz.sh, `make fuzz`), when asked:
+# `KIVORA_FUZZ=1 make fuzz`. The ordinary build replays their corpus with gcc and needs neither.
+fuzz_tools=(clang-14 libclang-rt-14-dev)
+if [ "${KIVORA_FUZZ:-0}" = "1" ]; then
+    packages+=("${fuzz_tools[@]}")
+fi
 
 missing=()
 for p in "${packages[@]}"; do

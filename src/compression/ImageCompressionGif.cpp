@@ -22,7 +22,8 @@ namespace {
 class FrameSource {
 public:
     // A GIF whose decoding, or whose writing at the size `maxDimension` gives it, is more work
-    // than the limits allow is not opened, nor one whose first frame shows that it is.
+    // than the limits allow is not opened, nor one whose first frame shows that it is (and it is
+    // told apart from a file that cannot be read).
     FrameSource(const QString &path, ImageCompressionMaxDimension maxDimension) : m_path(path)
     {
         QFile file(path);
@@ -33,13 +34,16 @@ public:
             std::optional<GifCodec::FileInfo> scanned = GifCodec::scan(path);
             if (scanned)
                 m_written = resizedSize(scanned->canvas, maxDimension);
-            if (scanned && !GifCodec::exceedsWorkLimit(*scanned, m_written) && m_decoder.open(path)) {
+            m_tooCostly = scanned && GifCodec::exceedsWorkLimit(*scanned, m_written);
+            if (scanned && !m_tooCostly && m_decoder.open(path)) {
                 m_info = std::move(*scanned);
                 m_first = m_decoder.nextFrame();
                 m_firstChange = m_decoder.changedRect();
                 if (!m_first.isNull()
-                    && GifCodec::exceedsWorkLimitOnceDecoded(m_info, 0, m_decoder.leftTransparentPixels(), m_written))
+                    && GifCodec::exceedsWorkLimitOnceDecoded(m_info, 0, m_decoder.leftTransparentPixels(), m_written)) {
                     m_first = QImage();
+                    m_tooCostly = true;
+                }
             }
         } else {
             m_first = CompressionImageIO::loadUprightImage(path).image;
@@ -50,6 +54,8 @@ public:
     }
 
     bool isGif() const { return m_isGif; }
+    // Whether the GIF was refused as more work than the limits allow (not as unreadable).
+    bool isTooCostly() const { return m_tooCostly; }
     bool hasFirstFrame() const { return !m_firstSize.isEmpty() || !m_first.isNull(); }
     QSize firstFrameSize() const { return m_first.isNull() ? m_firstSize : m_first.size(); }
     // The file's blocks, and what decoding showed of the frames decoded so far.
@@ -72,7 +78,7 @@ public:
         QImage decoded = m_decoder.nextFrame();
         if (!decoded.isNull()
             && GifCodec::exceedsWorkLimitOnceDecoded(m_info, index, m_decoder.leftTransparentPixels(), m_written))
-            throw ImageCompressionServiceError::noReadableImage(m_path);
+            throw ImageCompressionServiceError::tooCostly(m_path);
         return decoded;
     }
 
@@ -84,6 +90,7 @@ private:
     QString m_path;
     QSize m_written; // the size the frames are written at
     bool m_isGif = false;
+    bool m_tooCostly = false;
     GifCodec::FrameDecoder m_decoder;
     GifCodec::FileInfo m_info;
     QImage m_first;
@@ -203,6 +210,8 @@ ImageCompressionResult compressGIF(const ImageCompressionSource &source, const I
                                    const QString &destinationDirectory)
 {
     FrameSource frames(source.url, settings.maxDimension);
+    if (frames.isTooCostly())
+        throw ImageCompressionServiceError::tooCostly(source.url);
     if (!frames.hasFirstFrame())
         throw ImageCompressionServiceError::noReadableImage(source.url);
     const int count = static_cast<int>(frames.info().frames.size());

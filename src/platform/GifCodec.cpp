@@ -41,7 +41,7 @@ bool readSubBlocks(QFile &file, Visitor &&visit)
     }
 }
 
-// The work of writing one frame of `written` size (see maxWrittenPixelFrames).
+// The work of writing one frame of `written` size (see writeWork).
 qint64 gifWrittenFrameWork(QSize written, bool transparent)
 {
     const qint64 pixels = qint64(std::max(written.width(), 0)) * std::max(written.height(), 0);
@@ -93,29 +93,50 @@ qint64 decodeWork(const FileInfo &info)
 qint64 writeWork(const FileInfo &info, QSize written)
 {
     const QRect screen(QPoint(0, 0), info.canvas);
+    const qint64 screenPixels = qint64(info.canvas.width()) * info.canvas.height();
+    const qint64 writtenPixels = qint64(std::max(written.width(), 0)) * std::max(written.height(), 0);
+    const bool shrunk = written != info.canvas;
+    const bool byArea = info.canvas.width() >= 2 * written.width() && info.canvas.height() >= 2 * written.height();
     const int count = int(info.frames.size());
     const int step = count <= 8 ? 1 : 2;
     bool opaque = false; // whether every pixel of the screen is drawn
+    QRect changed;       // since the frame written before
     qint64 work = 0;
-    for (int i = 0; i < count && work <= maxWrittenPixelFrames; ++i) {
+    for (int i = 0; i < count && work <= baseWork + info.fileBytes * workPerFileByte; ++i) {
         const FrameInfo &frame = info.frames[size_t(i)];
         const bool opaqueBefore = opaque;
         if (gifFrameMayCoverScreen(frame, info.canvas) && !frame.leavesTransparentPixels)
             opaque = true;
-        if (i % step == 0)
+        changed |= frame.rect & screen;
+        if (i % step == 0) {
             work += gifWrittenFrameWork(written, !opaque);
+            const qint64 changedPixels = qint64(changed.width()) * changed.height();
+            if (screenPixels > 0)
+                work += changedWeight * qint64(double(changedPixels) / double(screenPixels) * double(writtenPixels));
+            if (shrunk)
+                work += shrinkWeight * (byArea ? changedPixels : screenPixels);
+            changed = QRect();
+        }
         // Once shown, cleared to the background (transparent where it was) or to what was before.
         if (frame.disposal == 2 && !(frame.rect & screen).isEmpty())
             opaque = false;
         else if (frame.disposal == 3)
             opaque = opaqueBefore;
+        if (frame.disposal == 2 || frame.disposal == 3)
+            changed |= frame.rect & screen;
     }
     return work;
 }
 
+qint64 allowedWork(const FileInfo &info)
+{
+    return baseWork + info.fileBytes * workPerFileByte;
+}
+
 bool exceedsWorkLimit(const FileInfo &info, QSize written)
 {
-    return decodeWork(info) > maxDecodedPixels || writeWork(info, written) > maxWrittenPixelFrames;
+    const qint64 decoding = decodeWork(info);
+    return decoding > maxDecodedPixels || decoding + writeWork(info, written) > allowedWork(info);
 }
 
 bool exceedsWorkLimitOnceDecoded(FileInfo &info, int index, bool leftTransparent, QSize written)
@@ -131,7 +152,7 @@ bool exceedsWorkLimitOnceDecoded(FileInfo &info, int index, bool leftTransparent
     // (a count per frame would cost frames × frames).
     for (size_t i = size_t(index); i < info.frames.size(); ++i)
         info.frames[i].leavesTransparentPixels = true;
-    return writeWork(info, written) > maxWrittenPixelFrames;
+    return decodeWork(info) + writeWork(info, written) > allowedWork(info);
 }
 
 int effectiveDelayCs(const FrameInfo &frame)
@@ -152,6 +173,7 @@ std::optional<FileInfo> scan(const QString &path)
     const auto *h = reinterpret_cast<const unsigned char *>(head.constData());
     FileInfo info;
     info.canvas = QSize(le16(h + 6), le16(h + 8));
+    info.fileBytes = file.size();
     if (!skipColorTable(file, h[10]))
         return info;
 

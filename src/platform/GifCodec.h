@@ -35,6 +35,7 @@ struct FileInfo {
     QSize canvas;                 // the logical screen
     std::vector<FrameInfo> frames;
     std::optional<int> loopCount; // the NETSCAPE loop value; absent when the file has no loop block
+    qint64 fileBytes = 0;         // the size of the file
 
     bool operator==(const FileInfo &) const = default;
 };
@@ -64,13 +65,27 @@ qint64 decodeWork(const FileInfo &info);
 // it yet, or one that did left transparent pixels, or a frame was cleared to the background since),
 // each frame is encoded whole and the one before it again: three times the work. A canvas above
 // 32 MB comes fresh from the system for every copy (the allocator keeps no blocks that large):
-// twice the work again. The weights are those measured; a thousand frames of 1920 × 1080 stay
-// within the limit (about 3 s of CPU).
-constexpr qint64 maxWrittenPixelFrames = 1'100'000'000;
+// twice the work again. What changed since the frame written before (the frames' rectangles, and
+// those cleared or restored after being shown) is, besides, coded (`changedWeight` a pixel at the
+// written size) and, when the frames are written smaller, shrunk again from the screen
+// (`shrinkWeight` a pixel of the screen: the changed part when it is reduced by averaging areas,
+// by at least half on both sides, the whole screen when it is smoothly scaled).
+constexpr qint64 changedWeight = 4;
+constexpr qint64 shrinkWeight = 5;
 qint64 writeWork(const FileInfo &info, QSize written);
 
+// The work counted in the units above (about as long as decoding a pixel) that a file may ask
+// for: `baseWork` (some three seconds of CPU), and `workPerFileByte` more for each byte of the
+// file, so a genuine recording of hundreds of large frames, whose data grows with its pictures,
+// is worked through, while a file of a few kilobytes a frame that repeats flat colours is not.
+// A GIF under 1 MB stays near three seconds. Decoding alone stays within maxDecodedPixels.
+constexpr qint64 baseWork = 1'100'000'000;
+constexpr qint64 workPerFileByte = 64;
+qint64 allowedWork(const FileInfo &info);
+
 // Whether decoding the file and writing it at `written` (its frames scaled to that size) is more
-// work than the limits above allow.
+// work than the limits above allow: decodeWork() past maxDecodedPixels, or decodeWork() and
+// writeWork() together past allowedWork().
 bool exceedsWorkLimit(const FileInfo &info, QSize written);
 // Before decoding, a frame that covers the screen without a transparent index is counted as
 // drawing all of it; its decode tells whether it did. Records that frame `index` left transparent

@@ -45,7 +45,7 @@ int nextMarker(const QByteArray &bytes, qsizetype &at)
 // The entropy-coded data that starts at a scan's header.
 struct EntropyData {
     qsizetype end = 0; // the first marker other than a restart marker, or the end of the bytes
-    int emptyPieces = 0; // pieces (before and between restart markers) that hold no data
+    std::vector<int> emptyPieces; // pieces (before and between restart markers) that hold no data
 };
 
 // Reads the entropy-coded data from `at` as the decoder finds it: in the data an FF is followed by
@@ -63,6 +63,7 @@ EntropyData entropyData(const QByteArray &bytes, qsizetype at, bool zerosAreEmpt
     };
     EntropyData result;
     result.end = size;
+    int pieces = 0;
     while (at < size) {
         const auto *found = static_cast<const char *>(std::memchr(data + at, 0xFF, size_t(size - at)));
         if (!found)
@@ -79,13 +80,15 @@ EntropyData entropyData(const QByteArray &bytes, qsizetype at, bool zerosAreEmpt
             break;
         }
         if (code != 0) {
-            result.emptyPieces += isEmpty(marker);
+            if (isEmpty(marker))
+                result.emptyPieces.push_back(pieces);
+            ++pieces;
             piece = next + 1;
         }
         at = next + 1;
     }
-    if (piece == start)
-        result.emptyPieces += isEmpty(result.end);
+    if (piece == start && isEmpty(result.end))
+        result.emptyPieces.push_back(0);
     return result;
 }
 
@@ -110,6 +113,42 @@ qint64 blocksOfComponent(const Layout &layout, const Layout::Sampling &component
     }
     return ((qint64(layout.width) * component.horizontal + maxH * 8 - 1) / (maxH * 8))
         * ((qint64(layout.height) * component.vertical + maxV * 8 - 1) / (maxV * 8));
+}
+
+// Blocks of each restart interval of a scan of these components (frame indices), and the number
+// of intervals: the whole scan is one when there are no restart markers. A scan of one component
+// goes through its blocks one by one; an interleaved scan through MCUs of each component's
+// sampling factors.
+struct ScanPieces {
+    qint64 mcus = 0;
+    int blocksPerMcu = 1;
+    int interval = 0; // MCUs of a restart interval, 0 for none
+    qint64 blocksOf(int piece) const
+    {
+        if (interval <= 0)
+            return mcus * blocksPerMcu;
+        return std::max<qint64>(std::min<qint64>(interval, mcus - qint64(piece) * interval), 1) * blocksPerMcu;
+    }
+};
+
+ScanPieces scanPieces(const Layout &layout, const std::vector<size_t> &components, int restartInterval)
+{
+    ScanPieces pieces;
+    pieces.interval = restartInterval;
+    if (components.size() == 1) {
+        pieces.mcus = blocksOfComponent(layout, layout.sampling[components.front()]);
+        return pieces;
+    }
+    int maxH = 1, maxV = 1;
+    for (const Layout::Sampling &s : layout.sampling) {
+        maxH = std::max(maxH, s.horizontal);
+        maxV = std::max(maxV, s.vertical);
+    }
+    pieces.blocksPerMcu = 0;
+    for (const size_t c : components)
+        pieces.blocksPerMcu += layout.sampling[c].horizontal * layout.sampling[c].vertical;
+    pieces.mcus = ((qint64(layout.width) + maxH * 8 - 1) / (maxH * 8)) * ((qint64(layout.height) + maxV * 8 - 1) / (maxV * 8));
+    return pieces;
 }
 
 // What the decode at full size of an arithmetic-coded picture with little data may hold: its
@@ -259,6 +298,7 @@ std::optional<Layout> layout(const QByteArray &bytes)
     bool frame = false;
     bool followed = true;
     std::vector<int> componentIds; // in frame order
+    int restartInterval = 0;
     qsizetype at = 2;
     // The markers as the decoder reads them, up to the end marker. A segment the decoder stops on
     // (an unknown or unsupported marker, a second frame header, a scan before the frame, a
@@ -316,17 +356,30 @@ std::optional<Layout> layout(const QByteArray &bytes)
             }
             if (result.scans++ == 0)
                 result.firstScanComponents = components;
+            std::vector<size_t> inScan;
             for (int c = 0; c < components; ++c) {
                 const auto id = std::find(componentIds.begin(), componentIds.end(), quint8(segment[1 + 2 * c]));
-                if (id != componentIds.end())
-                    result.scanBlocks += blocksOfComponent(result, result.sampling[size_t(id - componentIds.begin())]);
+                if (id != componentIds.end()) {
+                    inScan.push_back(size_t(id - componentIds.begin()));
+                    result.scanBlocks += blocksOfComponent(result, result.sampling[inScan.back()]);
+                }
             }
             const EntropyData entropy = entropyData(bytes, at, result.arithmetic);
             result.scanBytes += entropy.end - at;
-            result.emptyPieces += entropy.emptyPieces;
+            result.emptyPieces += int(entropy.emptyPieces.size());
+            if (!inScan.empty()) {
+                const ScanPieces pieces = scanPieces(result, inScan, restartInterval);
+                for (const int piece : entropy.emptyPieces) {
+                    const qint64 blocks = pieces.blocksOf(piece);
+                    if (blocks > 1)
+                        result.emptyPieceBlocks += blocks;
+                }
+            }
             at = entropy.end;
         } else if (marker == 0xDD && length != 4) {
             followed = false;
+        } else if (marker == 0xDD) {
+            restartInterval = be16(segment, 0);
         } else if (result.scans > 0) {
             continue; // what the header says is read before the first scan
         } else if (marker == 0xE0 && segment.size() >= 12 && segment.startsWith(QByteArray("JFIF\0", 5))) {
@@ -371,9 +424,15 @@ bool isUndecodable(const Layout &layout)
 {
     if (!layout.readable || layout.sampling.empty())
         return true;
-    if (!JpegLibrary::isWithinScanWork(layout.scans, layout.scanBlocks) || layout.emptyPieces > 0)
+    if (!JpegLibrary::isWithinScanWork(layout.scans, layout.scanBlocks))
         return true;
     if (layout.arithmetic) {
+        // The coder writes nothing for a piece whose every decision went the way it expected: a
+        // single block of a flat page, a few blocks of a smooth stretch of a photo. Real files
+        // hold a few per cent of their blocks in such pieces of more than one block; a file with
+        // a quarter of them there has lost its data (emptied scans, restart markers alone).
+        if (layout.emptyPieceBlocks * 4 > layout.scanBlocks)
+            return true;
         // The library's own progressive scans refine every block's DC at a bit a block; a file
         // with less data than that for its largest decodes is refused.
         qint64 blocks = 0;
@@ -382,8 +441,8 @@ bool isUndecodable(const Layout &layout)
         return coefficientBufferBytes(layout) + qint64(layout.width) * layout.height * 4 > largestSparseArithmeticDecode
             && layout.scanBytes * 8 < blocks;
     }
-    // The first component's blocks, each coded at least once.
-    return layout.scanBytes * 8 < blocksOfComponent(layout, layout.sampling.front());
+    // The first component's blocks, each coded at least once, in every scan and restart interval.
+    return layout.emptyPieces > 0 || layout.scanBytes * 8 < blocksOfComponent(layout, layout.sampling.front());
 }
 
 bool endsEarly(const Layout &layout)

@@ -34,8 +34,12 @@ struct Layout {
     qint64 scanBlocks = 0; // blocks of the components each scan codes, summed over the scans
     // Scans and restart intervals that start without any entropy-coded data: a marker or the end
     // comes first (for arithmetic coding, also when only zero bytes come before it, which its
-    // decoder reads as it reads missing data). An encoder writes none for a real picture.
+    // decoder reads as it reads missing data). A Huffman encoder writes none for a real picture;
+    // an arithmetic one writes one where every decision of its blocks went the
+    // way the coder expected.
     int emptyPieces = 0;
+    // Blocks of those pieces, leaving out pieces of a single block (a restart after every block).
+    qint64 emptyPieceBlocks = 0;
     // The markers lead the decoder to a frame and its first scan. A file the decoder would stop on
     // before it (an unknown marker, a segment that does not fit) is no picture.
     bool readable = false;
@@ -60,14 +64,17 @@ qint64 decoderHeldBytes(const Layout &layout);
 qint64 optimisingEncoderBytes(QSize size, bool grey);
 
 // Whether the file is no picture to decode: markers the decoder cannot follow to a scan, more
-// scans than a decode goes through (see JpegLibrary::isWithinScanWork), a scan or restart interval
-// without data, or, for Huffman coding, less entropy-coded data than its size needs (every block
-// of the picture takes at least one bit). Such a file would have the decoder work through a huge
-// picture only to give grey or noise. Arithmetic coding codes a flat block in well under a bit, so
-// there what the decoder finds while reading judges the data (see JpegLibrary::decompress). An
-// arithmetic-coded file in several scans whose decode at full size, coefficients and pixels,
-// would not fit in what one picture may take is refused too when it holds less than a bit for
-// each block of all its components: a few bytes of it declare a huge picture. Give all of the
+// scans than a decode goes through (see JpegLibrary::isWithinScanWork), or, for Huffman coding, a
+// scan or restart interval without data or less entropy-coded data than its size needs (every
+// block of the picture takes at least one bit). Such a file would have the decoder work through a
+// huge picture only to give grey or noise. Arithmetic coding codes a flat block in well under a
+// bit, and nothing at all for a piece of blocks it found wholly predictable, so there a file is
+// refused when such pieces of more than one block hold a quarter of the blocks its scans go
+// through, and otherwise what the decoder finds while reading judges the data (see
+// JpegLibrary::decompress). An arithmetic-coded file in several scans whose decode at full size,
+// coefficients and pixels, would not fit in what one picture may take is refused too when it
+// holds less than a bit for each block of all its components: a few bytes of it declare a huge
+// picture. Give all of the
 // file's bytes: a layout read from the first part only sees the scans in that part.
 bool isUndecodable(const Layout &layout);
 

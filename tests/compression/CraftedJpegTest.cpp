@@ -16,6 +16,8 @@
 
 #include <chrono>
 #include <future>
+#include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -337,6 +339,43 @@ TEST(CraftedJpeg, ArithmeticCodedFlatPicturesAreRead)
         ASSERT_LT(layout.scanBytes * 8, lumaBlocks) << name;
         expectReadEverywhere(TestSupport::writeFile(dir.filePath(QString::fromLatin1(name) + ".jpg"), bytes),
                              picture.size(), name);
+    }
+}
+
+// The arithmetic coder writes no bytes for a restart interval or a scan whose blocks it leaves as
+// they were (all zero, or no refinement): a mid-grey page with a restart after every block, a
+// flat picture's refinement scans, the quiet parts of a photo cut into short intervals. The
+// decoder reads such pieces without a word, and so are they read here, as it decodes them.
+TEST(CraftedJpeg, ArithmeticCodedPiecesWithoutBytesAreRead)
+{
+    QTemporaryDir dir;
+    QImage grey(640, 480, QImage::Format_RGB32);
+    grey.fill(qRgb(128, 128, 128));
+    QImage small(8, 8, QImage::Format_RGB32);
+    small.fill(qRgb(128, 128, 128));
+    JpegTestFiles::Layout page;
+    page.arithmetic = true;
+    page.grey = true;
+    page.restartInterval = 1;
+    JpegTestFiles::Layout progressive;
+    progressive.arithmetic = true;
+    progressive.progressive = true;
+    JpegTestFiles::Layout smallGrey = progressive;
+    smallGrey.grey = true;
+    std::vector<std::tuple<std::string, QImage, JpegTestFiles::Layout>> files {
+        { "grey page", grey, page },
+        { "8x8 progressive", small, smallGrey },
+    };
+    for (const int interval : { 1, 3, 10 }) {
+        JpegTestFiles::Layout restarts = progressive;
+        restarts.restartInterval = interval;
+        files.emplace_back("photo restarting every " + std::to_string(interval), photoLike(1600, 1200), restarts);
+    }
+    for (const auto &[name, picture, layout] : files) {
+        const QByteArray bytes = JpegTestFiles::encoded(picture, layout);
+        ASSERT_GT(JpegFile::layout(bytes)->emptyPieces, 0) << name;
+        expectReadEverywhere(TestSupport::writeFile(dir.filePath(QString::fromStdString(name) + ".jpg"), bytes),
+                             picture.size(), name.c_str());
     }
 }
 

@@ -278,7 +278,7 @@ TEST(GifCompression, HugeScreensAreBoundedInWorkAndStillCompress)
         compressGIF(*listed, ImageCompressionSettings {}, out.path());
         ADD_FAILURE() << "a GIF above the work limit was compressed";
     } catch (const ImageCompressionServiceError &error) {
-        EXPECT_EQ(error.kind(), ImageCompressionServiceError::Kind::noReadableImage);
+        EXPECT_EQ(error.kind(), ImageCompressionServiceError::Kind::tooCostly);
     }
     EXPECT_TRUE(QDir(out.path()).isEmpty());
     ImageCompressionSettings small;
@@ -402,11 +402,15 @@ TEST(GifCompression, FramesAndTheRowsTheyDeclareCountInTheWork)
         forged.originalBytes = QFileInfo(bomb).size();
         EXPECT_THROW(compressGIF(forged, ImageCompressionSettings {}, out.path()), ImageCompressionServiceError);
     }
-    // A thousand full frames of 1920 × 1080 are still worked on.
+    // A thousand full frames of 1920 × 1080 are still worked on when the file holds pictures in
+    // them (a quarter of a byte a pixel), not when it holds a few kilobytes a frame.
     GifCodec::FileInfo longClip;
     longClip.canvas = QSize(1920, 1080);
     longClip.frames.assign(1000, {QRect(0, 0, 1920, 1080), 4});
+    longClip.fileBytes = qint64(1920) * 1080 * 1000 / 4;
     EXPECT_FALSE(GifCodec::exceedsWorkLimit(longClip, longClip.canvas));
+    longClip.fileBytes = 1000 * 4000;
+    EXPECT_TRUE(GifCodec::exceedsWorkLimit(longClip, longClip.canvas));
 }
 
 TEST(GifCompression, SmallFramesOnALargeScreenAreShrunkWhereTheyDraw)
@@ -530,7 +534,7 @@ TEST(GifCompression, ScreensCountAsTransparentWhenTheirFramesLeaveThemSo)
             compressGIF(*listed, ImageCompressionSettings {}, out.path());
             ADD_FAILURE() << "the damaged frame was written";
         } catch (const ImageCompressionServiceError &error) {
-            EXPECT_EQ(error.kind(), holed ? ImageCompressionServiceError::Kind::noReadableImage
+            EXPECT_EQ(error.kind(), holed ? ImageCompressionServiceError::Kind::tooCostly
                                           : ImageCompressionServiceError::Kind::cannotReadFrame)
                 << holed.value_or(-1);
             EXPECT_EQ(error.frameIndex(), holed ? 0 : 5);
@@ -545,4 +549,45 @@ TEST(GifCompression, ScreensCountAsTransparentWhenTheirFramesLeaveThemSo)
         ASSERT_TRUE(writeGif(path, twoColourFullHdClip(2400, holed ? std::optional<int>(0) : std::nullopt)));
         EXPECT_EQ(source(path).has_value(), !holed);
     }
+}
+
+// Frames filling a large screen with flat colours take a few kilobytes each, yet every one is
+// decoded whole, and every written one coded and, written smaller, shrunk from the whole screen:
+// such a GIF under 1 MB is refused at every size, as too costly rather than unreadable. One such
+// frame alone is a large picture, and is compressed.
+TEST(GifCompression, FlatFramesFillingALargeScreenAreTooCostlyAtEverySize)
+{
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    for (const auto &[screen, count] : {std::pair {QSize(4000, 3000), 90}, std::pair {QSize(7000, 5700), 30}}) {
+        const QString path = TestSupport::writeFile(dir.filePath(QStringLiteral("flat%1.gif").arg(count)),
+                                                    GifTestFiles::flatScreenFrames(screen, count));
+        EXPECT_LT(QFileInfo(path).size(), 1'000'000);
+        const std::optional<GifCodec::FileInfo> info = GifCodec::scan(path);
+        ASSERT_TRUE(info);
+        ASSERT_EQ(int(info->frames.size()), count);
+        ImageCompressionSource forged;
+        forged.url = path;
+        forged.isGIF = true;
+        forged.pixelSize = QSizeF(screen);
+        forged.originalBytes = QFileInfo(path).size();
+        for (const auto maxDimension : {ImageCompressionMaxDimension::original, ImageCompressionMaxDimension::longEdge1920,
+                                        ImageCompressionMaxDimension::longEdge800}) {
+            EXPECT_TRUE(GifCodec::exceedsWorkLimit(*info, resizedSize(screen, maxDimension))) << count;
+            try {
+                compressGIF(forged, ImageCompressionSettings(0.75, maxDimension), out.path());
+                ADD_FAILURE() << count << ": compressed at " << int(maxDimension);
+            } catch (const ImageCompressionServiceError &error) {
+                EXPECT_EQ(error.kind(), ImageCompressionServiceError::Kind::tooCostly) << count;
+                EXPECT_EQ(error.description(), QStringLiteral("图片过大，无法压缩：flat%1.gif").arg(count));
+            }
+        }
+        EXPECT_TRUE(QDir(out.path()).isEmpty());
+    }
+    const QString single = TestSupport::writeFile(dir.filePath("single.gif"), GifTestFiles::flatScreenFrames(QSize(7000, 5700), 1));
+    const std::optional<ImageCompressionSource> listed = source(single);
+    ASSERT_TRUE(listed);
+    ImageCompressionSettings reduced;
+    reduced.maxDimension = ImageCompressionMaxDimension::longEdge1920;
+    EXPECT_EQ(compressGIF(*listed, reduced, out.path()).outputFrameCount, 1);
 }

@@ -249,7 +249,7 @@ GifRecipe onePixelFramesOn(QSize screen, int count)
 }
 
 // The blocks of a genuine animation: a first frame covering the screen, then the changed part of
-// each frame, its unchanged pixels transparent.
+// each frame, its unchanged pixels transparent; a file of 100 MB, as its pictures take.
 GifCodec::FileInfo genuineAnimation(QSize screen, int count)
 {
     GifCodec::FileInfo info;
@@ -257,6 +257,7 @@ GifCodec::FileInfo genuineAnimation(QSize screen, int count)
     info.frames.assign(size_t(count), {QRect(0, screen.height() / 10, screen.width(), screen.height() * 9 / 10), 4,
                                        false, 1, true});
     info.frames.front() = {QRect(QPoint(0, 0), screen), 4, false, 1, false};
+    info.fileBytes = 100'000'000;
     return info;
 }
 
@@ -315,6 +316,7 @@ TEST(GifCodec, WorkCountsWritingTheScreenAtTheWrittenSize)
     GifCodec::FileInfo allCovering;
     allCovering.canvas = QSize(1920, 1080);
     allCovering.frames.assign(1000, {QRect(0, 0, 1920, 1080), 4});
+    allCovering.fileBytes = 110'000'000;
     EXPECT_FALSE(GifCodec::exceedsWorkLimit(allCovering, allCovering.canvas));
     EXPECT_TRUE(GifCodec::exceedsWorkLimitOnceDecoded(allCovering, 0, true, allCovering.canvas));
     GifCodec::FileInfo cleared = genuineAnimation(QSize(1920, 1080), 1000);

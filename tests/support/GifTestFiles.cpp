@@ -23,7 +23,75 @@ ColorMapObject *makeMap(const std::vector<QRgb> &palette)
     return GifMakeMapObject(size, colors.data());
 }
 
+// The LZW data (minimum code size 2, in sub-blocks) of `pixels` pixels of `value`.
+QByteArray tightestLzw(qint64 pixels, int value)
+{
+    QByteArray bytes;
+    quint32 bits = 0;
+    int bitCount = 0;
+    int size = 3;
+    int next = 6;
+    bool first = true;
+    const auto put = [&](int code) {
+        bits |= quint32(code) << bitCount;
+        bitCount += size;
+        while (bitCount >= 8) {
+            bytes.append(char(bits & 0xFF));
+            bits >>= 8;
+            bitCount -= 8;
+        }
+        if (!first && next < 4096)
+            ++next;
+        first = false;
+        if (next >= (1 << size) && size < 12)
+            ++size;
+    };
+    put(4); // clear
+    first = true;
+    put(value);
+    qint64 done = 1;
+    int length = 1;
+    while (done < pixels) {
+        const int code = next < 4096 ? next : 4095;
+        if (next < 4096)
+            ++length;
+        put(code);
+        done += length;
+    }
+    put(5); // end
+    if (bitCount > 0)
+        bytes.append(char(bits & 0xFF));
+    QByteArray blocks(1, '\x02');
+    for (qsizetype at = 0; at < bytes.size(); at += 255) {
+        const QByteArray chunk = bytes.mid(at, 255);
+        blocks.append(char(chunk.size())).append(chunk);
+    }
+    return blocks.append('\0');
+}
+
+void appendLittleEndianSize(QByteArray &bytes, QSize size)
+{
+    for (const int side : {size.width(), size.height()})
+        bytes.append(char(side & 0xFF)).append(char(side >> 8));
+}
+
 } // namespace
+
+QByteArray flatScreenFrames(QSize screen, int count)
+{
+    QByteArray gif("GIF89a", 6);
+    appendLittleEndianSize(gif, screen);
+    gif.append(char(0x81)).append('\0').append('\0');
+    gif.append("\xFF\0\0\0\xFF\0\0\0\xFF\xFF\xFF\0", 12);
+    for (int i = 0; i < count; ++i) {
+        gif.append("\x21\xF9\x04\x04\x0A\0\0\0", 8); // disposal 1, 10 cs
+        gif.append("\x2C\0\0\0\0", 5);
+        appendLittleEndianSize(gif, screen);
+        gif.append('\0');
+        gif.append(tightestLzw(qint64(screen.width()) * screen.height(), i % 4));
+    }
+    return gif.append('\x3B');
+}
 
 bool writeGif(const QString &path, const GifRecipe &recipe)
 {

@@ -42,6 +42,11 @@ GifFrameRecipe solidFrame(QRect rect, unsigned char index, std::optional<int> de
 GifRecipe simpleAnimation(QSize canvas, int count, const std::vector<int> &delays = {},
                         std::optional<int> loopCount = 0);
 
+// `count` frames that each fill the whole screen with one of four colours in turn, coded as tightly
+// as LZW allows (each code one pixel longer than the one before, then the longest repeated): a few
+// kilobytes a frame of 12 megapixels.
+QByteArray flatScreenFrames(QSize screen, int count);
+
 // Sets the LZW minimum code size byte of frame `index` to 12, which no decoder accepts.
 bool damageFrame(const QString &path, int index);
 

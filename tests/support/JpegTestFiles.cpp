@@ -29,6 +29,7 @@ QByteArray encoded(const QImage &picture, const Layout &layout)
         info.comp_info[0].v_samp_factor = layout.lumaV;
     }
     info.restart_in_rows = layout.restartRows;
+    info.restart_interval = unsigned(layout.restartInterval);
     info.density_unit = UINT8(layout.densityUnit);
     info.X_density = UINT16(layout.xDensity);
     info.Y_density = UINT16(layout.yDensity);

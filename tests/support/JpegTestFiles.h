@@ -21,6 +21,7 @@ struct Layout {
     // in this many further scans: 1 + components × 63 × (steps + 1) scans, all in order.
     std::optional<int> coefficientScansRefinedIn;
     int restartRows = 0;
+    int restartInterval = 0; // in MCUs; takes the place of restartRows when set
     int densityUnit = 0, xDensity = 1, yDensity = 1;
     QByteArray comment;
     QByteArray app1;
