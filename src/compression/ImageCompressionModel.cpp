@@ -99,6 +99,8 @@ QString ImageCompressionServiceError::sharedReason() const
     switch (m_kind) {
     case Kind::noReadableImage:
         return QStringLiteral("无法读取图片");
+    case Kind::tooCostly:
+        return QStringLiteral("图片过大，无法压缩");
     case Kind::unsupportedImage:
         return QStringLiteral("暂不支持该图片格式");
     case Kind::cropUnsupported:
