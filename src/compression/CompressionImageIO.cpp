@@ -5,6 +5,7 @@
 #include "platform/DecodeBudget.h"
 #include "platform/GifCodec.h"
 #include "platform/GreyProfile.h"
+#include "platform/ImageContentFormat.h"
 #include "platform/ImageLimits.h"
 #include "platform/ImageOrientation.h"
 #include "platform/ImageReduction.h"
@@ -56,7 +57,11 @@ QSize fittedSize(QSize size, int longEdgeLimit)
 
 UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFrames, bool /*pixelsOnly*/)
 {
-    QImageReader reader(path);
+    // The decoder is the one the file's content names, never its name's.
+    QFile source(path);
+    QImageReader reader(&source);
+    if (!source.open(QIODevice::ReadOnly) || !ImageContentFormat::prepare(reader, source.peek(ImageContentFormat::headBytes)))
+        return {};
     // The orientation is applied below, keeping the colour space that the reader's own turn loses.
     reader.setAutoTransform(false);
     UprightImage result;
@@ -66,7 +71,9 @@ UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFr
     const QSize stored = reader.size();
     // The header's size is checked before anything is decoded, so a file that claims an enormous
     // size costs nothing.
-    if (stored.isValid() && !ImageLimits::isAcceptableSize(stored.width(), stored.height()))
+    if (stored.isValid()
+        && (!ImageLimits::isAcceptableSize(stored.width(), stored.height())
+            || !ImageContentFormat::canHold(reader.format(), stored, source.size())))
         return {};
     const QImageIOHandler::Transformations transformation = reader.transformation();
     const bool quarterTurn = ImageOrientation::swapsSides(transformation);

@@ -2,6 +2,7 @@
 
 #include "platform/CmykTiff.h"
 #include "platform/DecodeBudget.h"
+#include "platform/ImageContentFormat.h"
 #include "platform/GreyProfile.h"
 #include "platform/ImageLimits.h"
 #include "platform/ImageOrientation.h"
@@ -53,7 +54,9 @@ bool openReader(QImageReader &reader)
     if (!reader.canRead())
         return false;
     const QSize stored = reader.size();
-    if (stored.isValid() && !ImageLimits::isAcceptableSize(stored.width(), stored.height()))
+    if (stored.isValid()
+        && (!ImageLimits::isAcceptableSize(stored.width(), stored.height())
+            || !ImageContentFormat::canHold(reader.format(), stored, reader.device()->size())))
         return false;
     return true;
 }
@@ -189,6 +192,12 @@ Contents fileContents(const QString &path)
     };
 }
 
+// A reader over the file, which it opens, with the format its content names.
+bool openDecodingFile(QImageReader &reader, QFile &file)
+{
+    return file.open(QIODevice::ReadOnly) && ImageContentFormat::prepare(reader, file.peek(ImageContentFormat::headBytes));
+}
+
 Contents heldContents(const QByteArray &data)
 {
     return [&data](qint64) { return data; };
@@ -266,7 +275,10 @@ std::optional<Preview> decodePreview(QImageReader &reader, const Contents &conte
 
 std::optional<QImage> loadOrientedImage(const QString &path)
 {
-    QImageReader reader(path);
+    QFile file(path);
+    QImageReader reader(&file);
+    if (!openDecodingFile(reader, file))
+        return std::nullopt;
     return decodeOriented(reader, fileContents(path));
 }
 
@@ -277,6 +289,8 @@ std::optional<QImage> loadOrientedImageData(const QByteArray &data)
     if (!buffer.open(QIODevice::ReadOnly))
         return std::nullopt;
     QImageReader reader(&buffer);
+    if (!ImageContentFormat::prepare(reader, data.left(ImageContentFormat::headBytes)))
+        return std::nullopt;
     return decodeOriented(reader, heldContents(data));
 }
 
@@ -299,7 +313,10 @@ std::optional<QSize> readOrientedSize(QImageReader &reader, const Contents &cont
 
 std::optional<QSize> orientedImageSize(const QString &path)
 {
-    QImageReader reader(path);
+    QFile file(path);
+    QImageReader reader(&file);
+    if (!openDecodingFile(reader, file))
+        return std::nullopt;
     return readOrientedSize(reader, fileContents(path));
 }
 
@@ -310,6 +327,8 @@ std::optional<QSize> orientedImageSizeData(const QByteArray &data)
     if (!buffer.open(QIODevice::ReadOnly))
         return std::nullopt;
     QImageReader reader(&buffer);
+    if (!ImageContentFormat::prepare(reader, data.left(ImageContentFormat::headBytes)))
+        return std::nullopt;
     return readOrientedSize(reader, heldContents(data));
 }
 
@@ -336,7 +355,10 @@ QImage makeThumbnail(const QImage &image, double maxDimension)
 
 std::optional<QImage> makeThumbnail(const QString &path, double maxDimension)
 {
-    QImageReader reader(path);
+    QFile file(path);
+    QImageReader reader(&file);
+    if (!openDecodingFile(reader, file))
+        return std::nullopt;
     std::optional<Preview> preview = decodePreview(reader, fileContents(path), maxDimension);
     if (!preview)
         return std::nullopt;
@@ -350,6 +372,8 @@ std::optional<Preview> previewImageData(const QByteArray &data, double maxDimens
     if (!buffer.open(QIODevice::ReadOnly))
         return std::nullopt;
     QImageReader reader(&buffer);
+    if (!ImageContentFormat::prepare(reader, data.left(ImageContentFormat::headBytes)))
+        return std::nullopt;
     return decodePreview(reader, heldContents(data), maxDimension);
 }
 

@@ -2,6 +2,7 @@
 
 #include "markup/DesktopImageSave.h"
 #include "model/MarkupViewModel.h"
+#include "platform/ImageContentFormat.h"
 #include "platform/ImageDecoding.h"
 #include "platform/ImageLimits.h"
 #include "shell/AppUpdateManager.h"
@@ -444,6 +445,8 @@ void ContentView::handleDroppedImageData(const QByteArray &data)
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
+    if (!ImageContentFormat::prepare(reader, data.left(ImageContentFormat::headBytes)))
+        return;
     reader.setAutoTransform(true);
     // A format that cannot tell its size up front answers an invalid size; the decode's own limits
     // bound it.
