@@ -10,6 +10,7 @@
 #include "platform/ImageOrientation.h"
 #include "platform/ImageReduction.h"
 #include "platform/JpegFile.h"
+#include "platform/PngColourChunks.h"
 
 #include <QColorSpace>
 #include <QFile>
@@ -164,6 +165,12 @@ UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFr
         return {};
     if (!ImageLimits::isAcceptableSize(result.image.width(), result.image.height()))
         return {};
+    // A PNG that says sRGB through its gamma and primaries is sRGB, not a pure 2.2 curve.
+    if (const QColorSpace space = result.image.colorSpace(); space.isValid() && space != QColorSpace(QColorSpace::SRgb)) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly) && PngColourChunks::statesSrgbByGamma(file.read(PngColourChunks::headBytes)))
+            result.image.setColorSpace(QColorSpace(QColorSpace::SRgb));
+    }
     // A grey picture's grey profile, which Qt's reader drops, is applied here: its levels become
     // sRGB's, and it carries no profile on (none that would fit grey pixels).
     if (result.image.format() == QImage::Format_Grayscale8 || result.image.format() == QImage::Format_Grayscale16) {

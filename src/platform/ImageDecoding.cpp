@@ -8,6 +8,7 @@
 #include "platform/ImageOrientation.h"
 #include "platform/ImageReduction.h"
 #include "platform/JpegFile.h"
+#include "platform/PngColourChunks.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -182,6 +183,16 @@ void applyGreyProfile(QImage &image, const JpegSource &jpeg, const Contents &con
     GreyProfile::toSrgb(image, jpeg.layout ? jpeg.layout->iccProfile : GreyProfile::pngProfile(contents(pngProfileHeadBytes)));
 }
 
+// A PNG that says sRGB through its gamma and primaries is sRGB: Qt's reader would give it a pure
+// 2.2 curve, and the conversion from it would shift every colour.
+void takeGammaStatedSrgb(QImage &image, const Contents &contents)
+{
+    const QColorSpace space = image.colorSpace();
+    if (space.isValid() && space != QColorSpace(QColorSpace::SRgb)
+        && PngColourChunks::statesSrgbByGamma(contents(PngColourChunks::headBytes)))
+        image.setColorSpace(QColorSpace(QColorSpace::SRgb));
+}
+
 Contents fileContents(const QString &path)
 {
     return [path](qint64 limit) {
@@ -216,6 +227,7 @@ std::optional<QImage> decodeOriented(QImageReader &reader, const Contents &conte
     QImage image = readStored(reader, jpeg, QSize(), tiff);
     if (image.isNull() || !ImageLimits::isAcceptableSize(image.width(), image.height()))
         return std::nullopt;
+    takeGammaStatedSrgb(image, contents);
     applyGreyProfile(image, jpeg, contents);
     return ImageOrientation::upright(normalized(std::move(image)), transformation);
 }
@@ -260,6 +272,7 @@ std::optional<Preview> decodePreview(QImageReader &reader, const Contents &conte
     QImage image = readStored(reader, jpeg, QSize(), tiff);
     if (image.isNull() || !ImageLimits::isAcceptableSize(image.width(), image.height()))
         return std::nullopt;
+    takeGammaStatedSrgb(image, contents);
     applyGreyProfile(image, jpeg, contents);
     if (maxDimension <= 0)
         return finish(QImage(), image.size());

@@ -170,3 +170,19 @@ TEST(CompressionColour, CmykTiffsAreCompressedThroughTheirProfile)
     const QImage output = storedOutput(compressed(path, out.path()));
     EXPECT_LT(ProfileTestFiles::meanDifference(output, ProfileTestFiles::librarySrgb(size, ink, profile)), 4);
 }
+
+TEST(CompressionColour, PngsThatSaySrgbThroughTheirGammaAreNotShifted)
+{
+    QTemporaryDir dir;
+    QImage picture(90, 60, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb(x * 2 + 20, y * 4, (x * y) % 256));
+    const QByteArray plain = TestSupport::encodedImage(picture, "PNG");
+    const QByteArray stated = ColourTestFiles::pngWithChunks(
+        plain, ColourTestFiles::pngChunk("gAMA", {45455}) + ColourTestFiles::pngChunk("cHRM", ColourTestFiles::srgbChromaticities()));
+    const QImage read = CompressionImageIO::loadUprightImage(TestSupport::writeFile(dir.filePath("stated.png"), stated)).image;
+    ASSERT_FALSE(read.isNull());
+    EXPECT_EQ(read.colorSpace(), QColorSpace(QColorSpace::SRgb));
+    EXPECT_EQ(TestSupport::maxChannelDifference(read.convertToFormat(QImage::Format_RGB32), picture), 0);
+}

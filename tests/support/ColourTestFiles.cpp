@@ -154,4 +154,49 @@ QByteArray multiPageTiff(QSize size, int pages)
     return tiff;
 }
 
+namespace {
+
+quint32 colourTestPngCrc(const QByteArray &bytes)
+{
+    quint32 crc = 0xFFFFFFFF;
+    for (const char byte : bytes) {
+        crc ^= uchar(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void colourTestBe32(QByteArray &bytes, quint32 value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        bytes.append(char((value >> shift) & 0xFF));
+}
+
+} // namespace
+
+QByteArray pngChunk(const char *type, const std::vector<quint32> &values)
+{
+    QByteArray body(type, 4);
+    for (const quint32 value : values)
+        colourTestBe32(body, value);
+    QByteArray chunk;
+    colourTestBe32(chunk, quint32(body.size() - 4));
+    chunk.append(body);
+    colourTestBe32(chunk, colourTestPngCrc(body));
+    return chunk;
+}
+
+QByteArray pngWithChunks(const QByteArray &png, const QByteArray &chunks)
+{
+    // The signature (8 bytes) and the header chunk (25) come first.
+    return png.left(33) + chunks + png.mid(33);
+}
+
+const std::vector<quint32> &srgbChromaticities()
+{
+    static const std::vector<quint32> values = {31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000};
+    return values;
+}
+
 } // namespace ColourTestFiles
