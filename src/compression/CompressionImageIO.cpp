@@ -11,6 +11,7 @@
 #include "platform/ImageReduction.h"
 #include "platform/JpegFile.h"
 #include "platform/PngColourChunks.h"
+#include "platform/TiffFile.h"
 
 #include <QColorSpace>
 #include <QFile>
@@ -108,13 +109,16 @@ UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFr
         }
     }
 
-    // A CMYK TIFF with its own profile goes through the colour management library too.
+    // A TIFF whose data cannot fill its picture is refused before any pixel is held; a CMYK one is
+    // read here, through its own profile where it has one.
     QByteArray tiffBytes;
     std::optional<CmykTiff::Layout> tiff;
     if (reader.format() == "tiff") {
         QFile file(path);
         if (file.open(QIODevice::ReadOnly))
             tiffBytes = file.readAll();
+        if (!TiffFile::dataCanFill(tiffBytes))
+            return {};
         tiff = CmykTiff::layout(tiffBytes);
     }
 

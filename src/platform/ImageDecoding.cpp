@@ -9,6 +9,7 @@
 #include "platform/ImageReduction.h"
 #include "platform/JpegFile.h"
 #include "platform/PngColourChunks.h"
+#include "platform/TiffFile.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -68,10 +69,11 @@ struct JpegSource {
     std::optional<JpegFile::Layout> layout;
 };
 
-// A CMYK TIFF's bytes and what its tags say, when it carries a CMYK profile.
+// A CMYK TIFF's bytes and what its tags say; for any TIFF, whether its data can fill its picture.
 struct TiffSource {
     QByteArray bytes;
     std::optional<CmykTiff::Layout> layout;
+    bool unfillable = false;
 };
 
 // The share of the decode budget for reading `size` pixels in the reader's own format, plus
@@ -106,14 +108,17 @@ JpegSource jpegSource(const QImageReader &reader, const Contents &contents)
     return jpeg;
 }
 
-// A TIFF's bytes when its first page is CMYK ink with a CMYK profile (none otherwise).
+// A TIFF's bytes when its first page is CMYK ink (none otherwise), and whether the page's data
+// can fill the picture it declares: one that cannot is refused before any pixel is held.
 TiffSource tiffSource(const QImageReader &reader, const Contents &contents)
 {
     TiffSource tiff;
     if (reader.format() != "tiff")
         return tiff;
     tiff.bytes = contents(-1);
-    tiff.layout = CmykTiff::layout(tiff.bytes);
+    tiff.unfillable = !TiffFile::dataCanFill(tiff.bytes);
+    if (!tiff.unfillable)
+        tiff.layout = CmykTiff::layout(tiff.bytes);
     if (!tiff.layout)
         tiff.bytes.clear();
     return tiff;
@@ -148,7 +153,7 @@ JpegFile::CheckedDecode decodeJpeg(const QImageReader &reader, const JpegSource 
 QImage readStored(QImageReader &reader, const JpegSource &jpeg, QSize scaledSize = QSize(), const TiffSource &tiff = {})
 {
     if (tiff.layout) {
-        // A CMYK page goes through its profile; when that cannot be used, Qt's reader converts it.
+        // A CMYK page is read here, through its profile where it has a usable one.
         CmykTiff::Decoded decoded = CmykTiff::decode(tiff.bytes, *tiff.layout);
         if (decoded.damaged)
             return QImage();
@@ -221,6 +226,8 @@ std::optional<QImage> decodeOriented(QImageReader &reader, const Contents &conte
     const QImageIOHandler::Transformations transformation = reader.transformation();
     const JpegSource jpeg = jpegSource(reader, contents);
     const TiffSource tiff = tiffSource(reader, contents);
+    if (tiff.unfillable)
+        return std::nullopt;
     // The normalised copy, and a turned one.
     const DecodeBudget::Reservation held =
         reserveDecode(reader, reader.size(), swapsSides(transformation) ? 8 : 4, jpeg, tiff);
@@ -268,6 +275,8 @@ std::optional<Preview> decodePreview(QImageReader &reader, const Contents &conte
         }
     }
     const TiffSource tiff = tiffSource(reader, contents);
+    if (tiff.unfillable)
+        return std::nullopt;
     const DecodeBudget::Reservation held = reserveDecode(reader, stored, 0, jpeg, tiff);
     QImage image = readStored(reader, jpeg, QSize(), tiff);
     if (image.isNull() || !ImageLimits::isAcceptableSize(image.width(), image.height()))

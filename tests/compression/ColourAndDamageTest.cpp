@@ -171,6 +171,28 @@ TEST(CompressionColour, CmykTiffsAreCompressedThroughTheirProfile)
     EXPECT_LT(ProfileTestFiles::meanDifference(output, ProfileTestFiles::librarySrgb(size, ink, profile)), 4);
 }
 
+// Tiled, planar and 16-bit ones too; and one whose data cannot fill its picture is refused.
+TEST(CompressionColour, CmykTiffsOfEveryLayoutAndUnfillableTiffs)
+{
+    QTemporaryDir dir;
+    const QSize size(40, 28);
+    const std::vector<uchar> ink = ProfileTestFiles::cmykPatches(size);
+    const QByteArray profile = ColourTestFiles::warmCmykProfile();
+    const QImage expected = ProfileTestFiles::librarySrgb(size, ink, profile);
+    using Shape = ProfileTestFiles::CmykTiffShape;
+    for (const Shape shape : {Shape {true, true, 8}, Shape {false, true, 16}, Shape {true, false, 16}}) {
+        const QString path = TestSupport::writeFile(dir.filePath(QStringLiteral("print.tif")),
+                                                    ProfileTestFiles::cmykTiff(size, ink, profile, shape));
+        const CompressionImageIO::UprightImage read = CompressionImageIO::loadUprightImage(path);
+        ASSERT_FALSE(read.image.isNull()) << shape.tiled << shape.planar << shape.bits;
+        EXPECT_LE(ProfileTestFiles::meanDifference(read.image, expected), 1) << shape.tiled << shape.planar << shape.bits;
+    }
+    const QString shared = TestSupport::writeFile(dir.filePath(QStringLiteral("shared.tif")),
+                                                  ColourTestFiles::sharedRowTiff(QSize(7000, 7000), 4, profile));
+    EXPECT_TRUE(CompressionImageIO::loadUprightImage(shared).image.isNull());
+    EXPECT_FALSE(ImageCompressionService::source(shared));
+}
+
 TEST(CompressionColour, PngsThatSaySrgbThroughTheirGammaAreNotShifted)
 {
     QTemporaryDir dir;

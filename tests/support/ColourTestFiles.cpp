@@ -154,6 +154,61 @@ QByteArray multiPageTiff(QSize size, int pages)
     return tiff;
 }
 
+QByteArray sharedRowTiff(QSize size, int samples, const QByteArray &profile)
+{
+    const auto u16 = [](QByteArray &out, quint16 v) { out.append(char(v & 0xFF)).append(char(v >> 8)); };
+    const auto u32 = [](QByteArray &out, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            out.append(char((v >> (8 * i)) & 0xFF));
+    };
+    const quint32 height = quint32(size.height());
+    const quint32 rowBytes = quint32(size.width() * samples);
+    const int entries = profile.isEmpty() ? 10 : 11;
+    const quint32 bitsAt = 8 + 2 + quint32(entries) * 12 + 4;
+    const quint32 offsetsAt = bitsAt + 8;
+    const quint32 countsAt = offsetsAt + 4 * height;
+    const quint32 profileAt = countsAt + 4 * height;
+    const quint32 rowAt = profileAt + quint32(profile.size());
+    QByteArray tiff("II*\0", 4);
+    u32(tiff, 8);
+    u16(tiff, quint16(entries));
+    const auto entry = [&](quint16 tag, quint16 type, quint32 count, quint32 value) {
+        u16(tiff, tag);
+        u16(tiff, type);
+        u32(tiff, count);
+        if (type == 3 && count == 1) {
+            u16(tiff, quint16(value));
+            u16(tiff, 0);
+        } else {
+            u32(tiff, value);
+        }
+    };
+    entry(256, 4, 1, quint32(size.width()));
+    entry(257, 4, 1, height);
+    entry(258, 3, quint32(samples), samples == 1 ? 8 : bitsAt); // 8 bits a sample
+    entry(259, 3, 1, 1); // no compression
+    entry(262, 3, 1, samples == 1 ? 1 : 5); // black is zero, or ink
+    entry(273, 4, height, offsetsAt);
+    entry(277, 3, 1, quint32(samples));
+    entry(278, 4, 1, 1); // a row a strip
+    entry(279, 4, height, countsAt);
+    entry(284, 3, 1, 1); // interleaved
+    if (!profile.isEmpty())
+        entry(34675, 7, quint32(profile.size()), profileAt);
+    u32(tiff, 0);
+    for (int i = 0; i < 4; ++i)
+        u16(tiff, 8);
+    for (quint32 y = 0; y < height; ++y)
+        u32(tiff, rowAt);
+    for (quint32 y = 0; y < height; ++y)
+        u32(tiff, rowBytes);
+    tiff.append(profile);
+    QByteArray row(qsizetype(rowBytes), '\0');
+    for (qsizetype i = 0; i < row.size(); ++i)
+        row[i] = char(samples == 1 ? 0x80 : ((i / 4) % 2 ? 0xC0 : 0x30));
+    return tiff.append(row);
+}
+
 namespace {
 
 quint32 colourTestPngCrc(const QByteArray &bytes)

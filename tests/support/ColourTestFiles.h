@@ -24,6 +24,11 @@ QByteArray jpeg(const QImage &image, int quality = 95);
 // A little-endian, uncompressed 8-bit grey TIFF of `pages` pages of `size`.
 QByteArray multiPageTiff(QSize size, int pages);
 
+// An uncompressed TIFF of `size` whose every strip, one row each, points at the same single row
+// of data: grey for one sample, CMYK ink for four (with `profile` embedded when not empty).
+// libtiff and Qt read it as a whole picture from a few kilobytes.
+QByteArray sharedRowTiff(QSize size, int samples, const QByteArray &profile = {});
+
 // A PNG chunk of `type` holding the values as 32-bit big-endian numbers (gAMA, cHRM), with its CRC.
 QByteArray pngChunk(const char *type, const std::vector<quint32> &values);
 // The PNG with `chunks` put in right after its header chunk.
