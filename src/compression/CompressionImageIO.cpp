@@ -75,8 +75,11 @@ UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFr
     // size costs nothing.
     if (stored.isValid()
         && (!ImageLimits::isAcceptableSize(stored.width(), stored.height())
-            || !ImageContentFormat::canHold(reader.format(), stored, source.size())))
-        return {};
+            || !ImageContentFormat::canHold(reader.format(), stored, source.size()))) {
+        UprightImage refused;
+        refused.tooLarge = true;
+        return refused;
+    }
     const QImageIOHandler::Transformations transformation = reader.transformation();
     const bool quarterTurn = ImageOrientation::swapsSides(transformation);
     if (stored.isValid())
@@ -117,8 +120,11 @@ UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFr
         QFile file(path);
         if (file.open(QIODevice::ReadOnly))
             tiffBytes = file.readAll();
-        if (!TiffFile::dataCanFill(tiffBytes))
-            return {};
+        if (!TiffFile::dataCanFill(tiffBytes)) {
+            UprightImage refused;
+            refused.tooLarge = true;
+            return refused;
+        }
         tiff = CmykTiff::layout(tiffBytes);
     }
 

@@ -92,6 +92,7 @@ class ImageCompressionServiceError : public std::exception {
 public:
     enum class Kind {
         noReadableImage,         // carries the source path; shows its file name
+        imageTooLarge,           // source path; file name
         unsupportedImage,        // source path; file name
         cropUnsupported,         // source path; file name
         cropTooSmall,            // source path; file name
@@ -105,6 +106,7 @@ public:
     };
 
     static ImageCompressionServiceError noReadableImage(const QString &path) { return {Kind::noReadableImage, path}; }
+    static ImageCompressionServiceError imageTooLarge(const QString &path) { return {Kind::imageTooLarge, path}; }
     static ImageCompressionServiceError unsupportedImage(const QString &path) { return {Kind::unsupportedImage, path}; }
     static ImageCompressionServiceError cropUnsupported(const QString &path) { return {Kind::cropUnsupported, path}; }
     static ImageCompressionServiceError cropTooSmall(const QString &path) { return {Kind::cropTooSmall, path}; }

@@ -354,6 +354,38 @@ std::optional<QSize> orientedImageSizeData(const QByteArray &data)
     return readOrientedSize(reader, heldContents(data));
 }
 
+namespace {
+
+bool readerExceedsLimits(QImageReader &reader, const Contents &contents)
+{
+    const QSize stored = reader.size();
+    if (stored.isValid()
+        && (!ImageLimits::isAcceptableSize(stored.width(), stored.height())
+            || !ImageContentFormat::canHold(reader.format(), stored, reader.device()->size())))
+        return true;
+    return reader.format() == "tiff" && !TiffFile::dataCanFill(contents(-1));
+}
+
+} // namespace
+
+bool exceedsLimits(const QString &path)
+{
+    QFile file(path);
+    QImageReader reader(&file);
+    return openDecodingFile(reader, file) && readerExceedsLimits(reader, fileContents(path));
+}
+
+bool exceedsLimitsData(const QByteArray &data)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return false;
+    QImageReader reader(&buffer);
+    return ImageContentFormat::prepare(reader, data.left(ImageContentFormat::headBytes))
+        && readerExceedsLimits(reader, heldContents(data));
+}
+
 QSize thumbnailSize(QSize size, double maxDimension)
 {
     const double w = size.width();

@@ -451,8 +451,12 @@ void ContentView::handleDroppedImageData(const QByteArray &data)
     // A format that cannot tell its size up front answers an invalid size; the decode's own limits
     // bound it.
     const QSize size = reader.size();
-    if (size.isValid() && !ImageLimits::isAcceptableSize(size.width(), size.height()))
+    if (size.isValid()
+        && (!ImageLimits::isAcceptableSize(size.width(), size.height())
+            || !ImageContentFormat::canHold(reader.format(), size, data.size()))) {
+        m_viewModel->setErrorMessage(QStringLiteral("图片过大，无法导入"));
         return;
+    }
     // One decode at a time, so drops are imported in the order they came.
     m_droppedPictures.push_back(data);
     if (m_droppedPictures.size() == 1)

@@ -191,6 +191,17 @@ TEST(CompressionColour, CmykTiffsOfEveryLayoutAndUnfillableTiffs)
                                                   ColourTestFiles::sharedRowTiff(QSize(7000, 7000), 4, profile));
     EXPECT_TRUE(CompressionImageIO::loadUprightImage(shared).image.isNull());
     EXPECT_FALSE(ImageCompressionService::source(shared));
+    QTemporaryDir out;
+    ImageCompressionSource source;
+    source.url = shared;
+    source.fileName = QStringLiteral("shared.tif");
+    source.pixelSize = QSizeF(7000, 7000);
+    try {
+        ImageCompressionService::compress(source, {}, out.path());
+        ADD_FAILURE() << "a picture its data cannot fill must not compress";
+    } catch (const ImageCompressionServiceError &error) {
+        EXPECT_EQ(error.description(), QStringLiteral("图片过大，无法处理：shared.tif"));
+    }
 }
 
 TEST(CompressionColour, PngsThatSaySrgbThroughTheirGammaAreNotShifted)

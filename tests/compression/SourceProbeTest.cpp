@@ -153,7 +153,7 @@ TEST(SourceProbe, HeaderClaimingAHugeSizeIsRefusedWithoutDecoding)
         compress(fake, {}, out.path());
         FAIL() << "a bomb must not compress";
     } catch (const ImageCompressionServiceError &error) {
-        EXPECT_EQ(error.description(), "无法读取图片：bomb.png");
+        EXPECT_EQ(error.description(), "图片过大，无法处理：bomb.png");
     }
     EXPECT_TRUE(QDir(out.path()).isEmpty());
 }
