@@ -1290,7 +1290,8 @@ QByteArray benchSampleTableVideo()
 // profile), tall-strips (3000 × 60000, the same), lzw-bomb (14000², one strip of flat ink, with a
 // profile), deflate-bomb (the same deflated), deflate-bomb-plain
 // (without a profile), tiled-shared and planar-shared (14000², tiles of 256² or planes of rows
-// sharing their data, without a profile); gif-named (29 bytes named .gif with no GIF signature,
+// sharing their data, without a profile); genuine-tiled and genuine-planar (6000 × 4000, tiles of
+// 256² or planes of 64-row strips, each piece its own data, with a profile: read through it); gif-named (29 bytes named .gif with no GIF signature,
 // declaring 10000²); and mp4-table (a 28-byte video whose sample table asks for 2 GB, opened).
 // Operations: load, import, compress (at original size), compress1920, open (a project holding it).
 int benchCraftedTiff(const QString &kind, const QString &what)
@@ -1320,6 +1321,14 @@ int benchCraftedTiff(const QString &kind, const QString &what)
     } else if (kind == QLatin1String("planar-shared")) {
         layout.planar = true;
         bytes = benchTiff(layout, {});
+    } else if (kind == QLatin1String("genuine-tiled") || kind == QLatin1String("genuine-planar")) {
+        layout.size = QSize(6000, 4000);
+        side = 6000;
+        layout.shared = false;
+        layout.tile = kind == QLatin1String("genuine-tiled") ? 256 : 0;
+        layout.planar = !layout.tile;
+        layout.rows = 64;
+        bytes = benchTiff(layout, profile);
     } else if (kind == QLatin1String("gif-named")) {
         static const char body[] = "NOTGIF\x10\x27\x10\x27\0\0\0,\0\0\0\0\x10\x27\x10\x27\0\x02\x02\x44\x01\0;";
         bytes = QByteArray(body, sizeof body - 1);

@@ -91,8 +91,13 @@ private:
         for (int y = 0; y < rows; ++y) {
             const uchar *from = source + size_t(y) * sourceRowBytes;
             uchar *to = band.data() + size_t(y) * m_rowBytes + (size_t(x) * 4 + size_t(plane)) * sample;
-            for (int i = 0; i < columns; ++i)
-                std::memcpy(to + size_t(i) * 4 * sample, from + size_t(i) * sample, sample);
+            if (sample == 1) {
+                for (int i = 0; i < columns; ++i)
+                    to[size_t(i) * 4] = from[i];
+            } else {
+                for (int i = 0; i < columns; ++i)
+                    std::memcpy(to + size_t(i) * 8, from + size_t(i) * 2, 2);
+            }
         }
     }
 
