@@ -5,6 +5,7 @@
 #include <QImageReader>
 
 #include <algorithm>
+#include <mutex>
 
 namespace ImageContentFormat {
 
@@ -84,13 +85,16 @@ bool canHold(const QByteArray &format, QSize size, qint64 fileBytes)
 
 bool prepare(QImageReader &reader, const QByteArray &head)
 {
-    QImageReader::setAllocationLimit(ImageLimits::allocationLimitMB);
+    // Qt's limit is one for the whole process, set before the first reader reads.
+    static std::once_flag limited;
+    std::call_once(limited, [] { ImageLimits::configure(); });
+    static const QList<QByteArray> readable = QImageReader::supportedImageFormats();
     const QByteArray format = identify(head);
     // Without a format and with detection off, the reader finds no handler and reads nothing.
     reader.setAutoDetectImageFormat(false);
     reader.setDecideFormatFromContent(false);
     reader.setFormat(format);
-    return !format.isEmpty() && QImageReader::supportedImageFormats().contains(format);
+    return !format.isEmpty() && readable.contains(format);
 }
 
 } // namespace ImageContentFormat
