@@ -198,7 +198,7 @@ Decoded decode(const QByteArray &bytes, const Layout &layout)
     if (!file.tiff())
         return result;
     const CmykTiffBands bands(file.tiff(), layout);
-    if (!layout.tiled && !layout.planar && TIFFScanlineSize(file.tiff()) < tmsize_t(bands.rowBytes()))
+    if (!layout.tiled && !layout.planar && TIFFScanlineSize(file.tiff()) != tmsize_t(bands.rowBytes()))
         return result;
     QImage image(layout.size, QImage::Format_RGB32);
     if (image.isNull())
