@@ -1238,24 +1238,27 @@ QByteArray benchTiff(const BenchTiffLayout &layout, const QByteArray &profile)
             u32(tiff, value);
         }
     };
+    // One piece's offset and byte count are held in the entries themselves, not pointed at.
+    const quint32 offsets = pieces == 1 ? dataAt : offsetsAt;
+    const quint32 counts = pieces == 1 ? quint32(piece.size()) : countsAt;
     entry(256, 4, 1, quint32(width));
     entry(257, 4, 1, quint32(height));
     entry(258, 3, 4, bitsAt);
     entry(259, 3, 1, layout.compression);
     entry(262, 3, 1, 5); // ink
     if (!layout.tile)
-        entry(273, 4, pieces, offsetsAt);
+        entry(273, 4, pieces, offsets);
     entry(277, 3, 1, 4);
     if (!layout.tile) {
         entry(278, 4, 1, quint32(layout.rows));
-        entry(279, 4, pieces, countsAt);
+        entry(279, 4, pieces, counts);
     }
     entry(284, 3, 1, layout.planar ? 2 : 1);
     if (layout.tile) {
         entry(322, 4, 1, quint32(layout.tile));
         entry(323, 4, 1, quint32(layout.tile));
-        entry(324, 4, pieces, offsetsAt);
-        entry(325, 4, pieces, countsAt);
+        entry(324, 4, pieces, offsets);
+        entry(325, 4, pieces, counts);
     }
     if (!profile.isEmpty())
         entry(34675, 7, quint32(profile.size()), profileAt);
