@@ -32,6 +32,7 @@
 #include "platform/ImageDecoding.h"
 #include "platform/ImageLimits.h"
 #include "platform/JpegFile.h"
+#include "platform/VideoAsset.h"
 #include "textengine/TextComparisonImport.h"
 
 #include <QApplication>
@@ -1188,6 +1189,236 @@ int benchCraftedJpeg(const QString &kind, const QString &what)
     return 0;
 }
 
+// ---- Crafted TIFFs, a GIF name on other bytes, a video asking for gigabytes ----------------------
+
+// One strip (or tile) of `width` × `rows` samples compressed by libtiff as `compression` does it:
+// CMYK ink of two alternating mixes (or one flat mix), `samples` a pixel (1 for a plane of ink).
+QByteArray benchTiffPiece(int width, int rows, int samples, uint16_t compression, bool alternating)
+{
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("piece.tif")));
+    TIFF *tiff = TIFFOpen(path.constData(), "w");
+    if (!tiff)
+        return {};
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(width));
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(rows));
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(samples));
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, uint16_t(samples == 4 ? PHOTOMETRIC_SEPARATED : PHOTOMETRIC_MINISBLACK));
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG));
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, compression);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(rows));
+    std::vector<uchar> row(size_t(width) * size_t(samples));
+    for (size_t i = 0; i < row.size(); ++i)
+        row[i] = uchar(alternating && (i / size_t(samples)) % 2 ? 0xC0 : 0x30);
+    for (int y = 0; y < rows; ++y)
+        TIFFWriteScanline(tiff, row.data(), uint32_t(y), 0);
+    TIFFClose(tiff);
+    tiff = TIFFOpen(path.constData(), "r");
+    if (!tiff)
+        return {};
+    QByteArray raw(qsizetype(TIFFRawStripSize(tiff, 0)), '\0');
+    const tmsize_t read = TIFFReadRawStrip(tiff, 0, raw.data(), tmsize_t(raw.size()));
+    TIFFClose(tiff);
+    return read > 0 ? raw.left(qsizetype(read)) : QByteArray();
+}
+
+// How a crafted CMYK TIFF is laid out: strips of `rows` rows or tiles of `tile` × `tile`, inks
+// interleaved or in planes, its pieces sharing one copy of the data or each holding its own.
+struct BenchTiffLayout {
+    QSize size;
+    uint16_t compression = COMPRESSION_LZW;
+    int rows = 1;
+    int tile = 0;
+    bool planar = false;
+    bool shared = true;
+    bool alternating = true;
+};
+
+// A little-endian CMYK TIFF of that layout, every piece the same compressed data, with `profile`.
+QByteArray benchTiff(const BenchTiffLayout &layout, const QByteArray &profile)
+{
+    const int width = layout.size.width();
+    const int height = layout.size.height();
+    const int pieceWidth = layout.tile ? layout.tile : width;
+    const int pieceRows = layout.tile ? layout.tile : layout.rows;
+    const int planes = layout.planar ? 4 : 1;
+    const QByteArray piece = benchTiffPiece(pieceWidth, pieceRows, layout.planar ? 1 : 4, layout.compression, layout.alternating);
+    const quint32 across = layout.tile ? quint32((width + layout.tile - 1) / layout.tile) : 1;
+    const quint32 down = quint32((height + pieceRows - 1) / pieceRows);
+    const quint32 pieces = across * down * quint32(planes);
+    const auto u16 = [](QByteArray &out, quint16 v) { out.append(char(v & 0xFF)).append(char(v >> 8)); };
+    const auto u32 = [](QByteArray &out, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            out.append(char((v >> (8 * i)) & 0xFF));
+    };
+    const int entries = 10 + (layout.tile ? 1 : 0) + (profile.isEmpty() ? 0 : 1);
+    const quint32 bitsAt = 8 + 2 + quint32(entries) * 12 + 4;
+    const quint32 offsetsAt = bitsAt + 8;
+    const quint32 countsAt = offsetsAt + 4 * pieces;
+    const quint32 profileAt = countsAt + 4 * pieces;
+    const quint32 dataAt = profileAt + quint32(profile.size());
+    QByteArray tiff("II*\0", 4);
+    u32(tiff, 8);
+    u16(tiff, quint16(entries));
+    const auto entry = [&](quint16 tag, quint16 type, quint32 count, quint32 value) {
+        u16(tiff, tag);
+        u16(tiff, type);
+        u32(tiff, count);
+        if (type == 3 && count == 1) {
+            u16(tiff, quint16(value));
+            u16(tiff, 0);
+        } else {
+            u32(tiff, value);
+        }
+    };
+    // One piece's offset and byte count are held in the entries themselves, not pointed at.
+    const quint32 offsets = pieces == 1 ? dataAt : offsetsAt;
+    const quint32 counts = pieces == 1 ? quint32(piece.size()) : countsAt;
+    entry(256, 4, 1, quint32(width));
+    entry(257, 4, 1, quint32(height));
+    entry(258, 3, 4, bitsAt);
+    entry(259, 3, 1, layout.compression);
+    entry(262, 3, 1, 5); // ink
+    if (!layout.tile)
+        entry(273, 4, pieces, offsets);
+    entry(277, 3, 1, 4);
+    if (!layout.tile) {
+        entry(278, 4, 1, quint32(layout.rows));
+        entry(279, 4, pieces, counts);
+    }
+    entry(284, 3, 1, layout.planar ? 2 : 1);
+    if (layout.tile) {
+        entry(322, 4, 1, quint32(layout.tile));
+        entry(323, 4, 1, quint32(layout.tile));
+        entry(324, 4, pieces, offsets);
+        entry(325, 4, pieces, counts);
+    }
+    if (!profile.isEmpty())
+        entry(34675, 7, quint32(profile.size()), profileAt);
+    u32(tiff, 0);
+    for (int i = 0; i < 4; ++i)
+        u16(tiff, 8);
+    for (quint32 i = 0; i < pieces; ++i)
+        u32(tiff, dataAt + (layout.shared ? 0 : i * quint32(piece.size())));
+    for (quint32 i = 0; i < pieces; ++i)
+        u32(tiff, quint32(piece.size()));
+    tiff.append(profile);
+    tiff.append(layout.shared ? piece : piece.repeated(qsizetype(pieces)));
+    return tiff;
+}
+
+// A track and a compact sample-size table of four-bit entries declaring half a billion samples:
+// the demuxer asks for about 2 GB before reading any of them.
+QByteArray benchSampleTableVideo()
+{
+    const auto atom = [](const char *type, const QByteArray &body) {
+        QByteArray out;
+        const quint32 size = quint32(8 + body.size());
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out.append(char((size >> shift) & 0xFF));
+        return out.append(type, 4).append(body);
+    };
+    return atom("trak", {}) + atom("stz2", QByteArray("\0\0\0\0\0\0\0\x04\x1F\xFF\xFF\x00", 12));
+}
+
+// TIFFs under 1 MB declaring pictures their data cannot fill, every layout (CMYK, LZW unless
+// named): shared-rows (14000², a strip a row, all one row of two alternating inks, with a
+// profile), tall-strips (3000 × 60000, the same), lzw-bomb (14000², one strip of flat ink, with a
+// profile), deflate-bomb (the same deflated), deflate-bomb-plain
+// (without a profile), tiled-shared and planar-shared (14000², tiles of 256² or planes of rows
+// sharing their data, without a profile); genuine-tiled and genuine-planar (6000 × 4000, tiles of
+// 256² or planes of 64-row strips, each piece its own data, with a profile: read through it); gif-named (29 bytes named .gif with no GIF signature,
+// declaring 10000²); and mp4-table (a 28-byte video whose sample table asks for 2 GB, opened).
+// Operations: load, import, compress (at original size), compress1920, open (a project holding it).
+int benchCraftedTiff(const QString &kind, const QString &what)
+{
+    const QByteArray profile = gridCmykProfile(17, false);
+    QByteArray bytes;
+    QString name = QStringLiteral("crafted.tif");
+    int side = 14000;
+    BenchTiffLayout layout;
+    layout.size = QSize(14000, 14000);
+    if (kind == QLatin1String("shared-rows")) {
+        bytes = benchTiff(layout, profile);
+    } else if (kind == QLatin1String("tall-strips")) {
+        layout.size = QSize(3000, 60000);
+        side = 60000;
+        bytes = benchTiff(layout, profile);
+    } else if (kind == QLatin1String("lzw-bomb") || kind == QLatin1String("deflate-bomb")
+               || kind == QLatin1String("deflate-bomb-plain")) {
+        layout.rows = 14000; // one strip
+        layout.shared = false;
+        layout.alternating = false;
+        layout.compression = kind == QLatin1String("lzw-bomb") ? COMPRESSION_LZW : COMPRESSION_ADOBE_DEFLATE;
+        bytes = benchTiff(layout, kind.endsWith(QLatin1String("plain")) ? QByteArray() : profile);
+    } else if (kind == QLatin1String("tiled-shared")) {
+        layout.tile = 256;
+        bytes = benchTiff(layout, {});
+    } else if (kind == QLatin1String("planar-shared")) {
+        layout.planar = true;
+        bytes = benchTiff(layout, {});
+    } else if (kind == QLatin1String("genuine-tiled") || kind == QLatin1String("genuine-planar")) {
+        layout.size = QSize(6000, 4000);
+        side = 6000;
+        layout.shared = false;
+        layout.tile = kind == QLatin1String("genuine-tiled") ? 256 : 0;
+        layout.planar = !layout.tile;
+        layout.rows = 64;
+        bytes = benchTiff(layout, profile);
+    } else if (kind == QLatin1String("gif-named")) {
+        static const char body[] = "NOTGIF\x10\x27\x10\x27\0\0\0,\0\0\0\0\x10\x27\x10\x27\0\x02\x02\x44\x01\0;";
+        bytes = QByteArray(body, sizeof body - 1);
+        name = QStringLiteral("crafted.gif");
+        side = 10000;
+    } else if (kind == QLatin1String("mp4-table")) {
+        bytes = benchSampleTableVideo();
+        name = QStringLiteral("crafted.mp4");
+    } else {
+        std::fprintf(stderr, "unknown crafted file: %s\n", qPrintable(kind));
+        return 1;
+    }
+    QTemporaryDir dir;
+    const QString path = writeCrafted(dir, name, bytes);
+    const QString project = what == QLatin1String("open") ? projectHolding(dir, bytes, side, 1) : QString();
+    QTemporaryDir out;
+    resetPeak();
+    QElapsedTimer timer;
+    timer.start();
+    const double cpu = cpuSeconds();
+    QString outcome;
+    if (kind == QLatin1String("mp4-table")) {
+        outcome = VideoAsset::load(path) ? QStringLiteral("opened") : QStringLiteral("refused");
+    } else if (what == QLatin1String("import")) {
+        outcome = importOutcome({ path }, dir);
+    } else if (what == QLatin1String("load")) {
+        const std::optional<QImage> image = ImageDecoding::loadOrientedImage(path);
+        outcome = image ? QStringLiteral("loaded, %1 × %2").arg(image->width()).arg(image->height())
+                        : QStringLiteral("refused");
+    } else if (what == QLatin1String("probe")) {
+        outcome = probeOutcome({ path });
+    } else if (what == QLatin1String("open")) {
+        QSettings settings(dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
+        MarkupViewModel model(settings);
+        outcome = model.openProject(project) ? QStringLiteral("opened, %1 images").arg(model.items().size())
+                                             : QStringLiteral("not opened: %1").arg(model.errorMessage().value_or(QString()));
+    } else if (what == QLatin1String("compress1920")) {
+        try {
+            const auto result = ImageCompressionService::compress(
+                unprobedSource(path, side), ImageCompressionSettings(0.75, ImageCompressionMaxDimension::longEdge1920),
+                out.path());
+            outcome = QStringLiteral("compressed, %1 × %2").arg(result.outputPixelSize.width()).arg(result.outputPixelSize.height());
+        } catch (const ImageCompressionServiceError &error) {
+            outcome = error.description();
+        }
+    } else {
+        outcome = compressOutcome(unprobedSource(path, side), out.path());
+    }
+    reportJpeg(qPrintable(QStringLiteral("crafted %1").arg(kind)), bytes.size(), what, outcome, timer.elapsed(),
+               cpuSeconds() - cpu);
+    return 0;
+}
+
 // ---- Headers claiming huge pictures --------------------------------------------------------------
 
 quint32 pngCrc(const QByteArray &bytes)
@@ -1392,6 +1623,8 @@ int main(int argc, char **argv)
         return benchNoDataJpeg(what);
     if (which == QLatin1String("jpeg-crafted"))
         return benchCraftedJpeg(what, argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("compress"));
+    if (which == QLatin1String("crafted"))
+        return benchCraftedTiff(what, argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("load"));
     if (which == QLatin1String("profile"))
         return benchProfileFile(what);
     if (which == QLatin1String("project-arrays"))

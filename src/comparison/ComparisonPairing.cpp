@@ -18,6 +18,16 @@ QString undecodableMessage()
     return QStringLiteral("对比图片无法解析");
 }
 
+QString tooLargeMessage()
+{
+    return QStringLiteral("对比图片过大，无法处理");
+}
+
+QString refusalMessage(const QString &path)
+{
+    return ImageDecoding::exceedsLimits(path) ? tooLargeMessage() : undecodableMessage();
+}
+
 QString batchResultMessage(const ComparisonBatchImportResult &result, bool didAdd)
 {
     constexpr qsizetype shownNames = 12;
@@ -82,21 +92,28 @@ DecodedBatch decodeFolders(const QString &beforeFolder, const QString &afterFold
     const URLMatch match = MarkupViewModel::matchComparisonURLs(before, after);
 
     std::vector<std::optional<ComparisonPairState>> decoded(match.matched.size());
+    // For a pair refused, whether it was for what a side would cost.
+    std::vector<char> tooLarge(match.matched.size(), 0);
     ParallelWork::forEach(int(match.matched.size()), [&](int i) {
         const auto &[beforePath, afterPath] = match.matched[size_t(i)];
         std::optional<ComparisonImageState> beforeImage = decodeImage(beforePath);
-        if (!beforeImage)
+        if (!beforeImage) {
+            tooLarge[size_t(i)] = ImageDecoding::exceedsLimits(beforePath);
             return;
+        }
         std::optional<ComparisonImageState> afterImage = decodeImage(afterPath);
-        if (!afterImage)
+        if (!afterImage) {
+            tooLarge[size_t(i)] = ImageDecoding::exceedsLimits(afterPath);
             return;
+        }
         decoded[size_t(i)] = ComparisonPairState{QUuid(), std::move(*beforeImage), std::move(*afterImage)};
     });
 
     DecodedBatch batch;
-    for (std::optional<ComparisonPairState> &pair : decoded) {
+    for (size_t i = 0; i < decoded.size(); ++i) {
+        std::optional<ComparisonPairState> &pair = decoded[i];
         if (!pair) {
-            batch.hadUndecodablePair = true;
+            (tooLarge[i] ? batch.hadTooLargePair : batch.hadUndecodablePair) = true;
             continue;
         }
         pair->id = QUuid::createUuid();

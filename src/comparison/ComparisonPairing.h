@@ -20,6 +20,10 @@ constexpr double thumbnailDimension = 320;
 
 // The message of a file that cannot be decoded.
 QString undecodableMessage();
+// The same for a picture refused for what it would cost rather than for being unreadable.
+QString tooLargeMessage();
+// Which of the two applies to a file that decodeImage() refused.
+QString refusalMessage(const QString &path);
 
 // The text of the batch result alert: the count line, then per non-empty unmatched list (before
 // first) a blank line, its heading and at most 12 names, with "…还有 K 个" for the rest.
@@ -48,6 +52,7 @@ struct URLMatch {
 struct DecodedBatch {
     ComparisonBatchImportResult result;
     bool hadUndecodablePair = false;
+    bool hadTooLargePair = false; // a side refused for what it would cost, every other side read
 };
 
 // Lists, sorts and matches the two folders, then decodes the matched pairs on every core, before

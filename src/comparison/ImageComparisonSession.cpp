@@ -48,7 +48,7 @@ void ImageComparisonSession::chooseComparisonImage(bool isAfter)
     std::optional<ComparisonImageState> image = m_viewModel.makeComparisonImage(*path);
     if (!image) {
         // The window's own alert waits until no sheet is open; this one belongs over the sheet now.
-        const QString message = ComparisonPairing::undecodableMessage();
+        const QString message = m_viewModel.errorMessage().value_or(ComparisonPairing::undecodableMessage());
         m_dialogs->showError(message, parent);
         if (m_viewModel.errorMessage() == message)
             m_viewModel.setErrorMessage(std::nullopt);

@@ -119,7 +119,7 @@ std::optional<ComparisonImageState> MarkupViewModel::makeComparisonImage(const Q
 {
     std::optional<ComparisonImageState> image = ComparisonPairing::decodeImage(path);
     if (!image)
-        setErrorMessage(ComparisonPairing::undecodableMessage());
+        setErrorMessage(ComparisonPairing::refusalMessage(path));
     return image;
 }
 
@@ -147,6 +147,8 @@ ComparisonBatchImportResult MarkupViewModel::finishComparisonBatch(ComparisonPai
 {
     if (batch.hadUndecodablePair)
         setErrorMessage(ComparisonPairing::undecodableMessage());
+    else if (batch.hadTooLargePair)
+        setErrorMessage(ComparisonPairing::tooLargeMessage());
     return std::move(batch.result);
 }
 

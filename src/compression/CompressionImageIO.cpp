@@ -5,11 +5,14 @@
 #include "platform/DecodeBudget.h"
 #include "platform/GifCodec.h"
 #include "platform/GreyProfile.h"
+#include "platform/ImageContentFormat.h"
 #include "platform/ImageLimits.h"
 #include "platform/ImageOrientation.h"
 #include "platform/ImageReduction.h"
 #include "platform/JpegFile.h"
 #include "platform/NewFile.h"
+#include "platform/PngColourChunks.h"
+#include "platform/TiffFile.h"
 
 #include <QColorSpace>
 #include <QFile>
@@ -57,7 +60,11 @@ QSize fittedSize(QSize size, int longEdgeLimit)
 
 UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFrames, bool /*pixelsOnly*/)
 {
-    QImageReader reader(path);
+    // The decoder is the one the file's content names, never its name's.
+    QFile source(path);
+    QImageReader reader(&source);
+    if (!source.open(QIODevice::ReadOnly) || !ImageContentFormat::prepare(reader, source.peek(ImageContentFormat::headBytes)))
+        return {};
     // The orientation is applied below, keeping the colour space that the reader's own turn loses.
     reader.setAutoTransform(false);
     UprightImage result;
@@ -67,8 +74,13 @@ UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFr
     const QSize stored = reader.size();
     // The header's size is checked before anything is decoded, so a file that claims an enormous
     // size costs nothing.
-    if (stored.isValid() && !ImageLimits::isAcceptableSize(stored.width(), stored.height()))
-        return {};
+    if (stored.isValid()
+        && (!ImageLimits::isAcceptableSize(stored.width(), stored.height())
+            || !ImageContentFormat::canHold(reader.format(), stored, source.size()))) {
+        UprightImage refused;
+        refused.tooLarge = true;
+        return refused;
+    }
     const QImageIOHandler::Transformations transformation = reader.transformation();
     const bool quarterTurn = ImageOrientation::swapsSides(transformation);
     if (stored.isValid())
@@ -101,13 +113,19 @@ UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFr
         }
     }
 
-    // A CMYK TIFF with its own profile goes through the colour management library too.
+    // A TIFF whose data cannot fill its picture is refused before any pixel is held; a CMYK one is
+    // read here, through its own profile where it has one.
     QByteArray tiffBytes;
     std::optional<CmykTiff::Layout> tiff;
     if (reader.format() == "tiff") {
         QFile file(path);
         if (file.open(QIODevice::ReadOnly))
             tiffBytes = file.readAll();
+        if (!TiffFile::dataCanFill(tiffBytes)) {
+            UprightImage refused;
+            refused.tooLarge = true;
+            return refused;
+        }
         tiff = CmykTiff::layout(tiffBytes);
     }
 
@@ -158,6 +176,12 @@ UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFr
         return {};
     if (!ImageLimits::isAcceptableSize(result.image.width(), result.image.height()))
         return {};
+    // A PNG that says sRGB through its gamma and primaries is sRGB, not a pure 2.2 curve.
+    if (const QColorSpace space = result.image.colorSpace(); space.isValid() && space != QColorSpace(QColorSpace::SRgb)) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly) && PngColourChunks::statesSrgbByGamma(file.read(PngColourChunks::headBytes)))
+            result.image.setColorSpace(QColorSpace(QColorSpace::SRgb));
+    }
     // A grey picture's grey profile, which Qt's reader drops, is applied here: its levels become
     // sRGB's, and it carries no profile on (none that would fit grey pixels).
     if (result.image.format() == QImage::Format_Grayscale8 || result.image.format() == QImage::Format_Grayscale16) {

@@ -26,6 +26,9 @@ struct UprightImage {
     QImage image;        // orientation applied; possibly decoded smaller than fullSize (see below)
     QSize fullSize;      // the upright size of the whole image
     int frameCount = 1;  // images in the file, at least 1
+    // Refused for what it would cost (more pixels than the cap, or than its data can fill), not
+    // for being unreadable; the image is null then.
+    bool tooLarge = false;
 };
 
 // Decodes the file's first image with its orientation applied. The size is checked against the

@@ -2,6 +2,7 @@
 
 #include "compression/ImageCompressionModel.h"
 #include "platform/DecodeBudget.h"
+#include "platform/ImageContentFormat.h"
 #include "platform/ImageLimits.h"
 #include "platform/JpegFile.h"
 #include "platform/JpegLibrary.h"
@@ -268,7 +269,10 @@ bool readSettings(const QByteArray &bytes, const JpegFile::Layout &layout, QSize
 
 std::optional<QSize> recodeJpeg(const QString &path, int fitLongEdge, const QString &outputPath, double jpegQuality)
 {
-    QImageReader reader(path);
+    QFile source(path);
+    QImageReader reader(&source);
+    if (!source.open(QIODevice::ReadOnly) || !ImageContentFormat::prepare(reader, source.peek(ImageContentFormat::headBytes)))
+        return std::nullopt;
     reader.setAutoTransform(false);
     if (reader.format() != "jpeg" || reader.transformation() != QImageIOHandler::TransformationNone)
         return std::nullopt;

@@ -148,9 +148,11 @@ ImageCompressionSource croppedSource(const ImageCompressionSource &source, const
 {
     if (source.isGIF)
         throw ImageCompressionServiceError::cropUnsupported(source.url);
-    const QImage image = CompressionImageIO::loadUprightImage(source.url).image;
-    if (image.isNull())
-        throw ImageCompressionServiceError::noReadableImage(source.url);
+    CompressionImageIO::UprightImage loaded = CompressionImageIO::loadUprightImage(source.url);
+    if (loaded.image.isNull())
+        throw loaded.tooLarge ? ImageCompressionServiceError::imageTooLarge(source.url)
+                              : ImageCompressionServiceError::noReadableImage(source.url);
+    const QImage image = std::move(loaded.image);
 
     const QRect pixels = cropPixelRect(cropUnitRect, image.size(), ratio);
     if (pixels.width() < kMinimumCropSide || pixels.height() < kMinimumCropSide)

@@ -78,7 +78,7 @@ public:
         QImage decoded = m_decoder.nextFrame();
         if (!decoded.isNull()
             && GifCodec::exceedsWorkLimitOnceDecoded(m_info, index, m_decoder.leftTransparentPixels(), m_written))
-            throw ImageCompressionServiceError::tooCostly(m_path);
+            throw ImageCompressionServiceError::imageTooLarge(m_path);
         return decoded;
     }
 
@@ -211,7 +211,7 @@ ImageCompressionResult compressGIF(const ImageCompressionSource &source, const I
 {
     FrameSource frames(source.url, settings.maxDimension);
     if (frames.isTooCostly())
-        throw ImageCompressionServiceError::tooCostly(source.url);
+        throw ImageCompressionServiceError::imageTooLarge(source.url);
     if (!frames.hasFirstFrame())
         throw ImageCompressionServiceError::noReadableImage(source.url);
     const int count = static_cast<int>(frames.info().frames.size());

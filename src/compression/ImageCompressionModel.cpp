@@ -62,8 +62,8 @@ QString ImageCompressionServiceError::description() const
     switch (m_kind) {
     case Kind::noReadableImage:
         return QStringLiteral("无法读取图片：") + fileName;
-    case Kind::tooCostly:
-        return QStringLiteral("图片过大，无法压缩：") + fileName;
+    case Kind::imageTooLarge:
+        return QStringLiteral("图片过大，无法处理：") + fileName;
     case Kind::unsupportedImage:
         return QStringLiteral("暂不支持该图片格式：") + fileName;
     case Kind::cropUnsupported:
@@ -99,8 +99,8 @@ QString ImageCompressionServiceError::sharedReason() const
     switch (m_kind) {
     case Kind::noReadableImage:
         return QStringLiteral("无法读取图片");
-    case Kind::tooCostly:
-        return QStringLiteral("图片过大，无法压缩");
+    case Kind::imageTooLarge:
+        return QStringLiteral("图片过大，无法处理");
     case Kind::unsupportedImage:
         return QStringLiteral("暂不支持该图片格式");
     case Kind::cropUnsupported:

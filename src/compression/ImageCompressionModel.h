@@ -121,7 +121,7 @@ class ImageCompressionServiceError : public std::exception {
 public:
     enum class Kind {
         noReadableImage,         // carries the source path; shows its file name
-        tooCostly,               // source path; file name (more work than a file may ask for)
+        imageTooLarge,           // source path; file name
         unsupportedImage,        // source path; file name
         cropUnsupported,         // source path; file name
         cropTooSmall,            // source path; file name
@@ -135,7 +135,7 @@ public:
     };
 
     static ImageCompressionServiceError noReadableImage(const QString &path) { return {Kind::noReadableImage, path}; }
-    static ImageCompressionServiceError tooCostly(const QString &path) { return {Kind::tooCostly, path}; }
+    static ImageCompressionServiceError imageTooLarge(const QString &path) { return {Kind::imageTooLarge, path}; }
     static ImageCompressionServiceError unsupportedImage(const QString &path) { return {Kind::unsupportedImage, path}; }
     static ImageCompressionServiceError cropUnsupported(const QString &path) { return {Kind::cropUnsupported, path}; }
     static ImageCompressionServiceError cropTooSmall(const QString &path) { return {Kind::cropTooSmall, path}; }

@@ -3,6 +3,7 @@
 #include "compression/ImageCompressionRules.h"
 #include "compression/ImageCompressionService.h"
 #include "model/FileSupport.h"
+#include "platform/ImageDecoding.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -25,6 +26,7 @@ QString listKey(const QString &path) { return QDir::cleanPath(QFileInfo(path).ab
 struct SessionProbedChunk {
     std::vector<ImageCompressionSource> found;
     QStringList unreadable;
+    QStringList tooLarge; // refused for what they would cost
 };
 
 SessionProbedChunk sessionProbeChunk(const QStringList &chunk)
@@ -40,7 +42,7 @@ SessionProbedChunk sessionProbeChunk(const QStringList &chunk)
         read.insert(listKey(source.url));
     for (const QString &path : chunk) {
         if (!read.contains(listKey(path)))
-            probed.unreadable << path;
+            (ImageDecoding::exceedsLimits(path) ? probed.tooLarge : probed.unreadable) << path;
     }
     return probed;
 }
@@ -220,6 +222,7 @@ void ImageCompressionSession::probeInBackground(const std::shared_ptr<PendingAdd
             for (const SessionProbedChunk &part : probed.results()) {
                 pending->found.insert(pending->found.end(), part.found.begin(), part.found.end());
                 pending->unreadable += part.unreadable;
+                pending->tooLarge += part.tooLarge;
             }
             pending->done = true;
             applyFinishedAdds();
@@ -237,10 +240,11 @@ void ImageCompressionSession::applyFinishedAdds()
             drop->found += int(pending->found.size());
             drop->added += appendNewSources(std::move(pending->found));
             drop->unreadable += pending->unreadable;
+            drop->tooLarge += pending->tooLarge;
             if (--drop->remaining == 0)
-                reportAdd(drop->found, drop->added, drop->unreadable);
+                reportAdd(drop->found, drop->added, drop->unreadable, drop->tooLarge);
         } else {
-            applyAdd(std::move(pending->found), pending->unreadable);
+            applyAdd(std::move(pending->found), pending->unreadable, pending->tooLarge);
         }
         applied = true;
     }
@@ -248,10 +252,11 @@ void ImageCompressionSession::applyFinishedAdds()
         Q_EMIT sourcesAdded();
 }
 
-void ImageCompressionSession::applyAdd(std::vector<ImageCompressionSource> found, const QStringList &unreadable)
+void ImageCompressionSession::applyAdd(std::vector<ImageCompressionSource> found, const QStringList &unreadable,
+                                       const QStringList &tooLarge)
 {
     const int foundCount = int(found.size());
-    reportAdd(foundCount, appendNewSources(std::move(found)), unreadable);
+    reportAdd(foundCount, appendNewSources(std::move(found)), unreadable, tooLarge);
 }
 
 int ImageCompressionSession::appendNewSources(std::vector<ImageCompressionSource> found)
@@ -278,14 +283,15 @@ int ImageCompressionSession::appendNewSources(std::vector<ImageCompressionSource
     return count;
 }
 
-void ImageCompressionSession::reportAdd(int foundCount, int addedCount, const QStringList &unreadable)
+void ImageCompressionSession::reportAdd(int foundCount, int addedCount, const QStringList &unreadable,
+                                        const QStringList &tooLarge)
 {
     if (foundCount == 0) {
         setError(QStringLiteral("没有找到可压缩的图片"));
         return;
     }
     // Files that looked like images but could not be read are named, not passed over in silence.
-    const QString note = FileSupport::unreadableFilesNote(unreadable);
+    const QString note = FileSupport::tooLargeFilesNote(tooLarge) + FileSupport::unreadableFilesNote(unreadable);
     if (addedCount == 0) {
         if (!m_sources.empty())
             setSelectedCompressionSourceID(m_sources.front().id);

@@ -94,21 +94,23 @@ private:
         int found = 0;
         int added = 0;
         QStringList unreadable;
+        QStringList tooLarge;
     };
     struct PendingAdd {
         bool done = false;
         std::vector<ImageCompressionSource> found;
         QStringList unreadable; // image files that could not be read, in list order
+        QStringList tooLarge;   // image files refused for what they would cost
         QFuture<void> probing;
         std::shared_ptr<DropTally> drop; // set for the adds of a drop
     };
 
     void probeInBackground(const std::shared_ptr<PendingAdd> &pending, const QStringList &paths);
     void applyFinishedAdds();
-    void applyAdd(std::vector<ImageCompressionSource> found, const QStringList &unreadable);
+    void applyAdd(std::vector<ImageCompressionSource> found, const QStringList &unreadable, const QStringList &tooLarge);
     // Puts the sources not yet listed at the end of the list; returns how many that were.
     int appendNewSources(std::vector<ImageCompressionSource> found);
-    void reportAdd(int foundCount, int addedCount, const QStringList &unreadable);
+    void reportAdd(int foundCount, int addedCount, const QStringList &unreadable, const QStringList &tooLarge);
     // The running batch's count, from its threads' reports (which may arrive out of order).
     void showBatchProgress();
     void setSources(std::vector<ImageCompressionSource> sources);

@@ -43,7 +43,8 @@ ImageCompressionResult compressStillImage(const ImageCompressionSource &source,
         // smooth scale below then brings it to exactly the size computed from the full image.
         const auto loaded = CompressionImageIO::loadUprightImage(source.url, limit);
         if (loaded.image.isNull())
-            throw ImageCompressionServiceError::noReadableImage(source.url);
+            throw loaded.tooLarge ? ImageCompressionServiceError::imageTooLarge(source.url)
+                                  : ImageCompressionServiceError::noReadableImage(source.url);
         const QSize target = resizedSize(loaded.fullSize, settings.maxDimension);
         const QImage output = CompressionImageIO::redrawn(loaded.image, target, type == OutputType::png);
         CompressionImageIO::writeImage(output, temporary.path(), type, settings.jpegQuality);

@@ -116,9 +116,13 @@ void MarkupViewModel::importImages(const QStringList &paths, bool replacing)
         files.append(file);
 
     std::vector<std::optional<ImageMarkupItem>> built(size_t(files.size()));
+    // Files refused for what they would cost are told apart from unreadable ones.
+    std::vector<char> tooLarge(size_t(files.size()), 0);
     ParallelWork::forEach(int(files.size()), [&](int i) {
         try {
             built[size_t(i)] = itemFromFile(files.at(i));
+            if (!built[size_t(i)])
+                tooLarge[size_t(i)] = ImageDecoding::exceedsLimits(files.at(i));
         } catch (const std::bad_alloc &) {
             // Too large to decode now: left out like any other unreadable file.
         }
@@ -126,17 +130,18 @@ void MarkupViewModel::importImages(const QStringList &paths, bool replacing)
 
     std::vector<ImageMarkupItem> imported;
     QStringList unreadable;
+    QStringList refused;
     for (size_t i = 0; i < built.size(); ++i) {
         std::optional<ImageMarkupItem> &item = built[i];
         if (!item) {
-            unreadable << files.at(qsizetype(i));
+            (tooLarge[i] ? refused : unreadable) << files.at(qsizetype(i));
             continue;
         }
         item->id = QUuid::createUuid();
         imported.push_back(std::move(*item));
     }
     if (imported.empty()) {
-        setErrorMessage(QStringLiteral("没有找到可用图片"));
+        setErrorMessage(QStringLiteral("没有找到可用图片") + FileSupport::tooLargeFilesNote(refused));
         return;
     }
 
@@ -157,7 +162,8 @@ void MarkupViewModel::importImages(const QStringList &paths, bool replacing)
         normalizeLegacyNumberedTexts(i);
     selectItem(firstID);
     // Files that looked like images but could not be read are named, not passed over in silence.
-    setStatusMessage(QStringLiteral("已导入 %1 张图片").arg(count) + FileSupport::unreadableFilesNote(unreadable));
+    setStatusMessage(QStringLiteral("已导入 %1 张图片").arg(count) + FileSupport::tooLargeFilesNote(refused)
+                     + FileSupport::unreadableFilesNote(unreadable));
 }
 
 void MarkupViewModel::importImage(const QString &path)

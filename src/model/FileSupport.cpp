@@ -63,6 +63,19 @@ QString unreadableFilesNote(const QStringList &paths)
     return note + QStringLiteral("：") + names.join(QStringLiteral("、"));
 }
 
+QString tooLargeFilesNote(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return {};
+    QString note = QStringLiteral("，%1 张图片过大，无法处理").arg(paths.size());
+    if (paths.size() > 3)
+        return note;
+    QStringList names;
+    for (const QString &path : paths)
+        names << QFileInfo(path).fileName();
+    return note + QStringLiteral("：") + names.join(QStringLiteral("、"));
+}
+
 QString numberedNamesNote(const QStringList &paths)
 {
     if (paths.isEmpty())

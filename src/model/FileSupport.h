@@ -34,6 +34,9 @@ QStringList uniqueFileURLs(const QStringList &paths);
 // "，2 个文件无法读取：a.jpg、b.png", naming them (by file name) when there are at most three;
 // empty when every file was read.
 QString unreadableFilesNote(const QStringList &paths);
+// The same for the pictures refused for what they would cost (more pixels than the program reads,
+// or than their data can fill): "，1 张图片过大，无法处理：a.tif".
+QString tooLargeFilesNote(const QStringList &paths);
 
 // What a save adds to its status for the files written under a numbered name because their own
 // was taken: "，1 张因重名另存为 a-压缩-2.jpg", naming the first ("… 等" when there are several);

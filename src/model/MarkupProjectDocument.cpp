@@ -13,6 +13,11 @@ MarkupProjectError MarkupProjectError::imageDecodingFailed(const QString &fileNa
     return {Kind::ImageDecodingFailed, fileName, QString(), QString(), 0};
 }
 
+MarkupProjectError MarkupProjectError::imageTooLarge(const QString &fileName)
+{
+    return {Kind::ImageTooLarge, fileName, QString(), QString(), 0};
+}
+
 MarkupProjectError MarkupProjectError::fileReadFailed(const QString &fileName)
 {
     return {Kind::FileReadFailed, fileName, QString(), QString(), 0};
@@ -41,6 +46,8 @@ QString MarkupProjectError::description() const
     switch (kind) {
     case Kind::ImageDecodingFailed:
         return QStringLiteral("无法读取项目中的图片：") + fileName;
+    case Kind::ImageTooLarge:
+        return QStringLiteral("项目中的图片过大，无法打开：") + fileName;
     case Kind::FileReadFailed:
         return QStringLiteral("无法读取文件：") + fileName;
     case Kind::FileWriteFailed:

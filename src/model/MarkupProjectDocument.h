@@ -15,6 +15,7 @@
 struct MarkupProjectError {
     enum class Kind {
         ImageDecodingFailed, // an image inside the project cannot be decoded (`fileName` names it)
+        ImageTooLarge,       // an image inside the project would cost more than the program reads
         FileReadFailed,      // the project file cannot be read (`fileName` names it)
         FileWriteFailed,     // the project file cannot be written (`fileName` names it)
         UnreadableDocument,  // the bytes are not a project document (`detail` holds the key path;
@@ -34,6 +35,7 @@ struct MarkupProjectError {
     int errorNumber = 0;
 
     static MarkupProjectError imageDecodingFailed(const QString &fileName);
+    static MarkupProjectError imageTooLarge(const QString &fileName);
     static MarkupProjectError fileReadFailed(const QString &fileName);
     static MarkupProjectError fileWriteFailed(const QString &fileName);
     static MarkupProjectError fileWriteFailed(const QString &path, int errorNumber);

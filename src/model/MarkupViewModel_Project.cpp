@@ -61,6 +61,13 @@ QSizeF storedOrDecodedSize(double width, double height, QSize decoded)
     return QSizeF(decoded);
 }
 
+// Why a stored image could not be read: for what it would cost, or as unreadable.
+MarkupProjectError projectImageError(const QString &fileName, const QByteArray &imageData)
+{
+    return ImageDecoding::exceedsLimitsData(imageData) ? MarkupProjectError::imageTooLarge(fileName)
+                                                       : MarkupProjectError::imageDecodingFailed(fileName);
+}
+
 std::optional<ComparisonImageState> comparisonImage(const MarkupProjectComparisonImage &record)
 {
     // Only the header is read: a project may hold thousands of pairs, and decoding each side (or
@@ -318,7 +325,7 @@ std::variant<ImageMarkupItem, MarkupProjectError> MarkupViewModel::makeImageItem
     const std::optional<ImageDecoding::Preview> decoded =
         ImageDecoding::previewImageData(record.imageData, projectThumbnailDimension);
     if (!decoded)
-        return MarkupProjectError::imageDecodingFailed(record.fileName);
+        return projectImageError(record.fileName, record.imageData);
     ImageMarkupItem item;
     item.id = record.id;
     item.fileName = record.fileName;
@@ -338,10 +345,10 @@ MarkupViewModel::makeComparisonPair(const MarkupProjectComparisonPair &record)
     // The before side is checked first, so its name is the one reported when both fail.
     std::optional<ComparisonImageState> before = comparisonImage(record.before);
     if (!before)
-        return MarkupProjectError::imageDecodingFailed(record.before.fileName);
+        return projectImageError(record.before.fileName, record.before.imageData);
     std::optional<ComparisonImageState> after = comparisonImage(record.after);
     if (!after)
-        return MarkupProjectError::imageDecodingFailed(record.after.fileName);
+        return projectImageError(record.after.fileName, record.after.imageData);
     return ComparisonPairState{record.id, std::move(*before), std::move(*after)};
 }
 

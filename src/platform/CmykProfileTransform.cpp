@@ -2,7 +2,7 @@
 
 #include "platform/IccProfileTables.h"
 
-CmykProfileTransform::CmykProfileTransform(const QByteArray &profile, bool inverted)
+CmykProfileTransform::CmykProfileTransform(const QByteArray &profile, bool inverted, int bitsPerSample)
 {
     if (!IccProfileTables::workingBytes(profile))
         return;
@@ -12,7 +12,9 @@ CmykProfileTransform::CmykProfileTransform(const QByteArray &profile, bool inver
     output = cmsCreate_sRGBProfile();
     if (!output)
         return;
-    transform = cmsCreateTransform(input, inverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8, output, TYPE_BGRA_8,
+    const cmsUInt32Number ink = bitsPerSample == 16 ? (inverted ? TYPE_CMYK_16_REV : TYPE_CMYK_16)
+                                                    : (inverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8);
+    transform = cmsCreateTransform(input, ink, output, TYPE_BGRA_8,
                                    INTENT_PERCEPTUAL, 0);
 }
 

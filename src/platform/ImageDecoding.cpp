@@ -2,11 +2,14 @@
 
 #include "platform/CmykTiff.h"
 #include "platform/DecodeBudget.h"
+#include "platform/ImageContentFormat.h"
 #include "platform/GreyProfile.h"
 #include "platform/ImageLimits.h"
 #include "platform/ImageOrientation.h"
 #include "platform/ImageReduction.h"
 #include "platform/JpegFile.h"
+#include "platform/PngColourChunks.h"
+#include "platform/TiffFile.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -53,7 +56,9 @@ bool openReader(QImageReader &reader)
     if (!reader.canRead())
         return false;
     const QSize stored = reader.size();
-    if (stored.isValid() && !ImageLimits::isAcceptableSize(stored.width(), stored.height()))
+    if (stored.isValid()
+        && (!ImageLimits::isAcceptableSize(stored.width(), stored.height())
+            || !ImageContentFormat::canHold(reader.format(), stored, reader.device()->size())))
         return false;
     return true;
 }
@@ -64,10 +69,11 @@ struct JpegSource {
     std::optional<JpegFile::Layout> layout;
 };
 
-// A CMYK TIFF's bytes and what its tags say, when it carries a CMYK profile.
+// A CMYK TIFF's bytes and what its tags say; for any TIFF, whether its data can fill its picture.
 struct TiffSource {
     QByteArray bytes;
     std::optional<CmykTiff::Layout> layout;
+    bool unfillable = false;
 };
 
 // The share of the decode budget for reading `size` pixels in the reader's own format, plus
@@ -102,14 +108,17 @@ JpegSource jpegSource(const QImageReader &reader, const Contents &contents)
     return jpeg;
 }
 
-// A TIFF's bytes when its first page is CMYK ink with a CMYK profile (none otherwise).
+// A TIFF's bytes when its first page is CMYK ink (none otherwise), and whether the page's data
+// can fill the picture it declares: one that cannot is refused before any pixel is held.
 TiffSource tiffSource(const QImageReader &reader, const Contents &contents)
 {
     TiffSource tiff;
     if (reader.format() != "tiff")
         return tiff;
     tiff.bytes = contents(-1);
-    tiff.layout = CmykTiff::layout(tiff.bytes);
+    tiff.unfillable = !TiffFile::dataCanFill(tiff.bytes);
+    if (!tiff.unfillable)
+        tiff.layout = CmykTiff::layout(tiff.bytes);
     if (!tiff.layout)
         tiff.bytes.clear();
     return tiff;
@@ -144,7 +153,7 @@ JpegFile::CheckedDecode decodeJpeg(const QImageReader &reader, const JpegSource 
 QImage readStored(QImageReader &reader, const JpegSource &jpeg, QSize scaledSize = QSize(), const TiffSource &tiff = {})
 {
     if (tiff.layout) {
-        // A CMYK page goes through its profile; when that cannot be used, Qt's reader converts it.
+        // A CMYK page is read here, through its profile where it has a usable one.
         CmykTiff::Decoded decoded = CmykTiff::decode(tiff.bytes, *tiff.layout);
         if (decoded.damaged)
             return QImage();
@@ -179,6 +188,16 @@ void applyGreyProfile(QImage &image, const JpegSource &jpeg, const Contents &con
     GreyProfile::toSrgb(image, jpeg.layout ? jpeg.layout->iccProfile : GreyProfile::pngProfile(contents(pngProfileHeadBytes)));
 }
 
+// A PNG that says sRGB through its gamma and primaries is sRGB: Qt's reader would give it a pure
+// 2.2 curve, and the conversion from it would shift every colour.
+void takeGammaStatedSrgb(QImage &image, const Contents &contents)
+{
+    const QColorSpace space = image.colorSpace();
+    if (space.isValid() && space != QColorSpace(QColorSpace::SRgb)
+        && PngColourChunks::statesSrgbByGamma(contents(PngColourChunks::headBytes)))
+        image.setColorSpace(QColorSpace(QColorSpace::SRgb));
+}
+
 Contents fileContents(const QString &path)
 {
     return [path](qint64 limit) {
@@ -187,6 +206,12 @@ Contents fileContents(const QString &path)
             return QByteArray();
         return limit < 0 ? file.readAll() : file.read(limit);
     };
+}
+
+// A reader over the file, which it opens, with the format its content names.
+bool openDecodingFile(QImageReader &reader, QFile &file)
+{
+    return file.open(QIODevice::ReadOnly) && ImageContentFormat::prepare(reader, file.peek(ImageContentFormat::headBytes));
 }
 
 Contents heldContents(const QByteArray &data)
@@ -201,12 +226,15 @@ std::optional<QImage> decodeOriented(QImageReader &reader, const Contents &conte
     const QImageIOHandler::Transformations transformation = reader.transformation();
     const JpegSource jpeg = jpegSource(reader, contents);
     const TiffSource tiff = tiffSource(reader, contents);
+    if (tiff.unfillable)
+        return std::nullopt;
     // The normalised copy, and a turned one.
     const DecodeBudget::Reservation held =
         reserveDecode(reader, reader.size(), swapsSides(transformation) ? 8 : 4, jpeg, tiff);
     QImage image = readStored(reader, jpeg, QSize(), tiff);
     if (image.isNull() || !ImageLimits::isAcceptableSize(image.width(), image.height()))
         return std::nullopt;
+    takeGammaStatedSrgb(image, contents);
     applyGreyProfile(image, jpeg, contents);
     return ImageOrientation::upright(normalized(std::move(image)), transformation);
 }
@@ -247,10 +275,13 @@ std::optional<Preview> decodePreview(QImageReader &reader, const Contents &conte
         }
     }
     const TiffSource tiff = tiffSource(reader, contents);
+    if (tiff.unfillable)
+        return std::nullopt;
     const DecodeBudget::Reservation held = reserveDecode(reader, stored, 0, jpeg, tiff);
     QImage image = readStored(reader, jpeg, QSize(), tiff);
     if (image.isNull() || !ImageLimits::isAcceptableSize(image.width(), image.height()))
         return std::nullopt;
+    takeGammaStatedSrgb(image, contents);
     applyGreyProfile(image, jpeg, contents);
     if (maxDimension <= 0)
         return finish(QImage(), image.size());
@@ -266,7 +297,10 @@ std::optional<Preview> decodePreview(QImageReader &reader, const Contents &conte
 
 std::optional<QImage> loadOrientedImage(const QString &path)
 {
-    QImageReader reader(path);
+    QFile file(path);
+    QImageReader reader(&file);
+    if (!openDecodingFile(reader, file))
+        return std::nullopt;
     return decodeOriented(reader, fileContents(path));
 }
 
@@ -277,6 +311,8 @@ std::optional<QImage> loadOrientedImageData(const QByteArray &data)
     if (!buffer.open(QIODevice::ReadOnly))
         return std::nullopt;
     QImageReader reader(&buffer);
+    if (!ImageContentFormat::prepare(reader, data.left(ImageContentFormat::headBytes)))
+        return std::nullopt;
     return decodeOriented(reader, heldContents(data));
 }
 
@@ -299,7 +335,10 @@ std::optional<QSize> readOrientedSize(QImageReader &reader, const Contents &cont
 
 std::optional<QSize> orientedImageSize(const QString &path)
 {
-    QImageReader reader(path);
+    QFile file(path);
+    QImageReader reader(&file);
+    if (!openDecodingFile(reader, file))
+        return std::nullopt;
     return readOrientedSize(reader, fileContents(path));
 }
 
@@ -310,7 +349,41 @@ std::optional<QSize> orientedImageSizeData(const QByteArray &data)
     if (!buffer.open(QIODevice::ReadOnly))
         return std::nullopt;
     QImageReader reader(&buffer);
+    if (!ImageContentFormat::prepare(reader, data.left(ImageContentFormat::headBytes)))
+        return std::nullopt;
     return readOrientedSize(reader, heldContents(data));
+}
+
+namespace {
+
+bool readerExceedsLimits(QImageReader &reader, const Contents &contents)
+{
+    const QSize stored = reader.size();
+    if (stored.isValid()
+        && (!ImageLimits::isAcceptableSize(stored.width(), stored.height())
+            || !ImageContentFormat::canHold(reader.format(), stored, reader.device()->size())))
+        return true;
+    return reader.format() == "tiff" && !TiffFile::dataCanFill(contents(-1));
+}
+
+} // namespace
+
+bool exceedsLimits(const QString &path)
+{
+    QFile file(path);
+    QImageReader reader(&file);
+    return openDecodingFile(reader, file) && readerExceedsLimits(reader, fileContents(path));
+}
+
+bool exceedsLimitsData(const QByteArray &data)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return false;
+    QImageReader reader(&buffer);
+    return ImageContentFormat::prepare(reader, data.left(ImageContentFormat::headBytes))
+        && readerExceedsLimits(reader, heldContents(data));
 }
 
 QSize thumbnailSize(QSize size, double maxDimension)
@@ -336,7 +409,10 @@ QImage makeThumbnail(const QImage &image, double maxDimension)
 
 std::optional<QImage> makeThumbnail(const QString &path, double maxDimension)
 {
-    QImageReader reader(path);
+    QFile file(path);
+    QImageReader reader(&file);
+    if (!openDecodingFile(reader, file))
+        return std::nullopt;
     std::optional<Preview> preview = decodePreview(reader, fileContents(path), maxDimension);
     if (!preview)
         return std::nullopt;
@@ -350,6 +426,8 @@ std::optional<Preview> previewImageData(const QByteArray &data, double maxDimens
     if (!buffer.open(QIODevice::ReadOnly))
         return std::nullopt;
     QImageReader reader(&buffer);
+    if (!ImageContentFormat::prepare(reader, data.left(ImageContentFormat::headBytes)))
+        return std::nullopt;
     return decodePreview(reader, heldContents(data), maxDimension);
 }
 

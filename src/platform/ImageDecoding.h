@@ -24,6 +24,13 @@ std::optional<QSize> orientedImageSize(const QString &path);
 // The same for an image held as encoded bytes.
 std::optional<QSize> orientedImageSizeData(const QByteArray &data);
 
+// Whether a picture that could not be decoded was refused for what it would cost rather than for
+// being unreadable: its header declares more pixels than the cap allows, or more than its data
+// can fill (a TIFF's strips or tiles, a BMP, PNM, XBM or XPM). The caller says "too large" then.
+bool exceedsLimits(const QString &path);
+// The same for an image held as encoded bytes.
+bool exceedsLimitsData(const QByteArray &data);
+
 // The size of the thumbnail of an image of `size`: scaled so that the longer side is
 // maxDimension, never enlarged, each side at least 1 (rounded to whole pixels).
 QSize thumbnailSize(QSize size, double maxDimension);

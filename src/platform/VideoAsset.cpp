@@ -1,5 +1,6 @@
 #include "platform/VideoAsset.h"
 
+#include "platform/DecodeBudget.h"
 #include "platform/VideoDecoder.h"
 
 #include <QFile>
@@ -13,6 +14,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/mem.h>
 }
 
 namespace {
@@ -99,9 +101,15 @@ double videoAssetLastPictureTime(AVFormatContext *format, int streamIndex)
 
 std::optional<VideoAsset> VideoAsset::load(const QString &path)
 {
-    // The program keeps no log, and FFmpeg's English messages must not reach anyone.
-    static std::once_flag quiet;
-    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
+    // The program keeps no log, and FFmpeg's English messages must not reach anyone. No single
+    // allocation of FFmpeg's may exceed what the program lets all its decodes hold at once: a few
+    // bytes of sample table can ask the demuxer for gigabytes, which a system that commits memory
+    // eagerly would pay in full.
+    static std::once_flag configured;
+    std::call_once(configured, [] {
+        av_log_set_level(AV_LOG_QUIET);
+        av_max_alloc(size_t(DecodeBudget::defaultLimit));
+    });
 
     if (path.isEmpty())
         return std::nullopt;

@@ -2,6 +2,7 @@
 
 #include "markup/DesktopImageSave.h"
 #include "model/MarkupViewModel.h"
+#include "platform/ImageContentFormat.h"
 #include "platform/ImageDecoding.h"
 #include "platform/ImageLimits.h"
 #include "shell/AppUpdateManager.h"
@@ -450,12 +451,18 @@ void ContentView::handleDroppedImageData(const QByteArray &data)
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
+    if (!ImageContentFormat::prepare(reader, data.left(ImageContentFormat::headBytes)))
+        return;
     reader.setAutoTransform(true);
     // A format that cannot tell its size up front answers an invalid size; the decode's own limits
     // bound it.
     const QSize size = reader.size();
-    if (size.isValid() && !ImageLimits::isAcceptableSize(size.width(), size.height()))
+    if (size.isValid()
+        && (!ImageLimits::isAcceptableSize(size.width(), size.height())
+            || !ImageContentFormat::canHold(reader.format(), size, data.size()))) {
+        m_viewModel->setErrorMessage(QStringLiteral("图片过大，无法导入"));
         return;
+    }
     // One decode at a time, so drops are imported in the order they came.
     m_droppedPictures.push_back(data);
     if (m_droppedPictures.size() == 1)

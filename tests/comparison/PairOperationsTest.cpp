@@ -144,6 +144,14 @@ TEST_F(PairOperations, DecodingASideKeepsALazyHandleAndAThumbnailAndRefusesBadFi
     fake.close();
     EXPECT_FALSE(model.makeComparisonImage(fake.fileName()));
     EXPECT_EQ(model.errorMessage(), QStringLiteral("对比图片无法解析"));
+
+    // A header that declares more than the program reads: refused as too large, not as unreadable.
+    QFile huge(dir.filePath(QStringLiteral("huge.pgm")));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    huge.write(QByteArray("P5\n20000 20000\n255\n") + QByteArray(64, '\0'));
+    huge.close();
+    EXPECT_FALSE(model.makeComparisonImage(huge.fileName()));
+    EXPECT_EQ(model.errorMessage(), QStringLiteral("对比图片过大，无法处理"));
 }
 
 TEST_F(PairOperations, AChangedFileDrawsAsNothingRatherThanOtherPixels)

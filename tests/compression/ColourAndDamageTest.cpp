@@ -170,3 +170,52 @@ TEST(CompressionColour, CmykTiffsAreCompressedThroughTheirProfile)
     const QImage output = storedOutput(compressed(path, out.path()));
     EXPECT_LT(ProfileTestFiles::meanDifference(output, ProfileTestFiles::librarySrgb(size, ink, profile)), 4);
 }
+
+// Tiled, planar and 16-bit ones too; and one whose data cannot fill its picture is refused.
+TEST(CompressionColour, CmykTiffsOfEveryLayoutAndUnfillableTiffs)
+{
+    QTemporaryDir dir;
+    const QSize size(40, 28);
+    const std::vector<uchar> ink = ProfileTestFiles::cmykPatches(size);
+    const QByteArray profile = ColourTestFiles::warmCmykProfile();
+    const QImage expected = ProfileTestFiles::librarySrgb(size, ink, profile);
+    using Shape = ProfileTestFiles::CmykTiffShape;
+    for (const Shape shape : {Shape {true, true, 8}, Shape {false, true, 16}, Shape {true, false, 16}}) {
+        const QString path = TestSupport::writeFile(dir.filePath(QStringLiteral("print.tif")),
+                                                    ProfileTestFiles::cmykTiff(size, ink, profile, shape));
+        const CompressionImageIO::UprightImage read = CompressionImageIO::loadUprightImage(path);
+        ASSERT_FALSE(read.image.isNull()) << shape.tiled << shape.planar << shape.bits;
+        EXPECT_LE(ProfileTestFiles::meanDifference(read.image, expected), 1) << shape.tiled << shape.planar << shape.bits;
+    }
+    const QString shared = TestSupport::writeFile(dir.filePath(QStringLiteral("shared.tif")),
+                                                  ColourTestFiles::sharedRowTiff(QSize(7000, 7000), 4, profile));
+    EXPECT_TRUE(CompressionImageIO::loadUprightImage(shared).image.isNull());
+    EXPECT_FALSE(ImageCompressionService::source(shared));
+    QTemporaryDir out;
+    ImageCompressionSource source;
+    source.url = shared;
+    source.fileName = QStringLiteral("shared.tif");
+    source.pixelSize = QSizeF(7000, 7000);
+    try {
+        ImageCompressionService::compress(source, {}, out.path());
+        ADD_FAILURE() << "a picture its data cannot fill must not compress";
+    } catch (const ImageCompressionServiceError &error) {
+        EXPECT_EQ(error.description(), QStringLiteral("图片过大，无法处理：shared.tif"));
+    }
+}
+
+TEST(CompressionColour, PngsThatSaySrgbThroughTheirGammaAreNotShifted)
+{
+    QTemporaryDir dir;
+    QImage picture(90, 60, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb(x * 2 + 20, y * 4, (x * y) % 256));
+    const QByteArray plain = TestSupport::encodedImage(picture, "PNG");
+    const QByteArray stated = ColourTestFiles::pngWithChunks(
+        plain, ColourTestFiles::pngChunk("gAMA", {45455}) + ColourTestFiles::pngChunk("cHRM", ColourTestFiles::srgbChromaticities()));
+    const QImage read = CompressionImageIO::loadUprightImage(TestSupport::writeFile(dir.filePath("stated.png"), stated)).image;
+    ASSERT_FALSE(read.isNull());
+    EXPECT_EQ(read.colorSpace(), QColorSpace(QColorSpace::SRgb));
+    EXPECT_EQ(TestSupport::maxChannelDifference(read.convertToFormat(QImage::Format_RGB32), picture), 0);
+}

@@ -278,7 +278,7 @@ TEST(GifCompression, HugeScreensAreBoundedInWorkAndStillCompress)
         compressGIF(*listed, ImageCompressionSettings {}, out.path());
         ADD_FAILURE() << "a GIF above the work limit was compressed";
     } catch (const ImageCompressionServiceError &error) {
-        EXPECT_EQ(error.kind(), ImageCompressionServiceError::Kind::tooCostly);
+        EXPECT_EQ(error.kind(), ImageCompressionServiceError::Kind::imageTooLarge);
     }
     EXPECT_TRUE(QDir(out.path()).isEmpty());
     ImageCompressionSettings small;
@@ -534,7 +534,7 @@ TEST(GifCompression, ScreensCountAsTransparentWhenTheirFramesLeaveThemSo)
             compressGIF(*listed, ImageCompressionSettings {}, out.path());
             ADD_FAILURE() << "the damaged frame was written";
         } catch (const ImageCompressionServiceError &error) {
-            EXPECT_EQ(error.kind(), holed ? ImageCompressionServiceError::Kind::tooCostly
+            EXPECT_EQ(error.kind(), holed ? ImageCompressionServiceError::Kind::imageTooLarge
                                           : ImageCompressionServiceError::Kind::cannotReadFrame)
                 << holed.value_or(-1);
             EXPECT_EQ(error.frameIndex(), holed ? 0 : 5);
@@ -578,8 +578,8 @@ TEST(GifCompression, FlatFramesFillingALargeScreenAreTooCostlyAtEverySize)
                 compressGIF(forged, ImageCompressionSettings(0.75, maxDimension), out.path());
                 ADD_FAILURE() << count << ": compressed at " << int(maxDimension);
             } catch (const ImageCompressionServiceError &error) {
-                EXPECT_EQ(error.kind(), ImageCompressionServiceError::Kind::tooCostly) << count;
-                EXPECT_EQ(error.description(), QStringLiteral("图片过大，无法压缩：flat%1.gif").arg(count));
+                EXPECT_EQ(error.kind(), ImageCompressionServiceError::Kind::imageTooLarge) << count;
+                EXPECT_EQ(error.description(), QStringLiteral("图片过大，无法处理：flat%1.gif").arg(count));
             }
         }
         EXPECT_TRUE(QDir(out.path()).isEmpty());

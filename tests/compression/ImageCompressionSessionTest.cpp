@@ -193,14 +193,16 @@ TEST_F(CompressionSession, AnAddNamesTheFilesItCouldNotRead)
     QTemporaryDir dropped;
     const QString d = photoIn(dropped, "d.jpg");
     const QString bad3 = brokenIn(dropped, "bad3.jpg");
+    // Declaring 400 megapixels: named apart, as too large.
+    TestSupport::writeFile(QDir(dropped.path()).filePath("huge.pgm"), QByteArray("P5\n20000 20000\n255\n") + QByteArray(64, '\0'));
 
     add({ few.path() });
     add({ many.path() });
-    session->addDroppedCompressionSources({ bad3, d });
+    session->addDroppedCompressionSources({ bad3, d, QDir(dropped.path()).filePath("huge.pgm") });
     ASSERT_TRUE(waitForAdds());
     EXPECT_EQ(log->statuses, (QStringList { "已添加 2 张图片到压缩，2 个文件无法读取：bad1.jpg、bad2.png",
                                             "已添加 1 张图片到压缩，4 个文件无法读取",
-                                            "已添加 1 张图片到压缩，1 个文件无法读取：bad3.jpg" }));
+                                            "已添加 1 张图片到压缩，1 张图片过大，无法处理：huge.pgm，1 个文件无法读取：bad3.jpg" }));
     EXPECT_TRUE(log->errors.isEmpty());
 }
 

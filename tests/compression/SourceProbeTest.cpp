@@ -153,7 +153,7 @@ TEST(SourceProbe, HeaderClaimingAHugeSizeIsRefusedWithoutDecoding)
         compress(fake, {}, out.path());
         FAIL() << "a bomb must not compress";
     } catch (const ImageCompressionServiceError &error) {
-        EXPECT_EQ(error.description(), "无法读取图片：bomb.png");
+        EXPECT_EQ(error.description(), "图片过大，无法处理：bomb.png");
     }
     EXPECT_TRUE(QDir(out.path()).isEmpty());
 }
@@ -182,4 +182,23 @@ TEST(SourceProbe, ThumbnailSizes)
     EXPECT_EQ(makeThumbnail(QImage(4000, 3000, QImage::Format_RGB32), 128).size(), QSize(128, 96));
     EXPECT_EQ(makeThumbnail(QImage(100, 50, QImage::Format_RGB32), 128).size(), QSize(100, 50));
     EXPECT_EQ(makeThumbnail(QImage(1000, 1, QImage::Format_RGB32), 128).size(), QSize(128, 1));
+}
+
+TEST(SourceProbe, TheContentChoosesTheDecoderNotTheName)
+{
+    QTemporaryDir dir;
+    // A GIF's descriptors for a 3000 × 3000 picture behind six bytes that are no GIF signature.
+    static const char body[] = "NOTGIF\xB8\x0B\xB8\x0B\0\0\0,\0\0\0\0\xB8\x0B\xB8\x0B\0\x02\x02\x44\x01\0;";
+    const QByteArray fake(body, sizeof body - 1);
+    ASSERT_EQ(fake.size(), 29);
+    const QString fakeGif = TestSupport::writeFile(dir.filePath("screen.gif"), fake);
+    EXPECT_FALSE(source(fakeGif));
+    EXPECT_TRUE(CompressionImageIO::loadUprightImage(fakeGif, 128, true, true).image.isNull());
+    EXPECT_TRUE(CompressionImageIO::loadUprightImage(fakeGif).image.isNull());
+
+    // A PNG under a GIF's name is a still picture, read as a PNG.
+    const QString pngAsGif = makePng(dir.filePath("photo.gif"), 30, 20);
+    const CompressionImageIO::UprightImage png = CompressionImageIO::loadUprightImage(pngAsGif);
+    ASSERT_FALSE(png.image.isNull());
+    EXPECT_EQ(png.image.size(), QSize(30, 20));
 }

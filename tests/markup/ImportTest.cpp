@@ -111,7 +111,7 @@ TEST_F(Import, AFolderTreeInNaturalOrderWithoutRepeatsOrHiddenFiles)
     EXPECT_EQ(names.mid(3, 1), QStringList{"10.png"});
     EXPECT_EQ(names.mid(4, 1), QStringList{"Img1.png"});
     EXPECT_EQ(names.mid(5), (QStringList{"img2.png", "img2.png"}));
-    EXPECT_EQ(model.statusMessage(), QStringLiteral("已导入 7 张图片，2 个文件无法读取：broken.png、huge.png"));
+    EXPECT_EQ(model.statusMessage(), QStringLiteral("已导入 7 张图片，1 张图片过大，无法处理：huge.png，1 个文件无法读取：broken.png"));
     EXPECT_FALSE(model.errorMessage());
 
     const ImageMarkupItem &first = model.items().front();
@@ -190,7 +190,9 @@ TEST_F(Import, NothingReadableChangesOnlyTheErrorMessage)
                                      QStringList{dir.filePath(QStringLiteral("only"))}}) {
         model.setErrorMessage(std::nullopt);
         model.importImages(paths, true);
-        EXPECT_EQ(model.errorMessage(), QStringLiteral("没有找到可用图片"));
+        // A picture refused for its size is named as too large, not as unreadable.
+        EXPECT_EQ(model.errorMessage(), paths.size() == 1 ? QStringLiteral("没有找到可用图片，1 张图片过大，无法处理：huge.png")
+                                                          : QStringLiteral("没有找到可用图片"));
         EXPECT_EQ(model.items(), items);
         EXPECT_EQ(model.selectedItemID(), items[0].id);
         EXPECT_EQ(model.statusMessage(), QStringLiteral("当前图片：keep.png"));

@@ -294,11 +294,11 @@ TEST_F(Project, AFailedOpenLeavesTheWorkAsItWas)
     EXPECT_EQ(model.errorMessage(), QStringLiteral("无法读取项目中的图片：坏.png"));
     expectWorkUnchanged();
 
-    // A picture above the decode cap fails like an undecodable one.
+    // A picture above the decode cap fails, named as too large rather than unreadable.
     MarkupProjectDocument huge;
     huge.images = {imageRecord(QStringLiteral("huge.png"), pngClaimingSize(15000, 15000), 15000, 15000)};
     EXPECT_FALSE(model.openProject(writeDocument(path(QStringLiteral("huge.kivo")), huge)));
-    EXPECT_EQ(model.errorMessage(), QStringLiteral("无法读取项目中的图片：huge.png"));
+    EXPECT_EQ(model.errorMessage(), QStringLiteral("项目中的图片过大，无法打开：huge.png"));
     expectWorkUnchanged();
 
     // Not a project, missing, and too large to read.

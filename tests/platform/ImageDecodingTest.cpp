@@ -299,3 +299,55 @@ TEST(ImageDecoding, CmykTiffsGoThroughTheirProfile)
     bogus[table + 10] = char(75);
     EXPECT_TRUE(ImageDecoding::loadOrientedImageData(ProfileTestFiles::cmykTiff(size, ink, bogus)));
 }
+
+// Tiled, planar and 16-bit CMYK TIFFs are read through their profile as the strip ones are, and
+// without one the ink is mixed as Qt's reader mixed it.
+TEST(ImageDecoding, CmykTiffsOfEveryLayoutGoThroughTheirProfile)
+{
+    const QSize size(40, 28); // not a whole number of tiles or strips
+    const std::vector<uchar> ink = ProfileTestFiles::cmykPatches(size);
+    const QByteArray profile = ColourTestFiles::warmCmykProfile(4.3);
+    const QImage expected = ProfileTestFiles::librarySrgb(size, ink, profile);
+    using Shape = ProfileTestFiles::CmykTiffShape;
+    for (const Shape shape : {Shape {true, false, 8}, Shape {false, true, 8}, Shape {true, true, 8}, Shape {false, false, 16},
+                              Shape {true, false, 16}, Shape {false, true, 16}, Shape {true, true, 16}}) {
+        const QString name = QStringLiteral("tiled %1 planar %2 bits %3").arg(shape.tiled).arg(shape.planar).arg(shape.bits);
+        const QByteArray tiff = ProfileTestFiles::cmykTiff(size, ink, profile, shape);
+        ASSERT_FALSE(tiff.isEmpty()) << name.toStdString();
+        const std::optional<QImage> decoded = ImageDecoding::loadOrientedImageData(tiff);
+        ASSERT_TRUE(decoded) << name.toStdString();
+        EXPECT_LE(ProfileTestFiles::meanDifference(*decoded, expected), 1) << name.toStdString();
+        const auto preview = ImageDecoding::previewImageData(tiff, 0);
+        ASSERT_TRUE(preview) << name.toStdString();
+        EXPECT_EQ(preview->size, size);
+
+        // Without a profile: the same mix for every layout, and for 8 bits what Qt's reader gives.
+        const std::optional<QImage> mixed =
+            ImageDecoding::loadOrientedImageData(ProfileTestFiles::cmykTiff(size, ink, QByteArray(), shape));
+        ASSERT_TRUE(mixed) << name.toStdString();
+        const QImage plain =
+            QImage::fromData(ProfileTestFiles::cmykTiff(size, ink, QByteArray(), Shape {false, false, 8}), "TIFF");
+        ASSERT_FALSE(plain.isNull());
+        EXPECT_LE(ProfileTestFiles::meanDifference(*mixed, plain), 0.01) << name.toStdString();
+    }
+}
+
+// A large picture declared over data that cannot fill it (every strip pointing at one row) is
+// refused before its pixels are held, grey or CMYK, with a profile or without; a small one is read.
+TEST(ImageDecoding, TiffsWhoseDataCannotFillTheirPictureAreRefused)
+{
+    QTemporaryDir dir;
+    const QByteArray profile = ColourTestFiles::warmCmykProfile(4.3);
+    for (const auto &[samples, withProfile] : {std::pair {1, false}, std::pair {4, false}, std::pair {4, true}}) {
+        const QByteArray tiff = ColourTestFiles::sharedRowTiff(QSize(7000, 7000), samples, withProfile ? profile : QByteArray());
+        EXPECT_LT(tiff.size(), 200'000);
+        const QString path = TestSupport::writeFile(dir.filePath(QStringLiteral("shared.tif")), tiff);
+        EXPECT_FALSE(ImageDecoding::loadOrientedImageData(tiff)) << samples << withProfile;
+        EXPECT_FALSE(ImageDecoding::previewImageData(tiff, 96)) << samples << withProfile;
+        EXPECT_FALSE(ImageDecoding::makeThumbnail(path, 96)) << samples << withProfile;
+        const QByteArray small = ColourTestFiles::sharedRowTiff(QSize(300, 200), samples, withProfile ? profile : QByteArray());
+        const std::optional<QImage> read = ImageDecoding::loadOrientedImageData(small);
+        ASSERT_TRUE(read) << samples << withProfile;
+        EXPECT_EQ(read->size(), QSize(300, 200));
+    }
+}

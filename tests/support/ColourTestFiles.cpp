@@ -154,4 +154,104 @@ QByteArray multiPageTiff(QSize size, int pages)
     return tiff;
 }
 
+QByteArray sharedRowTiff(QSize size, int samples, const QByteArray &profile)
+{
+    const auto u16 = [](QByteArray &out, quint16 v) { out.append(char(v & 0xFF)).append(char(v >> 8)); };
+    const auto u32 = [](QByteArray &out, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            out.append(char((v >> (8 * i)) & 0xFF));
+    };
+    const quint32 height = quint32(size.height());
+    const quint32 rowBytes = quint32(size.width() * samples);
+    const int entries = profile.isEmpty() ? 10 : 11;
+    const quint32 bitsAt = 8 + 2 + quint32(entries) * 12 + 4;
+    const quint32 offsetsAt = bitsAt + 8;
+    const quint32 countsAt = offsetsAt + 4 * height;
+    const quint32 profileAt = countsAt + 4 * height;
+    const quint32 rowAt = profileAt + quint32(profile.size());
+    QByteArray tiff("II*\0", 4);
+    u32(tiff, 8);
+    u16(tiff, quint16(entries));
+    const auto entry = [&](quint16 tag, quint16 type, quint32 count, quint32 value) {
+        u16(tiff, tag);
+        u16(tiff, type);
+        u32(tiff, count);
+        if (type == 3 && count == 1) {
+            u16(tiff, quint16(value));
+            u16(tiff, 0);
+        } else {
+            u32(tiff, value);
+        }
+    };
+    entry(256, 4, 1, quint32(size.width()));
+    entry(257, 4, 1, height);
+    entry(258, 3, quint32(samples), samples == 1 ? 8 : bitsAt); // 8 bits a sample
+    entry(259, 3, 1, 1); // no compression
+    entry(262, 3, 1, samples == 1 ? 1 : 5); // black is zero, or ink
+    entry(273, 4, height, offsetsAt);
+    entry(277, 3, 1, quint32(samples));
+    entry(278, 4, 1, 1); // a row a strip
+    entry(279, 4, height, countsAt);
+    entry(284, 3, 1, 1); // interleaved
+    if (!profile.isEmpty())
+        entry(34675, 7, quint32(profile.size()), profileAt);
+    u32(tiff, 0);
+    for (int i = 0; i < 4; ++i)
+        u16(tiff, 8);
+    for (quint32 y = 0; y < height; ++y)
+        u32(tiff, rowAt);
+    for (quint32 y = 0; y < height; ++y)
+        u32(tiff, rowBytes);
+    tiff.append(profile);
+    QByteArray row(qsizetype(rowBytes), '\0');
+    for (qsizetype i = 0; i < row.size(); ++i)
+        row[i] = char(samples == 1 ? 0x80 : ((i / 4) % 2 ? 0xC0 : 0x30));
+    return tiff.append(row);
+}
+
+namespace {
+
+quint32 colourTestPngCrc(const QByteArray &bytes)
+{
+    quint32 crc = 0xFFFFFFFF;
+    for (const char byte : bytes) {
+        crc ^= uchar(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void colourTestBe32(QByteArray &bytes, quint32 value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        bytes.append(char((value >> shift) & 0xFF));
+}
+
+} // namespace
+
+QByteArray pngChunk(const char *type, const std::vector<quint32> &values)
+{
+    QByteArray body(type, 4);
+    for (const quint32 value : values)
+        colourTestBe32(body, value);
+    QByteArray chunk;
+    colourTestBe32(chunk, quint32(body.size() - 4));
+    chunk.append(body);
+    colourTestBe32(chunk, colourTestPngCrc(body));
+    return chunk;
+}
+
+QByteArray pngWithChunks(const QByteArray &png, const QByteArray &chunks)
+{
+    // The signature (8 bytes) and the header chunk (25) come first.
+    return png.left(33) + chunks + png.mid(33);
+}
+
+const std::vector<quint32> &srgbChromaticities()
+{
+    static const std::vector<quint32> values = {31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000};
+    return values;
+}
+
 } // namespace ColourTestFiles

@@ -307,7 +307,7 @@ std::vector<uchar> cmykPatches(QSize size)
     return ink;
 }
 
-QByteArray cmykTiff(QSize size, const std::vector<uchar> &ink, const QByteArray &profile)
+QByteArray cmykTiff(QSize size, const std::vector<uchar> &ink, const QByteArray &profile, CmykTiffShape shape)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("cmyk.tif"));
@@ -317,16 +317,53 @@ QByteArray cmykTiff(QSize size, const std::vector<uchar> &ink, const QByteArray 
     TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(size.width()));
     TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(size.height()));
     TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(4));
-    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(shape.bits));
     TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_SEPARATED));
-    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG));
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, uint16_t(shape.planar ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG));
     TIFFSetField(tiff, TIFFTAG_COMPRESSION, uint16_t(COMPRESSION_LZW));
-    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(8));
-    TIFFSetField(tiff, TIFFTAG_ICCPROFILE, uint32_t(profile.size()), profile.constData());
-    std::vector<uchar> row(size_t(size.width()) * 4);
-    for (int y = 0; y < size.height(); ++y) {
-        std::copy_n(ink.data() + size_t(y) * row.size(), row.size(), row.data());
-        TIFFWriteScanline(tiff, row.data(), uint32_t(y), 0);
+    if (!profile.isEmpty())
+        TIFFSetField(tiff, TIFFTAG_ICCPROFILE, uint32_t(profile.size()), profile.constData());
+    const int sampleBytes = shape.bits / 8;
+    // One sample of ink at (x, y), as the file stores it; zero outside the picture.
+    const auto put = [&](uchar *to, int x, int y, int channel) {
+        const uchar value = x < size.width() && y < size.height()
+            ? ink[(size_t(y) * size_t(size.width()) + size_t(x)) * 4 + size_t(channel)]
+            : 0;
+        if (sampleBytes == 1) {
+            *to = value;
+        } else {
+            const quint16 wide = quint16(value * 257);
+            std::memcpy(to, &wide, 2);
+        }
+    };
+    const int planes = shape.planar ? 4 : 1;
+    const int channels = shape.planar ? 1 : 4;
+    if (shape.tiled) {
+        const int side = 16;
+        TIFFSetField(tiff, TIFFTAG_TILEWIDTH, uint32_t(side));
+        TIFFSetField(tiff, TIFFTAG_TILELENGTH, uint32_t(side));
+        std::vector<uchar> tile(size_t(side * side * channels * sampleBytes));
+        for (int plane = 0; plane < planes; ++plane)
+            for (int ty = 0; ty < size.height(); ty += side)
+                for (int tx = 0; tx < size.width(); tx += side) {
+                    for (int y = 0; y < side; ++y)
+                        for (int x = 0; x < side; ++x)
+                            for (int c = 0; c < channels; ++c)
+                                put(tile.data() + ((size_t(y) * side + size_t(x)) * channels + size_t(c)) * sampleBytes,
+                                    tx + x, ty + y, shape.planar ? plane : c);
+                    TIFFWriteEncodedTile(tiff, TIFFComputeTile(tiff, uint32_t(tx), uint32_t(ty), 0, uint16_t(plane)),
+                                         tile.data(), tmsize_t(tile.size()));
+                }
+    } else {
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(8));
+        std::vector<uchar> row(size_t(size.width() * channels * sampleBytes));
+        for (int plane = 0; plane < planes; ++plane)
+            for (int y = 0; y < size.height(); ++y) {
+                for (int x = 0; x < size.width(); ++x)
+                    for (int c = 0; c < channels; ++c)
+                        put(row.data() + (size_t(x) * channels + size_t(c)) * sampleBytes, x, y, shape.planar ? plane : c);
+                TIFFWriteScanline(tiff, row.data(), uint32_t(y), uint16_t(plane));
+            }
     }
     TIFFClose(tiff);
     QFile file(path);

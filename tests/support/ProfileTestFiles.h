@@ -40,8 +40,15 @@ QImage librarySrgb(const QImage &grey, const QByteArray &profile);
 
 // CMYK ink (four bytes a pixel, 0 none … 255 full, row by row) of patches of several mixes.
 std::vector<uchar> cmykPatches(QSize size);
-// The ink as an LZW-compressed CMYK TIFF (strips of 8 rows) with `profile` embedded.
-QByteArray cmykTiff(QSize size, const std::vector<uchar> &ink, const QByteArray &profile);
+// How a CMYK TIFF is laid out: strips of 8 rows or tiles of 16 × 16, its inks interleaved or each
+// in a plane of its own, 8 or 16 bits a sample (16-bit ink is the 8-bit ink times 257).
+struct CmykTiffShape {
+    bool tiled = false;
+    bool planar = false;
+    int bits = 8;
+};
+// The ink as an LZW-compressed CMYK TIFF of that shape, with `profile` embedded when not empty.
+QByteArray cmykTiff(QSize size, const std::vector<uchar> &ink, const QByteArray &profile, CmykTiffShape shape = {});
 // What the library makes of the ink through the profile, in sRGB (RGB32).
 QImage librarySrgb(QSize size, const std::vector<uchar> &ink, const QByteArray &profile);
 
