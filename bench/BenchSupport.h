@@ -11,7 +11,23 @@
 #include <functional>
 #include <vector>
 
+#include <sched.h>
+#include <unistd.h>
+
 namespace BenchSupport {
+
+// Restricts this process (and the peers it starts) to the given cores; an empty list allows all.
+inline void useCores(const std::vector<int> &cores)
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    const long online = sysconf(_SC_NPROCESSORS_ONLN);
+    for (long k = 0; k < online; ++k) {
+        if (cores.empty() || std::find(cores.begin(), cores.end(), int(k)) != cores.end())
+            CPU_SET(int(k), &set);
+    }
+    sched_setaffinity(0, sizeof(set), &set);
+}
 
 using Clock = std::chrono::steady_clock;
 

@@ -61,6 +61,8 @@
 
 namespace {
 
+using BenchSupport::useCores;
+
 QString line(QRandomGenerator &rng, int minimum, int spread)
 {
     static const QString pool
@@ -253,19 +255,6 @@ std::vector<double> timeScrolls(int count, QScrollBar *bar, std::vector<PaintCou
         times.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
     return times;
-}
-
-// Restricts this process to the given cores; an empty list allows all.
-void useCores(const std::vector<int> &cores)
-{
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    const long online = sysconf(_SC_NPROCESSORS_ONLN);
-    for (long k = 0; k < online; ++k) {
-        if (cores.empty() || std::find(cores.begin(), cores.end(), int(k)) != cores.end())
-            CPU_SET(int(k), &set);
-    }
-    sched_setaffinity(0, sizeof(set), &set);
 }
 
 QString loadAverage()

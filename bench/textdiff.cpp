@@ -21,6 +21,7 @@
 //                                      lines, many scattered edits and a few blocks moved; rows
 //                                      14-19: 1,000 to 5,000 lines reversed and shuffled. Each row
 //                                      also counts the lines marked, ours and GNU diff's.)
+#include "BenchSupport.h"
 #include "textengine/LineComparison.h"
 #include "textengine/TextComparisonDiff.h"
 #include "textengine/TextComparisonImport.h"
@@ -54,6 +55,8 @@
 extern char **environ;
 
 namespace {
+
+using BenchSupport::useCores;
 
 long peakKiB()
 {
@@ -111,19 +114,6 @@ double timeMs(F &&f)
     timer.start();
     f();
     return double(timer.nsecsElapsed()) / 1e6;
-}
-
-// Restricts this process (and the peers it starts) to the given cores; an empty list allows all.
-void useCores(const std::vector<int> &cores)
-{
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    const long online = sysconf(_SC_NPROCESSORS_ONLN);
-    for (long k = 0; k < online; ++k) {
-        if (cores.empty() || std::find(cores.begin(), cores.end(), int(k)) != cores.end())
-            CPU_SET(int(k), &set);
-    }
-    sched_setaffinity(0, sizeof(set), &set);
 }
 
 void measureLinePair(const char *label, int lines, int edits)

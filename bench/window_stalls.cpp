@@ -51,6 +51,8 @@
 
 namespace {
 
+using BenchSupport::useCores;
+
 class QuietDialogs : public ShellDialogs {
 public:
     QuitAnswer askBeforeQuit(QuitPrompt, SaveQuestionCause, QWidget *) override { return QuitAnswer::DontSave; }
@@ -89,18 +91,6 @@ public:
         return false;
     }
 };
-
-void useCores(const std::vector<int> &cores)
-{
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    const long online = sysconf(_SC_NPROCESSORS_ONLN);
-    for (long k = 0; k < online; ++k) {
-        if (cores.empty() || std::find(cores.begin(), cores.end(), int(k)) != cores.end())
-            CPU_SET(int(k), &set);
-    }
-    sched_setaffinity(0, sizeof(set), &set);
-}
 
 struct Input {
     const char *key;

@@ -49,12 +49,13 @@ QStringList uniqueFileURLs(const QStringList &paths)
     return result;
 }
 
-QString unreadableFilesNote(const QStringList &paths)
+namespace {
+
+// The note and, when there are a few, the files' names: a long list would not fit the status line.
+QString fileSupportNamedNote(const QString &note, const QStringList &paths)
 {
     if (paths.isEmpty())
         return {};
-    QString note = QStringLiteral("，%1 个文件无法读取").arg(paths.size());
-    // A few names help; a long list would not fit the status line anyway.
     if (paths.size() > 3)
         return note;
     QStringList names;
@@ -63,17 +64,16 @@ QString unreadableFilesNote(const QStringList &paths)
     return note + QStringLiteral("：") + names.join(QStringLiteral("、"));
 }
 
+} // namespace
+
+QString unreadableFilesNote(const QStringList &paths)
+{
+    return fileSupportNamedNote(QStringLiteral("，%1 个文件无法读取").arg(paths.size()), paths);
+}
+
 QString tooLargeFilesNote(const QStringList &paths)
 {
-    if (paths.isEmpty())
-        return {};
-    QString note = QStringLiteral("，%1 张图片过大，无法处理").arg(paths.size());
-    if (paths.size() > 3)
-        return note;
-    QStringList names;
-    for (const QString &path : paths)
-        names << QFileInfo(path).fileName();
-    return note + QStringLiteral("：") + names.join(QStringLiteral("、"));
+    return fileSupportNamedNote(QStringLiteral("，%1 张图片过大，无法处理").arg(paths.size()), paths);
 }
 
 QString numberedNamesNote(const QStringList &paths)
