@@ -31,6 +31,11 @@ void adoptDocument(QTextEdit *edit, QTextDocument *document);
 // renderer). An edit lays out only the blocks it touched; the blocks after it only move. A new
 // band map repositions only the lines whose band can change.
 //
+// A change that touches many blocks at once (a new text, a long paste, a new page width) shapes
+// none of them: each gets a height estimated from its length, and is shaped when it is drawn or
+// asked about (a hit, its rectangle, its lines), its height then corrected and the blocks after it
+// moved. What is laid out on the window's thread then follows what is looked at, not the text.
+//
 // Coordinates are document coordinates: the insets are included.
 class TextPaneDocumentLayout final : public QAbstractTextDocumentLayout {
     Q_OBJECT
@@ -63,6 +68,10 @@ public:
     // How many blocks were shaped since the counter was last reset (tests and benchmarks).
     int shapedBlockCount() const { return m_shapedBlocks; }
     void resetShapedBlockCount() { m_shapedBlocks = 0; }
+    // How many blocks stand at an estimated height, not shaped yet at the current width.
+    int unshapedBlockCount() const;
+    // Past this many blocks touched by one change, they are estimated instead of shaped.
+    static constexpr int shapedAtOnceLimit = 4000;
 
     void draw(QPainter *painter, const PaintContext &context) override;
     int hitTest(const QPointF &point, Qt::HitTestAccuracy accuracy) const override;
@@ -76,8 +85,16 @@ protected:
 
 private:
     void layoutAll();
+    // Shapes the blocks [first, last] when few, or else estimates them (shaping a few to learn
+    // the line height and the average advance of this text).
+    void layoutBlocks(const QTextBlock &first, const QTextBlock &last, int count);
     void shapeBlock(const QTextBlock &block);
+    void estimateBlock(const QTextBlock &block);
     void positionLines(const QTextBlock &block);
+    // Shapes the block of that number when it stands at an estimate; true when its height changed.
+    bool ensureShaped(int number) const;
+    bool ensureShapedRange(qreal fromY, qreal toY) const;
+    void publishLater() const;
     void repositionBandBlocks(const std::map<qsizetype, qreal> &previous);
     void refreshTops() const;
     int blockIndexAtY(qreal y) const;
@@ -88,6 +105,10 @@ private:
     qreal m_textWidth = TextPaneMetrics::minimumTextWidth;
     std::vector<qreal> m_heights; // per block, line spacing included
     std::vector<qreal> m_bands; // per block, sum of its lines' bands
+    std::vector<char> m_shaped; // per block, whether its lines are laid out at the current width
+    qreal m_lineEstimate = 0; // an unwrapped line's height, line spacing included
+    qreal m_advanceEstimate = 0; // a character's average advance
+    mutable bool m_publishPending = false;
     mutable std::vector<qreal> m_tops; // per block, from the first line (insets excluded)
     mutable bool m_topsDirty = true;
     int m_characterCount = 0;
