@@ -162,23 +162,28 @@ void TextPaneDocumentLayout::shapeBlock(const QTextBlock &block)
 
 // As many lines as its characters fill at the average advance, the band of its first line above.
 // Its old lines go: Qt's cursor then asks for the block's rectangle, which shapes it, before it
-// moves through the block's lines.
-void TextPaneDocumentLayout::estimateBlock(const QTextBlock &block)
+// moves through the block's lines. A block new to the document has none (and asking for its
+// QTextLayout would make one).
+void TextPaneDocumentLayout::estimateBlock(const QTextBlock &block, std::size_t number, int blockStart,
+                                           bool mayHaveLines)
 {
-    QTextLayout *layout = block.layout();
-    if (layout->lineCount() > 0)
-        layout->clearLayout();
-    const std::size_t number = std::size_t(block.blockNumber());
-    const int blockStart = block.position();
+    if (mayHaveLines) {
+        QTextLayout *layout = block.layout();
+        if (layout->lineCount() > 0)
+            layout->clearLayout();
+    }
     const qreal natural = qreal(block.length() - 1) * m_advanceEstimate;
     const int lines = std::max(1, int(std::ceil(natural / m_textWidth)));
-    const qreal band = TextBandLayout::bandFor(m_spacing, blockStart, blockStart + block.length(), m_characterCount - 1);
+    const qreal band = m_spacing.empty()
+        ? 0
+        : TextBandLayout::bandFor(m_spacing, blockStart, blockStart + block.length(), m_characterCount - 1);
     m_heights[number] = lines * m_lineEstimate + band;
     m_bands[number] = band;
     m_shaped[number] = 0;
 }
 
-void TextPaneDocumentLayout::layoutBlocks(const QTextBlock &first, const QTextBlock &last, int count)
+void TextPaneDocumentLayout::layoutBlocks(const QTextBlock &first, const QTextBlock &last, int count,
+                                          const std::function<bool(int)> &mayHaveLines)
 {
     if (count <= shapedAtOnceLimit) {
         for (QTextBlock block = first; block.isValid(); block = block.next()) {
@@ -211,8 +216,13 @@ void TextPaneDocumentLayout::layoutBlocks(const QTextBlock &first, const QTextBl
                                          [](const auto &a, const auto &b) { return a.second < b.second; });
     m_lineEstimate = (common == lineHeights.end() ? metrics.lineSpacing() : common->first) + lineSpacing;
     m_advanceEstimate = characters > 0 ? width / qreal(characters) : metrics.averageCharWidth();
-    for (; block.isValid(); block = block.next()) {
-        estimateBlock(block);
+    if (!block.isValid())
+        return;
+    int number = block.blockNumber();
+    int position = block.position();
+    for (; block.isValid(); block = block.next(), ++number) {
+        estimateBlock(block, std::size_t(number), position, mayHaveLines(number));
+        position += block.length();
         if (block == last)
             break;
     }
@@ -277,7 +287,7 @@ void TextPaneDocumentLayout::publishLater() const
 void TextPaneDocumentLayout::positionLines(const QTextBlock &block)
 {
     if (!m_shaped[std::size_t(block.blockNumber())]) {
-        estimateBlock(block);
+        estimateBlock(block, std::size_t(block.blockNumber()), block.position(), true);
         return;
     }
     QTextLayout *layout = block.layout();
@@ -302,14 +312,19 @@ void TextPaneDocumentLayout::positionLines(const QTextBlock &block)
     m_bands[number] = bands;
 }
 
-void TextPaneDocumentLayout::layoutAll()
+void TextPaneDocumentLayout::layoutAll(bool sameBlocks)
 {
     QTextDocument *doc = document();
     m_characterCount = doc->characterCount();
     m_heights.assign(std::size_t(doc->blockCount()), 0);
     m_bands.assign(std::size_t(doc->blockCount()), 0);
-    m_shaped.assign(std::size_t(doc->blockCount()), 0);
-    layoutBlocks(doc->begin(), doc->lastBlock(), doc->blockCount());
+    // Blocks shaped before (at another width) hold lines; when the blocks are not those the flags
+    // were kept for, any may.
+    std::vector<char> previous(std::size_t(doc->blockCount()), 0);
+    std::swap(previous, m_shaped);
+    const bool known = sameBlocks && m_shaped.size() == previous.size();
+    layoutBlocks(doc->begin(), doc->lastBlock(), doc->blockCount(),
+                 [&](int number) { return !known || previous[std::size_t(number)]; });
     m_topsDirty = true;
     publish(0);
 }
@@ -333,7 +348,9 @@ void TextPaneDocumentLayout::documentChanged(int from, int charsRemoved, int cha
         m_pageWidth = pageWidth;
         if (widthChanged) {
             m_textWidth = textWidth;
-            layoutAll();
+            // A new page width announces the whole text unchanged.
+            layoutAll(from == 0 && charsRemoved == 0 && charsAdded == doc->characterCount()
+                      && doc->characterCount() == m_characterCount);
             return;
         }
     }
@@ -347,7 +364,7 @@ void TextPaneDocumentLayout::documentChanged(int from, int charsRemoved, int cha
     if (!last.isValid())
         last = doc->lastBlock();
     if (!first.isValid()) {
-        layoutAll();
+        layoutAll(false);
         return;
     }
     const int firstNumber = first.blockNumber();
@@ -355,7 +372,7 @@ void TextPaneDocumentLayout::documentChanged(int from, int charsRemoved, int cha
     const int delta = doc->blockCount() - int(m_heights.size());
     const int previouslyTouched = touched - delta;
     if (previouslyTouched < 1 || firstNumber + previouslyTouched > int(m_heights.size())) {
-        layoutAll();
+        layoutAll(false);
         return;
     }
     m_characterCount = doc->characterCount();
@@ -369,7 +386,9 @@ void TextPaneDocumentLayout::documentChanged(int from, int charsRemoved, int cha
         m_bands.erase(m_bands.begin() + firstNumber, m_bands.begin() + firstNumber + (-delta));
         m_shaped.erase(m_shaped.begin() + firstNumber, m_shaped.begin() + firstNumber + (-delta));
     }
-    layoutBlocks(first, last, touched);
+    // The blocks between the first and the last touched are new to the document.
+    const int lastNumber = last.blockNumber();
+    layoutBlocks(first, last, touched, [&](int number) { return number == firstNumber || number == lastNumber; });
     // Keys keep their locations while the text moves under them.
     if (!m_spacing.empty())
         repositionBandBlocks(m_spacing);

@@ -3,6 +3,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QFont>
 
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -84,12 +85,14 @@ protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override;
 
 private:
-    void layoutAll();
+    // sameBlocks: the blocks are those of the last layout (only the width changed).
+    void layoutAll(bool sameBlocks);
     // Shapes the blocks [first, last] when few, or else estimates them (shaping a few to learn
     // the line height and the average advance of this text).
-    void layoutBlocks(const QTextBlock &first, const QTextBlock &last, int count);
+    void layoutBlocks(const QTextBlock &first, const QTextBlock &last, int count,
+                      const std::function<bool(int)> &mayHaveLines);
     void shapeBlock(const QTextBlock &block);
-    void estimateBlock(const QTextBlock &block);
+    void estimateBlock(const QTextBlock &block, std::size_t number, int blockStart, bool mayHaveLines);
     void positionLines(const QTextBlock &block);
     // Shapes the block of that number when it stands at an estimate; true when its height changed.
     bool ensureShaped(int number) const;
