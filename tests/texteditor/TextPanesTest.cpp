@@ -269,6 +269,31 @@ TEST(TextPaneLayout, ALongTextIsShapedOnlyWhereItIsLookedAt)
     EXPECT_EQ(harness.view()->textCursor().block().blockNumber(), 12001);
     ShellInput::keyClick(harness.view(), Qt::Key_X);
     EXPECT_TRUE(harness.edited().contains(QStringLiteral("\nx第12001行，")));
+
+    // A new width drops every line made at the old one; what is painted is shaped at the new one.
+    ASSERT_TRUE(shaped(17006));
+    const qreal oldWidth = layout->textWidth();
+    harness.editor->resize(700, 400);
+    QCoreApplication::processEvents();
+    ASSERT_NE(layout->textWidth(), oldWidth);
+    EXPECT_FALSE(shaped(17006));
+    EXPECT_GT(layout->unshapedBlockCount(), lineCount - 2000);
+    harness.view()->viewport()->repaint();
+    const int top = document->findBlock(layout->hitTest(QPointF(0, bar->value() + 100), Qt::FuzzyHit)).blockNumber();
+    const QTextBlock inView = document->findBlockByNumber(top - top % 7 + 10);
+    ASSERT_GT(inView.layout()->lineCount(), 0);
+    EXPECT_EQ(inView.layout()->lineAt(0).width(), layout->textWidth());
+
+    // A long paste over the text is estimated too, and the pasted lines are found where they are.
+    QTextCursor all(document);
+    all.select(QTextCursor::Document);
+    all.insertText(lines.mid(0, 10000).join(QLatin1Char('\n')));
+    EXPECT_EQ(document->blockCount(), 10000);
+    EXPECT_GT(layout->unshapedBlockCount(), 9000);
+    EXPECT_EQ(document->findBlock(layout->hitTest(layout->blockBoundingRect(document->findBlockByNumber(9000)).center(),
+                                                  Qt::FuzzyHit))
+                  .blockNumber(),
+              9000);
 }
 
 TEST(TextScrollSync, FollowsBothWaysAtTheSameFraction)
