@@ -484,13 +484,29 @@ std::vector<TextPaneDocumentLayout::Segment> TextPaneDocumentLayout::segments(in
     if (end <= start)
         return result;
     QTextDocument *doc = document();
-    for (QTextBlock block = doc->findBlock(start); block.isValid() && block.position() < end; block = block.next())
+    // The ends of the stretch are shaped, and the blocks between as far as one change would shape
+    // them: a stretch over a long text (all of it selected) is not laid out for its rectangles.
+    const QTextBlock firstBlock = doc->findBlock(start);
+    const QTextBlock lastBlock = doc->findBlock(std::max(start, end - 1));
+    ensureShaped(firstBlock.blockNumber());
+    ensureShaped(lastBlock.blockNumber());
+    int shapedBetween = 0;
+    for (QTextBlock block = firstBlock; block.isValid() && block.position() < end && shapedBetween < shapedAtOnceLimit;
+         block = block.next(), ++shapedBetween)
         ensureShaped(block.blockNumber());
     refreshTops();
-    for (QTextBlock block = doc->findBlock(start); block.isValid() && block.position() < end; block = block.next()) {
+    for (QTextBlock block = firstBlock; block.isValid() && block.position() < end; block = block.next()) {
         const std::size_t number = std::size_t(block.blockNumber());
         if (number >= m_tops.size())
             break;
+        if (!m_shaped[number]) {
+            // Its estimate: the whole block (it lies inside the stretch), as wide as its characters.
+            const qreal height = m_heights[number] - m_bands[number] - lineSpacing;
+            const qreal width = std::min(m_textWidth, qreal(block.length() - 1) * m_advanceEstimate);
+            const QRectF estimate(insetX, insetY + m_tops[number] + m_bands[number], width, height);
+            result.push_back({ estimate, estimate });
+            continue;
+        }
         const QTextLayout *layout = block.layout();
         const int blockStart = block.position();
         const qreal top = insetY + m_tops[number];

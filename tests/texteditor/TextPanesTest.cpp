@@ -284,6 +284,16 @@ TEST(TextPaneLayout, ALongTextIsShapedOnlyWhereItIsLookedAt)
     ASSERT_GT(inView.layout()->lineCount(), 0);
     EXPECT_EQ(inView.layout()->lineAt(0).width(), layout->textWidth());
 
+    // The rectangles of a stretch over the whole text (a selection of all of it, a long note) run
+    // from its first line to its last without laying it all out.
+    harness.view()->selectAll();
+    const auto whole = layout->segments(0, document->characterCount() - 1);
+    ASSERT_FALSE(whole.empty());
+    EXPECT_EQ(whole.front().line.top(), layout->lineRectAt(0).top());
+    EXPECT_EQ(whole.back().line.bottom(), layout->documentSize().height() - TextPaneMetrics::insetY
+                                            - TextPaneMetrics::lineSpacing);
+    EXPECT_GT(layout->unshapedBlockCount(), lineCount - 2 * TextPaneDocumentLayout::shapedAtOnceLimit);
+
     // A long paste over the text is estimated too, and the pasted lines are found where they are.
     QTextCursor all(document);
     all.select(QTextCursor::Document);
