@@ -33,9 +33,10 @@ void adoptDocument(QTextEdit *edit, QTextDocument *document);
 // band map repositions only the lines whose band can change.
 //
 // A change that touches many blocks at once (a new text, a long paste, a new page width) shapes
-// none of them: each gets a height estimated from its length, and is shaped when it is drawn or
-// asked about (a hit, its rectangle, its lines), its height then corrected and the blocks after it
-// moved. What is laid out on the window's thread then follows what is looked at, not the text.
+// only a few at its start: the others get a height estimated from their length, and each is
+// shaped when it is drawn (with a screen around) or asked about (a hit, its rectangle, its lines),
+// its height then corrected and the blocks after it moved. What is laid out on the window's
+// thread then follows what is looked at, not the text.
 //
 // Coordinates are document coordinates: the insets are included.
 class TextPaneDocumentLayout final : public QAbstractTextDocumentLayout {
