@@ -6,6 +6,7 @@
 #include "textengine/TextBandLayout.h"
 
 #include <QEvent>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPointer>
 #include <QScrollBar>
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <set>
 
 namespace TextPaneMetrics {
@@ -154,11 +156,140 @@ void TextPaneDocumentLayout::shapeBlock(const QTextBlock &block)
     layout->endLayout();
     const_cast<QTextBlock &>(block).setLineCount(layout->lineCount());
     ++m_shapedBlocks;
+    m_shaped[std::size_t(block.blockNumber())] = 1;
     positionLines(block);
+}
+
+// As many lines as its characters fill at the average advance, the band of its first line above.
+// Its old lines go: Qt's cursor then asks for the block's rectangle, which shapes it, before it
+// moves through the block's lines. A block new to the document has none (and asking for its
+// QTextLayout would make one).
+void TextPaneDocumentLayout::estimateBlock(const QTextBlock &block, std::size_t number, int blockStart,
+                                           bool mayHaveLines)
+{
+    if (mayHaveLines) {
+        QTextLayout *layout = block.layout();
+        if (layout->lineCount() > 0)
+            layout->clearLayout();
+    }
+    const qreal natural = qreal(block.length() - 1) * m_advanceEstimate;
+    const int lines = std::max(1, int(std::ceil(natural / m_textWidth)));
+    const qreal band = m_spacing.empty()
+        ? 0
+        : TextBandLayout::bandFor(m_spacing, blockStart, blockStart + block.length(), m_characterCount - 1);
+    m_heights[number] = lines * m_lineEstimate + band;
+    m_bands[number] = band;
+    m_shaped[number] = 0;
+}
+
+void TextPaneDocumentLayout::layoutBlocks(const QTextBlock &first, const QTextBlock &last, int count,
+                                          const std::function<bool(int)> &mayHaveLines)
+{
+    if (count <= shapedAtOnceLimit) {
+        for (QTextBlock block = first; block.isValid(); block = block.next()) {
+            shapeBlock(block);
+            if (block == last)
+                break;
+        }
+        return;
+    }
+    // The first blocks are shaped: the height their single lines take most often and the advance
+    // of their characters stand for the rest of the text.
+    constexpr int sampled = 64;
+    std::map<qreal, int> lineHeights;
+    qreal width = 0;
+    qint64 characters = 0;
+    QTextBlock block = first;
+    for (int index = 0; index < sampled && block.isValid(); ++index, block = block.next()) {
+        shapeBlock(block);
+        const QTextLayout *layout = block.layout();
+        if (layout->lineCount() == 1 && block.length() > 1) {
+            ++lineHeights[layout->lineAt(0).height()];
+            width += layout->lineAt(0).naturalTextWidth();
+            characters += block.length() - 1;
+        }
+        if (block == last)
+            return;
+    }
+    const QFontMetricsF metrics(document()->defaultFont());
+    const auto common = std::max_element(lineHeights.begin(), lineHeights.end(),
+                                         [](const auto &a, const auto &b) { return a.second < b.second; });
+    m_lineEstimate = (common == lineHeights.end() ? metrics.lineSpacing() : common->first) + lineSpacing;
+    m_advanceEstimate = characters > 0 ? width / qreal(characters) : metrics.averageCharWidth();
+    if (!block.isValid())
+        return;
+    int number = block.blockNumber();
+    int position = block.position();
+    for (; block.isValid(); block = block.next(), ++number) {
+        estimateBlock(block, std::size_t(number), position, mayHaveLines(number));
+        position += block.length();
+        if (block == last)
+            break;
+    }
+}
+
+int TextPaneDocumentLayout::unshapedBlockCount() const
+{
+    return int(std::count(m_shaped.begin(), m_shaped.end(), char(0)));
+}
+
+bool TextPaneDocumentLayout::ensureShaped(int number) const
+{
+    if (number < 0 || std::size_t(number) >= m_shaped.size() || m_shaped[std::size_t(number)])
+        return false;
+    auto *self = const_cast<TextPaneDocumentLayout *>(this);
+    const qreal before = m_heights[std::size_t(number)];
+    self->shapeBlock(document()->findBlockByNumber(number));
+    if (m_heights[std::size_t(number)] == before)
+        return false;
+    m_topsDirty = true;
+    publishLater();
+    return true;
+}
+
+// Shapes the blocks between two heights (insets excluded). A corrected height moves the blocks
+// after it, which may bring others in: a few rounds settle it.
+bool TextPaneDocumentLayout::ensureShapedRange(qreal fromY, qreal toY) const
+{
+    bool changedAny = false;
+    for (int round = 0; round < 8; ++round) {
+        refreshTops();
+        if (m_tops.empty())
+            break;
+        bool changed = false;
+        for (std::size_t index = std::size_t(std::max(0, blockIndexAtY(fromY)));
+             index < m_tops.size() && m_tops[index] <= toY; ++index)
+            changed = ensureShaped(int(index)) || changed;
+        changedAny = changedAny || changed;
+        if (!changed)
+            break;
+    }
+    refreshTops();
+    return changedAny;
+}
+
+// Heights corrected while painting or answering a question go out once the event is over.
+void TextPaneDocumentLayout::publishLater() const
+{
+    if (m_publishPending)
+        return;
+    m_publishPending = true;
+    auto *self = const_cast<TextPaneDocumentLayout *>(this);
+    QMetaObject::invokeMethod(
+        self,
+        [self] {
+            self->m_publishPending = false;
+            self->publish(0);
+        },
+        Qt::QueuedConnection);
 }
 
 void TextPaneDocumentLayout::positionLines(const QTextBlock &block)
 {
+    if (!m_shaped[std::size_t(block.blockNumber())]) {
+        estimateBlock(block, std::size_t(block.blockNumber()), block.position(), true);
+        return;
+    }
     QTextLayout *layout = block.layout();
     const qsizetype textLength = m_characterCount - 1;
     const int blockStart = block.position();
@@ -181,14 +312,19 @@ void TextPaneDocumentLayout::positionLines(const QTextBlock &block)
     m_bands[number] = bands;
 }
 
-void TextPaneDocumentLayout::layoutAll()
+void TextPaneDocumentLayout::layoutAll(bool sameBlocks)
 {
     QTextDocument *doc = document();
     m_characterCount = doc->characterCount();
     m_heights.assign(std::size_t(doc->blockCount()), 0);
     m_bands.assign(std::size_t(doc->blockCount()), 0);
-    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
-        shapeBlock(block);
+    // Blocks shaped before (at another width) hold lines; when the blocks are not those the flags
+    // were kept for, any may.
+    std::vector<char> previous(std::size_t(doc->blockCount()), 0);
+    std::swap(previous, m_shaped);
+    const bool known = sameBlocks && m_shaped.size() == previous.size();
+    layoutBlocks(doc->begin(), doc->lastBlock(), doc->blockCount(),
+                 [&](int number) { return !known || previous[std::size_t(number)]; });
     m_topsDirty = true;
     publish(0);
 }
@@ -212,7 +348,9 @@ void TextPaneDocumentLayout::documentChanged(int from, int charsRemoved, int cha
         m_pageWidth = pageWidth;
         if (widthChanged) {
             m_textWidth = textWidth;
-            layoutAll();
+            // A new page width announces the whole text unchanged.
+            layoutAll(from == 0 && charsRemoved == 0 && charsAdded == doc->characterCount()
+                      && doc->characterCount() == m_characterCount);
             return;
         }
     }
@@ -226,7 +364,7 @@ void TextPaneDocumentLayout::documentChanged(int from, int charsRemoved, int cha
     if (!last.isValid())
         last = doc->lastBlock();
     if (!first.isValid()) {
-        layoutAll();
+        layoutAll(false);
         return;
     }
     const int firstNumber = first.blockNumber();
@@ -234,7 +372,7 @@ void TextPaneDocumentLayout::documentChanged(int from, int charsRemoved, int cha
     const int delta = doc->blockCount() - int(m_heights.size());
     const int previouslyTouched = touched - delta;
     if (previouslyTouched < 1 || firstNumber + previouslyTouched > int(m_heights.size())) {
-        layoutAll();
+        layoutAll(false);
         return;
     }
     m_characterCount = doc->characterCount();
@@ -242,15 +380,15 @@ void TextPaneDocumentLayout::documentChanged(int from, int charsRemoved, int cha
     if (delta > 0) {
         m_heights.insert(at, std::size_t(delta), 0);
         m_bands.insert(m_bands.begin() + firstNumber, std::size_t(delta), 0);
+        m_shaped.insert(m_shaped.begin() + firstNumber, std::size_t(delta), 0);
     } else if (delta < 0) {
         m_heights.erase(at, at + (-delta));
         m_bands.erase(m_bands.begin() + firstNumber, m_bands.begin() + firstNumber + (-delta));
+        m_shaped.erase(m_shaped.begin() + firstNumber, m_shaped.begin() + firstNumber + (-delta));
     }
-    for (QTextBlock block = first; block.isValid(); block = block.next()) {
-        shapeBlock(block);
-        if (block == last)
-            break;
-    }
+    // The blocks between the first and the last touched are new to the document.
+    const int lastNumber = last.blockNumber();
+    layoutBlocks(first, last, touched, [&](int number) { return number == firstNumber || number == lastNumber; });
     // Keys keep their locations while the text moves under them.
     if (!m_spacing.empty())
         repositionBandBlocks(m_spacing);
@@ -298,6 +436,7 @@ QRectF TextPaneDocumentLayout::blockBoundingRect(const QTextBlock &block) const
     const std::size_t number = std::size_t(block.blockNumber());
     if (number >= m_heights.size())
         return QRectF();
+    ensureShaped(int(number));
     refreshTops();
     return QRectF(insetX, insetY + m_tops[number], m_textWidth, m_heights[number]);
 }
@@ -315,9 +454,14 @@ int TextPaneDocumentLayout::blockIndexAtY(qreal y) const
 
 int TextPaneDocumentLayout::hitTest(const QPointF &point, Qt::HitTestAccuracy) const
 {
-    const int index = blockIndexAtY(point.y() - insetY);
+    int index = blockIndexAtY(point.y() - insetY);
     if (index < 0)
         return -1;
+    if (ensureShaped(index)) {
+        index = blockIndexAtY(point.y() - insetY);
+        ensureShaped(index);
+        refreshTops();
+    }
     const QTextBlock block = document()->findBlockByNumber(index);
     const QTextLayout *layout = block.layout();
     if (!block.isValid() || layout->lineCount() == 0)
@@ -339,12 +483,30 @@ std::vector<TextPaneDocumentLayout::Segment> TextPaneDocumentLayout::segments(in
     std::vector<Segment> result;
     if (end <= start)
         return result;
-    refreshTops();
     QTextDocument *doc = document();
-    for (QTextBlock block = doc->findBlock(start); block.isValid() && block.position() < end; block = block.next()) {
+    // The ends of the stretch are shaped, and the blocks between as far as one change would shape
+    // them: a stretch over a long text (all of it selected) is not laid out for its rectangles.
+    const QTextBlock firstBlock = doc->findBlock(start);
+    const QTextBlock lastBlock = doc->findBlock(std::max(start, end - 1));
+    ensureShaped(firstBlock.blockNumber());
+    ensureShaped(lastBlock.blockNumber());
+    int shapedBetween = 0;
+    for (QTextBlock block = firstBlock; block.isValid() && block.position() < end && shapedBetween < shapedAtOnceLimit;
+         block = block.next(), ++shapedBetween)
+        ensureShaped(block.blockNumber());
+    refreshTops();
+    for (QTextBlock block = firstBlock; block.isValid() && block.position() < end; block = block.next()) {
         const std::size_t number = std::size_t(block.blockNumber());
         if (number >= m_tops.size())
             break;
+        if (!m_shaped[number]) {
+            // Its estimate: the whole block (it lies inside the stretch), as wide as its characters.
+            const qreal height = m_heights[number] - m_bands[number] - lineSpacing;
+            const qreal width = std::min(m_textWidth, qreal(block.length() - 1) * m_advanceEstimate);
+            const QRectF estimate(insetX, insetY + m_tops[number] + m_bands[number], width, height);
+            result.push_back({ estimate, estimate });
+            continue;
+        }
         const QTextLayout *layout = block.layout();
         const int blockStart = block.position();
         const qreal top = insetY + m_tops[number];
@@ -371,6 +533,7 @@ QRectF TextPaneDocumentLayout::lineRectAt(int position) const
     const QTextBlock block = document()->findBlock(position);
     if (!block.isValid() || std::size_t(block.blockNumber()) >= m_heights.size())
         return QRectF();
+    ensureShaped(block.blockNumber());
     refreshTops();
     const QTextLine line = block.layout()->lineForTextPosition(position - block.position());
     if (!line.isValid())
@@ -381,10 +544,13 @@ QRectF TextPaneDocumentLayout::lineRectAt(int position) const
 
 void TextPaneDocumentLayout::draw(QPainter *painter, const PaintContext &context)
 {
-    refreshTops();
     if (m_heights.empty())
         return;
     const QRectF clip = context.clip.isValid() ? context.clip : frameBoundingRect(nullptr);
+    // What is painted is shaped, and a screen above and below, so that scrolling a little moves
+    // no line that is already on screen.
+    const qreal margin = std::max<qreal>(clip.height(), 200);
+    ensureShapedRange(clip.top() - insetY - margin, clip.bottom() - insetY + margin);
     int index = std::max(0, blockIndexAtY(clip.top() - insetY));
     QTextBlock block = document()->findBlockByNumber(index);
     const int cursorWidth = property("cursorWidth").isValid() ? property("cursorWidth").toInt() : 1;

@@ -3,6 +3,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QFont>
 
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -30,6 +31,12 @@ void adoptDocument(QTextEdit *edit, QTextDocument *document);
 // spacing and, above the lines that hold note locations, an extra band (the band rule of the page
 // renderer). An edit lays out only the blocks it touched; the blocks after it only move. A new
 // band map repositions only the lines whose band can change.
+//
+// A change that touches many blocks at once (a new text, a long paste, a new page width) shapes
+// only a few at its start: the others get a height estimated from their length, and each is
+// shaped when it is drawn (with a screen around) or asked about (a hit, its rectangle, its lines),
+// its height then corrected and the blocks after it moved. What is laid out on the window's
+// thread then follows what is looked at, not the text.
 //
 // Coordinates are document coordinates: the insets are included.
 class TextPaneDocumentLayout final : public QAbstractTextDocumentLayout {
@@ -63,6 +70,10 @@ public:
     // How many blocks were shaped since the counter was last reset (tests and benchmarks).
     int shapedBlockCount() const { return m_shapedBlocks; }
     void resetShapedBlockCount() { m_shapedBlocks = 0; }
+    // How many blocks stand at an estimated height, not shaped yet at the current width.
+    int unshapedBlockCount() const;
+    // Past this many blocks touched by one change, they are estimated instead of shaped.
+    static constexpr int shapedAtOnceLimit = 4000;
 
     void draw(QPainter *painter, const PaintContext &context) override;
     int hitTest(const QPointF &point, Qt::HitTestAccuracy accuracy) const override;
@@ -75,9 +86,19 @@ protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override;
 
 private:
-    void layoutAll();
+    // sameBlocks: the blocks are those of the last layout (only the width changed).
+    void layoutAll(bool sameBlocks);
+    // Shapes the blocks [first, last] when few, or else estimates them (shaping a few to learn
+    // the line height and the average advance of this text).
+    void layoutBlocks(const QTextBlock &first, const QTextBlock &last, int count,
+                      const std::function<bool(int)> &mayHaveLines);
     void shapeBlock(const QTextBlock &block);
+    void estimateBlock(const QTextBlock &block, std::size_t number, int blockStart, bool mayHaveLines);
     void positionLines(const QTextBlock &block);
+    // Shapes the block of that number when it stands at an estimate; true when its height changed.
+    bool ensureShaped(int number) const;
+    bool ensureShapedRange(qreal fromY, qreal toY) const;
+    void publishLater() const;
     void repositionBandBlocks(const std::map<qsizetype, qreal> &previous);
     void refreshTops() const;
     int blockIndexAtY(qreal y) const;
@@ -88,6 +109,10 @@ private:
     qreal m_textWidth = TextPaneMetrics::minimumTextWidth;
     std::vector<qreal> m_heights; // per block, line spacing included
     std::vector<qreal> m_bands; // per block, sum of its lines' bands
+    std::vector<char> m_shaped; // per block, whether its lines are laid out at the current width
+    qreal m_lineEstimate = 0; // an unwrapped line's height, line spacing included
+    qreal m_advanceEstimate = 0; // a character's average advance
+    mutable bool m_publishPending = false;
     mutable std::vector<qreal> m_tops; // per block, from the first line (insets excluded)
     mutable bool m_topsDirty = true;
     int m_characterCount = 0;

@@ -220,6 +220,92 @@ TEST(TextPaneLayout, NotedLinesGetTheSameBandInBothPanes)
     EXPECT_NEAR(edited->lineRectAt(7).top() - plain.bottom(), TextPaneMetrics::lineSpacing, 0.5);
 }
 
+// A text too long to shape at once: only what is painted or asked about is laid out, the rest
+// stands at estimated heights, and the caret, hits and rectangles still find real lines.
+TEST(TextPaneLayout, ALongTextIsShapedOnlyWhereItIsLookedAt)
+{
+    constexpr int lineCount = 20000;
+    QStringList lines;
+    for (int k = 0; k < lineCount; ++k)
+        lines << (k % 7 == 3 ? QStringLiteral("第%1行，一段足够长的文字，让它在窄的窗格里折成好几行显示出来。").arg(k)
+                             : QStringLiteral("第%1行").arg(k));
+    EditorHarness harness(lines.join(QLatin1Char('\n')));
+    auto *layout = harness.view()->paneLayout();
+    QTextDocument *document = harness.view()->document();
+    auto shaped = [&](int number) { return document->findBlockByNumber(number).layout()->lineCount() > 0; };
+
+    // The top is laid out for the first paint; far down nothing is.
+    EXPECT_TRUE(shaped(0));
+    EXPECT_FALSE(shaped(15000));
+    EXPECT_GT(layout->unshapedBlockCount(), lineCount - 1000);
+
+    // Scrolling to the middle shapes what comes into view there, and only that.
+    QScrollBar *bar = harness.view()->verticalScrollBar();
+    bar->setValue(bar->maximum() / 2);
+    harness.view()->viewport()->repaint();
+    QCoreApplication::processEvents();
+    const int shown = layout->hitTest(QPointF(0, bar->value() + 100), Qt::FuzzyHit);
+    ASSERT_GE(shown, 0);
+    const int middle = document->findBlock(shown).blockNumber();
+    EXPECT_GT(middle, 5000);
+    EXPECT_TRUE(shaped(middle));
+    EXPECT_TRUE(shaped(middle + 5));
+    EXPECT_FALSE(shaped(middle + 3000));
+    EXPECT_GT(layout->unshapedBlockCount(), lineCount - 2000);
+
+    // A block asked about is shaped and its rectangle matches its lines; the document ends where
+    // the last block ends.
+    const QTextBlock wrapped = document->findBlockByNumber(17006);
+    const QRectF rect = layout->blockBoundingRect(wrapped);
+    ASSERT_GT(wrapped.layout()->lineCount(), 1);
+    const QTextLine lastLine = wrapped.layout()->lineAt(wrapped.layout()->lineCount() - 1);
+    EXPECT_NEAR(rect.height(), lastLine.y() + lastLine.height() + TextPaneMetrics::lineSpacing, 0.01);
+    const QRectF end = layout->blockBoundingRect(document->lastBlock());
+    EXPECT_EQ(end.bottom() + TextPaneMetrics::insetY, layout->documentSize().height());
+
+    // The caret moves through lines nobody has looked at, and typing there edits the right line.
+    harness.placeCaret(document->findBlockByNumber(12000).position());
+    ShellInput::keyClick(harness.view(), Qt::Key_Down);
+    EXPECT_EQ(harness.view()->textCursor().block().blockNumber(), 12001);
+    ShellInput::keyClick(harness.view(), Qt::Key_X);
+    EXPECT_TRUE(harness.edited().contains(QStringLiteral("\nx第12001行，")));
+
+    // A new width drops every line made at the old one; what is painted is shaped at the new one.
+    ASSERT_TRUE(shaped(17006));
+    const qreal oldWidth = layout->textWidth();
+    harness.editor->resize(700, 400);
+    QCoreApplication::processEvents();
+    ASSERT_NE(layout->textWidth(), oldWidth);
+    EXPECT_FALSE(shaped(17006));
+    EXPECT_GT(layout->unshapedBlockCount(), lineCount - 2000);
+    harness.view()->viewport()->repaint();
+    const int top = document->findBlock(layout->hitTest(QPointF(0, bar->value() + 100), Qt::FuzzyHit)).blockNumber();
+    const QTextBlock inView = document->findBlockByNumber(top - top % 7 + 10);
+    ASSERT_GT(inView.layout()->lineCount(), 0);
+    EXPECT_EQ(inView.layout()->lineAt(0).width(), layout->textWidth());
+
+    // The rectangles of a stretch over the whole text (a selection of all of it, a long note) run
+    // from its first line to its last without laying it all out.
+    harness.view()->selectAll();
+    const auto whole = layout->segments(0, document->characterCount() - 1);
+    ASSERT_FALSE(whole.empty());
+    EXPECT_EQ(whole.front().line.top(), layout->lineRectAt(0).top());
+    EXPECT_EQ(whole.back().line.bottom(), layout->documentSize().height() - TextPaneMetrics::insetY
+                                            - TextPaneMetrics::lineSpacing);
+    EXPECT_GT(layout->unshapedBlockCount(), lineCount - 2 * TextPaneDocumentLayout::shapedAtOnceLimit);
+
+    // A long paste over the text is estimated too, and the pasted lines are found where they are.
+    QTextCursor all(document);
+    all.select(QTextCursor::Document);
+    all.insertText(lines.mid(0, 10000).join(QLatin1Char('\n')));
+    EXPECT_EQ(document->blockCount(), 10000);
+    EXPECT_GT(layout->unshapedBlockCount(), 9000);
+    EXPECT_EQ(document->findBlock(layout->hitTest(layout->blockBoundingRect(document->findBlockByNumber(9000)).center(),
+                                                  Qt::FuzzyHit))
+                  .blockNumber(),
+              9000);
+}
+
 TEST(TextScrollSync, FollowsBothWaysAtTheSameFraction)
 {
     QStringList lines;
