@@ -95,6 +95,11 @@ UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFr
         if (file.open(QIODevice::ReadOnly))
             jpegBytes = file.readAll();
         jpeg = JpegFile::layout(jpegBytes);
+        if (jpeg && JpegFile::isTooCostly(*jpeg)) {
+            UprightImage refused;
+            refused.tooLarge = true;
+            return refused;
+        }
         if (!jpeg || JpegFile::endsEarly(*jpeg) || JpegFile::isUndecodable(*jpeg))
             return {};
     }

@@ -371,6 +371,10 @@ bool readerExceedsLimits(QImageReader &reader, const Contents &contents)
 {
     if (decodingExceedsLimits(reader, ImageContentFormat::decodedSize(reader)))
         return true;
+    if (reader.format() == "jpeg") {
+        const std::optional<JpegFile::Layout> layout = JpegFile::layout(contents(-1));
+        return layout && JpegFile::isTooCostly(*layout);
+    }
     return reader.format() == "tiff" && !TiffFile::dataCanFill(contents(-1));
 }
 
