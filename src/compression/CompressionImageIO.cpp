@@ -71,9 +71,9 @@ UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFr
     // Asked before the size: a multi-page TIFF reports a single page once its size was read.
     if (countFrames)
         result.frameCount = std::max(reader.imageCount(), 1);
-    const QSize stored = reader.size();
-    // The header's size is checked before anything is decoded, so a file that claims an enormous
-    // size costs nothing.
+    const QSize stored = ImageContentFormat::decodedSize(reader);
+    // The header's size (a GIF's screen) is checked before anything is decoded, so a file that
+    // claims an enormous size costs nothing.
     if (stored.isValid()
         && (!ImageLimits::isAcceptableSize(stored.width(), stored.height())
             || !ImageContentFormat::canHold(reader.format(), stored, source.size()))) {
@@ -95,6 +95,11 @@ UprightImage loadUprightImage(const QString &path, int fitLongEdge, bool countFr
         if (file.open(QIODevice::ReadOnly))
             jpegBytes = file.readAll();
         jpeg = JpegFile::layout(jpegBytes);
+        if (jpeg && JpegFile::isTooCostly(*jpeg)) {
+            UprightImage refused;
+            refused.tooLarge = true;
+            return refused;
+        }
         if (!jpeg || JpegFile::endsEarly(*jpeg) || JpegFile::isUndecodable(*jpeg))
             return {};
     }

@@ -1,6 +1,7 @@
 #include "compression/ImageCompressionService.h"
 
 #include "platform/GifCodec.h"
+#include "platform/ImageDecoding.h"
 #include "platform/ImageReduction.h"
 #include "platform/ParallelWork.h"
 
@@ -156,6 +157,58 @@ std::vector<ImageCompressionSource> sources(const QStringList &paths)
     return found;
 }
 
+namespace {
+
+// A GIF as the list sees it: decoded only as far as its first frame, the frame count from a scan
+// of its blocks. Listed when it can be compressed at the smallest size offered (as far as its
+// first frame shows); each size is checked again when it is chosen.
+struct ProbedGif {
+    enum class Outcome { listed, tooCostly, unreadable };
+    Outcome outcome = Outcome::unreadable;
+    GifCodec::FileInfo info;
+    QImage firstFrame;
+    QRect firstChange;
+};
+
+ProbedGif probeGif(const QString &path)
+{
+    ProbedGif probed;
+    std::optional<GifCodec::FileInfo> scanned = GifCodec::scan(path);
+    if (!scanned)
+        return probed;
+    probed.info = std::move(*scanned);
+    const QSize smallest = resizedSize(probed.info.canvas, ImageCompressionMaxDimension::longEdge800);
+    if (GifCodec::exceedsWorkLimit(probed.info, smallest)) {
+        probed.outcome = ProbedGif::Outcome::tooCostly;
+        return probed;
+    }
+    GifCodec::FrameDecoder decoder;
+    if (!decoder.open(path))
+        return probed;
+    probed.firstFrame = decoder.nextFrame();
+    if (probed.firstFrame.isNull())
+        return probed;
+    if (GifCodec::exceedsWorkLimitOnceDecoded(probed.info, 0, decoder.leftTransparentPixels(), smallest)) {
+        probed.outcome = ProbedGif::Outcome::tooCostly;
+        probed.firstFrame = QImage();
+        return probed;
+    }
+    probed.firstChange = decoder.changedRect();
+    probed.outcome = ProbedGif::Outcome::listed;
+    return probed;
+}
+
+} // namespace
+
+bool isRefusedForCost(const QString &path)
+{
+    if (ImageDecoding::exceedsLimits(path))
+        return true;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && GifCodec::hasGifSignature(file.read(6))
+        && probeGif(path).outcome == ProbedGif::Outcome::tooCostly;
+}
+
 std::optional<ImageCompressionSource> source(const QString &path)
 {
     const QFileInfo info(path);
@@ -169,20 +222,10 @@ std::optional<ImageCompressionSource> source(const QString &path)
 
     ImageCompressionSource probed;
     if (gifContent) {
-        // A GIF is decoded only as far as its first frame; the frame count comes from a scan
-        // of the blocks.
-        auto gifInfo = GifCodec::scan(path);
-        GifCodec::FrameDecoder decoder;
-        // Listed when it can be compressed at the smallest size offered (as far as its first frame
-        // shows); each size is checked again when it is chosen.
-        const QSize smallest = gifInfo ? resizedSize(gifInfo->canvas, ImageCompressionMaxDimension::longEdge800) : QSize();
-        if (!gifInfo || GifCodec::exceedsWorkLimit(*gifInfo, smallest) || !decoder.open(path))
+        ProbedGif gif = probeGif(path);
+        if (gif.outcome != ProbedGif::Outcome::listed)
             return std::nullopt;
-        const QImage firstFrame = decoder.nextFrame();
-        if (firstFrame.isNull()
-            || GifCodec::exceedsWorkLimitOnceDecoded(*gifInfo, 0, decoder.leftTransparentPixels(), smallest))
-            return std::nullopt;
-        probed = gifSource(*gifInfo, firstFrame, decoder.changedRect());
+        probed = gifSource(gif.info, gif.firstFrame, gif.firstChange);
     } else {
         // One decode, at a reduced scale where the format allows: the pixel size comes from the
         // header, the thumbnail from the reduced picture.

@@ -33,6 +33,10 @@ std::vector<ImageCompressionSource> sources(const QStringList &paths);
 // Probes one file: size, upright pixel size, frame count, GIF-ness and a thumbnail; nothing when
 // the file cannot be read as an image.
 std::optional<ImageCompressionSource> source(const QString &path);
+// Whether a file that source() leaves out was refused for what it would cost rather than for being
+// unreadable: a picture over the limits (ImageDecoding::exceedsLimits), or a GIF whose decoding and
+// writing at the smallest size offered is more work than the GIF limits allow.
+bool isRefusedForCost(const QString &path);
 // The image files the inputs stand for, without duplicates, in natural file-name order.
 QStringList expandedImageURLs(const QStringList &paths);
 // A file: itself when it is an image; a folder: its image files at any depth, hidden ones left out.

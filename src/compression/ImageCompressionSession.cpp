@@ -3,7 +3,6 @@
 #include "compression/ImageCompressionRules.h"
 #include "compression/ImageCompressionService.h"
 #include "model/FileSupport.h"
-#include "platform/ImageDecoding.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -42,7 +41,7 @@ SessionProbedChunk sessionProbeChunk(const QStringList &chunk)
         read.insert(listKey(source.url));
     for (const QString &path : chunk) {
         if (!read.contains(listKey(path)))
-            (ImageDecoding::exceedsLimits(path) ? probed.tooLarge : probed.unreadable) << path;
+            (ImageCompressionService::isRefusedForCost(path) ? probed.tooLarge : probed.unreadable) << path;
     }
     return probed;
 }

@@ -70,6 +70,14 @@ bool hasGifSignature(const QByteArray &head)
     return head.startsWith("GIF87a") || head.startsWith("GIF89a");
 }
 
+std::optional<QSize> screenSize(const QByteArray &head)
+{
+    if (head.size() < 13 || !hasGifSignature(head))
+        return std::nullopt;
+    const auto *h = reinterpret_cast<const unsigned char *>(head.constData());
+    return QSize(le16(h + 6), le16(h + 8));
+}
+
 qint64 decodedPixels(const FrameInfo &frame, QSize canvas)
 {
     const QRect visible = frame.rect & QRect(QPoint(0, 0), canvas);
@@ -168,11 +176,12 @@ std::optional<FileInfo> scan(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
     const QByteArray head = file.read(13);
-    if (head.size() < 13 || !hasGifSignature(head))
+    const std::optional<QSize> screen = screenSize(head);
+    if (!screen)
         return std::nullopt;
     const auto *h = reinterpret_cast<const unsigned char *>(head.constData());
     FileInfo info;
-    info.canvas = QSize(le16(h + 6), le16(h + 8));
+    info.canvas = *screen;
     info.fileBytes = file.size();
     if (!skipColorTable(file, h[10]))
         return info;

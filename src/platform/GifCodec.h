@@ -17,6 +17,10 @@ namespace GifCodec {
 // Whether the bytes start with a GIF signature ("GIF87a" or "GIF89a").
 bool hasGifSignature(const QByteArray &head);
 
+// The logical screen declared by a GIF's header (its first 13 bytes; either side may be 0):
+// nothing when the bytes are not a GIF's header.
+std::optional<QSize> screenSize(const QByteArray &head);
+
 struct FrameInfo {
     QRect rect;                   // as declared by the image descriptor (not clipped)
     std::optional<int> delayCs;   // the graphics control block's delay, when there is one

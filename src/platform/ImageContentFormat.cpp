@@ -1,5 +1,6 @@
 #include "platform/ImageContentFormat.h"
 
+#include "platform/GifCodec.h"
 #include "platform/ImageLimits.h"
 
 #include <QImageReader>
@@ -81,6 +82,23 @@ bool canHold(const QByteArray &format, QSize size, qint64 fileBytes)
     else if (format == "xpm")
         pixelsPerByte = 1;
     return pixelsPerByte == 0 || qint64(size.width()) * size.height() <= std::max<qint64>(fileBytes, 0) * pixelsPerByte;
+}
+
+QSize decodedSize(QImageReader &reader)
+{
+    const QSize reported = reader.size();
+    QIODevice *device = reader.device();
+    if (reader.format() != "gif" || !device || device->isSequential())
+        return reported;
+    // The header is read where it is and the device left where the reader had it.
+    const qint64 at = device->pos();
+    const QByteArray head = device->seek(0) ? device->read(13) : QByteArray();
+    device->seek(at);
+    const std::optional<QSize> screen = GifCodec::screenSize(head);
+    if (!screen)
+        return reported;
+    return QSize(screen->width() > 0 ? screen->width() : reported.width(),
+                 screen->height() > 0 ? screen->height() : reported.height());
 }
 
 bool prepare(QImageReader &reader, const QByteArray &head)

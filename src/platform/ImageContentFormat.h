@@ -23,6 +23,13 @@ QByteArray identify(const QByteArray &head);
 // own decoders and the pixel cap.
 bool canHold(const QByteArray &format, QSize size, qint64 fileBytes);
 
+// The size of the picture a reader set up by prepare() decodes, to be checked against the limits
+// and budgeted before it does: the size the reader gives, except for a GIF. Its reader gives the
+// first frame's extent where the logical screen looks out of proportion to that frame, yet decodes
+// the whole screen; a GIF is sized by its screen, and by the reader only on a side the screen
+// leaves at 0 (the reader then takes the frame's). Invalid when neither tells.
+QSize decodedSize(QImageReader &reader);
+
 // Sets the reader up for the format its content names and no other, with Qt's allocation limit
 // in force: false when the content names none, and the reader then reads nothing.
 bool prepare(QImageReader &reader, const QByteArray &head);

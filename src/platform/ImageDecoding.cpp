@@ -48,19 +48,27 @@ QImage normalized(QImage image)
     return image;
 }
 
-// Opens a reader and refuses pictures above the pixel cap before anything is decoded. The
+// Whether a picture of the stored `size` (invalid when its header does not tell) is over the pixel
+// cap or more than its file's data can fill.
+bool decodingExceedsLimits(const QImageReader &reader, QSize size)
+{
+    return size.isValid()
+        && (!ImageLimits::isAcceptableSize(size.width(), size.height())
+            || !ImageContentFormat::canHold(reader.format(), size, reader.device()->size()));
+}
+
+// Opens a reader and refuses pictures above the pixel cap before anything is decoded: the size of
+// the picture it will decode (invalid when the header does not tell), or nothing when refused. The
 // orientation is applied by ImageOrientation::upright(), not by the reader.
-bool openReader(QImageReader &reader)
+std::optional<QSize> openReader(QImageReader &reader)
 {
     reader.setAutoTransform(false);
     if (!reader.canRead())
-        return false;
-    const QSize stored = reader.size();
-    if (stored.isValid()
-        && (!ImageLimits::isAcceptableSize(stored.width(), stored.height())
-            || !ImageContentFormat::canHold(reader.format(), stored, reader.device()->size())))
-        return false;
-    return true;
+        return std::nullopt;
+    const QSize stored = ImageContentFormat::decodedSize(reader);
+    if (decodingExceedsLimits(reader, stored))
+        return std::nullopt;
+    return stored;
 }
 
 // A JPEG's bytes and what its markers say, read once for both the budget and the decode.
@@ -221,7 +229,8 @@ Contents heldContents(const QByteArray &data)
 
 std::optional<QImage> decodeOriented(QImageReader &reader, const Contents &contents)
 {
-    if (!openReader(reader))
+    const std::optional<QSize> stored = openReader(reader);
+    if (!stored)
         return std::nullopt;
     const QImageIOHandler::Transformations transformation = reader.transformation();
     const JpegSource jpeg = jpegSource(reader, contents);
@@ -230,7 +239,7 @@ std::optional<QImage> decodeOriented(QImageReader &reader, const Contents &conte
         return std::nullopt;
     // The normalised copy, and a turned one.
     const DecodeBudget::Reservation held =
-        reserveDecode(reader, reader.size(), swapsSides(transformation) ? 8 : 4, jpeg, tiff);
+        reserveDecode(reader, *stored, swapsSides(transformation) ? 8 : 4, jpeg, tiff);
     QImage image = readStored(reader, jpeg, QSize(), tiff);
     if (image.isNull() || !ImageLimits::isAcceptableSize(image.width(), image.height()))
         return std::nullopt;
@@ -244,11 +253,12 @@ std::optional<QImage> decodeOriented(QImageReader &reader, const Contents &conte
 // then shrunk band by band. The picture is still decoded whole, so a damaged file is refused.
 std::optional<Preview> decodePreview(QImageReader &reader, const Contents &contents, double maxDimension)
 {
-    if (!openReader(reader))
+    const std::optional<QSize> opened = openReader(reader);
+    if (!opened)
         return std::nullopt;
+    const QSize stored = *opened;
     const QImageIOHandler::Transformations transformation = reader.transformation();
     const bool swapped = swapsSides(transformation);
-    const QSize stored = reader.size();
     const JpegSource jpeg = jpegSource(reader, contents);
     const auto finish = [&](const QImage &thumbnail, QSize storedSize) {
         Preview preview;
@@ -320,9 +330,10 @@ namespace {
 
 std::optional<QSize> readOrientedSize(QImageReader &reader, const Contents &contents)
 {
-    if (!openReader(reader))
+    const std::optional<QSize> opened = openReader(reader);
+    if (!opened)
         return std::nullopt;
-    const QSize stored = reader.size();
+    const QSize stored = *opened;
     if (!stored.isValid()) {
         // Some formats only know their size after decoding.
         const std::optional<QImage> image = decodeOriented(reader, contents);
@@ -358,11 +369,12 @@ namespace {
 
 bool readerExceedsLimits(QImageReader &reader, const Contents &contents)
 {
-    const QSize stored = reader.size();
-    if (stored.isValid()
-        && (!ImageLimits::isAcceptableSize(stored.width(), stored.height())
-            || !ImageContentFormat::canHold(reader.format(), stored, reader.device()->size())))
+    if (decodingExceedsLimits(reader, ImageContentFormat::decodedSize(reader)))
         return true;
+    if (reader.format() == "jpeg") {
+        const std::optional<JpegFile::Layout> layout = JpegFile::layout(contents(-1));
+        return layout && JpegFile::isTooCostly(*layout);
+    }
     return reader.format() == "tiff" && !TiffFile::dataCanFill(contents(-1));
 }
 

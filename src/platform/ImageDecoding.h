@@ -25,8 +25,9 @@ std::optional<QSize> orientedImageSize(const QString &path);
 std::optional<QSize> orientedImageSizeData(const QByteArray &data);
 
 // Whether a picture that could not be decoded was refused for what it would cost rather than for
-// being unreadable: its header declares more pixels than the cap allows, or more than its data
-// can fill (a TIFF's strips or tiles, a BMP, PNM, XBM or XPM). The caller says "too large" then.
+// being unreadable: its header declares more pixels than the cap allows (a GIF's screen), or more
+// than its data can fill (a TIFF's strips or tiles, a BMP, PNM, XBM or XPM), or a JPEG's decode
+// would cost more than its size allows (JpegFile::isTooCostly). The caller says "too large" then.
 bool exceedsLimits(const QString &path);
 // The same for an image held as encoded bytes.
 bool exceedsLimitsData(const QByteArray &data);

@@ -420,26 +420,35 @@ qint64 optimisingEncoderBytes(QSize size, bool grey)
     return coefficientBytes(size.width(), size.height(), { { 2, 2 }, { 1, 1 }, { 1, 1 } });
 }
 
+bool isTooCostly(const Layout &layout)
+{
+    if (!layout.readable || layout.sampling.empty())
+        return false;
+    if (!JpegLibrary::isWithinScanWork(layout.scans, layout.scanBlocks))
+        return true;
+    if (!layout.arithmetic)
+        return false;
+    // The library's own progressive scans refine every block's DC at a bit a block; a file with
+    // less data than that for its largest decodes is refused.
+    qint64 blocks = 0;
+    for (const Layout::Sampling &s : layout.sampling)
+        blocks += blocksOfComponent(layout, s);
+    return coefficientBufferBytes(layout) + qint64(layout.width) * layout.height * 4 > largestSparseArithmeticDecode
+        && layout.scanBytes * 8 < blocks;
+}
+
 bool isUndecodable(const Layout &layout)
 {
     if (!layout.readable || layout.sampling.empty())
         return true;
-    if (!JpegLibrary::isWithinScanWork(layout.scans, layout.scanBlocks))
+    if (isTooCostly(layout))
         return true;
     if (layout.arithmetic) {
         // The coder writes nothing for a piece whose every decision went the way it expected: a
         // single block of a flat page, a few blocks of a smooth stretch of a photo. Real files
         // hold a few per cent of their blocks in such pieces of more than one block; a file with
         // a quarter of them there has lost its data (emptied scans, restart markers alone).
-        if (layout.emptyPieceBlocks * 4 > layout.scanBlocks)
-            return true;
-        // The library's own progressive scans refine every block's DC at a bit a block; a file
-        // with less data than that for its largest decodes is refused.
-        qint64 blocks = 0;
-        for (const Layout::Sampling &s : layout.sampling)
-            blocks += blocksOfComponent(layout, s);
-        return coefficientBufferBytes(layout) + qint64(layout.width) * layout.height * 4 > largestSparseArithmeticDecode
-            && layout.scanBytes * 8 < blocks;
+        return layout.emptyPieceBlocks * 4 > layout.scanBlocks;
     }
     // The first component's blocks, each coded at least once, in every scan and restart interval.
     return layout.emptyPieces > 0 || layout.scanBytes * 8 < blocksOfComponent(layout, layout.sampling.front());

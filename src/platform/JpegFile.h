@@ -77,6 +77,11 @@ qint64 optimisingEncoderBytes(QSize size, bool grey);
 // picture. Give all of the
 // file's bytes: a layout read from the first part only sees the scans in that part.
 bool isUndecodable(const Layout &layout);
+// Whether isUndecodable() refuses the file for what its decode would cost rather than for data it
+// lacks: more scans than its size allows, or an arithmetic-coded file in several scans whose decode
+// at full size is too large for one picture with less than a bit a block. The caller says "too
+// large" then.
+bool isTooCostly(const Layout &layout);
 
 // Whether the file may have lost data at its end: it has no end marker, and it is not a
 // Huffman-coded file in one interleaved scan in sequence, whose decoder tells by itself whether

@@ -456,7 +456,7 @@ void ContentView::handleDroppedImageData(const QByteArray &data)
     reader.setAutoTransform(true);
     // A format that cannot tell its size up front answers an invalid size; the decode's own limits
     // bound it.
-    const QSize size = reader.size();
+    const QSize size = ImageContentFormat::decodedSize(reader);
     if (size.isValid()
         && (!ImageLimits::isAcceptableSize(size.width(), size.height())
             || !ImageContentFormat::canHold(reader.format(), size, data.size()))) {

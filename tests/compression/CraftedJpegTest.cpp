@@ -38,11 +38,16 @@ ImageCompressionSource unprobed(const QString &path, QSize size)
     return source;
 }
 
-// Whether compressing the file is refused as unreadable, by every path that could take it.
-void expectUnreadableForCompression(const QString &path, QSize size, const char *what)
+// Whether compressing the file is refused, by every path that could take it, as unreadable (or,
+// with `kind`, as too large).
+void expectUnreadableForCompression(const QString &path, QSize size, const char *what,
+                                    ImageCompressionServiceError::Kind kind = ImageCompressionServiceError::Kind::noReadableImage)
 {
     QTemporaryDir out;
     EXPECT_FALSE(source(path)) << what;
+    const bool tooLarge = kind == ImageCompressionServiceError::Kind::imageTooLarge;
+    EXPECT_EQ(isRefusedForCost(path), tooLarge) << what;
+    EXPECT_EQ(CompressionImageIO::loadUprightImage(path).tooLarge, tooLarge) << what;
     EXPECT_FALSE(CompressionImageIO::recodeJpeg(path, 0, out.filePath("direct.jpg"), 0.75)) << what;
     EXPECT_TRUE(CompressionImageIO::loadUprightImage(path).image.isNull()) << what;
     EXPECT_TRUE(CompressionImageIO::loadUprightImage(path, 100).image.isNull()) << what;
@@ -51,7 +56,7 @@ void expectUnreadableForCompression(const QString &path, QSize size, const char 
             compress(unprobed(path, size), ImageCompressionSettings(0.75, maxDimension), out.path());
             ADD_FAILURE() << what << ": compressed";
         } catch (const ImageCompressionServiceError &error) {
-            EXPECT_EQ(error.kind(), ImageCompressionServiceError::Kind::noReadableImage) << what;
+            EXPECT_EQ(error.kind(), kind) << what;
         }
     }
     EXPECT_TRUE(QDir(out.path()).entryList(QDir::Files).isEmpty()) << what;
@@ -91,8 +96,9 @@ TEST(CraftedJpeg, ScanDataEndingEarlyIsUnreadableForCompression)
 }
 
 // A progressive file may repeat a scan any number of times, each one a pass over the whole picture;
-// past a few hundred the file is unreadable everywhere, while ordinary scan counts still decode.
-TEST(CraftedJpeg, TooManyScansAreUnreadable)
+// past a few hundred the file is refused everywhere, as too large (its cost, not its data, is at
+// fault), while ordinary scan counts still decode.
+TEST(CraftedJpeg, TooManyScansAreRefusedAsTooLarge)
 {
     QTemporaryDir dir;
     const QSize size(96, 64);
@@ -113,7 +119,10 @@ TEST(CraftedJpeg, TooManyScansAreUnreadable)
     QTemporaryDir out;
     EXPECT_NO_THROW(compress(unprobed(fine, size), ImageCompressionSettings(), out.path()));
 
-    expectUnreadableForCompression(endless, size, "1000 scans");
+    expectUnreadableForCompression(endless, size, "1000 scans", ImageCompressionServiceError::Kind::imageTooLarge);
+    EXPECT_TRUE(ImageDecoding::exceedsLimits(endless));
+    EXPECT_TRUE(ImageDecoding::exceedsLimitsData(TestSupport::readFile(endless)));
+    EXPECT_FALSE(ImageDecoding::exceedsLimits(fine));
     EXPECT_FALSE(ImageDecoding::loadOrientedImage(endless));
     EXPECT_FALSE(ImageDecoding::makeThumbnail(endless, 32));
     EXPECT_FALSE(ImageDecoding::loadOrientedImageData(TestSupport::readFile(endless)));

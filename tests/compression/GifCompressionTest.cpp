@@ -548,6 +548,8 @@ TEST(GifCompression, ScreensCountAsTransparentWhenTheirFramesLeaveThemSo)
         const QString path = dir.filePath(QStringLiteral("long%1.gif").arg(holed));
         ASSERT_TRUE(writeGif(path, twoColourFullHdClip(2400, holed ? std::optional<int>(0) : std::nullopt)));
         EXPECT_EQ(source(path).has_value(), !holed);
+        // Left out of the list as too large, not as unreadable, once its first frame shows it.
+        EXPECT_EQ(isRefusedForCost(path), holed);
     }
 }
 
@@ -566,6 +568,8 @@ TEST(GifCompression, FlatFramesFillingALargeScreenAreTooCostlyAtEverySize)
         const std::optional<GifCodec::FileInfo> info = GifCodec::scan(path);
         ASSERT_TRUE(info);
         ASSERT_EQ(int(info->frames.size()), count);
+        EXPECT_FALSE(source(path)) << count;
+        EXPECT_TRUE(isRefusedForCost(path)) << count;
         ImageCompressionSource forged;
         forged.url = path;
         forged.isGIF = true;
@@ -587,6 +591,13 @@ TEST(GifCompression, FlatFramesFillingALargeScreenAreTooCostlyAtEverySize)
     const QString single = TestSupport::writeFile(dir.filePath("single.gif"), GifTestFiles::flatScreenFrames(QSize(7000, 5700), 1));
     const std::optional<ImageCompressionSource> listed = source(single);
     ASSERT_TRUE(listed);
+    EXPECT_FALSE(isRefusedForCost(single));
+    // A GIF left out for its damage is not called too large.
+    QByteArray cut = TestSupport::readFile(single);
+    cut.truncate(13);
+    const QString damaged = TestSupport::writeFile(dir.filePath("cut.gif"), cut);
+    EXPECT_FALSE(source(damaged));
+    EXPECT_FALSE(isRefusedForCost(damaged));
     ImageCompressionSettings reduced;
     reduced.maxDimension = ImageCompressionMaxDimension::longEdge1920;
     EXPECT_EQ(compressGIF(*listed, reduced, out.path()).outputFrameCount, 1);

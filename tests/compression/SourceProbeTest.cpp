@@ -143,6 +143,14 @@ TEST(SourceProbe, HeaderClaimingAHugeSizeIsRefusedWithoutDecoding)
     const QString gifBomb = TestSupport::writeFile(dir.filePath("bomb.gif"), QByteArray(hugeCanvas, sizeof hugeCanvas - 1));
     EXPECT_FALSE(source(bomb));
     EXPECT_FALSE(source(gifBomb));
+    EXPECT_TRUE(CompressionImageIO::loadUprightImage(gifBomb).tooLarge);
+    // The same screen behind a one-pixel frame, whose size is what Qt's reader gives for the picture.
+    static const char hugeScreen[] = "GIF89a\x20\x4E\x20\x4E\0\0\0,\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;";
+    const QString screenBomb =
+        TestSupport::writeFile(dir.filePath("screen.gif"), QByteArray(hugeScreen, sizeof hugeScreen - 1));
+    EXPECT_FALSE(source(screenBomb));
+    EXPECT_TRUE(CompressionImageIO::loadUprightImage(screenBomb).tooLarge);
+    EXPECT_TRUE(CompressionImageIO::loadUprightImage(screenBomb, 800).tooLarge);
 
     ImageCompressionSource fake;
     fake.url = bomb;

@@ -2,6 +2,7 @@
 
 #include "platform/ImageDecoding.h"
 #include "support/ColourTestFiles.h"
+#include "support/GifTestFiles.h"
 #include "support/ProfileTestFiles.h"
 #include "support/TestSupport.h"
 
@@ -175,6 +176,51 @@ TEST(ImageDecoding, RefusesBadAndOversizedFiles)
                                                 QByteArray("P5\n20000 20000\n255\n") + QByteArray(64, '\0'));
     EXPECT_FALSE(ImageDecoding::loadOrientedImage(bomb));
     EXPECT_FALSE(ImageDecoding::makeThumbnail(bomb, 96));
+}
+
+namespace {
+
+// A GIF of one 8 × 8 frame in the corner of a screen of `screen`.
+QString gifOfSmallFrameOn(const QString &path, QSize screen)
+{
+    GifTestFiles::GifRecipe recipe;
+    recipe.canvas = screen;
+    recipe.globalPalette = { qRgb(220, 20, 20), qRgb(20, 20, 220) };
+    recipe.frames = { GifTestFiles::solidFrame(QRect(0, 0, 8, 8), 1) };
+    return GifTestFiles::writeGif(path, recipe) ? path : QString();
+}
+
+} // namespace
+
+// Where a GIF's screen is out of proportion to its first frame, Qt's reader gives the frame's size
+// as the picture's, yet decodes the whole screen: the screen is what the limits and the decode
+// budget see.
+TEST(ImageDecoding, GifsAreSizedByTheirScreenNotTheirFirstFrame)
+{
+    QTemporaryDir dir;
+    const QSize screen(4000, 10);
+    const QString wide = gifOfSmallFrameOn(dir.filePath(QStringLiteral("wide.gif")), screen);
+    ASSERT_FALSE(wide.isEmpty());
+    const QByteArray bytes = TestSupport::readFile(wide);
+    EXPECT_EQ(ImageDecoding::orientedImageSize(wide), screen);
+    EXPECT_EQ(ImageDecoding::orientedImageSizeData(bytes), screen);
+    const std::optional<QImage> image = ImageDecoding::loadOrientedImage(wide);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->size(), screen);
+    const std::optional<ImageDecoding::Preview> preview = ImageDecoding::previewImageData(bytes, 160);
+    ASSERT_TRUE(preview);
+    EXPECT_EQ(preview->size, screen);
+    EXPECT_FALSE(ImageDecoding::exceedsLimits(wide));
+
+    // A screen of 400 megapixels behind an 8 × 8 frame is refused as too large before any decode.
+    const QString huge = gifOfSmallFrameOn(dir.filePath(QStringLiteral("huge.gif")), QSize(20000, 20000));
+    ASSERT_FALSE(huge.isEmpty());
+    EXPECT_TRUE(ImageDecoding::exceedsLimits(huge));
+    EXPECT_TRUE(ImageDecoding::exceedsLimitsData(TestSupport::readFile(huge)));
+    EXPECT_FALSE(ImageDecoding::orientedImageSize(huge));
+    EXPECT_FALSE(ImageDecoding::loadOrientedImage(huge));
+    EXPECT_FALSE(ImageDecoding::makeThumbnail(huge, 96));
+    EXPECT_FALSE(ImageDecoding::previewImageData(TestSupport::readFile(huge), 96));
 }
 
 namespace {

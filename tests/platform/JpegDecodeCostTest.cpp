@@ -87,6 +87,7 @@ TEST(JpegDecodeCost, ScansAreCountedAndBoundedInTheDecoder)
     EXPECT_EQ(endless.scans, 1 + 63 * 5);
     ASSERT_GT(endless.scans, JpegLibrary::maxScans);
     EXPECT_TRUE(JpegFile::isUndecodable(endless));
+    EXPECT_TRUE(JpegFile::isTooCostly(endless));
     EXPECT_TRUE(JpegFile::decodeScaledChecked(many, endless, { 120, 80 }).damaged);
     EXPECT_TRUE(JpegFile::decodeScaledChecked(many, endless, { 15, 10 }).damaged);
 
@@ -111,6 +112,7 @@ TEST(JpegDecodeCost, ScansAreCountedAndBoundedInTheDecoder)
     EXPECT_EQ(large.scanBlocks, qint64(290) * 600 * 600);
     EXPECT_FALSE(JpegLibrary::isWithinScanWork(290, large.scanBlocks));
     EXPECT_TRUE(JpegFile::isUndecodable(large));
+    EXPECT_TRUE(JpegFile::isTooCostly(large));
     EXPECT_FALSE(JpegFile::isUndecodable(layoutOf(JpegTestFiles::withScans(JpegTestFiles::encoded(gradient({ 48, 48 }), greyProgressive), 290))));
 }
 
@@ -128,6 +130,8 @@ TEST(JpegDecodeCost, MissingScanData)
     const JpegFile::Layout empty = layoutOf(JpegTestFiles::withScanDataCut(whole, 0));
     EXPECT_TRUE(empty.complete);
     EXPECT_TRUE(JpegFile::isUndecodable(empty));
+    // Data missing is damage, not cost.
+    EXPECT_FALSE(JpegFile::isTooCostly(empty));
 
     const QByteArray half = JpegTestFiles::withScanDataCut(whole, 0.5);
     const JpegFile::Layout halfLayout = layoutOf(half);

@@ -342,6 +342,21 @@ TEST_F(ShellWindowTest, DroppedPictureBytesAreDecodedAsFilesAreAndInOrder)
     EXPECT_EQ(view().workspaceMode(), WorkspaceMode::ImageMarkup);
 }
 
+// A dropped GIF is sized by its screen, however small its first frame (whose size Qt's reader gives
+// for the picture's): one beyond the pixel cap is refused as too large before anything is decoded.
+TEST_F(ShellWindowTest, DroppedGifIsSizedByItsScreen)
+{
+    QStringList pictures;
+    view().hooks().importImage = [&](MarkupViewModel &, const QImage &, const QString &name) { pictures.append(name); };
+    showWindow();
+    static const char screen[] = "GIF89a\x20\x4E\x20\x4E\0\0\0,\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;";
+    view().handleDroppedImageData(QByteArray(screen, sizeof screen - 1));
+    EXPECT_FALSE(view().isDecodingDroppedPicture());
+    ASSERT_TRUE(ShellTest::waitUntil([&] { return !dialogs->errors.isEmpty(); }));
+    EXPECT_EQ(dialogs->errors, (QStringList{"图片过大，无法导入"}));
+    EXPECT_TRUE(pictures.isEmpty());
+}
+
 // A window closed while its dropped picture is still being decoded is never called back.
 TEST_F(ShellWindowTest, ClosingTheWindowDuringADroppedPictureDecodeTouchesNothing)
 {
