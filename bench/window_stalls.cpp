@@ -9,7 +9,8 @@
 // the first paint of the window and to the texts shown), upload it as a source, paste an edited
 // version of it over the edited pane, type 20 characters, undo and redo 10 times each, every
 // export of the text comparison (PNG, PDF, Word), save the project, type in it (each pause
-// writes it), open another project, switch to another workspace and back, and close the window.
+// writes it), open another project, switch to another workspace and back, open a project whose
+// edited text has lines of its own, and close the window.
 //
 //   bench_window_stalls [60k|csv|1m]...      (all three without a name; pinned to cores 6 and 7)
 #include "BenchSupport.h"
@@ -117,6 +118,15 @@ QString editedVersion(const QStringList &lines)
     for (qsizetype k = 7; k < edited.size(); k += 40)
         edited[k] += QStringLiteral("（改）");
     return edited.join(u'\n');
+}
+
+// A line of its own after every 400th line.
+QString withAddedLines(const QString &text)
+{
+    QStringList lines = text.split(u'\n');
+    for (qsizetype k = lines.size() / 400 * 400; k > 0; k -= 400)
+        lines.insert(k, QStringLiteral("（新增的一行）"));
+    return lines.join(u'\n');
 }
 
 Input novelText(int count, const char *key, const char *name)
@@ -309,6 +319,18 @@ void runInput(const Input &input, const QString &folder)
         model.setTextComparison(QStringLiteral("other.txt"), otherText);
         model.saveProject(otherProjectPath);
     }
+    // A third project whose edited text has lines of its own: the original pane gets empty rows
+    // where they stand once the comparison answers.
+    const QString addedProjectPath = QDir(folder).filePath(QStringLiteral("%1-added.kivo").arg(QLatin1String(input.key)));
+    const QString addedEdited = withAddedLines(input.edited);
+    {
+        QTemporaryDir scratch;
+        QSettings settings(scratch.filePath(QStringLiteral("p.ini")), QSettings::IniFormat);
+        MarkupViewModel model(settings);
+        model.setTextComparison(input.fileName, input.text);
+        model.updateEditedComparisonText(addedEdited);
+        model.saveProject(addedProjectPath);
+    }
     std::printf("-- %s: %lld lines, %.1f MB\n", input.name, (long long)(input.text.count(u'\n') + 1),
                 double(input.text.toUtf8().size()) / 1e6);
     std::fflush(stdout);
@@ -475,6 +497,14 @@ void runInput(const Input &input, const QString &folder)
         step(meter, QStringLiteral("switch back"),
              [&] { QTimer::singleShot(0, [&] { w.view().switchWorkspace(WorkspaceMode::TextComparison, false); }); },
              [&] { return w.shows(otherText); }, [&] { return w.surface() != nullptr; }));
+
+    w.panels->open = addedProjectPath;
+    before = statusOf(w);
+    row(meter, name, QStringLiteral("open project, lines added"),
+        step(meter, QStringLiteral("open project, lines added"),
+             [&] { QTimer::singleShot(0, [&] { w.view().findChild<TextComparisonHookup *>()->presentOpenProjectPanel(); }); },
+             [&] { return w.shows(addedEdited) && statusOf(w).startsWith(QStringLiteral("项目已打开")); },
+             [&] { return statusOf(w) != before; }));
 
     {
         meter.begin(QStringLiteral("close"));

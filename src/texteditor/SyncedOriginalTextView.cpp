@@ -9,6 +9,8 @@
 #include <QTextCursor>
 
 #include <cmath>
+#include <utility>
+#include <vector>
 
 namespace PaneText {
 
@@ -39,6 +41,56 @@ bool replaceDifferingMiddle(QTextDocument *document, const QString &current, con
     cursor.setPosition(int(prefix));
     cursor.setPosition(int(current.size() - suffix), QTextCursor::KeepAnchor);
     cursor.insertText(text.mid(prefix, text.size() - suffix - prefix));
+    return true;
+}
+
+bool insertEmptyRows(QTextDocument *document, const QString &current, const QString &text)
+{
+    if (text.size() <= current.size())
+        return false;
+    // Each run of added rows: the offset in `current` of the line it goes before (one past the
+    // end of `current` for rows after its last line) and how many rows it holds.
+    std::vector<std::pair<qsizetype, int>> runs;
+    const QStringView shown(current);
+    const QStringView wanted(text);
+    qsizetype shownAt = 0; // start of the first line of `current` not yet matched
+    bool shownDone = false;
+    for (qsizetype wantedAt = 0; wantedAt <= wanted.size();) {
+        qsizetype wantedEnd = wanted.indexOf(QLatin1Char('\n'), wantedAt);
+        if (wantedEnd < 0)
+            wantedEnd = wanted.size();
+        const QStringView line = wanted.mid(wantedAt, wantedEnd - wantedAt);
+        wantedAt = wantedEnd + 1;
+        if (!shownDone) {
+            qsizetype shownEnd = shown.indexOf(QLatin1Char('\n'), shownAt);
+            if (shownEnd < 0)
+                shownEnd = shown.size();
+            if (line == shown.mid(shownAt, shownEnd - shownAt)) {
+                shownAt = shownEnd + 1;
+                shownDone = shownAt > shown.size();
+                continue;
+            }
+        }
+        if (!line.isEmpty())
+            return false;
+        const qsizetype before = shownDone ? shown.size() + 1 : shownAt;
+        if (!runs.empty() && runs.back().first == before)
+            ++runs.back().second;
+        else
+            runs.emplace_back(before, 1);
+    }
+    if (!shownDone)
+        return false;
+    // From the bottom up, so that the offsets still to come stay where they were.
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+        // Rows go in at the end of the line before them, which keeps the lines already there the
+        // blocks they were (but for the first line, when rows go above it).
+        cursor.setPosition(int(std::max<qsizetype>(run->first - 1, 0)));
+        cursor.insertText(QString(run->second, QLatin1Char('\n')));
+    }
+    cursor.endEditBlock();
     return true;
 }
 
@@ -97,8 +149,11 @@ void SyncedOriginalTextView::render(const QString &text, const std::vector<TextM
         return;
     if (!m_renderedText || *m_renderedText != text) {
         const int scroll = verticalScrollBar()->value();
-        PaneText::replaceDifferingMiddle(document(), m_renderedText ? *m_renderedText : PaneText::rawText(document()),
-                                         text);
+        const QString current = m_renderedText ? *m_renderedText : PaneText::rawText(document());
+        // The aligned original of a new document is the original with empty rows added where the
+        // edited text has lines of its own: adding just those rows keeps the rest of the pane.
+        if (!PaneText::insertEmptyRows(document(), current, text))
+            PaneText::replaceDifferingMiddle(document(), current, text);
         verticalScrollBar()->setValue(scroll);
     }
     m_renderedText = text;

@@ -21,6 +21,9 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
+#include <vector>
+
 namespace {
 
 // An editor wired to a real view model, as the workspace wires it.
@@ -304,6 +307,63 @@ TEST(TextPaneLayout, ALongTextIsShapedOnlyWhereItIsLookedAt)
                                                   Qt::FuzzyHit))
                   .blockNumber(),
               9000);
+}
+
+// The aligned original of a new document is the original with empty rows where the edited text
+// has lines of its own: only those rows are added, the lines shown stay the blocks they were.
+TEST(TextPaneLayout, AlignedRowsAreAddedToTheOriginalWithoutRefillingIt)
+{
+    QStringList lines;
+    for (int k = 0; k < 300; ++k)
+        lines << (k % 10 == 4 ? QString() : QStringLiteral("原文第%1行").arg(k));
+    const QString text = lines.join(QLatin1Char('\n'));
+    // Rows after an empty line, two in one place, and after the last line. Each line shown is
+    // marked with its number: a row added is the only kind of block without one.
+    QStringList alignedLines = lines;
+    std::vector<int> marks(lines.size());
+    std::iota(marks.begin(), marks.end(), 0);
+    for (int at : { 300, 150, 150, 15, 5, 1 }) {
+        alignedLines.insert(at, QString());
+        marks.insert(marks.begin() + at, -1);
+    }
+    const QString aligned = alignedLines.join(QLatin1Char('\n'));
+
+    EditorHarness harness(text);
+    SyncedOriginalTextView pane(harness.sync);
+    pane.resize(500, 300);
+    pane.show();
+    pane.render(text, {});
+    QCoreApplication::processEvents();
+    QTextDocument *document = pane.document();
+    auto blockMarks = [document] {
+        std::vector<int> found;
+        for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+            found.push_back(block.userState());
+        return found;
+    };
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+        block.setUserState(block.blockNumber());
+
+    pane.render(aligned, {});
+    EXPECT_EQ(PaneText::rawText(document), aligned);
+    EXPECT_EQ(blockMarks(), marks);
+
+    // Rows above the first line; texts that are more than rows added are still shown exactly: a
+    // changed line, a line missing while rows are added, and the original again.
+    QStringList above = alignedLines;
+    above.insert(0, QString());
+    above.insert(0, QString());
+    QStringList changed = alignedLines;
+    changed[20] = QStringLiteral("改过的行");
+    changed.insert(30, QString());
+    QStringList missing = lines;
+    missing.removeLast();
+    missing << QString() << QString() << QString();
+    const QChar lineEnd = QLatin1Char('\n');
+    for (const QString &next : { above.join(lineEnd), changed.join(lineEnd), text, missing.join(lineEnd) }) {
+        pane.render(next, {});
+        EXPECT_EQ(PaneText::rawText(document), next);
+    }
 }
 
 TEST(TextScrollSync, FollowsBothWaysAtTheSameFraction)
