@@ -44,51 +44,70 @@ bool replaceDifferingMiddle(QTextDocument *document, const QString &current, con
     return true;
 }
 
-bool insertEmptyRows(QTextDocument *document, const QString &current, const QString &text)
+bool changeEmptyRows(QTextDocument *document, const QString &current, const QString &text)
 {
-    if (text.size() <= current.size())
+    if (current == text)
         return false;
-    // Each run of added rows: the offset in `current` of the line it goes before (one past the
-    // end of `current` for rows after its last line) and how many rows it holds.
-    std::vector<std::pair<qsizetype, int>> runs;
+    // The edits, in the order of `current`: rows added before the line at an offset (one past the
+    // end of `current` for rows after its last line), or empty lines from an offset taken away.
+    struct RowEdit {
+        qsizetype line;
+        int added;
+        int removed;
+    };
+    std::vector<RowEdit> edits;
     const QStringView shown(current);
     const QStringView wanted(text);
+    auto lineAt = [](QStringView in, qsizetype at) {
+        const qsizetype end = in.indexOf(QLatin1Char('\n'), at);
+        return in.mid(at, (end < 0 ? in.size() : end) - at);
+    };
     qsizetype shownAt = 0; // start of the first line of `current` not yet matched
-    bool shownDone = false;
-    for (qsizetype wantedAt = 0; wantedAt <= wanted.size();) {
-        qsizetype wantedEnd = wanted.indexOf(QLatin1Char('\n'), wantedAt);
-        if (wantedEnd < 0)
-            wantedEnd = wanted.size();
-        const QStringView line = wanted.mid(wantedAt, wantedEnd - wantedAt);
-        wantedAt = wantedEnd + 1;
-        if (!shownDone) {
-            qsizetype shownEnd = shown.indexOf(QLatin1Char('\n'), shownAt);
-            if (shownEnd < 0)
-                shownEnd = shown.size();
-            if (line == shown.mid(shownAt, shownEnd - shownAt)) {
-                shownAt = shownEnd + 1;
-                shownDone = shownAt > shown.size();
-                continue;
-            }
-        }
-        if (!line.isEmpty())
+    qsizetype wantedAt = 0;
+    while (shownAt <= shown.size() || wantedAt <= wanted.size()) {
+        const bool shownLeft = shownAt <= shown.size();
+        const bool wantedLeft = wantedAt <= wanted.size();
+        const QStringView shownLine = shownLeft ? lineAt(shown, shownAt) : QStringView();
+        const QStringView wantedLine = wantedLeft ? lineAt(wanted, wantedAt) : QStringView();
+        if (shownLeft && wantedLeft && shownLine == wantedLine) {
+            shownAt += shownLine.size() + 1;
+            wantedAt += wantedLine.size() + 1;
+        } else if (wantedLeft && wantedLine.isEmpty()) {
+            if (!edits.empty() && edits.back().line == shownAt && edits.back().added > 0)
+                ++edits.back().added;
+            else
+                edits.push_back({ shownAt, 1, 0 });
+            wantedAt += 1;
+        } else if (shownLeft && shownLine.isEmpty()) {
+            if (!edits.empty() && edits.back().removed > 0 && edits.back().line + edits.back().removed == shownAt)
+                ++edits.back().removed;
+            else
+                edits.push_back({ shownAt, 0, 1 });
+            shownAt += 1;
+        } else {
             return false;
-        const qsizetype before = shownDone ? shown.size() + 1 : shownAt;
-        if (!runs.empty() && runs.back().first == before)
-            ++runs.back().second;
-        else
-            runs.emplace_back(before, 1);
+        }
     }
-    if (!shownDone)
+    // Every line taken away leaves none (a text has one line at least).
+    if (!edits.empty() && edits.front().line == 0 && edits.front().removed - 1 == shown.count(QLatin1Char('\n')))
         return false;
     // From the bottom up, so that the offsets still to come stay where they were.
     QTextCursor cursor(document);
     cursor.beginEditBlock();
-    for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
-        // Rows go in at the end of the line before them, which keeps the lines already there the
-        // blocks they were (but for the first line, when rows go above it).
-        cursor.setPosition(int(std::max<qsizetype>(run->first - 1, 0)));
-        cursor.insertText(QString(run->second, QLatin1Char('\n')));
+    for (auto edit = edits.rbegin(); edit != edits.rend(); ++edit) {
+        if (edit->added > 0) {
+            // Rows go in at the end of the line before them, which keeps the lines already there
+            // the blocks they were (but for the first line, when rows go above it).
+            cursor.setPosition(int(std::max<qsizetype>(edit->line - 1, 0)));
+            cursor.insertText(QString(edit->added, QLatin1Char('\n')));
+        } else {
+            // Empty lines go with the breaks after them, or before them when the last goes.
+            const bool last = edit->line + edit->removed - 1 == shown.size();
+            const qsizetype from = last ? edit->line - 1 : edit->line;
+            cursor.setPosition(int(from));
+            cursor.setPosition(int(from + edit->removed), QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+        }
     }
     cursor.endEditBlock();
     return true;
@@ -150,9 +169,10 @@ void SyncedOriginalTextView::render(const QString &text, const std::vector<TextM
     if (!m_renderedText || *m_renderedText != text) {
         const int scroll = verticalScrollBar()->value();
         const QString current = m_renderedText ? *m_renderedText : PaneText::rawText(document());
-        // The aligned original of a new document is the original with empty rows added where the
-        // edited text has lines of its own: adding just those rows keeps the rest of the pane.
-        if (!PaneText::insertEmptyRows(document(), current, text))
+        // An aligned original differs from the one shown, or from the original, only in the empty
+        // rows that stand level with the edited text's own lines: changing just those rows keeps
+        // the rest of the pane.
+        if (!PaneText::changeEmptyRows(document(), current, text))
             PaneText::replaceDifferingMiddle(document(), current, text);
         verticalScrollBar()->setValue(scroll);
     }

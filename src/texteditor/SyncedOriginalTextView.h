@@ -43,10 +43,10 @@ namespace PaneText {
 QString rawText(const QTextDocument *document);
 // Makes the document hold `text` in one edit of its differing middle. False when nothing differed.
 bool replaceDifferingMiddle(QTextDocument *document, const QString &current, const QString &text);
-// Makes the document hold `text` by inserting only rows when `text` is `current` with empty rows
-// added (all in one edit, the lines already there kept as they are). False, and nothing done,
-// when `text` is not that.
-bool insertEmptyRows(QTextDocument *document, const QString &current, const QString &text);
+// Makes the document hold `text` by adding and taking away only empty rows when `text` is
+// `current` with empty rows added or taken away (all in one edit, the other lines kept as they
+// are). False, and nothing done, when `text` is not that or is `current`.
+bool changeEmptyRows(QTextDocument *document, const QString &current, const QString &text);
 // Brings `text`, the document's text before an edit the document reported as (from, removed,
 // added), to its text after it, copying out of the document only what the edit added (a keystroke
 // in a long text costs no copy of the whole text). Block breaks are written as `lineEnd`. False

@@ -347,6 +347,16 @@ TEST(TextPaneLayout, AlignedRowsAreAddedToTheOriginalWithoutRefillingIt)
     pane.render(aligned, {});
     EXPECT_EQ(PaneText::rawText(document), aligned);
     EXPECT_EQ(blockMarks(), marks);
+    // And taken away again (the edited text's own lines gone). The last line gives its break to
+    // the rows after it, and its block with it.
+    pane.render(text, {});
+    EXPECT_EQ(PaneText::rawText(document), text);
+    std::vector<int> unmarked(lines.size() - 1);
+    std::iota(unmarked.begin(), unmarked.end(), 0);
+    std::vector<int> found = blockMarks();
+    ASSERT_EQ(found.size(), lines.size());
+    found.pop_back();
+    EXPECT_EQ(found, unmarked);
 
     // Rows above the first line; texts that are more than rows added are still shown exactly: a
     // changed line, a line missing while rows are added, and the original again.
@@ -364,6 +374,54 @@ TEST(TextPaneLayout, AlignedRowsAreAddedToTheOriginalWithoutRefillingIt)
         pane.render(next, {});
         EXPECT_EQ(PaneText::rawText(document), next);
     }
+
+    // Rows moved, taken away and added anywhere, up to the whole text: always shown exactly.
+    QRandomGenerator random(39);
+    for (int round = 0; round < 200; ++round) {
+        QStringList next = round % 50 == 0 ? QStringList { QString(), QString() } : lines;
+        for (int k = random.bounded(6); k >= 0; --k)
+            next.insert(random.bounded(int(next.size()) + 1), QString());
+        for (int k = random.bounded(4); k > 0 && next.size() > 1; --k) {
+            const int at = random.bounded(int(next.size()));
+            if (next[at].isEmpty())
+                next.removeAt(at);
+        }
+        pane.render(next.join(lineEnd), {});
+        ASSERT_EQ(PaneText::rawText(document), next.join(lineEnd)) << round;
+    }
+}
+
+// Short texts thick with empty lines: any rows added and taken away are done as row edits alone
+// and give the text asked for.
+TEST(TextPaneLayout, EmptyRowEditsGiveTheTextAskedFor)
+{
+    QRandomGenerator random(139);
+    const QStringList words { QString(), QString(), QStringLiteral("甲"), QStringLiteral("乙") };
+    for (int round = 0; round < 2000; ++round) {
+        QStringList before;
+        for (int k = random.bounded(1, 7); k > 0; --k)
+            before << words[random.bounded(int(words.size()))];
+        QStringList after = before;
+        for (int k = random.bounded(4); k > 0 && after.size() > 1; --k) {
+            const int at = random.bounded(int(after.size()));
+            if (after[at].isEmpty())
+                after.removeAt(at);
+        }
+        for (int k = random.bounded(4); k > 0; --k)
+            after.insert(random.bounded(int(after.size()) + 1), QString());
+        const QString current = before.join(QLatin1Char('\n'));
+        const QString text = after.join(QLatin1Char('\n'));
+        QTextDocument document;
+        document.setPlainText(current);
+        const bool edited = PaneText::changeEmptyRows(&document, current, text);
+        EXPECT_EQ(edited, current != text) << current.toStdString() << " -> " << text.toStdString();
+        EXPECT_EQ(PaneText::rawText(&document), text) << current.toStdString() << " -> " << text.toStdString();
+    }
+    // A line with words added is not a row edit.
+    QTextDocument document;
+    document.setPlainText(QStringLiteral("甲\n\n乙"));
+    EXPECT_FALSE(PaneText::changeEmptyRows(&document, QStringLiteral("甲\n\n乙"), QStringLiteral("甲\n丙\n\n乙")));
+    EXPECT_EQ(PaneText::rawText(&document), QStringLiteral("甲\n\n乙"));
 }
 
 TEST(TextScrollSync, FollowsBothWaysAtTheSameFraction)
