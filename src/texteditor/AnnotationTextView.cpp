@@ -5,7 +5,10 @@
 #include "texteditor/SyncedOriginalTextView.h"
 #include "texteditor/TextPaneDocumentLayout.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
 
@@ -103,6 +106,9 @@ const std::vector<TextAnnotationCalloutPlacement> &AnnotationTextView::calloutPl
         return m_placements;
     m_placementsDirty = false;
     m_placements.clear();
+    // Without markups there is nothing to place, and no copy of a long text to make for it.
+    if (m_annotations.empty())
+        return m_placements;
     const QString &text = documentText();
     const qreal viewWidth = viewport()->width();
     const qreal maxBubbleWidth = std::max(viewWidth - 28, qreal(132));
@@ -201,7 +207,52 @@ void AnnotationTextView::keyPressEvent(QKeyEvent *event)
     case AnnotationKeys::Action::None:
         break;
     }
+    if (replacedLongSelection(event)) {
+        event->accept();
+        return;
+    }
     QTextEdit::keyPressEvent(event);
+}
+
+// A key that takes a long selection away (typing over it, deleting or cutting it) would have the
+// document drop its blocks one by one on the window's thread.
+bool AnnotationTextView::replacedLongSelection(QKeyEvent *event)
+{
+    const QTextCursor cursor = textCursor();
+    if (isReadOnly() || !replaceLongSelectionAction
+        || cursor.selectionEnd() - cursor.selectionStart() <= longSelectionLimit)
+        return false;
+    if (event->matches(QKeySequence::Cut)) {
+        copy();
+        return replaceLongSelectionAction(QString());
+    }
+    if (event->matches(QKeySequence::Delete) || event->matches(QKeySequence::DeleteStartOfWord)
+        || event->matches(QKeySequence::DeleteEndOfWord) || event->matches(QKeySequence::DeleteEndOfLine)
+        || event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete)
+        return replaceLongSelectionAction(QString());
+    const Qt::KeyboardModifiers masked = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (masked == Qt::NoModifier && event->modifiers() == Qt::NoModifier
+        && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter))
+        return replaceLongSelectionAction(QStringLiteral("\n"));
+    const QString text = event->text();
+    if (masked == Qt::NoModifier && !text.isEmpty() && (text.at(0).isPrint() || text.at(0) == u'\t'))
+        return replaceLongSelectionAction(text);
+    return false;
+}
+
+void AnnotationTextView::insertFromMimeData(const QMimeData *source)
+{
+    const QTextCursor cursor = textCursor();
+    if (source && replaceLongSelectionAction && !isReadOnly()) {
+        const QString text = source->text();
+        if (!text.isNull()
+            && (text.size() > longSelectionLimit || cursor.selectionEnd() - cursor.selectionStart() > longSelectionLimit)
+            && replaceLongSelectionAction(text)) {
+            ensureCursorVisible();
+            return;
+        }
+    }
+    QTextEdit::insertFromMimeData(source);
 }
 
 void AnnotationTextView::paintEvent(QPaintEvent *event)

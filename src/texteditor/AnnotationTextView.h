@@ -23,6 +23,11 @@ public:
     std::function<void(const QUuid &)> deleteCalloutAction;
     std::function<bool()> undoEditAction;
     std::function<bool()> redoEditAction;
+    // Puts the text in place of a long selection (a paste, a cut, a key typed over it) by other
+    // means than the document's own edit; false leaves it to the document.
+    std::function<bool(const QString &)> replaceLongSelectionAction;
+    // Past this many selected or inserted characters, an edit goes to replaceLongSelectionAction.
+    static constexpr int longSelectionLimit = 100'000;
 
     struct CalloutHit {
         enum Kind { Edit, Delete } kind;
@@ -50,6 +55,7 @@ public:
 protected:
     bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void insertFromMimeData(const QMimeData *source) override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -58,6 +64,7 @@ protected:
 
 private:
     void connectDocument();
+    bool replacedLongSelection(QKeyEvent *event);
     void drawMarkupLines(QPainter &painter) const;
     void drawCallouts(QPainter &painter) const;
     static void drawDeleteButton(QPainter &painter, const QRectF &button);

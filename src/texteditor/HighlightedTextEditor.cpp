@@ -4,6 +4,7 @@
 #include "texteditor/AnnotationTextView.h"
 #include "texteditor/SyncedOriginalTextView.h"
 #include "texteditor/TextComparisonScrollSync.h"
+#include "texteditor/TextPaneDocumentFill.h"
 #include "texteditor/TextPaneDocumentLayout.h"
 #include "textengine/TextAnnotationCalloutLayout.h"
 
@@ -45,6 +46,9 @@ HighlightedTextEditor::HighlightedTextEditor(std::shared_ptr<TextComparisonScrol
     , m_scrollSync(std::move(scrollSync))
     , m_callbacks(std::move(callbacks))
     , m_view(new AnnotationTextView(this))
+    , m_fill(new TextPaneDocumentFill(m_view, [this](QTextDocument *document, const QString &text) {
+        adoptFilled(document, text);
+    }))
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -54,6 +58,11 @@ HighlightedTextEditor::HighlightedTextEditor(std::shared_ptr<TextComparisonScrol
     m_view->deleteCalloutAction = m_callbacks.deleteCallout;
     m_view->undoEditAction = m_callbacks.undo;
     m_view->redoEditAction = m_callbacks.redo;
+    m_view->replaceLongSelectionAction = [this](const QString &inserted) { return replaceSelection(inserted); };
+    connect(m_fill, &TextPaneDocumentFill::fillingChanged, this, [this](bool filling) {
+        if (m_callbacks.fillingChanged)
+            m_callbacks.fillingChanged(filling);
+    });
     m_scrollSync->editedScrollView = m_view;
 
     connectDocument();
@@ -105,8 +114,17 @@ void HighlightedTextEditor::adoptDocument(QTextDocument *adopted)
     m_renderedText.reset();
 }
 
+void HighlightedTextEditor::setFillExecutor(std::shared_ptr<TextComparisonExecutor> executor)
+{
+    m_fill->setExecutor(std::move(executor));
+}
+
+bool HighlightedTextEditor::isFilling() const { return m_fill->isFilling(); }
+
 HighlightedTextEditor::~HighlightedTextEditor()
 {
+    disconnect(m_fill, nullptr, this, nullptr);
+    m_fill->cancel();
     // The view goes with this widget; nothing may call back into a half-destroyed editor.
     m_view->removeEventFilter(this);
     m_view->viewport()->removeEventFilter(this);
@@ -136,6 +154,14 @@ void HighlightedTextEditor::render(const QString &text, const QString &originalT
                                    const std::vector<TextComparisonChange> &changes,
                                    const std::vector<TextMarkupAnnotation> &annotations)
 {
+    if (m_fill->isFilling()) {
+        // The newest wish is made once the text being filled in is shown; a text far from that
+        // one is filled in instead.
+        m_wanted = Wanted { text, originalText, changes, annotations };
+        if (TextPaneDocumentFill::needsNewDocument(m_fill->fillingText(), text))
+            m_fill->start(text);
+        return;
+    }
     const qreal width = m_view->paneLayout()->textWidth();
     if (m_renderedText && *m_renderedText == text && m_renderedOriginalText == originalText
         && m_renderedChanges == changes && m_renderedAnnotations == annotations && m_text == text
@@ -147,6 +173,10 @@ void HighlightedTextEditor::render(const QString &text, const QString &originalT
     if ((!m_renderedText && m_text.isEmpty()) || m_textStale) {
         m_text = PaneText::rawText(m_view->document());
         m_textStale = false;
+    }
+    if (m_text != text && m_fill->hasExecutor() && TextPaneDocumentFill::needsNewDocument(m_text, text)) {
+        startFill(Wanted { text, originalText, changes, annotations });
+        return;
     }
     if (m_text != text) {
         Guard guard(m_applyingModelText);
@@ -163,6 +193,84 @@ void HighlightedTextEditor::render(const QString &text, const QString &originalT
     m_renderedChanges = changes;
     m_renderedAnnotations = annotations;
     m_renderedWidth = width;
+}
+
+void HighlightedTextEditor::startFill(Wanted wanted)
+{
+    // Until the new text is shown, the pane shows the one before and takes no typing; what is
+    // selected there is no longer a place in the text.
+    m_view->setReadOnly(true);
+    if (m_callbacks.selectionReported)
+        m_callbacks.selectionReported(std::nullopt, std::nullopt);
+    const QString text = wanted.text;
+    m_wanted = std::move(wanted);
+    m_fill->start(text);
+}
+
+void HighlightedTextEditor::adoptFilled(QTextDocument *document, const QString &text)
+{
+    std::optional<Wanted> wanted = std::exchange(m_wanted, std::nullopt);
+    const std::optional<int> caret = std::exchange(m_caretAfterFill, std::nullopt);
+    // Where the text before stood (a new source has put it at its top meanwhile).
+    const int scroll = m_view->verticalScrollBar()->value();
+    if (document) {
+        // Qt would delete its own first document on the spot; it goes off the thread instead.
+        QTextDocument *previous = m_view->document();
+        previous->setParent(nullptr);
+        adoptDocument(document);
+        m_fill->dispose(previous);
+    } else {
+        // No document could be made off the thread: the text goes in here.
+        Guard guard(m_applyingModelText);
+        PaneText::replaceDifferingMiddle(m_view->document(), m_text, text);
+    }
+    m_text = text;
+    m_textStale = false;
+    m_view->setReadOnly(false);
+    if (caret) {
+        QTextCursor cursor(m_view->document());
+        cursor.setPosition(std::clamp(*caret, 0, int(m_text.size())));
+        m_view->setTextCursor(cursor);
+    } else {
+        m_view->verticalScrollBar()->setValue(scroll);
+    }
+    if (wanted)
+        render(wanted->text, wanted->originalText, wanted->changes, wanted->annotations);
+    if (caret && !m_fill->isFilling())
+        m_view->ensureCursorVisible();
+    if (const std::optional<TextRange> focus = std::exchange(m_focusAfterFill, std::nullopt); focus && !m_fill->isFilling())
+        applyFocusRange(focus);
+}
+
+bool HighlightedTextEditor::replaceSelection(const QString &inserted)
+{
+    if (!m_fill->hasExecutor() || m_fill->isFilling() || m_textStale || !m_callbacks.textEdited)
+        return false;
+    const QTextCursor cursor = m_view->textCursor();
+    const int start = cursor.selectionStart();
+    const int end = cursor.selectionEnd();
+    if (start < 0 || end > m_text.size())
+        return false;
+    // The text as the document would hold it after its own edit; the model takes it as one step
+    // and hands it back, and the pane fills it in off the window's thread.
+    const QString put = PaneText::asBlockText(inserted);
+    // One copy at most (none when the whole text is replaced).
+    QString edited;
+    if (start == 0 && end == m_text.size()) {
+        edited = put;
+    } else {
+        edited.reserve(m_text.size() - (end - start) + put.size());
+        edited.append(QStringView(m_text).left(start)).append(put).append(QStringView(m_text).mid(end));
+    }
+    m_caretAfterFill = start + int(put.size());
+    m_callbacks.textEdited(edited);
+    if (!m_fill->isFilling() && m_text != edited) {
+        // The model did not take the text (nothing changes) or it was small after all: the
+        // document's own edit makes it.
+        m_caretAfterFill.reset();
+        return false;
+    }
+    return true;
 }
 
 void HighlightedTextEditor::documentEdited()
@@ -281,8 +389,17 @@ void HighlightedTextEditor::reportSelection()
         narrowed.setPosition(int(trimmed->end()), QTextCursor::KeepAnchor);
         m_view->setTextCursor(narrowed);
     }
+    // The rectangle of what of it is shown (a screen around): a long selection (all of a long
+    // text) is not laid out line by line for it.
+    const TextRange shown = shownStretch(m_view->viewport()->height());
+    qint64 from = std::max(trimmed->location, shown.location);
+    qint64 to = std::min(trimmed->end(), shown.end());
+    if (from >= to) {
+        from = trimmed->location;
+        to = trimmed->end();
+    }
     QRectF rect;
-    for (const auto &segment : m_view->paneLayout()->segments(int(trimmed->location), int(trimmed->end())))
+    for (const auto &segment : m_view->paneLayout()->segments(int(from), int(to)))
         rect = rect.isNull() ? segment.glyphs : rect.united(segment.glyphs);
     if (m_callbacks.selectionReported)
         m_callbacks.selectionReported(trimmed, reported(rect.translated(-m_view->scrollOffset())));
@@ -304,6 +421,11 @@ void HighlightedTextEditor::applyCancelSignal(int signal)
 
 void HighlightedTextEditor::applyFocusRange(const std::optional<TextRange> &range)
 {
+    if (m_fill->isFilling()) {
+        // A place in the text being filled in: taken once it is shown.
+        m_focusAfterFill = range;
+        return;
+    }
     if (!range || range == m_appliedFocusRange || range->location < 0 || range->location >= m_text.size())
         return;
     // Remembered first: the selection report below reaches the surface, which hands the range in again.

@@ -16,7 +16,9 @@
 
 class AnnotationTextView;
 class QTextDocument;
+class TextComparisonExecutor;
 class TextComparisonScrollSync;
+class TextPaneDocumentFill;
 
 // The edited pane: shows the edited text, writes every edit back at once, paints the changes
 // and the markups, and reports the selection and the places of markups and bubbles (viewport
@@ -39,6 +41,8 @@ public:
         std::function<bool()> undo;
         std::function<bool()> redo;
         std::function<bool(const QString &)> shortcut;
+        // A new text is being filled in off the window's thread (true) or is shown (false).
+        std::function<void(bool)> fillingChanged;
     };
 
     HighlightedTextEditor(std::shared_ptr<TextComparisonScrollSync> scrollSync, Callbacks callbacks,
@@ -49,6 +53,10 @@ public:
                 const std::vector<TextMarkupAnnotation> &annotations);
     // Shows a document another edited pane laid out, before the first render.
     void adoptDocument(QTextDocument *adopted);
+    // Where a text far from the one shown is filled in; none fills in place, at once.
+    void setFillExecutor(std::shared_ptr<TextComparisonExecutor> executor);
+    // A text is being filled in: the pane still shows the one before, and takes no typing.
+    bool isFilling() const;
     void applyCancelSignal(int signal);
     void applyFocusRange(const std::optional<TextRange> &range);
 
@@ -60,7 +68,17 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    struct Wanted {
+        QString text;
+        QString originalText;
+        std::vector<TextComparisonChange> changes;
+        std::vector<TextMarkupAnnotation> annotations;
+    };
     void connectDocument();
+    void startFill(Wanted wanted);
+    void adoptFilled(QTextDocument *document, const QString &text);
+    // Pastes, cuts and typing over a long selection, made as a new text for the model.
+    bool replaceSelection(const QString &inserted);
     void documentEdited();
     void applyHighlights();
     void applyShownHighlights();
@@ -73,6 +91,12 @@ private:
     std::shared_ptr<TextComparisonScrollSync> m_scrollSync;
     Callbacks m_callbacks;
     AnnotationTextView *m_view = nullptr;
+    TextPaneDocumentFill *m_fill = nullptr;
+    // The render asked for while a fill runs, made once it is shown.
+    std::optional<Wanted> m_wanted;
+    // Where the caret goes once a paste made as a new text is shown.
+    std::optional<int> m_caretAfterFill;
+    std::optional<TextRange> m_focusAfterFill;
 
     QString m_text;
     QString m_originalText;

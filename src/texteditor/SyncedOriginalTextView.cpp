@@ -1,6 +1,7 @@
 #include "texteditor/SyncedOriginalTextView.h"
 
 #include "texteditor/TextComparisonScrollSync.h"
+#include "texteditor/TextPaneDocumentFill.h"
 #include "texteditor/TextPaneDocumentLayout.h"
 #include "textengine/TextAnnotationCalloutLayout.h"
 
@@ -136,8 +137,12 @@ bool spliceEdit(QString &text, const QTextDocument *document, int from, int remo
 SyncedOriginalTextView::SyncedOriginalTextView(std::shared_ptr<TextComparisonScrollSync> scrollSync, QWidget *parent)
     : QTextEdit(parent)
     , m_scrollSync(std::move(scrollSync))
+    , m_fill(new TextPaneDocumentFill(this, [this](QTextDocument *document, const QString &text) {
+        adoptFilled(document, text);
+    }))
 {
     TextPaneMetrics::setUpPane(this);
+    connect(m_fill, &TextPaneDocumentFill::fillingChanged, this, &SyncedOriginalTextView::fillingChanged);
     setReadOnly(true);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_scrollSync->originalScrollView = this;
@@ -146,6 +151,8 @@ SyncedOriginalTextView::SyncedOriginalTextView(std::shared_ptr<TextComparisonScr
 
 SyncedOriginalTextView::~SyncedOriginalTextView()
 {
+    disconnect(m_fill, nullptr, this, nullptr);
+    m_fill->cancel();
     disconnect(verticalScrollBar(), nullptr, this, nullptr);
 }
 
@@ -155,6 +162,32 @@ void SyncedOriginalTextView::adoptDocument(QTextDocument *adopted)
     m_renderedText.reset();
 }
 
+void SyncedOriginalTextView::setFillExecutor(std::shared_ptr<TextComparisonExecutor> executor)
+{
+    m_fill->setExecutor(std::move(executor));
+}
+
+bool SyncedOriginalTextView::isFilling() const { return m_fill->isFilling(); }
+
+void SyncedOriginalTextView::adoptFilled(QTextDocument *document, const QString &text)
+{
+    auto wanted = std::exchange(m_wanted, std::nullopt);
+    const int scroll = verticalScrollBar()->value();
+    if (document) {
+        // Qt would delete its own first document on the spot; it goes off the thread instead.
+        QTextDocument *previous = this->document();
+        previous->setParent(nullptr);
+        adoptDocument(document);
+        m_fill->dispose(previous);
+    } else {
+        PaneText::replaceDifferingMiddle(this->document(), PaneText::rawText(this->document()), text);
+    }
+    m_renderedText = text;
+    verticalScrollBar()->setValue(scroll);
+    if (wanted)
+        render(wanted->first, wanted->second);
+}
+
 TextPaneDocumentLayout *SyncedOriginalTextView::paneLayout() const
 {
     return static_cast<TextPaneDocumentLayout *>(document()->documentLayout());
@@ -162,6 +195,12 @@ TextPaneDocumentLayout *SyncedOriginalTextView::paneLayout() const
 
 void SyncedOriginalTextView::render(const QString &text, const std::vector<TextMarkupAnnotation> &annotations)
 {
+    if (m_fill->isFilling()) {
+        m_wanted.emplace(text, annotations);
+        if (TextPaneDocumentFill::needsNewDocument(m_fill->fillingText(), text))
+            m_fill->start(text);
+        return;
+    }
     const qreal width = paneLayout()->textWidth();
     if (m_renderedText && *m_renderedText == text && m_renderedAnnotations == annotations
         && std::abs(width - m_renderedWidth) <= 0.5)
@@ -171,8 +210,14 @@ void SyncedOriginalTextView::render(const QString &text, const std::vector<TextM
         const QString current = m_renderedText ? *m_renderedText : PaneText::rawText(document());
         // An aligned original differs from the one shown, or from the original, only in the empty
         // rows that stand level with the edited text's own lines: changing just those rows keeps
-        // the rest of the pane.
-        if (!PaneText::changeEmptyRows(document(), current, text))
+        // the rest of the pane. A text far from the one shown is filled in off the thread.
+        const bool rowsOnly = PaneText::changeEmptyRows(document(), current, text);
+        if (!rowsOnly && m_fill->hasExecutor() && TextPaneDocumentFill::needsNewDocument(current, text)) {
+            m_wanted.emplace(text, annotations);
+            m_fill->start(text);
+            return;
+        }
+        if (!rowsOnly)
             PaneText::replaceDifferingMiddle(document(), current, text);
         verticalScrollBar()->setValue(scroll);
     }

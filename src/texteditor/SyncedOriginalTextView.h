@@ -8,7 +8,9 @@
 #include <optional>
 #include <vector>
 
+class TextComparisonExecutor;
 class TextComparisonScrollSync;
+class TextPaneDocumentFill;
 class TextPaneDocumentLayout;
 
 // The read-only original pane. It shows the aligned original and widens the lines that hold
@@ -25,17 +27,28 @@ public:
     // Shows a document another original pane laid out, before the first render.
     void adoptDocument(QTextDocument *adopted);
     TextPaneDocumentLayout *paneLayout() const;
+    // Where a text far from the one shown is filled in; none fills in place, at once.
+    void setFillExecutor(std::shared_ptr<TextComparisonExecutor> executor);
+    bool isFilling() const;
+
+Q_SIGNALS:
+    // A new text is being filled in off the window's thread (true) or is shown (false).
+    void fillingChanged(bool filling);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
     void applySpacing();
+    void adoptFilled(QTextDocument *document, const QString &text);
 
     std::shared_ptr<TextComparisonScrollSync> m_scrollSync;
     std::optional<QString> m_renderedText;
     std::vector<TextMarkupAnnotation> m_renderedAnnotations;
     qreal m_renderedWidth = 0;
+    TextPaneDocumentFill *m_fill = nullptr;
+    // The render asked for while a fill runs, made once it is shown.
+    std::optional<std::pair<QString, std::vector<TextMarkupAnnotation>>> m_wanted;
 };
 
 namespace PaneText {

@@ -19,6 +19,7 @@
 #include "texteditor/TextExportDialogs.h"
 #include "texteditor/TextPaneDocuments.h"
 #include "textengine/CarriedChanges.h"
+#include "textengine/TextComparisonExecutor.h"
 #include "textengine/TextComparisonRules.h"
 #include "textengine/TextComparisonSession.h"
 #include "textengine/TextComparisonSummary.h"
@@ -34,6 +35,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTimer>
@@ -42,6 +44,29 @@
 #include <utility>
 
 namespace {
+
+const QString comparingWords = QStringLiteral("正在对比…");
+const QString comparingTip = QStringLiteral("正在对比原文与修改文案，完成后更新高亮和修改列表");
+const QString fillingWords = QStringLiteral("正在排版…");
+const QString fillingTip = QStringLiteral("正在排版长文案，完成后即可继续编辑");
+
+// The panes fill long texts in where the session searches, whichever executor it has by then.
+class SurfaceFillExecutor final : public TextComparisonExecutor {
+public:
+    explicit SurfaceFillExecutor(TextComparisonSession &session)
+        : m_session(&session)
+    {
+    }
+    void start(std::function<void()> job) override
+    {
+        if (!m_session || !m_session->executor())
+            throw std::runtime_error("no executor");
+        m_session->executor()->start(std::move(job));
+    }
+
+private:
+    QPointer<TextComparisonSession> m_session;
+};
 
 using PanelChrome::label;
 
@@ -132,13 +157,8 @@ TextComparisonSurface::TextComparisonSurface(const TextComparisonState &comparis
     m_busyTimer->setSingleShot(true);
     m_busyTimer->setInterval(busyMarkDelayMs);
     connect(m_busyTimer, &QTimer::timeout, this, [this] {
-        if (m_comparisonPending && m_session && m_session->isComparing()) {
-            m_busyMark->show();
-            // "暂无修改" would be a claim about texts not yet compared, and so would a count.
-            stripEmptyLabel()->setText(QStringLiteral("正在对比…"));
-            m_countWithheld = true;
-            refreshSummary();
-        }
+        if (m_comparisonPending && m_session && m_session->isComparing())
+            showComparing();
     });
     connect(&session, &TextComparisonSession::resultChanged, this, [this] { comparisonArrived(); });
     connect(&session, &TextComparisonSession::comparingChanged, this, [this] { refreshBusyMark(); });
@@ -164,6 +184,10 @@ TextComparisonSurface::TextComparisonSurface(const TextComparisonState &comparis
             m_changesFor = std::move(shown->editedText);
         }
     }
+    const auto fills = std::make_shared<SurfaceFillExecutor>(session);
+    m_originalView->setFillExecutor(fills);
+    m_editor->setFillExecutor(fills);
+    connect(m_originalView, &SyncedOriginalTextView::fillingChanged, this, [this] { refreshBusyMark(); });
     refreshDocument();
     refreshChrome();
     startAtFirstLine();
@@ -200,9 +224,9 @@ void TextComparisonSurface::buildHeader(QVBoxLayout *card)
     auto *summaryRow = new QHBoxLayout;
     summaryRow->setSpacing(10);
     summaryRow->addWidget(m_summary);
-    m_busyMark = new BusyMark(BusyMark::Face::Ring, QStringLiteral("正在对比…"), header);
+    m_busyMark = new BusyMark(BusyMark::Face::Ring, comparingWords, header);
     m_busyMark->setObjectName(QStringLiteral("comparisonBusyMark"));
-    m_busyMark->setToolTip(QStringLiteral("正在对比原文与修改文案，完成后更新高亮和修改列表"));
+    m_busyMark->setToolTip(comparingTip);
     m_busyMark->hide();
     summaryRow->addWidget(m_busyMark);
     summaryRow->addStretch(1);
@@ -416,6 +440,7 @@ QWidget *TextComparisonSurface::buildEditedPane()
     callbacks.undo = [this] { return m_actions.undo ? m_actions.undo() : false; };
     callbacks.redo = [this] { return m_actions.redo ? m_actions.redo() : false; };
     callbacks.shortcut = [this](const QString &key) { return applyMarkupShortcut(key); };
+    callbacks.fillingChanged = [this](bool) { refreshBusyMark(); };
     m_editor = new HighlightedTextEditor(m_scrollSync, callbacks, m_editorBox);
     boxLayout->addWidget(m_editor);
     buildPopover();
@@ -589,9 +614,42 @@ void TextComparisonSurface::comparisonArrived()
     refreshDocument();
 }
 
+void TextComparisonSurface::showComparing()
+{
+    m_busyMark->setText(comparingWords);
+    m_busyMark->setToolTip(comparingTip);
+    m_busyMark->show();
+    // "暂无修改" would be a claim about texts not yet compared, and so would a count.
+    stripEmptyLabel()->setText(comparingWords);
+    m_countWithheld = true;
+    refreshSummary();
+}
+
+bool TextComparisonSurface::isFillingPanes() const
+{
+    return (m_editor && m_editor->isFilling()) || (m_originalView && m_originalView->isFilling());
+}
+
 void TextComparisonSurface::refreshBusyMark()
 {
     const bool waiting = m_comparisonPending && m_session && m_session->isComparing();
+    // A long text being filled in shows at once: the pane still shows the text before and takes
+    // no typing until it is in.
+    if (isFillingPanes()) {
+        m_busyTimer->stop();
+        m_busyMark->setText(fillingWords);
+        m_busyMark->setToolTip(fillingTip);
+        m_busyMark->show();
+        return;
+    }
+    if (m_busyMark->text() == fillingWords) {
+        m_busyMark->hide();
+        // The search has gone on at least as long as the fill: it shows at once too.
+        if (waiting) {
+            showComparing();
+            return;
+        }
+    }
     if (!waiting) {
         m_busyTimer->stop();
         m_busyMark->hide();
@@ -696,3 +754,4 @@ bool TextComparisonSurface::eventFilter(QObject *watched, QEvent *event)
         refreshPopover();
     return QWidget::eventFilter(watched, event);
 }
+QWidget *TextComparisonSurface::busyMark() const { return m_busyMark; }

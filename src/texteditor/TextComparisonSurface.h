@@ -17,6 +17,7 @@
 
 class AnnotationListRow;
 class AnnotationNoteInput;
+class BusyMark;
 class ChangeStrip;
 class ColorSwatchButton;
 class HighlightedTextEditor;
@@ -119,6 +120,8 @@ public:
     const std::vector<TextComparisonChange> &changes() const { return m_changes; }
     // The changes shown are those of the texts shown (the comparison's answer has arrived).
     bool isShowingCurrentComparison() const { return !m_comparisonPending; }
+    // A pane is filling in a long text off the window's thread (it shows the one before meanwhile).
+    bool isFillingPanes() const;
     std::optional<TextRange> markupTargetRange() const;
     std::optional<QRectF> markupTargetRect() const;
 
@@ -161,7 +164,7 @@ public:
     QLabel *stripEmptyLabel() const;
     QLabel *summaryLabel() const { return m_summary; }
     // "正在对比…" with its spinner, beside the summary while a comparison keeps the window waiting.
-    QWidget *busyMark() const { return m_busyMark; }
+    QWidget *busyMark() const;
     QLabel *annotationCountLabel() const { return m_listCount; }
     std::vector<ColorSwatchButton *> swatches() const { return m_swatches; }
     std::vector<SurfaceButton *> quickNoteButtons() const { return m_quickNotes; }
@@ -191,6 +194,7 @@ private:
     // A result arrived: taken when it is the one of the texts shown.
     void comparisonArrived();
     void refreshBusyMark();
+    void showComparing();
     // Both panes at their first line with the caret at the start: how a new document opens.
     void startAtFirstLine();
     void refreshChrome();
@@ -227,7 +231,7 @@ private:
 
     // Widgets.
     QLabel *m_summary = nullptr;
-    QWidget *m_busyMark = nullptr;
+    BusyMark *m_busyMark = nullptr;
     SurfaceButton *m_upload = nullptr;
     std::vector<MarkupToolButton *> m_tools;
     std::vector<ColorSwatchButton *> m_swatches;

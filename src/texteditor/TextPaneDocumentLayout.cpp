@@ -26,9 +26,9 @@ QFont font() { return AppFont::font(TypeScale::heading); }
 
 qreal availableWidth(qreal viewportWidth) { return std::max(viewportWidth - 2 * insetX, minimumTextWidth); }
 
-void setUpPane(QTextEdit *edit)
+void setUpDocument(QTextDocument *document)
 {
-    QTextDocument *document = edit->document();
+    document->setUndoRedoEnabled(false);
     document->setDocumentMargin(0);
     document->setDefaultFont(font());
     QTextOption option;
@@ -36,6 +36,11 @@ void setUpPane(QTextEdit *edit)
     option.setTabStopDistance(tabStop);
     document->setDefaultTextOption(option);
     document->setDocumentLayout(new TextPaneDocumentLayout(document));
+}
+
+void setUpPane(QTextEdit *edit)
+{
+    setUpDocument(edit->document());
     edit->setAcceptRichText(false);
     edit->setUndoRedoEnabled(false);
     edit->setAcceptDrops(false);
@@ -136,7 +141,7 @@ void TextPaneDocumentLayout::repositionBandBlocks(const std::map<qsizetype, qrea
         if (block.isValid() && std::size_t(index) < m_heights.size())
             positionLines(block);
     }
-    m_topsDirty = true;
+    markTopsDirty(0);
     refreshTops();
     publish(m_tops[std::size_t(*blocks.begin())]);
 }
@@ -172,19 +177,29 @@ void TextPaneDocumentLayout::estimateBlock(const QTextBlock &block, std::size_t 
         if (layout->lineCount() > 0)
             layout->clearLayout();
     }
-    const qreal natural = qreal(block.length() - 1) * m_advanceEstimate;
+    estimateLength(number, blockStart, block.length());
+}
+
+void TextPaneDocumentLayout::estimateLength(std::size_t number, int blockStart, int length)
+{
+    const qreal natural = qreal(length - 1) * m_advanceEstimate;
     const int lines = std::max(1, int(std::ceil(natural / m_textWidth)));
     const qreal band = m_spacing.empty()
         ? 0
-        : TextBandLayout::bandFor(m_spacing, blockStart, blockStart + block.length(), m_characterCount - 1);
+        : TextBandLayout::bandFor(m_spacing, blockStart, blockStart + length, m_characterCount - 1);
     m_heights[number] = lines * m_lineEstimate + band;
     m_bands[number] = band;
     m_shaped[number] = 0;
+    m_lengths[number] = length;
 }
 
 void TextPaneDocumentLayout::layoutBlocks(const QTextBlock &first, const QTextBlock &last, int count,
                                           const std::function<bool(int)> &mayHaveLines)
 {
+    if (m_shapesNothing) {
+        estimateFromSamples(first, last, mayHaveLines);
+        return;
+    }
     if (count <= shapedAtOnceLimit) {
         for (QTextBlock block = first; block.isValid(); block = block.next()) {
             shapeBlock(block);
@@ -228,6 +243,50 @@ void TextPaneDocumentLayout::layoutBlocks(const QTextBlock &first, const QTextBl
     }
 }
 
+// As layoutBlocks, but the samples are shaped apart from the document: its blocks keep no lines
+// (and no glyphs of this thread's fonts, which go with the thread).
+void TextPaneDocumentLayout::estimateFromSamples(const QTextBlock &first, const QTextBlock &last,
+                                                 const std::function<bool(int)> &mayHaveLines)
+{
+    constexpr int sampled = 64;
+    std::map<qreal, int> lineHeights;
+    qreal width = 0;
+    qint64 characters = 0;
+    QTextBlock block = first;
+    for (int index = 0; index < sampled && block.isValid(); ++index, block = block.next()) {
+        QTextLayout sample(block.text(), document()->defaultFont());
+        sample.setTextOption(document()->defaultTextOption());
+        sample.beginLayout();
+        QTextLine line = sample.createLine();
+        if (line.isValid()) {
+            line.setLeadingIncluded(true);
+            line.setLineWidth(m_textWidth);
+        }
+        const bool single = line.isValid() && !sample.createLine().isValid();
+        sample.endLayout();
+        if (single && block.length() > 1) {
+            ++lineHeights[sample.lineAt(0).height()];
+            width += sample.lineAt(0).naturalTextWidth();
+            characters += block.length() - 1;
+        }
+        if (block == last)
+            break;
+    }
+    const QFontMetricsF metrics(document()->defaultFont());
+    const auto common = std::max_element(lineHeights.begin(), lineHeights.end(),
+                                         [](const auto &a, const auto &b) { return a.second < b.second; });
+    m_lineEstimate = (common == lineHeights.end() ? metrics.lineSpacing() : common->first) + lineSpacing;
+    m_advanceEstimate = characters > 0 ? width / qreal(characters) : metrics.averageCharWidth();
+    int number = first.blockNumber();
+    int position = first.position();
+    for (block = first; block.isValid(); block = block.next(), ++number) {
+        estimateBlock(block, std::size_t(number), position, mayHaveLines(number));
+        position += block.length();
+        if (block == last)
+            break;
+    }
+}
+
 int TextPaneDocumentLayout::unshapedBlockCount() const
 {
     return int(std::count(m_shaped.begin(), m_shaped.end(), char(0)));
@@ -235,14 +294,14 @@ int TextPaneDocumentLayout::unshapedBlockCount() const
 
 bool TextPaneDocumentLayout::ensureShaped(int number) const
 {
-    if (number < 0 || std::size_t(number) >= m_shaped.size() || m_shaped[std::size_t(number)])
+    if (m_shapesNothing || number < 0 || std::size_t(number) >= m_shaped.size() || m_shaped[std::size_t(number)])
         return false;
     auto *self = const_cast<TextPaneDocumentLayout *>(this);
     const qreal before = m_heights[std::size_t(number)];
     self->shapeBlock(document()->findBlockByNumber(number));
     if (m_heights[std::size_t(number)] == before)
         return false;
-    m_topsDirty = true;
+    markTopsDirty(std::size_t(number));
     publishLater();
     return true;
 }
@@ -251,21 +310,20 @@ bool TextPaneDocumentLayout::ensureShaped(int number) const
 // after it, which may bring others in: a few rounds settle it.
 bool TextPaneDocumentLayout::ensureShapedRange(qreal fromY, qreal toY) const
 {
-    bool changedAny = false;
-    for (int round = 0; round < 8; ++round) {
-        refreshTops();
-        if (m_tops.empty())
-            break;
-        bool changed = false;
-        for (std::size_t index = std::size_t(std::max(0, blockIndexAtY(fromY)));
-             index < m_tops.size() && m_tops[index] <= toY; ++index)
-            changed = ensureShaped(int(index)) || changed;
-        changedAny = changedAny || changed;
-        if (!changed)
-            break;
+    refreshTops();
+    if (m_tops.empty())
+        return false;
+    // One pass down the stretch: a corrected height moves what follows, and the running top takes
+    // it in at once, so the blocks it brings into the stretch are shaped in the same pass.
+    std::size_t index = std::size_t(std::max(0, blockIndexAtY(fromY)));
+    qreal top = m_tops[index];
+    bool changed = false;
+    for (; index < m_heights.size() && top <= toY; ++index) {
+        changed = ensureShaped(int(index)) || changed;
+        top += m_heights[index];
     }
     refreshTops();
-    return changedAny;
+    return changed;
 }
 
 // Heights corrected while painting or answering a question go out once the event is over.
@@ -310,22 +368,44 @@ void TextPaneDocumentLayout::positionLines(const QTextBlock &block)
     const std::size_t number = std::size_t(block.blockNumber());
     m_heights[number] = y;
     m_bands[number] = bands;
+    m_lengths[number] = block.length();
 }
 
 void TextPaneDocumentLayout::layoutAll(bool sameBlocks)
 {
     QTextDocument *doc = document();
+    const std::size_t count = std::size_t(doc->blockCount());
     m_characterCount = doc->characterCount();
-    m_heights.assign(std::size_t(doc->blockCount()), 0);
-    m_bands.assign(std::size_t(doc->blockCount()), 0);
     // Blocks shaped before (at another width) hold lines; when the blocks are not those the flags
     // were kept for, any may.
-    std::vector<char> previous(std::size_t(doc->blockCount()), 0);
+    std::vector<char> previous(count, 0);
     std::swap(previous, m_shaped);
     const bool known = sameBlocks && m_shaped.size() == previous.size();
+    if (known && count > std::size_t(shapedAtOnceLimit) && m_lineEstimate > 0 && m_lengths.size() == count) {
+        // Only the width changed, in a long text: the estimates come from the lengths kept, with
+        // no walk through the document's blocks; those shaped before lose their lines, and are
+        // shaped again where they are looked at.
+        int position = 0;
+        for (std::size_t number = 0; number < count; ++number) {
+            const int length = m_lengths[number];
+            if (previous[number]) {
+                const QTextBlock block = doc->findBlockByNumber(int(number));
+                estimateBlock(block, number, block.position(), true);
+            } else {
+                estimateLength(number, position, length);
+            }
+            position += length;
+        }
+        markTopsDirty(0);
+        publish(0);
+        return;
+    }
+    m_heights.assign(count, 0);
+    m_bands.assign(count, 0);
+    m_lengths.assign(count, 0);
     layoutBlocks(doc->begin(), doc->lastBlock(), doc->blockCount(),
                  [&](int number) { return !known || previous[std::size_t(number)]; });
-    m_topsDirty = true;
+    markTopsDirty(0);
     publish(0);
 }
 
@@ -381,10 +461,12 @@ void TextPaneDocumentLayout::documentChanged(int from, int charsRemoved, int cha
         m_heights.insert(at, std::size_t(delta), 0);
         m_bands.insert(m_bands.begin() + firstNumber, std::size_t(delta), 0);
         m_shaped.insert(m_shaped.begin() + firstNumber, std::size_t(delta), 0);
+        m_lengths.insert(m_lengths.begin() + firstNumber, std::size_t(delta), 0);
     } else if (delta < 0) {
         m_heights.erase(at, at + (-delta));
         m_bands.erase(m_bands.begin() + firstNumber, m_bands.begin() + firstNumber + (-delta));
         m_shaped.erase(m_shaped.begin() + firstNumber, m_shaped.begin() + firstNumber + (-delta));
+        m_lengths.erase(m_lengths.begin() + firstNumber, m_lengths.begin() + firstNumber + (-delta));
     }
     // The blocks between the first and the last touched are new to the document.
     const int lastNumber = last.blockNumber();
@@ -392,18 +474,27 @@ void TextPaneDocumentLayout::documentChanged(int from, int charsRemoved, int cha
     // Keys keep their locations while the text moves under them.
     if (!m_spacing.empty())
         repositionBandBlocks(m_spacing);
-    m_topsDirty = true;
+    markTopsDirty(0);
     refreshTops();
     publish(m_tops[std::size_t(firstNumber)]);
 }
 
+void TextPaneDocumentLayout::markTopsDirty(std::size_t from) const
+{
+    m_topsDirtyFrom = m_topsDirty ? std::min(m_topsDirtyFrom, from) : from;
+    m_topsDirty = true;
+}
+
+// From the first block whose height changed: the blocks shaped while painting lie near where the
+// reader is, and the tops above them stand.
 void TextPaneDocumentLayout::refreshTops() const
 {
     if (!m_topsDirty)
         return;
+    const std::size_t from = m_tops.size() == m_heights.size() ? std::min(m_topsDirtyFrom, m_tops.size()) : 0;
     m_tops.resize(m_heights.size());
-    qreal top = 0;
-    for (std::size_t index = 0; index < m_heights.size(); ++index) {
+    qreal top = from == 0 ? 0 : m_tops[from - 1] + m_heights[from - 1];
+    for (std::size_t index = from; index < m_heights.size(); ++index) {
         m_tops[index] = top;
         top += m_heights[index];
     }

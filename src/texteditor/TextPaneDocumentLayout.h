@@ -20,6 +20,8 @@ inline const char *const textColorHex = "#334155";
 QFont font();
 // The text width for a pane of the given viewport width.
 qreal availableWidth(qreal viewportWidth);
+// Gives a document the pane's font, wrapping, tab stops and layout (any thread may make one).
+void setUpDocument(QTextDocument *document);
 // Configures a text edit as a pane: plain text, our layout and font, no frame, no drops.
 void setUpPane(QTextEdit *edit);
 // Shows in a pane a document set up and laid out by another pane (and makes the pane its owner).
@@ -51,6 +53,12 @@ public:
     // Releasing applies the page width of that moment (nothing when it is the same).
     void setWidthHeld(bool held);
     bool isWidthHeld() const { return m_widthHeld; }
+
+    // While set, no block is shaped: every change gets estimated heights, and blocks are shaped
+    // only when drawn or asked about once it is cleared. A document laid out on a worker is made
+    // so, for shaped lines keep the fonts of the thread that shaped them, which go with it.
+    void setShapesNothing(bool shapesNothing) { m_shapesNothing = shapesNothing; }
+
 
     // Band heights keyed by character location.
     void setSpacing(std::map<qsizetype, qreal> spacing);
@@ -93,7 +101,10 @@ private:
     void layoutBlocks(const QTextBlock &first, const QTextBlock &last, int count,
                       const std::function<bool(int)> &mayHaveLines);
     void shapeBlock(const QTextBlock &block);
+    void estimateFromSamples(const QTextBlock &first, const QTextBlock &last,
+                             const std::function<bool(int)> &mayHaveLines);
     void estimateBlock(const QTextBlock &block, std::size_t number, int blockStart, bool mayHaveLines);
+    void estimateLength(std::size_t number, int blockStart, int length);
     void positionLines(const QTextBlock &block);
     // Shapes the block of that number when it stands at an estimate; true when its height changed.
     bool ensureShaped(int number) const;
@@ -101,6 +112,7 @@ private:
     void publishLater() const;
     void repositionBandBlocks(const std::map<qsizetype, qreal> &previous);
     void refreshTops() const;
+    void markTopsDirty(std::size_t from) const;
     int blockIndexAtY(qreal y) const;
     void publish(qreal fromY);
 
@@ -110,13 +122,16 @@ private:
     std::vector<qreal> m_heights; // per block, line spacing included
     std::vector<qreal> m_bands; // per block, sum of its lines' bands
     std::vector<char> m_shaped; // per block, whether its lines are laid out at the current width
+    std::vector<int> m_lengths; // per block, its length when last laid out or estimated
     qreal m_lineEstimate = 0; // an unwrapped line's height, line spacing included
     qreal m_advanceEstimate = 0; // a character's average advance
     mutable bool m_publishPending = false;
     mutable std::vector<qreal> m_tops; // per block, from the first line (insets excluded)
     mutable bool m_topsDirty = true;
+    mutable std::size_t m_topsDirtyFrom = 0; // the first top to recompute, while dirty
     int m_characterCount = 0;
     QSizeF m_lastSize; // invalid until the first size is published, so that one always goes out
     int m_shapedBlocks = 0;
     bool m_widthHeld = false;
+    bool m_shapesNothing = false;
 };

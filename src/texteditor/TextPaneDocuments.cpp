@@ -3,12 +3,18 @@
 #include "texteditor/AnnotationTextView.h"
 #include "texteditor/HighlightedTextEditor.h"
 #include "texteditor/SyncedOriginalTextView.h"
+#include "texteditor/TextPaneDocumentFill.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QTextDocument>
 
 TextPaneDocuments::TextPaneDocuments() = default;
-TextPaneDocuments::~TextPaneDocuments() = default;
+// The documents kept may be long: each goes in an event of its own once the window is closed.
+TextPaneDocuments::~TextPaneDocuments()
+{
+    PaneText::disposeLater(m_original.release());
+    PaneText::disposeLater(m_edited.release());
+}
 
 void TextPaneDocuments::keep(SyncedOriginalTextView *original, HighlightedTextEditor *edited, Shown shown)
 {

@@ -79,18 +79,25 @@ QString newDocumentText(const QString &text)
 TextComparisonState openedProjectState(TextComparisonState state)
 {
     // Carriage returns that go away are those of "\r\n" pairs; a lone "\r" becomes "\n" in place.
+    // Only their places are listed (a long text holds none at all, most often): an offset loses
+    // as many as stand before it.
     const QString &edited = state.editedText;
-    std::vector<qsizetype> removedBefore(std::size_t(edited.size()) + 1, 0);
-    for (qsizetype k = 0; k < edited.size(); ++k) {
-        const bool removed = edited.at(k) == u'\r' && k + 1 < edited.size() && edited.at(k + 1) == u'\n';
-        removedBefore[std::size_t(k) + 1] = removedBefore[std::size_t(k)] + (removed ? 1 : 0);
+    std::vector<qsizetype> removedAt;
+    if (!state.annotations.empty() && edited.contains(u'\r')) {
+        for (qsizetype k = 0; k + 1 < edited.size(); ++k) {
+            if (edited.at(k) == u'\r' && edited.at(k + 1) == u'\n')
+                removedAt.push_back(k);
+        }
     }
+    const auto removedBefore = [&removedAt](qint64 offset) {
+        return qint64(std::lower_bound(removedAt.begin(), removedAt.end(), offset) - removedAt.begin());
+    };
     const qint64 length = edited.size();
     for (TextMarkupAnnotation &annotation : state.annotations) {
         const qint64 start = std::clamp<qint64>(annotation.location, 0, length);
         const qint64 end = annotation.length > length - start ? length : start + annotation.length;
-        const qint64 before = removedBefore[std::size_t(start)];
-        const qint64 inside = removedBefore[std::size_t(end)] - before;
+        const qint64 before = removedBefore(start);
+        const qint64 inside = removedBefore(end) - before;
         if (annotation.location <= length)
             annotation.location -= before;
         annotation.length = std::max<qint64>(annotation.length - inside, 0);

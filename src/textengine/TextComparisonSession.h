@@ -37,6 +37,8 @@ public:
 
     // Tests run the searches through an executor of their own, and may stand in for the search.
     void setExecutor(std::shared_ptr<TextComparisonExecutor> executor);
+    // Where the searches run; the panes fill long texts in there too.
+    const std::shared_ptr<TextComparisonExecutor> &executor() const { return m_executor; }
     void setSearch(Search search);
 
     // The result of these texts when it is the current document's and has arrived; else null.

@@ -37,6 +37,16 @@ BusyMark::BusyMark(Face face, const QString &text, QWidget *parent)
         setFixedSize(busyMarkSpokesSize, busyMarkSpokesSize);
 }
 
+void BusyMark::setText(const QString &text)
+{
+    if (text == m_text)
+        return;
+    m_text = text;
+    setAccessibleName(text);
+    updateGeometry();
+    update();
+}
+
 int BusyMark::angle() const { return m_spinner->angle(); }
 
 bool BusyMark::isTurning() const { return m_spinner->isRunning(); }

@@ -21,6 +21,8 @@ public:
 
     Face face() const { return m_face; }
     QString text() const { return m_text; }
+    // The words of the work now under way (the same mark may stand for several in turn).
+    void setText(const QString &text);
     // The face's turn in degrees, 0…330.
     int angle() const;
     bool isTurning() const;
