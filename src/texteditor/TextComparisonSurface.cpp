@@ -644,6 +644,8 @@ void TextComparisonSurface::refreshBusyMark()
     }
     if (m_busyMark->text() == fillingWords) {
         m_busyMark->hide();
+        m_busyMark->setText(comparingWords);
+        m_busyMark->setToolTip(comparingTip);
         // The search has gone on at least as long as the fill: it shows at once too.
         if (waiting) {
             showComparing();

@@ -175,33 +175,26 @@ void TextPaneDocumentFill::launch(const std::shared_ptr<Job> &job)
             job->document = document.release();
             job->ready = true;
         }
+        const auto handOver = [job, receiver] {
+            if (receiver)
+                receiver->deliver(job);
+            else
+                delete job->take();
+        };
+        // Inline and held executors run on the window's thread: the document is taken at once.
         if (QThread::currentThread() == home)
-            return; // taken by launch() below
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [job, receiver] {
-                if (receiver)
-                    receiver->deliver(job);
-                else
-                    delete job->take();
-            },
-            Qt::QueuedConnection);
+            handOver();
+        else
+            QMetaObject::invokeMethod(QCoreApplication::instance(), handOver, Qt::QueuedConnection);
     };
     try {
         if (!m_executor)
             throw std::runtime_error("no executor");
-        m_executor->start(std::move(work));
+        m_executor->start(work);
     } catch (...) {
         // No worker to be had: the document is made here and now.
         work();
     }
-    bool ready = false;
-    {
-        const std::lock_guard lock(job->mutex);
-        ready = job->ready;
-    }
-    if (ready)
-        deliver(job);
 }
 
 void TextPaneDocumentFill::cancel()

@@ -4,6 +4,10 @@
 
 #include "shell/OpenProjectBridge.h"
 #include "texteditor/SurfaceButton.h"
+#include "texteditor/AnnotationTextView.h"
+#include "texteditor/HighlightedTextEditor.h"
+#include "texteditor/SyncedOriginalTextView.h"
+#include "ui/BusyMark.h"
 
 #include <QLabel>
 
@@ -221,4 +225,26 @@ TEST_F(WindowWorkTest, WhileTheTextsAreComparedTheHeaderShowsNoCountOfAnotherRes
     EXPECT_FALSE(surface()->summaryLabel()->text().contains(QStringLiteral("处修改")));
     searches.runAll();
     EXPECT_TRUE(surface()->summaryLabel()->text().startsWith(QStringLiteral("0 处修改")));
+}
+
+TEST_F(WindowWorkTest, ALongTextIsFilledInBehindTheBusyMarkWhileThePaneKeepsTheOneBefore)
+{
+    openDocument(QStringLiteral("原文"));
+    HeldComparisonExecutor &workers = holdComparisons();
+    QStringList lines;
+    for (int k = 0; k < 9000; ++k)
+        lines << QStringLiteral("第%1行：一段足够长的文字").arg(k);
+    const QString text = lines.join(u'\n');
+    model().updateEditedComparisonText(text);
+    // At once, not after the busy mark's delay: the pane shows the text before and takes no typing.
+    EXPECT_TRUE(surface()->isFillingPanes());
+    auto *mark = static_cast<BusyMark *>(surface()->busyMark());
+    EXPECT_TRUE(mark->isVisibleTo(surface()));
+    EXPECT_EQ(mark->text(), QStringLiteral("正在排版…"));
+    EXPECT_EQ(PaneText::rawText(surface()->editor()->textView()->document()), QStringLiteral("原文"));
+    workers.runAll();
+    EXPECT_FALSE(surface()->isFillingPanes());
+    EXPECT_EQ(PaneText::rawText(surface()->editor()->textView()->document()), text);
+    EXPECT_FALSE(mark->isVisibleTo(surface()));
+    EXPECT_EQ(mark->text(), QStringLiteral("正在对比…"));
 }
