@@ -538,7 +538,10 @@ public:
     {
         if (!m_tracing)
             return QApplication::notify(receiver, event);
+        // Named before: the event may delete its receiver.
         const int type = int(event->type());
+        const char *className = receiver->metaObject()->className();
+        const QString name = receiver->objectName();
         QElapsedTimer clock;
         clock.start();
         ++m_depth;
@@ -547,7 +550,7 @@ public:
         const qint64 ms = clock.elapsed();
         if (ms >= 30)
             std::printf("   %*s[trace] %lld ms: event %d to %s \"%s\"\n", m_depth * 2, "", (long long)ms, type,
-                        receiver->metaObject()->className(), qPrintable(receiver->objectName()));
+                        className, qPrintable(name));
         return result;
     }
 

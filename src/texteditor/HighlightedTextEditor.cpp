@@ -104,14 +104,23 @@ void HighlightedTextEditor::connectDocument()
     });
 }
 
-void HighlightedTextEditor::adoptDocument(QTextDocument *adopted)
+void HighlightedTextEditor::adoptDocument(QTextDocument *adopted, std::optional<QString> text)
 {
     disconnect(m_view->document(), nullptr, this, nullptr);
     m_view->adoptDocument(adopted);
     connectDocument();
-    // The next render reads the text the document holds and repaints in full.
-    m_text.clear();
+    // The next render repaints in full, and reads the text the document holds when it is not
+    // known (a long text takes a moment to copy out).
+    m_text = text.value_or(QString());
+    m_textStale = false;
     m_renderedText.reset();
+}
+
+std::optional<QString> HighlightedTextEditor::knownText() const
+{
+    if (m_textStale || (!m_renderedText && m_text.isEmpty()))
+        return std::nullopt;
+    return m_text;
 }
 
 void HighlightedTextEditor::setFillExecutor(std::shared_ptr<TextComparisonExecutor> executor)
@@ -214,10 +223,10 @@ void HighlightedTextEditor::adoptFilled(QTextDocument *document, const QString &
     // Where the text before stood (a new source has put it at its top meanwhile).
     const int scroll = m_view->verticalScrollBar()->value();
     if (document) {
-        // Qt would delete its own first document on the spot; it goes off the thread instead.
+        // Qt would delete its own first document on the spot; it goes in an event of its own.
         QTextDocument *previous = m_view->document();
         previous->setParent(nullptr);
-        adoptDocument(document);
+        adoptDocument(document, text);
         m_fill->dispose(previous);
     } else {
         // No document could be made off the thread: the text goes in here.

@@ -51,8 +51,9 @@ public:
 
     void render(const QString &text, const QString &originalText, const std::vector<TextComparisonChange> &changes,
                 const std::vector<TextMarkupAnnotation> &annotations);
-    // Shows a document another edited pane laid out, before the first render.
-    void adoptDocument(QTextDocument *adopted);
+    // Shows a document another edited pane laid out, before the first render; `text` is what it
+    // holds when known (else it is read from the document).
+    void adoptDocument(QTextDocument *adopted, std::optional<QString> text = std::nullopt);
     // Where a text far from the one shown is filled in; none fills in place, at once.
     void setFillExecutor(std::shared_ptr<TextComparisonExecutor> executor);
     // A text is being filled in: the pane still shows the one before, and takes no typing.
@@ -63,6 +64,8 @@ public:
     AnnotationTextView *textView() const { return m_view; }
     // The text the document holds, block breaks as "\n".
     QString currentText() const;
+    // The same, when it is known without reading the document.
+    std::optional<QString> knownText() const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

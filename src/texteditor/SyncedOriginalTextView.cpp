@@ -156,10 +156,12 @@ SyncedOriginalTextView::~SyncedOriginalTextView()
     disconnect(verticalScrollBar(), nullptr, this, nullptr);
 }
 
-void SyncedOriginalTextView::adoptDocument(QTextDocument *adopted)
+void SyncedOriginalTextView::adoptDocument(QTextDocument *adopted, std::optional<QString> text)
 {
     TextPaneMetrics::adoptDocument(this, adopted);
-    m_renderedText.reset();
+    m_renderedText = std::move(text);
+    m_renderedAnnotations.clear();
+    m_renderedWidth = 0;
 }
 
 void SyncedOriginalTextView::setFillExecutor(std::shared_ptr<TextComparisonExecutor> executor)
@@ -174,10 +176,10 @@ void SyncedOriginalTextView::adoptFilled(QTextDocument *document, const QString 
     auto wanted = std::exchange(m_wanted, std::nullopt);
     const int scroll = verticalScrollBar()->value();
     if (document) {
-        // Qt would delete its own first document on the spot; it goes off the thread instead.
+        // Qt would delete its own first document on the spot; it goes in an event of its own.
         QTextDocument *previous = this->document();
         previous->setParent(nullptr);
-        adoptDocument(document);
+        adoptDocument(document, text);
         m_fill->dispose(previous);
     } else {
         PaneText::replaceDifferingMiddle(this->document(), PaneText::rawText(this->document()), text);

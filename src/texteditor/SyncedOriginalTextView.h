@@ -24,8 +24,11 @@ public:
 
     // Replaces only the differing middle of the shown text.
     void render(const QString &text, const std::vector<TextMarkupAnnotation> &annotations);
-    // Shows a document another original pane laid out, before the first render.
-    void adoptDocument(QTextDocument *adopted);
+    // Shows a document another original pane laid out, before the first render; `text` is what
+    // it holds when known.
+    void adoptDocument(QTextDocument *adopted, std::optional<QString> text = std::nullopt);
+    // The text the document holds, when known without reading it.
+    const std::optional<QString> &knownText() const { return m_renderedText; }
     TextPaneDocumentLayout *paneLayout() const;
     // Where a text far from the one shown is filled in; none fills in place, at once.
     void setFillExecutor(std::shared_ptr<TextComparisonExecutor> executor);

@@ -3,6 +3,7 @@
 #include "texteditor/TextPaneDocumentLayout.h"
 #include "textengine/TextComparisonExecutor.h"
 
+#include <QBasicTimer>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QPointer>
@@ -233,17 +234,53 @@ void TextPaneDocumentFill::dispose(QTextDocument *document)
     PaneText::disposeLater(document);
 }
 
+namespace {
+
+// The documents no pane shows any more, deleted one a turn of the event loop: a long one takes a
+// moment, and two at once (both panes' when the window closes) would add up. The bin belongs to
+// the application, which deletes what is left in it at its end.
+class PaneDocumentBin final : public QObject {
+public:
+    static void add(QTextDocument *document)
+    {
+        static QPointer<PaneDocumentBin> bin;
+        if (!bin)
+            bin = new PaneDocumentBin;
+        document->setParent(bin);
+        bin->m_documents.push_back(document);
+        if (!bin->m_timer.isActive())
+            bin->m_timer.start(0, bin);
+    }
+
+protected:
+    void timerEvent(QTimerEvent *) override
+    {
+        if (!m_documents.empty()) {
+            delete m_documents.front();
+            m_documents.erase(m_documents.begin());
+        }
+        if (m_documents.empty())
+            m_timer.stop();
+    }
+
+private:
+    PaneDocumentBin()
+        : QObject(QCoreApplication::instance())
+    {
+    }
+
+    std::vector<QTextDocument *> m_documents;
+    QBasicTimer m_timer;
+};
+
+} // namespace
+
 namespace PaneText {
 
 void disposeLater(QTextDocument *document)
 {
-    if (!document)
-        return;
-    // A long document takes a moment to delete: in an event of its own, not in the one that
-    // replaced it. The application holds it until then, and deletes it at the end if the loop
-    // never comes round again.
-    document->setParent(QCoreApplication::instance());
-    document->deleteLater();
+    if (document)
+        PaneDocumentBin::add(document);
 }
 
 } // namespace PaneText

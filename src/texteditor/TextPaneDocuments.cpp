@@ -27,6 +27,8 @@ void TextPaneDocuments::keep(SyncedOriginalTextView *original, HighlightedTextEd
     }
     m_original.reset(originalDocument);
     m_edited.reset(editedDocument);
+    m_originalText = original->knownText();
+    m_editedText = edited->knownText();
     m_shown = std::move(shown);
 }
 
@@ -36,8 +38,8 @@ std::optional<TextPaneDocuments::Shown> TextPaneDocuments::lend(SyncedOriginalTe
 {
     if (!m_original || !m_edited)
         return std::nullopt;
-    original->adoptDocument(m_original.release());
-    edited->adoptDocument(m_edited.release());
+    original->adoptDocument(m_original.release(), std::exchange(m_originalText, std::nullopt));
+    edited->adoptDocument(m_edited.release(), std::exchange(m_editedText, std::nullopt));
     std::optional<Shown> shown = std::move(m_shown);
     m_shown.reset();
     if (shown && shown->originalText != originalText)

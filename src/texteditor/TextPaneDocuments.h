@@ -41,5 +41,9 @@ public:
 private:
     std::unique_ptr<QTextDocument> m_original;
     std::unique_ptr<QTextDocument> m_edited;
+    // What the documents hold, when the panes knew it: read out of a long document again, it
+    // would hold the window for a moment on entry.
+    std::optional<QString> m_originalText;
+    std::optional<QString> m_editedText;
     std::optional<Shown> m_shown;
 };

@@ -1,6 +1,7 @@
 #include "textengine/TextComparisonSession.h"
 
 #include "model/MarkupViewModel.h"
+#include "platform/SystemMemory.h"
 #include "textengine/TextComparisonDiff.h"
 #include "textengine/TextComparisonExecutor.h"
 
@@ -108,6 +109,13 @@ void TextComparisonSession::documentChanged()
         runWaiting();
 }
 
+namespace {
+
+// Texts past this size have their search's freed memory handed back when it ends.
+constexpr qsizetype trimAfterCodeUnits = 1 << 20;
+
+} // namespace
+
 void TextComparisonSession::startSearch()
 {
     auto flag = std::make_shared<std::atomic<bool>>(false);
@@ -125,6 +133,10 @@ void TextComparisonSession::startSearch()
         } catch (...) {
             failed = true; // out of memory: the window keeps what it shows
         }
+        // A search of long texts frees far more than it keeps, in its own thread's heap, which
+        // would otherwise stay with the process after every keystroke's search.
+        if (original.size() + edited.size() > trimAfterCodeUnits)
+            SystemMemory::returnFreedMemory();
         if (flag->load())
             return; // no longer wanted: a newer text or the end of the workspace cancelled it
         if (!result)
