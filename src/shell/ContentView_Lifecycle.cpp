@@ -225,10 +225,13 @@ void ContentView::applyQuitRules()
     if (!questions.empty())
         Q_EMIT quitQuestionsAsked();
     askAboutUnsavedWork(questions, SaveQuestionCause::Quit, [this] {
-        // A text kept in its project file was not asked about: its last edits are written now.
-        // When they cannot be, the window stays with the error.
-        if (m_viewModel->writePendingAutosave())
-            terminate();
+        // A text kept in its project file was not asked about: its last edits are written now,
+        // and the program ends once every project write has reached its file. When one cannot be
+        // written, the window stays with the error.
+        m_viewModel->finishProjectWrites([this](bool written) {
+            if (written && !m_isTerminating)
+                terminate();
+        });
     });
 }
 
@@ -333,12 +336,17 @@ void ContentView::saveProject()
             m_hooks.saveSelectedImagesToDesktop(*m_viewModel, desktopFormat.format, desktopFormat.jpegQuality);
         return;
     }
+    // Written off the window's thread: its status, or its error, shows once the file is written.
     if (const std::optional<QString> url = m_viewModel->projectURL()) {
-        if (m_hooks.saveProject)
+        if (m_hooks.startSavingProject)
+            m_hooks.startSavingProject(*m_viewModel, *url);
+        else if (m_hooks.saveProject)
             m_hooks.saveProject(*m_viewModel, *url);
         return;
     }
-    if (m_hooks.presentSaveProjectPanel)
+    if (m_hooks.presentSaveProjectPanelInBackground)
+        m_hooks.presentSaveProjectPanelInBackground();
+    else if (m_hooks.presentSaveProjectPanel)
         m_hooks.presentSaveProjectPanel();
 }
 

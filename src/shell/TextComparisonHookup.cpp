@@ -87,6 +87,7 @@ void TextComparisonHookup::install(ShellHooks &hooks)
     hooks.presentTextImportPanel = [this] { presentTextImportPanel(); };
     hooks.presentOpenProjectPanel = [this] { presentOpenProjectPanel(); };
     hooks.presentSaveProjectPanel = [this] { return presentSaveProjectPanel(); };
+    hooks.presentSaveProjectPanelInBackground = [this] { presentSaveProjectPanel(ProjectWrite::InBackground); };
 }
 
 void TextComparisonHookup::presentOpenProjectPanel()
@@ -95,7 +96,7 @@ void TextComparisonHookup::presentOpenProjectPanel()
         m_view.openProject(*path);
 }
 
-bool TextComparisonHookup::presentSaveProjectPanel()
+bool TextComparisonHookup::presentSaveProjectPanel(ProjectWrite write)
 {
     MarkupViewModel &model = m_view.viewModel();
     if (!model.hasProjectSaveContent()) {
@@ -105,6 +106,10 @@ bool TextComparisonHookup::presentSaveProjectPanel()
     }
     const std::optional<QString> path
         = m_panels->chooseProjectSaveLocation(model.suggestedProjectFileName(), m_view.window());
+    if (path && write == ProjectWrite::InBackground) {
+        model.startSavingProject(*path);
+        return true;
+    }
     return path && model.saveProject(*path);
 }
 
