@@ -89,9 +89,12 @@ std::optional<ComparisonImageState> comparisonImage(const MarkupProjectCompariso
 
 // The project files written by this process, by every view model on every thread: one write at a
 // time, in the order the writes were asked for. A write finds the number of the latest write that
-// reached its file, so one that was overtaken while it waited leaves the newer file alone.
+// reached its file, so one that was overtaken while it waited leaves the newer file alone. That
+// number has a lock of its own, held only to read or set it: the window asks for it without
+// waiting for a write in progress.
 struct ProjectFileWrites {
-    std::mutex mutex;
+    std::mutex writing;
+    std::mutex numbers;
     std::map<QString, quint64> written;
     std::atomic<quint64> asked{0};
 };
@@ -152,14 +155,18 @@ std::variant<QString, MarkupProjectError> writeProjectInOrder(const MarkupProjec
                                                               const QString &target, quint64 sequence)
 {
     ProjectFileWrites &writes = projectFileWrites();
-    const std::lock_guard lock(writes.mutex);
+    const std::lock_guard lock(writes.writing);
     try {
-        quint64 &latest = writes.written[target];
-        if (latest > sequence)
-            return target;
+        {
+            const std::lock_guard numbers(writes.numbers);
+            if (writes.written[target] > sequence)
+                return target;
+        }
         auto written = writeProjectDocument(document, target);
-        if (std::holds_alternative<QString>(written))
-            latest = sequence;
+        if (std::holds_alternative<QString>(written)) {
+            const std::lock_guard numbers(writes.numbers);
+            writes.written[target] = sequence;
+        }
         return written;
     } catch (const std::bad_alloc &) {
         return MarkupProjectError::fileWriteFailed(QFileInfo(target).absoluteFilePath(), ENOMEM);
@@ -170,7 +177,7 @@ std::variant<QString, MarkupProjectError> writeProjectInOrder(const MarkupProjec
 bool projectFileOvertaken(const QString &target, quint64 sequence)
 {
     ProjectFileWrites &writes = projectFileWrites();
-    const std::lock_guard lock(writes.mutex);
+    const std::lock_guard lock(writes.numbers);
     const auto found = writes.written.find(target);
     return found != writes.written.end() && found->second > sequence;
 }

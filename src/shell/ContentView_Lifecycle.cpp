@@ -524,10 +524,19 @@ bool ContentView::openProject(const QString &path)
 {
     if (!m_hooks.readProject || !m_hooks.openProject)
         return false;
-    // The open project's pending autosave is written before the file is read: it may be the same
-    // file. When it cannot be written, nothing is opened and the work stays with the error.
-    if (!m_viewModel->writePendingAutosave())
-        return false;
+    // The open project's pending autosave, and every project write still under way, reach their
+    // file before the file is read: it may be the same file. The window answers meanwhile; when
+    // one cannot be written, nothing is opened and the work stays with the error.
+    const QPointer<ContentView> self(this);
+    m_viewModel->finishProjectWrites([self, path](bool written) {
+        if (self && written)
+            self->readProject(path);
+    });
+    return true;
+}
+
+void ContentView::readProject(const QString &path)
+{
     loadDocument([read = m_hooks.readProject, path, view = QPointer<ContentView>(this)]() -> std::function<void()> {
         auto project = std::make_shared<std::variant<MarkupViewModel::ReadProject, MarkupProjectError>>(read(path));
         return [view, project, path] {
@@ -551,7 +560,6 @@ bool ContentView::openProject(const QString &path)
             Q_EMIT view->documentOpened();
         };
     });
-    return true;
 }
 
 WorkspaceMode ContentView::openedProjectWorkspace(const MarkupProjectDocument &document)
