@@ -525,13 +525,24 @@ bool ContentView::openProject(const QString &path)
     if (!m_hooks.readProject || !m_hooks.openProject)
         return false;
     // The open project's pending autosave, and every project write still under way, reach their
-    // file before the file is read: it may be the same file. The window answers meanwhile; when
-    // one cannot be written, nothing is opened and the work stays with the error.
+    // file before the file is read: it may be the same file. The window answers meanwhile, saying
+    // that it reads; when one cannot be written, nothing is opened and the work stays with the
+    // error.
+    const QString reading = QStringLiteral("正在读取…");
+    const QString before = m_viewModel->statusMessage();
     const QPointer<ContentView> self(this);
-    m_viewModel->finishProjectWrites([self, path](bool written) {
-        if (self && written)
+    auto waiting = std::make_shared<bool>(true);
+    m_viewModel->finishProjectWrites([self, path, waiting, reading, before](bool written) {
+        *waiting = false;
+        if (!self)
+            return;
+        if (self->m_viewModel->statusMessage() == reading)
+            self->m_viewModel->setStatusMessage(before);
+        if (written)
             self->readProject(path);
     });
+    if (*waiting)
+        m_viewModel->setStatusMessage(reading);
     return true;
 }
 

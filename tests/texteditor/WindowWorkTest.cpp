@@ -129,6 +129,7 @@ TEST_F(WindowWorkTest, AProjectIsReadOnlyOnceTheOpenProjectsWritesEnded)
     ASSERT_TRUE(view().openProject(second));
     ASSERT_EQ(writer->held(), 1u);
     EXPECT_EQ(workers.held(), 0u) << "read before the open project's last edit was written";
+    EXPECT_EQ(model().statusMessage(), QStringLiteral("正在读取…"));
     writer->run(0);
     EXPECT_EQ(editedIn(first), QStringLiteral("一的原文，改过"));
     ASSERT_EQ(workers.held(), 1u);
