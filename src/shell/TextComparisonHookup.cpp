@@ -144,10 +144,18 @@ void TextComparisonHookup::applyImport(const QString &path, const TextComparison
     }
     if (model.textComparison() != asked && !m_view.confirmReplacingWork(SaveQuestionCause::NewSource))
         return;
-    const bool exportsDropped = dropWaitingExports();
-    model.setTextComparison(QFileInfo(path).fileName(), *read.text);
-    if (exportsDropped)
-        model.setStatusMessage(exportsDroppedStatus);
+    // The open project's last edits reach its file first, off the window's thread (the new
+    // document then leaves that file). When they cannot be written, the work stays with the error.
+    const QPointer<TextComparisonHookup> hookup(this);
+    model.finishProjectWrites([hookup, name = QFileInfo(path).fileName(), text = *read.text](bool written) {
+        if (!hookup || !written)
+            return;
+        MarkupViewModel &model = hookup->m_view.viewModel();
+        const bool exportsDropped = hookup->dropWaitingExports();
+        model.setTextComparison(name, text);
+        if (exportsDropped)
+            model.setStatusMessage(exportsDroppedStatus);
+    });
 }
 
 bool TextComparisonHookup::dropWaitingExports()

@@ -24,6 +24,14 @@ protected:
         EXPECT_TRUE(scratch.saveProject(path));
         return path;
     }
+    // The edited text a project file holds.
+    static QString editedIn(const QString &path)
+    {
+        QFile file(path);
+        const auto decoded = MarkupProjectDocument::decode(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+        const auto *document = std::get_if<MarkupProjectDocument>(&decoded);
+        return document && document->textComparison ? document->textComparison->editedText : QString();
+    }
     QString original() { return model().textComparison() ? model().textComparison()->originalText : QString(); }
     QStringList desktopFiles() { return QDir(directory.filePath(QStringLiteral("home/Desktop"))).entryList(QDir::Files); }
 };
@@ -112,12 +120,6 @@ TEST_F(WindowWorkTest, AProjectIsReadOnlyOnceTheOpenProjectsWritesEnded)
 {
     const QString first = saveProject(QStringLiteral("一.kivo"), QStringLiteral("一.txt"), QStringLiteral("一的原文"));
     const QString second = saveProject(QStringLiteral("二.kivo"), QStringLiteral("二.txt"), QStringLiteral("二的原文"));
-    const auto editedIn = [](const QString &path) {
-        QFile file(path);
-        const auto decoded = MarkupProjectDocument::decode(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
-        const auto *document = std::get_if<MarkupProjectDocument>(&decoded);
-        return document && document->textComparison ? document->textComparison->editedText : QString();
-    };
     openDocument(QStringLiteral("原文"));
     ASSERT_TRUE(view().openProject(first));
     ASSERT_EQ(model().projectURL(), first);
@@ -145,6 +147,25 @@ TEST_F(WindowWorkTest, AProjectIsReadOnlyOnceTheOpenProjectsWritesEnded)
     EXPECT_TRUE(model().errorMessage().has_value());
     EXPECT_EQ(model().projectURL(), second);
     EXPECT_EQ(edited(), QStringLiteral("二的原文，改过"));
+}
+
+TEST_F(WindowWorkTest, ANewSourceReplacesTheDocumentOnceTheProjectsLastEditIsWritten)
+{
+    const QString project = saveProject(QStringLiteral("一.kivo"), QStringLiteral("一.txt"), QStringLiteral("一的原文"));
+    openDocument(QStringLiteral("原文"));
+    ASSERT_TRUE(view().openProject(project));
+    auto writer = std::make_shared<HeldComparisonExecutor>();
+    model().setProjectWriter(writer);
+
+    model().updateEditedComparisonText(QStringLiteral("一的原文，改过"));
+    panels->sourceAnswers = {writeText(QStringLiteral("新.txt"), "新的原文\n")};
+    surface()->uploadButton()->click();
+    ASSERT_EQ(writer->held(), 1u) << "the last edit written on the window's thread";
+    EXPECT_EQ(edited(), QStringLiteral("一的原文，改过"));
+    writer->run(0);
+    EXPECT_EQ(editedIn(project), QStringLiteral("一的原文，改过"));
+    EXPECT_EQ(original(), QStringLiteral("新的原文"));
+    EXPECT_FALSE(model().projectURL());
 }
 
 TEST_F(WindowWorkTest, AProjectGivenAtLaunchIsReadAfterTheWindowShows)
