@@ -244,10 +244,6 @@ void MarkupViewModel::startSavingProject(const QString &path)
     const quint64 edits = m_projectEdits;
     const quint64 session = m_projectSessions;
     startProjectWrite(path, [this, path, edits, session](const ProjectWriteResult &result, bool latest) {
-        // Another document or project file took this one's place meanwhile: the file holds what
-        // was saved, and the window goes on with what it shows now.
-        if (m_projectSessions != session)
-            return;
         if (const auto *error = std::get_if<MarkupProjectError>(&result)) {
             if (latest) {
                 ++m_projectWriteFailures;
@@ -255,6 +251,10 @@ void MarkupViewModel::startSavingProject(const QString &path)
                 return;
             }
         }
+        // Another document or project file took this one's place meanwhile: the file holds what
+        // was saved, and the window goes on with what it shows now.
+        if (m_projectSessions != session)
+            return;
         // Written, or overtaken by a later write of the same file.
         const QString target = projectFileTarget(path);
         if (m_projectURL != target)
@@ -331,8 +331,9 @@ void MarkupViewModel::releaseProjectWriteWaiters()
     if (m_projectWritesUnderWay > 0)
         return;
     const auto waiters = std::exchange(m_projectWriteWaiters, {});
+    const int failures = m_projectWriteFailures;
     for (const auto &[failuresBefore, then] : waiters)
-        then(m_projectWriteFailures == failuresBefore);
+        then(failures == failuresBefore);
 }
 
 void MarkupViewModel::startAutosave(const std::optional<QString> &target)
