@@ -19,13 +19,16 @@
 #include <QStringList>
 #include <QUuid>
 
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <variant>
 #include <vector>
 
 class QSettings;
 class QTimer;
+class TextComparisonExecutor;
 struct TextComparisonResult;
 struct VideoFrameSnapshot;
 
@@ -516,7 +519,21 @@ public:
     static constexpr qint64 maximumProjectFileSize = qint64(2) << 30;
     // Writes the project (the text comparison, and the image and pair records of the project
     // this session opened) and remembers the written file; the pending autosave is dropped.
+    // Written on the calling thread, for those who need the outcome before they go on.
     bool saveProject(const QString &path);
+    // Where project saves and autosaves are encoded and written. The window gives a worker, so
+    // that a large project never holds it; without one (the default) a write ends before the
+    // call that asked for it returns. Whatever the worker, writes of project files go one at a
+    // time, and a write never replaces a file that a later one has written.
+    void setProjectWriter(std::shared_ptr<TextComparisonExecutor> writer);
+    // The same as saveProject, written on the project writer: "项目已保存：…" and the project's
+    // location follow once the file is written, a failure shows in the error alert. Edits made
+    // meanwhile go to the file by the autosave.
+    void startSavingProject(const QString &path);
+    // Starts the autosave that is due, if any, and calls `then` on this thread once every project
+    // write asked for until then (and edits made while waiting) has ended: true when none of them
+    // failed (the failure shows in the error alert). Dropped, never called, with the view model.
+    void finishProjectWrites(std::function<void(bool written)> then);
     // The default file name of the save panel: the current image's name, else the text
     // comparison's source name, without extension; "Kivora项目" when blank; + ".kivo".
     QString suggestedProjectFileName() const;
@@ -547,8 +564,10 @@ public:
     // open project (a pending autosave is written first). A text kept in its project file stays
     // there and keeps autosaving.
     void resetProjectSession();
-    // Writes the autosave that is due, if any, now; false only when that write failed (the error
-    // is set). The project file stays open.
+    // Writes the autosave that is due, if any, now, on the calling thread; false only when that
+    // write failed (the error is set). A write of the open project still under way on the project
+    // writer counts as due: the file holds the project as it is now when this returns true. The
+    // project file stays open.
     bool writePendingAutosave();
     // Leaves the project file without forgetting anything else: a pending autosave is written
     // first, then projectURL is none, so later changes go to no file until the next save. When
@@ -561,7 +580,19 @@ public:
     bool hasUnsavedImages() const;
     // The steps of save and open. writeProjectFile gives the path actually written (".kivo"
     // appended unless the extension already is that, in any case).
-    std::variant<QString, MarkupProjectError> writeProjectFile(const QString &path) const;
+    std::variant<QString, MarkupProjectError> writeProjectFile(const QString &path);
+    // What a write of the project holds, taken on the window's thread: the texts and records are
+    // shared with the view model, not copied.
+    MarkupProjectDocument projectSnapshot() const;
+    using ProjectWriteResult = std::variant<QString, MarkupProjectError>;
+    // Writes the project as it is now to `path` on the project writer; `done` gets the outcome
+    // on this thread, and whether this write is still the latest of its file (no later write
+    // reached the file).
+    void startProjectWrite(const QString &path, std::function<void(const ProjectWriteResult &, bool latest)> done);
+    void startAutosave(const std::optional<QString> &target);
+    void endProjectWrite(const ProjectWriteResult &result, const QString &target, quint64 sequence,
+                         const std::function<void(const ProjectWriteResult &, bool latest)> &done);
+    void releaseProjectWriteWaiters();
     static std::optional<MarkupProjectError> decodeProjectPictures(ReadProject &project);
     void assignProject(ReadProject &project);
     static std::variant<ImageMarkupItem, MarkupProjectError> makeImageItem(const MarkupProjectImage &record);
@@ -668,6 +699,19 @@ private:
     std::vector<MarkupAnnotation> m_annotationClipboard;
     QTimer *m_autosaveTimer = nullptr;
     std::optional<QString> m_autosaveProjectURL;
+    // Project writes: the worker (none: the calling thread), the writes started on it and not yet
+    // ended, the number of the latest of them and of the latest written here, the failures shown,
+    // and who waits for them all to end (with the failures counted when they began to wait).
+    std::shared_ptr<TextComparisonExecutor> m_projectWriter;
+    int m_projectWritesUnderWay = 0;
+    quint64 m_latestProjectWriteStarted = 0;
+    quint64 m_latestProjectWriteHere = 0;
+    int m_projectWriteFailures = 0;
+    std::vector<std::pair<int, std::function<void(bool)>>> m_projectWriteWaiters;
+    // Counted at every change of the document (each asks for an autosave) and at every change of
+    // project file: a save that ends sees what happened while it was writing.
+    quint64 m_projectEdits = 0;
+    quint64 m_projectSessions = 0;
     QSettings &m_defaults;
     StylePreset m_stylePreset;
     // The image and pair records of the project file this session opened. Saves and autosaves

@@ -10,16 +10,23 @@
 #include "platform/ImageDecoding.h"
 #include "platform/NewFile.h"
 #include "platform/ParallelWork.h"
+#include "textengine/TextComparisonExecutor.h"
 #include "textengine/TextComparisonRules.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QSaveFile>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
+#include <map>
+#include <mutex>
 #include <new>
 
 namespace {
@@ -80,38 +87,43 @@ std::optional<ComparisonImageState> comparisonImage(const MarkupProjectCompariso
                                 storedOrDecodedSize(record.pixelWidth, record.pixelHeight, *size)};
 }
 
-// Writes the autosave that is due for the open project; failures show in the error alert.
-// False only when a write was due and failed.
-bool writeAutosave(MarkupViewModel &model, const std::optional<QString> &target)
+// The project files written by this process, by every view model on every thread: one write at a
+// time, in the order the writes were asked for. A write finds the number of the latest write that
+// reached its file, so one that was overtaken while it waited leaves the newer file alone. That
+// number has a lock of its own, held only to read or set it: the window asks for it without
+// waiting for a write in progress.
+struct ProjectFileWrites {
+    std::mutex writing;
+    std::mutex numbers;
+    std::map<QString, quint64> written;
+    std::atomic<quint64> asked{0};
+};
+
+ProjectFileWrites &projectFileWrites()
 {
-    if (!target || model.projectURL() != target)
-        return true;
-    const auto written = model.writeProjectFile(*target);
-    if (const auto *error = std::get_if<MarkupProjectError>(&written)) {
-        model.setErrorMessage(error->description());
-        return false;
-    }
-    return true;
+    // Lives as long as the process: a write on a worker may end after the application has gone.
+    static ProjectFileWrites *const instance = new ProjectFileWrites;
+    return *instance;
 }
 
-} // namespace
-
-std::variant<QString, MarkupProjectError> MarkupViewModel::writeProjectFile(const QString &path) const
+// The file a project saved under `path` goes to: ".kivo" is appended unless the name already ends
+// so, in any case.
+QString projectFileTarget(const QString &path)
 {
-    MarkupProjectDocument document;
-    document.version = 1;
-    document.images = m_projectSessionImages;
-    document.comparisonPairs = m_projectSessionPairs;
-    document.textComparison = m_textComparison;
+    const QString fileName = QFileInfo(path).fileName();
+    return pathExtension(fileName).toLower() == MarkupProjectDocument::fileExtension
+        ? path
+        : path + u'.' + MarkupProjectDocument::fileExtension;
+}
+
+std::variant<QString, MarkupProjectError> writeProjectDocument(const MarkupProjectDocument &document,
+                                                               const QString &target)
+{
     auto encoded = document.encode();
     if (auto *error = std::get_if<MarkupProjectError>(&encoded))
         return *error;
     const QByteArray &bytes = std::get<QByteArray>(encoded);
 
-    const QString fileName = QFileInfo(path).fileName();
-    const QString target = pathExtension(fileName).toLower() == MarkupProjectDocument::fileExtension
-        ? path
-        : path + u'.' + MarkupProjectDocument::fileExtension;
     // The old file is either replaced whole or left as it was.
     QSaveFile file(target);
     // The failure says why (a full disk, a read-only folder) and where.
@@ -136,6 +148,73 @@ std::variant<QString, MarkupProjectError> MarkupViewModel::writeProjectFile(cons
     return target;
 }
 
+// Write number `sequence` of the document, after every write asked for before it; skipped (and
+// counted as written) when a later one already reached the file. Memory running out fails the
+// write like a full disk: nothing may leave a worker unanswered.
+std::variant<QString, MarkupProjectError> writeProjectInOrder(const MarkupProjectDocument &document,
+                                                              const QString &target, quint64 sequence)
+{
+    ProjectFileWrites &writes = projectFileWrites();
+    const std::lock_guard lock(writes.writing);
+    try {
+        {
+            const std::lock_guard numbers(writes.numbers);
+            if (writes.written[target] > sequence)
+                return target;
+        }
+        auto written = writeProjectDocument(document, target);
+        if (std::holds_alternative<QString>(written)) {
+            const std::lock_guard numbers(writes.numbers);
+            writes.written[target] = sequence;
+        }
+        return written;
+    } catch (const std::bad_alloc &) {
+        return MarkupProjectError::fileWriteFailed(QFileInfo(target).absoluteFilePath(), ENOMEM);
+    }
+}
+
+// Whether a write later than `sequence` reached the file.
+bool projectFileOvertaken(const QString &target, quint64 sequence)
+{
+    ProjectFileWrites &writes = projectFileWrites();
+    const std::lock_guard lock(writes.numbers);
+    const auto found = writes.written.find(target);
+    return found != writes.written.end() && found->second > sequence;
+}
+
+// Writes the autosave that is due for the open project, here; failures show in the error alert.
+// False only when a write was due and failed.
+bool writeAutosave(MarkupViewModel &model, const std::optional<QString> &target)
+{
+    if (!target || model.projectURL() != target)
+        return true;
+    const auto written = model.writeProjectFile(*target);
+    if (const auto *error = std::get_if<MarkupProjectError>(&written)) {
+        model.setErrorMessage(error->description());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+MarkupProjectDocument MarkupViewModel::projectSnapshot() const
+{
+    MarkupProjectDocument document;
+    document.version = 1;
+    document.images = m_projectSessionImages;
+    document.comparisonPairs = m_projectSessionPairs;
+    document.textComparison = m_textComparison;
+    return document;
+}
+
+std::variant<QString, MarkupProjectError> MarkupViewModel::writeProjectFile(const QString &path)
+{
+    const quint64 sequence = ++projectFileWrites().asked;
+    m_latestProjectWriteHere = sequence;
+    return writeProjectInOrder(projectSnapshot(), projectFileTarget(path), sequence);
+}
+
 bool MarkupViewModel::saveProject(const QString &path)
 {
     m_autosaveTimer->stop();
@@ -146,9 +225,130 @@ bool MarkupViewModel::saveProject(const QString &path)
         return false;
     }
     const QString &target = std::get<QString>(written);
+    if (m_projectURL != target)
+        ++m_projectSessions;
     setProjectURL(target);
     setStatusMessage(QStringLiteral("项目已保存：") + QFileInfo(target).fileName());
     return true;
+}
+
+void MarkupViewModel::setProjectWriter(std::shared_ptr<TextComparisonExecutor> writer)
+{
+    m_projectWriter = std::move(writer);
+}
+
+void MarkupViewModel::startSavingProject(const QString &path)
+{
+    m_autosaveTimer->stop();
+    m_autosaveProjectURL.reset();
+    const quint64 edits = m_projectEdits;
+    const quint64 session = m_projectSessions;
+    startProjectWrite(path, [this, path, edits, session](const ProjectWriteResult &result, bool latest) {
+        if (const auto *error = std::get_if<MarkupProjectError>(&result)) {
+            if (latest) {
+                ++m_projectWriteFailures;
+                setErrorMessage(error->description());
+                return;
+            }
+        }
+        // Another document or project file took this one's place meanwhile: the file holds what
+        // was saved, and the window goes on with what it shows now.
+        if (m_projectSessions != session)
+            return;
+        // Written, or overtaken by a later write of the same file.
+        const QString target = projectFileTarget(path);
+        if (m_projectURL != target)
+            ++m_projectSessions;
+        setProjectURL(target);
+        setStatusMessage(QStringLiteral("项目已保存：") + QFileInfo(target).fileName());
+        // Edits made while the file was being written are in no file yet: the autosave takes them
+        // there (one already pending was meant for the file the project was in before).
+        if (m_projectEdits != edits)
+            scheduleProjectAutosave();
+    });
+}
+
+void MarkupViewModel::startProjectWrite(const QString &path,
+                                        std::function<void(const ProjectWriteResult &, bool latest)> done)
+{
+    const QString target = projectFileTarget(path);
+    const quint64 sequence = ++projectFileWrites().asked;
+    m_latestProjectWriteStarted = sequence;
+    ++m_projectWritesUnderWay;
+    const QPointer<MarkupViewModel> receiver(this);
+    QThread *const home = thread();
+    // The snapshot shares the view model's texts and records; the encoding, which grows with the
+    // project, and the write happen on the worker.
+    std::function<void()> job = [document = projectSnapshot(), target, sequence, receiver, home,
+                                 done = std::move(done)]() mutable {
+        ProjectWriteResult result = writeProjectInOrder(document, target, sequence);
+        document = MarkupProjectDocument();
+        auto deliver = [receiver, result = std::move(result), target, sequence, done = std::move(done)] {
+            if (receiver)
+                receiver->endProjectWrite(result, target, sequence, done);
+        };
+        // An inline or held writer runs on the window's thread: the outcome is taken at once.
+        if (QThread::currentThread() == home)
+            deliver();
+        else
+            QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(deliver), Qt::QueuedConnection);
+    };
+    if (m_projectWriter) {
+        try {
+            m_projectWriter->start(job);
+            return;
+        } catch (...) {
+            // No worker to be had: the file is written here rather than not at all.
+        }
+    }
+    job();
+}
+
+void MarkupViewModel::endProjectWrite(const ProjectWriteResult &result, const QString &target, quint64 sequence,
+                                      const std::function<void(const ProjectWriteResult &, bool latest)> &done)
+{
+    --m_projectWritesUnderWay;
+    done(result, !projectFileOvertaken(target, sequence));
+    if (m_projectWritesUnderWay == 0)
+        releaseProjectWriteWaiters();
+}
+
+void MarkupViewModel::finishProjectWrites(std::function<void(bool written)> then)
+{
+    m_projectWriteWaiters.emplace_back(m_projectWriteFailures, std::move(then));
+    releaseProjectWriteWaiters();
+}
+
+void MarkupViewModel::releaseProjectWriteWaiters()
+{
+    if (m_projectWriteWaiters.empty())
+        return;
+    // Edits made while the writes ran are written too before anyone is told the work is in its file.
+    if (m_autosaveTimer->isActive()) {
+        m_autosaveTimer->stop();
+        startAutosave(std::exchange(m_autosaveProjectURL, std::nullopt));
+    }
+    if (m_projectWritesUnderWay > 0)
+        return;
+    const auto waiters = std::exchange(m_projectWriteWaiters, {});
+    const int failures = m_projectWriteFailures;
+    for (const auto &[failuresBefore, then] : waiters)
+        then(failures == failuresBefore);
+}
+
+void MarkupViewModel::startAutosave(const std::optional<QString> &target)
+{
+    if (!target || m_projectURL != target)
+        return;
+    startProjectWrite(*target, [this, url = *target](const ProjectWriteResult &result, bool latest) {
+        // Shown while it matters: the file is still the open project's and no later write of it
+        // has succeeded since.
+        const auto *error = std::get_if<MarkupProjectError>(&result);
+        if (!error || !latest || m_projectURL != url)
+            return;
+        ++m_projectWriteFailures;
+        setErrorMessage(error->description());
+    });
 }
 
 QString MarkupViewModel::suggestedProjectFileName() const
@@ -222,6 +422,7 @@ bool MarkupViewModel::applyReadProject(const QString &path, ReadProject project)
         return false;
     const MarkupProjectDocument &document = project.document;
     assignProject(project);
+    ++m_projectSessions;
     QString message;
     if (document.textComparison) {
         setProjectURL(path);
@@ -354,35 +555,40 @@ MarkupViewModel::makeComparisonPair(const MarkupProjectComparisonPair &record)
 
 void MarkupViewModel::scheduleProjectAutosave()
 {
+    ++m_projectEdits;
     if (!m_projectURL)
         return;
     m_autosaveProjectURL = m_projectURL;
     // One connection at a time; restarting the single-shot timer replaces the pending request.
     QObject::disconnect(m_autosaveTimer, &QTimer::timeout, this, nullptr);
-    connect(m_autosaveTimer, &QTimer::timeout, this, [this] {
-        const std::optional<QString> target = std::exchange(m_autosaveProjectURL, std::nullopt);
-        writeAutosave(*this, target);
-    });
+    connect(m_autosaveTimer, &QTimer::timeout, this,
+            [this] { startAutosave(std::exchange(m_autosaveProjectURL, std::nullopt)); });
     m_autosaveTimer->start();
 }
 
 bool MarkupViewModel::writePendingAutosave()
 {
     // The pending autosave belongs to the open file: written, not dropped.
-    bool written = true;
-    if (m_autosaveTimer->isActive()) {
-        m_autosaveTimer->stop();
-        written = writeAutosave(*this, m_autosaveProjectURL);
-    }
-    m_autosaveProjectURL.reset();
-    return written;
+    const bool due = m_autosaveTimer->isActive();
+    m_autosaveTimer->stop();
+    std::optional<QString> target = std::exchange(m_autosaveProjectURL, std::nullopt);
+    // A write still under way on the worker is overtaken by one here, of the project as it is now:
+    // the caller goes on only once the file holds it (a write running on the worker is waited
+    // for, and one not yet begun finds the file newer and leaves it).
+    if (!due)
+        target = m_projectWritesUnderWay > 0 && m_latestProjectWriteStarted > m_latestProjectWriteHere
+            ? m_projectURL
+            : std::nullopt;
+    return writeAutosave(*this, target);
 }
 
 bool MarkupViewModel::leaveProjectFile()
 {
     const bool written = writePendingAutosave();
-    if (written)
+    if (written) {
+        ++m_projectSessions;
         setProjectURL(std::nullopt);
+    }
     return written;
 }
 
@@ -422,6 +628,8 @@ void MarkupViewModel::resetProjectSession()
         return;
     // The images that reset are replaced whatever the autosave's outcome, which its error shows.
     leaveProjectFile();
+    if (m_projectURL)
+        ++m_projectSessions;
     setProjectURL(std::nullopt);
     m_projectSessionImages.clear();
     m_projectSessionPairs.clear();

@@ -63,6 +63,8 @@ ContentView::ContentView(QSettings &settings, ContentViewOptions options, QWidge
     , m_quitApplication(std::move(options.quitApplication))
     , m_workers(TextComparisonExecutors::threaded())
 {
+    // Projects are encoded and written off the window's thread.
+    m_viewModel->setProjectWriter(TextComparisonExecutors::threaded());
     setObjectName(QStringLiteral("contentView"));
     m_updateManager = new AppUpdateManager(
         options.useDefaultUpdateURL ? AppUpdateManager::defaultUpdateInfoURL() : options.updateInfoURL, this);

@@ -137,8 +137,8 @@ public:
     bool isDecodingDroppedPicture() const { return !m_droppedPictures.empty(); }
     void openPendingProject();
     // Asks before the opened project replaces unsaved work (see confirmReplacingWork), then reads
-    // it off the window's thread and opens it when read (see loadDocument). True when it was
-    // started (or, without the reading step, opened).
+    // it off the window's thread and opens it when read (see loadDocument), once the project
+    // writes under way have ended. True when it was asked for (false without the reading step).
     bool openProject(const QString &path);
     // Reading a document (a project, a source text) off the window's thread: `read` runs on a
     // worker and gives what the window then runs with its result. The status says "正在读取…"
@@ -222,6 +222,8 @@ private:
     // The quit decision: asks about each kind of unsaved work in turn, then quits. Anything a close
     // must wait for comes before it (see shouldCloseWindow).
     void applyQuitRules();
+    // The reading step of openProject, once the project writes under way have ended.
+    void readProject(const QString &path);
     // Asks the questions in their order and calls `proceed` once every one went on: at once, or
     // after the video frame's save was written. Never after 取消 or a failed save.
     void askAboutUnsavedWork(std::vector<ShellRules::UnsavedWork> questions, SaveQuestionCause cause,

@@ -225,10 +225,13 @@ void ContentView::applyQuitRules()
     if (!questions.empty())
         Q_EMIT quitQuestionsAsked();
     askAboutUnsavedWork(questions, SaveQuestionCause::Quit, [this] {
-        // A text kept in its project file was not asked about: its last edits are written now.
-        // When they cannot be, the window stays with the error.
-        if (m_viewModel->writePendingAutosave())
-            terminate();
+        // A text kept in its project file was not asked about: its last edits are written now,
+        // and the program ends once every project write has reached its file. When one cannot be
+        // written, the window stays with the error.
+        m_viewModel->finishProjectWrites([this](bool written) {
+            if (written && !m_isTerminating)
+                terminate();
+        });
     });
 }
 
@@ -333,12 +336,17 @@ void ContentView::saveProject()
             m_hooks.saveSelectedImagesToDesktop(*m_viewModel, desktopFormat.format, desktopFormat.jpegQuality);
         return;
     }
+    // Written off the window's thread: its status, or its error, shows once the file is written.
     if (const std::optional<QString> url = m_viewModel->projectURL()) {
-        if (m_hooks.saveProject)
+        if (m_hooks.startSavingProject)
+            m_hooks.startSavingProject(*m_viewModel, *url);
+        else if (m_hooks.saveProject)
             m_hooks.saveProject(*m_viewModel, *url);
         return;
     }
-    if (m_hooks.presentSaveProjectPanel)
+    if (m_hooks.presentSaveProjectPanelInBackground)
+        m_hooks.presentSaveProjectPanelInBackground();
+    else if (m_hooks.presentSaveProjectPanel)
         m_hooks.presentSaveProjectPanel();
 }
 
@@ -516,10 +524,30 @@ bool ContentView::openProject(const QString &path)
 {
     if (!m_hooks.readProject || !m_hooks.openProject)
         return false;
-    // The open project's pending autosave is written before the file is read: it may be the same
-    // file. When it cannot be written, nothing is opened and the work stays with the error.
-    if (!m_viewModel->writePendingAutosave())
-        return false;
+    // The open project's pending autosave, and every project write still under way, reach their
+    // file before the file is read: it may be the same file. The window answers meanwhile, saying
+    // that it reads; when one cannot be written, nothing is opened and the work stays with the
+    // error.
+    const QString reading = QStringLiteral("正在读取…");
+    const QString before = m_viewModel->statusMessage();
+    const QPointer<ContentView> self(this);
+    auto waiting = std::make_shared<bool>(true);
+    m_viewModel->finishProjectWrites([self, path, waiting, reading, before](bool written) {
+        *waiting = false;
+        if (!self)
+            return;
+        if (self->m_viewModel->statusMessage() == reading)
+            self->m_viewModel->setStatusMessage(before);
+        if (written)
+            self->readProject(path);
+    });
+    if (*waiting)
+        m_viewModel->setStatusMessage(reading);
+    return true;
+}
+
+void ContentView::readProject(const QString &path)
+{
     loadDocument([read = m_hooks.readProject, path, view = QPointer<ContentView>(this)]() -> std::function<void()> {
         auto project = std::make_shared<std::variant<MarkupViewModel::ReadProject, MarkupProjectError>>(read(path));
         return [view, project, path] {
@@ -543,7 +571,6 @@ bool ContentView::openProject(const QString &path)
             Q_EMIT view->documentOpened();
         };
     });
-    return true;
 }
 
 WorkspaceMode ContentView::openedProjectWorkspace(const MarkupProjectDocument &document)

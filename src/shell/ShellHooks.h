@@ -39,6 +39,8 @@ struct ShellHooks
     std::function<std::variant<MarkupViewModel::ReadProject, MarkupProjectError>(const QString &path)> readProject;
     std::function<bool(MarkupViewModel &, const QString &path, MarkupViewModel::ReadProject)> openProject;
     std::function<bool(MarkupViewModel &, const QString &path)> saveProject;
+    // The save command's: written off the window's thread, its status or error once it is done.
+    std::function<void(MarkupViewModel &, const QString &path)> startSavingProject;
 
     // ---- Image markup workspace ----------------------------------------------------------------
     // Builds the workspace afresh on every entry; it shows `emptyState` while there is no image.
@@ -67,6 +69,8 @@ struct ShellHooks
     std::function<void()> presentOpenProjectPanel;
     // The save-as panel for the project; true when a file was written.
     std::function<bool()> presentSaveProjectPanel;
+    // The same for the save command: the file is written off the window's thread.
+    std::function<void()> presentSaveProjectPanelInBackground;
 
     // ---- Image compression workspace ------------------------------------------------------------
     std::function<QWidget *()> compressionWorkspace;

@@ -87,6 +87,7 @@ void TextComparisonHookup::install(ShellHooks &hooks)
     hooks.presentTextImportPanel = [this] { presentTextImportPanel(); };
     hooks.presentOpenProjectPanel = [this] { presentOpenProjectPanel(); };
     hooks.presentSaveProjectPanel = [this] { return presentSaveProjectPanel(); };
+    hooks.presentSaveProjectPanelInBackground = [this] { presentSaveProjectPanel(ProjectWrite::InBackground); };
 }
 
 void TextComparisonHookup::presentOpenProjectPanel()
@@ -95,7 +96,7 @@ void TextComparisonHookup::presentOpenProjectPanel()
         m_view.openProject(*path);
 }
 
-bool TextComparisonHookup::presentSaveProjectPanel()
+bool TextComparisonHookup::presentSaveProjectPanel(ProjectWrite write)
 {
     MarkupViewModel &model = m_view.viewModel();
     if (!model.hasProjectSaveContent()) {
@@ -105,6 +106,10 @@ bool TextComparisonHookup::presentSaveProjectPanel()
     }
     const std::optional<QString> path
         = m_panels->chooseProjectSaveLocation(model.suggestedProjectFileName(), m_view.window());
+    if (path && write == ProjectWrite::InBackground) {
+        model.startSavingProject(*path);
+        return true;
+    }
     return path && model.saveProject(*path);
 }
 
@@ -139,10 +144,18 @@ void TextComparisonHookup::applyImport(const QString &path, const TextComparison
     }
     if (model.textComparison() != asked && !m_view.confirmReplacingWork(SaveQuestionCause::NewSource))
         return;
-    const bool exportsDropped = dropWaitingExports();
-    model.setTextComparison(QFileInfo(path).fileName(), *read.text);
-    if (exportsDropped)
-        model.setStatusMessage(exportsDroppedStatus);
+    // The open project's last edits reach its file first, off the window's thread (the new
+    // document then leaves that file). When they cannot be written, the work stays with the error.
+    const QPointer<TextComparisonHookup> hookup(this);
+    model.finishProjectWrites([hookup, name = QFileInfo(path).fileName(), text = *read.text](bool written) {
+        if (!hookup || !written)
+            return;
+        MarkupViewModel &model = hookup->m_view.viewModel();
+        const bool exportsDropped = hookup->dropWaitingExports();
+        model.setTextComparison(name, text);
+        if (exportsDropped)
+            model.setStatusMessage(exportsDroppedStatus);
+    });
 }
 
 bool TextComparisonHookup::dropWaitingExports()

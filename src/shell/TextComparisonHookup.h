@@ -40,8 +40,10 @@ public:
     TextComparisonSession &comparisonSession() const { return *m_session; }
 
     void presentOpenProjectPanel();
-    // True when a file was written.
-    bool presentSaveProjectPanel();
+    // Written before the call returns (true when a file was written), or in the background
+    // (true when a file was chosen; the outcome shows when it is written).
+    enum class ProjectWrite { Waited, InBackground };
+    bool presentSaveProjectPanel(ProjectWrite write = ProjectWrite::Waited);
     void presentTextImportPanel();
 
 private:

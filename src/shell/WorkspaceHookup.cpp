@@ -33,6 +33,7 @@ void installViewModelOperations(ShellHooks &hooks)
         return model.applyReadProject(path, std::move(project));
     };
     hooks.saveProject = [](MarkupViewModel &model, const QString &path) { return model.saveProject(path); };
+    hooks.startSavingProject = [](MarkupViewModel &model, const QString &path) { model.startSavingProject(path); };
 }
 
 } // namespace

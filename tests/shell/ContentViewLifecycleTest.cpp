@@ -13,6 +13,7 @@
 
 #include <QBuffer>
 #include <QDesktopServices>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QMimeData>
 #include <QThreadPool>
@@ -216,6 +217,54 @@ TEST_F(ShellWindowTest, ATextInItsProjectFileQuitsWithItsLastEditWritten)
     const auto decoded = MarkupProjectDocument::decode(file.readAll());
     ASSERT_TRUE(std::holds_alternative<MarkupProjectDocument>(decoded));
     EXPECT_EQ(std::get<MarkupProjectDocument>(decoded).textComparison->editedText, QStringLiteral("最后的修改"));
+}
+
+// The autosave of the last edit, already on its way to the file off the window's thread, is
+// waited for: the program ends once it is written, and a write that fails keeps the window with
+// its error.
+TEST_F(ShellWindowTest, AQuitEndsTheProgramOnlyOnceTheProjectWriteUnderWayEnded)
+{
+    const QString project = directory.filePath(QStringLiteral("p.kivo"));
+    model().setTextComparison(QStringLiteral("a.txt"), QStringLiteral("原文"));
+    ASSERT_TRUE(model().saveProject(project));
+    auto writer = std::make_shared<HeldComparisonExecutor>();
+    model().setProjectWriter(writer);
+    const auto editAndAutosave = [&](const QString &text) {
+        model().updateEditedComparisonText(text);
+        QTimer *timer = model().autosaveTimer();
+        timer->setInterval(0);
+        for (int turn = 0; turn < 1000 && timer->isActive(); ++turn)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        timer->setInterval(500);
+    };
+    showWindow();
+
+    editAndAutosave(QStringLiteral("最后的修改"));
+    ASSERT_EQ(writer->held(), 1u);
+    window->close();
+    EXPECT_EQ(quitRequests, 0) << "ended before the last edit was written";
+    writer->run(0);
+    EXPECT_EQ(quitRequests, 1);
+    QFile file(project);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const auto decoded = MarkupProjectDocument::decode(file.readAll());
+    ASSERT_TRUE(std::holds_alternative<MarkupProjectDocument>(decoded));
+    EXPECT_EQ(std::get<MarkupProjectDocument>(decoded).textComparison->editedText, QStringLiteral("最后的修改"));
+
+    makeWindow();
+    model().setTextComparison(QStringLiteral("a.txt"), QStringLiteral("原文"));
+    ASSERT_TRUE(model().saveProject(project));
+    model().setProjectWriter(writer);
+    showWindow();
+    ASSERT_TRUE(QFile::remove(project));
+    ASSERT_TRUE(QDir().mkpath(project)); // a folder where the file goes
+    editAndAutosave(QStringLiteral("写不进去的修改"));
+    ASSERT_EQ(writer->held(), 1u);
+    window->close();
+    writer->run(0);
+    EXPECT_EQ(quitRequests, 1);
+    EXPECT_TRUE(model().errorMessage().has_value());
+    EXPECT_TRUE(window->isVisible());
 }
 
 // ---- Drops --------------------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include "model/MarkupViewModel.h"
 #include "shell/ContentView.h"
 #include "shell/MainWindow.h"
+#include "support/ComparisonExecutors.h"
 #include "ui/ShellDialogs.h"
 
 #include <QApplication>
@@ -76,6 +77,9 @@ protected:
         options.installWorkspaces = withWorkspaces;
         options.quitApplication = [this] { ++quitRequests; };
         window = std::make_unique<MainWindow>(*settings, std::move(options));
+        // Project files are written before the call that asks for them returns, unless a test
+        // holds them.
+        model().setProjectWriter(std::make_shared<InlineComparisonExecutor>());
     }
 
     // A new window with the real workspaces installed, shown at 1280 × 800.

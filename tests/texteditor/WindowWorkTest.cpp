@@ -28,6 +28,14 @@ protected:
         EXPECT_TRUE(scratch.saveProject(path));
         return path;
     }
+    // The edited text a project file holds.
+    static QString editedIn(const QString &path)
+    {
+        QFile file(path);
+        const auto decoded = MarkupProjectDocument::decode(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+        const auto *document = std::get_if<MarkupProjectDocument>(&decoded);
+        return document && document->textComparison ? document->textComparison->editedText : QString();
+    }
     QString original() { return model().textComparison() ? model().textComparison()->originalText : QString(); }
     QStringList desktopFiles() { return QDir(directory.filePath(QStringLiteral("home/Desktop"))).entryList(QDir::Files); }
 };
@@ -107,6 +115,61 @@ TEST_F(WindowWorkTest, AProjectIsReadOffTheWindowThenTheWorkAsItStandsIsAskedAbo
     workers.run(0);
     EXPECT_EQ(dialogs->quitPrompts.size(), 2u);
     EXPECT_EQ(original(), QStringLiteral("项目的原文"));
+}
+
+// The open project's last edit, still on its way to its file, reaches it before another project
+// is read (it may be the same file): the window does not wait for the write, and one that fails
+// opens nothing.
+TEST_F(WindowWorkTest, AProjectIsReadOnlyOnceTheOpenProjectsWritesEnded)
+{
+    const QString first = saveProject(QStringLiteral("一.kivo"), QStringLiteral("一.txt"), QStringLiteral("一的原文"));
+    const QString second = saveProject(QStringLiteral("二.kivo"), QStringLiteral("二.txt"), QStringLiteral("二的原文"));
+    openDocument(QStringLiteral("原文"));
+    ASSERT_TRUE(view().openProject(first));
+    ASSERT_EQ(model().projectURL(), first);
+    auto writer = std::make_shared<HeldComparisonExecutor>();
+    model().setProjectWriter(writer);
+    HeldComparisonExecutor &workers = holdWorkers();
+
+    model().updateEditedComparisonText(QStringLiteral("一的原文，改过"));
+    ASSERT_TRUE(view().openProject(second));
+    ASSERT_EQ(writer->held(), 1u);
+    EXPECT_EQ(workers.held(), 0u) << "read before the open project's last edit was written";
+    EXPECT_EQ(model().statusMessage(), QStringLiteral("正在读取…"));
+    writer->run(0);
+    EXPECT_EQ(editedIn(first), QStringLiteral("一的原文，改过"));
+    ASSERT_EQ(workers.held(), 1u);
+    workers.run(0);
+    EXPECT_EQ(original(), QStringLiteral("二的原文"));
+
+    ASSERT_TRUE(QFile::remove(second));
+    ASSERT_TRUE(QDir().mkpath(second)); // a folder where the file goes
+    model().updateEditedComparisonText(QStringLiteral("二的原文，改过"));
+    ASSERT_TRUE(view().openProject(first));
+    writer->run(0);
+    EXPECT_EQ(workers.held(), 0u);
+    EXPECT_TRUE(model().errorMessage().has_value());
+    EXPECT_EQ(model().projectURL(), second);
+    EXPECT_EQ(edited(), QStringLiteral("二的原文，改过"));
+}
+
+TEST_F(WindowWorkTest, ANewSourceReplacesTheDocumentOnceTheProjectsLastEditIsWritten)
+{
+    const QString project = saveProject(QStringLiteral("一.kivo"), QStringLiteral("一.txt"), QStringLiteral("一的原文"));
+    openDocument(QStringLiteral("原文"));
+    ASSERT_TRUE(view().openProject(project));
+    auto writer = std::make_shared<HeldComparisonExecutor>();
+    model().setProjectWriter(writer);
+
+    model().updateEditedComparisonText(QStringLiteral("一的原文，改过"));
+    panels->sourceAnswers = {writeText(QStringLiteral("新.txt"), "新的原文\n")};
+    surface()->uploadButton()->click();
+    ASSERT_EQ(writer->held(), 1u) << "the last edit written on the window's thread";
+    EXPECT_EQ(edited(), QStringLiteral("一的原文，改过"));
+    writer->run(0);
+    EXPECT_EQ(editedIn(project), QStringLiteral("一的原文，改过"));
+    EXPECT_EQ(original(), QStringLiteral("新的原文"));
+    EXPECT_FALSE(model().projectURL());
 }
 
 TEST_F(WindowWorkTest, AProjectGivenAtLaunchIsReadAfterTheWindowShows)
