@@ -243,18 +243,29 @@ void MarkupViewModel::startSavingProject(const QString &path)
     m_autosaveProjectURL.reset();
     const quint64 edits = m_projectEdits;
     const quint64 session = m_projectSessions;
-    startProjectWrite(path, [this, path, edits, session](const ProjectWriteResult &result, bool latest) {
+    // A long project takes a moment to write: the status line says so until it is in its file.
+    const QString statusBefore = statusMessage();
+    const QString saving = QStringLiteral("正在保存项目…");
+    setStatusMessage(saving);
+    const auto withdrawSaving = [this, statusBefore, saving] {
+        if (statusMessage() == saving)
+            setStatusMessage(statusBefore);
+    };
+    startProjectWrite(path, [this, path, edits, session, withdrawSaving](const ProjectWriteResult &result, bool latest) {
         if (const auto *error = std::get_if<MarkupProjectError>(&result)) {
             if (latest) {
                 ++m_projectWriteFailures;
+                withdrawSaving();
                 setErrorMessage(error->description());
                 return;
             }
         }
         // Another document or project file took this one's place meanwhile: the file holds what
         // was saved, and the window goes on with what it shows now.
-        if (m_projectSessions != session)
+        if (m_projectSessions != session) {
+            withdrawSaving();
             return;
+        }
         // Written, or overtaken by a later write of the same file.
         const QString target = projectFileTarget(path);
         if (m_projectURL != target)

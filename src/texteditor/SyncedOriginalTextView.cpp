@@ -1,6 +1,7 @@
 #include "texteditor/SyncedOriginalTextView.h"
 
 #include "texteditor/TextComparisonScrollSync.h"
+#include "textengine/CarriedChanges.h"
 #include "texteditor/TextPaneDocumentFill.h"
 #include "texteditor/TextPaneDocumentLayout.h"
 #include "textengine/TextAnnotationCalloutLayout.h"
@@ -26,13 +27,7 @@ bool replaceDifferingMiddle(QTextDocument *document, const QString &current, con
 {
     if (current == text)
         return false;
-    const qsizetype shorter = std::min(current.size(), text.size());
-    qsizetype prefix = 0;
-    while (prefix < shorter && current.at(prefix) == text.at(prefix))
-        ++prefix;
-    qsizetype suffix = 0;
-    while (suffix < shorter - prefix && current.at(current.size() - 1 - suffix) == text.at(text.size() - 1 - suffix))
-        ++suffix;
+    auto [prefix, suffix] = CarriedChanges::commonEnds(current, text);
     // Never split a surrogate pair.
     if (prefix > 0 && current.at(prefix - 1).isHighSurrogate())
         --prefix;
@@ -128,7 +123,16 @@ bool spliceEdit(QString &text, const QTextDocument *document, int from, int remo
     QString piece = cursor.selectedText();
     if (lineEnd != QChar::ParagraphSeparator)
         piece.replace(QChar::ParagraphSeparator, lineEnd);
-    text.replace(from, removedEnd - from, piece);
+    if (text.isDetached()) {
+        text.replace(from, removedEnd - from, piece);
+    } else {
+        // Shared with the text handed out last (the model's): the new text is written once, not
+        // copied whole and then moved again behind the edit.
+        QString edited;
+        edited.reserve(text.size() - (removedEnd - from) + piece.size());
+        edited.append(QStringView(text).left(from)).append(piece).append(QStringView(text).mid(removedEnd));
+        text = std::move(edited);
+    }
     return text.size() == length;
 }
 

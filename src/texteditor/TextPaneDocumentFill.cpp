@@ -1,6 +1,7 @@
 #include "texteditor/TextPaneDocumentFill.h"
 
 #include "texteditor/TextPaneDocumentLayout.h"
+#include "textengine/CarriedChanges.h"
 #include "textengine/TextComparisonExecutor.h"
 
 #include <QBasicTimer>
@@ -99,23 +100,10 @@ void TextPaneDocumentFill::setExecutor(std::shared_ptr<TextComparisonExecutor> e
 
 bool TextPaneDocumentFill::needsNewDocument(QStringView current, QStringView text)
 {
-    const qsizetype shorter = std::min(current.size(), text.size());
     // Cheap first: lengths that differ by more than the limit need no comparison.
     if (std::abs(current.size() - text.size()) > newDocumentLimit)
         return true;
-    qsizetype prefix = 0;
-    constexpr qsizetype stride = 4096;
-    while (prefix + stride <= shorter && current.mid(prefix, stride) == text.mid(prefix, stride))
-        prefix += stride;
-    while (prefix < shorter && current[prefix] == text[prefix])
-        ++prefix;
-    qsizetype suffix = 0;
-    const qsizetype room = shorter - prefix;
-    while (suffix + stride <= room
-           && current.mid(current.size() - suffix - stride, stride) == text.mid(text.size() - suffix - stride, stride))
-        suffix += stride;
-    while (suffix < room && current[current.size() - 1 - suffix] == text[text.size() - 1 - suffix])
-        ++suffix;
+    const auto [prefix, suffix] = CarriedChanges::commonEnds(current, text);
     return (current.size() - prefix - suffix) + (text.size() - prefix - suffix) > newDocumentLimit;
 }
 

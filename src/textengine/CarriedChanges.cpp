@@ -39,16 +39,21 @@ qsizetype carriedChangesCommonSuffix(const QChar *a, qsizetype aLength, const QC
 
 namespace CarriedChanges {
 
+std::pair<qsizetype, qsizetype> commonEnds(QStringView from, QStringView to)
+{
+    const qsizetype shorter = std::min(from.size(), to.size());
+    const QChar *a = from.data();
+    const QChar *b = to.data();
+    const qsizetype prefix = carriedChangesCommonPrefix(a, b, shorter);
+    return { prefix, carriedChangesCommonSuffix(a, from.size(), b, to.size(), shorter - prefix) };
+}
+
 std::vector<TextComparisonChange> carriedOver(const std::vector<TextComparisonChange> &changes, const QString &from,
                                               const QString &to)
 {
     const qsizetype fromLength = from.size();
     const qsizetype toLength = to.size();
-    const qsizetype shorter = std::min(fromLength, toLength);
-    const QChar *a = from.constData();
-    const QChar *b = to.constData();
-    const qsizetype prefix = carriedChangesCommonPrefix(a, b, shorter);
-    const qsizetype suffix = carriedChangesCommonSuffix(a, fromLength, b, toLength, shorter - prefix);
+    const auto [prefix, suffix] = commonEnds(from, to);
     // The edit replaced [prefix, fromEnd) of the old text by [prefix, toEnd) of the new one.
     const qsizetype fromEnd = fromLength - suffix;
     const qsizetype toEnd = toLength - suffix;

@@ -15,4 +15,8 @@ namespace CarriedChanges {
 std::vector<TextComparisonChange> carriedOver(const std::vector<TextComparisonChange> &changes, const QString &from,
                                               const QString &to);
 
+// How many code units `from` and `to` share at their start, and then (not overlapping) at their
+// end: the edit between two versions of a long text, found in a pass a block at a time.
+std::pair<qsizetype, qsizetype> commonEnds(QStringView from, QStringView to);
+
 } // namespace CarriedChanges

@@ -144,7 +144,8 @@ TEST_F(ProjectWriter, ASaveInTheBackgroundNamesTheFileOnceWrittenAndKeepsTheEdit
     model.startSavingProject(other);
     ASSERT_EQ(writer->held(), 1u);
     EXPECT_EQ(model.projectURL(), project);
-    EXPECT_TRUE(model.statusMessage().isEmpty());
+    // Said at once, while the file is written.
+    EXPECT_EQ(model.statusMessage(), QStringLiteral("正在保存项目…"));
     // An edit while the file is written still goes to the project it is in now.
     model.updateEditedComparisonText(QStringLiteral("保存时的修改"));
     writer->run(0);
@@ -161,10 +162,11 @@ TEST_F(ProjectWriter, ASaveInTheBackgroundNamesTheFileOnceWrittenAndKeepsTheEdit
     EXPECT_FALSE(model.projectURL());
     EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("第三.kivo"))));
 
-    // A failure shows its error and names no file.
+    // A failure shows its error, names no file, and takes back the word that it was saving.
     blockTheFile();
     model.setStatusMessage(QString());
     model.startSavingProject(project);
+    EXPECT_EQ(model.statusMessage(), QStringLiteral("正在保存项目…"));
     writer->runAll();
     EXPECT_FALSE(model.projectURL());
     EXPECT_TRUE(model.statusMessage().isEmpty());
