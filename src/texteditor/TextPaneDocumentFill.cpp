@@ -224,8 +224,9 @@ void TextPaneDocumentFill::dispose(QTextDocument *document)
 
 namespace {
 
-// The documents no pane shows any more, deleted one a turn of the event loop: a long one takes a
-// moment, and two at once (both panes' when the window closes) would add up. The bin belongs to
+// The documents no pane shows any more, deleted one a frame: a long one takes a moment, and two
+// at once (both panes' when the window closes) would add up. A timer of no interval may fire
+// twice in one turn of the loop, with nothing between. The bin belongs to
 // the application, which deletes what is left in it at its end.
 class PaneDocumentBin final : public QObject {
 public:
@@ -237,7 +238,7 @@ public:
         document->setParent(bin);
         bin->m_documents.push_back(document);
         if (!bin->m_timer.isActive())
-            bin->m_timer.start(0, bin);
+            bin->m_timer.start(deleteIntervalMs, Qt::PreciseTimer, bin);
     }
 
 protected:
@@ -257,6 +258,7 @@ private:
     {
     }
 
+    static constexpr int deleteIntervalMs = 16;
     std::vector<QTextDocument *> m_documents;
     QBasicTimer m_timer;
 };
