@@ -73,6 +73,10 @@ struct TextPaneDocumentFill::Job {
     QTextDocument *document = nullptr; // once made, on the window's thread
     bool ready = false;
 
+    // A document made and never handed over (the application ended first) goes with the job, on
+    // the window's thread that holds its last share.
+    ~Job() { delete document; }
+
     QTextDocument *take()
     {
         const std::lock_guard lock(mutex);
